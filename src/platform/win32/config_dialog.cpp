@@ -1,0 +1,35 @@
+#include "platform/win32/config_dialog.h"
+
+#include <string>
+
+#include "platform/win32/registry_store.h"
+#include "settings/settings.h"
+
+namespace brisane {
+
+// For now the dialog offers OK and Cancel only; OK writes back what was read,
+// so accepting it never loses a stored setting.
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      LoadStoredSettings();
+      const std::string caption = std::string(kProgramName) + " " + "1.0" + " Configuration";
+      SetWindowTextA(dialog, caption.c_str());
+      return TRUE;
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          SaveSettings();
+          EndDialog(dialog, IDOK);
+          return TRUE;
+        case IDCANCEL:
+          EndDialog(dialog, IDCANCEL);
+          return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+}  // namespace brisane

@@ -1,0 +1,24 @@
+#include "platform/win32/fatal_error.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdlib>
+
+#include "platform/win32/display.h"
+#include "shell/fatal_report.h"
+
+namespace brisane {
+
+void FatalError(const char* format, ...) {
+  // Leave exclusive mode first so the box is shown on the normal desktop.
+  CleanupDisplay();
+  va_list args;
+  va_start(args, format);
+  const std::string message = FormatFatalMessage(format, args);
+  va_end(args);
+  MessageBoxA(nullptr, ComposeFatalReport(message).c_str(), "Error!", MB_ICONERROR);
+  std::exit(1);
+}
+
+}  // namespace brisane
