@@ -1,3 +1,4 @@
+cmake_policy(SET CMP0057 NEW)
 # Checks a built program file: PE format and the DLLs it imports.
 execute_process(COMMAND ${OBJDUMP} -p ${IMAGE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

@@ -33,9 +33,12 @@ std::unique_ptr<SettingsKey> RegistryKey::OpenForRead(std::string_view path) {
 }
 
 bool RegistryKey::SetText(const std::string& name, std::string_view text) {
-  // REG_SZ without a terminator: the stored bytes are exactly the text.
-  return RegSetValueExA(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
-                        static_cast<DWORD>(text.size())) == ERROR_SUCCESS;
+  // The count excludes the terminator. The system reads the byte after the
+  // text (and stores a terminator when it is zero), so hand it a buffer that
+  // has one.
+  const std::string data(text);
+  return RegSetValueExA(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                        static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
 void RegistryKey::Flush() { RegFlushKey(key_); }

@@ -1,0 +1,231 @@
+// Test driver run under Wine beside the screensaver: inspects its windows,
+// hosts its preview, takes activation from it, reads and answers message
+// boxes and dialogs, and reads the registry byte for byte. Prints key=value lines.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kSaverClass[] = "WindowsScreenSaverClass";
+
+void Pump(DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  do {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    Sleep(10);
+  } while (GetTickCount() - start < milliseconds);
+}
+
+// Escapes a text so that it stays on one output line.
+std::string Escape(const std::string& s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";
+    else if (c < 0x20 || c >= 0x7f) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02x", c);
+      out += buf;
+    } else out += static_cast<char>(c);
+  }
+  return out;
+}
+
+std::string TextOf(HWND window) {
+  char buf[4096] = {};
+  GetWindowTextA(window, buf, sizeof buf);
+  return buf;
+}
+
+void PrintWindow(const char* prefix, HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  RECT client = {};
+  GetClientRect(window, &client);
+  char className[256] = {};
+  GetClassNameA(window, className, sizeof className);
+  std::printf("%shwnd=%llu\n", prefix, static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+  std::printf("%sclass=%s\n", prefix, className);
+  std::printf("%stitle=%s\n", prefix, Escape(TextOf(window)).c_str());
+  std::printf("%sstyle=0x%08lx\n", prefix, static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)));
+  std::printf("%sexstyle=0x%08lx\n", prefix, static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)));
+  std::printf("%sclassstyle=0x%lx\n", prefix, static_cast<unsigned long>(GetClassLongPtrA(window, GCL_STYLE)));
+  std::printf("%sclassicon=%d\n", prefix, GetClassLongPtrA(window, GCLP_HICON) != 0);
+  std::printf("%srect=%ld,%ld,%ld,%ld\n", prefix, rect.left, rect.top, rect.right, rect.bottom);
+  std::printf("%sclient=%ld,%ld\n", prefix, client.right, client.bottom);
+  std::printf("%sparent=%llu\n", prefix,
+              static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(GetAncestor(window, GA_PARENT) == GetDesktopWindow()
+                                                                              ? nullptr
+                                                                              : GetAncestor(window, GA_PARENT))));
+  std::printf("%svisible=%d\n", prefix, IsWindowVisible(window) ? 1 : 0);
+}
+
+// The window once it is shown: a dialog is found before its controls are ready.
+HWND WaitForWindow(const char* className, const char* title, DWORD timeout) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HWND w = FindWindowA(className, title);
+    if ((w && IsWindowVisible(w)) || GetTickCount() - start >= timeout) return w;
+    Pump(20);
+  }
+}
+
+// inspect TIMEOUT_MS: the full-screen window and the screen it covers.
+int Inspect(DWORD timeout) {
+  HWND w = WaitForWindow(kSaverClass, nullptr, timeout);
+  std::printf("found=%d\n", w ? 1 : 0);
+  std::printf("screen=%d,%d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  if (w) PrintWindow("", w);
+  std::fflush(stdout);
+  return 0;
+}
+
+LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND MakeTopWindow(const char* title, int width, int height) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = HostProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = "BrisaneTestHost";
+  RegisterClassA(&wc);
+  RECT r = {0, 0, width, height};
+  AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+  HWND w = CreateWindowExA(0, wc.lpszClassName, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, r.right - r.left,
+                           r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
+  Pump(100);
+  return w;
+}
+
+// preview PROGRAM WIDTH HEIGHT: hosts "/p <hwnd>" the way the display settings do,
+// then closes the host window and reports how the preview ended.
+int Preview(const char* program, int width, int height) {
+  HWND host = MakeTopWindow("Brisane preview host", width, height);
+  std::string command = std::string("\"") + program + "\" /p " +
+                        std::to_string(static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(host)));
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    std::printf("started=0\n");
+    return 1;
+  }
+  std::printf("started=1\n");
+  // The child's creation sends messages to this thread: keep pumping.
+  HWND child = nullptr;
+  for (DWORD start = GetTickCount(); !child && GetTickCount() - start < 20000;) {
+    child = FindWindowExA(host, nullptr, kSaverClass, nullptr);
+    if (!child) Pump(20);
+  }
+  std::printf("found=%d\n", child ? 1 : 0);
+  if (child) {
+    std::printf("host=%llu\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(host)));
+    PrintWindow("child.", child);
+    std::printf("child.getparent=%llu\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(GetParent(child))));
+    InvalidateRect(child, nullptr, TRUE);
+    Pump(500);
+    std::printf("alive=%d\n", WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT ? 1 : 0);
+  }
+  std::fflush(stdout);
+  DestroyWindow(host);  // the host going away takes the preview with it
+  DWORD code = 999;
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 10000;) {
+    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) break;
+    Pump(20);
+  }
+  GetExitCodeProcess(pi.hProcess, &code);
+  std::printf("exit=%lu\n", static_cast<unsigned long>(code));
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return 0;
+}
+
+// activate MILLISECONDS: a window of our own takes the foreground.
+int Activate(DWORD milliseconds) {
+  HWND w = MakeTopWindow("Brisane activation thief", 200, 100);
+  SetForegroundWindow(w);
+  SetActiveWindow(w);
+  std::printf("foreground=%d\n", GetForegroundWindow() == w ? 1 : 0);
+  std::fflush(stdout);
+  Pump(milliseconds);
+  DestroyWindow(w);
+  return 0;
+}
+
+// answer TITLE TIMEOUT_MS BUTTON_ID: reads a message box or dialog and presses a button.
+int Answer(const char* title, DWORD timeout, int button) {
+  HWND box = WaitForWindow("#32770", title, timeout);
+  std::printf("found=%d\n", box ? 1 : 0);
+  if (!box) return 0;
+  HWND text = GetDlgItem(box, 0xFFFF);  // the message text of a message box
+  if (text) std::printf("text=%s\n", Escape(TextOf(text)).c_str());
+  HWND icon = GetDlgItem(box, 0x0440);  // its icon
+  std::printf("icon=%d\n", icon && IsWindowVisible(icon) && SendMessageA(icon, STM_GETICON, 0, 0) != 0 ? 1 : 0);
+  PrintWindow("box.", box);
+  std::fflush(stdout);
+  HWND control = GetDlgItem(box, button);
+  std::printf("button=%s\n", control ? Escape(TextOf(control)).c_str() : "");
+  if (control) SendMessageA(control, BM_CLICK, 0, 0);
+  else PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+  std::fflush(stdout);
+  return 0;
+}
+
+// regdump SUBKEY: every value below HKEY_CURRENT_USER\SUBKEY as stored. The
+// wide calls give the stored bytes untouched (the narrow ones may append a
+// terminator); the size printed is in stored UTF-16 bytes.
+int RegDump(const char* subKey) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    std::printf("open=0\n");
+    return 0;
+  }
+  std::printf("open=1\n");
+  auto narrow = [](const wchar_t* text, size_t length) {
+    std::string out;
+    for (size_t i = 0; i < length; ++i) out += text[i] < 0x100 ? static_cast<char>(text[i]) : '?';
+    return out;
+  };
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[1024];
+    DWORD nameLength = 1024;
+    std::wstring data(1 << 16, L'\0');
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    DWORD type = 0;
+    if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS)
+      break;
+    std::printf("value=%s|%lu|%lu|%s\n", Escape(narrow(name, nameLength)).c_str(), static_cast<unsigned long>(type),
+                static_cast<unsigned long>(size), Escape(narrow(data.data(), size / sizeof(wchar_t))).c_str());
+  }
+  RegCloseKey(key);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  auto arg = [&](int i, const char* fallback) { return argc > i ? argv[i] : fallback; };
+  if (command == "inspect") return Inspect(std::strtoul(arg(2, "10000"), nullptr, 10));
+  if (command == "preview" && argc > 2)
+    return Preview(argv[2], std::atoi(arg(3, "320")), std::atoi(arg(4, "240")));
+  if (command == "activate") return Activate(std::strtoul(arg(2, "1000"), nullptr, 10));
+  if (command == "answer" && argc > 2)
+    return Answer(argv[2], std::strtoul(arg(3, "10000"), nullptr, 10), std::atoi(arg(4, "1")));
+  if (command == "regdump" && argc > 2) return RegDump(argv[2]);
+  std::fprintf(stderr, "usage: harness inspect|preview|activate|answer|regdump ...\n");
+  return 2;
+}
