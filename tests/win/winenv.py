@@ -10,9 +10,17 @@ import time
 
 WINE = "/usr/lib/wine/wine64"
 SCR = os.environ.get("BRISANE_SCR", "")
-HARNESS = os.environ.get("BRISANE_HARNESS", "")
-FATAL_DRIVER = os.environ.get("BRISANE_FATAL_DRIVER", "")
-SETTINGS_DRIVER = os.environ.get("BRISANE_SETTINGS_DRIVER", "")
+DRIVERS = os.environ.get("BRISANE_DRIVERS", "")
+
+
+def driver(name):
+    """Path of one of the Windows test drivers (tests/win/drivers/NAME.cpp)."""
+    return os.path.join(DRIVERS, name + ".exe")
+
+
+HARNESS = driver("harness")
+FATAL_DRIVER = driver("fatal_driver")
+SETTINGS_DRIVER = driver("settings_driver")
 
 SETTINGS_KEY = r"Control Panel\Desktop\ScreenSaver.Brisane 3D Screensaver"
 SHOW_TITLE = "Brisane 3D Screensaver"
