@@ -1,0 +1,82 @@
+#include "settings/load_settings.h"
+
+#include "settings/settings.h"
+#include "settings/settings_keys.h"
+
+namespace brisane {
+
+namespace {
+
+std::int32_t MultiTextureDefault(const DeviceInfo& device) {
+  return device.description.maxSimultaneousTextures >= 2 ? 1 : 0;
+}
+
+std::int32_t DefaultValue(const SettingSpec& spec, const DeviceTable& table) {
+  switch (spec.deviceDefault) {
+    case DeviceDefault::DefaultDevice:
+      return static_cast<std::int32_t>(table.current);
+    case DeviceDefault::DesktopMode:
+      return static_cast<std::int32_t>(table.Current().desktopModeIndex);
+    case DeviceDefault::MultiTexture:
+      return MultiTextureDefault(table.Current());
+    case DeviceDefault::None:
+      break;
+  }
+  return spec.defaultValue;
+}
+
+void PutDefaults(Node& root, const DeviceTable& table) {
+  for (const SettingSpec& spec : SettingSpecs())
+    if (spec.type == TypeInt) root.Get(spec.key) = Value(DefaultValue(spec, table));
+  // The flag path has no default: it stays absent until the user picks one.
+}
+
+// A stored value of the wrong type (hand-edited, or written by something
+// else) would read as 0 everywhere; the default serves the user better.
+void RepairTypes(Node& root, const DeviceTable& table) {
+  for (const SettingSpec& spec : SettingSpecs())
+    if (spec.type == TypeInt && !root.Has(spec.key, TypeInt)) root.Get(spec.key) = Value(DefaultValue(spec, table));
+}
+
+}  // namespace
+
+HResult LoadSettings(Node& root, SettingsKey& currentUser, DeviceTable& table, const FatalSink& fatal) {
+  if (Failed(SelectDefaultDevice(table, fatal))) return kEFail;
+  PutDefaults(root, table);
+
+  if (!root.Load(currentUser, SettingsKeyPath())) return kOk;
+  RepairTypes(root, table);
+
+  const std::int32_t deviceNum = root.Get("DeviceNum").AsInt();
+  if (static_cast<std::uint32_t>(deviceNum) >= table.NumDevices()) {
+    // The stored device is gone (or nonsense): the default device at the
+    // desktop's resolution.
+    if (Failed(SelectDefaultDevice(table, fatal))) return kEFail;
+    const DeviceInfo& device = table.Current();
+    root.Get("DeviceNum") = Value(static_cast<std::int32_t>(table.current));
+    root.Get("UseDesktopRes") = Value(std::int32_t{1});
+    root.Get("ModeNum") = Value(static_cast<std::int32_t>(device.desktopModeIndex));
+    root.Get("EnableLightmaps") = Value(MultiTextureDefault(device));
+    root.Get("EnableEnvWater") = Value(MultiTextureDefault(device));
+    return kOk;
+  }
+
+  table.current = static_cast<std::uint32_t>(deviceNum);
+  DeviceInfo& device = table.Current();
+  if (device.modes.empty()) return kOk;  // enumeration never keeps such a device
+  std::int32_t modeNum = root.Get("ModeNum").AsInt();
+  if (static_cast<std::uint32_t>(modeNum) >= device.modes.size()) {
+    // The mode list changed since the user chose: the desktop's mode of the
+    // same device, leaving the desktop-resolution choice as stored.
+    modeNum = static_cast<std::int32_t>(device.desktopModeIndex);
+    root.Get("ModeNum") = Value(modeNum);
+  }
+  device.selectedMode = device.modes[static_cast<std::size_t>(modeNum)];
+  if (device.description.maxSimultaneousTextures < 2) {
+    root.Get("EnableLightmaps") = Value(std::int32_t{0});
+    root.Get("EnableEnvWater") = Value(std::int32_t{0});
+  }
+  return kOk;
+}
+
+}  // namespace brisane

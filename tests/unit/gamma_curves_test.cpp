@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "render/gamma.h"
+
+namespace brisane {
+namespace {
+
+TEST(GammaCurvesTest, PowerCurveBrightensMidTonesAboveOne) {
+  EXPECT_NEAR(PowerCurve(32768, 1.5), 41300, 50);
+  EXPECT_EQ(PowerCurve(32768, 1.0), 32768);
+  EXPECT_LT(PowerCurve(32768, 0.5), 16500);
+  EXPECT_EQ(PowerCurve(65535, 1.5), 65535);
+  EXPECT_EQ(PowerCurve(0, 1.5), 0);
+  EXPECT_EQ(PowerCurve(40000, 0.0), 0);
+}
+
+TEST(GammaCurvesTest, BrightnessCurveScalesAndStaysWithinSixteenBits) {
+  EXPECT_EQ(BrightnessCurve(40000, 0.5), 20000);
+  EXPECT_EQ(BrightnessCurve(40000, 0.0), 0);
+  EXPECT_EQ(BrightnessCurve(40000, 1.0), 40000);
+  EXPECT_EQ(BrightnessCurve(60000, 1.5), 65535);  // held at white, not wrapped round to dark
+  EXPECT_EQ(BrightnessCurve(60000, -1.0), 0);
+}
+
+TEST(GammaCurvesTest, LevelZeroBlacksEveryEntryFromTwoAndKeepsTheFirstTwo) {
+  GammaRamp saved = IdentityRamp();
+  saved.red[1] = 7;
+  const GammaRamp black = ComputeRamp(saved, 0.0, GammaCurve::Brightness);
+  EXPECT_EQ(black.red[0], 0);
+  EXPECT_EQ(black.red[1], 7);
+  EXPECT_EQ(black.green[1], 257);
+  for (std::size_t i = 2; i < 256; ++i) {
+    EXPECT_EQ(black.red[i], 0);
+    EXPECT_EQ(black.green[i], 0);
+    EXPECT_EQ(black.blue[i], 0);
+  }
+  const GammaRamp bright = ComputeRamp(IdentityRamp(), 1.5, GammaCurve::Power);
+  EXPECT_NEAR(bright.blue[128], PowerCurve(128 * 257, 1.5), 0);
+  EXPECT_GT(bright.blue[128], 128 * 257);
+}
+
+TEST(GammaRampTest, OnlyRampsThatRiseCount) {
+  EXPECT_TRUE(RampRises(IdentityRamp()));
+  EXPECT_FALSE(RampRises(GammaRamp{}));
+  GammaRamp dip = IdentityRamp();
+  dip.green[100] = 0;
+  EXPECT_FALSE(RampRises(dip));
+}
+
+// A gamma control over a ramp held in memory.
+struct FakeDisplay : GammaSource {
+  struct Control : GammaControl {
+    explicit Control(FakeDisplay& d) : display(d) {}
+    bool GetRamp(GammaRamp& ramp) override {
+      ++display.gets;
+      ramp = display.current;
+      return display.getWorks;
+    }
+    bool SetRamp(const GammaRamp& ramp) override {
+      display.sets.push_back(ramp);
+      display.current = ramp;
+      return true;
+    }
+    FakeDisplay& display;
+  };
+  std::unique_ptr<GammaControl> OpenGammaControl() override {
+    return supported ? std::make_unique<Control>(*this) : nullptr;
+  }
+  bool supported = true;
+  bool getWorks = true;
+  int gets = 0;
+  GammaRamp current = IdentityRamp();
+  std::vector<GammaRamp> sets;
+};
+
+TEST(GammaTest, EveryRampIsBuiltFromTheRampReadAtTheFirstCall) {
+  FakeDisplay display;
+  display.current.red[200] = 51400;  // a calibrated, still rising ramp
+  const GammaRamp original = display.current;
+  Gamma gamma;
+  gamma.SetGamma(display, 0.5, GammaCurve::Brightness);
+  gamma.SetGamma(display, 0.25, GammaCurve::Brightness);
+  EXPECT_EQ(display.gets, 1);
+  ASSERT_EQ(display.sets.size(), 2u);
+  EXPECT_EQ(display.sets[1], ComputeRamp(original, 0.25, GammaCurve::Brightness));
+  EXPECT_EQ(display.sets[1].red[200], 12850);
+
+  gamma.Restore(display);
+  EXPECT_EQ(display.current, original);
+}
+
+TEST(GammaTest, ADegenerateSavedRampIsTakenAsIdentity) {
+  for (bool getWorks : {true, false}) {
+    FakeDisplay display;
+    display.current = GammaRamp{};  // what Wine reports on a bare X server
+    display.getWorks = getWorks;
+    Gamma gamma;
+    gamma.SetGamma(display, 1.0, GammaCurve::Power);
+    ASSERT_EQ(display.sets.size(), 1u);
+    EXPECT_EQ(display.sets[0], IdentityRamp()) << "a screen left visible, not black";
+    EXPECT_EQ(gamma.SavedRamp(), IdentityRamp());
+  }
+}
+
+TEST(GammaTest, WithoutGammaSupportNothingIsReadOrSet) {
+  FakeDisplay display;
+  display.supported = false;
+  Gamma gamma;
+  gamma.SetGamma(display, 0.0, GammaCurve::Brightness);
+  gamma.Restore(display);
+  EXPECT_EQ(display.gets, 0);
+  EXPECT_TRUE(display.sets.empty());
+  EXPECT_FALSE(gamma.HasSavedRamp());
+  // Support appearing later is used from then on.
+  display.supported = true;
+  gamma.SetGamma(display, 0.0, GammaCurve::Brightness);
+  EXPECT_EQ(display.gets, 1);
+  EXPECT_EQ(display.sets.size(), 1u);
+}
+
+TEST(GammaTest, RestoreDoesNothingWhenTheRampWasNeverChanged) {
+  FakeDisplay display;
+  Gamma gamma;
+  gamma.Restore(display);
+  EXPECT_TRUE(display.sets.empty());
+}
+
+}  // namespace
+}  // namespace brisane

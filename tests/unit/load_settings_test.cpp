@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "settings/load_settings.h"
+#include "settings/memory_store.h"
+#include "settings/settings.h"
+#include "settings/settings_keys.h"
+#include "tests/unit/support/device_fixtures.h"
+
+namespace brisane {
+namespace {
+
+using testing::Mode;
+
+class LoadSettingsTest : public ::testing::Test {
+ protected:
+  void Store(const char* name, const char* text) { store.SetText(SettingsKeyPath(), name, text); }
+  HResult Load() {
+    auto user = store.Root();
+    return LoadSettings(root, *user, table, [&](const std::string& m) { fatal += m; });
+  }
+  std::int32_t Int(const char* key) {
+    EXPECT_TRUE(root.Has(key, TypeInt)) << key;
+    return root.Get(key).AsInt();
+  }
+
+  MemorySettingsStore store;
+  Node root;
+  DeviceTable table = testing::WineLikeTable();  // HAL, T&L HAL (default), RGB
+  std::string fatal;
+};
+
+TEST_F(LoadSettingsTest, AnEmptyRegistryGivesEveryDefault) {
+  ASSERT_EQ(Load(), kOk);
+  EXPECT_EQ(table.current, 1u);
+  EXPECT_EQ(Int("DeviceNum"), 1);
+  EXPECT_EQ(Int("ModeNum"), 5);  // 1024x768x32, the desktop
+  EXPECT_EQ(Int("UseDesktopRes"), 1);
+  EXPECT_EQ(Int("ShowFPS"), 0);
+  EXPECT_EQ(Int("DisableSound"), 0);
+  EXPECT_EQ(Int("EnableLightmaps"), 1);
+  EXPECT_EQ(Int("EnableEnvWater"), 1);
+  EXPECT_EQ(Int("EnableLensFlares"), 1);
+  EXPECT_EQ(Int("FlagNum"), 0);
+  EXPECT_FALSE(root.Has("FlagPath", TypeString));
+  EXPECT_EQ(Int("GammaControl"), 50);
+  EXPECT_EQ(Int("EnableLighting"), 1);
+  EXPECT_EQ(Int("LightDelay"), 1);
+  EXPECT_EQ(Int("ChangeDelay"), 1);
+  EXPECT_EQ(Int("EnableFiring"), 1);
+  EXPECT_EQ(Int("FiringPeriod"), 0);
+  for (const char* camera : {"Camera1", "Camera2", "Camera3", "Camera4", "Camera5", "Camera6", "Camera7"})
+    EXPECT_EQ(Int(camera), 1) << camera;
+  EXPECT_EQ(Int("RandomView"), 0);
+  EXPECT_EQ(Int("SwitchPeriod"), 21);
+  EXPECT_EQ(Int("DisableOnMouseActivate"), 0);
+  EXPECT_EQ(Int("MasterVolume"), 0);
+  EXPECT_EQ(root.size(), SettingSpecs().size() - 1);  // all but the flag path
+  EXPECT_EQ(fatal, "");
+}
+
+TEST_F(LoadSettingsTest, StoredValuesReplaceTheDefaultsAndDefaultsReplaceOldMemory) {
+  root.Get("SwitchPeriod") = Value(std::int32_t{7});  // from an earlier load
+  Store("ShowFPS", "2: 1");
+  Store("MasterVolume", "2: -2500");
+  Store("FlagPath", "3: C:\\flags\\mine.jpg");
+  Store("SwitchPeriod", "2: 200");  // outside the dialog's range, used as it is
+  ASSERT_EQ(Load(), kOk);
+  EXPECT_EQ(Int("ShowFPS"), 1);
+  EXPECT_EQ(Int("MasterVolume"), -2500);
+  EXPECT_EQ(root.Get("FlagPath").AsString(), "C:\\flags\\mine.jpg");
+  EXPECT_EQ(Int("SwitchPeriod"), 200);
+  EXPECT_EQ(Int("GammaControl"), 50);
+}
+
+TEST_F(LoadSettingsTest, StoredDeviceAndModeBecomeCurrentAndSelected) {
+  Store("DeviceNum", "2: 2");
+  Store("ModeNum", "2: 2");
+  Store("UseDesktopRes", "2: 0");
+  ASSERT_EQ(Load(), kOk);
+  EXPECT_EQ(table.current, 2u);
+  EXPECT_EQ(table.Current().selectedMode, Mode(800, 600, 16));
+  EXPECT_EQ(Int("UseDesktopRes"), 0);
+  EXPECT_EQ(Int("ModeNum"), 2);
+}
+
+TEST_F(LoadSettingsTest, ADeviceThatIsGoneResetsDeviceModeAndDesktopFlag) {
+  for (const char* stored : {"2: 5", "2: 3", "2: -1"}) {
+    SCOPED_TRACE(stored);
+    Store("DeviceNum", stored);
+    Store("ModeNum", "2: 0");
+    Store("UseDesktopRes", "2: 0");
+    Store("EnableLightmaps", "2: 0");
+    ASSERT_EQ(Load(), kOk);
+    EXPECT_EQ(Int("DeviceNum"), 1);
+    EXPECT_EQ(table.current, 1u);
+    EXPECT_EQ(Int("UseDesktopRes"), 1);
+    EXPECT_EQ(Int("ModeNum"), 5);
+    EXPECT_EQ(Int("EnableLightmaps"), 1);
+    EXPECT_EQ(Int("EnableEnvWater"), 1);
+  }
+  // Memory only: the registry keeps what the user stored.
+  EXPECT_EQ(*store.Text(SettingsKeyPath(), "DeviceNum"), "2: -1");
+}
+
+TEST_F(LoadSettingsTest, OneTextureDevicesTurnLightmapsAndWaterReflectionOff) {
+  table = testing::WineLikeTable(1);
+  Store("EnableLightmaps", "2: 1");
+  Store("EnableEnvWater", "2: 1");
+  Store("DeviceNum", "2: 0");
+  ASSERT_EQ(Load(), kOk);
+  EXPECT_EQ(Int("EnableLightmaps"), 0);
+  EXPECT_EQ(Int("EnableEnvWater"), 0);
+
+  // Also when the stored device is reset to the default one.
+  Store("DeviceNum", "2: 9");
+  ASSERT_EQ(Load(), kOk);
+  EXPECT_EQ(Int("EnableLightmaps"), 0);
+  EXPECT_EQ(Int("EnableEnvWater"), 0);
+
+  // And as the defaults when nothing is stored.
+  MemorySettingsStore empty;
+  Node fresh;
+  auto user = empty.Root();
+  ASSERT_EQ(LoadSettings(fresh, *user, table, nullptr), kOk);
+  EXPECT_EQ(fresh.Get("EnableLightmaps").AsInt(), 0);
+  EXPECT_EQ(fresh.Get("EnableEnvWater").AsInt(), 0);
+}
+
+TEST_F(LoadSettingsTest, AModeNumberPastTheListFallsBackToTheDesktopMode) {
+  for (const char* stored : {"2: 6", "2: 1000", "2: -3"}) {
+    SCOPED_TRACE(stored);
+    Store("DeviceNum", "2: 0");
+    Store("ModeNum", stored);
+    Store("UseDesktopRes", "2: 0");
+    ASSERT_EQ(Load(), kOk);
+    EXPECT_EQ(Int("ModeNum"), 5);
+    EXPECT_EQ(table.Current().selectedMode, Mode(1024, 768, 32));
+    EXPECT_EQ(Int("UseDesktopRes"), 0);  // as stored
+  }
+}
+
+TEST_F(LoadSettingsTest, ValuesOfTheWrongTypeTakeTheirDefault) {
+  Store("DeviceNum", "1: 0.000000");
+  Store("SwitchPeriod", "3: soon");
+  Store("ShowFPS", "2: 1");
+  ASSERT_EQ(Load(), kOk);
+  EXPECT_EQ(Int("DeviceNum"), 1);
+  EXPECT_EQ(Int("SwitchPeriod"), 21);
+  EXPECT_EQ(Int("ShowFPS"), 1);
+}
+
+TEST_F(LoadSettingsTest, WithoutAUsableDeviceNothingIsTouched) {
+  for (DeviceInfo& device : table.devices) device.windowedCapable = false;
+  root.Get("ShowFPS") = Value(std::int32_t{1});
+  Store("ShowFPS", "2: 0");
+  EXPECT_EQ(Load(), kEFail);
+  EXPECT_EQ(fatal, "FATAL ERROR in SelectDefaultDevice(): No compatible devices found");
+  EXPECT_EQ(root.size(), 1u);
+  EXPECT_EQ(Int("ShowFPS"), 1);
+}
+
+TEST(SettingValuesTest, GammaAndFiringPeriodReadTheirDocumentedMeaning) {
+  EXPECT_DOUBLE_EQ(GammaLevel(0), 0.5);
+  EXPECT_DOUBLE_EQ(GammaLevel(50), 1.0);
+  EXPECT_DOUBLE_EQ(GammaLevel(100), 1.5);
+  const std::int32_t minutes[] = {1, 5, 10, 15, 30, 60};
+  for (std::int32_t i = 0; i < 6; ++i) EXPECT_EQ(FiringPeriodMinutes(i), minutes[i]);
+  EXPECT_EQ(FiringPeriodMinutes(9), 1);
+  EXPECT_EQ(FiringPeriodMinutes(-1), 1);
+}
+
+TEST(SettingSpecsTest, EveryKeyIsDeclaredOnceWithItsDefaultInsideItsRange) {
+  for (const SettingSpec& spec : SettingSpecs()) {
+    EXPECT_EQ(FindSetting(spec.key), &spec) << spec.key;
+    if (spec.type == TypeInt && spec.deviceDefault == DeviceDefault::None) {
+      EXPECT_GE(spec.defaultValue, spec.minimum) << spec.key;
+      EXPECT_LE(spec.defaultValue, spec.maximum) << spec.key;
+    }
+  }
+  EXPECT_EQ(FindSetting("NoSuchSetting"), nullptr);
+}
+
+}  // namespace
+}  // namespace brisane
