@@ -66,7 +66,7 @@ TEST(RecordingDeviceTest, VertexBuffersLockOnceAndDrawOnlyTheirOwnRange) {
   EXPECT_EQ(device.DrawPrimitiveVB(PrimitiveType::PointList, *buffer, 4, 6), kOk);
   EXPECT_TRUE(Failed(device.DrawPrimitiveVB(PrimitiveType::PointList, *buffer, 4, 7)));
   EXPECT_TRUE(Failed(device.DrawPrimitiveVB(PrimitiveType::PointList, *buffer, 0xFFFFFFFFu, 2)));
-  device.failing = {"CreateVertexBuffer"};
+  device.failing["CreateVertexBuffer"] = kEFail;
   EXPECT_EQ(device.CreateVertexBuffer(d3d::kFvfXyz, 3), nullptr);
 }
 

@@ -2,17 +2,21 @@
 
 #include <string>
 
+#include "platform/win32/display.h"
 #include "platform/win32/registry_store.h"
 #include "settings/settings.h"
 
 namespace brisane {
 
-// For now the dialog offers OK and Cancel only; OK writes back what was read,
-// so accepting it never loses a stored setting.
+// For now the dialog offers OK and Cancel only; OK writes back the defaults
+// and what was read over them, so accepting it never loses a stored setting.
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
   switch (message) {
     case WM_INITDIALOG: {
-      LoadStoredSettings();
+      // The dialog fills its controls from whatever the tree holds, so a
+      // failed load is not an error here.
+      EnumerateDevices();
+      LoadSettings();
       const std::string caption = std::string(kProgramName) + " " + "1.0" + " Configuration";
       SetWindowTextA(dialog, caption.c_str());
       return TRUE;

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "platform/win32/display.h"
-#include "platform/win32/registry_store.h"
+#include "platform/win32/fatal_error.h"
 #include "platform/win32/shell_state.h"
 #include "settings/node.h"
 
@@ -44,16 +44,30 @@ void PaintPreview(HWND window) {
   EndPaint(window, &ps);
 }
 
+// The show comes up in a fixed order; -1 refuses the window, which ends in
+// the window creation's fatal report.
 LRESULT StartShow(HWND window) {
   g_Shell.mainWindow = window;
-  // The display device and the scene come up here once the renderer exists;
-  // until then the show only needs the stored settings.
-  LoadStoredSettings();
+  if (GetDirectXVersion() < 0x700) {
+    MessageBoxA(nullptr, "Incorrect DirectX version. Please install DirectX 7 or later", "Error!", MB_ICONERROR);
+    FatalError("Incorrect DirectX version!");
+  }
+  if (FAILED(EnumerateDevices())) {
+    MessageBoxA(nullptr, "No 3D devices was found", "Error!", MB_ICONERROR);
+    return -1;
+  }
+  if (FAILED(LoadSettings())) return -1;
+  if (FAILED(InitDirectDraw(window, SettingsRoot.Get("UseDesktopRes").AsInt() != 0))) return -1;
+  if (FAILED(InitDirect3D())) return -1;
+  // Next: SetupShow (scene, camera list, flares, water, gamma), the ambient
+  // sounds, the guns and the overlay font.
   return 0;
 }
 
 void StopShow() {
   g_Shell.active = false;  // no frame after this point
+  // The overlay font and the ambient sounds go before the display objects,
+  // and the sound device after them.
   CleanupDisplay();
   PostQuitMessage(0);
 }

@@ -74,8 +74,8 @@ class RecordingDevice : public Device {
   // The back buffer ReadBackBuffer answers from.
   std::uint32_t backBufferWidth = 640, backBufferHeight = 480;
   std::vector<std::uint32_t> backBuffer = std::vector<std::uint32_t>(640 * 480, 0xFF000000u);
-  // A call whose name is here fails with E_FAIL (it is still logged).
-  std::vector<std::string> failing;
+  // A call whose name is here fails with that result (it is still logged).
+  std::map<std::string, HResult> failing;
 
   // Stage state in force, or the value a fresh device starts with.
   std::uint32_t StageState(std::uint32_t stage, TextureStageState state) const {
@@ -172,9 +172,9 @@ class RecordingDevice : public Device {
     return Record(text);
   }
   HResult BeginScene() override {
-    const bool nested = inScene;
-    inScene = true;
-    return Record("BeginScene", nested);
+    const HResult result = Record("BeginScene", inScene);
+    if (!Failed(result)) inScene = true;  // a refused BeginScene opens nothing
+    return result;
   }
   HResult EndScene() override {
     const bool outside = !inScene;
@@ -249,9 +249,8 @@ class RecordingDevice : public Device {
     const std::string name = entry.substr(0, entry.find('('));
     log.push_back(std::move(entry));
     if (misuse) return kEFail;
-    for (const std::string& f : failing)
-      if (f == name) return kEFail;
-    return kOk;
+    auto it = failing.find(name);
+    return it == failing.end() ? kOk : it->second;
   }
   HResult RecordDraw(const char* name, PrimitiveType type, std::uint32_t fvf, std::uint32_t count,
                      const std::uint16_t* indices, std::uint32_t indexCount) {
