@@ -1,0 +1,921 @@
+#include "image/jpeg_decoder.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "image/jpeg_idct.h"
+#include "image/jpeg_pixels.h"
+
+namespace brisane {
+
+namespace {
+
+// Zigzag position to natural position; the 16 extra entries catch runs that
+// damaged data pushes past the end of a block.
+constexpr std::array<std::uint8_t, 80> kNatural = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13,
+    6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31,
+    39, 46, 53, 60, 61, 54, 47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
+
+constexpr int kFastBits = 9;
+
+struct Huffman {
+  bool defined = false;
+  std::uint8_t values[256] = {};
+  std::uint16_t fast[1 << kFastBits] = {};    // length << 8 | symbol; 0: longer code
+  std::int32_t fast_ac[1 << kFastBits] = {};  // value << 16 | run << 8 | bits used; 0: not a short pair
+  std::int32_t maxcode[18] = {};
+  std::int32_t valoffset[18] = {};
+  bool dc_safe = true;  // every symbol <= 15, as a DC table needs
+
+  // Canonical codes from the counts per length; false for an impossible table.
+  bool Build(const std::uint8_t* counts, const std::uint8_t* symbols, int total) {
+    std::memset(values, 0, sizeof values);
+    std::memcpy(values, symbols, static_cast<std::size_t>(total));
+    std::memset(fast, 0, sizeof fast);
+    std::memset(fast_ac, 0, sizeof fast_ac);
+    dc_safe = true;
+    for (int i = 0; i < total; ++i) dc_safe = dc_safe && values[i] <= 15;
+    std::int32_t code = 0;
+    int k = 0;
+    for (int len = 1; len <= 16; ++len) {
+      valoffset[len] = k - code;
+      for (int i = 0; i < counts[len - 1]; ++i, ++k, ++code) {
+        if (len <= kFastBits) {
+          const int shift = kFastBits - len;
+          for (int j = 0; j < (1 << shift); ++j) {
+            fast[(code << shift) | j] = static_cast<std::uint16_t>(len << 8 | values[k]);
+          }
+        }
+      }
+      maxcode[len] = counts[len - 1] ? code - 1 : -1;
+      if (code >= (std::int32_t{1} << len)) return false;  // the all-ones code is reserved
+      code <<= 1;
+    }
+    maxcode[17] = 0x7FFFFFFF;
+    // Run/size pairs whose magnitude bits also fit in the lookahead.
+    for (int i = 0; i < (1 << kFastBits); ++i) {
+      if (!fast[i]) continue;
+      const int len = fast[i] >> 8, rs = fast[i] & 0xFF, run = rs >> 4, size = rs & 15;
+      if (size == 0 || len + size > kFastBits) continue;
+      int v = (i >> (kFastBits - len - size)) & ((1 << size) - 1);
+      if (v < (1 << (size - 1))) v += 1 - (1 << size);
+      fast_ac[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) << 16 | static_cast<std::uint32_t>(run) << 8 |
+                                             static_cast<std::uint32_t>(len + size));
+    }
+    defined = true;
+    return true;
+  }
+};
+
+struct Component {
+  int id = 0, h = 1, v = 1, tq = 0;
+  int width = 0, height = 0;               // samples of the component
+  int blocks_w = 0, blocks_h = 0;          // blocks holding them (a scan of this component alone)
+  int plane_w = 0, plane_h = 0;            // padded to whole MCUs
+  std::vector<std::uint8_t> plane;         // samples after the inverse DCT
+  std::vector<std::int16_t> coefs;         // whole-picture coefficients (multi-scan pictures)
+  std::array<std::uint16_t, 64> quant{};   // latched at the component's first scan
+  bool quant_latched = false;
+  int dc_table = 0, ac_table = 0;
+  int pred = 0;
+};
+
+// Entropy-coded data, most significant bit first. At a marker or at the end of
+// the data it feeds zero bits, as the usual decoder does, and says so.
+struct BitReader {
+  const std::uint8_t* p = nullptr;
+  const std::uint8_t* end = nullptr;
+  std::uint64_t acc = 0;  // left-aligned
+  int count = 0;
+  int marker = 0;         // a marker met inside the data; p rests on its 0xFF
+  bool hit_end = false;   // ran out of data
+  int fake = 0;           // zero bits at the tail of acc that no data stands behind
+  bool starved = false;   // some of those zero bits were decoded
+
+  void Fill() {
+    if (fake > count) {
+      starved = true;
+      fake = count;
+    }
+    while (count <= 56) {
+      std::uint32_t byte = 0;
+      if (marker == 0 && !hit_end) {
+        if (p >= end) {
+          hit_end = true;
+        } else if (*p != 0xFF) {
+          byte = *p++;
+        } else {
+          const std::uint8_t* q = p + 1;
+          while (q < end && *q == 0xFF) ++q;  // fill bytes
+          if (q >= end) {
+            hit_end = true;
+            p = q;
+          } else if (*q == 0) {
+            byte = 0xFF;
+            p = q + 1;
+          } else {
+            marker = *q;
+            p = q - 1;
+          }
+        }
+      }
+      if (marker != 0 || hit_end) fake += 8;
+      acc |= static_cast<std::uint64_t>(byte) << (56 - count);
+      count += 8;
+    }
+  }
+  void Ensure() {
+    if (count < 32) Fill();
+  }
+  void Skip(int n) {
+    acc <<= n;
+    count -= n;
+  }
+  int Bits(int n) {  // n in 0..16
+    if (n == 0) return 0;
+    const int v = static_cast<int>(acc >> (64 - n));
+    Skip(n);
+    return v;
+  }
+  // Whether the decoding so far needed bits the data did not have.
+  bool Starved() const { return starved || fake > count; }
+  void Reset() {
+    acc = 0;
+    count = 0;
+    fake = 0;
+    starved = false;
+  }
+};
+
+inline int Extend(int v, int n) { return v < (1 << (n - 1)) ? v + 1 - (1 << n) : v; }
+
+}  // namespace
+
+struct JpegDecoder::State {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  std::size_t pos = 0;
+  bool have_parameters = false;
+
+  int width = 0, height = 0;
+  bool progressive = false;
+  std::vector<Component> comps;
+  int hmax = 1, vmax = 1, mcus_x = 0, mcus_y = 0;
+  JpegColourSpace space = JpegColourSpace::kYCbCr;
+  bool saw_jfif = false, saw_adobe = false;
+  int adobe_transform = -1;
+
+  std::array<std::array<std::uint16_t, 64>, 4> qt{};
+  std::array<bool, 4> qt_defined{};
+  Huffman dc[4], ac[4];
+  int restart_interval = 0;
+
+  // Current scan.
+  int scan_comps[4] = {};
+  int scan_count = 0;
+  int ss = 0, se = 63, ah = 0, al = 0;
+  int eobrun = 0;
+  BitReader br;
+  bool corrupt = false;
+  bool buffered = false;
+  int rows_emitted = 0;
+
+  // Output.
+  JpegOutput out;
+  std::vector<std::vector<std::uint8_t>> upsampled;
+
+  void ResetHeaders() {
+    pos = 0;
+    width = height = 0;
+    progressive = false;
+    comps.clear();
+    saw_jfif = saw_adobe = false;
+    adobe_transform = -1;
+    qt_defined = {};
+    for (auto& h : dc) h.defined = false;
+    for (auto& h : ac) h.defined = false;
+    restart_interval = 0;
+    corrupt = false;
+  }
+
+  bool Has(std::size_t n) const { return pos <= size && size - pos >= n; }
+  int U8() { return data[pos++]; }
+  int U16() {
+    const int v = data[pos] << 8 | data[pos + 1];
+    pos += 2;
+    return v;
+  }
+
+  // The next marker code at or after pos, skipping stray bytes; 0 at the end.
+  int NextMarker() {
+    while (pos < size) {
+      if (data[pos] != 0xFF) {
+        ++pos;
+        continue;
+      }
+      while (pos < size && data[pos] == 0xFF) ++pos;
+      if (pos >= size) break;
+      const int code = data[pos++];
+      if (code != 0) return code;
+    }
+    return 0;
+  }
+
+  JpegResult ReadHeaders();
+  JpegResult ReadSegment(int marker, int length);
+  JpegResult ReadFrame(int marker, int length);
+  JpegResult ReadScanHeader(int length);
+  JpegResult Allocate();
+  JpegResult RunScans();
+  JpegResult DecodeScan();
+  bool Restart(int& expected);
+  void DecodeBlockSequential(Component& c, std::int16_t* block);
+  void DecodeBlockProgressive(Component& c, std::int16_t* block);
+  void EmitRows(int limit);
+  void EmitRow(int y);
+};
+
+const char* JpegResultText(JpegResult result) {
+  switch (result) {
+    case JpegResult::kOk: return "ok";
+    case JpegResult::kNoParameters: return "the picture's parameters were not read";
+    case JpegResult::kNotJpeg: return "not JPEG data (no start-of-image marker)";
+    case JpegResult::kTruncated: return "the data ends before the picture starts";
+    case JpegResult::kBadHeader: return "malformed JPEG header";
+    case JpegResult::kUnsupported:
+      return "unsupported JPEG kind (arithmetic, lossless, hierarchical, 12-bit, fractional sampling or 2 or more "
+             "than 4 components)";
+    case JpegResult::kTooLarge: return "picture larger than 32 Mi pixels";
+    case JpegResult::kOutOfMemory: return "out of memory";
+    case JpegResult::kBadLayout: return "the output layout does not fit the picture or the buffer";
+    case JpegResult::kCorruptData: return "damaged or truncated picture data";
+  }
+  return "unknown result";
+}
+
+JpegResult JpegDecoder::State::ReadHeaders() {
+  ResetHeaders();
+  if (size < 2 || data[0] != 0xFF || data[1] != 0xD8) return JpegResult::kNotJpeg;
+  pos = 2;
+  for (;;) {
+    const int marker = NextMarker();
+    if (marker == 0) return JpegResult::kTruncated;
+    if (marker == 0xD9) return comps.empty() ? JpegResult::kTruncated : JpegResult::kBadHeader;  // no image
+    if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) continue;  // no length
+    if (marker == 0xD8) return JpegResult::kBadHeader;
+    if (!Has(2)) return JpegResult::kTruncated;
+    const int length = U16();
+    if (length < 2) return JpegResult::kBadHeader;
+    if (!Has(static_cast<std::size_t>(length - 2))) return JpegResult::kTruncated;
+    const std::size_t next = pos + static_cast<std::size_t>(length - 2);
+    if (marker == 0xDA) {
+      if (comps.empty()) return JpegResult::kBadHeader;  // a scan before the frame
+      pos -= 4;                                           // the scan is read again by the decode
+      return JpegResult::kOk;
+    }
+    const JpegResult r = ReadSegment(marker, length - 2);
+    if (r != JpegResult::kOk) return r;
+    pos = next;
+  }
+}
+
+// Any marker segment but SOS; pos is just after its length field.
+JpegResult JpegDecoder::State::ReadSegment(int marker, int length) {
+  const std::size_t end = pos + static_cast<std::size_t>(length);
+  switch (marker) {
+    case 0xC0: case 0xC1: case 0xC2:
+      if (!comps.empty()) return JpegResult::kBadHeader;  // a second frame
+      return ReadFrame(marker, length);
+    case 0xC3: case 0xC5: case 0xC6: case 0xC7: case 0xC9: case 0xCA: case 0xCB:
+    case 0xCD: case 0xCE: case 0xCF: case 0xCC:
+      return JpegResult::kUnsupported;  // lossless, hierarchical or arithmetic
+    case 0xC4:  // DHT
+      while (pos < end) {
+        if (end - pos < 17) return JpegResult::kBadHeader;
+        const int tc_th = U8();
+        const int tc = tc_th >> 4, th = tc_th & 15;
+        if (tc > 1 || th > 3) return JpegResult::kBadHeader;
+        std::uint8_t counts[16];
+        int total = 0;
+        for (int i = 0; i < 16; ++i) total += counts[i] = static_cast<std::uint8_t>(U8());
+        if (total > 256 || end - pos < static_cast<std::size_t>(total)) return JpegResult::kBadHeader;
+        Huffman& h = tc == 0 ? dc[th] : ac[th];
+        if (!h.Build(counts, data + pos, total)) return JpegResult::kBadHeader;
+        pos += static_cast<std::size_t>(total);
+      }
+      return JpegResult::kOk;
+    case 0xDB:  // DQT
+      while (pos < end) {
+        const int pq_tq = U8();
+        const int pq = pq_tq >> 4, tq = pq_tq & 15;
+        if (pq > 1 || tq > 3) return JpegResult::kBadHeader;
+        if (end - pos < static_cast<std::size_t>(pq ? 128 : 64)) return JpegResult::kBadHeader;
+        for (int i = 0; i < 64; ++i) qt[tq][kNatural[i]] = static_cast<std::uint16_t>(pq ? U16() : U8());
+        qt_defined[tq] = true;
+      }
+      return JpegResult::kOk;
+    case 0xDD:  // DRI
+      if (length < 2) return JpegResult::kBadHeader;
+      restart_interval = U16();
+      return JpegResult::kOk;
+    case 0xE0:  // APP0: JFIF
+      if (length >= 14 && std::memcmp(data + pos, "JFIF\0", 5) == 0) saw_jfif = true;
+      return JpegResult::kOk;
+    case 0xEE:  // APP14: Adobe, with the colour transform flag
+      if (length >= 12 && std::memcmp(data + pos, "Adobe", 5) == 0) {
+        saw_adobe = true;
+        adobe_transform = data[pos + 11];
+      }
+      return JpegResult::kOk;
+    default:  // comments, other application data, DNL, ...
+      return JpegResult::kOk;
+  }
+}
+
+JpegResult JpegDecoder::State::ReadFrame(int marker, int length) {
+  if (length < 6) return JpegResult::kBadHeader;
+  const int precision = U8();
+  height = U16();
+  width = U16();
+  const int count = U8();
+  if (precision != 8) return JpegResult::kUnsupported;
+  if (count != 1 && count != 3 && count != 4) return count == 0 ? JpegResult::kBadHeader : JpegResult::kUnsupported;
+  if (length < 6 + 3 * count) return JpegResult::kBadHeader;
+  if (width == 0) return JpegResult::kBadHeader;
+  if (height == 0) return JpegResult::kUnsupported;  // height given later by a DNL marker
+  if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kJpegMaxPixels) {
+    return JpegResult::kTooLarge;
+  }
+  progressive = marker == 0xC2;
+  comps.resize(static_cast<std::size_t>(count));
+  hmax = vmax = 1;
+  for (int i = 0; i < count; ++i) {
+    Component& c = comps[static_cast<std::size_t>(i)];
+    c.id = U8();
+    const int hv = U8();
+    c.h = hv >> 4;
+    c.v = hv & 15;
+    c.tq = U8();
+    if (c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4 || c.tq > 3) return JpegResult::kBadHeader;
+    for (int j = 0; j < i; ++j) {
+      if (comps[static_cast<std::size_t>(j)].id == c.id) return JpegResult::kBadHeader;
+    }
+    hmax = std::max(hmax, c.h);
+    vmax = std::max(vmax, c.v);
+  }
+  mcus_x = (width + 8 * hmax - 1) / (8 * hmax);
+  mcus_y = (height + 8 * vmax - 1) / (8 * vmax);
+  for (Component& c : comps) {
+    if (hmax % c.h != 0 || vmax % c.v != 0) return JpegResult::kUnsupported;  // fractional sampling
+    c.width = (width * c.h + hmax - 1) / hmax;
+    c.height = (height * c.v + vmax - 1) / vmax;
+    c.blocks_w = (c.width + 7) / 8;
+    c.blocks_h = (c.height + 7) / 8;
+    c.plane_w = mcus_x * c.h * 8;
+    c.plane_h = mcus_y * c.v * 8;
+  }
+  return JpegResult::kOk;
+}
+
+JpegResult JpegDecoder::State::ReadScanHeader(int length) {
+  if (length < 1) return JpegResult::kBadHeader;
+  scan_count = U8();
+  if (scan_count < 1 || scan_count > 4 || length != 4 + 2 * scan_count) return JpegResult::kBadHeader;
+  int blocks = 0;
+  for (int i = 0; i < scan_count; ++i) {
+    const int id = U8(), tables = U8();
+    int index = -1;
+    for (std::size_t j = 0; j < comps.size(); ++j) {
+      if (comps[j].id == id) index = static_cast<int>(j);
+    }
+    if (index < 0) return JpegResult::kBadHeader;
+    for (int j = 0; j < i; ++j) {
+      if (scan_comps[j] == index) return JpegResult::kBadHeader;
+    }
+    scan_comps[i] = index;
+    Component& c = comps[static_cast<std::size_t>(index)];
+    c.dc_table = tables >> 4;
+    c.ac_table = tables & 15;
+    if (c.dc_table > 3 || c.ac_table > 3) return JpegResult::kBadHeader;
+    blocks += c.h * c.v;
+  }
+  ss = U8();
+  se = U8();
+  const int a = U8();
+  ah = a >> 4;
+  al = a & 15;
+  if (scan_count > 1 && blocks > 10) return JpegResult::kBadHeader;
+  if (progressive) {
+    const bool dc_scan = ss == 0;
+    if (se > 63 || ss > se || (dc_scan && se != 0) || (!dc_scan && scan_count != 1) || al > 13 ||
+        (ah != 0 && al != ah - 1)) {
+      return JpegResult::kBadHeader;
+    }
+  } else {
+    ss = 0;
+    se = 63;
+    ah = al = 0;
+  }
+  // Tables this scan reads must exist, and DC tables must give sizes <= 15.
+  for (int i = 0; i < scan_count; ++i) {
+    Component& c = comps[static_cast<std::size_t>(scan_comps[i])];
+    const bool needs_dc = ss == 0 && ah == 0;
+    const bool needs_ac = se > 0;
+    if (needs_dc && (!dc[c.dc_table].defined || !dc[c.dc_table].dc_safe)) return JpegResult::kBadHeader;
+    if (needs_ac && !ac[c.ac_table].defined) return JpegResult::kBadHeader;
+    if (!c.quant_latched) {
+      if (!qt_defined[static_cast<std::size_t>(c.tq)]) return JpegResult::kBadHeader;
+      c.quant = qt[static_cast<std::size_t>(c.tq)];
+      c.quant_latched = true;
+    }
+    c.pred = 0;
+  }
+  return JpegResult::kOk;
+}
+
+JpegResult JpegDecoder::State::Allocate() {
+  try {
+    std::size_t row_bytes = 0;
+    for (Component& c : comps) {
+      const std::size_t samples = static_cast<std::size_t>(c.plane_w) * static_cast<std::size_t>(c.plane_h);
+      c.plane.assign(samples, 0);
+      if (buffered) c.coefs.assign(samples, 0);
+      row_bytes = std::max(row_bytes, static_cast<std::size_t>(c.plane_w) * static_cast<std::size_t>(hmax / c.h) + 16);
+    }
+    upsampled.assign(comps.size(), std::vector<std::uint8_t>(row_bytes, 0));
+  } catch (const std::bad_alloc&) {
+    return JpegResult::kOutOfMemory;
+  }
+  return JpegResult::kOk;
+}
+
+void JpegDecoder::State::DecodeBlockSequential(Component& c, std::int16_t* block) {
+  BitReader& b = br;
+  const Huffman& hd = dc[c.dc_table];
+  const Huffman& ha = ac[c.ac_table];
+  auto decode = [&](const Huffman& h) -> int {
+    const std::uint16_t f = h.fast[b.acc >> (64 - kFastBits)];
+    if (f) {
+      b.Skip(f >> 8);
+      return f & 0xFF;
+    }
+    const std::int32_t code16 = static_cast<std::int32_t>(b.acc >> 48);
+    for (int len = kFastBits + 1; len <= 16; ++len) {
+      const std::int32_t code = code16 >> (16 - len);
+      if (code <= h.maxcode[len]) {
+        b.Skip(len);
+        return h.values[(h.valoffset[len] + code) & 0xFF];
+      }
+    }
+    b.Skip(16);
+    corrupt = true;
+    return 0;
+  };
+  b.Ensure();
+  const int s = decode(hd);
+  const int diff = s ? Extend(b.Bits(s), s) : 0;
+  c.pred = static_cast<int>(static_cast<unsigned>(c.pred) + static_cast<unsigned>(diff));
+  block[0] = static_cast<std::int16_t>(c.pred);
+  for (int k = 1; k < 64;) {
+    b.Ensure();
+    const std::int32_t fa = ha.fast_ac[b.acc >> (64 - kFastBits)];
+    if (fa) {
+      b.Skip(fa & 0xFF);
+      k += (fa >> 8) & 0xFF;
+      block[kNatural[k]] = static_cast<std::int16_t>(fa >> 16);
+      ++k;
+      continue;
+    }
+    const int rs = decode(ha);
+    const int run = rs >> 4, size = rs & 15;
+    if (size) {
+      k += run;
+      block[kNatural[k]] = static_cast<std::int16_t>(Extend(b.Bits(size), size));
+      ++k;
+    } else {
+      if (run != 15) break;
+      k += 16;
+    }
+  }
+}
+
+void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* block) {
+  BitReader& b = br;
+  auto decode = [&](const Huffman& h) -> int {
+    b.Ensure();
+    const std::uint16_t f = h.fast[b.acc >> (64 - kFastBits)];
+    if (f) {
+      b.Skip(f >> 8);
+      return f & 0xFF;
+    }
+    const std::int32_t code16 = static_cast<std::int32_t>(b.acc >> 48);
+    for (int len = kFastBits + 1; len <= 16; ++len) {
+      const std::int32_t code = code16 >> (16 - len);
+      if (code <= h.maxcode[len]) {
+        b.Skip(len);
+        return h.values[(h.valoffset[len] + code) & 0xFF];
+      }
+    }
+    b.Skip(16);
+    corrupt = true;
+    return 0;
+  };
+  auto shifted = [&](int v) { return static_cast<std::int16_t>(static_cast<unsigned>(v) << al); };
+
+  if (ss == 0) {  // DC scans
+    if (ah == 0) {
+      const int s = decode(dc[c.dc_table]);
+      b.Ensure();
+      const int diff = s ? Extend(b.Bits(s), s) : 0;
+      c.pred = static_cast<int>(static_cast<unsigned>(c.pred) + static_cast<unsigned>(diff));
+      block[0] = shifted(c.pred);
+    } else {
+      b.Ensure();
+      if (b.Bits(1)) block[0] = static_cast<std::int16_t>(block[0] | (1 << al));
+    }
+    return;
+  }
+  const Huffman& h = ac[c.ac_table];
+  if (ah == 0) {  // first AC scan of a band
+    if (eobrun > 0) {
+      --eobrun;
+      return;
+    }
+    for (int k = ss; k <= se; ++k) {
+      const int rs = decode(h);
+      const int run = rs >> 4, size = rs & 15;
+      if (size) {
+        k += run;
+        b.Ensure();
+        block[kNatural[k]] = shifted(Extend(b.Bits(size), size));
+      } else if (run == 15) {
+        k += 15;
+      } else {
+        eobrun = 1 << run;
+        b.Ensure();
+        if (run) eobrun += b.Bits(run);
+        --eobrun;
+        break;
+      }
+    }
+    return;
+  }
+  // Refinement of an AC band: one more bit of every coefficient already
+  // non-zero, and new coefficients of magnitude 1.
+  const int p1 = 1 << al, m1 = -1 * (1 << al);
+  auto refine = [&](std::int16_t& coef) {
+    b.Ensure();
+    if (b.Bits(1) && (coef & p1) == 0) coef = static_cast<std::int16_t>(coef >= 0 ? coef + p1 : coef + m1);
+  };
+  int k = ss;
+  if (eobrun == 0) {
+    for (; k <= se; ++k) {
+      const int rs = decode(h);
+      int run = rs >> 4;
+      int value = 0;
+      if (rs & 15) {
+        b.Ensure();
+        value = b.Bits(1) ? p1 : m1;
+      } else if (run != 15) {
+        eobrun = 1 << run;
+        b.Ensure();
+        if (run) eobrun += b.Bits(run);
+        break;
+      }
+      do {
+        std::int16_t& coef = block[kNatural[k]];
+        if (coef != 0) {
+          refine(coef);
+        } else {
+          if (--run < 0) break;
+        }
+        ++k;
+      } while (k <= se);
+      if (value) block[kNatural[k]] = static_cast<std::int16_t>(value);
+    }
+  }
+  if (eobrun > 0) {
+    for (; k <= se; ++k) {
+      std::int16_t& coef = block[kNatural[k]];
+      if (coef != 0) refine(coef);
+    }
+    --eobrun;
+  }
+}
+
+// At the end of a restart interval: the marker should be the expected RSTn.
+// Mirrors the usual decoder's resynchronisation, so a damaged interval costs
+// that interval only. Returns false at the end of the data.
+bool JpegDecoder::State::Restart(int& expected) {
+  if (br.Starved()) corrupt = true;
+  br.Reset();
+  int marker = br.marker;
+  if (marker != 0) {
+    pos = static_cast<std::size_t>(br.p - data) + 2;
+  } else {
+    pos = static_cast<std::size_t>(br.p - data);
+    marker = NextMarker();
+  }
+  const int want = 0xD0 + expected;
+  while (marker != 0 && marker != want) {
+    corrupt = true;
+    int action;
+    if (marker < 0xC0) {
+      action = 2;  // not a real marker: look further
+    } else if (marker < 0xD0 || marker > 0xD7) {
+      action = 3;  // a marker that ends the scan
+    } else if (marker == 0xD0 + ((expected + 1) & 7) || marker == 0xD0 + ((expected + 2) & 7)) {
+      action = 3;  // a later restart: this interval is lost
+    } else if (marker == 0xD0 + ((expected - 1) & 7) || marker == 0xD0 + ((expected - 2) & 7)) {
+      action = 2;  // an earlier one: skip ahead
+    } else {
+      action = 1;  // too far off to tell: take it as the expected one
+    }
+    if (action == 1) break;
+    if (action == 3) {
+      // Left in place: the reader feeds zeros until it is dealt with.
+      br.marker = marker;
+      br.p = data + pos - 2;
+      expected = (expected + 1) & 7;
+      eobrun = 0;
+      for (int i = 0; i < scan_count; ++i) comps[static_cast<std::size_t>(scan_comps[i])].pred = 0;
+      return true;
+    }
+    marker = NextMarker();
+  }
+  if (marker == 0) {
+    corrupt = true;
+    br.p = data + size;
+    br.marker = 0;
+    br.hit_end = true;
+    return false;
+  }
+  br.p = data + pos;
+  br.marker = 0;
+  expected = (expected + 1) & 7;
+  eobrun = 0;
+  for (int i = 0; i < scan_count; ++i) comps[static_cast<std::size_t>(scan_comps[i])].pred = 0;
+  return true;
+}
+
+JpegResult JpegDecoder::State::DecodeScan() {
+  br = BitReader{};
+  br.p = data + pos;
+  br.end = data + size;
+  eobrun = 0;
+  int expected = 0;
+  int since_restart = 0;
+  const bool single = scan_count == 1;
+  const Component& first = comps[static_cast<std::size_t>(scan_comps[0])];
+  const int mx_count = single ? first.blocks_w : mcus_x;
+  const int my_count = single ? first.blocks_h : mcus_y;
+  alignas(16) std::int16_t block[64];
+
+  for (int my = 0; my < my_count; ++my) {
+    for (int mx = 0; mx < mx_count; ++mx) {
+      if (restart_interval && since_restart == restart_interval) {
+        Restart(expected);
+        since_restart = 0;
+      }
+      ++since_restart;
+      for (int i = 0; i < scan_count; ++i) {
+        Component& c = comps[static_cast<std::size_t>(scan_comps[i])];
+        const int bh = single ? 1 : c.h, bv = single ? 1 : c.v;
+        for (int by = 0; by < bv; ++by) {
+          for (int bx = 0; bx < bh; ++bx) {
+            const int col = single ? mx : mx * c.h + bx;
+            const int row = single ? my : my * c.v + by;
+            if (buffered) {
+              std::int16_t* dst = c.coefs.data() + (static_cast<std::size_t>(row) * static_cast<std::size_t>(c.plane_w / 8) +
+                                                    static_cast<std::size_t>(col)) * 64;
+              if (progressive) {
+                DecodeBlockProgressive(c, dst);
+              } else {
+                std::memset(dst, 0, 64 * sizeof(std::int16_t));
+                DecodeBlockSequential(c, dst);
+              }
+            } else {
+              std::memset(block, 0, sizeof block);
+              DecodeBlockSequential(c, block);
+              InverseDct(block, c.quant.data(),
+                         c.plane.data() + static_cast<std::size_t>(row) * 8 * static_cast<std::size_t>(c.plane_w) +
+                             static_cast<std::size_t>(col) * 8,
+                         static_cast<std::size_t>(c.plane_w));
+            }
+          }
+        }
+      }
+    }
+    if (!buffered) {
+      // Rows whose samples (and the row below, for vertical smoothing) are in.
+      const int limit = my + 1 == my_count ? height : (single ? (my + 1) * 8 : (my + 1) * vmax * 8 - vmax);
+      EmitRows(limit);
+    }
+  }
+  if (br.Starved()) corrupt = true;
+  // The reader never passes a marker: the scan's end marker is at or after p.
+  pos = static_cast<std::size_t>(br.p - data);
+  return JpegResult::kOk;
+}
+
+JpegResult JpegDecoder::State::RunScans() {
+  bool first_scan = true;
+  for (;;) {
+    const int marker = NextMarker();
+    if (marker == 0) {
+      corrupt = true;  // no end-of-image marker
+      break;
+    }
+    if (marker == 0xD9) break;
+    if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) continue;
+    if (!Has(2)) {
+      corrupt = true;
+      break;
+    }
+    const int length = U16();
+    if (length < 2 || !Has(static_cast<std::size_t>(length - 2))) {
+      corrupt = true;
+      break;
+    }
+    const std::size_t next = pos + static_cast<std::size_t>(length - 2);
+    if (marker == 0xDA) {
+      const JpegResult r = ReadScanHeader(length - 2);
+      if (r != JpegResult::kOk) {
+        if (first_scan) return r;
+        corrupt = true;
+        break;
+      }
+      if (first_scan) {
+        buffered = progressive || scan_count != static_cast<int>(comps.size());
+        const JpegResult a = Allocate();
+        if (a != JpegResult::kOk) return a;
+        first_scan = false;
+      }
+      pos = next;
+      DecodeScan();
+      if (!buffered) {
+        const int after = NextMarker();
+        if (after != 0xD9) corrupt = true;
+        return JpegResult::kOk;
+      }
+      continue;
+    }
+    if ((marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)) {
+      corrupt = true;  // a second frame
+      break;
+    }
+    if (marker == 0xCC) {
+      corrupt = true;
+      break;
+    }
+    if (ReadSegment(marker, length - 2) != JpegResult::kOk) {
+      corrupt = true;
+      break;
+    }
+    pos = next;
+  }
+  if (first_scan) return JpegResult::kCorruptData;  // never reached a scan
+  return JpegResult::kOk;
+}
+
+void JpegDecoder::State::EmitRows(int limit) {
+  limit = std::min(limit, height);
+  while (rows_emitted < limit) EmitRow(rows_emitted++);
+}
+
+void JpegDecoder::State::EmitRow(int y) {
+  const std::uint8_t* rows[4] = {};
+  for (std::size_t i = 0; i < comps.size(); ++i) {
+    Component& c = comps[i];
+    const int rh = hmax / c.h, rv = vmax / c.v;
+    const std::size_t pw = static_cast<std::size_t>(c.plane_w);
+    auto plane_row = [&](int r) { return c.plane.data() + static_cast<std::size_t>(std::clamp(r, 0, c.height - 1)) * pw; };
+    std::uint8_t* buf = upsampled[i].data();
+    if (rh == 1 && rv == 1) {
+      rows[i] = plane_row(y);
+      continue;
+    }
+    const bool fancy_h = c.width > 2;
+    if (rh == 2 && rv == 1 && fancy_h) {
+      UpsampleRowH2V1(plane_row(y), c.width, buf);
+    } else if (rh == 1 && rv == 2) {
+      const int cy = y / 2;
+      const bool upper = (y & 1) == 0;
+      UpsampleRowH1V2(plane_row(cy), plane_row(upper ? cy - 1 : cy + 1), c.width, upper, buf);
+    } else if (rh == 2 && rv == 2 && fancy_h) {
+      const int cy = y / 2;
+      const bool upper = (y & 1) == 0;
+      UpsampleRowH2V2(plane_row(cy), plane_row(upper ? cy - 1 : cy + 1), c.width, buf);
+    } else {
+      ReplicateRow(plane_row(y / rv), c.width, rh, buf);
+    }
+    rows[i] = buf;
+  }
+  const int out_row = out.height < 0 ? height - 1 - y : y;
+  ConvertRow(space, rows, width, out.order == JpegColourOrder::kRgba,
+             out.pixels + static_cast<std::size_t>(out_row) * out.Stride());
+}
+
+JpegDecoder::JpegDecoder() : state_(std::make_unique<State>()) {}
+JpegDecoder::~JpegDecoder() = default;
+
+JpegResult JpegDecoder::ReadParameters(const std::uint8_t* data, std::size_t size) {
+  State& s = *state_;
+  s.have_parameters = false;
+  if (data == nullptr) return JpegResult::kNotJpeg;
+  s.data = data;
+  s.size = size;
+  const JpegResult r = s.ReadHeaders();
+  if (r != JpegResult::kOk) return r;
+  // The colour interpretation, guessed the usual way when no marker says it.
+  const std::size_t n = s.comps.size();
+  if (n == 1) {
+    s.space = JpegColourSpace::kGrey;
+  } else if (n == 3) {
+    if (s.saw_jfif) {
+      s.space = JpegColourSpace::kYCbCr;
+    } else if (s.saw_adobe) {
+      s.space = s.adobe_transform == 0 ? JpegColourSpace::kRgb : JpegColourSpace::kYCbCr;
+    } else {
+      const bool rgb_ids = s.comps[0].id == 'R' && s.comps[1].id == 'G' && s.comps[2].id == 'B';
+      s.space = rgb_ids ? JpegColourSpace::kRgb : JpegColourSpace::kYCbCr;
+    }
+  } else {
+    s.space = s.saw_adobe && s.adobe_transform != 0 ? JpegColourSpace::kYcck : JpegColourSpace::kCmyk;
+  }
+  s.have_parameters = true;
+  return JpegResult::kOk;
+}
+
+int JpegDecoder::Width() const { return state_->have_parameters ? state_->width : 0; }
+int JpegDecoder::Height() const { return state_->have_parameters ? state_->height : 0; }
+int JpegDecoder::Components() const {
+  return state_->have_parameters ? static_cast<int>(state_->comps.size()) : 0;
+}
+bool JpegDecoder::Progressive() const { return state_->have_parameters && state_->progressive; }
+
+JpegOutput JpegDecoder::Layout() const {
+  JpegOutput o;
+  if (!state_->have_parameters) return o;
+  const bool four = state_->comps.size() == 4;
+  o.width = state_->width;
+  o.height = -state_->height;
+  o.channels = four ? 4 : 3;
+  o.order = four ? JpegColourOrder::kRgba : JpegColourOrder::kBgr;
+  const int row = o.width * o.channels;
+  o.padding = (4 - row % 4) % 4;
+  return o;
+}
+
+JpegResult JpegDecoder::Decode(const JpegOutput& output) {
+  State& s = *state_;
+  if (!s.have_parameters) return JpegResult::kNoParameters;
+  const int expected_channels = output.order == JpegColourOrder::kRgba ? 4 : 3;
+  if (output.pixels == nullptr || output.width != s.width ||
+      (output.height != s.height && output.height != -s.height) || output.channels != expected_channels ||
+      (output.order != JpegColourOrder::kBgr && output.order != JpegColourOrder::kRgba) || output.padding < 0) {
+    return JpegResult::kBadLayout;
+  }
+  const std::uint64_t stride = static_cast<std::uint64_t>(s.width) * static_cast<std::uint64_t>(expected_channels) +
+                               static_cast<std::uint64_t>(output.padding);
+  if (stride * static_cast<std::uint64_t>(s.height) > output.size) return JpegResult::kBadLayout;
+  // Tables and frame are read again: Decode may follow any earlier Decode.
+  if (s.ReadHeaders() != JpegResult::kOk) return JpegResult::kBadHeader;
+  s.out = output;
+  s.rows_emitted = 0;
+  s.buffered = false;
+  JpegResult r = s.RunScans();
+  if (r == JpegResult::kOk && s.buffered) {
+    // Whatever the scans delivered goes through the inverse DCT now.
+    for (Component& c : s.comps) {
+      const std::size_t bw = static_cast<std::size_t>(c.plane_w / 8);
+      for (int row = 0; row < c.plane_h / 8; ++row) {
+        for (std::size_t col = 0; col < bw; ++col) {
+          const std::size_t index = static_cast<std::size_t>(row) * bw + col;
+          InverseDct(c.coefs.data() + index * 64, c.quant.data(),
+                     c.plane.data() + static_cast<std::size_t>(row) * 8 * static_cast<std::size_t>(c.plane_w) + col * 8,
+                     static_cast<std::size_t>(c.plane_w));
+        }
+      }
+    }
+  }
+  if (r == JpegResult::kOk || r == JpegResult::kCorruptData) {
+    if (s.comps.front().plane.empty()) return JpegResult::kCorruptData;  // never allocated
+    s.EmitRows(s.height);
+    if (s.corrupt) r = JpegResult::kCorruptData;
+  }
+  for (Component& c : s.comps) {
+    c.plane = {};
+    c.coefs = {};
+  }
+  s.upsampled = {};
+  return r;
+}
+
+void JpegDecoder::Release() { state_ = std::make_unique<State>(); }
+
+}  // namespace brisane

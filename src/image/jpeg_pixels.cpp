@@ -1,0 +1,206 @@
+#include "image/jpeg_pixels.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace brisane {
+
+void UpsampleRowH2V1(const std::uint8_t* in, int in_width, std::uint8_t* out) {
+  if (in_width == 1) {
+    out[0] = out[1] = in[0];
+    return;
+  }
+  out[0] = in[0];
+  out[1] = static_cast<std::uint8_t>((in[0] * 3 + in[1] + 2) >> 2);
+  for (int i = 1; i < in_width - 1; ++i) {
+    const int v = in[i] * 3;
+    out[2 * i] = static_cast<std::uint8_t>((v + in[i - 1] + 1) >> 2);
+    out[2 * i + 1] = static_cast<std::uint8_t>((v + in[i + 1] + 2) >> 2);
+  }
+  const int last = in_width - 1;
+  out[2 * last] = static_cast<std::uint8_t>((in[last] * 3 + in[last - 1] + 1) >> 2);
+  out[2 * last + 1] = in[last];
+}
+
+void UpsampleRowH2V2(const std::uint8_t* near, const std::uint8_t* far, int in_width, std::uint8_t* out) {
+  int this_sum = near[0] * 3 + far[0];
+  if (in_width == 1) {
+    out[0] = static_cast<std::uint8_t>((this_sum * 4 + 8) >> 4);
+    out[1] = static_cast<std::uint8_t>((this_sum * 4 + 7) >> 4);
+    return;
+  }
+  int next_sum = near[1] * 3 + far[1];
+  out[0] = static_cast<std::uint8_t>((this_sum * 4 + 8) >> 4);
+  out[1] = static_cast<std::uint8_t>((this_sum * 3 + next_sum + 7) >> 4);
+  int last_sum = this_sum;
+  this_sum = next_sum;
+  for (int i = 1; i < in_width - 1; ++i) {
+    next_sum = near[i + 1] * 3 + far[i + 1];
+    out[2 * i] = static_cast<std::uint8_t>((this_sum * 3 + last_sum + 8) >> 4);
+    out[2 * i + 1] = static_cast<std::uint8_t>((this_sum * 3 + next_sum + 7) >> 4);
+    last_sum = this_sum;
+    this_sum = next_sum;
+  }
+  const int last = in_width - 1;
+  out[2 * last] = static_cast<std::uint8_t>((this_sum * 3 + last_sum + 8) >> 4);
+  out[2 * last + 1] = static_cast<std::uint8_t>((this_sum * 4 + 7) >> 4);
+}
+
+void UpsampleRowH1V2(const std::uint8_t* near, const std::uint8_t* far, int in_width, bool upper, std::uint8_t* out) {
+  const int bias = upper ? 1 : 2;
+  for (int i = 0; i < in_width; ++i) out[i] = static_cast<std::uint8_t>((near[i] * 3 + far[i] + bias) >> 2);
+}
+
+void ReplicateRow(const std::uint8_t* in, int in_width, int factor, std::uint8_t* out) {
+  if (factor == 1) {
+    std::memcpy(out, in, static_cast<std::size_t>(in_width));
+    return;
+  }
+  for (int i = 0; i < in_width; ++i) {
+    for (int k = 0; k < factor; ++k) *out++ = in[i];
+  }
+}
+
+namespace {
+
+// YCbCr to RGB with 16 fractional bits, rounding as the reference tables do.
+constexpr int kCrR = 91881;   // 1.40200
+constexpr int kCbB = 116130;  // 1.77200
+constexpr int kCrG = 46802;   // 0.71414
+constexpr int kCbG = 22554;   // 0.34414
+constexpr int kHalf = 1 << 15;
+
+inline std::uint8_t Clamp255(int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+
+inline void YccToRgb(int y, int cb, int cr, int& r, int& g, int& b) {
+  cb -= 128;
+  cr -= 128;
+  r = Clamp255(y + ((kCrR * cr + kHalf) >> 16));
+  g = Clamp255(y + ((-kCbG * cb + kHalf - kCrG * cr) >> 16));
+  b = Clamp255(y + ((kCbB * cb + kHalf) >> 16));
+}
+
+inline std::uint8_t Ink(int value, int k) { return static_cast<std::uint8_t>((value * k + 127) / 255); }
+
+#if defined(__SSE2__)
+// Eight pixels of YCbCr to blue-green-red words, the same arithmetic as
+// YccToRgb: the products are split into 16-bit halves for pmaddwd.
+inline void YccToRgb8(const std::uint8_t* yp, const std::uint8_t* cbp, const std::uint8_t* crp, __m128i& r,
+                      __m128i& g, __m128i& b) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i c128 = _mm_set1_epi16(128);
+  const __m128i y = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(yp)), zero);
+  const __m128i cb = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cbp)), zero), c128);
+  const __m128i cr = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(crp)), zero), c128);
+  // v * c + kHalf with c = m * 65536 + rem: pmaddwd takes rem and the rounding
+  // (2 * 16384, as kHalf does not fit a signed word), a shift adds the rest.
+  auto full = [&](__m128i v, int rem, int shift) {
+    const __m128i k = _mm_set_epi16(16384, static_cast<short>(rem), 16384, static_cast<short>(rem), 16384,
+                                    static_cast<short>(rem), 16384, static_cast<short>(rem));
+    const __m128i two = _mm_set1_epi16(2);
+    __m128i lo = _mm_madd_epi16(_mm_unpacklo_epi16(v, two), k);
+    __m128i hi = _mm_madd_epi16(_mm_unpackhi_epi16(v, two), k);
+    lo = _mm_add_epi32(lo, _mm_slli_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16), shift));
+    hi = _mm_add_epi32(hi, _mm_slli_epi32(_mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16), shift));
+    return _mm_packs_epi32(_mm_srai_epi32(lo, 16), _mm_srai_epi32(hi, 16));
+  };
+  static_assert(kCrR == 65536 + 26345 && kCbB == 2 * 65536 - 14942);
+  const __m128i rterm = full(cr, 26345, 16);
+  const __m128i bterm = full(cb, -14942, 17);
+  // Green: -kCbG * cb - kCrG * cr + kHalf; both factors fit in a signed word
+  // once split: -kCrG = -46802 = -65536 + 18734.
+  const __m128i kg = _mm_set_epi16(static_cast<short>(18734), static_cast<short>(-kCbG), static_cast<short>(18734),
+                                   static_cast<short>(-kCbG), static_cast<short>(18734), static_cast<short>(-kCbG),
+                                   static_cast<short>(18734), static_cast<short>(-kCbG));
+  const __m128i half = _mm_set1_epi32(kHalf);
+  __m128i glo = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cb, cr), kg), half);
+  __m128i ghi = _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cb, cr), kg), half);
+  glo = _mm_sub_epi32(glo, _mm_slli_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(cr, cr), 16), 16));
+  ghi = _mm_sub_epi32(ghi, _mm_slli_epi32(_mm_srai_epi32(_mm_unpackhi_epi16(cr, cr), 16), 16));
+  const __m128i gterm = _mm_packs_epi32(_mm_srai_epi32(glo, 16), _mm_srai_epi32(ghi, 16));
+  r = _mm_add_epi16(y, rterm);
+  g = _mm_add_epi16(y, gterm);
+  b = _mm_add_epi16(y, bterm);
+}
+#endif
+
+}  // namespace
+
+void ConvertRow(JpegColourSpace space, const std::uint8_t* const* rows, int width, bool rgba, std::uint8_t* out) {
+  const int step = rgba ? 4 : 3;
+  const int ri = rgba ? 0 : 2, bi = rgba ? 2 : 0;
+  switch (space) {
+    case JpegColourSpace::kGrey: {
+      const std::uint8_t* y = rows[0];
+      for (int i = 0; i < width; ++i, out += step) {
+        out[0] = out[1] = out[2] = y[i];
+        if (rgba) out[3] = 255;
+      }
+      return;
+    }
+    case JpegColourSpace::kYCbCr: {
+      const std::uint8_t *y = rows[0], *cb = rows[1], *cr = rows[2];
+      int i = 0;
+#if defined(__SSE2__)
+      if (!rgba) {
+        // Sixteen pixels a round, written as 48 bytes; the tail goes the scalar way.
+        alignas(16) std::uint8_t rgb[3][16];
+        for (; i + 16 <= width; i += 16) {
+          __m128i r0, g0, b0, r1, g1, b1;
+          YccToRgb8(y + i, cb + i, cr + i, r0, g0, b0);
+          YccToRgb8(y + i + 8, cb + i + 8, cr + i + 8, r1, g1, b1);
+          _mm_store_si128(reinterpret_cast<__m128i*>(rgb[0]), _mm_packus_epi16(b0, b1));
+          _mm_store_si128(reinterpret_cast<__m128i*>(rgb[1]), _mm_packus_epi16(g0, g1));
+          _mm_store_si128(reinterpret_cast<__m128i*>(rgb[2]), _mm_packus_epi16(r0, r1));
+          for (int k = 0; k < 16; ++k) {
+            out[0] = rgb[0][k];
+            out[1] = rgb[1][k];
+            out[2] = rgb[2][k];
+            out += 3;
+          }
+        }
+      }
+#endif
+      for (; i < width; ++i, out += step) {
+        int r, g, b;
+        YccToRgb(y[i], cb[i], cr[i], r, g, b);
+        out[ri] = static_cast<std::uint8_t>(r);
+        out[1] = static_cast<std::uint8_t>(g);
+        out[bi] = static_cast<std::uint8_t>(b);
+        if (rgba) out[3] = 255;
+      }
+      return;
+    }
+    case JpegColourSpace::kRgb:
+      for (int i = 0; i < width; ++i, out += step) {
+        out[ri] = rows[0][i];
+        out[1] = rows[1][i];
+        out[bi] = rows[2][i];
+        if (rgba) out[3] = 255;
+      }
+      return;
+    case JpegColourSpace::kCmyk:
+    case JpegColourSpace::kYcck:
+      for (int i = 0; i < width; ++i, out += step) {
+        int c = rows[0][i], m = rows[1][i], yel = rows[2][i];
+        const int k = rows[3][i];
+        if (space == JpegColourSpace::kYcck) {
+          int r, g, b;
+          YccToRgb(c, m, yel, r, g, b);
+          c = 255 - r;
+          m = 255 - g;
+          yel = 255 - b;
+        }
+        out[ri] = Ink(c, k);
+        out[1] = Ink(m, k);
+        out[bi] = Ink(yel, k);
+        if (rgba) out[3] = 255;
+      }
+      return;
+  }
+}
+
+}  // namespace brisane
