@@ -44,6 +44,7 @@ struct Huffman {
     for (int len = 1; len <= 16; ++len) {
       valoffset[len] = k - code;
       for (int i = 0; i < counts[len - 1]; ++i, ++k, ++code) {
+        if (code + 1 >= (std::int32_t{1} << len)) return false;  // too many codes; all-ones is reserved
         if (len <= kFastBits) {
           const int shift = kFastBits - len;
           for (int j = 0; j < (1 << shift); ++j) {
@@ -52,7 +53,6 @@ struct Huffman {
         }
       }
       maxcode[len] = counts[len - 1] ? code - 1 : -1;
-      if (code >= (std::int32_t{1} << len)) return false;  // the all-ones code is reserved
       code <<= 1;
     }
     maxcode[17] = 0x7FFFFFFF;

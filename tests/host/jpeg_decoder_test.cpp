@@ -340,5 +340,112 @@ INSTANTIATE_TEST_SUITE_P(Pictures, ConformanceTest, ::testing::ValuesIn(Conforma
                            return name;
                          });
 
+// ---- Damaged data -------------------------------------------------------
+
+// Decodes with guard bytes around the buffer and a sentinel in every padding
+// byte; false when any of them changed.
+bool DecodeGuarded(const std::uint8_t* data, std::size_t size, JpegResult* parameters, JpegResult* decode,
+                   std::vector<std::uint8_t>* pixels = nullptr) {
+  constexpr std::size_t kGuard = 64;
+  constexpr std::uint8_t kSentinel = 0xA5;
+  JpegDecoder decoder;
+  *parameters = decoder.ReadParameters(data, size);
+  *decode = JpegResult::kNoParameters;
+  if (*parameters != JpegResult::kOk) return true;
+  JpegOutput layout = decoder.Layout();
+  std::vector<std::uint8_t> buffer(layout.Bytes() + 2 * kGuard, kSentinel);
+  const std::size_t stride = layout.Stride(), row = static_cast<std::size_t>(layout.width * layout.channels);
+  const std::size_t rows = static_cast<std::size_t>(-layout.height);
+  for (std::size_t y = 0; y < rows; ++y) std::fill_n(buffer.begin() + static_cast<std::ptrdiff_t>(kGuard + y * stride), row, 0);
+  layout.pixels = buffer.data() + kGuard;
+  layout.size = layout.Bytes();
+  *decode = decoder.Decode(layout);
+  bool intact = true;
+  for (std::size_t i = 0; i < kGuard; ++i) intact = intact && buffer[i] == kSentinel && buffer[buffer.size() - 1 - i] == kSentinel;
+  for (std::size_t y = 0; y < rows; ++y) {
+    for (std::size_t i = row; i < stride; ++i) intact = intact && buffer[kGuard + y * stride + i] == kSentinel;
+  }
+  if (pixels) pixels->assign(buffer.begin() + kGuard, buffer.end() - kGuard);
+  return intact;
+}
+
+// Offset just past the first scan header.
+std::size_t FirstScanData(const std::vector<std::uint8_t>& jpeg) {
+  for (std::size_t i = 2; i + 3 < jpeg.size();) {
+    if (jpeg[i] != 0xFF) return 0;
+    const std::size_t length = static_cast<std::size_t>(jpeg[i + 2] << 8 | jpeg[i + 3]);
+    if (jpeg[i + 1] == 0xDA) return i + 2 + length;
+    i += 2 + length;
+  }
+  return 0;
+}
+
+std::vector<PictureSpec> DamageSpecs() {
+  return {Spec(35, 21, Coding::kYCbCr, 75, {2, 2, 1, 1, 1, 1}, false, 2),
+          Spec(35, 21, Coding::kYCbCr, 90, {2, 1, 1, 1, 1, 1}, true),
+          Spec(17, 9, Coding::kGrey, 50, {1, 1}, true, 1),
+          Spec(17, 9, Coding::kCmyk, 90, {1, 1, 1, 1, 1, 1, 1, 1})};
+}
+
+class DamageTest : public ::testing::TestWithParam<PictureSpec> {};
+
+TEST_P(DamageTest, EveryTruncationIsRefusedOrDecodedAsFarAsItGoes) {
+  const std::vector<std::uint8_t> jpeg = EncodeReference(GetParam());
+  const std::size_t scan = FirstScanData(jpeg);
+  ASSERT_GT(scan, 0u);
+  std::vector<std::uint8_t> whole;
+  JpegResult p, d;
+  ASSERT_TRUE(DecodeGuarded(jpeg.data(), jpeg.size(), &p, &d, &whole));
+  ASSERT_EQ(d, JpegResult::kOk);
+  for (std::size_t n = 0; n < jpeg.size(); ++n) {
+    // A private copy, so that reading past n is caught by the sanitizers.
+    const std::vector<std::uint8_t> cut(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(n));
+    std::vector<std::uint8_t> pixels;
+    ASSERT_TRUE(DecodeGuarded(cut.data(), cut.size(), &p, &d, &pixels)) << "length " << n;
+    if (n < scan) {
+      EXPECT_EQ(p, n < 2 ? JpegResult::kNotJpeg : JpegResult::kTruncated) << "length " << n;
+    } else {
+      ASSERT_EQ(p, JpegResult::kOk) << "length " << n;
+      EXPECT_EQ(d, JpegResult::kCorruptData) << "length " << n;
+    }
+    if (n == jpeg.size() - 2) {
+      EXPECT_EQ(pixels, whole) << "only the end-of-image marker is missing";
+    }
+  }
+}
+
+TEST_P(DamageTest, RandomByteChangesNeverEscapeTheBuffer) {
+  const std::vector<std::uint8_t> jpeg = EncodeReference(GetParam());
+  std::uint32_t state = 2024;
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  };
+  for (int round = 0; round < 1500; ++round) {
+    std::vector<std::uint8_t> bad = jpeg;
+    const int changes = 1 + static_cast<int>(next() % 4);
+    for (int c = 0; c < changes; ++c) {
+      const std::size_t at = next() % bad.size();
+      // Mostly flipped bits; sometimes a marker byte, the hard case.
+      bad[at] = (next() % 4 == 0) ? 0xFF : static_cast<std::uint8_t>(bad[at] ^ (1u << (next() % 8)));
+    }
+    JpegResult p, d;
+    ASSERT_TRUE(DecodeGuarded(bad.data(), bad.size(), &p, &d)) << "round " << round;
+    if (p == JpegResult::kOk) {
+      EXPECT_TRUE(d == JpegResult::kOk || d == JpegResult::kCorruptData || d == JpegResult::kBadHeader)
+          << "round " << round << ": " << JpegResultText(d);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, DamageTest, ::testing::ValuesIn(DamageSpecs()),
+                         [](const ::testing::TestParamInfo<PictureSpec>& info) {
+                           std::string name = info.param.Name();
+                           for (char& c : name) {
+                             if (c == '-') c = '_';
+                           }
+                           return name;
+                         });
+
 }  // namespace
 }  // namespace brisane
