@@ -1,0 +1,186 @@
+// Every resource is present, well formed and decodes; the icon carries its sizes.
+#include <csetjmp>
+#include <cstdlib>
+#include <map>
+#include <set>
+
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+
+#include "asset_support.h"
+
+namespace brisane::assets::testing {
+
+
+const Asset& ById(int id) {
+  // Made on demand, so a test of one picture does not wait for all of them.
+  static std::map<int, Asset> made;
+  auto it = made.find(id);
+  if (it == made.end()) it = made.emplace(id, Generate(id)).first;
+  return it->second;
+}
+
+std::vector<const Asset*> Generated() {
+  std::vector<const Asset*> all;
+  for (int id : AssetIds()) all.push_back(&ById(id));
+  return all;
+}
+
+namespace {
+
+struct ErrorJump {
+  jpeg_error_mgr mgr;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+void OnError(j_common_ptr info) {
+  auto* e = reinterpret_cast<ErrorJump*>(info->err);
+  info->err->format_message(info, e->message);
+  std::longjmp(e->jump, 1);
+}
+
+// No objects with destructors live across the setjmp.
+bool DecodeInto(const Bytes& bytes, Decoded* out, ErrorJump* err) {
+  jpeg_decompress_struct cinfo;
+  cinfo.err = jpeg_std_error(&err->mgr);
+  err->mgr.error_exit = OnError;
+  if (setjmp(err->jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  out->progressive = cinfo.progressive_mode != 0;
+  out->components = cinfo.num_components;
+  cinfo.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&cinfo);
+  out->width = static_cast<int>(cinfo.output_width);
+  out->height = static_cast<int>(cinfo.output_height);
+  out->rgb.resize(static_cast<std::size_t>(out->width) * out->height * 3);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = &out->rgb[static_cast<std::size_t>(cinfo.output_scanline) * out->width * 3];
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+}  // namespace
+
+Decoded DecodeJpeg(const Bytes& bytes) {
+  Decoded d;
+  ErrorJump err{};
+  d.ok = DecodeInto(bytes, &d, &err);
+  if (!d.ok) d.error = err.message;
+  return d;
+}
+
+int Distance(const std::uint8_t* p, int r, int g, int b) {
+  return std::max({std::abs(p[0] - r), std::abs(p[1] - g), std::abs(p[2] - b)});
+}
+
+namespace {
+
+std::uint16_t U16(const Bytes& b, std::size_t at) { return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8); }
+std::uint32_t U32(const Bytes& b, std::size_t at) { return U16(b, at) | static_cast<std::uint32_t>(U16(b, at + 2)) << 16; }
+
+// The frame markers of a JPEG stream, walked segment by segment up to the scan.
+struct Markers {
+  bool jfif = false;
+  std::set<int> frames;  // SOFn codes
+  int components = 0;
+};
+
+Markers ReadMarkers(const Bytes& b) {
+  Markers m;
+  if (b.size() < 4 || b[0] != 0xFF || b[1] != 0xD8) return m;
+  std::size_t pos = 2;
+  while (pos + 4 <= b.size() && b[pos] == 0xFF) {
+    int code = b[pos + 1];
+    std::size_t len = static_cast<std::size_t>(b[pos + 2] << 8 | b[pos + 3]);
+    if (code == 0xE0 && len >= 7 && pos + 9 <= b.size()) m.jfif = std::string(b.begin() + pos + 4, b.begin() + pos + 9) == std::string("JFIF\0", 5);
+    if (code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC) {
+      m.frames.insert(code);
+      if (pos + 9 < b.size()) m.components = b[pos + 9];
+    }
+    if (code == 0xDA) break;
+    pos += 2 + len;
+  }
+  return m;
+}
+
+TEST(Resources, EveryNumberOnceWithItsKind) {
+  std::set<int> jpegs, wavs, icons;
+  for (const Asset* p : Generated()) {
+    const Asset& a = *p;
+    auto& set = a.kind == AssetKind::Jpeg ? jpegs : a.kind == AssetKind::Wav ? wavs : icons;
+    EXPECT_TRUE(set.insert(a.id).second) << "duplicate " << a.id;
+    EXPECT_FALSE(a.bytes.empty()) << a.id;
+  }
+  std::set<int> wantJpeg = {150};
+  for (int id = 168; id <= 180; ++id) wantJpeg.insert(id);
+  for (int id = 1100; id <= 1124; ++id) wantJpeg.insert(id);
+  EXPECT_EQ(jpegs, wantJpeg);
+  EXPECT_EQ(wavs, (std::set<int>{151, 152, 153, 155, 157}));
+  EXPECT_EQ(icons, (std::set<int>{100}));
+}
+
+TEST(Resources, JpegsAreBaselineJfifWithThreeComponentsAndDecodeToTheirSize) {
+  for (const Asset* p : Generated()) {
+    const Asset& a = *p;
+    if (a.kind != AssetKind::Jpeg) continue;
+    SCOPED_TRACE(a.file);
+    Markers m = ReadMarkers(a.bytes);
+    EXPECT_TRUE(m.jfif);
+    EXPECT_EQ(m.frames, (std::set<int>{0xC0})) << "baseline sequential only";
+    EXPECT_EQ(m.components, 3);
+    Decoded d = DecodeJpeg(a.bytes);
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_FALSE(d.progressive);
+    EXPECT_EQ(d.components, 3);
+    EXPECT_EQ(d.width, a.picture.width);
+    EXPECT_EQ(d.height, a.picture.height);
+    // The encoding keeps the picture: small mean error, channels in order.
+    const std::vector<std::uint8_t> src = a.picture.Bytes();
+    double err = 0;
+    for (std::size_t i = 0; i < src.size(); ++i) err += std::abs(int(src[i]) - int(d.rgb[i]));
+    EXPECT_LT(err / static_cast<double>(src.size()), 3.0);
+  }
+}
+
+TEST(Resources, IconHoldsFourSizesWithTransparentCornersAndOpaqueMiddle) {
+  const Bytes& b = ById(100).bytes;
+  ASSERT_GE(b.size(), 6u);
+  EXPECT_EQ(U16(b, 0), 0);
+  EXPECT_EQ(U16(b, 2), 1);
+  ASSERT_EQ(U16(b, 4), 4);
+  std::set<int> sizes;
+  for (int k = 0; k < 4; ++k) {
+    const std::size_t e = 6 + 16 * static_cast<std::size_t>(k);
+    int w = b[e] ? b[e] : 256, h = b[e + 1] ? b[e + 1] : 256;
+    EXPECT_EQ(w, h);
+    sizes.insert(w);
+    EXPECT_EQ(U16(b, e + 6), 32);
+    const std::uint32_t size = U32(b, e + 8), offset = U32(b, e + 12);
+    ASSERT_LE(std::size_t{offset} + size, b.size());
+    // BITMAPINFOHEADER with the height doubled for the mask.
+    EXPECT_EQ(U32(b, offset), 40u);
+    EXPECT_EQ(static_cast<int>(U32(b, offset + 4)), w);
+    EXPECT_EQ(static_cast<int>(U32(b, offset + 8)), 2 * h);
+    const std::size_t maskStride = ((static_cast<std::size_t>(w) + 31) / 32) * 4;
+    EXPECT_EQ(size, 40 + static_cast<std::uint32_t>(w * h * 4) + maskStride * h);
+    auto alpha = [&](int x, int y) {  // rows bottom-up
+      return b[offset + 40 + ((static_cast<std::size_t>(h - 1 - y) * w + x) * 4) + 3];
+    };
+    EXPECT_EQ(alpha(0, 0), 0) << w;
+    EXPECT_EQ(alpha(w - 1, h - 1), 0) << w;
+    EXPECT_EQ(alpha(w / 2, h / 2), 255) << w;
+  }
+  EXPECT_EQ(sizes, (std::set<int>{16, 32, 48, 256}));
+}
+
+}  // namespace
+}  // namespace brisane::assets::testing
