@@ -1,0 +1,82 @@
+#include "scene/material.h"
+
+#include "scene/scene_resources.h"
+#include "scene/storage.h"
+
+namespace brisane {
+
+namespace {
+
+Color4 ReadColor(StorageBlock& block) {
+  Color4 c;
+  c.r = block.readFloat();
+  c.g = block.readFloat();
+  c.b = block.readFloat();
+  c.a = block.readFloat();
+  return c;
+}
+
+}  // namespace
+
+MaterialDescription ReadMaterialDescription(StorageBlock& block) {
+  MaterialDescription d;
+  d.diffuse = ReadColor(block);
+  d.ambient = ReadColor(block);
+  d.specular = ReadColor(block);
+  d.emissive = ReadColor(block);
+  d.power = block.readFloat();
+  return d;
+}
+
+Material::Material(std::string name, StorageBlock& block, SceneArchive& archive, SceneResources& scene)
+    : name_(std::move(name)) {
+  material_ = ReadMaterialDescription(block);
+  twoSided_ = block.readU16();
+  const std::uint16_t count = block.readU16();
+  for (std::uint16_t i = 0; i < count; ++i) {
+    const std::uint16_t kind = block.readU16();
+    if (kind == 0 || kind > 6) continue;  // no fields follow such a kind
+    // A lightmap is always the last layer, so skipping its fields unread
+    // cannot misalign what follows.
+    if (kind == LayerLightmap && !scene.lightmapsEnabled()) continue;
+    auto layer = MakeTextureLayer(kind, scene.clock());
+    layer->readFrames(block, archive, scene);
+    layers_[kind] = std::move(layer);
+  }
+}
+
+Material::Material(std::string name, const MaterialDescription& description, bool twoSided)
+    : material_(description), name_(std::move(name)), twoSided_(twoSided ? 1 : 0) {}
+
+Material::Material(const Material& other, std::string newName, bool lightmapsEnabled)
+    : material_(other.material_), name_(std::move(newName)), twoSided_(other.twoSided_) {
+  for (std::uint32_t kind : {1u, 5u, 2u, 3u, 4u, 6u}) {
+    if (!other.layers_[kind]) continue;
+    if (kind == LayerLightmap && !lightmapsEnabled) continue;
+    layers_[kind] = other.layers_[kind]->copy();
+  }
+}
+
+void Material::startLayers(std::uint32_t rate, std::uint32_t kind) {
+  auto start = [&](std::uint32_t slot) {
+    if (layers_[slot]) layers_[slot]->start(rate);
+  };
+  switch (kind) {
+    case 1: start(LayerDiffuse); start(LayerAlphaKeyed); break;
+    case 2: start(LayerUntextured); break;
+    case 3: start(LayerReflection); break;
+    case 4:
+    case 6: start(LayerOpacity); start(LayerAlphaKeyed); break;
+    case 5: start(LayerLightmap); break;
+    default: break;
+  }
+}
+
+void Material::setBaseLayer(std::unique_ptr<TextureLayer> layer) { layers_[LayerDiffuse] = std::move(layer); }
+
+TextureLayer* Material::layer(std::uint32_t kind) const {
+  if (kind == 0 || kind > 6) return nullptr;
+  return layers_[kind].get();
+}
+
+}  // namespace brisane

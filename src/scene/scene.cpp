@@ -1,0 +1,169 @@
+#include "scene/scene.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "scene/archive.h"
+
+namespace brisane {
+
+Scene::Scene(const Clock& clock) : clock_(&clock), root_(std::make_unique<GeometryObject>(kSceneRootName, clock)) {}
+
+Scene::~Scene() = default;
+
+SceneNode* Scene::addNode(std::unique_ptr<SceneNode> node) {
+  SceneNode* raw = node.get();
+  adoptNode(std::move(node));
+  registerNode(raw);
+  return raw;
+}
+
+bool Scene::addNode(SceneNode* node) {
+  const bool owned = std::any_of(ownedNodes_.begin(), ownedNodes_.end(),
+                                 [node](const std::unique_ptr<SceneNode>& p) { return p.get() == node; });
+  if (!owned) return false;
+  registerNode(node);
+  return true;
+}
+
+void Scene::adoptNode(std::unique_ptr<SceneNode> node) { ownedNodes_.push_back(std::move(node)); }
+
+void Scene::registerNode(SceneNode* node) {
+  nodes_[node->name()] = node;
+  if (!node->parent()) root_->addChild(node);
+  if (node->isRenderable()) (node->isTransparent() ? transparentList_ : opaqueList_).push_back(node);
+  if (node->type() == NodeLight) {
+    auto* light = static_cast<Light*>(node);
+    light->setIndex(static_cast<std::uint32_t>(lights_.size()));
+    light->markInScene();
+    lights_.push_back(light);
+  }
+}
+
+SceneNode* Scene::findNode(const std::string& name) const {
+  auto it = nodes_.find(name);
+  return it == nodes_.end() ? nullptr : it->second;
+}
+
+Material* Scene::findMaterial(const std::string& name) {
+  auto it = materials_.find(name);
+  return it == materials_.end() ? nullptr : it->second;
+}
+
+Material* Scene::addMaterial(const std::string& name, std::unique_ptr<Material> material) {
+  Material* raw = material.get();
+  ownedMaterials_.push_back(std::move(material));
+  materials_[name] = raw;
+  return raw;
+}
+
+TextureRef Scene::findTexture(const std::string& name, std::uint32_t kind) {
+  auto it = textures_.find(TextureCacheKey{name, kind});
+  return it == textures_.end() ? nullptr : it->second;
+}
+
+void Scene::addTexture(const std::string& name, std::uint32_t kind, TextureRef texture) {
+  textures_[TextureCacheKey{name, kind}] = std::move(texture);
+}
+
+namespace {
+
+// What a load builds before it is known to be whole: new materials and
+// textures are kept here, while those the scene already has are shared.
+class Staging : public SceneResources {
+ public:
+  explicit Staging(Scene& scene) : scene_(scene) {}
+
+  Material* findMaterial(const std::string& name) override {
+    auto it = materialIndex_.find(name);
+    return it != materialIndex_.end() ? it->second : scene_.findMaterial(name);
+  }
+  Material* addMaterial(const std::string& name, std::unique_ptr<Material> material) override {
+    Material* raw = material.get();
+    materials_.emplace_back(name, std::move(material));
+    materialIndex_[name] = raw;
+    return raw;
+  }
+  TextureRef findTexture(const std::string& name, std::uint32_t kind) override {
+    auto it = textures_.find(TextureCacheKey{name, kind});
+    return it != textures_.end() ? it->second : scene_.findTexture(name, kind);
+  }
+  void addTexture(const std::string& name, std::uint32_t kind, TextureRef texture) override {
+    textures_[TextureCacheKey{name, kind}] = std::move(texture);
+  }
+  const Clock& clock() const override { return scene_.clock(); }
+  TextureLoader* textureLoader() const override { return scene_.textureLoader(); }
+  bool lightmapsEnabled() const override { return scene_.lightmapsEnabled(); }
+
+  // Hands everything to the scene; nothing here can fail halfway.
+  void commitTo(Scene& scene) {
+    for (auto& [name, material] : materials_) scene.addMaterial(name, std::move(material));
+    for (auto& [key, texture] : textures_) scene.addTexture(key.name, key.kind, std::move(texture));
+  }
+
+ private:
+  Scene& scene_;
+  std::vector<std::pair<std::string, std::unique_ptr<Material>>> materials_;
+  std::map<std::string, Material*> materialIndex_;
+  std::map<TextureCacheKey, TextureRef> textures_;
+};
+
+void CheckDepth(const std::map<std::string, std::unique_ptr<SceneNode>>& built) {
+  for (const auto& [name, node] : built) {
+    std::size_t depth = 0;
+    for (const SceneNode* p = node->parent(); p; p = p->parent())
+      if (++depth > kMaxSceneDepth) throw SceneDataError("parent chain loops or is too deep");
+  }
+}
+
+}  // namespace
+
+bool Scene::load(const std::string& path, std::uint16_t resourceId) {
+  SceneArchive archive;
+  if (!archive.openFile(path) && !(resources_ && archive.openResource(*resources_, resourceId))) return false;
+
+  try {
+    Staging staging(*this);
+    std::map<std::string, std::unique_ptr<SceneNode>> built;
+    for (const ArchiveKey& key : archive.keys()) {
+      std::unique_ptr<SceneNode> node;
+      if (key.type == kRecordGeometry) {
+        if (StorageBlock* block = archive.getBlock(key.name, key.type))
+          node = std::make_unique<GeometryObject>(key.name, *block, archive, staging);
+      } else if (key.type == kRecordCamera) {
+        if (StorageBlock* block = archive.getBlock(key.name, key.type))
+          node = std::make_unique<Camera>(key.name, *block, *clock_);
+      } else if (key.type == kRecordLight) {
+        if (StorageBlock* block = archive.getBlock(key.name, key.type))
+          node = std::make_unique<Light>(key.name, *block, *clock_);
+      }
+      if (node) built[key.name] = std::move(node);
+    }
+
+    for (auto& [name, node] : built) {
+      auto parent = built.find(node->parentName());
+      if (parent != built.end()) parent->second->addChild(node.get());
+    }
+    CheckDepth(built);
+
+    for (auto& [name, node] : built) {
+      if (node->type() != NodeLight) continue;
+      auto* light = static_cast<Light*>(node.get());
+      for (const std::string& excluded : light->excludedNames) {
+        auto target = built.find(excluded);
+        if (target != built.end() && target->second->type() == NodeGeometry)
+          static_cast<GeometryObject*>(target->second.get())->addExcludedLight(light);
+      }
+    }
+
+    staging.commitTo(*this);
+    for (auto& [name, node] : built) addNode(std::move(node));
+  } catch (const std::exception&) {
+    return false;
+  }
+  archive.close();
+  return true;
+}
+
+}  // namespace brisane

@@ -1,0 +1,220 @@
+#include "scene/scene_node.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "scene/archive.h"
+#include "scene/material.h"
+#include "scene/scene.h"
+#include "scene/storage.h"
+
+namespace brisane {
+
+SceneNode::SceneNode(std::string name, const Clock& clock) : name_(std::move(name)), clock_(&clock) {}
+
+void SceneNode::addChild(SceneNode* child) {
+  child->parent_ = this;
+  children_.push_back(child);
+}
+
+void SceneNode::updateSubtree() {
+  for (SceneNode* child : children_) {
+    child->animateGeometry();
+    child->update(world_);
+    child->updateSubtree();
+  }
+}
+
+void SceneNode::update(const Matrix& parentWorld) {
+  world_ = local_ * parentWorld;
+  if (animation_.animating) stepTransform();
+}
+
+void SceneNode::setVisible(bool visible) {
+  if (type() == NodeGeometry) static_cast<GeometryObject*>(this)->visible_ = visible;
+  for (SceneNode* child : children_) child->setVisible(visible);
+}
+
+void SceneNode::setKeys(std::vector<TransformKey> keys) {
+  keys_ = std::move(keys);
+  animation_ = AnimationState{};
+  if (!keys_.empty()) local_ = keys_.front().matrix;
+}
+
+void SceneNode::readHeader(StorageBlock& block) {
+  parentName_ = block.readString();
+  const std::uint16_t count = block.readU16();
+  if (std::size_t{count} * 68 > block.remaining()) throw StorageBlock::ErrorReadPastEnd();
+  keys_.resize(count);
+  for (auto& key : keys_) {
+    key.time = block.readU32();
+    key.matrix = block.readMatrix();
+  }
+  // The animation steps search forward from the last key; keys out of order
+  // would make them interpolate backwards across the time line.
+  for (std::size_t i = 1; i < keys_.size(); ++i)
+    if (keys_[i].time < keys_[i - 1].time) throw SceneDataError("transform keys out of order");
+  if (!keys_.empty()) local_ = keys_.front().matrix;
+}
+
+void SceneNode::copyNodeFields(const SceneNode& other, std::string name) {
+  name_ = std::move(name);
+  parent_ = other.parent_;
+  parentName_ = other.parentName_;
+  animation_ = other.animation_;
+  keys_ = other.keys_;
+  local_ = other.local_;
+  world_ = other.world_;
+  clock_ = other.clock_;
+}
+
+GeometryObject::GeometryObject(std::string name, const Clock& clock) : SceneNode(std::move(name), clock) {}
+
+GeometryObject::GeometryObject(std::string name, StorageBlock& block, SceneArchive& archive, SceneResources& scene)
+    : SceneNode(std::move(name), scene.clock()) {
+  readHeader(block);
+  const std::uint16_t frameCount = block.readU16();
+  for (std::uint16_t f = 0; f < frameCount; ++f) {
+    const std::uint32_t time = block.readU32();
+    const std::uint16_t meshCount = block.readU16();
+    std::vector<std::unique_ptr<Mesh>> meshes;
+    for (std::uint16_t m = 0; m < meshCount; ++m) meshes.push_back(std::make_unique<Mesh>(block, archive, scene));
+    addFrame(time, std::move(meshes));
+  }
+}
+
+GeometryFrame& GeometryObject::addFrame(std::uint32_t time, std::vector<std::unique_ptr<Mesh>> meshes) {
+  if (!frames_.empty() && time < frames_.back().time) throw SceneDataError("geometry frames out of order");
+  GeometryFrame& frame = frames_.emplace_back();
+  frame.time = time;
+  frame.meshes = std::move(meshes);
+  if (frames_.size() == 1)
+    for (const auto& mesh : frame.meshes) activeMeshes_.push_back(mesh.get());
+  return frame;
+}
+
+bool GeometryObject::isTransparent() const {
+  if (activeMeshes_.empty() || !activeMeshes_.front()->material()) return false;
+  return activeMeshes_.front()->material()->isTransparent();
+}
+
+void GeometryObject::addExcludedLight(Light* light) {
+  excludedLights_.push_back(light);
+  for (SceneNode* child : children())
+    if (child->type() == NodeGeometry) static_cast<GeometryObject*>(child)->addExcludedLight(light);
+}
+
+std::uint32_t GeometryObject::vertexCount() const {
+  std::uint32_t count = 0;
+  for (const Mesh* mesh : activeMeshes_) count += mesh->vertexCount();
+  return count;
+}
+
+void GeometryObject::startTextureAnimation(std::uint32_t rate, std::uint32_t kind) {
+  for (Mesh* mesh : activeMeshes_)
+    if (mesh->material()) mesh->material()->startLayers(rate, kind);
+}
+
+void GeometryObject::replaceMaterial(Material* newMaterial, Material* oldMaterial) {
+  for (auto& frame : frames_)
+    for (auto& mesh : frame.meshes)
+      if (mesh->material() == oldMaterial) mesh->setMaterial(newMaterial);
+}
+
+GeometryObject* GeometryObject::clone(const std::string& suffix, Scene& scene, SceneNode* newParent) const {
+  auto copy = std::make_unique<GeometryObject>(name() + suffix, clock());
+  copy->copyNodeFields(*this, name() + suffix);
+  copy->excludedLights_ = excludedLights_;
+  copy->geometry_ = geometry_;
+  copy->visible_ = visible_;
+  for (const auto& frame : frames_) {
+    GeometryFrame& frameCopy = copy->frames_.emplace_back();
+    frameCopy.time = frame.time;
+    for (const auto& mesh : frame.meshes) frameCopy.meshes.push_back(std::make_unique<Mesh>(*mesh));
+  }
+  if (!copy->frames_.empty())
+    for (const auto& mesh : copy->frames_.front().meshes) copy->activeMeshes_.push_back(mesh.get());
+
+  for (auto& frame : copy->frames_)
+    for (auto& mesh : frame.meshes) {
+      Material* original = mesh->material();
+      if (!original) continue;
+      const std::string copyName = original->name() + suffix;
+      Material* material = scene.findMaterial(copyName);
+      if (!material)
+        material = scene.addMaterial(copyName, std::make_unique<Material>(*original, copyName, scene.lightmapsEnabled()));
+      mesh->setMaterial(material);
+    }
+
+  SceneNode* parent = newParent ? newParent : this->parent();
+  GeometryObject* result = copy.get();
+  scene.adoptNode(std::move(copy));
+  if (parent) parent->addChild(result);
+  return result;
+}
+
+std::int32_t GeometryObject::appendToVertexBuffer(VertexBuffer& buffer, std::vector<std::uint16_t>& indices) const {
+  const std::uint32_t bufferStride = FvfStride(buffer.fvf());
+  if (bufferStride == 0 || vertexCount() > buffer.vertexCapacity()) return kResultFail;
+  std::uint8_t* data = nullptr;
+  const std::int32_t locked = buffer.lock(&data);
+  if (locked < 0) return locked;
+  std::uint8_t* out = data;
+  for (const Mesh* mesh : activeMeshes_) {
+    const std::uint32_t meshStride = mesh->stride();
+    const std::uint8_t* in = mesh->vertices().data();
+    if (meshStride == bufferStride) {
+      if (!mesh->vertices().empty()) std::memcpy(out, in, mesh->vertices().size());
+      out += mesh->vertices().size();
+    } else {
+      // Position, normal and the first pairs line up; a longer source vertex
+      // is cut to the slot instead of spilling into the next one.
+      const std::uint32_t bytes = std::min(meshStride, bufferStride);
+      for (std::uint16_t v = 0; v < mesh->vertexCount(); ++v) {
+        std::memcpy(out, in, bytes);
+        in += meshStride;
+        out += bufferStride;
+      }
+    }
+    indices.insert(indices.end(), mesh->indices().begin(), mesh->indices().end());
+  }
+  return buffer.unlock();
+}
+
+Camera::Camera(std::string name, const Clock& clock) : SceneNode(std::move(name), clock) {}
+
+Camera::Camera(std::string name, StorageBlock& block, const Clock& clock) : SceneNode(std::move(name), clock) {
+  readHeader(block);
+  projection = block.readMatrix();
+}
+
+Light::Light(std::string name, const Clock& clock) : SceneNode(std::move(name), clock) {}
+
+Light::Light(std::string name, StorageBlock& block, const Clock& clock) : SceneNode(std::move(name), clock) {
+  readHeader(block);
+  light.type = block.readU32();
+  for (Color4* c : {&light.diffuse, &light.specular, &light.ambient}) {
+    c->r = block.readFloat();
+    c->g = block.readFloat();
+    c->b = block.readFloat();
+    c->a = block.readFloat();
+  }
+  for (Vector3* v : {&light.position, &light.direction}) {
+    v->x = block.readFloat();
+    v->y = block.readFloat();
+    v->z = block.readFloat();
+  }
+  for (float* f : {&light.range, &light.falloff, &light.attenuation0, &light.attenuation1, &light.attenuation2,
+                   &light.theta, &light.phi})
+    *f = block.readFloat();
+  const std::uint16_t count = block.readU16();
+  for (std::uint16_t i = 0; i < count; ++i) excludedNames.push_back(block.readString());
+}
+
+void Light::update(const Matrix& parentWorld) {
+  if (!inScene_) return;
+  SceneNode::update(parentWorld);
+  light.position = position();
+}
+
+}  // namespace brisane

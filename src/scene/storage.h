@@ -1,0 +1,101 @@
+// Byte-stream storage: a read-only source (a file or a resource of the
+// program) that hands out byte ranges, and an in-memory block with typed
+// little-endian reads over one such range.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "scene/matrix.h"
+#include "scene/resource_source.h"
+
+namespace brisane {
+
+class StorageBlock;
+
+class FileStorage {
+ public:
+  struct ErrorReadFromFile : std::exception {
+    const char* what() const noexcept override { return "FileStorage::ErrorReadFromFile"; }
+  };
+  struct ErrorReadFromResource : std::exception {
+    const char* what() const noexcept override { return "FileStorage::ErrorReadFromResource"; }
+  };
+
+  enum Kind : std::uint32_t { KindFile = 0, KindResource = 1 };
+
+  // Opens the file for binary reading. An empty path never touches the file
+  // system. Throws ErrorReadFromFile when it cannot be opened.
+  explicit FileStorage(const std::string& path);
+  // Locates resource (id, type). Throws ErrorReadFromResource when absent.
+  FileStorage(const ResourceSource& resources, std::uint16_t id, const std::string& type);
+  FileStorage(const FileStorage&) = delete;
+  FileStorage& operator=(const FileStorage&) = delete;
+
+  Kind kind() const { return kind_; }
+  std::uint32_t size();
+
+  // Places bytes of the source into block and returns how many. A size of 0
+  // means length-prefixed: the u32 at offset is the length, the data follows.
+  // A range that reaches past the end of the source throws the source's
+  // exception and leaves the block as it was.
+  std::uint32_t read(StorageBlock& block, std::uint64_t offset, std::uint32_t size);
+
+ private:
+  struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+
+  std::uint32_t readFile(StorageBlock& block, std::uint64_t offset, std::uint32_t size);
+  std::uint32_t readResource(StorageBlock& block, std::uint64_t offset, std::uint32_t size);
+
+  Kind kind_ = KindFile;
+  std::unique_ptr<std::FILE, FileCloser> file_;
+  std::uint64_t fileSize_ = 0;
+  std::span<const std::uint8_t> resource_;
+};
+
+class StorageBlock {
+ public:
+  // Every typed read checks the bytes left; the scene data never runs past
+  // its block, so a read that would is damage.
+  struct ErrorReadPastEnd : std::exception {
+    const char* what() const noexcept override { return "StorageBlock::ErrorReadPastEnd"; }
+  };
+
+  StorageBlock() = default;
+  explicit StorageBlock(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)), loaded_(true) {}
+
+  // Fills the block from storage; the position is left where it was.
+  void load(FileStorage& storage, std::uint64_t offset, std::uint32_t size);
+
+  void readBytes(void* destination, std::size_t n);
+  std::uint8_t readU8();
+  std::uint16_t readU16();
+  std::uint32_t readU32();
+  float readFloat();
+  Matrix readMatrix();
+  std::string readString();
+  void skip(std::size_t n);
+  void rewind() { position_ = 0; }
+
+  std::uint32_t position() const { return position_; }
+  std::size_t remaining() const { return bytes_.size() - position_; }
+  bool loaded() const { return loaded_; }
+  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  friend class FileStorage;
+  const std::uint8_t* take(std::size_t n);
+
+  std::vector<std::uint8_t> bytes_;
+  std::uint32_t position_ = 0;
+  bool loaded_ = false;
+};
+
+}  // namespace brisane

@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include "support/scene_fixtures.h"
+
+namespace brisane {
+namespace {
+
+float X(const Matrix& m) { return m.m[12]; }
+
+// A node with keys at 0 and 100 ms moving x from 0 to 10, under a parent
+// node, driven through updateSubtree as the renderer does.
+class TransformAnimationTest : public ::testing::Test {
+ protected:
+  TransformAnimationTest() {
+    parent.addChild(&node);
+    node.setKeys({TransformKey{0, Matrix::translation(0, 0, 0)}, TransformKey{100, Matrix::translation(10, 0, 0)}});
+  }
+  // Starts the node's animation at the clock's present reading.
+  void Start(std::uint32_t from, std::uint32_t to, std::int32_t offset, float speed, std::int32_t loops) {
+    start = clock.now();
+    node.startAnimation(from, to, offset, speed, loops);
+  }
+  // The local pose evaluated at ms after the last start.
+  float At(std::uint32_t ms) {
+    clock.set(start + ms);
+    parent.updateSubtree();
+    return X(node.local());
+  }
+  std::uint32_t start = 4294967000u;  // the clock wraps during the tests
+  ManualClock clock{start};
+  GeometryObject parent{"parent", clock};
+  GeometryObject node{"node", clock};
+};
+
+TEST_F(TransformAnimationTest, EndlessLoopBlendsAndRepeats) {
+  Start(0, 100, 0, 1.0f, -1);
+  EXPECT_FLOAT_EQ(At(25), 2.5f);
+  EXPECT_FLOAT_EQ(At(125), 2.5f) << "second pass";
+  EXPECT_FLOAT_EQ(At(199), 9.9f);
+  EXPECT_FLOAT_EQ(At(310), 1.0f);
+  EXPECT_TRUE(node.animation().animating);
+}
+
+TEST_F(TransformAnimationTest, WorldShowsTheMoveOneUpdateLater) {
+  Start(0, 100, 0, 1.0f, -1);
+  At(25);
+  EXPECT_FLOAT_EQ(X(node.world()), 0.0f) << "world was computed from the old local";
+  At(50);
+  EXPECT_FLOAT_EQ(X(node.world()), 2.5f);
+  EXPECT_FLOAT_EQ(X(node.local()), 5.0f);
+}
+
+TEST_F(TransformAnimationTest, ALimitedLoopHoldsTheEndPose) {
+  Start(0, 100, 0, 1.0f, 1);
+  EXPECT_FLOAT_EQ(At(60), 6.0f);
+  EXPECT_FLOAT_EQ(At(100), 10.0f);
+  EXPECT_FALSE(node.animation().animating);
+  EXPECT_FLOAT_EQ(At(130), 10.0f) << "stopped at the pose of time 100";
+}
+
+TEST_F(TransformAnimationTest, TimesPastTheLastKeyKeepTheLastPose) {
+  Start(50, 250, 0, 1.0f, -1);
+  EXPECT_FLOAT_EQ(At(0), 5.0f);
+  EXPECT_FLOAT_EQ(At(40), 9.0f);
+  EXPECT_FLOAT_EQ(At(120), 9.0f) << "key time 170 lies beyond the keys";
+  EXPECT_FLOAT_EQ(At(210), 6.0f) << "the next pass starts over at key time 60";
+}
+
+TEST_F(TransformAnimationTest, ANegativeOffsetDelaysAndAPositiveOneAdvances) {
+  node.setLocal(Matrix::translation(-7, 0, 0));
+  Start(0, 100, -30, 1.0f, -1);
+  EXPECT_FLOAT_EQ(At(29), -7.0f) << "not started yet";
+  EXPECT_FLOAT_EQ(At(40), 1.0f);
+  Start(0, 100, 30, 1.0f, -1);
+  EXPECT_FLOAT_EQ(At(0), 3.0f) << "as if started 30 ms ago";
+  EXPECT_FLOAT_EQ(At(40), 7.0f);
+}
+
+TEST_F(TransformAnimationTest, SpeedScalesKeyTime) {
+  Start(0, 100, 0, 0.5f, -1);
+  EXPECT_EQ(node.animation().period, 200u);
+  EXPECT_FLOAT_EQ(At(50), 2.5f);
+  EXPECT_FLOAT_EQ(At(250), 2.5f);
+}
+
+TEST_F(TransformAnimationTest, SetAnimationSpeedKeepsThePoseThenRunsAtTheNewRate) {
+  Start(0, 100, 0, 1.0f, -1);
+  EXPECT_FLOAT_EQ(At(40), 4.0f);
+  parent.setAnimationSpeed(0.5f);  // reaches the child
+  EXPECT_EQ(node.animation().period, 200u);
+  EXPECT_FLOAT_EQ(At(40), 4.0f) << "same moment, same pose";
+  EXPECT_FLOAT_EQ(At(60), 5.0f) << "20 ms later at half the rate";
+  // Parked, as the show does with cameras. A tiny float speed cannot carry
+  // the key time exactly; it may fall short by one key millisecond (0.1).
+  parent.setAnimationSpeed(0.0001f);
+  EXPECT_NEAR(At(60), 5.0f, 0.11f);
+  EXPECT_NEAR(At(10060), 5.0f, 0.11f);
+  parent.setAnimationSpeed(1.0f);
+  EXPECT_NEAR(At(10060), 5.0f, 0.11f);
+  EXPECT_NEAR(At(10070), 6.0f, 0.11f);
+  parent.setAnimationSpeed(0.0f);  // refused: it would divide by zero
+  EXPECT_EQ(node.animation().speed, 1.0f);
+}
+
+TEST_F(TransformAnimationTest, AWindowShorterThanAMillisecondIsAStillPose) {
+  Start(30, 30, 0, 1.0f, -1);
+  EXPECT_EQ(node.animation().period, 0u);
+  EXPECT_FLOAT_EQ(At(0), 3.0f);
+  EXPECT_FLOAT_EQ(At(500), 3.0f);
+  Start(0, 100, 0, 1000.0f, -1);  // the whole window in a tenth of a millisecond
+  EXPECT_FLOAT_EQ(At(5), 0.0f);
+  Start(0, 100, 0, -1.0f, -1);
+  EXPECT_FLOAT_EQ(At(5), 0.0f);
+}
+
+TEST_F(TransformAnimationTest, StartReachesEveryNodeBelowAndSkipsNodesWithoutKeys) {
+  Camera camera("camera", clock);
+  node.addChild(&camera);
+  camera.setKeys({TransformKey{0, Matrix::identity()}, TransformKey{10, Matrix::identity()}});
+  parent.startAnimation(0, 100, 0, 1.0f, -1);
+  EXPECT_FALSE(parent.animation().animating) << "no keys";
+  EXPECT_TRUE(node.animation().animating);
+  EXPECT_TRUE(camera.animation().animating);
+
+  GeometryObject single("single", clock);
+  single.setKeys({TransformKey{0, Matrix::translation(1, 2, 3)}});
+  single.startAnimation(0, 100, 0, 1.0f, -1);
+  clock.advance(50);
+  single.update(Matrix::identity());
+  EXPECT_EQ(single.local(), Matrix::translation(1, 2, 3)) << "one key never moves";
+}
+
+// Geometry frames at 0, 39 and 79 ms, each a mesh whose first vertex byte
+// tells which frame it is.
+class GeometryAnimationTest : public ::testing::Test {
+ protected:
+  GeometryAnimationTest() {
+    for (std::uint32_t time : {0u, 39u, 79u}) {
+      std::vector<std::unique_ptr<Mesh>> meshes;
+      meshes.push_back(std::make_unique<Mesh>(kFvfOneTexture, testing::Vertices(kFvfOneTexture, 3,
+                                                                                 static_cast<std::uint8_t>(time)),
+                                              std::vector<std::uint16_t>{0, 1, 2}));
+      object.addFrame(time, std::move(meshes));
+    }
+  }
+  void Start(std::uint32_t from, std::uint32_t to, std::int32_t offset, float speed, std::int32_t loops) {
+    start = clock.now();
+    object.startGeometryAnimation(from, to, offset, speed, loops);
+  }
+  int FrameAt(std::uint32_t ms) {
+    clock.set(start + ms);
+    object.animateGeometry();
+    return object.activeMeshes()[0]->vertices()[0];
+  }
+  std::uint32_t start = 1000;
+  ManualClock clock{start};
+  GeometryObject object{"flag", clock};
+};
+
+TEST_F(GeometryAnimationTest, TheNearestFrameIsShownAndATieGoesLater) {
+  EXPECT_EQ(FrameAt(0), 0) << "frame 0 is active before any start";
+  Start(0, 100, 0, 1.0f, -1);
+  EXPECT_EQ(FrameAt(19), 0);
+  EXPECT_EQ(FrameAt(20), 39);
+  EXPECT_EQ(FrameAt(58), 39);
+  EXPECT_EQ(FrameAt(59), 79);
+  EXPECT_EQ(object.currentFrame(), 2u);
+  EXPECT_EQ(FrameAt(95), 79) << "beyond the last frame nothing changes";
+  EXPECT_EQ(FrameAt(105), 0) << "the next pass searches from the start";
+}
+
+TEST_F(GeometryAnimationTest, LoopsEndOnTheLastWindowTimeAndOffsetsAdvance) {
+  Start(0, 79, 0, 1.0f, 1);
+  EXPECT_EQ(FrameAt(200), 79);
+  EXPECT_FALSE(object.geometryAnimation().animating);
+  Start(0, 79, 36, 0.5f, -1);
+  EXPECT_EQ(FrameAt(0), 0) << "36 real ms at half speed is key time 18, nearer to 0 than to 39";
+  EXPECT_EQ(FrameAt(3), 0);
+  EXPECT_EQ(FrameAt(4), 39);
+}
+
+TEST_F(GeometryAnimationTest, StartsOnlyWithFramesToFlipAndOnlyThroughGeometry) {
+  GeometryObject child("child", clock), still("still", clock), behindLight("behind_light", clock);
+  Light light("light", clock);
+  object.addChild(&child);
+  object.addChild(&still);
+  object.addChild(&light);
+  light.addChild(&behindLight);
+  for (GeometryObject* o : {&child, &behindLight})
+    for (std::uint32_t time : {0u, 10u}) o->addFrame(time, {});
+  still.addFrame(0, {});
+  object.startGeometryAnimation(0, 100, 0, 1.0f, -1);
+  EXPECT_TRUE(object.geometryAnimation().animating);
+  EXPECT_TRUE(child.geometryAnimation().animating);
+  EXPECT_FALSE(still.geometryAnimation().animating) << "one frame has nothing to flip";
+  EXPECT_FALSE(behindLight.geometryAnimation().animating) << "a light's subtree is not visited";
+}
+
+TEST(LayerCyclingTest, SixteenFramesAtTenPerSecond) {
+  ManualClock clock(123456);
+  auto layer = MakeTextureLayer(LayerLightmap, clock);
+  for (int i = 0; i < 16; ++i) layer->addFrame(std::make_shared<testing::FakeTexture>("f", 2, 0));
+  EXPECT_EQ(layer->currentFrame(), 0u) << "not cycling before start";
+  layer->start(10);
+  auto at = [&](std::uint32_t ms) {
+    clock.set(123456 + ms);
+    return layer->currentFrame();
+  };
+  EXPECT_EQ(at(299), 2u);
+  EXPECT_EQ(at(300), 3u) << "0.001 is taken in single precision, a hair above";
+  EXPECT_EQ(at(399), 3u);
+  EXPECT_EQ(at(400), 4u);
+  EXPECT_EQ(at(1599), 15u);
+  EXPECT_EQ(at(1600), 0u);
+  EXPECT_EQ(at(1700), 1u);
+  layer->start(0);
+  EXPECT_EQ(at(1700), 0u);
+}
+
+TEST(LayerCyclingTest, ElapsedTimeWrapsWithTheClock) {
+  ManualClock clock(0xFFFFFF00u);
+  auto layer = MakeTextureLayer(LayerDiffuse, clock);
+  for (int i = 0; i < 4; ++i) layer->addFrame(nullptr);
+  layer->start(20);
+  clock.set(0x00000100u);  // 512 ms later, across the wrap
+  EXPECT_EQ(layer->currentFrame(), 10u % 4u);
+}
+
+}  // namespace
+}  // namespace brisane

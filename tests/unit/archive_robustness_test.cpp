@@ -1,0 +1,227 @@
+// Damaged archives must load as false and leave nothing behind, or load as
+// a scene whose every invariant holds; never crash or read out of bounds
+// (these tests also run under the address and undefined-behaviour checkers).
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+#include "support/scene_fixtures.h"
+
+namespace brisane {
+namespace {
+
+using testing::NodeUnder;
+using testing::OneFrame;
+using testing::QuadMesh;
+using testing::SceneHarness;
+
+// Walks everything a loaded scene offers and checks what drawing relies on.
+void ExpectSound(Scene& scene) {
+  std::set<const SceneNode*> reached;
+  std::vector<std::pair<const SceneNode*, std::size_t>> stack{{&scene.root(), 0}};
+  while (!stack.empty()) {
+    auto [node, depth] = stack.back();
+    stack.pop_back();
+    ASSERT_LE(depth, kMaxSceneDepth + 1);
+    ASSERT_TRUE(reached.insert(node).second) << "a node reached twice: " << node->name();
+    for (const SceneNode* child : node->children()) stack.emplace_back(child, depth + 1);
+  }
+  for (const auto& [name, node] : scene.nodes()) {
+    EXPECT_TRUE(reached.count(node)) << name;
+    auto* geometry = dynamic_cast<GeometryObject*>(node);
+    if (!geometry) continue;
+    for (const auto& frame : geometry->frames())
+      for (const auto& mesh : frame.meshes) {
+        ASSERT_NE(mesh->stride(), 0u);
+        ASSERT_EQ(mesh->vertices().size(), std::size_t{mesh->stride()} * mesh->vertexCount());
+        for (std::uint16_t index : mesh->indices()) ASSERT_LT(index, mesh->vertexCount());
+      }
+  }
+  // Run the scene a little: updates, animations, texture cycling.
+  scene.root().startAnimation(0, 1000, 0, 1.0f, -1);
+  for (auto& [name, node] : scene.nodes())
+    if (auto* geometry = dynamic_cast<GeometryObject*>(node)) {
+      geometry->startGeometryAnimation(0, 500, 0, 1.0f, -1);
+      geometry->startTextureAnimation(20, 5);
+    }
+  for (int frame = 0; frame < 3; ++frame) scene.root().updateSubtree();
+  for (auto& [name, material] : scene.materials())
+    for (std::uint32_t kind = 1; kind <= 6; ++kind)
+      if (TextureLayer* layer = material->layer(kind)) (void)layer->currentFrame();
+}
+
+TEST(ArchiveRobustnessTest, EveryTruncationFailsAndLeavesTheSceneEmpty) {
+  const auto archive = testing::SampleArchive();
+  {
+    SceneHarness whole;
+    ASSERT_TRUE(whole.load(archive));
+    ExpectSound(*whole.scene);
+  }
+  SceneHarness h;
+  for (std::size_t length = 0; length < archive.size(); ++length) {
+    EXPECT_FALSE(h.load(std::vector<std::uint8_t>(archive.begin(), archive.begin() + length))) << length;
+    ASSERT_TRUE(h.scene->nodes().empty()) << length;
+    ASSERT_TRUE(h.scene->materials().empty()) << length;
+    ASSERT_TRUE(h.scene->root().children().empty()) << length;
+  }
+}
+
+TEST(ArchiveRobustnessTest, RandomCorruptionsLoadSoundOrNotAtAll) {
+  const auto archive = testing::SampleArchive();
+  std::mt19937 random(20261206);  // fixed: the same corruptions every run
+  int loaded = 0;
+  for (int round = 0; round < 400; ++round) {
+    auto damaged = archive;
+    const int flips = 1 + static_cast<int>(random() % 4);
+    for (int i = 0; i < flips; ++i) {
+      auto& byte = damaged[random() % damaged.size()];
+      byte = (random() % 2) ? static_cast<std::uint8_t>(random()) : static_cast<std::uint8_t>(byte ^ (1u << (random() % 8)));
+    }
+    SceneHarness h;
+    if (h.load(damaged)) {
+      ++loaded;
+      ExpectSound(*h.scene);
+    } else {
+      ASSERT_TRUE(h.scene->nodes().empty());
+    }
+    if (::testing::Test::HasFatalFailure()) FAIL() << "round " << round;
+  }
+  // Many flips land in vertex or matrix data and still make a scene.
+  EXPECT_GT(loaded, 0);
+}
+
+// A geometry record assembled field by field, so each field can be wrong.
+struct RawMesh {
+  std::uint32_t fvf = kFvfOneTexture;
+  std::uint16_t vertexCount = 3;
+  std::uint32_t vertexBytes = 96;
+  std::uint16_t indexCount = 3;
+  std::uint32_t indexBytes = 6;
+  std::vector<std::uint16_t> indices{0, 1, 2};
+};
+
+std::vector<std::uint8_t> RawGeometry(const RawMesh& mesh, std::uint16_t keyCount = 1) {
+  ByteWriter out;
+  out.string("Scene Root");
+  out.u16(keyCount);
+  out.u32(0);
+  out.matrix(Matrix::identity());
+  out.u16(1);  // frames
+  out.u32(0);
+  out.u16(1);  // meshes
+  out.u32(mesh.fvf);
+  out.u16(mesh.vertexCount);
+  out.u32(mesh.vertexBytes);
+  out.bytes(std::vector<std::uint8_t>(96, 0));
+  out.u16(mesh.indexCount);
+  out.u32(mesh.indexBytes);
+  for (auto index : mesh.indices) out.u16(index);
+  out.string("");
+  return out.take();
+}
+
+bool LoadsRaw(const RawMesh& mesh, std::uint16_t keyCount = 1) {
+  SceneArchiveWriter w;
+  w.addRecord("object", "GO", RawGeometry(mesh, keyCount));
+  SceneHarness h;
+  const bool ok = h.load(w.finish());
+  if (!ok) {
+    EXPECT_TRUE(h.scene->nodes().empty());
+  }
+  return ok;
+}
+
+TEST(ArchiveRobustnessTest, MeshesThatContradictThemselvesAreRefused) {
+  EXPECT_TRUE(LoadsRaw(RawMesh{})) << "the well-formed one";
+  RawMesh indexOutside;
+  indexOutside.indices = {0, 1, 3};
+  EXPECT_FALSE(LoadsRaw(indexOutside)) << "an index beyond the vertex count";
+  RawMesh moreVertices;
+  moreVertices.vertexCount = 4;
+  EXPECT_FALSE(LoadsRaw(moreVertices)) << "vertex count beyond the vertex bytes";
+  RawMesh unknownFormat;
+  unknownFormat.fvf = 0x010;
+  EXPECT_FALSE(LoadsRaw(unknownFormat));
+  RawMesh longIndices;
+  longIndices.indexBytes = 8;
+  EXPECT_FALSE(LoadsRaw(longIndices)) << "index bytes that disagree with the count";
+  RawMesh hugeVertices;
+  hugeVertices.vertexBytes = 0xFFFFFFF0u;
+  EXPECT_FALSE(LoadsRaw(hugeVertices)) << "a length far past the record";
+  RawMesh notTriangles;
+  notTriangles.indexCount = 2;
+  notTriangles.indexBytes = 4;
+  notTriangles.indices = {0, 1};
+  EXPECT_FALSE(LoadsRaw(notTriangles));
+  EXPECT_FALSE(LoadsRaw(RawMesh{}, 60000)) << "more keys than the record holds";
+}
+
+TEST(ArchiveRobustnessTest, OffsetsOutsideTheFileAreRefused) {
+  SceneArchiveWriter w;
+  w.addGeometry("a", NodeUnder("Scene Root"), {});
+  auto file = w.finish();
+  // The entry's offset sits just before the record: 4 + 2 + (2+1) + (2+2).
+  const std::size_t offsetField = 4 + 2 + 3 + 4;
+  for (std::uint32_t bad : {0xFFFFFFF0u, static_cast<std::uint32_t>(file.size()),
+                            static_cast<std::uint32_t>(file.size() - 2)}) {
+    auto damaged = file;
+    for (int i = 0; i < 4; ++i) damaged[offsetField + i] = static_cast<std::uint8_t>(bad >> (8 * i));
+    SceneHarness h;
+    EXPECT_FALSE(h.load(damaged)) << bad;
+  }
+  auto high = file;
+  high[offsetField + 4] = 1;  // the high half of the offset
+  SceneHarness h;
+  EXPECT_TRUE(h.load(high)) << "a resource is addressed by the low half alone";
+}
+
+TEST(ArchiveRobustnessTest, ParentLoopsAndOverlyDeepChainsAreRefused) {
+  {
+    SceneArchiveWriter w;
+    w.addGeometry("a", NodeUnder("b"), {});
+    w.addGeometry("b", NodeUnder("a"), {});
+    w.addGeometry("c", NodeUnder("Scene Root"), {});
+    SceneHarness h;
+    EXPECT_FALSE(h.load(w.finish()));
+  }
+  {
+    SceneArchiveWriter w;
+    w.addCamera("self", NodeUnder("self"), Matrix::identity());
+    SceneHarness h;
+    EXPECT_FALSE(h.load(w.finish()));
+  }
+  auto chain = [](std::size_t length) {
+    SceneArchiveWriter w;
+    w.addGeometry("n0", NodeUnder("Scene Root"), {});
+    auto name = [](std::size_t i) {
+      std::string n = std::to_string(i);
+      n.insert(n.begin(), 'n');
+      return n;
+    };
+    for (std::size_t i = 1; i < length; ++i) w.addGeometry(name(i), NodeUnder(name(i - 1)), {});
+    return w.finish();
+  };
+  SceneHarness deep;
+  EXPECT_TRUE(deep.load(chain(kMaxSceneDepth + 1)));
+  deep.scene->root().updateSubtree();
+  SceneHarness tooDeep;
+  EXPECT_FALSE(tooDeep.load(chain(kMaxSceneDepth + 2)));
+}
+
+TEST(ArchiveRobustnessTest, KeysAndFramesOutOfOrderAreRefused) {
+  SceneArchiveWriter keys;
+  ArchiveNode node = NodeUnder("Scene Root");
+  node.keys = {TransformKey{100, Matrix::identity()}, TransformKey{50, Matrix::identity()}};
+  keys.addGeometry("k", node, {});
+  SceneHarness h1;
+  EXPECT_FALSE(h1.load(keys.finish()));
+
+  SceneArchiveWriter frames;
+  frames.addGeometry("f", NodeUnder("Scene Root"), {ArchiveFrame{40, {QuadMesh("")}}, ArchiveFrame{0, {QuadMesh("")}}});
+  SceneHarness h2;
+  EXPECT_FALSE(h2.load(frames.finish()));
+}
+
+}  // namespace
+}  // namespace brisane

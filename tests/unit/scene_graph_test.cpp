@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include "scene/vertex_format.h"
+#include "support/scene_fixtures.h"
+
+namespace brisane {
+namespace {
+
+using testing::AsFake;
+using testing::Layer;
+using testing::NodeUnder;
+using testing::OneFrame;
+using testing::QuadMesh;
+using testing::SceneHarness;
+
+template <typename T>
+T* Find(Scene& scene, const std::string& name) {
+  return dynamic_cast<T*>(scene.findNode(name));
+}
+
+std::unique_ptr<Mesh> CodeMesh(std::uint32_t fvf, std::size_t vertices, std::uint8_t seed, Material* material = nullptr) {
+  std::vector<std::uint16_t> indices;
+  for (std::size_t i = 0; i + 2 < vertices; i += 3)
+    indices.insert(indices.end(), {static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(i + 1),
+                                   static_cast<std::uint16_t>(i + 2)});
+  return std::make_unique<Mesh>(fvf, testing::Vertices(fvf, vertices, seed), indices, material);
+}
+
+class SceneGraphTest : public ::testing::Test {
+ protected:
+  ManualClock clock{500};
+  Scene scene{clock};
+};
+
+TEST_F(SceneGraphTest, AddNodeSortsIntoRootListsAndLights) {
+  auto opaque = std::make_unique<GeometryObject>("opaque", clock);
+  std::vector<std::unique_ptr<Mesh>> meshes;
+  meshes.push_back(CodeMesh(kFvfOneTexture, 3, 0));
+  opaque->addFrame(0, std::move(meshes));
+  SceneNode* opaqueNode = scene.addNode(std::move(opaque));
+  EXPECT_EQ(scene.opaqueList(), std::vector<SceneNode*>{opaqueNode});
+  EXPECT_EQ(opaqueNode->parent(), &scene.root());
+  EXPECT_EQ(scene.root().children(), std::vector<SceneNode*>{opaqueNode});
+
+  std::vector<Light*> added;
+  for (const char* name : {"L0", "L1", "L2"}) added.push_back(static_cast<Light*>(scene.addNode(std::make_unique<Light>(name, clock))));
+  EXPECT_EQ(added[2]->index(), 2u) << "the third light added gets index 2";
+  EXPECT_EQ(scene.lights(), added);
+  EXPECT_EQ(scene.opaqueList().size(), 1u) << "lights are not drawn";
+  auto camera = std::make_unique<Camera>("cam", clock);
+  scene.addNode(std::move(camera));
+  EXPECT_EQ(scene.opaqueList().size(), 1u);
+
+  // A node added under a name already taken only shadows it in the map.
+  auto shadow = std::make_unique<GeometryObject>("opaque", clock);
+  SceneNode* second = scene.addNode(std::move(shadow));
+  EXPECT_EQ(scene.findNode("opaque"), second);
+  EXPECT_EQ(scene.opaqueList().size(), 2u);
+  EXPECT_EQ(scene.opaqueList()[0], opaqueNode) << "the earlier node stays alive in its list";
+}
+
+TEST_F(SceneGraphTest, TransparencyComesFromTheFirstMeshMaterial) {
+  SceneHarness h;
+  SceneArchiveWriter w;
+  ArchiveMaterial opacity, keyed, plain;
+  opacity.layers = {Layer(1, {"a"}), Layer(4, {"a"})};
+  keyed.layers = {Layer(6, {"a"})};
+  w.addMaterial("Opacity", opacity);
+  w.addMaterial("Keyed", keyed);
+  w.addMaterial("Plain", plain);
+  w.addImage("a", testing::Bytes("a"));
+  w.addGeometry("o", NodeUnder("x"), OneFrame({QuadMesh("Opacity")}));
+  w.addGeometry("k", NodeUnder("x"), OneFrame({QuadMesh("Keyed"), QuadMesh("Plain")}));
+  w.addGeometry("p", NodeUnder("x"), OneFrame({QuadMesh("Plain"), QuadMesh("Opacity")}));
+  w.addGeometry("n", NodeUnder("x"), OneFrame({QuadMesh("")}));
+  ASSERT_TRUE(h.load(w.finish()));
+  std::vector<std::string> transparent, opaque;
+  for (auto* n : h.scene->transparentList()) transparent.push_back(n->name());
+  for (auto* n : h.scene->opaqueList()) opaque.push_back(n->name());
+  EXPECT_EQ(transparent, (std::vector<std::string>{"k", "o"}));
+  EXPECT_EQ(opaque, (std::vector<std::string>{"n", "p"}));
+}
+
+TEST_F(SceneGraphTest, SetVisibleReachesEveryGeometryObjectOfTheSubtree) {
+  SceneHarness h;
+  ASSERT_TRUE(h.load(testing::SampleArchive()));
+  Scene& s = *h.scene;
+  s.findNode("mast")->setVisible(false);
+  EXPECT_FALSE(Find<GeometryObject>(s, "mast")->visible());
+  EXPECT_FALSE(Find<GeometryObject>(s, "sail")->visible());
+  EXPECT_TRUE(Find<GeometryObject>(s, "hull")->visible());
+  EXPECT_TRUE(Find<GeometryObject>(s, "lantern")->visible());
+  // Through a light that hangs between geometry objects.
+  auto child = std::make_unique<GeometryObject>("under_lamp", h.clock);
+  s.findNode("Lamp")->addChild(child.get());
+  auto* underLamp = static_cast<GeometryObject*>(s.addNode(std::move(child)));
+  s.findNode("hull")->setVisible(false);
+  EXPECT_FALSE(underLamp->visible());
+  EXPECT_FALSE(Find<GeometryObject>(s, "lantern")->visible());
+  s.findNode("sail")->setVisible(true);
+  EXPECT_TRUE(Find<GeometryObject>(s, "sail")->visible());
+  EXPECT_FALSE(Find<GeometryObject>(s, "mast")->visible()) << "only the subtree changes";
+}
+
+TEST_F(SceneGraphTest, WorldMatricesChainThroughParentsInOnePass) {
+  SceneHarness h;
+  ASSERT_TRUE(h.load(testing::SampleArchive()));
+  Scene& s = *h.scene;
+  s.root().updateSubtree();
+  EXPECT_EQ(s.root().world(), Matrix::identity());
+  EXPECT_EQ(s.findNode("mast")->position(), (Vector3{0, 11, 0}));
+  EXPECT_EQ(s.findNode("sail")->position(), (Vector3{0, 11, 0}));
+  EXPECT_EQ(s.findNode("Sun")->position(), (Vector3{5, 6, 7}));
+  EXPECT_EQ(Find<Light>(s, "Sun")->light.position, (Vector3{5, 6, 7})) << "a light follows its world";
+
+  Light loose("loose", h.clock);
+  loose.setLocal(Matrix::translation(1, 2, 3));
+  loose.update(Matrix::identity());
+  EXPECT_EQ(loose.world(), Matrix::identity()) << "a light outside a scene does nothing";
+}
+
+TEST_F(SceneGraphTest, CloneCopiesDeeplyAndCopiesMaterialsUnderTheSuffix) {
+  SceneHarness h;
+  ASSERT_TRUE(h.load(testing::SampleArchive()));
+  Scene& s = *h.scene;
+  auto* sail = Find<GeometryObject>(s, "sail");
+  sail->setLocal(Matrix::translation(3, 0, 0));
+  GeometryObject* copy = sail->clone("sail02clone", s);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->name(), "sailsail02clone");
+  EXPECT_EQ(copy->parent(), s.findNode("mast"));
+  EXPECT_EQ(s.findNode("mast")->children().back(), copy);
+  EXPECT_EQ(s.findNode("sailsail02clone"), nullptr) << "not registered until added";
+  EXPECT_EQ(copy->local(), Matrix::translation(3, 0, 0));
+  ASSERT_EQ(copy->frames().size(), 2u);
+  EXPECT_NE(copy->frames()[1].meshes[0].get(), sail->frames()[1].meshes[0].get());
+  EXPECT_EQ(copy->frames()[1].meshes[0]->vertices(), sail->frames()[1].meshes[0]->vertices());
+  EXPECT_EQ(copy->activeMeshes(), std::vector<Mesh*>{copy->frames()[0].meshes[0].get()});
+
+  Material* copied = s.findMaterial("Sailsail02clone");
+  ASSERT_NE(copied, nullptr);
+  EXPECT_EQ(copied->name(), "Sailsail02clone");
+  EXPECT_EQ(copy->frames()[1].meshes[0]->material(), copied);
+  EXPECT_EQ(sail->activeMeshes()[0]->material(), s.findMaterial("Sail")) << "the original keeps its material";
+  EXPECT_EQ(copied->twoSided(), 1u);
+  EXPECT_EQ(copied->layer(1)->frames(), s.findMaterial("Sail")->layer(1)->frames()) << "frames are shared";
+
+  // A second clone with the same suffix reuses the copied material.
+  GeometryObject* again = sail->clone("sail02clone", s, s.findNode("hull"));
+  EXPECT_EQ(again->activeMeshes()[0]->material(), copied);
+  EXPECT_EQ(again->parent(), s.findNode("hull"));
+
+  EXPECT_TRUE(s.addNode(copy));
+  EXPECT_EQ(s.findNode("sailsail02clone"), copy);
+  EXPECT_EQ(copy->parent(), s.findNode("mast")) << "a clone with a parent stays there";
+  GeometryObject stranger("stranger", h.clock);
+  EXPECT_FALSE(s.addNode(&stranger)) << "only nodes the scene owns";
+
+  // replaceMaterial swaps it in every frame.
+  Material* other = s.findMaterial("Hull");
+  copy->replaceMaterial(other, copied);
+  EXPECT_EQ(copy->frames()[0].meshes[0]->material(), other);
+  EXPECT_EQ(copy->frames()[1].meshes[0]->material(), other);
+  EXPECT_EQ(again->activeMeshes()[0]->material(), copied);
+}
+
+TEST_F(SceneGraphTest, MaterialCopiesLeaveLightmapsOutWhenDisabled) {
+  SceneHarness h;
+  ASSERT_TRUE(h.load(testing::SampleArchive()));
+  Material* hull = h.scene->findMaterial("Hull");
+  hull->layer(5)->start(20);
+  Material with(*hull, "with", true);
+  Material without(*hull, "without", false);
+  ASSERT_NE(with.layer(5), nullptr);
+  EXPECT_EQ(with.layer(5)->rate(), 20u);
+  EXPECT_EQ(with.layer(5)->texCoordIndex(), 1u);
+  EXPECT_EQ(without.layer(5), nullptr);
+  EXPECT_NE(without.layer(1), nullptr);
+  EXPECT_EQ(without.description(), hull->description());
+}
+
+TEST_F(SceneGraphTest, TextureAnimationStartsTheLayersOfAKindFamily) {
+  Material m("m", MaterialDescription{}, false);
+  m.setBaseLayer(MakeTextureLayer(1, clock));
+  GeometryObject object("o", clock);
+  std::vector<std::unique_ptr<Mesh>> meshes;
+  meshes.push_back(CodeMesh(kFvfOneTexture, 3, 0, &m));
+  meshes.push_back(CodeMesh(kFvfOneTexture, 3, 0, nullptr));
+  object.addFrame(0, std::move(meshes));
+  object.startTextureAnimation(15, 6);
+  EXPECT_EQ(m.layer(1)->rate(), 0u) << "kind 6 starts opacity and alpha-keyed layers only";
+  object.startTextureAnimation(15, 1);
+  EXPECT_EQ(m.layer(1)->rate(), 15u);
+  EXPECT_EQ(m.layer(1)->animStart(), 500u);
+}
+
+TEST_F(SceneGraphTest, ExcludedLightsReachGeometryChildrenOnly) {
+  GeometryObject top("top", clock), child("child", clock), grandchild("grandchild", clock);
+  Camera camera("camera", clock);
+  GeometryObject belowCamera("below_camera", clock);
+  top.addChild(&child);
+  child.addChild(&grandchild);
+  top.addChild(&camera);
+  camera.addChild(&belowCamera);
+  Light light("light", clock);
+  top.addExcludedLight(&light);
+  EXPECT_EQ(top.excludedLights().size(), 1u);
+  EXPECT_EQ(grandchild.excludedLights().size(), 1u);
+  EXPECT_TRUE(belowCamera.excludedLights().empty()) << "a camera's subtree is skipped";
+}
+
+TEST_F(SceneGraphTest, AppendToVertexBufferCopiesAndConvertsStrides) {
+  GeometryObject object("o", clock);
+  std::vector<std::unique_ptr<Mesh>> meshes;
+  meshes.push_back(CodeMesh(kFvfOneTexture, 3, 0));
+  meshes.push_back(CodeMesh(kFvfTwoTextures, 3, 100));
+  object.addFrame(0, std::move(meshes));
+  ASSERT_EQ(object.vertexCount(), 6u);
+
+  MemoryVertexBuffer buffer(kFvfOneTexture, 6);
+  std::vector<std::uint16_t> indices{9};
+  EXPECT_EQ(object.appendToVertexBuffer(buffer, indices), kResultOk);
+  EXPECT_FALSE(buffer.locked());
+  EXPECT_EQ(indices, (std::vector<std::uint16_t>{9, 0, 1, 2, 0, 1, 2})) << "indices are appended unshifted";
+  const auto& out = buffer.bytes();
+  const auto first = testing::Vertices(kFvfOneTexture, 3, 0);
+  EXPECT_TRUE(std::equal(first.begin(), first.end(), out.begin()));
+  // The 40-byte vertices are cut to their first 32 bytes, slot by slot.
+  const auto second = testing::Vertices(kFvfTwoTextures, 3, 100);
+  for (std::size_t v = 0; v < 3; ++v)
+    EXPECT_TRUE(std::equal(second.begin() + v * 40, second.begin() + v * 40 + 32, out.begin() + 96 + v * 32)) << v;
+
+  MemoryVertexBuffer wide(kFvfTwoTextures, 6);
+  std::vector<std::uint16_t> more;
+  EXPECT_EQ(object.appendToVertexBuffer(wide, more), kResultOk);
+  EXPECT_TRUE(std::equal(first.begin() + 32, first.begin() + 64, wide.bytes().begin() + 40));
+  EXPECT_TRUE(std::equal(second.begin(), second.end(), wide.bytes().begin() + 120));
+
+  MemoryVertexBuffer small(kFvfOneTexture, 5);
+  std::vector<std::uint16_t> none;
+  EXPECT_EQ(object.appendToVertexBuffer(small, none), kResultFail);
+  EXPECT_TRUE(none.empty());
+  EXPECT_FALSE(small.locked());
+}
+
+TEST(VertexFormatTest, StridesOfKnownAndUnknownFormats) {
+  EXPECT_EQ(FvfStride(kFvfOneTexture), 32u);
+  EXPECT_EQ(FvfStride(kFvfTwoTextures), 40u);
+  EXPECT_EQ(FvfStride(kFvfXyz | 0x040), 16u) << "position and diffuse colour";
+  EXPECT_EQ(FvfStride(kFvfXyz | kFvfTex1 | (1u << 16)), 24u) << "one three-float coordinate set";
+  EXPECT_EQ(FvfStride(0), 0u);
+  EXPECT_EQ(FvfStride(kFvfNormal | kFvfTex1), 0u) << "no position";
+  EXPECT_EQ(FvfStride(kFvfOneTexture | (1u << 18)), 0u) << "size bits of a set that is not there";
+  EXPECT_EQ(FvfStride(kFvfXyz | 0xF00), 0u);
+  EXPECT_THROW(Mesh(kFvfOneTexture, std::vector<std::uint8_t>(33), {}), SceneDataError);
+  EXPECT_THROW(Mesh(kFvfOneTexture, std::vector<std::uint8_t>(64), {0, 1, 2}), SceneDataError);
+}
+
+}  // namespace
+}  // namespace brisane

@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/scene_fixtures.h"
+
+namespace brisane {
+namespace {
+
+using testing::AsFake;
+using testing::Bytes;
+using testing::Layer;
+using testing::NodeUnder;
+using testing::OneFrame;
+using testing::QuadMesh;
+using testing::SceneHarness;
+
+std::vector<std::string> ChildNames(const SceneNode& node) {
+  std::vector<std::string> names;
+  for (const SceneNode* child : node.children()) names.push_back(child->name());
+  return names;
+}
+
+template <typename T>
+T* Find(Scene& scene, const std::string& name) {
+  return dynamic_cast<T*>(scene.findNode(name));
+}
+
+class SceneLoadTest : public ::testing::Test, public SceneHarness {};
+
+TEST_F(SceneLoadTest, BuildsTheSampleShip) {
+  ASSERT_TRUE(load(testing::SampleArchive()));
+  EXPECT_EQ(scene->nodes().size(), 8u);
+  EXPECT_EQ(scene->findNode(kSceneRootName), nullptr) << "the root is not in the name map";
+  EXPECT_EQ(scene->findNode("nothing"), nullptr);
+  EXPECT_EQ(scene->nodes().count("nothing"), 0u) << "a failed lookup adds nothing";
+
+  // Children in byte order of their names; parents that are no node put a
+  // node under the root.
+  EXPECT_EQ(ChildNames(scene->root()), (std::vector<std::string>{"Camera01", "Sun", "hull"}));
+  EXPECT_EQ(ChildNames(*scene->findNode("hull")), (std::vector<std::string>{"lantern", "mast"}));
+  EXPECT_EQ(ChildNames(*scene->findNode("mast")), (std::vector<std::string>{"Camera02", "sail"}));
+  EXPECT_EQ(scene->findNode("Sun")->parent(), &scene->root());
+
+  auto* hull = Find<GeometryObject>(*scene, "hull");
+  ASSERT_NE(hull, nullptr);
+  EXPECT_EQ(hull->activeMeshes().size(), 2u);
+  EXPECT_EQ(hull->vertexCount(), 8u);
+  EXPECT_EQ(hull->local(), Matrix::translation(0, 1, 0)) << "local starts as the first key";
+  EXPECT_EQ(hull->activeMeshes()[1]->vertices(), testing::Vertices(kFvfTwoTextures, 4, 7));
+  EXPECT_EQ(hull->activeMeshes()[0]->indices(), (std::vector<std::uint16_t>{0, 1, 2, 2, 1, 3}));
+  EXPECT_EQ(hull->activeMeshes()[0]->fvf(), kFvfTwoTextures);
+
+  auto* camera = Find<Camera>(*scene, "Camera01");
+  ASSERT_NE(camera, nullptr);
+  EXPECT_EQ(camera->projection(2, 3), 1.0f);
+  EXPECT_EQ(camera->keys().size(), 2u);
+  EXPECT_EQ(scene->currentCamera(), nullptr);
+
+  // Draw lists: the lantern's material has an opacity layer.
+  EXPECT_EQ(scene->transparentList(), std::vector<SceneNode*>{scene->findNode("lantern")});
+  EXPECT_EQ(scene->opaqueList().size(), 3u);
+  EXPECT_EQ(std::count(scene->opaqueList().begin(), scene->opaqueList().end(), scene->findNode("mast")), 1)
+      << "a node without meshes is drawn as opaque";
+}
+
+TEST_F(SceneLoadTest, LightsAreIndexedInNameOrderAndExcludeGeometryBelowTheTarget) {
+  SceneArchiveWriter w = testing::SampleWriter();
+  w.addLight("Aft", NodeUnder("Scene Root"), LightDescription{}, {"Camera01", "no such node"});
+  ASSERT_TRUE(load(w.finish()));
+  ASSERT_EQ(scene->lights().size(), 3u);
+  EXPECT_EQ(scene->lights()[0]->name(), "Aft");
+  EXPECT_EQ(scene->lights()[1]->name(), "Lamp");
+  EXPECT_EQ(scene->lights()[2]->name(), "Sun");
+  EXPECT_EQ(scene->lights()[2]->index(), 2u);
+  for (const Light* light : scene->lights()) EXPECT_TRUE(light->inScene());
+
+  Light* lamp = scene->lights()[1];
+  for (const char* name : {"hull", "mast", "sail", "lantern"}) {
+    const auto& excluded = Find<GeometryObject>(*scene, name)->excludedLights();
+    EXPECT_EQ(excluded, std::vector<Light*>{lamp}) << name;
+  }
+  // Names that are a camera or nothing at all exclude nothing.
+  EXPECT_EQ(Find<Light>(*scene, "Aft")->excludedNames.size(), 2u);
+}
+
+TEST_F(SceneLoadTest, LightRecordRoundTrips) {
+  SceneArchiveWriter w;
+  LightDescription light;
+  light.type = kLightPoint;
+  light.diffuse = {0.1f, 0.2f, 0.3f, 0.4f};
+  light.specular = {1, 2, 3, 4};
+  light.ambient = {5, 6, 7, 8};
+  light.position = {9, 10, 11};
+  light.direction = {0, -1, 0};
+  light.range = 500;
+  light.falloff = 1;
+  light.attenuation0 = 0.5f;
+  light.attenuation1 = 0.25f;
+  light.attenuation2 = 0.125f;
+  light.theta = 0.3f;
+  light.phi = 0.6f;
+  w.addLight("L1", NodeUnder("Scene Root"), light, {"a", "b"});
+  ASSERT_TRUE(load(w.finish()));
+  auto* back = Find<Light>(*scene, "L1");
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->light, light);
+  EXPECT_EQ(back->excludedNames, (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(SceneLoadTest, AGroupingRecordIgnoresWhatFollowsItsFrames) {
+  SceneArchiveWriter w;
+  auto payload = EncodeGeometry(NodeUnder("Scene Root"), {});
+  const auto header = EncodeCamera(NodeUnder("Scene Root"), Matrix::identity());
+  payload.insert(payload.end(), header.begin(), header.end());  // as some exported groups carry
+  w.addRecord("group", "GO", payload);
+  ASSERT_TRUE(load(w.finish()));
+  auto* group = Find<GeometryObject>(*scene, "group");
+  ASSERT_NE(group, nullptr);
+  EXPECT_TRUE(group->frames().empty());
+  EXPECT_TRUE(group->activeMeshes().empty());
+}
+
+TEST_F(SceneLoadTest, ANameWithGeometryAndMaterialRecordsGivesOneOfEach) {
+  SceneArchiveWriter w;
+  ArchiveMaterial material;
+  material.description.power = 12.0f;
+  w.addMaterial("Flag", material);
+  w.addGeometry("Flag", NodeUnder("Scene Root"), OneFrame({QuadMesh("Flag")}));
+  w.addRecord("Other", "XYZ", Bytes("unknown types are not visited"));
+  ASSERT_TRUE(load(w.finish()));
+  EXPECT_EQ(scene->nodes().size(), 1u);
+  auto* flag = Find<GeometryObject>(*scene, "Flag");
+  ASSERT_NE(flag, nullptr);
+  Material* m = scene->findMaterial("Flag");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->description().power, 12.0f);
+  EXPECT_EQ(flag->activeMeshes()[0]->material(), m);
+}
+
+TEST_F(SceneLoadTest, MaterialsAndTexturesAreSharedByNameAndKind) {
+  SceneArchiveWriter w;
+  ArchiveMaterial a, b, keyed;
+  a.layers = {Layer(1, {"Wood.jpg"})};
+  b.twoSided = 3;
+  b.layers = {Layer(1, {"Wood.jpg"}), Layer(3, {"Sky.jpg"}), Layer(9, {}), Layer(2, {"Wood.jpg"})};
+  keyed.layers = {Layer(6, {"Wood.jpg", "missing.jpg", "bad.jpg"})};
+  keyed.layers[0].param = 1;
+  w.addMaterial("A", a);
+  w.addMaterial("B", b);
+  w.addMaterial("Keyed", keyed);
+  w.addImage("Wood.jpg", Bytes("Wood.jpg"));
+  w.addImage("Sky.jpg", Bytes("Sky.jpg"));
+  w.addImage("bad.jpg", Bytes("bad data"));
+  w.addGeometry("one", NodeUnder("Scene Root"), OneFrame({QuadMesh("A"), QuadMesh("B"), QuadMesh("A")}));
+  w.addGeometry("two", NodeUnder("Scene Root"), OneFrame({QuadMesh("B"), QuadMesh("Keyed"), QuadMesh("None")}));
+  ASSERT_TRUE(load(w.finish()));
+
+  auto* one = Find<GeometryObject>(*scene, "one");
+  auto* two = Find<GeometryObject>(*scene, "two");
+  EXPECT_EQ(one->activeMeshes()[0]->material(), one->activeMeshes()[2]->material());
+  EXPECT_EQ(one->activeMeshes()[1]->material(), two->activeMeshes()[0]->material());
+  EXPECT_EQ(two->activeMeshes()[2]->material(), nullptr) << "a material without a record is left off";
+  EXPECT_EQ(scene->materials().size(), 3u);
+
+  Material* ma = scene->findMaterial("A");
+  Material* mb = scene->findMaterial("B");
+  Material* mk = scene->findMaterial("Keyed");
+  EXPECT_EQ(mb->twoSided(), 3u);
+  EXPECT_EQ(ma->layer(1)->frames()[0], mb->layer(1)->frames()[0]) << "same image, same kind: one texture";
+  ASSERT_EQ(mk->layer(6)->frames().size(), 1u) << "missing and undecodable images are dropped";
+  EXPECT_NE(mk->layer(6)->frames()[0], ma->layer(1)->frames()[0]) << "another kind decodes again";
+  EXPECT_EQ(AsFake(mk->layer(6)->frames()[0]).loadKind, 3u);
+  EXPECT_EQ(AsFake(mk->layer(6)->frames()[0]).threshold, 1u) << "alpha-keyed passes its param";
+  EXPECT_EQ(AsFake(mb->layer(3)->frames()[0]).loadKind, 4u);
+  EXPECT_EQ(AsFake(ma->layer(1)->frames()[0]).image, "Wood.jpg");
+  ASSERT_NE(mb->layer(2), nullptr);
+  EXPECT_TRUE(mb->layer(2)->frames().empty()) << "kind 2 loads no texture";
+  EXPECT_EQ(scene->textures().size(), 3u);  // Wood/1, Sky/3, Wood/6
+  EXPECT_EQ(loader.calls, 4) << "Wood/1, Sky/3, Wood/6 and the bad image";
+  EXPECT_TRUE(mk->isTransparent());
+  EXPECT_TRUE(two->isTransparent() == false) << "judged by the first mesh only";
+}
+
+TEST_F(SceneLoadTest, LightmapLayersAreReadOnlyWhileEnabled) {
+  SceneArchiveWriter w = testing::SampleWriter();
+  const auto bytes = w.finish();
+  ASSERT_TRUE(load(bytes));
+  Material* hull = scene->findMaterial("Hull");
+  ASSERT_NE(hull->layer(5), nullptr);
+  EXPECT_EQ(hull->layer(5)->texCoordIndex(), 1u);
+  EXPECT_EQ(AsFake(hull->layer(5)->frames()[0]).loadKind, 2u);
+
+  SceneHarness off;
+  off.scene->setLightmapsEnabled(false);
+  ASSERT_TRUE(off.load(bytes));
+  Material* plain = off.scene->findMaterial("Hull");
+  EXPECT_NE(plain->layer(1), nullptr);
+  EXPECT_EQ(plain->layer(5), nullptr);
+  EXPECT_EQ(off.scene->findTexture("Board_lm.jpg", 5), nullptr) << "the lightmap is not even decoded";
+}
+
+TEST_F(SceneLoadTest, AFileIsPreferredAndItsFailureFallsBackSilently) {
+  SceneArchiveWriter fromResource;
+  fromResource.addGeometry("resource", NodeUnder("Scene Root"), {});
+  resources.add(147, kSceneResourceType, fromResource.finish());
+  EXPECT_TRUE(scene->load("/nonexistent/brisane.sss", 147));
+  EXPECT_NE(scene->findNode("resource"), nullptr);
+
+  SceneHarness other;
+  EXPECT_FALSE(other.scene->load("", 147)) << "neither source opens";
+  EXPECT_TRUE(other.scene->nodes().empty());
+}
+
+TEST_F(SceneLoadTest, AFailedLoadLeavesTheSceneAsItWas) {
+  ASSERT_TRUE(load(testing::SampleArchive()));
+  const auto nodes = scene->nodes();
+  const auto materials = scene->materials();
+  const auto opaque = scene->opaqueList();
+  const auto rootChildren = scene->root().children();
+  const auto textureCount = scene->textures().size();
+
+  SceneArchiveWriter damaged;
+  ArchiveMaterial fresh;
+  fresh.layers = {Layer(1, {"New.jpg"})};
+  damaged.addMaterial("Fresh", fresh);
+  damaged.addImage("New.jpg", Bytes("New.jpg"));
+  damaged.addGeometry("a_good", NodeUnder("Scene Root"), OneFrame({QuadMesh("Fresh")}));
+  auto broken = EncodeGeometry(NodeUnder("Scene Root"), OneFrame({QuadMesh("Fresh")}));
+  broken.resize(broken.size() - 3);
+  damaged.addRecord("z_broken", "GO", broken);
+  EXPECT_FALSE(load(damaged.finish()));
+
+  EXPECT_EQ(scene->nodes(), nodes);
+  EXPECT_EQ(scene->materials(), materials);
+  EXPECT_EQ(scene->opaqueList(), opaque);
+  EXPECT_EQ(scene->root().children(), rootChildren);
+  EXPECT_EQ(scene->textures().size(), textureCount);
+  EXPECT_EQ(scene->findMaterial("Fresh"), nullptr);
+}
+
+TEST_F(SceneLoadTest, ASecondLoadSharesMaterialsTheSceneAlreadyHas) {
+  ASSERT_TRUE(load(testing::SampleArchive()));
+  Material* sail = scene->findMaterial("Sail");
+  SceneArchiveWriter more;
+  more.addGeometry("sail2", NodeUnder("mast"), OneFrame({QuadMesh("Sail")}));
+  more.addMaterial("Sail", ArchiveMaterial{});
+  ASSERT_TRUE(load(more.finish()));
+  auto* sail2 = Find<GeometryObject>(*scene, "sail2");
+  EXPECT_EQ(sail2->activeMeshes()[0]->material(), sail);
+  EXPECT_EQ(sail2->parent(), &scene->root()) << "parents are looked up among the records of one file";
+}
+
+}  // namespace
+}  // namespace brisane
