@@ -8,6 +8,7 @@
 #include <jpeglib.h>
 
 #include "asset_support.h"
+#include "image/jpeg_decoder.h"
 
 namespace brisane::assets::testing {
 
@@ -148,6 +149,27 @@ TEST(Resources, JpegsAreBaselineJfifWithThreeComponentsAndDecodeToTheirSize) {
     double err = 0;
     for (std::size_t i = 0; i < src.size(); ++i) err += std::abs(int(src[i]) - int(d.rgb[i]));
     EXPECT_LT(err / static_cast<double>(src.size()), 3.0);
+
+    // The program's own decoder reads it to the same size and the same pixels
+    // (its rows bottom-up, blue first, padded to four bytes).
+    JpegDecoder own;
+    ASSERT_EQ(own.ReadParameters(a.bytes.data(), a.bytes.size()), JpegResult::kOk);
+    EXPECT_EQ(own.Width(), d.width);
+    EXPECT_EQ(own.Height(), d.height);
+    EXPECT_EQ(own.Components(), 3);
+    EXPECT_FALSE(own.Progressive());
+    JpegOutput out = own.Layout();
+    std::vector<std::uint8_t> pixels(out.Bytes());
+    out.pixels = pixels.data();
+    out.size = pixels.size();
+    ASSERT_EQ(own.Decode(out), JpegResult::kOk);
+    int worst = 0;
+    for (int y = 0; y < d.height; ++y)
+      for (int x = 0; x < d.width; ++x) {
+        const std::uint8_t* q = &pixels[static_cast<std::size_t>(d.height - 1 - y) * out.Stride() + x * 3];
+        worst = std::max(worst, Distance(d.at(x, y), q[2], q[1], q[0]));
+      }
+    EXPECT_LE(worst, 1) << "the two decoders agree";
   }
 }
 

@@ -21,10 +21,14 @@ class Biquad {
     return b;
   }
   static Biquad LowPass(double rate, double freq, double q = 0.7071) {
-    double w = 2 * kPi * freq / rate, al = std::sin(w) / (2 * q), cw = std::cos(w);
     Biquad b;
-    b.Set((1 - cw) / 2, 1 - cw, (1 - cw) / 2, 1 + al, -2 * cw, 1 - al);
+    b.SetLowPass(rate, freq, q);
     return b;
+  }
+  // Retuning keeps the filter's state, so a sweep does not click.
+  void SetLowPass(double rate, double freq, double q) {
+    double w = 2 * kPi * freq / rate, al = std::sin(w) / (2 * q), cw = std::cos(w);
+    Set((1 - cw) / 2, 1 - cw, (1 - cw) / 2, 1 + al, -2 * cw, 1 - al);
   }
   static Biquad HighPass(double rate, double freq, double q = 0.7071) {
     double w = 2 * kPi * freq / rate, al = std::sin(w) / (2 * q), cw = std::cos(w);
@@ -172,7 +176,7 @@ Sound AmbientLoop() {
       double d = t - w;
       if (d > -2 && d < 4) {
         swell += 0.65 * std::exp(-d * d / 1.6);
-        if (d > 0) splash += std::exp(-d * 2.2) * (1 - std::exp(-d * 30));
+        if (d > 0) splash += std::exp(-d * 2.2) * (1 - std::exp(-d * 7));
       }
     }
     double white = rng.Signed();
@@ -209,17 +213,25 @@ Sound WindLoop() {
   const std::size_t n = length + fade;
   Rng rng(153);
   std::vector<float> s(n, 0.0f);
-  Biquad body = Biquad::BandPass(sr, 500, 0.5), rumble = Biquad::LowPass(sr, 180);
+  // Air noise is mostly low: a brownish source through a low-pass whose corner
+  // rises with the wind speed; the rigging sings in narrow bands on top.
+  Biquad air, hiss = Biquad::HighPass(sr, 3000);
   Biquad whistleA, whistleB;
+  double brown = 0;
   for (std::size_t i = 0; i < n; ++i) {
     double t = i / sr;
-    // Gusts: slow noise on the wind speed; the rigging whistles rise with it.
-    double gust = 0.45 + 0.55 * Fbm(t / 3.0, 0.5, 153, 3);
+    // Gusts: slow noise on the wind speed, from a lull to a strong blow.
+    double g = Fbm(t / 2.5, 0.5, 153, 3);
+    double gust = std::clamp(0.2 + 1.3 * (g - 0.25), 0.15, 1.0);
     double white = rng.Signed();
-    whistleA.SetBandPass(sr, 520 + 380 * gust, 35);
-    whistleB.SetBandPass(sr, 830 + 520 * gust, 45);
-    double whistle = (whistleA(white) * 1.3 + whistleB(white) * 0.9) * std::pow(gust, 3);
-    double v = body(white) * gust + rumble(white) * 1.3 * gust + whistle;
+    brown = 0.985 * brown + 0.15 * white;
+    if (i % 32 == 0) {  // retune now and then; the speed changes slowly
+      air.SetLowPass(sr, 250 + 700 * gust, 0.9);
+      whistleA.SetBandPass(sr, 480 + 420 * gust, 60);
+      whistleB.SetBandPass(sr, 760 + 640 * gust, 80);
+    }
+    double whistle = (whistleA(white) * 2.2 + whistleB(white) * 1.6) * std::pow(gust, 4);
+    double v = air(brown) * gust + hiss(white) * 0.04 * gust * gust + whistle;
     s[i] = static_cast<float>(v);
   }
   Sound out{153, 22050, 16, true, CloseLoop(s, length, fade)};
@@ -229,7 +241,7 @@ Sound WindLoop() {
 
 Sound Creak() {
   static const double f[] = {310, 640, 1180, 1950, 2900};
-  static const double d[] = {0.06, 0.04, 0.03, 0.02, 0.015};
+  static const double d[] = {0.025, 0.018, 0.012, 0.008, 0.006};
   static const double g[] = {1.0, 0.8, 0.55, 0.35, 0.2};
   auto rate = [](double t) { return 38 + 60 * std::sin(kPi * t) * (1 - 0.3 * t); };
   return {152, 11025, 16, false, CreakSound(11025, 1.1, rate, f, d, g, 5, 152)};
@@ -237,7 +249,7 @@ Sound Creak() {
 
 Sound SecondCreak() {
   static const double f[] = {180, 410, 760, 1330, 2100};
-  static const double d[] = {0.09, 0.06, 0.04, 0.025, 0.02};
+  static const double d[] = {0.04, 0.028, 0.018, 0.012, 0.009};
   static const double g[] = {1.0, 0.9, 0.5, 0.3, 0.15};
   auto rate = [](double t) { return 18 + 34 * t + 10 * std::sin(3 * kPi * t); };
   return {157, 11025, 8, false, CreakSound(11025, 1.6, rate, f, d, g, 5, 157)};
