@@ -76,12 +76,17 @@ struct Component {
   int width = 0, height = 0;               // samples of the component
   int blocks_w = 0, blocks_h = 0;          // blocks holding them (a scan of this component alone)
   int plane_w = 0, plane_h = 0;            // padded to whole MCUs
+  int ring_rows = 0;                       // rows of plane: two MCU rows, reused in turn
   std::vector<std::uint8_t> plane;         // samples after the inverse DCT
   std::vector<std::int16_t> coefs;         // whole-picture coefficients (multi-scan pictures)
   std::array<std::uint16_t, 64> quant{};   // latched at the component's first scan
   bool quant_latched = false;
   int dc_table = 0, ac_table = 0;
   int pred = 0;
+
+  std::uint8_t* Row(int r) {
+    return plane.data() + static_cast<std::size_t>(r % ring_rows) * static_cast<std::size_t>(plane_w);
+  }
 };
 
 // Entropy-coded data, most significant bit first. At a marker or at the end of
@@ -377,6 +382,7 @@ JpegResult JpegDecoder::State::ReadFrame(int marker, int length) {
     c.blocks_h = (c.height + 7) / 8;
     c.plane_w = mcus_x * c.h * 8;
     c.plane_h = mcus_y * c.v * 8;
+    c.ring_rows = std::min(c.plane_h, 2 * c.v * 8);
   }
   return JpegResult::kOk;
 }
@@ -442,7 +448,7 @@ JpegResult JpegDecoder::State::Allocate() {
     std::size_t row_bytes = 0;
     for (Component& c : comps) {
       const std::size_t samples = static_cast<std::size_t>(c.plane_w) * static_cast<std::size_t>(c.plane_h);
-      c.plane.assign(samples, 0);
+      c.plane.assign(static_cast<std::size_t>(c.plane_w) * static_cast<std::size_t>(c.ring_rows), 0);
       if (buffered) c.coefs.assign(samples, 0);
       row_bytes = std::max(row_bytes, static_cast<std::size_t>(c.plane_w) * static_cast<std::size_t>(hmax / c.h) + 16);
     }
@@ -701,9 +707,7 @@ JpegResult JpegDecoder::State::DecodeScan() {
             } else {
               std::memset(block, 0, sizeof block);
               DecodeBlockSequential(c, block);
-              InverseDct(block, c.quant.data(),
-                         c.plane.data() + static_cast<std::size_t>(row) * 8 * static_cast<std::size_t>(c.plane_w) +
-                             static_cast<std::size_t>(col) * 8,
+              InverseDct(block, c.quant.data(), c.Row(row * 8) + static_cast<std::size_t>(col) * 8,
                          static_cast<std::size_t>(c.plane_w));
             }
           }
@@ -792,8 +796,7 @@ void JpegDecoder::State::EmitRow(int y) {
   for (std::size_t i = 0; i < comps.size(); ++i) {
     Component& c = comps[i];
     const int rh = hmax / c.h, rv = vmax / c.v;
-    const std::size_t pw = static_cast<std::size_t>(c.plane_w);
-    auto plane_row = [&](int r) { return c.plane.data() + static_cast<std::size_t>(std::clamp(r, 0, c.height - 1)) * pw; };
+    auto plane_row = [&](int r) { return c.Row(std::clamp(r, 0, c.height - 1)); };
     std::uint8_t* buf = upsampled[i].data();
     if (rh == 1 && rv == 1) {
       rows[i] = plane_row(y);
@@ -890,17 +893,20 @@ JpegResult JpegDecoder::Decode(const JpegOutput& output) {
   s.buffered = false;
   JpegResult r = s.RunScans();
   if (r == JpegResult::kOk && s.buffered) {
-    // Whatever the scans delivered goes through the inverse DCT now.
-    for (Component& c : s.comps) {
-      const std::size_t bw = static_cast<std::size_t>(c.plane_w / 8);
-      for (int row = 0; row < c.plane_h / 8; ++row) {
-        for (std::size_t col = 0; col < bw; ++col) {
-          const std::size_t index = static_cast<std::size_t>(row) * bw + col;
-          InverseDct(c.coefs.data() + index * 64, c.quant.data(),
-                     c.plane.data() + static_cast<std::size_t>(row) * 8 * static_cast<std::size_t>(c.plane_w) + col * 8,
-                     static_cast<std::size_t>(c.plane_w));
+    // Whatever the scans delivered goes through the inverse DCT now, an MCU
+    // row at a time into the sample rings, each row passed on when ready.
+    for (int my = 0; my < s.mcus_y; ++my) {
+      for (Component& c : s.comps) {
+        const std::size_t bw = static_cast<std::size_t>(c.plane_w / 8);
+        for (int row = my * c.v; row < (my + 1) * c.v; ++row) {
+          for (std::size_t col = 0; col < bw; ++col) {
+            const std::size_t index = static_cast<std::size_t>(row) * bw + col;
+            InverseDct(c.coefs.data() + index * 64, c.quant.data(), c.Row(row * 8) + col * 8,
+                       static_cast<std::size_t>(c.plane_w));
+          }
         }
       }
+      s.EmitRows(my + 1 == s.mcus_y ? s.height : (my + 1) * s.vmax * 8 - s.vmax);
     }
   }
   if (r == JpegResult::kOk || r == JpegResult::kCorruptData) {
