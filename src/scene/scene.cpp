@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
 #include <utility>
 
 #include "scene/archive.h"
@@ -121,22 +122,36 @@ void CheckDepth(const std::map<std::string, std::unique_ptr<SceneNode>>& built) 
 
 bool Scene::load(const std::string& path, std::uint16_t resourceId) {
   SceneArchive archive;
-  if (!archive.openFile(path) && !(resources_ && archive.openResource(*resources_, resourceId))) return false;
+  loadError_.clear();
+  if (!archive.openFile(path) && !(resources_ && archive.openResource(*resources_, resourceId))) {
+    loadError_ = "the archive or its directory cannot be read";
+    return false;
+  }
 
   try {
     Staging staging(*this);
     std::map<std::string, std::unique_ptr<SceneNode>> built;
     for (const ArchiveKey& key : archive.keys()) {
       std::unique_ptr<SceneNode> node;
-      if (key.type == kRecordGeometry) {
-        if (StorageBlock* block = archive.getBlock(key.name, key.type))
-          node = std::make_unique<GeometryObject>(key.name, *block, archive, staging);
-      } else if (key.type == kRecordCamera) {
-        if (StorageBlock* block = archive.getBlock(key.name, key.type))
-          node = std::make_unique<Camera>(key.name, *block, *clock_);
-      } else if (key.type == kRecordLight) {
-        if (StorageBlock* block = archive.getBlock(key.name, key.type))
-          node = std::make_unique<Light>(key.name, *block, *clock_);
+      try {
+        if (key.type == kRecordGeometry) {
+          if (StorageBlock* block = archive.getBlock(key.name, key.type))
+            node = std::make_unique<GeometryObject>(key.name, *block, archive, staging);
+        } else if (key.type == kRecordCamera) {
+          if (StorageBlock* block = archive.getBlock(key.name, key.type))
+            node = std::make_unique<Camera>(key.name, *block, *clock_);
+        } else if (key.type == kRecordLight) {
+          if (StorageBlock* block = archive.getBlock(key.name, key.type))
+            node = std::make_unique<Light>(key.name, *block, *clock_);
+        }
+      } catch (const SceneDataError& error) {
+        throw SceneDataError("\"" + key.name + "\" " + key.type + ": " + error.what());
+      } catch (const std::bad_alloc&) {
+        throw;
+      } catch (const std::exception&) {
+        // Past the end of a record, or a record (its own or one it names)
+        // outside the archive.
+        throw SceneDataError("\"" + key.name + "\" " + key.type + ": cut short or outside the archive");
       }
       if (node) built[key.name] = std::move(node);
     }
@@ -159,7 +174,14 @@ bool Scene::load(const std::string& path, std::uint16_t resourceId) {
 
     staging.commitTo(*this);
     for (auto& [name, node] : built) addNode(std::move(node));
+  } catch (const SceneDataError& error) {
+    loadError_ = error.what();
+    return false;
+  } catch (const std::bad_alloc&) {
+    loadError_ = "out of memory";
+    return false;
   } catch (const std::exception&) {
+    loadError_ = "a record is cut short or lies outside the archive";
     return false;
   }
   archive.close();

@@ -41,6 +41,8 @@ class Scene : public SceneResources {
   // from the scene resource resourceId. False when neither opens or the
   // archive is damaged; the scene is then exactly as it was.
   bool load(const std::string& path, std::uint16_t resourceId);
+  // Why the last load failed, in a few words; empty after a success.
+  const std::string& loadError() const { return loadError_; }
 
   // Registers a node: into the name map (a node of the same name is only
   // shadowed there), under the root when it has no parent, into a draw list
@@ -78,6 +80,7 @@ class Scene : public SceneResources {
   void registerNode(SceneNode* node);
 
   const Clock* clock_;
+  std::string loadError_;
   const ResourceSource* resources_ = nullptr;
   TextureLoader* textureLoader_ = nullptr;
   bool lightmapsEnabled_ = true;

@@ -230,6 +230,7 @@ TEST_F(SceneLoadTest, AFailedLoadLeavesTheSceneAsItWas) {
   broken.resize(broken.size() - 3);
   damaged.addRecord("z_broken", "GO", broken);
   EXPECT_FALSE(load(damaged.finish()));
+  EXPECT_NE(scene->loadError().find("z_broken"), std::string::npos) << scene->loadError();
 
   EXPECT_EQ(scene->nodes(), nodes);
   EXPECT_EQ(scene->materials(), materials);

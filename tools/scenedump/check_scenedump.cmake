@@ -1,0 +1,21 @@
+# Runs scenedump on a writer-made archive and on a damaged copy of it.
+execute_process(COMMAND ${SAMPLE} ${WORK}/sample.sss ${WORK}/cut.sss RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "writing the sample failed: ${rc}")
+endif()
+
+execute_process(COMMAND ${DUMP} ${WORK}/sample.sss RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+file(READ ${EXPECTED} expected)
+if(NOT rc EQUAL 0 OR NOT out STREQUAL expected)
+  message(FATAL_ERROR "scenedump printed (rc ${rc}):\n${out}${err}\nexpected:\n${expected}")
+endif()
+
+foreach(bad IN ITEMS ${WORK}/cut.sss ${WORK}/missing.sss)
+  execute_process(COMMAND ${DUMP} ${bad} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  string(REGEX MATCHALL "\n" lines "${err}")
+  list(LENGTH lines count)
+  if(NOT rc EQUAL 1 OR NOT out STREQUAL "" OR NOT count EQUAL 1)
+    message(FATAL_ERROR "scenedump on ${bad}: rc ${rc}, stdout '${out}', stderr '${err}'")
+  endif()
+  message(STATUS "${err}")
+endforeach()
