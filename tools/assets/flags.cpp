@@ -414,9 +414,36 @@ void Spain(Canvas& c) {  // 3 x 2
   const double mid = (top + cy + h * 0.22) / 2;
   c.SetClip(cx - w / 2, top, cx, mid);  // Castile: gold castle on red
   c.Fill(shield, red);
-  c.Fill(RectContour(cx - w * 0.36, top + 0.07, cx - w * 0.14, mid - 0.04), gold);
+  {
+    // Three-towered castle, crenellated, with a blue gate.
+    const double x0 = cx - w / 2, qw = w / 2, qh = mid - top;
+    auto q = [&](double u, double v) { return Pt{x0 + u * qw, top + v * qh}; };
+    c.Fill(Contour{q(0.2, 0.88), q(0.8, 0.88), q(0.8, 0.5), q(0.2, 0.5)}, gold);
+    const double towers[][3] = {{0.2, 0.36, 0.32}, {0.41, 0.59, 0.14}, {0.64, 0.8, 0.32}};
+    for (const auto& t : towers) {
+      c.Fill(Contour{q(t[0], 0.52), q(t[1], 0.52), q(t[1], t[2]), q(t[0], t[2])}, gold);
+      const double step = (t[1] - t[0]) / 5;
+      for (int k = 0; k < 3; ++k) {
+        double u = t[0] + step * 2 * k;
+        c.Fill(Contour{q(u, t[2] + 0.01), q(u + step, t[2] + 0.01), q(u + step, t[2] - 0.07), q(u, t[2] - 0.07)}, gold);
+      }
+    }
+    c.Fill(Contour{q(0.44, 0.88), q(0.56, 0.88), q(0.56, 0.72), q(0.5, 0.66), q(0.44, 0.72)}, blue);
+  }
   c.SetClip(cx, top, cx + w / 2, mid);  // Leon: purple lion on white
-  c.Fill(Ellipse(cx + w * 0.25, (top + mid) / 2, w * 0.11, (mid - top) * 0.32, 48), purple);
+  {
+    // Rampant lion facing the hoist, in outline.
+    const double x0 = cx, qw = w / 2, qh = mid - top;
+    Contour lion = {{0.30, 0.18}, {0.40, 0.12}, {0.50, 0.16}, {0.52, 0.26}, {0.62, 0.34}, {0.66, 0.50},
+                    {0.62, 0.62}, {0.70, 0.74}, {0.74, 0.88}, {0.62, 0.88}, {0.56, 0.74}, {0.46, 0.70},
+                    {0.40, 0.80}, {0.42, 0.88}, {0.30, 0.88}, {0.34, 0.70}, {0.40, 0.56}, {0.30, 0.50},
+                    {0.22, 0.44}, {0.28, 0.40}, {0.38, 0.42}, {0.36, 0.30}, {0.26, 0.30}, {0.24, 0.24}};
+    for (Pt& pt : lion) pt = {x0 + pt.x * qw, top + pt.y * qh};
+    c.Fill(lion, purple);
+    Contour tail = {{0.66, 0.50}, {0.80, 0.36}, {0.84, 0.22}, {0.80, 0.20}, {0.76, 0.34}, {0.64, 0.44}};
+    for (Pt& pt : tail) pt = {x0 + pt.x * qw, top + pt.y * qh};
+    c.Fill(tail, purple);
+  }
   c.SetClip(cx - w / 2, mid, cx, bottom);  // Aragon: red pales on gold
   c.Fill(shield, gold);
   for (int i = 0; i < 4; ++i) {
