@@ -96,16 +96,11 @@ bool DecodeOurs(const std::vector<std::uint8_t>& jpeg, std::vector<std::uint8_t>
   return decoder.Decode(layout) == brisane::JpegResult::kOk;
 }
 
-template <typename F>
-double BestSeconds(int rounds, F&& f) {
-  double best = 1e9;
-  for (int i = 0; i < rounds; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    best = std::min(best, took.count());
-  }
-  return best;
+double Seconds(const auto& f) {
+  const auto start = std::chrono::steady_clock::now();
+  f();
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  return took.count();
 }
 
 }  // namespace
@@ -133,8 +128,12 @@ int main(int argc, char** argv) {
     }
     DecodeReference(jpeg, ref);
     const bool same = ours == ref;
-    const double t_ours = BestSeconds(rounds, [&] { DecodeOurs(jpeg, ours); });
-    const double t_ref = BestSeconds(rounds, [&] { DecodeReference(jpeg, ref); });
+    // Alternating rounds, best of each: a busy machine slows both alike.
+    double t_ours = 1e9, t_ref = 1e9;
+    for (int i = 0; i < rounds; ++i) {
+      t_ours = std::min(t_ours, Seconds([&] { DecodeOurs(jpeg, ours); }));
+      t_ref = std::min(t_ref, Seconds([&] { DecodeReference(jpeg, ref); }));
+    }
     ratios[n++] = t_ref / t_ours;
     std::printf("%-24s %10zu %12.1f %12.1f %8.2f%s\n", c.name, jpeg.size(), mp / t_ours, mp / t_ref, t_ref / t_ours,
                 same ? "" : "  (outputs differ)");

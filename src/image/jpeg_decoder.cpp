@@ -460,7 +460,7 @@ JpegResult JpegDecoder::State::Allocate() {
 }
 
 void JpegDecoder::State::DecodeBlockSequential(Component& c, std::int16_t* block) {
-  BitReader& b = br;
+  BitReader b = br;  // a local copy stays in registers
   const Huffman& hd = dc[c.dc_table];
   const Huffman& ha = ac[c.ac_table];
   auto decode = [&](const Huffman& h) -> int {
@@ -507,6 +507,7 @@ void JpegDecoder::State::DecodeBlockSequential(Component& c, std::int16_t* block
       k += 16;
     }
   }
+  br = b;
 }
 
 void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* block) {

@@ -1,5 +1,6 @@
 #include "image/jpeg_pixels.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -8,45 +9,70 @@
 
 namespace brisane {
 
+namespace {
+
+// Doubling a row: out[2i] = (3 s[i] + s[i-1] + even_bias) >> shift and
+// out[2i+1] = (3 s[i] + s[i+1] + odd_bias) >> shift for i in [0, n); s[-1]
+// and s[n] hold the neighbours (the edge sample itself at the row's ends,
+// which gives the reference's special cases there).
+void Interpolate(const std::int16_t* s, int n, int even_bias, int odd_bias, int shift, std::uint8_t* out) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i eb = _mm_set1_epi16(static_cast<short>(even_bias));
+  const __m128i ob = _mm_set1_epi16(static_cast<short>(odd_bias));
+  for (; i + 8 <= n; i += 8) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i - 1));
+    const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 1));
+    const __m128i c3 = _mm_add_epi16(_mm_add_epi16(c, c), c);
+    const __m128i e = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(c3, l), eb), shift);
+    const __m128i o = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(c3, r), ob), shift);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i),
+                     _mm_packus_epi16(_mm_unpacklo_epi16(e, o), _mm_unpackhi_epi16(e, o)));
+  }
+#endif
+  for (; i < n; ++i) {
+    const int c3 = s[i] * 3;
+    out[2 * i] = static_cast<std::uint8_t>((c3 + s[i - 1] + even_bias) >> shift);
+    out[2 * i + 1] = static_cast<std::uint8_t>((c3 + s[i + 1] + odd_bias) >> shift);
+  }
+}
+
+constexpr int kChunk = 256;
+
+}  // namespace
+
 void UpsampleRowH2V1(const std::uint8_t* in, int in_width, std::uint8_t* out) {
-  if (in_width == 1) {
-    out[0] = out[1] = in[0];
-    return;
+  std::int16_t s[kChunk + 2];
+  for (int start = 0; start < in_width; start += kChunk) {
+    const int n = std::min(kChunk, in_width - start);
+    s[0] = in[std::max(start - 1, 0)];
+    for (int k = 0; k < n; ++k) s[k + 1] = in[start + k];
+    s[n + 1] = in[std::min(start + n, in_width - 1)];
+    Interpolate(s + 1, n, 1, 2, 2, out + 2 * start);
   }
-  out[0] = in[0];
-  out[1] = static_cast<std::uint8_t>((in[0] * 3 + in[1] + 2) >> 2);
-  for (int i = 1; i < in_width - 1; ++i) {
-    const int v = in[i] * 3;
-    out[2 * i] = static_cast<std::uint8_t>((v + in[i - 1] + 1) >> 2);
-    out[2 * i + 1] = static_cast<std::uint8_t>((v + in[i + 1] + 2) >> 2);
-  }
-  const int last = in_width - 1;
-  out[2 * last] = static_cast<std::uint8_t>((in[last] * 3 + in[last - 1] + 1) >> 2);
-  out[2 * last + 1] = in[last];
 }
 
 void UpsampleRowH2V2(const std::uint8_t* near, const std::uint8_t* far, int in_width, std::uint8_t* out) {
-  int this_sum = near[0] * 3 + far[0];
-  if (in_width == 1) {
-    out[0] = static_cast<std::uint8_t>((this_sum * 4 + 8) >> 4);
-    out[1] = static_cast<std::uint8_t>((this_sum * 4 + 7) >> 4);
-    return;
+  // Vertical sums first (3:1), then the same horizontal step in sixteenths.
+  std::int16_t s[kChunk + 2];
+  auto sum = [&](int i) { return static_cast<std::int16_t>(near[i] * 3 + far[i]); };
+  for (int start = 0; start < in_width; start += kChunk) {
+    const int n = std::min(kChunk, in_width - start);
+    s[0] = sum(std::max(start - 1, 0));
+    int k = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; k + 8 <= n; k += 8) {
+      const __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(near + start + k)), zero);
+      const __m128i f = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(far + start + k)), zero);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(s + k + 1), _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(a, a), a), f));
+    }
+#endif
+    for (; k < n; ++k) s[k + 1] = sum(start + k);
+    s[n + 1] = sum(std::min(start + n, in_width - 1));
+    Interpolate(s + 1, n, 8, 7, 4, out + 2 * start);
   }
-  int next_sum = near[1] * 3 + far[1];
-  out[0] = static_cast<std::uint8_t>((this_sum * 4 + 8) >> 4);
-  out[1] = static_cast<std::uint8_t>((this_sum * 3 + next_sum + 7) >> 4);
-  int last_sum = this_sum;
-  this_sum = next_sum;
-  for (int i = 1; i < in_width - 1; ++i) {
-    next_sum = near[i + 1] * 3 + far[i + 1];
-    out[2 * i] = static_cast<std::uint8_t>((this_sum * 3 + last_sum + 8) >> 4);
-    out[2 * i + 1] = static_cast<std::uint8_t>((this_sum * 3 + next_sum + 7) >> 4);
-    last_sum = this_sum;
-    this_sum = next_sum;
-  }
-  const int last = in_width - 1;
-  out[2 * last] = static_cast<std::uint8_t>((this_sum * 3 + last_sum + 8) >> 4);
-  out[2 * last + 1] = static_cast<std::uint8_t>((this_sum * 4 + 7) >> 4);
 }
 
 void UpsampleRowH1V2(const std::uint8_t* near, const std::uint8_t* far, int in_width, bool upper, std::uint8_t* out) {
@@ -146,20 +172,28 @@ void ConvertRow(JpegColourSpace space, const std::uint8_t* const* rows, int widt
       int i = 0;
 #if defined(__SSE2__)
       if (!rgba) {
-        // Sixteen pixels a round, written as 48 bytes; the tail goes the scalar way.
-        alignas(16) std::uint8_t rgb[3][16];
-        for (; i + 16 <= width; i += 16) {
+        // Sixteen pixels a round, while at least one pixel follows them (the
+        // stores run 2 bytes over); the tail goes the scalar way.
+        for (; i + 16 < width; i += 16) {
           __m128i r0, g0, b0, r1, g1, b1;
           YccToRgb8(y + i, cb + i, cr + i, r0, g0, b0);
           YccToRgb8(y + i + 8, cb + i + 8, cr + i + 8, r1, g1, b1);
-          _mm_store_si128(reinterpret_cast<__m128i*>(rgb[0]), _mm_packus_epi16(b0, b1));
-          _mm_store_si128(reinterpret_cast<__m128i*>(rgb[1]), _mm_packus_epi16(g0, g1));
-          _mm_store_si128(reinterpret_cast<__m128i*>(rgb[2]), _mm_packus_epi16(r0, r1));
-          for (int k = 0; k < 16; ++k) {
-            out[0] = rgb[0][k];
-            out[1] = rgb[1][k];
-            out[2] = rgb[2][k];
-            out += 3;
+          const __m128i zero = _mm_setzero_si128();
+          const __m128i bb = _mm_packus_epi16(b0, b1), gg = _mm_packus_epi16(g0, g1), rr = _mm_packus_epi16(r0, r1);
+          const __m128i bg_lo = _mm_unpacklo_epi8(bb, gg), bg_hi = _mm_unpackhi_epi8(bb, gg);
+          const __m128i r_lo = _mm_unpacklo_epi8(rr, zero), r_hi = _mm_unpackhi_epi8(rr, zero);
+          const __m128i px[4] = {_mm_unpacklo_epi16(bg_lo, r_lo), _mm_unpackhi_epi16(bg_lo, r_lo),
+                                 _mm_unpacklo_epi16(bg_hi, r_hi), _mm_unpackhi_epi16(bg_hi, r_hi)};
+          // Blue-green-red-zero words to 3-byte pixels: two pixels per 64-bit
+          // lane, stored 6 bytes apart; the 2 spare bytes of each store are
+          // overwritten by the next one (or by the pixels after this round).
+          const __m128i low = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
+          const __m128i high = _mm_set_epi32(0xFFFF, static_cast<int>(0xFF000000u), 0xFFFF, static_cast<int>(0xFF000000u));
+          for (int k = 0; k < 4; ++k) {
+            const __m128i q = _mm_or_si128(_mm_and_si128(px[k], low), _mm_and_si128(_mm_srli_epi64(px[k], 8), high));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), q);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 6), _mm_srli_si128(q, 8));
+            out += 12;
           }
         }
       }
