@@ -325,40 +325,45 @@ void Mexico(Canvas& c) {  // 7 x 4
   const Rgb brown{120, 72, 24}, dark{84, 50, 20}, cactus{46, 120, 52}, leaf{40, 110, 60}, snake{92, 140, 60},
       rock{150, 110, 70};
   const double cx = 3.5, cy = 2.0;
+  // Drawn small and scaled up, so the emblem spans about 3/4 of the white pale.
+  auto fill = [&](const Contour& k, Rgb col) { c.Fill(Scale(k, 1.2, 1.2, cx, cy), col); };
   // Wreath of oak and laurel: leaves along a lower arc, tied with a ribbon.
   for (int side : {-1, 1}) {
     for (int i = 0; i < 9; ++i) {
       double t = i / 8.0;
       double lx = cx + side * (0.72 - 0.45 * t * t), ly = cy - 0.55 + 1.05 * t * t;
-      c.Fill(Rotate(Ellipse(lx, ly, 0.06, 0.13, 32), side * (20 + i * 8), lx, ly), leaf);
+      fill(Rotate(Ellipse(lx, ly, 0.06, 0.13, 32), side * (20 + i * 8), lx, ly), leaf);
     }
   }
-  c.Fill(Ellipse(cx - 0.08, cy + 0.62, 0.08, 0.05, 32), green);
-  c.Fill(Ellipse(cx, cy + 0.62, 0.06, 0.05, 32), kWhite);
-  c.Fill(Ellipse(cx + 0.08, cy + 0.62, 0.08, 0.05, 32), red);
+  fill(Ellipse(cx - 0.08, cy + 0.62, 0.08, 0.05, 32), green);
+  fill(Ellipse(cx, cy + 0.62, 0.06, 0.05, 32), kWhite);
+  fill(Ellipse(cx + 0.08, cy + 0.62, 0.08, 0.05, 32), red);
   // Rock in the lake and the nopal cactus.
-  c.Fill(Ellipse(cx, cy + 0.5, 0.3, 0.07, 64), rock);
+  fill(Ellipse(cx, cy + 0.5, 0.3, 0.07, 64), rock);
   const struct {
     double x, y, rx, ry, rot;
   } pads[] = {{0, 0.32, 0.1, 0.16, 0}, {-0.17, 0.2, 0.09, 0.13, -30}, {0.17, 0.2, 0.09, 0.13, 30},
               {-0.28, 0.05, 0.08, 0.11, -45}, {0.27, 0.06, 0.08, 0.11, 40}};
-  for (const auto& p : pads) c.Fill(Rotate(Ellipse(cx + p.x, cy + p.y, p.rx, p.ry, 48), p.rot, cx + p.x, cy + p.y), cactus);
-  // The eagle, in profile facing the hoist, wings raised, on the cactus.
-  Contour eagle = {{0.18, 0.05},  {0.05, -0.08}, {-0.12, -0.12}, {-0.2, -0.25}, {-0.16, -0.35}, {-0.06, -0.36},
-                   {0.0, -0.3},  {0.05, -0.35}, {0.1, -0.62},  {0.25, -0.55}, {0.4, -0.62},  {0.38, -0.4},
-                   {0.3, -0.2},  {0.35, 0.0},   {0.45, 0.12},  {0.3, 0.1},    {0.2, 0.2},    {0.1, 0.15}};
-  c.Fill(Translate(eagle, cx - 0.05, cy + 0.05), brown);
-  Contour wing = {{0.08, -0.3}, {-0.05, -0.55}, {0.02, -0.72}, {0.12, -0.58}, {0.2, -0.4}};
-  c.Fill(Translate(wing, cx - 0.05, cy + 0.05), dark);
-  c.Fill(Circle(cx - 0.17, cy - 0.26, 0.02, 16), {230, 180, 40});  // eye and beak
-  c.Fill(Contour{{cx - 0.26, cy - 0.24}, {cx - 0.34, cy - 0.2}, {cx - 0.25, cy - 0.18}}, {230, 180, 40});
-  // The snake in its beak.
+  for (const auto& p : pads) fill(Rotate(Ellipse(cx + p.x, cy + p.y, p.rx, p.ry, 48), p.rot, cx + p.x, cy + p.y), cactus);
+  // The eagle, in profile facing the hoist, wings raised, on the cactus,
+  // the snake in its beak.
+  auto at = [&](Contour k) { return Translate(std::move(k), cx, cy); };
+  fill(at({{0.12, 0.02}, {0.36, 0.2}, {0.42, 0.12}, {0.38, 0.04}, {0.26, -0.04}}), dark);            // tail fan
+  fill(at(Rotate(Ellipse(0.08, -0.12, 0.13, 0.21, 48), -28, 0.08, -0.12)), brown);                   // body
+  fill(at({{-0.02, -0.26}, {0.02, -0.62}, {0.08, -0.58}, {0.1, -0.3}}), dark);                        // far wing
+  fill(at({{0.08, -0.24}, {0.16, -0.72}, {0.24, -0.66}, {0.28, -0.72}, {0.34, -0.6}, {0.42, -0.63},
+           {0.42, -0.5}, {0.5, -0.48}, {0.42, -0.36}, {0.46, -0.3}, {0.3, -0.2}, {0.18, -0.1}}), brown);  // near wing
+  fill(at(Band({0.02, -0.2}, {-0.1, -0.32}, 0.1)), brown);                                           // neck
+  fill(at(Circle(-0.12, -0.34, 0.075, 32)), brown);                                                  // head
+  fill(at({{-0.18, -0.36}, {-0.27, -0.31}, {-0.18, -0.3}}), {230, 180, 40});                         // beak
+  fill(at(Circle(-0.13, -0.36, 0.015, 12)), {240, 220, 120});                                         // eye
+  fill(at(Band({0.02, 0.0}, {-0.01, 0.16}, 0.04)), {230, 180, 40});                                  // leg on the cactus
   Contour sn;
-  for (int i = 0; i <= 24; ++i) {
-    double t = i / 24.0;
-    sn.push_back({cx - 0.33 + 0.2 * t, cy - 0.18 + 0.25 * t + 0.05 * std::sin(t * 4 * kPi)});
+  for (int i = 0; i <= 32; ++i) {
+    double t = i / 32.0;
+    sn.push_back({cx - 0.25 + 0.12 * std::sin(t * 2.5 * kPi) * (1 - t) - 0.05 * t, cy - 0.3 + 0.42 * t});
   }
-  for (std::size_t i = 0; i + 1 < sn.size(); ++i) c.Fill(Band(sn[i], sn[i + 1], 0.035, 0.01), snake);
+  for (std::size_t i = 0; i + 1 < sn.size(); ++i) fill(Band(sn[i], sn[i + 1], 0.035, 0.01), snake);
 }
 
 void Netherlands(Canvas& c) { HorizontalBands(c, 3, 2, {{1, {174, 28, 40}}, {1, kWhite}, {1, {33, 70, 139}}}); }
