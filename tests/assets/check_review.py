@@ -42,7 +42,13 @@ def main():
         review = os.path.join(work, "review")
         subprocess.run([generator, os.path.join(work, "out"), "--review", review], check=True,
                        stdout=subprocess.DEVNULL)
-        assert sorted(os.listdir(review)) == sorted(EXPECTED), os.listdir(review)
+        assert sorted(os.listdir(review)) == sorted(EXPECTED + ["index.txt"]), os.listdir(review)
+        with open(os.path.join(review, "index.txt"), encoding="utf-8") as index:
+            rows = [line.split("\t") for line in index.read().splitlines()]
+        assert len(rows) == 45 and all(len(r) == 4 for r in rows), rows
+        for number, name, size, _ in rows:
+            assert name.split("_")[1].split(".")[0] == number, name
+            assert os.path.getsize(os.path.join(work, "out", name)) == int(size), name
         for name in EXPECTED:
             w, h = check_png(os.path.join(review, name))
             assert w >= 600 and h >= 300, (name, w, h)

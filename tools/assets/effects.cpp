@@ -68,7 +68,7 @@ double Hexagon(double u, double v, double rotation) {
 Image SunGlow() {
   return Radial(256, [](double u, double v) {
     double r = std::hypot(u, v), a = std::atan2(v, u);
-    double core = std::exp(-r * r * 60) + 0.55 * std::exp(-r * 9) + 0.25 * std::exp(-r * 3.5);
+    double core = std::exp(-r * r * 60) + 0.6 * std::exp(-r * 8) + 0.35 * std::exp(-r * 3.2);
     // Twelve long rays and twelve short ones between them, each a narrow lobe.
     double rays = 0;
     for (int k = 0; k < 24; ++k) {
@@ -181,8 +181,10 @@ Image MuzzleFlash() {
       double w = 0.16 * (1 - r / lengths[k]);
       if (w > 0) spikes = std::max(spikes, std::exp(-d * d / (w * w)) * (1 - r / lengths[k]));
     }
-    double core = std::exp(-r * r * 18);
-    double b = std::min(1.2, spikes * 1.1 + core) * EdgeFade(r);
+    // A white-hot core inside an orange fireball, the spikes on top.
+    double core = std::exp(-r * r * 9);
+    double ball = 0.55 * std::exp(-r * 4.5) * (0.8 + 0.4 * Fbm(u * 4 + 5, v * 4 + 5, 180, 3));
+    double b = std::min(1.2, spikes * 1.1 + core + ball) * EdgeFade(r);
     double white = core;
     return Tint{b, b * (0.62 + 0.38 * white), b * (0.25 + 0.7 * white)};
   });

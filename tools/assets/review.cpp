@@ -148,6 +148,10 @@ std::vector<double> Spectrum(const std::vector<float>& samples, std::size_t star
 std::vector<std::pair<std::string, Bytes>> ReviewSheets(const std::vector<Asset>& assets) {
   std::vector<std::pair<std::string, Bytes>> out;
   out.emplace_back("pictures.png", ContactSheet(assets));
+  std::string index;  // what each number is, for reading the sheets
+  for (const Asset& a : assets)
+    index += std::to_string(a.id) + "\t" + a.file + "\t" + std::to_string(a.bytes.size()) + "\t" + a.title + "\n";
+  out.emplace_back("index.txt", Bytes(index.begin(), index.end()));
   for (const Asset& a : assets)
     if (a.kind == AssetKind::Wav) out.emplace_back("sound_" + std::to_string(a.id) + ".png", SoundSheet(a.sound));
   return out;

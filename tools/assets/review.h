@@ -1,6 +1,6 @@
 // Review sheets for a person to look over the generated content: one contact
 // sheet of every picture with its number, and per sound its waveform over its
-// spectrogram. PNG files by name.
+// spectrogram (PNG files), and an index of numbers, files and titles.
 #pragma once
 
 #include <string>
