@@ -216,7 +216,7 @@ void Brazil(Canvas& c) {  // 20 x 14 modules
     int size;
   };
   const S stars[] = {
-      {-0.25, -1.55, 3},                                                          // Spica, above the band
+      {1.0, -1.5, 3},                                                             // Spica, above the band
       {0.55, 2.45, 1}, {0.45, 1.2, 2}, {0.0, 1.75, 1}, {1.0, 1.6, 2}, {0.75, 1.95, 4},  // Southern Cross
       {-2.25, 0.9, 1}, {-2.6, 1.55, 3}, {-1.75, 1.45, 3}, {-2.05, 2.05, 3}, {-2.85, 0.55, 4},  // Canis Major
       {-1.1, 0.35, 2},                                                            // Procyon
