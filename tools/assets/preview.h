@@ -17,7 +17,7 @@ void DrawShip(Canvas& c, double x, double y, double scale, const ShipPalette& p,
 // 150: an evening seascape with the ship, sized for the preview window.
 Image PreviewPicture();
 
-// 100: the ship on a round badge at each of the given sizes.
+// 100: the ship on a round badge, one image of the icon at size x size.
 Image IconImage(int size);
 
 }  // namespace brisane::assets
