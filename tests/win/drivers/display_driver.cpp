@@ -1,0 +1,184 @@
+// Brings the program's display code up under Wine and reports what it found,
+// how fast frames go, and what a forced bring-up failure does.
+//   list             the device table and the loaded device settings
+//   frames SECONDS   the show's own window and frames; frame rate, a pixel read back
+//   badmode          a full-screen mode the display cannot take (fatal)
+//   run PROGRAM ARGS  runs it and prints its exit code
+//   eightbit         a mode the display takes but 3D cannot use (fatal after the change)
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/win32/display.h"
+#include "platform/win32/fatal_error.h"
+#include "platform/win32/shell_state.h"
+#include "settings/node.h"
+
+using namespace brisane;
+
+namespace {
+
+std::string ModeText(const DisplayMode& m) {
+  return std::to_string(m.width) + "x" + std::to_string(m.height) + "x" + std::to_string(m.bitCount);
+}
+
+int List() {
+  EnumerateDevices();
+  const HRESULT loaded = LoadSettings();
+  std::printf("loaded=%ld\nenumerated=%u\ndevices=%u\ncurrent=%u\n", static_cast<long>(loaded),
+              g_Devices.numEnumerated, g_Devices.NumDevices(), g_Devices.current);
+  for (std::uint32_t i = 0; i < g_Devices.NumDevices(); ++i) {
+    const DeviceInfo& d = g_Devices.devices[i];
+    std::string modes;
+    for (const DisplayMode& m : d.modes) {
+      if (!modes.empty()) modes += ',';
+      modes += ModeText(m);
+    }
+    std::printf("device.%u.name=%s\ndevice.%u.tnlhal=%d\ndevice.%u.windowed=%d\ndevice.%u.textures=%u\n", i,
+                d.name.c_str(), i, d.IsTnLHal() ? 1 : 0, i, d.windowedCapable ? 1 : 0, i,
+                d.description.maxSimultaneousTextures);
+    std::printf("device.%u.modes=%s\ndevice.%u.default=%u\ndevice.%u.desktop=%u\ndevice.%u.selected=%s\n", i,
+                modes.c_str(), i, d.defaultModeIndex, i, d.desktopModeIndex, i, ModeText(d.selectedMode).c_str());
+  }
+  for (const char* key : {"DeviceNum", "ModeNum", "UseDesktopRes", "EnableLightmaps", "EnableEnvWater"})
+    std::printf("setting.%s=%d\n", key, static_cast<int>(SettingsRoot.Get(key).AsInt()));
+  return 0;
+}
+
+// The show's window, brought up by the program's own creation handler, and
+// frames drawn as the message loop draws them.
+int Frames(double seconds) {
+  g_Shell.instance = GetModuleHandleA(nullptr);
+  InitWindow();
+  LARGE_INTEGER frequency, start, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  unsigned frames = 0;
+  MSG msg;
+  for (;;) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    QueryPerformanceCounter(&now);
+    const double elapsed = double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+    if (elapsed >= seconds) {
+      std::printf("frames=%u\nseconds=%.3f\nfps=%.1f\n", frames, elapsed, frames / elapsed);
+      break;
+    }
+    RenderFrame();
+    ++frames;
+  }
+  const DeviceInfo& device = g_Devices.Current();
+  std::printf("desktopres=%d\nscreen=%ld,%ld,%ld,%ld\nmode=%s\n", device.desktopResolution ? 1 : 0, g_rcScreen.left,
+              g_rcScreen.top, g_rcScreen.right, g_rcScreen.bottom, ModeText(device.selectedMode).c_str());
+  std::vector<std::uint32_t> pixels;
+  const PixelRect centre = {g_rcViewport.right / 2, g_rcViewport.bottom / 2, g_rcViewport.right / 2 + 1,
+                            g_rcViewport.bottom / 2 + 1};
+  const HResult read = g_Device ? g_Device->ReadBackBuffer(centre, pixels) : E_FAIL;
+  std::printf("readback=%ld\npixel=%08X\n", static_cast<long>(read), pixels.empty() ? 0u : pixels[0]);
+  // Everything released by its owner: nothing may still hold the device.
+  std::printf("cleanup=%ld\n", static_cast<long>(CleanupDisplay()));
+  std::fflush(stdout);
+  DestroyWindow(g_Shell.mainWindow);
+  return 0;
+}
+
+HWND PlainWindow() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "DisplayDriverWindow";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, wc.lpszClassName, "display driver", WS_POPUP | WS_VISIBLE, 0, 0,
+                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                wc.hInstance, nullptr);
+  g_Shell.mainWindow = window;
+  return window;
+}
+
+int BadMode() {
+  HWND window = PlainWindow();
+  EnumerateDevices();
+  LoadSettings();
+  g_Devices.Current().selectedMode = {1000, 700, 32, 0};  // no display offers this
+  InitDirectDraw(window, false);
+  return 2;  // not reached: the failure is fatal
+}
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
+  return out;
+}
+
+// Reads the fatal box this process shows, notes the screen size while it is
+// up, and presses OK: inside a virtual desktop another process cannot be
+// relied on to find it.
+DWORD WINAPI AnswerFatalBox(LPVOID) {
+  for (int i = 0; i < 400; ++i) {
+    HWND box = FindWindowA("#32770", "Error!");
+    if (box) {
+      char text[1024] = {};
+      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+      std::printf("box=%s\nscreen.atbox=%d,%d\n", Escape(text).c_str(), GetSystemMetrics(SM_CXSCREEN),
+                  GetSystemMetrics(SM_CYSCREEN));
+      std::fflush(stdout);
+      PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      return 0;
+    }
+    Sleep(50);
+  }
+  return 0;
+}
+
+// An 8-bit mode: the display takes it, but 3D rendering cannot run there,
+// so bring-up fails after the mode has changed.
+int EightBit() {
+  HWND window = PlainWindow();
+  EnumerateDevices();
+  LoadSettings();
+  g_Devices.Current().selectedMode = {800, 600, 8, 0};
+  CloseHandle(CreateThread(nullptr, 0, AnswerFatalBox, nullptr, 0, nullptr));
+  if (FAILED(InitDirectDraw(window, false))) return 3;
+  std::printf("changed=%d,%d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  std::fflush(stdout);
+  InitDirect3D();
+  return 4;  // not reached: the failure is fatal
+}
+
+// Runs a program to its end and prints its exit code: a virtual desktop's
+// launcher does not pass the code on.
+int Run(int argc, char** argv) {
+  std::string line;
+  for (int i = 2; i < argc; ++i) line += std::string(i > 2 ? " " : "") + "\"" + argv[i] + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+    return 2;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::printf("exit=%lu\n", code);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "list") return List();
+  if (command == "frames") return Frames(argc > 2 ? std::atof(argv[2]) : 3.0);
+  if (command == "badmode") return BadMode();
+  if (command == "eightbit") return EightBit();
+  if (command == "run" && argc > 2) return Run(argc, argv);
+  std::fprintf(stderr, "usage: display_driver list|frames SECONDS|badmode|eightbit\n");
+  return 2;
+}

@@ -1,0 +1,216 @@
+"""The display brought up through DirectDraw 7 / Direct3D 7 under Wine: the
+device table, frames at desktop resolution and in a full-screen mode, and
+what a failed bring-up leaves behind."""
+import os
+import subprocess
+import tempfile
+import time
+import unittest
+
+from winenv import (HARNESS, SCR, SHOW_TITLE, SUPPORT_LINE, WINE, clear_settings, driver, ends_within, fields,
+                    set_setting, stop, unescape, wait_for_x_window, xdotool)
+
+DISPLAY_DRIVER = driver("display_driver")
+
+
+def windows_path(path):
+    """A Unix path as a Windows program sees it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+DISPLAY_DRIVER_WIN = windows_path(DISPLAY_DRIVER)
+OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "out")
+DESKTOP = "/desktop=brisane-display,1024x768"
+CLEAR = (10, 35, 64)  # the frame's clear colour until the scene draws over it
+
+
+def command(program, args, desktop):
+    """Wine's command line for a program, inside a virtual desktop if asked
+    (where modes can change); the exit code stays the program's own."""
+    return [WINE, "explorer", DESKTOP, program, *args] if desktop else [WINE, program, *args]
+
+
+def launch(program, *args, desktop=False):
+    return subprocess.Popen(command(program, args, desktop), stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL, text=True)
+
+
+def finish(program, *args, desktop=False, timeout=90):
+    # Output through a file: a desktop's own process may inherit and hold a pipe.
+    with tempfile.TemporaryFile(mode="w+") as out:
+        p = subprocess.run(command(program, args, desktop), stdout=out, stderr=subprocess.DEVNULL,
+                           timeout=timeout)
+        out.seek(0)
+        return p.returncode, fields(out.read())
+
+
+def display_size():
+    out = subprocess.run(["xdotool", "getdisplaygeometry"], stdout=subprocess.PIPE, text=True).stdout.split()
+    return int(out[0]), int(out[1])
+
+
+def screenshot(name):
+    os.makedirs(OUT, exist_ok=True)
+    path = os.path.abspath(os.path.join(OUT, name))
+    subprocess.run(["import", "-window", "root", path], check=True)
+    return path
+
+
+def pixel(path, x, y):
+    text = subprocess.run(["convert", path, "-format", f"%[fx:int(255*p{{{x},{y}}}.r)],"
+                           f"%[fx:int(255*p{{{x},{y}}}.g)],%[fx:int(255*p{{{x},{y}}}.b)]", "info:"],
+                          stdout=subprocess.PIPE, text=True, check=True).stdout
+    return tuple(int(v) for v in text.split(","))
+
+
+def device_table(desktop=False):
+    code, info = finish(DISPLAY_DRIVER, "list", desktop=desktop)
+    if code != 0:
+        raise AssertionError(f"display_driver list ended with {code}")
+    devices = []
+    for i in range(int(info["devices"])):
+        modes = [tuple(int(v) for v in m.split("x")) for m in info[f"device.{i}.modes"].split(",")]
+        devices.append({"name": info[f"device.{i}.name"], "modes": modes,
+                        "default": int(info[f"device.{i}.default"]), "desktop": int(info[f"device.{i}.desktop"]),
+                        "tnlhal": info[f"device.{i}.tnlhal"] == "1", "windowed": info[f"device.{i}.windowed"] == "1"})
+    return info, devices
+
+
+class DisplayCase(unittest.TestCase):
+    def setUp(self):
+        clear_settings()
+        self.processes = []
+
+    def tearDown(self):
+        for p in self.processes:
+            stop(p)
+        clear_settings()
+
+    def inspect(self, desktop):
+        code, info = finish(HARNESS, "inspect", "5000", desktop=desktop)
+        self.assertEqual(code, 0)
+        return info
+
+    def answer_box(self, desktop):
+        code, box = finish(HARNESS, "answer", "Error!", "20000", "1", desktop=desktop)
+        self.assertEqual(code, 0)
+        self.assertEqual(box["found"], "1", "the fatal box appears")
+        self.assertEqual(box["icon"], "1")
+        return unescape(box["text"])
+
+
+class DeviceTableTests(DisplayCase):
+    def test_lists_wines_hardware_devices_with_the_screen_mode(self):
+        info, devices = device_table()
+        self.assertGreaterEqual(len(devices), 1)
+        self.assertGreaterEqual(int(info["enumerated"]), len(devices))
+        width, height = display_size()
+        for device in devices:
+            with self.subTest(device=device["name"]):
+                self.assertTrue(device["modes"])
+                self.assertEqual(device["modes"], sorted(device["modes"]), "width, height, depth order")
+                self.assertTrue(all(bits in (16, 24, 32) for _, _, bits in device["modes"]))
+                self.assertEqual(device["modes"][device["desktop"]], (width, height, 32))
+        current = devices[int(info["current"])]
+        self.assertTrue(current["windowed"])
+        self.assertTrue(current["tnlhal"], "Wine offers a T&L HAL, which the default prefers")
+        self.assertEqual(info["setting.DeviceNum"], info["current"])
+        self.assertEqual(int(info["setting.ModeNum"]), current["desktop"])
+        self.assertEqual(info["setting.UseDesktopRes"], "1")
+
+    def test_a_virtual_desktop_offers_many_modes_and_640x480x32_is_the_default(self):
+        info, devices = device_table(desktop=True)
+        current = devices[int(info["current"])]
+        self.assertGreater(len(current["modes"]), 10)
+        self.assertEqual(current["modes"][current["default"]], (640, 480, 32))
+        self.assertEqual(current["modes"][current["desktop"]], (1024, 768, 32))
+
+    def test_a_stored_device_that_is_gone_falls_back_to_the_default(self):
+        set_setting("DeviceNum", "2: 7")
+        set_setting("UseDesktopRes", "2: 0")
+        info, devices = device_table()
+        self.assertEqual(info["setting.DeviceNum"], info["current"])
+        self.assertEqual(info["setting.UseDesktopRes"], "1")
+
+
+class FrameTests(DisplayCase):
+    def test_show_at_desktop_resolution_presents_cleared_frames(self):
+        width, height = display_size()
+        p = launch(SCR, "/s")
+        self.processes.append(p)
+        wait_for_x_window("^" + SHOW_TITLE + "$")
+        time.sleep(1.5)
+        shot = screenshot("display_desktop.png")
+        for x, y in ((5, 5), (width // 2, height // 2), (width - 5, height - 5)):
+            self.assertEqual(pixel(shot, x, y), CLEAR, f"pixel {x},{y} of {shot}")
+        self.assertEqual(self.inspect(False)["screen"], f"{width},{height}", "the mode is never changed")
+        xdotool("key", "a")
+        self.assertEqual(ends_within(p, 10), 0)
+
+    def test_frames_are_blitted_at_desktop_resolution(self):
+        code, info = finish(DISPLAY_DRIVER, "frames", "3")
+        self.assertEqual(code, 0)
+        width, height = display_size()
+        self.assertEqual(info["desktopres"], "1")
+        self.assertEqual(info["screen"], f"0,0,{width},{height}")
+        self.assertEqual(info["readback"], "0")
+        self.assertEqual(info["pixel"], "FF0A2340", "the back buffer holds the cleared frame")
+        self.assertEqual(info["cleanup"], "0", "nothing else holds the device or DirectDraw")
+        self.assertGreater(int(info["frames"]), 10)
+        print(f"\n  desktop {width}x{height}: {info['fps']} frames/s ({info['frames']} in {info['seconds']} s)")
+
+    def test_full_screen_mode_from_the_registry(self):
+        info, devices = device_table(desktop=True)
+        modes = devices[int(info["current"])]["modes"]
+        set_setting("UseDesktopRes", "2: 0")
+        set_setting("ModeNum", f"2: {modes.index((800, 600, 32))}")
+
+        code, frames = finish(DISPLAY_DRIVER, "frames", "3", desktop=True)
+        self.assertEqual(code, 0)
+        self.assertEqual(frames["desktopres"], "0")
+        self.assertEqual(frames["mode"], "800x600x32")
+        self.assertEqual(frames["screen"], "0,0,800,600")
+        self.assertEqual(frames["pixel"], "FF0A2340")
+        self.assertEqual(frames["cleanup"], "0")
+        print(f"\n  full screen 800x600: {frames['fps']} frames/s ({frames['frames']} in {frames['seconds']} s)")
+
+        # Through the driver's "run", which waits and reports the exit code.
+        with tempfile.TemporaryFile(mode="w+") as out:
+            p = subprocess.Popen(command(DISPLAY_DRIVER, ["run", windows_path(SCR), "/s"], True), stdout=out,
+                                 stderr=subprocess.DEVNULL)
+            self.processes.append(p)
+            time.sleep(8)  # start-up, mode change, first frames
+            shot = screenshot("display_fullscreen_800x600.png")
+            for x, y in ((5, 5), (400, 300), (795, 595)):
+                self.assertEqual(pixel(shot, x, y), CLEAR, f"pixel {x},{y} of {shot}")
+            self.assertNotEqual(pixel(shot, 900, 700), CLEAR, "the frame is 800x600, not the desktop's 1024x768")
+            xdotool("key", "a")
+            self.assertEqual(ends_within(p, 15), 0)
+            out.seek(0)
+            self.assertEqual(fields(out.read()).get("exit"), "0", "a key ends the full-screen show with 0")
+        self.assertEqual(finish(HARNESS, "inspect", "1000")[1]["screen"], "1024,768", "the desktop's mode is back")
+
+
+class BringUpFailureTests(DisplayCase):
+    def test_a_mode_the_display_refuses_is_fatal(self):
+        before = display_size()
+        p = launch(DISPLAY_DRIVER, "badmode")
+        self.processes.append(p)
+        text = self.answer_box(False)
+        self.assertEqual(text, "FATAL ERROR in InitDirectDraw(): SetDisplayMode call failed, hr = 2147500033"
+                         + SUPPORT_LINE, "E_NOTIMPL, as Wine answers for a size the screen lacks")
+        self.assertEqual(ends_within(p, 10), 1)
+        self.assertEqual(display_size(), before)
+
+    def test_a_failure_after_the_mode_change_gives_the_desktop_its_mode_back(self):
+        # The desktop's launcher does not pass exit codes on; the driver's "run" does.
+        code, info = finish(DISPLAY_DRIVER, "run", DISPLAY_DRIVER_WIN, "eightbit", desktop=True)
+        self.assertEqual(code, 0)
+        self.assertEqual(info["exit"], "1")
+        self.assertEqual(info["changed"], "800,600", "the mode had changed before the failure")
+        self.assertEqual(unescape(info["box"]), "FATAL ERROR in InitDirect3D(): RGBBitCount <= 8, hr = 0" + SUPPORT_LINE)
+        self.assertEqual(info["screen.atbox"], "1024,768", "the box is shown on the desktop in its own mode")
+
+
+if __name__ == "__main__":
+    unittest.main()
