@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "image/jpeg_decoder.h"
+#include "render/texture_fill.h"
 
 namespace brisane {
 namespace {
@@ -448,6 +449,70 @@ INSTANTIATE_TEST_SUITE_P(Pictures, DamageTest, ::testing::ValuesIn(DamageSpecs()
                            }
                            return name;
                          });
+
+// ---- Pictures for textures ------------------------------------------------
+
+TEST(TexturePictureTest, EveryKindComesOutAsBlueGreenRedRows) {
+  for (const PictureSpec& spec : {Spec(17, 9, Coding::kCmyk, 90, {1, 1, 1, 1, 1, 1, 1, 1}),
+                                  Spec(17, 9, Coding::kYcck, 90, {2, 2, 1, 1, 1, 1, 2, 2}),
+                                  Spec(17, 9, Coding::kGrey, 90, {1, 1}),
+                                  Spec(17, 9, Coding::kYCbCr, 90, {2, 1, 1, 1, 1, 1}, true)}) {
+    const std::vector<std::uint8_t> jpeg = EncodeReference(spec);
+    int w = 0, h = 0, ch = 0;
+    const std::vector<std::uint8_t> reference = DecodeReference(jpeg, &w, &h, &ch);
+    DecodedPicture picture;
+    ASSERT_TRUE(DecodePicture(jpeg.data(), jpeg.size(), picture)) << spec.Name();
+    ASSERT_EQ(picture.width, w);
+    ASSERT_EQ(picture.height, h);
+    ASSERT_EQ(picture.stride, 52u);  // 17 * 3 padded to 4
+    const std::size_t ref_stride = (static_cast<std::size_t>(w) * static_cast<std::size_t>(ch) + 3) & ~std::size_t{3};
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const std::uint8_t* ours = picture.pixels.data() + static_cast<std::size_t>(y) * picture.stride + static_cast<std::size_t>(x) * 3;
+        const std::uint8_t* ref = reference.data() + static_cast<std::size_t>(y) * ref_stride + static_cast<std::size_t>(x * ch);
+        if (ch == 4) {  // the reference's red, green, blue, alpha
+          ASSERT_EQ(ours[0], ref[2]) << spec.Name();
+          ASSERT_EQ(ours[1], ref[1]) << spec.Name();
+          ASSERT_EQ(ours[2], ref[0]) << spec.Name();
+        } else {
+          ASSERT_EQ(std::vector<std::uint8_t>(ours, ours + 3), std::vector<std::uint8_t>(ref, ref + 3)) << spec.Name();
+        }
+        if (spec.coding == Coding::kGrey) {
+          ASSERT_TRUE(ours[0] == ours[1] && ours[1] == ours[2]);
+        }
+      }
+    }
+  }
+  DecodedPicture none;
+  const std::uint8_t text[] = "not a picture";
+  EXPECT_FALSE(DecodePicture(text, sizeof text, none));
+}
+
+TEST(TexturePictureTest, GreyPictureGivesEqualChannelsOnTheTexture) {
+  const std::vector<std::uint8_t> jpeg = EncodeReference(Spec(40, 30, Coding::kGrey, 75, {1, 1}));
+  DecodedPicture picture;
+  ASSERT_TRUE(DecodePicture(jpeg.data(), jpeg.size(), picture));
+  std::vector<std::uint32_t> texels(64 * 32, 0xDEADBEEF);
+  TextureSurface surface;
+  surface.bits = texels.data();
+  surface.width = 64;
+  surface.height = 32;
+  surface.format.flags = kPixelRgb;
+  surface.format.rgb_bit_count = 32;
+  surface.format.red_mask = 0xFF0000;
+  surface.format.green_mask = 0xFF00;
+  surface.format.blue_mask = 0xFF;
+  ASSERT_TRUE(FillColour(surface, picture.View()));
+  std::uint32_t distinct = 0, last = 1;
+  for (std::uint32_t t : texels) {
+    EXPECT_EQ(t >> 24, 0u);
+    EXPECT_EQ((t >> 16) & 0xFF, t & 0xFF);
+    EXPECT_EQ((t >> 8) & 0xFF, t & 0xFF);
+    distinct += t != last;
+    last = t;
+  }
+  EXPECT_GT(distinct, 100u);  // the picture, not a flat fill
+}
 
 }  // namespace
 }  // namespace brisane
