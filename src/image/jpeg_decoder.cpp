@@ -21,6 +21,8 @@ constexpr std::array<std::uint8_t, 80> kNatural = {
     39, 46, 53, 60, 61, 54, 47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
 constexpr int kFastBits = 9;
+constexpr int kMaxScans = 500;
+constexpr int kMaxStarvedScans = 8;
 
 struct Huffman {
   bool defined = false;
@@ -186,6 +188,7 @@ struct JpegDecoder::State {
   int eobrun = 0;
   BitReader br;
   bool corrupt = false;
+  bool scan_starved = false;  // the current scan ran out of data somewhere
   bool buffered = false;
   int rows_emitted = 0;
 
@@ -618,7 +621,7 @@ void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* bloc
 // Mirrors the usual decoder's resynchronisation, so a damaged interval costs
 // that interval only. Returns false at the end of the data.
 bool JpegDecoder::State::Restart(int& expected) {
-  if (br.Starved()) corrupt = true;
+  if (br.Starved()) scan_starved = true;
   br.Reset();
   int marker = br.marker;
   if (marker != 0) {
@@ -671,6 +674,7 @@ bool JpegDecoder::State::Restart(int& expected) {
 
 JpegResult JpegDecoder::State::DecodeScan() {
   br = BitReader{};
+  scan_starved = false;
   br.p = data + pos;
   br.end = data + size;
   eobrun = 0;
@@ -721,7 +725,8 @@ JpegResult JpegDecoder::State::DecodeScan() {
       EmitRows(limit);
     }
   }
-  if (br.Starved()) corrupt = true;
+  if (br.Starved()) scan_starved = true;
+  if (scan_starved) corrupt = true;
   // The reader never passes a marker: the scan's end marker is at or after p.
   pos = static_cast<std::size_t>(br.p - data);
   return JpegResult::kOk;
@@ -729,6 +734,7 @@ JpegResult JpegDecoder::State::DecodeScan() {
 
 JpegResult JpegDecoder::State::RunScans() {
   bool first_scan = true;
+  int scans = 0, starved_scans = 0;
   for (;;) {
     const int marker = NextMarker();
     if (marker == 0) {
@@ -760,8 +766,16 @@ JpegResult JpegDecoder::State::RunScans() {
         if (a != JpegResult::kOk) return a;
         first_scan = false;
       }
+      // Each scan walks the whole picture, data or not: damaged data made of
+      // many empty scans must not keep the decoder busy for minutes. Real
+      // pictures have a dozen scans or so, and none runs out of data.
+      if (++scans > kMaxScans || starved_scans >= kMaxStarvedScans) {
+        corrupt = true;
+        break;
+      }
       pos = next;
       DecodeScan();
+      if (scan_starved) ++starved_scans;
       if (!buffered) {
         const int after = NextMarker();
         if (after != 0xD9) corrupt = true;

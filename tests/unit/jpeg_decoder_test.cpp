@@ -52,6 +52,13 @@ class Stream {
     if (size) Bits(static_cast<unsigned>(diff > 0 ? diff : diff + (1 << size) - 1), size);
     Bits(0, 1);  // end of block
   }
+  // The DC part alone, as a progressive picture's first DC scan codes it.
+  void Dc(int diff) {
+    int size = 0;
+    for (int m = diff < 0 ? -diff : diff; m; m >>= 1) ++size;
+    Bits(static_cast<unsigned>(size), 4);
+    if (size) Bits(static_cast<unsigned>(diff > 0 ? diff : diff + (1 << size) - 1), size);
+  }
   // Pads the entropy data with ones and writes a restart marker.
   void Restart(int n) {
     Flush();
@@ -344,6 +351,41 @@ TEST(JpegDecoderTest, BadFirstScanHeaderIsRefusedWithoutWriting) {
   EXPECT_EQ(decode_with_scan({1, 1, 0x10, 0, 63, 0}, true), JpegResult::kBadHeader);  // DC size 16
   EXPECT_EQ(decode_with_scan({2, 1, 0x00, 1, 0x00, 0, 63, 0}), JpegResult::kBadHeader);
   EXPECT_EQ(decode_with_scan({1, 1, 0x00, 0, 63}), JpegResult::kBadHeader);  // short
+}
+
+// Damaged data can hold any number of scans, each one a walk over the whole
+// picture: the decoder gives up after 500 scans, or after 8 that ran dry.
+TEST(JpegDecoderTest, EndlessScansAreCutShort) {
+  auto progressive = [](int good_scans, int empty_scans, int final_dc) {
+    Stream s;
+    s.Tables();
+    s.Frame(8, 8, 0xC2);
+    for (int i = 0; i < good_scans; ++i) {
+      s.Segment(0xDA, {1, 1, 0x00, 0, 0, 0});
+      s.Dc(80);
+      s.Flush();
+    }
+    for (int i = 0; i < empty_scans; ++i) s.Segment(0xDA, {1, 1, 0x00, 0, 0, 0});
+    s.Segment(0xDA, {1, 1, 0x00, 0, 0, 0});
+    s.Dc(final_dc);
+    s.End();
+    return Decode(s.bytes);
+  };
+  const Picture fine = progressive(3, 0, 800);
+  EXPECT_EQ(fine.decode, JpegResult::kOk);
+  EXPECT_EQ(fine.At(0, 0), Flat(800));
+  const Picture few_empty = progressive(0, 7, 800);
+  EXPECT_EQ(few_empty.decode, JpegResult::kCorruptData);
+  EXPECT_EQ(few_empty.At(0, 0), Flat(800));
+  const Picture many_empty = progressive(0, 8, 800);
+  EXPECT_EQ(many_empty.decode, JpegResult::kCorruptData);
+  EXPECT_EQ(many_empty.At(0, 0), 128);  // the last scan was not read
+  const Picture many = progressive(499, 0, 800);
+  EXPECT_EQ(many.decode, JpegResult::kOk);
+  EXPECT_EQ(many.At(0, 0), Flat(800));
+  const Picture too_many = progressive(500, 0, 800);
+  EXPECT_EQ(too_many.decode, JpegResult::kCorruptData);
+  EXPECT_EQ(too_many.At(0, 0), Flat(80));
 }
 
 }  // namespace
