@@ -28,6 +28,7 @@ struct PictureSpec {
   bool progressive = false;
   int restart_interval = 0;  // in MCUs
   bool optimize = false;     // optimised Huffman tables
+  bool separate_scans = false;  // sequential, one scan per component
   unsigned seed = 1;
 
   std::string Name() const;
@@ -77,6 +78,18 @@ bool RunEncode(const PictureSpec& spec, const std::uint8_t* pixels, unsigned cha
   c.restart_interval = static_cast<unsigned>(spec.restart_interval);
   c.optimize_coding = spec.optimize ? TRUE : FALSE;
   if (spec.progressive) jpeg_simple_progression(&c);
+  jpeg_scan_info scans[4];
+  if (spec.separate_scans) {
+    for (int i = 0; i < c.num_components; ++i) {
+      scans[i].comps_in_scan = 1;
+      scans[i].component_index[0] = c.num_components - 1 - i;  // any order
+      scans[i].Ss = 0;
+      scans[i].Se = 63;
+      scans[i].Ah = scans[i].Al = 0;
+    }
+    c.scan_info = scans;
+    c.num_scans = c.num_components;
+  }
   jpeg_start_compress(&c, TRUE);
   const int row = spec.width * comps;
   while (c.next_scanline < c.image_height) {
@@ -128,7 +141,7 @@ std::string PictureSpec::Name() const {
   char buf[160];
   std::snprintf(buf, sizeof buf, "%dx%d_%s_q%d_%dx%d-%dx%d-%dx%d%s_dri%d%s", width, height,
                 kCodings[static_cast<int>(coding)], quality, h[0], v[0], h[1], v[1], h[2], v[2],
-                progressive ? "_prog" : "", restart_interval, optimize ? "_opt" : "");
+                progressive ? "_prog" : (separate_scans ? "_scans" : ""), restart_interval, optimize ? "_opt" : "");
   return buf;
 }
 
@@ -302,6 +315,12 @@ std::vector<PictureSpec> ConformanceSpecs() {
       specs.push_back(Spec(w, h, Coding::kGrey, qualities[q++ % 6], {1, 1}, false, restart));
     }
   }
+  // Sequential pictures with a scan per component.
+  for (const auto& [w, h] : sizes) {
+    PictureSpec separate = Spec(w, h, Coding::kYCbCr, qualities[q++ % 6], {2, 2, 1, 1, 1, 1}, false, w % 3);
+    separate.separate_scans = true;
+    specs.push_back(separate);
+  }
   // Optimised Huffman tables have long codes the lookahead does not cover.
   PictureSpec opt = Spec(64, 48, Coding::kYCbCr, 100, {2, 2, 1, 1, 1, 1});
   opt.optimize = true;
@@ -317,6 +336,11 @@ TEST_P(ConformanceTest, MatchesTheReferenceDecoder) {
   const PictureSpec& spec = GetParam();
   const std::vector<std::uint8_t> jpeg = EncodeReference(spec);
   ASSERT_FALSE(jpeg.empty());
+  if (spec.separate_scans) {
+    int scans = 0;
+    for (std::size_t i = 0; i + 1 < jpeg.size(); ++i) scans += jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA;
+    ASSERT_EQ(scans, 3);
+  }
   int w = 0, h = 0, ch = 0;
   const std::vector<std::uint8_t> reference = DecodeReference(jpeg, &w, &h, &ch);
   ASSERT_FALSE(reference.empty());
