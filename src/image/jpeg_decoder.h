@@ -11,6 +11,12 @@
 // Use: ReadParameters, then Decode with a layout (Layout() gives the usual
 // one), then Release (or let the object go). The input bytes are not copied:
 // they must outlive the calls that read them.
+//
+// Damaged data never makes it read or write outside the input and the
+// caller's buffer: sizes are checked before anything is allocated, missing
+// entropy data reads as zero bits (as in the usual decoder, so a truncated
+// picture keeps its decoded part), a lost restart marker costs its interval
+// only, and at most 500 scans are read (none after 8 that ran out of data).
 #pragma once
 
 #include <cstddef>
