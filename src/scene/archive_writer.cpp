@@ -34,7 +34,7 @@ void ByteWriter::matrix(const Matrix& m) {
   for (float v : m.m) f32(v);
 }
 
-void ByteWriter::color(const Color4& c) {
+void ByteWriter::color(const DeviceColor& c) {
   f32(c.r);
   f32(c.g);
   f32(c.b);
@@ -91,7 +91,7 @@ std::vector<std::uint8_t> EncodeCamera(const ArchiveNode& node, const Matrix& pr
   return out.take();
 }
 
-std::vector<std::uint8_t> EncodeLight(const ArchiveNode& node, const LightDescription& light,
+std::vector<std::uint8_t> EncodeLight(const ArchiveNode& node, const DeviceLight& light,
                                       const std::vector<std::string>& excluded) {
   ByteWriter out;
   WriteHeader(out, node);
@@ -99,7 +99,7 @@ std::vector<std::uint8_t> EncodeLight(const ArchiveNode& node, const LightDescri
   out.color(light.diffuse);
   out.color(light.specular);
   out.color(light.ambient);
-  for (const Vector3& v : {light.position, light.direction}) {
+  for (const DeviceVector& v : {light.position, light.direction}) {
     out.f32(v.x);
     out.f32(v.y);
     out.f32(v.z);
@@ -114,7 +114,7 @@ std::vector<std::uint8_t> EncodeLight(const ArchiveNode& node, const LightDescri
 
 std::vector<std::uint8_t> EncodeMaterial(const ArchiveMaterial& material) {
   ByteWriter out;
-  const MaterialDescription& d = material.description;
+  const DeviceMaterial& d = material.description;
   out.color(d.diffuse);
   out.color(d.ambient);
   out.color(d.specular);
@@ -142,7 +142,7 @@ void SceneArchiveWriter::addCamera(const std::string& name, const ArchiveNode& n
   addRecord(name, kRecordCamera, EncodeCamera(node, projection));
 }
 
-void SceneArchiveWriter::addLight(const std::string& name, const ArchiveNode& node, const LightDescription& light,
+void SceneArchiveWriter::addLight(const std::string& name, const ArchiveNode& node, const DeviceLight& light,
                                   const std::vector<std::string>& excluded) {
   addRecord(name, kRecordLight, EncodeLight(node, light, excluded));
 }

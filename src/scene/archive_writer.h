@@ -26,7 +26,7 @@ class ByteWriter {
   void count16(std::size_t n);
   void string(const std::string& s);
   void matrix(const Matrix& m);
-  void color(const Color4& c);
+  void color(const DeviceColor& c);
   void bytes(std::span<const std::uint8_t> data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); }
 
   std::vector<std::uint8_t>& data() { return bytes_; }
@@ -61,7 +61,7 @@ struct ArchiveLayer {
 };
 
 struct ArchiveMaterial {
-  MaterialDescription description;
+  DeviceMaterial description;
   std::uint16_t twoSided = 0;
   std::vector<ArchiveLayer> layers;
 };
@@ -69,7 +69,7 @@ struct ArchiveMaterial {
 // Payload encoders, public so that tests can damage or extend a record.
 std::vector<std::uint8_t> EncodeGeometry(const ArchiveNode& node, const std::vector<ArchiveFrame>& frames);
 std::vector<std::uint8_t> EncodeCamera(const ArchiveNode& node, const Matrix& projection);
-std::vector<std::uint8_t> EncodeLight(const ArchiveNode& node, const LightDescription& light,
+std::vector<std::uint8_t> EncodeLight(const ArchiveNode& node, const DeviceLight& light,
                                       const std::vector<std::string>& excluded);
 std::vector<std::uint8_t> EncodeMaterial(const ArchiveMaterial& material);
 
@@ -81,7 +81,7 @@ class SceneArchiveWriter {
   // std::invalid_argument.
   void addGeometry(const std::string& name, const ArchiveNode& node, const std::vector<ArchiveFrame>& frames);
   void addCamera(const std::string& name, const ArchiveNode& node, const Matrix& projection);
-  void addLight(const std::string& name, const ArchiveNode& node, const LightDescription& light,
+  void addLight(const std::string& name, const ArchiveNode& node, const DeviceLight& light,
                 const std::vector<std::string>& excluded = {});
   void addMaterial(const std::string& name, const ArchiveMaterial& material);
   void addImage(const std::string& name, std::vector<std::uint8_t> jpeg);

@@ -7,8 +7,8 @@ namespace brisane {
 
 namespace {
 
-Color4 ReadColor(StorageBlock& block) {
-  Color4 c;
+DeviceColor ReadColor(StorageBlock& block) {
+  DeviceColor c;
   c.r = block.readFloat();
   c.g = block.readFloat();
   c.b = block.readFloat();
@@ -18,8 +18,8 @@ Color4 ReadColor(StorageBlock& block) {
 
 }  // namespace
 
-MaterialDescription ReadMaterialDescription(StorageBlock& block) {
-  MaterialDescription d;
+DeviceMaterial ReadMaterialDescription(StorageBlock& block) {
+  DeviceMaterial d;
   d.diffuse = ReadColor(block);
   d.ambient = ReadColor(block);
   d.specular = ReadColor(block);
@@ -45,7 +45,7 @@ Material::Material(std::string name, StorageBlock& block, SceneArchive& archive,
   }
 }
 
-Material::Material(std::string name, const MaterialDescription& description, bool twoSided)
+Material::Material(std::string name, const DeviceMaterial& description, bool twoSided)
     : material_(description), name_(std::move(name)), twoSided_(twoSided ? 1 : 0) {}
 
 Material::Material(const Material& other, std::string newName, bool lightmapsEnabled)

@@ -22,7 +22,7 @@ class Material {
   // lightmaps enabled.
   Material(std::string name, StorageBlock& block, SceneArchive& archive, SceneResources& scene);
   // A material without layers, for content made in code.
-  Material(std::string name, const MaterialDescription& description, bool twoSided);
+  Material(std::string name, const DeviceMaterial& description, bool twoSided);
   // A copy under a new name: new layers that share the frames of these.
   Material(const Material& other, std::string newName, bool lightmapsEnabled);
   Material(const Material&) = delete;
@@ -39,16 +39,16 @@ class Material {
   bool isTransparent() const { return layer(LayerOpacity) || layer(LayerAlphaKeyed); }
 
   const std::string& name() const { return name_; }
-  const MaterialDescription& description() const { return material_; }
+  const DeviceMaterial& description() const { return material_; }
   std::uint32_t twoSided() const { return twoSided_; }
 
  private:
-  MaterialDescription material_;
+  DeviceMaterial material_;
   std::array<std::unique_ptr<TextureLayer>, 7> layers_;  // by kind; slot 0 unused
   std::string name_;
   std::uint32_t twoSided_ = 0;
 };
 
-MaterialDescription ReadMaterialDescription(StorageBlock& block);
+DeviceMaterial ReadMaterialDescription(StorageBlock& block);
 
 }  // namespace brisane

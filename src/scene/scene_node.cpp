@@ -153,13 +153,13 @@ GeometryObject* GeometryObject::clone(const std::string& suffix, Scene& scene, S
   return result;
 }
 
-std::int32_t GeometryObject::appendToVertexBuffer(VertexBuffer& buffer, std::vector<std::uint16_t>& indices) const {
-  const std::uint32_t bufferStride = FvfStride(buffer.fvf());
-  if (bufferStride == 0 || vertexCount() > buffer.vertexCapacity()) return kResultFail;
-  std::uint8_t* data = nullptr;
-  const std::int32_t locked = buffer.lock(&data);
-  if (locked < 0) return locked;
-  std::uint8_t* out = data;
+HResult GeometryObject::appendToVertexBuffer(VertexBuffer& buffer, std::vector<std::uint16_t>& indices) const {
+  // The buffer was sized with VertexSize; a format the two disagree on is
+  // one we cannot lay vertices into safely.
+  const std::uint32_t bufferStride = FvfStride(buffer.Fvf());
+  if (bufferStride == 0 || bufferStride != VertexSize(buffer.Fvf()) || vertexCount() > buffer.Count()) return kEFail;
+  auto* out = static_cast<std::uint8_t*>(buffer.Lock());
+  if (!out) return kEFail;
   for (const Mesh* mesh : activeMeshes_) {
     const std::uint32_t meshStride = mesh->stride();
     const std::uint8_t* in = mesh->vertices().data();
@@ -178,7 +178,8 @@ std::int32_t GeometryObject::appendToVertexBuffer(VertexBuffer& buffer, std::vec
     }
     indices.insert(indices.end(), mesh->indices().begin(), mesh->indices().end());
   }
-  return buffer.unlock();
+  buffer.Unlock();
+  return kOk;
 }
 
 Camera::Camera(std::string name, const Clock& clock) : SceneNode(std::move(name), clock) {}
@@ -193,13 +194,13 @@ Light::Light(std::string name, const Clock& clock) : SceneNode(std::move(name), 
 Light::Light(std::string name, StorageBlock& block, const Clock& clock) : SceneNode(std::move(name), clock) {
   readHeader(block);
   light.type = block.readU32();
-  for (Color4* c : {&light.diffuse, &light.specular, &light.ambient}) {
+  for (DeviceColor* c : {&light.diffuse, &light.specular, &light.ambient}) {
     c->r = block.readFloat();
     c->g = block.readFloat();
     c->b = block.readFloat();
     c->a = block.readFloat();
   }
-  for (Vector3* v : {&light.position, &light.direction}) {
+  for (DeviceVector* v : {&light.position, &light.direction}) {
     v->x = block.readFloat();
     v->y = block.readFloat();
     v->z = block.readFloat();
@@ -214,7 +215,8 @@ Light::Light(std::string name, StorageBlock& block, const Clock& clock) : SceneN
 void Light::update(const Matrix& parentWorld) {
   if (!inScene_) return;
   SceneNode::update(parentWorld);
-  light.position = position();
+  const Vector3 p = position();
+  light.position = {p.x, p.y, p.z};
 }
 
 }  // namespace brisane

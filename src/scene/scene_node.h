@@ -134,7 +134,7 @@ class GeometryObject : public SceneNode {
   // Copies the active meshes' vertices one after another into the buffer
   // (converting between strides when they differ) and appends their indices
   // unchanged. Fails without writing past the buffer when it is too small.
-  std::int32_t appendToVertexBuffer(VertexBuffer& buffer, std::vector<std::uint16_t>& indices) const;
+  HResult appendToVertexBuffer(VertexBuffer& buffer, std::vector<std::uint16_t>& indices) const;
 
   void startGeometryAnimation(std::uint32_t fromTime, std::uint32_t toTime, std::int32_t startOffset, float speed,
                               std::int32_t loops);
@@ -181,7 +181,7 @@ class Light : public SceneNode {
   std::uint32_t index() const { return index_; }
   void setIndex(std::uint32_t index) { index_ = index; }
 
-  LightDescription light;
+  DeviceLight light;
   std::vector<std::string> excludedNames;
 
  private:

@@ -1,5 +1,5 @@
-// What the scene knows of textures: an opaque handle made by the renderer,
-// the loader that decodes image bytes into one, and the cache key.
+// What the scene knows of textures: a shared device surface, the loader that
+// decodes image bytes into one, and the cache key.
 #pragma once
 
 #include <cstdint>
@@ -7,16 +7,13 @@
 #include <span>
 #include <string>
 
+#include "render/device.h"
+
 namespace brisane {
 
-// A decoded texture. The renderer derives its device surfaces from this; the
-// last reference to go releases the surface.
-class Texture {
- public:
-  virtual ~Texture() = default;
-};
-
-using TextureRef = std::shared_ptr<Texture>;
+// The scene's cache holds one reference to each decoded texture and layers
+// share it; the last reference to go releases the surface.
+using TextureRef = std::shared_ptr<Surface>;
 
 class TextureLoader {
  public:

@@ -12,7 +12,7 @@ std::uint32_t FvfStride(std::uint32_t fvf) {
     case 0x00A: stride = 24; break;
     case 0x00C: stride = 28; break;
     case 0x00E: stride = 32; break;
-    default: return 0;
+    default: return 0;  // no position
   }
   if (fvf & 0x001) return 0;  // reserved bit
   if (fvf & 0x010) stride += 12;  // normal

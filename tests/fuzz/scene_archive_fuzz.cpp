@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/unit/support/recording_device.h"
 #include "tests/unit/support/scene_fixtures.h"
 
 namespace {
@@ -37,7 +38,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   WriteSeed(folder, "seed_small", small.finish());
 
   SceneArchiveWriter lights;
-  lights.addLight("l", NodeUnder("g"), LightDescription{}, {"g", "x"});
+  lights.addLight("l", NodeUnder("g"), DeviceLight{}, {"g", "x"});
   lights.addGeometry("g", NodeUnder("Scene Root"), {});
   WriteSeed(folder, "seed_lights", lights.finish());
   return 0;
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       auto* geometry = static_cast<GeometryObject*>(node);
       geometry->startGeometryAnimation(0, 200, 0, 0.5f, -1);
       geometry->startTextureAnimation(20, 5);
-      MemoryVertexBuffer buffer(kFvfOneTexture, geometry->vertexCount());
+      testing::RecordingVertexBuffer buffer(kFvfOneTexture, geometry->vertexCount());
       std::vector<std::uint16_t> indices;
       if (geometry->appendToVertexBuffer(buffer, indices) < 0 && geometry->vertexCount() != 0) __builtin_trap();
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "scene/vertex_format.h"
+#include "support/recording_device.h"
 #include "support/scene_fixtures.h"
 
 namespace brisane {
@@ -111,7 +112,7 @@ TEST_F(SceneGraphTest, WorldMatricesChainThroughParentsInOnePass) {
   EXPECT_EQ(s.findNode("mast")->position(), (Vector3{0, 11, 0}));
   EXPECT_EQ(s.findNode("sail")->position(), (Vector3{0, 11, 0}));
   EXPECT_EQ(s.findNode("Sun")->position(), (Vector3{5, 6, 7}));
-  EXPECT_EQ(Find<Light>(s, "Sun")->light.position, (Vector3{5, 6, 7})) << "a light follows its world";
+  EXPECT_EQ(Find<Light>(s, "Sun")->light.position, (DeviceVector{5, 6, 7})) << "a light follows its world";
 
   Light loose("loose", h.clock);
   loose.setLocal(Matrix::translation(1, 2, 3));
@@ -180,7 +181,7 @@ TEST_F(SceneGraphTest, MaterialCopiesLeaveLightmapsOutWhenDisabled) {
 }
 
 TEST_F(SceneGraphTest, TextureAnimationStartsTheLayersOfAKindFamily) {
-  Material m("m", MaterialDescription{}, false);
+  Material m("m", DeviceMaterial{}, false);
   m.setBaseLayer(MakeTextureLayer(1, clock));
   GeometryObject object("o", clock);
   std::vector<std::unique_ptr<Mesh>> meshes;
@@ -217,12 +218,12 @@ TEST_F(SceneGraphTest, AppendToVertexBufferCopiesAndConvertsStrides) {
   object.addFrame(0, std::move(meshes));
   ASSERT_EQ(object.vertexCount(), 6u);
 
-  MemoryVertexBuffer buffer(kFvfOneTexture, 6);
+  testing::RecordingVertexBuffer buffer(kFvfOneTexture, 6);
   std::vector<std::uint16_t> indices{9};
-  EXPECT_EQ(object.appendToVertexBuffer(buffer, indices), kResultOk);
-  EXPECT_FALSE(buffer.locked());
+  EXPECT_EQ(object.appendToVertexBuffer(buffer, indices), kOk);
+  EXPECT_FALSE(buffer.Locked());
   EXPECT_EQ(indices, (std::vector<std::uint16_t>{9, 0, 1, 2, 0, 1, 2})) << "indices are appended unshifted";
-  const auto& out = buffer.bytes();
+  const auto& out = buffer.Bytes();
   const auto first = testing::Vertices(kFvfOneTexture, 3, 0);
   EXPECT_TRUE(std::equal(first.begin(), first.end(), out.begin()));
   // The 40-byte vertices are cut to their first 32 bytes, slot by slot.
@@ -230,28 +231,28 @@ TEST_F(SceneGraphTest, AppendToVertexBufferCopiesAndConvertsStrides) {
   for (std::size_t v = 0; v < 3; ++v)
     EXPECT_TRUE(std::equal(second.begin() + v * 40, second.begin() + v * 40 + 32, out.begin() + 96 + v * 32)) << v;
 
-  MemoryVertexBuffer wide(kFvfTwoTextures, 6);
+  testing::RecordingVertexBuffer wide(kFvfTwoTextures, 6);
   std::vector<std::uint16_t> more;
-  EXPECT_EQ(object.appendToVertexBuffer(wide, more), kResultOk);
-  EXPECT_TRUE(std::equal(first.begin() + 32, first.begin() + 64, wide.bytes().begin() + 40));
-  EXPECT_TRUE(std::equal(second.begin(), second.end(), wide.bytes().begin() + 120));
+  EXPECT_EQ(object.appendToVertexBuffer(wide, more), kOk);
+  EXPECT_TRUE(std::equal(first.begin() + 32, first.begin() + 64, wide.Bytes().begin() + 40));
+  EXPECT_TRUE(std::equal(second.begin(), second.end(), wide.Bytes().begin() + 120));
 
-  MemoryVertexBuffer small(kFvfOneTexture, 5);
+  testing::RecordingVertexBuffer small(kFvfOneTexture, 5);
   std::vector<std::uint16_t> none;
-  EXPECT_EQ(object.appendToVertexBuffer(small, none), kResultFail);
+  EXPECT_EQ(object.appendToVertexBuffer(small, none), kEFail);
   EXPECT_TRUE(none.empty());
-  EXPECT_FALSE(small.locked());
+  EXPECT_FALSE(small.Locked());
 }
 
 TEST(VertexFormatTest, StridesOfKnownAndUnknownFormats) {
   EXPECT_EQ(FvfStride(kFvfOneTexture), 32u);
   EXPECT_EQ(FvfStride(kFvfTwoTextures), 40u);
-  EXPECT_EQ(FvfStride(kFvfXyz | 0x040), 16u) << "position and diffuse colour";
-  EXPECT_EQ(FvfStride(kFvfXyz | kFvfTex1 | (1u << 16)), 24u) << "one three-float coordinate set";
+  EXPECT_EQ(FvfStride(d3d::kFvfXyz | d3d::kFvfDiffuse), 16u) << "position and diffuse colour";
+  EXPECT_EQ(FvfStride(d3d::kFvfXyz | d3d::kFvfTex1 | (1u << 16)), 24u) << "one three-float coordinate set";
   EXPECT_EQ(FvfStride(0), 0u);
-  EXPECT_EQ(FvfStride(kFvfNormal | kFvfTex1), 0u) << "no position";
+  EXPECT_EQ(FvfStride(d3d::kFvfNormal | d3d::kFvfTex1), 0u) << "no position";
   EXPECT_EQ(FvfStride(kFvfOneTexture | (1u << 18)), 0u) << "size bits of a set that is not there";
-  EXPECT_EQ(FvfStride(kFvfXyz | 0xF00), 0u);
+  EXPECT_EQ(FvfStride(d3d::kFvfXyz | 0xF00), 0u);
   EXPECT_THROW(Mesh(kFvfOneTexture, std::vector<std::uint8_t>(33), {}), SceneDataError);
   EXPECT_THROW(Mesh(kFvfOneTexture, std::vector<std::uint8_t>(64), {0, 1, 2}), SceneDataError);
 }

@@ -66,7 +66,7 @@ TEST_F(SceneLoadTest, BuildsTheSampleShip) {
 
 TEST_F(SceneLoadTest, LightsAreIndexedInNameOrderAndExcludeGeometryBelowTheTarget) {
   SceneArchiveWriter w = testing::SampleWriter();
-  w.addLight("Aft", NodeUnder("Scene Root"), LightDescription{}, {"Camera01", "no such node"});
+  w.addLight("Aft", NodeUnder("Scene Root"), DeviceLight{}, {"Camera01", "no such node"});
   ASSERT_TRUE(load(w.finish()));
   ASSERT_EQ(scene->lights().size(), 3u);
   EXPECT_EQ(scene->lights()[0]->name(), "Aft");
@@ -86,8 +86,8 @@ TEST_F(SceneLoadTest, LightsAreIndexedInNameOrderAndExcludeGeometryBelowTheTarge
 
 TEST_F(SceneLoadTest, LightRecordRoundTrips) {
   SceneArchiveWriter w;
-  LightDescription light;
-  light.type = kLightPoint;
+  DeviceLight light;
+  light.type = d3d::kLightPoint;
   light.diffuse = {0.1f, 0.2f, 0.3f, 0.4f};
   light.specular = {1, 2, 3, 4};
   light.ambient = {5, 6, 7, 8};
@@ -179,7 +179,12 @@ TEST_F(SceneLoadTest, MaterialsAndTexturesAreSharedByNameAndKind) {
   EXPECT_EQ(scene->textures().size(), 3u);  // Wood/1, Sky/3, Wood/6
   EXPECT_EQ(loader.calls, 4) << "Wood/1, Sky/3, Wood/6 and the bad image";
   EXPECT_TRUE(mk->isTransparent());
-  EXPECT_TRUE(two->isTransparent() == false) << "judged by the first mesh only";
+  EXPECT_FALSE(two->isTransparent()) << "judged by the first mesh only";
+
+  // The scene holds the last reference of each texture it decoded.
+  std::weak_ptr<Surface> wood = ma->layer(1)->frames()[0];
+  scene.reset();
+  EXPECT_TRUE(wood.expired());
 }
 
 TEST_F(SceneLoadTest, LightmapLayersAreReadOnlyWhileEnabled) {

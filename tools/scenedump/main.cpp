@@ -16,7 +16,7 @@ using namespace brisane;
 class CountingLoader : public TextureLoader {
  public:
   TextureRef createTextureFromJpeg(std::span<const std::uint8_t>, std::uint32_t, std::uint16_t) override {
-    return std::make_shared<Texture>();
+    return std::make_shared<Surface>();
   }
 };
 

@@ -16,7 +16,7 @@
 
 namespace brisane::testing {
 
-struct FakeTexture : Texture {
+struct FakeTexture : Surface {
   FakeTexture(std::string image, std::uint32_t loadKind, std::uint16_t threshold)
       : image(std::move(image)), loadKind(loadKind), threshold(threshold) {}
   std::string image;  // the "decoded" bytes
@@ -109,7 +109,7 @@ inline SceneArchiveWriter SampleWriter() {
   path.keys = {TransformKey{0, Matrix::translation(0, 0, 0)}, TransformKey{100, Matrix::translation(10, 0, 0)}};
   w.addCamera("Camera01", path, projection);
   w.addCamera("Camera02", NodeUnder("mast"), projection);
-  LightDescription sun;
+  DeviceLight sun;
   sun.diffuse = {1, 1, 1, 1};
   sun.range = 1000.0f;
   w.addLight("Sun", NodeUnder("Scene Root", Matrix::translation(5, 6, 7)), sun);
