@@ -72,14 +72,27 @@ void InverseDctScalar(const std::int16_t* coef, const std::uint16_t* quant, std:
     for (int k = 0; k < 8; ++k) {
       in[k] = static_cast<std::int16_t>(coef[k * 8 + col] * quant[k * 8 + col]);
     }
+    // Most columns hold only their DC term: the pass then gives it, scaled,
+    // to all eight outputs (exactly what the full pass computes).
+    if ((in[1] | in[2] | in[3] | in[4] | in[5] | in[6] | in[7]) == 0) {
+      const std::int32_t dc = std::clamp(in[0] * (1 << kPass1Bits), -32768, 32767);
+      for (int k = 0; k < 8; ++k) work[k * 8 + col] = dc;
+      continue;
+    }
     Idct8(in, res);
     for (int k = 0; k < 8; ++k) {
       work[k * 8 + col] = std::clamp(Descale(res[k], kConstBits - kPass1Bits), -32768, 32767);
     }
   }
   for (int row = 0; row < 8; ++row) {
-    Idct8(work + row * 8, res);
+    const std::int32_t* w = work + row * 8;
     std::uint8_t* o = out + static_cast<std::size_t>(row) * stride;
+    if ((w[1] | w[2] | w[3] | w[4] | w[5] | w[6] | w[7]) == 0) {
+      const std::uint8_t v = static_cast<std::uint8_t>(std::clamp(((w[0] + 16) >> 5) + 128, 0, 255));
+      for (int k = 0; k < 8; ++k) o[k] = v;
+      continue;
+    }
+    Idct8(w, res);
     for (int k = 0; k < 8; ++k) {
       const std::int32_t v = std::clamp(Descale(res[k], kConstBits + kPass1Bits + 3), -32768, 32767);
       o[k] = static_cast<std::uint8_t>(std::clamp(v + 128, 0, 255));
