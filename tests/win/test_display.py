@@ -191,6 +191,18 @@ class FrameTests(DisplayCase):
         self.assertEqual(finish(HARNESS, "inspect", "1000")[1]["screen"], "1024,768", "the desktop's mode is back")
 
 
+class LostDisplayTests(DisplayCase):
+    def test_a_mode_change_under_the_show_ends_it_cleanly(self):
+        code, info = finish(DISPLAY_DRIVER, "run", DISPLAY_DRIVER_WIN, "lost", desktop=True)
+        self.assertEqual(code, 0)
+        self.assertEqual(info["change"], "0", "someone else changed the mode")
+        self.assertEqual(info["lost"], "1", "which took the show's surfaces away")
+        self.assertEqual(info["quit"], "1", "the show ended by itself")
+        self.assertEqual(info["quitcode"], "0")
+        self.assertEqual(info["window"], "0")
+        self.assertEqual(info["exit"], "0")
+
+
 class BringUpFailureTests(DisplayCase):
     def test_a_mode_the_display_refuses_is_fatal(self):
         before = display_size()

@@ -310,9 +310,14 @@ HRESULT InitDirect3D() {
 
 HRESULT PresentFrame() {
   if (!g_pddsPrimary || !g_pddsBackBuffer) return E_FAIL;
-  if (g_Devices.NumDevices() && g_Devices.Current().desktopResolution)
-    return g_pddsPrimary->Blt(&g_rcScreen, g_pddsBackBuffer.Get(), &g_rcViewport, DDBLT_WAIT, nullptr);
-  return g_pddsPrimary->Flip(nullptr, DDFLIP_WAIT);
+  const HRESULT hr = g_Devices.NumDevices() && g_Devices.Current().desktopResolution
+                         ? g_pddsPrimary->Blt(&g_rcScreen, g_pddsBackBuffer.Get(), &g_rcViewport, DDBLT_WAIT, nullptr)
+                         : g_pddsPrimary->Flip(nullptr, DDFLIP_WAIT);
+  if (FAILED(hr)) return hr;
+  // Some drivers (Wine among them) keep answering success on surfaces the
+  // display has taken away; asking directly catches that too.
+  if (g_pddsPrimary->IsLost() == DDERR_SURFACELOST) return DDERR_SURFACELOST;
+  return hr;
 }
 
 void SetGamma(double value, GammaCurve curve) {

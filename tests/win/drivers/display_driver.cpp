@@ -5,6 +5,7 @@
 //   badmode          a full-screen mode the display cannot take (fatal)
 //   run PROGRAM ARGS  runs it and prints its exit code
 //   eightbit         a mode the display takes but 3D cannot use (fatal after the change)
+//   lost             the mode changed under a running show, which must end by itself
 #include <windows.h>
 
 #include <cstdio>
@@ -151,6 +152,43 @@ int EightBit() {
   return 4;  // not reached: the failure is fatal
 }
 
+// The display taken away under a running show: a mode change by someone
+// else. The show must end by itself, cleanly.
+int Lost() {
+  g_Shell.instance = GetModuleHandleA(nullptr);
+  InitWindow();
+  MSG msg = {};
+  unsigned frames = 0;
+  const DWORD start = GetTickCount();
+  bool changed = false;
+  while (GetTickCount() - start < 8000) {
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) break;
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+      continue;
+    }
+    if (g_Shell.active) {
+      RenderFrame();
+      ++frames;
+    }
+    if (!changed && frames == 20) {
+      changed = true;
+      DEVMODEA mode = {};
+      mode.dmSize = sizeof mode;
+      mode.dmPelsWidth = 800;
+      mode.dmPelsHeight = 600;
+      mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+      std::printf("change=%ld\n", ChangeDisplaySettingsExA(nullptr, &mode, nullptr, 0, nullptr));
+      std::printf("lost=%d\n", g_pddsPrimary && g_pddsPrimary->IsLost() == DDERR_SURFACELOST ? 1 : 0);
+    }
+  }
+  std::printf("quit=%d\nquitcode=%d\nactive=%d\nframes=%u\nwindow=%d\n", msg.message == WM_QUIT ? 1 : 0,
+              static_cast<int>(msg.wParam), g_Shell.active ? 1 : 0, frames, IsWindow(g_Shell.mainWindow) ? 1 : 0);
+  ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
+  return 0;
+}
+
 // Runs a program to its end and prints its exit code: a virtual desktop's
 // launcher does not pass the code on.
 int Run(int argc, char** argv) {
@@ -178,6 +216,7 @@ int main(int argc, char** argv) {
   if (command == "frames") return Frames(argc > 2 ? std::atof(argv[2]) : 3.0);
   if (command == "badmode") return BadMode();
   if (command == "eightbit") return EightBit();
+  if (command == "lost") return Lost();
   if (command == "run" && argc > 2) return Run(argc, argv);
   std::fprintf(stderr, "usage: display_driver list|frames SECONDS|badmode|eightbit\n");
   return 2;
