@@ -212,6 +212,17 @@ Light::Light(std::string name, StorageBlock& block, const Clock& clock) : SceneN
   for (std::uint16_t i = 0; i < count; ++i) excludedNames.push_back(block.readString());
 }
 
+void Light::apply(Device& device) {
+  if (!inScene_) return;
+  device.SetLight(index_, light);
+  device.LightEnable(index_, true);
+  device_ = &device;
+}
+
+void Light::enable(bool on) {
+  if (inScene_ && device_) device_->LightEnable(index_, on);
+}
+
 void Light::update(const Matrix& parentWorld) {
   if (!inScene_) return;
   SceneNode::update(parentWorld);

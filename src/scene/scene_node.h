@@ -178,6 +178,12 @@ class Light : public SceneNode {
 
   void markInScene() { inScene_ = true; }
   bool inScene() const { return inScene_; }
+  // Puts the light into the device at its index and switches it on; the
+  // device is remembered for enable.
+  void apply(Device& device);
+  // Switches the light on the device last applied to; nothing before that.
+  void enable(bool on);
+  Device* device() const { return device_; }
   std::uint32_t index() const { return index_; }
   void setIndex(std::uint32_t index) { index_ = index; }
 
@@ -187,6 +193,7 @@ class Light : public SceneNode {
  private:
   bool inScene_ = false;
   std::uint32_t index_ = 0;
+  Device* device_ = nullptr;  // not owned; the device outlives the scene
 };
 
 }  // namespace brisane

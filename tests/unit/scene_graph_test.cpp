@@ -195,6 +195,27 @@ TEST_F(SceneGraphTest, TextureAnimationStartsTheLayersOfAKindFamily) {
   EXPECT_EQ(m.layer(1)->animStart(), 500u);
 }
 
+TEST_F(SceneGraphTest, LightsGoIntoTheDeviceAtTheirIndexOnlyOnceInTheScene) {
+  testing::RecordingDevice device;
+  Light loose("loose", clock);
+  loose.apply(device);
+  loose.enable(false);
+  EXPECT_TRUE(device.log.empty()) << "a light outside a scene touches no device";
+
+  scene.addNode(std::make_unique<Light>("first", clock));
+  auto* second = static_cast<Light*>(scene.addNode(std::make_unique<Light>("second", clock)));
+  second->light.range = 42.0f;
+  second->enable(true);
+  EXPECT_TRUE(device.log.empty()) << "no device remembered yet";
+  second->apply(device);
+  EXPECT_EQ(device.lights[1].range, 42.0f);
+  EXPECT_TRUE(device.lightsEnabled[1]);
+  second->enable(false);
+  EXPECT_FALSE(device.lightsEnabled[1]);
+  EXPECT_EQ(second->device(), &device);
+  EXPECT_EQ(device.log, (std::vector<std::string>{"SetLight(1)", "LightEnable(1, 1)", "LightEnable(1, 0)"}));
+}
+
 TEST_F(SceneGraphTest, ExcludedLightsReachGeometryChildrenOnly) {
   GeometryObject top("top", clock), child("child", clock), grandchild("grandchild", clock);
   Camera camera("camera", clock);
