@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -22,10 +24,16 @@ std::vector<std::uint8_t> LengthPrefixed(const std::vector<std::uint8_t>& payloa
 
 class TempFile {
  public:
-  explicit TempFile(const std::vector<std::uint8_t>& bytes)
-      : path_((std::filesystem::temp_directory_path() /
-               ("brisane_storage_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".bin"))
-                  .string()) {
+  // Named after the running test and a random number: test processes may
+  // run side by side.
+  explicit TempFile(const std::vector<std::uint8_t>& bytes) {
+    std::string name = "brisane_storage_";
+    for (char c : std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))
+      name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    name += '_';
+    name += std::to_string(std::random_device{}());
+    name += ".bin";
+    path_ = (std::filesystem::temp_directory_path() / name).string();
     std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   }
   ~TempFile() { std::remove(path_.c_str()); }
