@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 #include "scene/vertex_format.h"
 #include "support/recording_device.h"
 #include "support/scene_fixtures.h"
@@ -178,6 +181,44 @@ TEST_F(SceneGraphTest, MaterialCopiesLeaveLightmapsOutWhenDisabled) {
   EXPECT_EQ(without.layer(5), nullptr);
   EXPECT_NE(without.layer(1), nullptr);
   EXPECT_EQ(without.description(), hull->description());
+}
+
+TEST_F(SceneGraphTest, StartLayersStartsEachKindFamilyAndCopiesKeepLayerFields) {
+  const std::map<std::uint32_t, std::vector<std::uint32_t>> started = {
+      {1, {1, 6}}, {2, {2}}, {3, {3}}, {4, {4, 6}}, {5, {5}}, {6, {4, 6}}, {0, {}}, {7, {}}};
+  for (const auto& [family, kinds] : started) {
+    SceneHarness h;
+    SceneArchiveWriter w;
+    ArchiveMaterial all;
+    for (std::uint16_t kind = 1; kind <= 6; ++kind) all.layers.push_back(Layer(kind, {"a"}));
+    w.addMaterial("All", all);
+    w.addImage("a", testing::Bytes("a"));
+    w.addGeometry("g", NodeUnder("x"), OneFrame({QuadMesh("All")}));
+    ASSERT_TRUE(h.load(w.finish()));
+    Material* m = h.scene->findMaterial("All");
+    h.clock.set(777);
+    m->startLayers(12, family);
+    for (std::uint32_t kind = 1; kind <= 6; ++kind) {
+      const bool expected = std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
+      EXPECT_EQ(m->layer(kind)->rate(), expected ? 12u : 0u) << "family " << family << " layer " << kind;
+    }
+  }
+
+  auto keyed = MakeTextureLayer(LayerAlphaKeyed, clock);
+  static_cast<ConstantAlphaLayer&>(*keyed).alpha = 99;
+  keyed->setTexCoordIndex(1);
+  keyed->addFrame(std::make_shared<testing::FakeTexture>("k", 3, 0));
+  clock.set(4321);
+  keyed->start(7);
+  auto copy = keyed->copy();
+  EXPECT_EQ(copy->kind(), 6u);
+  EXPECT_EQ(static_cast<ConstantAlphaLayer&>(*copy).alpha, 99);
+  EXPECT_EQ(copy->texCoordIndex(), 1u);
+  EXPECT_EQ(copy->frames(), keyed->frames());
+  EXPECT_EQ(copy->animStart(), 4321u);
+  EXPECT_EQ(copy->rate(), 7u);
+  EXPECT_EQ(MakeTextureLayer(0, clock), nullptr);
+  EXPECT_EQ(MakeTextureLayer(7, clock), nullptr);
 }
 
 TEST_F(SceneGraphTest, TextureAnimationStartsTheLayersOfAKindFamily) {
