@@ -106,7 +106,7 @@ double Seconds(const auto& f) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
   const std::vector<std::uint8_t> scene = Scene();
   struct Case {
     const char* name;
