@@ -45,6 +45,7 @@ enum class RenderState : std::uint32_t {
   AlphaBlendEnable = 27,
   FogEnable = 28,
   SpecularEnable = 29,
+  StippledAlpha = 33,
   FogColor = 34,
   FogTableMode = 35,
   FogStart = 36,

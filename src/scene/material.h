@@ -37,6 +37,9 @@ class Material {
   TextureLayer* layer(std::uint32_t kind) const;
   // Blended drawing: an opacity or an alpha-keyed layer.
   bool isTransparent() const { return layer(LayerOpacity) || layer(LayerAlphaKeyed); }
+  // The device material, the cull mode of an opaque material and the
+  // texture stages of the layers (render/scene_renderer.cpp).
+  void Apply(Device& device) const;
 
   const std::string& name() const { return name_; }
   const DeviceMaterial& description() const { return material_; }

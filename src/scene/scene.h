@@ -74,6 +74,10 @@ class Scene : public SceneResources {
   const std::map<std::string, Material*>& materials() const { return materials_; }
   const std::map<TextureCacheKey, TextureRef>& textures() const { return textures_; }
   Camera* currentCamera() const { return currentCamera_; }
+  // Updates the tree and draws it through the current camera: lights, the
+  // opaque list in order, then the transparent list blended, farthest first
+  // (render/scene_renderer.cpp).
+  void render(Device& device);
   void setCurrentCamera(Camera* camera) { currentCamera_ = camera; }
 
  private:

@@ -50,6 +50,8 @@ class SceneNode {
   // for the next pass: a node's world lags its animation by one frame.
   virtual void update(const Matrix& parentWorld);
   virtual void animateGeometry() {}
+  // Drawing (render/scene_renderer.cpp); only geometry objects draw.
+  virtual void draw(Device&) const {}
 
   void addChild(SceneNode* child);
   std::string getName() const { return name_; }
@@ -122,6 +124,7 @@ class GeometryObject : public SceneNode {
   // the active one.
   GeometryFrame& addFrame(std::uint32_t time, std::vector<std::unique_ptr<Mesh>> meshes);
 
+  void draw(Device& device) const override;
   void addExcludedLight(Light* light);
   std::uint32_t vertexCount() const;
   void startTextureAnimation(std::uint32_t rate, std::uint32_t kind);
@@ -165,6 +168,8 @@ class Camera : public SceneNode {
   Matrix projection = Matrix::identity();
   // Set while the reflection pass renders a mirrored view.
   bool reflect = false;
+  // View (from the world matrix, scaled by 0.01) and projection into the device.
+  void apply(Device& device) const;
 };
 
 class Light : public SceneNode {

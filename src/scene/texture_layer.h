@@ -33,6 +33,12 @@ class TextureLayer {
   // the kind loads no texture, there is no loader, or the image is bad.
   virtual TextureRef loadFrame(TextureLoader* loader, const StorageBlock& block) const;
   virtual std::uint32_t kind() const = 0;
+  // Sets the texture and stage states of this kind at stage; the next stage
+  // is disabled so the chain ends here unless another layer follows
+  // (render/scene_renderer.cpp).
+  virtual void apply(Device& device, std::uint32_t stage) const;
+  // The frame drawn now, or null when the layer has none.
+  Surface* currentTexture() const;
   // A copy with the same fields and the same (shared) frames.
   virtual std::unique_ptr<TextureLayer> copy() const = 0;
 
@@ -76,6 +82,7 @@ class ConstantAlphaLayer : public TextureLayer {
 class DiffuseLayer final : public ConstantAlphaLayer {
  public:
   using ConstantAlphaLayer::ConstantAlphaLayer;
+  void apply(Device& device, std::uint32_t stage) const override;
   std::uint32_t kind() const override { return LayerDiffuse; }
   std::unique_ptr<TextureLayer> copy() const override { return std::unique_ptr<TextureLayer>(new DiffuseLayer(*this)); }
 
@@ -99,6 +106,7 @@ class UntexturedLayer final : public TextureLayer {
 class ReflectionLayer final : public TextureLayer {
  public:
   using TextureLayer::TextureLayer;
+  void apply(Device& device, std::uint32_t stage) const override;
   std::uint32_t kind() const override { return LayerReflection; }
   std::unique_ptr<TextureLayer> copy() const override {
     return std::unique_ptr<TextureLayer>(new ReflectionLayer(*this));
@@ -111,6 +119,7 @@ class ReflectionLayer final : public TextureLayer {
 class OpacityLayer final : public TextureLayer {
  public:
   using TextureLayer::TextureLayer;
+  void apply(Device& device, std::uint32_t stage) const override;
   std::uint32_t kind() const override { return LayerOpacity; }
   std::unique_ptr<TextureLayer> copy() const override { return std::unique_ptr<TextureLayer>(new OpacityLayer(*this)); }
 
@@ -121,6 +130,7 @@ class OpacityLayer final : public TextureLayer {
 class LightmapLayer final : public TextureLayer {
  public:
   using TextureLayer::TextureLayer;
+  void apply(Device& device, std::uint32_t stage) const override;
   std::uint32_t kind() const override { return LayerLightmap; }
   std::unique_ptr<TextureLayer> copy() const override {
     return std::unique_ptr<TextureLayer>(new LightmapLayer(*this));
@@ -133,6 +143,7 @@ class LightmapLayer final : public TextureLayer {
 class AlphaKeyedLayer final : public ConstantAlphaLayer {
  public:
   using ConstantAlphaLayer::ConstantAlphaLayer;
+  void apply(Device& device, std::uint32_t stage) const override;
   std::uint32_t kind() const override { return LayerAlphaKeyed; }
   std::unique_ptr<TextureLayer> copy() const override {
     return std::unique_ptr<TextureLayer>(new AlphaKeyedLayer(*this));

@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/scene_renderer.h"
+#include "scene/vertex_format.h"
+#include "support/recording_device.h"
+#include "support/scene_fixtures.h"
+
+namespace brisane {
+namespace {
+
+using testing::Bytes;
+using testing::Layer;
+using testing::NodeUnder;
+using testing::OneFrame;
+using testing::QuadMesh;
+using testing::RecordingDevice;
+using testing::SceneHarness;
+using TSS = TextureStageState;
+
+std::uint32_t Stage(const RecordingDevice& d, std::uint32_t stage, TSS state) { return d.StageState(stage, state); }
+
+// Index of the first entry from `from` on that starts with prefix; log.size() when none.
+std::size_t IndexOf(const std::vector<std::string>& log, const std::string& prefix, std::size_t from = 0) {
+  auto it = std::find_if(log.begin() + static_cast<std::ptrdiff_t>(from), log.end(),
+                         [&](const std::string& entry) { return entry.rfind(prefix, 0) == 0; });
+  return static_cast<std::size_t>(it - log.begin());
+}
+
+// Materials of every layer combination the renderer distinguishes, each
+// layer with a picture of its own.
+class MaterialStagesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SceneArchiveWriter w;
+    auto add = [&](const char* name, std::vector<ArchiveLayer> layers, std::uint16_t twoSided = 0) {
+      ArchiveMaterial m;
+      m.description.diffuse = {0.25f, 0.5f, 0.75f, 1.0f};
+      m.twoSided = twoSided;
+      m.layers = std::move(layers);
+      w.addMaterial(name, m);
+    };
+    add("DiffuseLightmap", {Layer(1, {"d.jpg"}), Layer(5, {"lm.jpg"}, 1)});
+    add("KeyedDiffuse", {Layer(1, {"d.jpg"}), Layer(6, {"key.jpg"}, 2)});
+    add("Opacity", {Layer(1, {"d.jpg"}), Layer(4, {"op.jpg"}, 1)});
+    add("Reflection", {Layer(3, {"env.jpg"}, 1)});
+    add("Plain", {Layer(1, {"d.jpg"})}, 1);
+    add("Broken", {Layer(1, {"bad.jpg"}), Layer(5, {"lm.jpg"})});
+    for (const char* image : {"d.jpg", "lm.jpg", "key.jpg", "op.jpg", "env.jpg", "bad.jpg"}) w.addImage(image, Bytes(image));
+    // Meshes pull their materials in.
+    std::vector<ArchiveMesh> meshes;
+    for (const char* m : {"DiffuseLightmap", "KeyedDiffuse", "Opacity", "Reflection", "Plain", "Broken"})
+      meshes.push_back(QuadMesh(m, kFvfTwoTextures));
+    w.addGeometry("holder", NodeUnder("Scene Root"), OneFrame(std::move(meshes)));
+    ASSERT_TRUE(harness.load(w.finish())) << harness.scene->loadError();
+  }
+  Material& material(const char* name) { return *harness.scene->findMaterial(name); }
+  Surface* frame(const char* name, std::uint32_t kind) { return material(name).layer(kind)->frames().at(0).get(); }
+
+  SceneHarness harness;
+  RecordingDevice device;
+};
+
+TEST_F(MaterialStagesTest, DiffuseAndLightmapUseStagesZeroAndOneAndEndTheChainAtTwo) {
+  material("DiffuseLightmap").Apply(device);
+  EXPECT_EQ(device.material.diffuse, (DeviceColor{0.25f, 0.5f, 0.75f, 1.0f}));
+  EXPECT_EQ(device.textures[0], frame("DiffuseLightmap", LayerDiffuse));
+  EXPECT_EQ(Stage(device, 0, TSS::ColorArg1), d3d::kTaTexture);
+  EXPECT_EQ(Stage(device, 0, TSS::ColorArg2), d3d::kTaDiffuse);
+  EXPECT_EQ(Stage(device, 0, TSS::ColorOp), d3d::kTopModulate);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaArg1), d3d::kTaTFactor);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaOp), d3d::kTopSelectArg1);
+  EXPECT_EQ(device.State(RenderState::TextureFactor), 0xFF000000u);
+
+  EXPECT_EQ(device.textures[1], frame("DiffuseLightmap", LayerLightmap));
+  EXPECT_EQ(Stage(device, 1, TSS::TexCoordIndex), 1u);
+  EXPECT_EQ(Stage(device, 1, TSS::ColorArg1), d3d::kTaTexture);
+  EXPECT_EQ(Stage(device, 1, TSS::ColorArg2), d3d::kTaCurrent);
+  EXPECT_EQ(Stage(device, 1, TSS::ColorOp), d3d::kTopModulate2X);
+  EXPECT_EQ(Stage(device, 1, TSS::AlphaArg1), d3d::kTaCurrent);
+  EXPECT_EQ(Stage(device, 1, TSS::AlphaOp), d3d::kTopSelectArg1);
+
+  EXPECT_EQ(Stage(device, 2, TSS::ColorOp), d3d::kTopDisable);
+  EXPECT_EQ(Stage(device, 2, TSS::AlphaOp), d3d::kTopDisable);
+  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullCCW) << "one-sided";
+}
+
+TEST_F(MaterialStagesTest, AlphaKeyedLayerIsAloneAtStageZero) {
+  material("KeyedDiffuse").Apply(device);
+  EXPECT_EQ(device.textures[0], frame("KeyedDiffuse", LayerAlphaKeyed));
+  EXPECT_EQ(device.textures[1], nullptr);
+  EXPECT_EQ(Stage(device, 0, TSS::TexCoordIndex), 2u);
+  EXPECT_EQ(Stage(device, 0, TSS::ColorOp), d3d::kTopModulate);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaArg1), d3d::kTaTexture);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaOp), d3d::kTopSelectArg1);
+  EXPECT_EQ(Stage(device, 1, TSS::ColorOp), d3d::kTopDisable);
+  EXPECT_TRUE(device.Calls("SetRenderState(22").empty()) << "transparent materials leave culling to the scene";
+
+  // A faded keyed layer multiplies its texture's alpha by the factor.
+  static_cast<ConstantAlphaLayer*>(material("KeyedDiffuse").layer(LayerAlphaKeyed))->alpha = 64;
+  material("KeyedDiffuse").Apply(device);
+  EXPECT_EQ(device.State(RenderState::TextureFactor), 64u << 24);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaArg2), d3d::kTaTFactor);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaOp), d3d::kTopModulate);
+}
+
+TEST_F(MaterialStagesTest, DiffuseAlphaByteGivesTheWholeSurfaceThatAlpha) {
+  static_cast<ConstantAlphaLayer*>(material("Plain").layer(LayerDiffuse))->alpha = 128;
+  material("Plain").Apply(device);
+  EXPECT_EQ(device.State(RenderState::TextureFactor), 0x80000000u);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaArg1), d3d::kTaTFactor);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaOp), d3d::kTopSelectArg1);
+  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullNone) << "two-sided";
+  // Already in force: not set again.
+  device.log.clear();
+  material("Plain").Apply(device);
+  EXPECT_TRUE(device.Calls("SetRenderState(22").empty());
+}
+
+TEST_F(MaterialStagesTest, OpacityAndReflectionStages) {
+  material("Opacity").Apply(device);
+  EXPECT_EQ(device.textures[1], frame("Opacity", LayerOpacity));
+  EXPECT_EQ(Stage(device, 1, TSS::TexCoordIndex), 1u);
+  EXPECT_EQ(Stage(device, 1, TSS::ColorArg1), d3d::kTaCurrent);
+  EXPECT_EQ(Stage(device, 1, TSS::ColorOp), d3d::kTopSelectArg1);
+  EXPECT_EQ(Stage(device, 1, TSS::AlphaArg1), d3d::kTaTexture);
+  EXPECT_EQ(Stage(device, 1, TSS::AlphaArg2), d3d::kTaCurrent);
+  EXPECT_EQ(Stage(device, 1, TSS::AlphaOp), d3d::kTopModulate);
+  EXPECT_EQ(Stage(device, 2, TSS::ColorOp), d3d::kTopDisable);
+
+  RecordingDevice fresh;
+  fresh.SetTextureStageState(0, TSS::AlphaOp, d3d::kTopAdd);
+  material("Reflection").Apply(fresh);
+  EXPECT_EQ(fresh.textures[0], frame("Reflection", LayerReflection));
+  EXPECT_EQ(Stage(fresh, 0, TSS::TexCoordIndex), 1u | d3d::kTciCameraSpaceReflectionVector);
+  EXPECT_EQ(Stage(fresh, 0, TSS::ColorOp), d3d::kTopModulate);
+  EXPECT_EQ(Stage(fresh, 0, TSS::AlphaOp), d3d::kTopAdd) << "reflection leaves alpha alone";
+  EXPECT_EQ(Stage(fresh, 1, TSS::ColorOp), d3d::kTopDisable);
+}
+
+TEST_F(MaterialStagesTest, ALayerWithoutPictureUnbindsItsStageAndTheChainStillEnds) {
+  device.SetTexture(0, frame("DiffuseLightmap", LayerDiffuse));
+  device.SetTextureStageState(2, TSS::ColorOp, d3d::kTopModulate);
+  ASSERT_TRUE(material("Broken").layer(LayerDiffuse)->frames().empty());
+  material("Broken").Apply(device);
+  EXPECT_EQ(device.textures[0], nullptr);
+  EXPECT_EQ(device.textures[1], frame("Broken", LayerLightmap));
+  EXPECT_EQ(Stage(device, 2, TSS::ColorOp), d3d::kTopDisable);
+}
+
+// Objects placed along the x axis, seen from a camera at the origin.
+class SceneRenderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SceneArchiveWriter w;
+    ArchiveMaterial glass;
+    glass.layers = {Layer(1, {"g.jpg"}), Layer(4, {"g.jpg"})};
+    w.addMaterial("Glass", glass);
+    ArchiveMaterial wood;
+    wood.twoSided = 1;  // leaves no culling in force before the blended objects
+    wood.layers = {Layer(1, {"w.jpg"})};
+    w.addMaterial("Wood", wood);
+    w.addImage("g.jpg", Bytes("g"));
+    w.addImage("w.jpg", Bytes("w"));
+    w.addGeometry("near", NodeUnder("Scene Root", Matrix::translation(10, 0, 0)), OneFrame({QuadMesh("Glass")}));
+    w.addGeometry("far", NodeUnder("Scene Root", Matrix::translation(-30, 0, 0)), OneFrame({QuadMesh("Glass")}));
+    w.addGeometry("middle", NodeUnder("Scene Root", Matrix::translation(0, 20, 0)), OneFrame({QuadMesh("Glass")}));
+    w.addGeometry("deck", NodeUnder("Scene Root", Matrix::translation(0, 0, 5)), OneFrame({QuadMesh("Wood")}));
+    Matrix projection = Matrix::identity();
+    projection(2, 3) = 1.0f;
+    w.addCamera("Camera01", NodeUnder("Scene Root"), projection);
+    DeviceLight lamp;
+    w.addLight("Lamp", NodeUnder("Scene Root"), lamp, {"deck"});
+    ASSERT_TRUE(harness.load(w.finish())) << harness.scene->loadError();
+    scene().setCurrentCamera(static_cast<Camera*>(scene().findNode("Camera01")));
+    scene().root().updateSubtree();
+    device.BeginScene();
+  }
+  Scene& scene() { return *harness.scene; }
+  static float X(const RecordingDevice::Draw& draw) { return draw.world.m[3][0] + draw.world.m[3][1]; }
+
+  SceneHarness harness;
+  RecordingDevice device;
+};
+
+TEST_F(SceneRenderTest, TransparentObjectsFarthestFirstBackFacesThenFrontWithStatesRestored) {
+  device.SetRenderState(RenderState::SrcBlend, d3d::kBlendOne);
+  device.SetRenderState(RenderState::DestBlend, d3d::kBlendZero);
+  device.SetRenderState(RenderState::CullMode, d3d::kCullCCW);
+  device.SetRenderState(RenderState::ZWriteEnable, 1);
+  scene().render(device);
+
+  ASSERT_EQ(device.draws.size(), 7u);
+  EXPECT_EQ(device.draws[0].world.m[3][2], 5.0f) << "the opaque deck first";
+  const float expected[] = {-30, -30, 20, 20, 10, 10};  // far (30), middle (20), near (10)
+  for (std::size_t i = 0; i < 6; ++i) {
+    const auto& draw = device.draws[i + 1];
+    EXPECT_EQ(X(draw), expected[i]) << i;
+    EXPECT_EQ(draw.renderStates.at(RenderState::CullMode), i % 2 == 0 ? d3d::kCullCW : d3d::kCullCCW) << i;
+    EXPECT_EQ(draw.renderStates.at(RenderState::ZWriteEnable), 0u);
+    EXPECT_EQ(draw.renderStates.at(RenderState::AlphaBlendEnable), 1u);
+    EXPECT_EQ(draw.renderStates.at(RenderState::SrcBlend), d3d::kBlendSrcAlpha);
+    EXPECT_EQ(draw.renderStates.at(RenderState::DestBlend), d3d::kBlendInvSrcAlpha);
+  }
+  EXPECT_EQ(device.State(RenderState::ZWriteEnable), 1u);
+  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullNone) << "as the opaque objects left it";
+  EXPECT_EQ(device.State(RenderState::AlphaBlendEnable), 0u);
+  EXPECT_EQ(device.State(RenderState::SrcBlend), d3d::kBlendOne);
+  EXPECT_EQ(device.State(RenderState::DestBlend), d3d::kBlendZero);
+}
+
+TEST_F(SceneRenderTest, HiddenNodeDrawsNothingAndLeavesTheWorldTransform) {
+  auto* deck = static_cast<GeometryObject*>(scene().findNode("deck"));
+  deck->setVisible(false);
+  DeviceMatrix marker = DeviceMatrix::Identity();
+  marker.m[3][0] = 42.0f;
+  device.SetTransform(TransformState::World, marker);
+  deck->draw(device);
+  EXPECT_TRUE(device.draws.empty());
+  EXPECT_EQ(device.transforms[TransformState::World], marker);
+  scene().render(device);
+  EXPECT_EQ(device.draws.size(), 6u) << "only the three transparent objects, twice each";
+}
+
+TEST_F(SceneRenderTest, ExcludedLightIsOffWhileTheObjectDrawsAndOnAfter) {
+  scene().render(device);
+  const auto& log = device.log;
+  const std::size_t on = IndexOf(log, "LightEnable(0, 1)");
+  const std::size_t off = IndexOf(log, "LightEnable(0, 0)", on);
+  const std::size_t draw = IndexOf(log, "DrawIndexedPrimitive", off);
+  const std::size_t back = IndexOf(log, "LightEnable(0, 1)", off);
+  ASSERT_LT(on, log.size()) << "the light is applied first";
+  ASSERT_LT(back, log.size());
+  EXPECT_LT(off, draw);
+  EXPECT_LT(draw, back);
+  EXPECT_EQ(IndexOf(log, "LightEnable(0, 0)", back), log.size()) << "transparent objects do not exclude it";
+  EXPECT_TRUE(device.lightsEnabled[0]);
+}
+
+TEST(CameraViewTest, NegatedThirdRowInvertedAndScaled) {
+  ManualClock clock;
+  Camera camera("Camera01", clock);
+  camera.setLocal(Matrix::translation(100, 200, 300));
+  camera.update(Matrix::identity());
+  camera.projection(2, 3) = 1.0f;
+  RecordingDevice device;
+  camera.apply(device);
+  const DeviceMatrix& view = device.transforms.at(TransformState::View);
+  auto map = [&](float x, float y, float z) {
+    float out[3];
+    for (int c = 0; c < 3; ++c) out[c] = x * view.m[0][c] + y * view.m[1][c] + z * view.m[2][c] + view.m[3][c];
+    return std::array<float, 3>{out[0], out[1], out[2]};
+  };
+  const auto eye = map(100, 200, 300);
+  for (float v : eye) EXPECT_NEAR(v, 0.0f, 1e-5f);
+  const auto ahead = map(150, 180, 200);  // 100 below the eye along z: in front, in metres
+  EXPECT_NEAR(ahead[0], 0.5f, 1e-5f);
+  EXPECT_NEAR(ahead[1], -0.2f, 1e-5f);
+  EXPECT_NEAR(ahead[2], 1.0f, 1e-5f);
+  EXPECT_EQ(device.transforms.at(TransformState::Projection).m[2][3], 1.0f);
+
+  // A collapsed camera keeps the last good view.
+  camera.setLocal(Matrix{});
+  camera.update(Matrix::identity());
+  camera.apply(device);
+  EXPECT_EQ(device.transforms.at(TransformState::View), view);
+}
+
+TEST(CameraViewTest, InverseOfARotatedScaledMatrix) {
+  Matrix m = Matrix::translation(3, -4, 5);
+  m(0, 0) = 0.0f, m(0, 1) = 2.0f, m(1, 0) = -2.0f, m(1, 1) = 0.0f, m(2, 2) = 0.5f;
+  const auto inv = Inverse(m);
+  ASSERT_TRUE(inv);
+  const Matrix product = m * *inv;
+  for (std::size_t i = 0; i < 16; ++i) EXPECT_NEAR(product.m[i], Matrix::identity().m[i], 1e-6f) << i;
+  Matrix nan = Matrix::identity();
+  nan.m[5] = std::nanf("");
+  EXPECT_FALSE(Inverse(nan));
+}
+
+TEST(FixedRenderStatesTest, FilteringAmbientAndTheStatesDrawsRelyOn) {
+  RecordingDevice device;
+  SetFixedRenderStates(device, true, {0.5f, 0.25f, 1.0f});
+  EXPECT_EQ(device.StageState(0, TSS::MinFilter), 3u);
+  EXPECT_EQ(device.StageState(1, TSS::MagFilter), 5u);
+  EXPECT_EQ(device.State(RenderState::Ambient), 0xFF7F3FFFu);
+  const std::vector<std::string> order = {"SetRenderState(26, 1)", "SetRenderState(29, 0)", "SetRenderState(142, 0)",
+                                          "SetRenderState(7, 1)",  "SetRenderState(137, 1)", "SetRenderState(15, 1)",
+                                          "SetRenderState(27, 1)", "SetRenderState(9, 2)",   "SetRenderState(33, 1)"};
+  ASSERT_GE(device.log.size(), order.size());
+  EXPECT_EQ(std::vector<std::string>(device.log.end() - static_cast<std::ptrdiff_t>(order.size()), device.log.end()),
+            order);
+
+  RecordingDevice plain;
+  SetFixedRenderStates(plain, false, {2.0f, -1.0f, 0.0f});
+  EXPECT_EQ(plain.StageState(1, TSS::MinFilter), d3d::kFilterLinear);
+  EXPECT_EQ(plain.State(RenderState::Ambient), 0xFFFF0000u) << "levels outside 0..1 stay in their channel";
+}
+
+}  // namespace
+}  // namespace brisane
