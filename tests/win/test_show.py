@@ -1,9 +1,12 @@
 """The screensaver's run modes and what ends the show, driven through Wine."""
+import os
+import subprocess
 import time
 import unittest
 
+from test_resources import assets_dir
 from winenv import (CONFIG_TITLE, HARNESS, SCR, SETTINGS_KEY, SHOW_TITLE, SUPPORT_LINE, answer,
-                    clear_settings, ends_within, harness, reg, set_setting, start, stop,
+                    clear_settings, driver, ends_within, fields, harness, reg, run, set_setting, start, stop,
                     wait_for_x_window, x_windows, xdotool)
 
 WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
@@ -108,6 +111,26 @@ class PreviewTests(ShowCase):
         self.assertEqual(info["alive"], "1", "the preview survives repainting")
         self.assertEqual(x_windows(SHOW_WINDOW), [], "no full-screen window in preview")
         self.assertEqual(info["exit"], "0", "closing the host ends the preview cleanly")
+
+    def test_preview_paints_the_picture_at_its_own_size_from_the_top_left(self):
+        # The program's window code in a driver that carries the program's
+        # resources: a preview child of another process is not read back here.
+        width, height = 152, 112
+        code, out = run(driver("preview_driver"), "320", "240", str(width), str(height))
+        self.assertEqual(code, 0, out)
+        info = fields(out)
+        self.assertEqual(info["found"], "1")
+        self.assertEqual(info["client"], "320,240")
+        shown = bytes.fromhex(info["pixels"])
+        self.assertEqual(len(shown), width * height * 3)
+        self.assertGreater(len({shown[i:i + 3] for i in range(0, len(shown), 3)}), 200, "a picture, not a flat fill")
+        # The same picture decoded by another decoder; rounding may differ a little.
+        expected = subprocess.run(["convert", os.path.join(assets_dir(), "jpeg_150.jpg"), "-depth", "8", "bgr:-"],
+                                  check=True, capture_output=True).stdout
+        self.assertEqual(len(expected), len(shown), "the picture is 152 x 112")
+        mean_error = sum(abs(a - b) for a, b in zip(shown, expected)) / len(shown)
+        self.assertLess(mean_error, 4.0)
+        self.assertEqual(info.get("exit"), "0", "closing the host ends the preview's loop")
 
     def test_preview_of_a_window_that_does_not_exist_is_fatal(self):
         p = start(SCR, "/p", "1234567")

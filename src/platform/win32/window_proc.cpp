@@ -3,12 +3,15 @@
 
 #include "platform/win32/display.h"
 #include "platform/win32/fatal_error.h"
+#include "platform/win32/preview_picture.h"
 #include "platform/win32/shell_state.h"
 #include "settings/node.h"
 
 namespace brisane {
 
 namespace {
+
+constexpr std::uint16_t kPreviewPicture = 150;  // JPEGFILE
 
 // Window-level state of the run.
 struct WindowState {
@@ -21,9 +24,12 @@ WindowState g_Window;
 
 LRESULT CreatePreview(HWND window) {
   g_Shell.mainWindow = window;
-  // The still picture arrives with the JPEG decoder; without it the preview
-  // paints nothing.
-  g_Window.previewPicture = nullptr;
+  // A picture that cannot be made leaves the preview unpainted, not refused.
+  HDC dc = GetDC(window);
+  if (dc) {
+    g_Window.previewPicture = CreateBitmapFromJpegResource(dc, kPreviewPicture);
+    ReleaseDC(window, dc);
+  }
   return 0;
 }
 

@@ -1,0 +1,29 @@
+// The program file's own resources and the multimedia timer, as the scene
+// data sees them.
+#pragma once
+
+#include <windows.h>
+
+#include "scene/clock.h"
+#include "scene/resource_source.h"
+
+namespace brisane {
+
+// Resources of one module (the program file by default). Loaded resources
+// stay mapped with the module, so the bytes stay valid while it is loaded.
+class ModuleResourceSource : public ResourceSource {
+ public:
+  explicit ModuleResourceSource(HMODULE module = nullptr) : module_(module) {}
+  std::optional<std::span<const std::uint8_t>> find(std::uint16_t id, std::string_view type) const override;
+
+ private:
+  HMODULE module_;
+};
+
+// timeGetTime: milliseconds since the system started, wrapping at 2^32.
+class MultimediaClock : public Clock {
+ public:
+  std::uint32_t now() const override;
+};
+
+}  // namespace brisane
