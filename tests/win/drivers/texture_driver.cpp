@@ -1,0 +1,105 @@
+// Texture surfaces made by the program's texture code on the real device.
+//   texture_driver PROGRAM   brings the display up at desktop resolution and
+//   prints the chosen formats and, per load kind of resource 150, the surface:
+//   kindN=WIDTH|HEIGHT|BITS|ALPHAMASK|CAPS|CAPS2|ZBUFFER|DISTINCT|MEANRED
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include "platform/win32/display.h"
+#include "platform/win32/d3d7_device.h"
+#include "platform/win32/module_resources.h"
+#include "platform/win32/shell_state.h"
+#include "platform/win32/texture_surface.h"
+#include "render/texture_format.h"
+
+using namespace brisane;
+
+namespace {
+
+void Describe(const char* key, IDirectDrawSurface7* surface) {
+  DDSURFACEDESC2 desc = {};
+  desc.dwSize = sizeof desc;
+  surface->GetSurfaceDesc(&desc);
+  DDSCAPS2 zcaps = {};
+  zcaps.dwCaps = DDSCAPS_ZBUFFER;
+  IDirectDrawSurface7* depth = nullptr;
+  const bool hasDepth = SUCCEEDED(surface->GetAttachedSurface(&zcaps, &depth)) && depth;
+  if (depth) depth->Release();
+
+  std::set<std::uint32_t> distinct;
+  double red = 0;
+  unsigned count = 0;
+  DDSURFACEDESC2 locked = {};
+  locked.dwSize = sizeof locked;
+  if (SUCCEEDED(surface->Lock(nullptr, &locked, DDLOCK_WAIT | DDLOCK_READONLY, nullptr))) {
+    const ChannelBits r = MaskBits(locked.ddpfPixelFormat.dwRBitMask);
+    const DWORD bytes = locked.ddpfPixelFormat.dwRGBBitCount / 8;
+    for (DWORD y = 0; y < locked.dwHeight; ++y)
+      for (DWORD x = 0; x < locked.dwWidth; ++x) {
+        const auto* p = static_cast<const std::uint8_t*>(locked.lpSurface) + y * locked.lPitch + x * bytes;
+        std::uint32_t v = 0;
+        std::memcpy(&v, p, bytes);
+        distinct.insert(v);
+        if (r.width > 0) red += ((v >> r.shift) & ((1u << r.width) - 1)) * 255.0 / ((1u << r.width) - 1);
+        ++count;
+      }
+    surface->Unlock(nullptr);
+  }
+  std::printf("%s=%lu|%lu|%lu|%08lx|%08lx|%08lx|%d|%zu|%.1f\n", key, desc.dwWidth, desc.dwHeight,
+              desc.ddpfPixelFormat.dwRGBBitCount, desc.ddpfPixelFormat.dwRGBAlphaBitMask, desc.ddsCaps.dwCaps,
+              desc.ddsCaps.dwCaps2, hasDepth ? 1 : 0, distinct.size(), count ? red / count : 0.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  HMODULE program = LoadLibraryExA(argv[1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!program) return 3;
+  const ModuleResourceSource resources(program);
+  const auto picture = resources.find(150, "JPEGFILE");
+  if (!picture) return 4;
+
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "TextureDriverWindow";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, wc.lpszClassName, "texture driver", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+  g_Shell.mainWindow = window;
+  if (FAILED(EnumerateDevices()) || FAILED(LoadSettings()) || FAILED(InitDirectDraw(window, true)) ||
+      FAILED(InitDirect3D()))
+    return 5;
+  D3DDEVICEDESC7 caps = {};
+  g_pd3dDevice->GetCaps(&caps);
+  std::printf("pow2=%d\nsquare=%d\n", (caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_POW2) ? 1 : 0,
+              (caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_SQUAREONLY) ? 1 : 0);
+  {
+    TextureFactory factory(g_pDD.Get(), g_pd3dDevice.Get(), g_pddsPrimary.Get(), true);
+    for (std::uint32_t kind = 0; kind <= 4; ++kind) {
+      TextureRef texture = factory.createTextureFromJpeg(*picture, kind, kind == 3 ? 1 : 0);
+      char key[16];
+      std::snprintf(key, sizeof key, "kind%u", kind);
+      if (texture)
+        Describe(key, static_cast<DirectDrawSurface*>(texture.get())->Get());
+      else
+        std::printf("%s=none\n", key);
+    }
+    const std::uint8_t garbage[] = {0xFF, 0xD8, 0x00, 0x01};
+    std::printf("garbage=%s\n", factory.createTextureFromJpeg(garbage, 0, 0) ? "texture" : "none");
+    std::printf("alphaformat=%08lx|%lu\nopaqueformat=%08lx|%lu\n", static_cast<unsigned long>(factory.alphaFormat().alpha_mask),
+                static_cast<unsigned long>(factory.alphaFormat().rgb_bit_count),
+                static_cast<unsigned long>(factory.opaqueFormat().alpha_mask),
+                static_cast<unsigned long>(factory.opaqueFormat().rgb_bit_count));
+  }
+  std::fflush(stdout);
+  CleanupDisplay();
+  DestroyWindow(window);
+  FreeLibrary(program);
+  return 0;
+}
