@@ -148,6 +148,26 @@ struct BitReader {
     Skip(n);
     return v;
   }
+  // One Huffman symbol; the caller has made sure of 16 bits. A code the table
+  // does not hold marks the data corrupt and reads as 0.
+  int Decode(const Huffman& h, bool& corrupt) {
+    const std::uint16_t f = h.fast[acc >> (64 - kFastBits)];
+    if (f) {
+      Skip(f >> 8);
+      return f & 0xFF;
+    }
+    const std::int32_t code16 = static_cast<std::int32_t>(acc >> 48);
+    for (int len = kFastBits + 1; len <= 16; ++len) {
+      const std::int32_t code = code16 >> (16 - len);
+      if (code <= h.maxcode[len]) {
+        Skip(len);
+        return h.values[(h.valoffset[len] + code) & 0xFF];
+      }
+    }
+    Skip(16);
+    corrupt = true;
+    return 0;
+  }
   // Whether the decoding so far needed bits the data did not have.
   bool Starved() const { return starved || fake > count; }
   void Reset() {
@@ -466,24 +486,7 @@ void JpegDecoder::State::DecodeBlockSequential(Component& c, std::int16_t* block
   BitReader b = br;  // a local copy stays in registers
   const Huffman& hd = dc[c.dc_table];
   const Huffman& ha = ac[c.ac_table];
-  auto decode = [&](const Huffman& h) -> int {
-    const std::uint16_t f = h.fast[b.acc >> (64 - kFastBits)];
-    if (f) {
-      b.Skip(f >> 8);
-      return f & 0xFF;
-    }
-    const std::int32_t code16 = static_cast<std::int32_t>(b.acc >> 48);
-    for (int len = kFastBits + 1; len <= 16; ++len) {
-      const std::int32_t code = code16 >> (16 - len);
-      if (code <= h.maxcode[len]) {
-        b.Skip(len);
-        return h.values[(h.valoffset[len] + code) & 0xFF];
-      }
-    }
-    b.Skip(16);
-    corrupt = true;
-    return 0;
-  };
+  auto decode = [&](const Huffman& h) { return b.Decode(h, corrupt); };
   b.Ensure();
   const int s = decode(hd);
   const int diff = s ? Extend(b.Bits(s), s) : 0;
@@ -515,24 +518,9 @@ void JpegDecoder::State::DecodeBlockSequential(Component& c, std::int16_t* block
 
 void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* block) {
   BitReader& b = br;
-  auto decode = [&](const Huffman& h) -> int {
+  auto decode = [&](const Huffman& h) {
     b.Ensure();
-    const std::uint16_t f = h.fast[b.acc >> (64 - kFastBits)];
-    if (f) {
-      b.Skip(f >> 8);
-      return f & 0xFF;
-    }
-    const std::int32_t code16 = static_cast<std::int32_t>(b.acc >> 48);
-    for (int len = kFastBits + 1; len <= 16; ++len) {
-      const std::int32_t code = code16 >> (16 - len);
-      if (code <= h.maxcode[len]) {
-        b.Skip(len);
-        return h.values[(h.valoffset[len] + code) & 0xFF];
-      }
-    }
-    b.Skip(16);
-    corrupt = true;
-    return 0;
+    return b.Decode(h, corrupt);
   };
   auto shifted = [&](int v) { return static_cast<std::int16_t>(static_cast<unsigned>(v) << al); };
 
