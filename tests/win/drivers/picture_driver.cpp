@@ -5,6 +5,8 @@
 //   picture_driver clock                    elapsed=MS across a 200 ms sleep
 #include <windows.h>
 
+#include "data_module.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -21,28 +23,7 @@ using brisane::MemoryResourceSource;
 using brisane::ModuleResourceSource;
 using brisane::MultimediaClock;
 
-class DataModule {
- public:
-  explicit DataModule(const char* path) : module_(LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
-  ~DataModule() {
-    if (module_) FreeLibrary(module_);
-  }
-  DataModule(const DataModule&) = delete;
-  DataModule& operator=(const DataModule&) = delete;
-  HMODULE get() const { return module_; }
 
- private:
-  HMODULE module_;
-};
-
-std::uint64_t Fnv1a(const std::uint8_t* p, std::size_t n) {
-  std::uint64_t h = 0xcbf29ce484222325ull;
-  for (std::size_t i = 0; i < n; ++i) {
-    h ^= p[i];
-    h *= 0x100000001b3ull;
-  }
-  return h;
-}
 
 void PrintBitmap(HBITMAP bitmap) {
   if (!bitmap) {
