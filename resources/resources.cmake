@@ -2,7 +2,7 @@
 # native asset generator (tools/assets, run by ./run build) into
 # BRISANE_ASSETS_DIR. Make the resource script depend on them, so the program
 # is re-linked whenever the generator writes new bytes.
-set(BRISANE_GENERATED_RESOURCES icon_100.ico jpeg_150.jpg)
+set(BRISANE_GENERATED_RESOURCES icon_100.ico scene_147.sss jpeg_150.jpg)
 foreach(id RANGE 168 180)
   list(APPEND BRISANE_GENERATED_RESOURCES jpeg_${id}.jpg)
 endforeach()

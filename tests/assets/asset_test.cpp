@@ -114,10 +114,13 @@ Markers ReadMarkers(const Bytes& b) {
 }
 
 TEST(Resources, EveryNumberOnceWithItsKind) {
-  std::set<int> jpegs, wavs, icons;
+  std::set<int> jpegs, wavs, icons, scenes;
   for (const Asset* p : Generated()) {
     const Asset& a = *p;
-    auto& set = a.kind == AssetKind::Jpeg ? jpegs : a.kind == AssetKind::Wav ? wavs : icons;
+    auto& set = a.kind == AssetKind::Jpeg ? jpegs
+                : a.kind == AssetKind::Wav ? wavs
+                : a.kind == AssetKind::Scene ? scenes
+                                             : icons;
     EXPECT_TRUE(set.insert(a.id).second) << "duplicate " << a.id;
     EXPECT_FALSE(a.bytes.empty()) << a.id;
   }
@@ -127,6 +130,7 @@ TEST(Resources, EveryNumberOnceWithItsKind) {
   EXPECT_EQ(jpegs, wantJpeg);
   EXPECT_EQ(wavs, (std::set<int>{151, 152, 153, 155, 157}));
   EXPECT_EQ(icons, (std::set<int>{100}));
+  EXPECT_EQ(scenes, (std::set<int>{147}));
 }
 
 TEST(Resources, JpegsAreBaselineJfifWithThreeComponentsAndDecodeToTheirSize) {

@@ -6,6 +6,7 @@
 #include "effects.h"
 #include "flags.h"
 #include "preview.h"
+#include "ship/parts.h"
 
 namespace brisane::assets {
 
@@ -36,7 +37,7 @@ Asset Wav(std::string title, Sound sound) {
 }  // namespace
 
 std::vector<int> AssetIds() {
-  std::vector<int> ids = {100, 150, 151, 152, 153, 155, 157};
+  std::vector<int> ids = {100, 147, 150, 151, 152, 153, 155, 157};
   for (int id = 168; id <= 180; ++id) ids.push_back(id);
   for (int i = 0; i < kFlagCount; ++i) ids.push_back(kFirstFlagId + i);
   return ids;
@@ -54,6 +55,15 @@ Asset Generate(int id) {
       icon.bytes = EncodeIcon(sizes);
       icon.picture = sizes.back();
       return icon;
+    }
+    case 147: {
+      Asset scene;
+      scene.id = 147;
+      scene.kind = AssetKind::Scene;
+      scene.file = "scene_147.sss";
+      scene.title = "ship scene";
+      scene.bytes = ship::BuildShipScene().archive;
+      return scene;
     }
     case 150: return Jpeg(150, "preview", PreviewPicture());
     case 151: return Wav("ambient loop", AmbientLoop());

@@ -11,12 +11,12 @@
 
 namespace brisane::assets {
 
-enum class AssetKind { Jpeg, Wav, Icon };
+enum class AssetKind { Jpeg, Wav, Icon, Scene };
 
 struct Asset {
   int id = 0;
   AssetKind kind = AssetKind::Jpeg;
-  std::string file;     // jpeg_150.jpg, wav_151.wav, icon_100.ico
+  std::string file;     // jpeg_150.jpg, wav_151.wav, icon_100.ico, scene_147.sss
   std::string title;    // what it is, for the review sheet
   Bytes bytes;
   Image picture;        // the picture before encoding (the largest, for the icon)

@@ -40,7 +40,7 @@ Bytes ContactSheet(const std::vector<Asset>& assets) {
   const int cell = 180, thumb = 160, label = 18, cols = 6;
   std::vector<const Asset*> pics;
   for (const Asset& a : assets)
-    if (a.kind != AssetKind::Wav) pics.push_back(&a);
+    if (a.kind == AssetKind::Jpeg || a.kind == AssetKind::Icon) pics.push_back(&a);
   const int rows = (static_cast<int>(pics.size()) + cols - 1) / cols;
   Image sheet(cols * cell, rows * (cell + label));
   std::fill(sheet.rgb.begin(), sheet.rgb.end(), 48.0f);

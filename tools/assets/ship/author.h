@@ -1,0 +1,177 @@
+// Building blocks for authoring the ship scene in code: small vector maths,
+// a mesh builder with lofting and primitive helpers, and a scene author that
+// collects nodes, materials and pictures and writes them as a scene archive.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "canvas.h"
+#include "scene/archive_writer.h"
+
+namespace brisane::assets::ship {
+
+constexpr float kPi = 3.14159265358979f;
+
+struct Vec3 {
+  float x = 0, y = 0, z = 0;
+  Vec3 operator+(Vec3 o) const { return {x + o.x, y + o.y, z + o.z}; }
+  Vec3 operator-(Vec3 o) const { return {x - o.x, y - o.y, z - o.z}; }
+  Vec3 operator-() const { return {-x, -y, -z}; }
+  Vec3 operator*(float s) const { return {x * s, y * s, z * s}; }
+  Vec3 operator/(float s) const { return {x / s, y / s, z / s}; }
+  Vec3& operator+=(Vec3 o) { return *this = *this + o; }
+};
+inline float Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline Vec3 Cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+inline float Length(Vec3 a) { return std::sqrt(Dot(a, a)); }
+Vec3 Normalize(Vec3 a);  // a zero vector stays zero
+inline Vec3 Lerp(Vec3 a, Vec3 b, float t) { return a + (b - a) * t; }
+
+// Matrices are row-vector: p' = p x M, translation in the fourth row.
+Matrix Translate(Vec3 t);
+Matrix Scale(float sx, float sy, float sz);
+Matrix RotateX(float radians);
+Matrix RotateY(float radians);
+Matrix RotateZ(float radians);
+Matrix RotateAxis(Vec3 axis, float radians);
+// Rows are the images of the local axes, then the origin.
+Matrix Frame(Vec3 xAxis, Vec3 yAxis, Vec3 zAxis, Vec3 origin);
+// A right-handed orthonormal frame at origin whose local -z looks at target
+// with local +y as close to up as possible: a camera's local matrix.
+Matrix LookAt(Vec3 eye, Vec3 target, Vec3 up = {0, 0, 1});
+Matrix Inverse(const Matrix& m);  // general 4x4 inverse
+Vec3 TransformPoint(Vec3 p, const Matrix& m);
+Vec3 TransformDirection(Vec3 d, const Matrix& m);  // no translation
+Vec3 Origin(const Matrix& m);
+// Element-by-element blend, as the player blends keys.
+Matrix Blend(const Matrix& a, const Matrix& b, float t);
+// Direct3D left-handed perspective projection as the scene files store it
+// (element [2][3] is 1). fovY in radians, aspect = width / height; near and
+// far in view units (the view carries a 0.01 scale: one view unit is 100
+// scene units).
+Matrix Perspective(float fovY, float aspect, float nearPlane, float farPlane);
+
+struct Vertex {
+  Vec3 p;
+  Vec3 n;
+  float u = 0, v = 0;    // first texture coordinates (v grows downwards in the picture)
+  float u2 = 0, v2 = 0;  // lightmap coordinates
+};
+
+// Triangle lists with 16-bit indices. Triangles are passed counter-clockwise
+// as seen from their front (so that the right-hand rule gives the outward
+// normal) and stored clockwise, which is how the renderer's culling sees a
+// front face; one-sided parts then show their outside.
+class MeshBuilder {
+ public:
+  std::uint16_t add(const Vertex& v);  // throws std::length_error past 65535 vertices
+  std::uint16_t add(Vec3 p, Vec3 n, float u, float v, float u2 = 0, float v2 = 0) {
+    return add(Vertex{p, n, u, v, u2, v2});
+  }
+  void tri(std::uint16_t a, std::uint16_t b, std::uint16_t c);
+  void quad(std::uint16_t a, std::uint16_t b, std::uint16_t c, std::uint16_t d);  // a b c d counter-clockwise
+
+  // Appends another mesh, transformed (normals by the matrix's rotation part,
+  // renormalised; a mirroring matrix keeps the faces' fronts outside).
+  void append(const MeshBuilder& other, const Matrix& m = Matrix::identity());
+  void transform(const Matrix& m);
+  // Smooth normals from the faces around each vertex (area weighted).
+  void computeNormals();
+  // The same triangles facing the other way added as well (for cloth seen
+  // from both sides on one-sided materials; two-sided materials need not).
+  void addBackFaces();
+
+  // Surface from a parameter function over a (cols+1) x (rows+1) grid;
+  // s runs 0..1 along the columns, t 0..1 along the rows, and the front is
+  // the side of dP/ds x dP/dt. Texture coordinates are (s * uScale, t * vScale);
+  // lightmap coordinates (s, t) mapped into lightmapRect (u0, v0, u1, v1).
+  void surface(const std::function<Vec3(float s, float t)>& f, int cols, int rows, float uScale = 1,
+               float vScale = 1, std::array<float, 4> lightmapRect = {0, 0, 1, 1});
+  // Axis-aligned box, faces outwards, each face textured 0..1 times uvScale
+  // per `uvPerUnit` units (0: each face 0..1).
+  void box(Vec3 lo, Vec3 hi, float uvPerUnit = 0);
+  // Tapered round (or `sides`-sided) tube from a to b, radius ra at a and rb
+  // at b; caps closes the ends. u runs round, v along (vPerUnit per unit).
+  void cylinder(Vec3 a, Vec3 b, float ra, float rb, int sides, bool caps, float vPerUnit = 0.01f);
+  // A tube along a polyline with a radius per point (ropes, rails).
+  void tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int sides, float vPerUnit = 0.05f);
+  void sphere(Vec3 centre, float radius, int slices, int stacks);
+
+  std::size_t vertexCount() const { return vertices_.size(); }
+  std::size_t triangleCount() const { return indices_.size() / 3; }
+  const std::vector<Vertex>& vertices() const { return vertices_; }
+  std::vector<Vertex>& vertices() { return vertices_; }
+  const std::vector<std::uint16_t>& indices() const { return indices_; }
+
+  // The archive mesh: format 0x112, or 0x212 with the lightmap coordinates.
+  ArchiveMesh build(const std::string& material, bool lightmapped = false) const;
+
+ private:
+  std::vector<Vertex> vertices_;
+  std::vector<std::uint16_t> indices_;  // stored clockwise
+};
+
+// Common material shapes. Colours are 0..1.
+struct Rgbf {
+  float r = 1, g = 1, b = 1;
+};
+// Lit by the lights and the ambient light; `ambient` is how much of the
+// scene's ambient level it takes (0..1).
+DeviceMaterial LitMaterial(Rgbf diffuse, float ambient = 0.6f, Rgbf emissive = {0, 0, 0});
+ArchiveLayer Layer(std::uint16_t kind, std::vector<std::string> frames, std::uint16_t texCoordIndex = 0);
+
+class SceneAuthor {
+ public:
+  static constexpr const char* kRoot = "Scene Root";
+
+  // Subsequent nodes count their triangles under this family name.
+  void setFamily(std::string family) { family_ = std::move(family); }
+
+  // A grouping node (geometry record with no frames).
+  void group(const std::string& name, const std::string& parent, const Matrix& local);
+  void group(const std::string& name, const std::string& parent, std::vector<TransformKey> keys);
+  // A static object: one frame, one key.
+  void object(const std::string& name, const std::string& parent, const Matrix& local,
+              std::vector<ArchiveMesh> meshes);
+  // Animated: transform keys and geometry frames (frame times ascend from 0).
+  void object(const std::string& name, const std::string& parent, std::vector<TransformKey> keys,
+              std::vector<ArchiveFrame> frames);
+  void camera(const std::string& name, const std::string& parent, std::vector<TransformKey> keys,
+              const Matrix& projection);
+  void light(const std::string& name, const std::string& parent, const Matrix& local, const DeviceLight& light,
+             std::vector<std::string> excluded = {});
+  void material(const std::string& name, const ArchiveMaterial& material);
+  // A picture as a JPEG image record; names end in ".jpg".
+  void image(const std::string& name, const Image& picture, int quality = 88);
+
+  bool hasNode(const std::string& name) const { return nodes_.count(name) != 0; }
+  bool hasMaterial(const std::string& name) const { return materials_.count(name) != 0; }
+  // World matrix of a node from the first keys of it and its parents.
+  Matrix world(const std::string& name) const;
+
+  // Triangles of each family (the first geometry frame of each object).
+  const std::map<std::string, std::size_t>& triangles() const { return triangles_; }
+
+  // The archive. Throws std::logic_error when a mesh names a material, a
+  // layer an image, or a node a parent that was never added.
+  std::vector<std::uint8_t> finish() const;
+
+ private:
+  void addNode(const std::string& name, const std::string& parent, const Matrix& first);
+
+  SceneArchiveWriter writer_;
+  std::map<std::string, std::pair<std::string, Matrix>> nodes_;  // parent, first local matrix
+  std::map<std::string, ArchiveMaterial> materials_;
+  std::map<std::string, bool> images_;
+  std::vector<std::string> meshMaterials_;
+  std::map<std::string, std::size_t> triangles_;
+  std::string family_ = "other";
+};
+
+}  // namespace brisane::assets::ship
