@@ -151,6 +151,15 @@ inline float GunSide(int gun) { return gun <= 4 ? -1.0f : 1.0f; }  // sign of y
 // ---- stern -----------------------------------------------------------------
 inline const Vec3 kLantern[2] = {{262, -26, 104}, {262, 26, 104}};  // lantern flames
 
+// ---- sun -----------------------------------------------------------------
+// Towards the sun from the ship (world frame): high over the port bow, so the
+// show's cameras find it when they look forward along the port side. The
+// sky picture paints it there, the sun light and "Dummy_sun" sit there, and
+// the hull's baked light comes from there.
+inline const Vec3 kSunDirection = Normalize(Vec3{-0.60f, -0.55f, 0.58f});
+constexpr float kSunDistance = 8000;  // "Dummy_sun"; the sky dome is larger
+constexpr float kSkyRadius = 9000;
+
 // ---- reference points on the waterline (bow, port aft, starboard aft) ------
 inline const Vec3 kWaterPoint[3] = {{-225, 0, 0}, {175, -52, 0}, {175, 52, 0}};
 
