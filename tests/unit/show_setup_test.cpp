@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "show/show.h"
+#include "support/recording_device.h"
+#include "support/scene_fixtures.h"
+
+namespace brisane {
+namespace {
+
+using testing::FakeTextureLoader;
+using testing::NodeUnder;
+using testing::OneFrame;
+using testing::QuadMesh;
+using testing::RecordingDevice;
+using testing::SampleWriter;
+
+class ShowSetupTest : public ::testing::Test {
+ protected:
+  void AddScene(const SceneArchiveWriter& writer) { resources.add(147, kSceneResourceType, writer.finish()); }
+  bool SetUpShow(ShowSettings settings = {}) { return show.Setup(device, settings); }
+  Camera* Current() { return show.scene().currentCamera(); }
+
+  ManualClock clock{5000};
+  MemoryResourceSource resources;
+  FakeTextureLoader loader;
+  RecordingDevice device;
+  Show show{clock, resources, &loader};
+};
+
+TEST_F(ShowSetupTest, CamerasPairSettingsAndNodesCrosswise) {
+  ASSERT_EQ(ShowCameras().size(), 7u);
+  EXPECT_STREQ(FindShowCamera("Camera05")->setting, "Camera3");
+  EXPECT_STREQ(FindShowCamera("Camera03")->setting, "Camera5");
+  EXPECT_EQ(FindShowCamera("Camera04")->toTime, 0u) << "the still camera";
+  EXPECT_EQ(FindShowCamera("Camera07")->pathTime, 33329);
+  EXPECT_FLOAT_EQ(FindShowCamera("Camera07")->speed, 0.1f);
+  EXPECT_EQ(FindShowCamera("Camera08"), nullptr);
+  EXPECT_EQ(FindShowCamera("camera01"), nullptr) << "node names are matched exactly";
+}
+
+TEST_F(ShowSetupTest, LoadsTheSceneResourceAndFliesTheFirstCamera) {
+  AddScene(SampleWriter());
+  ASSERT_TRUE(SetUpShow({600, true, false, ""}));
+  EXPECT_FLOAT_EQ(show.screenScale(), 600.0f / 768.0f);
+  ASSERT_NE(Current(), nullptr);
+  EXPECT_EQ(Current()->name(), "Camera01");
+  const AnimationState& path = Current()->animation();
+  EXPECT_TRUE(path.animating);
+  EXPECT_EQ(path.animStart, 5000u) << "started when the show was set up";
+  EXPECT_FLOAT_EQ(path.speed, 0.07f);
+  EXPECT_EQ(path.period, 47614u) << "3333 key ms at 0.07";
+  EXPECT_EQ(path.loops, -1);
+  // World matrices were brought up to date before anything reads them.
+  EXPECT_EQ(show.scene().findNode("mast")->world()(3, 1), 11.0f);
+}
+
+TEST_F(ShowSetupTest, RenderStatesAreFixedWithTheDayAmbient) {
+  AddScene(SampleWriter());
+  SetUpShow({768, true, true, ""});
+  EXPECT_EQ(device.renderStates.at(RenderState::Ambient), 0xFFDDB2B2u) << "0.87, 0.7, 0.7 of 255";
+  EXPECT_EQ(device.renderStates.at(RenderState::Lighting), 1u);
+  EXPECT_EQ(device.StageState(1, TextureStageState::MinFilter), 3u) << "anisotropic where the device can";
+}
+
+TEST_F(ShowSetupTest, LightmapsOffLeavesTheirLayersOutOfTheLoad) {
+  AddScene(SampleWriter());
+  SetUpShow({768, false, false, ""});
+  EXPECT_FALSE(show.lightmapsEnabled());
+  Material* hull = show.scene().findMaterial("Hull");
+  ASSERT_NE(hull, nullptr);
+  EXPECT_NE(hull->layer(LayerDiffuse), nullptr);
+  EXPECT_EQ(hull->layer(LayerLightmap), nullptr);
+  EXPECT_EQ(device.renderStates.at(RenderState::Ambient), 0xFFDDB2B2u);
+}
+
+TEST_F(ShowSetupTest, WithoutTheSceneTheShowDrawsNothingAndDoesNotFail) {
+  EXPECT_FALSE(SetUpShow());
+  EXPECT_EQ(Current(), nullptr);
+  EXPECT_EQ(device.renderStates.at(RenderState::ZEnable), 1u) << "states are set all the same";
+  device.BeginScene();
+  show.Render(device);
+  device.EndScene();
+  EXPECT_TRUE(device.draws.empty());
+}
+
+TEST_F(ShowSetupTest, ASceneWithoutCamera01HasNoCurrentCamera) {
+  SceneArchiveWriter w;
+  w.addGeometry("board", NodeUnder("Scene Root"), OneFrame({QuadMesh("")}));
+  w.addCamera("Camera02", NodeUnder("Scene Root"), Matrix::identity());
+  AddScene(w);
+  EXPECT_TRUE(SetUpShow());
+  EXPECT_EQ(Current(), nullptr) << "only the first camera of the tour is made current";
+  device.BeginScene();
+  show.Render(device);
+  EXPECT_EQ(device.draws.size(), 1u);
+}
+
+TEST_F(ShowSetupTest, RenderDrawsThroughTheCamerasMovingView) {
+  AddScene(SampleWriter());
+  SetUpShow();
+  device.BeginScene();
+  show.Render(device);
+  const DeviceMatrix first = device.transforms.at(TransformState::View);
+  EXPECT_FALSE(device.draws.empty());
+  clock.advance(1000);  // key time 70 of the path's 0..100: 7 units along
+  show.Render(device);
+  show.Render(device);
+  const DeviceMatrix later = device.transforms.at(TransformState::View);
+  EXPECT_NE(later, first);
+  EXPECT_NEAR(later.m[3][0] - first.m[3][0], -0.07f, 1e-4f) << "the view follows the camera 7 units, scaled";
+}
+
+TEST(StartRiggingAnimation, WavesTheNamedPartsOutOfStepAndSkipsMissingOnes) {
+  SceneArchiveWriter w;
+  const std::vector<ArchiveFrame> waving = {ArchiveFrame{0, {QuadMesh("")}}, ArchiveFrame{800, {QuadMesh("")}},
+                                            ArchiveFrame{1600, {QuadMesh("")}}};
+  for (const char* name : {"sail01", "flag01", "sailkanat09", "sail99"})
+    w.addGeometry(name, NodeUnder("Scene Root"), waving);
+  testing::SceneHarness h;
+  h.clock.set(10000);
+  ASSERT_TRUE(h.load(w.finish()));
+  StartRiggingAnimation(*h.scene);
+
+  auto state = [&](const char* name) {
+    return static_cast<GeometryObject*>(h.scene->findNode(name))->geometryAnimation();
+  };
+  EXPECT_TRUE(state("sail01").animating);
+  EXPECT_EQ(state("sail01").animStart, 10000u - 800u) << "the fore course runs 800 ms ahead";
+  EXPECT_EQ(state("sail01").period, 3358u) << "1679 key ms at half speed";
+  EXPECT_EQ(state("flag01").period, 2998u) << "flags loop over 0..1499";
+  EXPECT_EQ(state("sailkanat09").animStart, 10000u);
+  EXPECT_FALSE(state("sail99").animating) << "not a part of the rigging";
+}
+
+}  // namespace
+}  // namespace brisane
