@@ -1,0 +1,328 @@
+// The deck part of the ship scene played the way the show plays it: the
+// guns' run-out, recoil and run-in, the port lids, and the fire meshes that
+// must show a burst inside their windows and nothing anywhere else.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "scene/clock.h"
+#include "scene/material.h"
+#include "scene/resource_source.h"
+#include "scene/scene.h"
+#include "scene/scene_node.h"
+#include "ship/deck_parts.h"
+#include "ship/layout.h"
+#include "ship/parts.h"
+
+namespace {
+
+using namespace brisane;
+using namespace brisane::assets::ship;
+
+class AnyTexture : public TextureLoader {
+ public:
+  TextureRef createTextureFromJpeg(std::span<const std::uint8_t>, std::uint32_t, std::uint16_t) override {
+    return std::make_shared<Surface>();
+  }
+};
+
+// The deck authored alone under the ship's node, loaded by the program's loader.
+class DeckScene : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    SceneAuthor author;
+    author.group(layout::kShip, SceneAuthor::kRoot, Matrix::identity());
+    AuthorDeck(author);
+    archive_ = new std::vector<std::uint8_t>(author.finish());
+    triangles_ = author.triangles().at("deck");
+  }
+  static void TearDownTestSuite() {
+    delete archive_;
+    archive_ = nullptr;
+  }
+
+  void SetUp() override {
+    resources_.add(147, "SSSFILE", *archive_);
+    scene_ = std::make_unique<Scene>(clock_);
+    scene_->setResourceSource(&resources_);
+    scene_->setTextureLoader(&textures_);
+    ASSERT_TRUE(scene_->load("", 147)) << scene_->loadError();
+    settle();
+  }
+
+  SceneNode& node(const std::string& name) {
+    SceneNode* n = scene_->findNode(name);
+    if (!n) throw std::runtime_error("no node " + name);
+    return *n;
+  }
+  GeometryObject& object(const std::string& name) { return dynamic_cast<GeometryObject&>(node(name)); }
+  // Worlds lag their animation by one pass.
+  void settle() {
+    scene_->root().updateSubtree();
+    scene_->root().updateSubtree();
+  }
+  void at(std::uint32_t ms) {
+    clock_.set(kStart + ms);
+    settle();
+  }
+
+  static constexpr std::uint32_t kStart = 50000;
+  static std::vector<std::uint8_t>* archive_;
+  static std::size_t triangles_;
+  ManualClock clock_{kStart};
+  MemoryResourceSource resources_;
+  AnyTexture textures_;
+  std::unique_ptr<Scene> scene_;
+};
+std::vector<std::uint8_t>* DeckScene::archive_ = nullptr;
+std::size_t DeckScene::triangles_ = 0;
+
+Vec3 Position(const SceneNode& n) { return {n.world()(3, 0), n.world()(3, 1), n.world()(3, 2)}; }
+Vec3 Direction(const SceneNode& n, Vec3 d) {
+  const Matrix& w = n.world();
+  return {d.x * w(0, 0) + d.y * w(1, 0) + d.z * w(2, 0), d.x * w(0, 1) + d.y * w(1, 1) + d.z * w(2, 1),
+          d.x * w(0, 2) + d.y * w(1, 2) + d.z * w(2, 2)};
+}
+
+// Total area of the triangles the object draws now.
+float VisibleArea(const GeometryObject& g) {
+  float area = 0;
+  for (const Mesh* mesh : g.activeMeshes()) {
+    const std::size_t stride = mesh->stride();
+    auto p = [&](std::uint16_t i) {
+      float f[3];
+      std::memcpy(f, mesh->vertices().data() + i * stride, sizeof f);
+      return Vec3{f[0], f[1], f[2]};
+    };
+    const auto& idx = mesh->indices();
+    for (std::size_t k = 0; k + 2 < idx.size(); k += 3)
+      area += Length(Cross(p(idx[k + 1]) - p(idx[k]), p(idx[k + 2]) - p(idx[k]))) / 2;
+  }
+  return area;
+}
+
+std::string Two(int n) { return deck::Two(n); }
+
+// Outward distance of the muzzle beyond the hull's skin at the port.
+float MuzzleBeyondSkin(SceneNode& muzzle, int gun) {
+  return Position(muzzle).y * layout::GunSide(gun) - deck::PortHalfBreadth(gun);
+}
+
+TEST_F(DeckScene, GunsRunOutRecoilPastTheirRunInPlaceAndRunIn) {
+  for (int gun = 1; gun <= 8; ++gun) {
+    SCOPED_TRACE(gun);
+    SceneNode& g = node("Gun" + Two(gun));
+    SceneNode& muzzle = node("Dummy_gun" + Two(gun));
+    ASSERT_EQ(muzzle.parent(), &g);
+    // Children get the gun's windows too: none of them may move by itself.
+    for (const SceneNode* child : g.children()) EXPECT_EQ(child->keys().size(), 1u) << child->name();
+
+    const float in = MuzzleBeyondSkin(muzzle, gun);
+    EXPECT_LT(in, -5.0f) << "a run-in gun stays behind its closed lid";
+    EXPECT_NEAR(Position(muzzle).x, layout::GunX(gun), 0.01f);
+    EXPECT_NEAR(Position(muzzle).z, layout::kGunAxisZ, 0.01f);
+
+    clock_.set(kStart);
+    g.startAnimation(0, 999, -499, 0.5f, 1);  // ports opening
+    at(400);
+    EXPECT_NEAR(MuzzleBeyondSkin(muzzle, gun), in, 0.01f) << "waits for its lid";
+    at(1500);
+    const float half = MuzzleBeyondSkin(muzzle, gun);
+    EXPECT_GT(half, in + 1);
+    EXPECT_LT(half, in + layout::kRunOut - 1);
+    at(3000);
+    const float out = MuzzleBeyondSkin(muzzle, gun);
+    EXPECT_NEAR(out - in, layout::kRunOut, 0.01f);
+    EXPECT_GT(out, 1.0f) << "the muzzle pokes out of the port";
+    EXPECT_LT(out, 4.0f);
+
+    clock_.set(kStart + 4000);
+    g.startAnimation(1349, 1899, 0, 1.0f, 1);  // the shot
+    at(4000);
+    EXPECT_NEAR(MuzzleBeyondSkin(muzzle, gun), out, 0.01f);
+    at(4051);
+    EXPECT_LT(MuzzleBeyondSkin(muzzle, gun), in - 1) << "thrown back past the run-in place";
+    at(4250);
+    const float hauling = MuzzleBeyondSkin(muzzle, gun);
+    EXPECT_GT(hauling, in - 3);
+    EXPECT_LT(hauling, out - 1);
+    at(4600);
+    EXPECT_NEAR(MuzzleBeyondSkin(muzzle, gun), out, 0.01f);
+
+    clock_.set(kStart + 5000);
+    g.startAnimation(2149, 2949, 0, 0.5f, 1);  // running in
+    at(5800);
+    const float going = MuzzleBeyondSkin(muzzle, gun);
+    EXPECT_LT(going, out - 1);
+    EXPECT_GT(going, in + 1);
+    at(6700);
+    EXPECT_NEAR(MuzzleBeyondSkin(muzzle, gun), in, 0.01f);
+  }
+}
+
+TEST_F(DeckScene, PortLidsSwingOutAndUpOnTheirTopHingeAndClose) {
+  for (int gun = 1; gun <= 8; ++gun) {
+    SCOPED_TRACE(gun);
+    SceneNode& lid = node("port" + Two(gun));
+    const float side = layout::GunSide(gun);
+    const Vec3 hinge = Position(lid);
+    EXPECT_NEAR(hinge.z, layout::kGunAxisZ + layout::kPortSize / 2, 1.0f) << "hinged at the port's top";
+    EXPECT_NEAR(hinge.y * side, deck::PortHalfBreadth(gun), 1.5f) << "on the hull's side";
+    const Vec3 down = Direction(lid, {0, 0, -1});
+    EXPECT_NEAR(down.z, -1, 1e-4f) << "closed at load";
+
+    clock_.set(kStart);
+    lid.startAnimation(0, 499, 0, 0.3f, 1);
+    at(800);
+    const Vec3 half = Direction(lid, {0, 0, -1});
+    EXPECT_GT(half.y * side, 0.3f);
+    EXPECT_LT(half.y * side, 0.95f);
+    at(2000);
+    const Vec3 open = Direction(lid, {0, 0, -1});
+    // About 80 degrees up: the lower edge swung outwards, nearly level.
+    EXPECT_NEAR(std::acos(std::clamp(-open.z / Length(open), -1.0f, 1.0f)) * 180 / kPi, 80, 2);
+    EXPECT_GT(open.y * side, 0.95f);
+    EXPECT_NEAR(Length(Position(lid) - hinge), 0, 1e-3f) << "turns about its hinge";
+    EXPECT_NEAR(Length(open), 1, 0.02f) << "no visible shrinking between keys";
+
+    clock_.set(kStart + 3000);
+    lid.startAnimation(2649, 3199, -800, 0.3f, 1);
+    at(3700);
+    EXPECT_NEAR(Direction(lid, {0, 0, -1}).y * side, open.y * side, 1e-3f) << "waits for its gun";
+    at(3000 + 800 + 1900);
+    EXPECT_NEAR(Direction(lid, {0, 0, -1}).z, -1, 1e-4f) << "closed again";
+  }
+}
+
+TEST_F(DeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
+  for (int gun = 1; gun <= 8; ++gun) {
+    SCOPED_TRACE(gun);
+    for (int which = 1; which <= 2; ++which) {
+      const deck::FireWindow window = which == 1 ? deck::kFire1Window : deck::kFire2Window;
+      GeometryObject& fire = object("gun_fire" + std::to_string(which) + "_" + Two(gun));
+      // Drawn blended from the start, though it shows nothing at load.
+      EXPECT_NE(std::find(scene_->transparentList().begin(), scene_->transparentList().end(), &fire),
+                scene_->transparentList().end());
+      EXPECT_EQ(VisibleArea(fire), 0.0f);
+      EXPECT_LT(Length(Position(fire) - deck::MuzzleOut(gun)), 0.01f);
+
+      clock_.set(kStart);
+      fire.startAnimation(0, 2939, 0, 1.0f, 1);
+      fire.startGeometryAnimation(0, window.to, static_cast<std::int32_t>(window.from), 1.0f, 1);
+      float largest = 0;
+      int shown = 0;
+      const std::uint32_t length = window.to - window.from;
+      for (std::uint32_t ms = 0; ms < length - 8; ms += 4) {
+        at(ms);
+        const float area = VisibleArea(fire);
+        largest = std::max(largest, area);
+        shown += area > 0;
+      }
+      EXPECT_GT(largest, 50.0f) << "a burst worth seeing";
+      EXPECT_GT(shown * 4u, length * 3 / 4) << "for most of the window";
+      EXPECT_GT(Position(fire).y * layout::GunSide(gun), deck::MuzzleOut(gun).y * layout::GunSide(gun))
+          << "pushed outwards";
+      for (std::uint32_t ms : {length + 1, length + 50, 3000u}) {
+        at(ms);
+        EXPECT_EQ(VisibleArea(fire), 0.0f) << ms;
+      }
+      // The whole key window played from the start shows nothing at its end either.
+      clock_.set(kStart + 10000);
+      fire.startGeometryAnimation(0, window.to, 0, 1.0f, 1);
+      at(10000 + 200);
+      EXPECT_EQ(VisibleArea(fire), 0.0f);
+      at(10000 + window.to + 20);
+      EXPECT_EQ(VisibleArea(fire), 0.0f);
+    }
+  }
+}
+
+TEST_F(DeckScene, CarriesEveryNameTheShowLooksUpWithTheRightMaterials) {
+  std::vector<std::string> names;
+  for (int gun = 1; gun <= 8; ++gun) {
+    const std::string n = Two(gun);
+    for (const char* part : {"gun_lafet01_", "gun_lafet02_", "gun_lafet03_", "gun_wheel01_", "gun_wheel02_",
+                             "gun_wheel03_", "gun_wheel04_"})
+      names.push_back(part + n);
+    for (const char* part : {"gun_shadow", "Gun", "Dummy_gun", "port", "gun_fire1_", "gun_fire2_"})
+      names.push_back(part + n);
+  }
+  auto range = [&](const std::string& stem, int from, int to, bool two = true) {
+    for (int i = from; i <= to; ++i) names.push_back(stem + (two ? Two(i) : std::to_string(i)));
+  };
+  range("bochka", 1, 5);
+  range("podpor", 1, 8);
+  range("banka", 1, 5);
+  range("Box", 1, 31);
+  range("Box", 38, 43);
+  range("Box", 184, 195, false);
+  for (int i = 1; i <= 36; ++i)
+    if (i != 7) names.push_back("boardbox" + Two(i));
+  for (const char* n : {"boat_1_01", "boat_toretc", "boat_rubber01", "boat_rubber02", "reshotka01"}) names.push_back(n);
+  EXPECT_EQ(names.size(), 64u + 5 * 8 + 5 + 8 + 5 + 49 + 35 + 5);
+  for (const std::string& n : names) {
+    SceneNode* found = scene_->findNode(n);
+    ASSERT_NE(found, nullptr) << n;
+    // Every deck part hangs from the ship, so the ship's motion carries it.
+    const SceneNode* up = found;
+    while (up->parent() && up->parent() != &scene_->root()) up = up->parent();
+    EXPECT_EQ(up->name(), layout::kShip) << n;
+  }
+  EXPECT_EQ(scene_->findNode("boardbox07"), nullptr);
+  // Parts hidden from the reflection are real geometry.
+  for (const std::string& n : names) {
+    if (n.rfind("Gun", 0) == 0 || n.rfind("Dummy_", 0) == 0 || n.rfind("gun_fire", 0) == 0) continue;
+    EXPECT_GT(VisibleArea(object(n)), 0.0f) << n;
+  }
+
+  const Material* fire = scene_->findMaterial(deck::kFire);
+  ASSERT_NE(fire, nullptr);
+  ASSERT_NE(fire->layer(LayerAlphaKeyed), nullptr);
+  EXPECT_TRUE(fire->isTransparent());
+  EXPECT_NE(scene_->textures().count(TextureCacheKey{deck::kFireImage, LayerAlphaKeyed}), 0u);
+  const Material* shadow = scene_->findMaterial(deck::kShadow);
+  ASSERT_NE(shadow, nullptr);
+  EXPECT_NE(shadow->layer(LayerOpacity), nullptr);
+  EXPECT_NE(std::find(scene_->transparentList().begin(), scene_->transparentList().end(), &object("gun_shadow01")),
+            scene_->transparentList().end());
+
+  EXPECT_GT(triangles_, 15000u);
+  EXPECT_LT(triangles_, 30000u) << "the deck's share of the scene";
+}
+
+// The fire's alpha is its brightness: the cells must fade to black at the
+// edges the quads cut them at, and the atlas must read the same upside down.
+TEST(ShipDeckFire, AtlasCellsAreDarkAtTheirEdgesBrightInsideAndMirrored) {
+  const assets::Image atlas = deck::FirePicture();
+  ASSERT_EQ(atlas.width, deck::kFireAtlas);
+  ASSERT_EQ(atlas.height, deck::kFireAtlas);
+  auto lum = [&](int x, int y) {
+    const float* p = atlas.at(x, y);
+    return (p[0] + p[1] + p[2]) / 3;
+  };
+  for (int cell = 0; cell < 4; ++cell) {
+    SCOPED_TRACE(cell);
+    float edge = 0, inner = 0;
+    for (int y = deck::kTongueTip; y <= deck::kTongueBase; ++y) {
+      edge = std::max({edge, lum(cell * 128 + 2, y), lum(cell * 128 + 125, y)});
+      inner = std::max(inner, lum(cell * 128 + 64, y));
+    }
+    for (int x = cell * 128 + 2; x < cell * 128 + 126; ++x) edge = std::max(edge, lum(x, deck::kTongueTip));
+    EXPECT_LT(edge, 40.0f);
+    EXPECT_GT(inner, 120.0f);
+    const int cx = cell * 128 + 64, r = deck::kBurstRadius;
+    EXPECT_LT(std::max({lum(cx - r, deck::kBurstRow), lum(cx + r, deck::kBurstRow), lum(cx, deck::kBurstRow - r),
+                        lum(cx, deck::kBurstRow + r)}),
+              10.0f);
+    EXPECT_GT(lum(cx, deck::kBurstRow), 100.0f);
+  }
+  EXPECT_GT(lum(64, deck::kTongueBase - 8), 200.0f) << "a white-hot root at the muzzle";
+  for (int y = 0; y < atlas.height; y += 7)
+    for (int x = 0; x < atlas.width; x += 5) ASSERT_EQ(lum(x, y), lum(x, atlas.height - 1 - y)) << x << "," << y;
+}
+
+}  // namespace
