@@ -310,7 +310,9 @@ Parts HammockNetting(float x0, float x1, float side) {
     const float x = x0 + (x1 - x0) * s;
     const float rail = RailZ(x);
     const float yc = side * (HalfBreadth(x, rail) - 1.3f);
-    const float end = std::sqrt(std::max(0.04f, std::min(1.0f, 8 * std::min(s, 1 - s))));
+    // Ends rounded off, not pinched: each length is a bundle of its own.
+    const float e = std::min(1.0f, 12 * std::min(s, 1 - s));
+    const float end = 0.55f + 0.45f * std::sqrt(e);
     const float a = 2 * kPi * t;
     const float c = std::cos(a), sn = std::sin(a);
     const float sy = (c < 0 ? -1.0f : 1.0f) * std::pow(std::fabs(c), 0.6f);

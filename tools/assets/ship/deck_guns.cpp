@@ -218,6 +218,29 @@ void AuthorPortLids(SceneAuthor& scene) {
                   mid, 0.3f, 1);
     scene.object("port" + Two(gun), layout::kShip, PortKeys(gun), {ArchiveFrame{0, parts.build()}});
   }
+  // The bulwark's inside is planked over the ports; their openings and red
+  // linings are laid on it here, where the guns run out through them.
+  ArchiveMaterial dark;
+  dark.description = LitMaterial({0.06f, 0.05f, 0.045f}, 0.6f);
+  scene.material(kPortDark, dark);
+  for (int gun = 1; gun <= 8; ++gun) {
+    const float side = GunSide(gun), x = GunX(gun), half = kPortSize / 2;
+    auto wall = [&](float px, float z, float off) {  // off: inboard of the planking
+      return Vec3{px, side * (HalfBreadth(px, z) - kBulwarkThickness - off), z};
+    };
+    Parts parts;
+    SurfaceAway(parts[kPortDark], [&](float s, float t) { return wall(x - half + 2 * half * s, kGunAxisZ - half + 2 * half * t, 0.06f); },
+                1, 1, Vec3{x, side * 200, kGunAxisZ}, 1, 1);
+    // The red lining round the opening, laid on the planking.
+    const float w = 0.8f;
+    const float frames[4][4] = {{-half - w, half + w, -half - w, -half}, {-half - w, half + w, half, half + w},
+                                {-half - w, -half, -half, half}, {half, half + w, -half, half}};
+    for (const auto& f : frames)
+      SurfaceAway(parts[kRedPaint],
+                  [&](float s, float t) { return wall(x + f[0] + (f[1] - f[0]) * s, kGunAxisZ + f[2] + (f[3] - f[2]) * t, 0.1f); },
+                  2, 1, Vec3{x, side * 200, kGunAxisZ}, 0.6f, 0.1f);
+    scene.object("deck_port_inside" + Two(gun), layout::kShip, Matrix::identity(), parts.build());
+  }
 }
 
 namespace {
@@ -284,6 +307,24 @@ std::vector<ArchiveFrame> FireFrames(FireWindow window, int stages, Stage stage)
 
 }  // namespace
 
+std::vector<ArchiveFrame> GunFireFrames(int which) {
+  if (which == 1) {
+    // A tongue of flame thrown out along the bore, then dying.
+    const float length[8] = {7, 13, 18, 22, 24, 25, 25.5f, 26};
+    const float width[8] = {2.6f, 4.2f, 5.6f, 6.5f, 7, 7.2f, 7.3f, 7.3f};
+    const int cell[8] = {0, 0, 0, 1, 1, 2, 3, 3};
+    return FireFrames(kFire1Window, 8,
+                      [&](MeshBuilder& m, int i) { Tongue(m, length[i], width[i], cell[i], 3, -0.5f); });
+  }
+  // A round burst at the muzzle with a short wide flame through it.
+  const float radius[8] = {4.5f, 8, 10.5f, 12, 13, 13.5f, 14, 14};
+  const int cell[8] = {0, 0, 1, 1, 2, 2, 3, 3};
+  return FireFrames(kFire2Window, 8, [&](MeshBuilder& m, int i) {
+    Burst(m, radius[i], cell[i], 0.6f + 0.3f * i);
+    Tongue(m, radius[i] * 0.9f, radius[i] * 0.8f, cell[i], 2, 0.5f);
+  });
+}
+
 void AuthorGuns(SceneAuthor& scene) {
   for (int gun = 1; gun <= 8; ++gun) {
     const std::string n = Two(gun);
@@ -330,20 +371,8 @@ void AuthorGuns(SceneAuthor& scene) {
     const std::vector<TransformKey> fireKeys = {{0, turn * Translate(muzzle)},
                                                 {150, turn * Translate(muzzle + out * 2.0f)},
                                                 {2939, turn * Translate(muzzle + out * 2.0f)}};
-    const float tongueLength[8] = {7, 13, 18, 22, 24, 25, 25.5f, 26};
-    const float tongueWidth[8] = {2.6f, 4.2f, 5.6f, 6.5f, 7, 7.2f, 7.3f, 7.3f};
-    const int tongueCell[8] = {0, 0, 0, 1, 1, 2, 3, 3};
-    scene.object("gun_fire1_" + n, layout::kShip, fireKeys,
-                 FireFrames(kFire1Window, 8, [&](MeshBuilder& m, int i) {
-                   Tongue(m, tongueLength[i], tongueWidth[i], tongueCell[i], 3, -0.5f);
-                 }));
-    const float burstRadius[8] = {3.5f, 6, 8, 9.5f, 10.5f, 11, 11.5f, 12};
-    const int burstCell[8] = {0, 0, 1, 1, 2, 2, 3, 3};
-    scene.object("gun_fire2_" + n, layout::kShip, fireKeys,
-                 FireFrames(kFire2Window, 8, [&](MeshBuilder& m, int i) {
-                   Burst(m, burstRadius[i], burstCell[i], 0.6f + 0.3f * i);
-                   Tongue(m, burstRadius[i] * 0.9f, burstRadius[i] * 0.8f, burstCell[i], 2, 0.5f);
-                 }));
+    scene.object("gun_fire1_" + n, layout::kShip, fireKeys, GunFireFrames(1));
+    scene.object("gun_fire2_" + n, layout::kShip, fireKeys, GunFireFrames(2));
   }
 }
 

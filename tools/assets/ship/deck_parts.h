@@ -24,6 +24,7 @@ inline constexpr const char* kLidPaint = "deck_lid";
 inline constexpr const char* kShadow = "deck_shadow";
 inline constexpr const char* kFire = "deck_fire";
 inline constexpr const char* kFireImage = "Gunfire01.jpg";
+inline constexpr const char* kPortDark = "deck_port_dark";
 
 void AuthorMaterials(SceneAuthor& scene);
 void AuthorGuns(SceneAuthor& scene);
@@ -48,6 +49,8 @@ constexpr float kMuzzleAhead = 13;
 // How far a recoiling gun jumps back beyond its run-in position.
 constexpr float kRecoilBeyond = 3;
 
+// The bulwark's thickness, skin to inside planking (the hull's number).
+constexpr float kBulwarkThickness = 2.5f;
 // Hull skin's distance from the centreline at the gun's port.
 float PortHalfBreadth(int gun);
 // Local matrix of "Gun0N" with the gun `out` units out from its run-in place.
@@ -65,6 +68,9 @@ struct FireWindow {
 };
 inline constexpr FireWindow kFire1Window{1339, 1440};
 inline constexpr FireWindow kFire2Window{1379, 1500};
+// Geometry frames of "gun_fire1_0N" (which 1) or "gun_fire2_0N" (2), in the
+// fire's own frame: origin at the muzzle, +y out along the bore.
+std::vector<ArchiveFrame> GunFireFrames(int which);
 
 // The fire picture, an atlas in pixels (see FirePicture): tongues span rows
 // kTongueTip..kTongueBase of their 128-wide column, bursts sit at kBurstRow.
