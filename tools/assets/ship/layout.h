@@ -57,14 +57,18 @@ inline float HalfBreadth(float x, float z) {
     plan = 1 - std::pow(1 - g, 2.4f);
   } else {
     const float g = (stern - x) / (stern - kMidshipX);
-    plan = 1 - std::pow(1 - g, 2.0f + 1.2f * Smooth(-20, 40, z));
+    const float run = 1 - std::pow(1 - g, 2.0f + 1.2f * Smooth(-20, 40, z));
+    // Above the tuck the run ends on a flat transom, not in a point.
+    const float transom = 0.6f * Smooth(-16, 26, z);
+    plan = transom + (1 - transom) * run;
   }
   const float b = kMaxHalfBreadth * plan;
   if (z >= kMaxBreadthZ) {
     const float r = (z - kMaxBreadthZ) / 70.0f;
     return std::max(0.0f, b * (1 - 0.14f * r * r));
   }
-  const float r = std::clamp((kMaxBreadthZ - z) / (kMaxBreadthZ - kKeelZ), 0.0f, 1.0f);
+  // The planking meets the keel a little above its underside, so the keel shows.
+  const float r = std::clamp((kMaxBreadthZ - z) / (kMaxBreadthZ - kKeelZ - 5), 0.0f, 1.0f);
   const float k = 1.4f + 1.6f * plan * plan;
   return std::max(2.5f, b * std::pow(1 - std::pow(r, k), 1 / k));
 }

@@ -1,0 +1,39 @@
+// Geometry helpers of the hull: lofted grids with texture and lightmap
+// coordinates taken from the position, and swept profiles.
+#pragma once
+
+#include <functional>
+
+#include "author.h"
+
+namespace brisane::assets::ship::hull {
+
+struct Coords {
+  float u, v, u2, v2;
+};
+
+// A grid over (s, t) in 0..1 x 0..1 (cols x rows cells); the front is the
+// side of dP/ds x dP/dt. Normals by central differences of `at` unless
+// `normalAt` is given; texture and lightmap coordinates from `coords`.
+void Loft(MeshBuilder& mesh, const std::function<Vec3(float s, float t)>& at, int cols, int rows,
+          const std::function<Coords(Vec3 p, float s, float t)>& coords,
+          const std::function<Vec3(float s, float t)>& normalAt = nullptr);
+
+// A quad strip between two polylines of equal length (front: right-hand
+// rule walking along `a` then across to `b`), flat-shaded by its own faces.
+void Strip(MeshBuilder& mesh, const std::vector<Vec3>& a, const std::vector<Vec3>& b,
+           const std::function<Coords(Vec3 p, int k, int side)>& coords);
+
+// The upper works' texture is kept for the cap rail; a profile swept along
+// a path in the x-z plane (y = 0): the outer face and both sides of a timber
+// `half` wide, standing `out` outside the path along `outward` and `in`
+// inside it.
+struct SweepPoint {
+  Vec3 p;        // on the path, y = 0
+  Vec3 outward;  // unit, in the x-z plane
+  float out, in;
+};
+void SweepTimber(MeshBuilder& mesh, const std::vector<SweepPoint>& path, float half,
+                 const std::function<Coords(Vec3 p)>& coords);
+
+}  // namespace brisane::assets::ship::hull
