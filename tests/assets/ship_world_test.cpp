@@ -124,7 +124,7 @@ TEST(ShipWorldSea, FoamLiesOnTheSeasOwnTrianglesAndStreamsAft) {
   const auto [bowmost, sternmost] = std::minmax_element(
       foam.vertices().begin(), foam.vertices().end(), [](const Vertex& a, const Vertex& b) { return a.p.x < b.p.x; });
   EXPECT_GT(bowmost->v, sternmost->v);
-  EXPECT_LT(bowmost->v2, sternmost->v2);
+  EXPECT_LT(world::TextureV(bowmost->v2), world::TextureV(sternmost->v2)) << "the bow at the opacity picture's top";
   EXPECT_GT(sternmost->p.x, layout::SternX(0) + 150) << "a wake astern";
   EXPECT_LT(bowmost->p.x, layout::StemX(0)) << "a bow wave ahead of the stem";
 }
@@ -157,9 +157,14 @@ TEST(ShipWorldSky, DomeFacesInwardsAndMeetsTheSeaBelowTheHorizon) {
     const Vec3 centre = sky.vertices()[sky.indices()[3 * t]].p;
     ASSERT_LT(Dot(FaceNormal(sky, t), centre), 0.0f) << "triangle " << t << " faces out";
   }
-  // Texture rows follow elevation both ways.
+  // Texture rows follow elevation both ways, and each vertex addresses the
+  // picture row painted for its elevation (textures hold the bottom row first).
   for (float el : {-0.1f, 0.0f, 0.3f, 1.2f}) EXPECT_NEAR(world::SkyElevation(world::SkyV(el)), el, 1e-4f);
   EXPECT_GT(world::SkyV(0.0f), world::SkyV(0.5f)) << "the zenith at the top";
+  for (const Vertex& v : sky.vertices()) {
+    const float el = std::asin(std::clamp(v.p.z / layout::kSkyRadius, -1.0f, 1.0f));
+    ASSERT_NEAR(world::SkyV(el), world::TextureV(v.v), 2e-3f) << v.p.z;
+  }
 }
 
 float Brightness(const Image& img, int x, int y) {

@@ -69,8 +69,10 @@ Image SeaPicture() {
     int kx, ky;
     double amp, phase;
   };
-  const Wave waves[] = {{4, 1, 1.0, 0.3}, {3, -1, 0.55, 1.9}, {6, 2, 0.35, 4.1}, {1, 3, 0.25, 2.6},
-                        {9, 1, 0.18, 0.8}};
+  // Many directions and a strong warp, so the repeats do not line up into
+  // stripes across the sea.
+  const Wave waves[] = {{4, 1, 1.0, 0.3},  {3, -2, 0.7, 1.9}, {5, 3, 0.5, 4.1},  {1, 4, 0.45, 2.6},
+                        {7, -1, 0.3, 0.8}, {2, -6, 0.3, 5.5}, {8, 5, 0.2, 3.7},  {-6, 4, 0.2, 1.1}};
   double ampSum = 0;
   for (const Wave& w : waves) ampSum += w.amp;
   const Col trough{14, 52, 68}, body{26, 84, 100}, crest{78, 140, 150}, cap{205, 222, 224};
@@ -79,16 +81,18 @@ Image SeaPicture() {
   for (int y = 0; y < kSize; ++y)
     for (int x = 0; x < kSize; ++x) {
       const double fx = (x + 0.5) / kSize, fy = (y + 0.5) / kSize;
-      const double warp = Fbm(fx * 4, fy * 4, 71, 3, 4) - 0.5;
+      const double warp = Fbm(fx * 3, fy * 3, 71, 4, 3) - 0.5;
       double h = 0;
-      for (const Wave& w : waves) h += w.amp * std::sin(k2Pi * (w.kx * fx + w.ky * fy) + w.phase + 2.5 * warp);
+      for (const Wave& w : waves) h += w.amp * std::sin(k2Pi * (w.kx * fx + w.ky * fy) + w.phase + 7.0 * warp);
       const float swell = std::clamp(static_cast<float>(h / (0.55 * ampSum)), -1.0f, 1.0f);
       // Ripples ride on the swell, stretched along the crests.
       const float ripple = TileFbm(fx, fy, 24, 8, 72, 3);
-      const float level = std::clamp(0.5f + 0.5f * swell + (ripple - 0.5f) * 0.5f, 0.0f, 1.0f);
+      const float patches = TileFbm(fx, fy, 5, 5, 75, 3);
+      const float level = std::clamp(0.5f + 0.4f * swell + (ripple - 0.5f) * 0.6f, 0.0f, 1.0f);
       const float top = std::pow(level, 4.0f);
       Col c = Mix(trough, body, std::min(1.0f, level * 1.6f));
-      c = Mix(c, crest, top);
+      c = Mix(c, crest, top * 0.8f);
+      c = c * (0.85f + 0.3f * patches);
       // Broken white where the highest crests meet bright ripples.
       const float lace = TileFbm(fx, fy, 24, 24, 74, 2);
       const float white = SmoothStep(0.8f, 1.0f, top + (ripple - 0.5f) * 0.6f) * SmoothStep(0.45f, 0.7f, lace);

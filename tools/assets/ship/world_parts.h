@@ -35,7 +35,7 @@ MeshBuilder SeaMesh();
 // the sea's inner patch (same positions, same triangles), so that the foam's
 // depth equals the sea's wherever the waves move them. Set 0: foam picture,
 // v growing towards the bow; set 1: (distance from the hull / band width,
-// place along the ship) for the opacity picture.
+// place along the ship, bow at the picture's top) for the opacity picture.
 MeshBuilder FoamMesh();
 // Inside of a dome of layout::kSkyRadius, from a little below the horizon
 // to the zenith; faces inwards.
@@ -55,7 +55,11 @@ Image FoamPicture();       // 256 x 256, tiles
 Image FoamAlphaPicture();  // 128 x 128: across the band, along the ship
 Image SkyPicture();        // 512 x 256: azimuth across, elevation down from the zenith
 
-// The sky picture's vertical coordinate for an elevation (radians) and back.
+// Textures hold their pictures bottom row first, so a texture's v runs up the
+// picture: the texture coordinate of a place `fromTop` down the picture.
+inline float TextureV(float fromTop) { return 1 - fromTop; }
+
+// The sky picture's vertical coordinate (from the top) for an elevation (radians) and back.
 float SkyV(float elevation);
 float SkyElevation(float v);
 // Lowest elevation of the dome (below the horizon, where it meets the sea's edge).

@@ -238,7 +238,7 @@ MeshBuilder FoamMesh() {
       // v runs towards the bow, so the show's growing v offset carries the
       // foam pattern aft.
       slot = m.add({x, y, 0}, {0, 0, 1}, std::fabs(y) / 90.0f, -x / 120.0f, 0.02f + 0.96f * across,
-                   0.02f + 0.96f * along);
+                   TextureV(0.02f + 0.96f * along));
     }
     return static_cast<std::uint16_t>(slot);
   };
@@ -276,7 +276,7 @@ MeshBuilder SkyMesh() {
       const float u = static_cast<float>(i) / kSlices;
       const float az = u * 2 * kPi;
       const Vec3 d{std::cos(el) * std::cos(az), std::cos(el) * std::sin(az), std::sin(el)};
-      m.add(d * layout::kSkyRadius, -d, u, v);
+      m.add(d * layout::kSkyRadius, -d, u, TextureV(v));
     }
   }
   auto at = [](int i, int k) { return static_cast<std::uint16_t>(k * (kSlices + 1) + i); };
