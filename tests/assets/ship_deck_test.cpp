@@ -31,7 +31,7 @@ class AnyTexture : public TextureLoader {
 };
 
 // The deck authored alone under the ship's node, loaded by the program's loader.
-class DeckScene : public ::testing::Test {
+class ShipDeckScene : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     SceneAuthor author;
@@ -78,8 +78,8 @@ class DeckScene : public ::testing::Test {
   AnyTexture textures_;
   std::unique_ptr<Scene> scene_;
 };
-std::vector<std::uint8_t>* DeckScene::archive_ = nullptr;
-std::size_t DeckScene::triangles_ = 0;
+std::vector<std::uint8_t>* ShipDeckScene::archive_ = nullptr;
+std::size_t ShipDeckScene::triangles_ = 0;
 
 Vec3 Position(const SceneNode& n) { return {n.world()(3, 0), n.world()(3, 1), n.world()(3, 2)}; }
 Vec3 Direction(const SceneNode& n, Vec3 d) {
@@ -112,7 +112,7 @@ float MuzzleBeyondSkin(SceneNode& muzzle, int gun) {
   return Position(muzzle).y * layout::GunSide(gun) - deck::PortHalfBreadth(gun);
 }
 
-TEST_F(DeckScene, GunsRunOutRecoilPastTheirRunInPlaceAndRunIn) {
+TEST_F(ShipDeckScene, GunsRunOutRecoilPastTheirRunInPlaceAndRunIn) {
   for (int gun = 1; gun <= 8; ++gun) {
     SCOPED_TRACE(gun);
     SceneNode& g = node("Gun" + Two(gun));
@@ -164,7 +164,7 @@ TEST_F(DeckScene, GunsRunOutRecoilPastTheirRunInPlaceAndRunIn) {
   }
 }
 
-TEST_F(DeckScene, PortLidsSwingOutAndUpOnTheirTopHingeAndClose) {
+TEST_F(ShipDeckScene, PortLidsSwingOutAndUpOnTheirTopHingeAndClose) {
   for (int gun = 1; gun <= 8; ++gun) {
     SCOPED_TRACE(gun);
     SceneNode& lid = node("port" + Two(gun));
@@ -198,7 +198,7 @@ TEST_F(DeckScene, PortLidsSwingOutAndUpOnTheirTopHingeAndClose) {
   }
 }
 
-TEST_F(DeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
+TEST_F(ShipDeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
   for (int gun = 1; gun <= 8; ++gun) {
     SCOPED_TRACE(gun);
     for (int which = 1; which <= 2; ++which) {
@@ -241,7 +241,7 @@ TEST_F(DeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
   }
 }
 
-TEST_F(DeckScene, CarriesEveryNameTheShowLooksUpWithTheRightMaterials) {
+TEST_F(ShipDeckScene, CarriesEveryNameTheShowLooksUpWithTheRightMaterials) {
   std::vector<std::string> names;
   for (int gun = 1; gun <= 8; ++gun) {
     const std::string n = Two(gun);

@@ -34,7 +34,7 @@ Vec3 Hull(float s, float t) {
 
 void AuthorBoat(SceneAuthor& scene) {
   const Matrix at = Translate({kCentreX, 0, kSkidTopZ + 0.6f});
-  const int cols = 24, rows = 10;
+  const int cols = 24, rows = 8;
   {
     MeshBuilder shell;
     shell.surface(Hull, cols, rows, 3, 1);

@@ -179,7 +179,7 @@ Parts Wheel(float axleZ) {
   Parts p;
   const Vec3 c{0, 0, axleZ};
   const Vec3 axis{1, 0, 0};
-  Ring(p[kOak], c, axis, 5.0f, 0.38f, 20, 5);
+  Ring(p[kOak], c, axis, 5.0f, 0.38f, 16, 5);
   Ring(p[kBrass], c + Vec3{0.35f, 0, 0}, axis, 1.6f, 0.2f, 12, 3);
   for (int k = 0; k < 8; ++k) {
     const float a = 2 * kPi * k / 8;

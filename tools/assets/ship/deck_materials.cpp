@@ -75,8 +75,8 @@ Image Iron(int size, std::uint32_t seed) {
     const double rust = Fbm(x * 5, y * 5, seed, 5, 0);
     const double pit = Fbm(x * 40, y * 40, seed + 1, 2, 0);
     Colour c = Mix(Colour{26, 27, 30}, Colour{48, 50, 55}, static_cast<float>(pit));
-    const float r = static_cast<float>(std::clamp((rust - 0.55) * 4, 0.0, 1.0));
-    c = Mix(c, Colour{105, 55, 28}, r * 0.8f);
+    const float r = static_cast<float>(std::clamp((rust - 0.63) * 4, 0.0, 1.0));
+    c = Mix(c, Colour{95, 52, 30}, r * 0.7f);
     // Worn high spots catch the light as streaks along the part.
     const double sheen = Fbm(x * 2, y * 24, seed + 5, 3, 0);
     if (sheen > 0.62) c = Mix(c, Colour{110, 112, 118}, static_cast<float>((sheen - 0.62) * 1.6));
@@ -102,8 +102,8 @@ Image Canvas(int size, std::uint32_t seed) {
     const double dirt = Fbm(x * 4, y * 4, seed, 5, 0);
     Colour c = Mix(Colour{150, 140, 115}, Colour{215, 205, 180}, static_cast<float>(0.6 * weave + 0.4 * dirt));
     // Folds of the stowed cloth: soft bands across.
-    const double fold = 0.5 + 0.5 * std::sin((y * 6 + Fbm(x * 3, y, seed + 2, 2, 0)) * 2 * kPi);
-    return Scaled(c, static_cast<float>(0.78 + 0.22 * fold));
+    const double fold = 0.5 + 0.5 * std::sin((y * 3 + 0.6 * Fbm(x * 3, y * 2, seed + 2, 3, 0)) * 2 * kPi);
+    return Scaled(c, static_cast<float>(0.88 + 0.12 * fold));
   });
 }
 
