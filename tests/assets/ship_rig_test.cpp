@@ -1,0 +1,281 @@
+// The rig part of the ship scene: the cloth functions, where the show's clone
+// matrices put the copied sails and flags, and the rig as the program loads
+// and plays it (names, seamless loops, sheets that stay on the clews).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "scene/clock.h"
+#include "scene/material.h"
+#include "scene/resource_source.h"
+#include "scene/scene.h"
+#include "scene/scene_node.h"
+#include "ship/layout.h"
+#include "ship/parts.h"
+#include "ship/rig_common.h"
+
+namespace {
+
+using namespace brisane;
+using namespace brisane::assets::ship;
+
+TEST(ShipRig, SailClothLoopsHoldsItsHeadOnTheYardAndBelliesForward) {
+  for (int id = 0; id < rig::kSailCount; ++id) {
+    SCOPED_TRACE(id);
+    const rig::SailCut& cut = rig::Sail(static_cast<rig::SailId>(id)).cut;
+    float moved = 0;
+    for (int i = 0; i <= 8; ++i)
+      for (int j = 0; j <= 8; ++j) {
+        const float s = i / 8.0f, t = j / 8.0f;
+        const Vec3 start = rig::SailPoint(cut, s, t, 0), end = rig::SailPoint(cut, s, t, 1);
+        EXPECT_LT(Length(start - end), 1e-3f) << s << "," << t;  // the loop closes
+        moved = std::max(moved, Length(rig::SailPoint(cut, s, t, 0.3f) - start));
+        if (j == 0) {
+          for (float phase : {0.0f, 0.37f, 0.81f}) {
+            const Vec3 head = rig::SailPoint(cut, s, 0, phase);
+            EXPECT_NEAR(head.y, 0, 1e-4f);
+            EXPECT_NEAR(head.z, -rig::kHeadForward, 1e-4f);
+            EXPECT_NEAR(head.x, (s - 0.5f) * cut.head, 1e-3f);
+          }
+        }
+      }
+    EXPECT_GT(moved, 0.3f);  // it waves
+    const Vec3 foot = rig::SailPoint(cut, 0.5f, 1, 0);
+    EXPECT_LT(foot.z, -rig::kHeadForward - 0.5f * cut.depth);  // filled forward
+    EXPECT_NEAR(foot.y, -cut.height, 0.1f * cut.height);
+  }
+}
+
+// Ship-frame origin of a clone under "ship_rig".
+Vec3 CloneOrigin(const std::string& suffix) { return layout::RigToShip(Origin(rig::CloneMatrix(suffix))); }
+
+TEST(ShipRig, CloneMatricesPutTheCopiesOnTheMainAndMizzenAndTheFlagsAtTheTrucks) {
+  const struct {
+    const char* suffix;
+    const layout::Mast* mast;
+    float yardZ;
+  } sails[] = {
+      {"sail02clone", &layout::kMain, layout::kMainCourseYardZ},
+      {"sailx02clone", &layout::kMain, layout::kMainTopsailYardZ},
+      {"sail03clone", &layout::kMizzen, layout::kMizzenCourseYardZ},
+  };
+  for (const auto& c : sails) {
+    SCOPED_TRACE(c.suffix);
+    const Vec3 o = CloneOrigin(c.suffix);
+    EXPECT_NEAR(o.z, c.yardZ, 0.5f);
+    EXPECT_NEAR(o.x, c.mast->x(o.z), 1.0f);
+    EXPECT_NEAR(o.y, 0, 1.5f);
+  }
+  // The copies' yards are the ones the rig builds for those sails.
+  EXPECT_LT(Length(rig::Sail(rig::kMainCourse).YardCentre() - CloneOrigin("sail02clone")), 8);
+  EXPECT_LT(Length(rig::Sail(rig::kMizzenCourse).YardCentre() - CloneOrigin("sail03clone")), 8);
+
+  const struct {
+    const char* suffix;
+    const layout::Mast* mast;
+    float belowTruck;
+  } flags[] = {
+      {"flag02clone", &layout::kMain, 6},
+      {"flag03clone", &layout::kFore, 6},
+      {"flagx02clone", &layout::kMain, 26},
+  };
+  for (const auto& f : flags) {
+    SCOPED_TRACE(f.suffix);
+    const Vec3 o = CloneOrigin(f.suffix);
+    EXPECT_NEAR(o.x, f.mast->x(o.z), 1.0f);
+    EXPECT_NEAR(o.y, 0, 0.1f);
+    EXPECT_LT(o.z, f.mast->truckZ);
+    EXPECT_GT(o.z, f.mast->truckZ - f.belowTruck);
+  }
+}
+
+TEST(ShipRig, LoopTimesStartAtZeroEndAtTheLoopAndStepEvenly) {
+  const auto times = rig::LoopTimes(1500, 37);
+  ASSERT_EQ(times.size(), 38u);
+  EXPECT_EQ(times.front(), 0u);
+  EXPECT_EQ(times.back(), 1500u);
+  for (std::size_t i = 1; i < times.size(); ++i) {
+    EXPECT_GE(times[i] - times[i - 1], 40u);
+    EXPECT_LE(times[i] - times[i - 1], 41u);
+  }
+  EXPECT_THROW(rig::LoopTimes(1500, 0), std::invalid_argument);
+}
+
+class AnyTexture : public TextureLoader {
+ public:
+  TextureRef createTextureFromJpeg(std::span<const std::uint8_t>, std::uint32_t, std::uint16_t) override {
+    return std::make_shared<Surface>();
+  }
+};
+
+// The rig authored alone under the ship's two frames, loaded by the program.
+class RigScene : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    SceneAuthor author;
+    author.group(layout::kShip, SceneAuthor::kRoot, Matrix::identity());
+    author.group(layout::kRig, layout::kShip, Translate(layout::kRigOffset));
+    AuthorRig(author);
+    archive_ = new std::vector<std::uint8_t>(author.finish());
+    triangles_ = author.triangles().at("rig");
+  }
+  static void TearDownTestSuite() {
+    delete archive_;
+    archive_ = nullptr;
+  }
+
+  void SetUp() override {
+    resources_.add(147, "SSSFILE", *archive_);
+    scene_ = std::make_unique<Scene>(clock_);
+    scene_->setResourceSource(&resources_);
+    scene_->setTextureLoader(&textures_);
+    ASSERT_TRUE(scene_->load("", 147)) << scene_->loadError();
+    settle();
+  }
+
+  GeometryObject& object(const std::string& name) {
+    SceneNode* n = scene_->findNode(name);
+    if (!n) throw std::runtime_error("no node " + name);
+    return dynamic_cast<GeometryObject&>(*n);
+  }
+  void settle() {
+    scene_->root().updateSubtree();
+    scene_->root().updateSubtree();
+  }
+
+  static std::vector<std::uint8_t>* archive_;
+  static std::size_t triangles_;
+  ManualClock clock_{50000};
+  MemoryResourceSource resources_;
+  AnyTexture textures_;
+  std::unique_ptr<Scene> scene_;
+};
+std::vector<std::uint8_t>* RigScene::archive_ = nullptr;
+std::size_t RigScene::triangles_ = 0;
+
+Vec3 VertexAt(const Mesh& mesh, std::size_t i) {
+  float f[3];
+  std::memcpy(f, mesh.vertices().data() + i * mesh.stride(), sizeof f);
+  return {f[0], f[1], f[2]};
+}
+
+const char* const kRopes[] = {"anch_kanat01", "anch_kanat02", "Line257",     "sailkanat01", "sailkanat02",
+                              "sailkanat03",  "sailkanat04",  "sailkanat05", "sailkanat06", "sailkanat07",
+                              "sailkanat08",  "sailkanat09"};
+
+TEST_F(RigScene, TheShowFindsEveryNameItLooksUpWithTheRightMaterialsAndParents) {
+  for (const char* name : kRopes) EXPECT_NE(scene_->findNode(name), nullptr) << name;
+  for (const char* name : {"mastbase01", "mastbase02", "mastbase03", "bushprit_x", "Line01", "Line02", "Line03",
+                           "Line04", "Dummy_wind01"})
+    EXPECT_NE(scene_->findNode(name), nullptr) << name;
+  const struct {
+    const char* node;
+    const char* material;
+  } cloth[] = {{"sail01", "sail01_sail01_1"},
+               {"sailx01", "sail02_sailx01_1"},
+               {"sailxx01", rig::kTopgallantCloth},
+               {"flag01", "Flag_flag01_1"},
+               {"flagx01", "Flag2"}};
+  for (const auto& c : cloth) {
+    SCOPED_TRACE(c.node);
+    GeometryObject& g = object(c.node);
+    EXPECT_EQ(g.parent()->name(), layout::kRig);
+    ASSERT_EQ(g.activeMeshes().size(), 1u);
+    ASSERT_NE(g.activeMeshes()[0]->material(), nullptr);
+    EXPECT_EQ(g.activeMeshes()[0]->material()->name(), c.material);
+    EXPECT_NE(g.activeMeshes()[0]->material()->twoSided(), 0u);
+  }
+  // Cloth of the clones, carried by materials no node uses.
+  for (const char* m : {"sail01_sail02_1", "sail01_sail03_1", "sail02_sailx02_1"})
+    EXPECT_NE(scene_->findMaterial(m), nullptr) << m;
+  EXPECT_LE(triangles_, 35000u);
+  const std::size_t sail = object("sail01").activeMeshes()[0]->indexCount() / 3;
+  EXPECT_GE(sail, 500u);
+  EXPECT_LE(sail, 1200u);
+  EXPECT_NEAR(Origin(object("Dummy_wind01").world()).z, rig::Plan(1).topZ + 8, 1);
+}
+
+TEST_F(RigScene, WavingPartsCoverTheirWindowAndLoopWithoutASeam) {
+  auto check = [&](const std::string& name, std::uint32_t window) {
+    SCOPED_TRACE(name);
+    const GeometryObject& g = object(name);
+    const auto& frames = g.frames();
+    ASSERT_GT(frames.size(), 20u);
+    EXPECT_EQ(frames.front().time, 0u);
+    EXPECT_GE(frames.back().time, window);
+    for (std::size_t i = 1; i < frames.size(); ++i) EXPECT_LE(frames[i].time - frames[i - 1].time, 45u);
+    const Mesh& first = *frames.front().meshes[0];
+    EXPECT_EQ(first.vertices(), frames.back().meshes[0]->vertices());
+    EXPECT_NE(first.vertices(), frames[frames.size() / 3].meshes[0]->vertices());
+  };
+  for (const char* name : kRopes) check(name, 1679);
+  for (const char* name : {"sail01", "sailx01", "sailxx01"}) check(name, 1679);
+  for (const char* name : {"flag01", "flagx01"}) check(name, 1499);
+}
+
+TEST_F(RigScene, TheFlagSpansItsWholePicture) {
+  const Mesh& flag = *object("flag01").activeMeshes()[0];
+  float lo[2] = {1e9f, 1e9f}, hi[2] = {-1e9f, -1e9f};
+  for (std::size_t i = 0; i < flag.vertexCount(); ++i) {
+    float uv[2];
+    std::memcpy(uv, flag.vertices().data() + i * flag.stride() + 24, sizeof uv);
+    for (int k = 0; k < 2; ++k) {
+      lo[k] = std::min(lo[k], uv[k]);
+      hi[k] = std::max(hi[k], uv[k]);
+    }
+  }
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_FLOAT_EQ(lo[k], 0);
+    EXPECT_FLOAT_EQ(hi[k], 1);
+  }
+}
+
+// Played as the show plays them (half speed, each sail its own head start),
+// the sheets stay on the clews of the sails they belong to.
+TEST_F(RigScene, SheetsStayOnTheClewsOfTheWavingSails) {
+  const struct {
+    const char* sail;
+    std::int32_t offset;
+  } sails[] = {{"sail01", 800}, {"sailx01", 500}, {"sailxx01", 0}};
+  for (const auto& s : sails) object(s.sail).startGeometryAnimation(0, 1679, s.offset, 0.5f, -1);
+  for (const char* r : kRopes) object(r).startGeometryAnimation(0, 1679, 0, 0.5f, -1);
+  const int cols = rig::kSailCols, rows = rig::kSailRows;
+  // Rope ends are rings of three round the clew.
+  auto ropeStart = [&](const char* rope, int which) {
+    const Mesh& m = *object(rope).activeMeshes()[0];
+    const std::size_t perRope = m.vertexCount() / (std::string(rope) == "sailkanat09" ? 4 : 1);
+    const std::size_t base = perRope * which;
+    return (VertexAt(m, base) + VertexAt(m, base + 1) + VertexAt(m, base + 2)) / 3.0f;
+  };
+  auto clew = [&](const char* sail, float s) {
+    const GeometryObject& g = object(sail);
+    const Mesh& m = *g.activeMeshes()[0];
+    const std::size_t i = static_cast<std::size_t>(rows) * (cols + 1) + (s > 0.5f ? cols : 0);
+    return TransformPoint(VertexAt(m, i), g.world());
+  };
+  const struct {
+    const char* rope;
+    int which;
+    const char* sail;
+    float s;
+  } sheets[] = {{"sailkanat01", 0, "sail01", 1},  {"sailkanat02", 0, "sail01", 0},
+                {"sailkanat05", 0, "sailx01", 1}, {"sailkanat06", 0, "sailx01", 0},
+                {"sailkanat09", 0, "sailxx01", 1}, {"sailkanat09", 1, "sailxx01", 0}};
+  float sailTravel = 0;
+  const Vec3 clewAtStart = clew("sail01", 1);
+  for (std::uint32_t ms : {0u, 333u, 1250u, 2010u, 2999u}) {
+    clock_.set(50000 + ms);
+    settle();
+    sailTravel = std::max(sailTravel, Length(clew("sail01", 1) - clewAtStart));
+    for (const auto& sh : sheets) {
+      SCOPED_TRACE(std::string(sh.rope) + " at " + std::to_string(ms));
+      EXPECT_LT(Length(ropeStart(sh.rope, sh.which) - clew(sh.sail, sh.s)), 1.5f);
+    }
+  }
+  EXPECT_GT(sailTravel, 0.5f);  // the clews do move, so the check means something
+}
+
+}  // namespace
