@@ -410,33 +410,39 @@ void AuthorStern(SceneAuthor& scene) {
     scene.object(name, layout::kShip, Matrix::identity(), {mesh.build("hull_" + name, true)});
   }
 
-  // The stern walk: floor, its fascia and the balustrade, and below the
-  // quarter galleries their carved drops.
-  MeshBuilder walk;
+  // The stern walk: its floor and brackets, the balustrade round it, and
+  // below the quarter galleries their carved drops; one lightmap for all.
+  MeshBuilder floor, rail;
   const float w = SternEdge(kGalleryZ) + 1.5f, x0 = SternX(kGalleryZ) - 2, x1 = SternX(kGalleryZ) + 9;
-  walk.box({x0, -w, kGalleryZ - 1.8f}, {x1, w, kGalleryZ}, 0.1f);
-  walk.box({x1 - 1, -w, kGalleryZ}, {x1, w, kGalleryZ + 6}, 0.1f);      // balustrade
-  walk.box({x1 - 1.4f, -w - 0.4f, kGalleryZ + 6}, {x1 + 0.4f, w + 0.4f, kGalleryZ + 7}, 0.1f);  // its rail
-  for (float side : {-1.0f, 1.0f}) {
-    walk.box({x0 + 2, side < 0 ? -w : w - 1, kGalleryZ}, {x1 - 1, side < 0 ? -w + 1 : w, kGalleryZ + 6}, 0.1f);
-    // Brackets under the walk.
-    walk.box({x0, side * (w * 0.5f) - 1, kGalleryZ - 7}, {x1 - 2, side * (w * 0.5f) + 1, kGalleryZ - 1.8f}, 0.1f);
-  }
+  floor.box({x0, -w, kGalleryZ - 1.8f}, {x1, w, kGalleryZ}, 0.05f);
+  for (float side : {-1.0f, 1.0f})
+    floor.box({x0, side * (w * 0.5f) - 1, kGalleryZ - 7}, {x1 - 2, side * (w * 0.5f) + 1, kGalleryZ - 1.8f}, 0.05f);
+  rail.box({x1 - 1, -w, kGalleryZ}, {x1, w, kGalleryZ + 6}, 0);
+  for (float side : {-1.0f, 1.0f})
+    rail.box({x0 + 2, side < 0 ? -w : w - 1, kGalleryZ}, {x1 - 1, side < 0 ? -w + 1 : w, kGalleryZ + 6}, 0);
+  floor.box({x1 - 1.4f, -w - 0.4f, kGalleryZ + 6}, {x1 + 0.4f, w + 0.4f, kGalleryZ + 7}, 0.05f);  // the rail's cap
   // Quarter gallery drops: the tapering finish under each gallery.
   for (float side : {-1.0f, 1.0f}) {
     const float xa = 212, xb = 244;
     const float hb = HalfBreadth(0.5f * (xa + xb), kGalleryZ);
-    MeshBuilder drop;
-    drop.cylinder({0.5f * (xa + xb), side * hb, kGalleryZ - 12}, {0.5f * (xa + xb), side * hb, kGalleryZ}, 2,
-                  16, 8, false, 0.08f);
-    walk.append(drop, Matrix::identity());
+    floor.cylinder({0.5f * (xa + xb), side * hb, kGalleryZ - 12}, {0.5f * (xa + xb), side * hb, kGalleryZ}, 2, 16,
+                   8, false, 0.08f);
   }
-  for (Vertex& v : walk.vertices()) {
-    v.u = v.u * 0.25f;
-    v.v = v.v * 0.25f;
-    v.u2 = SternU(v.p.y);
-    v.v2 = std::clamp((kGalleryZ + 8 - v.p.z) / 22, 0.0f, 1.0f);
+  auto lightmapCoords = [](MeshBuilder& m) {
+    for (Vertex& v : m.vertices()) {
+      v.u2 = SternU(v.p.y);
+      v.v2 = std::clamp((kGalleryZ + 8 - v.p.z) / 22, 0.0f, 1.0f);
+    }
+  };
+  // Balusters round the walk: u along the rail (8 a picture, one each 2
+  // units), v over its height.
+  for (Vertex& v : rail.vertices()) {
+    const bool across = std::fabs(v.n.x) > 0.5f;
+    v.u = (across ? v.p.y : v.p.x) / 16;
+    v.v = (kGalleryZ + 6 - v.p.z) / 6;
   }
+  lightmapCoords(floor);
+  lightmapCoords(rail);
   const auto maps = BakeLightmaps(
       scene, "balkon_down", 64, 64, false,
       [&](float u, float v) {
@@ -444,8 +450,10 @@ void AuthorStern(SceneAuthor& scene) {
         return BakedLight(p, Normalize({0.5f, 0, -0.85f}), 0.7f + 0.3f * (1 - v));
       },
       [](float, float, int) { return 0.0f; });
-  scene.material("hull_balkon_down", Lightmapped("hull_carving.jpg", maps));
-  scene.object("balkon_down", layout::kShip, Matrix::identity(), {walk.build("hull_balkon_down", true)});
+  scene.material("hull_balkon_down", Lightmapped("hull_keel.jpg", maps));
+  scene.material("hull_balkon_rail", Lightmapped("hull_balusters.jpg", maps));
+  scene.object("balkon_down", layout::kShip, Matrix::identity(),
+               {floor.build("hull_balkon_down", true), rail.build("hull_balkon_rail", true)});
 }
 
 // ---------------------------------------- quarter galleries, head, catheads
@@ -483,11 +491,13 @@ void AuthorGalleriesAndHead(SceneAuthor& scene) {
                {galleries.build("hull_gallery")});
 
   // The head: a figurehead on the knee, headrails sweeping back to the bow.
-  const float figZ = 60, figX = StemX(figZ) - 9;
-  gilt.cylinder({figX + 1, 0, figZ - 10}, {figX - 2, 0, figZ + 4}, 3.4f, 2.4f, 8, true, 0.05f);  // body
-  gilt.sphere({figX - 3, 0, figZ + 7}, 2.5f, 8, 6);                                            // head
-  gilt.cylinder({figX - 1, -2.6f, figZ + 1}, {figX - 6, -1.8f, figZ + 8}, 0.9f, 0.7f, 6, true, 0.05f);  // arms
-  gilt.cylinder({figX - 1, 2.6f, figZ + 1}, {figX - 6, 1.8f, figZ + 8}, 0.9f, 0.7f, 6, true, 0.05f);
+  const float figZ = 60, figX = StemX(figZ) - 11;
+  gilt.cylinder({figX + 2, 0, figZ - 11}, {figX - 3, 0, figZ + 6}, 4.2f, 3.0f, 8, true, 0.05f);  // body
+  gilt.cylinder({figX + 3, 0, figZ - 14}, {figX + 2, 0, figZ - 11}, 2.5f, 4.2f, 8, false, 0.05f);  // scroll foot
+  gilt.sphere({figX - 4.5f, 0, figZ + 9.5f}, 3.0f, 8, 6);                                            // head
+  for (float side : {-1.0f, 1.0f})  // arms, one raised
+    gilt.cylinder({figX - 1.5f, side * 3.2f, figZ + 3}, {figX - 8, side * 2.4f, figZ + (side < 0 ? 11 : 4)}, 1.1f, 0.8f,
+                  6, true, 0.05f);
   MeshBuilder rails;
   for (float side : {-1.0f, 1.0f})
     for (int r = 0; r < 3; ++r) {
@@ -499,7 +509,7 @@ void AuthorGalleriesAndHead(SceneAuthor& scene) {
       for (int k = 0; k <= 10; ++k) {
         const float t = static_cast<float>(k) / 10;
         path.push_back(a * ((1 - t) * (1 - t)) + b * (2 * t * (1 - t)) + c * (t * t));
-        radius.push_back(0.7f);
+        radius.push_back(0.9f);
       }
       rails.tube(path, radius, 6, 0.1f);
     }
@@ -682,6 +692,7 @@ void AuthorPictures(SceneAuthor& scene) {
   Picture(scene, "hull_deck.jpg", PaintDeck());
   Picture(scene, "hull_inside.jpg", PaintInside());
   Picture(scene, "hull_carving.jpg", PaintCarving());
+  Picture(scene, "hull_balusters.jpg", PaintBalusters());
   Picture(scene, "Lantern01.jpg", PaintLanternGlass());
   Picture(scene, "Lantern01alfa.jpg", PaintLanternAlpha());
   Picture(scene, "hull_iron.jpg", PaintIron());

@@ -309,6 +309,25 @@ Image PaintCarving() {
   return img;
 }
 
+Image PaintBalusters() {
+  const int n = 128;
+  Image img(n, n);
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) {
+      const float u = (i + 0.5f) / n, v = (j + 0.5f) / n;
+      const float g = 0.85f + 0.3f * static_cast<float>(Fbm(u * 16, v * 16, 951, 3, 16));
+      // A turned baluster's profile: swelling low, a neck above.
+      const float fu = std::fmod(u * 8, 1.0f) - 0.5f;
+      const float r = 0.16f + 0.14f * std::exp(-std::pow((v - 0.62f) / 0.14f, 2.0f)) +
+                      0.06f * std::exp(-std::pow((v - 0.3f) / 0.05f, 2.0f));
+      Col c = Col{14, 22, 24};  // the dark of the cabin behind
+      if (std::fabs(fu) < r) c = kGilt * (g * (0.75f + 0.5f * std::cos(fu / r * 1.4f)));
+      if (v < 0.16f || v > 0.88f) c = (v < 0.1f || v > 0.94f ? kSea : kGilt) * g;
+      Put(img, i, j, c);
+    }
+  return img;
+}
+
 Image PaintLanternGlass() {
   const int n = 128;
   Image img(n, n);
@@ -387,7 +406,7 @@ float BakedLight(Vec3 p, Vec3 n, float open) {
 
 float WaveLight(Vec3 p, Vec3 n, int frame) {
   // Strongest just above the water; fainter in the shade and deeper down.
-  const float above = p.z >= 0 ? std::exp(-p.z / 9.0f) : std::exp(p.z / 6.0f) * 0.7f;
+  const float above = p.z >= 0 ? std::exp(-p.z / 13.0f) : std::exp(p.z / 7.0f) * 0.8f;
   if (above < 0.01f) return 0;
   const float sunSide = 0.55f + 0.45f * layout::Smooth(-0.3f, 0.5f, Dot(n, layout::kSunDirection) + 0.3f);
   const float ph = 2 * kPi * static_cast<float>(frame) / kWaveFrames;
@@ -397,7 +416,7 @@ float WaveLight(Vec3 p, Vec3 n, int frame) {
   const float b = std::sin(x * 0.083f - z * 0.19f - 2 * ph + 1.1f * std::sin(x * 0.057f + 2 * ph + 1.0f));
   const float c = std::sin(x * 0.29f + 0.8f * std::sin(z * 0.5f + ph) + 3 * ph);
   const float bands = std::pow(0.5f + 0.25f * (a + b), 3.0f) * 1.6f + 0.25f * std::max(0.0f, c) * std::max(0.0f, a);
-  return 0.55f * above * sunSide * bands;
+  return 0.75f * above * sunSide * bands;
 }
 
 }  // namespace brisane::assets::ship::hull

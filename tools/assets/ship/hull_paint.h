@@ -36,6 +36,7 @@ Image PaintStern();        // 256 x 512, over kSternSpan
 Image PaintDeck();         // 256 x 256, tiled
 Image PaintInside();       // 256 x 256, tiled, red ochre bulwarks
 Image PaintCarving();      // 128 x 128, gilt carving on blue-green
+Image PaintBalusters();    // 128 x 128, a rail of gilt balusters (8 across, rails top and bottom)
 Image PaintLanternGlass(); // 128 x 128
 Image PaintLanternAlpha(); // 128 x 128, bright = opaque
 Image PaintIron();         // 64 x 64

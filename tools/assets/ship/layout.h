@@ -54,7 +54,8 @@ inline float HalfBreadth(float x, float z) {
   float plan;
   if (x < kMidshipX) {
     const float g = (x - stem) / (kMidshipX - stem);
-    plan = 1 - std::pow(1 - g, 2.4f);
+    // Fine at the waterline, bluffer bows above it.
+    plan = 1 - std::pow(1 - g, 2.4f + 1.4f * Smooth(0, 45, z));
   } else {
     const float g = (stern - x) / (stern - kMidshipX);
     const float run = 1 - std::pow(1 - g, 2.0f + 1.2f * Smooth(-20, 40, z));
