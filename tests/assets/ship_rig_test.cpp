@@ -219,6 +219,7 @@ TEST_F(RigScene, WavingPartsCoverTheirWindowAndLoopWithoutASeam) {
 TEST_F(RigScene, TheFlagSpansItsWholePicture) {
   const Mesh& flag = *object("flag01").activeMeshes()[0];
   float lo[2] = {1e9f, 1e9f}, hi[2] = {-1e9f, -1e9f};
+  float topZ = -1e9f, topV = 0, hoistU = 1;
   for (std::size_t i = 0; i < flag.vertexCount(); ++i) {
     float uv[2];
     std::memcpy(uv, flag.vertices().data() + i * flag.stride() + 24, sizeof uv);
@@ -226,11 +227,17 @@ TEST_F(RigScene, TheFlagSpansItsWholePicture) {
       lo[k] = std::min(lo[k], uv[k]);
       hi[k] = std::max(hi[k], uv[k]);
     }
+    const Vec3 p = VertexAt(flag, i);
+    if (p.z > topZ) topZ = p.z, topV = uv[1], hoistU = uv[0];
   }
   for (int k = 0; k < 2; ++k) {
     EXPECT_FLOAT_EQ(lo[k], 0);
     EXPECT_FLOAT_EQ(hi[k], 1);
   }
+  // Texture row 0 holds the picture's bottom row: the top of the hoist
+  // shows the picture's top left corner.
+  EXPECT_FLOAT_EQ(topV, 1);
+  EXPECT_FLOAT_EQ(hoistU, 0);
 }
 
 // Played as the show plays them (half speed, each sail its own head start),

@@ -78,9 +78,16 @@ Vec3 SailPoint(const SailCut& cut, float s, float t, float phase) {
   return p;
 }
 
+// The loader puts the picture's bottom row in texture row 0, so v = 0 samples
+// the bottom of the picture: cloth that hangs from its top takes v = 1 - t.
+void PictureUpright(MeshBuilder& m) {
+  for (Vertex& v : m.vertices()) v.v = 1 - v.v;
+}
+
 MeshBuilder SailMesh(const SailCut& cut, float phase, int cols, int rows) {
   MeshBuilder m;
   m.surface([&](float s, float t) { return SailPoint(cut, s, t, phase); }, cols, rows);
+  PictureUpright(m);
   return m;
 }
 
@@ -205,6 +212,7 @@ MeshBuilder FlagMesh(float fly, float hoist, float tipHoist, float phase, int co
         return p;
       },
       cols, rows);
+  PictureUpright(m);
   return m;
 }
 
