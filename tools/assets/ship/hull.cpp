@@ -241,7 +241,7 @@ MeshBuilder KeelMesh() {
 
 // The rudder hangs on the stern post: broad at the heel, narrowing upwards,
 // its head rising through the counter.
-constexpr float kRudderX0 = 195, kRudderX1 = 245, kRudderTop = 30;
+constexpr float kRudderX0 = 195, kRudderX1 = 250, kRudderTop = 40;
 Coords RudderCoords(Vec3 p) {
   return {(p.x + p.y) / kWoodRepeat * 2, (kRudderTop - p.z) / kWoodRepeat,
           (p.x - kRudderX0) / (kRudderX1 - kRudderX0), (kRudderTop - p.z) / (kRudderTop - layout::kKeelZ)};
@@ -425,8 +425,11 @@ void AuthorStern(SceneAuthor& scene) {
   for (float side : {-1.0f, 1.0f}) {
     const float xa = 212, xb = 244;
     const float hb = HalfBreadth(0.5f * (xa + xb), kGalleryZ);
-    floor.cylinder({0.5f * (xa + xb), side * hb, kGalleryZ - 12}, {0.5f * (xa + xb), side * hb, kGalleryZ}, 2, 16,
-                   8, false, 0.08f);
+    MeshBuilder drop;
+    drop.cylinder({0.5f * (xa + xb), side * hb, kGalleryZ - 12}, {0.5f * (xa + xb), side * hb, kGalleryZ}, 2, 16, 12,
+                  false, 0.08f);
+    for (Vertex& v : drop.vertices()) v.p.y = side < 0 ? std::min(v.p.y, -hb + 3) : std::max(v.p.y, hb - 3);
+    floor.append(drop);
   }
   auto lightmapCoords = [](MeshBuilder& m) {
     for (Vertex& v : m.vertices()) {
@@ -481,7 +484,9 @@ void AuthorGalleriesAndHead(SceneAuthor& scene) {
     galleries.append(port, Scale(1, -1, 1));
     // Roof and its finial, in the carving.
     MeshBuilder roof;
-    roof.cylinder({0.5f * (xa + xb), yIn, z1}, {0.5f * (xa + xb), yIn, z1 + 7}, 16, 3, 8, false, 0.08f);
+    roof.cylinder({0.5f * (xa + xb), yIn, z1}, {0.5f * (xa + xb), yIn, z1 + 7}, 16, 3, 12, false, 0.08f);
+    // Only the outboard half shows: the rest folds flat against the side.
+    for (Vertex& v : roof.vertices()) v.p.y = std::min(v.p.y, yIn);
     roof.sphere({0.5f * (xa + xb), yOut + 3, z1 + 8}, 1.3f, 6, 4);
     gilt.append(roof);
     gilt.append(roof, Scale(1, -1, 1));
@@ -521,9 +526,9 @@ void AuthorGalleriesAndHead(SceneAuthor& scene) {
     const Vec3 in{x + 6, side * (HalfBreadth(x + 6, z) - 4), z}, out{x - 5, side * (HalfBreadth(x, z) + 9), z + 2};
     cat.cylinder(in, out, 1.6f, 1.5f, 4, true, 0.1f);
   }
-  gilt.append(cat);
   scene.material("hull_carved", Plain("hull_carving.jpg", 0.65f));
-  scene.object("hull_head", layout::kShip, Matrix::identity(), {gilt.build("hull_carved")});
+  scene.material("hull_timber", Plain("hull_keel.jpg", 0.6f));
+  scene.object("hull_head", layout::kShip, Matrix::identity(), {gilt.build("hull_carved"), cat.build("hull_timber")});
 }
 
 // -------------------------------------------------- decks and the insides

@@ -155,7 +155,7 @@ Image PaintBootTopping() {
       const float g = Grain(a, b, p.row, p.piece, 305, 0);
       // Tar gloss patches and a green-grey scum nearer the water (lower rows).
       const float blot = static_cast<float>(Fbm((i + 0.5) / 32.0, (j + 0.5) / 32.0, 307, 3, 8));
-      Col c = kBlack * (g * (0.85f + 0.35f * blot));
+      Col c = Col{48, 44, 40} * (g * (0.85f + 0.35f * blot));
       c = Mix(c, Col{52, 62, 50}, 0.35f * Clamp01((b / kLowRepeat - 0.5f) * 2) * blot);
       c = c * (1 - 0.45f * p.seam);
       Put(img, i, j, c);
@@ -246,8 +246,9 @@ Image PaintStern() {
       windows(79, 86, 4, 22);
       // Carved scrolls on the taffrail and a cartouche between the upper windows.
       if (z > 89.8f) {
-        const float sc = static_cast<float>(Fbm(y * 0.35, z * 0.35, 607, 3));
-        c = Mix(kSea * g, kGilt * (0.7f + 0.5f * sc), Clamp01((sc - 0.42f) * 5));
+        // A running scroll along the taffrail.
+        const float sc = std::sin(y * 0.55f + 2.4f * std::sin((z - 89.8f) * 0.7f + std::fabs(y) * 0.2f));
+        c = std::fabs(sc) < 0.45f ? kGilt * (0.8f + 0.4f * g * (1 - std::fabs(sc))) : kSea * (0.8f * g);
       }
       if (std::fabs(y) < 4.5f && z > 78 && z < 87.5f) {
         const float sc = static_cast<float>(Fbm(y * 0.5, z * 0.5, 609, 3));
@@ -301,9 +302,13 @@ Image PaintCarving() {
   for (int j = 0; j < n; ++j)
     for (int i = 0; i < n; ++i) {
       const double u = (i + 0.5) / n, v = (j + 0.5) / n;
+      // Gilt relief: running scrolls and leaves, dark in the cuts between.
       const float sc = static_cast<float>(Fbm(u * 8, v * 8, 901, 4, 8));
-      const float leaf = static_cast<float>(0.5 + 0.5 * std::sin(u * 6 * 2 * kPi + 3 * sc) * std::sin(v * 4 * 2 * kPi));
-      Col c = Mix(kSea, kGilt * (0.6f + 0.6f * sc), Clamp01((leaf + sc - 0.75f) * 3));
+      const float scroll = static_cast<float>(std::sin(u * 4 * 2 * kPi + 2.2 * std::sin(v * 2 * 2 * kPi)) *
+                                              std::cos(v * 3 * 2 * kPi + 1.5 * std::sin(u * 2 * 2 * kPi)));
+      const float relief = 0.5f + 0.5f * scroll;
+      Col c = kGilt * (0.55f + 0.6f * relief * (0.8f + 0.4f * sc));
+      if (std::fabs(scroll) < 0.12f) c = Col{70, 48, 22};
       Put(img, i, j, c);
     }
   return img;
