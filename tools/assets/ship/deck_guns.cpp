@@ -310,18 +310,18 @@ std::vector<ArchiveFrame> FireFrames(FireWindow window, int stages, Stage stage)
 std::vector<ArchiveFrame> GunFireFrames(int which) {
   if (which == 1) {
     // A tongue of flame thrown out along the bore, then dying.
-    const float length[8] = {7, 13, 18, 22, 24, 25, 25.5f, 26};
-    const float width[8] = {2.6f, 4.2f, 5.6f, 6.5f, 7, 7.2f, 7.3f, 7.3f};
+    const float length[8] = {12, 21, 29, 35, 38, 40, 41, 42};
+    const float width[8] = {3.6f, 5.8f, 7.6f, 9, 9.8f, 10.2f, 10.4f, 10.5f};
     const int cell[8] = {0, 0, 0, 1, 1, 2, 3, 3};
     return FireFrames(kFire1Window, 8,
                       [&](MeshBuilder& m, int i) { Tongue(m, length[i], width[i], cell[i], 3, -0.5f); });
   }
   // A round burst at the muzzle with a short wide flame through it.
-  const float radius[8] = {4.5f, 8, 10.5f, 12, 13, 13.5f, 14, 14};
+  const float radius[8] = {7, 12, 15.5f, 18, 19.5f, 20.5f, 21, 21.5f};
   const int cell[8] = {0, 0, 1, 1, 2, 2, 3, 3};
   return FireFrames(kFire2Window, 8, [&](MeshBuilder& m, int i) {
     Burst(m, radius[i], cell[i], 0.6f + 0.3f * i);
-    Tongue(m, radius[i] * 0.9f, radius[i] * 0.8f, cell[i], 2, 0.5f);
+    Tongue(m, radius[i] * 1.1f, radius[i] * 0.6f, cell[i], 2, 0.5f);
   });
 }
 
