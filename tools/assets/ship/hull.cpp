@@ -111,9 +111,24 @@ float GirthFromTop(const Band& band, float s, float t) {
   return g;
 }
 
-Coords BandCoords(const SideBand& b, Vec3 p, float s, float t) {
+// The side's lightmaps fold the ship's length in two: the fore half in the
+// picture's upper half, the after half below, each a band of 128 x 32
+// texels, so the light along the side is twice as fine. Coordinates hit
+// texel centres at the edges, so filtering never reaches the other half.
+constexpr int kLmW = 128, kLmH = 64, kLmHalfRows = kLmH / 2;
+float LmU(float sHalf) { return (0.5f + sHalf * (kLmW - 1)) / kLmW; }
+float LmV(int half, float t) { return (static_cast<float>(half * kLmHalfRows) + 0.5f + (1 - t) * (kLmHalfRows - 1)) / kLmH; }
+// The (s, t) a lightmap texel shows.
+std::pair<float, float> LmTexel(float u, float v) {
+  const int i = std::min(kLmW - 1, static_cast<int>(u * kLmW)), j = std::min(kLmH - 1, static_cast<int>(v * kLmH));
+  const int half = j / kLmHalfRows, row = j % kLmHalfRows;
+  const float sHalf = static_cast<float>(i) / (kLmW - 1);
+  return {0.5f * static_cast<float>(half) + 0.5f * sHalf, 1 - static_cast<float>(row) / (kLmHalfRows - 1)};
+}
+
+Coords BandCoords(const SideBand& b, Vec3 p, float s, float t, int half, float sHalf) {
   const std::string part = b.part;
-  Coords c{0, 0, s, 1 - t};
+  Coords c{0, 0, LmU(sHalf), LmV(half, t)};
   if (part == "board_high") {
     c.u = SideU(p.x);
     c.v = SpanV(p.z, kHighSpan);
@@ -132,10 +147,13 @@ Coords BandCoords(const SideBand& b, Vec3 p, float s, float t) {
 
 MeshBuilder PortBand(const SideBand& b) {
   MeshBuilder mesh;
-  Loft(
-      mesh, [&](float s, float t) { return SidePoint(s, BandZ(b.band, s, t)); }, kSideCols, b.rows,
-      [&](Vec3 p, float s, float t) { return BandCoords(b, p, s, t); },
-      [&](float s, float t) { return SideNormal(s, BandZ(b.band, s, t), -1); });
+  for (int half = 0; half < 2; ++half) {
+    auto sOf = [half](float sHalf) { return 0.5f * static_cast<float>(half) + 0.5f * sHalf; };
+    Loft(
+        mesh, [&](float sh, float t) { return SidePoint(sOf(sh), BandZ(b.band, sOf(sh), t)); }, kSideCols / 2, b.rows,
+        [&](Vec3 p, float sh, float t) { return BandCoords(b, p, sOf(sh), t, half, sh); },
+        [&](float sh, float t) { return SideNormal(sOf(sh), BandZ(b.band, sOf(sh), t), -1); });
+  }
   if (std::string(b.part) == "board_high") {
     // The cap rail across the top of the side, in the picture's black.
     std::vector<Vec3> outer, inner;
@@ -147,7 +165,8 @@ MeshBuilder PortBand(const SideBand& b) {
       inner.push_back({o.x, -std::max(0.2f, HalfBreadth(o.x, z) - kSideThickness), z});
     }
     Strip(mesh, outer, inner, [&](Vec3 p, int k, int) {
-      return Coords{SideU(p.x), SpanV(RailZ(p.x) + 4, kHighSpan), static_cast<float>(k) / kSideCols, 0.01f};
+      const float s = static_cast<float>(k) / kSideCols;
+      return Coords{SideU(p.x), SpanV(RailZ(p.x) + 4, kHighSpan), LmU(std::min(1.0f, 2 * s)), LmV(0, 1)};
     });
   }
   return mesh;
@@ -178,18 +197,18 @@ void AuthorSide(SceneAuthor& scene) {
       MeshBuilder mesh;
       mesh.append(port, Scale(1, side < 0 ? 1 : -1, 1));
       auto still = [&](float u, float v) {
-        const float s = u, t = 1 - v;
+        const auto [s, t] = LmTexel(u, v);
         const float z = BandZ(b.band, s, t);
         const Vec3 p = SidePoint(s, z, side);
         const float open = std::string(b.part) == "bottom" ? 0.55f + 0.45f * t : 1.0f;
         return BakedLight(p, SideNormal(s, z, side), open);
       };
       auto wave = [&](float u, float v, int k) {
-        const float s = u, t = 1 - v;
+        const auto [s, t] = LmTexel(u, v);
         const float z = BandZ(b.band, s, t);
         return WaveLight(SidePoint(s, z, side), SideNormal(s, z, side), k);
       };
-      const auto maps = BakeLightmaps(scene, name, 128, 64, b.waves, still, wave);
+      const auto maps = BakeLightmaps(scene, name, kLmW, kLmH, b.waves, still, wave);
       scene.material("hull_" + name, Lightmapped(diffuse.at(b.part), maps));
       scene.object(name, layout::kShip, Matrix::identity(), {mesh.build("hull_" + name, true)});
     }

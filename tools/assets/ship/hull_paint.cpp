@@ -417,9 +417,9 @@ float WaveLight(Vec3 p, Vec3 n, int frame) {
   const float ph = 2 * kPi * static_cast<float>(frame) / kWaveFrames;
   // Whole cycles per loop in every term, so frame 16 equals frame 0.
   const float x = p.x + (p.y > 0 ? 37.0f : 0.0f), z = p.z;
-  const float a = std::sin(x * 0.115f + z * 0.25f + ph + 1.3f * std::sin(x * 0.041f - ph));
-  const float b = std::sin(x * 0.083f - z * 0.19f - 2 * ph + 1.1f * std::sin(x * 0.057f + 2 * ph + 1.0f));
-  const float c = std::sin(x * 0.29f + 0.8f * std::sin(z * 0.5f + ph) + 3 * ph);
+  const float a = std::sin(x * 0.21f + z * 0.35f + ph + 1.3f * std::sin(x * 0.07f - ph));
+  const float b = std::sin(x * 0.15f - z * 0.27f - 2 * ph + 1.1f * std::sin(x * 0.09f + 2 * ph + 1.0f));
+  const float c = std::sin(x * 0.42f + 0.8f * std::sin(z * 0.6f + ph) + 3 * ph);
   const float bands = std::pow(0.5f + 0.25f * (a + b), 3.0f) * 1.6f + 0.25f * std::max(0.0f, c) * std::max(0.0f, a);
   return 0.75f * above * sunSide * bands;
 }
