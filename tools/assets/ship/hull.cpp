@@ -24,7 +24,7 @@ using layout::RailZ;
 using layout::SternX;
 using layout::StemX;
 
-constexpr int kSideCols = 84;
+constexpr int kSideCols = 104;
 constexpr float kStemHeadZ = 78;  // top of the stem
 
 float RabbetLine(float) { return kRabbetZ; }
@@ -598,6 +598,20 @@ MeshBuilder Breastwork(float x, float z0, float z1, bool facingAft) {
   return m;
 }
 
+// The rail along a deck's break: a cap on turned posts, above the bulkhead.
+MeshBuilder BreakRail(float x, float deckZ) {
+  MeshBuilder m;
+  const float w = InnerHalf(x, deckZ + 4);
+  const float dx = x < 0 ? -0.5f : 0.5f;  // stands on the upper deck's edge
+  m.box({x - 0.6f + dx, -w, deckZ + 4}, {x + 0.6f + dx, w, deckZ + 5}, 0.05f);
+  const int posts = static_cast<int>(2 * w / 7);
+  for (int k = 0; k <= posts; ++k) {
+    const float y = -w + 0.6f + (2 * w - 1.2f) * static_cast<float>(k) / posts;
+    m.box({x - 0.4f + dx, y - 0.4f, deckZ}, {x + 0.4f + dx, y + 0.4f, deckZ + 4}, 0.05f);
+  }
+  return m;
+}
+
 float ForemostDeckX(float z) {
   float x = StemX(z) + 0.5f;
   while (InnerHalf(x, z) < 1.5f && x < 0) x += 0.5f;
@@ -648,9 +662,11 @@ void AuthorDecks(SceneAuthor& scene) {
   inside("board_high_inside", {waist});
   inside("ard_high_inside02", {mirrored(waist)});
   const MeshBuilder fore = InsideMesh(foreX, kForecastleBreakX, kForecastleDeckZ, 12);
-  inside("f_board01in", {fore, mirrored(fore), Breastwork(kForecastleBreakX, kWaistDeckZ, kForecastleDeckZ, true)});
+  inside("f_board01in", {fore, mirrored(fore), Breastwork(kForecastleBreakX, kWaistDeckZ, kForecastleDeckZ, true),
+                         BreakRail(kForecastleBreakX, kForecastleDeckZ)});
   const MeshBuilder quarter = InsideMesh(kQuarterdeckBreakX, kPoopBreakX, kQuarterdeckZ, 12);
-  inside("f_board02in01", {quarter, Breastwork(kQuarterdeckBreakX, kWaistDeckZ, kQuarterdeckZ, false)});
+  inside("f_board02in01", {quarter, Breastwork(kQuarterdeckBreakX, kWaistDeckZ, kQuarterdeckZ, false),
+                           BreakRail(kQuarterdeckBreakX, kQuarterdeckZ)});
   inside("f_board02in02", {mirrored(quarter)});
   const MeshBuilder poop = InsideMesh(kPoopBreakX, poopEnd, kPoopDeckZ, 8);
   // The transom's inside above the poop deck.
@@ -664,7 +680,8 @@ void AuthorDecks(SceneAuthor& scene) {
         return Vec3{SternX(z) - kSideThickness + SternBulge(y, z), y, z};
       },
       8, 2, [](Vec3 p, float, float) { return Coords{p.y / kWoodRepeat, (100 - p.z) / kWoodRepeat, 0, 0}; });
-  inside("f_board03in", {poop, mirrored(poop), Breastwork(kPoopBreakX, kQuarterdeckZ, kPoopDeckZ, false), transom});
+  inside("f_board03in", {poop, mirrored(poop), Breastwork(kPoopBreakX, kQuarterdeckZ, kPoopDeckZ, false), transom,
+                         BreakRail(kPoopBreakX, kPoopDeckZ)});
 }
 
 // ------------------------------------------------------------- lanterns
