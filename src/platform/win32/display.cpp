@@ -6,6 +6,7 @@
 #include "platform/win32/fatal_error.h"
 #include "platform/win32/registry_store.h"
 #include "platform/win32/shell_state.h"
+#include "platform/win32/show_host.h"
 #include "settings/load_settings.h"
 
 namespace brisane {
@@ -337,7 +338,8 @@ HRESULT CleanupDisplay() {
     g_ModeChanged = false;
   }
   for (DeviceInfo& device : g_Devices.devices) device.modes.clear();
-  // The guns, made with the show, go here: they hold textures of this device.
+  // The show (and the guns, made with it) hold textures of this device.
+  g_Show.reset();
   g_Device.reset();
   const ULONG deviceRefs = g_pd3dDevice.Reset();
   g_pddsBackBuffer.Reset();

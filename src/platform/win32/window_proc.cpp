@@ -5,6 +5,7 @@
 #include "platform/win32/fatal_error.h"
 #include "platform/win32/preview_picture.h"
 #include "platform/win32/shell_state.h"
+#include "platform/win32/show_host.h"
 #include "settings/node.h"
 
 namespace brisane {
@@ -65,8 +66,8 @@ LRESULT StartShow(HWND window) {
   if (FAILED(LoadSettings())) return -1;
   if (FAILED(InitDirectDraw(window, SettingsRoot.Get("UseDesktopRes").AsInt() != 0))) return -1;
   if (FAILED(InitDirect3D())) return -1;
-  // Next: SetupShow (scene, camera list, flares, water, gamma), the ambient
-  // sounds, the guns and the overlay font.
+  if (FAILED(SetupShow())) return -1;
+  // Next: the ambient sounds, the guns and the overlay font.
   return 0;
 }
 

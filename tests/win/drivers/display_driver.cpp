@@ -1,7 +1,8 @@
 // Brings the program's display code up under Wine and reports what it found,
 // how fast frames go, and what a forced bring-up failure does.
 //   list             the device table and the loaded device settings
-//   frames SECONDS   the show's own window and frames; frame rate, a pixel read back
+//   frames SECONDS   the show's own window and frames: frame rates with the scene and
+//                    without it (the reference), the back buffer's colours
 //   badmode          a full-screen mode the display cannot take (fatal)
 //   run PROGRAM ARGS  runs it and prints its exit code
 //   eightbit         a mode the display takes but 3D cannot use (fatal after the change)
@@ -11,12 +12,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/win32/display.h"
 #include "platform/win32/fatal_error.h"
 #include "platform/win32/shell_state.h"
+#include "platform/win32/show_host.h"
 #include "settings/node.h"
 
 using namespace brisane;
@@ -50,11 +53,8 @@ int List() {
   return 0;
 }
 
-// The show's window, brought up by the program's own creation handler, and
-// frames drawn as the message loop draws them.
-int Frames(double seconds) {
-  g_Shell.instance = GetModuleHandleA(nullptr);
-  InitWindow();
+// Frames as the message loop draws them, for that many seconds; the rate.
+double DrawFrames(double seconds, const char* prefix) {
   LARGE_INTEGER frequency, start, now;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
@@ -68,20 +68,62 @@ int Frames(double seconds) {
     QueryPerformanceCounter(&now);
     const double elapsed = double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
     if (elapsed >= seconds) {
-      std::printf("frames=%u\nseconds=%.3f\nfps=%.1f\n", frames, elapsed, frames / elapsed);
-      break;
+      std::printf("%sframes=%u\n%sseconds=%.3f\n%sfps=%.2f\n", prefix, frames, prefix, elapsed, prefix,
+                  frames / elapsed);
+      return frames / elapsed;
     }
     RenderFrame();
     ++frames;
   }
+}
+
+// The mean colour of a band of rows, as R,G,B.
+std::string MeanColour(const std::vector<std::uint32_t>& pixels, LONG width, LONG top, LONG bottom) {
+  double sum[3] = {};
+  for (LONG y = top; y < bottom; ++y)
+    for (LONG x = 0; x < width; ++x) {
+      const std::uint32_t p = pixels[static_cast<std::size_t>(y * width + x)];
+      sum[0] += (p >> 16) & 0xFF;
+      sum[1] += (p >> 8) & 0xFF;
+      sum[2] += p & 0xFF;
+    }
+  const double n = double(width) * double(bottom - top);
+  char text[64];
+  std::snprintf(text, sizeof text, "%d,%d,%d", int(sum[0] / n), int(sum[1] / n), int(sum[2] / n));
+  return text;
+}
+
+// The show's window, brought up by the program's own creation handler, and
+// its frames for that many seconds; then, in the same process and mode, the
+// bare frame (clear and present, no scene) for as long, as the reference.
+// Prints both rates and what the back buffer held after the show's frames.
+int Frames(double seconds) {
+  g_Shell.instance = GetModuleHandleA(nullptr);
+  LARGE_INTEGER frequency, start, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  InitWindow();
+  QueryPerformanceCounter(&now);
+  std::printf("setup.seconds=%.2f\nscene=%d\n", double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart),
+              g_Show ? 1 : 0);
+  const double sceneRate = DrawFrames(seconds, "");
+
   const DeviceInfo& device = g_Devices.Current();
   std::printf("desktopres=%d\nscreen=%ld,%ld,%ld,%ld\nmode=%s\n", device.desktopResolution ? 1 : 0, g_rcScreen.left,
               g_rcScreen.top, g_rcScreen.right, g_rcScreen.bottom, ModeText(device.selectedMode).c_str());
   std::vector<std::uint32_t> pixels;
-  const PixelRect centre = {g_rcViewport.right / 2, g_rcViewport.bottom / 2, g_rcViewport.right / 2 + 1,
-                            g_rcViewport.bottom / 2 + 1};
-  const HResult read = g_Device ? g_Device->ReadBackBuffer(centre, pixels) : E_FAIL;
-  std::printf("readback=%ld\npixel=%08X\n", static_cast<long>(read), pixels.empty() ? 0u : pixels[0]);
+  const LONG width = g_rcViewport.right, height = g_rcViewport.bottom;
+  const HResult read = g_Device ? g_Device->ReadBackBuffer({0, 0, width, height}, pixels) : E_FAIL;
+  std::printf("readback=%ld\n", static_cast<long>(read));
+  if (SUCCEEDED(read) && pixels.size() == static_cast<std::size_t>(width * height)) {
+    std::printf("distinct=%zu\n", std::set<std::uint32_t>(pixels.begin(), pixels.end()).size());
+    std::printf("top=%s\nbottom=%s\n", MeanColour(pixels, width, 0, height / 10).c_str(),
+                MeanColour(pixels, width, height - height / 10, height).c_str());
+  }
+
+  g_Show.reset();  // the same frames without the scene
+  const double clearRate = DrawFrames(seconds, "clear.");
+  std::printf("ratio=%.4f\n", clearRate > 0 ? sceneRate / clearRate : 0.0);
   // Everything released by its owner: nothing may still hold the device.
   std::printf("cleanup=%ld\n", static_cast<long>(CleanupDisplay()));
   std::fflush(stdout);
@@ -172,7 +214,7 @@ int Lost() {
       RenderFrame();
       ++frames;
     }
-    if (!changed && frames == 20) {
+    if (!changed && frames == 3) {
       changed = true;
       DEVMODEA mode = {};
       mode.dmSize = sizeof mode;

@@ -3,8 +3,9 @@
 // light of full day), so that a scene can be looked at while it is authored.
 //
 //   scene_view ARCHIVE OUTDIR [options]
-//     --camera NAME      a camera of the scene; repeatable. Default: every
-//                        camera of the scene, in name order.
+//     --camera NAME      a camera of the scene; repeatable. With neither
+//                        --camera nor --look: every camera of the scene, in
+//                        name order.
 //     --time MS          the show's time: camera paths, waving sails, flags
 //                        and ropes as if the show had run MS milliseconds
 //                        with that camera selected at its start (default 0).
