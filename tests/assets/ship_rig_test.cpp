@@ -240,13 +240,23 @@ TEST_F(RigScene, TheFlagSpansItsWholePicture) {
   EXPECT_FLOAT_EQ(hoistU, 0);
 }
 
-// Played as the show plays them (half speed, each sail its own head start),
-// the sheets stay on the clews of the sails they belong to.
-TEST_F(RigScene, SheetsStayOnTheClewsOfTheWavingSails) {
+// Played as the show plays them (half speed, each sail its own head start,
+// the main and mizzen sails cloned with the fixed matrices), the sheets stay
+// on the clews of the sails they belong to.
+TEST_F(RigScene, SheetsStayOnTheClewsOfTheWavingSailsAndTheirClones) {
+  auto cloneOf = [&](const char* original, const char* suffix) {
+    GeometryObject* copy = object(original).clone(suffix, *scene_);
+    copy->setLocal(rig::CloneMatrix(suffix));
+    scene_->addNode(copy);
+  };
+  cloneOf("sail01", "sail02clone");
+  cloneOf("sail01", "sail03clone");
+  cloneOf("sailx01", "sailx02clone");
   const struct {
     const char* sail;
     std::int32_t offset;
-  } sails[] = {{"sail01", 800}, {"sailx01", 500}, {"sailxx01", 0}};
+  } sails[] = {{"sail01", 800},           {"sail01sail02clone", 0}, {"sail01sail03clone", 300},
+               {"sailx01", 500},          {"sailx01sailx02clone", 0}, {"sailxx01", 0}};
   for (const auto& s : sails) object(s.sail).startGeometryAnimation(0, 1679, s.offset, 0.5f, -1);
   for (const char* r : kRopes) object(r).startGeometryAnimation(0, 1679, 0, 0.5f, -1);
   const int cols = rig::kSailCols, rows = rig::kSailRows;
@@ -268,21 +278,31 @@ TEST_F(RigScene, SheetsStayOnTheClewsOfTheWavingSails) {
     int which;
     const char* sail;
     float s;
-  } sheets[] = {{"sailkanat01", 0, "sail01", 1},  {"sailkanat02", 0, "sail01", 0},
-                {"sailkanat05", 0, "sailx01", 1}, {"sailkanat06", 0, "sailx01", 0},
-                {"sailkanat09", 0, "sailxx01", 1}, {"sailkanat09", 1, "sailxx01", 0}};
+  } sheets[] = {{"sailkanat01", 0, "sail01", 1},
+                {"sailkanat02", 0, "sail01", 0},
+                {"sailkanat03", 0, "sail01sail02clone", 1},
+                {"sailkanat04", 0, "sail01sail02clone", 0},
+                {"sailkanat05", 0, "sailx01", 1},
+                {"sailkanat06", 0, "sailx01", 0},
+                {"sailkanat07", 0, "sailx01sailx02clone", 1},
+                {"sailkanat08", 0, "sailx01sailx02clone", 0},
+                {"sailkanat09", 0, "sailxx01", 1},
+                {"sailkanat09", 1, "sailxx01", 0},
+                {"sailkanat09", 2, "sail01sail03clone", 1},
+                {"sailkanat09", 3, "sail01sail03clone", 0}};
   float sailTravel = 0;
-  const Vec3 clewAtStart = clew("sail01", 1);
+  settle();
+  const Vec3 clewAtStart = clew("sail01sail03clone", 1);
   for (std::uint32_t ms : {0u, 333u, 1250u, 2010u, 2999u}) {
     clock_.set(50000 + ms);
     settle();
-    sailTravel = std::max(sailTravel, Length(clew("sail01", 1) - clewAtStart));
+    sailTravel = std::max(sailTravel, Length(clew("sail01sail03clone", 1) - clewAtStart));
     for (const auto& sh : sheets) {
       SCOPED_TRACE(std::string(sh.rope) + " at " + std::to_string(ms));
       EXPECT_LT(Length(ropeStart(sh.rope, sh.which) - clew(sh.sail, sh.s)), 1.5f);
     }
   }
-  EXPECT_GT(sailTravel, 0.5f);  // the clews do move, so the check means something
+  EXPECT_GT(sailTravel, 0.3f);  // the clews do move, so the check means something
 }
 
 }  // namespace

@@ -174,7 +174,7 @@ void Standing(MeshBuilder& shrouds, MeshBuilder& ratlines, MeshBuilder& stays) {
   const Spar bs = Bowsprit(), jb = JibBoom();
   const MastPlan &fore = Plan(0), &main = Plan(1), &mizzen = Plan(2);
   const float stemAlong = (bs.heel.x - StemX(80)) / -bs.dir.x;
-  const Vec3 onTop{-bs.dir.z * 0.0f, 0, 4.0f};
+  const Vec3 onTop{0, 0, 4.0f};  // stays set up on top of the bowsprit
   auto stay = [&](Vec3 from, Vec3 to, float radius, float sag) { Rope(stays, Hang(from, to, sag, 9), radius, 5); };
   stay(kFore.at(fore.topZ - 2) - Vec3{fore.lowerRadius, 0, 0}, bs.at(stemAlong + 14) + onTop, 1.2f, 2);
   stay(kFore.at(fore.crosstreesZ - 1) - Vec3{TopmastRadius(fore), 0, 0}, bs.at(bs.length - 5) + onTop, 0.8f, 2.5f);
@@ -231,7 +231,7 @@ void Coil(MeshBuilder& m, Vec3 centre, float r0, float r1, float turns) {
     const float f = static_cast<float>(i) / static_cast<float>(points);
     const float a = 2 * kPi * turns * f;
     const float r = r0 + (r1 - r0) * f;
-    path.push_back(centre + Vec3{r * std::cos(a), r * std::sin(a), 0.55f + 0.25f * std::sin(3 * a) * 0.2f});
+    path.push_back(centre + Vec3{r * std::cos(a), r * std::sin(a), 0.55f + 0.05f * std::sin(3 * a)});
   }
   Rope(m, path, 0.55f, 3);
 }
