@@ -238,15 +238,35 @@ class FrameTests(DisplayCase):
 
 
 class LostDisplayTests(DisplayCase):
-    def test_a_mode_change_under_the_show_ends_it_cleanly(self):
-        code, info = finish(DISPLAY_DRIVER, "run", DISPLAY_DRIVER_WIN, "lost", desktop=True)
-        self.assertEqual(code, 0)
+    """The display taken away under the show (a mode change by someone else,
+    as the secure desktop or a remote session do) ends it as any input does:
+    the surfaces are not restored, the show closes cleanly with exit code 0."""
+
+    def assert_ends_cleanly(self, info):
         self.assertEqual(info["change"], "0", "someone else changed the mode")
         self.assertEqual(info["lost"], "1", "which took the show's surfaces away")
+        self.assertGreaterEqual(int(info["frames"]), 3)
         self.assertEqual(info["quit"], "1", "the show ended by itself")
         self.assertEqual(info["quitcode"], "0")
         self.assertEqual(info["window"], "0")
+        self.assertEqual(info["show"], "0", "the scene and its textures were released")
+        self.assertEqual(info["device"], "0")
         self.assertEqual(info["exit"], "0")
+
+    def test_a_mode_change_under_the_show_at_desktop_resolution_ends_it_cleanly(self):
+        code, info = finish(DISPLAY_DRIVER, "run", DISPLAY_DRIVER_WIN, "lost", "800", "600", desktop=True)
+        self.assertEqual(code, 0)
+        self.assert_ends_cleanly(info)
+
+    def test_a_mode_change_under_the_full_screen_show_ends_it_cleanly(self):
+        info, devices = device_table(desktop=True)
+        modes = devices[int(info["current"])]["modes"]
+        set_setting("UseDesktopRes", "2: 0")
+        set_setting("ModeNum", f"2: {modes.index((800, 600, 32))}")
+        code, info = finish(DISPLAY_DRIVER, "run", DISPLAY_DRIVER_WIN, "lost", "640", "480", desktop=True)
+        self.assertEqual(code, 0)
+        self.assert_ends_cleanly(info)
+        self.assertEqual(finish(HARNESS, "inspect", "1000")[1]["screen"], "1024,768", "the desktop's mode is back")
 
 
 class BringUpFailureTests(DisplayCase):

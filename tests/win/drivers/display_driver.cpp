@@ -6,7 +6,8 @@
 //   badmode          a full-screen mode the display cannot take (fatal)
 //   run PROGRAM ARGS  runs it and prints its exit code
 //   eightbit         a mode the display takes but 3D cannot use (fatal after the change)
-//   lost             the mode changed under a running show, which must end by itself
+//   lost [W H]       the mode changed to W x H (800 x 600) by someone else under a
+//                    running show, which must end by itself
 #include <windows.h>
 
 #include <cstdio>
@@ -196,14 +197,15 @@ int EightBit() {
 
 // The display taken away under a running show: a mode change by someone
 // else. The show must end by itself, cleanly.
-int Lost() {
+int Lost(DWORD width, DWORD height) {
   g_Shell.instance = GetModuleHandleA(nullptr);
   InitWindow();
   MSG msg = {};
   unsigned frames = 0;
   const DWORD start = GetTickCount();
   bool changed = false;
-  while (GetTickCount() - start < 8000) {
+  // Long enough for a few frames of the ship under a software rasteriser.
+  while (GetTickCount() - start < 30000) {
     if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) break;
       TranslateMessage(&msg);
@@ -218,15 +220,16 @@ int Lost() {
       changed = true;
       DEVMODEA mode = {};
       mode.dmSize = sizeof mode;
-      mode.dmPelsWidth = 800;
-      mode.dmPelsHeight = 600;
+      mode.dmPelsWidth = width;
+      mode.dmPelsHeight = height;
       mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
       std::printf("change=%ld\n", ChangeDisplaySettingsExA(nullptr, &mode, nullptr, 0, nullptr));
       std::printf("lost=%d\n", g_pddsPrimary && g_pddsPrimary->IsLost() == DDERR_SURFACELOST ? 1 : 0);
     }
   }
-  std::printf("quit=%d\nquitcode=%d\nactive=%d\nframes=%u\nwindow=%d\n", msg.message == WM_QUIT ? 1 : 0,
-              static_cast<int>(msg.wParam), g_Shell.active ? 1 : 0, frames, IsWindow(g_Shell.mainWindow) ? 1 : 0);
+  std::printf("quit=%d\nquitcode=%d\nactive=%d\nframes=%u\nwindow=%d\nshow=%d\ndevice=%d\n",
+              msg.message == WM_QUIT ? 1 : 0, static_cast<int>(msg.wParam), g_Shell.active ? 1 : 0, frames,
+              IsWindow(g_Shell.mainWindow) ? 1 : 0, g_Show ? 1 : 0, g_pd3dDevice ? 1 : 0);
   ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
   return 0;
 }
@@ -258,8 +261,9 @@ int main(int argc, char** argv) {
   if (command == "frames") return Frames(argc > 2 ? std::atof(argv[2]) : 3.0);
   if (command == "badmode") return BadMode();
   if (command == "eightbit") return EightBit();
-  if (command == "lost") return Lost();
+  if (command == "lost")
+    return argc > 3 ? Lost(std::strtoul(argv[2], nullptr, 10), std::strtoul(argv[3], nullptr, 10)) : Lost(800, 600);
   if (command == "run" && argc > 2) return Run(argc, argv);
-  std::fprintf(stderr, "usage: display_driver list|frames SECONDS|badmode|eightbit\n");
+  std::fprintf(stderr, "usage: display_driver list|frames SECONDS|badmode|eightbit|lost [W H]|run PROGRAM ARGS\n");
   return 2;
 }
