@@ -323,8 +323,8 @@ void AuthorRigging(SceneAuthor& scene) {
     Vec3 at;
   } coils[] = {
       {"Line01", {kFore.footX + 12, -12, kForecastleDeckZ}},
-      {"Line02", {kMain.footX + 14, 13, kWaistDeckZ}},
-      {"Line03", {kMain.footX + 14, -13, kWaistDeckZ}},
+      {"Line02", {kMain.footX - 12, 11, kWaistDeckZ}},
+      {"Line03", {kMain.footX - 12, -11, kWaistDeckZ}},
       {"Line04", {kMizzen.footX + 11, 10, kQuarterdeckZ}},
   };
   for (const auto& c : coils) {

@@ -199,10 +199,11 @@ void AuthorSpars(SceneAuthor& scene) {
     coat.cylinder(m.at(m.footZ), m.at(m.footZ + 5), R + 3.5f, R + 0.4f, 12, false, 0.05f);
     const Vec3 foot = m.at(m.footZ);
     Block(coat, foot + Vec3{0, 0, 0.6f}, {R + 6, R + 6, 0.6f}, 0.08f);
-    for (int k = 0; k < 8; ++k) {  // wedges round the mast
+    // Wedges driven in round the mast, under the coat's upper edge.
+    for (int k = 0; k < 8; ++k) {
       const float a = 2 * kPi * (k + 0.5f) / 8;
-      const Vec3 c = m.at(m.footZ + 6) + Vec3{std::cos(a), std::sin(a), 0} * (R + 0.4f);
-      coat.cylinder(c - Vec3{0, 0, 1.5f}, c + Vec3{0, 0, 1.0f}, 0.9f, 0.5f, 4, true, 0.1f);
+      const Vec3 c = m.at(m.footZ + 3.2f) + Vec3{std::cos(a), std::sin(a), 0} * (R + 1.3f);
+      Block(coat, c, {0.7f, 0.7f, 1.6f}, 0.1f);
     }
     scene.object(kBases[i], kShip, Matrix::identity(), {coat.build(kDarkWood)});
   }
