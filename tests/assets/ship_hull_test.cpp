@@ -6,6 +6,7 @@
 
 #include "ship/hull_lines.h"
 #include "ship/hull_paint.h"
+#include "ship/hull_parts.h"
 #include "ship/layout.h"
 #include "ship/parts.h"
 
@@ -84,6 +85,57 @@ TEST(ShipHullLines, BandHeightsFollowTheirRowsBetweenTheLines) {
     EXPECT_NEAR(BandZ(mid, s, 0.5f), lo + 0.25f * (hi - lo), 1e-3f);
     EXPECT_NEAR(BandZ(mid, s, 0.75f), lo + 0.625f * (hi - lo), 1e-3f);
   }
+}
+
+Vec3 StoredNormal(const MeshBuilder& m, std::size_t k) {
+  const auto& v = m.vertices();
+  const auto& i = m.indices();
+  const Vec3 a = v[i[3 * k]].p, b = v[i[3 * k + 1]].p, c = v[i[3 * k + 2]].p;
+  return Cross(c - a, b - a);
+}
+
+TEST(ShipHullSide, BandsFaceOutwardsAndMeetWithoutCracks) {
+  const auto bands = SideBands();
+  ASSERT_EQ(bands.size(), 4u);
+  std::vector<MeshBuilder> meshes;
+  for (const SideBand& b : bands) {
+    meshes.push_back(PortBand(b));
+    const MeshBuilder& m = meshes.back();
+    ASSERT_LT(m.vertexCount(), 65536u) << b.part;
+    int faces = 0;
+    for (std::size_t k = 0; k < m.triangleCount(); ++k) {
+      const Vec3 n = StoredNormal(m, k);
+      if (Length(n) < 1e-3f) continue;  // where the side closes on the stem
+      ++faces;
+      // The port side shows its outside: the renderer culls the other way.
+      EXPECT_LT(Normalize(n).y, 0.05f) << b.part << " triangle " << k;
+      EXPECT_GT(Dot(n, m.vertices()[m.indices()[3 * k]].n), 0) << b.part << " triangle " << k;
+    }
+    EXPECT_GT(faces, 300) << b.part;
+  }
+  // Each band's top row is the next one's bottom row.
+  for (std::size_t k = 0; k + 1 < bands.size(); ++k) {
+    for (int i = 0; i <= 20; ++i) {
+      const float s = static_cast<float>(i) / 20;
+      const float top = BandZ(bands[k].band, s, 1), bottom = BandZ(bands[k + 1].band, s, 0);
+      EXPECT_NEAR(top, bottom, 1e-3f) << bands[k].part << " s=" << s;
+    }
+  }
+}
+
+TEST(ShipHullSide, FoldedLightmapTexelsShowTheSideWhereTheirVerticesPointThem) {
+  for (int half = 0; half < 2; ++half)
+    for (float sh : {0.0f, 0.3f, 0.77f, 1.0f})
+      for (float t : {0.0f, 0.4f, 1.0f}) {
+        const float u = LmU(sh), v = LmV(half, t);
+        ASSERT_GT(u, 0);
+        ASSERT_LT(u, 1);
+        // Each half stays in its own half of the picture.
+        EXPECT_EQ(static_cast<int>(v * 2), half);
+        const auto [s2, t2] = LmTexel(u, v);
+        EXPECT_NEAR(s2, 0.5f * half + 0.5f * sh, 0.5f / (kLmW - 1) + 1e-4f);
+        EXPECT_NEAR(t2, t, 1.0f / (kLmHalfRows - 1) + 1e-4f);
+      }
 }
 
 // Brightness of a picture at texture coordinates.

@@ -10,6 +10,7 @@
 
 #include "hull_lines.h"
 #include "hull_mesh.h"
+#include "hull_parts.h"
 #include "hull_paint.h"
 #include "layout.h"
 #include "parts.h"
@@ -83,13 +84,6 @@ std::vector<std::string> BakeLightmaps(SceneAuthor& scene, const std::string& pa
 
 // ------------------------------------------------------------------ side
 
-struct SideBand {
-  const char* part;  // without the side number
-  Band band;
-  int rows;
-  bool waves;
-};
-
 Vec3 SideNormal(float s, float z, float side) {
   const float e = 1e-3f, ez = 0.05f;
   const Vec3 ds = SidePoint(std::min(s + e, 1.0f), z, side) - SidePoint(std::max(s - e, 0.0f), z, side);
@@ -111,21 +105,6 @@ float GirthFromTop(const Band& band, float s, float t) {
   return g;
 }
 
-// The side's lightmaps fold the ship's length in two: the fore half in the
-// picture's upper half, the after half below, each a band of 128 x 32
-// texels, so the light along the side is twice as fine. Coordinates hit
-// texel centres at the edges, so filtering never reaches the other half.
-constexpr int kLmW = 128, kLmH = 64, kLmHalfRows = kLmH / 2;
-float LmU(float sHalf) { return (0.5f + sHalf * (kLmW - 1)) / kLmW; }
-float LmV(int half, float t) { return (static_cast<float>(half * kLmHalfRows) + 0.5f + (1 - t) * (kLmHalfRows - 1)) / kLmH; }
-// The (s, t) a lightmap texel shows.
-std::pair<float, float> LmTexel(float u, float v) {
-  const int i = std::min(kLmW - 1, static_cast<int>(u * kLmW)), j = std::min(kLmH - 1, static_cast<int>(v * kLmH));
-  const int half = j / kLmHalfRows, row = j % kLmHalfRows;
-  const float sHalf = static_cast<float>(i) / (kLmW - 1);
-  return {0.5f * static_cast<float>(half) + 0.5f * sHalf, 1 - static_cast<float>(row) / (kLmHalfRows - 1)};
-}
-
 Coords BandCoords(const SideBand& b, Vec3 p, float s, float t, int half, float sHalf) {
   const std::string part = b.part;
   Coords c{0, 0, LmU(sHalf), LmV(half, t)};
@@ -145,7 +124,9 @@ Coords BandCoords(const SideBand& b, Vec3 p, float s, float t, int half, float s
   return c;
 }
 
-MeshBuilder PortBand(const SideBand& b) {
+}  // namespace
+
+MeshBuilder hull::PortBand(const SideBand& b) {
   MeshBuilder mesh;
   for (int half = 0; half < 2; ++half) {
     auto sOf = [half](float sHalf) { return 0.5f * static_cast<float>(half) + 0.5f * sHalf; };
@@ -162,7 +143,8 @@ MeshBuilder PortBand(const SideBand& b) {
       const float z = LineZ(s, RailZ);
       const Vec3 o = SidePoint(s, z);
       outer.push_back(o);
-      inner.push_back({o.x, -std::max(0.2f, HalfBreadth(o.x, z) - kSideThickness), z});
+      // Where the side is thinner than the bulwark (the stem) the cap covers it all.
+      inner.push_back({o.x, std::max(o.y, -std::max(0.0f, HalfBreadth(o.x, z) - kSideThickness)), z});
     }
     Strip(mesh, outer, inner, [&](Vec3 p, int k, int) {
       const float s = static_cast<float>(k) / kSideCols;
@@ -172,24 +154,29 @@ MeshBuilder PortBand(const SideBand& b) {
   return mesh;
 }
 
-void AuthorSide(SceneAuthor& scene) {
+std::vector<hull::SideBand> hull::SideBands() {
   const std::vector<float> even4{0, 0.25f, 0.5f, 0.75f, 1}, even6{0, 1 / 6.f, 2 / 6.f, 0.5f, 4 / 6.f, 5 / 6.f, 1};
   std::vector<float> bottomRows;
   for (int j = 0; j <= 14; ++j) bottomRows.push_back(std::pow(static_cast<float>(j) / 14, 2.0f));
   // Middle band rows sit on the wales' edges, so their relief stays crisp.
   std::vector<float> midRows;
   for (float z : {0.0f, 0.8f, 7.2f, 8.0f, 12.0f, 16.0f, 20.0f, 23.0f, 23.8f, 27.2f, 28.0f}) midRows.push_back(z / 28);
-  const SideBand bands[] = {
+  return {
       {"bottom", {RabbetLine, CopperTopZ, bottomRows}, 14, true},
       {"board_low", {CopperTopZ, MainWaleZ, even4}, 4, true},
       {"board_mid", {MainWaleZ, UpperWaleTopZ, midRows}, 10, true},
       {"board_high", {UpperWaleTopZ, RailZ, even6}, 6, false},
   };
+}
+
+namespace {
+
+void AuthorSide(SceneAuthor& scene) {
   const std::map<std::string, std::string> diffuse = {{"bottom", "hull_copper.jpg"},
                                                       {"board_low", "hull_board_low.jpg"},
                                                       {"board_mid", "hull_board_mid.jpg"},
                                                       {"board_high", "hull_board_high.jpg"}};
-  for (const SideBand& b : bands) {
+  for (const SideBand& b : SideBands()) {
     const MeshBuilder port = PortBand(b);
     for (int sideNo = 1; sideNo <= 2; ++sideNo) {
       const float side = sideNo == 1 ? -1.0f : 1.0f;

@@ -35,7 +35,8 @@ void Strip(MeshBuilder& mesh, const std::vector<Vec3>& a, const std::vector<Vec3
            const std::function<Coords(Vec3, int, int)>& coords) {
   if (a.size() != b.size() || a.size() < 2) throw std::invalid_argument("bad strip");
   for (std::size_t k = 0; k + 1 < a.size(); ++k) {
-    const Vec3 n = Normalize(Cross(a[k + 1] - a[k], b[k] - a[k]) + Cross(b[k + 1] - b[k], b[k] - a[k]));
+    // From the diagonals, so a quad that closes to a triangle still has one.
+    const Vec3 n = Normalize(Cross(b[k + 1] - a[k], b[k] - a[k + 1]));
     auto put = [&](Vec3 p, int kk, int side) {
       const Coords c = coords(p, kk, side);
       return mesh.add(p, n, c.u, c.v, c.u2, c.v2);
