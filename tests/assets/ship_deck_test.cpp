@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "scene/scene.h"
 #include "scene/scene_node.h"
 #include "ship/deck_parts.h"
+#include "ship/deck_shapes.h"
 #include "ship/layout.h"
 #include "ship/parts.h"
 
@@ -323,6 +325,51 @@ TEST(ShipDeckFire, AtlasCellsAreDarkAtTheirEdgesBrightInsideAndMirrored) {
   EXPECT_GT(lum(64, deck::kTongueBase - 8), 200.0f) << "a white-hot root at the muzzle";
   for (int y = 0; y < atlas.height; y += 7)
     for (int x = 0; x < atlas.width; x += 5) ASSERT_EQ(lum(x, y), lum(x, atlas.height - 1 - y)) << x << "," << y;
+}
+
+}  // namespace
+
+namespace {
+
+// Stored triangles are clockwise from the front: the front normal is
+// (c - a) x (b - a). `out` gives the way out of the solid at a point.
+void ExpectFrontsOut(const MeshBuilder& m, const std::function<Vec3(Vec3)>& out) {
+  ASSERT_GT(m.triangleCount(), 0u);
+  for (std::size_t k = 0; k < m.triangleCount(); ++k) {
+    const auto& v = m.vertices();
+    const auto& i = m.indices();
+    const Vec3 a = v[i[3 * k]].p, b = v[i[3 * k + 1]].p, c = v[i[3 * k + 2]].p;
+    const Vec3 n = Cross(c - a, b - a);
+    if (Length(n) < 1e-6f) continue;
+    EXPECT_GT(Dot(n, out((a + b + c) / 3)), 0) << "triangle " << k;
+    EXPECT_GT(Dot(n, v[i[3 * k]].n), 0) << "triangle " << k;
+  }
+}
+
+TEST(ShipDeckShapes, TurnedProfilesAndFlippedSurfacesShowTheirOutsides) {
+  // A cask on its side: hard edges at both heads, closed at both ends.
+  deck::Profile cask = {{0, 0}, {0, 2}, {0, 2}, {3, 2.4f}, {6, 2}, {6, 2}, {6, 0}};
+  MeshBuilder m;
+  deck::Lathe(m, {1, 2, 3}, {1, 0, 0}, cask, 10);
+  ExpectFrontsOut(m, [](Vec3 p) { return p - Vec3{4, 2, 3}; });  // convex: away from its middle
+  // The heads face along the axis, out of the solid.
+  for (const Vertex& v : m.vertices()) {
+    if (std::fabs(v.p.x - 1) < 1e-4f && Length(v.p - Vec3{1, 2, 3}) < 1.9f) {
+      EXPECT_LT(v.n.x, -0.99f);
+    }
+    if (std::fabs(v.p.x - 7) < 1e-4f && Length(v.p - Vec3{7, 2, 3}) < 1.9f) {
+      EXPECT_GT(v.n.x, 0.99f);
+    }
+  }
+
+  // A cylinder lofted the "wrong" way round is turned to face away from its axis.
+  for (float turn : {1.0f, -1.0f}) {
+    MeshBuilder s;
+    deck::SurfaceAway(
+        s, [&](float u, float t) { return Vec3{t * 5, std::cos(turn * 2 * kPi * u), std::sin(turn * 2 * kPi * u)}; },
+        12, 3, {2.5f, 0, 0});
+    ExpectFrontsOut(s, [](Vec3 p) { return Vec3{0, p.y, p.z}; });
+  }
 }
 
 }  // namespace
