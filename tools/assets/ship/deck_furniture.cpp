@@ -329,17 +329,16 @@ Parts HammockNetting(float x0, float x1, float side) {
 // A fife rail round a mast's foot: posts, a rail on three sides, pins.
 Parts FifeRail(const layout::Mast& mast) {
   Parts p;
-  const float z = 4.4f;
-  const float x0 = -5, x1 = 4, w = 5.5f;
+  const float z = mast.footZ + 4.4f;
+  const float x0 = mast.footX - 5, x1 = mast.footX + 4, w = 5.5f;
   for (float y : {-w, w})
-    for (float x : {x0, x1}) Beam(p[kOak], {x, y, 0}, {x, y, z + 0.6f}, 0.8f, 0.8f);
+    for (float x : {x0, x1}) Beam(p[kOak], {x, y, mast.footZ}, {x, y, z + 0.6f}, 0.8f, 0.8f);
   Beam(p[kOak], {x0 - 0.5f, -w, z}, {x0 - 0.5f, w, z}, 1.0f, 0.6f);
   for (float y : {-w, w}) Beam(p[kOak], {x0 - 0.5f, y, z}, {x1 + 0.5f, y, z}, 1.0f, 0.6f);
   for (int k = 0; k < 5; ++k) {
     const float y = -3.6f + 1.8f * k;
     p[kOak].cylinder({x0 - 0.5f, y, z - 1.0f}, {x0 - 0.5f, y, z + 1.2f}, 0.18f, 0.22f, 5, true, 0.1f);
   }
-  (void)mast;
   return p;
 }
 
@@ -482,17 +481,8 @@ void AuthorFurniture(SceneAuthor& scene) {
     fittings.push_back(HammockNetting(-245, -178, side));
     fittings.push_back(HammockNetting(180, 232, side));
   }
-  for (const layout::Mast* mast : {&layout::kFore, &layout::kMain, &layout::kMizzen}) {
-    Parts rail = FifeRail(*mast);
-    // Authored round the mast's foot; moved there below.
-    Parts placed;
-    for (const char* material : {kOak}) {
-      MeshBuilder moved;
-      moved.append(rail[material], Translate({mast->footX, 0, mast->footZ}));
-      placed[material] = moved;
-    }
-    fittings.push_back(placed);
-  }
+  for (const layout::Mast* mast : {&layout::kFore, &layout::kMain, &layout::kMizzen})
+    fittings.push_back(FifeRail(*mast));
   for (const layout::Mast* mast : {&layout::kFore, &layout::kMain, &layout::kMizzen})
     for (float side : {-1.0f, 1.0f}) fittings.push_back(PinRail(mast->footX - 9, mast->footX + 9, side));
   for (int gun = 1; gun <= 8; ++gun) fittings.push_back(ShotRack(layout::GunX(gun) + 16, layout::GunSide(gun)));
