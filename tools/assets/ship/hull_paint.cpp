@@ -104,6 +104,12 @@ Image PaintUpperWorks() {
     const float rail = layout::RailZ(x);
     c = Mix(c, kBlack * grain, Box(z, rail - 1.6f, rail + 9, 0.5f));
     c = Mix(c, kOchre * grain, Box(z, rail - 4.2f, rail - 3.0f, 0.5f));
+    // Hawse holes either side of the stem, lined with iron.
+    for (float hx : {-247.0f, -240.0f}) {
+      const float d = std::hypot(x - hx, (z - 52.5f) * 1.2f);
+      if (d < 2.3f) c = Col{70, 66, 60} * grain;
+      if (d < 1.6f) c = Col{14, 11, 10};
+    }
     // Waist ports: a dark opening with its red lining where each lid sits.
     for (int gun = 1; gun <= 4; ++gun) {
       const float dx = std::fabs(x - layout::GunX(gun)), dz = std::fabs(z - layout::kGunAxisZ);
