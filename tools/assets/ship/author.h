@@ -60,7 +60,9 @@ Matrix Perspective(float fovY, float aspect, float nearPlane, float farPlane);
 struct Vertex {
   Vec3 p;
   Vec3 n;
-  float u = 0, v = 0;    // first texture coordinates (v grows downwards in the picture)
+  // Texture coordinates. The loader puts a picture's bottom row in texture
+  // row 0, so v = 0 addresses the bottom of the picture and v grows upwards.
+  float u = 0, v = 0;
   float u2 = 0, v2 = 0;  // lightmap coordinates
 };
 
