@@ -59,6 +59,11 @@ void Yard(MeshBuilder& wood, MeshBuilder& rope, Vec3 centre, Vec3 along, float h
   }
   wood.cylinder(centre - along * (0.12f * half), centre + along * (0.12f * half), 1.25f * r, 1.25f * r, 8, false,
                 0.02f);  // the yard's octagonal slings
+  // Blocks for the lifts and braces at the arms.
+  for (int side = -1; side <= 1; side += 2) {
+    const Vec3 arm = centre + along * (side * half * 0.95f);
+    wood.box(arm + Vec3{-0.9f, -0.9f, 0.2f * r}, arm + Vec3{0.9f, 0.9f, 0.2f * r + 2.2f}, 0.2f);
+  }
 }
 
 void MastSpars(MeshBuilder& wood, MeshBuilder& dark, const MastPlan& p) {
@@ -76,6 +81,13 @@ void MastSpars(MeshBuilder& wood, MeshBuilder& dark, const MastPlan& p) {
   wood.cylinder(m.at(p.crosstreesZ - 6), m.at(m.truckZ - 1.5f), rTg, 0.55f * rTg, 8, false, 0.01f);
   // Truck.
   dark.cylinder(m.at(m.truckZ - 2), m.at(m.truckZ), 1.5f * rTg, 1.4f * rTg, 8, true, 0.05f);
+
+  // Iron hoops round the lower mast, between the partners and the top.
+  for (float z = m.footZ + 14; z < p.topZ - 12; z += 13) {
+    const float f = (z - (m.footZ - 14)) / (p.topZ - (m.footZ - 14));
+    const float r = R + (0.82f * R - R) * f + 0.22f;
+    dark.cylinder(m.at(z), m.at(z + 1.1f), r, r, 12, false, 0.05f);
+  }
 
   // Caps joining each head to the mast above.
   const Vec3 cap = m.at(p.lowerHeadZ);
@@ -167,12 +179,24 @@ void AuthorSpars(SceneAuthor& scene) {
     dark.append(capMesh, Frame(bs.dir, {0, -1, 0}, Vec3{bs.dir.z, 0, -bs.dir.x}, c));
   }
 
+  // The spritsail yard slung square under the bowsprit, its sail furled.
+  MeshBuilder furled;
+  {
+    const Vec3 c = bs.at(118) + Vec3{0, 0, -7};
+    const Vec3 along{0, 1, 0};
+    Yard(dark, rope, c, along, 46);
+    furled.cylinder(c - along * 38.0f + Vec3{0, 0, 1.5f}, c + along * 38.0f + Vec3{0, 0, 1.5f}, 2.2f, 2.2f, 8, true,
+                    0.02f);
+    for (int side = -1; side <= 1; side += 2) Rope(rope, {c + along * (side * 4.0f), bs.at(116) + along * (side * 2.5f)}, 0.5f);
+  }
+
   // The ensign staff.
   const Staff staff = EnsignStaff();
   wood.cylinder(staff.foot, staff.head, 0.9f, 0.6f, 6, true, 0.02f);
   dark.cylinder(staff.head, staff.head + Normalize(staff.head - staff.foot) * 1.2f, 1.2f, 1.1f, 6, true);
 
-  scene.object("rig_masts", kShip, Matrix::identity(), {wood.build(kMastWood), dark.build(kDarkWood)});
+  scene.object("rig_masts", kShip, Matrix::identity(),
+               {wood.build(kMastWood), dark.build(kDarkWood), rope.build(kHemp), furled.build(kTopgallantCloth)});
   scene.object("rig_yards", kShip, Matrix::identity(), {yards.build(kDarkWood), footropes.build(kHemp)});
 
   // Channels with their deadeyes and chainplates, a pair per mast.
