@@ -152,6 +152,7 @@ class SceneViewTests(unittest.TestCase):
                 (["--size", "0x10"], 2, "usage"),
                 (["--look", "1,2:3,4,5"], 2, "usage"),
                 (["--time", "soon"], 2, "usage"),
+                (["--time", "-5"], 2, "usage"),
                 (["--camera", "Camera09"], 4, 'no camera "Camera09"')):
             with self.subTest(args=args):
                 got, pictures, _, err = self.view(*args)

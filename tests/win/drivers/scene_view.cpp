@@ -78,7 +78,10 @@ std::optional<Options> Parse(int argc, char** argv) {
       o.cameras.push_back(value);
     } else if (flag == "--time") {
       unsigned long ms = 0;
-      if (std::sscanf(value.c_str(), "%lu%c", &ms, &tail) != 1 || ms > 0xFFFFFFFFul) return std::nullopt;
+      // sscanf would take "-5" as a huge unsigned number.
+      if (value.empty() || value[0] == '-' || std::sscanf(value.c_str(), "%lu%c", &ms, &tail) != 1 ||
+          ms > 0xFFFFFFFFul)
+        return std::nullopt;
       o.timeMs = static_cast<std::uint32_t>(ms);
     } else if (flag == "--size") {
       unsigned long w = 0, h = 0;
