@@ -474,12 +474,12 @@ void Quad(MeshBuilder& m, Vec3 a, Vec3 b, Vec3 c, Vec3 d, float u0, float v0, fl
 }
 
 void AuthorGalleriesAndHead(SceneAuthor& scene) {
-  // Quarter galleries: a glazed bay on each quarter, the lower tier of the
-  // stern windows carried round, with a domed roof.
+  // Quarter galleries: a glazed bay on each quarter, both tiers of the stern
+  // windows carried round, up to the rail, with a domed roof.
   MeshBuilder galleries, gilt;
   {
     MeshBuilder port;
-    const float xa = 212, xb = 244, z0 = kGalleryZ, z1 = kTierZ;
+    const float xa = 212, xb = 244, z0 = kGalleryZ, z1 = RailZ(xb);
     const float yIn = -(HalfBreadth(0.5f * (xa + xb), 68) - 3), yOut = -(HalfBreadth(0.5f * (xa + xb), 68) + 5);
     const float u0 = SternU(-9.4f), u1 = SternU(9.4f), v0 = SpanV(z1, kSternSpan), v1 = SpanV(z0, kSternSpan);
     Quad(port, {xa + 3, yOut, z0}, {xb - 3, yOut, z0}, {xb - 3, yOut, z1}, {xa + 3, yOut, z1}, u0, v0, u1, v1);

@@ -208,7 +208,8 @@ Image PaintKeelWood() {
       const PlankAt p = Plank(a, b, 8, 32, px, px, 501, 0);
       const float g = Grain(a, b * 0.3f, p.row, p.piece, 503, 0);
       const float weed = static_cast<float>(Fbm((i + 0.5) / 16.0, (j + 0.5) / 16.0, 505, 3, 8));
-      Col c = Mix(Col{70, 56, 42}, Col{54, 62, 48}, weed * 0.6f) * g;
+      // Tarred oak, a little weed where it stays wet.
+      Col c = Mix(Col{58, 47, 37}, Col{50, 58, 44}, Clamp01((weed - 0.5f) * 2) * 0.5f) * g;
       Put(img, i, j, c * (1 - 0.35f * p.seam));
     }
   return img;
