@@ -490,10 +490,11 @@ void AuthorGalleriesAndHead(SceneAuthor& scene) {
     galleries.append(port, Scale(1, -1, 1));
     // Roof and its finial, in the carving.
     MeshBuilder roof;
-    roof.cylinder({0.5f * (xa + xb), yIn, z1}, {0.5f * (xa + xb), yIn, z1 + 7}, 16, 3, 12, false, 0.08f);
+    roof.cylinder({0.5f * (xa + xb), yIn, z1}, {0.5f * (xa + xb), yIn, z1 + 6}, 16, 3, 12, false, 0.08f);
     // Only the outboard half shows: the rest folds flat against the side.
-    for (Vertex& v : roof.vertices()) v.p.y = std::min(v.p.y, yIn);
-    roof.sphere({0.5f * (xa + xb), yOut + 3, z1 + 8}, 1.3f, 6, 4);
+    for (Vertex& v : roof.vertices()) v.p.y = yIn + 0.6f * std::min(0.0f, v.p.y - yIn);
+    roof.computeNormals();
+    roof.sphere({0.5f * (xa + xb), yIn - 2, z1 + 7}, 1.3f, 6, 4);
     gilt.append(roof);
     gilt.append(roof, Scale(1, -1, 1));
   }
@@ -617,7 +618,13 @@ void AuthorDecks(SceneAuthor& scene) {
   deck("desc01", DeckMesh(kForecastleBreakX, kQuarterdeckBreakX, kWaistDeckZ, 24));
   deck("desck02", DeckMesh(foreX, kForecastleBreakX, kForecastleDeckZ, 12));
   deck("desck03", DeckMesh(kQuarterdeckBreakX, kPoopBreakX, kQuarterdeckZ, 12));
-  deck("desck04", DeckMesh(kPoopBreakX, poopEnd, kPoopDeckZ, 10));
+  {
+    // The poop deck's after edge follows the transom's round-up.
+    MeshBuilder poopDeck = DeckMesh(kPoopBreakX, poopEnd, kPoopDeckZ, 10);
+    for (Vertex& v : poopDeck.vertices())
+      if (v.p.x >= poopEnd - 0.01f) v.p.x += SternBulge(v.p.y, kPoopDeckZ);
+    deck("desck04", poopDeck);
+  }
   {
     // The head's grating platform, over the knee behind the figurehead.
     MeshBuilder head;
@@ -661,9 +668,11 @@ void AuthorDecks(SceneAuthor& scene) {
   Loft(
       transom,
       [&](float s, float t) {
-        const float z = kPoopDeckZ + (RailZ(SternX(90)) - kPoopDeckZ) * t;
-        const float w = InnerHalf(poopEnd, z);
+        // Up to the taffrail's crown, so nothing of the stern is open from inboard.
+        const float zRail = kPoopDeckZ + (RailZ(SternX(90)) - kPoopDeckZ) * t;
+        const float w = InnerHalf(poopEnd, zRail);
         const float y = w - 2 * w * s;
+        const float z = kPoopDeckZ + (TaffrailZ(y) - kPoopDeckZ) * t;
         return Vec3{SternX(z) - kSideThickness + SternBulge(y, z), y, z};
       },
       8, 2, [](Vec3 p, float, float) { return Coords{p.y / kWoodRepeat, (100 - p.z) / kWoodRepeat, 0, 0}; });
