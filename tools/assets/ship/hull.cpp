@@ -213,8 +213,7 @@ Coords TimberCoords(Vec3 p) {
 
 MeshBuilder KeelMesh() {
   std::vector<SweepPoint> path;
-  // Up from the heel along the stern post's after edge is the rudder's; the
-  // post itself runs from the counter down to the heel.
+  // The stern post, from under the counter down to the heel.
   for (int k = 0; k <= 6; ++k) {
     const float z = 22 - (22 - kRabbetZ) * static_cast<float>(k) / 6;
     path.push_back({{SternX(z) - 0.05f, 0, z}, Normalize({1, 0, -0.26f}), 3.2f, 3});
@@ -286,7 +285,7 @@ MeshBuilder RudderMesh() {
     strap.box({x - 1.5f, -kKeelHalf - 0.5f, z - 0.9f}, {x + 8.5f, kKeelHalf + 0.5f, z + 0.9f});
     for (Vertex& v : strap.vertices()) {
       const Coords c = RudderCoords(v.p);
-      // Dark iron from the keel picture's tarred end.
+      // One spot of the dark keel picture serves as iron.
       v.u = 0.02f;
       v.v = 0.98f;
       v.u2 = c.u2;

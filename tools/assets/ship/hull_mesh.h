@@ -24,10 +24,9 @@ void Loft(MeshBuilder& mesh, const std::function<Vec3(float s, float t)>& at, in
 void Strip(MeshBuilder& mesh, const std::vector<Vec3>& a, const std::vector<Vec3>& b,
            const std::function<Coords(Vec3 p, int k, int side)>& coords);
 
-// The upper works' texture is kept for the cap rail; a profile swept along
-// a path in the x-z plane (y = 0): the outer face and both sides of a timber
-// `half` wide, standing `out` outside the path along `outward` and `in`
-// inside it.
+// A timber swept along a path in the x-z plane (y = 0): its outer face and
+// both sides, `half` wide, standing `out` outside the path along `outward`
+// and `in` inside it (the inner face is buried in the hull and left out).
 struct SweepPoint {
   Vec3 p;        // on the path, y = 0
   Vec3 outward;  // unit, in the x-z plane

@@ -280,7 +280,6 @@ Image PaintDeck() {
       Col c = Mix(Col{176, 150, 112}, Col{200, 186, 160}, worn * 0.7f) * g;
       // Caulked seams: black pitch lines.
       c = Mix(c, Col{30, 26, 22}, p.seam * 0.85f);
-      // Treenails at the plank ends.
       Put(img, i, j, c);
     }
   return img;
