@@ -217,6 +217,7 @@ TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
   const auto cams = world::CameraPaths();
   ASSERT_EQ(cams.size(), 7u);
   for (int k = 0; k < 7; ++k) EXPECT_EQ(cams[k].name, "Camera0" + std::to_string(k + 1));
+  std::set<std::string> sunShots;
 
   for (const auto& cam : cams) {
     SCOPED_TRACE(cam.name);
@@ -262,6 +263,14 @@ TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
       ASSERT_NEAR(Dot(r0, r2), 0.0f, 0.01f);
       ASSERT_GT(r1.z, 0.3f) << "key " << k << ": the camera rolls over";
     }
+    // The sun and its flare come into the picture somewhere along the way.
+    for (const TransformKey& key : cam.keys) {
+      const Matrix& m = key.matrix;
+      const Vec3 sun = layout::kSunDirection;
+      const float x = Dot(sun, {m(0, 0), m(0, 1), m(0, 2)}), y = Dot(sun, {m(1, 0), m(1, 1), m(1, 2)});
+      const float z = -Dot(sun, {m(2, 0), m(2, 1), m(2, 2)});
+      if (z > 0 && std::fabs(x * p(0, 0) / z) < 0.9f && std::fabs(y * p(1, 1) / z) < 0.9f) sunShots.insert(cam.name);
+    }
     // Every camera keeps the ship in view: the ship's middle lies inside its
     // field at the first and the last key.
     for (const TransformKey* key : {&cam.keys.front(), &cam.keys.back()}) {
@@ -270,6 +279,7 @@ TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
       EXPECT_GT(Dot(Normalize(toShip), forward), std::cos(0.45f)) << "time " << key->time;
     }
   }
+  EXPECT_FALSE(sunShots.empty()) << "no camera ever sees the sun";
 }
 
 }  // namespace

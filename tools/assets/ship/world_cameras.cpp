@@ -62,8 +62,8 @@ std::vector<CameraPath> CameraPaths() {
   // Camera02: a long, high establishing circuit, far out and back in; a closed loop.
   cams.push_back({"Camera02", Keys(9999, 120, [&](float t) {
                     const float a = 2 * kPi * t + 2.2f;
-                    const float r = 1250 + 300 * std::cos(2 * a);
-                    const Vec3 eye{r * std::cos(a), 0.85f * r * std::sin(a), 430 + 120 * std::sin(a + 0.7f)};
+                    const float r = 1050 + 220 * std::cos(2 * a);
+                    const Vec3 eye{r * std::cos(a), 0.85f * r * std::sin(a), 420 + 100 * std::sin(a + 0.7f)};
                     return Shot{eye, Vec3{0, 0, 60}};
                   }, true),
                   Lens(40)});
@@ -72,8 +72,8 @@ std::vector<CameraPath> CameraPaths() {
   // out again on the other quarter.
   {
     const Vec3 lanterns = (kLantern[0] + kLantern[1]) * 0.5f;
-    const std::vector<Vec3> path{{820, 330, 210}, {600, 250, 160}, {440, 120, 128},
-                                 {400, -40, 120}, {470, -190, 140}, {680, -330, 190}};
+    const std::vector<Vec3> path{{820, 330, 210}, {600, 250, 160}, {480, 120, 128},
+                                 {460, -40, 122}, {470, -190, 140}, {680, -330, 190}};
     cams.push_back({"Camera03", Keys(3333, 66, [&, path](float t) {
                       const Vec3 look = Lerp(lanterns + Vec3{-30, 0, 10}, Vec3{120, 0, 150}, std::sin(kPi * t) * 0.5f);
                       return Shot{Spline(path, Ease(t) * 0.6f + t * 0.4f), look};
@@ -99,13 +99,15 @@ std::vector<CameraPath> CameraPaths() {
                     Lens(50)});
   }
 
-  // Camera06: low over the water along the starboard side, bow to stern.
+  // Camera06: low over the water along the starboard side, bow to stern,
+  // ending off the starboard quarter looking up at the rig against the sun.
   {
-    const std::vector<Vec3> path{{-900, 420, 22}, {-520, 250, 18}, {-150, 190, 16},
-                                 {200, 200, 17},  {520, 280, 20},  {860, 460, 26}};
+    const std::vector<Vec3> path{{-900, 440, 22}, {-520, 340, 18}, {-150, 320, 17},
+                                 {200, 340, 19},  {430, 430, 24},  {560, 520, 30}};
     cams.push_back({"Camera06", Keys(3333, 66, [&, path](float t) {
                       const Vec3 eye = Spline(path, t);
-                      return Shot{eye, Vec3{eye.x * 0.35f - 20, 0, 95}};
+                      const Vec3 along{eye.x * 0.35f - 20, 0, 95};
+                      return Shot{eye, Lerp(along, Vec3{20, 0, 260}, Ease(std::clamp((t - 0.6f) / 0.4f, 0.0f, 1.0f)))};
                     }),
                     Lens(50)});
   }
