@@ -601,7 +601,7 @@ MeshBuilder BreakRail(float x, float deckZ) {
 
 float ForemostDeckX(float z) {
   float x = StemX(z) + 0.5f;
-  while (InnerHalf(x, z) < 1.5f && x < 0) x += 0.5f;
+  while (InnerHalf(x, z) < 0.4f && x < 0) x += 0.25f;
   return x;
 }
 
