@@ -45,7 +45,7 @@ def main():
         assert sorted(os.listdir(review)) == sorted(EXPECTED + ["index.txt"]), os.listdir(review)
         with open(os.path.join(review, "index.txt"), encoding="utf-8") as index:
             rows = [line.split("\t") for line in index.read().splitlines()]
-        assert len(rows) == 45 and all(len(r) == 4 for r in rows), rows
+        assert len(rows) == 46 and all(len(r) == 4 for r in rows), rows
         for number, name, size, _ in rows:
             assert name.split("_")[1].split(".")[0] == number, name
             assert os.path.getsize(os.path.join(work, "out", name)) == int(size), name
