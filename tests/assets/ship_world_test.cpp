@@ -139,7 +139,7 @@ TEST(ShipWorldSea, HullDistanceFollowsTheWaterline) {
   }
   EXPECT_GT(world::HullDistance(layout::StemX(0) - 30, 0), 25.0f);
   EXPECT_GT(world::FoamWidth(layout::StemX(0) + 5), world::FoamWidth(-30)) << "bow wave";
-  EXPECT_GT(world::FoamWidth(world::kInnerX1), world::FoamWidth(-30)) << "spreading wake";
+  EXPECT_GT(world::FoamWidth(world::kWakeEnd), world::FoamWidth(-30)) << "spreading wake";
 }
 
 TEST(ShipWorldSky, DomeFacesInwardsAndMeetsTheSeaBelowTheHorizon) {

@@ -103,7 +103,7 @@ Image SeaPicture() {
   // Glints of the sun on the crests: short bright dashes, wrapped round the edges.
   Rng rng(73);
   int placed = 0;
-  for (int tries = 0; tries < 4000 && placed < 45; ++tries) {
+  for (int tries = 0; tries < 4000 && placed < 28; ++tries) {
     const float gx = static_cast<float>(rng.Uniform()), gy = static_cast<float>(rng.Uniform());
     const int cx = static_cast<int>(gx * kSize), cy = static_cast<int>(gy * kSize);
     if (crestness[cy * kSize + cx] < 0.45f) continue;
@@ -153,7 +153,7 @@ Image FoamAlphaPicture() {
       float a = std::pow(1 - SmoothStep(0.0f, 1.0f, across + (ragged - 0.5f) * 0.35f), 1.4f);
       a *= SmoothStep(0.0f, 0.06f, along);                  // starts just ahead of the stem
       a *= 0.75f + 0.25f * (1 - SmoothStep(0.1f, 0.3f, along));  // strongest at the bow wave
-      a *= 1 - SmoothStep(0.6f, 0.98f, along);              // the wake dies away astern
+      a *= 1 - SmoothStep(0.72f, 0.98f, along);             // the wake dies away astern
       a *= 0.75f + 0.5f * static_cast<float>(Fbm(x * 0.2, y * 0.12, 92, 3));
       if (x == kSize - 1 || y == 0 || y == kSize - 1) a = 0;  // edges clear for wrapping filters
       const float v = 255 * std::clamp(a, 0.0f, 1.0f);

@@ -21,6 +21,8 @@ constexpr float kCoreY0 = -147, kCoreY1 = 147;
 constexpr float kInnerX0 = -420, kInnerX1 = 540;  // the patch; its aft end leaves room for the wake
 constexpr float kInnerY0 = -320, kInnerY1 = 320;
 constexpr float kSeaRadius = 8000;
+// The wake fades out before the patch's cells grow coarse.
+constexpr float kWakeEnd = kCoreX1 + 60;
 // The sea picture repeats every this many units near the ship.
 constexpr float kSeaTile = 160;
 

@@ -140,8 +140,8 @@ float FoamDistance(float x, float y) {
 float FoamWidth(float x) {
   const float stem = layout::StemX(0);
   const float bow = 22 * (1 - SmoothStep(stem + 20, stem + 110, x));  // the bow wave
-  const float wake = 85 * SmoothStep(120, kInnerX1, x);                // spreading astern
-  return 26 + bow + wake;
+  const float wake = 60 * SmoothStep(120, kWakeEnd, x);                // spreading astern
+  return 30 + bow + wake;
 }
 
 MeshBuilder SeaMesh() {
@@ -223,7 +223,7 @@ MeshBuilder SeaMesh() {
 
 MeshBuilder FoamMesh() {
   const float stem = layout::StemX(0);
-  const float first = stem - 40, last = kInnerX1;
+  const float first = stem - 40, last = kWakeEnd;
   const Lines lines = InnerLines();
   const int nx = static_cast<int>(lines.xs.size()) - 1, ny = static_cast<int>(lines.ys.size()) - 1;
   MeshBuilder m;
@@ -245,7 +245,7 @@ MeshBuilder FoamMesh() {
   for (int j = 0; j < ny; ++j)
     for (int i = 0; i < nx; ++i) {
       const float cx = (lines.xs[i] + lines.xs[i + 1]) / 2, cy = (lines.ys[j] + lines.ys[j + 1]) / 2;
-      if (cx < first) continue;
+      if (cx < first || cx > last + kCell) continue;
       const float d = FoamDistance(cx, cy);
       // Cells just inside the hull too: the waves move the waterline.
       const float size = std::max(lines.xs[i + 1] - lines.xs[i], lines.ys[j + 1] - lines.ys[j]);
