@@ -43,6 +43,12 @@ const CameraSpec* FindShowCamera(std::string_view node);
 // A still camera is left as it is.
 void StartCameraPath(Camera& camera, const CameraSpec& spec);
 
+// The lower and upper sails, the pennant and the flag are copied onto the
+// other masts with fixed matrices, the sail copies dressed in the scene's
+// spare cloths. Each copy hangs beside its original, named original + suffix.
+// Originals or cloths the scene lacks are skipped.
+void MakeRiggingClones(Scene& scene);
+
 // Ropes, sails, pennants and flags wave endlessly, each in its window and
 // out of step with its neighbours. Names the scene lacks are skipped.
 void StartRiggingAnimation(Scene& scene);
@@ -63,8 +69,9 @@ class Show {
   Show(const Show&) = delete;
   Show& operator=(const Show&) = delete;
 
-  // Loads the scene, makes the first camera current with its path running
-  // and sets the render states every frame relies on. False when the scene
+  // Loads the scene, copies the sails and flags onto the other masts and
+  // sets the rigging waving, makes the first camera current with its path
+  // running and sets the render states every frame relies on. False when the scene
   // could not be loaded; the show then draws nothing but the cleared frame.
   bool Setup(Device& device, const ShowSettings& settings);
   // The scene through the current camera; between BeginScene and EndScene.

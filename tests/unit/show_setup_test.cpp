@@ -134,5 +134,45 @@ TEST(StartRiggingAnimation, WavesTheNamedPartsOutOfStepAndSkipsMissingOnes) {
   EXPECT_FALSE(state("sail99").animating) << "not a part of the rigging";
 }
 
+TEST(MakeRiggingClones, CopiesSailsAndFlagsToTheirPlacesInTheSparesCloth) {
+  SceneArchiveWriter w;
+  w.addGeometry("rig", NodeUnder("Scene Root"), {});
+  const std::vector<ArchiveFrame> cloth = {ArchiveFrame{0, {QuadMesh("sail01_sail01_1")}},
+                                           ArchiveFrame{40, {QuadMesh("sail01_sail01_1")}}};
+  w.addGeometry("sail01", NodeUnder("rig"), cloth);
+  w.addGeometry("flag01", NodeUnder("rig"), {ArchiveFrame{0, {QuadMesh("Flag_flag01_1")}}});
+  // The spare cloths are loaded only because some mesh names them.
+  w.addGeometry("spares", NodeUnder("Scene Root"),
+                {ArchiveFrame{0, {QuadMesh("sail01_sail02_1"), QuadMesh("sail01_sail03_1")}}});
+  for (const char* m : {"sail01_sail01_1", "sail01_sail02_1", "sail01_sail03_1", "Flag_flag01_1"})
+    w.addMaterial(m, ArchiveMaterial{});
+  testing::SceneHarness h;
+  h.clock.set(10000);
+  ASSERT_TRUE(h.load(w.finish()));
+  MakeRiggingClones(*h.scene);
+  StartRiggingAnimation(*h.scene);
+
+  auto* main = static_cast<GeometryObject*>(h.scene->findNode("sail01sail02clone"));
+  auto* mizzen = static_cast<GeometryObject*>(h.scene->findNode("sail01sail03clone"));
+  auto* foreFlag = h.scene->findNode("flag01flag03clone");
+  ASSERT_TRUE(main && mizzen && foreFlag);
+  EXPECT_EQ(main->parent(), h.scene->findNode("rig")) << "beside the original";
+  EXPECT_FLOAT_EQ(main->local()(3, 0), -33.08929f);
+  EXPECT_FLOAT_EQ(mizzen->local()(2, 2), 0.116231f);
+  EXPECT_FLOAT_EQ(foreFlag->local()(3, 2), 83.85338f);
+  EXPECT_EQ(h.scene->findNode("flagx01flagx02clone"), nullptr) << "no pennant in this scene";
+  EXPECT_NE(h.scene->findNode("flag01flag02clone"), nullptr);
+  EXPECT_EQ(h.scene->findNode("sailx01sailx02clone"), nullptr) << "no original, no copy";
+  // The copies wear the spare cloths, the original keeps its own.
+  EXPECT_EQ(main->activeMeshes().front()->material(), h.scene->findMaterial("sail01_sail02_1"));
+  EXPECT_EQ(mizzen->activeMeshes().front()->material(), h.scene->findMaterial("sail01_sail03_1"));
+  EXPECT_EQ(static_cast<GeometryObject*>(h.scene->findNode("sail01"))->activeMeshes().front()->material(),
+            h.scene->findMaterial("sail01_sail01_1"));
+  // And wave out of step with it.
+  EXPECT_EQ(main->geometryAnimation().animStart, 10000u);
+  EXPECT_EQ(mizzen->geometryAnimation().animStart, 10000u - 300u);
+  EXPECT_EQ(static_cast<GeometryObject*>(h.scene->findNode("sail01"))->geometryAnimation().animStart, 10000u - 800u);
+}
+
 }  // namespace
 }  // namespace brisane

@@ -269,6 +269,7 @@ class Viewer {
     scene_.setLightmapsEnabled(true);
     clock_.set(0);
     if (!scene_.load(WindowsPath(options_.archive), 0)) return false;
+    MakeRiggingClones(scene_);
     StartRiggingAnimation(scene_);
     SetFixedRenderStates(device_, display_.anisotropic, kDayAmbient);
     return true;
