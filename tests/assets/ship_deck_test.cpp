@@ -19,69 +19,26 @@
 #include "ship/deck_shapes.h"
 #include "ship/layout.h"
 #include "ship/parts.h"
+#include "ship_part_fixture.h"
 
 namespace {
 
 using namespace brisane;
 using namespace brisane::assets::ship;
 
-class AnyTexture : public TextureLoader {
- public:
-  TextureRef createTextureFromJpeg(std::span<const std::uint8_t>, std::uint32_t, std::uint16_t) override {
-    return std::make_shared<Surface>();
-  }
+struct DeckPart {
+  static void Author(SceneAuthor& author) { AuthorDeck(author); }
+  static constexpr const char* kFamily = "deck";
 };
 
 // The deck authored alone under the ship's node, loaded by the program's loader.
-class ShipDeckScene : public ::testing::Test {
+class ShipDeckScene : public fixtures::LoadedShipPart<DeckPart> {
  protected:
-  static void SetUpTestSuite() {
-    SceneAuthor author;
-    author.group(layout::kShip, SceneAuthor::kRoot, Matrix::identity());
-    AuthorDeck(author);
-    archive_ = new std::vector<std::uint8_t>(author.finish());
-    triangles_ = author.triangles().at("deck");
-  }
-  static void TearDownTestSuite() {
-    delete archive_;
-    archive_ = nullptr;
-  }
-
-  void SetUp() override {
-    resources_.add(147, "SSSFILE", *archive_);
-    scene_ = std::make_unique<Scene>(clock_);
-    scene_->setResourceSource(&resources_);
-    scene_->setTextureLoader(&textures_);
-    ASSERT_TRUE(scene_->load("", 147)) << scene_->loadError();
-    settle();
-  }
-
-  SceneNode& node(const std::string& name) {
-    SceneNode* n = scene_->findNode(name);
-    if (!n) throw std::runtime_error("no node " + name);
-    return *n;
-  }
-  GeometryObject& object(const std::string& name) { return dynamic_cast<GeometryObject&>(node(name)); }
-  // Worlds lag their animation by one pass.
-  void settle() {
-    scene_->root().updateSubtree();
-    scene_->root().updateSubtree();
-  }
   void at(std::uint32_t ms) {
     clock_.set(kStart + ms);
     settle();
   }
-
-  static constexpr std::uint32_t kStart = 50000;
-  static std::vector<std::uint8_t>* archive_;
-  static std::size_t triangles_;
-  ManualClock clock_{kStart};
-  MemoryResourceSource resources_;
-  AnyTexture textures_;
-  std::unique_ptr<Scene> scene_;
 };
-std::vector<std::uint8_t>* ShipDeckScene::archive_ = nullptr;
-std::size_t ShipDeckScene::triangles_ = 0;
 
 Vec3 Position(const SceneNode& n) { return {n.world()(3, 0), n.world()(3, 1), n.world()(3, 2)}; }
 Vec3 Direction(const SceneNode& n, Vec3 d) {

@@ -16,6 +16,7 @@
 #include "ship/layout.h"
 #include "ship/parts.h"
 #include "ship/rig_common.h"
+#include "ship_part_fixture.h"
 
 namespace {
 
@@ -104,57 +105,13 @@ TEST(ShipRig, LoopTimesStartAtZeroEndAtTheLoopAndStepEvenly) {
   EXPECT_THROW(rig::LoopTimes(1500, 0), std::invalid_argument);
 }
 
-class AnyTexture : public TextureLoader {
- public:
-  TextureRef createTextureFromJpeg(std::span<const std::uint8_t>, std::uint32_t, std::uint16_t) override {
-    return std::make_shared<Surface>();
-  }
+struct RigPart {
+  static void Author(SceneAuthor& author) { AuthorRig(author); }
+  static constexpr const char* kFamily = "rig";
 };
 
 // The rig authored alone under the ship's two frames, loaded by the program.
-class RigScene : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    SceneAuthor author;
-    author.group(layout::kShip, SceneAuthor::kRoot, Matrix::identity());
-    author.group(layout::kRig, layout::kShip, Translate(layout::kRigOffset));
-    AuthorRig(author);
-    archive_ = new std::vector<std::uint8_t>(author.finish());
-    triangles_ = author.triangles().at("rig");
-  }
-  static void TearDownTestSuite() {
-    delete archive_;
-    archive_ = nullptr;
-  }
-
-  void SetUp() override {
-    resources_.add(147, "SSSFILE", *archive_);
-    scene_ = std::make_unique<Scene>(clock_);
-    scene_->setResourceSource(&resources_);
-    scene_->setTextureLoader(&textures_);
-    ASSERT_TRUE(scene_->load("", 147)) << scene_->loadError();
-    settle();
-  }
-
-  GeometryObject& object(const std::string& name) {
-    SceneNode* n = scene_->findNode(name);
-    if (!n) throw std::runtime_error("no node " + name);
-    return dynamic_cast<GeometryObject&>(*n);
-  }
-  void settle() {
-    scene_->root().updateSubtree();
-    scene_->root().updateSubtree();
-  }
-
-  static std::vector<std::uint8_t>* archive_;
-  static std::size_t triangles_;
-  ManualClock clock_{50000};
-  MemoryResourceSource resources_;
-  AnyTexture textures_;
-  std::unique_ptr<Scene> scene_;
-};
-std::vector<std::uint8_t>* RigScene::archive_ = nullptr;
-std::size_t RigScene::triangles_ = 0;
+using RigScene = fixtures::LoadedShipPart<RigPart>;
 
 Vec3 VertexAt(const Mesh& mesh, std::size_t i) {
   float f[3];
@@ -294,7 +251,7 @@ TEST_F(RigScene, SheetsStayOnTheClewsOfTheWavingSailsAndTheirClones) {
   settle();
   const Vec3 clewAtStart = clew("sail01sail03clone", 1);
   for (std::uint32_t ms : {0u, 333u, 1250u, 2010u, 2999u}) {
-    clock_.set(50000 + ms);
+    clock_.set(kStart + ms);
     settle();
     sailTravel = std::max(sailTravel, Length(clew("sail01sail03clone", 1) - clewAtStart));
     for (const auto& sh : sheets) {
