@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "hull_lines.h"
 #include "noise.h"
@@ -21,6 +22,13 @@ void Put(Image& img, int i, int j, Col c) {
   p[0] = c.r;
   p[1] = c.g;
   p[2] = c.b;
+}
+// A w x h picture, pixel by pixel.
+Image Paint(int w, int h, const std::function<Col(int i, int j)>& colourAt) {
+  Image img(w, h);
+  for (int j = 0; j < h; ++j)
+    for (int i = 0; i < w; ++i) Put(img, i, j, colourAt(i, j));
+  return img;
 }
 float Clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
 float Hash(int a, int b, std::uint32_t seed) { return static_cast<float>(ValueNoise(a, b, seed)); }
@@ -74,20 +82,17 @@ float Weather(float x, float z, std::uint32_t seed) {
 // Painted side planking in band space: x along the ship, z up.
 template <typename ColourAt>
 Image PaintSide(int w, int h, ZSpan span, std::uint32_t seed, ColourAt colourAt) {
-  Image img(w, h);
   const float pxX = w / (kSideU1 - kSideU0), pxZ = h / (span.top - span.bottom);
-  for (int j = 0; j < h; ++j)
-    for (int i = 0; i < w; ++i) {
-      const float x = kSideU0 + (i + 0.5f) / pxX, z = span.top - (j + 0.5f) / pxZ;
-      // Strakes follow the sheer.
-      const float zs = z - Sheer(x);
-      const PlankAt p = Plank(x, zs, 2.6f, 60, pxX, pxZ, seed);
-      const float grain = Grain(x, zs, p.row, p.piece, seed + 3);
-      Col c = colourAt(x, z, grain);
-      c = c * (Weather(x, z, seed + 11) * (1 - 0.45f * p.seam));
-      Put(img, i, j, c);
-    }
-  return img;
+  return Paint(w, h, [&](int i, int j) {
+    const float x = kSideU0 + (i + 0.5f) / pxX, z = span.top - (j + 0.5f) / pxZ;
+    // Strakes follow the sheer.
+    const float zs = z - Sheer(x);
+    const PlankAt p = Plank(x, zs, 2.6f, 60, pxX, pxZ, seed);
+    const float grain = Grain(x, zs, p.row, p.piece, seed + 3);
+    Col c = colourAt(x, z, grain);
+    c = c * (Weather(x, z, seed + 11) * (1 - 0.45f * p.seam));
+    return c;
+  });
 }
 
 float Box(float v, float a, float b, float soft) {
@@ -152,232 +157,205 @@ Image PaintMiddleBand() {
 
 Image PaintBootTopping() {
   const int n = 256;
-  Image img(n, n);
   const float px = n / kLowRepeat;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const float a = (i + 0.5f) / px, b = (j + 0.5f) / px;
-      const PlankAt p = Plank(a, b, 2.6f, 32, px, px, 303, 0);
-      const float g = Grain(a, b, p.row, p.piece, 305, 0);
-      // Tar gloss patches and a green-grey scum nearer the water (lower rows).
-      const float blot = static_cast<float>(Fbm((i + 0.5) / 32.0, (j + 0.5) / 32.0, 307, 3, 8));
-      Col c = Col{48, 44, 40} * (g * (0.85f + 0.35f * blot));
-      c = Mix(c, Col{52, 62, 50}, 0.35f * Clamp01((b / kLowRepeat - 0.5f) * 2) * blot);
-      c = c * (1 - 0.45f * p.seam);
-      Put(img, i, j, c);
-    }
-  return img;
+  return Paint(n, n, [&](int i, int j) {
+    const float a = (i + 0.5f) / px, b = (j + 0.5f) / px;
+    const PlankAt p = Plank(a, b, 2.6f, 32, px, px, 303, 0);
+    const float g = Grain(a, b, p.row, p.piece, 305, 0);
+    // Tar gloss patches and a green-grey scum nearer the water (lower rows).
+    const float blot = static_cast<float>(Fbm((i + 0.5) / 32.0, (j + 0.5) / 32.0, 307, 3, 8));
+    Col c = Col{48, 44, 40} * (g * (0.85f + 0.35f * blot));
+    c = Mix(c, Col{52, 62, 50}, 0.35f * Clamp01((b / kLowRepeat - 0.5f) * 2) * blot);
+    c = c * (1 - 0.45f * p.seam);
+    return c;
+  });
 }
 
 Image PaintCopper() {
   const int n = 256;
-  Image img(n, n);
   const float px = n / kCopperRepeat;  // pixels per unit
   const float plateW = 12, plateH = 4;  // 1.2 m by 0.4 m sheets
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const float a = (i + 0.5f) / px, b = (j + 0.5f) / px;
-      const int row = static_cast<int>(std::floor(b / plateH));
-      const float off = (row % 2) * plateW * 0.5f;
-      const float fa = std::fmod(a + off, plateW) / plateW, fb = b / plateH - static_cast<float>(row);
-      const float dEdge = std::min(std::min(fa, 1 - fa) * plateW, std::min(fb, 1 - fb) * plateH) * px;
-      const int col = static_cast<int>(std::floor((a + off) / plateW));
-      const float plateTone = 0.85f + 0.3f * Hash(col % 4, row % 12, 401);
-      const float verd = static_cast<float>(Fbm((i + 0.5) / 24.0, (j + 0.5) / 24.0, 403, 4, 10));
-      const float dark = static_cast<float>(Fbm((i + 0.5) / 16.0, (j + 0.5) / 16.0, 405, 3, 16));
-      Col c = kCopper * (plateTone * (0.8f + 0.35f * dark));
-      // Verdigris gathers in patches and along the laps.
-      const float green = Clamp01((verd - 0.48f) * 4) + 0.5f * Clamp01(1 - dEdge / 1.5f);
-      c = Mix(c, Col{92, 150, 118}, Clamp01(green) * 0.75f);
-      // Nail rows along the plate edges.
-      if (dEdge > 0.6f && dEdge < 1.6f && (static_cast<int>(a * px) + static_cast<int>(b * px)) % 3 == 0)
-        c = c * 0.82f;
-      if (dEdge < 0.8f) c = c * 0.7f;
-      Put(img, i, j, c);
-    }
-  return img;
+  return Paint(n, n, [&](int i, int j) {
+    const float a = (i + 0.5f) / px, b = (j + 0.5f) / px;
+    const int row = static_cast<int>(std::floor(b / plateH));
+    const float off = (row % 2) * plateW * 0.5f;
+    const float fa = std::fmod(a + off, plateW) / plateW, fb = b / plateH - static_cast<float>(row);
+    const float dEdge = std::min(std::min(fa, 1 - fa) * plateW, std::min(fb, 1 - fb) * plateH) * px;
+    const int col = static_cast<int>(std::floor((a + off) / plateW));
+    const float plateTone = 0.85f + 0.3f * Hash(col % 4, row % 12, 401);
+    const float verd = static_cast<float>(Fbm((i + 0.5) / 24.0, (j + 0.5) / 24.0, 403, 4, 10));
+    const float dark = static_cast<float>(Fbm((i + 0.5) / 16.0, (j + 0.5) / 16.0, 405, 3, 16));
+    Col c = kCopper * (plateTone * (0.8f + 0.35f * dark));
+    // Verdigris gathers in patches and along the laps.
+    const float green = Clamp01((verd - 0.48f) * 4) + 0.5f * Clamp01(1 - dEdge / 1.5f);
+    c = Mix(c, Col{92, 150, 118}, Clamp01(green) * 0.75f);
+    // Nail rows along the plate edges.
+    if (dEdge > 0.6f && dEdge < 1.6f && (static_cast<int>(a * px) + static_cast<int>(b * px)) % 3 == 0)
+      c = c * 0.82f;
+    if (dEdge < 0.8f) c = c * 0.7f;
+    return c;
+  });
 }
 
 Image PaintKeelWood() {
   const int n = 128;
-  Image img(n, n);
   const float px = n / kWoodRepeat;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const float a = (i + 0.5f) / px, b = (j + 0.5f) / px;
-      const PlankAt p = Plank(a, b, 8, 32, px, px, 501, 0);
-      const float g = Grain(a, b * 0.3f, p.row, p.piece, 503, 0);
-      const float weed = static_cast<float>(Fbm((i + 0.5) / 16.0, (j + 0.5) / 16.0, 505, 3, 8));
-      // Tarred oak, a little weed where it stays wet.
-      Col c = Mix(Col{58, 47, 37}, Col{50, 58, 44}, Clamp01((weed - 0.5f) * 2) * 0.5f) * g;
-      Put(img, i, j, c * (1 - 0.35f * p.seam));
-    }
-  return img;
+  return Paint(n, n, [&](int i, int j) {
+    const float a = (i + 0.5f) / px, b = (j + 0.5f) / px;
+    const PlankAt p = Plank(a, b, 8, 32, px, px, 501, 0);
+    const float g = Grain(a, b * 0.3f, p.row, p.piece, 503, 0);
+    const float weed = static_cast<float>(Fbm((i + 0.5) / 16.0, (j + 0.5) / 16.0, 505, 3, 8));
+    // Tarred oak, a little weed where it stays wet.
+    Col c = Mix(Col{58, 47, 37}, Col{50, 58, 44}, Clamp01((weed - 0.5f) * 2) * 0.5f) * g;
+    return c * (1 - 0.35f * p.seam);
+  });
 }
 
 Image PaintStern() {
   const int w = 256, h = 512;
-  Image img(w, h);
   const float pxY = w / (2 * kSternHalf), pxZ = h / (kSternSpan.top - kSternSpan.bottom);
   const float xs = layout::SternX(0);
-  for (int j = 0; j < h; ++j)
-    for (int i = 0; i < w; ++i) {
-      const float y = -kSternHalf + (i + 0.5f) / pxY, z = kSternSpan.top - (j + 0.5f) / pxZ;
-      const PlankAt p = Plank(y, z, 2.6f, 40, pxY, pxZ, 601);
-      const float g = Grain(y, z, p.row, p.piece, 603);
-      // The side's bands carried round the stern.
-      Col c = kSea * g;
-      if (z < UpperWaleTopZ(xs + 30)) c = kBlack * g;
-      if (z > MainWaleTopZ(xs) && z < UpperWaleZ(xs + 30)) c = kOchre * g;
-      if (z < MainWaleZ(xs)) c = kBlack * g;
-      if (z < CopperTopZ(xs)) c = kCopper * (0.8f + 0.3f * g);
-      // Mouldings: below the gallery, between the tiers, under the taffrail.
-      for (float m : {58.0f, 76.5f, 89.0f}) c = Mix(c, kGilt * g, Box(z, m - 0.9f, m + 0.9f, 0.4f));
-      // Great cabin windows (lower tier) and the smaller upper tier.
-      auto windows = [&](float z0, float z1, int count, float span) {
-        for (int k = 0; k < count; ++k) {
-          const float cy = -span + 2 * span * (k + 0.5f) / count;
-          const float hw = span / count * 0.62f;
-          const float dy = std::fabs(y - cy);
-          if (dy < hw + 1 && z > z0 - 1 && z < z1 + 1) c = kGilt * (0.7f * g);
-          if (dy < hw && z > z0 && z < z1) {
-            // Panes: dark glass holding a little sky, glazing bars between.
-            const float sky = Clamp01((z - z0) / (z1 - z0));
-            c = Mix(Col{20, 28, 34}, Col{96, 120, 132}, 0.25f + 0.35f * sky);
-            const float gy = std::fmod(y - cy + hw + 100, hw * 2 / 3), gz = std::fmod(z - z0 + 100, (z1 - z0) / 3);
-            if (gy < 0.5f || gz < 0.5f) c = Col{180, 170, 150};
-          }
+  return Paint(w, h, [&](int i, int j) {
+    const float y = -kSternHalf + (i + 0.5f) / pxY, z = kSternSpan.top - (j + 0.5f) / pxZ;
+    const PlankAt p = Plank(y, z, 2.6f, 40, pxY, pxZ, 601);
+    const float g = Grain(y, z, p.row, p.piece, 603);
+    // The side's bands carried round the stern.
+    Col c = kSea * g;
+    if (z < UpperWaleTopZ(xs + 30)) c = kBlack * g;
+    if (z > MainWaleTopZ(xs) && z < UpperWaleZ(xs + 30)) c = kOchre * g;
+    if (z < MainWaleZ(xs)) c = kBlack * g;
+    if (z < CopperTopZ(xs)) c = kCopper * (0.8f + 0.3f * g);
+    // Mouldings: below the gallery, between the tiers, under the taffrail.
+    for (float m : {58.0f, 76.5f, 89.0f}) c = Mix(c, kGilt * g, Box(z, m - 0.9f, m + 0.9f, 0.4f));
+    // Great cabin windows (lower tier) and the smaller upper tier.
+    auto windows = [&](float z0, float z1, int count, float span) {
+      for (int k = 0; k < count; ++k) {
+        const float cy = -span + 2 * span * (k + 0.5f) / count;
+        const float hw = span / count * 0.62f;
+        const float dy = std::fabs(y - cy);
+        if (dy < hw + 1 && z > z0 - 1 && z < z1 + 1) c = kGilt * (0.7f * g);
+        if (dy < hw && z > z0 && z < z1) {
+          // Panes: dark glass holding a little sky, glazing bars between.
+          const float sky = Clamp01((z - z0) / (z1 - z0));
+          c = Mix(Col{20, 28, 34}, Col{96, 120, 132}, 0.25f + 0.35f * sky);
+          const float gy = std::fmod(y - cy + hw + 100, hw * 2 / 3), gz = std::fmod(z - z0 + 100, (z1 - z0) / 3);
+          if (gy < 0.5f || gz < 0.5f) c = Col{180, 170, 150};
         }
-      };
-      windows(61.5f, 73.5f, 6, 28);
-      windows(79, 86, 4, 22);
-      // Carved scrolls on the taffrail and a cartouche between the upper windows.
-      if (z > 89.8f) {
-        // A running scroll along the taffrail.
-        const float sc = std::sin(y * 0.55f + 2.4f * std::sin((z - 89.8f) * 0.7f + std::fabs(y) * 0.2f));
-        c = std::fabs(sc) < 0.45f ? kGilt * (0.8f + 0.4f * g * (1 - std::fabs(sc))) : kSea * (0.8f * g);
       }
-      if (std::fabs(y) < 4.5f && z > 78 && z < 87.5f) {
-        const float sc = static_cast<float>(Fbm(y * 0.5, z * 0.5, 609, 3));
-        c = kGilt * (0.6f + 0.6f * sc);
-      }
-      c = c * (Weather(y * 3, z, 611) * (1 - 0.4f * p.seam));
-      Put(img, i, j, c);
+    };
+    windows(61.5f, 73.5f, 6, 28);
+    windows(79, 86, 4, 22);
+    // Carved scrolls on the taffrail and a cartouche between the upper windows.
+    if (z > 89.8f) {
+      // A running scroll along the taffrail.
+      const float sc = std::sin(y * 0.55f + 2.4f * std::sin((z - 89.8f) * 0.7f + std::fabs(y) * 0.2f));
+      c = std::fabs(sc) < 0.45f ? kGilt * (0.8f + 0.4f * g * (1 - std::fabs(sc))) : kSea * (0.8f * g);
     }
-  return img;
+    if (std::fabs(y) < 4.5f && z > 78 && z < 87.5f) {
+      const float sc = static_cast<float>(Fbm(y * 0.5, z * 0.5, 609, 3));
+      c = kGilt * (0.6f + 0.6f * sc);
+    }
+    c = c * (Weather(y * 3, z, 611) * (1 - 0.4f * p.seam));
+    return c;
+  });
 }
 
 Image PaintDeck() {
   const int n = 256;
-  Image img(n, n);
   const float px = n / kDeckRepeat;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const float a = (i + 0.5f) / px, b = (j + 0.5f) / px;
-      const PlankAt p = Plank(a, b, 2.5f, 40, px, px, 701, 32);
-      const float g = Grain(a, b, p.row, p.piece, 703, 0);
-      const float worn = static_cast<float>(Fbm((i + 0.5) / 32.0, (j + 0.5) / 32.0, 705, 3, 8));
-      Col c = Mix(Col{176, 150, 112}, Col{200, 186, 160}, worn * 0.7f) * g;
-      // Caulked seams: black pitch lines.
-      c = Mix(c, Col{30, 26, 22}, p.seam * 0.85f);
-      Put(img, i, j, c);
-    }
-  return img;
+  return Paint(n, n, [&](int i, int j) {
+    const float a = (i + 0.5f) / px, b = (j + 0.5f) / px;
+    const PlankAt p = Plank(a, b, 2.5f, 40, px, px, 701, 32);
+    const float g = Grain(a, b, p.row, p.piece, 703, 0);
+    const float worn = static_cast<float>(Fbm((i + 0.5) / 32.0, (j + 0.5) / 32.0, 705, 3, 8));
+    Col c = Mix(Col{176, 150, 112}, Col{200, 186, 160}, worn * 0.7f) * g;
+    // Caulked seams: black pitch lines.
+    c = Mix(c, Col{30, 26, 22}, p.seam * 0.85f);
+    return c;
+  });
 }
 
 Image PaintInside() {
   const int n = 256;
-  Image img(n, n);
   const float px = n / kWoodRepeat;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const float a = (i + 0.5f) / px, b = (j + 0.5f) / px;
-      const PlankAt p = Plank(a, b, 2, 32, px, px, 801, 32);
-      const float g = Grain(a, b, p.row, p.piece, 803, 0);
-      const float scuff = static_cast<float>(Fbm((i + 0.5) / 32.0, (j + 0.5) / 16.0, 805, 4, 8));
-      Col c = Col{150, 56, 36} * (g * (0.85f + 0.3f * scuff));
-      c = Mix(c, Col{110, 80, 60}, Clamp01((scuff - 0.62f) * 3) * 0.6f);
-      Put(img, i, j, c * (1 - 0.4f * p.seam));
-    }
-  return img;
+  return Paint(n, n, [&](int i, int j) {
+    const float a = (i + 0.5f) / px, b = (j + 0.5f) / px;
+    const PlankAt p = Plank(a, b, 2, 32, px, px, 801, 32);
+    const float g = Grain(a, b, p.row, p.piece, 803, 0);
+    const float scuff = static_cast<float>(Fbm((i + 0.5) / 32.0, (j + 0.5) / 16.0, 805, 4, 8));
+    Col c = Col{150, 56, 36} * (g * (0.85f + 0.3f * scuff));
+    c = Mix(c, Col{110, 80, 60}, Clamp01((scuff - 0.62f) * 3) * 0.6f);
+    return c * (1 - 0.4f * p.seam);
+  });
 }
 
 Image PaintCarving() {
   const int n = 128;
-  Image img(n, n);
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const double u = (i + 0.5) / n, v = (j + 0.5) / n;
-      // Gilt relief: running scrolls and leaves, dark in the cuts between.
-      const float sc = static_cast<float>(Fbm(u * 8, v * 8, 901, 4, 8));
-      const float scroll = static_cast<float>(std::sin(u * 4 * 2 * kPi + 2.2 * std::sin(v * 2 * 2 * kPi)) *
-                                              std::cos(v * 3 * 2 * kPi + 1.5 * std::sin(u * 2 * 2 * kPi)));
-      const float relief = 0.5f + 0.5f * scroll;
-      Col c = kGilt * (0.55f + 0.6f * relief * (0.8f + 0.4f * sc));
-      if (std::fabs(scroll) < 0.12f) c = Col{70, 48, 22};
-      Put(img, i, j, c);
-    }
-  return img;
+  return Paint(n, n, [&](int i, int j) {
+    const double u = (i + 0.5) / n, v = (j + 0.5) / n;
+    // Gilt relief: running scrolls and leaves, dark in the cuts between.
+    const float sc = static_cast<float>(Fbm(u * 8, v * 8, 901, 4, 8));
+    const float scroll = static_cast<float>(std::sin(u * 4 * 2 * kPi + 2.2 * std::sin(v * 2 * 2 * kPi)) *
+                                            std::cos(v * 3 * 2 * kPi + 1.5 * std::sin(u * 2 * 2 * kPi)));
+    const float relief = 0.5f + 0.5f * scroll;
+    Col c = kGilt * (0.55f + 0.6f * relief * (0.8f + 0.4f * sc));
+    if (std::fabs(scroll) < 0.12f) c = Col{70, 48, 22};
+    return c;
+  });
 }
 
 Image PaintBalusters() {
   const int n = 128;
-  Image img(n, n);
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const float u = (i + 0.5f) / n, v = (j + 0.5f) / n;
-      const float g = 0.85f + 0.3f * static_cast<float>(Fbm(u * 16, v * 16, 951, 3, 16));
-      // A turned baluster's profile: swelling low, a neck above.
-      const float fu = std::fmod(u * 8, 1.0f) - 0.5f;
-      const float r = 0.16f + 0.14f * std::exp(-std::pow((v - 0.62f) / 0.14f, 2.0f)) +
-                      0.06f * std::exp(-std::pow((v - 0.3f) / 0.05f, 2.0f));
-      Col c = Col{14, 22, 24};  // the dark of the cabin behind
-      if (std::fabs(fu) < r) c = kGilt * (g * (0.75f + 0.5f * std::cos(fu / r * 1.4f)));
-      if (v < 0.16f || v > 0.88f) c = (v < 0.1f || v > 0.94f ? kSea : kGilt) * g;
-      Put(img, i, j, c);
-    }
-  return img;
+  return Paint(n, n, [&](int i, int j) {
+    const float u = (i + 0.5f) / n, v = (j + 0.5f) / n;
+    const float g = 0.85f + 0.3f * static_cast<float>(Fbm(u * 16, v * 16, 951, 3, 16));
+    // A turned baluster's profile: swelling low, a neck above.
+    const float fu = std::fmod(u * 8, 1.0f) - 0.5f;
+    const float r = 0.16f + 0.14f * std::exp(-std::pow((v - 0.62f) / 0.14f, 2.0f)) +
+                    0.06f * std::exp(-std::pow((v - 0.3f) / 0.05f, 2.0f));
+    Col c = Col{14, 22, 24};  // the dark of the cabin behind
+    if (std::fabs(fu) < r) c = kGilt * (g * (0.75f + 0.5f * std::cos(fu / r * 1.4f)));
+    if (v < 0.16f || v > 0.88f) c = (v < 0.1f || v > 0.94f ? kSea : kGilt) * g;
+    return c;
+  });
 }
+
+// Six panes round (u), leaded frames, brass bands top and bottom: the glass
+// picture and its opacity agree on where the frame is.
+namespace {
+bool LanternFrame(float u, float v) {
+  const float fu = std::fmod(u * 6, 1.0f);
+  return fu < 0.08f || fu > 0.92f || v < 0.1f || v > 0.88f || std::fabs(v - 0.5f) < 0.02f;
+}
+}  // namespace
 
 Image PaintLanternGlass() {
   const int n = 128;
-  Image img(n, n);
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const float u = (i + 0.5f) / n, v = (j + 0.5f) / n;
-      // Six panes round (u), leaded frames, brass bands top and bottom.
-      const float fu = std::fmod(u * 6, 1.0f);
-      const bool frame = fu < 0.08f || fu > 0.92f || v < 0.1f || v > 0.88f || std::fabs(v - 0.5f) < 0.02f;
-      const float glow = 0.75f + 0.25f * std::sin(v * kPi);
-      Col c = frame ? Col{120, 92, 46} : Col{255, 214, 140} * glow;
-      Put(img, i, j, c);
-    }
-  return img;
+  return Paint(n, n, [&](int i, int j) {
+    const float u = (i + 0.5f) / n, v = (j + 0.5f) / n;
+    const bool frame = LanternFrame(u, v);
+    const float glow = 0.75f + 0.25f * std::sin(v * kPi);
+    Col c = frame ? Col{120, 92, 46} : Col{255, 214, 140} * glow;
+    return c;
+  });
 }
 
 Image PaintLanternAlpha() {
   const int n = 128;
-  Image img(n, n);
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const float u = (i + 0.5f) / n, v = (j + 0.5f) / n;
-      const float fu = std::fmod(u * 6, 1.0f);
-      const bool frame = fu < 0.08f || fu > 0.92f || v < 0.1f || v > 0.88f || std::fabs(v - 0.5f) < 0.02f;
-      const float a = frame ? 255 : 150;
-      Put(img, i, j, Col{a, a, a});
-    }
-  return img;
+  return Paint(n, n, [&](int i, int j) {
+    const float u = (i + 0.5f) / n, v = (j + 0.5f) / n;
+    const bool frame = LanternFrame(u, v);
+    const float a = frame ? 255 : 150;
+    return Col{a, a, a};
+  });
 }
 
 Image PaintIron() {
   const int n = 64;
-  Image img(n, n);
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const float r = static_cast<float>(Fbm((i + 0.5) / 8.0, (j + 0.5) / 8.0, 1001, 3, 8));
-      Put(img, i, j, Mix(Col{44, 42, 40}, Col{96, 62, 40}, Clamp01((r - 0.5f) * 2.5f)));
-    }
-  return img;
+  return Paint(n, n, [&](int i, int j) {
+    const float r = static_cast<float>(Fbm((i + 0.5) / 8.0, (j + 0.5) / 8.0, 1001, 3, 8));
+    return Mix(Col{44, 42, 40}, Col{96, 62, 40}, Clamp01((r - 0.5f) * 2.5f));
+  });
 }
 
 // ------------------------------------------------------------ baked light
