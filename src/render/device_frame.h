@@ -6,12 +6,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "render/device.h"
+#include "platform/device.h"
 
 namespace brisane {
-
-inline constexpr HResult kWrongMode = static_cast<HResult>(0x8876024Bu);        // DDERR_WRONGMODE
-inline constexpr HResult kNoExclusiveMode = static_cast<HResult>(0x887600E1u);  // DDERR_NOEXCLUSIVEMODE
 
 // Results that mean the display's surfaces are gone rather than one frame failed.
 bool IsDisplayLost(HResult result);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "render/device.h"
+#include "platform/device.h"
 
 namespace brisane {
 

@@ -3,16 +3,11 @@
 // repeated fades never drift.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <memory>
+
+#include "platform/gamma_control.h"
 
 namespace brisane {
-
-struct GammaRamp {
-  std::array<std::uint16_t, 256> red{}, green{}, blue{};
-  bool operator==(const GammaRamp&) const = default;
-};
 
 // Entry i = i * 257, so 0 maps to 0 and 255 to 65535.
 GammaRamp IdentityRamp();
@@ -30,21 +25,6 @@ enum class GammaCurve { Power, Brightness };
 
 // Entries 2 to 255 of each channel through the curve; 0 and 1 keep the saved values.
 GammaRamp ComputeRamp(const GammaRamp& saved, double value, GammaCurve curve);
-
-// One gamma control of the primary surface, released when destroyed.
-class GammaControl {
- public:
-  virtual ~GammaControl() = default;
-  virtual bool GetRamp(GammaRamp& ramp) = 0;
-  virtual bool SetRamp(const GammaRamp& ramp) = 0;
-};
-
-// Where gamma controls come from; null when the surface has no gamma support.
-class GammaSource {
- public:
-  virtual ~GammaSource() = default;
-  virtual std::unique_ptr<GammaControl> OpenGammaControl() = 0;
-};
 
 class Gamma {
  public:

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "render/device.h"
+#include "platform/device.h"
 #include "scene/matrix.h"
 
 namespace brisane {
@@ -20,9 +20,6 @@ struct AmbientLevels {
 // ambient colour and the states every draw relies on; once after the scene
 // is bound.
 void SetFixedRenderStates(Device& device, bool anisotropic, const AmbientLevels& ambient);
-
-// The inverse of a 4x4 matrix; none when it is singular.
-std::optional<Matrix> Inverse(const Matrix& matrix);
 
 // The view of a camera with this world matrix: its third row negated (the
 // scene looks down the other axis), inverted, then scaled by 0.01 (scene

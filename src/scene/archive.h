@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/resource_source.h"
+#include "platform/resource_source.h"
 #include "scene/storage.h"
 
 namespace brisane {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "render/device.h"
+#include "platform/device.h"
 #include "scene/matrix.h"
 
 namespace brisane {

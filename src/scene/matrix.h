@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 
 namespace brisane {
 
@@ -43,6 +44,9 @@ struct Vector3 {
   float x = 0.0f, y = 0.0f, z = 0.0f;
   friend bool operator==(const Vector3&, const Vector3&) = default;
 };
+
+// The inverse of a 4x4 matrix; none when it is singular.
+std::optional<Matrix> Inverse(const Matrix& matrix);
 
 inline Vector3 TranslationOf(const Matrix& matrix) { return {matrix.m[12], matrix.m[13], matrix.m[14]}; }
 

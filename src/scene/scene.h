@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "scene/clock.h"
+#include "platform/clock.h"
 #include "scene/material.h"
-#include "scene/resource_source.h"
+#include "platform/resource_source.h"
 #include "scene/scene_node.h"
 #include "scene/scene_resources.h"
 #include "scene/texture.h"

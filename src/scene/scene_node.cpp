@@ -158,7 +158,7 @@ HResult GeometryObject::appendToVertexBuffer(VertexBuffer& buffer, std::vector<s
   // one we cannot lay vertices into safely.
   const std::uint32_t bufferStride = FvfStride(buffer.Fvf());
   if (bufferStride == 0 || bufferStride != VertexSize(buffer.Fvf()) || vertexCount() > buffer.Count()) return kEFail;
-  auto* out = static_cast<std::uint8_t*>(buffer.Lock());
+  auto* out = static_cast<std::uint8_t*>(buffer.Lock(d3d::kLockWait | d3d::kLockWriteOnly));
   if (!out) return kEFail;
   for (const Mesh* mesh : activeMeshes_) {
     const std::uint32_t meshStride = mesh->stride();

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/clock.h"
+#include "platform/clock.h"
 #include "scene/descriptions.h"
 #include "scene/matrix.h"
 #include "scene/mesh.h"

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "scene/clock.h"
+#include "platform/clock.h"
 #include "scene/texture.h"
 
 namespace brisane {

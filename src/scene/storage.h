@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "scene/matrix.h"
-#include "scene/resource_source.h"
+#include "platform/resource_source.h"
 
 namespace brisane {
 

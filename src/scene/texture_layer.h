@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "scene/clock.h"
+#include "platform/clock.h"
 #include "scene/texture.h"
 
 namespace brisane {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "render/device.h"
+#include "platform/device.h"
 
 namespace brisane {
 

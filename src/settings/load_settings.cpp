@@ -47,34 +47,34 @@ HResult LoadSettings(Node& root, SettingsKey& currentUser, DeviceTable& table, c
   if (!root.Load(currentUser, SettingsKeyPath())) return kOk;
   RepairTypes(root, table);
 
-  const std::int32_t deviceNum = root.Get("DeviceNum").AsInt();
+  const std::int32_t deviceNum = root.Get(key::DeviceNum).AsInt();
   if (static_cast<std::uint32_t>(deviceNum) >= table.NumDevices()) {
     // The stored device is gone (or nonsense): the default device at the
     // desktop's resolution.
     if (Failed(SelectDefaultDevice(table, fatal))) return kEFail;
     const DeviceInfo& device = table.Current();
-    root.Get("DeviceNum") = Value(static_cast<std::int32_t>(table.current));
-    root.Get("UseDesktopRes") = Value(std::int32_t{1});
-    root.Get("ModeNum") = Value(static_cast<std::int32_t>(device.desktopModeIndex));
-    root.Get("EnableLightmaps") = Value(MultiTextureDefault(device));
-    root.Get("EnableEnvWater") = Value(MultiTextureDefault(device));
+    root.Get(key::DeviceNum) = Value(static_cast<std::int32_t>(table.current));
+    root.Get(key::UseDesktopRes) = Value(std::int32_t{1});
+    root.Get(key::ModeNum) = Value(static_cast<std::int32_t>(device.desktopModeIndex));
+    root.Get(key::EnableLightmaps) = Value(MultiTextureDefault(device));
+    root.Get(key::EnableEnvWater) = Value(MultiTextureDefault(device));
     return kOk;
   }
 
   table.current = static_cast<std::uint32_t>(deviceNum);
   DeviceInfo& device = table.Current();
   if (device.modes.empty()) return kOk;  // enumeration never keeps such a device
-  std::int32_t modeNum = root.Get("ModeNum").AsInt();
+  std::int32_t modeNum = root.Get(key::ModeNum).AsInt();
   if (static_cast<std::uint32_t>(modeNum) >= device.modes.size()) {
     // The mode list changed since the user chose: the desktop's mode of the
     // same device, leaving the desktop-resolution choice as stored.
     modeNum = static_cast<std::int32_t>(device.desktopModeIndex);
-    root.Get("ModeNum") = Value(modeNum);
+    root.Get(key::ModeNum) = Value(modeNum);
   }
   device.selectedMode = device.modes[static_cast<std::size_t>(modeNum)];
   if (device.description.maxSimultaneousTextures < 2) {
-    root.Get("EnableLightmaps") = Value(std::int32_t{0});
-    root.Get("EnableEnvWater") = Value(std::int32_t{0});
+    root.Get(key::EnableLightmaps) = Value(std::int32_t{0});
+    root.Get(key::EnableEnvWater) = Value(std::int32_t{0});
   }
   return kOk;
 }

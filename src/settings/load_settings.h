@@ -5,7 +5,7 @@
 
 #include "render/device_table.h"
 #include "settings/node.h"
-#include "settings/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace brisane {
 

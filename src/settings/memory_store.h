@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "settings/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace brisane {
 

@@ -1,7 +1,7 @@
 // The registry form of a Node: a key per child node, a text value per cell.
 #include "settings/node.h"
 #include "settings/registry_text.h"
-#include "settings/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace brisane {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "settings/node.h"
-#include "settings/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace brisane {
 

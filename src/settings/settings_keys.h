@@ -11,6 +11,38 @@
 
 namespace brisane {
 
+// The keys, named once: code reads a setting through these, so a misspelt
+// key fails to compile instead of reading a silent 0.
+namespace key {
+inline constexpr std::string_view DeviceNum = "DeviceNum";
+inline constexpr std::string_view ModeNum = "ModeNum";
+inline constexpr std::string_view UseDesktopRes = "UseDesktopRes";
+inline constexpr std::string_view ShowFPS = "ShowFPS";
+inline constexpr std::string_view DisableSound = "DisableSound";
+inline constexpr std::string_view EnableLightmaps = "EnableLightmaps";
+inline constexpr std::string_view EnableEnvWater = "EnableEnvWater";
+inline constexpr std::string_view EnableLensFlares = "EnableLensFlares";
+inline constexpr std::string_view FlagNum = "FlagNum";
+inline constexpr std::string_view FlagPath = "FlagPath";
+inline constexpr std::string_view GammaControl = "GammaControl";
+inline constexpr std::string_view EnableLighting = "EnableLighting";
+inline constexpr std::string_view LightDelay = "LightDelay";
+inline constexpr std::string_view ChangeDelay = "ChangeDelay";
+inline constexpr std::string_view EnableFiring = "EnableFiring";
+inline constexpr std::string_view FiringPeriod = "FiringPeriod";
+inline constexpr std::string_view Camera1 = "Camera1";
+inline constexpr std::string_view Camera2 = "Camera2";
+inline constexpr std::string_view Camera3 = "Camera3";
+inline constexpr std::string_view Camera4 = "Camera4";
+inline constexpr std::string_view Camera5 = "Camera5";
+inline constexpr std::string_view Camera6 = "Camera6";
+inline constexpr std::string_view Camera7 = "Camera7";
+inline constexpr std::string_view RandomView = "RandomView";
+inline constexpr std::string_view SwitchPeriod = "SwitchPeriod";
+inline constexpr std::string_view DisableOnMouseActivate = "DisableOnMouseActivate";
+inline constexpr std::string_view MasterVolume = "MasterVolume";
+}  // namespace key
+
 // Defaults that depend on the display devices found at start-up.
 enum class DeviceDefault : std::uint8_t {
   None,               // the fixed default below

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "scene/clock.h"
+#include "platform/clock.h"
 #include "scene/material.h"
-#include "scene/resource_source.h"
+#include "platform/resource_source.h"
 #include "scene/scene.h"
 #include "scene/scene_node.h"
 #include "ship/deck_parts.h"

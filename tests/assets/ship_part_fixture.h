@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "scene/clock.h"
-#include "scene/resource_source.h"
+#include "platform/clock.h"
+#include "platform/resource_source.h"
 #include "scene/scene.h"
 #include "scene/scene_node.h"
 #include "ship/author.h"

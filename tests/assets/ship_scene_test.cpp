@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "scene/archive.h"
-#include "scene/clock.h"
+#include "platform/clock.h"
 #include "scene/descriptions.h"
 #include "scene/mesh.h"
-#include "scene/resource_source.h"
+#include "platform/resource_source.h"
 #include "scene/scene.h"
 #include "scene/scene_node.h"
 #include "ship/layout.h"

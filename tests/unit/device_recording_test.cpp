@@ -57,17 +57,17 @@ TEST(RecordingDeviceTest, StartsWithTheStageStatesOfAFreshDevice) {
 
 TEST(RecordingDeviceTest, VertexBuffersLockOnceAndDrawOnlyTheirOwnRange) {
   RecordingDevice device;
-  auto buffer = device.CreateVertexBuffer(d3d::kFvfXyz | d3d::kFvfDiffuse, 10);
+  auto buffer = device.CreateVertexBuffer(d3d::kFvfXyz | d3d::kFvfDiffuse, 10, d3d::kVbCapsSystemMemory);
   ASSERT_NE(buffer, nullptr);
-  ASSERT_NE(buffer->Lock(), nullptr);
-  EXPECT_EQ(buffer->Lock(), nullptr);
+  ASSERT_NE(buffer->Lock(d3d::kLockWriteOnly), nullptr);
+  EXPECT_EQ(buffer->Lock(d3d::kLockWriteOnly), nullptr);
   buffer->Unlock();
   device.BeginScene();
   EXPECT_EQ(device.DrawPrimitiveVB(PrimitiveType::PointList, *buffer, 4, 6), kOk);
   EXPECT_TRUE(Failed(device.DrawPrimitiveVB(PrimitiveType::PointList, *buffer, 4, 7)));
   EXPECT_TRUE(Failed(device.DrawPrimitiveVB(PrimitiveType::PointList, *buffer, 0xFFFFFFFFu, 2)));
   device.failing["CreateVertexBuffer"] = kEFail;
-  EXPECT_EQ(device.CreateVertexBuffer(d3d::kFvfXyz, 3), nullptr);
+  EXPECT_EQ(device.CreateVertexBuffer(d3d::kFvfXyz, 3, 0), nullptr);
 }
 
 TEST(RecordingDeviceTest, ClearFillsTheBackBufferThatReadsBackClipped) {

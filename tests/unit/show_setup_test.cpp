@@ -2,9 +2,11 @@
 
 #include <string>
 
+#include "settings/settings_keys.h"
 #include "show/show.h"
 #include "support/recording_device.h"
 #include "support/scene_fixtures.h"
+#include "support/scripted_random.h"
 
 namespace brisane {
 namespace {
@@ -21,28 +23,22 @@ class ShowSetupTest : public ::testing::Test {
   void AddScene(const SceneArchiveWriter& writer) { resources.add(147, kSceneResourceType, writer.finish()); }
   bool SetUpShow(ShowSettings settings = {}) { return show.Setup(device, settings); }
   Camera* Current() { return show.scene().currentCamera(); }
+  // One frame, drawn and presented.
+  void Frame() { ASSERT_EQ(show.Frame(device, [] { return kOk; }), FrameStatus::Presented); }
 
   ManualClock clock{5000};
+  testing::ScriptedRandom random{{7}};
   MemoryResourceSource resources;
   FakeTextureLoader loader;
+  Node settings;
   RecordingDevice device;
-  Show show{clock, resources, &loader};
+  Show show{{clock, random, resources, &loader, settings}};
 };
-
-TEST_F(ShowSetupTest, CamerasPairSettingsAndNodesCrosswise) {
-  ASSERT_EQ(ShowCameras().size(), 7u);
-  EXPECT_STREQ(FindShowCamera("Camera05")->setting, "Camera3");
-  EXPECT_STREQ(FindShowCamera("Camera03")->setting, "Camera5");
-  EXPECT_EQ(FindShowCamera("Camera04")->toTime, 0u) << "the still camera";
-  EXPECT_EQ(FindShowCamera("Camera07")->pathTime, 33329);
-  EXPECT_FLOAT_EQ(FindShowCamera("Camera07")->speed, 0.1f);
-  EXPECT_EQ(FindShowCamera("Camera08"), nullptr);
-  EXPECT_EQ(FindShowCamera("camera01"), nullptr) << "node names are matched exactly";
-}
 
 TEST_F(ShowSetupTest, LoadsTheSceneResourceAndFliesTheFirstCamera) {
   AddScene(SampleWriter());
-  ASSERT_TRUE(SetUpShow({600, true, false, ""}));
+  ASSERT_TRUE(SetUpShow({600, false, ""}));
+  EXPECT_EQ(random.seeds, std::vector<std::uint32_t>{5000u}) << "seeded once, from the clock";
   EXPECT_FLOAT_EQ(show.screenScale(), 600.0f / 768.0f);
   ASSERT_NE(Current(), nullptr);
   EXPECT_EQ(Current()->name(), "Camera01");
@@ -58,7 +54,7 @@ TEST_F(ShowSetupTest, LoadsTheSceneResourceAndFliesTheFirstCamera) {
 
 TEST_F(ShowSetupTest, RenderStatesAreFixedWithTheDayAmbient) {
   AddScene(SampleWriter());
-  SetUpShow({768, true, true, ""});
+  SetUpShow({768, true, ""});
   EXPECT_EQ(device.renderStates.at(RenderState::Ambient), 0xFFDDB2B2u) << "0.87, 0.7, 0.7 of 255";
   EXPECT_EQ(device.renderStates.at(RenderState::Lighting), 1u);
   EXPECT_EQ(device.StageState(1, TextureStageState::MinFilter), 3u) << "anisotropic where the device can";
@@ -66,7 +62,8 @@ TEST_F(ShowSetupTest, RenderStatesAreFixedWithTheDayAmbient) {
 
 TEST_F(ShowSetupTest, LightmapsOffLeavesTheirLayersOutOfTheLoad) {
   AddScene(SampleWriter());
-  SetUpShow({768, false, false, ""});
+  settings.Get(key::EnableLightmaps) = Value(std::int32_t{0});
+  SetUpShow();
   EXPECT_FALSE(show.lightmapsEnabled());
   Material* hull = show.scene().findMaterial("Hull");
   ASSERT_NE(hull, nullptr);
@@ -79,9 +76,7 @@ TEST_F(ShowSetupTest, WithoutTheSceneTheShowDrawsNothingAndDoesNotFail) {
   EXPECT_FALSE(SetUpShow());
   EXPECT_EQ(Current(), nullptr);
   EXPECT_EQ(device.renderStates.at(RenderState::ZEnable), 1u) << "states are set all the same";
-  device.BeginScene();
-  show.Render(device);
-  device.EndScene();
+  Frame();
   EXPECT_TRUE(device.draws.empty());
 }
 
@@ -92,21 +87,19 @@ TEST_F(ShowSetupTest, ASceneWithoutCamera01HasNoCurrentCamera) {
   AddScene(w);
   EXPECT_TRUE(SetUpShow());
   EXPECT_EQ(Current(), nullptr) << "only the first camera of the tour is made current";
-  device.BeginScene();
-  show.Render(device);
+  Frame();
   EXPECT_EQ(device.draws.size(), 1u);
 }
 
 TEST_F(ShowSetupTest, RenderDrawsThroughTheCamerasMovingView) {
   AddScene(SampleWriter());
   SetUpShow();
-  device.BeginScene();
-  show.Render(device);
+  Frame();
   const DeviceMatrix first = device.transforms.at(TransformState::View);
   EXPECT_FALSE(device.draws.empty());
   clock.advance(1000);  // key time 70 of the path's 0..100: 7 units along
-  show.Render(device);
-  show.Render(device);
+  Frame();
+  Frame();
   const DeviceMatrix later = device.transforms.at(TransformState::View);
   EXPECT_NE(later, first);
   EXPECT_NEAR(later.m[3][0] - first.m[3][0], -0.07f, 1e-4f) << "the view follows the camera 7 units, scaled";

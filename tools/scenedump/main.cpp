@@ -4,7 +4,7 @@
 #include <set>
 #include <string>
 
-#include "scene/clock.h"
+#include "platform/clock.h"
 #include "scene/scene.h"
 
 namespace {

@@ -6,11 +6,6 @@ namespace brisane {
 
 namespace {
 
-static_assert(sizeof(DeviceMatrix) == sizeof(D3DMATRIX));
-static_assert(sizeof(DeviceMaterial) == sizeof(D3DMATERIAL7));
-static_assert(sizeof(DeviceLight) == sizeof(D3DLIGHT7));
-static_assert(sizeof(DeviceViewport) == sizeof(D3DVIEWPORT7));
-
 class D3D7VertexBuffer final : public VertexBuffer {
  public:
   D3D7VertexBuffer(ComPtr<IDirect3DVertexBuffer7> buffer, std::uint32_t fvf, std::uint32_t count)
@@ -20,10 +15,10 @@ class D3D7VertexBuffer final : public VertexBuffer {
   }
   std::uint32_t Fvf() const override { return fvf_; }
   std::uint32_t Count() const override { return count_; }
-  void* Lock() override {
+  void* Lock(std::uint32_t flags) override {
     if (locked_) return nullptr;
     void* data = nullptr;
-    if (FAILED(buffer_->Lock(DDLOCK_WAIT, &data, nullptr))) return nullptr;
+    if (FAILED(buffer_->Lock(flags, &data, nullptr))) return nullptr;
     locked_ = true;
     return data;
   }
@@ -88,7 +83,7 @@ HResult D3D7Device::GetTextureStageState(std::uint32_t stage, TextureStageState 
 }
 HResult D3D7Device::SetTexture(std::uint32_t stage, Surface* texture) {
   IDirectDrawSurface7* native = NativeSurface(texture);
-  if (texture && !native) return E_INVALIDARG;
+  if (texture && !native) return kInvalidArgument;
   return device_->SetTexture(stage, native);
 }
 HResult D3D7Device::SetMaterial(const DeviceMaterial& material) {
@@ -115,7 +110,7 @@ HResult D3D7Device::GetViewport(DeviceViewport& viewport) {
 }
 HResult D3D7Device::SetRenderTarget(Surface* target) {
   IDirectDrawSurface7* native = target ? NativeSurface(target) : backBuffer_;
-  if (!native) return E_INVALIDARG;
+  if (!native) return kInvalidArgument;
   return device_->SetRenderTarget(native, 0);
 }
 HResult D3D7Device::Clear(std::uint32_t flags, std::uint32_t argb, float z, std::uint32_t stencil) {
@@ -135,10 +130,11 @@ HResult D3D7Device::DrawIndexedPrimitive(PrimitiveType type, std::uint32_t fvf, 
                                        const_cast<WORD*>(indices), indexCount, 0);
 }
 
-std::unique_ptr<VertexBuffer> D3D7Device::CreateVertexBuffer(std::uint32_t fvf, std::uint32_t count) {
+std::unique_ptr<VertexBuffer> D3D7Device::CreateVertexBuffer(std::uint32_t fvf, std::uint32_t count,
+                                                             std::uint32_t caps) {
   D3DVERTEXBUFFERDESC desc = {};
   desc.dwSize = sizeof desc;
-  desc.dwCaps = D3DVBCAPS_WRITEONLY;
+  desc.dwCaps = caps;
   desc.dwFVF = fvf;
   desc.dwNumVertices = count;
   ComPtr<IDirect3DVertexBuffer7> buffer;
@@ -149,7 +145,7 @@ std::unique_ptr<VertexBuffer> D3D7Device::CreateVertexBuffer(std::uint32_t fvf, 
 HResult D3D7Device::DrawPrimitiveVB(PrimitiveType type, VertexBuffer& buffer, std::uint32_t start,
                                     std::uint32_t count) {
   auto* vb = dynamic_cast<D3D7VertexBuffer*>(&buffer);
-  if (!vb || start > vb->Count() || count > vb->Count() - start) return E_INVALIDARG;
+  if (!vb || start > vb->Count() || count > vb->Count() - start) return kInvalidArgument;
   return device_->DrawPrimitiveVB(Primitive(type), vb->Native(), start, count, 0);
 }
 
@@ -157,7 +153,7 @@ HResult D3D7Device::DrawIndexedPrimitiveVB(PrimitiveType type, VertexBuffer& buf
                                            std::uint32_t count, const std::uint16_t* indices,
                                            std::uint32_t indexCount) {
   auto* vb = dynamic_cast<D3D7VertexBuffer*>(&buffer);
-  if (!vb || start > vb->Count() || count > vb->Count() - start) return E_INVALIDARG;
+  if (!vb || start > vb->Count() || count > vb->Count() - start) return kInvalidArgument;
   return device_->DrawIndexedPrimitiveVB(Primitive(type), vb->Native(), start, count, const_cast<WORD*>(indices),
                                          indexCount, 0);
 }
@@ -168,7 +164,7 @@ HResult D3D7Device::ReadBackBuffer(const PixelRect& rect, std::vector<std::uint3
 
 HRESULT ReadSurfacePixels(IDirectDrawSurface7* surface, const PixelRect& rect, std::vector<std::uint32_t>& argb) {
   argb.clear();
-  if (!surface) return E_INVALIDARG;
+  if (!surface) return kInvalidArgument;
   DDSURFACEDESC2 desc = {};
   desc.dwSize = sizeof desc;
   HRESULT hr = surface->GetSurfaceDesc(&desc);

@@ -7,7 +7,7 @@
 #include <d3d.h>
 
 #include "platform/win32/com_ptr.h"
-#include "render/device.h"
+#include "platform/device.h"
 
 namespace brisane {
 
@@ -51,7 +51,7 @@ class D3D7Device final : public Device {
   HResult DrawIndexedPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices,
                                std::uint32_t vertexCount, const std::uint16_t* indices,
                                std::uint32_t indexCount) override;
-  std::unique_ptr<VertexBuffer> CreateVertexBuffer(std::uint32_t fvf, std::uint32_t count) override;
+  std::unique_ptr<VertexBuffer> CreateVertexBuffer(std::uint32_t fvf, std::uint32_t count, std::uint32_t caps) override;
   HResult DrawPrimitiveVB(PrimitiveType type, VertexBuffer& buffer, std::uint32_t start,
                           std::uint32_t count) override;
   HResult DrawIndexedPrimitiveVB(PrimitiveType type, VertexBuffer& buffer, std::uint32_t start,

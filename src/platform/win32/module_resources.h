@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "scene/clock.h"
-#include "scene/resource_source.h"
+#include "platform/clock.h"
+#include "platform/resource_source.h"
 
 namespace brisane {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "scene/resource_source.h"
+#include "platform/resource_source.h"
 
 namespace brisane {
 

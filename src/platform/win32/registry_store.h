@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "settings/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace brisane {
 

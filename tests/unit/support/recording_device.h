@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "render/device.h"
+#include "platform/device.h"
 
 namespace brisane::testing {
 
@@ -31,19 +31,22 @@ class RecordingVertexBuffer : public VertexBuffer {
       : fvf_(fvf), count_(count), bytes_(static_cast<std::size_t>(VertexSize(fvf)) * count) {}
   std::uint32_t Fvf() const override { return fvf_; }
   std::uint32_t Count() const override { return count_; }
-  void* Lock() override {
+  void* Lock(std::uint32_t flags) override {
     if (locked_) return nullptr;  // a second lock fails, as it does on a device
     locked_ = true;
+    lockFlags_ = flags;
     return bytes_.data();
   }
   void Unlock() override { locked_ = false; }
   bool Locked() const { return locked_; }
+  std::uint32_t LastLockFlags() const { return lockFlags_; }
   const std::vector<unsigned char>& Bytes() const { return bytes_; }
 
  private:
   std::uint32_t fvf_, count_;
   std::vector<unsigned char> bytes_;
   bool locked_ = false;
+  std::uint32_t lockFlags_ = 0;
 };
 
 class RecordingDevice : public Device {
@@ -192,8 +195,10 @@ class RecordingDevice : public Device {
       if (indices[i] >= count) return Record("DrawIndexedPrimitive(index out of range)", true);
     return RecordDraw("DrawIndexedPrimitive", type, fvf, count, indices, indexCount);
   }
-  std::unique_ptr<VertexBuffer> CreateVertexBuffer(std::uint32_t fvf, std::uint32_t count) override {
-    if (Failed(Record("CreateVertexBuffer(" + std::to_string(fvf) + ", " + std::to_string(count) + ")")))
+  std::unique_ptr<VertexBuffer> CreateVertexBuffer(std::uint32_t fvf, std::uint32_t count,
+                                                   std::uint32_t caps) override {
+    if (Failed(Record("CreateVertexBuffer(" + std::to_string(fvf) + ", " + std::to_string(count) + ", " +
+                      std::to_string(caps) + ")")))
       return nullptr;
     return std::make_unique<RecordingVertexBuffer>(fvf, count);
   }

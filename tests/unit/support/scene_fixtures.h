@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "scene/archive_writer.h"
-#include "scene/resource_source.h"
+#include "platform/resource_source.h"
 #include "scene/scene.h"
 #include "scene/texture.h"
 

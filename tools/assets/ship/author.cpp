@@ -143,7 +143,7 @@ void MeshBuilder::append(const MeshBuilder& other, const Matrix& m) {
   const float det = m(0, 0) * (m(1, 1) * m(2, 2) - m(1, 2) * m(2, 1)) -
                     m(0, 1) * (m(1, 0) * m(2, 2) - m(1, 2) * m(2, 0)) +
                     m(0, 2) * (m(1, 0) * m(2, 1) - m(1, 1) * m(2, 0));
-  const Matrix normalMatrix = Inverse(m);
+  const Matrix normalMatrix = ship::Inverse(m);
   for (Vertex v : other.vertices_) {
     v.p = TransformPoint(v.p, m);
     // Normals go by the inverse transpose.

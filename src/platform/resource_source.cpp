@@ -1,4 +1,4 @@
-#include "scene/resource_source.h"
+#include "platform/resource_source.h"
 
 namespace brisane {
 

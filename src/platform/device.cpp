@@ -1,4 +1,4 @@
-#include "render/device.h"
+#include "platform/device.h"
 
 namespace brisane {
 

@@ -14,7 +14,10 @@ using HResult = std::int32_t;
 inline constexpr HResult kOk = 0;
 inline constexpr HResult kEFail = static_cast<HResult>(0x80004005u);
 inline constexpr HResult kENotImpl = static_cast<HResult>(0x80004001u);
-inline constexpr HResult kSurfaceLost = static_cast<HResult>(0x887601C2u);  // DDERR_SURFACELOST
+inline constexpr HResult kSurfaceLost = static_cast<HResult>(0x887601C2u);       // DDERR_SURFACELOST
+inline constexpr HResult kWrongMode = static_cast<HResult>(0x8876024Bu);         // DDERR_WRONGMODE
+inline constexpr HResult kNoExclusiveMode = static_cast<HResult>(0x887600E1u);   // DDERR_NOEXCLUSIVEMODE
+inline constexpr HResult kInvalidArgument = static_cast<HResult>(0x80070057u);   // E_INVALIDARG
 inline constexpr bool Failed(HResult r) { return r < 0; }
 
 enum class TransformState : std::uint32_t {
@@ -125,6 +128,9 @@ inline constexpr std::uint32_t kFvfXyz = 0x002, kFvfXyzRhw = 0x004, kFvfNormal =
                                kFvfTexCountMask = 0xf00, kFvfTexCountShift = 8;
 inline constexpr std::uint32_t kLightPoint = 1, kLightSpot = 2, kLightDirectional = 3;
 inline constexpr std::uint32_t kDpWait = 0x1;  // D3DDP_WAIT
+// Vertex buffer creation (D3DVBCAPS_*) and lock (DDLOCK_*) flags.
+inline constexpr std::uint32_t kVbCapsDoNotClip = 0x1, kVbCapsSystemMemory = 0x800, kVbCapsWriteOnly = 0x10000;
+inline constexpr std::uint32_t kLockWait = 0x1, kLockReadOnly = 0x10, kLockWriteOnly = 0x20, kLockNoSysLock = 0x800;
 }  // namespace d3d
 
 enum class PrimitiveType : std::uint32_t {
@@ -198,8 +204,8 @@ class VertexBuffer {
   virtual ~VertexBuffer() = default;
   virtual std::uint32_t Fvf() const = 0;
   virtual std::uint32_t Count() const = 0;
-  // Null on failure; the pointer is valid until Unlock.
-  virtual void* Lock() = 0;
+  // flags: d3d::kLock*. Null on failure; the pointer is valid until Unlock.
+  virtual void* Lock(std::uint32_t flags) = 0;
   virtual void Unlock() = 0;
 };
 
@@ -235,8 +241,10 @@ class Device {
   virtual HResult DrawIndexedPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices,
                                        std::uint32_t vertexCount, const std::uint16_t* indices,
                                        std::uint32_t indexCount) = 0;
-  // Null on failure.
-  virtual std::unique_ptr<VertexBuffer> CreateVertexBuffer(std::uint32_t fvf, std::uint32_t count) = 0;
+  // caps: d3d::kVbCaps* (system memory for buffers the program rewrites and
+  // reads back every frame). Null on failure.
+  virtual std::unique_ptr<VertexBuffer> CreateVertexBuffer(std::uint32_t fvf, std::uint32_t count,
+                                                           std::uint32_t caps) = 0;
   virtual HResult DrawPrimitiveVB(PrimitiveType type, VertexBuffer& buffer, std::uint32_t start,
                                   std::uint32_t count) = 0;
   virtual HResult DrawIndexedPrimitiveVB(PrimitiveType type, VertexBuffer& buffer, std::uint32_t start,

@@ -1,0 +1,38 @@
+#include "scene/matrix.h"
+
+#include <cmath>
+#include <utility>
+
+namespace brisane {
+
+std::optional<Matrix> Inverse(const Matrix& matrix) {
+  // Gauss-Jordan with partial pivoting, in double so that the 0.01 scale
+  // of the view loses nothing.
+  double a[4][8];
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) {
+      a[i][j] = matrix.m[static_cast<std::size_t>(i * 4 + j)];
+      a[i][j + 4] = i == j ? 1.0 : 0.0;
+    }
+  for (int column = 0; column < 4; ++column) {
+    int pivot = column;
+    for (int row = column + 1; row < 4; ++row)
+      if (std::fabs(a[row][column]) > std::fabs(a[pivot][column])) pivot = row;
+    if (!(std::fabs(a[pivot][column]) > 1e-12)) return std::nullopt;  // also catches NaN
+    if (pivot != column)
+      for (int j = 0; j < 8; ++j) std::swap(a[pivot][j], a[column][j]);
+    const double scale = 1.0 / a[column][column];
+    for (int j = 0; j < 8; ++j) a[column][j] *= scale;
+    for (int row = 0; row < 4; ++row) {
+      if (row == column || a[row][column] == 0.0) continue;
+      const double factor = a[row][column];
+      for (int j = 0; j < 8; ++j) a[row][j] -= factor * a[column][j];
+    }
+  }
+  Matrix r;
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) r.m[static_cast<std::size_t>(i * 4 + j)] = static_cast<float>(a[i][j + 4]);
+  return r;
+}
+
+}  // namespace brisane

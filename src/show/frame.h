@@ -1,0 +1,76 @@
+// The shape of one frame. A frame advances the show by the clock, clears,
+// draws its passes inside one scene, and presents. Each feature of the show
+// is an object that adds itself as a pass at its step; the steps are
+// numbered in the order the frame runs them, and the numbers leave the
+// clear (5) and BeginScene (6) between advancing and drawing.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include "platform/device.h"
+#include "platform/random.h"
+#include "render/device_frame.h"
+#include "settings/node.h"
+
+namespace brisane {
+
+enum class FrameStep : int {
+  // Before the clear: the show moves on.
+  LightCycle = 1,
+  Director = 2,
+  ShipMotion = 3,
+  UpdateGuns = 4,
+  // Between BeginScene and EndScene.
+  Water = 7,
+  Scene = 8,
+  Glows = 9,
+  SunFlare = 10,
+  GunEffects = 11,
+  FiringSchedule = 12,
+  FrameRateText = 13,
+  Listener = 14,
+};
+inline constexpr FrameStep kFirstDrawStep = FrameStep::Water;
+
+// What every pass of one frame may use. now is read once per frame, so all
+// passes of a frame see the same time.
+struct FrameContext {
+  Device& device;
+  std::uint32_t now;
+  Node& settings;
+  RandomSource& random;
+};
+
+class FramePass {
+ public:
+  virtual ~FramePass() = default;
+  virtual std::string_view Name() const = 0;
+  virtual void Run(FrameContext& frame) = 0;
+};
+
+// The passes of a frame in step order; passes of one step run in the order
+// they were added. Passes are borrowed: their owners outlive the list.
+class FramePasses {
+ public:
+  struct Entry {
+    FrameStep step;
+    FramePass* pass;
+  };
+
+  void Add(FrameStep step, FramePass& pass);
+  // Takes the pass out again (a feature torn down before the show).
+  void Remove(const FramePass& pass);
+  const std::vector<Entry>& entries() const { return entries_; }
+
+  // One frame: the advance passes, then the frame bracket (clear colour 0,
+  // depth 1, stencil 0) around the draw passes, then present.
+  FrameStatus RunFrame(FrameContext& frame, const std::function<HResult()>& present);
+
+ private:
+  std::vector<Entry> entries_;
+};
+
+}  // namespace brisane

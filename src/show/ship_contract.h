@@ -1,0 +1,127 @@
+// What the show and the ship scene agree on: the names the show looks up,
+// the key windows it plays, the fixed clone matrices and the camera table.
+// The asset generator authors the scene from these same tables, and tests
+// read them rather than repeating the literals.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace brisane::contract {
+
+inline constexpr std::uint16_t kSceneResource = 147;  // SSSFILE
+
+// Key windows the show loops: ropes and sails, then flags and pennants.
+inline constexpr std::uint32_t kRiggingWindow = 1679;
+inline constexpr std::uint32_t kFlagWindow = 1499;
+inline constexpr float kWavingSpeed = 0.5f;
+
+// Hull parts whose lightmaps cycle (kind 5 layers, 20 frames a second).
+inline constexpr std::uint32_t kHullLightmapRate = 20;
+inline constexpr std::array<std::string_view, 14> kHullLightmapNodes = {
+    "balkon_down", "board_high01", "board_high02", "board_low01", "board_low02", "board_mid01", "board_mid02",
+    "bottom01",    "bottom02",     "kiel",         "rudder",      "tranetc_up",  "tranetc01",   "tranetc03"};
+
+inline constexpr std::array<std::string_view, 12> kRopes = {
+    "anch_kanat01", "anch_kanat02", "Line257",     "sailkanat01", "sailkanat02", "sailkanat03",
+    "sailkanat04",  "sailkanat05",  "sailkanat06", "sailkanat07", "sailkanat08", "sailkanat09"};
+
+// One waving part of the rig: its node, the key window it loops over and
+// how far ahead of time zero it starts.
+struct Waving {
+  std::string_view node;
+  std::uint32_t toTime;
+  std::int32_t offset;
+};
+
+// Sails, flags and their copies, in the order the show starts them.
+inline constexpr std::array<Waving, 11> kCloths = {{
+    {"sail01", kRiggingWindow, 800},
+    {"sail01sail02clone", kRiggingWindow, 0},
+    {"sail01sail03clone", kRiggingWindow, 300},
+    {"sailx01", kRiggingWindow, 500},
+    {"sailx01sailx02clone", kRiggingWindow, 0},
+    {"sailxx01", kRiggingWindow, 0},
+    {"flagx01", kFlagWindow, 0},
+    {"flagx01flagx02clone", kFlagWindow, 600},
+    {"flag01", kFlagWindow, 0},
+    {"flag01flag02clone", kFlagWindow, 700},
+    {"flag01flag03clone", kFlagWindow, 400},
+}};
+
+// A copy of a sail or flag: where it goes (rows of its local matrix, in the
+// frame of its original's parent) and, for sails, the cloth it wears instead
+// of the copy of the original's. The scene carries those cloths as materials
+// no node uses.
+struct CloneSpec {
+  std::string_view original;
+  std::string_view suffix;
+  std::array<float, 16> local;
+  std::string_view cloth;        // material put on the copy; empty: keeps its copy
+  std::string_view copiedCloth;  // the material the copy came with
+};
+
+inline constexpr std::array<CloneSpec, 6> kClones = {{
+    {"sail01", "sail02clone",
+     {0.241886f, -0.902734f, 0, 0, 0.023099f, 0.006189f, 0.761422f, 0, 0.772528f, 0.206998f, -0.013447f, 0,
+      -33.08929f, 167.7166f, -42.734f, 1},
+     "sail01_sail02_1", "sail01_sail01_1sail02clone"},
+    {"sail01", "sail03clone",
+     {0.184871f, -0.689947f, 0, 0, -0.073754f, -0.019762f, 0.456283f, 0, 0.670901f, 0.179767f, 0.116231f, 0,
+      84.20404f, 168.8775f, -75.78201f, 1},
+     "sail01_sail03_1", "sail01_sail01_1sail03clone"},
+    {"sailx01", "sailx02clone",
+     {0.239647f, -0.894376f, 0, 0, 0.048608f, 0.013024f, 0.960221f, 0, 0.910002f, 0.243834f, -0.049374f, 0,
+      -29.46042f, 168.5049f, 48.89615f, 1},
+     "sail02_sailx02_1", "sail02_sailx01_1sailx02clone"},
+    {"flagx01", "flagx02clone",
+     {0.998135f, 0, -0.061049f, 0, 0, 1, 0, 0, 0.061049f, 0, 0.998135f, 0, -26.29717f, 167.4824f, 117.2579f, 1},
+     {}, {}},
+    {"flag01", "flag02clone",
+     {0.883305f, 0, -0.054025f, 0, 0, 0.884956f, 0, 0, 0.054025f, 0, 0.883305f, 0, -25.81691f, 167.5155f,
+      137.7154f, 1},
+     {}, {}},
+    {"flag01", "flag03clone",
+     {0.839824f, 0, 0.029327f, 0, 0, 0.840336f, 0, 0, -0.029327f, 0, 0.839824f, 0, -250.7436f, 167.5155f,
+      83.85338f, 1},
+     {}, {}},
+}};
+
+// One camera of the show: the setting that selects it, its node, and how
+// its flight path plays (toTime 0: a still camera).
+struct CameraSpec {
+  std::string_view setting;
+  std::string_view node;
+  std::int32_t remainingTime;
+  std::int32_t pathTime;
+  std::uint32_t fromTime;
+  std::uint32_t toTime;
+  float speed;
+};
+
+// The seven cameras in the order of their settings. Settings and nodes pair
+// crosswise on purpose: Camera3 selects "Camera05" and Camera5 "Camera03".
+inline constexpr std::array<CameraSpec, 7> kCameras = {{
+    {"Camera1", "Camera01", 0, 0, 0, 3333, 0.07f},
+    {"Camera2", "Camera02", 0, 0, 0, 9999, 0.07f},
+    {"Camera3", "Camera05", 47614, 47614, 0, 3333, 0.07f},
+    {"Camera4", "Camera04", 0, 0, 0, 0, 1.0f},
+    {"Camera5", "Camera03", 47614, 47614, 0, 3333, 0.07f},
+    {"Camera6", "Camera06", 47614, 47614, 0, 3333, 0.07f},
+    {"Camera7", "Camera07", 33329, 33329, 0, 3333, 0.1f},
+}};
+inline constexpr std::string_view kFirstCamera = "Camera01";
+
+// Points and parts the show binds by name.
+inline constexpr std::string_view kSun = "Dummy_sun";
+inline constexpr std::array<std::string_view, 2> kLanterns = {"Dummy_lantern01", "Dummy_lantern02"};
+inline constexpr std::array<std::string_view, 2> kMetreMarks = {"Dummy_metr01", "Dummy_metr02"};
+inline constexpr std::string_view kWind = "Dummy_wind01";
+inline constexpr std::array<std::string_view, 2> kCreaks = {"Dummy_skrip01", "Dummy_skrip02"};
+inline constexpr std::array<std::string_view, 2> kWater = {"Water01", "Water02"};
+inline constexpr std::array<std::string_view, 2> kWaterMaterials = {"Water", "Water02 alfa"};
+inline constexpr std::array<std::string_view, 8> kGuns = {"Gun01", "Gun02", "Gun03", "Gun04",
+                                                           "Gun05", "Gun06", "Gun07", "Gun08"};
+
+}  // namespace brisane::contract
