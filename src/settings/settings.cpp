@@ -4,11 +4,13 @@ namespace brisane {
 
 std::string SettingsKeyPath() { return std::string("Control Panel\\Desktop") + "\\ScreenSaver." + kProgramName; }
 
-int SaveSettings(SettingsKey& currentUser) {
-  SettingsRoot.Save(currentUser, SettingsKeyPath());
+int SaveSettings(const Node& settings, SettingsKey& currentUser) {
+  settings.Save(currentUser, SettingsKeyPath());
   return 0;
 }
 
-bool LoadStoredSettings(SettingsKey& currentUser) { return SettingsRoot.Load(currentUser, SettingsKeyPath()); }
+bool LoadStoredSettings(Node& settings, SettingsKey& currentUser) {
+  return settings.Load(currentUser, SettingsKeyPath());
+}
 
 }  // namespace brisane

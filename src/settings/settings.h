@@ -1,4 +1,4 @@
-// Where SettingsRoot is kept, and the operations that store and restore it.
+// Where the settings tree is kept, and the operations that store and restore it.
 #pragma once
 
 #include <string>
@@ -14,9 +14,9 @@ inline constexpr char kProgramName[] = "Brisane 3D Screensaver";
 // Below the current user's root key.
 std::string SettingsKeyPath();
 
-// Writes SettingsRoot below currentUser; the outcome is not reported (0).
-int SaveSettings(SettingsKey& currentUser);
-// Reads the stored settings over what SettingsRoot holds.
-bool LoadStoredSettings(SettingsKey& currentUser);
+// Writes the tree below currentUser; the outcome is not reported (0).
+int SaveSettings(const Node& settings, SettingsKey& currentUser);
+// Reads the stored settings over what the tree holds.
+bool LoadStoredSettings(Node& settings, SettingsKey& currentUser);
 
 }  // namespace brisane

@@ -167,13 +167,14 @@ TEST_F(PersistenceTest, AKeyThatRefusesWritingFailsTheSave) {
   EXPECT_EQ(store.Text(kKey, "C"), nullptr);
 }
 
-TEST_F(PersistenceTest, SaveSettingsWritesTheProcessTreeAtItsKey) {
-  SettingsRoot.Get("PersistenceProbe") = Value(std::int32_t{77});
-  EXPECT_EQ(SaveSettings(*root), 0);
+TEST_F(PersistenceTest, SaveSettingsWritesTheTreeAtItsKey) {
+  Node settings;
+  settings.Get("PersistenceProbe") = Value(std::int32_t{77});
+  EXPECT_EQ(SaveSettings(settings, *root), 0);
   EXPECT_EQ(*store.Text(kKey, "PersistenceProbe"), "2: 77");
-  SettingsRoot.Get("PersistenceProbe") = Value(std::int32_t{0});
-  EXPECT_TRUE(LoadStoredSettings(*root));
-  EXPECT_EQ(SettingsRoot.Get("PersistenceProbe").AsInt(), 77);
+  settings.Get("PersistenceProbe") = Value(std::int32_t{0});
+  EXPECT_TRUE(LoadStoredSettings(settings, *root));
+  EXPECT_EQ(settings.Get("PersistenceProbe").AsInt(), 77);
 }
 
 TEST(MemoryStoreTest, NamesMatchWithoutRegardToCase) {

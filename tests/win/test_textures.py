@@ -43,6 +43,13 @@ class TextureTests(unittest.TestCase):
         self.assertTrue(target["caps"] & DDSCAPS_3DDEVICE)
         self.assertTrue(target["depth"], "a render-target texture gets its own z-buffer")
 
+    def test_render_targets_asked_for_by_kind_take_the_device(self):
+        expected = "512x128" if self.info["pow2"] == "1" else "300x100"
+        for kind in (4, 5):
+            size, renders = self.info[f"target{kind}"].split("|")
+            self.assertEqual(size, expected, kind)
+            self.assertEqual(renders, "1", f"kind {kind} can be rendered into")
+
     def test_pixels_hold_the_picture(self):
         for kind in (0, 2, 3, 4):
             s = self.surface(kind)

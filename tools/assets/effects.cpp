@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "noise.h"
+#include "paint.h"
 
 namespace brisane::assets {
 
@@ -13,6 +14,7 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
+// Brightness per channel, 0..1, kept in double while the samples add up.
 struct Tint {
   double r, g, b;
 };
@@ -21,26 +23,22 @@ struct Tint {
 // (y up) returning brightness per channel, averaging 3 x 3 samples a pixel.
 template <typename F>
 Image Radial(int size, F f) {
-  Image im(size, size);
   const int ss = 3;
-  for (int y = 0; y < size; ++y) {
-    for (int x = 0; x < size; ++x) {
-      double acc[3] = {0, 0, 0};
-      for (int j = 0; j < ss; ++j) {
-        for (int i = 0; i < ss; ++i) {
-          double u = ((x + (i + 0.5) / ss) / size) * 2 - 1;
-          double v = 1 - ((y + (j + 0.5) / ss) / size) * 2;
-          Tint t = f(u, v);
-          acc[0] += t.r;
-          acc[1] += t.g;
-          acc[2] += t.b;
-        }
+  return Paint(size, size, [&](int x, int y) {
+    double acc[3] = {0, 0, 0};
+    for (int j = 0; j < ss; ++j) {
+      for (int i = 0; i < ss; ++i) {
+        double u = ((x + (i + 0.5) / ss) / size) * 2 - 1;
+        double v = 1 - ((y + (j + 0.5) / ss) / size) * 2;
+        Tint t = f(u, v);
+        acc[0] += t.r;
+        acc[1] += t.g;
+        acc[2] += t.b;
       }
-      float* p = im.at(x, y);
-      for (int c = 0; c < 3; ++c) p[c] = static_cast<float>(std::clamp(acc[c] / (ss * ss), 0.0, 1.0) * 255.0);
     }
-  }
-  return im;
+    auto level = [&](int c) { return static_cast<float>(std::clamp(acc[c] / (ss * ss), 0.0, 1.0) * 255.0); };
+    return Colour{level(0), level(1), level(2)};
+  });
 }
 
 // 1 inside, falling to exactly 0 at radius 1, so no square edge shows.
@@ -48,11 +46,6 @@ double EdgeFade(double r) {
   if (r >= 1) return 0;
   double t = 1 - r * r;
   return t * t;
-}
-
-double SmoothStep(double e0, double e1, double x) {
-  double t = std::clamp((x - e0) / (e1 - e0), 0.0, 1.0);
-  return t * t * (3 - 2 * t);
 }
 
 // Distance measure of a regular hexagon (1 on its edge), flat sides top and bottom.

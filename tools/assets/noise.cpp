@@ -28,9 +28,9 @@ double Lattice(int x, int y, std::uint32_t seed) {
   return (h & 0xFFFFFF) / 16777215.0;
 }
 
-double Smooth(double t) { return t * t * t * (t * (t * 6 - 15) + 10); }
-
 }  // namespace
+
+double Fade(double t) { return t * t * t * (t * (t * 6 - 15) + 10); }
 
 double ValueNoise(double x, double y, std::uint32_t seed, int period) {
   double fx = std::floor(x), fy = std::floor(y);
@@ -40,7 +40,7 @@ double ValueNoise(double x, double y, std::uint32_t seed, int period) {
     auto wrap = [period](int v) { return ((v % period) + period) % period; };
     x0 = wrap(x0); x1 = wrap(x1); y0 = wrap(y0); y1 = wrap(y1);
   }
-  double tx = Smooth(x - fx), ty = Smooth(y - fy);
+  double tx = Fade(x - fx), ty = Fade(y - fy);
   double a = Lattice(x0, y0, seed), b = Lattice(x1, y0, seed);
   double c = Lattice(x0, y1, seed), d = Lattice(x1, y1, seed);
   return (a + (b - a) * tx) * (1 - ty) + (c + (d - c) * tx) * ty;

@@ -24,6 +24,8 @@ class Rng {
   std::uint64_t state_;
 };
 
+// The quintic ease between lattice values: 0 at 0, 1 at 1, flat at both ends.
+double Fade(double t);
 // Smooth 2D value noise in [0, 1], lattice spacing 1, repeating every `period`
 // cells when period > 0.
 double ValueNoise(double x, double y, std::uint32_t seed, int period = 0);

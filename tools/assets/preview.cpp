@@ -4,18 +4,9 @@
 #include <cmath>
 
 #include "noise.h"
+#include "paint.h"
 
 namespace brisane::assets {
-
-namespace {
-
-Rgb Mix(Rgb a, Rgb b, double t) {
-  t = std::clamp(t, 0.0, 1.0);
-  auto m = [t](int x, int y) { return static_cast<std::uint8_t>(std::lround(x + (y - x) * t)); };
-  return {m(a.r, b.r), m(a.g, b.g), m(a.b, b.b)};
-}
-
-}  // namespace
 
 void DrawShip(Canvas& c, double x, double y, double s, const ShipPalette& p, bool detail) {
   auto M = [&](Contour k) {

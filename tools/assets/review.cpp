@@ -5,6 +5,8 @@
 #include <complex>
 #include <numbers>
 
+#include "paint.h"
+
 namespace brisane::assets {
 
 namespace {
@@ -19,7 +21,7 @@ const std::uint8_t* Glyph(char ch) {
   return blank;
 }
 
-void Text(Image& im, int x, int y, const std::string& s, int scale, float r, float g, float b) {
+void Text(Image& im, int x, int y, const std::string& s, int scale, Colour colour) {
   for (char ch : s) {
     const std::uint8_t* rows = Glyph(ch);
     for (int j = 0; j < 5 * scale; ++j)
@@ -27,10 +29,7 @@ void Text(Image& im, int x, int y, const std::string& s, int scale, float r, flo
         if (!(rows[j / scale] & (4 >> (i / scale)))) continue;
         int px = x + i, py = y + j;
         if (px < 0 || py < 0 || px >= im.width || py >= im.height) continue;
-        float* p = im.at(px, py);
-        p[0] = r;
-        p[1] = g;
-        p[2] = b;
+        Put(im, px, py, colour);
       }
     x += 4 * scale;
   }
@@ -61,7 +60,7 @@ Bytes ContactSheet(const std::vector<Asset>& assets) {
       }
     std::string id = std::to_string(pics[k]->id);
     int lx = static_cast<int>(k % cols) * cell + (cell - static_cast<int>(id.size()) * 8) / 2;
-    Text(sheet, lx, static_cast<int>(k / cols) * (cell + label) + cell + 2, id, 2, 255, 230, 120);
+    Text(sheet, lx, static_cast<int>(k / cols) * (cell + label) + cell + 2, id, 2, {255, 230, 120});
   }
   return EncodePng(sheet);
 }
@@ -89,11 +88,11 @@ void Fft(std::vector<std::complex<double>>& a) {
   }
 }
 
-void Heat(double t, float* p) {  // black - blue - red - yellow - white
+Colour Heat(double t) {  // black - blue - red - yellow - white
   t = std::clamp(t, 0.0, 1.0);
-  p[0] = static_cast<float>(255 * std::clamp(t * 2.2 - 0.5, 0.0, 1.0));
-  p[1] = static_cast<float>(255 * std::clamp(t * 2.0 - 1.0, 0.0, 1.0));
-  p[2] = static_cast<float>(255 * std::clamp(t < 0.35 ? t * 2.5 : (t > 0.8 ? (t - 0.8) * 5 : 0.875 - (t - 0.35) * 1.9), 0.0, 1.0));
+  auto level = [](double v) { return static_cast<float>(255 * std::clamp(v, 0.0, 1.0)); };
+  return {level(t * 2.2 - 0.5), level(t * 2.0 - 1.0),
+          level(t < 0.35 ? t * 2.5 : (t > 0.8 ? (t - 0.8) * 5 : 0.875 - (t - 0.35) * 1.9))};
 }
 
 Bytes SoundSheet(const Sound& s) {
@@ -109,12 +108,7 @@ Bytes SoundSheet(const Sound& s) {
       hi = std::max(hi, s.samples[i]);
     }
     int y0 = static_cast<int>((1 - hi) * 0.5f * (waveH - 1)), y1 = static_cast<int>((1 - lo) * 0.5f * (waveH - 1));
-    for (int y = std::max(0, y0); y <= std::min(waveH - 1, y1); ++y) {
-      float* p = im.at(x, y);
-      p[0] = 120;
-      p[1] = 220;
-      p[2] = 140;
-    }
+    for (int y = std::max(0, y0); y <= std::min(waveH - 1, y1); ++y) Put(im, x, y, {120, 220, 140});
     im.at(x, waveH / 2)[0] = 90;
   }
   for (int x = 0; x < w; ++x) {
@@ -122,12 +116,12 @@ Bytes SoundSheet(const Sound& s) {
     std::vector<double> mag = Spectrum(s.samples, start, fftN);
     for (int k = 0; k < specH; ++k) {
       double db = 20 * std::log10(mag[static_cast<std::size_t>(k)] + 1e-9);
-      Heat((db + 90) / 90, im.at(x, waveH + specH - 1 - k));
+      Put(im, x, waveH + specH - 1 - k, Heat((db + 90) / 90));
     }
   }
-  Text(im, 4, waveH + specH + 4, std::to_string(s.id), 3, 255, 230, 120);
-  Text(im, 60, waveH + specH + 4, std::to_string(s.sampleRate), 3, 200, 200, 200);
-  Text(im, 180, waveH + specH + 4, std::to_string(s.bits), 3, 200, 200, 200);
+  Text(im, 4, waveH + specH + 4, std::to_string(s.id), 3, {255, 230, 120});
+  Text(im, 60, waveH + specH + 4, std::to_string(s.sampleRate), 3, {200, 200, 200});
+  Text(im, 180, waveH + specH + 4, std::to_string(s.bits), 3, {200, 200, 200});
   return EncodePng(im);
 }
 

@@ -2,21 +2,24 @@
 
 #include <string>
 
-#include "platform/win32/display.h"
+#include "platform/win32/app.h"
 #include "platform/win32/registry_store.h"
 #include "settings/settings.h"
 
 namespace brisane {
 
-// For now the dialog offers OK and Cancel only; OK writes back the defaults
-// and what was read over them, so accepting it never loses a stored setting.
-INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+// OK writes back the defaults and what was read over them, so accepting the
+// dialog never loses a stored setting.
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+  auto* app = reinterpret_cast<App*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  if (!app) return FALSE;
   switch (message) {
     case WM_INITDIALOG: {
       // The dialog fills its controls from whatever the tree holds, so a
       // failed load is not an error here.
-      EnumerateDevices();
-      LoadSettings();
+      app->display().EnumerateDevices();
+      app->display().LoadSettings(app->settings());
       const std::string caption = std::string(kProgramName) + " " + "1.0" + " Configuration";
       SetWindowTextA(dialog, caption.c_str());
       return TRUE;
@@ -24,7 +27,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
-          SaveSettings();
+          SaveSettings(app->settings());
           EndDialog(dialog, IDOK);
           return TRUE;
         case IDCANCEL:

@@ -5,23 +5,9 @@
 
 #include "platform/win32/fatal_error.h"
 #include "platform/win32/registry_store.h"
-#include "platform/win32/shell_state.h"
-#include "platform/win32/show_host.h"
 #include "settings/load_settings.h"
 
 namespace brisane {
-
-DeviceTable g_Devices;
-ComPtr<IDirectDraw7> g_pDD;
-ComPtr<IDirect3D7> g_pD3D;
-ComPtr<IDirect3DDevice7> g_pd3dDevice;
-ComPtr<IDirectDrawSurface7> g_pddsPrimary;
-ComPtr<IDirectDrawSurface7> g_pddsBackBuffer;
-ComPtr<IDirectDrawSurface7> g_pddsZBuffer;
-RECT g_rcScreen = {};
-RECT g_rcViewport = {};
-std::unique_ptr<D3D7Device> g_Device;
-Gamma g_Gamma;
 
 namespace {
 
@@ -39,8 +25,10 @@ GUID FromGuid(const Guid& g) {
 
 void ReportFatal(const std::string& message) { FatalError("%s", message.c_str()); }
 
-// A driver under enumeration: its modes, and the desktop mode to match.
+// A driver under enumeration: its modes, the desktop mode to match, and the
+// table its devices go into.
 struct DriverContext {
+  DeviceTable* table;
   DriverRecord record;
   DisplayMode desktop;
 };
@@ -66,11 +54,11 @@ HRESULT WINAPI DeviceEnumCallback(LPSTR /*description*/, LPSTR name, LPD3DDEVICE
   device.maxTextureWidth = desc->dwMaxTextureWidth;
   device.maxTextureHeight = desc->dwMaxTextureHeight;
   device.maxTextureAspectRatio = desc->dwMaxTextureAspectRatio;
-  AddDevice(g_Devices, driver->record, device, driver->desktop);
+  AddDevice(*driver->table, driver->record, device, driver->desktop);
   return D3DENUMRET_OK;
 }
 
-BOOL WINAPI DriverEnumCallback(GUID* guid, LPSTR description, LPSTR /*name*/, LPVOID /*context*/) {
+BOOL WINAPI DriverEnumCallback(GUID* guid, LPSTR description, LPSTR /*name*/, LPVOID context) {
   ComPtr<IDirectDraw7> dd;
   HRESULT hr = DirectDrawCreateEx(guid, reinterpret_cast<void**>(dd.Put()), IID_IDirectDraw7, nullptr);
   if (FAILED(hr)) FatalError("ERROR in DriverEnumCallback(): DirectDrawCreateEx call failed, hr = %u", unsigned(hr));
@@ -79,6 +67,7 @@ BOOL WINAPI DriverEnumCallback(GUID* guid, LPSTR description, LPSTR /*name*/, LP
   if (FAILED(hr)) FatalError("ERROR in DriverEnumCallback(): QueryInterface call failed, hr = %u", unsigned(hr));
 
   DriverContext driver;
+  driver.table = static_cast<DeviceTable*>(context);
   driver.record.description = std::string(description ? description : "").substr(0, kMaxDeviceNameChars);
   DDCAPS hal = {}, hel = {};
   hal.dwSize = hel.dwSize = sizeof(DDCAPS);
@@ -112,8 +101,10 @@ HRESULT WINAPI ZBufferFormatCallback(LPDDPIXELFORMAT format, LPVOID context) {
   return D3DENUMRET_CANCEL;
 }
 
+}  // namespace
+
 // The primary surface's gamma control, for as long as one ramp change takes.
-class PrimaryGamma final : public GammaSource {
+class Display::PrimaryGamma final : public GammaSource {
   class Control final : public GammaControl {
    public:
     explicit Control(ComPtr<IDirectDrawGammaControl> control) : control_(std::move(control)) {}
@@ -138,18 +129,18 @@ class PrimaryGamma final : public GammaSource {
   };
 
  public:
+  explicit PrimaryGamma(IDirectDrawSurface7* primary) : primary_(primary) {}
   std::unique_ptr<GammaControl> OpenGammaControl() override {
-    if (!g_pddsPrimary) return nullptr;
+    if (!primary_) return nullptr;
     ComPtr<IDirectDrawGammaControl> control;
-    if (FAILED(g_pddsPrimary->QueryInterface(IID_IDirectDrawGammaControl, reinterpret_cast<void**>(control.Put()))))
+    if (FAILED(primary_->QueryInterface(IID_IDirectDrawGammaControl, reinterpret_cast<void**>(control.Put()))))
       return nullptr;
     return std::make_unique<Control>(std::move(control));
   }
+
+ private:
+  IDirectDrawSurface7* primary_;
 };
-
-bool g_ModeChanged = false;  // SetDisplayMode ran: give the desktop its mode back
-
-}  // namespace
 
 DWORD GetDirectXVersion() {
   HMODULE library = LoadLibraryA("DDRAW.DLL");
@@ -168,35 +159,36 @@ DWORD GetDirectXVersion() {
   return version;
 }
 
-HRESULT EnumerateDevices() {
-  g_Devices = DeviceTable();
-  const HRESULT hr = DirectDrawEnumerateA(DriverEnumCallback, nullptr);
+HRESULT Display::EnumerateDevices() {
+  devices_ = DeviceTable();
+  const HRESULT hr = DirectDrawEnumerateA(DriverEnumCallback, &devices_);
   if (FAILED(hr)) FatalError("FATAL ERROR in EnumerateDevices(): DirectDrawEnumerate call failed, hr = %u", unsigned(hr));
-  if (g_Devices.numEnumerated == 0 || g_Devices.NumDevices() == 0)
+  if (devices_.numEnumerated == 0 || devices_.NumDevices() == 0)
     FatalError("FATAL ERROR in EnumerateDevices(): NumDevices = %d, NumDevicesEnumerated = %d",
-               int(g_Devices.NumDevices()), int(g_Devices.numEnumerated));
+               int(devices_.NumDevices()), int(devices_.numEnumerated));
   return S_OK;
 }
 
-HRESULT SelectDefaultDevice() { return brisane::SelectDefaultDevice(g_Devices, ReportFatal); }
+HRESULT Display::SelectDefaultDevice() { return brisane::SelectDefaultDevice(devices_, ReportFatal); }
 
-HRESULT LoadSettings() {
-  return brisane::LoadSettings(SettingsRoot, *RegistryKey::CurrentUser(), g_Devices, ReportFatal);
+HRESULT Display::LoadSettings(Node& settings) {
+  return brisane::LoadSettings(settings, *RegistryKey::CurrentUser(), devices_, ReportFatal);
 }
 
-HRESULT InitDirectDraw(HWND window, bool useDesktopRes) {
-  DeviceInfo& device = g_Devices.Current();
+HRESULT Display::InitDirectDraw(HWND window, bool useDesktopRes) {
+  window_ = window;
+  DeviceInfo& device = devices_.Current();
   // DirectDraw on the driver the device belongs to: a secondary adapter's
   // device cannot be made on the primary driver's surfaces.
   GUID driverGuid = FromGuid(device.driverGuid);
-  HRESULT hr = DirectDrawCreateEx(device.primaryDriver ? nullptr : &driverGuid, reinterpret_cast<void**>(g_pDD.Put()),
+  HRESULT hr = DirectDrawCreateEx(device.primaryDriver ? nullptr : &driverGuid, reinterpret_cast<void**>(dd_.Put()),
                                   IID_IDirectDraw7, nullptr);
   if (FAILED(hr)) FatalError("FATAL ERROR in InitDirectDraw(): DirectDrawCreateEx call failed, hr = %u", unsigned(hr));
 
   const DWORD level = device.desktopResolution
                           ? DDSCL_NORMAL | DDSCL_FPUSETUP
                           : DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE | DDSCL_ALLOWREBOOT | DDSCL_FPUSETUP;
-  hr = g_pDD->SetCooperativeLevel(window, level);
+  hr = dd_->SetCooperativeLevel(window, level);
   if (FAILED(hr)) FatalError("FATAL ERROR in InitDirectDraw(): SetCooperativeLevel call failed, hr = %u", unsigned(hr));
 
   if (useDesktopRes) {
@@ -207,85 +199,85 @@ HRESULT InitDirectDraw(HWND window, bool useDesktopRes) {
     desc.dwSize = sizeof desc;
     desc.dwFlags = DDSD_CAPS;
     desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    hr = g_pDD->CreateSurface(&desc, g_pddsPrimary.Put(), nullptr);
+    hr = dd_->CreateSurface(&desc, primary_.Put(), nullptr);
     if (FAILED(hr)) FatalError("FATAL ERROR in InitDirectDraw(): Primary surface create failed, hr = %u", unsigned(hr));
 
-    GetClientRect(window, &g_rcScreen);
-    GetClientRect(window, &g_rcViewport);
-    ClientToScreen(window, reinterpret_cast<POINT*>(&g_rcScreen.left));
-    ClientToScreen(window, reinterpret_cast<POINT*>(&g_rcScreen.right));
+    GetClientRect(window, &screen_);
+    GetClientRect(window, &viewport_);
+    ClientToScreen(window, reinterpret_cast<POINT*>(&screen_.left));
+    ClientToScreen(window, reinterpret_cast<POINT*>(&screen_.right));
 
     desc = {};
     desc.dwSize = sizeof desc;
     desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
     desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE;
-    desc.dwWidth = static_cast<DWORD>(g_rcViewport.right - g_rcViewport.left);
-    desc.dwHeight = static_cast<DWORD>(g_rcViewport.bottom - g_rcViewport.top);
-    hr = g_pDD->CreateSurface(&desc, g_pddsBackBuffer.Put(), nullptr);
+    desc.dwWidth = static_cast<DWORD>(viewport_.right - viewport_.left);
+    desc.dwHeight = static_cast<DWORD>(viewport_.bottom - viewport_.top);
+    hr = dd_->CreateSurface(&desc, backBuffer_.Put(), nullptr);
     if (FAILED(hr))
       FatalError("FATAL ERROR in InitDirectDraw(): Backbuffer surface create failed, hr = %u", unsigned(hr));
 
     ComPtr<IDirectDrawClipper> clipper;
-    hr = g_pDD->CreateClipper(0, clipper.Put(), nullptr);
+    hr = dd_->CreateClipper(0, clipper.Put(), nullptr);
     if (FAILED(hr)) FatalError("FATAL ERROR in InitDirectDraw(): CreateClipper call failed, hr = %u", unsigned(hr));
     clipper->SetHWnd(0, window);
-    g_pddsPrimary->SetClipper(clipper.Get());
+    primary_->SetClipper(clipper.Get());
     return S_OK;  // the primary keeps the clipper
   }
 
   const DisplayMode& mode = device.selectedMode;
-  g_rcScreen = g_rcViewport = {0, 0, static_cast<LONG>(mode.width), static_cast<LONG>(mode.height)};
-  hr = g_pDD->SetDisplayMode(mode.width, mode.height, mode.bitCount, mode.refreshRate, 0);
+  screen_ = viewport_ = {0, 0, static_cast<LONG>(mode.width), static_cast<LONG>(mode.height)};
+  hr = dd_->SetDisplayMode(mode.width, mode.height, mode.bitCount, mode.refreshRate, 0);
   if (FAILED(hr)) {
     FatalError("FATAL ERROR in InitDirectDraw(): SetDisplayMode call failed, hr = %u", unsigned(hr));
   }
-  g_ModeChanged = true;
+  modeChanged_ = true;
 
   DDSURFACEDESC2 desc = {};
   desc.dwSize = sizeof desc;
   desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
   desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
   desc.dwBackBufferCount = 1;
-  hr = g_pDD->CreateSurface(&desc, g_pddsPrimary.Put(), nullptr);
+  hr = dd_->CreateSurface(&desc, primary_.Put(), nullptr);
   if (FAILED(hr)) FatalError("FATAL ERROR in InitDirectDraw(): Can't create primary surface, hr = %u", unsigned(hr));
 
   DDSCAPS2 caps = {};
   caps.dwCaps = DDSCAPS_BACKBUFFER;
-  hr = g_pddsPrimary->GetAttachedSurface(&caps, g_pddsBackBuffer.Put());
+  hr = primary_->GetAttachedSurface(&caps, backBuffer_.Put());
   if (FAILED(hr)) FatalError("FATAL ERROR in InitDirectDraw(): Can't get backbuffer, hr = %u", unsigned(hr));
   return S_OK;
 }
 
-HRESULT InitDirect3D() {
-  HRESULT hr = g_pDD->QueryInterface(IID_IDirect3D7, reinterpret_cast<void**>(g_pD3D.Put()));
+HRESULT Display::InitDirect3D() {
+  HRESULT hr = dd_->QueryInterface(IID_IDirect3D7, reinterpret_cast<void**>(d3d_.Put()));
   if (FAILED(hr)) FatalError("FATAL ERROR in InitDirect3D(): QueryInterface call failed, hr = %u", unsigned(hr));
 
   DDSURFACEDESC2 display = {};
   display.dwSize = sizeof display;
-  g_pDD->GetDisplayMode(&display);
+  dd_->GetDisplayMode(&display);
   if (display.ddpfPixelFormat.dwRGBBitCount <= 8) {
     FatalError("FATAL ERROR in InitDirect3D(): RGBBitCount <= 8, hr = %u", 0u);
   }
 
-  const DeviceInfo& device = g_Devices.Current();
+  const DeviceInfo& device = devices_.Current();
   const GUID deviceGuid = FromGuid(device.description.deviceGuid);
-  hr = g_pD3D->CreateDevice(deviceGuid, g_pddsBackBuffer.Get(), g_pd3dDevice.Put());
+  hr = d3d_->CreateDevice(deviceGuid, backBuffer_.Get(), d3dDevice_.Put());
   if (FAILED(hr)) return hr;  // window creation fails, reported there
 
-  D3DVIEWPORT7 viewport = {0, 0, static_cast<DWORD>(g_rcScreen.right - g_rcScreen.left),
-                           static_cast<DWORD>(g_rcScreen.bottom - g_rcScreen.top), 0.0f, 1.0f};
-  hr = g_pd3dDevice->SetViewport(&viewport);
+  D3DVIEWPORT7 viewport = {0, 0, static_cast<DWORD>(screen_.right - screen_.left),
+                           static_cast<DWORD>(screen_.bottom - screen_.top), 0.0f, 1.0f};
+  hr = d3dDevice_->SetViewport(&viewport);
   if (FAILED(hr)) FatalError("FATAL ERROR in InitDirect3D(): SetViewport call failed, hr = %u", unsigned(hr));
 
   DDSURFACEDESC2 back = {};
   back.dwSize = sizeof back;
-  g_pddsBackBuffer->GetSurfaceDesc(&back);
+  backBuffer_->GetSurfaceDesc(&back);
   ZBufferSearch search = {back.ddpfPixelFormat.dwRGBBitCount, {}, false};
-  hr = g_pD3D->EnumZBufferFormats(deviceGuid, ZBufferFormatCallback, &search);
+  hr = d3d_->EnumZBufferFormats(deviceGuid, ZBufferFormatCallback, &search);
   if (FAILED(hr)) FatalError("FATAL ERROR in InitDirect3D(): EnumZBufferFormats call failed, hr = %u", unsigned(hr));
   if (!search.found) {
     search.depth = 16;
-    g_pD3D->EnumZBufferFormats(deviceGuid, ZBufferFormatCallback, &search);
+    d3d_->EnumZBufferFormats(deviceGuid, ZBufferFormatCallback, &search);
   }
   if (!search.found)
     FatalError("FATAL ERROR in InitDirect3D(): Device doesn't support requested zbuffer format, hr = %u", 0u);
@@ -297,56 +289,55 @@ HRESULT InitDirect3D() {
   z.dwHeight = back.dwHeight;
   z.ddpfPixelFormat = search.format;
   z.ddsCaps.dwCaps = DDSCAPS_ZBUFFER | (device.hardware ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
-  hr = g_pDD->CreateSurface(&z, g_pddsZBuffer.Put(), nullptr);
+  hr = dd_->CreateSurface(&z, zBuffer_.Put(), nullptr);
   if (FAILED(hr)) FatalError("FATAL ERROR in InitDirect3D(): Create Z-Buffer surface failed, hr = %u", unsigned(hr));
-  hr = g_pddsBackBuffer->AddAttachedSurface(g_pddsZBuffer.Get());
+  hr = backBuffer_->AddAttachedSurface(zBuffer_.Get());
   if (FAILED(hr)) FatalError("FATAL ERROR in InitDirect3D(): Attach Z-Buffer surface failed, hr = %u", unsigned(hr));
-  hr = g_pd3dDevice->SetRenderTarget(g_pddsBackBuffer.Get(), 0);
+  hr = d3dDevice_->SetRenderTarget(backBuffer_.Get(), 0);
   if (FAILED(hr)) FatalError("FATAL ERROR in InitDirect3D(): SetRenderTarget to ZBuffer failed, hr = %u", unsigned(hr));
-  g_pd3dDevice->SetRenderState(D3DRENDERSTATE_ZENABLE, D3DZB_TRUE);
+  d3dDevice_->SetRenderState(D3DRENDERSTATE_ZENABLE, D3DZB_TRUE);
 
-  g_Device = std::make_unique<D3D7Device>(g_pD3D.Get(), g_pd3dDevice.Get(), g_pddsBackBuffer.Get());
+  device_ = std::make_unique<D3D7Device>(d3d_.Get(), d3dDevice_.Get(), backBuffer_.Get());
   return S_OK;
 }
 
-HRESULT PresentFrame() {
-  if (!g_pddsPrimary || !g_pddsBackBuffer) return E_FAIL;
-  const HRESULT hr = g_Devices.NumDevices() && g_Devices.Current().desktopResolution
-                         ? g_pddsPrimary->Blt(&g_rcScreen, g_pddsBackBuffer.Get(), &g_rcViewport, DDBLT_WAIT, nullptr)
-                         : g_pddsPrimary->Flip(nullptr, DDFLIP_WAIT);
+HRESULT Display::Present() {
+  if (!primary_ || !backBuffer_) return E_FAIL;
+  const HRESULT hr = devices_.NumDevices() && devices_.Current().desktopResolution
+                         ? primary_->Blt(&screen_, backBuffer_.Get(), &viewport_, DDBLT_WAIT, nullptr)
+                         : primary_->Flip(nullptr, DDFLIP_WAIT);
   if (FAILED(hr)) return hr;
   // Some drivers (Wine among them) keep answering success on surfaces the
   // display has taken away; asking directly catches that too.
-  if (g_pddsPrimary->IsLost() == DDERR_SURFACELOST) return DDERR_SURFACELOST;
+  if (primary_->IsLost() == DDERR_SURFACELOST) return DDERR_SURFACELOST;
   return hr;
 }
 
-void SetGamma(double value, GammaCurve curve) {
-  PrimaryGamma source;
-  g_Gamma.SetGamma(source, value, curve);
+void Display::SetGamma(double value, GammaCurve curve) {
+  PrimaryGamma source(primary_.Get());
+  gamma_.SetGamma(source, value, curve);
 }
 
-HRESULT CleanupDisplay() {
-  if (g_pddsPrimary) {
+HRESULT Display::Cleanup(const std::function<void()>& releaseDeviceObjects) {
+  if (primary_) {
     // A faded or brightened ramp must not outlive the show.
-    PrimaryGamma source;
-    g_Gamma.Restore(source);
+    PrimaryGamma source(primary_.Get());
+    gamma_.Restore(source);
   }
-  if (g_pDD) {
-    g_pDD->SetCooperativeLevel(g_Shell.mainWindow, DDSCL_NORMAL);
-    if (g_ModeChanged) g_pDD->RestoreDisplayMode();
-    g_ModeChanged = false;
+  if (dd_) {
+    dd_->SetCooperativeLevel(window_, DDSCL_NORMAL);
+    if (modeChanged_) dd_->RestoreDisplayMode();
+    modeChanged_ = false;
   }
-  for (DeviceInfo& device : g_Devices.devices) device.modes.clear();
-  // The show (and the guns, made with it) hold textures of this device.
-  g_Show.reset();
-  g_Device.reset();
-  const ULONG deviceRefs = g_pd3dDevice.Reset();
-  g_pddsBackBuffer.Reset();
-  g_pddsZBuffer.Reset();
-  g_pddsPrimary.Reset();
-  g_pD3D.Reset();
-  const ULONG ddRefs = g_pDD.Reset();
+  for (DeviceInfo& device : devices_.devices) device.modes.clear();
+  if (releaseDeviceObjects) releaseDeviceObjects();
+  device_.reset();
+  const ULONG deviceRefs = d3dDevice_.Reset();
+  backBuffer_.Reset();
+  zBuffer_.Reset();
+  primary_.Reset();
+  d3d_.Reset();
+  const ULONG ddRefs = dd_.Reset();
   return deviceRefs || ddRefs ? E_FAIL : S_OK;
 }
 

@@ -1,54 +1,84 @@
-// Process-wide display objects (DirectDraw and Direct3D): the device table,
-// bring-up, presenting a frame and the release of everything.
+// The display of one show: DirectDraw on the chosen device's driver, the
+// primary and back buffers, the z-buffer, the Direct3D device, the gamma
+// ramp and the display mode it changed. Everything it made is released by
+// Cleanup (or when it goes), in the order DirectX needs.
 #pragma once
 
 #include <windows.h>
 #include <ddraw.h>
 #include <d3d.h>
 
+#include <functional>
 #include <memory>
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/d3d7_device.h"
 #include "render/device_table.h"
 #include "render/gamma.h"
+#include "settings/node.h"
 
 namespace brisane {
 
-extern DeviceTable g_Devices;  // current device: g_Devices.current
-extern ComPtr<IDirectDraw7> g_pDD;
-extern ComPtr<IDirect3D7> g_pD3D;
-extern ComPtr<IDirect3DDevice7> g_pd3dDevice;
-extern ComPtr<IDirectDrawSurface7> g_pddsPrimary;
-extern ComPtr<IDirectDrawSurface7> g_pddsBackBuffer;
-extern ComPtr<IDirectDrawSurface7> g_pddsZBuffer;
-extern RECT g_rcScreen;    // where a frame is shown, in screen coordinates
-extern RECT g_rcViewport;  // the render target's own rectangle
-// The device as the renderer sees it; null until InitDirect3D succeeds.
-extern std::unique_ptr<D3D7Device> g_Device;
-// The display's gamma ramp (saved at the first change, restored at cleanup).
-extern Gamma g_Gamma;
-
 // 0x700 when DirectDraw 7 can be created on the primary driver, else 0.
 DWORD GetDirectXVersion();
-// Fills g_Devices from every DirectDraw driver; fatal when no usable device.
-HRESULT EnumerateDevices();
-// Makes the default device current; fatal when there is none.
-HRESULT SelectDefaultDevice();
-// Defaults, stored values and the device checks over SettingsRoot; E_FAIL
-// when no device can be chosen.
-HRESULT LoadSettings();
-HRESULT InitDirectDraw(HWND window, bool useDesktopRes);
-HRESULT InitDirect3D();
-// Flip in full screen, blit to the window at desktop resolution.
-HRESULT PresentFrame();
-// Leaves exclusive mode and releases every display object; safe to call when
-// nothing was brought up, and more than once. E_FAIL when the device or the
-// DirectDraw object was still referenced elsewhere.
-HRESULT CleanupDisplay();
 
-// The ramp for a gamma value through one of the two curves (no-op without
-// gamma support or before bring-up).
-void SetGamma(double value, GammaCurve curve);
+class Display {
+ public:
+  Display() = default;
+  ~Display() { Cleanup(); }
+  Display(const Display&) = delete;
+  Display& operator=(const Display&) = delete;
+
+  // Fills the device table from every DirectDraw driver; fatal when no usable device.
+  HRESULT EnumerateDevices();
+  // Makes the default device current; fatal when there is none.
+  HRESULT SelectDefaultDevice();
+  // Defaults, stored values and the device checks over the settings tree;
+  // E_FAIL when no device can be chosen.
+  HRESULT LoadSettings(Node& settings);
+  HRESULT InitDirectDraw(HWND window, bool useDesktopRes);
+  HRESULT InitDirect3D();
+  // Flip in full screen, blit to the window at desktop resolution.
+  HRESULT Present();
+  // The ramp for a gamma value through one of the two curves (no-op without
+  // gamma support or before bring-up).
+  void SetGamma(double value, GammaCurve curve);
+  // Gives the desktop its ramp and mode back, leaves exclusive mode, runs
+  // releaseDeviceObjects (whatever holds surfaces of the device) and then
+  // releases every display object. Safe when nothing was brought up, and
+  // more than once. E_FAIL when the device or DirectDraw was still
+  // referenced elsewhere.
+  HRESULT Cleanup(const std::function<void()>& releaseDeviceObjects = {});
+
+  DeviceTable& devices() { return devices_; }
+  // The device as the renderer sees it; null until InitDirect3D succeeds.
+  D3D7Device* device() const { return device_.get(); }
+  IDirectDraw7* directDraw() const { return dd_.Get(); }
+  IDirect3DDevice7* d3dDevice() const { return d3dDevice_.Get(); }
+  IDirectDrawSurface7* primary() const { return primary_.Get(); }
+  IDirectDrawSurface7* backBuffer() const { return backBuffer_.Get(); }
+  // Where a frame is shown, in screen coordinates, and the render target's
+  // own rectangle (the picture actually shown, also at desktop resolution).
+  const RECT& screenRect() const { return screen_; }
+  const RECT& viewportRect() const { return viewport_; }
+  const Gamma& gamma() const { return gamma_; }
+
+ private:
+  class PrimaryGamma;
+
+  DeviceTable devices_;
+  HWND window_ = nullptr;
+  ComPtr<IDirectDraw7> dd_;
+  ComPtr<IDirect3D7> d3d_;
+  ComPtr<IDirect3DDevice7> d3dDevice_;
+  ComPtr<IDirectDrawSurface7> primary_;
+  ComPtr<IDirectDrawSurface7> backBuffer_;
+  ComPtr<IDirectDrawSurface7> zBuffer_;
+  RECT screen_ = {};
+  RECT viewport_ = {};
+  std::unique_ptr<D3D7Device> device_;
+  Gamma gamma_;
+  bool modeChanged_ = false;  // SetDisplayMode ran: give the desktop its mode back
+};
 
 }  // namespace brisane

@@ -5,14 +5,15 @@
 #include <cstdarg>
 #include <cstdlib>
 
-#include "platform/win32/display.h"
+#include "platform/win32/app.h"
 #include "shell/fatal_report.h"
 
 namespace brisane {
 
 void FatalError(const char* format, ...) {
-  // Leave exclusive mode first so the box is shown on the normal desktop.
-  CleanupDisplay();
+  // Leave exclusive mode first so the box is shown on the normal desktop,
+  // and keep the show's window from closing under the box.
+  if (App* app = App::Current()) app->PrepareForFatalReport();
   va_list args;
   va_start(args, format);
   const std::string message = FormatFatalMessage(format, args);

@@ -2,6 +2,7 @@
 
 #include <mmsystem.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace brisane {
@@ -20,5 +21,9 @@ std::optional<std::span<const std::uint8_t>> ModuleResourceSource::find(std::uin
 }
 
 std::uint32_t MultimediaClock::now() const { return timeGetTime(); }
+
+void CrtRandom::Seed(std::uint32_t seed) { std::srand(seed); }
+
+std::int32_t CrtRandom::Next() { return std::rand(); }
 
 }  // namespace brisane

@@ -1,10 +1,11 @@
-// The program file's own resources and the multimedia timer, as the scene
-// data sees them.
+// The program file's own resources, the multimedia timer and the C
+// runtime's random numbers, as the core sees them.
 #pragma once
 
 #include <windows.h>
 
 #include "platform/clock.h"
+#include "platform/random.h"
 #include "platform/resource_source.h"
 
 namespace brisane {
@@ -18,6 +19,13 @@ class ModuleResourceSource : public ResourceSource {
 
  private:
   HMODULE module_;
+};
+
+// The C runtime's rand, as the show's random draws.
+class CrtRandom : public RandomSource {
+ public:
+  void Seed(std::uint32_t seed) override;
+  std::int32_t Next() override;
 };
 
 // timeGetTime: milliseconds since the system started, wrapping at 2^32.

@@ -70,8 +70,8 @@ std::optional<SettingsKey::NamedText> RegistryKey::EnumValue(std::uint32_t index
   return NamedText{std::string(name, nameLength), std::string(reinterpret_cast<const char*>(data.data()), dataLength)};
 }
 
-int SaveSettings() { return SaveSettings(*RegistryKey::CurrentUser()); }
+int SaveSettings(const Node& settings) { return SaveSettings(settings, *RegistryKey::CurrentUser()); }
 
-bool LoadStoredSettings() { return LoadStoredSettings(*RegistryKey::CurrentUser()); }
+bool LoadStoredSettings(Node& settings) { return LoadStoredSettings(settings, *RegistryKey::CurrentUser()); }
 
 }  // namespace brisane

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/settings_store.h"
+#include "settings/node.h"
 
 namespace brisane {
 
@@ -30,8 +31,8 @@ class RegistryKey final : public SettingsKey {
   bool owned_;
 };
 
-// SettingsRoot at its registry location.
-int SaveSettings();
-bool LoadStoredSettings();
+// A settings tree at its registry location below the current user.
+int SaveSettings(const Node& settings);
+bool LoadStoredSettings(Node& settings);
 
 }  // namespace brisane

@@ -124,6 +124,23 @@ HRESULT TextureFactory::CreateSurfaceOfType(ComPtr<IDirectDrawSurface7>& out, DW
   return S_OK;  // the texture holds the z-buffer's reference now
 }
 
+TextureRef TextureFactory::CreateSurfaceOfType(std::uint32_t width, std::uint32_t height, SurfaceKind kind) {
+  ComPtr<IDirectDrawSurface7> surface;
+  if (FAILED(CreateSurfaceOfType(surface, width, height, kind))) return nullptr;
+  return std::make_shared<DirectDrawSurface>(std::move(surface));
+}
+
+void TextureFactory::SurfaceSize(const Surface& surface, std::uint32_t& width, std::uint32_t& height) const {
+  width = height = 0;
+  const auto* dd = dynamic_cast<const DirectDrawSurface*>(&surface);
+  if (!dd || !dd->Get()) return;
+  DDSURFACEDESC2 desc = {};
+  desc.dwSize = sizeof desc;
+  if (FAILED(dd->Get()->GetSurfaceDesc(&desc))) return;
+  width = desc.dwWidth;
+  height = desc.dwHeight;
+}
+
 TextureRef TextureFactory::createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t loadKind,
                                                  std::uint16_t threshold) {
   if (loadKind > 4) return nullptr;

@@ -10,14 +10,9 @@
 
 #include "platform/win32/com_ptr.h"
 #include "render/texture_format.h"
-#include "scene/texture.h"
+#include "platform/textures.h"
 
 namespace brisane {
-
-// Surface kinds: 0 and 2 opaque textures, 1 and 3 alpha textures, 4 a render
-// target with its own z-buffer, 5 a render target without one.
-enum SurfaceKind : int { kSurfaceOpaque = 0, kSurfaceAlpha = 1, kSurfaceLightmap = 2, kSurfaceKeyed = 3,
-                         kSurfaceTargetWithDepth = 4, kSurfaceTarget = 5 };
 
 // Makes texture surfaces for one device. The two texture formats are chosen
 // on the first surface and kept for every later one.
@@ -35,6 +30,8 @@ class TextureFactory : public TextureLoader {
   // picture's parameters cannot be read.
   TextureRef createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t loadKind,
                                    std::uint16_t threshold) override;
+  TextureRef CreateSurfaceOfType(std::uint32_t width, std::uint32_t height, SurfaceKind kind) override;
+  void SurfaceSize(const Surface& surface, std::uint32_t& width, std::uint32_t& height) const override;
 
   const TexturePixelFormat& alphaFormat() const { return alphaFormat_; }
   const TexturePixelFormat& opaqueFormat() const { return opaqueFormat_; }

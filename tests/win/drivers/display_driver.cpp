@@ -8,6 +8,7 @@
 //   eightbit         a mode the display takes but 3D cannot use (fatal after the change)
 //   lost [W H]       the mode changed to W x H (800 x 600) by someone else under a
 //                    running show, which must end by itself
+//   fatalframe       a fatal error raised by a pass of the third frame (exit code 1)
 #include <windows.h>
 
 #include <cstdio>
@@ -17,10 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/display.h"
+#include "platform/win32/app.h"
 #include "platform/win32/fatal_error.h"
-#include "platform/win32/shell_state.h"
-#include "platform/win32/show_host.h"
 #include "settings/node.h"
 
 using namespace brisane;
@@ -32,12 +31,14 @@ std::string ModeText(const DisplayMode& m) {
 }
 
 int List() {
-  EnumerateDevices();
-  const HRESULT loaded = LoadSettings();
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
+  app.display().EnumerateDevices();
+  const HRESULT loaded = app.display().LoadSettings(app.settings());
+  const DeviceTable& devices = app.display().devices();
   std::printf("loaded=%ld\nenumerated=%u\ndevices=%u\ncurrent=%u\n", static_cast<long>(loaded),
-              g_Devices.numEnumerated, g_Devices.NumDevices(), g_Devices.current);
-  for (std::uint32_t i = 0; i < g_Devices.NumDevices(); ++i) {
-    const DeviceInfo& d = g_Devices.devices[i];
+              devices.numEnumerated, devices.NumDevices(), devices.current);
+  for (std::uint32_t i = 0; i < devices.NumDevices(); ++i) {
+    const DeviceInfo& d = devices.devices[i];
     std::string modes;
     for (const DisplayMode& m : d.modes) {
       if (!modes.empty()) modes += ',';
@@ -55,7 +56,7 @@ int List() {
 }
 
 // Frames as the message loop draws them, for that many seconds; the rate.
-double DrawFrames(double seconds, const char* prefix) {
+double DrawFrames(App& app, double seconds, const char* prefix) {
   LARGE_INTEGER frequency, start, now;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
@@ -73,7 +74,7 @@ double DrawFrames(double seconds, const char* prefix) {
                   frames / elapsed);
       return frames / elapsed;
     }
-    RenderFrame();
+    app.RenderFrame();
     ++frames;
   }
 }
@@ -99,22 +100,25 @@ std::string MeanColour(const std::vector<std::uint32_t>& pixels, LONG width, LON
 // bare frame (clear and present, no scene) for as long, as the reference.
 // Prints both rates and what the back buffer held after the show's frames.
 int Frames(double seconds) {
-  g_Shell.instance = GetModuleHandleA(nullptr);
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
   LARGE_INTEGER frequency, start, now;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
-  InitWindow();
+  app.InitWindow();
   QueryPerformanceCounter(&now);
   std::printf("setup.seconds=%.2f\nscene=%d\n", double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart),
-              g_Show ? 1 : 0);
-  const double sceneRate = DrawFrames(seconds, "");
+              app.show() ? 1 : 0);
+  const double sceneRate = DrawFrames(app, seconds, "");
 
-  const DeviceInfo& device = g_Devices.Current();
-  std::printf("desktopres=%d\nscreen=%ld,%ld,%ld,%ld\nmode=%s\n", device.desktopResolution ? 1 : 0, g_rcScreen.left,
-              g_rcScreen.top, g_rcScreen.right, g_rcScreen.bottom, ModeText(device.selectedMode).c_str());
+  const Display& display = app.display();
+  const DeviceInfo& device = app.display().devices().Current();
+  const RECT& screen = display.screenRect();
+  std::printf("desktopres=%d\nscreen=%ld,%ld,%ld,%ld\nmode=%s\n", device.desktopResolution ? 1 : 0, screen.left,
+              screen.top, screen.right, screen.bottom, ModeText(device.selectedMode).c_str());
+  std::printf("screenscale=%.4f\n", app.show() ? app.show()->show.screenScale() : 0.0f);
   std::vector<std::uint32_t> pixels;
-  const LONG width = g_rcViewport.right, height = g_rcViewport.bottom;
-  const HResult read = g_Device ? g_Device->ReadBackBuffer({0, 0, width, height}, pixels) : E_FAIL;
+  const LONG width = display.viewportRect().right, height = display.viewportRect().bottom;
+  const HResult read = display.device() ? display.device()->ReadBackBuffer({0, 0, width, height}, pixels) : E_FAIL;
   std::printf("readback=%ld\n", static_cast<long>(read));
   if (SUCCEEDED(read) && pixels.size() == static_cast<std::size_t>(width * height)) {
     std::printf("distinct=%zu\n", std::set<std::uint32_t>(pixels.begin(), pixels.end()).size());
@@ -122,13 +126,13 @@ int Frames(double seconds) {
                 MeanColour(pixels, width, height - height / 10, height).c_str());
   }
 
-  g_Show.reset();  // the same frames without the scene
-  const double clearRate = DrawFrames(seconds, "clear.");
+  app.DropShow();  // the same frames without the scene
+  const double clearRate = DrawFrames(app, seconds, "clear.");
   std::printf("ratio=%.4f\n", clearRate > 0 ? sceneRate / clearRate : 0.0);
   // Everything released by its owner: nothing may still hold the device.
-  std::printf("cleanup=%ld\n", static_cast<long>(CleanupDisplay()));
+  std::printf("cleanup=%ld\n", static_cast<long>(app.CleanupDisplay()));
   std::fflush(stdout);
-  DestroyWindow(g_Shell.mainWindow);
+  DestroyWindow(app.shell().mainWindow);
   return 0;
 }
 
@@ -141,16 +145,16 @@ HWND PlainWindow() {
   HWND window = CreateWindowExA(0, wc.lpszClassName, "display driver", WS_POPUP | WS_VISIBLE, 0, 0,
                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
                                 wc.hInstance, nullptr);
-  g_Shell.mainWindow = window;
   return window;
 }
 
 int BadMode() {
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
   HWND window = PlainWindow();
-  EnumerateDevices();
-  LoadSettings();
-  g_Devices.Current().selectedMode = {1000, 700, 32, 0};  // no display offers this
-  InitDirectDraw(window, false);
+  app.display().EnumerateDevices();
+  app.display().LoadSettings(app.settings());
+  app.display().devices().Current().selectedMode = {1000, 700, 32, 0};  // no display offers this
+  app.display().InitDirectDraw(window, false);
   return 2;  // not reached: the failure is fatal
 }
 
@@ -183,23 +187,24 @@ DWORD WINAPI AnswerFatalBox(LPVOID) {
 // An 8-bit mode: the display takes it, but 3D rendering cannot run there,
 // so bring-up fails after the mode has changed.
 int EightBit() {
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
   HWND window = PlainWindow();
-  EnumerateDevices();
-  LoadSettings();
-  g_Devices.Current().selectedMode = {800, 600, 8, 0};
+  app.display().EnumerateDevices();
+  app.display().LoadSettings(app.settings());
+  app.display().devices().Current().selectedMode = {800, 600, 8, 0};
   CloseHandle(CreateThread(nullptr, 0, AnswerFatalBox, nullptr, 0, nullptr));
-  if (FAILED(InitDirectDraw(window, false))) return 3;
+  if (FAILED(app.display().InitDirectDraw(window, false))) return 3;
   std::printf("changed=%d,%d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   std::fflush(stdout);
-  InitDirect3D();
+  app.display().InitDirect3D();
   return 4;  // not reached: the failure is fatal
 }
 
 // The display taken away under a running show: a mode change by someone
 // else. The show must end by itself, cleanly.
 int Lost(DWORD width, DWORD height) {
-  g_Shell.instance = GetModuleHandleA(nullptr);
-  InitWindow();
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
+  app.InitWindow();
   MSG msg = {};
   unsigned frames = 0;
   const DWORD start = GetTickCount();
@@ -212,8 +217,8 @@ int Lost(DWORD width, DWORD height) {
       DispatchMessageA(&msg);
       continue;
     }
-    if (g_Shell.active) {
-      RenderFrame();
+    if (app.shell().active) {
+      app.RenderFrame();
       ++frames;
     }
     if (!changed && frames == 3) {
@@ -224,14 +229,38 @@ int Lost(DWORD width, DWORD height) {
       mode.dmPelsHeight = height;
       mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
       std::printf("change=%ld\n", ChangeDisplaySettingsExA(nullptr, &mode, nullptr, 0, nullptr));
-      std::printf("lost=%d\n", g_pddsPrimary && g_pddsPrimary->IsLost() == DDERR_SURFACELOST ? 1 : 0);
+      IDirectDrawSurface7* primary = app.display().primary();
+      std::printf("lost=%d\n", primary && primary->IsLost() == DDERR_SURFACELOST ? 1 : 0);
     }
   }
   std::printf("quit=%d\nquitcode=%d\nactive=%d\nframes=%u\nwindow=%d\nshow=%d\ndevice=%d\n",
-              msg.message == WM_QUIT ? 1 : 0, static_cast<int>(msg.wParam), g_Shell.active ? 1 : 0, frames,
-              IsWindow(g_Shell.mainWindow) ? 1 : 0, g_Show ? 1 : 0, g_pd3dDevice ? 1 : 0);
+              msg.message == WM_QUIT ? 1 : 0, static_cast<int>(msg.wParam), app.shell().active ? 1 : 0, frames,
+              IsWindow(app.shell().mainWindow) ? 1 : 0, app.show() ? 1 : 0, app.display().d3dDevice() ? 1 : 0);
   ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
   return 0;
+}
+
+// A pass of the frame that fails the way a lost render target does, on the
+// third frame: the fatal report must stay up over the show's window.
+class FailingPass : public FramePass {
+ public:
+  std::string_view Name() const override { return "failing"; }
+  void Run(FrameContext&) override {
+    if (++frames_ == 3) FatalError("FATAL ERROR in renderReflection(): SetRenderTarget failed, hr = %u", 0x887601C2u);
+  }
+
+ private:
+  int frames_ = 0;
+};
+
+int FatalFrame() {
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
+  app.InitWindow();
+  if (!app.show()) return 3;
+  FailingPass failing;
+  app.show()->show.passes().Add(FrameStep::Water, failing);
+  app.RunMessageLoop();
+  return 4;  // not reached: the failure is fatal
 }
 
 // Runs a program to its end and prints its exit code: a virtual desktop's
@@ -263,7 +292,8 @@ int main(int argc, char** argv) {
   if (command == "eightbit") return EightBit();
   if (command == "lost")
     return argc > 3 ? Lost(std::strtoul(argv[2], nullptr, 10), std::strtoul(argv[3], nullptr, 10)) : Lost(800, 600);
+  if (command == "fatalframe") return FatalFrame();
   if (command == "run" && argc > 2) return Run(argc, argv);
-  std::fprintf(stderr, "usage: display_driver list|frames SECONDS|badmode|eightbit|lost [W H]|run PROGRAM ARGS\n");
+  std::fprintf(stderr, "usage: display_driver list|frames SECONDS|badmode|eightbit|lost [W H]|fatalframe|run PROGRAM ARGS\n");
   return 2;
 }

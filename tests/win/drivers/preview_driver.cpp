@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/win32/shell_state.h"
+#include "platform/win32/app.h"
 
 using namespace brisane;
 
@@ -77,18 +77,19 @@ int main(int argc, char** argv) {
                               r.right - r.left, r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
   Pump(100);
 
-  g_Shell.instance = GetModuleHandleA(nullptr);
-  g_Shell.preview = true;
-  g_Shell.parentWindow = host;
-  InitWindow();
-  std::printf("found=%d\n", g_Shell.mainWindow ? 1 : 0);
-  if (g_Shell.mainWindow) {
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
+  app.shell().preview = true;
+  app.shell().parentWindow = host;
+  app.InitWindow();
+  const HWND preview = app.shell().mainWindow;
+  std::printf("found=%d\n", preview ? 1 : 0);
+  if (preview) {
     RECT client = {};
-    GetClientRect(g_Shell.mainWindow, &client);
+    GetClientRect(preview, &client);
     std::printf("client=%ld,%ld\n", client.right, client.bottom);
-    InvalidateRect(g_Shell.mainWindow, nullptr, TRUE);
+    InvalidateRect(preview, nullptr, TRUE);
     Pump(300);
-    PrintPixels(g_Shell.mainWindow, std::atoi(argv[3]), std::atoi(argv[4]));
+    PrintPixels(preview, std::atoi(argv[3]), std::atoi(argv[4]));
   }
   DestroyWindow(host);  // takes the preview with it, which ends its loop
   Pump(200);

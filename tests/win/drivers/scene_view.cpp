@@ -290,7 +290,7 @@ class Viewer {
   // The camera's path runs from time zero as when the show selects it.
   bool RenderCamera(Camera& camera, const std::string& name) {
     clock_.set(0);
-    if (const CameraSpec* spec = FindShowCamera(camera.name())) StartCameraPath(camera, *spec);
+    if (const contract::CameraSpec* spec = FindShowCamera(camera.name())) StartCameraPath(camera, *spec);
     return RenderThrough(camera, name);
   }
 

@@ -36,11 +36,11 @@ int main(int argc, char** argv) {
     SettingsRoot.Get("FlagPath") = Value("C:\\" + std::string(300, 'f') + "\\flag.jpg");
     SettingsRoot.Get("Empty") = Value("");
     SettingsRoot.Get("Group/Inner") = Value(std::int32_t{4});
-    return SaveSettings();
+    return SaveSettings(SettingsRoot);
   }
   if (command == "load") {
     SettingsRoot.Get("ShowFPS") = Value(std::int32_t{0});  // a default that a bad stored value must not replace
-    if (!LoadStoredSettings()) return 1;
+    if (!LoadStoredSettings(SettingsRoot)) return 1;
     Print(SettingsRoot, "");
     return 0;
   }

@@ -9,10 +9,9 @@
 #include <cstring>
 #include <set>
 
-#include "platform/win32/display.h"
+#include "platform/win32/app.h"
 #include "platform/win32/d3d7_device.h"
 #include "platform/win32/module_resources.h"
-#include "platform/win32/shell_state.h"
 #include "platform/win32/texture_surface.h"
 #include "render/texture_format.h"
 
@@ -71,16 +70,17 @@ int main(int argc, char** argv) {
   RegisterClassA(&wc);
   HWND window = CreateWindowExA(0, wc.lpszClassName, "texture driver", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480,
                                 nullptr, nullptr, wc.hInstance, nullptr);
-  g_Shell.mainWindow = window;
-  if (FAILED(EnumerateDevices()) || FAILED(LoadSettings()) || FAILED(InitDirectDraw(window, true)) ||
-      FAILED(InitDirect3D()))
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
+  Display& display = app.display();
+  if (FAILED(display.EnumerateDevices()) || FAILED(display.LoadSettings(app.settings())) ||
+      FAILED(display.InitDirectDraw(window, true)) || FAILED(display.InitDirect3D()))
     return 5;
   D3DDEVICEDESC7 caps = {};
-  g_pd3dDevice->GetCaps(&caps);
+  display.d3dDevice()->GetCaps(&caps);
   std::printf("pow2=%d\nsquare=%d\n", (caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_POW2) ? 1 : 0,
               (caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_SQUAREONLY) ? 1 : 0);
   {
-    TextureFactory factory(g_pDD.Get(), g_pd3dDevice.Get(), g_pddsPrimary.Get(), true);
+    TextureFactory factory(display.directDraw(), display.d3dDevice(), display.primary(), true);
     for (std::uint32_t kind = 0; kind <= 4; ++kind) {
       TextureRef texture = factory.createTextureFromJpeg(*picture, kind, kind == 3 ? 1 : 0);
       char key[16];
@@ -90,6 +90,16 @@ int main(int argc, char** argv) {
       else
         std::printf("%s=none\n", key);
     }
+    // Render targets as the core asks for them, through the loader interface.
+    TextureLoader& loader = factory;
+    for (SurfaceKind kind : {kSurfaceTargetWithDepth, kSurfaceTarget}) {
+      TextureRef target = loader.CreateSurfaceOfType(300, 100, kind);
+      std::uint32_t width = 0, height = 0;
+      if (target) loader.SurfaceSize(*target, width, height);
+      const bool renders = target && SUCCEEDED(display.device()->SetRenderTarget(target.get()));
+      display.device()->SetRenderTarget(nullptr);
+      std::printf("target%d=%ux%u|%d\n", static_cast<int>(kind), width, height, renders ? 1 : 0);
+    }
     const std::uint8_t garbage[] = {0xFF, 0xD8, 0x00, 0x01};
     std::printf("garbage=%s\n", factory.createTextureFromJpeg(garbage, 0, 0) ? "texture" : "none");
     std::printf("alphaformat=%08lx|%lu\nopaqueformat=%08lx|%lu\n", static_cast<unsigned long>(factory.alphaFormat().alpha_mask),
@@ -98,7 +108,7 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long>(factory.opaqueFormat().rgb_bit_count));
   }
   std::fflush(stdout);
-  CleanupDisplay();
+  app.CleanupDisplay();
   DestroyWindow(window);
   FreeLibrary(program);
   return 0;

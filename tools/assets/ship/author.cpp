@@ -1,6 +1,7 @@
 #include "author.h"
 
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "encode.h"
@@ -61,30 +62,6 @@ Matrix LookAt(Vec3 eye, Vec3 target, Vec3 up) {
   return Frame(right, trueUp, back, eye);
 }
 
-Matrix Inverse(const Matrix& in) {
-  double a[4][8];
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 8; ++c) a[r][c] = c < 4 ? in(r, c) : (c - 4 == r ? 1.0 : 0.0);
-  for (int col = 0; col < 4; ++col) {
-    int pivot = col;
-    for (int r = col + 1; r < 4; ++r)
-      if (std::fabs(a[r][col]) > std::fabs(a[pivot][col])) pivot = r;
-    if (std::fabs(a[pivot][col]) < 1e-12) throw std::domain_error("singular matrix");
-    for (int c = 0; c < 8; ++c) std::swap(a[col][c], a[pivot][c]);
-    const double d = a[col][col];
-    for (int c = 0; c < 8; ++c) a[col][c] /= d;
-    for (int r = 0; r < 4; ++r) {
-      if (r == col) continue;
-      const double f = a[r][col];
-      for (int c = 0; c < 8; ++c) a[r][c] -= f * a[col][c];
-    }
-  }
-  Matrix out;
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) out(r, c) = static_cast<float>(a[r][c + 4]);
-  return out;
-}
-
 Vec3 TransformPoint(Vec3 p, const Matrix& m) {
   return {p.x * m(0, 0) + p.y * m(1, 0) + p.z * m(2, 0) + m(3, 0),
           p.x * m(0, 1) + p.y * m(1, 1) + p.z * m(2, 1) + m(3, 1),
@@ -143,7 +120,9 @@ void MeshBuilder::append(const MeshBuilder& other, const Matrix& m) {
   const float det = m(0, 0) * (m(1, 1) * m(2, 2) - m(1, 2) * m(2, 1)) -
                     m(0, 1) * (m(1, 0) * m(2, 2) - m(1, 2) * m(2, 0)) +
                     m(0, 2) * (m(1, 0) * m(2, 1) - m(1, 1) * m(2, 0));
-  const Matrix normalMatrix = ship::Inverse(m);
+  const std::optional<Matrix> inverse = brisane::Inverse(m);
+  if (!inverse) throw std::domain_error("singular matrix");
+  const Matrix& normalMatrix = *inverse;
   for (Vertex v : other.vertices_) {
     v.p = TransformPoint(v.p, m);
     // Normals go by the inverse transpose.
@@ -319,7 +298,7 @@ ArchiveMesh MeshBuilder::build(const std::string& material, bool lightmapped) co
   return mesh;
 }
 
-DeviceMaterial LitMaterial(Rgbf d, float ambient, Rgbf e) {
+DeviceMaterial LitMaterial(Colour d, float ambient, Colour e) {
   DeviceMaterial m;
   m.diffuse = {d.r, d.g, d.b, 1};
   m.ambient = {d.r * ambient, d.g * ambient, d.b * ambient, 1};

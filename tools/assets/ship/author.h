@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "canvas.h"
+#include "paint.h"
 #include "scene/archive_writer.h"
 
 namespace brisane::assets::ship {
@@ -45,7 +45,6 @@ Matrix Frame(Vec3 xAxis, Vec3 yAxis, Vec3 zAxis, Vec3 origin);
 // A right-handed orthonormal frame at origin whose local -z looks at target
 // with local +y as close to up as possible: a camera's local matrix.
 Matrix LookAt(Vec3 eye, Vec3 target, Vec3 up = {0, 0, 1});
-Matrix Inverse(const Matrix& m);  // general 4x4 inverse
 Vec3 TransformPoint(Vec3 p, const Matrix& m);
 Vec3 TransformDirection(Vec3 d, const Matrix& m);  // no translation
 Vec3 Origin(const Matrix& m);
@@ -119,13 +118,9 @@ class MeshBuilder {
   std::vector<std::uint16_t> indices_;  // stored clockwise
 };
 
-// Common material shapes. Colours are 0..1.
-struct Rgbf {
-  float r = 1, g = 1, b = 1;
-};
 // Lit by the lights and the ambient light; `ambient` is how much of the
-// scene's ambient level it takes (0..1).
-DeviceMaterial LitMaterial(Rgbf diffuse, float ambient = 0.6f, Rgbf emissive = {0, 0, 0});
+// scene's ambient level it takes (0..1). Colours 0..1.
+DeviceMaterial LitMaterial(Colour diffuse, float ambient = 0.6f, Colour emissive = {});
 ArchiveLayer Layer(std::uint16_t kind, std::vector<std::string> frames, std::uint16_t texCoordIndex = 0);
 
 class SceneAuthor {

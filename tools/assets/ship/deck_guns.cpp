@@ -20,8 +20,6 @@ using layout::kGunAxisZ;
 using layout::kPortSize;
 using layout::kRunOut;
 
-float Ease(float t) { return t * t * (3 - 2 * t); }
-
 // Bore height above the deck at the gun.
 float BoreHeight(int gun) { return kGunAxisZ - DeckZ(GunX(gun)); }
 
@@ -33,7 +31,7 @@ void EasedKeys(std::vector<TransformKey>& keys, std::uint32_t t0, std::uint32_t 
   for (int i = withFirst ? 0 : 1; i <= steps; ++i) {
     const float f = static_cast<float>(i) / steps;
     const auto t = static_cast<std::uint32_t>(t0 + std::lround((t1 - t0) * f));
-    keys.push_back(TransformKey{t, make(Ease(f))});
+    keys.push_back(TransformKey{t, make(SmoothStep(0, 1, f))});
   }
 }
 
@@ -245,11 +243,10 @@ void AuthorPortLids(SceneAuthor& scene) {
 
 namespace {
 
-// Texture coordinates of the fire atlas (pixel column, row of its top half):
-// the first texture row is the picture's bottom row, and the atlas is
-// mirrored top to bottom, so either reading finds the same cell.
+// Texture coordinates of the fire atlas (pixel column, row of its top half);
+// the atlas is mirrored top to bottom, so either reading finds the same cell.
 std::pair<float, float> AtlasUv(float px, float py) {
-  return {px / kFireAtlas, 1 - py / kFireAtlas};
+  return {px / kFireAtlas, TextureV(py / kFireAtlas)};
 }
 
 // Crossed quads of a flame tongue along +y from the muzzle: `planes` planes

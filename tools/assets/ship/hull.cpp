@@ -14,6 +14,7 @@
 #include "hull_paint.h"
 #include "layout.h"
 #include "parts.h"
+#include "stock_pictures.h"
 
 namespace brisane::assets::ship {
 
@@ -36,15 +37,9 @@ std::string Numbered(const std::string& stem, int k) {
   return stem + buf + ".jpg";
 }
 
-// The renderer's first texture row is the picture's bottom row; pictures are
-// painted top row first, so they are stored upside down and v counts down
-// from the top of the painting.
-Image Stored(Image img) {
-  for (int j = 0; j < img.height / 2; ++j)
-    for (int i = 0; i < img.width; ++i) std::swap_ranges(img.at(i, j), img.at(i, j) + 3, img.at(i, img.height - 1 - j));
-  return img;
-}
-void Picture(SceneAuthor& scene, const std::string& name, const Image& img) { scene.image(name, Stored(img), 85); }
+// The hull's pictures are stored upside down, so their v counts down from the
+// top of the painting.
+void Picture(SceneAuthor& scene, const std::string& name, const Image& img) { scene.image(name, FlipRows(img), 85); }
 
 ArchiveMaterial Lightmapped(const std::string& diffuse, std::vector<std::string> lightmaps) {
   ArchiveMaterial m;
@@ -235,8 +230,8 @@ MeshBuilder KeelMesh() {
     const float e = 0.5f;
     const Vec3 tan = Normalize(Vec3{StemX(z + e) - StemX(z - e), 0, 2 * e});
     const Vec3 outward = Normalize(Cross(tan, Vec3{0, 1, 0}));
-    const float knee = 9 * layout::Smooth(10, 50, z) * (1 - layout::Smooth(62, kStemHeadZ, z));
-    const float foot = 5 - 1.5f * layout::Smooth(kRabbetZ, kRabbetZ + 12, z);
+    const float knee = 9 * SmoothStep(10, 50, z) * (1 - SmoothStep(62, kStemHeadZ, z));
+    const float foot = 5 - 1.5f * SmoothStep(kRabbetZ, kRabbetZ + 12, z);
     path.push_back({{StemX(z), 0, z}, outward, foot + knee, 3});
   }
   MeshBuilder mesh;
@@ -259,8 +254,8 @@ MeshBuilder RudderMesh() {
   for (int k = 0; k <= levels; ++k) {
     const float z = layout::kKeelZ + 1 + (kRudderTop - layout::kKeelZ - 1) * static_cast<float>(k) / levels;
     const float x0 = SternX(z) + 3.4f;
-    const float chord = 15 - 9 * layout::Smooth(layout::kKeelZ, 20, z);
-    const float thick = 2.2f - 0.6f * layout::Smooth(layout::kKeelZ, 20, z);
+    const float chord = 15 - 9 * SmoothStep(layout::kKeelZ, 20, z);
+    const float thick = 2.2f - 0.6f * SmoothStep(layout::kKeelZ, 20, z);
     // Leading edge, the port face, the trailing edge, the starboard face.
     rings.push_back({{x0, 0, z}, {x0 + 1.5f, -thick, z}, {x0 + chord, -thick * 0.55f, z},
                      {x0 + chord, thick * 0.55f, z}, {x0 + 1.5f, thick, z}, {x0, 0, z}});
@@ -339,7 +334,7 @@ float SternEdge(float z) { return std::fabs(SidePoint(1, z).y); }
 float SternBulge(float y, float z) {
   const float w = SternEdge(z);
   const float f = w > 0 ? std::clamp(y / w, -1.0f, 1.0f) : 0;
-  return 2.5f * (1 - f * f) * layout::Smooth(15, 40, z);
+  return 2.5f * (1 - f * f) * SmoothStep(15, 40, z);
 }
 Vec3 SternPoint(float y, float z) { return {SternX(z) - 0.05f + SternBulge(y, z), y, z}; }
 
@@ -375,7 +370,7 @@ std::vector<std::string> SternLightmaps(SceneAuthor& scene, const std::string& p
       [&](float u, float v) {
         const Vec3 p = at(u, 1 - v);
         // Under the stern walk the counter sees little sky.
-        const float open = 1 - 0.45f * layout::Smooth(kGalleryZ - 25, kGalleryZ - 1, p.z) *
+        const float open = 1 - 0.45f * SmoothStep(kGalleryZ - 25, kGalleryZ - 1, p.z) *
                                    (p.z < kGalleryZ ? 1.0f : 0.0f);
         return BakedLight(p, normal(u, 1 - v), open);
       },
@@ -731,7 +726,7 @@ void AuthorPictures(SceneAuthor& scene) {
   Picture(scene, "hull_balusters.jpg", PaintBalusters());
   Picture(scene, "Lantern01.jpg", PaintLanternGlass());
   Picture(scene, "Lantern01alfa.jpg", PaintLanternAlpha());
-  Picture(scene, "hull_iron.jpg", PaintIron());
+  Picture(scene, "hull_iron.jpg", WroughtIron());
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 
 namespace brisane::assets::ship::hull {
 
-using layout::Smooth;
-
 float Sheer(float x) {
   if (x < layout::kMidshipX) {
     const float d = (layout::kMidshipX - x) / 232.0f;
@@ -17,7 +15,7 @@ float Sheer(float x) {
 }
 
 // She trims a little by the stern, so the copper runs higher aft.
-float CopperTopZ(float x) { return -4 + 1.5f * Smooth(60, 220, x); }
+float CopperTopZ(float x) { return -4 + 1.5f * SmoothStep(60, 220, x); }
 float MainWaleZ(float x) { return 12 + Sheer(x); }
 float MainWaleTopZ(float x) { return 20 + Sheer(x); }
 float UpperWaleZ(float x) { return 35 + Sheer(x); }

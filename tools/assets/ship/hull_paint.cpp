@@ -2,44 +2,24 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 
 #include "hull_lines.h"
 #include "noise.h"
+#include "paint.h"
 
 namespace brisane::assets::ship::hull {
 
 namespace {
 
-struct Col {
-  float r, g, b;
-  Col operator*(float s) const { return {r * s, g * s, b * s}; }
-  Col operator+(Col o) const { return {r + o.r, g + o.g, b + o.b}; }
-};
-Col Mix(Col a, Col b, float t) { return a * (1 - t) + b * t; }
-void Put(Image& img, int i, int j, Col c) {
-  float* p = img.at(i, j);
-  p[0] = c.r;
-  p[1] = c.g;
-  p[2] = c.b;
-}
-// A w x h picture, pixel by pixel.
-Image Paint(int w, int h, const std::function<Col(int i, int j)>& colourAt) {
-  Image img(w, h);
-  for (int j = 0; j < h; ++j)
-    for (int i = 0; i < w; ++i) Put(img, i, j, colourAt(i, j));
-  return img;
-}
-float Clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
 float Hash(int a, int b, std::uint32_t seed) { return static_cast<float>(ValueNoise(a, b, seed)); }
 
 // The Duskwright line's colours.
-const Col kSea{38, 78, 80};        // upper works, deep blue-green
-const Col kOchre{196, 150, 72};    // the band between the wales
-const Col kBlack{34, 31, 29};      // wales, tarred planking
-const Col kPortRed{150, 42, 30};   // port linings
-const Col kGilt{206, 164, 84};     // carving
-const Col kCopper{176, 104, 62};
+const Colour kSea{38, 78, 80};        // upper works, deep blue-green
+const Colour kOchre{196, 150, 72};    // the band between the wales
+const Colour kBlack{34, 31, 29};      // wales, tarred planking
+const Colour kPortRed{150, 42, 30};   // port linings
+const Colour kGilt{206, 164, 84};     // carving
+const Colour kCopper{176, 104, 62};
 
 // Planking seen at (a along the planks, b across them), in hull units; the
 // returned darkness is 1 on a seam or butt, 0 mid-plank. px* are pixels per
@@ -89,7 +69,7 @@ Image PaintSide(int w, int h, ZSpan span, std::uint32_t seed, ColourAt colourAt)
     const float zs = z - Sheer(x);
     const PlankAt p = Plank(x, zs, 2.6f, 60, pxX, pxZ, seed);
     const float grain = Grain(x, zs, p.row, p.piece, seed + 3);
-    Col c = colourAt(x, z, grain);
+    Colour c = colourAt(x, z, grain);
     c = c * (Weather(x, z, seed + 11) * (1 - 0.45f * p.seam));
     return c;
   });
@@ -104,7 +84,7 @@ float Box(float v, float a, float b, float soft) {
 Image PaintUpperWorks() {
   const float half = layout::kPortSize / 2;
   return PaintSide(512, 256, kHighSpan, 101, [&](float x, float z, float grain) {
-    Col c = kSea * grain;
+    Colour c = kSea * grain;
     // Black cap rail along the top, an ochre moulding a little below it.
     const float rail = layout::RailZ(x);
     c = Mix(c, kBlack * grain, Box(z, rail - 1.6f, rail + 9, 0.5f));
@@ -112,8 +92,8 @@ Image PaintUpperWorks() {
     // Hawse holes either side of the stem, lined with iron.
     for (float hx : {-247.0f, -240.0f}) {
       const float d = std::hypot(x - hx, (z - 52.5f) * 1.2f);
-      if (d < 2.3f) c = Col{70, 66, 60} * grain;
-      if (d < 1.6f) c = Col{14, 11, 10};
+      if (d < 2.3f) c = Colour{70, 66, 60} * grain;
+      if (d < 1.6f) c = Colour{14, 11, 10};
     }
     // Waist ports: a dark opening with its red lining where each lid sits.
     for (int gun = 1; gun <= 4; ++gun) {
@@ -123,7 +103,7 @@ Image PaintUpperWorks() {
       if (edge < half) c = kPortRed * (0.75f + 0.25f * grain);
       if (edge < half - 1.1f) {
         const float depth = 0.35f + 0.3f * Clamp01((z - layout::kGunAxisZ + half) / layout::kPortSize);
-        c = Col{18, 13, 11} * depth * 2;
+        c = Colour{18, 13, 11} * depth * 2;
       }
     }
     return c;
@@ -135,7 +115,7 @@ Image PaintMiddleBand() {
   const std::vector<float> ports = LowerPortX();
   return PaintSide(512, 256, kMidSpan, 202, [&](float x, float z, float grain) {
     const float mainTop = MainWaleTopZ(x), upper = UpperWaleZ(x);
-    Col c = kBlack * grain;
+    Colour c = kBlack * grain;
     const float band = Box(z, mainTop, upper, 0.4f);
     c = Mix(c, kOchre * grain, band);
     // Thin scraped lines along the wales' edges.
@@ -148,7 +128,7 @@ Image PaintMiddleBand() {
         // Closed lids, black on the ochre band, with their hinges' straps.
         c = kBlack * (0.9f + 0.2f * grain);
         if (edge > half - 0.6f) c = kBlack * 0.6f;
-        if (dz > half - 2.2f && dz < half - 1.2f && z > pz && dx < half - 1) c = Col{60, 54, 48};
+        if (dz > half - 2.2f && dz < half - 1.2f && z > pz && dx < half - 1) c = Colour{60, 54, 48};
       }
     }
     return c;
@@ -164,8 +144,8 @@ Image PaintBootTopping() {
     const float g = Grain(a, b, p.row, p.piece, 305, 0);
     // Tar gloss patches and a green-grey scum nearer the water (lower rows).
     const float blot = static_cast<float>(Fbm((i + 0.5) / 32.0, (j + 0.5) / 32.0, 307, 3, 8));
-    Col c = Col{48, 44, 40} * (g * (0.85f + 0.35f * blot));
-    c = Mix(c, Col{52, 62, 50}, 0.35f * Clamp01((b / kLowRepeat - 0.5f) * 2) * blot);
+    Colour c = Colour{48, 44, 40} * (g * (0.85f + 0.35f * blot));
+    c = Mix(c, Colour{52, 62, 50}, 0.35f * Clamp01((b / kLowRepeat - 0.5f) * 2) * blot);
     c = c * (1 - 0.45f * p.seam);
     return c;
   });
@@ -185,10 +165,10 @@ Image PaintCopper() {
     const float plateTone = 0.85f + 0.3f * Hash(col % 4, row % 12, 401);
     const float verd = static_cast<float>(Fbm((i + 0.5) / 24.0, (j + 0.5) / 24.0, 403, 4, 10));
     const float dark = static_cast<float>(Fbm((i + 0.5) / 16.0, (j + 0.5) / 16.0, 405, 3, 16));
-    Col c = kCopper * (plateTone * (0.8f + 0.35f * dark));
+    Colour c = kCopper * (plateTone * (0.8f + 0.35f * dark));
     // Verdigris gathers in patches and along the laps.
     const float green = Clamp01((verd - 0.48f) * 4) + 0.5f * Clamp01(1 - dEdge / 1.5f);
-    c = Mix(c, Col{92, 150, 118}, Clamp01(green) * 0.75f);
+    c = Mix(c, Colour{92, 150, 118}, Clamp01(green) * 0.75f);
     // Nail rows along the plate edges.
     if (dEdge > 0.6f && dEdge < 1.6f && (static_cast<int>(a * px) + static_cast<int>(b * px)) % 3 == 0)
       c = c * 0.82f;
@@ -206,7 +186,7 @@ Image PaintKeelWood() {
     const float g = Grain(a, b * 0.3f, p.row, p.piece, 503, 0);
     const float weed = static_cast<float>(Fbm((i + 0.5) / 16.0, (j + 0.5) / 16.0, 505, 3, 8));
     // Tarred oak, a little weed where it stays wet.
-    Col c = Mix(Col{58, 47, 37}, Col{50, 58, 44}, Clamp01((weed - 0.5f) * 2) * 0.5f) * g;
+    Colour c = Mix(Colour{58, 47, 37}, Colour{50, 58, 44}, Clamp01((weed - 0.5f) * 2) * 0.5f) * g;
     return c * (1 - 0.35f * p.seam);
   });
 }
@@ -220,7 +200,7 @@ Image PaintStern() {
     const PlankAt p = Plank(y, z, 2.6f, 40, pxY, pxZ, 601);
     const float g = Grain(y, z, p.row, p.piece, 603);
     // The side's bands carried round the stern.
-    Col c = kSea * g;
+    Colour c = kSea * g;
     if (z < UpperWaleTopZ(xs + 30)) c = kBlack * g;
     if (z > MainWaleTopZ(xs) && z < UpperWaleZ(xs + 30)) c = kOchre * g;
     if (z < MainWaleZ(xs)) c = kBlack * g;
@@ -237,9 +217,9 @@ Image PaintStern() {
         if (dy < hw && z > z0 && z < z1) {
           // Panes: dark glass holding a little sky, glazing bars between.
           const float sky = Clamp01((z - z0) / (z1 - z0));
-          c = Mix(Col{20, 28, 34}, Col{96, 120, 132}, 0.25f + 0.35f * sky);
+          c = Mix(Colour{20, 28, 34}, Colour{96, 120, 132}, 0.25f + 0.35f * sky);
           const float gy = std::fmod(y - cy + hw + 100, hw * 2 / 3), gz = std::fmod(z - z0 + 100, (z1 - z0) / 3);
-          if (gy < 0.5f || gz < 0.5f) c = Col{180, 170, 150};
+          if (gy < 0.5f || gz < 0.5f) c = Colour{180, 170, 150};
         }
       }
     };
@@ -268,9 +248,9 @@ Image PaintDeck() {
     const PlankAt p = Plank(a, b, 2.5f, 40, px, px, 701, 32);
     const float g = Grain(a, b, p.row, p.piece, 703, 0);
     const float worn = static_cast<float>(Fbm((i + 0.5) / 32.0, (j + 0.5) / 32.0, 705, 3, 8));
-    Col c = Mix(Col{176, 150, 112}, Col{200, 186, 160}, worn * 0.7f) * g;
+    Colour c = Mix(Colour{176, 150, 112}, Colour{200, 186, 160}, worn * 0.7f) * g;
     // Caulked seams: black pitch lines.
-    c = Mix(c, Col{30, 26, 22}, p.seam * 0.85f);
+    c = Mix(c, Colour{30, 26, 22}, p.seam * 0.85f);
     return c;
   });
 }
@@ -283,8 +263,8 @@ Image PaintInside() {
     const PlankAt p = Plank(a, b, 2, 32, px, px, 801, 32);
     const float g = Grain(a, b, p.row, p.piece, 803, 0);
     const float scuff = static_cast<float>(Fbm((i + 0.5) / 32.0, (j + 0.5) / 16.0, 805, 4, 8));
-    Col c = Col{150, 56, 36} * (g * (0.85f + 0.3f * scuff));
-    c = Mix(c, Col{110, 80, 60}, Clamp01((scuff - 0.62f) * 3) * 0.6f);
+    Colour c = Colour{150, 56, 36} * (g * (0.85f + 0.3f * scuff));
+    c = Mix(c, Colour{110, 80, 60}, Clamp01((scuff - 0.62f) * 3) * 0.6f);
     return c * (1 - 0.4f * p.seam);
   });
 }
@@ -298,8 +278,8 @@ Image PaintCarving() {
     const float scroll = static_cast<float>(std::sin(u * 4 * 2 * kPi + 2.2 * std::sin(v * 2 * 2 * kPi)) *
                                             std::cos(v * 3 * 2 * kPi + 1.5 * std::sin(u * 2 * 2 * kPi)));
     const float relief = 0.5f + 0.5f * scroll;
-    Col c = kGilt * (0.55f + 0.6f * relief * (0.8f + 0.4f * sc));
-    if (std::fabs(scroll) < 0.12f) c = Col{70, 48, 22};
+    Colour c = kGilt * (0.55f + 0.6f * relief * (0.8f + 0.4f * sc));
+    if (std::fabs(scroll) < 0.12f) c = Colour{70, 48, 22};
     return c;
   });
 }
@@ -313,7 +293,7 @@ Image PaintBalusters() {
     const float fu = std::fmod(u * 8, 1.0f) - 0.5f;
     const float r = 0.16f + 0.14f * std::exp(-std::pow((v - 0.62f) / 0.14f, 2.0f)) +
                     0.06f * std::exp(-std::pow((v - 0.3f) / 0.05f, 2.0f));
-    Col c = Col{14, 22, 24};  // the dark of the cabin behind
+    Colour c = Colour{14, 22, 24};  // the dark of the cabin behind
     if (std::fabs(fu) < r) c = kGilt * (g * (0.75f + 0.5f * std::cos(fu / r * 1.4f)));
     if (v < 0.16f || v > 0.88f) c = (v < 0.1f || v > 0.94f ? kSea : kGilt) * g;
     return c;
@@ -335,7 +315,7 @@ Image PaintLanternGlass() {
     const float u = (i + 0.5f) / n, v = (j + 0.5f) / n;
     const bool frame = LanternFrame(u, v);
     const float glow = 0.75f + 0.25f * std::sin(v * kPi);
-    Col c = frame ? Col{120, 92, 46} : Col{255, 214, 140} * glow;
+    Colour c = frame ? Colour{120, 92, 46} : Colour{255, 214, 140} * glow;
     return c;
   });
 }
@@ -346,15 +326,7 @@ Image PaintLanternAlpha() {
     const float u = (i + 0.5f) / n, v = (j + 0.5f) / n;
     const bool frame = LanternFrame(u, v);
     const float a = frame ? 255 : 150;
-    return Col{a, a, a};
-  });
-}
-
-Image PaintIron() {
-  const int n = 64;
-  return Paint(n, n, [&](int i, int j) {
-    const float r = static_cast<float>(Fbm((i + 0.5) / 8.0, (j + 0.5) / 8.0, 1001, 3, 8));
-    return Mix(Col{44, 42, 40}, Col{96, 62, 40}, Clamp01((r - 0.5f) * 2.5f));
+    return Colour{a, a, a};
   });
 }
 
@@ -383,7 +355,7 @@ float BakedLight(Vec3 p, Vec3 n, float open) {
   // Sky: faces turned down (the tumblehome's lee, the bilge) see less of it.
   l *= 0.82f + 0.18f * (0.5f + 0.5f * n.z);
   // Deeper water is darker.
-  l *= 0.55f + 0.45f * layout::Smooth(kRabbetZ - 4, 2, p.z);
+  l *= 0.55f + 0.45f * SmoothStep(kRabbetZ - 4, 2, p.z);
   // Under the wales, in the angle they make with the planking.
   const float x = p.x;
   for (float wale : {MainWaleZ(x), UpperWaleZ(x)}) {
@@ -397,7 +369,7 @@ float WaveLight(Vec3 p, Vec3 n, int frame) {
   // Strongest just above the water; fainter in the shade and deeper down.
   const float above = p.z >= 0 ? std::exp(-p.z / 13.0f) : std::exp(p.z / 7.0f) * 0.8f;
   if (above < 0.01f) return 0;
-  const float sunSide = 0.55f + 0.45f * layout::Smooth(-0.3f, 0.5f, Dot(n, layout::kSunDirection) + 0.3f);
+  const float sunSide = 0.55f + 0.45f * SmoothStep(-0.3f, 0.5f, Dot(n, layout::kSunDirection) + 0.3f);
   const float ph = 2 * kPi * static_cast<float>(frame) / kWaveFrames;
   // Whole cycles per loop in every term, so frame 16 equals frame 0.
   const float x = p.x + (p.y > 0 ? 37.0f : 0.0f), z = p.z;

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "author.h"
-#include "canvas.h"
+#include "paint.h"
 
 namespace brisane::assets::ship::hull {
 
@@ -39,7 +39,6 @@ Image PaintCarving();      // 128 x 128, gilt carving on blue-green
 Image PaintBalusters();    // 128 x 128, a rail of gilt balusters (8 across, rails top and bottom)
 Image PaintLanternGlass(); // 128 x 128
 Image PaintLanternAlpha(); // 128 x 128, bright = opaque
-Image PaintIron();         // 64 x 64
 
 // Baked light, 1 = neutral (the lightmaps are applied doubled, 128 = 1).
 // `open` is the share of sky the point sees (1 open, 0 buried).
@@ -53,17 +52,11 @@ constexpr int kWaveFrames = 16;
 // A lightmap picture from a light value per texel (1 = neutral).
 template <typename F>
 Image LightmapImage(int w, int h, F light) {
-  Image img(w, h);
-  for (int j = 0; j < h; ++j)
-    for (int i = 0; i < w; ++i) {
-      const float l = light((i + 0.5f) / w, (j + 0.5f) / h);
-      float* px = img.at(i, j);
-      // Warm in the light, a little cool in the shade.
-      px[0] = 128 * l * (l > 1 ? 1.02f : 0.97f);
-      px[1] = 128 * l;
-      px[2] = 128 * l * (l > 1 ? 0.95f : 1.03f);
-    }
-  return img;
+  return Paint(w, h, [&](int i, int j) {
+    const float l = light((i + 0.5f) / w, (j + 0.5f) / h);
+    // Warm in the light, a little cool in the shade.
+    return Colour{128 * l * (l > 1 ? 1.02f : 0.97f), 128 * l, 128 * l * (l > 1 ? 0.95f : 1.03f)};
+  });
 }
 
 }  // namespace brisane::assets::ship::hull

@@ -14,6 +14,7 @@
 #include <cmath>
 
 #include "author.h"
+#include "paint.h"
 
 namespace brisane::assets::ship::layout {
 
@@ -28,11 +29,6 @@ inline Vec3 ShipToRig(Vec3 p) { return p - kRigOffset; }
 constexpr float kKeelZ = -46;        // underside of the keel amidships (draft 4.6 m)
 constexpr float kMaxHalfBreadth = 62;
 constexpr float kMaxBreadthZ = 18;   // height of the widest waterline; tumblehome above
-
-inline float Smooth(float e0, float e1, float x) {
-  const float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
-  return t * t * (3 - 2 * t);
-}
 
 // Foremost x of the hull at height z (the stem's curve, forefoot to head).
 inline float StemX(float z) {
@@ -55,12 +51,12 @@ inline float HalfBreadth(float x, float z) {
   if (x < kMidshipX) {
     const float g = (x - stem) / (kMidshipX - stem);
     // Fine at the waterline, bluffer bows above it.
-    plan = 1 - std::pow(1 - g, 2.4f + 1.4f * Smooth(0, 45, z));
+    plan = 1 - std::pow(1 - g, 2.4f + 1.4f * SmoothStep(0, 45, z));
   } else {
     const float g = (stern - x) / (stern - kMidshipX);
-    const float run = 1 - std::pow(1 - g, 2.0f + 1.2f * Smooth(-20, 40, z));
+    const float run = 1 - std::pow(1 - g, 2.0f + 1.2f * SmoothStep(-20, 40, z));
     // Above the tuck the run ends on a flat transom, not in a point.
-    const float transom = 0.6f * Smooth(-16, 26, z);
+    const float transom = 0.6f * SmoothStep(-16, 26, z);
     plan = transom + (1 - transom) * run;
   }
   const float b = kMaxHalfBreadth * plan;
@@ -91,10 +87,10 @@ inline float DeckZ(float x) {
 // Top of the side (the rail), with the sheer rising to bow and stern.
 inline float RailZ(float x) {
   float z = 58;
-  z += 12 * (1 - Smooth(kForecastleBreakX - 15, kForecastleBreakX + 5, x));
-  z += 14 * Smooth(kQuarterdeckBreakX - 10, kQuarterdeckBreakX + 10, x);
-  z += 14 * Smooth(kPoopBreakX - 10, kPoopBreakX + 10, x);
-  z += 6 * Smooth(-200, -260, x);  // the bow's last lift
+  z += 12 * (1 - SmoothStep(kForecastleBreakX - 15, kForecastleBreakX + 5, x));
+  z += 14 * SmoothStep(kQuarterdeckBreakX - 10, kQuarterdeckBreakX + 10, x);
+  z += 14 * SmoothStep(kPoopBreakX - 10, kPoopBreakX + 10, x);
+  z += 6 * SmoothStep(-200, -260, x);  // the bow's last lift
   return z;
 }
 

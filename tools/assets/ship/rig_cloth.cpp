@@ -38,11 +38,6 @@ SailCut Cut(float head, float foot, float height, std::uint32_t seed) {
 
 namespace {
 
-float SmoothStep(float e0, float e1, float x) {
-  const float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
-  return t * t * (3 - 2 * t);
-}
-
 // A fixed phase offset per seed, so that sails do not ripple in lockstep.
 float SeedAngle(std::uint32_t seed, int which) {
   const std::uint32_t h = (seed * 2654435761u) ^ (static_cast<std::uint32_t>(which) * 40503u);
@@ -78,10 +73,9 @@ Vec3 SailPoint(const SailCut& cut, float s, float t, float phase) {
   return p;
 }
 
-// The loader puts the picture's bottom row in texture row 0, so v = 0 samples
-// the bottom of the picture: cloth that hangs from its top takes v = 1 - t.
+// Cloth hangs from its top: the surface's t counts down the picture.
 void PictureUpright(MeshBuilder& m) {
-  for (Vertex& v : m.vertices()) v.v = 1 - v.v;
+  for (Vertex& v : m.vertices()) v.v = TextureV(v.v);
 }
 
 MeshBuilder SailMesh(const SailCut& cut, float phase, int cols, int rows) {

@@ -1,10 +1,12 @@
 // Pictures and materials of the rig: sailcloth, the house flag and the
-// pennant, mast wood, black-painted wood and two kinds of rope.
+// pennant; mast wood, black-painted wood and two ropes from the stock pictures.
 #include <algorithm>
 #include <cmath>
 
 #include "noise.h"
+#include "paint.h"
 #include "rig_common.h"
+#include "stock_pictures.h"
 
 namespace brisane::assets::ship::rig {
 
@@ -18,48 +20,10 @@ float Hash01(std::uint32_t a, std::uint32_t b) {
   return static_cast<float>(h & 0xFFFFu) / 65535.0f;
 }
 
-void Put(Image& im, int x, int y, float r, float g, float b) {
-  float* p = im.at(x, y);
-  p[0] = std::clamp(r, 0.0f, 255.0f);
-  p[1] = std::clamp(g, 0.0f, 255.0f);
-  p[2] = std::clamp(b, 0.0f, 255.0f);
-}
-
-// Rope laid up from strands: bright and dark diagonal bands.
-Image PaintRope(float r, float g, float b, std::uint32_t seed) {
-  Image im(64, 64);
-  for (int y = 0; y < 64; ++y)
-    for (int x = 0; x < 64; ++x) {
-      const double u = x / 64.0, v = y / 64.0;
-      const double strand = 0.5 + 0.5 * std::sin(2 * kPi * (u * 3 + v * 6));
-      const double n = Fbm(u * 8, v * 8, seed, 3, 8);
-      const float k = static_cast<float>(0.72 + 0.38 * std::pow(strand, 0.7) + 0.12 * (n - 0.5));
-      Put(im, x, y, r * k, g * k, b * k);
-    }
-  return im;
-}
-
-// Wood grain running along v (along the spar), u round it.
-Image PaintWood(int w, int h, float r, float g, float b, float grain, std::uint32_t seed) {
-  Image im(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const double u = static_cast<double>(x) / w, v = static_cast<double>(y) / h;
-      const double warp = Fbm(u * 3, v * 2, seed, 3, 3);
-      const double lines = 0.5 + 0.5 * std::sin(2 * kPi * (u * 11 + 1.4 * warp));
-      const double fine = ValueNoise(u * 96, v * 6, seed + 1, 96);
-      const double wear = Fbm(u * 5, v * 5, seed + 2, 4, 5);
-      const float k = static_cast<float>(1 - grain * (0.6 * std::pow(lines, 3.0) + 0.4 * fine) + 0.18 * (wear - 0.5));
-      Put(im, x, y, r * k, g * k, b * k);
-    }
-  return im;
-}
-
 }  // namespace
 
 Image PaintSail(int variant, int reefBands, std::uint32_t seed) {
   const int size = 256;
-  Image im(size, size);
   const int cloths = 13 + variant % 3;
   // Patches: newer cloth sewn over worn places, a few a sail.
   struct Patch {
@@ -74,58 +38,56 @@ Image PaintSail(int variant, int reefBands, std::uint32_t seed) {
                        static_cast<float>(rng.Range(0.97, 1.07))});
   }
   const float px = 1.0f / size;
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) {
-      const float u = (x + 0.5f) * px, v = (y + 0.5f) * px;
-      // Cloth by cloth, each a slightly different bolt.
-      const float cu = u * cloths;
-      const int cloth = static_cast<int>(cu);
-      float k = 1 + 0.05f * (Hash01(seed, static_cast<std::uint32_t>(cloth)) - 0.5f);
-      const float seam = std::min(cu - cloth, 1 - (cu - cloth)) * size / cloths;  // pixels to a seam
-      if (seam < 0.9f) k *= 0.87f;
-      else if (seam > 2.2f && seam < 3.0f) k *= 0.95f;  // the second row of stitches
-      // Weave and weather.
-      k *= 1 + 0.035f * static_cast<float>(ValueNoise(x * 0.7, y * 0.7, seed + 3) - 0.5);
-      const float stain = static_cast<float>(Fbm(u * 5, v * 5, seed + 5, 4));
-      float r = 230, g = 222, b = 200;
-      if (stain > 0.58f) {
-        const float s = std::min(1.0f, (stain - 0.58f) * 4);
-        r -= 28 * s;
-        g -= 32 * s;
-        b -= 40 * s;
-      }
-      // Dirtier towards the foot; worn and greyer near the head.
-      const float dirt = 0.2f * std::pow(v, 1.6f);
-      r *= 1 - dirt * 0.75f;
-      g *= 1 - dirt * 0.85f;
-      b *= 1 - dirt;
-      for (const Patch& p : patches)
-        if (u > p.u0 && u < p.u1 && v > p.v0 && v < p.v1) {
-          k *= p.tone;
-          const float edge = std::min({u - p.u0, p.u1 - u, v - p.v0, p.v1 - v}) * size;
-          if (edge < 1.2f) k *= 0.84f;
-        }
-      // Reef bands across the upper sail, with reef points hanging from them.
-      for (int rb = 0; rb < reefBands; ++rb) {
-        const float vb = 0.1f + 0.095f * rb;
-        const float d = (v - vb) * size;
-        if (d > -2.5f && d < 2.5f) k *= std::fabs(d) > 1.8f ? 0.78f : 0.9f;
-        const float pu = u * size / 9;
-        if (d > 2.5f && d < 9.0f && std::fabs(pu - std::round(pu)) * 9 < 0.7f) {
-          r = 150, g = 132, b = 104;
-        }
-      }
-      // Tabling along the edges, the boltrope outermost.
-      const float edge = std::min({u, 1 - u, v, 1 - v}) * size;
-      if (edge < 2.0f) r = 122, g = 100, b = 74, k = 1;
-      else if (edge < 6.0f) k *= edge < 5.2f && edge > 4.4f ? 0.8f : 0.93f;
-      // Baked soft light: brighter in the belly, shaded at the leeches and foot.
-      const float shade = 0.86f + 0.14f * std::sin(kPi * u) * (1 - 0.3f * v) +
-                          0.05f * static_cast<float>(Fbm(u * 2.5, v * 1.5, seed + 7, 3) - 0.5);
-      k *= shade;
-      Put(im, x, y, r * k, g * k, b * k);
+  return Paint(size, size, [&](int x, int y) {
+    const float u = (x + 0.5f) * px, v = (y + 0.5f) * px;
+    // Cloth by cloth, each a slightly different bolt.
+    const float cu = u * cloths;
+    const int cloth = static_cast<int>(cu);
+    float k = 1 + 0.05f * (Hash01(seed, static_cast<std::uint32_t>(cloth)) - 0.5f);
+    const float seam = std::min(cu - cloth, 1 - (cu - cloth)) * size / cloths;  // pixels to a seam
+    if (seam < 0.9f) k *= 0.87f;
+    else if (seam > 2.2f && seam < 3.0f) k *= 0.95f;  // the second row of stitches
+    // Weave and weather.
+    k *= 1 + 0.035f * static_cast<float>(ValueNoise(x * 0.7, y * 0.7, seed + 3) - 0.5);
+    const float stain = static_cast<float>(Fbm(u * 5, v * 5, seed + 5, 4));
+    float r = 230, g = 222, b = 200;
+    if (stain > 0.58f) {
+      const float s = std::min(1.0f, (stain - 0.58f) * 4);
+      r -= 28 * s;
+      g -= 32 * s;
+      b -= 40 * s;
     }
-  return im;
+    // Dirtier towards the foot; worn and greyer near the head.
+    const float dirt = 0.2f * std::pow(v, 1.6f);
+    r *= 1 - dirt * 0.75f;
+    g *= 1 - dirt * 0.85f;
+    b *= 1 - dirt;
+    for (const Patch& p : patches)
+      if (u > p.u0 && u < p.u1 && v > p.v0 && v < p.v1) {
+        k *= p.tone;
+        const float edge = std::min({u - p.u0, p.u1 - u, v - p.v0, p.v1 - v}) * size;
+        if (edge < 1.2f) k *= 0.84f;
+      }
+    // Reef bands across the upper sail, with reef points hanging from them.
+    for (int rb = 0; rb < reefBands; ++rb) {
+      const float vb = 0.1f + 0.095f * rb;
+      const float d = (v - vb) * size;
+      if (d > -2.5f && d < 2.5f) k *= std::fabs(d) > 1.8f ? 0.78f : 0.9f;
+      const float pu = u * size / 9;
+      if (d > 2.5f && d < 9.0f && std::fabs(pu - std::round(pu)) * 9 < 0.7f) {
+        r = 150, g = 132, b = 104;
+      }
+    }
+    // Tabling along the edges, the boltrope outermost.
+    const float edge = std::min({u, 1 - u, v, 1 - v}) * size;
+    if (edge < 2.0f) r = 122, g = 100, b = 74, k = 1;
+    else if (edge < 6.0f) k *= edge < 5.2f && edge > 4.4f ? 0.8f : 0.93f;
+    // Baked soft light: brighter in the belly, shaded at the leeches and foot.
+    const float shade = 0.86f + 0.14f * std::sin(kPi * u) * (1 - 0.3f * v) +
+                        0.05f * static_cast<float>(Fbm(u * 2.5, v * 1.5, seed + 7, 3) - 0.5);
+    k *= shade;
+    return Colour{r * k, g * k, b * k};
+  });
 }
 
 Image PaintHouseFlag() {
@@ -179,10 +141,10 @@ void AuthorRigPictures(SceneAuthor& scene) {
     m.layers.push_back(Layer(1, {image}));
     scene.material(material, m);
   };
-  scene.image("rig_mastwood.jpg", PaintWood(128, 256, 178, 134, 82, 0.16f, 301), 85);
-  scene.image("rig_darkwood.jpg", PaintWood(128, 128, 56, 46, 38, 0.22f, 302), 85);
-  scene.image("rig_tarred.jpg", PaintRope(70, 56, 40, 303), 85);
-  scene.image("rig_hemp.jpg", PaintRope(176, 148, 104, 304), 85);
+  scene.image("rig_mastwood.jpg", SparWood(128, 256, {178, 134, 82}, 0.16f, 301), 85);
+  scene.image("rig_darkwood.jpg", SparWood(128, 128, {56, 46, 38}, 0.22f, 302), 85);
+  scene.image("rig_tarred.jpg", LaidRope({70, 56, 40}, 303), 85);
+  scene.image("rig_hemp.jpg", LaidRope({176, 148, 104}, 304), 85);
   textured(kMastWood, "rig_mastwood.jpg", false, 0.62f);
   textured(kDarkWood, "rig_darkwood.jpg", false, 0.62f);
   textured(kTarred, "rig_tarred.jpg", true, 0.6f);

@@ -6,7 +6,7 @@ namespace brisane::assets::ship {
 
 namespace {
 
-DeviceLight PointLight(Vec3 at, Rgbf colour, float range, float a0, float a1 = 0, float a2 = 0) {
+DeviceLight PointLight(Vec3 at, Colour colour, float range, float a0, float a1 = 0, float a2 = 0) {
   DeviceLight l;
   l.type = 1;  // point
   l.diffuse = {colour.r, colour.g, colour.b, 1};

@@ -29,8 +29,6 @@ std::vector<TransformKey> Keys(std::uint32_t end, int count, const std::function
   return keys;
 }
 
-float Ease(float t) { return t * t * (3 - 2 * t); }
-
 // Catmull-Rom through the points, t in 0..1 over the whole polyline.
 Vec3 Spline(const std::vector<Vec3>& p, float t) {
   const int segments = static_cast<int>(p.size()) - 1;
@@ -76,7 +74,7 @@ std::vector<CameraPath> CameraPaths() {
                                  {460, -40, 122}, {470, -190, 140}, {680, -330, 190}};
     cams.push_back({"Camera03", Keys(3333, 66, [&, path](float t) {
                       const Vec3 look = Lerp(lanterns + Vec3{-30, 0, 10}, Vec3{120, 0, 150}, std::sin(kPi * t) * 0.5f);
-                      return Shot{Spline(path, Ease(t) * 0.6f + t * 0.4f), look};
+                      return Shot{Spline(path, SmoothStep(0, 1, t) * 0.6f + t * 0.4f), look};
                     }),
                     Lens(45)});
   }
@@ -107,7 +105,7 @@ std::vector<CameraPath> CameraPaths() {
     cams.push_back({"Camera06", Keys(3333, 66, [&, path](float t) {
                       const Vec3 eye = Spline(path, t);
                       const Vec3 along{eye.x * 0.35f - 20, 0, 95};
-                      return Shot{eye, Lerp(along, Vec3{20, 0, 260}, Ease(std::clamp((t - 0.6f) / 0.4f, 0.0f, 1.0f)))};
+                      return Shot{eye, Lerp(along, Vec3{20, 0, 260}, SmoothStep(0, 1, (t - 0.6f) / 0.4f))};
                     }),
                     Lens(50)});
   }

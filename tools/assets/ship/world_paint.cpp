@@ -4,30 +4,12 @@
 
 #include "layout.h"
 #include "noise.h"
+#include "paint.h"
 #include "world_parts.h"
 
 namespace brisane::assets::ship::world {
 
 namespace {
-
-struct Col {
-  float r, g, b;
-  Col operator+(Col o) const { return {r + o.r, g + o.g, b + o.b}; }
-  Col operator*(float s) const { return {r * s, g * s, b * s}; }
-};
-Col Mix(Col a, Col b, float t) { return a * (1 - t) + b * t; }
-
-float SmoothStep(float e0, float e1, float x) {
-  const float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
-  return t * t * (3 - 2 * t);
-}
-
-void Put(Image& img, int x, int y, Col c) {
-  float* p = img.at(x, y);
-  p[0] = c.r;
-  p[1] = c.g;
-  p[2] = c.b;
-}
 
 // Value noise on a tile of side 1 with cellsX by cellsY lattice cells, so
 // it repeats seamlessly with different feature sizes across and down.
@@ -40,8 +22,7 @@ float TileNoise(double fx, double fy, int cellsX, int cellsY, std::uint32_t seed
     Rng rng(seed * 1000003ull + static_cast<std::uint64_t>(j) * 7919ull + static_cast<std::uint64_t>(i));
     return static_cast<float>(rng.Uniform());
   };
-  auto fade = [](double t) { return static_cast<float>(t * t * t * (t * (t * 6 - 15) + 10)); };
-  const float tx = fade(x - x0), ty = fade(y - y0);
+  const float tx = static_cast<float>(Fade(x - x0)), ty = static_cast<float>(Fade(y - y0));
   const float a = lattice(x0, y0), b = lattice(x0 + 1, y0), c = lattice(x0, y0 + 1), d = lattice(x0 + 1, y0 + 1);
   return (a + (b - a) * tx) * (1 - ty) + (c + (d - c) * tx) * ty;
 }
@@ -75,31 +56,29 @@ Image SeaPicture() {
                         {7, -1, 0.3, 0.8}, {2, -6, 0.3, 5.5}, {8, 5, 0.2, 3.7},  {-6, 4, 0.2, 1.1}};
   double ampSum = 0;
   for (const Wave& w : waves) ampSum += w.amp;
-  const Col trough{14, 52, 68}, body{26, 84, 100}, crest{78, 140, 150}, cap{205, 222, 224};
-  Image img(kSize, kSize);
+  const Colour trough{14, 52, 68}, body{26, 84, 100}, crest{78, 140, 150}, cap{205, 222, 224};
   std::vector<float> crestness(kSize * kSize);
-  for (int y = 0; y < kSize; ++y)
-    for (int x = 0; x < kSize; ++x) {
-      const double fx = (x + 0.5) / kSize, fy = (y + 0.5) / kSize;
-      const double warp = Fbm(fx * 3, fy * 3, 71, 4, 3) - 0.5;
-      double h = 0;
-      for (const Wave& w : waves) h += w.amp * std::sin(k2Pi * (w.kx * fx + w.ky * fy) + w.phase + 7.0 * warp);
-      const float swell = std::clamp(static_cast<float>(h / (0.55 * ampSum)), -1.0f, 1.0f);
-      // Ripples ride on the swell, stretched along the crests.
-      const float ripple = TileFbm(fx, fy, 24, 8, 72, 3);
-      const float patches = TileFbm(fx, fy, 5, 5, 75, 3);
-      const float level = std::clamp(0.5f + 0.4f * swell + (ripple - 0.5f) * 0.6f, 0.0f, 1.0f);
-      const float top = std::pow(level, 4.0f);
-      Col c = Mix(trough, body, std::min(1.0f, level * 1.6f));
-      c = Mix(c, crest, top * 0.8f);
-      c = c * (0.85f + 0.3f * patches);
-      // Broken white where the highest crests meet bright ripples.
-      const float lace = TileFbm(fx, fy, 24, 24, 74, 2);
-      const float white = SmoothStep(0.8f, 1.0f, top + (ripple - 0.5f) * 0.6f) * SmoothStep(0.45f, 0.7f, lace);
-      c = Mix(c, cap, 0.7f * white);
-      crestness[y * kSize + x] = top;
-      Put(img, x, y, c);
-    }
+  Image img = Paint(kSize, kSize, [&](int x, int y) {
+    const double fx = (x + 0.5) / kSize, fy = (y + 0.5) / kSize;
+    const double warp = Fbm(fx * 3, fy * 3, 71, 4, 3) - 0.5;
+    double h = 0;
+    for (const Wave& w : waves) h += w.amp * std::sin(k2Pi * (w.kx * fx + w.ky * fy) + w.phase + 7.0 * warp);
+    const float swell = std::clamp(static_cast<float>(h / (0.55 * ampSum)), -1.0f, 1.0f);
+    // Ripples ride on the swell, stretched along the crests.
+    const float ripple = TileFbm(fx, fy, 24, 8, 72, 3);
+    const float patches = TileFbm(fx, fy, 5, 5, 75, 3);
+    const float level = std::clamp(0.5f + 0.4f * swell + (ripple - 0.5f) * 0.6f, 0.0f, 1.0f);
+    const float top = std::pow(level, 4.0f);
+    Colour c = Mix(trough, body, std::min(1.0f, level * 1.6f));
+    c = Mix(c, crest, top * 0.8f);
+    c = c * (0.85f + 0.3f * patches);
+    // Broken white where the highest crests meet bright ripples.
+    const float lace = TileFbm(fx, fy, 24, 24, 74, 2);
+    const float white = SmoothStep(0.8f, 1.0f, top + (ripple - 0.5f) * 0.6f) * SmoothStep(0.45f, 0.7f, lace);
+    c = Mix(c, cap, 0.7f * white);
+    crestness[y * kSize + x] = top;
+    return c;
+  });
   // Glints of the sun on the crests: short bright dashes, wrapped round the edges.
   Rng rng(73);
   int placed = 0;
@@ -125,86 +104,77 @@ Image SeaPicture() {
 
 Image FoamPicture() {
   constexpr int kSize = 256;
-  const Col sea{64, 116, 124}, foam{238, 243, 241}, shade{168, 192, 194};
-  Image img(kSize, kSize);
-  for (int y = 0; y < kSize; ++y)
-    for (int x = 0; x < kSize; ++x) {
-      const double fx = (x + 0.5) / kSize, fy = (y + 0.5) / kSize;
-      // Streaks run along v (down the picture), the way the foam streams.
-      const float streak = TileFbm(fx, fy, 12, 3, 81, 3);
-      const float bubbles = TileFbm(fx, fy, 32, 32, 82, 2);
-      const float v = streak * 0.8f + bubbles * 0.35f;
-      Col c = Mix(sea, shade, SmoothStep(0.46f, 0.62f, v));
-      c = Mix(c, foam, SmoothStep(0.58f, 0.74f, v));
-      Put(img, x, y, c);
-    }
-  return img;
+  const Colour sea{64, 116, 124}, foam{238, 243, 241}, shade{168, 192, 194};
+  return Paint(kSize, kSize, [&](int x, int y) {
+    const double fx = (x + 0.5) / kSize, fy = (y + 0.5) / kSize;
+    // Streaks run along v (down the picture), the way the foam streams.
+    const float streak = TileFbm(fx, fy, 12, 3, 81, 3);
+    const float bubbles = TileFbm(fx, fy, 32, 32, 82, 2);
+    const float v = streak * 0.8f + bubbles * 0.35f;
+    Colour c = Mix(sea, shade, SmoothStep(0.46f, 0.62f, v));
+    c = Mix(c, foam, SmoothStep(0.58f, 0.74f, v));
+    return c;
+  });
 }
 
 Image FoamAlphaPicture() {
   constexpr int kSize = 128;
-  Image img(kSize, kSize);
-  for (int y = 0; y < kSize; ++y)
-    for (int x = 0; x < kSize; ++x) {
-      // x: across the band (hull at 0), y: along the ship (bow at 0).
-      const float across = std::clamp(((x + 0.5f) / kSize - 0.02f) / 0.96f, 0.0f, 1.0f);
-      const float along = std::clamp(((y + 0.5f) / kSize - 0.02f) / 0.96f, 0.0f, 1.0f);
-      const float ragged = static_cast<float>(Fbm(x * 0.09, y * 0.05, 91, 4));
-      float a = std::pow(1 - SmoothStep(0.0f, 1.0f, across + (ragged - 0.5f) * 0.35f), 1.4f);
-      a *= SmoothStep(0.0f, 0.06f, along);                  // starts just ahead of the stem
-      a *= 0.75f + 0.25f * (1 - SmoothStep(0.1f, 0.3f, along));  // strongest at the bow wave
-      a *= 1 - SmoothStep(0.72f, 0.98f, along);             // the wake dies away astern
-      a *= 0.75f + 0.5f * static_cast<float>(Fbm(x * 0.2, y * 0.12, 92, 3));
-      if (x == kSize - 1 || y == 0 || y == kSize - 1) a = 0;  // edges clear for wrapping filters
-      const float v = 255 * std::clamp(a, 0.0f, 1.0f);
-      Put(img, x, y, {v, v, v});
-    }
-  return img;
+  return Paint(kSize, kSize, [&](int x, int y) {
+    // x: across the band (hull at 0), y: along the ship (bow at 0).
+    const float across = std::clamp(((x + 0.5f) / kSize - 0.02f) / 0.96f, 0.0f, 1.0f);
+    const float along = std::clamp(((y + 0.5f) / kSize - 0.02f) / 0.96f, 0.0f, 1.0f);
+    const float ragged = static_cast<float>(Fbm(x * 0.09, y * 0.05, 91, 4));
+    float a = std::pow(1 - SmoothStep(0.0f, 1.0f, across + (ragged - 0.5f) * 0.35f), 1.4f);
+    a *= SmoothStep(0.0f, 0.06f, along);                  // starts just ahead of the stem
+    a *= 0.75f + 0.25f * (1 - SmoothStep(0.1f, 0.3f, along));  // strongest at the bow wave
+    a *= 1 - SmoothStep(0.72f, 0.98f, along);             // the wake dies away astern
+    a *= 0.75f + 0.5f * static_cast<float>(Fbm(x * 0.2, y * 0.12, 92, 3));
+    if (x == kSize - 1 || y == 0 || y == kSize - 1) a = 0;  // edges clear for wrapping filters
+    const float v = 255 * std::clamp(a, 0.0f, 1.0f);
+    return Colour{v, v, v};
+  });
 }
 
 Image SkyPicture() {
   constexpr int kWidth = 512, kHeight = 256;
   // What the show's daylight ambient makes of the sky's material (its ambient
   // is set in AuthorWorld): paint colours divided by it to look as meant.
-  const Col light{0.87f * 1.0f, 0.7f * 1.2f, 0.7f * 1.25f};
-  const Col zenith{58, 104, 176}, horizon{178, 194, 206}, below{86, 112, 124}, seaEdge{44, 80, 92};
-  const Col cloudLit{250, 248, 242}, cloudShade{150, 160, 176};
+  const Colour light{0.87f * 1.0f, 0.7f * 1.2f, 0.7f * 1.25f};
+  const Colour zenith{58, 104, 176}, horizon{178, 194, 206}, below{86, 112, 124}, seaEdge{44, 80, 92};
+  const Colour cloudLit{250, 248, 242}, cloudShade{150, 160, 176};
   const Vec3 sun = layout::kSunDirection;
-  Image img(kWidth, kHeight);
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x) {
-      const float az = (x + 0.5f) / kWidth * 2 * kPi;
-      const float el = SkyElevation((y + 0.5f) / kHeight);
-      const Vec3 d{std::cos(el) * std::cos(az), std::cos(el) * std::sin(az), std::sin(el)};
-      Col c;
-      if (el >= 0) {
-        const float haze = std::pow(1 - std::sin(el), 5.0f);
-        c = Mix(zenith, horizon, haze);
-        // Clouds on a plane overhead: they crowd and thin out towards the horizon.
-        const float h = d.z + 0.09f;
-        const double px = d.x / h * 1.6, py = d.y / h * 1.6;
-        const float n = static_cast<float>(Fbm(px, py, 61, 5));
-        const float nSun = static_cast<float>(Fbm(px + sun.x * 0.15, py + sun.y * 0.15, 61, 5));
-        const float cover = SmoothStep(0.5f, 0.68f, n) * SmoothStep(0.01f, 0.12f, el);
-        const float lit = std::clamp(0.55f + (n - nSun) * 6, 0.0f, 1.0f);
-        const Col cloud = Mix(cloudShade, cloudLit, lit);
-        c = Mix(c, Mix(cloud, horizon, haze * 0.6f), cover * 0.92f);
-      } else {
-        // Below the horizon the dome shows behind the sea's far edge.
-        c = Mix(below, seaEdge, SmoothStep(0.0f, 0.05f, -el));
-        c = Mix(horizon, c, SmoothStep(0.0f, 0.012f, -el));
-      }
-      // The sun, its glare and the brighter sky around it.
-      const float angle = std::acos(std::clamp(Dot(d, sun), -1.0f, 1.0f));
-      const float glare = 0.6f * std::exp(-angle / 0.06f) + 0.3f * std::exp(-angle / 0.35f);
-      c = Mix(c, Col{255, 240, 210}, std::min(1.0f, glare));
-      if (angle < 0.022f) c = Mix(c, Col{255, 253, 244}, SmoothStep(0.022f, 0.016f, angle));
-      // Fine grain so that large smooth areas do not band.
-      const float grain = static_cast<float>(ValueNoise(x * 0.9, y * 0.9, 63, 0)) - 0.5f;
-      c = c + Col{grain, grain, grain} * 3.0f;
-      Put(img, x, y, {c.r / light.r, c.g / light.g, c.b / light.b});
+  return Paint(kWidth, kHeight, [&](int x, int y) {
+    const float az = (x + 0.5f) / kWidth * 2 * kPi;
+    const float el = SkyElevation((y + 0.5f) / kHeight);
+    const Vec3 d{std::cos(el) * std::cos(az), std::cos(el) * std::sin(az), std::sin(el)};
+    Colour c;
+    if (el >= 0) {
+      const float haze = std::pow(1 - std::sin(el), 5.0f);
+      c = Mix(zenith, horizon, haze);
+      // Clouds on a plane overhead: they crowd and thin out towards the horizon.
+      const float h = d.z + 0.09f;
+      const double px = d.x / h * 1.6, py = d.y / h * 1.6;
+      const float n = static_cast<float>(Fbm(px, py, 61, 5));
+      const float nSun = static_cast<float>(Fbm(px + sun.x * 0.15, py + sun.y * 0.15, 61, 5));
+      const float cover = SmoothStep(0.5f, 0.68f, n) * SmoothStep(0.01f, 0.12f, el);
+      const float lit = std::clamp(0.55f + (n - nSun) * 6, 0.0f, 1.0f);
+      const Colour cloud = Mix(cloudShade, cloudLit, lit);
+      c = Mix(c, Mix(cloud, horizon, haze * 0.6f), cover * 0.92f);
+    } else {
+      // Below the horizon the dome shows behind the sea's far edge.
+      c = Mix(below, seaEdge, SmoothStep(0.0f, 0.05f, -el));
+      c = Mix(horizon, c, SmoothStep(0.0f, 0.012f, -el));
     }
-  return img;
+    // The sun, its glare and the brighter sky around it.
+    const float angle = std::acos(std::clamp(Dot(d, sun), -1.0f, 1.0f));
+    const float glare = 0.6f * std::exp(-angle / 0.06f) + 0.3f * std::exp(-angle / 0.35f);
+    c = Mix(c, Colour{255, 240, 210}, std::min(1.0f, glare));
+    if (angle < 0.022f) c = Mix(c, Colour{255, 253, 244}, SmoothStep(0.022f, 0.016f, angle));
+    // Fine grain so that large smooth areas do not band.
+    const float grain = static_cast<float>(ValueNoise(x * 0.9, y * 0.9, 63, 0)) - 0.5f;
+    c = c + Colour{grain, grain, grain} * 3.0f;
+    return Colour{c.r / light.r, c.g / light.g, c.b / light.b};
+  });
 }
 
 }  // namespace brisane::assets::ship::world

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "author.h"
-#include "canvas.h"
+#include "paint.h"
 
 namespace brisane::assets::ship::world {
 
@@ -56,10 +56,6 @@ Image SeaPicture();        // 256 x 256, tiles
 Image FoamPicture();       // 256 x 256, tiles
 Image FoamAlphaPicture();  // 128 x 128: across the band, along the ship
 Image SkyPicture();        // 512 x 256: azimuth across, elevation down from the zenith
-
-// Textures hold their pictures bottom row first, so a texture's v runs up the
-// picture: the texture coordinate of a place `fromTop` down the picture.
-inline float TextureV(float fromTop) { return 1 - fromTop; }
 
 // The sky picture's vertical coordinate (from the top) for an elevation (radians) and back.
 float SkyV(float elevation);

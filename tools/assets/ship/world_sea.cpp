@@ -90,11 +90,6 @@ std::vector<std::pair<int, int>> BoundaryCells(int kCellsX, int kCellsY) {
   return b;
 }
 
-float SmoothStep(float e0, float e1, float x) {
-  const float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
-  return t * t * (3 - 2 * t);
-}
-
 // The hull's waterline as a closed polygon, counter-clockwise from above.
 std::vector<Vec3> Waterline() {
   const float stem = layout::StemX(0), stern = layout::SternX(0);
