@@ -8,7 +8,7 @@ import time
 import unittest
 
 from winenv import (HARNESS, SCR, SHOW_TITLE, SUPPORT_LINE, WINE, clear_settings, driver, ends_within, fields,
-                    set_setting, stop, unescape, wait_for_x_window, xdotool)
+                    set_setting, stop, unescape, wait_for_x_window, x_windows, xdotool)
 
 DISPLAY_DRIVER = driver("display_driver")
 
@@ -208,6 +208,7 @@ class FrameTests(DisplayCase):
         self.assertEqual(info["desktopres"], "1")
         self.assertEqual(info["screen"], f"0,0,{width},{height}")
         self.assert_scene_frames(info, f"desktop {width}x{height}")
+        self.assertEqual(float(info["screenscale"]), round(height / 768, 4), "scaled by the picture shown")
 
     def test_full_screen_mode_from_the_registry(self):
         info, devices = device_table(desktop=True)
@@ -288,6 +289,21 @@ class BringUpFailureTests(DisplayCase):
         self.assertEqual(info["changed"], "800,600", "the mode had changed before the failure")
         self.assertEqual(unescape(info["box"]), "FATAL ERROR in InitDirect3D(): RGBBitCount <= 8, hr = 0" + SUPPORT_LINE)
         self.assertEqual(info["screen.atbox"], "1024,768", "the box is shown on the desktop in its own mode")
+
+    def test_a_fatal_error_while_frames_run_keeps_its_box_over_the_mouse(self):
+        p = launch(DISPLAY_DRIVER, "fatalframe")
+        self.processes.append(p)
+        wait_for_x_window("^Error!$", SCENE_TIMEOUT)
+        # Movement that would end a running show must not take the box with it.
+        for x, y in ((100, 100), (600, 400), (300, 500), (700, 200)):
+            xdotool("mousemove", str(x), str(y))
+            time.sleep(0.3)
+        self.assertTrue(x_windows("^Error!$"), "the box is still up after the mouse moved")
+        self.assertIsNone(p.poll(), "the process waits for the box")
+        text = self.answer_box(False)
+        self.assertEqual(text, "FATAL ERROR in renderReflection(): SetRenderTarget failed, hr = 2289435074"
+                         + SUPPORT_LINE)
+        self.assertEqual(ends_within(p, 10), 1)
 
 
 if __name__ == "__main__":
