@@ -1,13 +1,8 @@
-// The scene renderer's own pieces: the render states fixed for the whole
-// run, and the camera's view matrix. The drawing hooks of the scene classes
-// (Scene::render, GeometryObject::draw, Camera::apply, Material::Apply,
-// TextureLayer::apply) are defined with them in scene_renderer.cpp.
+// The render states the scene renderer relies on, fixed once for the whole
+// run. The drawing itself is the scene classes' own (scene/scene_draw.cpp).
 #pragma once
 
-#include <optional>
-
 #include "platform/device.h"
-#include "scene/matrix.h"
 
 namespace brisane {
 
@@ -20,12 +15,5 @@ struct AmbientLevels {
 // ambient colour and the states every draw relies on; once after the scene
 // is bound.
 void SetFixedRenderStates(Device& device, bool anisotropic, const AmbientLevels& ambient);
-
-// The view of a camera with this world matrix: its third row negated (the
-// scene looks down the other axis), inverted, then scaled by 0.01 (scene
-// units are centimetres). None for a degenerate camera matrix.
-std::optional<Matrix> CameraView(const Matrix& cameraWorld);
-
-DeviceMatrix ToDevice(const Matrix& matrix);
 
 }  // namespace brisane
