@@ -116,6 +116,7 @@ inline constexpr std::uint32_t kShadeFlat = 1, kShadeGouraud = 2;
 inline constexpr std::uint32_t kFillPoint = 1, kFillWireframe = 2, kFillSolid = 3;
 inline constexpr std::uint32_t kAddressWrap = 1, kAddressMirror = 2, kAddressClamp = 3, kAddressBorder = 4;
 inline constexpr std::uint32_t kFilterPoint = 1, kFilterLinear = 2;       // D3DTFG_/D3DTFN_
+inline constexpr std::uint32_t kMinFilterAnisotropic = 3, kMagFilterAnisotropic = 5;
 inline constexpr std::uint32_t kMipNone = 1, kMipPoint = 2, kMipLinear = 3;  // D3DTFP_
 inline constexpr std::uint32_t kTciPassThru = 0, kTciCameraSpaceNormal = 0x10000,
                                kTciCameraSpacePosition = 0x20000, kTciCameraSpaceReflectionVector = 0x30000;

@@ -6,9 +6,6 @@ namespace brisane {
 
 namespace {
 
-constexpr std::uint32_t kMinFilterAnisotropic = 3;  // D3DTFN_ANISOTROPIC
-constexpr std::uint32_t kMagFilterAnisotropic = 5;  // D3DTFG_ANISOTROPIC
-
 std::uint32_t Channel(float level) {
   // Clamped so that a level outside 0..1 cannot spill into the next channel.
   const float scaled = std::clamp(level, 0.0f, 1.0f) * 255.0f;
@@ -18,8 +15,8 @@ std::uint32_t Channel(float level) {
 }  // namespace
 
 void SetFixedRenderStates(Device& device, bool anisotropic, const AmbientLevels& ambient) {
-  const std::uint32_t minFilter = anisotropic ? kMinFilterAnisotropic : d3d::kFilterLinear;
-  const std::uint32_t magFilter = anisotropic ? kMagFilterAnisotropic : d3d::kFilterLinear;
+  const std::uint32_t minFilter = anisotropic ? d3d::kMinFilterAnisotropic : d3d::kFilterLinear;
+  const std::uint32_t magFilter = anisotropic ? d3d::kMagFilterAnisotropic : d3d::kFilterLinear;
   for (std::uint32_t stage = 0; stage < 2; ++stage) {
     device.SetTextureStageState(stage, TextureStageState::MinFilter, minFilter);
     device.SetTextureStageState(stage, TextureStageState::MagFilter, magFilter);

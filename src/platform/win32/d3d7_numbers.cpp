@@ -5,6 +5,8 @@
 #include <d3d.h>
 
 #include "platform/device.h"
+#include "render/device_table.h"
+#include "render/texture_format.h"
 
 namespace brisane {
 
@@ -177,6 +179,8 @@ static_assert(d3d::kLightPoint == unsigned(D3DLIGHT_POINT));
 static_assert(d3d::kLightSpot == unsigned(D3DLIGHT_SPOT));
 static_assert(d3d::kLightDirectional == unsigned(D3DLIGHT_DIRECTIONAL));
 static_assert(d3d::kDpWait == unsigned(D3DDP_WAIT));
+static_assert(d3d::kMinFilterAnisotropic == unsigned(D3DTFN_ANISOTROPIC));
+static_assert(d3d::kMagFilterAnisotropic == unsigned(D3DTFG_ANISOTROPIC));
 static_assert(d3d::kVbCapsDoNotClip == unsigned(D3DVBCAPS_DONOTCLIP));
 static_assert(d3d::kVbCapsSystemMemory == unsigned(D3DVBCAPS_SYSTEMMEMORY));
 static_assert(d3d::kVbCapsWriteOnly == unsigned(D3DVBCAPS_WRITEONLY));
@@ -191,5 +195,20 @@ static_assert(kInvalidArgument == HResult(E_INVALIDARG));
 static_assert(kSurfaceLost == HResult(DDERR_SURFACELOST));
 static_assert(kWrongMode == HResult(DDERR_WRONGMODE));
 static_assert(kNoExclusiveMode == HResult(DDERR_NOEXCLUSIVEMODE));
+
+// The device table and the texture formats read DirectDraw's descriptions
+// with the same numbers.
+static_assert(kDepthBit16 == unsigned(DDBD_16));
+static_assert(kDepthBit24 == unsigned(DDBD_24));
+static_assert(kDepthBit32 == unsigned(DDBD_32));
+static_assert(kDevCapsHwRasterization == unsigned(D3DDEVCAPS_HWRASTERIZATION));
+static_assert(kCaps2CanRenderWindowed == unsigned(DDCAPS2_CANRENDERWINDOWED));
+static_assert(kPixelAlphaPixels == unsigned(DDPF_ALPHAPIXELS));
+static_assert(kPixelAlpha == unsigned(DDPF_ALPHA));
+static_assert(kPixelFourCC == unsigned(DDPF_FOURCC));
+static_assert(kPixelRgb == unsigned(DDPF_RGB));
+static_assert(kPixelLuminance == unsigned(DDPF_LUMINANCE));
+static_assert(kPixelBumpLuminance == unsigned(DDPF_BUMPLUMINANCE));
+static_assert(kPixelBumpDuDv == unsigned(DDPF_BUMPDUDV));
 
 }  // namespace brisane
