@@ -33,4 +33,10 @@ Decoded DecodeJpeg(const Bytes& bytes);
 // Colour distance (largest channel difference).
 int Distance(const std::uint8_t* p, int r, int g, int b);
 
+// Little-endian fields of the generated files.
+inline std::uint16_t U16(const Bytes& b, std::size_t at) { return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8); }
+inline std::uint32_t U32(const Bytes& b, std::size_t at) {
+  return U16(b, at) | static_cast<std::uint32_t>(U16(b, at + 2)) << 16;
+}
+
 }  // namespace brisane::assets::testing

@@ -9,9 +9,9 @@
 
 #include "asset_support.h"
 #include "image/jpeg_decoder.h"
+#include "show/ship_contract.h"
 
 namespace brisane::assets::testing {
-
 
 const Asset& ById(int id) {
   // Made on demand, so a test of one picture does not wait for all of them.
@@ -85,9 +85,6 @@ int Distance(const std::uint8_t* p, int r, int g, int b) {
 
 namespace {
 
-std::uint16_t U16(const Bytes& b, std::size_t at) { return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8); }
-std::uint32_t U32(const Bytes& b, std::size_t at) { return U16(b, at) | static_cast<std::uint32_t>(U16(b, at + 2)) << 16; }
-
 // The frame markers of a JPEG stream, walked segment by segment up to the scan.
 struct Markers {
   bool jfif = false;
@@ -130,7 +127,7 @@ TEST(Resources, EveryNumberOnceWithItsKind) {
   EXPECT_EQ(jpegs, wantJpeg);
   EXPECT_EQ(wavs, (std::set<int>{151, 152, 153, 155, 157}));
   EXPECT_EQ(icons, (std::set<int>{100}));
-  EXPECT_EQ(scenes, (std::set<int>{147}));
+  EXPECT_EQ(scenes, (std::set<int>{contract::kSceneResource}));
 }
 
 TEST(Resources, JpegsAreBaselineJfifWithThreeComponentsAndDecodeToTheirSize) {

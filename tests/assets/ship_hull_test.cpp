@@ -1,5 +1,5 @@
 // The hull's lines, its painted ports against the gun stations, the looping
-// wave light and the authored hull as a whole (names, budget, dummies).
+// wave light and the authored hull as a whole (parts, dummies, budget).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +9,7 @@
 #include "ship/hull_parts.h"
 #include "ship/layout.h"
 #include "ship/parts.h"
+#include "ship_part_fixture.h"
 
 namespace brisane::assets::ship {
 namespace {
@@ -76,24 +77,6 @@ TEST(ShipHullLines, ColumnsMeetTheirLinesAndTheSideClosesOnStemAndTransom) {
   }
 }
 
-TEST(ShipHullLines, BandHeightsFollowTheirRowsBetweenTheLines) {
-  const Band mid{MainWaleZ, UpperWaleTopZ, {0, 0.25f, 1}};
-  for (float s : {0.1f, 0.5f, 0.9f}) {
-    const float lo = LineZ(s, MainWaleZ), hi = LineZ(s, UpperWaleTopZ);
-    EXPECT_NEAR(BandZ(mid, s, 0), lo, 1e-3f);
-    EXPECT_NEAR(BandZ(mid, s, 1), hi, 1e-3f);
-    EXPECT_NEAR(BandZ(mid, s, 0.5f), lo + 0.25f * (hi - lo), 1e-3f);
-    EXPECT_NEAR(BandZ(mid, s, 0.75f), lo + 0.625f * (hi - lo), 1e-3f);
-  }
-}
-
-Vec3 StoredNormal(const MeshBuilder& m, std::size_t k) {
-  const auto& v = m.vertices();
-  const auto& i = m.indices();
-  const Vec3 a = v[i[3 * k]].p, b = v[i[3 * k + 1]].p, c = v[i[3 * k + 2]].p;
-  return Cross(c - a, b - a);
-}
-
 TEST(ShipHullSide, BandsFaceOutwardsAndMeetWithoutCracks) {
   const auto bands = SideBands();
   ASSERT_EQ(bands.size(), 4u);
@@ -104,7 +87,7 @@ TEST(ShipHullSide, BandsFaceOutwardsAndMeetWithoutCracks) {
     ASSERT_LT(m.vertexCount(), 65536u) << b.part;
     int faces = 0;
     for (std::size_t k = 0; k < m.triangleCount(); ++k) {
-      const Vec3 n = StoredNormal(m, k);
+      const Vec3 n = fixtures::StoredNormal(m, k);
       if (Length(n) < 1e-3f) continue;  // where the side closes on the stem
       ++faces;
       // The port side shows its outside: the renderer culls the other way.
@@ -181,26 +164,16 @@ TEST(ShipHullPaint, WaveLightLoopsDancesNearTheWaterAndFadesAboveIt) {
   EXPECT_EQ(SunVisible({-30, -60, 30}, {0, -1, 0}), 1.0f);
 }
 
-TEST(ShipHullScene, AuthorsEveryNamedPartWithinItsBudget) {
+TEST(ShipHullScene, AuthorsTheLightmappedPartsAndTheDummiesWithinItsBudget) {
   SceneAuthor scene;
   scene.group(layout::kShip, SceneAuthor::kRoot, Matrix::identity());
   AuthorHull(scene);
-  const char* parts[] = {"board_high01", "board_high02", "board_mid01", "board_mid02", "board_low01",
-                         "board_low02",  "bottom01",     "bottom02",    "kiel",        "rudder",
-                         "tranetc01",    "tranetc03",    "tranetc_up",  "balkon_down"};
-  for (const char* p : parts) {
-    EXPECT_TRUE(scene.hasNode(p)) << p;
-    EXPECT_TRUE(scene.hasMaterial(std::string("hull_") + p)) << p;
+  for (std::string_view part : contract::kHullLightmapNodes) {
+    EXPECT_TRUE(scene.hasNode(std::string(part))) << part;
+    EXPECT_TRUE(scene.hasMaterial("hull_" + std::string(part))) << part;
   }
-  for (const char* n : {"desc01", "desck02", "desck03", "desck04", "desck05", "board_high_inside",
-                        "ard_high_inside02", "f_board01in", "f_board02in01", "f_board02in02", "f_board03in",
-                        "lantern01", "lantern01_top", "Dummy_lantern01", "Dummy_lantern02", "Dummy_water01",
-                        "Dummy_water02", "Dummy_water03", "Dummy_skrip01", "Dummy_skrip02"})
-    EXPECT_TRUE(scene.hasNode(n)) << n;
-  const float metre = Length(Origin(scene.world("Dummy_metr02")) - Origin(scene.world("Dummy_metr01")));
-  EXPECT_FLOAT_EQ(metre, layout::kUnitsPerMetre);
   for (int i = 0; i < 2; ++i) {
-    const Vec3 flame = Origin(scene.world("Dummy_lantern0" + std::to_string(i + 1)));
+    const Vec3 flame = Origin(scene.world(std::string(contract::kLanterns[i])));
     EXPECT_NEAR(Length(flame - layout::kLantern[i]), 0, 1e-3f);
   }
   EXPECT_NEAR(Origin(scene.world("Dummy_water02")).y, layout::kWaterPoint[1].y, 1e-3f);

@@ -1,24 +1,84 @@
-// One part of the ship scene authored alone under the ship's frames and
-// loaded by the program's own loader, afresh for every test, on a clock the
-// test moves.
+// Shared by the ship tests: which way stored triangles face, where a loaded
+// mesh's vertices are, and one part of the ship scene authored alone under
+// the ship's frames and loaded by the program's own loader, afresh for every
+// test, on a clock the test moves.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/resource_source.h"
+#include "scene/archive.h"
+#include "scene/mesh.h"
 #include "scene/scene.h"
 #include "scene/scene_node.h"
+#include "show/ship_contract.h"
 #include "ship/author.h"
 #include "ship/layout.h"
 
 namespace brisane::assets::ship::fixtures {
+
+// Triangles are stored clockwise from the front: the front normal of stored
+// triangle k, its length twice the triangle's area.
+inline Vec3 StoredNormal(const MeshBuilder& m, std::size_t k) {
+  const auto& v = m.vertices();
+  const auto& i = m.indices();
+  const Vec3 a = v[i[3 * k]].p, b = v[i[3 * k + 1]].p, c = v[i[3 * k + 2]].p;
+  return Cross(c - a, b - a);
+}
+
+// Every stored triangle with an area shows its front on the way out of the
+// solid (`out` at the triangle's middle), and its vertex normals agree.
+inline void ExpectFrontsOut(const MeshBuilder& m, const std::function<Vec3(Vec3)>& out) {
+  ASSERT_GT(m.triangleCount(), 0u);
+  for (std::size_t k = 0; k < m.triangleCount(); ++k) {
+    const Vec3 n = StoredNormal(m, k);
+    if (Length(n) < 1e-6f) continue;  // a pole or a seam closed to a point
+    const auto& v = m.vertices();
+    const auto& i = m.indices();
+    const Vec3 middle = (v[i[3 * k]].p + v[i[3 * k + 1]].p + v[i[3 * k + 2]].p) / 3;
+    EXPECT_GT(Dot(n, out(middle)), 0) << "triangle " << k;
+    EXPECT_GT(Dot(n, v[i[3 * k]].n), 0) << "triangle " << k;
+  }
+}
+
+// Position of vertex i of a loaded mesh.
+inline Vec3 VertexAt(const Mesh& mesh, std::size_t i) {
+  float f[3];
+  std::memcpy(f, mesh.vertices().data() + i * mesh.stride(), sizeof f);
+  return {f[0], f[1], f[2]};
+}
+
+// Whether the show makes this node as a copy of another rather than finding
+// it in the scene.
+inline bool IsCopy(std::string_view node) {
+  for (const contract::CloneSpec& c : contract::kClones)
+    if (node.size() == c.original.size() + c.suffix.size() && node.starts_with(c.original) && node.ends_with(c.suffix))
+      return true;
+  return false;
+}
+
+// Total area of the triangles an object draws now.
+inline float VisibleArea(const GeometryObject& g) {
+  float area = 0;
+  for (const Mesh* mesh : g.activeMeshes()) {
+    const auto& idx = mesh->indices();
+    for (std::size_t k = 0; k + 2 < idx.size(); k += 3) {
+      const Vec3 a = VertexAt(*mesh, idx[k]);
+      area += Length(Cross(VertexAt(*mesh, idx[k + 1]) - a, VertexAt(*mesh, idx[k + 2]) - a)) / 2;
+    }
+  }
+  return area;
+}
 
 // Pictures are not decoded: every texture is an empty surface.
 class AnyTexture : public TextureLoader {
@@ -44,11 +104,11 @@ class LoadedShipPart : public ::testing::Test {
   static void TearDownTestSuite() { archive_.reset(); }
 
   void SetUp() override {
-    resources_.add(147, "SSSFILE", *archive_);
+    resources_.add(contract::kSceneResource, kSceneResourceType, *archive_);
     scene_ = std::make_unique<Scene>(clock_);
     scene_->setResourceSource(&resources_);
     scene_->setTextureLoader(&textures_);
-    ASSERT_TRUE(scene_->load("", 147)) << scene_->loadError();
+    ASSERT_TRUE(scene_->load("", contract::kSceneResource)) << scene_->loadError();
     settle();
   }
 

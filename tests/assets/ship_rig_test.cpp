@@ -1,18 +1,13 @@
 // The rig part of the ship scene: the cloth functions, where the show's clone
 // matrices put the copied sails and flags, and the rig as the program loads
-// and plays it (names, seamless loops, sheets that stay on the clews).
+// and plays it (seamless loops, sheets that stay on the clews).
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
-#include <memory>
 #include <string>
+#include <string_view>
 
-#include "platform/clock.h"
 #include "scene/material.h"
-#include "platform/resource_source.h"
-#include "scene/scene.h"
-#include "scene/scene_node.h"
 #include "ship/layout.h"
 #include "ship/parts.h"
 #include "ship/rig_common.h"
@@ -93,18 +88,6 @@ TEST(ShipRig, CloneMatricesPutTheCopiesOnTheMainAndMizzenAndTheFlagsAtTheTrucks)
   }
 }
 
-TEST(ShipRig, LoopTimesStartAtZeroEndAtTheLoopAndStepEvenly) {
-  const auto times = rig::LoopTimes(1500, 37);
-  ASSERT_EQ(times.size(), 38u);
-  EXPECT_EQ(times.front(), 0u);
-  EXPECT_EQ(times.back(), 1500u);
-  for (std::size_t i = 1; i < times.size(); ++i) {
-    EXPECT_GE(times[i] - times[i - 1], 40u);
-    EXPECT_LE(times[i] - times[i - 1], 41u);
-  }
-  EXPECT_THROW(rig::LoopTimes(1500, 0), std::invalid_argument);
-}
-
 struct RigPart {
   static void Author(SceneAuthor& author) { AuthorRig(author); }
   static constexpr const char* kFamily = "rig";
@@ -113,64 +96,37 @@ struct RigPart {
 // The rig authored alone under the ship's two frames, loaded by the program.
 using RigScene = fixtures::LoadedShipPart<RigPart>;
 
-Vec3 VertexAt(const Mesh& mesh, std::size_t i) {
-  float f[3];
-  std::memcpy(f, mesh.vertices().data() + i * mesh.stride(), sizeof f);
-  return {f[0], f[1], f[2]};
-}
+using fixtures::VertexAt;
 
-const char* const kRopes[] = {"anch_kanat01", "anch_kanat02", "Line257",     "sailkanat01", "sailkanat02",
-                              "sailkanat03",  "sailkanat04",  "sailkanat05", "sailkanat06", "sailkanat07",
-                              "sailkanat08",  "sailkanat09"};
-
-TEST_F(RigScene, TheShowFindsEveryNameItLooksUpWithTheRightMaterialsAndParents) {
-  for (const char* name : kRopes) EXPECT_NE(scene_->findNode(name), nullptr) << name;
-  for (const char* name : {"mastbase01", "mastbase02", "mastbase03", "bushprit_x", "Line01", "Line02", "Line03",
-                           "Line04", "Dummy_wind01"})
-    EXPECT_NE(scene_->findNode(name), nullptr) << name;
-  const struct {
-    const char* node;
-    const char* material;
-  } cloth[] = {{"sail01", "sail01_sail01_1"},
-               {"sailx01", "sail02_sailx01_1"},
-               {"sailxx01", rig::kTopgallantCloth},
-               {"flag01", "Flag_flag01_1"},
-               {"flagx01", "Flag2"}};
-  for (const auto& c : cloth) {
-    SCOPED_TRACE(c.node);
-    GeometryObject& g = object(c.node);
-    EXPECT_EQ(g.parent()->name(), layout::kRig);
-    ASSERT_EQ(g.activeMeshes().size(), 1u);
-    ASSERT_NE(g.activeMeshes()[0]->material(), nullptr);
-    EXPECT_EQ(g.activeMeshes()[0]->material()->name(), c.material);
-    EXPECT_NE(g.activeMeshes()[0]->material()->twoSided(), 0u);
-  }
-  // Cloth of the clones, carried by materials no node uses.
-  for (const char* m : {"sail01_sail02_1", "sail01_sail03_1", "sail02_sailx02_1"})
-    EXPECT_NE(scene_->findMaterial(m), nullptr) << m;
-  EXPECT_LE(triangles_, 35000u);
-  const std::size_t sail = object("sail01").activeMeshes()[0]->indexCount() / 3;
-  EXPECT_GE(sail, 500u);
-  EXPECT_LE(sail, 1200u);
-  EXPECT_NEAR(Origin(object("Dummy_wind01").world()).z, rig::Plan(1).topZ + 8, 1);
-}
-
-TEST_F(RigScene, WavingPartsCoverTheirWindowAndLoopWithoutASeam) {
-  auto check = [&](const std::string& name, std::uint32_t window) {
+TEST_F(RigScene, ClothsHangInTheRigFrameAndEveryWavingPartLoopsOverItsWindow) {
+  auto check = [&](std::string_view name, std::uint32_t window) {
     SCOPED_TRACE(name);
-    const GeometryObject& g = object(name);
+    const GeometryObject& g = object(std::string(name));
     const auto& frames = g.frames();
     ASSERT_GT(frames.size(), 20u);
     EXPECT_EQ(frames.front().time, 0u);
     EXPECT_GE(frames.back().time, window);
     for (std::size_t i = 1; i < frames.size(); ++i) EXPECT_LE(frames[i].time - frames[i - 1].time, 45u);
     const Mesh& first = *frames.front().meshes[0];
-    EXPECT_EQ(first.vertices(), frames.back().meshes[0]->vertices());
-    EXPECT_NE(first.vertices(), frames[frames.size() / 3].meshes[0]->vertices());
+    EXPECT_EQ(first.vertices(), frames.back().meshes[0]->vertices()) << "the loop jumps";
+    EXPECT_NE(first.vertices(), frames[frames.size() / 3].meshes[0]->vertices()) << "it does not wave";
   };
-  for (const char* name : kRopes) check(name, 1679);
-  for (const char* name : {"sail01", "sailx01", "sailxx01"}) check(name, 1679);
-  for (const char* name : {"flag01", "flagx01"}) check(name, 1499);
+  for (std::string_view rope : contract::kRopes) check(rope, contract::kRiggingWindow);
+  for (const contract::Waving& cloth : contract::kCloths) {
+    if (fixtures::IsCopy(cloth.node)) continue;
+    check(cloth.node, cloth.toTime);
+    // The clone matrices are written in the rig frame; the cloth shows both sides.
+    GeometryObject& g = object(std::string(cloth.node));
+    EXPECT_EQ(g.parent()->name(), layout::kRig) << cloth.node;
+    ASSERT_EQ(g.activeMeshes().size(), 1u);
+    ASSERT_NE(g.activeMeshes()[0]->material(), nullptr);
+    EXPECT_NE(g.activeMeshes()[0]->material()->twoSided(), 0u) << cloth.node;
+  }
+  EXPECT_LE(triangles_, 35000u);
+  const std::size_t sail = object("sail01").activeMeshes()[0]->indexCount() / 3;
+  EXPECT_GE(sail, 500u);
+  EXPECT_LE(sail, 1200u);
+  EXPECT_NEAR(Origin(object(std::string(contract::kWind)).world()).z, rig::Plan(1).topZ + 8, 1);
 }
 
 TEST_F(RigScene, TheFlagSpansItsWholePicture) {
@@ -201,21 +157,17 @@ TEST_F(RigScene, TheFlagSpansItsWholePicture) {
 // the main and mizzen sails cloned with the fixed matrices), the sheets stay
 // on the clews of the sails they belong to.
 TEST_F(RigScene, SheetsStayOnTheClewsOfTheWavingSailsAndTheirClones) {
-  auto cloneOf = [&](const char* original, const char* suffix) {
-    GeometryObject* copy = object(original).clone(suffix, *scene_);
-    copy->setLocal(rig::CloneMatrix(suffix));
+  for (const contract::CloneSpec& c : contract::kClones) {
+    if (c.cloth.empty()) continue;  // the flags' copies
+    GeometryObject* copy = object(std::string(c.original)).clone(std::string(c.suffix), *scene_);
+    copy->setLocal(rig::CloneMatrix(c.suffix));
     scene_->addNode(copy);
-  };
-  cloneOf("sail01", "sail02clone");
-  cloneOf("sail01", "sail03clone");
-  cloneOf("sailx01", "sailx02clone");
-  const struct {
-    const char* sail;
-    std::int32_t offset;
-  } sails[] = {{"sail01", 800},           {"sail01sail02clone", 0}, {"sail01sail03clone", 300},
-               {"sailx01", 500},          {"sailx01sailx02clone", 0}, {"sailxx01", 0}};
-  for (const auto& s : sails) object(s.sail).startGeometryAnimation(0, 1679, s.offset, 0.5f, -1);
-  for (const char* r : kRopes) object(r).startGeometryAnimation(0, 1679, 0, 0.5f, -1);
+  }
+  for (const contract::Waving& w : contract::kCloths)
+    if (w.toTime == contract::kRiggingWindow)
+      object(std::string(w.node)).startGeometryAnimation(0, w.toTime, w.offset, contract::kWavingSpeed, -1);
+  for (std::string_view r : contract::kRopes)
+    object(std::string(r)).startGeometryAnimation(0, contract::kRiggingWindow, 0, contract::kWavingSpeed, -1);
   const int cols = rig::kSailCols, rows = rig::kSailRows;
   // Rope ends are rings of three round the clew.
   auto ropeStart = [&](const char* rope, int which) {

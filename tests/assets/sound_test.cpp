@@ -19,11 +19,6 @@ struct Wave {
   bool railed = false;          // some sample at the very end of the range
 };
 
-std::uint32_t U32(const Bytes& b, std::size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-std::uint16_t U16(const Bytes& b, std::size_t at) { return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8); }
-
 // Parses like a reader would: chunks by id and size, any order after "fmt ".
 Wave Parse(const Bytes& b) {
   Wave w;

@@ -7,6 +7,7 @@
 #include "flags.h"
 #include "preview.h"
 #include "ship/parts.h"
+#include "show/ship_contract.h"
 
 namespace brisane::assets {
 
@@ -37,7 +38,7 @@ Asset Wav(std::string title, Sound sound) {
 }  // namespace
 
 std::vector<int> AssetIds() {
-  std::vector<int> ids = {100, 147, 150, 151, 152, 153, 155, 157};
+  std::vector<int> ids = {100, contract::kSceneResource, 150, 151, 152, 153, 155, 157};
   for (int id = 168; id <= 180; ++id) ids.push_back(id);
   for (int i = 0; i < kFlagCount; ++i) ids.push_back(kFirstFlagId + i);
   return ids;
@@ -56,11 +57,11 @@ Asset Generate(int id) {
       icon.picture = sizes.back();
       return icon;
     }
-    case 147: {
+    case contract::kSceneResource: {
       Asset scene;
-      scene.id = 147;
+      scene.id = contract::kSceneResource;
       scene.kind = AssetKind::Scene;
-      scene.file = "scene_147.sss";
+      scene.file = "scene_" + std::to_string(contract::kSceneResource) + ".sss";
       scene.title = "ship scene";
       scene.bytes = ship::BuildShipScene().archive;
       return scene;

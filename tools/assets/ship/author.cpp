@@ -1,5 +1,6 @@
 #include "author.h"
 
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -7,6 +8,12 @@
 #include "encode.h"
 
 namespace brisane::assets::ship {
+
+std::string Two(int n) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d", n);
+  return buf;
+}
 
 Vec3 Normalize(Vec3 a) {
   const float l = Length(a);

@@ -33,6 +33,9 @@ inline float Length(Vec3 a) { return std::sqrt(Dot(a, a)); }
 Vec3 Normalize(Vec3 a);  // a zero vector stays zero
 inline Vec3 Lerp(Vec3 a, Vec3 b, float t) { return a + (b - a) * t; }
 
+// "01".."99": the numbers in the scene's names.
+std::string Two(int n);
+
 // Matrices are row-vector: p' = p x M, translation in the fourth row.
 Matrix Translate(Vec3 t);
 Matrix Scale(float sx, float sy, float sz);
@@ -94,8 +97,8 @@ class MeshBuilder {
   // lightmap coordinates (s, t) mapped into lightmapRect (u0, v0, u1, v1).
   void surface(const std::function<Vec3(float s, float t)>& f, int cols, int rows, float uScale = 1,
                float vScale = 1, std::array<float, 4> lightmapRect = {0, 0, 1, 1});
-  // Axis-aligned box, faces outwards, each face textured 0..1 times uvScale
-  // per `uvPerUnit` units (0: each face 0..1).
+  // Axis-aligned box, faces outwards; texture coordinates run `uvPerUnit`
+  // per unit along each face's edges (0: each face 0..1).
   void box(Vec3 lo, Vec3 hi, float uvPerUnit = 0);
   // Tapered round (or `sides`-sided) tube from a to b, radius ra at a and rb
   // at b; caps closes the ends. u runs round, v along (vPerUnit per unit).

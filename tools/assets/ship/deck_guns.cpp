@@ -3,10 +3,10 @@
 // the trunnions, +y out through the port, z up; the port side's guns are the
 // same turned half round.
 #include <cmath>
-#include <cstdio>
 
 #include "deck_parts.h"
 #include "deck_shapes.h"
+#include "show/ship_contract.h"
 
 namespace brisane::assets::ship::deck {
 
@@ -116,12 +116,6 @@ void Truck(Parts& parts, Vec3 hub, float radius) {
 }
 
 }  // namespace
-
-std::string Two(int n) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%02d", n);
-  return buf;
-}
 
 float PortHalfBreadth(int gun) { return HalfBreadth(GunX(gun), kGunAxisZ); }
 
@@ -325,7 +319,7 @@ std::vector<ArchiveFrame> GunFireFrames(int which) {
 void AuthorGuns(SceneAuthor& scene) {
   for (int gun = 1; gun <= 8; ++gun) {
     const std::string n = Two(gun);
-    const std::string gunName = "Gun" + n;
+    const std::string gunName(contract::kGuns[gun - 1]);
     const float h = BoreHeight(gun);
     scene.group(gunName, layout::kShip, GunKeys(gun));
 

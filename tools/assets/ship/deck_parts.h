@@ -1,6 +1,6 @@
 // The deck part of the ship scene, split by kind of work: materials and
 // their pictures, the guns with their port lids and fire, and the furniture.
-// The gun and port timings are exposed so that tests can play them.
+// Where the guns stand and when they fire are exposed for the tests.
 #pragma once
 
 #include <string>
@@ -36,9 +36,6 @@ void AuthorBoat(SceneAuthor& scene);
 constexpr float kSkidTopZ = 62;
 constexpr float kSkidDepth = 2.4f;
 inline constexpr float kSkidX[2] = {-112, -58};
-
-// "01".."08" and the like.
-std::string Two(int n);
 
 // ---- guns ---------------------------------------------------------------
 // How far the run-out muzzle stands outside the hull's skin (a hand span).

@@ -87,43 +87,24 @@ MeshBuilder SailMesh(const SailCut& cut, float phase, int cols, int rows) {
 
 namespace {
 
-struct CloneRow {
-  const char* suffix;
-  float m[16];
-};
-// The show writes these over the clones' local matrices.
-constexpr CloneRow kClones[] = {
-    {"sail02clone",
-     {0.241886f, -0.902734f, 0, 0, 0.023099f, 0.006189f, 0.761422f, 0, 0.772528f, 0.206998f, -0.013447f, 0,
-      -33.08929f, 167.7166f, -42.734f, 1}},
-    {"sail03clone",
-     {0.184871f, -0.689947f, 0, 0, -0.073754f, -0.019762f, 0.456283f, 0, 0.670901f, 0.179767f, 0.116231f, 0,
-      84.20404f, 168.8775f, -75.78201f, 1}},
-    {"sailx02clone",
-     {0.239647f, -0.894376f, 0, 0, 0.048608f, 0.013024f, 0.960221f, 0, 0.910002f, 0.243834f, -0.049374f, 0,
-      -29.46042f, 168.5049f, 48.89615f, 1}},
-    {"flagx02clone",
-     {0.998135f, 0, -0.061049f, 0, 0, 1, 0, 0, 0.061049f, 0, 0.998135f, 0, -26.29717f, 167.4824f, 117.2579f, 1}},
-    {"flag02clone",
-     {0.883305f, 0, -0.054025f, 0, 0, 0.884956f, 0, 0, 0.054025f, 0, 0.883305f, 0, -25.81691f, 167.5155f, 137.7154f,
-      1}},
-    {"flag03clone",
-     {0.839824f, 0, 0.029327f, 0, 0, 0.840336f, 0, 0, -0.029327f, 0, 0.839824f, 0, -250.7436f, 167.5155f, 83.85338f,
-      1}},
-};
-
 float RowLength(const Matrix& m, int row) { return Length({m(row, 0), m(row, 1), m(row, 2)}); }
 
 }  // namespace
 
-Matrix CloneMatrix(const std::string& suffix) {
-  for (const CloneRow& c : kClones)
-    if (suffix == c.suffix) {
+const contract::Waving& Waving(std::string_view node) {
+  for (const contract::Waving& w : contract::kCloths)
+    if (w.node == node) return w;
+  throw std::invalid_argument("the show waves no '" + std::string(node) + "'");
+}
+
+Matrix CloneMatrix(std::string_view suffix) {
+  for (const contract::CloneSpec& c : contract::kClones)
+    if (c.suffix == suffix) {
       Matrix m;
-      std::copy(std::begin(c.m), std::end(c.m), m.m.begin());
+      std::copy(c.local.begin(), c.local.end(), m.m.begin());
       return m;
     }
-  throw std::invalid_argument("no clone '" + suffix + "'");
+  throw std::invalid_argument("no clone '" + std::string(suffix) + "'");
 }
 
 Vec3 HungSail::At(float s, float t, std::uint32_t time) const {
@@ -140,15 +121,18 @@ const HungSail& Sail(SailId id) {
   static const SailCut course = Cut(kCourseHead, kCourseFoot, kCourseHeight, 11);
   static const SailCut topsail = Cut(kTopsailHead, kTopsailFoot, kTopsailHeight, 23);
   static const SailCut topgallant = Cut(kTopgallantHead, kTopgallantFoot, kTopgallantHeight, 37);
-  // Leads: the show starts "sail01" 800 ms, "sailx01" 500 ms and the mizzen
-  // clone 300 ms ahead, at half speed.
+  // The show starts each sail its offset (ms) ahead and plays it at the
+  // waving speed, so its key time runs offset x speed ahead of the ropes'.
+  auto lead = [](std::string_view node) {
+    return static_cast<std::uint32_t>(static_cast<float>(Waving(node).offset) * contract::kWavingSpeed);
+  };
   static const HungSail sails[kSailCount] = {
-      {SailFrame(kFore.at(kForeCourseYardZ)), course, 400},
-      {SailFrame(kFore.at(kForeTopsailYardZ)), topsail, 250},
-      {SailFrame(kMain.at(kMainTopgallantYardZ)), topgallant, 0},
-      {CloneMatrix("sail02clone"), course, 0},
-      {CloneMatrix("sail03clone"), course, 150},
-      {CloneMatrix("sailx02clone"), topsail, 0},
+      {SailFrame(kFore.at(kForeCourseYardZ)), course, lead("sail01")},
+      {SailFrame(kFore.at(kForeTopsailYardZ)), topsail, lead("sailx01")},
+      {SailFrame(kMain.at(kMainTopgallantYardZ)), topgallant, lead("sailxx01")},
+      {CloneMatrix("sail02clone"), course, lead("sail01sail02clone")},
+      {CloneMatrix("sail03clone"), course, lead("sail01sail03clone")},
+      {CloneMatrix("sailx02clone"), topsail, lead("sailx01sailx02clone")},
   };
   return sails[id];
 }
@@ -175,11 +159,12 @@ void AuthorSails(SceneAuthor& scene) {
   // names it, so one zero-area triangle each keeps them in the scene for the
   // show to find; nothing of it is drawn.
   std::vector<ArchiveMesh> cloths;
-  for (const char* material : {"sail01_sail02_1", "sail01_sail03_1", "sail02_sailx02_1"}) {
+  for (const contract::CloneSpec& clone : contract::kClones) {
+    if (clone.cloth.empty()) continue;
     MeshBuilder m;
     const auto v = m.add({0, 0, 0}, {0, 0, 1}, 0, 0);
     m.tri(v, m.add({0, 0, 0}, {0, 0, 1}, 0, 0), m.add({0, 0, 0}, {0, 0, 1}, 0, 0));
-    cloths.push_back(m.build(material));
+    cloths.push_back(m.build(std::string(clone.cloth)));
   }
   scene.object("rig_clone_cloths", layout::kRig, Translate(layout::ShipToRig(layout::kMain.at(layout::kMainCourseYardZ))),
                std::move(cloths));

@@ -6,19 +6,22 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "author.h"
 #include "layout.h"
+#include "show/ship_contract.h"
 
 namespace brisane::assets::ship::rig {
 
 // ---- time lines ------------------------------------------------------------
 // Ropes and sails loop over key times 0..1680 (the show plays 0..1679), flags
-// over 0..1500. The last frame repeats the first, so the loop has no seam.
-constexpr std::uint32_t kClothLoop = 1680;
+// over 0..1500 (it plays 0..1499). The last frame repeats the first, so the
+// loop has no seam.
+constexpr std::uint32_t kClothLoop = contract::kRiggingWindow + 1;
 constexpr int kClothFrames = 42;  // 40 ms apart
-constexpr std::uint32_t kFlagLoop = 1500;
+constexpr std::uint32_t kFlagLoop = contract::kFlagWindow + 1;
 constexpr int kFlagFrames = 37;  // about 40.5 ms apart
 
 // Key times of frames 0..frames (frames + 1 entries, the last at `loop`).
@@ -82,7 +85,7 @@ constexpr int kSailCols = 16, kSailRows = 19;
 // One sail as it hangs in the rig frame: its local matrix (an authored frame
 // or a clone's fixed matrix), its cut, and how far its waving runs ahead of
 // the ropes that follow it (key milliseconds: the show starts the sail with a
-// real-time offset at half speed).
+// real-time offset at its waving speed).
 struct HungSail {
   Matrix local;
   SailCut cut;
@@ -96,8 +99,12 @@ struct HungSail {
 };
 enum SailId { kForeCourse, kForeTopsail, kMainTopgallant, kMainCourse, kMizzenCourse, kMainTopsail, kSailCount };
 const HungSail& Sail(SailId id);
-// The show's fixed clone matrices (rig frame); the main and mizzen sails.
-Matrix CloneMatrix(const std::string& suffix);
+// The show's entry for a waving node (a sail, a flag or a copy of one); throws
+// std::invalid_argument for a node the show does not wave.
+const contract::Waving& Waving(std::string_view node);
+// The fixed matrix (rig frame) the show gives the copy with this suffix: the
+// main and mizzen sails and the flags; throws std::invalid_argument for none.
+Matrix CloneMatrix(std::string_view suffix);
 
 // ---- flags -------------------------------------------------------------------
 // Flag cloth (local z up, hoist at the origin, cloth along -x) at loop phase.
@@ -133,10 +140,5 @@ inline constexpr const char* kDarkWood = "rig_darkwood";
 inline constexpr const char* kTarred = "rig_tarred";
 inline constexpr const char* kHemp = "rig_hemp";
 inline constexpr const char* kTopgallantCloth = "rig_sailxx01";
-
-// Pictures (exposed for review and tests).
-Image PaintSail(int variant, int reefBands, std::uint32_t seed);
-Image PaintHouseFlag();
-Image PaintPennant();
 
 }  // namespace brisane::assets::ship::rig

@@ -20,8 +20,6 @@ float Hash01(std::uint32_t a, std::uint32_t b) {
   return static_cast<float>(h & 0xFFFFu) / 65535.0f;
 }
 
-}  // namespace
-
 Image PaintSail(int variant, int reefBands, std::uint32_t seed) {
   const int size = 256;
   const int cloths = 13 + variant % 3;
@@ -132,6 +130,8 @@ Image PaintPennant() {
   c.Fill(Ellipse(5.5, h * 0.5, 1.5, 1.5), saffron);
   return c.Resolve();
 }
+
+}  // namespace
 
 void AuthorRigPictures(SceneAuthor& scene) {
   auto textured = [&](const std::string& material, const std::string& image, bool twoSided, float ambient) {

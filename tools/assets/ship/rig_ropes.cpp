@@ -1,6 +1,9 @@
 // Standing and running rigging, the ropes that wave with the sails and the
 // anchor cables, and the coils on deck.
 #include <cmath>
+#include <span>
+#include <stdexcept>
+#include <string_view>
 
 #include "rig_common.h"
 
@@ -259,13 +262,20 @@ void AuthorRigging(SceneAuthor& scene) {
     scene.object(name, kShip, {TransformKey{0, Matrix::identity()}}, LoopFrames(shapes, kClothLoop, material));
   };
 
+  // The show waves these ropes: the two anchor cables, the slack brace, then
+  // the sheets.
+  const auto ropes = std::span(contract::kRopes);
+  const auto cables = ropes.first<2>();
+  const std::string_view brace = ropes[2];
+  const auto sheetNames = ropes.subspan<3>();
+
   // Anchor cables out of the hawse holes and down into the sea.
   for (int c = 0; c < 2; ++c) {
     const float side = c == 0 ? -1.0f : 1.0f;
     const float zh = 48, xh = StemX(zh) + 26;
     const Vec3 hawse{xh, side * (HalfBreadth(xh, zh) + 0.5f), zh};
     const Vec3 sea{xh - 95, side * (HalfBreadth(xh, zh) + 16), -45};
-    animated(c == 0 ? "anch_kanat01" : "anch_kanat02", kTarred, [&](MeshBuilder& m, std::uint32_t, float ph) {
+    animated(std::string(cables[c]), kTarred, [&](MeshBuilder& m, std::uint32_t, float ph) {
       const Vec3 sway{-3.0f * std::sin(tau * ph + c), side * 1.5f * std::cos(tau * ph + 0.5f * c), 1.2f * std::sin(tau * 2 * ph)};
       Rope(m, Hang(hawse, sea + Vec3{2.5f * std::sin(tau * ph + c), 0, 0}, 16, 11, sway), 1.7f, 4);
     });
@@ -276,7 +286,7 @@ void AuthorRigging(SceneAuthor& scene) {
     const HungSail& course = Sail(kMainCourse);
     const Vec3 arm = course.YardCentre() - course.YardAlong() * (0.95f * (course.HalfHead() * 1.08f + 3));
     const Vec3 lead = RailAt(135, 1);
-    animated("Line257", kHemp, [&](MeshBuilder& m, std::uint32_t, float ph) {
+    animated(std::string(brace), kHemp, [&](MeshBuilder& m, std::uint32_t, float ph) {
       const Vec3 sway{1.5f * std::sin(tau * ph), 2.5f * std::sin(tau * ph + 0.8f), 0.8f * std::cos(tau * 2 * ph)};
       Rope(m, Hang(arm, lead, 5, 10, sway), 0.5f, 3);
     });
@@ -306,9 +316,9 @@ void AuthorRigging(SceneAuthor& scene) {
       {{kForeTopsail, 1}}, {{kForeTopsail, 0}},    {{kMainTopsail, 1}},    {{kMainTopsail, 0}},
       {{kMainTopgallant, 1}, {kMainTopgallant, 0}, {kMizzenCourse, 1}, {kMizzenCourse, 0}},
   };
+  if (sheets.size() != sheetNames.size()) throw std::logic_error("a sheet for every rope the show waves");
   for (std::size_t i = 0; i < sheets.size(); ++i) {
-    const std::string name = "sailkanat0" + std::to_string(i + 1);
-    animated(name, kHemp, [&](MeshBuilder& m, std::uint32_t time, float) {
+    animated(std::string(sheetNames[i]), kHemp, [&](MeshBuilder& m, std::uint32_t time, float) {
       for (const Sheet& sh : sheets[i]) {
         const Vec3 clew = Sail(sh.sail).At(sh.s, 1, time);
         const Vec3 to = sheetTo(sh);

@@ -252,7 +252,7 @@ void AuthorSpars(SceneAuthor& scene) {
   scene.object("bushprit_x", kShip, Matrix::identity(), {bitts.build(kDarkWood), gammon.build(kTarred)});
 
   // Where the wind is heard: aloft at the main top.
-  scene.group("Dummy_wind01", kShip, Translate(kMain.at(Plan(1).topZ + 8)));
+  scene.group(std::string(contract::kWind), kShip, Translate(kMain.at(Plan(1).topZ + 8)));
 }
 
 }  // namespace brisane::assets::ship::rig

@@ -1,5 +1,6 @@
 #include "layout.h"
 #include "parts.h"
+#include "show/ship_contract.h"
 #include "world_parts.h"
 
 namespace brisane::assets::ship {
@@ -33,17 +34,19 @@ void AuthorWorld(SceneAuthor& scene) {
   ArchiveMaterial water;
   water.description = LitMaterial({1, 1, 1}, 0.6f);
   water.layers = {Layer(1, {"world_sea.jpg"})};
-  scene.material("Water", water);
-  scene.object("Water01", SceneAuthor::kRoot, identity, {world::SeaMesh().build("Water", true)});
+  const std::string seaName(contract::kWater[0]), foamName(contract::kWater[1]);
+  const std::string seaMaterial(contract::kWaterMaterials[0]), foamMaterial(contract::kWaterMaterials[1]);
+  scene.material(seaMaterial, water);
+  scene.object(seaName, SceneAuthor::kRoot, identity, {world::SeaMesh().build(seaMaterial, true)});
 
   scene.image("world_foam.jpg", world::FoamPicture(), 85);
   scene.image("world_foam_alfa.jpg", world::FoamAlphaPicture(), 90);
   ArchiveMaterial foam;
   foam.description = LitMaterial({1, 1, 1}, 0.65f);
   foam.layers = {Layer(1, {"world_foam.jpg"}), Layer(4, {"world_foam_alfa.jpg"}, 1)};
-  scene.material("Water02 alfa", foam);
-  // Same frame as "Water01": the show draws it with that node's matrix.
-  scene.object("Water02", SceneAuthor::kRoot, identity, {world::FoamMesh().build("Water02 alfa", true)});
+  scene.material(foamMaterial, foam);
+  // Same frame as the sea: the show draws it with that node's matrix.
+  scene.object(foamName, SceneAuthor::kRoot, identity, {world::FoamMesh().build(foamMaterial, true)});
 
   // ---- sky: lit by the ambient level only, so day and night change it. Its
   // ambient leans to blue-green to take the warm tint out of the daylight.
@@ -59,9 +62,10 @@ void AuthorWorld(SceneAuthor& scene) {
 
   // ---- sun and lights.
   const Vec3 sun = layout::kSunDirection * layout::kSunDistance;
-  scene.group("Dummy_sun", SceneAuthor::kRoot, Translate(sun));
+  const std::string sunName(contract::kSun);
+  scene.group(sunName, SceneAuthor::kRoot, Translate(sun));
   const float farReach = layout::kSunDistance + 2000;
-  scene.light("world_sun_light", "Dummy_sun", identity, PointLight(sun, {0.86f, 0.8f, 0.68f}, farReach, 1));
+  scene.light("world_sun_light", sunName, identity, PointLight(sun, {0.86f, 0.8f, 0.68f}, farReach, 1));
   // Cool sky light from the far side, so the shaded side is not flat.
   const Vec3 fill = Normalize(Vec3{-layout::kSunDirection.x, -layout::kSunDirection.y, 0.5f}) * 5000.0f;
   scene.light("world_fill_light", SceneAuthor::kRoot, Translate(fill),

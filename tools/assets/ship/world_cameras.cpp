@@ -3,8 +3,11 @@
 // milliseconds and the frames between stay close to orthonormal.
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string_view>
 
 #include "layout.h"
+#include "show/ship_contract.h"
 #include "world_parts.h"
 
 namespace brisane::assets::ship::world {
@@ -42,29 +45,38 @@ Vec3 Spline(const std::vector<Vec3>& p, float t) {
 
 Matrix Lens(float fovDegrees) { return Perspective(fovDegrees * kPi / 180, 4.0f / 3.0f, kNearPlane, kFarPlane); }
 
+// The key window the show plays a camera's path in.
+std::uint32_t Window(std::string_view node) {
+  for (const contract::CameraSpec& c : contract::kCameras)
+    if (c.node == node) return c.toTime;
+  throw std::invalid_argument("the show has no camera '" + std::string(node) + "'");
+}
+
 }  // namespace
 
 std::vector<CameraPath> CameraPaths() {
   using layout::kLantern;
   const Vec3 ship{-10, 0, 110};  // the middle of the ship's picture, hull to tops
   std::vector<CameraPath> cams;
+  // A camera flying its path in `count` steps over the key window the show plays it in.
+  auto fly = [&](std::string_view node, int count, float fov, const std::function<Shot(float)>& at, bool loop = false) {
+    cams.push_back({std::string(node), Keys(Window(node), count, at, loop), Lens(fov)});
+  };
 
   // Camera01: a slow orbit, starting off the port bow; the last key repeats the first.
-  cams.push_back({"Camera01", Keys(3333, 66, [&](float t) {
-                    const float a = 2 * kPi * t + 3.6f;
-                    const Vec3 eye{-10 + 640 * std::cos(a), 560 * std::sin(a), 150 + 40 * std::sin(2 * a)};
-                    return Shot{eye, ship};
-                  }, true),
-                  Lens(45)});
+  fly("Camera01", 66, 45, [&](float t) {
+    const float a = 2 * kPi * t + 3.6f;
+    const Vec3 eye{-10 + 640 * std::cos(a), 560 * std::sin(a), 150 + 40 * std::sin(2 * a)};
+    return Shot{eye, ship};
+  }, true);
 
   // Camera02: a long, high establishing circuit, far out and back in; a closed loop.
-  cams.push_back({"Camera02", Keys(9999, 120, [&](float t) {
-                    const float a = 2 * kPi * t + 2.2f;
-                    const float r = 1050 + 220 * std::cos(2 * a);
-                    const Vec3 eye{r * std::cos(a), 0.85f * r * std::sin(a), 420 + 100 * std::sin(a + 0.7f)};
-                    return Shot{eye, Vec3{0, 0, 60}};
-                  }, true),
-                  Lens(40)});
+  fly("Camera02", 120, 40, [&](float t) {
+    const float a = 2 * kPi * t + 2.2f;
+    const float r = 1050 + 220 * std::cos(2 * a);
+    const Vec3 eye{r * std::cos(a), 0.85f * r * std::sin(a), 420 + 100 * std::sin(a + 0.7f)};
+    return Shot{eye, Vec3{0, 0, 60}};
+  }, true);
 
   // Camera03: from astern with the lanterns, in close under the counter and
   // out again on the other quarter.
@@ -72,11 +84,10 @@ std::vector<CameraPath> CameraPaths() {
     const Vec3 lanterns = (kLantern[0] + kLantern[1]) * 0.5f;
     const std::vector<Vec3> path{{820, 330, 210}, {600, 250, 160}, {480, 120, 128},
                                  {460, -40, 122}, {470, -190, 140}, {680, -330, 190}};
-    cams.push_back({"Camera03", Keys(3333, 66, [&, path](float t) {
-                      const Vec3 look = Lerp(lanterns + Vec3{-30, 0, 10}, Vec3{120, 0, 150}, std::sin(kPi * t) * 0.5f);
-                      return Shot{Spline(path, SmoothStep(0, 1, t) * 0.6f + t * 0.4f), look};
-                    }),
-                    Lens(45)});
+    fly("Camera03", 66, 45, [&](float t) {
+      const Vec3 look = Lerp(lanterns + Vec3{-30, 0, 10}, Vec3{120, 0, 150}, std::sin(kPi * t) * 0.5f);
+      return Shot{Spline(path, SmoothStep(0, 1, t) * 0.6f + t * 0.4f), look};
+    });
   }
 
   // Camera04: a still three-quarter view from the port bow, the sun behind it.
@@ -88,13 +99,12 @@ std::vector<CameraPath> CameraPaths() {
     const float side = -layout::kMaxHalfBreadth - 150;
     const std::vector<Vec3> path{{380, side - 80, 90},  {250, side, 66},     {80, side + 10, 58},
                                  {-80, side + 10, 58},  {-230, side, 66},    {-420, side - 90, 95}};
-    cams.push_back({"Camera05", Keys(3333, 66, [&, path](float t) {
-                      const Vec3 eye = Spline(path, t);
-                      // Looks a little ahead and in at the ports.
-                      const Vec3 look{std::clamp(eye.x - 140, -230.0f, 160.0f), 0, layout::kGunAxisZ + 12};
-                      return Shot{eye, look};
-                    }),
-                    Lens(50)});
+    fly("Camera05", 66, 50, [&](float t) {
+      const Vec3 eye = Spline(path, t);
+      // Looks a little ahead and in at the ports.
+      const Vec3 look{std::clamp(eye.x - 140, -230.0f, 160.0f), 0, layout::kGunAxisZ + 12};
+      return Shot{eye, look};
+    });
   }
 
   // Camera06: low over the water along the starboard side, bow to stern,
@@ -102,12 +112,11 @@ std::vector<CameraPath> CameraPaths() {
   {
     const std::vector<Vec3> path{{-900, 440, 22}, {-520, 340, 18}, {-150, 320, 17},
                                  {200, 340, 19},  {430, 430, 24},  {560, 520, 30}};
-    cams.push_back({"Camera06", Keys(3333, 66, [&, path](float t) {
-                      const Vec3 eye = Spline(path, t);
-                      const Vec3 along{eye.x * 0.35f - 20, 0, 95};
-                      return Shot{eye, Lerp(along, Vec3{20, 0, 260}, SmoothStep(0, 1, (t - 0.6f) / 0.4f))};
-                    }),
-                    Lens(50)});
+    fly("Camera06", 66, 50, [&](float t) {
+      const Vec3 eye = Spline(path, t);
+      const Vec3 along{eye.x * 0.35f - 20, 0, 95};
+      return Shot{eye, Lerp(along, Vec3{20, 0, 260}, SmoothStep(0, 1, (t - 0.6f) / 0.4f))};
+    });
   }
 
   // Camera07: a fly-past from ahead on the port side, up and over the
@@ -115,11 +124,10 @@ std::vector<CameraPath> CameraPaths() {
   {
     const std::vector<Vec3> path{{-1500, -700, 240}, {-800, -420, 190}, {-250, -300, 200},
                                  {250, -280, 260},   {800, -380, 340},  {1500, -620, 430}};
-    cams.push_back({"Camera07", Keys(3333, 66, [&, path](float t) {
-                      const Vec3 eye = Spline(path, t);
-                      return Shot{eye, Vec3{-30 + 60 * t, 0, 120}};
-                    }),
-                    Lens(45)});
+    fly("Camera07", 66, 45, [&](float t) {
+      const Vec3 eye = Spline(path, t);
+      return Shot{eye, Vec3{-30 + 60 * t, 0, 120}};
+    });
   }
 
   std::sort(cams.begin(), cams.end(), [](const CameraPath& a, const CameraPath& b) { return a.name < b.name; });
