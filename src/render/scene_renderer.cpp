@@ -7,7 +7,9 @@ namespace brisane {
 namespace {
 
 std::uint32_t Channel(float level) {
-  // Clamped so that a level outside 0..1 cannot spill into the next channel.
+  // Clamped so that a level outside 0..1 cannot spill into the next channel;
+  // NaN reads as 0 rather than reaching the integer conversion.
+  if (!(level > 0.0f)) return 0;
   const float scaled = std::clamp(level, 0.0f, 1.0f) * 255.0f;
   return static_cast<std::uint32_t>(scaled);
 }

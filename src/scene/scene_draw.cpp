@@ -175,7 +175,9 @@ void OpacityLayer::apply(Device& device, std::uint32_t stage) const {
   StageState(device, stage, TextureStageState::AlphaArg1, d3d::kTaTexture);
   StageState(device, stage, TextureStageState::AlphaArg2, d3d::kTaCurrent);
   StageState(device, stage, TextureStageState::AlphaOp, d3d::kTopModulate);
-  if (Surface* texture = currentTexture()) device.SetTexture(stage, texture);
+  // Null unbinds: a picture that failed to decode must not leave the stage
+  // reading whatever an earlier material bound there.
+  device.SetTexture(stage, currentTexture());
   EndChain(device, stage);
 }
 
@@ -197,7 +199,7 @@ void LightmapLayer::apply(Device& device, std::uint32_t stage) const {
   StageState(device, stage, TextureStageState::ColorOp, d3d::kTopModulate2X);
   StageState(device, stage, TextureStageState::AlphaArg1, d3d::kTaCurrent);
   StageState(device, stage, TextureStageState::AlphaOp, d3d::kTopSelectArg1);
-  if (Surface* texture = currentTexture()) device.SetTexture(stage, texture);
+  device.SetTexture(stage, currentTexture());
   EndChain(device, stage);
 }
 

@@ -134,13 +134,5 @@ TEST(SelectDefaultDeviceTest, APrimaryDriverThatCannotRenderWindowedOffersNoDefa
   EXPECT_EQ(reports, 1);
 }
 
-TEST(VertexSizeTest, CountsEachComponentOfTheFormat) {
-  EXPECT_EQ(VertexSize(d3d::kFvfXyz | d3d::kFvfNormal | d3d::kFvfTex1), 32u);
-  EXPECT_EQ(VertexSize(d3d::kFvfXyz | d3d::kFvfNormal | d3d::kFvfTex2), 40u);
-  EXPECT_EQ(VertexSize(d3d::kFvfXyzRhw | d3d::kFvfDiffuse | d3d::kFvfSpecular | d3d::kFvfTex1), 32u);
-  EXPECT_EQ(VertexSize(d3d::kFvfXyz | d3d::kFvfDiffuse), 16u);
-  EXPECT_EQ(VertexSize(0x006 /* XYZB1 */), 16u);
-}
-
 }  // namespace
 }  // namespace brisane

@@ -37,8 +37,7 @@ TEST(GammaCurvesTest, LevelZeroBlacksEveryEntryFromTwoAndKeepsTheFirstTwo) {
     EXPECT_EQ(black.blue[i], 0);
   }
   const GammaRamp bright = ComputeRamp(IdentityRamp(), 1.5, GammaCurve::Power);
-  EXPECT_NEAR(bright.blue[128], PowerCurve(128 * 257, 1.5), 0);
-  EXPECT_GT(bright.blue[128], 128 * 257);
+  EXPECT_EQ(bright.blue[128], 41392) << "mid-grey brightened";
 }
 
 TEST(GammaRampTest, OnlyRampsThatRiseCount) {
@@ -80,6 +79,8 @@ TEST(GammaTest, EveryRampIsBuiltFromTheRampReadAtTheFirstCall) {
   display.current.red[200] = 51400;  // a calibrated, still rising ramp
   const GammaRamp original = display.current;
   Gamma gamma;
+  gamma.Restore(display);
+  EXPECT_TRUE(display.sets.empty()) << "nothing to restore before a change";
   gamma.SetGamma(display, 0.5, GammaCurve::Brightness);
   gamma.SetGamma(display, 0.25, GammaCurve::Brightness);
   EXPECT_EQ(display.gets, 1);
@@ -118,13 +119,6 @@ TEST(GammaTest, WithoutGammaSupportNothingIsReadOrSet) {
   gamma.SetGamma(display, 0.0, GammaCurve::Brightness);
   EXPECT_EQ(display.gets, 1);
   EXPECT_EQ(display.sets.size(), 1u);
-}
-
-TEST(GammaTest, RestoreDoesNothingWhenTheRampWasNeverChanged) {
-  FakeDisplay display;
-  Gamma gamma;
-  gamma.Restore(display);
-  EXPECT_TRUE(display.sets.empty());
 }
 
 }  // namespace

@@ -46,10 +46,7 @@ class Stream {
 
   // One block whose DC differs from the previous one by diff.
   void Block(int diff) {
-    int size = 0;
-    for (int m = diff < 0 ? -diff : diff; m; m >>= 1) ++size;
-    Bits(static_cast<unsigned>(size), 4);
-    if (size) Bits(static_cast<unsigned>(diff > 0 ? diff : diff + (1 << size) - 1), size);
+    Dc(diff);
     Bits(0, 1);  // end of block
   }
   // The DC part alone, as a progressive picture's first DC scan codes it.
@@ -190,7 +187,6 @@ TEST(JpegDecoderTest, RestartIntervalsResetThePrediction) {
 }
 
 TEST(JpegDecoderTest, MissingRestartMarkerCostsOnlyItsInterval) {
-  const int dc[4] = {300, -200, 100, 900};
   Stream s;
   s.Tables();
   s.Frame(13, 10);
@@ -211,7 +207,6 @@ TEST(JpegDecoderTest, MissingRestartMarkerCostsOnlyItsInterval) {
   EXPECT_EQ(p.At(8, 0), Flat(-200));
   EXPECT_EQ(p.At(0, 8), 128);  // lost: read as zeros after the reset
   EXPECT_EQ(p.At(8, 8), Flat(900));
-  (void)dc;
 }
 
 TEST(JpegDecoderTest, FillBytesStrayBytesAndUnknownSegmentsAreSkipped) {
@@ -262,18 +257,16 @@ TEST(JpegDecoderTest, CallsOutOfOrderAndLayoutsThatDoNotFitAreRefused) {
   JpegOutput good = decoder.Layout();
   good.pixels = buffer.data();
   good.size = buffer.size();
-  JpegOutput bad = good;
-  bad.size = good.Bytes() - 1;
-  EXPECT_EQ(decoder.Decode(bad), JpegResult::kBadLayout);
-  bad = good;
-  bad.width = 12;
-  EXPECT_EQ(decoder.Decode(bad), JpegResult::kBadLayout);
-  bad = good;
-  bad.channels = 4;
-  EXPECT_EQ(decoder.Decode(bad), JpegResult::kBadLayout);
-  bad = good;
-  bad.pixels = nullptr;
-  EXPECT_EQ(decoder.Decode(bad), JpegResult::kBadLayout);
+  void (*const breaks[])(JpegOutput&) = {
+      [](JpegOutput& o) { o.size = o.Bytes() - 1; },  [](JpegOutput& o) { o.width = 12; },
+      [](JpegOutput& o) { o.height = 11; },           [](JpegOutput& o) { o.channels = 4; },
+      [](JpegOutput& o) { o.padding = -1; },          [](JpegOutput& o) { o.pixels = nullptr; },
+      [](JpegOutput& o) { o.order = static_cast<JpegColourOrder>(2); }};
+  for (auto brk : breaks) {
+    JpegOutput bad = good;
+    brk(bad);
+    EXPECT_EQ(decoder.Decode(bad), JpegResult::kBadLayout);
+  }
   EXPECT_EQ(buffer, std::vector<std::uint8_t>(400, 0x77));
 
   // Decoding again gives the same picture; after Release nothing is left.

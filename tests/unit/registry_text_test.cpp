@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace brisane {
@@ -13,45 +14,36 @@ using namespace std::string_literals;
 
 std::optional<std::string> Text(const Value& v) { return FormatRegistryText(v); }
 
-TEST(RegistryTextFormat, WritesTagColonBlankValue) {
+TEST(RegistryTextFormat, WritesTagColonBlankValueAndSkipsWhatIsNotWritten) {
   EXPECT_EQ(Text(Value(std::int32_t{21})), "2: 21");
-  EXPECT_EQ(Text(Value(std::int32_t{0})), "2: 0");
-  EXPECT_EQ(Text(Value(std::int32_t{-5000})), "2: -5000");
   EXPECT_EQ(Text(Value(std::numeric_limits<std::int32_t>::min())), "2: -2147483648");
-  EXPECT_EQ(Text(Value(0.5f)), "1: 0.500000");
   EXPECT_EQ(Text(Value(-1.25f)), "1: -1.250000");
   EXPECT_EQ(Text(Value("C:\\flags\\my.jpg")), "3: C:\\flags\\my.jpg");
-}
-
-TEST(RegistryTextFormat, SkipsCellsThatAreNotWritten) {
   EXPECT_EQ(Text(Value()), std::nullopt);
-  EXPECT_EQ(Text(Value("")), std::nullopt);
+  EXPECT_EQ(Text(Value("")), std::nullopt) << "an empty text never replaces a stored one";
   EXPECT_EQ(Text(Value(std::make_unique<Node>())), std::nullopt);
-}
-
-TEST(RegistryTextFormat, HugeFloatsAndLongStringsAreWrittenWhole) {
   const std::string big = *Text(Value(std::numeric_limits<float>::max()));
   EXPECT_EQ(big.substr(0, 6), "1: 340");
-  EXPECT_EQ(big.substr(big.size() - 7), ".000000");
-  EXPECT_EQ(big.size(), 3u + 39u + 7u);
-  const std::string path(300, 'p');
-  EXPECT_EQ(Text(Value(path)), "3: " + path);
+  EXPECT_EQ(big.size(), 3u + 39u + 7u) << "written whole";
 }
 
-TEST(RegistryTextParse, IntegersTakeDecimalHexAndOctal) {
-  EXPECT_EQ(ParseRegistryText("2: 21")->AsInt(), 21);
-  EXPECT_EQ(ParseRegistryText("2: 0x10")->AsInt(), 16);
-  EXPECT_EQ(ParseRegistryText("2: 0X1f")->AsInt(), 31);
-  EXPECT_EQ(ParseRegistryText("2: 010")->AsInt(), 8);
-  EXPECT_EQ(ParseRegistryText("2: -5000")->AsInt(), -5000);
-  EXPECT_EQ(ParseRegistryText("2: +7")->AsInt(), 7);
-  EXPECT_EQ(ParseRegistryText("2: 12abc")->AsInt(), 12) << "a number is read up to the first stray character";
-  EXPECT_EQ(ParseRegistryText("2: 0xFFFFFFFF")->AsInt(), -1) << "32-bit patterns are taken as they are";
-  EXPECT_EQ(ParseRegistryText("2: 0x1FFFFFFFF"), std::nullopt) << "wider than 32 bits";
-  EXPECT_EQ(ParseRegistryText("2: -2147483649"), std::nullopt);
-  EXPECT_EQ(ParseRegistryText("2: 99999999999999999999999"), std::nullopt);
-  EXPECT_EQ(ParseRegistryText("2: abc"), std::nullopt);
-  EXPECT_EQ(ParseRegistryText("2: 5")->Type(), TypeInt);
+TEST(RegistryTextParse, IntegersTakeDecimalHexAndOctalWithin32Bits) {
+  const struct {
+    const char* text;
+    std::optional<std::int32_t> value;
+  } cases[] = {{"2: 21", 21}, {"2: 0x10", 16}, {"2: 0X1f", 31}, {"2: 010", 8}, {"2: -5000", -5000},
+               {"2: +7", 7}, {"2: 12abc", 12},  // read up to the first stray character
+               {"2: 0xFFFFFFFF", -1},           // 32-bit patterns are taken as they are
+               {"2: 0x1FFFFFFFF", std::nullopt}, {"2: -2147483649", std::nullopt},
+               {"2: 99999999999999999999999", std::nullopt}, {"2: abc", std::nullopt}};
+  for (const auto& c : cases) {
+    const auto v = ParseRegistryText(c.text);
+    ASSERT_EQ(v.has_value(), c.value.has_value()) << c.text;
+    if (v) {
+      EXPECT_EQ(v->Type(), TypeInt) << c.text;
+      EXPECT_EQ(v->AsInt(), *c.value) << c.text;
+    }
+  }
 }
 
 TEST(RegistryTextParse, FloatsAndStrings) {

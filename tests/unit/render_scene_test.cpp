@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "render/scene_renderer.h"
+#include "scene/view.h"
 #include "scene/vertex_format.h"
 #include "support/recording_device.h"
 #include "support/scene_fixtures.h"
@@ -48,10 +49,11 @@ class MaterialStagesTest : public ::testing::Test {
     add("Reflection", {Layer(3, {"env.jpg"}, 1)});
     add("Plain", {Layer(1, {"d.jpg"})}, 1);
     add("Broken", {Layer(1, {"bad.jpg"}), Layer(5, {"lm.jpg"})});
+    add("BrokenLight", {Layer(1, {"d.jpg"}), Layer(4, {"bad.jpg"}, 1), Layer(5, {"bad.jpg"}, 1)});
     for (const char* image : {"d.jpg", "lm.jpg", "key.jpg", "op.jpg", "env.jpg", "bad.jpg"}) w.addImage(image, Bytes(image));
     // Meshes pull their materials in.
     std::vector<ArchiveMesh> meshes;
-    for (const char* m : {"DiffuseLightmap", "KeyedDiffuse", "Opacity", "Reflection", "Plain", "Broken"})
+    for (const char* m : {"DiffuseLightmap", "KeyedDiffuse", "Opacity", "Reflection", "Plain", "Broken", "BrokenLight"})
       meshes.push_back(QuadMesh(m, kFvfTwoTextures));
     w.addGeometry("holder", NodeUnder("Scene Root"), OneFrame(std::move(meshes)));
     ASSERT_TRUE(harness.load(w.finish())) << harness.scene->loadError();
@@ -63,81 +65,89 @@ class MaterialStagesTest : public ::testing::Test {
   RecordingDevice device;
 };
 
-TEST_F(MaterialStagesTest, DiffuseAndLightmapUseStagesZeroAndOneAndEndTheChainAtTwo) {
-  material("DiffuseLightmap").Apply(device);
-  EXPECT_EQ(device.material.diffuse, (DeviceColor{0.25f, 0.5f, 0.75f, 1.0f}));
-  EXPECT_EQ(device.textures[0], frame("DiffuseLightmap", LayerDiffuse));
-  EXPECT_EQ(Stage(device, 0, TSS::ColorArg1), d3d::kTaTexture);
-  EXPECT_EQ(Stage(device, 0, TSS::ColorArg2), d3d::kTaDiffuse);
-  EXPECT_EQ(Stage(device, 0, TSS::ColorOp), d3d::kTopModulate);
-  EXPECT_EQ(Stage(device, 0, TSS::AlphaArg1), d3d::kTaTFactor);
-  EXPECT_EQ(Stage(device, 0, TSS::AlphaOp), d3d::kTopSelectArg1);
-  EXPECT_EQ(device.State(RenderState::TextureFactor), 0xFF000000u);
-
-  EXPECT_EQ(device.textures[1], frame("DiffuseLightmap", LayerLightmap));
-  EXPECT_EQ(Stage(device, 1, TSS::TexCoordIndex), 1u);
-  EXPECT_EQ(Stage(device, 1, TSS::ColorArg1), d3d::kTaTexture);
-  EXPECT_EQ(Stage(device, 1, TSS::ColorArg2), d3d::kTaCurrent);
-  EXPECT_EQ(Stage(device, 1, TSS::ColorOp), d3d::kTopModulate2X);
-  EXPECT_EQ(Stage(device, 1, TSS::AlphaArg1), d3d::kTaCurrent);
-  EXPECT_EQ(Stage(device, 1, TSS::AlphaOp), d3d::kTopSelectArg1);
-
-  EXPECT_EQ(Stage(device, 2, TSS::ColorOp), d3d::kTopDisable);
-  EXPECT_EQ(Stage(device, 2, TSS::AlphaOp), d3d::kTopDisable);
-  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullCCW) << "one-sided";
+// Each layer combination over a device that an earlier material left with
+// three stages on: the picture bound at each stage, how it takes colour,
+// its coordinate set, and the chain ended after the last layer.
+TEST_F(MaterialStagesTest, EachLayerCombinationTakesItsStagesAndEndsTheChain) {
+  struct Expected {
+    std::uint32_t layer, colorArg1, colorOp, texCoords;
+  };
+  const struct {
+    const char* material;
+    std::vector<Expected> stages;
+  } cases[] = {
+      {"DiffuseLightmap",
+       {{LayerDiffuse, d3d::kTaTexture, d3d::kTopModulate, 0}, {LayerLightmap, d3d::kTaTexture, d3d::kTopModulate2X, 1}}},
+      {"KeyedDiffuse", {{LayerAlphaKeyed, d3d::kTaTexture, d3d::kTopModulate, 2}}},  // in place of the diffuse layer
+      {"Opacity",
+       {{LayerDiffuse, d3d::kTaTexture, d3d::kTopModulate, 0}, {LayerOpacity, d3d::kTaCurrent, d3d::kTopSelectArg1, 1}}},
+      {"Reflection",
+       {{LayerReflection, d3d::kTaTexture, d3d::kTopModulate, 1 | d3d::kTciCameraSpaceReflectionVector}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.material);
+    RecordingDevice used;
+    for (std::uint32_t s = 0; s < 3; ++s) {
+      used.SetTextureStageState(s, TSS::ColorArg1, d3d::kTaTFactor);
+      used.SetTextureStageState(s, TSS::ColorOp, d3d::kTopAdd);
+      used.SetTextureStageState(s, TSS::AlphaOp, d3d::kTopAdd);
+      used.SetTextureStageState(s, TSS::TexCoordIndex, 7);
+    }
+    material(c.material).Apply(used);
+    EXPECT_EQ(used.material.diffuse, (DeviceColor{0.25f, 0.5f, 0.75f, 1.0f}));
+    for (std::uint32_t s = 0; s < c.stages.size(); ++s) {
+      EXPECT_EQ(used.textures[s], frame(c.material, c.stages[s].layer)) << s;
+      EXPECT_EQ(Stage(used, s, TSS::ColorArg1), c.stages[s].colorArg1) << s;
+      EXPECT_EQ(Stage(used, s, TSS::ColorOp), c.stages[s].colorOp) << s;
+      EXPECT_EQ(Stage(used, s, TSS::TexCoordIndex), c.stages[s].texCoords) << s;
+    }
+    const auto end = static_cast<std::uint32_t>(c.stages.size());
+    EXPECT_EQ(Stage(used, end, TSS::ColorOp), d3d::kTopDisable);
+    EXPECT_EQ(Stage(used, end, TSS::AlphaOp), d3d::kTopDisable);
+  }
 }
 
-TEST_F(MaterialStagesTest, AlphaKeyedLayerIsAloneAtStageZero) {
-  material("KeyedDiffuse").Apply(device);
-  EXPECT_EQ(device.textures[0], frame("KeyedDiffuse", LayerAlphaKeyed));
-  EXPECT_EQ(device.textures[1], nullptr);
-  EXPECT_EQ(Stage(device, 0, TSS::TexCoordIndex), 2u);
-  EXPECT_EQ(Stage(device, 0, TSS::ColorOp), d3d::kTopModulate);
-  EXPECT_EQ(Stage(device, 0, TSS::AlphaArg1), d3d::kTaTexture);
-  EXPECT_EQ(Stage(device, 0, TSS::AlphaOp), d3d::kTopSelectArg1);
-  EXPECT_EQ(Stage(device, 1, TSS::ColorOp), d3d::kTopDisable);
-  EXPECT_TRUE(device.Calls("SetRenderState(22").empty()) << "transparent materials leave culling to the scene";
-
-  // A faded keyed layer multiplies its texture's alpha by the factor.
-  static_cast<ConstantAlphaLayer*>(material("KeyedDiffuse").layer(LayerAlphaKeyed))->alpha = 64;
-  material("KeyedDiffuse").Apply(device);
-  EXPECT_EQ(device.State(RenderState::TextureFactor), 64u << 24);
-  EXPECT_EQ(Stage(device, 0, TSS::AlphaArg2), d3d::kTaTFactor);
-  EXPECT_EQ(Stage(device, 0, TSS::AlphaOp), d3d::kTopModulate);
-}
-
-TEST_F(MaterialStagesTest, DiffuseAlphaByteGivesTheWholeSurfaceThatAlpha) {
-  static_cast<ConstantAlphaLayer*>(material("Plain").layer(LayerDiffuse))->alpha = 128;
+// A diffuse layer's alpha byte is the whole surface's; an alpha-keyed layer
+// takes its picture's alpha, scaled by the byte when faded; an opacity layer
+// multiplies by its picture; a reflection leaves alpha alone.
+TEST_F(MaterialStagesTest, AlphaComesFromTheLayerThatOwnsIt) {
+  auto alpha = [&](const char* name, std::uint32_t kind) -> std::uint8_t& {
+    return static_cast<ConstantAlphaLayer*>(material(name).layer(kind))->alpha;
+  };
+  alpha("Plain", LayerDiffuse) = 128;
   material("Plain").Apply(device);
   EXPECT_EQ(device.State(RenderState::TextureFactor), 0x80000000u);
   EXPECT_EQ(Stage(device, 0, TSS::AlphaArg1), d3d::kTaTFactor);
   EXPECT_EQ(Stage(device, 0, TSS::AlphaOp), d3d::kTopSelectArg1);
-  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullNone) << "two-sided";
-  // Already in force: not set again.
-  device.log.clear();
-  material("Plain").Apply(device);
-  EXPECT_TRUE(device.Calls("SetRenderState(22").empty());
+
+  material("KeyedDiffuse").Apply(device);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaArg1), d3d::kTaTexture);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaOp), d3d::kTopSelectArg1);
+  alpha("KeyedDiffuse", LayerAlphaKeyed) = 64;
+  material("KeyedDiffuse").Apply(device);
+  EXPECT_EQ(device.State(RenderState::TextureFactor), 64u << 24);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaArg2), d3d::kTaTFactor);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaOp), d3d::kTopModulate);
+
+  material("Opacity").Apply(device);
+  EXPECT_EQ(Stage(device, 1, TSS::AlphaArg1), d3d::kTaTexture);
+  EXPECT_EQ(Stage(device, 1, TSS::AlphaOp), d3d::kTopModulate);
+
+  device.SetTextureStageState(0, TSS::AlphaOp, d3d::kTopAdd);
+  material("Reflection").Apply(device);
+  EXPECT_EQ(Stage(device, 0, TSS::AlphaOp), d3d::kTopAdd);
 }
 
-TEST_F(MaterialStagesTest, OpacityAndReflectionStages) {
-  material("Opacity").Apply(device);
-  EXPECT_EQ(device.textures[1], frame("Opacity", LayerOpacity));
-  EXPECT_EQ(Stage(device, 1, TSS::TexCoordIndex), 1u);
-  EXPECT_EQ(Stage(device, 1, TSS::ColorArg1), d3d::kTaCurrent);
-  EXPECT_EQ(Stage(device, 1, TSS::ColorOp), d3d::kTopSelectArg1);
-  EXPECT_EQ(Stage(device, 1, TSS::AlphaArg1), d3d::kTaTexture);
-  EXPECT_EQ(Stage(device, 1, TSS::AlphaArg2), d3d::kTaCurrent);
-  EXPECT_EQ(Stage(device, 1, TSS::AlphaOp), d3d::kTopModulate);
-  EXPECT_EQ(Stage(device, 2, TSS::ColorOp), d3d::kTopDisable);
-
-  RecordingDevice fresh;
-  fresh.SetTextureStageState(0, TSS::AlphaOp, d3d::kTopAdd);
-  material("Reflection").Apply(fresh);
-  EXPECT_EQ(fresh.textures[0], frame("Reflection", LayerReflection));
-  EXPECT_EQ(Stage(fresh, 0, TSS::TexCoordIndex), 1u | d3d::kTciCameraSpaceReflectionVector);
-  EXPECT_EQ(Stage(fresh, 0, TSS::ColorOp), d3d::kTopModulate);
-  EXPECT_EQ(Stage(fresh, 0, TSS::AlphaOp), d3d::kTopAdd) << "reflection leaves alpha alone";
-  EXPECT_EQ(Stage(fresh, 1, TSS::ColorOp), d3d::kTopDisable);
+// Transparent materials leave culling to the scene, which draws them twice.
+TEST_F(MaterialStagesTest, OpaqueMaterialsSetTheirCullingOnlyWhenItChanges) {
+  material("DiffuseLightmap").Apply(device);
+  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullCCW) << "one-sided";
+  material("Plain").Apply(device);
+  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullNone) << "two-sided";
+  device.log.clear();
+  material("Plain").Apply(device);
+  material("KeyedDiffuse").Apply(device);
+  EXPECT_TRUE(device.Calls("SetRenderState(22").empty());
 }
 
 TEST_F(MaterialStagesTest, ALayerWithoutPictureUnbindsItsStageAndTheChainStillEnds) {
@@ -148,6 +158,16 @@ TEST_F(MaterialStagesTest, ALayerWithoutPictureUnbindsItsStageAndTheChainStillEn
   EXPECT_EQ(device.textures[0], nullptr);
   EXPECT_EQ(device.textures[1], frame("Broken", LayerLightmap));
   EXPECT_EQ(Stage(device, 2, TSS::ColorOp), d3d::kTopDisable);
+
+  // Opacity and lightmap stages without a picture must not draw with the
+  // one an earlier material left bound there.
+  material("Opacity").Apply(device);
+  material("DiffuseLightmap").Apply(device);
+  device.SetTexture(2, frame("Opacity", LayerOpacity));
+  material("BrokenLight").Apply(device);
+  EXPECT_EQ(device.textures[0], frame("BrokenLight", LayerDiffuse));
+  EXPECT_EQ(device.textures[1], nullptr) << "opacity";
+  EXPECT_EQ(device.textures[2], nullptr) << "lightmap";
 }
 
 // Objects placed along the x axis, seen from a camera at the origin.
@@ -280,23 +300,16 @@ TEST(CameraViewTest, InverseOfARotatedScaledMatrix) {
   EXPECT_FALSE(Inverse(nan));
 }
 
-TEST(FixedRenderStatesTest, FilteringAmbientAndTheStatesDrawsRelyOn) {
-  RecordingDevice device;
-  SetFixedRenderStates(device, true, {0.5f, 0.25f, 1.0f});
-  EXPECT_EQ(device.StageState(0, TSS::MinFilter), 3u);
+TEST(FixedRenderStatesTest, FilteringFollowsTheDeviceAndAmbientLevelsStayInTheirChannel) {
+  RecordingDevice device, plain;
+  SetFixedRenderStates(device, true, {2.0f, -1.0f, 0.5f});
+  EXPECT_EQ(device.StageState(1, TSS::MinFilter), 3u) << "anisotropic";
   EXPECT_EQ(device.StageState(1, TSS::MagFilter), 5u);
-  EXPECT_EQ(device.State(RenderState::Ambient), 0xFF7F3FFFu);
-  const std::vector<std::string> order = {"SetRenderState(26, 1)", "SetRenderState(29, 0)", "SetRenderState(142, 0)",
-                                          "SetRenderState(7, 1)",  "SetRenderState(137, 1)", "SetRenderState(15, 1)",
-                                          "SetRenderState(27, 1)", "SetRenderState(9, 2)",   "SetRenderState(33, 1)"};
-  ASSERT_GE(device.log.size(), order.size());
-  EXPECT_EQ(std::vector<std::string>(device.log.end() - static_cast<std::ptrdiff_t>(order.size()), device.log.end()),
-            order);
-
-  RecordingDevice plain;
-  SetFixedRenderStates(plain, false, {2.0f, -1.0f, 0.0f});
-  EXPECT_EQ(plain.StageState(1, TSS::MinFilter), d3d::kFilterLinear);
-  EXPECT_EQ(plain.State(RenderState::Ambient), 0xFFFF0000u) << "levels outside 0..1 stay in their channel";
+  EXPECT_EQ(device.State(RenderState::Ambient), 0xFFFF007Fu) << "levels outside 0..1 do not spill";
+  SetFixedRenderStates(device, true, {std::nanf(""), 1.0f, 0.0f});
+  EXPECT_EQ(device.State(RenderState::Ambient), 0xFF00FF00u) << "no level is black";
+  SetFixedRenderStates(plain, false, {});
+  EXPECT_EQ(plain.StageState(1, TSS::MagFilter), d3d::kFilterLinear);
 }
 
 }  // namespace

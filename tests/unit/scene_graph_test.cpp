@@ -11,16 +11,12 @@ namespace brisane {
 namespace {
 
 using testing::AsFake;
+using testing::Find;
 using testing::Layer;
 using testing::NodeUnder;
 using testing::OneFrame;
 using testing::QuadMesh;
 using testing::SceneHarness;
-
-template <typename T>
-T* Find(Scene& scene, const std::string& name) {
-  return dynamic_cast<T*>(scene.findNode(name));
-}
 
 std::unique_ptr<Mesh> CodeMesh(std::uint32_t fvf, std::size_t vertices, std::uint8_t seed, Material* material = nullptr) {
   std::vector<std::uint16_t> indices;
@@ -183,27 +179,33 @@ TEST_F(SceneGraphTest, MaterialCopiesLeaveLightmapsOutWhenDisabled) {
   EXPECT_EQ(without.description(), hull->description());
 }
 
-TEST_F(SceneGraphTest, StartLayersStartsEachKindFamilyAndCopiesKeepLayerFields) {
+TEST_F(SceneGraphTest, TextureAnimationStartsTheLayersOfAKindFamily) {
+  SceneHarness h;
+  SceneArchiveWriter w;
+  ArchiveMaterial all;
+  for (std::uint16_t kind = 1; kind <= 6; ++kind) all.layers.push_back(Layer(kind, {"a"}));
+  w.addMaterial("All", all);
+  w.addImage("a", testing::Bytes("a"));
+  w.addGeometry("g", NodeUnder("x"), OneFrame({QuadMesh("All"), QuadMesh("")}));
+  ASSERT_TRUE(h.load(w.finish()));
+  auto* object = Find<GeometryObject>(*h.scene, "g");
+  Material* m = h.scene->findMaterial("All");
+  ASSERT_TRUE(object && m);
   const std::map<std::uint32_t, std::vector<std::uint32_t>> started = {
       {1, {1, 6}}, {2, {2}}, {3, {3}}, {4, {4, 6}}, {5, {5}}, {6, {4, 6}}, {0, {}}, {7, {}}};
+  h.clock.set(777);
   for (const auto& [family, kinds] : started) {
-    SceneHarness h;
-    SceneArchiveWriter w;
-    ArchiveMaterial all;
-    for (std::uint16_t kind = 1; kind <= 6; ++kind) all.layers.push_back(Layer(kind, {"a"}));
-    w.addMaterial("All", all);
-    w.addImage("a", testing::Bytes("a"));
-    w.addGeometry("g", NodeUnder("x"), OneFrame({QuadMesh("All")}));
-    ASSERT_TRUE(h.load(w.finish()));
-    Material* m = h.scene->findMaterial("All");
-    h.clock.set(777);
-    m->startLayers(12, family);
+    for (std::uint32_t kind = 1; kind <= 6; ++kind) m->layer(kind)->start(0);
+    object->startTextureAnimation(12, family);
     for (std::uint32_t kind = 1; kind <= 6; ++kind) {
       const bool expected = std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
       EXPECT_EQ(m->layer(kind)->rate(), expected ? 12u : 0u) << "family " << family << " layer " << kind;
     }
   }
+  EXPECT_EQ(m->layer(1)->animStart(), 777u);
+}
 
+TEST_F(SceneGraphTest, LayerCopiesKeepEveryFieldAndShareFrames) {
   auto keyed = MakeTextureLayer(LayerAlphaKeyed, clock);
   static_cast<ConstantAlphaLayer&>(*keyed).alpha = 99;
   keyed->setTexCoordIndex(1);
@@ -219,21 +221,6 @@ TEST_F(SceneGraphTest, StartLayersStartsEachKindFamilyAndCopiesKeepLayerFields) 
   EXPECT_EQ(copy->rate(), 7u);
   EXPECT_EQ(MakeTextureLayer(0, clock), nullptr);
   EXPECT_EQ(MakeTextureLayer(7, clock), nullptr);
-}
-
-TEST_F(SceneGraphTest, TextureAnimationStartsTheLayersOfAKindFamily) {
-  Material m("m", DeviceMaterial{}, false);
-  m.setBaseLayer(MakeTextureLayer(1, clock));
-  GeometryObject object("o", clock);
-  std::vector<std::unique_ptr<Mesh>> meshes;
-  meshes.push_back(CodeMesh(kFvfOneTexture, 3, 0, &m));
-  meshes.push_back(CodeMesh(kFvfOneTexture, 3, 0, nullptr));
-  object.addFrame(0, std::move(meshes));
-  object.startTextureAnimation(15, 6);
-  EXPECT_EQ(m.layer(1)->rate(), 0u) << "kind 6 starts opacity and alpha-keyed layers only";
-  object.startTextureAnimation(15, 1);
-  EXPECT_EQ(m.layer(1)->rate(), 15u);
-  EXPECT_EQ(m.layer(1)->animStart(), 500u);
 }
 
 TEST_F(SceneGraphTest, LightsGoIntoTheDeviceAtTheirIndexOnlyOnceInTheScene) {
@@ -306,15 +293,23 @@ TEST_F(SceneGraphTest, AppendToVertexBufferCopiesAndConvertsStrides) {
   EXPECT_FALSE(small.Locked());
 }
 
-TEST(VertexFormatTest, StridesOfKnownAndUnknownFormats) {
-  EXPECT_EQ(FvfStride(kFvfOneTexture), 32u);
-  EXPECT_EQ(FvfStride(kFvfTwoTextures), 40u);
-  EXPECT_EQ(FvfStride(d3d::kFvfXyz | d3d::kFvfDiffuse), 16u) << "position and diffuse colour";
+// The device's vertex size and the file format's stride agree on every
+// format both take; the stride refuses codes that describe no vertex.
+TEST(VertexFormatTest, SizesOfKnownFormatsAndNoneForOthers) {
+  const struct {
+    std::uint32_t fvf, bytes;
+  } known[] = {{kFvfOneTexture, 32},
+               {kFvfTwoTextures, 40},
+               {d3d::kFvfXyz | d3d::kFvfDiffuse, 16},
+               {d3d::kFvfXyzRhw | d3d::kFvfDiffuse | d3d::kFvfSpecular | d3d::kFvfTex1, 32},
+               {0x006 /* one blend weight */, 16}};
+  for (const auto& k : known) {
+    EXPECT_EQ(VertexSize(k.fvf), k.bytes) << std::hex << k.fvf;
+    EXPECT_EQ(FvfStride(k.fvf), k.bytes) << std::hex << k.fvf;
+  }
   EXPECT_EQ(FvfStride(d3d::kFvfXyz | d3d::kFvfTex1 | (1u << 16)), 24u) << "one three-float coordinate set";
-  EXPECT_EQ(FvfStride(0), 0u);
-  EXPECT_EQ(FvfStride(d3d::kFvfNormal | d3d::kFvfTex1), 0u) << "no position";
-  EXPECT_EQ(FvfStride(kFvfOneTexture | (1u << 18)), 0u) << "size bits of a set that is not there";
-  EXPECT_EQ(FvfStride(d3d::kFvfXyz | 0xF00), 0u);
+  for (std::uint32_t bad : {0u, d3d::kFvfNormal | d3d::kFvfTex1, kFvfOneTexture | (1u << 18), d3d::kFvfXyz | 0xF00u})
+    EXPECT_EQ(FvfStride(bad), 0u) << std::hex << bad;
   EXPECT_THROW(Mesh(kFvfOneTexture, std::vector<std::uint8_t>(33), {}), SceneDataError);
   EXPECT_THROW(Mesh(kFvfOneTexture, std::vector<std::uint8_t>(64), {0, 1, 2}), SceneDataError);
 }

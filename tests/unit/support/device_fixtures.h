@@ -47,8 +47,8 @@ inline DeviceDescription TnLHalDevice(std::uint32_t textures = 8) {
   return d;
 }
 
-// What Wine reports on a 1024x768x32 screen: T&L HAL, HAL and RGB devices,
-// all rasterising in hardware.
+// What Wine reports on a 1024x768x32 screen: HAL, T&L HAL and RGB devices in
+// that order, all rasterising in hardware.
 inline DeviceTable WineLikeTable(std::uint32_t textures = 8) {
   DeviceTable table;
   const DriverRecord driver = PrimaryDriver();

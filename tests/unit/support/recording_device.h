@@ -3,7 +3,6 @@
 // the order in which it got there.
 #pragma once
 
-#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -31,22 +30,19 @@ class RecordingVertexBuffer : public VertexBuffer {
       : fvf_(fvf), count_(count), bytes_(static_cast<std::size_t>(VertexSize(fvf)) * count) {}
   std::uint32_t Fvf() const override { return fvf_; }
   std::uint32_t Count() const override { return count_; }
-  void* Lock(std::uint32_t flags) override {
+  void* Lock(std::uint32_t) override {
     if (locked_) return nullptr;  // a second lock fails, as it does on a device
     locked_ = true;
-    lockFlags_ = flags;
     return bytes_.data();
   }
   void Unlock() override { locked_ = false; }
   bool Locked() const { return locked_; }
-  std::uint32_t LastLockFlags() const { return lockFlags_; }
   const std::vector<unsigned char>& Bytes() const { return bytes_; }
 
  private:
   std::uint32_t fvf_, count_;
   std::vector<unsigned char> bytes_;
   bool locked_ = false;
-  std::uint32_t lockFlags_ = 0;
 };
 
 class RecordingDevice : public Device {
@@ -74,9 +70,6 @@ class RecordingDevice : public Device {
   DeviceViewport viewport{0, 0, 640, 480, 0.0f, 1.0f};
   Surface* renderTarget = nullptr;
   bool inScene = false;
-  // The back buffer ReadBackBuffer answers from.
-  std::uint32_t backBufferWidth = 640, backBufferHeight = 480;
-  std::vector<std::uint32_t> backBuffer = std::vector<std::uint32_t>(640 * 480, 0xFF000000u);
   // A call whose name is here fails with that result (it is still logged).
   std::map<std::string, HResult> failing;
 
@@ -171,7 +164,6 @@ class RecordingDevice : public Device {
   HResult Clear(std::uint32_t flags, std::uint32_t argb, float z, std::uint32_t stencil) override {
     char text[96];
     std::snprintf(text, sizeof text, "Clear(%u, %08X, %g, %u)", flags, argb, static_cast<double>(z), stencil);
-    if ((flags & d3d::kClearTarget) && !renderTarget) std::fill(backBuffer.begin(), backBuffer.end(), argb | 0xFF000000u);
     return Record(text);
   }
   HResult BeginScene() override {
@@ -214,15 +206,10 @@ class RecordingDevice : public Device {
       if (indices[i] >= count) return Record("DrawIndexedPrimitiveVB(index out of range)", true);
     return RecordDraw("DrawIndexedPrimitiveVB", type, buffer.Fvf(), count, indices, indexCount);
   }
-  HResult ReadBackBuffer(const PixelRect& rect, std::vector<std::uint32_t>& argb) override {
+  // Nothing is drawn, so there is nothing to read back.
+  HResult ReadBackBuffer(const PixelRect&, std::vector<std::uint32_t>& argb) override {
     argb.clear();
-    const std::int32_t left = std::max(rect.left, 0), top = std::max(rect.top, 0);
-    const std::int32_t right = std::min<std::int32_t>(rect.right, static_cast<std::int32_t>(backBufferWidth));
-    const std::int32_t bottom = std::min<std::int32_t>(rect.bottom, static_cast<std::int32_t>(backBufferHeight));
-    for (std::int32_t y = top; y < bottom; ++y)
-      for (std::int32_t x = left; x < right; ++x)
-        argb.push_back(backBuffer[static_cast<std::size_t>(y) * backBufferWidth + static_cast<std::size_t>(x)]);
-    return Record("ReadBackBuffer");
+    return Record("ReadBackBuffer", true);
   }
 
  private:

@@ -40,6 +40,12 @@ class FakeTextureLoader : public TextureLoader {
 
 inline const FakeTexture& AsFake(const TextureRef& texture) { return static_cast<const FakeTexture&>(*texture); }
 
+// The node of that name if it is a T, else null.
+template <typename T>
+T* Find(Scene& scene, const std::string& name) {
+  return dynamic_cast<T*>(scene.findNode(name));
+}
+
 inline std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 // vertexCount vertices of the format whose bytes count up from seed.
