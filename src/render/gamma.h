@@ -26,6 +26,14 @@ enum class GammaCurve { Power, Brightness };
 // Entries 2 to 255 of each channel through the curve; 0 and 1 keep the saved values.
 GammaRamp ComputeRamp(const GammaRamp& saved, double value, GammaCurve curve);
 
+// Where the show sets the display's brightness: the display's gamma ramp in
+// the program, a recorder in tests.
+class GammaTarget {
+ public:
+  virtual ~GammaTarget() = default;
+  virtual void SetGamma(double value, GammaCurve curve) = 0;
+};
+
 class Gamma {
  public:
   // Builds the ramp for the value from the saved ramp and sets it. The saved

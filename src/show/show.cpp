@@ -41,7 +41,33 @@ void StartRiggingAnimation(Scene& scene) {
   for (const contract::Waving& cloth : contract::kCloths) wave(cloth.node, cloth.toTime, cloth.offset);
 }
 
+void StartHullLightmaps(Scene& scene) {
+  for (std::string_view name : contract::kHullLightmapNodes) {
+    SceneNode* node = scene.findNode(std::string(name));
+    if (node && node->type() == NodeGeometry)
+      static_cast<GeometryObject*>(node)->startTextureAnimation(contract::kHullLightmapRate, LayerLightmap);
+  }
+}
+
+std::vector<CameraEntry> MakeCameraList(Scene& scene, Node& settings) {
+  std::vector<CameraEntry> list;
+  const auto enter = [&](const contract::CameraSpec& spec) {
+    SceneNode* node = scene.findNode(std::string(spec.node));
+    if (!node || node->type() != NodeCamera) return;
+    auto* camera = static_cast<Camera*>(node);
+    list.push_back({camera, spec.remainingTime, spec.pathTime, spec.fromTime, spec.toTime, spec.speed});
+    if (spec.toTime == 0) return;
+    camera->startAnimation(spec.fromTime, spec.toTime, 0, spec.speed, -1);
+    camera->setAnimationSpeed(kParkedSpeed);
+  };
+  for (const contract::CameraSpec& spec : contract::kCameras)
+    if (settings.Get(spec.setting).AsInt() != 0) enter(spec);
+  if (list.empty()) enter(*FindShowCamera(contract::kFirstCamera));
+  return list;
+}
+
 Show::Show(const ShowPlatform& platform) : platform_(platform), scene_(platform.clock) {
+  passes_.Add(FrameStep::LightCycle, lightCycle_);
   passes_.Add(FrameStep::Scene, scenePass_);
 }
 
@@ -57,16 +83,29 @@ bool Show::Setup(Device& device, const ShowSettings& settings) {
   const bool loaded = scene_.load(settings.scenePath, contract::kSceneResource);
   scene_.root().updateSubtree();
 
+  StartHullLightmaps(scene_);
   MakeRiggingClones(scene_);
   StartRiggingAnimation(scene_);
 
-  if (SceneNode* node = scene_.findNode(std::string(contract::kFirstCamera)); node && node->type() == NodeCamera) {
-    auto* camera = static_cast<Camera*>(node);
-    scene_.setCurrentCamera(camera);
-    StartCameraPath(*camera, *FindShowCamera(contract::kFirstCamera));
+  std::vector<CameraEntry> cameras = MakeCameraList(scene_, platform_.settings);
+  if (!cameras.empty()) {
+    const CameraEntry& first = cameras.front();
+    scene_.setCurrentCamera(first.camera);
+    if (first.toTime > 0) first.camera->startAnimation(first.fromTime, first.toTime, 0, first.speed, -1);
   }
 
+  const std::int32_t gammaControl = platform_.settings.Get(key::GammaControl).AsInt();
+  const auto gamma = static_cast<float>(GammaLevel(gammaControl));
+  if (gammaControl != 50 && platform_.gamma) platform_.gamma->SetGamma(gamma, GammaCurve::Power);
+
   SetFixedRenderStates(device, settings.anisotropic, kDayAmbient);
+
+  if (director_) passes_.Remove(*director_);
+  director_ = std::make_unique<ShowDirector>(scene_, std::move(cameras), platform_.gamma, gamma);
+  passes_.Add(FrameStep::Director, *director_);
+  if (frameRateText_) passes_.Remove(*frameRateText_);
+  frameRateText_ = std::make_unique<FrameRateText>(platform_.overlay, screenScale_);
+  passes_.Add(FrameStep::FrameRateText, *frameRateText_);
   return loaded;
 }
 

@@ -9,21 +9,26 @@
 #include <string>
 #include <string_view>
 
+#include <memory>
+#include <vector>
+
 #include "platform/clock.h"
 #include "platform/device.h"
+#include "platform/overlay.h"
 #include "platform/random.h"
 #include "platform/resource_source.h"
 #include "platform/textures.h"
+#include "render/gamma.h"
 #include "render/scene_renderer.h"
 #include "scene/scene.h"
 #include "settings/node.h"
+#include "show/director.h"
 #include "show/frame.h"
+#include "show/frame_rate_text.h"
+#include "show/light_cycle.h"
 #include "show/ship_contract.h"
 
 namespace brisane {
-
-// The light of full day; the night end of the cycle is darker and bluer.
-inline constexpr AmbientLevels kDayAmbient{0.87f, 0.7f, 0.7f};
 
 // The entry of a camera node; null for a camera the show does not tour.
 const contract::CameraSpec* FindShowCamera(std::string_view node);
@@ -42,6 +47,14 @@ void MakeRiggingClones(Scene& scene);
 // out of step with its neighbours. Names the scene lacks are skipped.
 void StartRiggingAnimation(Scene& scene);
 
+// The hull parts near the water cycle through their frames of wave light.
+void StartHullLightmaps(Scene& scene);
+
+// The tour's cameras: for each of the settings Camera1 to Camera7 that is
+// on, its camera node with its path parked near the start; "Camera01" when
+// none is on (or none of those found). Cameras the scene lacks are skipped.
+std::vector<CameraEntry> MakeCameraList(Scene& scene, Node& settings);
+
 // What the show borrows from its host; everything outlives the show.
 struct ShowPlatform {
   const Clock& clock;
@@ -49,6 +62,8 @@ struct ShowPlatform {
   const ResourceSource& resources;
   TextureLoader* textures;  // null: no pictures are decoded
   Node& settings;
+  GammaTarget* gamma = nullptr;      // null: brightness is left alone
+  TextOverlay* overlay = nullptr;    // null: no frame-rate text
 };
 
 struct ShowSettings {
@@ -64,10 +79,12 @@ class Show {
   Show(const Show&) = delete;
   Show& operator=(const Show&) = delete;
 
-  // Seeds the random source, loads the scene, copies the sails and flags
-  // onto the other masts and sets the rigging waving, makes the first camera
-  // current with its path running and sets the render states every frame
-  // relies on. False when the scene could not be loaded; the show then draws
+  // Seeds the random source, loads the scene, sets the hull's wave light
+  // running, copies the sails and flags onto the other masts and sets the
+  // rigging waving, makes the camera list with its first camera current and
+  // flying, sets the user's gamma and the render states every frame relies
+  // on, and adds the director, the light cycle and the frame-rate text to
+  // the frame. False when the scene could not be loaded; the show then draws
   // nothing but the cleared frame.
   bool Setup(Device& device, const ShowSettings& settings);
 
@@ -78,6 +95,10 @@ class Show {
   // Where features add their passes.
   FramePasses& passes() { return passes_; }
   float screenScale() const { return screenScale_; }
+  // Null before Setup.
+  ShowDirector* director() { return director_.get(); }
+  LightCycle& lightCycle() { return lightCycle_; }
+  FrameRateText* frameRateText() { return frameRateText_.get(); }
   bool lightmapsEnabled() const { return lightmapsEnabled_; }
   Scene& scene() { return scene_; }
 
@@ -96,6 +117,9 @@ class Show {
   ShowPlatform platform_;
   Scene scene_;
   ScenePass scenePass_{scene_};
+  LightCycle lightCycle_;
+  std::unique_ptr<ShowDirector> director_;
+  std::unique_ptr<FrameRateText> frameRateText_;
   FramePasses passes_;
   float screenScale_ = 1.0f;
   bool lightmapsEnabled_ = true;

@@ -82,11 +82,11 @@ TEST_F(ShowFrameTest, TwoFramesRunThePassesInStepOrderOnTheFakeClockAndRandomSou
   show.passes().Add(FrameStep::SunFlare, flare);
   show.passes().Add(FrameStep::UpdateGuns, guns);
 
-  // The passes list is the frame's order.
+  // The passes list is the frame's order, the show's own among them.
   std::vector<std::string> listed;
   for (const FramePasses::Entry& e : show.passes().entries()) listed.emplace_back(e.pass->Name());
-  EXPECT_EQ(listed, (std::vector<std::string>{"light", "director", "guns", "water", "scene", "flare", "text",
-                                              "listener"}));
+  EXPECT_EQ(listed, (std::vector<std::string>{"light cycle", "light", "director", "director", "guns", "water",
+                                              "scene", "flare", "frame-rate text", "text", "listener"}));
 
   // Random draws go round the script 11, 22, 33 in the order passes run.
   clock.set(2000);
