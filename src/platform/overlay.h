@@ -13,7 +13,7 @@ class TextOverlay {
   // Draws text with its top-left corner at (x, y) of the frame, in the
   // overlay font, colour 0xRRGGBB, on a transparent background. False when
   // the frame cannot be drawn on this time (no text then).
-  virtual bool DrawText(std::int32_t x, std::int32_t y, std::string_view text, std::uint32_t rgb) = 0;
+  virtual bool Draw(std::int32_t x, std::int32_t y, std::string_view text, std::uint32_t rgb) = 0;
 };
 
 }  // namespace brisane

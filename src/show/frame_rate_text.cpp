@@ -23,7 +23,7 @@ void FrameRateText::Run(FrameContext& frame) {
   if (!overlay_) return;
   char text[32];
   std::snprintf(text, sizeof text, "FPS: %.2f", fps_);
-  overlay_->DrawText(10, static_cast<std::int32_t>(screenScale_ * 30.0f), text, 0xFFFF00u);
+  overlay_->Draw(10, static_cast<std::int32_t>(screenScale_ * 30.0f), text, 0xFFFF00u);
 }
 
 }  // namespace brisane

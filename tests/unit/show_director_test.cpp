@@ -29,7 +29,7 @@ class RecordingGamma : public GammaTarget {
 
 class RecordingOverlay : public TextOverlay {
  public:
-  bool DrawText(std::int32_t x, std::int32_t y, std::string_view text, std::uint32_t rgb) override {
+  bool Draw(std::int32_t x, std::int32_t y, std::string_view text, std::uint32_t rgb) override {
     texts.push_back(std::string(text));
     lastX = x;
     lastY = y;

@@ -130,7 +130,7 @@ void App::RenderFrame() {
 
 HRESULT App::SetupShow() {
   if (!display_.device() || !display_.d3dDevice()) return E_FAIL;
-  show_ = std::make_unique<ShowHost>(display_, settings_);
+  show_ = std::make_unique<ShowHost>(display_, settings_, &overlay_);
 
   D3DDEVICEDESC7 caps = {};
   display_.d3dDevice()->GetCaps(&caps);
@@ -210,11 +210,14 @@ LRESULT App::StartShow(HWND window) {
   if (FAILED(display_.InitDirectDraw(window, settings_.Get(key::UseDesktopRes).AsInt() != 0))) return -1;
   if (FAILED(display_.InitDirect3D())) return -1;
   if (FAILED(SetupShow())) return -1;
+  // The sounds and the guns come next, once the program has them.
+  overlay_.MakeFont(static_cast<int>(show_->show.screenScale() * 26.0f));
   return 0;
 }
 
 void App::StopShow() {
   shell_.active = false;  // no frame after this point
+  overlay_.FreeFont();
   CleanupDisplay();
   PostQuitMessage(0);
 }

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/win32/display.h"
+#include "platform/win32/overlay_text.h"
 #include "platform/win32/show_host.h"
 #include "settings/node.h"
 
@@ -81,6 +82,7 @@ class App {
   WindowState window_;
   Node& settings_;
   Display display_;
+  BackBufferText overlay_{display_};
   std::unique_ptr<ShowHost> show_;
 };
 

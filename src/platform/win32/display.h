@@ -22,10 +22,10 @@ namespace brisane {
 // 0x700 when DirectDraw 7 can be created on the primary driver, else 0.
 DWORD GetDirectXVersion();
 
-class Display {
+class Display final : public GammaTarget {
  public:
   Display() = default;
-  ~Display() { Cleanup(); }
+  ~Display() override { Cleanup(); }
   Display(const Display&) = delete;
   Display& operator=(const Display&) = delete;
 
@@ -42,7 +42,7 @@ class Display {
   HRESULT Present();
   // The ramp for a gamma value through one of the two curves (no-op without
   // gamma support or before bring-up).
-  void SetGamma(double value, GammaCurve curve);
+  void SetGamma(double value, GammaCurve curve) override;
   // Gives the desktop its ramp and mode back, leaves exclusive mode, runs
   // releaseDeviceObjects (whatever holds surfaces of the device) and then
   // releases every display object. Safe when nothing was brought up, and

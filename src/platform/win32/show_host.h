@@ -13,8 +13,8 @@
 namespace brisane {
 
 struct ShowHost {
-  // The display is up (InitDirect3D succeeded).
-  ShowHost(Display& display, Node& settings);
+  // The display is up (InitDirect3D succeeded). overlay may be null.
+  ShowHost(Display& display, Node& settings, TextOverlay* overlay);
 
   MultimediaClock clock;
   CrtRandom random;

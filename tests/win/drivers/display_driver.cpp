@@ -9,8 +9,11 @@
 //   lost [W H]       the mode changed to W x H (800 x 600) by someone else under a
 //                    running show, which must end by itself
 //   fatalframe       a fatal error raised by a pass of the third frame (exit code 1)
+//   tour SECONDS     the show's frames for that long: the cameras shown and the
+//                    lowest gamma level the director set on the display
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -253,6 +256,37 @@ class FailingPass : public FramePass {
   int frames_ = 0;
 };
 
+int Tour(double seconds) {
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
+  app.InitWindow();
+  if (!app.show() || !app.show()->show.director()) return 3;
+  Show& show = app.show()->show;
+  const DWORD start = GetTickCount();
+  std::string shown = show.scene().currentCamera() ? show.scene().currentCamera()->name() : "";
+  std::printf("camera.0=%s\n", shown.c_str());
+  float lowest = show.director()->level();
+  unsigned frames = 0, changes = 0;
+  MSG msg;
+  while (GetTickCount() - start < seconds * 1000) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    app.RenderFrame();
+    ++frames;
+    lowest = std::min(lowest, show.director()->level());
+    const Camera* camera = show.scene().currentCamera();
+    if (camera && camera->name() != shown) {
+      shown = camera->name();
+      ++changes;
+      std::printf("camera.%u=%s\ncamera.%u.ms=%lu\n", changes, shown.c_str(), changes,
+                  static_cast<unsigned long>(GetTickCount() - start));
+    }
+  }
+  std::printf("frames=%u\nchanges=%u\nlowest=%.3f\nlevel=%.3f\n", frames, changes, lowest,
+              show.director()->level());
+  std::fflush(stdout);
+  DestroyWindow(app.shell().mainWindow);
+  return 0;
+}
+
 int FatalFrame() {
   App app(GetModuleHandleA(nullptr), SettingsRoot);
   app.InitWindow();
@@ -293,7 +327,8 @@ int main(int argc, char** argv) {
   if (command == "lost")
     return argc > 3 ? Lost(std::strtoul(argv[2], nullptr, 10), std::strtoul(argv[3], nullptr, 10)) : Lost(800, 600);
   if (command == "fatalframe") return FatalFrame();
+  if (command == "tour") return Tour(argc > 2 ? std::atof(argv[2]) : 10.0);
   if (command == "run" && argc > 2) return Run(argc, argv);
-  std::fprintf(stderr, "usage: display_driver list|frames SECONDS|badmode|eightbit|lost [W H]|fatalframe|run PROGRAM ARGS\n");
+  std::fprintf(stderr, "usage: display_driver list|frames SECONDS|badmode|eightbit|lost [W H]|fatalframe|tour SECONDS|run PROGRAM ARGS\n");
   return 2;
 }
