@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -73,12 +74,26 @@ struct Huffman {
   }
 };
 
+// A reduced inverse DCT reads only some coefficients of a block, so a
+// multi-scan picture decoded at a reduced scale keeps only those: packed in
+// natural order, followed (progressive pictures) by a 64-bit mask of which
+// of the others are non-zero, all that refinement scans need of them.
+constexpr std::int16_t kMarkedNonZero = 1 << 14;  // stands for a dropped non-zero coefficient
+
 struct Component {
   int id = 0, h = 1, v = 1, tq = 0;
+  int blocks_w = 0, blocks_h = 0;          // blocks of the component (a scan of this component alone)
+  int grid_w = 0, grid_h = 0;              // blocks padded to whole MCUs
+  // At the decode's scale:
+  int n = 8;                               // samples a block side gives (8, 4, 2 or 1)
   int width = 0, height = 0;               // samples of the component
-  int blocks_w = 0, blocks_h = 0;          // blocks holding them (a scan of this component alone)
   int plane_w = 0, plane_h = 0;            // padded to whole MCUs
   int ring_rows = 0;                       // rows of plane: two MCU rows, reused in turn
+  int rh = 1, rv = 1;                      // upsampling to the output
+  int kept = 64;                           // coefficients stored a block
+  int coef_stride = 64;                    // int16 values stored a block
+  std::array<std::int8_t, 64> slot{};      // natural position -> stored index, -1 if dropped
+  std::array<std::uint8_t, 64> kept_natural{};
   std::vector<std::uint8_t> plane;         // samples after the inverse DCT
   std::vector<std::int16_t> coefs;         // whole-picture coefficients (multi-scan pictures)
   std::array<std::uint16_t, 64> quant{};   // latched at the component's first scan
@@ -89,6 +104,12 @@ struct Component {
   std::uint8_t* Row(int r) {
     return plane.data() + static_cast<std::size_t>(r % ring_rows) * static_cast<std::size_t>(plane_w);
   }
+  bool Packed() const { return n != 8; }
+};
+
+// Sizes of a component at a scale, worked out without touching the component.
+struct Geometry {
+  int n, width, height, plane_w, plane_h, ring_rows, rh, rv, kept, coef_stride;
 };
 
 // Entropy-coded data, most significant bit first. At a marker or at the end of
@@ -180,6 +201,8 @@ struct BitReader {
 
 inline int Extend(int v, int n) { return v < (1 << (n - 1)) ? v + 1 - (1 << n) : v; }
 
+bool ValidScale(int scale) { return scale == 1 || scale == 2 || scale == 4 || scale == 8; }
+
 }  // namespace
 
 struct JpegDecoder::State {
@@ -192,6 +215,10 @@ struct JpegDecoder::State {
   bool progressive = false;
   std::vector<Component> comps;
   int hmax = 1, vmax = 1, mcus_x = 0, mcus_y = 0;
+  int first_scan_count = 0;  // components of the first scan; fewer than all: coefficients are kept
+
+  // The decode's scale: output size and the smallest block size.
+  int min_n = 8, out_w = 0, out_h = 0;
   JpegColourSpace space = JpegColourSpace::kYCbCr;
   bool saw_jfif = false, saw_adobe = false;
   int adobe_transform = -1;
@@ -221,6 +248,7 @@ struct JpegDecoder::State {
     width = height = 0;
     progressive = false;
     comps.clear();
+    first_scan_count = 0;
     saw_jfif = saw_adobe = false;
     adobe_transform = -1;
     qt_defined = {};
@@ -253,6 +281,12 @@ struct JpegDecoder::State {
     return 0;
   }
 
+  static int Scaled(int size, int scale) { return (size + scale - 1) / scale; }
+  Geometry GeometryOf(const Component& c, int scale) const;
+  std::uint64_t WorkBytes(int scale) const;
+  bool WithinLimits(int scale) const;
+  void ApplyScale(int scale);
+
   JpegResult ReadHeaders();
   JpegResult ReadSegment(int marker, int length);
   JpegResult ReadFrame(int marker, int length);
@@ -263,9 +297,84 @@ struct JpegDecoder::State {
   bool Restart(int& expected);
   void DecodeBlockSequential(Component& c, std::int16_t* block);
   void DecodeBlockProgressive(Component& c, std::int16_t* block);
+  void DecodeStoredBlock(Component& c, std::int16_t* stored);
+  void Transform(Component& c, const std::int16_t* block, int row, int col);
+  // Rows of output whose samples (and the row below, for smoothing) are in
+  // once MCU row my is through the inverse DCT.
+  int RowsReady(int my, int my_count, bool single, const Component& first) const;
   void EmitRows(int limit);
   void EmitRow(int y);
 };
+
+Geometry JpegDecoder::State::GeometryOf(const Component& c, int scale) const {
+  Geometry g{};
+  const int min = 8 / scale;
+  // Subsampled components take a larger block where that spares upsampling,
+  // as the usual decoder does: chroma of 4:2:0 at 1/2 comes out of full
+  // 8x8 blocks, already at the luma's size.
+  g.n = min;
+  while (g.n < 8 && (hmax * min) % (c.h * g.n * 2) == 0 && (vmax * min) % (c.v * g.n * 2) == 0) g.n *= 2;
+  const auto cover = [](int size, int factor, int n, int max) {
+    return static_cast<int>((static_cast<std::int64_t>(size) * factor * n + max * 8 - 1) / (max * 8));
+  };
+  g.width = cover(width, c.h, g.n, hmax);
+  g.height = cover(height, c.v, g.n, vmax);
+  g.plane_w = mcus_x * c.h * g.n;
+  g.plane_h = mcus_y * c.v * g.n;
+  g.ring_rows = std::min(g.plane_h, 2 * c.v * g.n);
+  g.rh = hmax * min / (c.h * g.n);
+  g.rv = vmax * min / (c.v * g.n);
+  g.kept = std::popcount(ReducedDctInputs(g.n));
+  g.coef_stride = g.n == 8 ? 64 : g.kept + (progressive ? 4 : 0);
+  return g;
+}
+
+std::uint64_t JpegDecoder::State::WorkBytes(int scale) const {
+  const bool keeps_coefficients = progressive || first_scan_count != static_cast<int>(comps.size());
+  std::uint64_t bytes = 0;
+  for (const Component& c : comps) {
+    const Geometry g = GeometryOf(c, scale);
+    // Sample rings and the upsampled row.
+    bytes += static_cast<std::uint64_t>(g.plane_w) * static_cast<std::uint64_t>(g.ring_rows + g.rh) + 16;
+    if (keeps_coefficients) {
+      bytes += static_cast<std::uint64_t>(c.grid_w) * static_cast<std::uint64_t>(c.grid_h) *
+               static_cast<std::uint64_t>(g.coef_stride) * sizeof(std::int16_t);
+    }
+  }
+  return bytes;
+}
+
+bool JpegDecoder::State::WithinLimits(int scale) const {
+  const std::uint64_t pixels =
+      static_cast<std::uint64_t>(Scaled(width, scale)) * static_cast<std::uint64_t>(Scaled(height, scale));
+  return pixels <= kJpegMaxPixels && WorkBytes(scale) <= kJpegMaxWorkBytes;
+}
+
+void JpegDecoder::State::ApplyScale(int scale) {
+  min_n = 8 / scale;
+  out_w = Scaled(width, scale);
+  out_h = Scaled(height, scale);
+  for (Component& c : comps) {
+    const Geometry g = GeometryOf(c, scale);
+    c.n = g.n;
+    c.width = g.width;
+    c.height = g.height;
+    c.plane_w = g.plane_w;
+    c.plane_h = g.plane_h;
+    c.ring_rows = g.ring_rows;
+    c.rh = g.rh;
+    c.rv = g.rv;
+    c.kept = g.kept;
+    c.coef_stride = g.coef_stride;
+    const std::uint64_t inputs = ReducedDctInputs(g.n);
+    int next = 0;
+    for (int i = 0; i < 64; ++i) {
+      const bool keep = (inputs >> i & 1) != 0;
+      c.slot[static_cast<std::size_t>(i)] = static_cast<std::int8_t>(keep ? next : -1);
+      if (keep) c.kept_natural[static_cast<std::size_t>(next++)] = static_cast<std::uint8_t>(i);
+    }
+  }
+}
 
 const char* JpegResultText(JpegResult result) {
   switch (result) {
@@ -277,7 +386,7 @@ const char* JpegResultText(JpegResult result) {
     case JpegResult::kUnsupported:
       return "unsupported JPEG kind (arithmetic, lossless, hierarchical, 12-bit, fractional sampling or 2 or more "
              "than 4 components)";
-    case JpegResult::kTooLarge: return "picture larger than 32 Mi pixels";
+    case JpegResult::kTooLarge: return "picture too large to decode at this scale";
     case JpegResult::kOutOfMemory: return "out of memory";
     case JpegResult::kBadLayout: return "the output layout does not fit the picture or the buffer";
     case JpegResult::kCorruptData: return "damaged or truncated picture data";
@@ -302,8 +411,10 @@ JpegResult JpegDecoder::State::ReadHeaders() {
     const std::size_t next = pos + static_cast<std::size_t>(length - 2);
     if (marker == 0xDA) {
       if (comps.empty()) return JpegResult::kBadHeader;  // a scan before the frame
-      pos -= 4;                                           // the scan is read again by the decode
-      return JpegResult::kOk;
+      first_scan_count = length > 2 ? data[pos] : 0;
+      pos -= 4;  // the scan is read again by the decode
+      // Refused when even the smallest output would not fit the limits.
+      return WithinLimits(8) ? JpegResult::kOk : JpegResult::kTooLarge;
     }
     const JpegResult r = ReadSegment(marker, length - 2);
     if (r != JpegResult::kOk) return r;
@@ -375,9 +486,9 @@ JpegResult JpegDecoder::State::ReadFrame(int marker, int length) {
   if (length < 6 + 3 * count) return JpegResult::kBadHeader;
   if (width == 0) return JpegResult::kBadHeader;
   if (height == 0) return JpegResult::kUnsupported;  // height given later by a DNL marker
-  if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kJpegMaxPixels) {
-    return JpegResult::kTooLarge;
-  }
+  const std::uint64_t smallest =
+      static_cast<std::uint64_t>(Scaled(width, 8)) * static_cast<std::uint64_t>(Scaled(height, 8));
+  if (smallest > kJpegMaxPixels) return JpegResult::kTooLarge;  // even at 1/8
   progressive = marker == 0xC2;
   comps.resize(static_cast<std::size_t>(count));
   hmax = vmax = 1;
@@ -399,13 +510,10 @@ JpegResult JpegDecoder::State::ReadFrame(int marker, int length) {
   mcus_y = (height + 8 * vmax - 1) / (8 * vmax);
   for (Component& c : comps) {
     if (hmax % c.h != 0 || vmax % c.v != 0) return JpegResult::kUnsupported;  // fractional sampling
-    c.width = (width * c.h + hmax - 1) / hmax;
-    c.height = (height * c.v + vmax - 1) / vmax;
-    c.blocks_w = (c.width + 7) / 8;
-    c.blocks_h = (c.height + 7) / 8;
-    c.plane_w = mcus_x * c.h * 8;
-    c.plane_h = mcus_y * c.v * 8;
-    c.ring_rows = std::min(c.plane_h, 2 * c.v * 8);
+    c.blocks_w = ((width * c.h + hmax - 1) / hmax + 7) / 8;
+    c.blocks_h = ((height * c.v + vmax - 1) / vmax + 7) / 8;
+    c.grid_w = mcus_x * c.h;
+    c.grid_h = mcus_y * c.v;
   }
   return JpegResult::kOk;
 }
@@ -470,10 +578,13 @@ JpegResult JpegDecoder::State::Allocate() {
   try {
     std::size_t row_bytes = 0;
     for (Component& c : comps) {
-      const std::size_t samples = static_cast<std::size_t>(c.plane_w) * static_cast<std::size_t>(c.plane_h);
       c.plane.assign(static_cast<std::size_t>(c.plane_w) * static_cast<std::size_t>(c.ring_rows), 0);
-      if (buffered) c.coefs.assign(samples, 0);
-      row_bytes = std::max(row_bytes, static_cast<std::size_t>(c.plane_w) * static_cast<std::size_t>(hmax / c.h) + 16);
+      if (buffered) {
+        c.coefs.assign(static_cast<std::size_t>(c.grid_w) * static_cast<std::size_t>(c.grid_h) *
+                           static_cast<std::size_t>(c.coef_stride),
+                       0);
+      }
+      row_bytes = std::max(row_bytes, static_cast<std::size_t>(c.plane_w) * static_cast<std::size_t>(c.rh) + 16);
     }
     upsampled.assign(comps.size(), std::vector<std::uint8_t>(row_bytes, 0));
   } catch (const std::bad_alloc&) {
@@ -605,6 +716,68 @@ void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* bloc
   }
 }
 
+void JpegDecoder::State::DecodeStoredBlock(Component& c, std::int16_t* stored) {
+  if (!c.Packed()) {
+    if (progressive) {
+      DecodeBlockProgressive(c, stored);
+    } else {
+      std::memset(stored, 0, 64 * sizeof(std::int16_t));
+      DecodeBlockSequential(c, stored);
+    }
+    return;
+  }
+  if (progressive && ss == 0) {
+    DecodeBlockProgressive(c, stored);  // DC scans touch coefficient 0 alone, stored first
+    return;
+  }
+  if (progressive && ah == 0 && eobrun > 0) {
+    --eobrun;  // inside an end-of-band run: nothing to read or store
+    return;
+  }
+  alignas(16) std::int16_t block[64] = {};
+  if (!progressive) {
+    DecodeBlockSequential(c, block);
+    for (int i = 0; i < c.kept; ++i) stored[i] = block[c.kept_natural[static_cast<std::size_t>(i)]];
+    return;
+  }
+  // Only the scan's band is read and written back: coefficients outside it
+  // that damaged data reaches are dropped.
+  std::uint64_t mask;
+  std::memcpy(&mask, stored + c.kept, sizeof mask);
+  for (int k = ss; k <= se; ++k) {
+    const int at = kNatural[static_cast<std::size_t>(k)];
+    const int slot = c.slot[static_cast<std::size_t>(at)];
+    block[at] = slot >= 0 ? stored[slot] : ((mask >> at & 1) ? kMarkedNonZero : std::int16_t{0});
+  }
+  DecodeBlockProgressive(c, block);
+  for (int k = ss; k <= se; ++k) {
+    const int at = kNatural[static_cast<std::size_t>(k)];
+    const int slot = c.slot[static_cast<std::size_t>(at)];
+    if (slot >= 0) {
+      stored[slot] = block[at];
+    } else if (block[at] != 0) {
+      mask |= std::uint64_t{1} << at;
+    } else {
+      mask &= ~(std::uint64_t{1} << at);
+    }
+  }
+  std::memcpy(stored + c.kept, &mask, sizeof mask);
+}
+
+void JpegDecoder::State::Transform(Component& c, const std::int16_t* block, int row, int col) {
+  std::uint8_t* out = c.Row(row * c.n) + static_cast<std::size_t>(col) * static_cast<std::size_t>(c.n);
+  if (c.n == 8) {
+    InverseDct(block, c.quant.data(), out, static_cast<std::size_t>(c.plane_w));
+  } else {
+    InverseDctReduced(block, c.quant.data(), c.n, out, static_cast<std::size_t>(c.plane_w));
+  }
+}
+
+int JpegDecoder::State::RowsReady(int my, int my_count, bool single, const Component& first) const {
+  if (my + 1 == my_count) return out_h;
+  return single ? (my + 1) * first.n : (my + 1) * vmax * min_n - vmax;
+}
+
 // At the end of a restart interval: the marker should be the expected RSTn.
 // Mirrors the usual decoder's resynchronisation, so a damaged interval costs
 // that interval only. Returns false at the end of the data.
@@ -689,29 +862,19 @@ JpegResult JpegDecoder::State::DecodeScan() {
             const int col = single ? mx : mx * c.h + bx;
             const int row = single ? my : my * c.v + by;
             if (buffered) {
-              std::int16_t* dst = c.coefs.data() + (static_cast<std::size_t>(row) * static_cast<std::size_t>(c.plane_w / 8) +
-                                                    static_cast<std::size_t>(col)) * 64;
-              if (progressive) {
-                DecodeBlockProgressive(c, dst);
-              } else {
-                std::memset(dst, 0, 64 * sizeof(std::int16_t));
-                DecodeBlockSequential(c, dst);
-              }
+              const std::size_t index =
+                  static_cast<std::size_t>(row) * static_cast<std::size_t>(c.grid_w) + static_cast<std::size_t>(col);
+              DecodeStoredBlock(c, c.coefs.data() + index * static_cast<std::size_t>(c.coef_stride));
             } else {
               std::memset(block, 0, sizeof block);
               DecodeBlockSequential(c, block);
-              InverseDct(block, c.quant.data(), c.Row(row * 8) + static_cast<std::size_t>(col) * 8,
-                         static_cast<std::size_t>(c.plane_w));
+              Transform(c, block, row, col);
             }
           }
         }
       }
     }
-    if (!buffered) {
-      // Rows whose samples (and the row below, for vertical smoothing) are in.
-      const int limit = my + 1 == my_count ? height : (single ? (my + 1) * 8 : (my + 1) * vmax * 8 - vmax);
-      EmitRows(limit);
-    }
+    if (!buffered) EmitRows(RowsReady(my, my_count, single, first));
   }
   if (br.Starved()) scan_starved = true;
   if (scan_starved) corrupt = true;
@@ -790,25 +953,28 @@ JpegResult JpegDecoder::State::RunScans() {
 }
 
 void JpegDecoder::State::EmitRows(int limit) {
-  limit = std::min(limit, height);
+  limit = std::min(limit, out_h);
   while (rows_emitted < limit) EmitRow(rows_emitted++);
 }
 
 void JpegDecoder::State::EmitRow(int y) {
   const std::uint8_t* rows[4] = {};
+  // Smoothing reads neighbouring sample rows, which the usual decoder does
+  // not keep at 1/8; samples are replicated there.
+  const bool fancy = min_n > 1;
   for (std::size_t i = 0; i < comps.size(); ++i) {
     Component& c = comps[i];
-    const int rh = hmax / c.h, rv = vmax / c.v;
+    const int rh = c.rh, rv = c.rv;
     auto plane_row = [&](int r) { return c.Row(std::clamp(r, 0, c.height - 1)); };
     std::uint8_t* buf = upsampled[i].data();
     if (rh == 1 && rv == 1) {
       rows[i] = plane_row(y);
       continue;
     }
-    const bool fancy_h = c.width > 2;
+    const bool fancy_h = fancy && c.width > 2;
     if (rh == 2 && rv == 1 && fancy_h) {
       UpsampleRowH2V1(plane_row(y), c.width, buf);
-    } else if (rh == 1 && rv == 2) {
+    } else if (rh == 1 && rv == 2 && fancy) {
       const int cy = y / 2;
       const bool upper = (y & 1) == 0;
       UpsampleRowH1V2(plane_row(cy), plane_row(upper ? cy - 1 : cy + 1), c.width, upper, buf);
@@ -821,8 +987,8 @@ void JpegDecoder::State::EmitRow(int y) {
     }
     rows[i] = buf;
   }
-  const int out_row = out.height < 0 ? height - 1 - y : y;
-  ConvertRow(space, rows, width, out.order == JpegColourOrder::kRgba,
+  const int out_row = out.height < 0 ? out_h - 1 - y : y;
+  ConvertRow(space, rows, out_w, out.order == JpegColourOrder::kRgba,
              out.pixels + static_cast<std::size_t>(out_row) * out.Stride());
 }
 
@@ -864,12 +1030,35 @@ int JpegDecoder::Components() const {
 }
 bool JpegDecoder::Progressive() const { return state_->have_parameters && state_->progressive; }
 
-JpegOutput JpegDecoder::Layout() const {
+int JpegDecoder::ScaledWidth(int scale) const {
+  return state_->have_parameters && ValidScale(scale) ? State::Scaled(state_->width, scale) : 0;
+}
+
+int JpegDecoder::ScaledHeight(int scale) const {
+  return state_->have_parameters && ValidScale(scale) ? State::Scaled(state_->height, scale) : 0;
+}
+
+int JpegDecoder::ScaleFor(int max_width, int max_height) const {
+  const State& s = *state_;
+  if (!s.have_parameters) return 0;
+  int scale = 1;
+  while (scale < 8 && ((max_width > 0 && State::Scaled(s.width, scale) > max_width) ||
+                       (max_height > 0 && State::Scaled(s.height, scale) > max_height))) {
+    scale *= 2;
+  }
+  // Output and working memory shrink with the scale; the smallest always
+  // fits once the parameters were read.
+  while (scale < 8 && !s.WithinLimits(scale)) scale *= 2;
+  return scale;
+}
+
+JpegOutput JpegDecoder::Layout(int scale) const {
   JpegOutput o;
-  if (!state_->have_parameters) return o;
+  if (!state_->have_parameters || !ValidScale(scale)) return o;
   const bool four = state_->comps.size() == 4;
-  o.width = state_->width;
-  o.height = -state_->height;
+  o.scale = scale;
+  o.width = ScaledWidth(scale);
+  o.height = -ScaledHeight(scale);
   o.channels = four ? 4 : 3;
   o.order = four ? JpegColourOrder::kRgba : JpegColourOrder::kBgr;
   const int row = o.width * o.channels;
@@ -881,16 +1070,20 @@ JpegResult JpegDecoder::Decode(const JpegOutput& output) {
   State& s = *state_;
   if (!s.have_parameters) return JpegResult::kNoParameters;
   const int expected_channels = output.order == JpegColourOrder::kRgba ? 4 : 3;
-  if (output.pixels == nullptr || output.width != s.width ||
-      (output.height != s.height && output.height != -s.height) || output.channels != expected_channels ||
+  if (!ValidScale(output.scale)) return JpegResult::kBadLayout;
+  const int width = State::Scaled(s.width, output.scale), height = State::Scaled(s.height, output.scale);
+  if (output.pixels == nullptr || output.width != width || (output.height != height && output.height != -height) ||
+      output.channels != expected_channels ||
       (output.order != JpegColourOrder::kBgr && output.order != JpegColourOrder::kRgba) || output.padding < 0) {
     return JpegResult::kBadLayout;
   }
-  const std::uint64_t stride = static_cast<std::uint64_t>(s.width) * static_cast<std::uint64_t>(expected_channels) +
+  const std::uint64_t stride = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(expected_channels) +
                                static_cast<std::uint64_t>(output.padding);
-  if (stride * static_cast<std::uint64_t>(s.height) > output.size) return JpegResult::kBadLayout;
+  if (stride * static_cast<std::uint64_t>(height) > output.size) return JpegResult::kBadLayout;
+  if (!s.WithinLimits(output.scale)) return JpegResult::kTooLarge;
   // Tables and frame are read again: Decode may follow any earlier Decode.
   if (s.ReadHeaders() != JpegResult::kOk) return JpegResult::kBadHeader;
+  s.ApplyScale(output.scale);
   s.out = output;
   s.rows_emitted = 0;
   s.buffered = false;
@@ -898,23 +1091,29 @@ JpegResult JpegDecoder::Decode(const JpegOutput& output) {
   if (r == JpegResult::kOk && s.buffered) {
     // Whatever the scans delivered goes through the inverse DCT now, an MCU
     // row at a time into the sample rings, each row passed on when ready.
+    alignas(16) std::int16_t block[64];
     for (int my = 0; my < s.mcus_y; ++my) {
       for (Component& c : s.comps) {
-        const std::size_t bw = static_cast<std::size_t>(c.plane_w / 8);
         for (int row = my * c.v; row < (my + 1) * c.v; ++row) {
-          for (std::size_t col = 0; col < bw; ++col) {
-            const std::size_t index = static_cast<std::size_t>(row) * bw + col;
-            InverseDct(c.coefs.data() + index * 64, c.quant.data(), c.Row(row * 8) + col * 8,
-                       static_cast<std::size_t>(c.plane_w));
+          for (int col = 0; col < c.grid_w; ++col) {
+            const std::size_t index =
+                static_cast<std::size_t>(row) * static_cast<std::size_t>(c.grid_w) + static_cast<std::size_t>(col);
+            const std::int16_t* stored = c.coefs.data() + index * static_cast<std::size_t>(c.coef_stride);
+            if (c.Packed()) {
+              std::memset(block, 0, sizeof block);
+              for (int i = 0; i < c.kept; ++i) block[c.kept_natural[static_cast<std::size_t>(i)]] = stored[i];
+              stored = block;
+            }
+            s.Transform(c, stored, row, col);
           }
         }
       }
-      s.EmitRows(my + 1 == s.mcus_y ? s.height : (my + 1) * s.vmax * 8 - s.vmax);
+      s.EmitRows(s.RowsReady(my, s.mcus_y, false, s.comps.front()));
     }
   }
   if (r == JpegResult::kOk || r == JpegResult::kCorruptData) {
     if (s.comps.front().plane.empty()) return JpegResult::kCorruptData;  // never allocated
-    s.EmitRows(s.height);
+    s.EmitRows(s.out_h);
     if (s.corrupt) r = JpegResult::kCorruptData;
   }
   for (Component& c : s.comps) {

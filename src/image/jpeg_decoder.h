@@ -12,6 +12,11 @@
 // one), then Release (or let the object go). The input bytes are not copied:
 // they must outlive the calls that read them.
 //
+// Large pictures can be decoded at 1/2, 1/4 or 1/8 of their size straight
+// from the coefficients (ScaleFor picks the scale for a size limit), with the
+// usual decoder's reduced transforms; multi-scan pictures then keep only the
+// coefficients those transforms read.
+//
 // Damaged data never makes it read or write outside the input and the
 // caller's buffer: sizes are checked before anything is allocated, missing
 // entropy data reads as zero bits (as in the usual decoder, so a truncated
@@ -32,7 +37,7 @@ enum class JpegResult : int {
   kTruncated,      // the data ends before the first scan
   kBadHeader,      // a malformed marker segment, table or frame
   kUnsupported,    // arithmetic, lossless, 12-bit, 2 or >4 components, fractional sampling
-  kTooLarge,       // beyond kJpegMaxPixels
+  kTooLarge,       // beyond kJpegMaxPixels or kJpegMaxWorkBytes
   kOutOfMemory,
   kBadLayout,      // the requested output does not fit the image or the buffer
   kCorruptData,    // damaged or truncated scan data: the picture is decoded as far as
@@ -42,10 +47,18 @@ enum class JpegResult : int {
 // A readable reason for a result, for tools and logs.
 const char* JpegResultText(JpegResult result);
 
-// Pictures above this many pixels are refused before anything is allocated:
-// 32 Mi pixels (say 8192 x 4096) keeps the worst case — output, sample planes
-// and progressive coefficients — within a 32-bit process.
+// Outputs above this many pixels are refused before anything is allocated,
+// and pictures whose smallest output (1/8) is above it already when their
+// parameters are read: 32 Mi pixels, say 8192 x 4096.
 inline constexpr std::uint64_t kJpegMaxPixels = std::uint64_t{1} << 25;
+
+// Working memory of one decode besides the caller's buffer: progressive and
+// multi-scan pictures hold their coefficients until the last scan, and their
+// declared size alone must not make that huge. A decode that would need more
+// is refused before anything is allocated (kTooLarge); a reduced scale needs
+// less. 128 MiB holds a 24-megapixel 4:2:0 progressive picture whole
+// (72 MB); at 1/8 the same picture needs 15 MB.
+inline constexpr std::uint64_t kJpegMaxWorkBytes = std::uint64_t{1} << 27;
 
 enum class JpegColourOrder : int {
   kBgr = 0,   // 3 channels: blue, green, red
@@ -55,8 +68,9 @@ enum class JpegColourOrder : int {
 struct JpegOutput {
   std::uint8_t* pixels = nullptr;
   std::size_t size = 0;  // bytes available at pixels
-  int width = 0;         // must equal the image width
-  int height = 0;        // |height| must equal the image height; negative gives bottom-up rows
+  int scale = 1;         // 1, 2, 4 or 8: the picture at 1/scale of its size
+  int width = 0;         // must equal the image width at that scale (ScaledWidth)
+  int height = 0;        // |height| must equal ScaledHeight; negative gives bottom-up rows
   int padding = 0;       // bytes after each row's pixels (left untouched)
   int channels = 0;      // 3 for kBgr, 4 for kRgba
   JpegColourOrder order = JpegColourOrder::kBgr;
@@ -79,18 +93,26 @@ class JpegDecoder {
 
   int Width() const;
   int Height() const;
+  // The output size at 1/scale (1, 2, 4 or 8), rounded up; 0 for other scales.
+  int ScaledWidth(int scale) const;
+  int ScaledHeight(int scale) const;
+  // The least reduction whose output fits max_width x max_height (0: no
+  // bound) and the memory limits; 8 where no scale fits the bounds. 0 before
+  // the parameters were read.
+  int ScaleFor(int max_width, int max_height) const;
   int Components() const;  // 1, 3 or 4
   bool Progressive() const;
 
   // The program's layout: bottom-up rows padded to a multiple of 4 bytes;
   // grey and three-component pictures as blue, green, red; four-component
   // (CMYK, YCCK) pictures converted to red, green, blue, alpha 255.
-  // pixels and size are left for the caller.
-  JpegOutput Layout() const;
+  // pixels and size are left for the caller. At a scale other than 1, 2, 4
+  // or 8 the layout is empty.
+  JpegOutput Layout(int scale = 1) const;
 
-  // Decodes the whole picture. The padding bytes are never written. kOk and
-  // kCorruptData both leave every pixel of the buffer written; other results
-  // leave the buffer as it was.
+  // Decodes the whole picture at the layout's scale. The padding bytes are
+  // never written. kOk and kCorruptData both leave every pixel of the buffer
+  // written; other results leave the buffer as it was.
   JpegResult Decode(const JpegOutput& output);
 
   // Frees the tables and working memory; the object may be used again.

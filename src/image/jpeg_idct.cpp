@@ -195,6 +195,111 @@ void InverseDctSse2(const std::int16_t* coef, const std::uint16_t* quant, std::u
 
 #endif
 
+namespace {
+
+// The reduced transforms' own constants, 13 fractional bits.
+constexpr std::int32_t kF0211 = 1730;   // 0.211164243
+constexpr std::int32_t kF0509 = 4176;   // 0.509795579
+constexpr std::int32_t kF0601 = 4926;   // 0.601344887
+constexpr std::int32_t kF0720 = 5906;   // 0.720959822
+constexpr std::int32_t kF0850 = 6967;   // 0.850430095
+constexpr std::int32_t kF1061 = 8697;   // 1.061594337
+constexpr std::int32_t kF1272 = 10426;  // 1.272758580
+constexpr std::int32_t kF1451 = 11893;  // 1.451774981
+constexpr std::int32_t kF2172 = 17799;  // 2.172734803
+constexpr std::int32_t kF3624 = 29692;  // 3.624509785
+
+inline std::uint32_t Mul(std::int32_t v, std::int32_t c) {
+  return static_cast<std::uint32_t>(v) * static_cast<std::uint32_t>(c);
+}
+
+// Eight inputs (the fifth is not used) to the four averages of neighbouring
+// output pairs, before descaling.
+inline void Idct8To4(const std::int32_t* in, std::uint32_t* out) {
+  const std::uint32_t dc = static_cast<std::uint32_t>(in[0]) << (kConstBits + 1);
+  const std::uint32_t even = Mul(in[2], kF1847) + Mul(in[6], -kF0765);
+  const std::uint32_t t10 = dc + even, t12 = dc - even;
+  const std::uint32_t odd0 = Mul(in[7], -kF0211) + Mul(in[5], kF1451) + Mul(in[3], -kF2172) + Mul(in[1], kF1061);
+  const std::uint32_t odd2 = Mul(in[7], -kF0509) + Mul(in[5], -kF0601) + Mul(in[3], kF0899) + Mul(in[1], kF2562);
+  out[0] = t10 + odd2;
+  out[3] = t10 - odd2;
+  out[1] = t12 + odd0;
+  out[2] = t12 - odd0;
+}
+
+// Inputs 0, 1, 3, 5 and 7 to the two averages of four outputs each.
+inline void Idct8To2(const std::int32_t* in, std::uint32_t* out) {
+  const std::uint32_t dc = static_cast<std::uint32_t>(in[0]) << (kConstBits + 2);
+  const std::uint32_t odd = Mul(in[7], -kF0720) + Mul(in[5], kF0850) + Mul(in[3], -kF1272) + Mul(in[1], kF3624);
+  out[0] = dc + odd;
+  out[1] = dc - odd;
+}
+
+inline std::int32_t Saturate16(std::int32_t v) { return std::clamp(v, -32768, 32767); }
+inline std::uint8_t Sample(std::int32_t v) { return static_cast<std::uint8_t>(std::clamp(v + 128, 0, 255)); }
+
+// Rows and columns of the block each reduced size reads (bit k: index k).
+constexpr std::uint8_t ReducedLines(int size) {
+  switch (size) {
+    case 8: return 0xFF;
+    case 4: return 0xEF;  // all but 4
+    case 2: return 0xAB;  // 0, 1, 3, 5, 7
+    default: return 0x01;
+  }
+}
+
+}  // namespace
+
+std::uint64_t ReducedDctInputs(int size) {
+  const std::uint8_t lines = ReducedLines(size);
+  std::uint64_t mask = 0;
+  for (int r = 0; r < 8; ++r) {
+    for (int c = 0; c < 8; ++c) {
+      if ((lines >> r & 1) && (lines >> c & 1)) mask |= std::uint64_t{1} << (r * 8 + c);
+    }
+  }
+  return mask;
+}
+
+void InverseDctReduced(const std::int16_t* coef, const std::uint16_t* quant, int size, std::uint8_t* out,
+                       std::size_t stride) {
+  // Dequantised values wrap to 16 bits as in the full transform.
+  auto dequant = [&](int i) { return static_cast<std::int32_t>(static_cast<std::int16_t>(coef[i] * quant[i])); };
+  if (size == 8) {
+    InverseDct(coef, quant, out, stride);
+    return;
+  }
+  if (size == 1) {
+    out[0] = Sample(Descale(static_cast<std::uint32_t>(dequant(0)), 3));
+    return;
+  }
+  const std::uint8_t lines = ReducedLines(size);
+  std::int32_t work[32] = {};  // size rows of 8 columns
+  std::int32_t in[8];
+  std::uint32_t res[4];
+  for (int col = 0; col < 8; ++col) {
+    if (!(lines >> col & 1)) continue;
+    for (int k = 0; k < 8; ++k) in[k] = (lines >> k & 1) ? dequant(k * 8 + col) : 0;
+    if (size == 4) {
+      Idct8To4(in, res);
+    } else {
+      Idct8To2(in, res);
+    }
+    const int shift = size == 4 ? kConstBits - kPass1Bits + 1 : kConstBits - kPass1Bits + 2;
+    for (int r = 0; r < size; ++r) work[r * 8 + col] = Saturate16(Descale(res[r], shift));
+  }
+  const int shift = size == 4 ? kConstBits + kPass1Bits + 3 + 1 : kConstBits + kPass1Bits + 3 + 2;
+  for (int r = 0; r < size; ++r) {
+    if (size == 4) {
+      Idct8To4(work + r * 8, res);
+    } else {
+      Idct8To2(work + r * 8, res);
+    }
+    std::uint8_t* o = out + static_cast<std::size_t>(r) * stride;
+    for (int c = 0; c < size; ++c) o[c] = Sample(Saturate16(Descale(res[c], shift)));
+  }
+}
+
 void InverseDct(const std::int16_t* coef, const std::uint16_t* quant, std::uint8_t* out, std::size_t stride) {
 #if defined(__SSE2__)
   InverseDctSse2(coef, quant, out, stride);

@@ -20,4 +20,14 @@ void InverseDctScalar(const std::int16_t* coef, const std::uint16_t* quant, std:
 void InverseDctSse2(const std::int16_t* coef, const std::uint16_t* quant, std::uint8_t* out, std::size_t stride);
 #endif
 
+// Scaled decoding: the block straight to size x size samples (size 4, 2 or
+// 1), each the average of the full-size samples it stands for, in the
+// reference decoder's reduced arithmetic. Size 8 is InverseDct.
+void InverseDctReduced(const std::int16_t* coef, const std::uint16_t* quant, int size, std::uint8_t* out,
+                       std::size_t stride);
+
+// The coefficients (bit i: natural position i) the transform of that size
+// reads; the rest of a block can be dropped before it.
+std::uint64_t ReducedDctInputs(int size);
+
 }  // namespace brisane

@@ -1,5 +1,7 @@
 #include "render/texture_fill.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -7,11 +9,14 @@
 
 namespace brisane {
 
-bool DecodePicture(const std::uint8_t* data, std::size_t size, DecodedPicture& out) {
+bool DecodePicture(const std::uint8_t* data, std::size_t size, DecodedPicture& out, std::uint32_t max_width,
+                   std::uint32_t max_height) {
   out = DecodedPicture{};
   JpegDecoder decoder;
   if (decoder.ReadParameters(data, size) != JpegResult::kOk) return false;
-  JpegOutput layout = decoder.Layout();
+  const auto bound = [](std::uint32_t max) { return static_cast<int>(std::min<std::uint32_t>(max, INT_MAX)); };
+  const int scale = decoder.ScaleFor(bound(max_width), bound(max_height));
+  JpegOutput layout = decoder.Layout(scale);
   // The conversions read three bytes a pixel, whatever the picture holds.
   layout.channels = 3;
   layout.order = JpegColourOrder::kBgr;
@@ -23,10 +28,18 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, DecodedPicture& o
   }
   layout.pixels = out.pixels.data();
   layout.size = out.pixels.size();
-  decoder.Decode(layout);  // a damaged picture keeps what was decoded
+  // A damaged picture keeps what was decoded. One refused before a single
+  // row came out (a bad first scan, the memory limits) is no picture at
+  // all, not a black one.
+  const JpegResult decoded = decoder.Decode(layout);
+  if (decoded != JpegResult::kOk && decoded != JpegResult::kCorruptData) {
+    out = DecodedPicture{};
+    return false;
+  }
   out.width = layout.width;
   out.height = -layout.height;
   out.stride = layout.Stride();
+  out.scale = scale;
   return true;
 }
 

@@ -26,15 +26,24 @@ struct DecodedPicture {
   int width = 0;
   int height = 0;
   std::size_t stride = 0;
+  int scale = 1;  // decoded at 1/scale of the picture's own size
 
   TextureImage View() const { return {pixels.data(), pixels.size(), width, height, stride}; }
 };
 
 // Decodes JPEG bytes for texture loading: false when the picture's parameters
-// cannot be read (no texture, nothing reported). A picture that fails later
-// keeps whatever was decoded in its zero-filled buffer. Four-component
-// pictures come out as blue, green, red like the others.
-bool DecodePicture(const std::uint8_t* data, std::size_t size, DecodedPicture& out);
+// cannot be read or its decoding is refused before any row came out (no
+// texture, nothing reported). A picture damaged further on keeps whatever was
+// decoded in its zero-filled buffer. Four-component pictures come out as
+// blue, green, red like the others.
+//
+// A picture larger than max_width x max_height (0: no bound; say the
+// device's largest texture) is decoded at the largest of 1/2, 1/4 and 1/8
+// of its size that fits, or at 1/8 when none does, so a camera's picture is
+// not decoded whole only to be sampled down. Pictures too large for the
+// decoder's memory limits at full size are reduced the same way.
+bool DecodePicture(const std::uint8_t* data, std::size_t size, DecodedPicture& out, std::uint32_t max_width = 0,
+                   std::uint32_t max_height = 0);
 
 // A locked texture surface: width x height texels of the format's depth.
 // pitch is the distance between rows in bytes (0: packed rows).

@@ -21,14 +21,18 @@ std::uint32_t NextPowerOfTwo(std::uint32_t v) {
 
 }  // namespace
 
+TextureSize MaxTextureSize(const TextureSizeCaps& caps) {
+  return {caps.max_width ? caps.max_width : 256, caps.max_height ? caps.max_height : 256};
+}
+
 TextureSize TextureSizeFor(std::uint32_t width, std::uint32_t height, const TextureSizeCaps& caps) {
   TextureSize s{std::max<std::uint32_t>(width, 1), std::max<std::uint32_t>(height, 1)};
   if (caps.power_of_two) {
     s.width = NextPowerOfTwo(s.width);
     s.height = NextPowerOfTwo(s.height);
   }
-  const std::uint32_t max_w = caps.max_width ? caps.max_width : 256;
-  const std::uint32_t max_h = caps.max_height ? caps.max_height : 256;
+  const std::uint32_t max_w = MaxTextureSize(caps).width;
+  const std::uint32_t max_h = MaxTextureSize(caps).height;
   s.width = std::min(s.width, max_w);
   s.height = std::min(s.height, max_h);
   if (caps.square_only) {

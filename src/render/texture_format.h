@@ -50,6 +50,14 @@ struct TextureSize {
   friend bool operator==(const TextureSize&, const TextureSize&) = default;
 };
 
+// The largest surface the caps allow (a maximum of 0 counts as 256).
+TextureSize MaxTextureSize(const TextureSizeCaps& caps);
+
+// Pictures are decoded no larger than this a side, whatever the device
+// takes: the show's own pictures are smaller, and a camera's photo chosen as
+// the flag needs no more than this to look sharp at the masthead.
+inline constexpr std::uint32_t kMaxDecodedSide = 2048;
+
 // The surface size for a picture of width x height: raised to powers of two
 // when required, limited to the maxima, made square when required. A square
 // never exceeds either maximum: its side is cut to the smaller one.

@@ -113,6 +113,14 @@ inline constexpr std::array<CameraSpec, 7> kCameras = {{
 }};
 inline constexpr std::string_view kFirstCamera = "Camera01";
 
+// The flag the ship flies: the scene's material that takes the chosen
+// picture, and the setting's numbers. FlagNum 1 is the user's own picture;
+// 2 to 26 are the built-in flags, JPEGFILE resources FlagNum + 1098.
+inline constexpr std::string_view kFlagMaterial = "Flag_flag01_1";
+inline constexpr std::int32_t kCustomFlag = 1;
+inline constexpr std::int32_t kLastBuiltInFlag = 26;
+inline constexpr std::uint16_t kFlagResourceOffset = 1098;
+
 // Points and parts the show binds by name.
 inline constexpr std::string_view kSun = "Dummy_sun";
 inline constexpr std::array<std::string_view, 2> kLanterns = {"Dummy_lantern01", "Dummy_lantern02"};

@@ -1,6 +1,7 @@
 #include "show/show.h"
 
 #include "settings/settings_keys.h"
+#include "show/flag.h"
 
 namespace brisane {
 
@@ -83,6 +84,8 @@ bool Show::Setup(Device& device, const ShowSettings& settings) {
   const bool loaded = scene_.load(settings.scenePath, contract::kSceneResource);
   scene_.root().updateSubtree();
 
+  // Before the flag is copied onto the other masts, so the copies fly it too.
+  ApplyFlag(scene_, platform_.settings, platform_.resources);
   StartHullLightmaps(scene_);
   MakeRiggingClones(scene_);
   StartRiggingAnimation(scene_);

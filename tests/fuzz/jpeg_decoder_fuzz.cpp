@@ -1,6 +1,6 @@
-// Any bytes must decode to a picture or to a refusal: no crash, no read or
-// write outside the buffers, no hang. Pictures over a million pixels are only
-// read, not decoded, to keep the runs fast.
+// Any bytes must decode to a picture or to a refusal, at full size and
+// reduced: no crash, no read or write outside the buffers, no hang. Pictures
+// over a million pixels are only read, not decoded, to keep the runs fast.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -135,14 +135,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> pixels(layout.Bytes());
   layout.pixels = pixels.data();
   layout.size = pixels.size();
-  const brisane::JpegResult r = decoder.Decode(layout);
-  if (r != brisane::JpegResult::kOk && r != brisane::JpegResult::kCorruptData && r != brisane::JpegResult::kBadHeader &&
-      r != brisane::JpegResult::kOutOfMemory) {
-    __builtin_trap();  // a picture whose parameters were read fails only these ways
-  }
-  // The texture path: three bytes a pixel whatever the picture, then a fill.
+  const auto check = [](brisane::JpegResult r) {
+    if (r != brisane::JpegResult::kOk && r != brisane::JpegResult::kCorruptData &&
+        r != brisane::JpegResult::kBadHeader && r != brisane::JpegResult::kOutOfMemory) {
+      __builtin_trap();  // a picture whose parameters were read fails only these ways
+    }
+  };
+  check(decoder.Decode(layout));
+  // A reduced scale, picked by the input, keeps only some coefficients of
+  // multi-scan pictures.
+  const int scale = 2 << (data[size / 2] % 3);
+  brisane::JpegOutput reduced = decoder.Layout(scale);
+  std::vector<std::uint8_t> small(reduced.Bytes());
+  reduced.pixels = small.data();
+  reduced.size = small.size();
+  check(decoder.Decode(reduced));
+  // The texture path: three bytes a pixel whatever the picture, reduced to
+  // a small texture's size, then a fill.
   brisane::DecodedPicture picture;
-  if (brisane::DecodePicture(data, size, picture)) {
+  if (brisane::DecodePicture(data, size, picture, 64, 64)) {
     std::vector<std::uint32_t> texels(64 * 64);
     brisane::TextureSurface surface;
     surface.bits = texels.data();

@@ -8,6 +8,7 @@
 #include <jpeglib.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "image/jpeg_decoder.h"
@@ -102,7 +103,7 @@ bool RunEncode(const PictureSpec& spec, const std::uint8_t* pixels, unsigned cha
 }
 
 bool RunDecode(const std::uint8_t* data, std::size_t size, std::uint8_t** out, int* width, int* height,
-               int* comps) {
+               int* comps, int scale) {
   jpeg_decompress_struct d;
   ErrorManager err;
   d.err = jpeg_std_error(&err.base);
@@ -118,6 +119,8 @@ bool RunDecode(const std::uint8_t* data, std::size_t size, std::uint8_t** out, i
   jpeg_create_decompress(&d);
   jpeg_mem_src(&d, data, static_cast<unsigned long>(size));
   jpeg_read_header(&d, TRUE);
+  d.scale_num = 1;
+  d.scale_denom = static_cast<unsigned>(scale);
   if (d.num_components == 1) d.out_color_space = JCS_GRAYSCALE;
   else if (d.num_components == 3) d.out_color_space = JCS_EXT_BGR;
   else d.out_color_space = JCS_CMYK;
@@ -178,11 +181,11 @@ std::vector<std::uint8_t> EncodeReference(const PictureSpec& spec) {
 }
 
 std::vector<std::uint8_t> DecodeReference(const std::vector<std::uint8_t>& jpeg, int* width, int* height,
-                                          int* channels) {
+                                          int* channels, int scale = 1) {
   std::uint8_t* raw = nullptr;
   int w = 0, h = 0, comps = 0;
   std::vector<std::uint8_t> result;
-  if (!RunDecode(jpeg.data(), jpeg.size(), &raw, &w, &h, &comps)) return result;
+  if (!RunDecode(jpeg.data(), jpeg.size(), &raw, &w, &h, &comps, scale)) return result;
   const int ch = comps == 4 ? 4 : 3;
   const int stride = Stride(w, ch);
   result.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h), 0);
@@ -232,12 +235,12 @@ struct Ours {
   std::vector<std::uint8_t> pixels;
 };
 
-Ours DecodeOurs(const std::vector<std::uint8_t>& jpeg) {
+Ours DecodeOurs(const std::vector<std::uint8_t>& jpeg, int scale = 1) {
   Ours o;
   JpegDecoder decoder;
   o.parameters = decoder.ReadParameters(jpeg.data(), jpeg.size());
   if (o.parameters != JpegResult::kOk) return o;
-  o.layout = decoder.Layout();
+  o.layout = decoder.Layout(scale);
   o.pixels.assign(o.layout.Bytes(), 0);
   o.layout.pixels = o.pixels.data();
   o.layout.size = o.pixels.size();
@@ -356,13 +359,44 @@ TEST_P(ConformanceTest, MatchesTheReferenceDecoder) {
   EXPECT_EQ(FirstDifference(ours.pixels, reference, static_cast<int>(ours.layout.Stride())), "identical");
 }
 
+std::string TestName(const PictureSpec& spec) {
+  std::string name = spec.Name();
+  for (char& c : name) {
+    if (c == '-') c = '_';
+  }
+  return name;
+}
+
 INSTANTIATE_TEST_SUITE_P(Pictures, ConformanceTest, ::testing::ValuesIn(ConformanceSpecs()),
-                         [](const ::testing::TestParamInfo<PictureSpec>& info) {
-                           std::string name = info.param.Name();
-                           for (char& c : name) {
-                             if (c == '-') c = '_';
-                           }
-                           return name;
+                         [](const ::testing::TestParamInfo<PictureSpec>& info) { return TestName(info.param); });
+
+// The same pictures at 1/2, 1/4 and 1/8 against the reference's scaled
+// decoding (scale_denom), which takes the same reduced transforms.
+class ScaledConformanceTest : public ::testing::TestWithParam<std::tuple<PictureSpec, int>> {};
+
+TEST_P(ScaledConformanceTest, MatchesTheReferenceDecoderAtThatScale) {
+  const auto& [spec, scale] = GetParam();
+  const std::vector<std::uint8_t> jpeg = EncodeReference(spec);
+  ASSERT_FALSE(jpeg.empty());
+  int w = 0, h = 0, ch = 0;
+  const std::vector<std::uint8_t> reference = DecodeReference(jpeg, &w, &h, &ch, scale);
+  ASSERT_FALSE(reference.empty());
+
+  const Ours ours = DecodeOurs(jpeg, scale);
+  ASSERT_EQ(ours.parameters, JpegResult::kOk);
+  EXPECT_EQ(ours.decode, JpegResult::kOk);
+  EXPECT_EQ(ours.layout.width, w);
+  EXPECT_EQ(ours.layout.height, -h);
+  ASSERT_EQ(ours.pixels.size(), reference.size());
+  EXPECT_GE(Psnr(ours.pixels, reference, w, h, ch), 50.0);
+  EXPECT_EQ(FirstDifference(ours.pixels, reference, static_cast<int>(ours.layout.Stride())), "identical");
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, ScaledConformanceTest,
+                         ::testing::Combine(::testing::ValuesIn(ConformanceSpecs()), ::testing::Values(2, 4, 8)),
+                         [](const ::testing::TestParamInfo<std::tuple<PictureSpec, int>>& info) {
+                           return TestName(std::get<0>(info.param)) + "_at_1_" +
+                                  std::to_string(std::get<1>(info.param));
                          });
 
 // ---- Damaged data -------------------------------------------------------
@@ -370,7 +404,7 @@ INSTANTIATE_TEST_SUITE_P(Pictures, ConformanceTest, ::testing::ValuesIn(Conforma
 // Decodes with guard bytes around the buffer and a sentinel in every padding
 // byte; false when any of them changed.
 bool DecodeGuarded(const std::uint8_t* data, std::size_t size, JpegResult* parameters, JpegResult* decode,
-                   std::vector<std::uint8_t>* pixels = nullptr, long max_pixels = 1L << 25) {
+                   std::vector<std::uint8_t>* pixels = nullptr, long max_pixels = 1L << 25, int scale = 1) {
   constexpr std::size_t kGuard = 64;
   constexpr std::uint8_t kSentinel = 0xA5;
   JpegDecoder decoder;
@@ -378,7 +412,7 @@ bool DecodeGuarded(const std::uint8_t* data, std::size_t size, JpegResult* param
   *decode = JpegResult::kNoParameters;
   if (*parameters != JpegResult::kOk) return true;
   if (static_cast<long>(decoder.Width()) * decoder.Height() > max_pixels) return true;
-  JpegOutput layout = decoder.Layout();
+  JpegOutput layout = decoder.Layout(scale);
   std::vector<std::uint8_t> buffer(layout.Bytes() + 2 * kGuard, kSentinel);
   const std::size_t stride = layout.Stride(), row = static_cast<std::size_t>(layout.width * layout.channels);
   const std::size_t rows = static_cast<std::size_t>(-layout.height);
@@ -413,21 +447,24 @@ std::vector<PictureSpec> DamageSpecs() {
           Spec(17, 9, Coding::kCmyk, 90, {1, 1, 1, 1, 1, 1, 1, 1})};
 }
 
-class DamageTest : public ::testing::TestWithParam<PictureSpec> {};
+// At full size and at reduced scales, where multi-scan pictures keep only
+// some coefficients of each block.
+class DamageTest : public ::testing::TestWithParam<std::tuple<PictureSpec, int>> {};
 
 TEST_P(DamageTest, EveryTruncationIsRefusedOrDecodedAsFarAsItGoes) {
-  const std::vector<std::uint8_t> jpeg = EncodeReference(GetParam());
+  const auto& [spec, scale] = GetParam();
+  const std::vector<std::uint8_t> jpeg = EncodeReference(spec);
   const std::size_t scan = FirstScanData(jpeg);
   ASSERT_GT(scan, 0u);
   std::vector<std::uint8_t> whole;
   JpegResult p, d;
-  ASSERT_TRUE(DecodeGuarded(jpeg.data(), jpeg.size(), &p, &d, &whole));
+  ASSERT_TRUE(DecodeGuarded(jpeg.data(), jpeg.size(), &p, &d, &whole, 1L << 25, scale));
   ASSERT_EQ(d, JpegResult::kOk);
   for (std::size_t n = 0; n < jpeg.size(); ++n) {
     // A private copy, so that reading past n is caught by the sanitizers.
     const std::vector<std::uint8_t> cut(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(n));
     std::vector<std::uint8_t> pixels;
-    ASSERT_TRUE(DecodeGuarded(cut.data(), cut.size(), &p, &d, &pixels)) << "length " << n;
+    ASSERT_TRUE(DecodeGuarded(cut.data(), cut.size(), &p, &d, &pixels, 1L << 25, scale)) << "length " << n;
     if (n < scan) {
       EXPECT_EQ(p, n < 2 ? JpegResult::kNotJpeg : JpegResult::kTruncated) << "length " << n;
     } else {
@@ -441,7 +478,8 @@ TEST_P(DamageTest, EveryTruncationIsRefusedOrDecodedAsFarAsItGoes) {
 }
 
 TEST_P(DamageTest, RandomByteChangesNeverEscapeTheBuffer) {
-  const std::vector<std::uint8_t> jpeg = EncodeReference(GetParam());
+  const auto& [spec, scale] = GetParam();
+  const std::vector<std::uint8_t> jpeg = EncodeReference(spec);
   std::uint32_t state = 2024;
   auto next = [&state] {
     state = state * 1664525u + 1013904223u;
@@ -457,7 +495,7 @@ TEST_P(DamageTest, RandomByteChangesNeverEscapeTheBuffer) {
     }
     JpegResult p, d;
     // A changed size byte can make a huge picture: read, but not decoded here.
-    ASSERT_TRUE(DecodeGuarded(bad.data(), bad.size(), &p, &d, nullptr, 100000)) << "round " << round;
+    ASSERT_TRUE(DecodeGuarded(bad.data(), bad.size(), &p, &d, nullptr, 100000, scale)) << "round " << round;
     if (p == JpegResult::kOk && d != JpegResult::kNoParameters) {  // read and decoded
       EXPECT_TRUE(d == JpegResult::kOk || d == JpegResult::kCorruptData || d == JpegResult::kBadHeader)
           << "round " << round << ": " << JpegResultText(d);
@@ -465,44 +503,48 @@ TEST_P(DamageTest, RandomByteChangesNeverEscapeTheBuffer) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Pictures, DamageTest, ::testing::ValuesIn(DamageSpecs()),
-                         [](const ::testing::TestParamInfo<PictureSpec>& info) {
-                           std::string name = info.param.Name();
-                           for (char& c : name) {
-                             if (c == '-') c = '_';
-                           }
-                           return name;
+INSTANTIATE_TEST_SUITE_P(Pictures, DamageTest,
+                         ::testing::Combine(::testing::ValuesIn(DamageSpecs()), ::testing::Values(1, 4, 8)),
+                         [](const ::testing::TestParamInfo<std::tuple<PictureSpec, int>>& info) {
+                           return TestName(std::get<0>(info.param)) + "_at_1_" +
+                                  std::to_string(std::get<1>(info.param));
                          });
 
 // ---- Pictures for textures ------------------------------------------------
 
+// Whole, and reduced to fit a texture bound (17 x 9 within 9 x 5 is 1/2,
+// within 5 x 3 is 1/4, within 1 x 1 as small as it gets).
 TEST(TexturePictureTest, EveryKindComesOutAsBlueGreenRedRows) {
   for (const PictureSpec& spec : {Spec(17, 9, Coding::kCmyk, 90, {1, 1, 1, 1, 1, 1, 1, 1}),
                                   Spec(17, 9, Coding::kYcck, 90, {2, 2, 1, 1, 1, 1, 2, 2}),
                                   Spec(17, 9, Coding::kGrey, 90, {1, 1}),
                                   Spec(17, 9, Coding::kYCbCr, 90, {2, 1, 1, 1, 1, 1}, true)}) {
     const std::vector<std::uint8_t> jpeg = EncodeReference(spec);
-    int w = 0, h = 0, ch = 0;
-    const std::vector<std::uint8_t> reference = DecodeReference(jpeg, &w, &h, &ch);
-    DecodedPicture picture;
-    ASSERT_TRUE(DecodePicture(jpeg.data(), jpeg.size(), picture)) << spec.Name();
-    ASSERT_EQ(picture.width, w);
-    ASSERT_EQ(picture.height, h);
-    ASSERT_EQ(picture.stride, 52u);  // 17 * 3 padded to 4
-    const std::size_t ref_stride = (static_cast<std::size_t>(w) * static_cast<std::size_t>(ch) + 3) & ~std::size_t{3};
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) {
-        const std::uint8_t* ours = picture.pixels.data() + static_cast<std::size_t>(y) * picture.stride + static_cast<std::size_t>(x) * 3;
-        const std::uint8_t* ref = reference.data() + static_cast<std::size_t>(y) * ref_stride + static_cast<std::size_t>(x * ch);
-        if (ch == 4) {  // the reference's red, green, blue, alpha
-          ASSERT_EQ(ours[0], ref[2]) << spec.Name();
-          ASSERT_EQ(ours[1], ref[1]) << spec.Name();
-          ASSERT_EQ(ours[2], ref[0]) << spec.Name();
-        } else {
-          ASSERT_EQ(std::vector<std::uint8_t>(ours, ours + 3), std::vector<std::uint8_t>(ref, ref + 3)) << spec.Name();
-        }
-        if (spec.coding == Coding::kGrey) {
-          ASSERT_TRUE(ours[0] == ours[1] && ours[1] == ours[2]);
+    for (const auto& [bound_w, bound_h, scale] :
+         {std::tuple{0u, 0u, 1}, std::tuple{9u, 5u, 2}, std::tuple{5u, 3u, 4}, std::tuple{1u, 1u, 8}}) {
+      int w = 0, h = 0, ch = 0;
+      const std::vector<std::uint8_t> reference = DecodeReference(jpeg, &w, &h, &ch, scale);
+      DecodedPicture picture;
+      ASSERT_TRUE(DecodePicture(jpeg.data(), jpeg.size(), picture, bound_w, bound_h)) << spec.Name();
+      ASSERT_EQ(picture.scale, scale) << spec.Name();
+      ASSERT_EQ(picture.width, w);
+      ASSERT_EQ(picture.height, h);
+      ASSERT_EQ(picture.stride, (static_cast<std::size_t>(w) * 3 + 3) & ~std::size_t{3});
+      const std::size_t ref_stride = (static_cast<std::size_t>(w) * static_cast<std::size_t>(ch) + 3) & ~std::size_t{3};
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+          const std::uint8_t* ours = picture.pixels.data() + static_cast<std::size_t>(y) * picture.stride + static_cast<std::size_t>(x) * 3;
+          const std::uint8_t* ref = reference.data() + static_cast<std::size_t>(y) * ref_stride + static_cast<std::size_t>(x * ch);
+          if (ch == 4) {  // the reference's red, green, blue, alpha
+            ASSERT_EQ(ours[0], ref[2]) << spec.Name();
+            ASSERT_EQ(ours[1], ref[1]) << spec.Name();
+            ASSERT_EQ(ours[2], ref[0]) << spec.Name();
+          } else {
+            ASSERT_EQ(std::vector<std::uint8_t>(ours, ours + 3), std::vector<std::uint8_t>(ref, ref + 3)) << spec.Name();
+          }
+          if (spec.coding == Coding::kGrey) {
+            ASSERT_TRUE(ours[0] == ours[1] && ours[1] == ours[2]);
+          }
         }
       }
     }

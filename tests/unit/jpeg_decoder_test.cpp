@@ -1,89 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "image/jpeg_decoder.h"
+#include "support/jpeg_stream.h"
 
 namespace brisane {
 namespace {
 
-// Writes small greyscale JPEG streams by hand: flat 8x8 blocks (DC only),
-// every DC size coded in 4 bits and a 1-bit end-of-block, quantisation 1.
-// A block of DC value P decodes to 128 + (P + 4) / 8 (rounded down).
-class Stream {
- public:
-  std::vector<std::uint8_t> bytes;
-
-  Stream() { Marker(0xD8); }
-
-  void Marker(int code) {
-    bytes.push_back(0xFF);
-    bytes.push_back(static_cast<std::uint8_t>(code));
-  }
-  void Segment(int code, const std::vector<std::uint8_t>& payload) {
-    Marker(code);
-    const std::size_t length = payload.size() + 2;
-    bytes.push_back(static_cast<std::uint8_t>(length >> 8));
-    bytes.push_back(static_cast<std::uint8_t>(length & 0xFF));
-    bytes.insert(bytes.end(), payload.begin(), payload.end());
-  }
-  void Tables() {
-    std::vector<std::uint8_t> q = {0x00};
-    q.resize(65, 1);
-    Segment(0xDB, q);
-    std::vector<std::uint8_t> dc = {0x00, 0, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    for (int i = 0; i < 12; ++i) dc.push_back(static_cast<std::uint8_t>(i));
-    Segment(0xC4, dc);
-    Segment(0xC4, {0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00});
-  }
-  void Frame(int width, int height, int marker = 0xC0) {
-    Segment(marker, {8, static_cast<std::uint8_t>(height >> 8), static_cast<std::uint8_t>(height),
-                     static_cast<std::uint8_t>(width >> 8), static_cast<std::uint8_t>(width), 1, 1, 0x11, 0});
-  }
-  void Restarts(int interval) { Segment(0xDD, {0, static_cast<std::uint8_t>(interval)}); }
-  void Scan() { Segment(0xDA, {1, 1, 0x00, 0, 63, 0}); }
-
-  // One block whose DC differs from the previous one by diff.
-  void Block(int diff) {
-    Dc(diff);
-    Bits(0, 1);  // end of block
-  }
-  // The DC part alone, as a progressive picture's first DC scan codes it.
-  void Dc(int diff) {
-    int size = 0;
-    for (int m = diff < 0 ? -diff : diff; m; m >>= 1) ++size;
-    Bits(static_cast<unsigned>(size), 4);
-    if (size) Bits(static_cast<unsigned>(diff > 0 ? diff : diff + (1 << size) - 1), size);
-  }
-  // Pads the entropy data with ones and writes a restart marker.
-  void Restart(int n) {
-    Flush();
-    Marker(0xD0 + (n & 7));
-  }
-  void End() {
-    Flush();
-    Marker(0xD9);
-  }
-  void Flush() {
-    if (count_) Bits(0x7F, 8 - count_);
-  }
-
- private:
-  void Bits(unsigned value, int n) {
-    for (int i = n - 1; i >= 0; --i) {
-      acc_ = static_cast<std::uint8_t>(acc_ << 1 | ((value >> i) & 1));
-      if (++count_ == 8) {
-        bytes.push_back(acc_);
-        if (acc_ == 0xFF) bytes.push_back(0);
-        acc_ = 0;
-        count_ = 0;
-      }
-    }
-  }
-  std::uint8_t acc_ = 0;
-  int count_ = 0;
-};
+using testing::Stream;
 
 int Flat(int dc) {
   const int v = 128 + ((dc + 4) >> 3);
@@ -123,12 +50,12 @@ struct Picture {
   }
 };
 
-Picture Decode(const std::vector<std::uint8_t>& bytes, bool top_down = false, bool rgba = false) {
+Picture Decode(const std::vector<std::uint8_t>& bytes, bool top_down = false, bool rgba = false, int scale = 1) {
   Picture p;
   JpegDecoder decoder;
   p.parameters = decoder.ReadParameters(bytes.data(), bytes.size());
   if (p.parameters != JpegResult::kOk) return p;
-  p.layout = decoder.Layout();
+  p.layout = decoder.Layout(scale);
   if (top_down) p.layout.height = -p.layout.height;
   if (rgba) {
     p.layout.order = JpegColourOrder::kRgba;
@@ -280,13 +207,116 @@ TEST(JpegDecoderTest, CallsOutOfOrderAndLayoutsThatDoNotFitAreRefused) {
   EXPECT_EQ(decoder.Decode(good), JpegResult::kNoParameters);
 }
 
+// At 1/2, 1/4 and 1/8 each block gives 4 x 4, 2 x 2 or 1 sample of its
+// average; sizes round up.
+TEST(JpegDecoderTest, ReducedScalesGiveEachBlockItsAverage) {
+  const int dc[4] = {80, -160, 400, -1030};
+  const std::vector<std::uint8_t> bytes = FourBlocks(dc).bytes;
+  for (const auto& [scale, width, height] : {std::tuple{2, 7, 5}, std::tuple{4, 4, 3}, std::tuple{8, 2, 2}}) {
+    const Picture p = Decode(bytes, false, false, scale);
+    ASSERT_EQ(p.decode, JpegResult::kOk) << scale;
+    EXPECT_EQ(p.layout.width, width);
+    EXPECT_EQ(p.layout.height, -height);
+    const int block = 8 / scale;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        ASSERT_EQ(p.At(x, y), Flat(dc[(y / block) * 2 + x / block])) << scale << ": " << x << "," << y;
+      }
+    }
+  }
+  // A progressive picture keeps only the coefficients the reduced transform reads.
+  const std::vector<std::uint8_t> progressive = testing::DcPicture(40, 24, true);
+  const Picture full = Decode(progressive);
+  const Picture eighth = Decode(progressive, false, false, 8);
+  ASSERT_EQ(eighth.decode, JpegResult::kOk);
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(eighth.At(x, y), full.At(x * 8, y * 8)) << x << "," << y;
+  }
+}
+
+TEST(JpegDecoderTest, LayoutsOfOtherScalesAreRefused) {
+  const int dc[4] = {1, 2, 3, 4};
+  const std::vector<std::uint8_t> bytes = FourBlocks(dc).bytes;
+  JpegDecoder decoder;
+  ASSERT_EQ(decoder.ReadParameters(bytes.data(), bytes.size()), JpegResult::kOk);
+  EXPECT_EQ(decoder.Layout(3).width, 0);
+  EXPECT_EQ(decoder.ScaledWidth(16), 0);
+  std::vector<std::uint8_t> buffer(400);
+  JpegOutput half = decoder.Layout(2);
+  half.pixels = buffer.data();
+  half.size = buffer.size();
+  JpegOutput wrong = half;
+  wrong.scale = 3;
+  EXPECT_EQ(decoder.Decode(wrong), JpegResult::kBadLayout);
+  wrong = half;
+  wrong.width = 13;  // the full width at half scale
+  EXPECT_EQ(decoder.Decode(wrong), JpegResult::kBadLayout);
+  EXPECT_EQ(decoder.Decode(half), JpegResult::kOk);
+}
+
+// Only headers are written here: nothing this large is decoded.
+TEST(JpegDecoderTest, ScaleForFitsTheBoundAndTheMemoryLimits) {
+  auto header = [](int w, int h, int marker, std::vector<std::uint8_t> components) {
+    Stream s;
+    s.Tables();
+    std::vector<std::uint8_t> sof = {8, static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h),
+                                     static_cast<std::uint8_t>(w >> 8), static_cast<std::uint8_t>(w),
+                                     static_cast<std::uint8_t>(components.size() / 3)};
+    sof.insert(sof.end(), components.begin(), components.end());
+    s.Segment(marker, sof);
+    std::vector<std::uint8_t> sos = {sof[5]};  // every component in the first scan
+    for (std::uint8_t i = 1; i <= sof[5]; ++i) sos.insert(sos.end(), {i, 0x00});
+    sos.insert(sos.end(), {0, 63, 0});
+    s.Segment(0xDA, sos);
+    s.End();
+    return s.bytes;
+  };
+  const std::vector<std::uint8_t> grey = {1, 0x11, 0};
+  const std::vector<std::uint8_t> colour = {1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0};
+  const std::vector<std::uint8_t> cmyk = {1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0, 4, 0x11, 0};
+  JpegDecoder d;
+  const std::vector<std::uint8_t> camera = header(6000, 4000, 0xC0, grey);
+  ASSERT_EQ(d.ReadParameters(camera.data(), camera.size()), JpegResult::kOk);
+  EXPECT_EQ(d.ScaleFor(0, 0), 1);
+  EXPECT_EQ(d.ScaleFor(6000, 4000), 1);
+  EXPECT_EQ(d.ScaleFor(3000, 2000), 2);
+  EXPECT_EQ(d.ScaleFor(2048, 2048), 4);
+  EXPECT_EQ(d.ScaleFor(256, 256), 8);  // 750 x 500 is as small as it gets
+  EXPECT_EQ(d.ScaleFor(8192, 1999), 4);
+
+  // Beyond the output limit at full size: 64 Mi pixels.
+  const std::vector<std::uint8_t> big = header(8192, 8192, 0xC0, grey);
+  ASSERT_EQ(d.ReadParameters(big.data(), big.size()), JpegResult::kOk);
+  EXPECT_EQ(d.ScaleFor(0, 0), 2);
+
+  // Within the output limit, but a progressive picture's coefficients are
+  // not: 3 x 524,176 blocks of 128 bytes at full size, 106 at 1/2.
+  const std::vector<std::uint8_t> progressive = header(5792, 5792, 0xC2, colour);
+  ASSERT_EQ(d.ReadParameters(progressive.data(), progressive.size()), JpegResult::kOk);
+  EXPECT_EQ(d.ScaleFor(0, 0), 4);
+  const std::vector<std::uint8_t> sequential = header(5792, 5792, 0xC0, colour);
+  ASSERT_EQ(d.ReadParameters(sequential.data(), sequential.size()), JpegResult::kOk);
+  EXPECT_EQ(d.ScaleFor(0, 0), 1);
+
+  // A declared size whose coefficients would not fit even at 1/8 is refused
+  // when the parameters are read; one scan of all components keeps none.
+  const std::vector<std::uint8_t> huge = header(65535, 32768, 0xC2, cmyk);
+  EXPECT_EQ(d.ReadParameters(huge.data(), huge.size()), JpegResult::kTooLarge);
+  const std::vector<std::uint8_t> huge_sequential = header(65535, 32768, 0xC0, cmyk);
+  ASSERT_EQ(d.ReadParameters(huge_sequential.data(), huge_sequential.size()), JpegResult::kOk);
+  EXPECT_EQ(d.ScaleFor(0, 0), 8);
+}
+
 // Headers that must be refused when the parameters are read.
 TEST(JpegDecoderTest, ImpossibleOrUnsupportedHeadersAreRefusedBeforeDecoding) {
   auto with_frame = [](std::vector<std::uint8_t> sof, int marker = 0xC0) {
     Stream s;
     s.Tables();
     s.Segment(marker, sof);
-    s.Scan();
+    std::vector<std::uint8_t> sos = {sof[5]};  // every component in the first scan
+    for (std::uint8_t i = 1; i <= sof[5]; ++i) sos.insert(sos.end(), {i, 0x00});
+    sos.insert(sos.end(), {0, 63, 0});
+    s.Segment(0xDA, sos);
     s.End();
     return s.bytes;
   };

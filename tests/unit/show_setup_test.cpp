@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <tuple>
 
 #include "settings/settings_keys.h"
 #include "show/show.h"
@@ -58,6 +60,59 @@ TEST_F(ShowSetupTest, RenderStatesAreFixedWithTheDayAmbient) {
   EXPECT_EQ(device.renderStates.at(RenderState::Ambient), 0xFFDDB2B2u) << "0.87, 0.7, 0.7 of 255";
   EXPECT_EQ(device.renderStates.at(RenderState::Lighting), 1u);
   EXPECT_EQ(device.StageState(1, TextureStageState::MinFilter), 3u) << "anisotropic where the device can";
+}
+
+class RecordingGamma : public GammaTarget {
+ public:
+  void SetGamma(double value, GammaCurve curve) override { calls.emplace_back(value, curve); }
+  std::vector<std::pair<double, GammaCurve>> calls;
+};
+
+TEST_F(ShowSetupTest, TheUsersGammaIsSetOnlyWhenItIsNotTheMiddleAndFadesRiseToIt) {
+  AddScene(SampleWriter());
+  for (const auto& [control, expected] : {std::pair{50, 0.0}, std::pair{100, 1.5}, std::pair{0, 0.5}}) {
+    RecordingGamma gamma;
+    Show withGamma{{clock, random, resources, &loader, settings, &gamma, nullptr}};
+    settings.Get(key::GammaControl) = Value(std::int32_t{control});
+    withGamma.Setup(device, {});
+    if (control == 50) {
+      EXPECT_TRUE(gamma.calls.empty()) << "the ramp is left alone at 50";
+    } else {
+      ASSERT_EQ(gamma.calls.size(), 1u) << control;
+      EXPECT_FLOAT_EQ(static_cast<float>(gamma.calls[0].first), static_cast<float>(expected));
+      EXPECT_EQ(gamma.calls[0].second, GammaCurve::Power);
+    }
+    ASSERT_NE(withGamma.director(), nullptr);
+    EXPECT_FLOAT_EQ(withGamma.director()->level(), control == 50 ? 1.0f : static_cast<float>(expected))
+        << "the fades' ceiling";
+  }
+}
+
+TEST_F(ShowSetupTest, TheChosenFlagFliesOnTheFlagAndItsCopiesButNotOnThePennant) {
+  SceneArchiveWriter w;
+  for (const auto& [node, material, picture] : {std::tuple{"flag01", "Flag_flag01_1", "own.jpg"},
+                                                 std::tuple{"flagx01", "Flag2", "pennant.jpg"}}) {
+    ArchiveMaterial m;
+    m.layers = {ArchiveLayer{1, 0, 0, {picture}}};
+    w.addMaterial(material, m);
+    w.addImage(picture, std::vector<std::uint8_t>(picture, picture + std::strlen(picture)));
+    w.addGeometry(node, NodeUnder("Scene Root"), OneFrame({QuadMesh(material)}));
+  }
+  AddScene(w);
+  const std::string us = "united states";
+  resources.add(1124, "JPEGFILE", std::vector<std::uint8_t>(us.begin(), us.end()));
+  settings.Get(key::FlagNum) = Value(std::int32_t{26});
+  ASSERT_TRUE(SetUpShow());
+  const auto picture = [&](const char* node) {
+    auto* object = static_cast<GeometryObject*>(show.scene().findNode(node));
+    const TextureLayer* base = object->activeMeshes().front()->material()->layer(LayerDiffuse);
+    return static_cast<testing::FakeTexture*>(base->frames().at(0).get())->image;
+  };
+  EXPECT_EQ(picture("flag01"), us);
+  EXPECT_EQ(picture("flag01flag02clone"), us) << "copied after the flag was chosen";
+  EXPECT_EQ(picture("flag01flag03clone"), us);
+  EXPECT_EQ(picture("flagx01"), "pennant.jpg");
+  EXPECT_EQ(picture("flagx01flagx02clone"), "pennant.jpg");
 }
 
 TEST_F(ShowSetupTest, LightmapsOffLeavesTheirLayersOutOfTheLoad) {

@@ -50,6 +50,24 @@ class TextureTests(unittest.TestCase):
             self.assertEqual(size, expected, kind)
             self.assertEqual(renders, "1", f"kind {kind} can be rendered into")
 
+    def test_a_camera_sized_picture_becomes_a_texture_the_device_takes(self):
+        self.assertNotEqual(self.info["camera"], "none", "a 6000 x 4000 picture is reduced, not refused")
+        size, grey = self.info["camera"].split("|")
+        width, height = (int(v) for v in size.split("x"))
+        max_w, max_h = (int(v) or 256 for v in self.info["maxtexture"].split("x"))
+        # Decoded at the largest of 1, 1/2, 1/4 and 1/8 that fits the device and
+        # 2048 a side, then the size rules.
+        fit_w, fit_h = min(max_w, 2048), min(max_h, 2048)
+        scale = next((s for s in (1, 2, 4) if -(-6000 // s) <= fit_w and -(-4000 // s) <= fit_h), 8)
+        expected = [-(-6000 // scale), -(-4000 // scale)]
+        if self.info["pow2"] == "1":
+            expected = [1 << (v - 1).bit_length() for v in expected]
+        expected = [min(expected[0], max_w), min(expected[1], max_h)]
+        if self.info["square"] == "1":
+            expected = [min(max(expected), max_w, max_h)] * 2
+        self.assertEqual([width, height], expected)
+        self.assertGreater(float(grey), 20.0, "the picture's grey, not an empty texture")
+
     def test_pixels_hold_the_picture(self):
         for kind in (0, 2, 3, 4):
             s = self.surface(kind)

@@ -1,6 +1,8 @@
 """The show as a whole under Wine: the camera tour through black, the
 frame-rate text, and the light going from day to night."""
+import os
 import subprocess
+import tempfile
 import time
 import unittest
 
@@ -17,9 +19,23 @@ def yellow_pixels(path, crop):
     return sum(1 for i in range(0, len(raw), 3) if raw[i] > 200 and raw[i + 1] > 200 and raw[i + 2] < 90)
 
 
+def magenta_pixels(path):
+    raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], stdout=subprocess.PIPE, check=True).stdout
+    return sum(1 for i in range(0, len(raw), 3) if raw[i] > 180 and raw[i + 1] < 90 and raw[i + 2] > 180)
+
+
 def brightness(path):
     r, g, b = mean_colour(path, "1024x768+0+0")
     return (r + g + b) / 3
+
+
+def difference_in(a, b, crop):
+    cropped = []
+    for path in (a, b):
+        out = path + ".crop.png"
+        subprocess.run(["convert", path, "-crop", crop, "+repage", out], check=True)
+        cropped.append(out)
+    return difference(*cropped)
 
 
 def difference(a, b):
@@ -80,6 +96,44 @@ class TourTests(TourCase):
         self.assertGreater(yellow_pixels(later, "200x50+0+10"), 40, f"the yellow frame-rate text: {later}")
         self.assertLess(yellow_pixels(later, "600x300+300+400"), 40, "yellow only where the text is")
         self.end(p)
+
+
+class FlagTests(TourCase):
+    def still_camera(self):
+        for i in range(1, 8):
+            set_setting(f"Camera{i}", "2: 1" if i == 4 else "2: 0")
+
+    def flag_shot(self, name):
+        p = self.start_show()
+        path = self.shot_when_drawn(name)
+        time.sleep(1)
+        path = screenshot(name)
+        self.end(p)
+        return path
+
+    def test_the_ship_flies_the_chosen_flag(self):
+        self.still_camera()
+        own = self.flag_shot("flag_own.png")
+        set_setting("FlagNum", "2: 26")
+        chosen = self.flag_shot("flag_26.png")
+        # The flags are small at the mastheads: the upper part of the picture
+        # changes, the rest stays as it was.
+        self.assertGreater(difference_in(own, chosen, "1024x200+0+0"), 0.5, f"{own} {chosen}")
+
+    def test_a_custom_flag_file_and_a_damaged_one(self):
+        self.still_camera()
+        with tempfile.TemporaryDirectory() as folder:
+            flag = os.path.join(folder, "flag.jpg")
+            subprocess.run(["convert", "-size", "96x64", "xc:magenta", flag], check=True)
+            set_setting("FlagNum", "2: 1")
+            set_setting("FlagPath", "3: Z:" + flag.replace("/", "\\"))
+            custom = self.flag_shot("flag_custom.png")
+            self.assertGreater(magenta_pixels(custom), 60, f"the magenta flag flies: {custom}")
+            with open(flag, "wb") as f:
+                f.write(b"\xff\xd8\xff\xe0 not a picture")
+            damaged = self.flag_shot("flag_damaged.png")
+            self.assertEqual(magenta_pixels(damaged), 0, f"the scene's own flag instead: {damaged}")
+            self.assertGreater(colours(damaged), 2000, "and the show runs")
 
 
 class LightTests(TourCase):

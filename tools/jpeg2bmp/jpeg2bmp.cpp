@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "jpeg2bmp: %s: %s\n", argv[1], brisane::JpegResultText(read));
     return 1;
   }
-  brisane::JpegOutput layout = decoder.Layout();
+  // Full size where the decoder's limits allow, else reduced to fit them.
+  brisane::JpegOutput layout = decoder.Layout(decoder.ScaleFor(0, 0));
   std::vector<std::uint8_t> pixels(layout.Bytes(), 0);
   layout.pixels = pixels.data();
   layout.size = pixels.size();

@@ -1,5 +1,7 @@
 #include "platform/win32/texture_surface.h"
 
+#include <algorithm>
+
 #include "platform/win32/d3d7_device.h"
 #include "platform/win32/fatal_error.h"
 #include "render/texture_fill.h"
@@ -70,15 +72,19 @@ void TextureFactory::ChooseFormats() {
   formatsChosen_ = true;
 }
 
-HRESULT TextureFactory::CreateSurfaceOfType(ComPtr<IDirectDrawSurface7>& out, DWORD width, DWORD height, int kind) {
+bool TextureFactory::ReadSizeCaps(TextureSizeCaps& out) {
   D3DDEVICEDESC7 caps = {};
-  if (FAILED(device_->GetCaps(&caps))) return E_FAIL;
+  if (FAILED(device_->GetCaps(&caps))) return false;
+  out.power_of_two = (caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_POW2) != 0;
+  out.square_only = (caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_SQUAREONLY) != 0;
+  out.max_width = caps.dwMaxTextureWidth;
+  out.max_height = caps.dwMaxTextureHeight;
+  return true;
+}
 
+HRESULT TextureFactory::CreateSurfaceOfType(ComPtr<IDirectDrawSurface7>& out, DWORD width, DWORD height, int kind) {
   TextureSizeCaps sizeCaps;
-  sizeCaps.power_of_two = (caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_POW2) != 0;
-  sizeCaps.square_only = (caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_SQUAREONLY) != 0;
-  sizeCaps.max_width = caps.dwMaxTextureWidth;
-  sizeCaps.max_height = caps.dwMaxTextureHeight;
+  if (!ReadSizeCaps(sizeCaps)) return E_FAIL;
   const TextureSize size = TextureSizeFor(width, height, sizeCaps);
 
   if (!formatsChosen_) ChooseFormats();
@@ -144,8 +150,15 @@ void TextureFactory::SurfaceSize(const Surface& surface, std::uint32_t& width, s
 TextureRef TextureFactory::createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t loadKind,
                                                  std::uint16_t threshold) {
   if (loadKind > 4) return nullptr;
+  TextureSizeCaps sizeCaps;
+  if (!ReadSizeCaps(sizeCaps)) return nullptr;
+  // Decoding no larger than the surface can be keeps a camera's picture
+  // cheap; the size rules then apply to what came out.
+  const TextureSize largest = MaxTextureSize(sizeCaps);
   DecodedPicture picture;
-  if (!DecodePicture(bytes.data(), bytes.size(), picture)) return nullptr;
+  if (!DecodePicture(bytes.data(), bytes.size(), picture, std::min(largest.width, kMaxDecodedSide),
+                     std::min(largest.height, kMaxDecodedSide)))
+    return nullptr;
   ComPtr<IDirectDrawSurface7> surface;
   if (FAILED(CreateSurfaceOfType(surface, static_cast<DWORD>(picture.width), static_cast<DWORD>(picture.height),
                                  static_cast<int>(loadKind))))

@@ -26,8 +26,9 @@ class TextureFactory : public TextureLoader {
   // E_FAIL when the device caps cannot be read; a failed creation is fatal.
   HRESULT CreateSurfaceOfType(ComPtr<IDirectDrawSurface7>& out, DWORD width, DWORD height, int kind);
   // Load kinds 0 colour, 1 alpha from luminance, 2 lightmap, 3 colour and
-  // alpha (threshold switch), 4 colour into a render target. Null when the
-  // picture's parameters cannot be read.
+  // alpha (threshold switch), 4 colour into a render target. A picture larger
+  // than the device's largest texture is decoded reduced to fit (down to
+  // 1/8). Null when the picture does not decode or the caps cannot be read.
   TextureRef createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t loadKind,
                                    std::uint16_t threshold) override;
   TextureRef CreateSurfaceOfType(std::uint32_t width, std::uint32_t height, SurfaceKind kind) override;
@@ -38,6 +39,8 @@ class TextureFactory : public TextureLoader {
 
  private:
   void ChooseFormats();
+  // What the caps say about sizes; false when they cannot be read.
+  bool ReadSizeCaps(TextureSizeCaps& out);
 
   IDirectDraw7* directDraw_;
   IDirect3DDevice7* device_;

@@ -1,19 +1,23 @@
 // Texture surfaces made by the program's texture code on the real device.
 //   texture_driver PROGRAM   brings the display up at desktop resolution and
 //   prints the chosen formats and, per load kind of resource 150, the surface:
-//   kindN=WIDTH|HEIGHT|BITS|ALPHAMASK|CAPS|CAPS2|ZBUFFER|DISTINCT|MEANRED
+//   kindN=WIDTH|HEIGHT|BITS|ALPHAMASK|CAPS|CAPS2|ZBUFFER|DISTINCT|MEANRED,
+//   the device's largest texture (maxtexture=WIDTHxHEIGHT) and the surface a
+//   camera-sized picture becomes (camera=WIDTHxHEIGHT|MEANGREY, or none).
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <vector>
 
 #include "platform/win32/app.h"
 #include "platform/win32/d3d7_device.h"
 #include "platform/win32/module_resources.h"
 #include "platform/win32/texture_surface.h"
 #include "render/texture_format.h"
+#include "tests/unit/support/jpeg_stream.h"
 
 using namespace brisane;
 
@@ -79,6 +83,7 @@ int main(int argc, char** argv) {
   display.d3dDevice()->GetCaps(&caps);
   std::printf("pow2=%d\nsquare=%d\n", (caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_POW2) ? 1 : 0,
               (caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_SQUAREONLY) ? 1 : 0);
+  std::printf("maxtexture=%lux%lu\n", caps.dwMaxTextureWidth, caps.dwMaxTextureHeight);
   {
     TextureFactory factory(display.directDraw(), display.d3dDevice(), display.primary(), true);
     for (std::uint32_t kind = 0; kind <= 4; ++kind) {
@@ -99,6 +104,30 @@ int main(int argc, char** argv) {
       const bool renders = target && SUCCEEDED(display.device()->SetRenderTarget(target.get()));
       display.device()->SetRenderTarget(nullptr);
       std::printf("target%d=%ux%u|%d\n", static_cast<int>(kind), width, height, renders ? 1 : 0);
+    }
+    // A phone's 24 megapixels (grey blocks, cheap to write) on this device.
+    const std::vector<std::uint8_t> camera = testing::DcPicture(6000, 4000);
+    if (TextureRef texture = factory.createTextureFromJpeg(camera, 0, 0)) {
+      std::uint32_t width = 0, height = 0;
+      factory.SurfaceSize(*texture, width, height);
+      IDirectDrawSurface7* surface = static_cast<DirectDrawSurface*>(texture.get())->Get();
+      DDSURFACEDESC2 locked = {};
+      locked.dwSize = sizeof locked;
+      double grey = 0;
+      if (SUCCEEDED(surface->Lock(nullptr, &locked, DDLOCK_WAIT | DDLOCK_READONLY, nullptr))) {
+        // The centre texel's green channel: the picture, not a black fill.
+        const DWORD bytes = locked.ddpfPixelFormat.dwRGBBitCount / 8;
+        const auto* p = static_cast<const std::uint8_t*>(locked.lpSurface) + (locked.dwHeight / 2) * locked.lPitch +
+                        (locked.dwWidth / 2) * bytes;
+        std::uint32_t v = 0;
+        std::memcpy(&v, p, bytes);
+        const ChannelBits g = MaskBits(locked.ddpfPixelFormat.dwGBitMask);
+        if (g.width > 0) grey = ((v >> g.shift) & ((1u << g.width) - 1)) * 255.0 / ((1u << g.width) - 1);
+        surface->Unlock(nullptr);
+      }
+      std::printf("camera=%ux%u|%.1f\n", width, height, grey);
+    } else {
+      std::printf("camera=none\n");
     }
     const std::uint8_t garbage[] = {0xFF, 0xD8, 0x00, 0x01};
     std::printf("garbage=%s\n", factory.createTextureFromJpeg(garbage, 0, 0) ? "texture" : "none");

@@ -1,0 +1,65 @@
+#include "show/flag.h"
+
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+
+#include "scene/storage.h"
+#include "scene/texture_layer.h"
+#include "settings/settings_keys.h"
+#include "show/ship_contract.h"
+
+namespace brisane {
+
+namespace {
+
+constexpr char kPictureResourceType[] = "JPEGFILE";
+
+// The whole picture file or resource; nothing when it cannot be read.
+std::optional<StorageBlock> ReadPicture(std::int32_t flag, const std::string& path, const ResourceSource& resources) {
+  try {
+    std::unique_ptr<FileStorage> source;
+    if (flag == contract::kCustomFlag) {
+      source = std::make_unique<FileStorage>(path);  // an empty path throws without touching the disk
+    } else {
+      const auto id = static_cast<std::uint16_t>(flag + contract::kFlagResourceOffset);
+      source = std::make_unique<FileStorage>(resources, id, kPictureResourceType);
+    }
+    const std::uint32_t size = source->size();
+    // A size of 0 would ask for a length-prefixed read.
+    if (size == 0 || size > kMaxFlagFileBytes) return std::nullopt;
+    StorageBlock block;
+    block.load(*source, 0, size);
+    return block;
+  } catch (const FileStorage::ErrorReadFromFile&) {
+  } catch (const FileStorage::ErrorReadFromResource&) {
+  } catch (const std::bad_alloc&) {
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+FlagOutcome ApplyFlag(Scene& scene, Node& settings, const ResourceSource& resources) {
+  const std::int32_t flag = settings.Has(key::FlagNum, TypeInt) ? settings.Get(key::FlagNum).AsInt() : 0;
+  if (flag <= 0) return FlagOutcome::kSceneFlag;
+  if (flag > contract::kLastBuiltInFlag) return FlagOutcome::kUnknownFlag;
+  Material* material = scene.findMaterial(std::string(contract::kFlagMaterial));
+  if (!material) return FlagOutcome::kNoFlag;  // nothing to put it on: not worth decoding
+
+  const std::string path = settings.Has(key::FlagPath, TypeString) ? settings.Get(key::FlagPath).AsString() : "";
+  const std::optional<StorageBlock> picture = ReadPicture(flag, path, resources);
+  if (!picture) return FlagOutcome::kNoPicture;
+
+  // A layer whose frame did not decode would leave the flag bare, so the
+  // old layer goes only once the new one has its picture.
+  std::unique_ptr<TextureLayer> layer = MakeTextureLayer(LayerDiffuse, scene.clock());
+  TextureRef texture = layer->loadFrame(scene.textureLoader(), *picture);
+  if (!texture) return FlagOutcome::kNotDecoded;
+  layer->addFrame(std::move(texture));
+  material->setBaseLayer(std::move(layer));
+  return FlagOutcome::kApplied;
+}
+
+}  // namespace brisane

@@ -1,0 +1,116 @@
+// Greyscale JPEG streams written by hand for tests that need real JPEG
+// bytes without an encoder.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace brisane::testing {
+
+// Writes small greyscale JPEG streams by hand: flat 8x8 blocks (DC only),
+// every DC size coded in 4 bits and a 1-bit end-of-block, quantisation 1.
+// A block of DC value P decodes to 128 + (P + 4) / 8 (rounded down).
+class Stream {
+ public:
+  std::vector<std::uint8_t> bytes;
+
+  Stream() { Marker(0xD8); }
+
+  void Marker(int code) {
+    bytes.push_back(0xFF);
+    bytes.push_back(static_cast<std::uint8_t>(code));
+  }
+  void Segment(int code, const std::vector<std::uint8_t>& payload) {
+    Marker(code);
+    const std::size_t length = payload.size() + 2;
+    bytes.push_back(static_cast<std::uint8_t>(length >> 8));
+    bytes.push_back(static_cast<std::uint8_t>(length & 0xFF));
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+  }
+  void Tables() {
+    std::vector<std::uint8_t> q(65, 1);
+    q[0] = 0x00;  // 8-bit table 0
+    Segment(0xDB, q);
+    std::vector<std::uint8_t> dc = {0x00, 0, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    for (int i = 0; i < 12; ++i) dc.push_back(static_cast<std::uint8_t>(i));
+    Segment(0xC4, dc);
+    Segment(0xC4, {0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00});
+  }
+  void Frame(int width, int height, int marker = 0xC0) {
+    Segment(marker, {8, static_cast<std::uint8_t>(height >> 8), static_cast<std::uint8_t>(height),
+                     static_cast<std::uint8_t>(width >> 8), static_cast<std::uint8_t>(width), 1, 1, 0x11, 0});
+  }
+  void Restarts(int interval) { Segment(0xDD, {0, static_cast<std::uint8_t>(interval)}); }
+  void Scan() { Segment(0xDA, {1, 1, 0x00, 0, 63, 0}); }
+
+  // One block whose DC differs from the previous one by diff.
+  void Block(int diff) {
+    Dc(diff);
+    Bits(0, 1);  // end of block
+  }
+  // The DC part alone, as a progressive picture's first DC scan codes it.
+  void Dc(int diff) {
+    int size = 0;
+    for (int m = diff < 0 ? -diff : diff; m; m >>= 1) ++size;
+    Bits(static_cast<unsigned>(size), 4);
+    if (size) Bits(static_cast<unsigned>(diff > 0 ? diff : diff + (1 << size) - 1), size);
+  }
+  // Pads the entropy data with ones and writes a restart marker.
+  void Restart(int n) {
+    Flush();
+    Marker(0xD0 + (n & 7));
+  }
+  void End() {
+    Flush();
+    Marker(0xD9);
+  }
+  void Flush() {
+    if (count_) Bits(0x7F, 8 - count_);
+  }
+
+ private:
+  void Bits(unsigned value, int n) {
+    for (int i = n - 1; i >= 0; --i) {
+      acc_ = static_cast<std::uint8_t>(acc_ << 1 | ((value >> i) & 1));
+      if (++count_ == 8) {
+        bytes.push_back(acc_);
+        if (acc_ == 0xFF) bytes.push_back(0);
+        acc_ = 0;
+        count_ = 0;
+      }
+    }
+  }
+  std::uint8_t acc_ = 0;
+  int count_ = 0;
+};
+
+// A w x h greyscale picture of DC-only blocks whose values step along each
+// row: cheap to write and to decode at any size, yet not flat. progressive
+// gives one DC scan and no AC scans.
+inline std::vector<std::uint8_t> DcPicture(int w, int h, bool progressive = false) {
+  Stream s;
+  s.Tables();
+  s.Frame(w, h, progressive ? 0xC2 : 0xC0);
+  if (progressive) {
+    s.Segment(0xDA, {1, 1, 0x00, 0, 0, 0});
+  } else {
+    s.Scan();
+  }
+  const int blocks_w = (w + 7) / 8, blocks_h = (h + 7) / 8;
+  int pred = 0;
+  for (int by = 0; by < blocks_h; ++by) {
+    for (int bx = 0; bx < blocks_w; ++bx) {
+      const int dc = ((bx + by) % 16) * 64 - 512;
+      if (progressive) {
+        s.Dc(dc - pred);
+      } else {
+        s.Block(dc - pred);
+      }
+      pred = dc;
+    }
+  }
+  s.End();
+  return s.bytes;
+}
+
+}  // namespace brisane::testing
