@@ -6,8 +6,8 @@ import tempfile
 import time
 import unittest
 
-from test_display import DISPLAY_DRIVER, colours, finish, mean_colour, screenshot
-from winenv import SCR, SHOW_TITLE, clear_settings, ends_within, set_setting, start, stop, wait_for_x_window, xdotool
+from test_display import DISPLAY_DRIVER, DisplayCase, colours, finish, mean_colour, screenshot
+from winenv import SCR, SHOW_TITLE, ends_within, set_setting, start, wait_for_x_window, xdotool
 
 SHOW_WINDOW = "^" + SHOW_TITLE + "$"
 
@@ -44,16 +44,7 @@ def difference(a, b):
     return float(out.split("(")[1].rstrip(")")) * 255
 
 
-class TourCase(unittest.TestCase):
-    def setUp(self):
-        clear_settings()
-        self.processes = []
-
-    def tearDown(self):
-        for p in self.processes:
-            stop(p)
-        clear_settings()
-
+class TourCase(DisplayCase):
     def start_show(self):
         p = start(SCR, "/s")
         self.processes.append(p)
