@@ -1,39 +1,68 @@
 #include "settings/settings_keys.h"
 
 #include <array>
+#include <cstdio>
+
+#include "resources/resource_ids.h"
 
 namespace brisane {
 
 namespace {
 
 constexpr std::array kSettings = {
-    SettingSpec{key::DeviceNum, TypeInt, 0, 0, 19, DeviceDefault::DefaultDevice},
-    SettingSpec{key::ModeNum, TypeInt, 0, 0, 0x7fffffff, DeviceDefault::DesktopMode},
-    SettingSpec{key::UseDesktopRes, TypeInt, 1, 0, 1},
-    SettingSpec{key::ShowFPS, TypeInt, 0, 0, 1},
-    SettingSpec{key::DisableSound, TypeInt, 0, 0, 1},
-    SettingSpec{key::EnableLightmaps, TypeInt, 1, 0, 1, DeviceDefault::MultiTexture},
-    SettingSpec{key::EnableEnvWater, TypeInt, 1, 0, 1, DeviceDefault::MultiTexture},
-    SettingSpec{key::EnableLensFlares, TypeInt, 1, 0, 1},
-    SettingSpec{key::FlagNum, TypeInt, 0, 0, 26},
+    SettingSpec{key::DeviceNum, TypeInt, 0, 0, 19, DeviceDefault::DefaultDevice,
+                {IDD_CONFIG, IDC_DEVICE, ControlKind::List}},
+    SettingSpec{key::ModeNum, TypeInt, 0, 0, 0x7fffffff, DeviceDefault::DesktopMode,
+                {IDD_CONFIG, IDC_MODE, ControlKind::List}},
+    SettingSpec{key::UseDesktopRes, TypeInt, 1, 0, 1, DeviceDefault::None,
+                {IDD_CONFIG, IDC_USE_DESKTOP, ControlKind::CheckBox}},
+    SettingSpec{key::ShowFPS, TypeInt, 0, 0, 1, DeviceDefault::None,
+                {IDD_CONFIG, IDC_SHOW_FPS, ControlKind::CheckBox}},
+    SettingSpec{key::DisableSound, TypeInt, 0, 0, 1, DeviceDefault::None,
+                {IDD_CONFIG, IDC_ENABLE_SOUND, ControlKind::InvertedCheckBox}},
+    SettingSpec{key::EnableLightmaps, TypeInt, 1, 0, 1, DeviceDefault::MultiTexture,
+                {IDD_CONFIG, IDC_LIGHTMAPS, ControlKind::CheckBox}},
+    SettingSpec{key::EnableEnvWater, TypeInt, 1, 0, 1, DeviceDefault::MultiTexture,
+                {IDD_CONFIG, IDC_ENV_WATER, ControlKind::CheckBox}},
+    SettingSpec{key::EnableLensFlares, TypeInt, 1, 0, 1, DeviceDefault::None,
+                {IDD_CONFIG, IDC_LENS_FLARES, ControlKind::CheckBox}},
+    SettingSpec{key::FlagNum, TypeInt, 0, 0, 26, DeviceDefault::None,
+                {IDD_CONFIG, IDC_FLAG, ControlKind::List}},
     SettingSpec{key::FlagPath, TypeString, 0, 0, 0},  // absent until the user picks a picture
-    SettingSpec{key::GammaControl, TypeInt, 50, 0, 100},
-    SettingSpec{key::EnableLighting, TypeInt, 1, 0, 1},
-    SettingSpec{key::LightDelay, TypeInt, 1, 1, 60},
-    SettingSpec{key::ChangeDelay, TypeInt, 1, 1, 60},
-    SettingSpec{key::EnableFiring, TypeInt, 1, 0, 1},
-    SettingSpec{key::FiringPeriod, TypeInt, 0, 0, 5},
-    SettingSpec{key::Camera1, TypeInt, 1, 0, 1},
-    SettingSpec{key::Camera2, TypeInt, 1, 0, 1},
-    SettingSpec{key::Camera3, TypeInt, 1, 0, 1},
-    SettingSpec{key::Camera4, TypeInt, 1, 0, 1},
-    SettingSpec{key::Camera5, TypeInt, 1, 0, 1},
-    SettingSpec{key::Camera6, TypeInt, 1, 0, 1},
-    SettingSpec{key::Camera7, TypeInt, 1, 0, 1},
-    SettingSpec{key::RandomView, TypeInt, 0, 0, 1},
-    SettingSpec{key::SwitchPeriod, TypeInt, 21, 5, 60},
-    SettingSpec{key::DisableOnMouseActivate, TypeInt, 0, 0, 1},
-    SettingSpec{key::MasterVolume, TypeInt, 0, -5000, 0},
+    SettingSpec{key::GammaControl, TypeInt, 50, 0, 100, DeviceDefault::None,
+                {IDD_CONFIG, IDC_GAMMA, ControlKind::Trackbar, IDC_GAMMA_LABEL, "Gamma control: %.2f", LabelValue::Gamma}},
+    SettingSpec{key::EnableLighting, TypeInt, 1, 0, 1, DeviceDefault::None,
+                {IDD_CONFIG, IDC_ENABLE_LIGHTING, ControlKind::CheckBox}},
+    SettingSpec{key::LightDelay, TypeInt, 1, 1, 60, DeviceDefault::None,
+                {IDD_CONFIG, IDC_LIGHT_DELAY, ControlKind::Trackbar, IDC_LIGHT_DELAY_LABEL, "Light delay: %u min"}},
+    SettingSpec{key::ChangeDelay, TypeInt, 1, 1, 60, DeviceDefault::None,
+                {IDD_CONFIG, IDC_CHANGE_DELAY, ControlKind::Trackbar, IDC_CHANGE_DELAY_LABEL, "Change delay: %u min"}},
+    SettingSpec{key::EnableFiring, TypeInt, 1, 0, 1, DeviceDefault::None,
+                {IDD_CONFIG, IDC_ENABLE_FIRING, ControlKind::CheckBox}},
+    SettingSpec{key::FiringPeriod, TypeInt, 0, 0, 5, DeviceDefault::None,
+                {IDD_CONFIG, IDC_FIRING_PERIOD, ControlKind::List}},
+    SettingSpec{key::Camera1, TypeInt, 1, 0, 1, DeviceDefault::None,
+                {IDD_CAMERA, IDC_CAMERA1, ControlKind::CheckBox}},
+    SettingSpec{key::Camera2, TypeInt, 1, 0, 1, DeviceDefault::None,
+                {IDD_CAMERA, IDC_CAMERA2, ControlKind::CheckBox}},
+    SettingSpec{key::Camera3, TypeInt, 1, 0, 1, DeviceDefault::None,
+                {IDD_CAMERA, IDC_CAMERA3, ControlKind::CheckBox}},
+    SettingSpec{key::Camera4, TypeInt, 1, 0, 1, DeviceDefault::None,
+                {IDD_CAMERA, IDC_CAMERA4, ControlKind::CheckBox}},
+    SettingSpec{key::Camera5, TypeInt, 1, 0, 1, DeviceDefault::None,
+                {IDD_CAMERA, IDC_CAMERA5, ControlKind::CheckBox}},
+    SettingSpec{key::Camera6, TypeInt, 1, 0, 1, DeviceDefault::None,
+                {IDD_CAMERA, IDC_CAMERA6, ControlKind::CheckBox}},
+    SettingSpec{key::Camera7, TypeInt, 1, 0, 1, DeviceDefault::None,
+                {IDD_CAMERA, IDC_CAMERA7, ControlKind::CheckBox}},
+    SettingSpec{key::RandomView, TypeInt, 0, 0, 1, DeviceDefault::None,
+                {IDD_CONFIG, IDC_RANDOM_VIEW, ControlKind::CheckBox}},
+    SettingSpec{key::SwitchPeriod, TypeInt, 21, 5, 60, DeviceDefault::None,
+                {IDD_CONFIG, IDC_SWITCH_PERIOD, ControlKind::Trackbar, IDC_SWITCH_LABEL, "Camera delay: %u sec"}},
+    SettingSpec{key::DisableOnMouseActivate, TypeInt, 0, 0, 1, DeviceDefault::None,
+                {IDD_CONFIG, IDC_EXIT_ON_MOUSE, ControlKind::InvertedCheckBox}},
+    SettingSpec{key::MasterVolume, TypeInt, 0, -5000, 0, DeviceDefault::None,
+                {IDD_CONFIG, IDC_VOLUME, ControlKind::Trackbar}},
 };
 
 }  // namespace
@@ -44,6 +73,35 @@ const SettingSpec* FindSetting(std::string_view key) {
   for (const SettingSpec& spec : kSettings)
     if (spec.key == key) return &spec;
   return nullptr;
+}
+
+std::string FormatSettingLabel(const SettingSpec& spec, std::int32_t value) {
+  const DialogBinding& ui = spec.dialog;
+  if (ui.label == 0 || ui.labelFormat.empty()) return {};
+  // The formats are this table's own literals, so the one value they take
+  // is known: a double for the gamma level, an unsigned otherwise.
+  const std::string format(ui.labelFormat);
+  char text[64] = {};
+  if (ui.labelValue == LabelValue::Gamma)
+    std::snprintf(text, sizeof text, format.c_str(), GammaLevel(value));
+  else
+    std::snprintf(text, sizeof text, format.c_str(), static_cast<unsigned>(value));
+  return text;
+}
+
+std::span<const std::string_view> FlagNames() {
+  static constexpr std::array<std::string_view, 27> kFlags = {
+      "Duskwright", "Load custom flag from file...", "Argentina", "Australia", "Brazil", "Canada", "Denmark",
+      "EU", "Finland", "France", "Germany", "Greece", "Iceland", "Ireland", "Israel", "Italy", "Japan",
+      "Mexico", "Netherlands", "New Zealand", "Norway", "Russia", "Spain", "Sweden", "Switzerland",
+      "United Kingdom", "United States"};
+  return kFlags;
+}
+
+std::span<const std::string_view> FiringPeriodNames() {
+  static constexpr std::array<std::string_view, 6> kPeriods = {"1 min.",  "5 min.",  "10 min.",
+                                                               "15 min.", "30 min.", "60 min."};
+  return kPeriods;
 }
 
 double GammaLevel(std::int32_t gammaControl) { return gammaControl * 0.01 + 0.5; }

@@ -1,10 +1,11 @@
-// Every setting the program keeps, declared once: key, type, default and the
-// range the configuration dialog offers. The loader, the dialog and the
-// readers all go through this table.
+// Every setting the program keeps, declared once: key, type, default, the
+// range the configuration dialog offers and the control that edits it. The
+// loader, the dialog and the readers all go through this table.
 #pragma once
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "settings/node.h"
@@ -51,6 +52,30 @@ enum class DeviceDefault : std::uint8_t {
   MultiTexture,       // 1 when that device applies two or more textures at once
 };
 
+// How the configuration dialogs show a setting.
+enum class ControlKind : std::uint8_t {
+  None,              // not edited by a control of its own
+  CheckBox,          // checked = 1
+  InvertedCheckBox,  // checked = 0 (the box names the opposite of the setting)
+  List,              // the selected position
+  Trackbar,          // the position
+};
+
+// What the label beside a trackbar shows through its format.
+enum class LabelValue : std::uint8_t {
+  Setting,  // the value itself, as unsigned
+  Gamma,    // GammaLevel of the value
+};
+
+struct DialogBinding {
+  std::uint16_t dialog = 0;   // resource number of the dialog holding the control
+  std::uint16_t control = 0;  // control id within it
+  ControlKind kind = ControlKind::None;
+  std::uint16_t label = 0;    // static text rewritten from the value; 0 = none
+  std::string_view labelFormat = {};
+  LabelValue labelValue = LabelValue::Setting;
+};
+
 struct SettingSpec {
   std::string_view key;
   ValueType type;
@@ -58,11 +83,22 @@ struct SettingSpec {
   std::int32_t minimum;  // the range the dialog offers; stored values outside it are used as they are
   std::int32_t maximum;
   DeviceDefault deviceDefault = DeviceDefault::None;
+  DialogBinding dialog = {};
 };
 
 std::span<const SettingSpec> SettingSpecs();
 // Null for a key the program does not keep.
 const SettingSpec* FindSetting(std::string_view key);
+
+// The label text of a trackbar setting, e.g. "Gamma control: 1.25" for
+// GammaControl 75; empty for a setting without a label.
+std::string FormatSettingLabel(const SettingSpec& spec, std::int32_t value);
+
+// Entries of the flag list; the position is the FlagNum value.
+std::span<const std::string_view> FlagNames();
+inline constexpr std::int32_t kCustomFlag = 1;  // the entry that loads a picture file
+// Entries of the firing period list; the position is the FiringPeriod value.
+std::span<const std::string_view> FiringPeriodNames();
 
 // Display gamma for a "GammaControl" value: 0.50 to 1.50, 1.00 at 50.
 double GammaLevel(std::int32_t gammaControl);

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "settings/settings_keys.h"
+
 namespace brisane::contract {
 
 inline constexpr std::uint16_t kSceneResource = 147;  // SSSFILE
@@ -117,7 +119,7 @@ inline constexpr std::string_view kFirstCamera = "Camera01";
 // picture, and the setting's numbers. FlagNum 1 is the user's own picture;
 // 2 to 26 are the built-in flags, JPEGFILE resources FlagNum + 1098.
 inline constexpr std::string_view kFlagMaterial = "Flag_flag01_1";
-inline constexpr std::int32_t kCustomFlag = 1;
+inline constexpr std::int32_t kCustomFlag = brisane::kCustomFlag;  // the dialog's file entry
 inline constexpr std::int32_t kLastBuiltInFlag = 26;
 inline constexpr std::uint16_t kFlagResourceOffset = 1098;
 

@@ -1,5 +1,7 @@
 #include "platform/win32/app.h"
 
+#include <commctrl.h>
+
 #include <cstdlib>
 
 #include "platform/win32/config_dialog.h"
@@ -38,10 +40,15 @@ App* App::Current() { return g_App; }
 void App::ApplyCommandLine(const char* text) {
   const CommandLine parsed = ParseCommandLine(text ? std::string_view(text) : std::string_view());
   switch (parsed.mode) {
-    case RunMode::Configuration:
+    case RunMode::Configuration: {
+      // The dialog's trackbars are common controls: their class must exist
+      // before the dialog is made.
+      INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+      InitCommonControlsEx(&controls);
       DialogBoxParamA(shell_.instance, MAKEINTRESOURCEA(IDD_CONFIG), GetForegroundWindow(), ConfigDialogProc,
                       reinterpret_cast<LPARAM>(this));
       std::exit(0);
+    }
     case RunMode::Preview:
       shell_.preview = true;
       shell_.parentWindow = reinterpret_cast<HWND>(parsed.parentWindow);

@@ -1,0 +1,52 @@
+// The dialog side of the settings table: one control per setting, labels
+// formatted from the values, the lists' entries.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
+
+#include "resources/resource_ids.h"
+#include "settings/settings_keys.h"
+
+namespace brisane {
+namespace {
+
+TEST(SettingDialogTest, EachControlEditsOneSettingAndListsCoverTheirRange) {
+  std::set<std::pair<int, int>> controls;
+  for (const SettingSpec& spec : SettingSpecs()) {
+    if (spec.dialog.kind == ControlKind::None) continue;
+    EXPECT_TRUE(controls.insert({spec.dialog.dialog, spec.dialog.control}).second) << spec.key;
+    EXPECT_TRUE(spec.dialog.dialog == IDD_CONFIG || spec.dialog.dialog == IDD_CAMERA) << spec.key;
+    if (spec.dialog.kind == ControlKind::CheckBox || spec.dialog.kind == ControlKind::InvertedCheckBox) {
+      EXPECT_EQ(std::make_pair(spec.minimum, spec.maximum), std::make_pair(0, 1)) << spec.key;
+    }
+  }
+  // Every setting but the file path has a control.
+  EXPECT_EQ(controls.size(), SettingSpecs().size() - 1);
+  EXPECT_EQ(FindSetting(key::DisableSound)->dialog.kind, ControlKind::InvertedCheckBox);
+  EXPECT_EQ(FindSetting(key::DisableOnMouseActivate)->dialog.kind, ControlKind::InvertedCheckBox);
+  EXPECT_EQ(FindSetting(key::Camera2)->dialog.control, IDC_CAMERA2);
+  EXPECT_EQ(FindSetting(key::RandomView)->dialog.control, IDC_RANDOM_VIEW);  // same number, other dialog
+
+  EXPECT_EQ(static_cast<std::int32_t>(FlagNames().size()) - 1, FindSetting(key::FlagNum)->maximum);
+  EXPECT_EQ(static_cast<std::int32_t>(FiringPeriodNames().size()) - 1, FindSetting(key::FiringPeriod)->maximum);
+  EXPECT_EQ(FlagNames()[kCustomFlag], "Load custom flag from file...");
+  EXPECT_EQ(FlagNames()[19], "New Zealand");
+  EXPECT_EQ(FlagNames()[24], "Switzerland");
+  for (std::size_t i = 0; i < FiringPeriodNames().size(); ++i)
+    EXPECT_EQ(FiringPeriodNames()[i], std::to_string(FiringPeriodMinutes(static_cast<std::int32_t>(i))) + " min.");
+}
+
+TEST(SettingDialogTest, LabelsShowTheFormattedValue) {
+  EXPECT_EQ(FormatSettingLabel(*FindSetting(key::GammaControl), 75), "Gamma control: 1.25");
+  EXPECT_EQ(FormatSettingLabel(*FindSetting(key::GammaControl), 0), "Gamma control: 0.50");
+  EXPECT_EQ(FormatSettingLabel(*FindSetting(key::GammaControl), 100), "Gamma control: 1.50");
+  EXPECT_EQ(FormatSettingLabel(*FindSetting(key::SwitchPeriod), 21), "Camera delay: 21 sec");
+  EXPECT_EQ(FormatSettingLabel(*FindSetting(key::LightDelay), 60), "Light delay: 60 min");
+  EXPECT_EQ(FormatSettingLabel(*FindSetting(key::ChangeDelay), 1), "Change delay: 1 min");
+  EXPECT_EQ(FormatSettingLabel(*FindSetting(key::MasterVolume), -2500), "") << "the volume has no label";
+  EXPECT_EQ(FormatSettingLabel(*FindSetting(key::ShowFPS), 1), "");
+}
+
+}  // namespace
+}  // namespace brisane
