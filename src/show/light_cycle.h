@@ -11,8 +11,8 @@
 
 namespace brisane {
 
+// The ambient light at the two ends of the cycle: night darker and bluer.
 inline constexpr AmbientLevels kNightAmbient{0.05f, 0.1f, 0.1f};
-// The light of full day; the night end of the cycle is darker and bluer.
 inline constexpr AmbientLevels kDayAmbient{0.87f, 0.7f, 0.7f};
 
 class LightCycle final : public FramePass {

@@ -217,7 +217,6 @@ LRESULT App::StartShow(HWND window) {
   if (FAILED(display_.InitDirectDraw(window, settings_.Get(key::UseDesktopRes).AsInt() != 0))) return -1;
   if (FAILED(display_.InitDirect3D())) return -1;
   if (FAILED(SetupShow())) return -1;
-  // The sounds and the guns come next, once the program has them.
   overlay_.MakeFont(static_cast<int>(show_->show.screenScale() * 26.0f));
   return 0;
 }
