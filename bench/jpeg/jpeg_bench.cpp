@@ -11,63 +11,13 @@
 
 #include <jpeglib.h>
 
+#include "bench_picture.h"
+
 #include "image/jpeg_decoder.h"
 
 namespace {
 
 constexpr int kSize = 1024;
-
-// A photograph-like picture: smooth shapes, edges and a little grain.
-std::vector<std::uint8_t> Scene() {
-  std::vector<std::uint8_t> px(static_cast<std::size_t>(kSize) * kSize * 3);
-  std::uint32_t state = 1;
-  for (int y = 0; y < kSize; ++y) {
-    for (int x = 0; x < kSize; ++x) {
-      state = state * 1664525u + 1013904223u;
-      const int grain = static_cast<int>(state >> 28) - 8;
-      const double fx = x / 97.0, fy = y / 61.0;
-      const double sky = 128 + 100 * std::sin(fx + std::cos(fy)) * std::cos(fy * 0.7);
-      const bool disc = (x - 600) * (x - 600) + (y - 400) * (y - 400) < 150 * 150;
-      int r = static_cast<int>(disc ? 230 - y / 8 : sky);
-      int g = static_cast<int>(disc ? 120 + x / 16 : 255 - sky * 0.6);
-      int b = static_cast<int>(disc ? 40 : 90 + (x + y) / 16);
-      std::uint8_t* p = px.data() + (static_cast<std::size_t>(y) * kSize + static_cast<std::size_t>(x)) * 3;
-      p[0] = static_cast<std::uint8_t>(std::clamp(r + grain, 0, 255));
-      p[1] = static_cast<std::uint8_t>(std::clamp(g + grain, 0, 255));
-      p[2] = static_cast<std::uint8_t>(std::clamp(b + grain, 0, 255));
-    }
-  }
-  return px;
-}
-
-std::vector<std::uint8_t> Encode(const std::vector<std::uint8_t>& px, int h, int v, bool progressive) {
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &out, &size);
-  c.image_width = kSize;
-  c.image_height = kSize;
-  c.input_components = 3;
-  c.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 90, TRUE);
-  c.comp_info[0].h_samp_factor = h;
-  c.comp_info[0].v_samp_factor = v;
-  if (progressive) jpeg_simple_progression(&c);
-  jpeg_start_compress(&c, TRUE);
-  while (c.next_scanline < c.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(px.data() + static_cast<std::size_t>(c.next_scanline) * kSize * 3);
-    jpeg_write_scanlines(&c, &row, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  std::vector<std::uint8_t> bytes(out, out + size);
-  std::free(out);
-  return bytes;
-}
 
 void DecodeReference(const std::vector<std::uint8_t>& jpeg, std::vector<std::uint8_t>& out) {
   jpeg_decompress_struct d;
@@ -107,7 +57,6 @@ double Seconds(const auto& f) {
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
-  const std::vector<std::uint8_t> scene = Scene();
   struct Case {
     const char* name;
     int h, v;
@@ -121,7 +70,7 @@ int main(int argc, char** argv) {
   double ratios[3];
   int n = 0;
   for (const Case& c : cases) {
-    const std::vector<std::uint8_t> jpeg = Encode(scene, c.h, c.v, c.progressive);
+    const std::vector<std::uint8_t> jpeg = bench::EncodePhoto(kSize, kSize, c.h, c.v, c.progressive);
     if (!DecodeOurs(jpeg, ours)) {
       std::printf("%s: decode failed\n", c.name);
       return 1;

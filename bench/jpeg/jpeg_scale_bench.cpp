@@ -14,6 +14,8 @@
 
 #include <jpeglib.h>
 
+#include "bench_picture.h"
+
 #include "render/texture_fill.h"
 
 namespace {
@@ -24,57 +26,6 @@ std::size_t g_peak = 0;
 
 constexpr int kWidth = 6000;
 constexpr int kHeight = 4000;
-
-// A photograph-like picture, written row by row so the source never needs
-// its own 72 MB.
-void Row(int y, std::vector<std::uint8_t>& row) {
-  std::uint32_t state = static_cast<std::uint32_t>(y) * 2654435761u + 1;
-  for (int x = 0; x < kWidth; ++x) {
-    state = state * 1664525u + 1013904223u;
-    const int grain = static_cast<int>(state >> 28) - 8;
-    const double fx = x / 397.0, fy = y / 261.0;
-    const double sky = 128 + 100 * std::sin(fx + std::cos(fy)) * std::cos(fy * 0.7);
-    const bool disc = (x - 3600) * (x - 3600) + (y - 1600) * (y - 1600) < 900 * 900;
-    const int r = static_cast<int>(disc ? 230 - y / 32 : sky);
-    const int g = static_cast<int>(disc ? 120 + x / 64 : 255 - sky * 0.6);
-    const int b = static_cast<int>(disc ? 40 : 90 + (x + y) / 64);
-    std::uint8_t* p = row.data() + static_cast<std::size_t>(x) * 3;
-    p[0] = static_cast<std::uint8_t>(std::clamp(r + grain, 0, 255));
-    p[1] = static_cast<std::uint8_t>(std::clamp(g + grain, 0, 255));
-    p[2] = static_cast<std::uint8_t>(std::clamp(b + grain, 0, 255));
-  }
-}
-
-std::vector<std::uint8_t> Encode(int h, int v, bool progressive) {
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &out, &size);
-  c.image_width = kWidth;
-  c.image_height = kHeight;
-  c.input_components = 3;
-  c.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 90, TRUE);
-  c.comp_info[0].h_samp_factor = h;
-  c.comp_info[0].v_samp_factor = v;
-  if (progressive) jpeg_simple_progression(&c);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(kWidth) * 3);
-  while (c.next_scanline < c.image_height) {
-    Row(static_cast<int>(c.next_scanline), row);
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  std::vector<std::uint8_t> bytes(out, out + size);
-  std::free(out);
-  return bytes;
-}
 
 // libjpeg-turbo at 1/scale into one buffer of 3-byte rows.
 void DecodeReference(const std::vector<std::uint8_t>& jpeg, int scale, std::vector<std::uint8_t>& out) {
@@ -145,7 +96,7 @@ int main(int argc, char** argv) {
   std::printf("%-18s %-6s %6s %11s %12s %9s %11s %8s\n", "picture", "limit", "scale", "output", "peak MB", "vs whole",
               "ours ms", "ratio");
   for (const Case& c : cases) {
-    const std::vector<std::uint8_t> jpeg = Encode(c.h, c.v, c.progressive);
+    const std::vector<std::uint8_t> jpeg = bench::EncodePhoto(kWidth, kHeight, c.h, c.v, c.progressive);
     double whole_peak = 0;
     for (const Limit& limit : limits) {
       brisane::DecodedPicture picture;

@@ -6,7 +6,8 @@ import subprocess
 import unittest
 
 from test_display import device_table
-from winenv import (CONFIG_TITLE, SCR, SETTINGS_KEY, clear_settings, driver, ends_within, fields, reg, run, set_setting, start, stop, unescape, x_windows)
+from winenv import (CONFIG_TITLE, driver, ends_within, fields, reg, run, SCR, set_setting, SETTINGS_KEY,
+                    start, unescape, WineCase, x_windows)
 
 DIALOG_DRIVER = driver("dialog_driver")
 CAMERA_TITLE = "Camera selection"
@@ -67,17 +68,7 @@ def screenshot(title, name):
     return path
 
 
-class DialogCase(unittest.TestCase):
-    def setUp(self):
-        clear_settings()
-        self.processes = []
-
-    def tearDown(self):
-        for p in self.processes:
-            stop(p)
-            p.stdout.close()
-        clear_settings()
-
+class DialogCase(WineCase):
     def open_dialog(self):
         p = start(SCR, "/c")
         self.processes.append(p)

@@ -7,8 +7,8 @@ import tempfile
 import time
 import unittest
 
-from winenv import (HARNESS, SCR, SHOW_TITLE, SUPPORT_LINE, WINE, clear_settings, driver, ends_within, fields,
-                    set_setting, stop, unescape, wait_for_x_window, x_windows, xdotool)
+from winenv import (driver, ends_within, fields, HARNESS, SCR, set_setting, SHOW_TITLE, SUPPORT_LINE,
+                    unescape, wait_for_x_window, WINE, WineCase, x_windows, xdotool)
 
 DISPLAY_DRIVER = driver("display_driver")
 
@@ -103,16 +103,7 @@ def device_table(desktop=False):
     return info, devices
 
 
-class DisplayCase(unittest.TestCase):
-    def setUp(self):
-        clear_settings()
-        self.processes = []
-
-    def tearDown(self):
-        for p in self.processes:
-            stop(p)
-        clear_settings()
-
+class DisplayCase(WineCase):
     def inspect(self, desktop):
         code, info = finish(HARNESS, "inspect", "5000", desktop=desktop)
         self.assertEqual(code, 0)

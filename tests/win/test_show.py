@@ -5,23 +5,15 @@ import time
 import unittest
 
 from test_resources import assets_dir
-from winenv import (CONFIG_TITLE, HARNESS, SCR, SETTINGS_KEY, SHOW_TITLE, SUPPORT_LINE, answer,
-                    clear_settings, driver, ends_within, fields, harness, reg, run, set_setting, start, stop,
-                    wait_for_x_window, x_windows, xdotool)
+from winenv import (answer, CONFIG_TITLE, driver, ends_within, fields, harness, HARNESS, reg, run, SCR,
+                    set_setting, SETTINGS_KEY, SHOW_TITLE, start, SUPPORT_LINE, wait_for_x_window, WineCase,
+                    x_windows, xdotool)
 
 WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
 SHOW_WINDOW = "^" + SHOW_TITLE + "$"
 
 
-class ShowCase(unittest.TestCase):
-    def setUp(self):
-        clear_settings()
-        self.processes = []
-
-    def tearDown(self):
-        for p in self.processes:
-            stop(p)
-
+class ShowCase(WineCase):
     def start_show(self, *args):
         p = start(SCR, *args)
         self.processes.append(p)

@@ -7,6 +7,7 @@ import os
 import re
 import subprocess
 import time
+import unittest
 
 WINE = "/usr/lib/wine/wine64"
 SCR = os.environ.get("BRISANE_SCR", "")
@@ -117,3 +118,18 @@ def stop(process):
     if process.poll() is None:
         process.kill()
         process.wait()
+
+
+class WineCase(unittest.TestCase):
+    """Starts from no stored settings, and stops what it started."""
+
+    def setUp(self):
+        clear_settings()
+        self.processes = []
+
+    def tearDown(self):
+        for p in self.processes:
+            stop(p)
+            if p.stdout:
+                p.stdout.close()
+        clear_settings()

@@ -19,30 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "driver_support.h"
+
 namespace {
-
-void Pump(DWORD milliseconds) {
-  const DWORD start = GetTickCount();
-  do {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    Sleep(10);
-  } while (GetTickCount() - start < milliseconds);
-}
-
-std::string Escape(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\n') out += "\\n";
-    else if (c < 0x20 || c >= 0x7f) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02x", c);
-      out += buf;
-    } else out += static_cast<char>(c);
-  }
-  return out;
-}
 
 HWND WaitForDialog(const char* title, DWORD timeout) {
   const DWORD start = GetTickCount();

@@ -25,6 +25,8 @@
 #include "platform/win32/fatal_error.h"
 #include "settings/node.h"
 
+#include "driver_support.h"
+
 using namespace brisane;
 
 namespace {
@@ -159,12 +161,6 @@ int BadMode() {
   app.display().devices().Current().selectedMode = {1000, 700, 32, 0};  // no display offers this
   app.display().InitDirectDraw(window, false);
   return 2;  // not reached: the failure is fatal
-}
-
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
-  return out;
 }
 
 // Reads the fatal box this process shows, notes the screen size while it is
