@@ -3,7 +3,6 @@
 // checks.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <stdexcept>
 
 #include "ship/author.h"
@@ -77,44 +76,10 @@ TEST(ShipAuthorMesh, MirroredAppendKeepsFrontsOutsideAndNormalsRight) {
   EXPECT_THROW(MeshBuilder().append(box, Scale(1, 0, 1)), std::domain_error);
 }
 
-TEST(ShipAuthorMesh, LightmappedMeshesCarryTheSecondPairAndTooManyVerticesAreRefused) {
-  MeshBuilder m;
-  m.add({1, 2, 3}, {0, 0, 1}, 0.25f, 0.75f, 0.5f, 0.125f);
-  m.add({4, 5, 6}, {0, 1, 0}, 1, 1);
-  m.add({7, 8, 9}, {1, 0, 0}, 0, 1);
-  m.tri(0, 1, 2);
-  EXPECT_EQ(m.build("wood").fvf, kFvfOneTexture);
-  const ArchiveMesh two = m.build("hull", true);
-  EXPECT_EQ(two.fvf, kFvfTwoTextures);
-  ASSERT_EQ(two.vertices.size(), 3u * 40u);
-  float first[10];
-  std::memcpy(first, two.vertices.data(), sizeof first);
-  EXPECT_EQ(first[7], 0.75f);
-  EXPECT_EQ(first[9], 0.125f);
-
+TEST(ShipAuthorMesh, TooManyVerticesForSixteenBitIndicesAreRefused) {
   MeshBuilder big;
   for (int i = 0; i < 65535; ++i) big.add({0, 0, 0}, {0, 0, 1}, 0, 0);
   EXPECT_THROW(big.add({0, 0, 0}, {0, 0, 1}, 0, 0), std::length_error);
-}
-
-TEST(ShipAuthorMaths, CameraFramesAndProjections) {
-  const Matrix cam = LookAt({100, -50, 20}, {0, 0, 10});
-  // The camera looks along its local -z, and its local y leans up.
-  const Vec3 forward = -TransformDirection({0, 0, 1}, cam);
-  EXPECT_NEAR(Dot(forward, Normalize(Vec3{-100, 50, -10})), 1, 1e-5);
-  EXPECT_GT(TransformDirection({0, 1, 0}, cam).z, 0.9f);
-  const Vec3 x = TransformDirection({1, 0, 0}, cam), y = TransformDirection({0, 1, 0}, cam);
-  EXPECT_NEAR(Dot(Cross(x, y), TransformDirection({0, 0, 1}, cam)), 1, 1e-5) << "right-handed";
-
-  const Matrix p = Perspective(kPi / 4, 4.0f / 3, 0.1f, 100);
-  EXPECT_EQ(p(2, 3), 1);
-  // The near plane maps to depth 0 and the far plane to 1.
-  EXPECT_NEAR((0.1f * p(2, 2) + p(3, 2)) / 0.1f, 0, 1e-6);
-  EXPECT_NEAR((100 * p(2, 2) + p(3, 2)) / 100, 1, 1e-6);
-
-  // The author's rotation is the one the ship's motion uses: +90 degrees
-  // about z takes x to y.
-  EXPECT_NEAR(TransformDirection({1, 0, 0}, RotateZ(kPi / 2)).y, 1, 1e-6);
 }
 
 TEST(ShipAuthorScene, ChecksNamesParentsMaterialsAndImages) {
@@ -139,27 +104,6 @@ TEST(ShipAuthorScene, ChecksNamesParentsMaterialsAndImages) {
   scene.image("wood.jpg", assets::Image(8, 8));
   scene.group("orphan", "nowhere", Matrix::identity());
   EXPECT_THROW(scene.finish(), std::logic_error) << "parent missing";
-}
-
-TEST(ShipLayout, HullShapeIsClosedAndFairAndTheSailFrameMirrorsLikeTheClones) {
-  using namespace layout;
-  EXPECT_EQ(HalfBreadth(StemX(0) - 1, 0), 0);
-  EXPECT_EQ(HalfBreadth(SternX(0) + 1, 0), 0);
-  EXPECT_NEAR(HalfBreadth(kMidshipX, kMaxBreadthZ), kMaxHalfBreadth, 0.5f);
-  // Tumblehome: narrower at the rail than at the widest waterline.
-  EXPECT_LT(HalfBreadth(kMidshipX, RailZ(kMidshipX)), HalfBreadth(kMidshipX, kMaxBreadthZ));
-  // Fair: no jumps along the hull at the gun deck.
-  for (float x = StemX(kGunAxisZ) + 1; x < SternX(kGunAxisZ) - 1; x += 1)
-    EXPECT_LT(std::fabs(HalfBreadth(x + 1, kGunAxisZ) - HalfBreadth(x, kGunAxisZ)), 4) << x;
-  // The gun ports lie on the side above the waist deck and below the rail.
-  for (int g = 1; g <= 8; ++g) {
-    EXPECT_GT(kGunAxisZ - kPortSize / 2, DeckZ(GunX(g)));
-    EXPECT_LT(kGunAxisZ + kPortSize / 2, RailZ(GunX(g)));
-  }
-  const Matrix f = SailFrame({0, 0, 100});
-  const Vec3 x{f(0, 0), f(0, 1), f(0, 2)}, y{f(1, 0), f(1, 1), f(1, 2)}, z{f(2, 0), f(2, 1), f(2, 2)};
-  EXPECT_LT(Dot(Cross(x, y), z), 0) << "mirrored, like the fixed clone matrices";
-  EXPECT_NEAR(Origin(f).y, 167.5f, 1e-4);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The hull's lines, its painted ports against the gun stations, the looping
-// wave light and the authored hull as a whole (parts, dummies, budget).
+// The hull's side bands, its painted ports against the gun stations and the
+// looping wave light.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,67 +15,6 @@ namespace brisane::assets::ship {
 namespace {
 
 using namespace hull;
-
-TEST(ShipHullLines, BandsStackInOrderAlongTheWholeShipAndHoldTheirPorts) {
-  for (float x = layout::StemX(0) + 2; x < layout::SternX(0) - 2; x += 3) {
-    EXPECT_LT(kRabbetZ, CopperTopZ(x)) << x;
-    EXPECT_LT(CopperTopZ(x), 0.0f) << "copper must reach the waterline at " << x;
-    EXPECT_LT(0.0f, MainWaleZ(x)) << x;
-    EXPECT_LT(MainWaleZ(x), MainWaleTopZ(x)) << x;
-    EXPECT_LT(MainWaleTopZ(x), UpperWaleZ(x)) << x;
-    EXPECT_LT(UpperWaleZ(x), UpperWaleTopZ(x)) << x;
-    EXPECT_LT(UpperWaleTopZ(x) + 5, layout::RailZ(x)) << x;
-  }
-  // The waist ports lie wholly in the upper works, above the upper wale.
-  const float half = layout::kPortSize / 2;
-  for (int gun = 1; gun <= 8; ++gun) {
-    const float x = layout::GunX(gun);
-    EXPECT_LT(UpperWaleTopZ(x), layout::kGunAxisZ - half) << gun;
-    EXPECT_LT(layout::kGunAxisZ + half, layout::RailZ(x) - 1.6f) << "port under the cap rail, gun " << gun;
-  }
-  // The closed lower ports sit in the ochre band between the wales and do not touch.
-  const auto ports = LowerPortX();
-  for (std::size_t i = 0; i < ports.size(); ++i) {
-    const float x = ports[i], z = kLowerPortZ + Sheer(x);
-    EXPECT_GT(z - half, MainWaleTopZ(x)) << x;
-    EXPECT_LT(z + half, UpperWaleZ(x)) << x;
-    if (i > 0) {
-      EXPECT_GT(ports[i] - ports[i - 1], layout::kPortSize * 2);
-    }
-  }
-}
-
-TEST(ShipHullLines, ColumnsMeetTheirLinesAndTheSideClosesOnStemAndTransom) {
-  for (int i = 0; i <= 40; ++i) {
-    const float s = static_cast<float>(i) / 40;
-    for (auto line : {CopperTopZ, MainWaleZ, UpperWaleTopZ, layout::RailZ}) {
-      const float z = LineZ(s, line);
-      EXPECT_NEAR(z, line(ColumnX(s, z)), 0.01f) << "s=" << s;
-    }
-  }
-  // Columns run from the stem to the stern without folding back.
-  for (float z : {-30.0f, 0.0f, 30.0f, 60.0f}) {
-    float last = -1e9f;
-    for (int i = 0; i <= 100; ++i) {
-      const float x = ColumnX(static_cast<float>(i) / 100, z);
-      EXPECT_GT(x, last);
-      last = x;
-    }
-    EXPECT_NEAR(ColumnX(0, z), layout::StemX(z), 0.01f);
-    EXPECT_NEAR(ColumnX(1, z), layout::SternX(z), 0.1f);
-    // At the stem the two sides meet; aft, above the tuck, the side ends on
-    // a transom of real width and below it on the stern post.
-    EXPECT_LT(std::fabs(SidePoint(0, z).y), 0.5f) << z;
-  }
-  EXPECT_GT(TransomHalfBreadth(60), 25.0f);
-  EXPECT_LT(TransomHalfBreadth(kTuckZ + 1), 3.0f);
-  EXPECT_EQ(TransomHalfBreadth(kTuckZ - 5), 0.0f);
-  // The lanterns stand within the transom's breadth, above the taffrail.
-  for (const Vec3& l : layout::kLantern) {
-    EXPECT_LT(std::fabs(l.y), TransomHalfBreadth(layout::RailZ(l.x)));
-    EXPECT_GT(l.z, TaffrailZ(l.y));
-  }
-}
 
 TEST(ShipHullSide, BandsFaceOutwardsAndMeetWithoutCracks) {
   const auto bands = SideBands();
@@ -104,21 +43,6 @@ TEST(ShipHullSide, BandsFaceOutwardsAndMeetWithoutCracks) {
       EXPECT_NEAR(top, bottom, 1e-3f) << bands[k].part << " s=" << s;
     }
   }
-}
-
-TEST(ShipHullSide, FoldedLightmapTexelsShowTheSideWhereTheirVerticesPointThem) {
-  for (int half = 0; half < 2; ++half)
-    for (float sh : {0.0f, 0.3f, 0.77f, 1.0f})
-      for (float t : {0.0f, 0.4f, 1.0f}) {
-        const float u = LmU(sh), v = LmV(half, t);
-        ASSERT_GT(u, 0);
-        ASSERT_LT(u, 1);
-        // Each half stays in its own half of the picture.
-        EXPECT_EQ(static_cast<int>(v * 2), half);
-        const auto [s2, t2] = LmTexel(u, v);
-        EXPECT_NEAR(s2, 0.5f * half + 0.5f * sh, 0.5f / (kLmW - 1) + 1e-4f);
-        EXPECT_NEAR(t2, t, 1.0f / (kLmHalfRows - 1) + 1e-4f);
-      }
 }
 
 // Brightness of a picture at texture coordinates.
@@ -162,25 +86,6 @@ TEST(ShipHullPaint, WaveLightLoopsDancesNearTheWaterAndFadesAboveIt) {
   // the open port side gets it.
   EXPECT_EQ(SunVisible({-30, 60, 30}, {0, 1, 0}), 0.0f);
   EXPECT_EQ(SunVisible({-30, -60, 30}, {0, -1, 0}), 1.0f);
-}
-
-TEST(ShipHullScene, AuthorsTheLightmappedPartsAndTheDummiesWithinItsBudget) {
-  SceneAuthor scene;
-  scene.group(layout::kShip, SceneAuthor::kRoot, Matrix::identity());
-  AuthorHull(scene);
-  for (std::string_view part : contract::kHullLightmapNodes) {
-    EXPECT_TRUE(scene.hasNode(std::string(part))) << part;
-    EXPECT_TRUE(scene.hasMaterial("hull_" + std::string(part))) << part;
-  }
-  for (int i = 0; i < 2; ++i) {
-    const Vec3 flame = Origin(scene.world(std::string(contract::kLanterns[i])));
-    EXPECT_NEAR(Length(flame - layout::kLantern[i]), 0, 1e-3f);
-  }
-  EXPECT_NEAR(Origin(scene.world("Dummy_water02")).y, layout::kWaterPoint[1].y, 1e-3f);
-  const auto tris = scene.triangles().at("hull");
-  EXPECT_GT(tris, 12000u);
-  EXPECT_LE(tris, 24000u);
-  EXPECT_NO_THROW(scene.finish());
 }
 
 }  // namespace
