@@ -32,17 +32,40 @@ class TransformAnimationTest : public ::testing::Test {
   GeometryObject node{"node", clock};
 };
 
-TEST_F(TransformAnimationTest, EndlessLoopBlendsAndRepeatsAtItsSpeed) {
-  Start(0, 100, 0, 1.0f, -1);
-  EXPECT_FLOAT_EQ(At(25), 2.5f);
-  EXPECT_FLOAT_EQ(At(125), 2.5f) << "second pass";
-  EXPECT_FLOAT_EQ(At(199), 9.9f);
-  EXPECT_FLOAT_EQ(At(310), 1.0f);
-  EXPECT_TRUE(node.animation().animating);
-  Start(0, 100, 0, 0.5f, -1);
-  EXPECT_EQ(node.animation().period, 200u);
-  EXPECT_FLOAT_EQ(At(50), 2.5f);
-  EXPECT_FLOAT_EQ(At(250), 2.5f);
+// Poses along a window of the keys; the local pose starts at x = -7.
+TEST_F(TransformAnimationTest, WindowsLoopsOffsetsAndSpeedsGiveTheirPoses) {
+  const struct {
+    const char* what;
+    std::uint32_t from, to;
+    std::int32_t offset;
+    float speed;
+    std::int32_t loops;
+    std::vector<std::pair<std::uint32_t, float>> poses;  // ms after the start, x
+    int period, animating;                                // -1: not checked
+  } cases[] = {
+      {"an endless loop repeats", 0, 100, 0, 1.0f, -1, {{25, 2.5f}, {125, 2.5f}, {199, 9.9f}, {310, 1.0f}}, -1, 1},
+      {"at half speed", 0, 100, 0, 0.5f, -1, {{50, 2.5f}, {250, 2.5f}}, 200, -1},
+      {"a limited loop holds the end pose", 0, 100, 0, 1.0f, 1, {{60, 6.0f}, {100, 10.0f}, {130, 10.0f}}, -1, 0},
+      // Key time 170 lies beyond the keys; the next pass starts over at 60.
+      {"past the last key", 50, 250, 0, 1.0f, -1, {{0, 5.0f}, {40, 9.0f}, {120, 9.0f}, {210, 6.0f}}, -1, -1},
+      {"a negative offset delays", 0, 100, -30, 1.0f, -1, {{29, -7.0f}, {40, 1.0f}}, -1, -1},
+      {"a positive offset advances", 0, 100, 30, 1.0f, -1, {{0, 3.0f}, {40, 7.0f}}, -1, -1},
+      {"a window under a millisecond", 30, 30, 0, 1.0f, -1, {{0, 3.0f}, {500, 3.0f}}, 0, -1},
+      {"the whole window in a tenth of a ms", 0, 100, 0, 1000.0f, -1, {{5, 0.0f}}, -1, -1},
+      {"a negative speed", 0, 100, 0, -1.0f, -1, {{5, 0.0f}}, -1, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    node.setLocal(Matrix::translation(-7, 0, 0));
+    Start(c.from, c.to, c.offset, c.speed, c.loops);
+    for (const auto& [ms, x] : c.poses) EXPECT_FLOAT_EQ(At(ms), x) << ms;
+    if (c.period >= 0) {
+      EXPECT_EQ(node.animation().period, static_cast<std::uint32_t>(c.period));
+    }
+    if (c.animating >= 0) {
+      EXPECT_EQ(node.animation().animating, c.animating == 1);
+    }
+  }
 }
 
 TEST_F(TransformAnimationTest, WorldShowsTheMoveOneUpdateLater) {
@@ -52,32 +75,6 @@ TEST_F(TransformAnimationTest, WorldShowsTheMoveOneUpdateLater) {
   At(50);
   EXPECT_FLOAT_EQ(X(node.world()), 2.5f);
   EXPECT_FLOAT_EQ(X(node.local()), 5.0f);
-}
-
-TEST_F(TransformAnimationTest, ALimitedLoopHoldsTheEndPose) {
-  Start(0, 100, 0, 1.0f, 1);
-  EXPECT_FLOAT_EQ(At(60), 6.0f);
-  EXPECT_FLOAT_EQ(At(100), 10.0f);
-  EXPECT_FALSE(node.animation().animating);
-  EXPECT_FLOAT_EQ(At(130), 10.0f) << "stopped at the pose of time 100";
-}
-
-TEST_F(TransformAnimationTest, TimesPastTheLastKeyKeepTheLastPose) {
-  Start(50, 250, 0, 1.0f, -1);
-  EXPECT_FLOAT_EQ(At(0), 5.0f);
-  EXPECT_FLOAT_EQ(At(40), 9.0f);
-  EXPECT_FLOAT_EQ(At(120), 9.0f) << "key time 170 lies beyond the keys";
-  EXPECT_FLOAT_EQ(At(210), 6.0f) << "the next pass starts over at key time 60";
-}
-
-TEST_F(TransformAnimationTest, ANegativeOffsetDelaysAndAPositiveOneAdvances) {
-  node.setLocal(Matrix::translation(-7, 0, 0));
-  Start(0, 100, -30, 1.0f, -1);
-  EXPECT_FLOAT_EQ(At(29), -7.0f) << "not started yet";
-  EXPECT_FLOAT_EQ(At(40), 1.0f);
-  Start(0, 100, 30, 1.0f, -1);
-  EXPECT_FLOAT_EQ(At(0), 3.0f) << "as if started 30 ms ago";
-  EXPECT_FLOAT_EQ(At(40), 7.0f);
 }
 
 TEST_F(TransformAnimationTest, SetAnimationSpeedKeepsThePoseThenRunsAtTheNewRate) {
@@ -97,17 +94,6 @@ TEST_F(TransformAnimationTest, SetAnimationSpeedKeepsThePoseThenRunsAtTheNewRate
   EXPECT_NEAR(At(10070), 6.0f, 0.11f);
   parent.setAnimationSpeed(0.0f);  // refused: it would divide by zero
   EXPECT_EQ(node.animation().speed, 1.0f);
-}
-
-TEST_F(TransformAnimationTest, AWindowShorterThanAMillisecondIsAStillPose) {
-  Start(30, 30, 0, 1.0f, -1);
-  EXPECT_EQ(node.animation().period, 0u);
-  EXPECT_FLOAT_EQ(At(0), 3.0f);
-  EXPECT_FLOAT_EQ(At(500), 3.0f);
-  Start(0, 100, 0, 1000.0f, -1);  // the whole window in a tenth of a millisecond
-  EXPECT_FLOAT_EQ(At(5), 0.0f);
-  Start(0, 100, 0, -1.0f, -1);
-  EXPECT_FLOAT_EQ(At(5), 0.0f);
 }
 
 TEST_F(TransformAnimationTest, StartReachesEveryNodeBelowAndSkipsNodesWithoutKeys) {

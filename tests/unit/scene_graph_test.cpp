@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 #include "scene/vertex_format.h"
 #include "support/recording_device.h"
@@ -213,12 +214,9 @@ TEST_F(SceneGraphTest, LayerCopiesKeepEveryFieldAndShareFrames) {
   clock.set(4321);
   keyed->start(7);
   auto copy = keyed->copy();
-  EXPECT_EQ(copy->kind(), 6u);
-  EXPECT_EQ(static_cast<ConstantAlphaLayer&>(*copy).alpha, 99);
-  EXPECT_EQ(copy->texCoordIndex(), 1u);
-  EXPECT_EQ(copy->frames(), keyed->frames());
-  EXPECT_EQ(copy->animStart(), 4321u);
-  EXPECT_EQ(copy->rate(), 7u);
+  EXPECT_EQ(std::tuple(copy->kind(), static_cast<ConstantAlphaLayer&>(*copy).alpha, copy->texCoordIndex(),
+                       copy->frames(), copy->animStart(), copy->rate()),
+            std::tuple(6u, 99, 1u, keyed->frames(), 4321u, 7u));
   EXPECT_EQ(MakeTextureLayer(0, clock), nullptr);
   EXPECT_EQ(MakeTextureLayer(7, clock), nullptr);
 }

@@ -80,20 +80,9 @@ TEST_F(SceneLoadTest, LightsAreIndexedInNameOrderAndExcludeGeometryBelowTheTarge
 
 TEST_F(SceneLoadTest, LightRecordRoundTrips) {
   SceneArchiveWriter w;
-  DeviceLight light;
-  light.type = d3d::kLightPoint;
-  light.diffuse = {0.1f, 0.2f, 0.3f, 0.4f};
-  light.specular = {1, 2, 3, 4};
-  light.ambient = {5, 6, 7, 8};
-  light.position = {9, 10, 11};
-  light.direction = {0, -1, 0};
-  light.range = 500;
-  light.falloff = 1;
-  light.attenuation0 = 0.5f;
-  light.attenuation1 = 0.25f;
-  light.attenuation2 = 0.125f;
-  light.theta = 0.3f;
-  light.phi = 0.6f;
+  // Every field distinct, so a field read out of place shows.
+  const DeviceLight light{d3d::kLightPoint, {0.1f, 0.2f, 0.3f, 0.4f}, {1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11}, {0, -1, 0},
+                          500, 1, 0.5f, 0.25f, 0.125f, 0.3f, 0.6f};
   w.addLight("L1", NodeUnder("Scene Root"), light, {"a", "b"});
   ASSERT_TRUE(load(w.finish()));
   auto* back = Find<Light>(*scene, "L1");

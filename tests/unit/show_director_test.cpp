@@ -12,6 +12,7 @@
 #include "settings/settings_keys.h"
 #include "show/show.h"
 #include "support/recording_device.h"
+#include "support/recording_gamma.h"
 #include "support/scene_fixtures.h"
 #include "support/scripted_random.h"
 
@@ -21,11 +22,7 @@ namespace {
 using testing::RecordingDevice;
 using testing::ScriptedRandom;
 
-class RecordingGamma : public GammaTarget {
- public:
-  void SetGamma(double value, GammaCurve curve) override { calls.emplace_back(value, curve); }
-  std::vector<std::pair<double, GammaCurve>> calls;
-};
+using testing::RecordingGamma;
 
 class RecordingOverlay : public TextOverlay {
  public:

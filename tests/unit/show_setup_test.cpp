@@ -7,6 +7,7 @@
 #include "settings/settings_keys.h"
 #include "show/show.h"
 #include "support/recording_device.h"
+#include "support/recording_gamma.h"
 #include "support/scene_fixtures.h"
 #include "support/scripted_random.h"
 
@@ -54,19 +55,7 @@ TEST_F(ShowSetupTest, LoadsTheSceneResourceAndFliesTheFirstCamera) {
   EXPECT_EQ(show.scene().findNode("mast")->world()(3, 1), 11.0f);
 }
 
-TEST_F(ShowSetupTest, RenderStatesAreFixedWithTheDayAmbient) {
-  AddScene(SampleWriter());
-  SetUpShow({768, true, ""});
-  EXPECT_EQ(device.renderStates.at(RenderState::Ambient), 0xFFDDB2B2u) << "0.87, 0.7, 0.7 of 255";
-  EXPECT_EQ(device.renderStates.at(RenderState::Lighting), 1u);
-  EXPECT_EQ(device.StageState(1, TextureStageState::MinFilter), 3u) << "anisotropic where the device can";
-}
-
-class RecordingGamma : public GammaTarget {
- public:
-  void SetGamma(double value, GammaCurve curve) override { calls.emplace_back(value, curve); }
-  std::vector<std::pair<double, GammaCurve>> calls;
-};
+using testing::RecordingGamma;
 
 TEST_F(ShowSetupTest, TheUsersGammaIsSetOnlyWhenItIsNotTheMiddleAndFadesRiseToIt) {
   AddScene(SampleWriter());
@@ -124,7 +113,8 @@ TEST_F(ShowSetupTest, LightmapsOffLeavesTheirLayersOutOfTheLoad) {
   ASSERT_NE(hull, nullptr);
   EXPECT_NE(hull->layer(LayerDiffuse), nullptr);
   EXPECT_EQ(hull->layer(LayerLightmap), nullptr);
-  EXPECT_EQ(device.renderStates.at(RenderState::Ambient), 0xFFDDB2B2u);
+  EXPECT_EQ(device.renderStates.at(RenderState::Ambient), 0xFFDDB2B2u) << "the day's 0.87, 0.7, 0.7 of 255";
+  EXPECT_EQ(device.renderStates.at(RenderState::Lighting), 1u);
 }
 
 TEST_F(ShowSetupTest, WithoutTheSceneTheShowDrawsNothingAndDoesNotFail) {

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -22,25 +21,15 @@ std::vector<std::uint8_t> LengthPrefixed(const std::vector<std::uint8_t>& payloa
   return out.take();
 }
 
-class TempFile {
- public:
-  // Named after the running test and a random number: test processes may
-  // run side by side.
-  explicit TempFile(const std::vector<std::uint8_t>& bytes) {
-    std::string name = "brisane_storage_";
-    for (char c : std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))
-      name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    name += '_';
-    name += std::to_string(std::random_device{}());
-    name += ".bin";
-    path_ = (std::filesystem::temp_directory_path() / name).string();
-    std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+// Random names: test processes may run side by side.
+struct TempFile {
+  explicit TempFile(const std::vector<std::uint8_t>& bytes)
+      : path((std::filesystem::temp_directory_path() /
+              ("brisane_storage_" + std::to_string(std::random_device{}()) + ".bin")).string()) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   }
-  ~TempFile() { std::remove(path_.c_str()); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
+  ~TempFile() { std::remove(path.c_str()); }
+  const std::string path;
 };
 
 TEST(StorageBlockTest, TypedReadsAreLittleEndianAndAdvance) {
@@ -105,7 +94,7 @@ class BothSourcesTest : public ::testing::TestWithParam<bool> {
   std::unique_ptr<FileStorage> Open(const std::vector<std::uint8_t>& bytes) {
     if (GetParam()) {
       file_ = std::make_unique<TempFile>(bytes);
-      return std::make_unique<FileStorage>(file_->path());
+      return std::make_unique<FileStorage>(file_->path);
     }
     resources_.add(7, "DATA", bytes);
     return std::make_unique<FileStorage>(resources_, 7, "DATA");
