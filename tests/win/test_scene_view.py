@@ -10,7 +10,7 @@ import unittest
 from test_resources import assets_dir
 from winenv import WINE, driver, fields
 
-SCENE_VIEW = driver("scene_view")
+SCENE_VIEW = os.environ.get("BRISANE_SCENE_VIEW", "")
 FIXTURE = driver("scene_fixture")
 BLACK = (0, 0, 0)
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Renders every camera of the generated ship scene into PNG pictures, through
 # the program's own renderer under Wine (off screen, nothing full screen).
-#   tests/win/render_cameras.sh WIN64_BUILD ASSETS [OUTDIR] [scene_view options...]
-# WIN64_BUILD: a built win64 tree (holds tests/win/scene_view.exe); ASSETS:
+#   tools/scene_view/render_cameras.sh WIN64_BUILD ASSETS [OUTDIR] [scene_view options...]
+# WIN64_BUILD: a built win64 tree (holds scene_view.exe); ASSETS:
 # the generated resources (holds scene_147.sss); OUTDIR defaults to
 # out/cameras. Options after OUTDIR go to scene_view (--time MS, --size WxH,
 # --camera NAME, --look EX,EY,EZ:TX,TY,TZ). Uses $WINEPREFIX when set, else
@@ -17,7 +17,7 @@ BUILD="$(cd "$1" && pwd)"
 ASSETS="$(cd "$2" && pwd)"
 OUTDIR="${3:-$ROOT/out/cameras}"
 shift $(( $# >= 3 ? 3 : 2 ))
-VIEWER="$BUILD/tests/win/scene_view.exe"
+VIEWER="$BUILD/scene_view.exe"
 SCENE="$ASSETS/scene_147.sss"
 WINE=/usr/lib/wine/wine64
 for f in "$VIEWER" "$SCENE"; do
