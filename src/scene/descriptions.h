@@ -20,10 +20,4 @@ struct TransformKey {
   Matrix matrix = Matrix::identity();
 };
 
-inline DeviceMatrix ToDeviceMatrix(const Matrix& matrix) {
-  DeviceMatrix out;
-  for (std::size_t i = 0; i < 16; ++i) out.m[i / 4][i % 4] = matrix.m[i];
-  return out;
-}
-
 }  // namespace brisane
