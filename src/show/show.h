@@ -22,6 +22,7 @@
 #include "render/scene_renderer.h"
 #include "scene/scene.h"
 #include "settings/node.h"
+#include "sound/sound3d.h"
 #include "show/director.h"
 #include "show/frame.h"
 #include "show/frame_rate_text.h"
@@ -64,6 +65,7 @@ struct ShowPlatform {
   Node& settings;
   GammaTarget* gamma = nullptr;      // null: brightness is left alone
   TextOverlay* overlay = nullptr;    // null: no frame-rate text
+  AudioDevice* audio = nullptr;      // null: every sound stays silent
 };
 
 struct ShowSettings {
@@ -101,6 +103,7 @@ class Show {
   FrameRateText* frameRateText() { return frameRateText_.get(); }
   bool lightmapsEnabled() const { return lightmapsEnabled_; }
   Scene& scene() { return scene_; }
+  AmbientSounds& ambientSounds() { return ambientSounds_; }
 
  private:
   // The scene through its current camera.
@@ -116,6 +119,7 @@ class Show {
 
   ShowPlatform platform_;
   Scene scene_;
+  AmbientSounds ambientSounds_;
   ScenePass scenePass_{scene_};
   LightCycle lightCycle_;
   std::unique_ptr<ShowDirector> director_;

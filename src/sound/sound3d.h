@@ -1,0 +1,52 @@
+// One positioned sound: a static 3D buffer filled once from WAV data. An
+// object that never loaded (no device, sound off, missing data) stays empty:
+// play, stop and volume answer kEFail, the 3D calls do nothing, so callers
+// never need to ask whether sound is on.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "platform/audio.h"
+#include "platform/resource_source.h"
+
+namespace brisane {
+
+class Sound3D {
+ public:
+  Sound3D() = default;
+  ~Sound3D() { Release(); }
+  Sound3D(const Sound3D&) = delete;
+  Sound3D& operator=(const Sound3D&) = delete;
+
+  // The "WAVFILE" resource resourceId, or else the file fileName, into a new
+  // buffer on device. A failure leaves the object empty.
+  HResult Load(AudioDevice& device, const ResourceSource& resources, std::uint16_t resourceId,
+               std::string_view fileName);
+  // Restarts from the beginning when already playing.
+  HResult Play(bool looping);
+  HResult Stop();
+  // Hundredths of a decibel, 0 = full level.
+  HResult SetVolume(std::int32_t volume);
+  void SetConeAngles(std::uint32_t inside, std::uint32_t outside);
+  void Set3DParameters(const AudioVector& position, const AudioVector& velocity, float minDistance,
+                       float maxDistance);
+  void Release();
+
+  bool loaded() const { return buffer_ != nullptr; }
+
+ private:
+  std::unique_ptr<SoundBuffer> buffer_;
+};
+
+// The four sounds of the ship itself, made empty with the show and loaded
+// when a sound device is up.
+struct AmbientSounds {
+  Sound3D lanternLoop;  // 151 at "Dummy_lantern01"
+  Sound3D creakHigh;    // 152 at "Dummy_skrip01"
+  Sound3D creakLow;     // 157 at "Dummy_skrip02"
+  Sound3D windLoop;     // 153 at "Dummy_wind01"
+};
+
+}  // namespace brisane
