@@ -18,7 +18,7 @@ class RecordingAudio;
 class RecordingBuffer : public SoundBuffer {
  public:
   RecordingBuffer(RecordingAudio& audio, int number, WaveFormat format, std::uint32_t size)
-      : audio_(audio), number_(number), format(std::move(format)), size(size) {}
+      : format(std::move(format)), size(size), audio_(audio), number_(number) {}
   ~RecordingBuffer() override;
 
   HResult Fill(std::span<const std::uint8_t> data) override {
