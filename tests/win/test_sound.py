@@ -131,8 +131,7 @@ class SoundTests(SoundCase):
         set_setting("DisableSound", "2: 1")
         code, levels = self.run_show(8)
         self.assertEqual(code, 0)
-        loud = [(round(t, 1), r) for t, r, _ in levels if r > SILENCE]
-        self.assertEqual(loud, [], "silent")
+        self.assertEqual(levels, [], "the sound device was never opened")
         self.assertIn("2: 1", self.stored("DisableSound"))
 
     def test_without_an_audio_driver_the_show_runs_silently_and_leaves_the_setting(self):
