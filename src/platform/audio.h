@@ -50,6 +50,7 @@ struct WaveFormat {
 };
 
 inline constexpr HResult kSoundBufferLost = static_cast<HResult>(0x88780096u);  // DSERR_BUFFERLOST
+inline constexpr HResult kOutOfMemory = static_cast<HResult>(0x8007000Eu);      // E_OUTOFMEMORY
 inline constexpr HResult kNoVirtualization = static_cast<HResult>(0x0878000Au);  // DS_NO_VIRTUALIZATION
 
 // One static secondary buffer with 3D control.
@@ -83,6 +84,9 @@ class AudioDevice {
   virtual HResult GetListener(ListenerParameters& parameters) = 0;
   virtual HResult SetListener(const ListenerParameters& parameters) = 0;
   virtual HResult SetDistanceFactor(float metresPerUnit) = 0;
+  // Waits while the system holds the sound hardware (a lost buffer that
+  // cannot be restored yet).
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
 };
 
 }  // namespace brisane

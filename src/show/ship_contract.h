@@ -131,6 +131,22 @@ inline constexpr std::string_view kWind = "Dummy_wind01";
 inline constexpr std::array<std::string_view, 2> kCreaks = {"Dummy_skrip01", "Dummy_skrip02"};
 inline constexpr std::array<std::string_view, 2> kWater = {"Water01", "Water02"};
 inline constexpr std::array<std::string_view, 2> kWaterMaterials = {"Water", "Water02 alfa"};
+// The ship's own sounds, WAVFILE resources placed at nodes, with their
+// distances in scene units and, where set, their cone angles in degrees.
+struct AmbientSoundSpec {
+  std::uint16_t resource;
+  std::string_view node;
+  float minDistance, maxDistance;
+  bool cones;
+  std::uint32_t insideCone, outsideCone;
+};
+inline constexpr AmbientSoundSpec kLanternLoop = {151, "Dummy_lantern01", 350, 2000, true, 360, 360};
+inline constexpr AmbientSoundSpec kCreakHigh = {152, "Dummy_skrip01", 40, 950, false, 0, 0};
+inline constexpr AmbientSoundSpec kCreakLow = {157, "Dummy_skrip02", 60, 900, false, 0, 0};
+inline constexpr AmbientSoundSpec kWindLoop = {153, "Dummy_wind01", 280, 1450, true, 360, 0};
+// Each gun's shot; 0 when sound is off, which loads nothing.
+inline constexpr std::uint16_t kGunShotSound = 155;
+
 inline constexpr std::array<std::string_view, 8> kGuns = {"Gun01", "Gun02", "Gun03", "Gun04",
                                                            "Gun05", "Gun06", "Gun07", "Gun08"};
 

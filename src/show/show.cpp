@@ -112,6 +112,23 @@ bool Show::Setup(Device& device, const ShowSettings& settings) {
   return loaded;
 }
 
+void Show::StartSound(Device& device, AudioDevice& audio) {
+  if (shipSounds_) passes_.Remove(*shipSounds_);
+  platform_.audio = &audio;
+  shipSounds_ = std::make_unique<ShipSounds>(audio, scene_, ambientSounds_);
+  shipSounds_->Start(device, platform_.resources, platform_.settings.Get(key::MasterVolume).AsInt());
+  passes_.Add(FrameStep::Listener, *shipSounds_);
+}
+
+void Show::StopSound() {
+  for (Sound3D* sound : {&ambientSounds_.lanternLoop, &ambientSounds_.creakHigh, &ambientSounds_.creakLow,
+                         &ambientSounds_.windLoop})
+    sound->Stop();
+  for (Sound3D* sound : {&ambientSounds_.lanternLoop, &ambientSounds_.creakHigh, &ambientSounds_.creakLow,
+                         &ambientSounds_.windLoop})
+    sound->Release();
+}
+
 FrameStatus Show::Frame(Device& device, const std::function<HResult()>& present) {
   FrameContext frame{device, platform_.clock.now(), platform_.settings, platform_.random};
   return passes_.RunFrame(frame, present);

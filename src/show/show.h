@@ -28,6 +28,7 @@
 #include "show/frame_rate_text.h"
 #include "show/light_cycle.h"
 #include "show/ship_contract.h"
+#include "show/ship_sounds.h"
 
 namespace brisane {
 
@@ -105,6 +106,16 @@ class Show {
   Scene& scene() { return scene_; }
   AmbientSounds& ambientSounds() { return ambientSounds_; }
 
+  // After Setup, once audio is up: the distance scale, the ambient sounds at
+  // their nodes with the MasterVolume setting, and the listener pass. From
+  // here on audio() is the device the guns load their shots on.
+  void StartSound(Device& device, AudioDevice& audio);
+  // The ambient sounds stopped, then released, in their order.
+  void StopSound();
+  // Null while sound is not up.
+  AudioDevice* audio() const { return platform_.audio; }
+  ShipSounds* shipSounds() { return shipSounds_.get(); }
+
  private:
   // The scene through its current camera.
   class ScenePass final : public FramePass {
@@ -125,6 +136,7 @@ class Show {
   std::unique_ptr<ShowDirector> director_;
   std::unique_ptr<FrameRateText> frameRateText_;
   FramePasses passes_;
+  std::unique_ptr<ShipSounds> shipSounds_;
   float screenScale_ = 1.0f;
   bool lightmapsEnabled_ = true;
 };

@@ -10,6 +10,7 @@
 
 #include "platform/audio.h"
 #include "platform/resource_source.h"
+#include "sound/wave_file.h"
 
 namespace brisane {
 
@@ -21,10 +22,13 @@ class Sound3D {
   Sound3D& operator=(const Sound3D&) = delete;
 
   // The "WAVFILE" resource resourceId, or else the file fileName, into a new
-  // buffer on device. A failure leaves the object empty.
+  // buffer on device, which must outlive the sound. A failure leaves the
+  // object empty. The resources must outlive the sound too: a buffer the
+  // system takes away is refilled from them.
   HResult Load(AudioDevice& device, const ResourceSource& resources, std::uint16_t resourceId,
                std::string_view fileName);
-  // Restarts from the beginning when already playing.
+  // Restarts from the beginning when already playing; a lost buffer is
+  // restored and refilled first.
   HResult Play(bool looping);
   HResult Stop();
   // Hundredths of a decibel, 0 = full level.
@@ -35,9 +39,21 @@ class Sound3D {
   void Release();
 
   bool loaded() const { return buffer_ != nullptr; }
+  // The 3D parameters last set.
+  const SoundParameters& parameters() const { return params_; }
 
  private:
+  HResult Create(AudioDevice& device, const ResourceSource& resources, std::uint16_t resourceId,
+                 std::string_view fileName);
+  HResult Fill();
+  HResult Restore();
+
   std::unique_ptr<SoundBuffer> buffer_;
+  SoundParameters params_;
+  std::uint32_t size_ = 0;
+  std::unique_ptr<WaveFile> wave_;
+  bool deferred_ = false;  // 3D changes apply at once
+  AudioDevice* device_ = nullptr;
 };
 
 // The four sounds of the ship itself, made empty with the show and loaded

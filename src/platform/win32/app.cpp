@@ -160,7 +160,10 @@ void App::PrepareForFatalReport() {
   shell_.active = false;
   // Out of sight, the window cannot take the mouse or the keyboard from the box.
   if (shell_.mainWindow && !shell_.preview) ShowWindow(shell_.mainWindow, SW_HIDE);
+  // The loops would play on under the report.
+  if (show_) show_->show.StopSound();
   CleanupDisplay();
+  sound_.Shutdown();
 }
 
 LRESULT CALLBACK App::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -217,14 +220,30 @@ LRESULT App::StartShow(HWND window) {
   if (FAILED(display_.InitDirectDraw(window, settings_.Get(key::UseDesktopRes).AsInt() != 0))) return -1;
   if (FAILED(display_.InitDirect3D())) return -1;
   if (FAILED(SetupShow())) return -1;
+  StartSound(window);
+  // The eight guns come here, with sound resource 155, or 0 when DisableSound
+  // is now set.
   overlay_.MakeFont(static_cast<int>(show_->show.screenScale() * 26.0f));
   return 0;
+}
+
+void App::StartSound(HWND window) {
+  if (settings_.Get(key::DisableSound).AsInt() != 0) return;  // no device at all
+  if (FAILED(sound_.Init(window))) {
+    // Silent for this run only: the tree is never written back from here,
+    // so the registry keeps the user's choice.
+    settings_.Get(key::DisableSound) = Value(std::int32_t{1});
+    return;
+  }
+  show_->show.StartSound(*display_.device(), sound_);
 }
 
 void App::StopShow() {
   shell_.active = false;  // no frame after this point
   overlay_.FreeFont();
+  if (show_) show_->show.StopSound();
   CleanupDisplay();
+  sound_.Shutdown();
   PostQuitMessage(0);
 }
 

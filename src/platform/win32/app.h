@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "platform/win32/direct_sound.h"
 #include "platform/win32/display.h"
 #include "platform/win32/overlay_text.h"
 #include "platform/win32/show_host.h"
@@ -75,6 +76,9 @@ class App {
   LRESULT CreatePreview(HWND window);
   void PaintPreview(HWND window);
   LRESULT StartShow(HWND window);
+  // Brings the sound device up and the ship's sounds with it, unless sound
+  // is off; a device that cannot start turns sound off for this run only.
+  void StartSound(HWND window);
   void StopShow();
   void TestMouseMove(HWND window, LPARAM lParam);
 
@@ -82,6 +86,8 @@ class App {
   WindowState window_;
   Node& settings_;
   Display display_;
+  // Outlives the show, whose sounds hold its buffers.
+  DirectSoundDevice sound_;
   BackBufferText overlay_{display_};
   std::unique_ptr<ShowHost> show_;
 };

@@ -1,0 +1,49 @@
+#include "show/ship_sounds.h"
+
+#include <cmath>
+#include <string>
+
+namespace brisane {
+
+namespace {
+
+const SceneNode* Find(const Scene& scene, std::string_view name) {
+  return scene.findNode(std::string(name));
+}
+
+}  // namespace
+
+std::optional<float> MetresPerUnit(const Scene& scene) {
+  const SceneNode* a = Find(scene, contract::kMetreMarks[0]);
+  const SceneNode* b = Find(scene, contract::kMetreMarks[1]);
+  if (!a || !b) return std::nullopt;
+  const Vector3 p = a->position(), q = b->position();
+  const float d = std::sqrt((p.x - q.x) * (p.x - q.x) + (p.y - q.y) * (p.y - q.y) + (p.z - q.z) * (p.z - q.z));
+  if (!(d > 0.0f) || !std::isfinite(d)) return std::nullopt;
+  return 1.0f / d;
+}
+
+ShipSounds::ShipSounds(AudioDevice& audio, Scene& scene, AmbientSounds& sounds)
+    : audio_(audio), scene_(scene), sounds_(sounds), listener_(audio) {}
+
+void ShipSounds::Start(Device& device, const ResourceSource& resources, std::int32_t masterVolume) {
+  if (const auto factor = MetresPerUnit(scene_)) listener_.SetDistanceFactor(*factor);
+  if (Camera* camera = scene_.currentCamera()) camera->apply(device);
+  StartOne(sounds_.lanternLoop, contract::kLanternLoop, resources, masterVolume);
+  StartOne(sounds_.creakHigh, contract::kCreakHigh, resources, masterVolume);
+  StartOne(sounds_.creakLow, contract::kCreakLow, resources, masterVolume);
+  StartOne(sounds_.windLoop, contract::kWindLoop, resources, masterVolume);
+}
+
+void ShipSounds::StartOne(Sound3D& sound, const contract::AmbientSoundSpec& spec, const ResourceSource& resources,
+                          std::int32_t masterVolume) {
+  const SceneNode* node = Find(scene_, spec.node);
+  if (!node) return;  // nowhere to put it
+  if (Failed(sound.Load(audio_, resources, spec.resource, ""))) return;
+  const Vector3 p = node->position();
+  sound.Set3DParameters({p.x, p.y, p.z}, {}, spec.minDistance, spec.maxDistance);
+  sound.SetVolume(masterVolume);
+  if (spec.cones) sound.SetConeAngles(spec.insideCone, spec.outsideCone);
+}
+
+}  // namespace brisane

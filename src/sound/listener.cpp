@@ -1,0 +1,72 @@
+#include "sound/listener.h"
+
+#include <cmath>
+
+namespace brisane {
+
+namespace {
+
+// False (and v untouched) for a zero or broken column: a listener with NaN
+// axes would silence everything.
+bool Normalised(float x, float y, float z, AudioVector& v) {
+  const float length = std::sqrt(x * x + y * y + z * z);
+  if (!(length > 0.0f) || !std::isfinite(length)) return false;
+  v = {x / length, y / length, z / length};
+  return true;
+}
+
+}  // namespace
+
+void ListenerOrientation(const DeviceMatrix& view, const DeviceMatrix& projection, AudioVector& front,
+                         AudioVector& top) {
+  DeviceMatrix m;
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) {
+      float sum = 0.0f;
+      for (int k = 0; k < 4; ++k) sum += view.m[i][k] * projection.m[k][j];
+      m.m[i][j] = sum;
+    }
+  // Negating the front turns the scene's right-handed axes into the
+  // left-handed ones of the listener without swapping left and right.
+  Normalised(-m.m[0][2], -m.m[1][2], -m.m[2][2], front);
+  Normalised(m.m[0][1], m.m[1][1], m.m[2][1], top);
+}
+
+SoundListener::SoundListener(AudioDevice& device) : device_(device) { device_.GetListener(params_); }
+
+HResult SoundListener::SetDistanceFactor(float metresPerUnit) {
+  params_.distanceFactor = metresPerUnit;
+  return device_.SetDistanceFactor(metresPerUnit);
+}
+
+HResult SoundListener::SetListener(const AudioVector& position, const AudioVector& velocity,
+                                   const AudioVector& front, const AudioVector& top) {
+  params_.position = position;
+  params_.velocity = velocity;
+  params_.front = front;
+  params_.top = top;
+  params_.dopplerFactor = 0.0f;
+  return device_.SetListener(params_);
+}
+
+HResult SoundListener::UpdateListener(Device& device, const Scene& scene, AmbientSounds& sounds) {
+  AudioVector position = params_.position;
+  if (const Camera* camera = scene.currentCamera()) {
+    const Vector3 p = camera->position();
+    position = {p.x, p.y, p.z};
+  }
+  DeviceMatrix view = DeviceMatrix::Identity(), projection = DeviceMatrix::Identity();
+  device.GetTransform(TransformState::View, view);
+  device.GetTransform(TransformState::Projection, projection);
+  AudioVector front = params_.front, top = params_.top;
+  ListenerOrientation(view, projection, front, top);
+  const HResult result = SetListener(position, {}, front, top);
+  if (!loopsStarted_) {
+    loopsStarted_ = true;  // once, whether they could start or not
+    sounds.lanternLoop.Play(true);
+    sounds.windLoop.Play(true);
+  }
+  return result;
+}
+
+}  // namespace brisane
