@@ -87,6 +87,8 @@ HRESULT App::InitWindow() {
   }
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
+  // After the display mode is set, so the monitors are where they will stay.
+  if (!shell_.preview) otherMonitors_.Cover(shell_.instance, window);
   return S_OK;
 }
 
@@ -160,6 +162,7 @@ void App::PrepareForFatalReport() {
   shell_.active = false;
   // Out of sight, the window cannot take the mouse or the keyboard from the box.
   if (shell_.mainWindow && !shell_.preview) ShowWindow(shell_.mainWindow, SW_HIDE);
+  otherMonitors_.Uncover();
   CleanupDisplay();
 }
 
@@ -223,6 +226,7 @@ LRESULT App::StartShow(HWND window) {
 
 void App::StopShow() {
   shell_.active = false;  // no frame after this point
+  otherMonitors_.Uncover();
   overlay_.FreeFont();
   CleanupDisplay();
   PostQuitMessage(0);

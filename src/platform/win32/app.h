@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/win32/display.h"
+#include "platform/win32/other_monitors.h"
 #include "platform/win32/overlay_text.h"
 #include "platform/win32/show_host.h"
 #include "settings/node.h"
@@ -84,6 +85,7 @@ class App {
   Display display_;
   BackBufferText overlay_{display_};
   std::unique_ptr<ShowHost> show_;
+  OtherMonitors otherMonitors_;  // black covers beside the full-screen show
 };
 
 }  // namespace brisane
