@@ -6,6 +6,10 @@
 // or, with "manifest PROGRAM", the DPI settings the system reads from that
 // program's manifest (through an activation context made from it):
 //   dpiAware=...  dpiAwareness=...
+// or, with "cover TIMEOUT_MS [X,Y...]", the show's cover window of another
+// monitor (rect, extended style, class cursor), after posting it a mouse
+// move to each point (in its own coordinates):
+//   found=1  rect=...  exstyle=0x...  cursor=0|1
 #include <windows.h>
 
 #include <cstdio>
@@ -84,9 +88,34 @@ int Manifest(const char* program) {
   return 0;
 }
 
+int Cover(DWORD timeout, int count, char** points) {
+  const DWORD start = GetTickCount();
+  HWND cover = nullptr;
+  while (!(cover = FindWindowA("BrisaneMonitorCover", nullptr)) && GetTickCount() - start < timeout) Sleep(50);
+  if (!cover) {
+    std::printf("found=0\n");
+    return 0;
+  }
+  RECT r = {};
+  GetWindowRect(cover, &r);
+  std::printf("found=1\nrect=%ld,%ld,%ld,%ld\nexstyle=0x%08lx\ncursor=%d\n", r.left, r.top, r.right, r.bottom,
+              static_cast<unsigned long>(GetWindowLongA(cover, GWL_EXSTYLE)),
+              GetClassLongPtrA(cover, GCLP_HCURSOR) ? 1 : 0);
+  for (int i = 0; i < count; ++i) {
+    long x = 0, y = 0;
+    if (std::sscanf(points[i], "%ld,%ld", &x, &y) != 2) continue;
+    PostMessageA(cover, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    Sleep(300);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 3 && std::string_view(argv[1]) == "cover") {
+    return Cover(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)), argc - 3, argv + 3);
+  }
   if (argc == 3 && std::string_view(argv[1]) == "manifest") return Manifest(argv[2]);
   if (argc == 4 && std::string_view(argv[1]) == "window") {
     return Window(argv[2], static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
