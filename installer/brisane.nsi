@@ -1,7 +1,7 @@
 ; Installer of the screensaver, for the current user only: no administrator
 ; rights, nothing outside the user's own profile and registry hive.
 ;
-; makensis -DPROGRAM=path\to\Brisane.scr -DARCH=amd64|x86 -DOUTFILE=Setup.exe brisane.nsi
+; makensis -DPROGRAM=path\to\Brisane.scr -DARCH=amd64|x86 -DOUTFILE=Setup.exe [-DICON=program.ico] brisane.nsi
 ;
 ; Brisane-Setup.exe [/S] [/D=folder]        installs, makes it the screensaver
 ; Uninstall.exe [/S] [/REMOVESETTINGS]       removes it, gives the previous one back
@@ -37,6 +37,10 @@ SetCompressor /SOLID lzma
 
 Name "${NAME}"
 OutFile "${OUTFILE}"
+!ifdef ICON
+  Icon "${ICON}"
+  UninstallIcon "${ICON}"
+!endif
 ; No blanks in the path: the screensaver setting is a bare path, and some
 ; older systems split it at the first blank.
 InstallDir "$LOCALAPPDATA\Programs\Brisane"
