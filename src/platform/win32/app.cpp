@@ -87,6 +87,8 @@ HRESULT App::InitWindow() {
   }
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
+  // After the display mode is set, so the monitors are where they will stay.
+  if (!shell_.preview) otherMonitors_.Cover(shell_.instance, window);
   return S_OK;
 }
 
@@ -160,6 +162,7 @@ void App::PrepareForFatalReport() {
   shell_.active = false;
   // Out of sight, the window cannot take the mouse or the keyboard from the box.
   if (shell_.mainWindow && !shell_.preview) ShowWindow(shell_.mainWindow, SW_HIDE);
+  otherMonitors_.Uncover();
   // The loops would play on under the report.
   if (show_) show_->show.StopSound();
   CleanupDisplay();
@@ -240,6 +243,7 @@ void App::StartSound(HWND window) {
 
 void App::StopShow() {
   shell_.active = false;  // no frame after this point
+  otherMonitors_.Uncover();
   overlay_.FreeFont();
   if (show_) show_->show.StopSound();
   CleanupDisplay();

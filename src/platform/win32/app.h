@@ -9,6 +9,7 @@
 
 #include "platform/win32/direct_sound.h"
 #include "platform/win32/display.h"
+#include "platform/win32/other_monitors.h"
 #include "platform/win32/overlay_text.h"
 #include "platform/win32/show_host.h"
 #include "settings/node.h"
@@ -90,6 +91,7 @@ class App {
   DirectSoundDevice sound_;
   BackBufferText overlay_{display_};
   std::unique_ptr<ShowHost> show_;
+  OtherMonitors otherMonitors_;  // black covers beside the full-screen show
 };
 
 }  // namespace brisane

@@ -1,0 +1,127 @@
+// Prints the monitors the system reports, one line each:
+//   monitor=left,top,right,bottom,primary
+// or, with "window TITLE TIMEOUT_MS", the DPI awareness the system gives that
+// window's process and the window's DPI:
+//   found=1  awareness=0|1|2 (unaware, system, per monitor)  dpi=N  rect=...
+// or, with "manifest PROGRAM", the DPI settings the system reads from that
+// program's manifest (through an activation context made from it):
+//   dpiAware=...  dpiAwareness=...
+// or, with "cover TIMEOUT_MS [X,Y...]", the show's cover window of another
+// monitor (rect, extended style, class cursor), after posting it a mouse
+// move to each point (in its own coordinates):
+//   found=1  rect=...  exstyle=0x...  cursor=0|1
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+namespace {
+
+BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM count) {
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoA(monitor, &info)) return TRUE;
+  const RECT& r = info.rcMonitor;
+  std::printf("monitor=%ld,%ld,%ld,%ld,%d\n", r.left, r.top, r.right, r.bottom,
+              (info.dwFlags & MONITORINFOF_PRIMARY) ? 1 : 0);
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+// Through the loader: the 32-bit import libraries may lack these.
+int WindowAwareness(HWND window, UINT* dpi) {
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  using ContextOf = void*(WINAPI*)(HWND);
+  using AwarenessOf = int(WINAPI*)(void*);
+  using DpiOf = UINT(WINAPI*)(HWND);
+  auto contextOf = reinterpret_cast<ContextOf>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+  auto awarenessOf = reinterpret_cast<AwarenessOf>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+  auto dpiOf = reinterpret_cast<DpiOf>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+  *dpi = dpiOf ? dpiOf(window) : 0;
+  return contextOf && awarenessOf ? awarenessOf(contextOf(window)) : -1;
+}
+
+int Window(const char* title, DWORD timeout) {
+  const DWORD start = GetTickCount();
+  HWND window = nullptr;
+  while (!(window = FindWindowA(nullptr, title)) && GetTickCount() - start < timeout) Sleep(50);
+  if (!window) {
+    std::printf("found=0\n");
+    return 0;
+  }
+  UINT dpi = 0;
+  const int awareness = WindowAwareness(window, &dpi);
+  RECT r = {};
+  GetWindowRect(window, &r);
+  std::printf("found=1\nawareness=%d\ndpi=%u\nrect=%ld,%ld,%ld,%ld\n", awareness, dpi, r.left, r.top, r.right,
+              r.bottom);
+  return 0;
+}
+
+void PrintSetting(HANDLE context, const wchar_t* ns, const wchar_t* name) {
+  using Query = BOOL(WINAPI*)(DWORD, HANDLE, const wchar_t*, const wchar_t*, wchar_t*, SIZE_T, SIZE_T*);
+  auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW")));
+  wchar_t value[256] = {};
+  SIZE_T written = 0;
+  const bool found = query && query(0, context, ns, name, value, 255, &written);
+  std::printf("%ls=%ls\n", name, found ? value : L"(none)");
+}
+
+int Manifest(const char* program) {
+  ACTCTXA request = {};
+  request.cbSize = sizeof request;
+  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  request.lpSource = program;
+  request.lpResourceName = MAKEINTRESOURCEA(1);
+  HANDLE context = CreateActCtxA(&request);
+  if (context == INVALID_HANDLE_VALUE) {
+    std::printf("error=no manifest (%lu)\n", static_cast<unsigned long>(GetLastError()));
+    return 1;
+  }
+  PrintSetting(context, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware");
+  PrintSetting(context, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness");
+  ReleaseActCtx(context);
+  return 0;
+}
+
+int Cover(DWORD timeout, int count, char** points) {
+  const DWORD start = GetTickCount();
+  HWND cover = nullptr;
+  while (!(cover = FindWindowA("BrisaneMonitorCover", nullptr)) && GetTickCount() - start < timeout) Sleep(50);
+  if (!cover) {
+    std::printf("found=0\n");
+    return 0;
+  }
+  RECT r = {};
+  GetWindowRect(cover, &r);
+  std::printf("found=1\nrect=%ld,%ld,%ld,%ld\nexstyle=0x%08lx\ncursor=%d\n", r.left, r.top, r.right, r.bottom,
+              static_cast<unsigned long>(GetWindowLongA(cover, GWL_EXSTYLE)),
+              GetClassLongPtrA(cover, GCLP_HCURSOR) ? 1 : 0);
+  for (int i = 0; i < count; ++i) {
+    long x = 0, y = 0;
+    if (std::sscanf(points[i], "%ld,%ld", &x, &y) != 2) continue;
+    PostMessageA(cover, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    Sleep(300);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 3 && std::string_view(argv[1]) == "cover") {
+    return Cover(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)), argc - 3, argv + 3);
+  }
+  if (argc == 3 && std::string_view(argv[1]) == "manifest") return Manifest(argv[2]);
+  if (argc == 4 && std::string_view(argv[1]) == "window") {
+    return Window(argv[2], static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
+  }
+  int count = 0;
+  EnumDisplayMonitors(nullptr, nullptr, PrintMonitor, reinterpret_cast<LPARAM>(&count));
+  std::printf("count=%d\nscreen=%d,%d\n", count, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  return 0;
+}
