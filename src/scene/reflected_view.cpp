@@ -23,11 +23,17 @@ Vec Rotate(const Vec& v, const Vec& axis, float angle) {
 
 Vec Column(const Matrix& m, std::size_t c) { return {m(0, c), m(1, c), m(2, c)}; }
 
+// A pivot below this share of the largest candidate in its column is taken
+// for a zero that rounding left.
+constexpr float kSmallPivot = 0.001f;
+
 // Inverts the upper-left 3x3 block by Gauss-Jordan in single precision,
 // row by row: a pivot of exactly 1 is not divided and a row with 0 in the
-// pivot column is not reduced. Rows are exchanged only where a pivot is 0,
-// which would otherwise divide by zero (a camera whose right axis has no
-// world x, for one). False for a singular block.
+// pivot column is not reduced. A row is exchanged only for a pivot that is
+// (next to) nothing beside a row below it: dividing by it would be by zero,
+// or by the rounding left of a zero, which throws the eye far off. Cameras
+// whose right axis runs across the ship, level or rolled, meet one.
+// False for a singular block.
 bool InvertBlock(const Matrix& m, float inverse[3][3]) {
   float a[3][3];
   for (std::size_t r = 0; r < 3; ++r)
@@ -36,12 +42,13 @@ bool InvertBlock(const Matrix& m, float inverse[3][3]) {
       inverse[r][c] = r == c ? 1.0f : 0.0f;
     }
   for (std::size_t i = 0; i < 3; ++i) {
-    if (a[i][i] == 0.0f) {
-      std::size_t other = i + 1;
-      while (other < 3 && a[other][i] == 0.0f) ++other;
-      if (other == 3) return false;
-      std::swap(a[i], a[other]);
-      std::swap(inverse[i], inverse[other]);
+    std::size_t largest = i;
+    for (std::size_t r = i + 1; r < 3; ++r)
+      if (std::fabs(a[r][i]) > std::fabs(a[largest][i])) largest = r;
+    if (a[largest][i] == 0.0f) return false;
+    if (std::fabs(a[i][i]) < kSmallPivot * std::fabs(a[largest][i])) {
+      std::swap(a[i], a[largest]);
+      std::swap(inverse[i], inverse[largest]);
     }
     const float pivot = a[i][i];
     if (!std::isfinite(pivot)) return false;

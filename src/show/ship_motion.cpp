@@ -22,8 +22,8 @@ Vector3 Difference(const Vector3& a, const Vector3& b) { return {a.x - b.x, a.y 
 
 }  // namespace
 
-ShipMotion::ShipMotion(Scene& scene, const EnvWater& water, Sound3D& creakHigh, Sound3D& creakLow)
-    : scene_(scene), water_(water), creakHigh_(creakHigh), creakLow_(creakLow) {}
+ShipMotion::ShipMotion(Scene& scene, const SeaSurface& sea, Sound3D& creakHigh, Sound3D& creakLow)
+    : scene_(scene), sea_(sea), creakHigh_(creakHigh), creakLow_(creakLow) {}
 
 void ShipMotion::InitWaterPoints() {
   pointsPlaced_ = false;
@@ -65,7 +65,7 @@ void ShipMotion::TakePose() {
 
 void ShipMotion::RockShip() {
   if (!pointsPlaced_) return;
-  water_.WaveHeight(points_);
+  sea_.WaveHeight(points_);
   const Vector3& p1 = points_[0];
   const Vector3& p2 = points_[1];
   const Vector3& p3 = points_[2];

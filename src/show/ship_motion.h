@@ -25,7 +25,7 @@ inline constexpr float kCreakHeight = 2.8f;
 class ShipMotion final : public FramePass {
  public:
   // The sounds are played, never owned; silent ones are fine.
-  ShipMotion(Scene& scene, const EnvWater& water, Sound3D& creakHigh, Sound3D& creakLow);
+  ShipMotion(Scene& scene, const SeaSurface& sea, Sound3D& creakHigh, Sound3D& creakLow);
 
   // Places the three points in the water's own space from the scene's
   // current world matrices. Without the points or the water's node the
@@ -52,7 +52,7 @@ class ShipMotion final : public FramePass {
   void TakePose();
 
   Scene& scene_;
-  const EnvWater& water_;
+  const SeaSurface& sea_;
   Sound3D& creakHigh_;
   Sound3D& creakLow_;
 

@@ -89,7 +89,16 @@ struct WaterOptions {
   std::uint32_t viewportWidth = 0, viewportHeight = 0;
 };
 
-class EnvWater final : public FramePass {
+// The sea's surface as the ship feels it.
+class SeaSurface {
+ public:
+  virtual ~SeaSurface() = default;
+  // Replaces each point's z with the height under its (x, y) at the
+  // current phase; points are in the water's own space.
+  virtual void WaveHeight(std::span<Vector3> points) const = 0;
+};
+
+class EnvWater final : public FramePass, public SeaSurface {
  public:
   // Builds the buffers from the nodes and the render targets from textures
   // (none without a loader). A render target that cannot be made is
@@ -112,9 +121,7 @@ class EnvWater final : public FramePass {
   void RenderReflection(Device& device);
   void Draw(Device& device, std::uint32_t now);
 
-  // Replaces each point's z with the height under its (x, y) at the
-  // current phase; points are in the water's own space.
-  void WaveHeight(std::span<Vector3> points) const;
+  void WaveHeight(std::span<Vector3> points) const override;
   // The light cycle's alpha (200 by day to 251 at night).
   void SetAlpha(std::uint8_t alpha) { alpha_ = alpha; }
 
