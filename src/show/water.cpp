@@ -259,7 +259,10 @@ void EnvWater::Update(Device& device, std::uint32_t now) {
         const float z = ::brisane::WaveHeight(x, y, phase);
         const float cx = x * m(0, 0) + y * m(1, 0) + z * m(2, 0) + m(3, 0);
         const float cy = x * m(0, 1) + y * m(1, 1) + z * m(2, 1) + m(3, 1);
-        const float cw = x * m(0, 3) + y * m(1, 3) + z * m(2, 3) + m(3, 3);
+        // Behind the eye the division would turn the vertex over to the
+        // other side of the screen and its triangles would sweep the whole
+        // map; kept on its own side, it clamps to the edge it lies beyond.
+        const float cw = std::fabs(x * m(0, 3) + y * m(1, 3) + z * m(2, 3) + m(3, 3));
         const float sx = (cx / cw + 1.0f) * halfWidth;
         const float sy = (1.0f - cy / cw) * halfHeight;
         const float st[2] = {Clamp01(sx / width), Clamp01(1.0f - sy / height - 0.02f * std::fabs(z))};
@@ -297,16 +300,27 @@ void EnvWater::Draw(Device& device, std::uint32_t now) {
   device.SetRenderState(RenderState::DestBlend, d3d::kBlendInvSrcAlpha);
   if (parts_.seaMaterial) parts_.seaMaterial->Apply(device);
   if (mixed_) device.SetTexture(0, mixed_->target());
+  // The map's coordinates stop at its edges: wrapping would blend the
+  // opposite edge (the empty sky of the mirrored view) into the near sea.
+  std::uint32_t addressU = d3d::kAddressWrap, addressV = d3d::kAddressWrap;
   if (environmentWater_) {
     environmentLayer_->apply(device, 1);
     device.SetTextureStageState(1, TextureStageState::ColorArg2, d3d::kTaCurrent);
     device.SetTextureStageState(1, TextureStageState::ColorOp, d3d::kTopModulate2X);
+    device.GetTextureStageState(1, TextureStageState::AddressU, addressU);
+    device.GetTextureStageState(1, TextureStageState::AddressV, addressV);
+    device.SetTextureStageState(1, TextureStageState::AddressU, d3d::kAddressClamp);
+    device.SetTextureStageState(1, TextureStageState::AddressV, d3d::kAddressClamp);
   }
   device.DrawIndexedPrimitiveVB(PrimitiveType::TriangleList, *seaBuffer_, 0, seaBuffer_->Count(), seaIndices_.data(),
                                 static_cast<std::uint32_t>(seaIndices_.size()));
-  // The map is rendered into at the next frame's reflection: it must not
-  // stay bound as a texture meanwhile.
-  if (environmentWater_) device.SetTexture(1, nullptr);
+  if (environmentWater_) {
+    device.SetTextureStageState(1, TextureStageState::AddressU, addressU);
+    device.SetTextureStageState(1, TextureStageState::AddressV, addressV);
+    // The map is rendered into at the next frame's reflection: it must not
+    // stay bound as a texture meanwhile.
+    device.SetTexture(1, nullptr);
+  }
 
   if (foamBuffer_) {
     if (parts_.foamMaterial) parts_.foamMaterial->Apply(device);

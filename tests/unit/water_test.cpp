@@ -203,8 +203,9 @@ TEST_F(WaterTest, HeightsFollowTheClockAndAStalledClockStandsWavesAndScrollingSt
 }
 
 TEST_F(WaterTest, ReflectionCoordinatesAreTheVertexOnScreenClampedAtTheEdges) {
-  // Close over the water, so the grid's ends lie off the screen.
-  camera->setLocal(testing::LookingAt({0, -200, 60}, {0, 0, 0}));
+  // Close over the water, so the grid's ends lie off the screen and its
+  // near row behind the eye.
+  camera->setLocal(testing::LookingAt({0, -120, 60}, {0, 0, 0}));
   scene->root().updateSubtree();
   auto water = Make(true, false);
   camera->apply(device);
@@ -213,19 +214,26 @@ TEST_F(WaterTest, ReflectionCoordinatesAreTheVertexOnScreenClampedAtTheEdges) {
 
   const Matrix view = *CameraView(camera->world());
   const Matrix& projection = camera->projection;
-  int clamped = 0, inside = 0;
+  int clamped = 0, inside = 0, behind = 0;
   for (const WaterVertex& v : Vertices(water->seaBuffer())) {
     double c[4] = {};
     const double p[4] = {v.x, v.y, v.z, 1.0};
     const Matrix m = view * projection;
     for (int j = 0; j < 4; ++j)
       for (int k = 0; k < 4; ++k) c[j] += p[k] * m(static_cast<std::size_t>(k), static_cast<std::size_t>(j));
-    const double sx = (c[0] / c[3] + 1.0) * 400.0, sy = (1.0 - c[1] / c[3]) * 300.0;
+    // Behind the eye a vertex stays on its own side: below the camera is
+    // below the screen, not turned over to its top.
+    const double w = std::fabs(c[3]);
+    const double sx = (c[0] / w + 1.0) * 400.0, sy = (1.0 - c[1] / w) * 300.0;
     const double s = sx / 800.0, t = 1.0 - sy / 600.0 - 0.02 * std::fabs(v.z);
     const auto clamp = [](double x) { return x < 0 ? 0.0 : (x > 1 ? 1.0 : x); };
     EXPECT_NEAR(v.s, clamp(s), 1e-4) << v.x << ", " << v.y;
     EXPECT_NEAR(v.t, clamp(t), 1e-4) << v.x << ", " << v.y;
     EXPECT_TRUE(v.s >= 0.0f && v.s <= 1.0f && v.t >= 0.0f && v.t <= 1.0f);
+    if (c[3] < 0) {
+      ++behind;
+      EXPECT_EQ(v.t, 0.0f) << "the near edge, at " << v.x << ", " << v.y;
+    }
     if (s < 0 || s > 1) {
       ++clamped;
       EXPECT_TRUE(v.s == 0.0f || v.s == 1.0f);
@@ -234,6 +242,7 @@ TEST_F(WaterTest, ReflectionCoordinatesAreTheVertexOnScreenClampedAtTheEdges) {
     }
   }
   EXPECT_GT(clamped, 0) << "some of the grid lies off the screen";
+  EXPECT_GT(behind, 0) << "some of it behind the eye";
   EXPECT_GT(inside, 0);
 }
 
@@ -277,9 +286,11 @@ TEST_F(WaterTest, DrawBlendsBothMeshesAndRestoresWhatItChanged) {
   device.SetRenderState(RenderState::DestBlend, d3d::kBlendZero);
   device.SetRenderState(RenderState::CullMode, d3d::kCullNone);
   device.SetRenderState(RenderState::AlphaBlendEnable, 0);
+  device.SetTextureStageState(1, TextureStageState::AddressU, d3d::kAddressMirror);
   const DeviceViewport viewport = device.viewport;
   water->Update(device, clock.now());
   device.draws.clear();
+  device.log.clear();
   water->Draw(device, clock.now());
 
   ASSERT_EQ(device.draws.size(), 3u) << "the mixed texture's quad, the sea, the foam";
@@ -316,6 +327,18 @@ TEST_F(WaterTest, DrawBlendsBothMeshesAndRestoresWhatItChanged) {
   // The map is not left bound while the next frame renders into it.
   const auto seaDraw = std::find(device.log.begin(), device.log.end(), "DrawIndexedPrimitiveVB(4, 91, 432)");
   ASSERT_NE(seaDraw, device.log.end());
+  // The map clamps at its edges while the sea samples it: wrapping would
+  // bring the far edge's empty sky into the near sea.
+  const auto lastBefore = [&](const std::string& prefix) {
+    std::string found;
+    for (auto it = device.log.begin(); it != seaDraw; ++it)
+      if (it->rfind(prefix, 0) == 0) found = *it;
+    return found;
+  };
+  EXPECT_EQ(lastBefore("SetTextureStageState(1, 13,"), "SetTextureStageState(1, 13, 3)");
+  EXPECT_EQ(lastBefore("SetTextureStageState(1, 14,"), "SetTextureStageState(1, 14, 3)");
+  EXPECT_EQ(device.StageState(1, TextureStageState::AddressU), d3d::kAddressMirror);
+  EXPECT_EQ(device.StageState(1, TextureStageState::AddressV), d3d::kAddressWrap);
   EXPECT_EQ(*std::find_if(seaDraw, device.log.end(), [](const std::string& c) { return c.rfind("SetTexture(1", 0) == 0; }),
             "SetTexture(1, )");
 }
