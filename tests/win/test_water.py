@@ -61,10 +61,42 @@ class SeaTests(DisplayCase):
         set_setting("EnableEnvWater", "2: 1")
         set_setting("EnableLightmaps", "2: 1")
         info, shots = self.run_sea("sea")
-        print(f"\n  {info}")
         self.assertEqual(info["mirror"], "1")
         self.assertEqual(info["plain.mirror"], "0")
+        print(f"\n  {info['mirror.fps']} frames/s with the sea mirroring the ship, {info['plain.fps']} without "
+              f"(ratio {info['mirror.ratio']}); pose {info['a.pose']} then {info['b.pose']}; {shots}")
 
+        # Where the ship meets the water on the screen: under it its mirror
+        # image, beside it open sea.
+        points = [point(info, f"point{i}") for i in (1, 2, 3)]
+        left, right = min(x for x, _ in points), max(x for x, _ in points)
+        waterline = max(y for _, y in points)
+        self.assertLess(right + 335, 1024, f"the ship's stern leaves room for open sea: {points}")
+        under = f"{right - left - 80}x80+{left + 15}+{waterline + 50}"
+        beside = f"240x80+{right + 95}+{waterline + 50}"
+        sky = f"300x200+{1024 - 300}+0"
+
+        # The camera stands still, so the sky does; the sea does not.
+        self.assertLess(difference(shots["a"], shots["b"], sky), 1.0, "a still camera")
+        self.assertGreater(difference(shots["a"], shots["b"], beside), 3.0, f"the waves move: {shots}")
+
+        # The ship rides them: its height and tilt change, around 2 units
+        # down and 5 degrees of heel.
+        a, b = pose(info, "a"), pose(info, "b")
+        self.assertNotEqual(a, b)
+        for p in (a, b):
+            self.assertTrue(-5.5 < p[2] < 1.5, f"heave {p[2]}")
+            self.assertTrue(0.0 < p[4] < 0.2, f"heel {p[4]}")
+
+        def contrast(shot):
+            m, o = mean(shot, under), mean(shot, beside)
+            return sum(abs(x - y) for x, y in zip(m, o))
+
+        # With the mirror the water under the ship shows it (dark hull, pale
+        # sails) and differs from the open sea; without, it is sea like the rest.
+        self.assertGreater(contrast(shots["a"]), 20, f"the ship mirrored below it: {shots['a']}")
+        self.assertGreater(contrast(shots["b"]), 20, f"the ship mirrored below it: {shots['b']}")
+        self.assertLess(contrast(shots["plain"]), 10, f"no mirror image: {shots['plain']}")
 
 if __name__ == "__main__":
     unittest.main()
