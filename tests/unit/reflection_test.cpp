@@ -88,16 +88,6 @@ TEST(ReflectedView, SeesTheSceneMirroredInTheSeaFromTheMirroredEye) {
   }
 }
 
-TEST(ReflectedView, ACameraAtTheHorizonKeepsItsHeightMirrored) {
-  // Level and upright: no tilt to mirror, only the eye moves below the sea.
-  const Matrix camera = testing::LookingAt({0, -500, 40}, {0, 0, 40});
-  const Matrix view = *CameraView(camera);
-  const Matrix mirrored = ReflectedView(view);
-  for (std::size_t r = 0; r < 3; ++r) EXPECT_NEAR(mirrored(r, 2), view(r, 2), 1e-7f);
-  EXPECT_NEAR(Transform({0, 0, -40}, mirrored).y, 0.0f, 1e-5f);
-  EXPECT_NEAR(Transform({0, 0, 40}, mirrored).y, 0.8f, 1e-5f) << "the real eye height shows above, twice 40 up";
-}
-
 // Remembers the view in force at every draw.
 class ViewRecordingDevice : public RecordingDevice {
  public:
