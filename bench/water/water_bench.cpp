@@ -14,8 +14,8 @@
 #include "settings/settings_keys.h"
 #include "show/show.h"
 #include "support/recording_device.h"
-#include "support/sea_fixtures.h"
 #include "support/scripted_random.h"
+#include "support/sea_fixtures.h"
 
 using namespace brisane;
 

@@ -62,7 +62,8 @@ std::unique_ptr<VertexBuffer> FillBuffer(Device& device, const GeometryObject& n
   plane.clear();
   plane.reserve(std::size_t{count} * 2);
   for (const Mesh* mesh : node.activeMeshes()) {
-    for (std::size_t i = 0; i < mesh->indexCount(); ++i) indices[at + i] = static_cast<std::uint16_t>(indices[at + i] + base);
+    for (std::size_t i = 0; i < mesh->indexCount(); ++i)
+      indices[at + i] = static_cast<std::uint16_t>(indices[at + i] + base);
     at += mesh->indexCount();
     base += mesh->vertexCount();
     const std::uint8_t* v = mesh->vertices().data();
@@ -104,8 +105,8 @@ MapSize EnvironmentMapSize(std::uint32_t viewportWidth, std::uint32_t viewportHe
 
 // ---- the mixed texture
 
-MixedTextureQuad::MixedTextureQuad(TextureRef source, TextureRef target, std::uint32_t width,
-                                   std::uint32_t height, std::uint32_t now)
+MixedTextureQuad::MixedTextureQuad(TextureRef source, TextureRef target, std::uint32_t width, std::uint32_t height,
+                                   std::uint32_t now)
     : source_(std::move(source)), target_(std::move(target)), lastUpdate_(now) {
   viewport_ = {0, 0, width, height, 0.0f, 1.0f};
   const float w = static_cast<float>(width), h = static_cast<float>(height);
@@ -187,8 +188,8 @@ EnvWater::EnvWater(Scene& scene, Device& device, TextureLoader* textures, const 
       lastUpdate_(now) {
   if (environmentWater_) {
     const MapSize wanted = EnvironmentMapSize(viewportWidth_, viewportHeight_);
-    environmentMap_ = textures ? textures->CreateSurfaceOfType(wanted.width, wanted.height, kSurfaceTargetWithDepth)
-                               : nullptr;
+    environmentMap_ =
+        textures ? textures->CreateSurfaceOfType(wanted.width, wanted.height, kSurfaceTargetWithDepth) : nullptr;
     if (environmentMap_) textures->SurfaceSize(*environmentMap_, mapSize_.width, mapSize_.height);
     if (!environmentMap_ || mapSize_.width == 0 || mapSize_.height == 0) {
       if (fatal_) fatal_("Can't create surface for envmap");
@@ -202,8 +203,8 @@ EnvWater::EnvWater(Scene& scene, Device& device, TextureLoader* textures, const 
   }
 
   if (parts_.sea)
-    seaBuffer_ = FillBuffer(device, *parts_.sea, environmentWater_ ? kFvfTwoTextures : kFvfOneTexture, seaIndices_,
-                            seaPlane_);
+    seaBuffer_ =
+        FillBuffer(device, *parts_.sea, environmentWater_ ? kFvfTwoTextures : kFvfOneTexture, seaIndices_, seaPlane_);
   if (parts_.foam) foamBuffer_ = FillBuffer(device, *parts_.foam, kFvfTwoTextures, foamIndices_, foamPlane_);
 
   if (lightmaps_) {

@@ -53,11 +53,9 @@ class MixedTextureQuad {
     std::uint32_t diffuse, specular;
     float u, v, s, t;
   };
-  static constexpr std::uint32_t kFvf =
-      d3d::kFvfXyzRhw | d3d::kFvfDiffuse | d3d::kFvfSpecular | d3d::kFvfTex2;
+  static constexpr std::uint32_t kFvf = d3d::kFvfXyzRhw | d3d::kFvfDiffuse | d3d::kFvfSpecular | d3d::kFvfTex2;
 
-  MixedTextureQuad(TextureRef source, TextureRef target, std::uint32_t width, std::uint32_t height,
-                   std::uint32_t now);
+  MixedTextureQuad(TextureRef source, TextureRef target, std::uint32_t width, std::uint32_t height, std::uint32_t now);
   // Scrolls on by the time since the last update and renders the target.
   // A render target the device refuses is reported through fatal.
   void Update(Device& device, std::uint32_t now, const FatalSink& fatal);
@@ -103,8 +101,8 @@ class EnvWater final : public FramePass, public SeaSurface {
   // Builds the buffers from the nodes and the render targets from textures
   // (none without a loader). A render target that cannot be made is
   // reported through fatal; if that returns, the water goes on without it.
-  EnvWater(Scene& scene, Device& device, TextureLoader* textures, const WaterParts& parts,
-           const WaterOptions& options, std::uint32_t now, FatalSink fatal);
+  EnvWater(Scene& scene, Device& device, TextureLoader* textures, const WaterParts& parts, const WaterOptions& options,
+           std::uint32_t now, FatalSink fatal);
   ~EnvWater() override;
 
   // False when the sea node has nothing the water could draw.

@@ -20,7 +20,8 @@ namespace {
 using testing::RecordingDevice;
 
 Vector3 Transform(const Vector3& p, const Matrix& m) {
-  return {p.x * m(0, 0) + p.y * m(1, 0) + p.z * m(2, 0) + m(3, 0), p.x * m(0, 1) + p.y * m(1, 1) + p.z * m(2, 1) + m(3, 1),
+  return {p.x * m(0, 0) + p.y * m(1, 0) + p.z * m(2, 0) + m(3, 0),
+          p.x * m(0, 1) + p.y * m(1, 1) + p.z * m(2, 1) + m(3, 1),
           p.x * m(0, 2) + p.y * m(1, 2) + p.z * m(2, 2) + m(3, 2)};
 }
 

@@ -1,12 +1,13 @@
 // The ship on the swell: the three points placed in the water's space, the
 // pose from the heights under them (heave, pitch, roll and the constant
 // heel, always from the pose as loaded), and the creak latches.
+#include "show/ship_motion.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 
-#include "show/ship_motion.h"
 #include "support/sea_fixtures.h"
 
 namespace brisane {
@@ -121,8 +122,9 @@ TEST_F(ShipMotionTest, HeightsPitchRollAndHeaveTheShipFromItsLoadedPose) {
     EXPECT_NEAR(motion->roll(), c.roll, 1e-4);
     EXPECT_NEAR(motion->heave(), c.heave, 1e-6);
     // Pitch about the line across the stern (+y), then roll and heel about +x.
-    ExpectNear(pose, loaded * Matrix::translation(0, 0, static_cast<float>(c.heave)) * AboutY(c.pitch) *
-                         AboutX(c.roll + kFiveDegrees),
+    ExpectNear(pose,
+               loaded * Matrix::translation(0, 0, static_cast<float>(c.heave)) * AboutY(c.pitch) *
+                   AboutX(c.roll + kFiveDegrees),
                2e-4f);
   }
   // Back on a flat sea the pose is the first one again: nothing builds up.

@@ -9,8 +9,8 @@
 
 #include "settings/settings_keys.h"
 #include "show/show.h"
-#include "support/sea_fixtures.h"
 #include "support/scripted_random.h"
+#include "support/sea_fixtures.h"
 
 namespace brisane {
 namespace {
@@ -55,8 +55,8 @@ TEST_F(ShowWaterTest, TheSeaIsAPassBeforeTheSceneAndTheShipMovesBeforeTheClear) 
 
   std::vector<std::string> order;
   for (const FramePasses::Entry& e : show.passes().entries()) order.emplace_back(e.pass->Name());
-  EXPECT_EQ(order, (std::vector<std::string>{"light cycle", "director", "ship motion", "water", "scene",
-                                             "frame-rate text"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"light cycle", "director", "ship motion", "water", "scene", "frame-rate text"}));
 
   const Matrix loaded = show.scene().findNode(std::string(contract::kShipRoot))->local();
   clock.advance(40);
@@ -98,8 +98,9 @@ TEST_F(ShowWaterTest, WithoutTheMirrorSettingTheSeaHasNoMapAndNoReflection) {
   EXPECT_EQ(show.water()->mixedTexture(), nullptr);
   EXPECT_TRUE(loader.asked.empty());
   const std::vector<std::string> log = Frame();
-  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& c) { return c.rfind("SetRenderTarget", 0) == 0; }),
-            0);
+  EXPECT_EQ(
+      std::count_if(log.begin(), log.end(), [](const std::string& c) { return c.rfind("SetRenderTarget", 0) == 0; }),
+      0);
 }
 
 TEST_F(ShowWaterTest, AShowWithoutASeaHasNeitherWaterNorMotion) {

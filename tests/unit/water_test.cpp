@@ -2,6 +2,8 @@
 // sizes, heights and reflection coordinates written into the buffers, the
 // clock driving (and stalling) waves and scrolling, the alpha the layers
 // get, the states the draw leaves behind, and the mixed texture's pass.
+#include "show/water.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 
 #include "scene/view.h"
 #include "settings/settings_keys.h"
-#include "show/water.h"
 #include "support/sea_fixtures.h"
 
 namespace brisane {
@@ -67,7 +68,8 @@ std::vector<WaterVertex> Vertices(const VertexBuffer* buffer) {
   const auto& b = static_cast<const RecordingVertexBuffer&>(*buffer);
   const std::size_t stride = VertexSize(b.Fvf());
   std::vector<WaterVertex> out(b.Count());
-  for (std::size_t i = 0; i < out.size(); ++i) std::memcpy(&out[i], b.Bytes().data() + i * stride, std::min(stride, sizeof(WaterVertex)));
+  for (std::size_t i = 0; i < out.size(); ++i)
+    std::memcpy(&out[i], b.Bytes().data() + i * stride, std::min(stride, sizeof(WaterVertex)));
   return out;
 }
 
@@ -123,9 +125,9 @@ TEST_F(WaterTest, SetUpHidesTheWaterNodesAndBuildsSystemMemoryBuffersOfTheFormat
     const std::uint32_t caps = d3d::kVbCapsSystemMemory | d3d::kVbCapsWriteOnly;
     const std::uint32_t seaFvf = environment ? kFvfTwoTextures : kFvfOneTexture;
     EXPECT_EQ(device.Calls("CreateVertexBuffer"),
-              (std::vector<std::string>{"CreateVertexBuffer(" + std::to_string(seaFvf) + ", 91, " + std::to_string(caps) + ")",
-                                        "CreateVertexBuffer(" + std::to_string(kFvfTwoTextures) + ", 18, " +
-                                            std::to_string(caps) + ")"}));
+              (std::vector<std::string>{
+                  "CreateVertexBuffer(" + std::to_string(seaFvf) + ", 91, " + std::to_string(caps) + ")",
+                  "CreateVertexBuffer(" + std::to_string(kFvfTwoTextures) + ", 18, " + std::to_string(caps) + ")"}));
     // The map only with environment water, at the viewport's size; no mixed texture without lightmaps.
     ASSERT_EQ(loader.asked.size(), environment ? 1u : 0u);
     if (environment) {
@@ -339,8 +341,9 @@ TEST_F(WaterTest, DrawBlendsBothMeshesAndRestoresWhatItChanged) {
   EXPECT_EQ(lastBefore("SetTextureStageState(1, 14,"), "SetTextureStageState(1, 14, 3)");
   EXPECT_EQ(device.StageState(1, TextureStageState::AddressU), d3d::kAddressMirror);
   EXPECT_EQ(device.StageState(1, TextureStageState::AddressV), d3d::kAddressWrap);
-  EXPECT_EQ(*std::find_if(seaDraw, device.log.end(), [](const std::string& c) { return c.rfind("SetTexture(1", 0) == 0; }),
-            "SetTexture(1, )");
+  EXPECT_EQ(
+      *std::find_if(seaDraw, device.log.end(), [](const std::string& c) { return c.rfind("SetTexture(1", 0) == 0; }),
+      "SetTexture(1, )");
 }
 
 TEST_F(WaterTest, MixedTextureCoordinatesWrapSoTheyStayNearZero) {

@@ -8,16 +8,16 @@
 #include <cmath>
 #include <cstring>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/textures.h"
-#include "scene/archive_writer.h"
-#include "show/ship_contract.h"
 #include "recording_device.h"
+#include "scene/archive_writer.h"
 #include "scene_fixtures.h"
+#include "show/ship_contract.h"
 
 namespace brisane::testing {
 
@@ -31,15 +31,16 @@ inline ArchiveMesh GridMesh(const std::string& material, float x0, float x1, flo
   const int rows = static_cast<int>(std::lround((y1 - y0) / step)) + 1;
   for (int r = 0; r < rows; ++r)
     for (int c = 0; c < columns; ++c) {
-      const float v[10] = {x0 + step * static_cast<float>(c), y0 + step * static_cast<float>(r), 0, 0, 0, 1, 9, 9, 9, 9};
+      const float v[10] = {
+          x0 + step * static_cast<float>(c), y0 + step * static_cast<float>(r), 0, 0, 0, 1, 9, 9, 9, 9};
       const auto* bytes = reinterpret_cast<const std::uint8_t*>(v);
       mesh.vertices.insert(mesh.vertices.end(), bytes, bytes + sizeof v);
     }
   for (int r = 0; r + 1 < rows; ++r)
     for (int c = 0; c + 1 < columns; ++c) {
       const auto at = [&](int rr, int cc) { return static_cast<std::uint16_t>(rr * columns + cc); };
-      mesh.indices.insert(mesh.indices.end(), {at(r, c), at(r + 1, c), at(r, c + 1), at(r, c + 1), at(r + 1, c),
-                                               at(r + 1, c + 1)});
+      mesh.indices.insert(mesh.indices.end(),
+                          {at(r, c), at(r + 1, c), at(r, c + 1), at(r, c + 1), at(r + 1, c), at(r + 1, c + 1)});
     }
   return mesh;
 }
@@ -104,8 +105,9 @@ inline SceneArchiveWriter SeaWriter(Matrix waterLocal = Matrix::identity(), Matr
                 OneFrame({GridMesh(std::string(contract::kWaterMaterials[0]), -300, 300, -150, 150, 50)}));
   // Two meshes: the second's indices count from its own first vertex.
   const std::string foamMaterial(contract::kWaterMaterials[1]);
-  w.addGeometry(std::string(contract::kWater[1]), NodeUnder("Scene Root", waterLocal),
-                OneFrame({GridMesh(foamMaterial, -250, -150, -50, 50, 50), GridMesh(foamMaterial, 150, 250, -50, 50, 50)}));
+  w.addGeometry(
+      std::string(contract::kWater[1]), NodeUnder("Scene Root", waterLocal),
+      OneFrame({GridMesh(foamMaterial, -250, -150, -50, 50, 50), GridMesh(foamMaterial, 150, 250, -50, 50, 50)}));
 
   const std::string ship(contract::kShipRoot);
   w.addGeometry(ship, NodeUnder("Scene Root", shipLocal), {});

@@ -301,8 +301,9 @@ bool SaveBackBuffer(App& app, const std::string& path) {
   if (!file) return false;
   std::fprintf(file, "P6\n%ld %ld\n255\n", width, height);
   std::vector<unsigned char> row;
-  for (std::uint32_t p : pixels) row.insert(row.end(), {static_cast<unsigned char>(p >> 16),
-                                                       static_cast<unsigned char>(p >> 8), static_cast<unsigned char>(p)});
+  for (std::uint32_t p : pixels)
+    row.insert(row.end(), {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
+                           static_cast<unsigned char>(p)});
   const bool written = std::fwrite(row.data(), 1, row.size(), file) == row.size();
   return std::fclose(file) == 0 && written;
 }
@@ -329,7 +330,8 @@ void PrintOnScreen(App& app, const char* name, const Vector3& p) {
   float v[4], c[4];
   for (int j = 0; j < 4; ++j) v[j] = p.x * view.m[0][j] + p.y * view.m[1][j] + p.z * view.m[2][j] + view.m[3][j];
   for (int j = 0; j < 4; ++j)
-    c[j] = v[0] * projection.m[0][j] + v[1] * projection.m[1][j] + v[2] * projection.m[2][j] + v[3] * projection.m[3][j];
+    c[j] = v[0] * projection.m[0][j] + v[1] * projection.m[1][j] + v[2] * projection.m[2][j] +
+           v[3] * projection.m[3][j];
   std::printf("%s.screen=%d,%d\n", name, static_cast<int>((c[0] / c[3] + 1) * 0.5f * float(viewport.width)),
               static_cast<int>((1 - c[1] / c[3]) * 0.5f * float(viewport.height)));
 }
@@ -353,7 +355,8 @@ int Sea(const std::string& prefix) {
   std::printf("b.saved=%d\n", SaveBackBuffer(app, prefix + "-b.ppm") ? 1 : 0);
   for (std::size_t i = 0; i < contract::kWaterPoints.size(); ++i) {
     const SceneNode* point = app.show()->show.scene().findNode(std::string(contract::kWaterPoints[i]));
-    if (point) PrintOnScreen(app, ("point" + std::to_string(i + 1)).c_str(), {point->position().x, point->position().y, 0});
+    if (point)
+      PrintOnScreen(app, ("point" + std::to_string(i + 1)).c_str(), {point->position().x, point->position().y, 0});
   }
 
   // The same show without the mirror, in the same process and mode.
@@ -413,6 +416,8 @@ int main(int argc, char** argv) {
   if (command == "tour") return Tour(argc > 2 ? std::atof(argv[2]) : 10.0);
   if (command == "sea" && argc > 2) return Sea(argv[2]);
   if (command == "run" && argc > 2) return Run(argc, argv);
-  std::fprintf(stderr, "usage: display_driver list|frames SECONDS|badmode|eightbit|lost [W H]|fatalframe|tour SECONDS|sea PREFIX|run PROGRAM ARGS\n");
+  std::fprintf(stderr,
+               "usage: display_driver list|frames SECONDS|badmode|eightbit|lost [W H]|fatalframe|tour SECONDS|"
+               "sea PREFIX|run PROGRAM ARGS\n");
   return 2;
 }
