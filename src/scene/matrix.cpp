@@ -35,4 +35,22 @@ std::optional<Matrix> Inverse(const Matrix& matrix) {
   return r;
 }
 
+Matrix AxisRotation(const Vector3& axis, float angle) {
+  const float length = std::sqrt(axis.x * axis.x + axis.y * axis.y + axis.z * axis.z);
+  if (!(length > 0.0f)) return Matrix::identity();
+  const float x = axis.x / length, y = axis.y / length, z = axis.z / length;
+  const float c = std::cos(angle), s = std::sin(angle), t = 1.0f - c;
+  Matrix r = Matrix::identity();
+  r(0, 0) = t * x * x + c;
+  r(0, 1) = t * x * y + s * z;
+  r(0, 2) = t * x * z - s * y;
+  r(1, 0) = t * x * y - s * z;
+  r(1, 1) = t * y * y + c;
+  r(1, 2) = t * y * z + s * x;
+  r(2, 0) = t * x * z + s * y;
+  r(2, 1) = t * y * z - s * x;
+  r(2, 2) = t * z * z + c;
+  return r;
+}
+
 }  // namespace brisane

@@ -50,4 +50,8 @@ std::optional<Matrix> Inverse(const Matrix& matrix);
 
 inline Vector3 TranslationOf(const Matrix& matrix) { return {matrix.m[12], matrix.m[13], matrix.m[14]}; }
 
+// Rotation by angle (radians) about the direction of axis, which is
+// normalised first; the identity for a zero axis.
+Matrix AxisRotation(const Vector3& axis, float angle);
+
 }  // namespace brisane

@@ -61,7 +61,8 @@ std::optional<Matrix> CameraView(const Matrix& cameraWorld) {
 
 void Camera::apply(Device& device) const {
   // A degenerate camera keeps the last view rather than a broken one.
-  if (const auto view = CameraView(world())) device.SetTransform(TransformState::View, ToDevice(*view));
+  if (const auto view = CameraView(world()))
+    device.SetTransform(TransformState::View, ToDevice(reflect ? ReflectedView(*view) : *view));
   device.SetTransform(TransformState::Projection, ToDevice(projection));
 }
 

@@ -150,4 +150,46 @@ inline constexpr std::uint16_t kGunShotSound = 155;
 inline constexpr std::array<std::string_view, 8> kGuns = {"Gun01", "Gun02", "Gun03", "Gun04",
                                                            "Gun05", "Gun06", "Gun07", "Gun08"};
 
+// Where the ship meets the water: the bow, then the port and starboard
+// quarters. The ship rides the waves sampled under these three points.
+inline constexpr std::array<std::string_view, 3> kWaterPoints = {"Dummy_water01", "Dummy_water02", "Dummy_water03"};
+// The node that heaves, pitches and rolls with the sea.
+inline constexpr std::string_view kShipRoot = "Brisane";
+
+// Deck-level parts the sea does not mirror (they would show through the hull
+// in the reflection): gun carriages, casks, supports, the boat, boxes, inner
+// planking and decks, then the fittings along the bulwarks and the lantern.
+// Each hides with everything below it.
+inline constexpr std::array<std::string_view, 154> kReflectionHidden = {
+    "gun_lafet01_01", "gun_lafet02_01", "gun_lafet03_01", "gun_wheel01_01", "gun_wheel02_01", "gun_wheel03_01",
+    "gun_wheel04_01", "gun_shadow01", "gun_lafet01_02", "gun_lafet02_02", "gun_lafet03_02", "gun_wheel01_02",
+    "gun_wheel02_02", "gun_wheel03_02", "gun_wheel04_02", "gun_shadow02", "gun_lafet01_03", "gun_lafet02_03",
+    "gun_lafet03_03", "gun_wheel01_03", "gun_wheel02_03", "gun_wheel03_03", "gun_wheel04_03", "gun_shadow03",
+    "gun_lafet01_04", "gun_lafet02_04", "gun_lafet03_04", "gun_wheel01_04", "gun_wheel02_04", "gun_wheel03_04",
+    "gun_wheel04_04", "gun_shadow04", "gun_lafet01_05", "gun_lafet02_05", "gun_lafet03_05", "gun_wheel01_05",
+    "gun_wheel02_05", "gun_wheel03_05", "gun_wheel04_05", "gun_shadow05", "gun_lafet01_06", "gun_lafet02_06",
+    "gun_lafet03_06", "gun_wheel01_06", "gun_wheel02_06", "gun_wheel03_06", "gun_wheel04_06", "gun_shadow06",
+    "gun_lafet01_07", "gun_lafet02_07", "gun_lafet03_07", "gun_wheel01_07", "gun_wheel02_07", "gun_wheel03_07",
+    "gun_wheel04_07", "gun_shadow07", "gun_lafet01_08", "gun_lafet02_08", "gun_lafet03_08", "gun_wheel01_08",
+    "gun_wheel02_08", "gun_wheel03_08", "gun_wheel04_08", "gun_shadow08", "bochka01", "bochka02", "bochka03",
+    "bochka04", "bochka05", "podpor01", "podpor02", "podpor03", "podpor04", "podpor05", "podpor06", "podpor07",
+    "podpor08", "mastbase01", "mastbase02", "mastbase03", "boat_1_01", "banka01", "banka02", "banka03",
+    "banka04", "banka05", "boat_toretc", "boat_rubber01", "boat_rubber02", "Box01", "Box02", "Box03", "Box04",
+    "Box05", "Box06", "Box07", "Box08", "Box09", "Box10", "Box11", "Box12", "Box13", "Box14", "Box15", "Box16",
+    "Box17", "Box18", "Box19", "Box20", "Box21", "Box22", "Box23", "Box24", "Box25", "Box26", "Box27", "Box28",
+    "Box29", "Box30", "Box31", "Box38", "Box39", "Box40", "Box41", "Box42", "Box43", "Box184", "Box185",
+    "Box186", "Box187", "Box188", "Box189", "Box190", "Box191", "Box192", "Box193", "Box194", "Box195",
+    "bushprit_x", "ard_high_inside02", "f_board02in02", "board_high_inside", "f_board01in", "f_board03in",
+    "f_board02in01", "Line01", "Line02", "Line03", "Line04", "desc01", "desck02", "desck03", "desck04",
+    "desck05",
+};
+inline constexpr std::array<std::string_view, 38> kReflectionHiddenFittings = {
+    "boardbox01", "boardbox02", "boardbox03", "boardbox04", "boardbox05", "boardbox06", "boardbox08",
+    "boardbox09", "boardbox10", "boardbox11", "boardbox12", "boardbox13", "boardbox14", "boardbox15",
+    "boardbox16", "boardbox17", "boardbox18", "boardbox19", "boardbox20", "boardbox21", "boardbox22",
+    "boardbox23", "boardbox24", "boardbox25", "boardbox26", "boardbox27", "boardbox28", "boardbox29",
+    "boardbox30", "boardbox31", "boardbox32", "boardbox33", "boardbox34", "boardbox35", "boardbox36",
+    "lantern01", "reshotka01", "lantern01_top",
+};
+
 }  // namespace brisane::contract

@@ -97,6 +97,8 @@ bool Show::Setup(Device& device, const ShowSettings& settings) {
     if (first.toTime > 0) first.camera->startAnimation(first.fromTime, first.toTime, 0, first.speed, -1);
   }
 
+  MakeWater(device);
+
   const std::int32_t gammaControl = platform_.settings.Get(key::GammaControl).AsInt();
   const auto gamma = static_cast<float>(GammaLevel(gammaControl));
   if (gammaControl != 50 && platform_.gamma) platform_.gamma->SetGamma(gamma, GammaCurve::Power);
@@ -109,6 +111,9 @@ bool Show::Setup(Device& device, const ShowSettings& settings) {
   if (frameRateText_) passes_.Remove(*frameRateText_);
   frameRateText_ = std::make_unique<FrameRateText>(platform_.overlay, screenScale_);
   passes_.Add(FrameStep::FrameRateText, *frameRateText_);
+
+  // Last: the ship's points are read where the scene placed them.
+  if (shipMotion_) shipMotion_->InitWaterPoints();
   return loaded;
 }
 
@@ -127,6 +132,20 @@ void Show::StopSound() {
   for (Sound3D* sound : {&ambientSounds_.lanternLoop, &ambientSounds_.creakHigh, &ambientSounds_.creakLow,
                          &ambientSounds_.windLoop})
     sound->Release();
+}
+
+void Show::MakeWater(Device& device) {
+  if (shipMotion_) passes_.Remove(*shipMotion_);
+  shipMotion_.reset();
+  if (water_) passes_.Remove(*water_);
+  lightCycle_.onWaterAlpha = nullptr;
+  water_ = MakeEnvWater(scene_, device, platform_.textures, platform_.settings, lightmapsEnabled_,
+                        platform_.clock.now(), platform_.fatal);
+  if (!water_) return;
+  passes_.Add(FrameStep::Water, *water_);
+  lightCycle_.onWaterAlpha = [water = water_.get()](std::uint8_t alpha) { water->SetAlpha(alpha); };
+  shipMotion_ = std::make_unique<ShipMotion>(scene_, *water_, ambientSounds_.creakHigh, ambientSounds_.creakLow);
+  passes_.Add(FrameStep::ShipMotion, *shipMotion_);
 }
 
 FrameStatus Show::Frame(Device& device, const std::function<HResult()>& present) {

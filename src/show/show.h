@@ -28,7 +28,9 @@
 #include "show/frame_rate_text.h"
 #include "show/light_cycle.h"
 #include "show/ship_contract.h"
+#include "show/ship_motion.h"
 #include "show/ship_sounds.h"
+#include "show/water.h"
 
 namespace brisane {
 
@@ -67,6 +69,7 @@ struct ShowPlatform {
   GammaTarget* gamma = nullptr;      // null: brightness is left alone
   TextOverlay* overlay = nullptr;    // null: no frame-rate text
   AudioDevice* audio = nullptr;      // null: every sound stays silent
+  FatalSink fatal = {};              // empty: the show carries on without what failed
 };
 
 struct ShowSettings {
@@ -86,9 +89,9 @@ class Show {
   // running, copies the sails and flags onto the other masts and sets the
   // rigging waving, makes the camera list with its first camera current and
   // flying, sets the user's gamma and the render states every frame relies
-  // on, and adds the director, the light cycle and the frame-rate text to
-  // the frame. False when the scene could not be loaded; the show then draws
-  // nothing but the cleared frame.
+  // on, and adds the director, the light cycle, the sea with the ship riding
+  // it and the frame-rate text to the frame. False when the scene could not
+  // be loaded; the show then draws nothing but the cleared frame.
   bool Setup(Device& device, const ShowSettings& settings);
 
   // One whole frame: the passes in step order around clear, BeginScene,
@@ -105,6 +108,9 @@ class Show {
   bool lightmapsEnabled() const { return lightmapsEnabled_; }
   Scene& scene() { return scene_; }
   AmbientSounds& ambientSounds() { return ambientSounds_; }
+  // Null when the scene has no sea.
+  EnvWater* water() { return water_.get(); }
+  ShipMotion* shipMotion() { return shipMotion_.get(); }
 
   // After Setup, once audio is up: the distance scale, the ambient sounds at
   // their nodes with the MasterVolume setting, and the listener pass. From
@@ -128,6 +134,10 @@ class Show {
     Scene& scene_;
   };
 
+  // Hides the sea from the scene's drawing and makes the water and the
+  // ship's motion on it.
+  void MakeWater(Device& device);
+
   ShowPlatform platform_;
   Scene scene_;
   AmbientSounds ambientSounds_;
@@ -135,6 +145,8 @@ class Show {
   LightCycle lightCycle_;
   std::unique_ptr<ShowDirector> director_;
   std::unique_ptr<FrameRateText> frameRateText_;
+  std::unique_ptr<EnvWater> water_;
+  std::unique_ptr<ShipMotion> shipMotion_;
   FramePasses passes_;
   std::unique_ptr<ShipSounds> shipSounds_;
   float screenScale_ = 1.0f;

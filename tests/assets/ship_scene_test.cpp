@@ -56,34 +56,8 @@ GeometryObject* Geometry(std::string_view name) {
 // The names of the reflection pass's two lists.
 std::vector<std::string> ReflectionNames() {
   std::vector<std::string> n;
-  for (int g = 1; g <= 8; ++g) {
-    const std::string s = Two(g);
-    for (const char* part : {"gun_lafet01_", "gun_lafet02_", "gun_lafet03_", "gun_wheel01_", "gun_wheel02_",
-                             "gun_wheel03_", "gun_wheel04_"})
-      n.push_back(part + s);
-    n.push_back("gun_shadow" + s);
-  }
-  auto range = [&](const std::string& stem, int from, int to) {
-    for (int k = from; k <= to; ++k) n.push_back(stem + (k < 100 ? Two(k) : std::to_string(k)));
-  };
-  range("bochka", 1, 5);
-  range("podpor", 1, 8);
-  range("mastbase", 1, 3);
-  n.push_back("boat_1_01");
-  range("banka", 1, 5);
-  for (const char* s : {"boat_toretc", "boat_rubber01", "boat_rubber02"}) n.push_back(s);
-  range("Box", 1, 31);
-  range("Box", 38, 43);
-  range("Box", 184, 195);
-  for (const char* s : {"bushprit_x", "ard_high_inside02", "f_board02in02", "board_high_inside", "f_board01in",
-                        "f_board03in", "f_board02in01"})
-    n.push_back(s);
-  range("Line", 1, 4);
-  n.push_back("desc01");
-  range("desck", 2, 5);
-  for (int k = 1; k <= 36; ++k)
-    if (k != 7) n.push_back("boardbox" + Two(k));
-  for (const char* s : {"lantern01", "reshotka01", "lantern01_top"}) n.push_back(s);
+  for (std::string_view name : contract::kReflectionHidden) n.emplace_back(name);
+  for (std::string_view name : contract::kReflectionHiddenFittings) n.emplace_back(name);
   return n;
 }
 
@@ -91,7 +65,7 @@ std::vector<std::string> ReflectionNames() {
 std::vector<std::pair<std::string, std::string>> ExpectedRecords() {
   std::vector<std::pair<std::string, std::string>> r;
   auto go = [&](std::string_view n) { r.push_back({std::string(n), kRecordGeometry}); };
-  go(layout::kShip);
+  go(contract::kShipRoot);
   for (std::string_view n : contract::kHullLightmapNodes) go(n);
   for (std::string_view n : contract::kRopes) go(n);
   for (const contract::Waving& w : contract::kCloths)
@@ -103,7 +77,7 @@ std::vector<std::pair<std::string, std::string>> ExpectedRecords() {
   for (std::string_view n : {contract::kSun, contract::kWind}) go(n);
   for (const auto& pair : {contract::kLanterns, contract::kMetreMarks, contract::kCreaks, contract::kWater})
     for (std::string_view n : pair) go(n);
-  for (int k = 1; k <= 3; ++k) go("Dummy_water" + Two(k));
+  for (std::string_view n : contract::kWaterPoints) go(n);
   for (std::string_view gun : contract::kGuns) go(gun);
   for (int g = 1; g <= 8; ++g)
     for (const char* part : {"Dummy_gun", "gun_fire1_", "gun_fire2_", "port"}) go(part + Two(g));

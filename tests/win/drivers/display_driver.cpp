@@ -11,6 +11,11 @@
 //   fatalframe       a fatal error raised by a pass of the third frame (exit code 1)
 //   tour SECONDS     the show's frames for that long: the cameras shown and the
 //                    lowest gamma level the director set on the display
+//   sea PREFIX       the show's frames with the sea mirroring, two of them a second
+//                    apart saved as PREFIX-a.ppm and PREFIX-b.ppm with the ship's
+//                    pose at each, then the same show without the mirror
+//                    (PREFIX-plain.ppm); the frame rates of both and where the
+//                    ship's water points lie on the screen
 #include <windows.h>
 
 #include <algorithm>
@@ -24,6 +29,7 @@
 #include "platform/win32/app.h"
 #include "platform/win32/fatal_error.h"
 #include "settings/node.h"
+#include "show/ship_contract.h"
 
 #include "driver_support.h"
 
@@ -283,6 +289,90 @@ int Tour(double seconds) {
   return 0;
 }
 
+// The back buffer as a binary PPM.
+bool SaveBackBuffer(App& app, const std::string& path) {
+  const RECT& rect = app.display().viewportRect();
+  const LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
+  std::vector<std::uint32_t> pixels;
+  if (!app.display().device() || FAILED(app.display().device()->ReadBackBuffer({0, 0, width, height}, pixels)) ||
+      pixels.size() != static_cast<std::size_t>(width * height))
+    return false;
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  std::fprintf(file, "P6\n%ld %ld\n255\n", width, height);
+  std::vector<unsigned char> row;
+  for (std::uint32_t p : pixels)
+    row.insert(row.end(), {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
+                           static_cast<unsigned char>(p)});
+  const bool written = std::fwrite(row.data(), 1, row.size(), file) == row.size();
+  return std::fclose(file) == 0 && written;
+}
+
+// The ship's pose and the sea's phase now, as NAME.* lines.
+void PrintSea(Show& show, const char* name) {
+  const SceneNode* ship = show.scene().findNode(std::string(contract::kShipRoot));
+  if (ship) {
+    const Matrix& m = ship->local();
+    std::printf("%s.pose=%.5f,%.5f,%.5f,%.5f,%.5f,%.5f\n", name, m(3, 0), m(3, 1), m(3, 2), m(0, 2), m(1, 2), m(2, 2));
+  }
+  std::printf("%s.phase=%.3f\n", name, show.water() ? show.water()->phase() : -1.0f);
+}
+
+// Where a world point lands on the screen, through the device's view and
+// projection as the last frame left them.
+void PrintOnScreen(App& app, const char* name, const Vector3& p) {
+  Device& device = *app.display().device();
+  DeviceMatrix view, projection;
+  device.GetTransform(TransformState::View, view);
+  device.GetTransform(TransformState::Projection, projection);
+  DeviceViewport viewport;
+  device.GetViewport(viewport);
+  float v[4], c[4];
+  for (int j = 0; j < 4; ++j) v[j] = p.x * view.m[0][j] + p.y * view.m[1][j] + p.z * view.m[2][j] + view.m[3][j];
+  for (int j = 0; j < 4; ++j)
+    c[j] = v[0] * projection.m[0][j] + v[1] * projection.m[1][j] + v[2] * projection.m[2][j] +
+           v[3] * projection.m[3][j];
+  std::printf("%s.screen=%d,%d\n", name, static_cast<int>((c[0] / c[3] + 1) * 0.5f * float(viewport.width)),
+              static_cast<int>((1 - c[1] / c[3]) * 0.5f * float(viewport.height)));
+}
+
+int Sea(const std::string& prefix) {
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
+  app.InitWindow();
+  if (!app.show() || !app.show()->show.water()) return 3;
+  std::printf("mirror=%d\n", app.show()->show.water()->environmentWater() ? 1 : 0);
+  DrawFrames(app, 2.0, "warm.");
+  const double mirrored = DrawFrames(app, 3.0, "mirror.");
+  PrintSea(app.show()->show, "a");
+  std::printf("a.saved=%d\n", SaveBackBuffer(app, prefix + "-a.ppm") ? 1 : 0);
+  const DWORD apart = GetTickCount();
+  MSG msg;
+  while (GetTickCount() - apart < 1000) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    app.RenderFrame();
+  }
+  PrintSea(app.show()->show, "b");
+  std::printf("b.saved=%d\n", SaveBackBuffer(app, prefix + "-b.ppm") ? 1 : 0);
+  for (std::size_t i = 0; i < contract::kWaterPoints.size(); ++i) {
+    const SceneNode* point = app.show()->show.scene().findNode(std::string(contract::kWaterPoints[i]));
+    if (point)
+      PrintOnScreen(app, ("point" + std::to_string(i + 1)).c_str(), {point->position().x, point->position().y, 0});
+  }
+
+  // The same show without the mirror, in the same process and mode.
+  app.DropShow();
+  SettingsRoot.Get("EnableEnvWater") = Value(std::int32_t{0});
+  if (FAILED(app.SetupShow())) return 4;
+  std::printf("plain.mirror=%d\n", app.show()->show.water()->environmentWater() ? 1 : 0);
+  DrawFrames(app, 2.0, "warm2.");
+  const double plain = DrawFrames(app, 3.0, "plain.");
+  std::printf("plain.saved=%d\n", SaveBackBuffer(app, prefix + "-plain.ppm") ? 1 : 0);
+  std::printf("mirror.ratio=%.4f\n", plain > 0 ? mirrored / plain : 0.0);
+  std::fflush(stdout);
+  DestroyWindow(app.shell().mainWindow);
+  return 0;
+}
+
 int FatalFrame() {
   App app(GetModuleHandleA(nullptr), SettingsRoot);
   app.InitWindow();
@@ -324,7 +414,10 @@ int main(int argc, char** argv) {
     return argc > 3 ? Lost(std::strtoul(argv[2], nullptr, 10), std::strtoul(argv[3], nullptr, 10)) : Lost(800, 600);
   if (command == "fatalframe") return FatalFrame();
   if (command == "tour") return Tour(argc > 2 ? std::atof(argv[2]) : 10.0);
+  if (command == "sea" && argc > 2) return Sea(argv[2]);
   if (command == "run" && argc > 2) return Run(argc, argv);
-  std::fprintf(stderr, "usage: display_driver list|frames SECONDS|badmode|eightbit|lost [W H]|fatalframe|tour SECONDS|run PROGRAM ARGS\n");
+  std::fprintf(stderr,
+               "usage: display_driver list|frames SECONDS|badmode|eightbit|lost [W H]|fatalframe|tour SECONDS|"
+               "sea PREFIX|run PROGRAM ARGS\n");
   return 2;
 }

@@ -58,7 +58,7 @@ using namespace hull;
 
 void AuthorDummies(SceneAuthor& scene) {
   using namespace layout;
-  for (int i = 0; i < 3; ++i) scene.group("Dummy_water" + Two(i + 1), kShip, Translate(kWaterPoint[i]));
+  for (int i = 0; i < 3; ++i) scene.group(std::string(contract::kWaterPoints[i]), kShip, Translate(kWaterPoint[i]));
   // Creaks low in the hull, fore and aft.
   scene.group(std::string(contract::kCreaks[0]), kShip, Translate({-150, 0, -20}));
   scene.group(std::string(contract::kCreaks[1]), kShip, Translate({150, 0, -20}));

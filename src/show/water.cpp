@@ -1,0 +1,371 @@
+#include "show/water.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "scene/material.h"
+#include "scene/vertex_format.h"
+#include "scene/view.h"
+#include "settings/settings_keys.h"
+#include "show/ship_contract.h"
+
+namespace brisane {
+
+namespace {
+
+// Second texture pair of an XYZ | NORMAL | TEX2 vertex.
+constexpr std::size_t kReflectionOffset = 32;
+
+float Clamp01(float v) {
+  if (!(v > 0.0f)) return 0.0f;  // NaN from a vertex in the eye's plane, too
+  return v > 1.0f ? 1.0f : v;
+}
+
+Matrix FromDevice(const DeviceMatrix& d) {
+  Matrix m;
+  for (std::size_t r = 0; r < 4; ++r)
+    for (std::size_t c = 0; c < 4; ++c) m(r, c) = d.m[r][c];
+  return m;
+}
+
+struct SavedStates {
+  static constexpr RenderState kStates[] = {RenderState::SrcBlend, RenderState::DestBlend, RenderState::CullMode,
+                                            RenderState::AlphaBlendEnable};
+  explicit SavedStates(Device& device) : device_(device) {
+    for (std::size_t i = 0; i < std::size(kStates); ++i) device.GetRenderState(kStates[i], values_[i]);
+  }
+  ~SavedStates() {
+    for (std::size_t i = 0; i < std::size(kStates); ++i) device_.SetRenderState(kStates[i], values_[i]);
+  }
+  SavedStates(const SavedStates&) = delete;
+  SavedStates& operator=(const SavedStates&) = delete;
+
+ private:
+  Device& device_;
+  std::uint32_t values_[std::size(kStates)] = {};
+};
+
+// Copies the node's meshes into a new buffer of the format and keeps their
+// indices (offset when a node has more than one mesh) and every vertex's
+// (x, y). Null when the node cannot be addressed with 16-bit indices or the
+// device refuses.
+std::unique_ptr<VertexBuffer> FillBuffer(Device& device, const GeometryObject& node, std::uint32_t fvf,
+                                         std::vector<std::uint16_t>& indices, std::vector<float>& plane) {
+  const std::uint32_t count = node.vertexCount();
+  if (count == 0 || count > 0x10000u) return nullptr;
+  auto buffer = device.CreateVertexBuffer(fvf, count, d3d::kVbCapsSystemMemory | d3d::kVbCapsWriteOnly);
+  if (!buffer) return nullptr;
+  indices.clear();
+  if (Failed(node.appendToVertexBuffer(*buffer, indices))) return nullptr;
+  std::size_t at = 0;
+  std::uint32_t base = 0;
+  plane.clear();
+  plane.reserve(std::size_t{count} * 2);
+  for (const Mesh* mesh : node.activeMeshes()) {
+    for (std::size_t i = 0; i < mesh->indexCount(); ++i)
+      indices[at + i] = static_cast<std::uint16_t>(indices[at + i] + base);
+    at += mesh->indexCount();
+    base += mesh->vertexCount();
+    const std::uint8_t* v = mesh->vertices().data();
+    for (std::uint16_t i = 0; i < mesh->vertexCount(); ++i, v += mesh->stride()) {
+      float xy[2];
+      std::memcpy(xy, v, sizeof xy);
+      plane.insert(plane.end(), {xy[0], xy[1]});
+    }
+  }
+  return buffer;
+}
+
+// Rewrites the z of every vertex from the wave.
+void WriteHeights(VertexBuffer& buffer, const std::vector<float>& plane, float phase, std::uint32_t lockFlags) {
+  auto* out = static_cast<std::uint8_t*>(buffer.Lock(lockFlags));
+  if (!out) return;
+  const std::size_t stride = VertexSize(buffer.Fvf());
+  const std::size_t count = std::min<std::size_t>(buffer.Count(), plane.size() / 2);
+  for (std::size_t i = 0; i < count; ++i) {
+    const float z = WaveHeight(plane[2 * i], plane[2 * i + 1], phase);
+    std::memcpy(out + i * stride + 8, &z, sizeof z);
+  }
+  buffer.Unlock();
+}
+
+}  // namespace
+
+float WaveHeight(float x, float y, float phase) {
+  return 1.5f * (std::sin(0.08f * (x + phase)) + std::sin(0.08f * (y + phase))) +
+         0.4f * std::sin(0.44f * (90.0f * x * y + 0.7f * phase));
+}
+
+MapSize EnvironmentMapSize(std::uint32_t viewportWidth, std::uint32_t viewportHeight) {
+  MapSize size;
+  size.width = viewportWidth < 640 ? 256 : (viewportWidth <= 1024 ? 512 : 1024);
+  size.height = viewportHeight < 400 ? 128 : (viewportHeight < 600 ? 256 : 512);
+  return size;
+}
+
+// ---- the mixed texture
+
+MixedTextureQuad::MixedTextureQuad(TextureRef source, TextureRef target, std::uint32_t width, std::uint32_t height,
+                                   std::uint32_t now)
+    : source_(std::move(source)), target_(std::move(target)), lastUpdate_(now) {
+  viewport_ = {0, 0, width, height, 0.0f, 1.0f};
+  const float w = static_cast<float>(width), h = static_cast<float>(height);
+  // The second copy repeats twice across the target and runs the other way.
+  vertices_[0] = {0, 0, 0, 1.0f, 0x00FFFFFF, 0, 0, 0, 0, 0};
+  vertices_[1] = {w, 0, 0, 1.0f, 0x00FFFFFF, 0, 1, 0, -2, 0};
+  vertices_[2] = {w, h, 0, 1.0f, 0x00FFFFFF, 0, 1, 1, -2, -2};
+  vertices_[3] = {0, h, 0, 1.0f, 0x00FFFFFF, 0, 0, 1, 0, -2};
+}
+
+void MixedTextureQuad::Update(Device& device, std::uint32_t now, const FatalSink& fatal) {
+  const float dt = static_cast<float>(now - lastUpdate_) * 0.001f;
+  // Coordinates run on for ever; whole repeats are taken off before they
+  // lose precision.
+  const auto wrap = [](float high, float low) { return (high > 5.0f ? -5.0f : 0.0f) + (low < -5.0f ? 5.0f : 0.0f); };
+  const float du = wrap(vertices_[1].u, vertices_[0].u), dv = wrap(vertices_[3].v, vertices_[0].v);
+  const float ds = wrap(vertices_[1].s, vertices_[0].s), dtt = wrap(vertices_[3].t, vertices_[0].t);
+  for (Vertex& v : vertices_) {
+    v.u += dt * 0.03f + du;
+    v.v += dt * 0.09f + dv;
+    v.s += dt * -0.04f + ds;
+    v.t += dt * -0.19f + dtt;
+  }
+  lastUpdate_ = now;
+
+  DeviceViewport saved;
+  device.GetViewport(saved);
+  device.SetViewport(viewport_);
+  device.SetTextureStageState(0, TextureStageState::TexCoordIndex, 0);
+  device.SetTextureStageState(0, TextureStageState::ColorArg1, d3d::kTaTexture);
+  device.SetTextureStageState(0, TextureStageState::ColorOp, d3d::kTopSelectArg1);
+  device.SetRenderState(RenderState::TextureFactor, 0x80000000u);
+  device.SetTextureStageState(0, TextureStageState::AlphaArg1, d3d::kTaTFactor);
+  device.SetTextureStageState(0, TextureStageState::AlphaOp, d3d::kTopSelectArg1);
+  device.SetTexture(0, source_.get());
+  device.SetTextureStageState(1, TextureStageState::TexCoordIndex, 1);
+  device.SetTextureStageState(1, TextureStageState::ColorArg1, d3d::kTaTexture);
+  device.SetTextureStageState(1, TextureStageState::ColorArg2, d3d::kTaCurrent);
+  device.SetTextureStageState(1, TextureStageState::ColorOp, d3d::kTopBlendFactorAlpha);
+  device.SetTextureStageState(1, TextureStageState::AlphaOp, d3d::kTopDisable);
+  device.SetTextureStageState(2, TextureStageState::ColorOp, d3d::kTopDisable);
+  device.SetTextureStageState(2, TextureStageState::AlphaOp, d3d::kTopDisable);
+  device.SetTexture(1, source_.get());
+
+  if (Failed(device.SetRenderTarget(target_.get()))) {
+    if (fatal) fatal("SetRenderTarget(m_pMixedTexture, 0) FAILED!");
+    device.SetViewport(saved);
+    return;
+  }
+  std::uint32_t cull = d3d::kCullCCW, zEnable = d3d::kZbTrue, blend = 0;
+  device.GetRenderState(RenderState::CullMode, cull);
+  device.GetRenderState(RenderState::ZEnable, zEnable);
+  device.GetRenderState(RenderState::AlphaBlendEnable, blend);
+  device.SetRenderState(RenderState::CullMode, d3d::kCullCCW);
+  device.SetRenderState(RenderState::ZEnable, 0);
+  // The copies replace what was there; blending would only darken them.
+  device.SetRenderState(RenderState::AlphaBlendEnable, 0);
+  device.Clear(d3d::kClearTarget, 0xFF000000u, 1.0f, 0);
+  static constexpr std::uint16_t kIndices[6] = {0, 1, 2, 2, 3, 0};
+  device.DrawIndexedPrimitive(PrimitiveType::TriangleList, kFvf, vertices_, 4, kIndices, 6);
+  if (Failed(device.SetRenderTarget(nullptr)) && fatal) fatal("SetRenderTarget(g_pddsBackBuffer, 0) FAILED!");
+  device.SetRenderState(RenderState::CullMode, cull);
+  device.SetRenderState(RenderState::ZEnable, zEnable);
+  device.SetRenderState(RenderState::AlphaBlendEnable, blend);
+  device.SetViewport(saved);
+}
+
+// ---- the sea
+
+EnvWater::EnvWater(Scene& scene, Device& device, TextureLoader* textures, const WaterParts& parts,
+                   const WaterOptions& options, std::uint32_t now, FatalSink fatal)
+    : scene_(scene),
+      fatal_(std::move(fatal)),
+      parts_(parts),
+      environmentWater_(options.environmentWater),
+      lightmaps_(options.lightmaps),
+      viewportWidth_(options.viewportWidth),
+      viewportHeight_(options.viewportHeight),
+      lastUpdate_(now) {
+  if (environmentWater_) {
+    const MapSize wanted = EnvironmentMapSize(viewportWidth_, viewportHeight_);
+    environmentMap_ =
+        textures ? textures->CreateSurfaceOfType(wanted.width, wanted.height, kSurfaceTargetWithDepth) : nullptr;
+    if (environmentMap_) textures->SurfaceSize(*environmentMap_, mapSize_.width, mapSize_.height);
+    if (!environmentMap_ || mapSize_.width == 0 || mapSize_.height == 0) {
+      if (fatal_) fatal_("Can't create surface for envmap");
+      environmentMap_.reset();
+      environmentWater_ = false;
+    } else {
+      environmentLayer_ = std::make_unique<DiffuseLayer>(scene.clock());
+      environmentLayer_->addFrame(environmentMap_);
+      environmentLayer_->setTexCoordIndex(1);
+    }
+  }
+
+  if (parts_.sea)
+    seaBuffer_ =
+        FillBuffer(device, *parts_.sea, environmentWater_ ? kFvfTwoTextures : kFvfOneTexture, seaIndices_, seaPlane_);
+  if (parts_.foam) foamBuffer_ = FillBuffer(device, *parts_.foam, kFvfTwoTextures, foamIndices_, foamPlane_);
+
+  if (lightmaps_) {
+    TextureRef target = textures ? textures->CreateSurfaceOfType(kMixedWidth, kMixedHeight, kSurfaceTarget) : nullptr;
+    std::uint32_t width = 0, height = 0;
+    if (target) textures->SurfaceSize(*target, width, height);
+    const TextureLayer* base = parts_.seaMaterial ? parts_.seaMaterial->layer(LayerDiffuse) : nullptr;
+    TextureRef source = base && !base->frames().empty() ? base->frames().front() : nullptr;
+    if (!target || width == 0 || height == 0) {
+      if (fatal_) fatal_("Can't create surface for water");
+    } else if (source) {
+      // Without a picture of its own there is nothing to blend: the sea keeps its plain look.
+      mixed_ = std::make_unique<MixedTextureQuad>(std::move(source), std::move(target), width, height, now);
+    }
+  }
+}
+
+EnvWater::~EnvWater() = default;
+
+void EnvWater::Run(FrameContext& frame) {
+  if (Camera* camera = scene_.currentCamera()) camera->apply(frame.device);
+  Update(frame.device, frame.now);
+  RenderReflection(frame.device);
+  Draw(frame.device, frame.now);
+}
+
+void EnvWater::Update(Device& device, std::uint32_t now) {
+  // The phase is summed in double: in single precision a frame's step would
+  // vanish against the total after a few days and the sea would stand still.
+  phase_ += static_cast<double>(now - lastUpdate_) * 0.001 * kWaveRate;
+  lastUpdate_ = now;
+  const float phase = static_cast<float>(phase_);
+
+  if (seaBuffer_ && !environmentWater_) {
+    WriteHeights(*seaBuffer_, seaPlane_, phase, d3d::kLockNoSysLock | d3d::kLockWriteOnly);
+  } else if (seaBuffer_) {
+    DeviceMatrix view = DeviceMatrix::Identity(), projection = DeviceMatrix::Identity();
+    device.GetTransform(TransformState::View, view);
+    device.GetTransform(TransformState::Projection, projection);
+    const Matrix m = parts_.sea->world() * FromDevice(view) * FromDevice(projection);
+    DeviceViewport viewport;
+    device.GetViewport(viewport);
+    const float halfWidth = static_cast<float>(viewport.width) * 0.5f;
+    const float halfHeight = static_cast<float>(viewport.height) * 0.5f;
+    const float width = static_cast<float>(viewportWidth_), height = static_cast<float>(viewportHeight_);
+
+    auto* out = static_cast<std::uint8_t*>(seaBuffer_->Lock(d3d::kLockWriteOnly));
+    if (out) {
+      const std::size_t stride = VertexSize(seaBuffer_->Fvf());
+      const std::size_t count = std::min<std::size_t>(seaBuffer_->Count(), seaPlane_.size() / 2);
+      for (std::size_t i = 0; i < count; ++i) {
+        const float x = seaPlane_[2 * i], y = seaPlane_[2 * i + 1];
+        const float z = ::brisane::WaveHeight(x, y, phase);
+        const float cx = x * m(0, 0) + y * m(1, 0) + z * m(2, 0) + m(3, 0);
+        const float cy = x * m(0, 1) + y * m(1, 1) + z * m(2, 1) + m(3, 1);
+        // Behind the eye the division would turn the vertex over to the
+        // other side of the screen and its triangles would sweep the whole
+        // map; kept on its own side, it clamps to the edge it lies beyond.
+        const float cw = std::fabs(x * m(0, 3) + y * m(1, 3) + z * m(2, 3) + m(3, 3));
+        const float sx = (cx / cw + 1.0f) * halfWidth;
+        const float sy = (1.0f - cy / cw) * halfHeight;
+        const float st[2] = {Clamp01(sx / width), Clamp01(1.0f - sy / height - 0.02f * std::fabs(z))};
+        std::uint8_t* vertex = out + i * stride;
+        std::memcpy(vertex + 8, &z, sizeof z);
+        std::memcpy(vertex + kReflectionOffset, st, sizeof st);
+      }
+      seaBuffer_->Unlock();
+    }
+  }
+  if (foamBuffer_) WriteHeights(*foamBuffer_, foamPlane_, phase, d3d::kLockNoSysLock | d3d::kLockWriteOnly);
+}
+
+void EnvWater::PushAlpha() {
+  if (alpha_ == 255 || pushedAlpha_ == alpha_) return;
+  pushedAlpha_ = alpha_;
+  if (environmentWater_) {
+    environmentLayer_->alpha = alpha_;
+    return;
+  }
+  if (!parts_.seaMaterial) return;
+  for (std::uint32_t kind : {LayerDiffuse, LayerAlphaKeyed})
+    if (auto* layer = dynamic_cast<ConstantAlphaLayer*>(parts_.seaMaterial->layer(kind))) layer->alpha = alpha_;
+}
+
+void EnvWater::Draw(Device& device, std::uint32_t now) {
+  if (!seaBuffer_) return;
+  if (mixed_) mixed_->Update(device, now, fatal_);
+  device.SetTransform(TransformState::World, ToDevice(parts_.sea->world()));
+  PushAlpha();
+
+  const SavedStates saved(device);
+  device.SetRenderState(RenderState::AlphaBlendEnable, 1);
+  device.SetRenderState(RenderState::SrcBlend, d3d::kBlendSrcAlpha);
+  device.SetRenderState(RenderState::DestBlend, d3d::kBlendInvSrcAlpha);
+  if (parts_.seaMaterial) parts_.seaMaterial->Apply(device);
+  if (mixed_) device.SetTexture(0, mixed_->target());
+  // The map's coordinates stop at its edges: wrapping would blend the
+  // opposite edge (the empty sky of the mirrored view) into the near sea.
+  std::uint32_t addressU = d3d::kAddressWrap, addressV = d3d::kAddressWrap;
+  if (environmentWater_) {
+    environmentLayer_->apply(device, 1);
+    device.SetTextureStageState(1, TextureStageState::ColorArg2, d3d::kTaCurrent);
+    device.SetTextureStageState(1, TextureStageState::ColorOp, d3d::kTopModulate2X);
+    device.GetTextureStageState(1, TextureStageState::AddressU, addressU);
+    device.GetTextureStageState(1, TextureStageState::AddressV, addressV);
+    device.SetTextureStageState(1, TextureStageState::AddressU, d3d::kAddressClamp);
+    device.SetTextureStageState(1, TextureStageState::AddressV, d3d::kAddressClamp);
+  }
+  device.DrawIndexedPrimitiveVB(PrimitiveType::TriangleList, *seaBuffer_, 0, seaBuffer_->Count(), seaIndices_.data(),
+                                static_cast<std::uint32_t>(seaIndices_.size()));
+  if (environmentWater_) {
+    device.SetTextureStageState(1, TextureStageState::AddressU, addressU);
+    device.SetTextureStageState(1, TextureStageState::AddressV, addressV);
+    // The map is rendered into at the next frame's reflection: it must not
+    // stay bound as a texture meanwhile.
+    device.SetTexture(1, nullptr);
+  }
+
+  if (foamBuffer_) {
+    if (parts_.foamMaterial) parts_.foamMaterial->Apply(device);
+    device.SetTextureStageState(0, TextureStageState::TextureTransformFlags, d3d::kTtffCount2);
+    const std::uint32_t since = lastFoamDraw_ ? now - *lastFoamDraw_ : 0;
+    lastFoamDraw_ = now;
+    foamTexture_.m[2][1] += static_cast<float>(since) * kFoamScroll * 0.001f;
+    device.SetTransform(TransformState::Texture0, foamTexture_);
+    device.DrawIndexedPrimitiveVB(PrimitiveType::TriangleList, *foamBuffer_, 0, foamBuffer_->Count(),
+                                  foamIndices_.data(), static_cast<std::uint32_t>(foamIndices_.size()));
+    device.SetTextureStageState(0, TextureStageState::TextureTransformFlags, d3d::kTtffDisable);
+  }
+}
+
+void EnvWater::WaveHeight(std::span<Vector3> points) const {
+  const float phase = static_cast<float>(phase_);
+  for (Vector3& p : points) p.z = ::brisane::WaveHeight(p.x, p.y, phase);
+}
+
+std::unique_ptr<EnvWater> MakeEnvWater(Scene& scene, Device& device, TextureLoader* textures, Node& settings,
+                                       bool lightmaps, std::uint32_t now, const FatalSink& fatal) {
+  WaterParts parts;
+  const auto geometry = [&](std::string_view name) -> GeometryObject* {
+    SceneNode* node = scene.findNode(std::string(name));
+    if (!node) return nullptr;
+    node->setVisible(false);
+    return node->type() == NodeGeometry ? static_cast<GeometryObject*>(node) : nullptr;
+  };
+  parts.sea = geometry(contract::kWater[0]);
+  parts.foam = geometry(contract::kWater[1]);
+  parts.seaMaterial = scene.findMaterial(std::string(contract::kWaterMaterials[0]));
+  parts.foamMaterial = scene.findMaterial(std::string(contract::kWaterMaterials[1]));
+  if (!parts.sea) return nullptr;
+
+  WaterOptions options;
+  options.environmentWater = settings.Get(key::EnableEnvWater).AsInt() == 1;
+  options.lightmaps = lightmaps;
+  DeviceViewport viewport;
+  device.GetViewport(viewport);
+  options.viewportWidth = viewport.width;
+  options.viewportHeight = viewport.height;
+  auto water = std::make_unique<EnvWater>(scene, device, textures, parts, options, now, fatal);
+  if (!water->usable()) return nullptr;
+  return water;
+}
+
+}  // namespace brisane

@@ -1,0 +1,159 @@
+// A small sea scene for the water and ship-motion tests: a grid of sea with
+// foam over it, a ship with its three water points, deck parts the
+// reflection leaves out (one with a part below it), a hull it keeps, and a
+// camera above the water looking down at the ship. Render targets come from
+// a loader that names them and tells their size.
+#pragma once
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/textures.h"
+#include "recording_device.h"
+#include "scene/archive_writer.h"
+#include "scene_fixtures.h"
+#include "show/ship_contract.h"
+
+namespace brisane::testing {
+
+// Vertices of a flat grid in z = 0 with normals up, every vertex's texture
+// pairs set to (9, 9) so a rewrite shows.
+inline ArchiveMesh GridMesh(const std::string& material, float x0, float x1, float y0, float y1, float step) {
+  ArchiveMesh mesh;
+  mesh.fvf = kFvfTwoTextures;
+  mesh.material = material;
+  const int columns = static_cast<int>(std::lround((x1 - x0) / step)) + 1;
+  const int rows = static_cast<int>(std::lround((y1 - y0) / step)) + 1;
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < columns; ++c) {
+      const float v[10] = {
+          x0 + step * static_cast<float>(c), y0 + step * static_cast<float>(r), 0, 0, 0, 1, 9, 9, 9, 9};
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(v);
+      mesh.vertices.insert(mesh.vertices.end(), bytes, bytes + sizeof v);
+    }
+  for (int r = 0; r + 1 < rows; ++r)
+    for (int c = 0; c + 1 < columns; ++c) {
+      const auto at = [&](int rr, int cc) { return static_cast<std::uint16_t>(rr * columns + cc); };
+      mesh.indices.insert(mesh.indices.end(),
+                          {at(r, c), at(r + 1, c), at(r, c + 1), at(r, c + 1), at(r + 1, c), at(r + 1, c + 1)});
+    }
+  return mesh;
+}
+
+// A camera's world matrix at eye looking at target, z up: local -z forward,
+// local y up.
+inline Matrix LookingAt(Vector3 eye, Vector3 target) {
+  const auto normal = [](Vector3 v) {
+    const float l = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    return Vector3{v.x / l, v.y / l, v.z / l};
+  };
+  const auto cross = [](Vector3 a, Vector3 b) {
+    return Vector3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+  };
+  const Vector3 f = normal({target.x - eye.x, target.y - eye.y, target.z - eye.z});
+  const Vector3 right = normal(cross(f, {0, 0, 1}));
+  const Vector3 up = cross(right, f);
+  Matrix m = Matrix::identity();
+  const Vector3 rows[3] = {right, up, {-f.x, -f.y, -f.z}};
+  for (std::size_t r = 0; r < 3; ++r) {
+    m(r, 0) = rows[r].x;
+    m(r, 1) = rows[r].y;
+    m(r, 2) = rows[r].z;
+  }
+  m(3, 0) = eye.x;
+  m(3, 1) = eye.y;
+  m(3, 2) = eye.z;
+  return m;
+}
+
+// Perspective in view units (a hundredth of a scene unit), 60 degrees across.
+inline Matrix Perspective() {
+  const float nearZ = 0.1f, farZ = 120.0f, scale = 1.0f / std::tan(0.5236f);
+  Matrix p;
+  p(0, 0) = scale;
+  p(1, 1) = scale * 4.0f / 3.0f;
+  p(2, 2) = farZ / (farZ - nearZ);
+  p(2, 3) = 1.0f;
+  p(3, 2) = -nearZ * farZ / (farZ - nearZ);
+  return p;
+}
+
+// The ship's water points where the ship places them: bow, port and
+// starboard quarters.
+inline constexpr Vector3 kSeaPoints[3] = {{-225, 0, 0}, {175, -52, 0}, {175, 52, 0}};
+inline constexpr Vector3 kSeaEye{0, -600, 300};
+
+inline SceneArchiveWriter SeaWriter(Matrix waterLocal = Matrix::identity(), Matrix shipLocal = Matrix::identity()) {
+  SceneArchiveWriter w;
+  ArchiveMaterial sea;
+  sea.layers = {Layer(1, {"Sea.jpg"})};
+  w.addMaterial(std::string(contract::kWaterMaterials[0]), sea);
+  ArchiveMaterial foam;
+  foam.layers = {Layer(1, {"Foam.jpg"}), Layer(4, {"Foam_alfa.jpg"}, 1)};
+  w.addMaterial(std::string(contract::kWaterMaterials[1]), foam);
+  ArchiveMaterial wood;
+  wood.layers = {Layer(1, {"Wood.jpg"})};
+  w.addMaterial("Wood", wood);
+  for (const char* image : {"Sea.jpg", "Foam.jpg", "Foam_alfa.jpg", "Wood.jpg"}) w.addImage(image, Bytes(image));
+
+  w.addGeometry(std::string(contract::kWater[0]), NodeUnder("Scene Root", waterLocal),
+                OneFrame({GridMesh(std::string(contract::kWaterMaterials[0]), -300, 300, -150, 150, 50)}));
+  // Two meshes: the second's indices count from its own first vertex.
+  const std::string foamMaterial(contract::kWaterMaterials[1]);
+  w.addGeometry(
+      std::string(contract::kWater[1]), NodeUnder("Scene Root", waterLocal),
+      OneFrame({GridMesh(foamMaterial, -250, -150, -50, 50, 50), GridMesh(foamMaterial, 150, 250, -50, 50, 50)}));
+
+  const std::string ship(contract::kShipRoot);
+  w.addGeometry(ship, NodeUnder("Scene Root", shipLocal), {});
+  for (std::size_t i = 0; i < 3; ++i)
+    w.addGeometry(std::string(contract::kWaterPoints[i]),
+                  NodeUnder(ship, Matrix::translation(kSeaPoints[i].x, kSeaPoints[i].y, kSeaPoints[i].z)), {});
+  w.addGeometry("hull", NodeUnder(ship), OneFrame({QuadMesh("Wood")}));
+  w.addGeometry("Box01", NodeUnder(ship), OneFrame({QuadMesh("Wood")}));
+  w.addGeometry("Box01_lid", NodeUnder("Box01"), OneFrame({QuadMesh("Wood")}));
+  w.addGeometry("lantern01", NodeUnder(ship), OneFrame({QuadMesh("Wood")}));
+  ArchiveNode camera = NodeUnder("Scene Root", LookingAt(kSeaEye, {0, 0, 0}));
+  w.addCamera("Camera01", camera, Perspective());
+  return w;
+}
+
+// Makes pictures named by their bytes and render targets of any kind, named "envmap" (kind 4) and "mixed"
+// (kind 5), at the asked size cut to maxSide; refuses when refuse is set.
+class TargetLoader : public FakeTextureLoader {
+ public:
+  // Pictures are known by their record's bytes, so draws name them.
+  TextureRef createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t, std::uint16_t) override {
+    ++calls;
+    return std::make_shared<RecordingSurface>(std::string(bytes.begin(), bytes.end()));
+  }
+  TextureRef CreateSurfaceOfType(std::uint32_t width, std::uint32_t height, SurfaceKind kind) override {
+    asked.push_back({width, height, kind});
+    if (refuse.count(kind)) return nullptr;
+    auto surface = std::make_shared<RecordingSurface>(kind == kSurfaceTargetWithDepth ? "envmap" : "mixed");
+    sizes[surface.get()] = {std::min(width, maxSide), std::min(height, maxSide)};
+    return surface;
+  }
+  void SurfaceSize(const Surface& surface, std::uint32_t& width, std::uint32_t& height) const override {
+    auto it = sizes.find(&surface);
+    width = it == sizes.end() ? 0 : it->second.first;
+    height = it == sizes.end() ? 0 : it->second.second;
+  }
+  struct Asked {
+    std::uint32_t width, height;
+    SurfaceKind kind;
+  };
+  std::vector<Asked> asked;
+  std::set<SurfaceKind> refuse;
+  std::uint32_t maxSide = 4096;
+
+ private:
+  std::map<const Surface*, std::pair<std::uint32_t, std::uint32_t>> sizes;
+};
+
+}  // namespace brisane::testing
