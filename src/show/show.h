@@ -26,7 +26,9 @@
 #include "show/director.h"
 #include "show/frame.h"
 #include "show/frame_rate_text.h"
+#include "show/guns.h"
 #include "show/light_cycle.h"
+#include "show/lights.h"
 #include "show/ship_contract.h"
 
 namespace brisane {
@@ -73,6 +75,7 @@ struct ShowSettings {
   bool anisotropic = false;          // the device filters anisotropically
   // A scene file tried before the resource; empty: the resource only.
   std::string scenePath;
+  std::uint32_t screenWidth = 1024;  // of the picture actually shown; sizes the glows
 };
 
 class Show {
@@ -94,6 +97,14 @@ class Show {
   // EndScene and present.
   FrameStatus Frame(Device& device, const std::function<HResult()>& present);
 
+  // The eight guns, once the scene is set up (and after the sound device,
+  // which their shots use): soundResource is the shot's WAVFILE resource,
+  // 0 for silent guns. Adds their updates, effects and firing schedule to
+  // the frame; a second call replaces them.
+  void MakeGuns(std::uint16_t soundResource);
+  // Destroys the guns (before the display objects go); the frame goes on without them.
+  void DestroyGuns();
+
   // Where features add their passes.
   FramePasses& passes() { return passes_; }
   float screenScale() const { return screenScale_; }
@@ -104,6 +115,10 @@ class Show {
   bool lightmapsEnabled() const { return lightmapsEnabled_; }
   Scene& scene() { return scene_; }
   AmbientSounds& ambientSounds() { return ambientSounds_; }
+  // Null before MakeGuns.
+  Guns* guns() { return guns_.get(); }
+  // Null before Setup.
+  ShowLights* lights() { return lights_.get(); }
 
  private:
   // The scene through its current camera.
@@ -124,6 +139,8 @@ class Show {
   LightCycle lightCycle_;
   std::unique_ptr<ShowDirector> director_;
   std::unique_ptr<FrameRateText> frameRateText_;
+  std::unique_ptr<ShowLights> lights_;
+  std::unique_ptr<Guns> guns_;
   FramePasses passes_;
   float screenScale_ = 1.0f;
   bool lightmapsEnabled_ = true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -206,10 +207,15 @@ class RecordingDevice : public Device {
       if (indices[i] >= count) return Record("DrawIndexedPrimitiveVB(index out of range)", true);
     return RecordDraw("DrawIndexedPrimitiveVB", type, buffer.Fvf(), count, indices, indexCount);
   }
-  // Nothing is drawn, so there is nothing to read back.
-  HResult ReadBackBuffer(const PixelRect&, std::vector<std::uint32_t>& argb) override {
+  // Nothing is drawn, so there is nothing to read back unless a test says
+  // what the back buffer holds (x, y -> 0xAARRGGBB).
+  std::function<std::uint32_t(std::int32_t, std::int32_t)> backBuffer;
+  HResult ReadBackBuffer(const PixelRect& rect, std::vector<std::uint32_t>& argb) override {
     argb.clear();
-    return Record("ReadBackBuffer", true);
+    if (!backBuffer) return Record("ReadBackBuffer", true);
+    for (std::int32_t y = rect.top; y < rect.bottom; ++y)
+      for (std::int32_t x = rect.left; x < rect.right; ++x) argb.push_back(backBuffer(x, y));
+    return Record("ReadBackBuffer(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ")");
   }
 
  private:
