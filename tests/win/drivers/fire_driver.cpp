@@ -174,10 +174,14 @@ int Sun(const std::string& dir) {
   Camera* camera = scene.currentCamera();
   SceneNode* sun = scene.findNode(std::string(contract::kSun));
   if (!camera || !sun) return 4;
-  // From off the port quarter, up past the rig at the sun, low in the frame.
-  const Vector3 eye{-150, -160, 140};
+  // From off the starboard quarter, over the ship towards the sun, which
+  // stands 15 degrees above the middle of the picture.
+  const Vector3 eye{420, 520, 70};
   const Vector3 s = sun->position();
-  camera->setLocal(LookAt(eye, {s.x * 0.5f + eye.x * 0.5f, s.y * 0.5f + eye.y * 0.5f, s.z * 0.5f + eye.z * 0.5f - 900}));
+  const Vector3 d{s.x - eye.x, s.y - eye.y, s.z - eye.z};
+  const float h = std::sqrt(d.x * d.x + d.y * d.y);
+  const float lift = std::tan(std::atan2(d.z, h) - 0.26f);
+  camera->setLocal(LookAt(eye, {eye.x + d.x / h * 1000, eye.y + d.y / h * 1000, eye.z + lift * 1000}));
   return DrawAndSave(app, dir + "\\sun.ppm", 4000);
 }
 
@@ -196,6 +200,8 @@ int Night(const std::string& dir) {
     show.lightCycle().Run(frame);
   }
   std::printf("daylight=%.3f\n", show.lightCycle().daylight());
+  // Astern, close enough for the lanterns' glows at their full size.
+  if (Camera* camera = show.scene().currentCamera()) camera->setLocal(LookAt({640, 180, 190}, {262, 0, 110}));
   return DrawAndSave(app, dir + "\\night.ppm", 3000);
 }
 
