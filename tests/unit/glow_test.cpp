@@ -93,6 +93,27 @@ TEST_F(GlowTest, ALanternBehindTheHullFadesOutWithinHalfASecondAndBackInWhenSeen
   EXPECT_EQ(glow.intensity, 255);
 }
 
+// What a 16-bit (5-6-5) back buffer gives back of a colour.
+std::uint32_t As565(std::uint32_t argb) {
+  const std::uint32_t r = (argb >> 19) & 31, g = (argb >> 10) & 63, b = (argb >> 3) & 31;
+  return 0xFF000000u | (r * 255 / 31) << 16 | (g * 255 / 63) << 8 | (b * 255 / 31);
+}
+
+TEST_F(GlowTest, ASeenLanternStaysSeenOnASixteenBitBackBuffer) {
+  // The pixel holds the test point once it is drawn, in 5-6-5 precision.
+  device.backBuffer = [this](std::int32_t, std::int32_t) {
+    if (!device.draws.empty() && device.draws.back().type == PrimitiveType::PointList)
+      return As565(ScreenVertices(device.draws.back())[0].diffuse);
+    return As565(0x00424242u);
+  };
+  GlowSet set(pictures, 1024, clock.now());
+  const std::size_t lantern = Lantern(set, Matrix::translation(0, 0, 0.5f));
+  DrawUntil(set, 1000);
+  EXPECT_EQ(ReadBacks(), 16u) << "a test every 120 ms at 20 ms frames";
+  EXPECT_NE(set.glow(lantern)->colourBefore, set.glow(lantern)->colourAfter);
+  EXPECT_EQ(set.glow(lantern)->intensity, 255) << "a change of a few levels would vanish in 16 bits";
+}
+
 TEST_F(GlowTest, AGlowOffTheScreenIsNotTestedAndCountsAsVisible) {
   GlowSet set(pictures, 1024, clock.now());
   const std::size_t lantern = Lantern(set, Matrix::translation(0, 0, 0.5f));
