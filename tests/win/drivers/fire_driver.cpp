@@ -8,7 +8,8 @@
 //                at one side's guns; every frame of the 3.5 s after the
 //                volley is written, with what it holds
 //   sun DIR      the still camera turned towards the sun: glow and flare
-//   night DIR    the light cycle moved on to night; the lanterns' glows
+//   night DIR    the light cycle moved on to night; the lanterns' glows,
+//                and the next frame without them
 #include <windows.h>
 
 #include <cmath>
@@ -140,7 +141,8 @@ int Volley(const std::string& dir, const std::string& side) {
 }
 
 // Frames for that long; the last one is written. Prints the glows' state.
-int DrawAndSave(App& app, const std::string& path, DWORD ms) {
+// With `plain`, one more frame without the glows is written there too.
+int DrawAndSave(App& app, const std::string& path, DWORD ms, const std::string& plain = {}) {
   const DWORD start = timeGetTime();
   unsigned frames = 0;
   while (timeGetTime() - start < ms || frames < 3) {
@@ -149,6 +151,13 @@ int DrawAndSave(App& app, const std::string& path, DWORD ms) {
     ++frames;
   }
   std::printf("frames=%u\nsaved=%d\n", frames, WriteFrame(app, path) ? 1 : 0);
+  if (!plain.empty()) {
+    // The very next frame, so that little else has moved.
+    SettingsRoot.Get(key::EnableLensFlares) = Value(std::int32_t{0});
+    app.RenderFrame();
+    std::printf("plain=%d\n", WriteFrame(app, plain) ? 1 : 0);
+    SettingsRoot.Get(key::EnableLensFlares) = Value(std::int32_t{1});
+  }
   ShowLights* lights = app.show()->show.lights();
   GlowSet& lanterns = lights->lanterns();
   std::printf("lanterns=%zu\n", lanterns.size());
@@ -202,7 +211,7 @@ int Night(const std::string& dir) {
   std::printf("daylight=%.3f\n", show.lightCycle().daylight());
   // Astern, close enough for the lanterns' glows at their full size.
   if (Camera* camera = show.scene().currentCamera()) camera->setLocal(LookAt({640, 180, 190}, {262, 0, 110}));
-  return DrawAndSave(app, dir + "\\night.ppm", 3000);
+  return DrawAndSave(app, dir + "\\night.ppm", 3000, dir + "\\night_without_glows.ppm");
 }
 
 }  // namespace
