@@ -48,6 +48,7 @@ class SavedRenderStates {
  public:
   template <typename... States>
   SavedRenderStates(Device& device, States... states) : device_(device), count_(sizeof...(States)) {
+    static_assert(sizeof...(States) <= 8, "room for eight states");
     std::size_t i = 0;
     ((saved_[i].state = states, device.GetRenderState(states, saved_[i].value), ++i), ...);
   }
