@@ -192,4 +192,55 @@ inline constexpr std::array<std::string_view, 38> kReflectionHiddenFittings = {
     "lantern01", "reshotka01", "lantern01_top",
 };
 
+// The rest of each gun, in gun order: the muzzle point where its smoke,
+// flash and shot sound sit, the two fire meshes and the port lid. Guns 1 to
+// 4 are one broadside, 5 to 8 the other.
+inline constexpr std::array<std::string_view, 8> kGunMuzzles = {
+    "Dummy_gun01", "Dummy_gun02", "Dummy_gun03", "Dummy_gun04",
+    "Dummy_gun05", "Dummy_gun06", "Dummy_gun07", "Dummy_gun08"};
+inline constexpr std::array<std::string_view, 8> kGunFires1 = {
+    "gun_fire1_01", "gun_fire1_02", "gun_fire1_03", "gun_fire1_04",
+    "gun_fire1_05", "gun_fire1_06", "gun_fire1_07", "gun_fire1_08"};
+inline constexpr std::array<std::string_view, 8> kGunFires2 = {
+    "gun_fire2_01", "gun_fire2_02", "gun_fire2_03", "gun_fire2_04",
+    "gun_fire2_05", "gun_fire2_06", "gun_fire2_07", "gun_fire2_08"};
+inline constexpr std::array<std::string_view, 8> kGunPorts = {"port01", "port02", "port03", "port04",
+                                                               "port05", "port06", "port07", "port08"};
+
+// Key windows of the guns and their ports (key milliseconds).
+struct KeyWindow {
+  std::uint32_t from, to;
+};
+inline constexpr KeyWindow kGunRunOut{0, 999};
+inline constexpr KeyWindow kGunRecoil{1349, 1899};
+inline constexpr KeyWindow kGunRunIn{2149, 2949};
+inline constexpr KeyWindow kPortOpen{0, 499};
+inline constexpr KeyWindow kPortClose{2649, 3199};
+// The fire meshes move over 0..2939 and show their flames in the last
+// frames of these geometry windows.
+inline constexpr std::uint32_t kFireKeysEnd = 2939;
+inline constexpr KeyWindow kFire1Frames{0, 1440};
+inline constexpr KeyWindow kFire2Frames{0, 1500};
+inline constexpr std::int32_t kFire1Offset = 1339, kFire2Offset = 1379;
+
+// Pictures of the effects (JPEGFILE resources).
+inline constexpr std::uint16_t kSunGlowPicture = 168;
+inline constexpr std::array<std::uint16_t, 2> kLanternGlowPictures = {176, 177};
+inline constexpr std::uint16_t kHotSmokePicture = 178, kGreySmokePicture = 179, kFlashPicture = 180;
+
+// The sun's flare: picture, size factor (times 6 x screen scale pixels) and
+// place on the line from the sun through the screen centre.
+struct FlareSpec {
+  std::uint16_t picture;
+  float sizeFactor;
+  float t;
+};
+inline constexpr std::array<FlareSpec, 7> kFlares = {{{169, 20, 0.2885f},
+                                                      {170, 15, 0.3885f},
+                                                      {171, 30, 0.4535f},
+                                                      {172, 10, 0.545f},
+                                                      {173, 60, 0.72f},
+                                                      {174, 40, 0.85f},
+                                                      {175, 17, 1.0f}}};
+
 }  // namespace brisane::contract

@@ -97,6 +97,13 @@ bool Show::Setup(Device& device, const ShowSettings& settings) {
     if (first.toTime > 0) first.camera->startAnimation(first.fromTime, first.toTime, 0, first.speed, -1);
   }
 
+  if (lights_) lights_->RemovePasses(passes_);
+  lights_ = std::make_unique<ShowLights>(scene_, PictureSource{platform_.clock, platform_.textures, platform_.resources},
+                                         platform_.settings.Get(key::EnableLensFlares).AsInt() != 0,
+                                         settings.screenWidth, screenScale_);
+  lights_->AddPasses(passes_);
+  lightCycle_.onSunGlowMaximum = [this](std::int32_t value) { lights_->SetSunMaximum(value); };
+
   MakeWater(device);
 
   const std::int32_t gammaControl = platform_.settings.Get(key::GammaControl).AsInt();
@@ -146,6 +153,19 @@ void Show::MakeWater(Device& device) {
   lightCycle_.onWaterAlpha = [water = water_.get()](std::uint8_t alpha) { water->SetAlpha(alpha); };
   shipMotion_ = std::make_unique<ShipMotion>(scene_, *water_, ambientSounds_.creakHigh, ambientSounds_.creakLow);
   passes_.Add(FrameStep::ShipMotion, *shipMotion_);
+}
+
+void Show::MakeGuns(std::uint16_t soundResource) {
+  DestroyGuns();
+  guns_ = std::make_unique<Guns>(scene_, PictureSource{platform_.clock, platform_.textures, platform_.resources},
+                                 platform_.audio, soundResource);
+  guns_->AddPasses(passes_);
+}
+
+void Show::DestroyGuns() {
+  if (!guns_) return;
+  guns_->RemovePasses(passes_);
+  guns_.reset();
 }
 
 FrameStatus Show::Frame(Device& device, const std::function<HResult()>& present) {

@@ -26,7 +26,9 @@
 #include "show/director.h"
 #include "show/frame.h"
 #include "show/frame_rate_text.h"
+#include "show/guns.h"
 #include "show/light_cycle.h"
+#include "show/lights.h"
 #include "show/ship_contract.h"
 #include "show/ship_motion.h"
 #include "show/ship_sounds.h"
@@ -77,6 +79,7 @@ struct ShowSettings {
   bool anisotropic = false;          // the device filters anisotropically
   // A scene file tried before the resource; empty: the resource only.
   std::string scenePath;
+  std::uint32_t screenWidth = 1024;  // of the picture actually shown; sizes the glows
 };
 
 class Show {
@@ -97,6 +100,14 @@ class Show {
   // One whole frame: the passes in step order around clear, BeginScene,
   // EndScene and present.
   FrameStatus Frame(Device& device, const std::function<HResult()>& present);
+
+  // The eight guns, once the scene is set up (and after the sound device,
+  // which their shots use): soundResource is the shot's WAVFILE resource,
+  // 0 for silent guns. Adds their updates, effects and firing schedule to
+  // the frame; a second call replaces them.
+  void MakeGuns(std::uint16_t soundResource);
+  // Destroys the guns (before the display objects go); the frame goes on without them.
+  void DestroyGuns();
 
   // Where features add their passes.
   FramePasses& passes() { return passes_; }
@@ -121,6 +132,10 @@ class Show {
   // Null while sound is not up.
   AudioDevice* audio() const { return platform_.audio; }
   ShipSounds* shipSounds() { return shipSounds_.get(); }
+  // Null before MakeGuns.
+  Guns* guns() { return guns_.get(); }
+  // Null before Setup.
+  ShowLights* lights() { return lights_.get(); }
 
  private:
   // The scene through its current camera.
@@ -147,6 +162,8 @@ class Show {
   std::unique_ptr<FrameRateText> frameRateText_;
   std::unique_ptr<EnvWater> water_;
   std::unique_ptr<ShipMotion> shipMotion_;
+  std::unique_ptr<ShowLights> lights_;
+  std::unique_ptr<Guns> guns_;
   FramePasses passes_;
   std::unique_ptr<ShipSounds> shipSounds_;
   float screenScale_ = 1.0f;

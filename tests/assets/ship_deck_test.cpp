@@ -47,7 +47,7 @@ TEST_F(ShipDeckScene, GunsRunOutRecoilPastTheirRunInPlaceAndRunIn) {
   for (int gun = 1; gun <= 8; ++gun) {
     SCOPED_TRACE(gun);
     SceneNode& g = node(std::string(contract::kGuns[gun - 1]));
-    SceneNode& muzzle = node("Dummy_gun" + Two(gun));
+    SceneNode& muzzle = node(std::string(contract::kGunMuzzles[gun - 1]));
     ASSERT_EQ(muzzle.parent(), &g);
     // Children get the gun's windows too: none of them may move by itself.
     for (const SceneNode* child : g.children()) EXPECT_EQ(child->keys().size(), 1u) << child->name();
@@ -98,7 +98,7 @@ TEST_F(ShipDeckScene, GunsRunOutRecoilPastTheirRunInPlaceAndRunIn) {
 TEST_F(ShipDeckScene, PortLidsSwingOutAndUpOnTheirTopHingeAndClose) {
   for (int gun = 1; gun <= 8; ++gun) {
     SCOPED_TRACE(gun);
-    SceneNode& lid = node("port" + Two(gun));
+    SceneNode& lid = node(std::string(contract::kGunPorts[gun - 1]));
     const float side = layout::GunSide(gun);
     const Vec3 hinge = Position(lid);
     EXPECT_NEAR(hinge.z, layout::kGunAxisZ + layout::kPortSize / 2, 1.0f) << "hinged at the port's top";
@@ -134,7 +134,7 @@ TEST_F(ShipDeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
     SCOPED_TRACE(gun);
     for (int which = 1; which <= 2; ++which) {
       const deck::FireWindow window = which == 1 ? deck::kFire1Window : deck::kFire2Window;
-      GeometryObject& fire = object("gun_fire" + std::to_string(which) + "_" + Two(gun));
+      GeometryObject& fire = object(std::string((which == 1 ? contract::kGunFires1 : contract::kGunFires2)[gun - 1]));
       // Drawn blended from the start, though it shows nothing at load.
       EXPECT_NE(std::find(scene_->transparentList().begin(), scene_->transparentList().end(), &fire),
                 scene_->transparentList().end());

@@ -78,9 +78,9 @@ std::vector<std::pair<std::string, std::string>> ExpectedRecords() {
   for (const auto& pair : {contract::kLanterns, contract::kMetreMarks, contract::kCreaks, contract::kWater})
     for (std::string_view n : pair) go(n);
   for (std::string_view n : contract::kWaterPoints) go(n);
-  for (std::string_view gun : contract::kGuns) go(gun);
-  for (int g = 1; g <= 8; ++g)
-    for (const char* part : {"Dummy_gun", "gun_fire1_", "gun_fire2_", "port"}) go(part + Two(g));
+  for (const auto& parts : {contract::kGuns, contract::kGunMuzzles, contract::kGunFires1, contract::kGunFires2,
+                             contract::kGunPorts})
+    for (std::string_view n : parts) go(n);
   for (const auto& n : ReflectionNames()) go(n);
   return r;
 }

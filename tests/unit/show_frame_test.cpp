@@ -86,7 +86,8 @@ TEST_F(ShowFrameTest, TwoFramesRunThePassesInStepOrderOnTheFakeClockAndRandomSou
   std::vector<std::string> listed;
   for (const FramePasses::Entry& e : show.passes().entries()) listed.emplace_back(e.pass->Name());
   EXPECT_EQ(listed, (std::vector<std::string>{"light cycle", "light", "director", "director", "guns", "water",
-                                              "scene", "flare", "frame-rate text", "text", "listener"}));
+                                              "scene", "lantern glows", "sun flare", "flare", "frame-rate text", "text",
+                                              "listener"}));
 
   // Random draws go round the script 11, 22, 33 in the order passes run.
   clock.set(2000);

@@ -56,7 +56,8 @@ TEST_F(ShowWaterTest, TheSeaIsAPassBeforeTheSceneAndTheShipMovesBeforeTheClear) 
   std::vector<std::string> order;
   for (const FramePasses::Entry& e : show.passes().entries()) order.emplace_back(e.pass->Name());
   EXPECT_EQ(order,
-            (std::vector<std::string>{"light cycle", "director", "ship motion", "water", "scene", "frame-rate text"}));
+            (std::vector<std::string>{"light cycle", "director", "ship motion", "water", "scene", "lantern glows",
+                                      "sun flare", "frame-rate text"}));
 
   const Matrix loaded = show.scene().findNode(std::string(contract::kShipRoot))->local();
   clock.advance(40);

@@ -148,13 +148,17 @@ HRESULT App::SetupShow() {
   // may be a fallback that is not the screen's.
   settings.screenHeight = static_cast<std::uint32_t>(display_.viewportRect().bottom - display_.viewportRect().top);
   settings.anisotropic = (caps.dpcTriCaps.dwRasterCaps & D3DPRASTERCAPS_ANISOTROPY) != 0;
+  settings.screenWidth = static_cast<std::uint32_t>(display_.viewportRect().right - display_.viewportRect().left);
   show_->show.Setup(*display_.device(), settings);
   return S_OK;
 }
 
 HRESULT App::CleanupDisplay() {
   // The show (and the guns, made with it) hold textures of the device.
-  return display_.Cleanup([this] { show_.reset(); });
+  return display_.Cleanup([this] {
+    if (show_) show_->show.DestroyGuns();
+    show_.reset();
+  });
 }
 
 void App::PrepareForFatalReport() {
@@ -224,8 +228,8 @@ LRESULT App::StartShow(HWND window) {
   if (FAILED(display_.InitDirect3D())) return -1;
   if (FAILED(SetupShow())) return -1;
   StartSound(window);
-  // The eight guns come here, with sound resource 155, or 0 when DisableSound
-  // is now set.
+  // After the sounds: the shots play on the sound device.
+  show_->show.MakeGuns(settings_.Get(key::DisableSound).AsInt() != 0 ? 0 : contract::kGunShotSound);
   overlay_.MakeFont(static_cast<int>(show_->show.screenScale() * 26.0f));
   return 0;
 }

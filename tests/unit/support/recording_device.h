@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -55,6 +56,7 @@ class RecordingDevice : public Device {
     DeviceMatrix world;
     std::map<RenderState, std::uint32_t> renderStates;  // in force at the draw
     std::vector<std::string> textures;                   // per stage, "" for none
+    std::vector<std::uint8_t> vertices;                  // the bytes of client-memory vertices
   };
 
   // Every call as text, e.g. "SetRenderState(27, 1)", "SetTexture(0, water)".
@@ -178,14 +180,18 @@ class RecordingDevice : public Device {
   }
   HResult DrawPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices, std::uint32_t count) override {
     if (!vertices) return Record("DrawPrimitive(null)", true);
-    return RecordDraw("DrawPrimitive", type, fvf, count, nullptr, 0);
+    const HResult result = RecordDraw("DrawPrimitive", type, fvf, count, nullptr, 0);
+    KeepVertices(vertices, fvf, count);
+    return result;
   }
   HResult DrawIndexedPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices, std::uint32_t count,
                                const std::uint16_t* indices, std::uint32_t indexCount) override {
     if (!vertices || !indices) return Record("DrawIndexedPrimitive(null)", true);
     for (std::uint32_t i = 0; i < indexCount; ++i)
       if (indices[i] >= count) return Record("DrawIndexedPrimitive(index out of range)", true);
-    return RecordDraw("DrawIndexedPrimitive", type, fvf, count, indices, indexCount);
+    const HResult result = RecordDraw("DrawIndexedPrimitive", type, fvf, count, indices, indexCount);
+    KeepVertices(vertices, fvf, count);
+    return result;
   }
   std::unique_ptr<VertexBuffer> CreateVertexBuffer(std::uint32_t fvf, std::uint32_t count,
                                                    std::uint32_t caps) override {
@@ -206,10 +212,15 @@ class RecordingDevice : public Device {
       if (indices[i] >= count) return Record("DrawIndexedPrimitiveVB(index out of range)", true);
     return RecordDraw("DrawIndexedPrimitiveVB", type, buffer.Fvf(), count, indices, indexCount);
   }
-  // Nothing is drawn, so there is nothing to read back.
-  HResult ReadBackBuffer(const PixelRect&, std::vector<std::uint32_t>& argb) override {
+  // Nothing is drawn, so there is nothing to read back unless a test says
+  // what the back buffer holds (x, y -> 0xAARRGGBB).
+  std::function<std::uint32_t(std::int32_t, std::int32_t)> backBuffer;
+  HResult ReadBackBuffer(const PixelRect& rect, std::vector<std::uint32_t>& argb) override {
     argb.clear();
-    return Record("ReadBackBuffer", true);
+    if (!backBuffer) return Record("ReadBackBuffer", true);
+    for (std::int32_t y = rect.top; y < rect.bottom; ++y)
+      for (std::int32_t x = rect.left; x < rect.right; ++x) argb.push_back(backBuffer(x, y));
+    return Record("ReadBackBuffer(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ")");
   }
 
  private:
@@ -237,6 +248,11 @@ class RecordingDevice : public Device {
   static bool VertexRangeOk(const VertexBuffer& buffer, std::uint32_t start, std::uint32_t count) {
     return start <= buffer.Count() && count <= buffer.Count() - start;
   }
+  void KeepVertices(const void* vertices, std::uint32_t fvf, std::uint32_t count) {
+    if (!inScene || draws.empty()) return;
+    const auto* bytes = static_cast<const std::uint8_t*>(vertices);
+    draws.back().vertices.assign(bytes, bytes + static_cast<std::size_t>(VertexSize(fvf)) * count);
+  }
   HResult Record(std::string entry, bool misuse = false) {
     const std::string name = entry.substr(0, entry.find('('));
     log.push_back(std::move(entry));
@@ -247,7 +263,7 @@ class RecordingDevice : public Device {
   HResult RecordDraw(const char* name, PrimitiveType type, std::uint32_t fvf, std::uint32_t count,
                      const std::uint16_t* indices, std::uint32_t indexCount) {
     if (!inScene) return Record(std::string(name) + "(outside scene)", true);
-    Draw draw{type, fvf, count, {}, {}, renderStates, {}};
+    Draw draw{type, fvf, count, {}, {}, renderStates, {}, {}};
     if (indices) draw.indices.assign(indices, indices + indexCount);
     auto world = transforms.find(TransformState::World);
     draw.world = world == transforms.end() ? DeviceMatrix::Identity() : world->second;

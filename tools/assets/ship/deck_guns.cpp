@@ -134,15 +134,15 @@ std::vector<TransformKey> GunKeys(int gun) {
   std::vector<TransformKey> keys;
   auto at = [&](float out) { return GunPlacement(gun, out); };
   // Run out: 0 in, 999 out.
-  EasedKeys(keys, 0, 999, 8, true, [&](float f) { return at(kRunOut * f); });
+  EasedKeys(keys, contract::kGunRunOut.from, contract::kGunRunOut.to, 8, true, [&](float f) { return at(kRunOut * f); });
   // Recoil: out at 1349, thrown back past the run-in place by 1400, hauled
   // out again by 1899.
-  keys.push_back({1349, at(kRunOut)});
+  keys.push_back({contract::kGunRecoil.from, at(kRunOut)});
   keys.push_back({1368, at(kRunOut - 0.72f * (kRunOut + kRecoilBeyond))});
   keys.push_back({1400, at(-kRecoilBeyond)});
-  EasedKeys(keys, 1400, 1899, 6, false, [&](float f) { return at(-kRecoilBeyond + (kRunOut + kRecoilBeyond) * f); });
+  EasedKeys(keys, 1400, contract::kGunRecoil.to, 6, false, [&](float f) { return at(-kRecoilBeyond + (kRunOut + kRecoilBeyond) * f); });
   // Run in: out at 2149, in at 2949.
-  EasedKeys(keys, 2149, 2949, 8, true, [&](float f) { return at(kRunOut * (1 - f)); });
+  EasedKeys(keys, contract::kGunRunIn.from, contract::kGunRunIn.to, 8, true, [&](float f) { return at(kRunOut * (1 - f)); });
   return keys;
 }
 
@@ -175,8 +175,8 @@ Matrix LidPose(int gun, float angle) {
 
 std::vector<TransformKey> PortKeys(int gun) {
   std::vector<TransformKey> keys;
-  EasedKeys(keys, 0, 499, 8, true, [&](float f) { return LidPose(gun, kOpenAngle * f); });
-  EasedKeys(keys, 2649, 3199, 8, true, [&](float f) { return LidPose(gun, kOpenAngle * (1 - f)); });
+  EasedKeys(keys, contract::kPortOpen.from, contract::kPortOpen.to, 8, true, [&](float f) { return LidPose(gun, kOpenAngle * f); });
+  EasedKeys(keys, contract::kPortClose.from, contract::kPortClose.to, 8, true, [&](float f) { return LidPose(gun, kOpenAngle * (1 - f)); });
   return keys;
 }
 
@@ -208,7 +208,7 @@ void AuthorPortLids(SceneAuthor& scene) {
       SurfaceAway(parts[kIron],
                   [&](float s, float t) { return skin(s0 + 0.1f * s, t * 0.8f, kLidThickness + 0.12f); }, 1, 2,
                   mid, 0.3f, 1);
-    scene.object("port" + Two(gun), layout::kShip, PortKeys(gun), {ArchiveFrame{0, parts.build()}});
+    scene.object(std::string(contract::kGunPorts[gun - 1]), layout::kShip, PortKeys(gun), {ArchiveFrame{0, parts.build()}});
   }
   // The bulwark's inside is planked over the ports; their openings and red
   // linings are laid on it here, where the guns run out through them.
@@ -351,7 +351,7 @@ void AuthorGuns(SceneAuthor& scene) {
     }
     scene.object("gun_shadow" + n, gunName, Matrix::identity(), {shadow.build(kShadow)});
 
-    scene.group("Dummy_gun" + n, gunName, Translate({0, kMuzzleAhead, h}));
+    scene.group(std::string(contract::kGunMuzzles[gun - 1]), gunName, Translate({0, kMuzzleAhead, h}));
 
     // Fire hangs from the ship at the run-out muzzle, not from the gun, so
     // it stays put while the gun recoils; a slight push outwards over the
@@ -361,9 +361,9 @@ void AuthorGuns(SceneAuthor& scene) {
     const Vec3 out{0, GunSide(gun), 0};
     const std::vector<TransformKey> fireKeys = {{0, turn * Translate(muzzle)},
                                                 {150, turn * Translate(muzzle + out * 2.0f)},
-                                                {2939, turn * Translate(muzzle + out * 2.0f)}};
-    scene.object("gun_fire1_" + n, layout::kShip, fireKeys, GunFireFrames(1));
-    scene.object("gun_fire2_" + n, layout::kShip, fireKeys, GunFireFrames(2));
+                                                {contract::kFireKeysEnd, turn * Translate(muzzle + out * 2.0f)}};
+    scene.object(std::string(contract::kGunFires1[gun - 1]), layout::kShip, fireKeys, GunFireFrames(1));
+    scene.object(std::string(contract::kGunFires2[gun - 1]), layout::kShip, fireKeys, GunFireFrames(2));
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "author.h"
 #include "layout.h"
+#include "show/ship_contract.h"
 
 namespace brisane::assets::ship::deck {
 
@@ -63,8 +64,8 @@ Vec3 MuzzleOut(int gun);
 struct FireWindow {
   std::uint32_t from, to;
 };
-inline constexpr FireWindow kFire1Window{1339, 1440};
-inline constexpr FireWindow kFire2Window{1379, 1500};
+inline constexpr FireWindow kFire1Window{contract::kFire1Offset, contract::kFire1Frames.to};
+inline constexpr FireWindow kFire2Window{contract::kFire2Offset, contract::kFire2Frames.to};
 // Geometry frames of "gun_fire1_0N" (which 1) or "gun_fire2_0N" (2), in the
 // fire's own frame: origin at the muzzle, +y out along the bore.
 std::vector<ArchiveFrame> GunFireFrames(int which);

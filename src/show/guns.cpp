@@ -1,0 +1,251 @@
+#include "show/guns.h"
+
+#include <string>
+
+#include "settings/settings_keys.h"
+#include "show/ship_contract.h"
+
+namespace brisane {
+
+namespace {
+
+constexpr std::uint32_t kPortLead = 10000;   // ports open this long before a volley, close this long after
+constexpr float kSoundNear = 350.0f, kSoundFar = 2210.0f;
+constexpr std::uint32_t kShotBurst = 10;
+
+template <typename T>
+T* FindAs(Scene& scene, std::string_view name, std::uint32_t type) {
+  SceneNode* node = scene.findNode(std::string(name));
+  return node && node->type() == type ? static_cast<T*>(node) : nullptr;
+}
+
+// Signed difference of two clock readings: the shot may lie ahead.
+std::int32_t Since(std::uint32_t now, std::uint32_t then) { return static_cast<std::int32_t>(now - then); }
+
+float Spread(RandomSource& random) {
+  return 2.0f * static_cast<float>(random.Next()) * (1.0f / static_cast<float>(kRandomMax)) - 1.0f;
+}
+
+}  // namespace
+
+std::uint32_t FiringPeriodMs(std::int32_t firingPeriod) {
+  return static_cast<std::uint32_t>(FiringPeriodMinutes(firingPeriod)) * 60000u;
+}
+
+Gun::Gun(Scene& scene, int index, const PictureSource& pictures, AudioDevice* audio, std::uint16_t soundResource)
+    : index_(index) {
+  const auto slot = static_cast<std::size_t>(index - 1);
+  gunNode_ = scene.findNode(std::string(contract::kGuns.at(slot)));
+  muzzle_ = scene.findNode(std::string(contract::kGunMuzzles.at(slot)));
+  fire1_ = FindAs<GeometryObject>(scene, contract::kGunFires1.at(slot), NodeGeometry);
+  fire2_ = FindAs<GeometryObject>(scene, contract::kGunFires2.at(slot), NodeGeometry);
+  const Matrix m = muzzle_ ? muzzle_->world() : Matrix::identity();
+
+  flash_ = std::make_unique<Sprite>(pictures, Picture{"", contract::kFlashPicture}, 30, m);
+  flash_->zEnable = 1;
+  flash_->enabled = false;
+
+  // Smoke is blown out of the port and drifts back against the ship; the
+  // first side's ports face -y.
+  const float out = index <= 4 ? -1.0f : 1.0f;
+  SmokeSpec hot;
+  hot.picture = {"", contract::kHotSmokePicture};
+  hot.sizeMean = 4;
+  hot.burstMean = 10;
+  hot.position = m;
+  hot.velocity = Matrix::translation(0, 100 * out, 0);
+  hot.acceleration = Matrix::translation(0, -140 * out, -6);
+  hot.lifeMean = 0.6f;
+  hot.growthMean = 0.3f;
+  hot.fadeSpread = 0.3f;
+  hot.fade = true;
+  smoke_ = std::make_unique<SmokeEmitter>(pictures, hot);
+  smoke_->SetEmitting(false);
+  smoke_->SetVelocitySpreads({15, 50, 15});
+
+  SmokeSpec grey;
+  grey.picture = {"", contract::kGreySmokePicture};
+  grey.sizeMean = 30;
+  grey.burstMean = 10;
+  grey.position = m;
+  grey.velocity = Matrix::translation(0, 30 * out, 0);
+  grey.acceleration = Matrix::translation(0, -10 * out, 0);
+  grey.lifeMean = 2.0f;
+  grey.growthMean = 1.0f;
+  grey.fadeSpread = 0.0f;
+  grey.fade = true;
+  smokeTrail_ = std::make_unique<AlphaSmokeEmitter>(pictures, grey);
+  smokeTrail_->SetEmitting(false);
+  smokeTrail_->SetVelocitySpreads({8, 30, 8});
+  smokeTrail_->SetSizeSpread(100);
+
+  port_ = scene.findNode(std::string(contract::kGunPorts.at(slot)));
+
+  sound_ = std::make_unique<Sound3D>();
+  if (audio && soundResource != 0 &&
+      !Failed(sound_->Load(*audio, pictures.resources, soundResource, {}))) {
+    const Vector3 p = TranslationOf(m);
+    sound_->Set3DParameters({p.x, p.y, p.z}, {0, 0, 0}, kSoundNear, kSoundFar);
+  }
+}
+
+Gun::~Gun() {
+  flash_.reset();
+  smoke_.reset();
+  smokeTrail_.reset();
+  sound_.reset();
+}
+
+bool Gun::Fire(std::int32_t delay, std::uint32_t now) {
+  if (firing_) return false;
+  delay_ = delay;
+  if (gunNode_)
+    gunNode_->startAnimation(contract::kGunRecoil.from, contract::kGunRecoil.to, delay, 1.0f, 1);
+  fireTime_ = now - static_cast<std::uint32_t>(delay);
+  firing_ = true;
+  shotPending_ = true;
+  flashPending_ = true;
+  return true;
+}
+
+void Gun::OpenPort() {
+  if (port_) port_->startAnimation(contract::kPortOpen.from, contract::kPortOpen.to, 0, 0.3f, 1);
+  if (gunNode_) gunNode_->startAnimation(contract::kGunRunOut.from, contract::kGunRunOut.to, -499, 0.5f, 1);
+}
+
+void Gun::ClosePort() {
+  if (port_) port_->startAnimation(contract::kPortClose.from, contract::kPortClose.to, -800, 0.3f, 1);
+  if (gunNode_) gunNode_->startAnimation(contract::kGunRunIn.from, contract::kGunRunIn.to, 0, 0.5f, 1);
+}
+
+void Gun::Update(std::uint32_t now) {
+  if (!firing_) return;
+  const std::int32_t sinceShot = Since(now, fireTime_);
+  if (shotPending_ && sinceShot > 0) {
+    if (fire1_) {
+      fire1_->startAnimation(0, contract::kFireKeysEnd, 0, 1.0f, 1);
+      fire1_->startGeometryAnimation(contract::kFire1Frames.from, contract::kFire1Frames.to, contract::kFire1Offset,
+                                     1.0f, 1);
+    }
+    if (fire2_) {
+      fire2_->startAnimation(0, contract::kFireKeysEnd, 0, 1.0f, 1);
+      fire2_->startGeometryAnimation(contract::kFire2Frames.from, contract::kFire2Frames.to, contract::kFire2Offset,
+                                     1.0f, 1);
+    }
+    const Matrix m = muzzle_ ? muzzle_->world() : flash_->matrix;
+    flash_->matrix = m;
+    for (SmokeEmitter* puff : {smoke_.get(), smokeTrail_.get()}) {
+      puff->SetPositionStart(m);
+      puff->SetMaximumCount(kShotBurst);
+      puff->SetPendingCount(kShotBurst);
+    }
+    flash_->enabled = true;
+    smoke_->SetStartTime(now);
+    smokeTrail_->SetStartTime(now);
+    shotPending_ = false;
+    sound_->Play(false);
+  }
+  if (flashPending_ && sinceShot > static_cast<std::int32_t>(kFlashMs)) {
+    flash_->enabled = false;
+    flashPending_ = false;
+  }
+  if (sinceShot > static_cast<std::int32_t>(kBusyMs)) firing_ = false;
+}
+
+void Gun::DrawEffects(Device& device, std::uint32_t now, RandomSource& random) {
+  flash_->DrawBillboard(device);
+  smoke_->Update(now, random);
+  smoke_->Draw(device, now);
+  smokeTrail_->Update(now, random);
+  smokeTrail_->Draw(device, now);
+}
+
+Guns::Guns(Scene& scene, const PictureSource& pictures, AudioDevice* audio, std::uint16_t soundResource) {
+  for (int i = 1; i <= 8; ++i) {
+    auto& gun = guns_[static_cast<std::size_t>(i - 1)];
+    gun = std::make_unique<Gun>(scene, i, pictures, audio, soundResource);
+    emitters_.push_back(&gun->smoke());
+    emitters_.push_back(&gun->smokeTrail());
+  }
+  for (std::size_t i = 0; i < 4; ++i) {
+    first_[i] = guns_[i].get();
+    second_[i] = guns_[i + 4].get();
+  }
+}
+
+void Guns::AddPasses(FramePasses& passes) {
+  passes.Add(FrameStep::UpdateGuns, updatePass_);
+  passes.Add(FrameStep::GunEffects, effectsPass_);
+  passes.Add(FrameStep::FiringSchedule, schedulePass_);
+}
+
+void Guns::RemovePasses(FramePasses& passes) {
+  passes.Remove(updatePass_);
+  passes.Remove(effectsPass_);
+  passes.Remove(schedulePass_);
+}
+
+void Guns::OpenPorts(const Side& side) {
+  for (Gun* gun : side) gun->OpenPort();
+}
+
+void Guns::ClosePorts(const Side& side) {
+  for (Gun* gun : side) gun->ClosePort();
+}
+
+void Guns::FireVolley(const Side& side, std::uint32_t now, RandomSource& random) {
+  std::int32_t offsets[4];
+  for (int i = 0; i < 4; ++i) offsets[i] = static_cast<std::int32_t>(100.0f * Spread(random) - 400.0f * static_cast<float>(i));
+  bool bits[4];
+  for (bool& bit : bits) bit = random.Next() > 16383;
+  int a = bits[0] ? 0 : 1, b = bits[0] ? 1 : 0, c = bits[1] ? 2 : 3, d = bits[1] ? 3 : 2;
+  if (bits[2]) {
+    const int na = c, nb = d, nc = b, nd = a;
+    a = na, b = nb, c = nc, d = nd;
+  }
+  if (bits[3]) {
+    const int na = b, nb = c, nc = d, nd = a;
+    a = na, b = nb, c = nc, d = nd;
+  }
+  const int order[4] = {a, b, c, d};
+  for (int i = 0; i < 4; ++i) side[static_cast<std::size_t>(order[i])]->Fire(offsets[i], now);
+}
+
+void Guns::RunSchedule(std::uint32_t now, std::int32_t firingPeriod, RandomSource& random) {
+  if (!scheduleStarted_) {
+    scheduleStarted_ = true;
+    period_ = FiringPeriodMs(firingPeriod);
+    lastVolley_ = now;
+  }
+  if (portsClosed_ && now - lastVolley_ > period_ - kPortLead) {
+    OpenPorts(second_);
+    OpenPorts(first_);
+    portsClosed_ = false;
+  }
+  if (now - lastVolley_ > period_) {
+    FireVolley(second_, now, random);
+    FireVolley(first_, now, random);
+    lastVolley_ = now;
+    volleyDone_ = true;
+  } else if (volleyDone_ && now - lastVolley_ > kPortLead) {
+    ClosePorts(second_);
+    ClosePorts(first_);
+    portsClosed_ = true;
+    volleyDone_ = false;
+  }
+}
+
+void Guns::UpdatePass::Run(FrameContext& frame) {
+  for (auto& gun : guns_.guns_) gun->Update(frame.now);
+}
+
+void Guns::EffectsPass::Run(FrameContext& frame) {
+  for (auto& gun : guns_.guns_) gun->DrawEffects(frame.device, frame.now, frame.random);
+}
+
+void Guns::SchedulePass::Run(FrameContext& frame) {
+  if (!frame.settings.Get(key::EnableFiring).AsBool()) return;
+  guns_.RunSchedule(frame.now, frame.settings.Get(key::FiringPeriod).AsInt(), frame.random);
+}
+
+}  // namespace brisane

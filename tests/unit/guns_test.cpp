@@ -1,0 +1,281 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <set>
+
+#include "settings/settings_keys.h"
+#include "show/show.h"
+#include "support/recording_device.h"
+#include "support/scene_fixtures.h"
+#include "support/scripted_random.h"
+
+namespace brisane {
+namespace {
+
+using testing::Bytes;
+using testing::FakeTextureLoader;
+using testing::Layer;
+using testing::NodeUnder;
+using testing::QuadMesh;
+using testing::RecordingDevice;
+using testing::ScriptedRandom;
+
+ArchiveNode Keyed(const std::string& parent, std::vector<std::uint32_t> times, const Matrix& at) {
+  ArchiveNode node = NodeUnder(parent, at);
+  node.keys.clear();
+  for (std::uint32_t t : times) node.keys.push_back({t, at});
+  return node;
+}
+
+// Eight guns with their muzzles, fire meshes and ports; a camera, the
+// lanterns and the sun.
+SceneArchiveWriter ShipWithGuns() {
+  SceneArchiveWriter w;
+  ArchiveMaterial fire;
+  fire.layers = {Layer(6, {"Gunfire.jpg"})};
+  w.addMaterial("Fire", fire);
+  w.addImage("Gunfire.jpg", Bytes("Gunfire.jpg"));
+  for (std::size_t i = 0; i < 8; ++i) {
+    const float side = i < 4 ? -1.0f : 1.0f, x = -140.0f + 50.0f * static_cast<float>(i % 4);
+    w.addGeometry(std::string(contract::kGuns[i]),
+                  Keyed("Scene Root", {0, 999, 1349, 1899, 2149, 2949}, Matrix::translation(x, 50 * side, 40)), {});
+    w.addGeometry(std::string(contract::kGunMuzzles[i]),
+                  NodeUnder(std::string(contract::kGuns[i]), Matrix::translation(0, 13 * side, 5)), {});
+    for (std::string_view name : {contract::kGunFires1[i], contract::kGunFires2[i]})
+      w.addGeometry(std::string(name), Keyed("Scene Root", {0, 2939}, Matrix::translation(x, 66 * side, 45)),
+                    {ArchiveFrame{0, {}}, ArchiveFrame{1339, {QuadMesh("Fire")}}, ArchiveFrame{1500, {}}});
+    w.addGeometry(std::string(contract::kGunPorts[i]),
+                  Keyed("Scene Root", {0, 499, 2649, 3199}, Matrix::translation(x, 62 * side, 50)), {});
+  }
+  w.addCamera("Camera01", NodeUnder("Scene Root", Matrix::translation(0, -500, 100)), Matrix::identity());
+  for (std::string_view name : contract::kLanterns) w.addGeometry(std::string(name), NodeUnder("Scene Root"), {});
+  w.addGeometry(std::string(contract::kSun), NodeUnder("Scene Root", Matrix::translation(-4000, -4000, 4000)), {});
+  return w;
+}
+
+class GunsTest : public ::testing::Test {
+ protected:
+  GunsTest() {
+    resources.add(147, kSceneResourceType, ShipWithGuns().finish());
+    for (std::uint16_t id = 168; id <= 180; ++id) resources.add(id, "JPEGFILE", Bytes("picture"));
+    settings.Get(key::EnableFiring) = Value(std::int32_t{1});
+    settings.Get(key::FiringPeriod) = Value(std::int32_t{0});
+    settings.Get(key::EnableLensFlares) = Value(std::int32_t{1});
+    show.Setup(device, {});
+    show.MakeGuns(contract::kGunShotSound);
+  }
+  Guns& guns() { return *show.guns(); }
+  void Frames(std::uint32_t until, std::uint32_t step) {
+    while (clock.now() < until) {
+      clock.advance(step);
+      ASSERT_EQ(show.Frame(device, [] { return kOk; }), FrameStatus::Presented);
+    }
+  }
+  void UpdateAll(std::uint32_t now) {
+    for (int i = 1; i <= 8; ++i) guns().gun(i).Update(now);
+  }
+  // The side's guns in the order they fire (latest offset first).
+  std::array<int, 4> Order(int side) {
+    std::array<int, 4> order{};
+    std::array<Gun*, 4> g = guns().side(side);
+    std::sort(g.begin(), g.end(), [](Gun* a, Gun* b) { return a->delay() > b->delay(); });
+    for (std::size_t i = 0; i < 4; ++i) order[i] = g[i]->index();
+    return order;
+  }
+
+  ManualClock clock{5000};
+  ScriptedRandom random{{16384}};
+  MemoryResourceSource resources;
+  FakeTextureLoader loader;
+  Node settings;
+  RecordingDevice device;
+  Show show{{clock, random, resources, &loader, settings}};
+};
+
+TEST_F(GunsTest, FiringPeriodZeroOpensAt50FiresAt60ClosesAt70AndOpensAgainAt110) {
+  const std::uint32_t start = clock.now();
+  std::vector<std::pair<std::uint32_t, std::string>> events;
+  bool closed = true, fired = false;
+  for (std::uint32_t t = start; t <= start + 121000; ++t) {
+    guns().RunSchedule(t, 0, random);
+    UpdateAll(t);
+    if (guns().portsClosed() != closed) {
+      closed = guns().portsClosed();
+      events.emplace_back(t - start, closed ? "close" : "open");
+    }
+    const bool firing = guns().gun(1).firing();
+    if (firing && !fired) events.emplace_back(t - start, "volley");
+    fired = firing;
+  }
+  const std::vector<std::pair<std::uint32_t, std::string>> expected = {
+      {50001, "open"}, {60001, "volley"}, {70002, "close"}, {110002, "open"}, {120002, "volley"}};
+  EXPECT_EQ(events, expected);
+  EXPECT_EQ(guns().period(), 60000u);
+
+  // The ports open and the guns run out 499 ms after them.
+  const SceneNode& port = *guns().gun(5).port();
+  EXPECT_TRUE(port.animation().animating);
+  EXPECT_FLOAT_EQ(port.animation().speed, 0.3f);
+}
+
+TEST_F(GunsTest, TheFiringPeriodTableWithOneMinuteForAnythingElse) {
+  const std::pair<std::int32_t, std::uint32_t> table[] = {{0, 60000},   {1, 300000},  {2, 600000}, {3, 900000},
+                                                          {4, 1800000}, {5, 3600000}, {6, 60000},  {7, 60000},
+                                                          {-1, 60000}};
+  for (const auto& [setting, period] : table) EXPECT_EQ(FiringPeriodMs(setting), period) << setting;
+}
+
+TEST_F(GunsTest, ASidesFourShotsFallInDisjointBandsInEveryOrderTheBitsAllow) {
+  std::set<std::array<int, 4>> orders;
+  for (int bits = 0; bits < 16; ++bits) {
+    ScriptedRandom script({16384, 16384, 16384, 16384, bits & 1 ? 32767 : 0, bits & 2 ? 32767 : 0,
+                           bits & 4 ? 32767 : 0, bits & 8 ? 32767 : 0});
+    Guns::FireVolley(guns().side(0), clock.now(), script);
+    orders.insert(Order(0));
+    if (bits == 0) {
+      EXPECT_EQ(Order(0), (std::array<int, 4>{2, 1, 4, 3}));
+    }
+    if (bits == 15) {
+      EXPECT_EQ(Order(0), (std::array<int, 4>{4, 2, 1, 3})) << "swapped halves, then turned";
+    }
+    clock.advance(4000);
+    UpdateAll(clock.now());
+  }
+  EXPECT_EQ(orders.size(), 16u);
+
+  LcgRandom lcg(12345);
+  for (int volley = 0; volley < 300; ++volley) {
+    Guns::FireVolley(guns().side(1), clock.now(), lcg);
+    std::array<std::int32_t, 4> delays{};
+    for (std::size_t i = 0; i < 4; ++i) delays[i] = guns().side(1)[i]->delay();
+    std::sort(delays.rbegin(), delays.rend());
+    for (std::int32_t k = 0; k < 4; ++k) {
+      EXPECT_GE(delays[static_cast<std::size_t>(k)], -100 - 400 * k);
+      EXPECT_LE(delays[static_cast<std::size_t>(k)], 100 - 400 * k);
+    }
+    clock.advance(4000);
+    UpdateAll(clock.now());
+  }
+}
+
+TEST_F(GunsTest, AGunStillFiringIsSkippedByTheNextVolley) {
+  const std::uint32_t t0 = clock.now();
+  Guns::FireVolley(guns().side(0), t0, random);  // offsets 0, -400, -800, -1200
+  std::array<std::uint32_t, 4> shots{};
+  for (std::size_t i = 0; i < 4; ++i) shots[i] = guns().side(0)[i]->fireTime();
+  const Gun* first = *std::max_element(guns().side(0).begin(), guns().side(0).end(),
+                                       [](Gun* a, Gun* b) { return a->delay() < b->delay(); });
+  clock.set(t0 + 2550);
+  UpdateAll(clock.now());
+  EXPECT_FALSE(first->firing()) << "2500 ms after its shot";
+  Guns::FireVolley(guns().side(0), clock.now(), random);
+  for (std::size_t i = 0; i < 4; ++i) {
+    const Gun& gun = *guns().side(0)[i];
+    if (&gun == first) {
+      EXPECT_NE(gun.fireTime(), shots[i]) << "free again: fires";
+    } else {
+      EXPECT_EQ(gun.fireTime(), shots[i]) << "still in its last shot: skipped";
+    }
+  }
+}
+
+TEST_F(GunsTest, TheShotStartsFireFlashSmokeAndSoundAndTheFlashIsOnFor160Ms) {
+  Gun& gun = guns().gun(6);
+  const std::uint32_t t0 = clock.now();
+  ASSERT_TRUE(gun.Fire(-200, t0));
+  EXPECT_FALSE(gun.Fire(0, t0)) << "busy";
+  EXPECT_TRUE(gun.gunNode()->animation().animating) << "the recoil is set going";
+  gun.Update(t0 + 200);
+  EXPECT_TRUE(gun.shotPending()) << "not before its moment";
+  EXPECT_FALSE(gun.flashOn());
+  gun.Update(t0 + 201);
+  EXPECT_FALSE(gun.shotPending());
+  EXPECT_TRUE(gun.flashOn());
+  EXPECT_EQ(gun.smoke().pendingCount(), 10u);
+  EXPECT_EQ(gun.smoke().maximumCount(), 10u);
+  EXPECT_EQ(gun.smokeTrail().pendingCount(), 10u);
+  EXPECT_EQ(gun.smoke().startTime(), t0 + 201);
+  EXPECT_FALSE(gun.sound().loaded()) << "no audio device: a silent shot";
+  auto* fire1 = static_cast<GeometryObject*>(show.scene().findNode(std::string(contract::kGunFires1[5])));
+  EXPECT_TRUE(fire1->geometryAnimation().animating);
+  // The flash stands at the muzzle as it is at the shot.
+  const Vector3 muzzle = show.scene().findNode(std::string(contract::kGunMuzzles[5]))->position();
+  EXPECT_EQ(TranslationOf(gun.flash().matrix), muzzle);
+
+  gun.Update(t0 + 360);
+  EXPECT_TRUE(gun.flashOn());
+  gun.Update(t0 + 361);
+  EXPECT_FALSE(gun.flashOn());
+  gun.Update(t0 + 2700);
+  EXPECT_TRUE(gun.firing());
+  gun.Update(t0 + 2701);
+  EXPECT_FALSE(gun.firing());
+
+  // Smoke leaves the muzzle outwards: starboard guns blow towards +y.
+  gun.smoke().Update(t0 + 300, random);
+  ASSERT_EQ(gun.smoke().particles().size(), 10u);
+  gun.smoke().Update(t0 + 400, random);
+  EXPECT_GT(gun.smoke().particles()[0].position.y, muzzle.y);
+}
+
+TEST_F(GunsTest, WithFiringOffTheScheduleStopsButAShotUnderWayFinishes) {
+  Frames(clock.now() + 100, 50);
+  Gun& gun = guns().gun(2);
+  gun.Fire(-300, clock.now());
+  settings.Get(key::EnableFiring) = Value(std::int32_t{0});
+  Frames(clock.now() + 400, 50);
+  EXPECT_FALSE(gun.shotPending()) << "the updates run regardless";
+  const std::size_t drawsBefore = device.draws.size();
+  Frames(clock.now() + 50, 50);
+  EXPECT_GT(device.draws.size(), drawsBefore);
+  Frames(clock.now() + 3000, 100);
+  EXPECT_FALSE(gun.firing());
+  Frames(clock.now() + 70000, 1000);
+  EXPECT_TRUE(guns().portsClosed()) << "no schedule while firing is off";
+  EXPECT_FALSE(guns().gun(1).firing());
+
+  // Firing on again: more than a period has passed since the schedule
+  // began, so the volley comes at once and the ports close ten seconds on.
+  settings.Get(key::EnableFiring) = Value(std::int32_t{1});
+  Frames(clock.now() + 1000, 1000);
+  EXPECT_FALSE(guns().portsClosed());
+  EXPECT_TRUE(guns().gun(1).firing());
+  Frames(clock.now() + 11000, 1000);
+  EXPECT_TRUE(guns().portsClosed());
+}
+
+TEST_F(GunsTest, TheGunsAreFramePassesUntilDestroyedAndTheLanternSetIsAlwaysThere) {
+  const auto names = [&] {
+    std::vector<std::string> out;
+    for (const FramePasses::Entry& e : show.passes().entries()) out.emplace_back(e.pass->Name());
+    return out;
+  };
+  std::vector<std::string> listed = names();
+  for (const char* pass : {"guns", "gun effects", "firing schedule", "lantern glows", "sun flare"})
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), pass), 1) << pass;
+  EXPECT_EQ(guns().emitters().size(), 16u);
+  ASSERT_NE(show.lights(), nullptr);
+  EXPECT_EQ(show.lights()->lanterns().size(), 2u);
+  ASSERT_NE(show.lights()->flare(), nullptr);
+  EXPECT_EQ(show.lights()->flare()->flareCount(), 7u);
+
+  show.MakeGuns(0);
+  listed = names();
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), std::string("guns")), 1) << "made again, not twice";
+  show.DestroyGuns();
+  EXPECT_EQ(show.guns(), nullptr);
+  listed = names();
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), std::string("gun effects")), 0);
+  Frames(clock.now() + 100, 50);
+
+  settings.Get(key::EnableLensFlares) = Value(std::int32_t{0});
+  Show dark{{clock, random, resources, &loader, settings}};
+  dark.Setup(device, {});
+  ASSERT_NE(dark.lights(), nullptr);
+  EXPECT_EQ(dark.lights()->lanterns().size(), 0u) << "the empty set";
+  EXPECT_EQ(dark.lights()->flare(), nullptr);
+}
+
+}  // namespace
+}  // namespace brisane
