@@ -105,27 +105,28 @@ class SoundTests(SoundCase):
               f"{len(levels)} blocks up to {last:.1f} s", file=sys.stderr)
         self.assertIsNone(self.stored("DisableSound"), "nothing written to the registry")
 
-    @unittest.skip("the guns and their volleys are not in the program yet")
     def test_a_volley_adds_loud_shots_at_about_a_minute(self):
         set_setting("EnableFiring", "2: 1")
         set_setting("FiringPeriod", "2: 0")
+        # The ambient sounds turned right down (the shots keep full volume),
+        # so whatever is loud is a shot, wherever the tour puts the listener.
+        set_setting("MasterVolume", "2: -5000")
         code, levels = self.run_show(75)
         self.assertEqual(code, 0)
-        heard = [(t, r) for t, r, _ in levels if r > SILENCE]
-        self.assertTrue(heard)
-        first = heard[0][0]  # about the first frame
-        # The ambient level before the ports open, against the loudest
-        # moments around the volley (60 s after the first frame).
-        before = sorted(r for t, r in heard if first + 5 <= t < first + 45)
-        ambient = before[len(before) // 2]
-        volley = [(t, r) for t, r in heard if first + 55 <= t < first + 68]
-        self.assertTrue(volley, "still sounding at the volley")
-        loudest_time, loudest = max(volley, key=lambda tr: tr[1])
-        print(f"\nambient RMS {ambient:.4f}; loudest {loudest:.4f} at {loudest_time - first:.1f} s "
-              f"after the first sound", file=sys.stderr)
-        self.assertGreater(loudest, 2.5 * ambient, "shots stand out of the ambient sound")
-        self.assertLess(max(r for t, r in heard if first + 5 <= t < first + 45), 2.5 * ambient,
-                        "nothing as loud before the volley")
+        self.assertTrue(levels, "the sound device was opened")
+        loud = [(t, r, peak) for t, r, peak in levels if r > 0.05]
+        self.assertTrue(loud, "the shots are heard")
+        first, last = loud[0][0], loud[-1][0]
+        ambient = max(r for t, r, _ in levels if t < first - 1)
+        print(f"\nshots from {first:.1f} s to {last:.1f} s after launch, loudest RMS "
+              f"{max(r for _, r, _ in loud):.3f}, peak {max(p for _, _, p in loud)}; "
+              f"quiet ambient up to RMS {ambient:.4f} before", file=sys.stderr)
+        # The volley comes a minute after the start, its eight shots within
+        # a few seconds of each other.
+        self.assertGreater(first, 50.0)
+        self.assertLess(first, 70.0)
+        self.assertLess(last - first, 6.0)
+        self.assertLess(ambient, 0.01, "nothing as loud before the volley")
 
     def test_sound_turned_off_brings_no_device_up(self):
         set_setting("DisableSound", "2: 1")
