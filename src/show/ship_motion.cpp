@@ -76,7 +76,6 @@ void ShipMotion::RockShip() {
   if (p1.z > kCreakHeight) {
     if (highArmed_) {
       highArmed_ = false;
-      ++highCreaks_;
       creakHigh_.Play(false);
     }
   } else {
@@ -85,7 +84,6 @@ void ShipMotion::RockShip() {
   if (p1.z < -kCreakHeight) {
     if (lowArmed_) {
       lowArmed_ = false;
-      ++lowCreaks_;
       creakLow_.Play(false);
     }
   } else {

@@ -44,9 +44,6 @@ class ShipMotion final : public FramePass {
   float heave() const { return heave_; }
   bool highArmed() const { return highArmed_; }
   bool lowArmed() const { return lowArmed_; }
-  // Creaks asked for so far (played when the sound loaded).
-  std::uint32_t highCreaks() const { return highCreaks_; }
-  std::uint32_t lowCreaks() const { return lowCreaks_; }
 
  private:
   void TakePose();
@@ -65,7 +62,6 @@ class ShipMotion final : public FramePass {
 
   float pitch_ = 0.0f, roll_ = 0.0f, heave_ = 0.0f;
   bool highArmed_ = true, lowArmed_ = true;
-  std::uint32_t highCreaks_ = 0, lowCreaks_ = 0;
 };
 
 }  // namespace brisane
