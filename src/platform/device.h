@@ -158,6 +158,18 @@ struct DeviceMatrix {
   bool operator==(const DeviceMatrix&) const = default;
 };
 
+// Row-vector convention, as the device composes transforms: a then b.
+inline DeviceMatrix Multiply(const DeviceMatrix& a, const DeviceMatrix& b) {
+  DeviceMatrix r;
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) {
+      float sum = 0.0f;
+      for (int k = 0; k < 4; ++k) sum += a.m[i][k] * b.m[k][j];
+      r.m[i][j] = sum;
+    }
+  return r;
+}
+
 struct DeviceColor {  // D3DCOLORVALUE
   float r = 0, g = 0, b = 0, a = 0;
   bool operator==(const DeviceColor&) const = default;

@@ -37,17 +37,6 @@ Vector3 Normalised(float x, float y, float z) {
   return {x / length, y / length, z / length};
 }
 
-DeviceMatrix Multiply(const DeviceMatrix& a, const DeviceMatrix& b) {
-  DeviceMatrix r;
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) {
-      float sum = 0.0f;
-      for (int k = 0; k < 4; ++k) sum += a.m[i][k] * b.m[k][j];
-      r.m[i][j] = sum;
-    }
-  return r;
-}
-
 }  // namespace
 
 std::unique_ptr<AlphaKeyedLayer> LoadPictureLayer(const PictureSource& source, const Picture& picture) {

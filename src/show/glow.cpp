@@ -17,17 +17,6 @@ constexpr float kDegreesToRadians = 0.017444445f;
 
 float PixelScale(std::uint32_t screenWidth) { return static_cast<float>(screenWidth) * 0.0009765625f; }
 
-DeviceMatrix Multiply(const DeviceMatrix& a, const DeviceMatrix& b) {
-  DeviceMatrix r;
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) {
-      float sum = 0.0f;
-      for (int k = 0; k < 4; ++k) sum += a.m[i][k] * b.m[k][j];
-      r.m[i][j] = sum;
-    }
-  return r;
-}
-
 float Distance(const Vector3& a, const Vector3& b) {
   const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
   return std::sqrt(dx * dx + dy * dy + dz * dz);

@@ -19,13 +19,7 @@ bool Normalised(float x, float y, float z, AudioVector& v) {
 
 void ListenerOrientation(const DeviceMatrix& view, const DeviceMatrix& projection, AudioVector& front,
                          AudioVector& top) {
-  DeviceMatrix m;
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) {
-      float sum = 0.0f;
-      for (int k = 0; k < 4; ++k) sum += view.m[i][k] * projection.m[k][j];
-      m.m[i][j] = sum;
-    }
+  const DeviceMatrix m = Multiply(view, projection);
   // Negating the front turns the scene's right-handed axes into the
   // left-handed ones of the listener without swapping left and right.
   Normalised(-m.m[0][2], -m.m[1][2], -m.m[2][2], front);
