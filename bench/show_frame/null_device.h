@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/audio.h"
 #include "platform/device.h"
 
 namespace brisane::bench {
@@ -139,6 +140,69 @@ class NullDevice final : public Device {
   std::map<std::uint32_t, bool> lights_;
   DeviceMaterial material_;
   DeviceViewport viewport_{0, 0, 1024, 768, 0.0f, 1.0f};
+};
+
+// Sound that goes nowhere, so the listener pass and the shots run as they do
+// with a device.
+class NullSoundBuffer final : public SoundBuffer {
+ public:
+  HResult Fill(std::span<const std::uint8_t>) override { return kOk; }
+  HResult Play(bool) override {
+    playing_ = true;
+    return kOk;
+  }
+  HResult Stop() override {
+    playing_ = false;
+    return kOk;
+  }
+  HResult IsPlaying(bool& playing) override {
+    playing = playing_;
+    return kOk;
+  }
+  HResult SetPlayPosition(std::uint32_t) override { return kOk; }
+  HResult SetVolume(std::int32_t) override { return kOk; }
+  HResult IsLost(bool& lost) override {
+    lost = false;
+    return kOk;
+  }
+  HResult Restore() override { return kOk; }
+  HResult GetParameters(SoundParameters& parameters) override {
+    parameters = parameters_;
+    return kOk;
+  }
+  HResult SetParameters(const SoundParameters& parameters, bool) override {
+    parameters_ = parameters;
+    return kOk;
+  }
+  HResult SetConeAngles(std::uint32_t, std::uint32_t) override { return kOk; }
+
+ private:
+  bool playing_ = false;
+  SoundParameters parameters_;
+};
+
+class NullAudio final : public AudioDevice {
+ public:
+  std::unique_ptr<SoundBuffer> CreateBuffer(const WaveFormat&, std::uint32_t, HResult& result) override {
+    result = kOk;
+    return std::make_unique<NullSoundBuffer>();
+  }
+  HResult GetListener(ListenerParameters& parameters) override {
+    parameters = listener_;
+    return kOk;
+  }
+  HResult SetListener(const ListenerParameters& parameters) override {
+    listener_ = parameters;
+    return kOk;
+  }
+  HResult SetDistanceFactor(float factor) override {
+    listener_.distanceFactor = factor;
+    return kOk;
+  }
+  void Sleep(std::uint32_t) override {}
+
+ private:
+  ListenerParameters listener_;
 };
 
 }  // namespace brisane::bench
