@@ -9,7 +9,6 @@ namespace {
 
 constexpr std::uint32_t kTestInterval = 100;  // ms between read-backs
 constexpr std::uint32_t kJitterInterval = 100;
-constexpr std::uint32_t kProjectedColour = 0x00787878u;
 // The test point's colour differs from the pixel under it in the top bit
 // of every channel, so the change survives a 16-bit back buffer.
 constexpr std::uint32_t kTestColourFlip = 0x00808080u;
