@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "null_device.h"
 #include "platform/clock.h"
 #include "platform/random.h"
 #include "platform/resource_source.h"
@@ -25,6 +24,7 @@
 #include "settings/node.h"
 #include "settings/settings_keys.h"
 #include "show/show.h"
+#include "support/null_device.h"
 
 namespace brisane::bench {
 namespace {
@@ -123,6 +123,8 @@ void BusySettings(Node& settings) {
 int main(int argc, char** argv) {
   using namespace brisane;
   using namespace brisane::bench;
+  using testing::NullAudio;
+  using testing::NullDevice;
   if (argc < 2) {
     std::fprintf(stderr, "usage: show_frame ASSETS_DIR [FRAMES]\n");
     return 2;

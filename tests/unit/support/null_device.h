@@ -14,7 +14,7 @@
 #include "platform/audio.h"
 #include "platform/device.h"
 
-namespace brisane::bench {
+namespace brisane::testing {
 
 class NullVertexBuffer final : public VertexBuffer {
  public:
@@ -205,4 +205,4 @@ class NullAudio final : public AudioDevice {
   ListenerParameters listener_;
 };
 
-}  // namespace brisane::bench
+}  // namespace brisane::testing
