@@ -14,5 +14,5 @@ a=$(total $short); b=$(total $long)
 echo "instructions: $(( (b - a) / (long - short) )) a frame ($short and $long frames: $a and $b in all)"
 echo "instructions: where the longer run's time goes (inclusive, top functions):"
 callgrind_annotate --inclusive=yes "$work/$long.out" 2>/dev/null | sed -n '/PROGRAM TOTALS/,$p' |
-  grep -E '^ *[0-9,]+ \(' | grep -vE 'PROGRAM TOTALS|below main|libc-start|ld-linux|:main \[' |
-  sed -E 's/ \[[^]]*\]$//; s#/work/[^:]*/src/##; s#\.\./##g' | head -20
+  grep -E '^ *[0-9,]+ \(' | grep -vE 'PROGRAM TOTALS|below main|libc-start|ld-linux|:main \[|Show::Frame|RunFrame|TimedPass|DrawFrame|_M_invoke' |
+  sed -E 's/ \[[^]]*\]$//; s#[^ ]*/src/##; s#\.\./##g' | awk '!seen[$0]++' | head -16 || true

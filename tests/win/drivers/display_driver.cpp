@@ -16,7 +16,10 @@
 //                    pose at each, then the same show without the mirror
 //                    (PREFIX-plain.ppm); the frame rates of both and where the
 //                    ship's water points lie on the screen
+//   figures SECONDS  seconds from process creation to the first frame, frames a
+//                    second and peak memory, as bench/floor prints them
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -141,6 +144,37 @@ int Frames(double seconds) {
   const double clearRate = DrawFrames(app, seconds, "clear.");
   std::printf("ratio=%.4f\n", clearRate > 0 ? sceneRate / clearRate : 0.0);
   // Everything released by its owner: nothing may still hold the device.
+  std::printf("cleanup=%ld\n", static_cast<long>(app.CleanupDisplay()));
+  std::fflush(stdout);
+  DestroyWindow(app.shell().mainWindow);
+  return 0;
+}
+
+double SecondsSinceProcessStart() {
+  FILETIME created, exited, kernel, user, now;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  GetSystemTimeAsFileTime(&now);
+  const auto ticks = [](const FILETIME& t) {
+    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  return static_cast<double>(ticks(now) - ticks(created)) / 1e7;
+}
+
+// The show's side of the bare program's figures (bench/floor): seconds from
+// the process's creation to its first frame presented, frames a second over
+// the run, peak memory.
+int Figures(double seconds) {
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
+  app.InitWindow();
+  app.RenderFrame();
+  const double firstFrame = SecondsSinceProcessStart();
+  const double rate = DrawFrames(app, seconds, "");
+  PROCESS_MEMORY_COUNTERS memory = {};
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+  std::printf("scene=%d\nfirst_frame_s=%.3f\nfps=%.2f\npeak_memory_mb=%.1f\nmode=%s\n", app.show() ? 1 : 0,
+              firstFrame, rate, memory.PeakWorkingSetSize / 1048576.0,
+              ModeText(app.display().devices().Current().selectedMode).c_str());
   std::printf("cleanup=%ld\n", static_cast<long>(app.CleanupDisplay()));
   std::fflush(stdout);
   DestroyWindow(app.shell().mainWindow);
@@ -413,6 +447,7 @@ int main(int argc, char** argv) {
   if (command == "lost")
     return argc > 3 ? Lost(std::strtoul(argv[2], nullptr, 10), std::strtoul(argv[3], nullptr, 10)) : Lost(800, 600);
   if (command == "fatalframe") return FatalFrame();
+  if (command == "figures") return Figures(argc > 2 ? std::atof(argv[2]) : 10.0);
   if (command == "tour") return Tour(argc > 2 ? std::atof(argv[2]) : 10.0);
   if (command == "sea" && argc > 2) return Sea(argv[2]);
   if (command == "run" && argc > 2) return Run(argc, argv);
