@@ -145,11 +145,17 @@ class RecordingAudio : public AudioDevice {
 
 inline RecordingBuffer::~RecordingBuffer() {
   audio_.created[static_cast<std::size_t>(number_)] = nullptr;
-  audio_.log.push_back("#" + std::to_string(number_) + " Release");
+  Log("Release");
 }
 
+// Appended piece by piece: g++ 12 at -O3 warns falsely on "#" + string.
 inline HResult RecordingBuffer::Log(const std::string& call, HResult result) {
-  audio_.log.push_back("#" + std::to_string(number_) + " " + call + (Failed(result) ? " failed" : ""));
+  std::string line = "#";
+  line += std::to_string(number_);
+  line += ' ';
+  line += call;
+  if (Failed(result)) line += " failed";
+  audio_.log.push_back(std::move(line));
   return result;
 }
 
