@@ -42,9 +42,18 @@ Vector3 Normalised(float x, float y, float z) {
 std::unique_ptr<AlphaKeyedLayer> LoadPictureLayer(const PictureSource& source, const Picture& picture) {
   auto layer = std::make_unique<AlphaKeyedLayer>(source.clock);
   layer->alpha = 255;
-  if (const std::optional<StorageBlock> bytes = ReadPicture(source, picture)) {
-    if (TextureRef texture = layer->loadFrame(source.loader, *bytes)) layer->addFrame(std::move(texture));
+  const std::pair<std::string, std::uint16_t> key{picture.path, picture.resource};
+  if (source.cache) {
+    if (const auto found = source.cache->find(key); found != source.cache->end()) {
+      if (found->second) layer->addFrame(found->second);
+      return layer;
+    }
   }
+  TextureRef texture;
+  if (const std::optional<StorageBlock> bytes = ReadPicture(source, picture))
+    texture = layer->loadFrame(source.loader, *bytes);
+  if (texture) layer->addFrame(texture);
+  if (source.cache) (*source.cache)[key] = std::move(texture);
   return layer;
 }
 

@@ -6,8 +6,10 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/clock.h"
 #include "platform/device.h"
@@ -25,11 +27,16 @@ struct Picture {
   std::uint16_t resource = 0;
 };
 
+// Pictures already decoded, by where they came from (path, resource), so
+// effects that show the same picture share one texture.
+using PictureCache = std::map<std::pair<std::string, std::uint16_t>, TextureRef>;
+
 // Everything an effect needs to decode its picture.
 struct PictureSource {
   const Clock& clock;
   TextureLoader* loader;  // null: no pictures are decoded
   const ResourceSource& resources;
+  PictureCache* cache = nullptr;  // null: each effect decodes its own
 };
 
 // An alpha-keyed layer (threshold switch off, alpha 255) holding the
@@ -107,6 +114,7 @@ class Sprite {
   void DrawOnScreen(Device& device);
 
   bool hasPicture() const { return layer_->currentTexture() != nullptr; }
+  const AlphaKeyedLayer& layer() const { return *layer_; }
 
   bool enabled = true;
   std::uint32_t size;

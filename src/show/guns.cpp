@@ -161,9 +161,12 @@ void Gun::DrawEffects(Device& device, std::uint32_t now, RandomSource& random) {
 }
 
 Guns::Guns(Scene& scene, const PictureSource& pictures, AudioDevice* audio, std::uint16_t soundResource) {
+  // The eight guns show the same three pictures: each is decoded once.
+  PictureCache decoded;
+  const PictureSource shared{pictures.clock, pictures.loader, pictures.resources, &decoded};
   for (int i = 1; i <= 8; ++i) {
     auto& gun = guns_[static_cast<std::size_t>(i - 1)];
-    gun = std::make_unique<Gun>(scene, i, pictures, audio, soundResource);
+    gun = std::make_unique<Gun>(scene, i, shared, audio, soundResource);
     emitters_.push_back(&gun->smoke());
     emitters_.push_back(&gun->smokeTrail());
   }

@@ -260,7 +260,11 @@ TEST_F(GunsTest, TheGunsAreFramePassesUntilDestroyedAndTheLanternSetIsAlwaysTher
   ASSERT_NE(show.lights()->flare(), nullptr);
   EXPECT_EQ(show.lights()->flare()->flareCount(), 7u);
 
+  // Made again, the eight guns decode their three pictures once.
+  const int before = loader.calls;
   show.MakeGuns(0);
+  EXPECT_EQ(loader.calls - before, 3);
+  EXPECT_EQ(guns().gun(1).flash().layer().currentTexture(), guns().gun(8).flash().layer().currentTexture());
   listed = names();
   EXPECT_EQ(std::count(listed.begin(), listed.end(), std::string("guns")), 1) << "made again, not twice";
   show.DestroyGuns();
