@@ -1,7 +1,6 @@
 #include "render/sprite.h"
 
 #include <cmath>
-#include <new>
 #include <optional>
 
 #include "scene/storage.h"
@@ -10,26 +9,8 @@ namespace brisane {
 
 namespace {
 
-constexpr char kPictureResourceType[] = "JPEGFILE";
 // Effect pictures are small; anything bigger is not one of them.
 constexpr std::uint32_t kMaxPictureBytes = 8u << 20;
-
-std::optional<StorageBlock> ReadPicture(const PictureSource& source, const Picture& picture) {
-  try {
-    std::unique_ptr<FileStorage> storage =
-        picture.path.empty() ? std::make_unique<FileStorage>(source.resources, picture.resource, kPictureResourceType)
-                             : std::make_unique<FileStorage>(picture.path);
-    const std::uint32_t size = storage->size();
-    if (size == 0 || size > kMaxPictureBytes) return std::nullopt;
-    StorageBlock block;
-    block.load(*storage, 0, size);
-    return block;
-  } catch (const FileStorage::ErrorReadFromFile&) {
-  } catch (const FileStorage::ErrorReadFromResource&) {
-  } catch (const std::bad_alloc&) {
-  }
-  return std::nullopt;
-}
 
 Vector3 Normalised(float x, float y, float z) {
   const float length = std::sqrt(x * x + y * y + z * z);
@@ -50,7 +31,7 @@ std::unique_ptr<AlphaKeyedLayer> LoadPictureLayer(const PictureSource& source, c
     }
   }
   TextureRef texture;
-  if (const std::optional<StorageBlock> bytes = ReadPicture(source, picture))
+  if (const std::optional<StorageBlock> bytes = ReadWholePicture(source.resources, picture.resource, picture.path, kMaxPictureBytes))
     texture = layer->loadFrame(source.loader, *bytes);
   if (texture) layer->addFrame(texture);
   if (source.cache) (*source.cache)[key] = std::move(texture);

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <new>
 
 namespace brisane {
 
@@ -134,6 +135,25 @@ std::string StorageBlock::readString() {
   const std::uint16_t n = readU16();
   const std::uint8_t* p = take(n);
   return std::string(reinterpret_cast<const char*>(p), n);
+}
+
+std::optional<StorageBlock> ReadWholePicture(const ResourceSource& resources, std::uint16_t id,
+                                             const std::string& path, std::uint32_t maxBytes) {
+  try {
+    std::unique_ptr<FileStorage> storage = path.empty()
+                                               ? std::make_unique<FileStorage>(resources, id, kPictureResourceType)
+                                               : std::make_unique<FileStorage>(path);
+    const std::uint32_t size = storage->size();
+    // A size of 0 would ask for a length-prefixed read.
+    if (size == 0 || size > maxBytes) return std::nullopt;
+    StorageBlock block;
+    block.load(*storage, 0, size);
+    return block;
+  } catch (const FileStorage::ErrorReadFromFile&) {
+  } catch (const FileStorage::ErrorReadFromResource&) {
+  } catch (const std::bad_alloc&) {
+  }
+  return std::nullopt;
 }
 
 }  // namespace brisane

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -97,5 +98,14 @@ class StorageBlock {
   std::uint32_t position_ = 0;
   bool loaded_ = false;
 };
+
+// Pictures are "JPEGFILE" resources of the program's module.
+inline constexpr char kPictureResourceType[] = "JPEGFILE";
+
+// The whole picture: the file at path when path is not empty, else the
+// picture resource id. Nothing when it cannot be read, is empty, or is
+// larger than maxBytes.
+std::optional<StorageBlock> ReadWholePicture(const ResourceSource& resources, std::uint16_t id,
+                                             const std::string& path, std::uint32_t maxBytes);
 
 }  // namespace brisane

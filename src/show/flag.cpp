@@ -1,7 +1,6 @@
 #include "show/flag.h"
 
 #include <memory>
-#include <new>
 #include <optional>
 #include <string>
 
@@ -14,29 +13,12 @@ namespace brisane {
 
 namespace {
 
-constexpr char kPictureResourceType[] = "JPEGFILE";
-
 // The whole picture file or resource; nothing when it cannot be read.
 std::optional<StorageBlock> ReadPicture(std::int32_t flag, const std::string& path, const ResourceSource& resources) {
-  try {
-    std::unique_ptr<FileStorage> source;
-    if (flag == contract::kCustomFlag) {
-      source = std::make_unique<FileStorage>(path);  // an empty path throws without touching the disk
-    } else {
-      const auto id = static_cast<std::uint16_t>(flag + contract::kFlagResourceOffset);
-      source = std::make_unique<FileStorage>(resources, id, kPictureResourceType);
-    }
-    const std::uint32_t size = source->size();
-    // A size of 0 would ask for a length-prefixed read.
-    if (size == 0 || size > kMaxFlagFileBytes) return std::nullopt;
-    StorageBlock block;
-    block.load(*source, 0, size);
-    return block;
-  } catch (const FileStorage::ErrorReadFromFile&) {
-  } catch (const FileStorage::ErrorReadFromResource&) {
-  } catch (const std::bad_alloc&) {
-  }
-  return std::nullopt;
+  if (flag == contract::kCustomFlag)  // a custom flag is its file or nothing
+    return path.empty() ? std::nullopt : ReadWholePicture(resources, 0, path, kMaxFlagFileBytes);
+  return ReadWholePicture(resources, static_cast<std::uint16_t>(flag + contract::kFlagResourceOffset), "",
+                          kMaxFlagFileBytes);
 }
 
 }  // namespace

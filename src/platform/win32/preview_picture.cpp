@@ -2,11 +2,12 @@
 
 #include "platform/win32/module_resources.h"
 #include "render/texture_fill.h"
+#include "scene/storage.h"
 
 namespace brisane {
 
 HBITMAP CreateBitmapFromJpegResource(HDC dc, std::uint16_t id, const ResourceSource& resources) {
-  const auto bytes = resources.find(id, "JPEGFILE");
+  const auto bytes = resources.find(id, kPictureResourceType);
   if (!bytes) return nullptr;
   // Blue-green-red rows, padded to 4 bytes and bottom row first: exactly a
   // 24-bit bottom-up DIB.
