@@ -151,8 +151,10 @@ class GlowTests(FireCase):
             self.assertGreater(int(info[f"lantern.{i}.intensity"]), 200, "seen, so at full strength")
             x, y = round(float(info[f"lantern.{i}.x"])), round(float(info[f"lantern.{i}.y"]))
             # The next frame without the glows: only the glow adds light around the lantern.
-            self.assertGreater(brightness(glowing, x - 20, y - 20, x + 20, y + 20),
-                               brightness(plain, x - 20, y - 20, x + 20, y + 20) + 8, (x, y))
+            # Close to it, so the flag waving nearby between the two frames does not count
+            # (measured: +70 to +150 over the lantern, noise of a few units beyond).
+            self.assertGreater(brightness(glowing, x - 10, y - 10, x + 10, y + 10),
+                               brightness(plain, x - 10, y - 10, x + 10, y + 10) + 20, (x, y))
         for name in ("night.ppm", "night_without_glows.ppm"):
             os.remove(os.path.join(FIRE_OUT, name))
 
