@@ -98,9 +98,12 @@ class VolleyTests(FireCase):
         as_png(path(smoke), f"volley_{side}_smoke.png")
         as_png(path(last), f"volley_{side}_after.png")
         band = (250, 560)  # the hull between the waterline and the rail
+        # The muzzles' rows, above the sea's sparkle and the sun's flare sprites
+        # (measured: none of their white-hot pixels lie in these rows).
+        muzzles = (300, 480)
         after = read_ppm(path(last))
-        flashed = count(read_ppm(path(flash)), white_hot, band)
-        self.assertGreater(flashed, count(after, white_hot, band) + 20, "a white-hot flash at a muzzle")
+        flashed = count(read_ppm(path(flash)), white_hot, muzzles)
+        self.assertGreater(flashed, count(after, white_hot, muzzles) + 20, "a white-hot flash at a muzzle")
         smoked = count(read_ppm(path(smoke)), smoky, band)
         self.assertGreater(smoked, count(after, smoky, band) + 500, "grey smoke over the hull")
         for i in range(len(frames)):
