@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/win32/com_ptr.h"
+#include "tests/win/drivers/driver_support.h"
 
 using brisane::ComPtr;
 
@@ -28,16 +29,6 @@ struct Vertex {
 constexpr DWORD kFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX2;
 // One DrawPrimitive call takes at most this many vertices.
 constexpr DWORD kBatchVertices = 65535 / 3 * 3;
-
-double SecondsSinceProcessStart() {
-  FILETIME created, exited, kernel, user, now;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  GetSystemTimeAsFileTime(&now);
-  const auto ticks = [](const FILETIME& t) {
-    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-  };
-  return static_cast<double>(ticks(now) - ticks(created)) / 1e7;
-}
 
 [[noreturn]] void Fail(const char* what, HRESULT hr) {
   std::printf("error=%s hr=0x%08lx\n", what, static_cast<unsigned long>(hr));

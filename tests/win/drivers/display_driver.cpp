@@ -150,16 +150,6 @@ int Frames(double seconds) {
   return 0;
 }
 
-double SecondsSinceProcessStart() {
-  FILETIME created, exited, kernel, user, now;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  GetSystemTimeAsFileTime(&now);
-  const auto ticks = [](const FILETIME& t) {
-    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-  };
-  return static_cast<double>(ticks(now) - ticks(created)) / 1e7;
-}
-
 // The show's side of the bare program's figures (bench/floor): seconds from
 // the process's creation to its first frame presented, frames a second over
 // the run, peak memory.
