@@ -1,7 +1,9 @@
 #include "show/water.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "scene/material.h"
 #include "scene/vertex_format.h"
@@ -50,7 +52,7 @@ struct SavedStates {
 // (x, y). Null when the node cannot be addressed with 16-bit indices or the
 // device refuses.
 std::unique_ptr<VertexBuffer> FillBuffer(Device& device, const GeometryObject& node, std::uint32_t fvf,
-                                         std::vector<std::uint16_t>& indices, std::vector<float>& plane) {
+                                         std::vector<std::uint16_t>& indices, WaveGrid& grid) {
   const std::uint32_t count = node.vertexCount();
   if (count == 0 || count > 0x10000u) return nullptr;
   auto buffer = device.CreateVertexBuffer(fvf, count, d3d::kVbCapsSystemMemory | d3d::kVbCapsWriteOnly);
@@ -59,7 +61,7 @@ std::unique_ptr<VertexBuffer> FillBuffer(Device& device, const GeometryObject& n
   if (Failed(node.appendToVertexBuffer(*buffer, indices))) return nullptr;
   std::size_t at = 0;
   std::uint32_t base = 0;
-  plane.clear();
+  std::vector<float> plane;
   plane.reserve(std::size_t{count} * 2);
   for (const Mesh* mesh : node.activeMeshes()) {
     for (std::size_t i = 0; i < mesh->indexCount(); ++i)
@@ -73,27 +75,74 @@ std::unique_ptr<VertexBuffer> FillBuffer(Device& device, const GeometryObject& n
       plane.insert(plane.end(), {xy[0], xy[1]});
     }
   }
+  grid = WaveGrid(std::move(plane));
   return buffer;
 }
 
 // Rewrites the z of every vertex from the wave.
-void WriteHeights(VertexBuffer& buffer, const std::vector<float>& plane, float phase, std::uint32_t lockFlags) {
+void WriteHeights(VertexBuffer& buffer, WaveGrid& grid, float phase, std::uint32_t lockFlags) {
   auto* out = static_cast<std::uint8_t*>(buffer.Lock(lockFlags));
   if (!out) return;
   const std::size_t stride = VertexSize(buffer.Fvf());
-  const std::size_t count = std::min<std::size_t>(buffer.Count(), plane.size() / 2);
-  for (std::size_t i = 0; i < count; ++i) {
-    const float z = WaveHeight(plane[2 * i], plane[2 * i + 1], phase);
-    std::memcpy(out + i * stride + 8, &z, sizeof z);
-  }
+  const std::vector<float>& heights = grid.Heights(phase);
+  const std::size_t count = std::min<std::size_t>(buffer.Count(), heights.size());
+  for (std::size_t i = 0; i < count; ++i) std::memcpy(out + i * stride + 8, &heights[i], sizeof(float));
   buffer.Unlock();
+}
+
+// The sorted distinct values and each value's place among them.
+void Distinct(const std::vector<float>& plane, std::size_t offset, std::vector<float>& values,
+              std::vector<std::uint16_t>& places) {
+  // NaN (from a damaged scene) sorts last and stays its own entry.
+  const auto before = [](float a, float b) { return std::isnan(b) ? !std::isnan(a) : a < b; };
+  values.clear();
+  for (std::size_t i = offset; i < plane.size(); i += 2) values.push_back(plane[i]);
+  std::sort(values.begin(), values.end(), before);
+  values.erase(std::unique(values.begin(), values.end()), values.end());
+  places.clear();
+  for (std::size_t i = offset; i < plane.size(); i += 2)
+    places.push_back(static_cast<std::uint16_t>(std::lower_bound(values.begin(), values.end(), plane[i], before) -
+                                                values.begin()));
 }
 
 }  // namespace
 
+// Each term below must stay as written: WaveGrid repeats them operation for
+// operation, and a test holds the two equal to the bit.
 float WaveHeight(float x, float y, float phase) {
   return 1.5f * (std::sin(0.08f * (x + phase)) + std::sin(0.08f * (y + phase))) +
          0.4f * std::sin(0.44f * (90.0f * x * y + 0.7f * phase));
+}
+
+WaveGrid::WaveGrid(std::vector<float> plane) : plane_(std::move(plane)) {
+  plane_.resize(plane_.size() / 2 * 2);
+  // Buffers hold at most 65536 vertices, so a place always fits 16 bits.
+  Distinct(plane_, 0, columns_, column_);
+  Distinct(plane_, 1, rows_, row_);
+  columnSine_.resize(columns_.size());
+  rowSine_.resize(rows_.size());
+  const std::size_t count = plane_.size() / 2;
+  cross_.resize(count);
+  for (std::size_t i = 0; i < count; ++i) cross_[i] = 90.0f * x(i) * y(i);
+  // NaN never equals an argument, so the first frame computes every sine.
+  shortArgument_.assign(count, std::numeric_limits<float>::quiet_NaN());
+  shortSine_.assign(count, 0.0f);
+  heights_.assign(count, 0.0f);
+}
+
+const std::vector<float>& WaveGrid::Heights(float phase) {
+  for (std::size_t k = 0; k < columns_.size(); ++k) columnSine_[k] = std::sin(0.08f * (columns_[k] + phase));
+  for (std::size_t k = 0; k < rows_.size(); ++k) rowSine_[k] = std::sin(0.08f * (rows_[k] + phase));
+  const float drift = 0.7f * phase;
+  for (std::size_t i = 0; i < heights_.size(); ++i) {
+    const float argument = 0.44f * (cross_[i] + drift);
+    if (argument != shortArgument_[i]) {
+      shortArgument_[i] = argument;
+      shortSine_[i] = std::sin(argument);
+    }
+    heights_[i] = 1.5f * (columnSine_[column_[i]] + rowSine_[row_[i]]) + 0.4f * shortSine_[i];
+  }
+  return heights_;
 }
 
 MapSize EnvironmentMapSize(std::uint32_t viewportWidth, std::uint32_t viewportHeight) {
@@ -204,8 +253,8 @@ EnvWater::EnvWater(Scene& scene, Device& device, TextureLoader* textures, const 
 
   if (parts_.sea)
     seaBuffer_ =
-        FillBuffer(device, *parts_.sea, environmentWater_ ? kFvfTwoTextures : kFvfOneTexture, seaIndices_, seaPlane_);
-  if (parts_.foam) foamBuffer_ = FillBuffer(device, *parts_.foam, kFvfTwoTextures, foamIndices_, foamPlane_);
+        FillBuffer(device, *parts_.sea, environmentWater_ ? kFvfTwoTextures : kFvfOneTexture, seaIndices_, seaGrid_);
+  if (parts_.foam) foamBuffer_ = FillBuffer(device, *parts_.foam, kFvfTwoTextures, foamIndices_, foamGrid_);
 
   if (lightmaps_) {
     TextureRef target = textures ? textures->CreateSurfaceOfType(kMixedWidth, kMixedHeight, kSurfaceTarget) : nullptr;
@@ -239,7 +288,7 @@ void EnvWater::Update(Device& device, std::uint32_t now) {
   const float phase = static_cast<float>(phase_);
 
   if (seaBuffer_ && !environmentWater_) {
-    WriteHeights(*seaBuffer_, seaPlane_, phase, d3d::kLockNoSysLock | d3d::kLockWriteOnly);
+    WriteHeights(*seaBuffer_, seaGrid_, phase, d3d::kLockNoSysLock | d3d::kLockWriteOnly);
   } else if (seaBuffer_) {
     DeviceMatrix view = DeviceMatrix::Identity(), projection = DeviceMatrix::Identity();
     device.GetTransform(TransformState::View, view);
@@ -254,10 +303,10 @@ void EnvWater::Update(Device& device, std::uint32_t now) {
     auto* out = static_cast<std::uint8_t*>(seaBuffer_->Lock(d3d::kLockWriteOnly));
     if (out) {
       const std::size_t stride = VertexSize(seaBuffer_->Fvf());
-      const std::size_t count = std::min<std::size_t>(seaBuffer_->Count(), seaPlane_.size() / 2);
+      const std::vector<float>& heights = seaGrid_.Heights(phase);
+      const std::size_t count = std::min<std::size_t>(seaBuffer_->Count(), heights.size());
       for (std::size_t i = 0; i < count; ++i) {
-        const float x = seaPlane_[2 * i], y = seaPlane_[2 * i + 1];
-        const float z = ::brisane::WaveHeight(x, y, phase);
+        const float x = seaGrid_.x(i), y = seaGrid_.y(i), z = heights[i];
         const float cx = x * m(0, 0) + y * m(1, 0) + z * m(2, 0) + m(3, 0);
         const float cy = x * m(0, 1) + y * m(1, 1) + z * m(2, 1) + m(3, 1);
         // Behind the eye the division would turn the vertex over to the
@@ -274,7 +323,7 @@ void EnvWater::Update(Device& device, std::uint32_t now) {
       seaBuffer_->Unlock();
     }
   }
-  if (foamBuffer_) WriteHeights(*foamBuffer_, foamPlane_, phase, d3d::kLockNoSysLock | d3d::kLockWriteOnly);
+  if (foamBuffer_) WriteHeights(*foamBuffer_, foamGrid_, phase, d3d::kLockNoSysLock | d3d::kLockWriteOnly);
 }
 
 void EnvWater::PushAlpha() {

@@ -48,6 +48,33 @@ TEST(Wave, MatchesADoublePrecisionEvaluationWithinSinglePrecisionRounding) {
   for (float x = -500; x <= 500; x += 7.3f) EXPECT_LE(std::fabs(WaveHeight(x, 0.37f * x, 55.5f)), 3.4f + 1e-5f);
 }
 
+TEST(Wave, GridHeightsEqualThePointwiseWaveToTheBitFrameAfterFrame) {
+  // A sea-like grid out to 8000 units (where the short wave's argument
+  // passes 10^9), points sharing rows and columns, a repeated point and a
+  // damaged one; phases from the first frame to days into the show, in
+  // steps that leave far points' short waves unchanged for several frames.
+  std::vector<float> plane;
+  for (float x = -7999.0f; x <= 8000.0f; x += 613.7f)
+    for (float y : {-7984.4f, -120.5f, -0.0f, 0.0f, 3.25f, 5003.1f}) plane.insert(plane.end(), {x, y});
+  plane.insert(plane.end(), {3.25f, 3.25f, 3.25f, 3.25f, std::nanf(""), 1.0f, 1.0f, std::nanf("")});
+  WaveGrid grid(plane);
+  ASSERT_EQ(grid.size(), plane.size() / 2);
+  for (double start : {0.0, 43200.0, 3.1e6}) {
+    for (int frame = 0; frame < 40; ++frame) {
+      const float phase = static_cast<float>(start + frame * 0.2);
+      const std::vector<float>& heights = grid.Heights(phase);
+      for (std::size_t i = 0; i < grid.size(); ++i) {
+        const float expected = WaveHeight(plane[2 * i], plane[2 * i + 1], phase);
+        if (std::isnan(expected)) {
+          ASSERT_TRUE(std::isnan(heights[i])) << i;
+        } else {
+          ASSERT_EQ(heights[i], expected) << "point " << i << " phase " << phase;
+        }
+      }
+    }
+  }
+}
+
 TEST(Wave, EnvironmentMapSizeFollowsTheViewport) {
   struct Case {
     std::uint32_t w, h;
