@@ -160,6 +160,7 @@ class EnvWater final : public FramePass, public SeaSurface {
   const DeviceMatrix& foamTextureMatrix() const { return foamTexture_; }
   VertexBuffer* seaBuffer() const { return seaBuffer_.get(); }
   VertexBuffer* foamBuffer() const { return foamBuffer_.get(); }
+  const WaveGrid& seaGrid() const { return seaGrid_; }
   // The subtrees hidden during the reflection, once looked up.
   const std::vector<SceneNode*>& hiddenInReflection() const { return hidden_; }
   bool hiddenListsFound() const { return listsFound_; }
