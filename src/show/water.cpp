@@ -5,6 +5,10 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 #include "scene/material.h"
 #include "scene/vertex_format.h"
 #include "scene/view.h"
@@ -88,6 +92,73 @@ void WriteHeights(VertexBuffer& buffer, WaveGrid& grid, float phase, std::uint32
   const std::size_t count = std::min<std::size_t>(buffer.Count(), heights.size());
   for (std::size_t i = 0; i < count; ++i) std::memcpy(out + i * stride + 8, &heights[i], sizeof(float));
   buffer.Unlock();
+}
+
+// What maps a vertex of the sea to its place in the environment map.
+struct Projection {
+  Projection(const Matrix& m, float halfWidth, float halfHeight, float width, float height)
+      : m00(m(0, 0)), m10(m(1, 0)), m20(m(2, 0)), m30(m(3, 0)),
+        m01(m(0, 1)), m11(m(1, 1)), m21(m(2, 1)), m31(m(3, 1)),
+        m03(m(0, 3)), m13(m(1, 3)), m23(m(2, 3)), m33(m(3, 3)),
+        halfWidth(halfWidth), halfHeight(halfHeight), width(width), height(height) {}
+  float m00, m10, m20, m30, m01, m11, m21, m31, m03, m13, m23, m33;
+  float halfWidth, halfHeight, width, height;
+};
+
+// Writes each vertex's height and its reflection coordinates: the screen
+// position through the projection, scaled to the map and shifted down by
+// the wave's size. Four at a time where the processor can, in the same
+// operations and order as one at a time, so both give the same bits.
+void ProjectVertices(const Projection& p, const float* plane, const float* heights, std::size_t count,
+                     std::uint8_t* out, std::size_t stride) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128 m00 = _mm_set1_ps(p.m00), m10 = _mm_set1_ps(p.m10), m20 = _mm_set1_ps(p.m20), m30 = _mm_set1_ps(p.m30);
+  const __m128 m01 = _mm_set1_ps(p.m01), m11 = _mm_set1_ps(p.m11), m21 = _mm_set1_ps(p.m21), m31 = _mm_set1_ps(p.m31);
+  const __m128 m03 = _mm_set1_ps(p.m03), m13 = _mm_set1_ps(p.m13), m23 = _mm_set1_ps(p.m23), m33 = _mm_set1_ps(p.m33);
+  const __m128 halfWidth = _mm_set1_ps(p.halfWidth), halfHeight = _mm_set1_ps(p.halfHeight);
+  const __m128 width = _mm_set1_ps(p.width), height = _mm_set1_ps(p.height);
+  const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), shift = _mm_set1_ps(0.02f);
+  const __m128 sign = _mm_set1_ps(-0.0f);
+  // max(v, 0) gives 0 for NaN as the scalar clamp does.
+  const auto clamp = [&](__m128 v) { return _mm_min_ps(_mm_max_ps(v, zero), one); };
+  for (; i + 4 <= count; i += 4) {
+    const __m128 a = _mm_loadu_ps(plane + 2 * i), b = _mm_loadu_ps(plane + 2 * i + 4);
+    const __m128 x = _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)), y = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+    const __m128 z = _mm_loadu_ps(heights + i);
+    const auto row = [&](__m128 c0, __m128 c1, __m128 c2, __m128 c3) {
+      return _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(x, c0), _mm_mul_ps(y, c1)), _mm_mul_ps(z, c2)), c3);
+    };
+    const __m128 cx = row(m00, m10, m20, m30), cy = row(m01, m11, m21, m31);
+    const __m128 cw = _mm_andnot_ps(sign, row(m03, m13, m23, m33));
+    const __m128 sx = _mm_mul_ps(_mm_add_ps(_mm_div_ps(cx, cw), one), halfWidth);
+    const __m128 sy = _mm_mul_ps(_mm_sub_ps(one, _mm_div_ps(cy, cw)), halfHeight);
+    alignas(16) float s[4], t[4];
+    _mm_store_ps(s, clamp(_mm_div_ps(sx, width)));
+    _mm_store_ps(t, clamp(_mm_sub_ps(_mm_sub_ps(one, _mm_div_ps(sy, height)), _mm_mul_ps(shift, _mm_andnot_ps(sign, z)))));
+    for (std::size_t k = 0; k < 4; ++k) {
+      std::uint8_t* vertex = out + (i + k) * stride;
+      const float st[2] = {s[k], t[k]};
+      std::memcpy(vertex + 8, heights + i + k, sizeof(float));
+      std::memcpy(vertex + kReflectionOffset, st, sizeof st);
+    }
+  }
+#endif
+  for (; i < count; ++i) {
+    const float x = plane[2 * i], y = plane[2 * i + 1], z = heights[i];
+    const float cx = x * p.m00 + y * p.m10 + z * p.m20 + p.m30;
+    const float cy = x * p.m01 + y * p.m11 + z * p.m21 + p.m31;
+    // Behind the eye the division would turn the vertex over to the other
+    // side of the screen and its triangles would sweep the whole map; kept
+    // on its own side, it clamps to the edge it lies beyond.
+    const float cw = std::fabs(x * p.m03 + y * p.m13 + z * p.m23 + p.m33);
+    const float sx = (cx / cw + 1.0f) * p.halfWidth;
+    const float sy = (1.0f - cy / cw) * p.halfHeight;
+    const float st[2] = {Clamp01(sx / p.width), Clamp01(1.0f - sy / p.height - 0.02f * std::fabs(z))};
+    std::uint8_t* vertex = out + i * stride;
+    std::memcpy(vertex + 8, &z, sizeof z);
+    std::memcpy(vertex + kReflectionOffset, st, sizeof st);
+  }
 }
 
 // The sorted distinct values and each value's place among them.
@@ -302,24 +373,10 @@ void EnvWater::Update(Device& device, std::uint32_t now) {
 
     auto* out = static_cast<std::uint8_t*>(seaBuffer_->Lock(d3d::kLockWriteOnly));
     if (out) {
-      const std::size_t stride = VertexSize(seaBuffer_->Fvf());
       const std::vector<float>& heights = seaGrid_.Heights(phase);
       const std::size_t count = std::min<std::size_t>(seaBuffer_->Count(), heights.size());
-      for (std::size_t i = 0; i < count; ++i) {
-        const float x = seaGrid_.x(i), y = seaGrid_.y(i), z = heights[i];
-        const float cx = x * m(0, 0) + y * m(1, 0) + z * m(2, 0) + m(3, 0);
-        const float cy = x * m(0, 1) + y * m(1, 1) + z * m(2, 1) + m(3, 1);
-        // Behind the eye the division would turn the vertex over to the
-        // other side of the screen and its triangles would sweep the whole
-        // map; kept on its own side, it clamps to the edge it lies beyond.
-        const float cw = std::fabs(x * m(0, 3) + y * m(1, 3) + z * m(2, 3) + m(3, 3));
-        const float sx = (cx / cw + 1.0f) * halfWidth;
-        const float sy = (1.0f - cy / cw) * halfHeight;
-        const float st[2] = {Clamp01(sx / width), Clamp01(1.0f - sy / height - 0.02f * std::fabs(z))};
-        std::uint8_t* vertex = out + i * stride;
-        std::memcpy(vertex + 8, &z, sizeof z);
-        std::memcpy(vertex + kReflectionOffset, st, sizeof st);
-      }
+      const Projection projection{m, halfWidth, halfHeight, width, height};
+      ProjectVertices(projection, seaGrid_.plane(), heights.data(), count, out, VertexSize(seaBuffer_->Fvf()));
       seaBuffer_->Unlock();
     }
   }

@@ -45,6 +45,7 @@ class WaveGrid {
   std::size_t size() const { return cross_.size(); }
   float x(std::size_t i) const { return plane_[2 * i]; }
   float y(std::size_t i) const { return plane_[2 * i + 1]; }
+  const float* plane() const { return plane_.data(); }
   // Every point's height at the phase.
   const std::vector<float>& Heights(float phase);
 
