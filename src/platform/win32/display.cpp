@@ -298,6 +298,7 @@ HRESULT Display::InitDirect3D() {
   d3dDevice_->SetRenderState(D3DRENDERSTATE_ZENABLE, D3DZB_TRUE);
 
   device_ = std::make_unique<D3D7Device>(d3d_.Get(), d3dDevice_.Get(), backBuffer_.Get());
+  filter_ = std::make_unique<StateFilter>(*device_);
   return S_OK;
 }
 
@@ -331,6 +332,7 @@ HRESULT Display::Cleanup(const std::function<void()>& releaseDeviceObjects) {
   }
   for (DeviceInfo& device : devices_.devices) device.modes.clear();
   if (releaseDeviceObjects) releaseDeviceObjects();
+  filter_.reset();
   device_.reset();
   const ULONG deviceRefs = d3dDevice_.Reset();
   backBuffer_.Reset();

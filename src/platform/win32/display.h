@@ -15,6 +15,7 @@
 #include "platform/win32/d3d7_device.h"
 #include "render/device_table.h"
 #include "render/gamma.h"
+#include "render/state_filter.h"
 #include "settings/node.h"
 
 namespace brisane {
@@ -52,7 +53,8 @@ class Display final : public GammaTarget {
 
   DeviceTable& devices() { return devices_; }
   // The device as the renderer sees it; null until InitDirect3D succeeds.
-  D3D7Device* device() const { return device_.get(); }
+  // The device every caller draws through: repeated states stop here.
+  Device* device() const { return filter_.get(); }
   IDirectDraw7* directDraw() const { return dd_.Get(); }
   IDirect3DDevice7* d3dDevice() const { return d3dDevice_.Get(); }
   IDirectDrawSurface7* primary() const { return primary_.Get(); }
@@ -77,6 +79,7 @@ class Display final : public GammaTarget {
   RECT screen_ = {};
   RECT viewport_ = {};
   std::unique_ptr<D3D7Device> device_;
+  std::unique_ptr<StateFilter> filter_;
   Gamma gamma_;
   bool modeChanged_ = false;  // SetDisplayMode ran: give the desktop its mode back
 };

@@ -33,6 +33,8 @@ class NullVertexBuffer final : public VertexBuffer {
 class NullDevice final : public Device {
  public:
   std::uint64_t draws = 0, primitives = 0;
+  // Render and stage state calls, and those that set the value already set.
+  std::uint64_t stateCalls = 0, repeatedStateCalls = 0;
 
   HResult SetTransform(TransformState state, const DeviceMatrix& matrix) override {
     transforms_[state] = matrix;
@@ -43,7 +45,7 @@ class NullDevice final : public Device {
     return kOk;
   }
   HResult SetRenderState(RenderState state, std::uint32_t value) override {
-    if (auto* slot = RenderSlot(state)) *slot = value;
+    if (auto* slot = RenderSlot(state)) Count(*slot, value);
     return kOk;
   }
   HResult GetRenderState(RenderState state, std::uint32_t& value) override {
@@ -52,7 +54,7 @@ class NullDevice final : public Device {
     return kOk;
   }
   HResult SetTextureStageState(std::uint32_t stage, TextureStageState state, std::uint32_t value) override {
-    if (auto* slot = StageSlot(stage, state)) *slot = value;
+    if (auto* slot = StageSlot(stage, state)) Count(*slot, value);
     return kOk;
   }
   HResult GetTextureStageState(std::uint32_t stage, TextureStageState state, std::uint32_t& value) override {
@@ -123,6 +125,11 @@ class NullDevice final : public Device {
   }
 
  private:
+  void Count(std::uint32_t& slot, std::uint32_t value) {
+    ++stateCalls;
+    if (slot == value) ++repeatedStateCalls;
+    slot = value;
+  }
   // Flat tables, so the device's own bookkeeping does not show up in the
   // show's figures.
   std::uint32_t* RenderSlot(RenderState state) {

@@ -1,0 +1,129 @@
+// The filter of repeated states in front of the device, on the generated
+// ship with the mirrored sea, the flares and a volley: every draw finds the
+// same render states, stage states and textures in force as when the show
+// talks to the device directly, and most of the show's state calls never
+// reach the device.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/random.h"
+#include "platform/resource_source.h"
+#include "render/state_filter.h"
+#include "scene/archive.h"
+#include "settings/node.h"
+#include "settings/settings_keys.h"
+#include "ship/parts.h"
+#include "show/show.h"
+#include "support/recording_device.h"
+#include "support/sea_fixtures.h"
+
+namespace brisane::assets::ship {
+namespace {
+
+// Keeps, for every draw, the value in force of every render state and stage
+// state (a state never set holds the device's starting value) and the
+// textures bound, each texture numbered in the order the run first drew it:
+// the two runs make their own surfaces, so addresses cannot compare.
+class SnapshotDevice final : public testing::RecordingDevice {
+ public:
+  std::vector<std::vector<std::uint32_t>> seen;
+  int stateCalls = 0;
+
+  HResult SetRenderState(RenderState state, std::uint32_t value) override {
+    ++stateCalls;
+    return RecordingDevice::SetRenderState(state, value);
+  }
+  HResult SetTextureStageState(std::uint32_t stage, TextureStageState state, std::uint32_t value) override {
+    ++stateCalls;
+    return RecordingDevice::SetTextureStageState(stage, state, value);
+  }
+  HResult DrawPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices, std::uint32_t count) override {
+    Snapshot();
+    return RecordingDevice::DrawPrimitive(type, fvf, vertices, count);
+  }
+  HResult DrawIndexedPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices, std::uint32_t count,
+                               const std::uint16_t* indices, std::uint32_t indexCount) override {
+    Snapshot();
+    return RecordingDevice::DrawIndexedPrimitive(type, fvf, vertices, count, indices, indexCount);
+  }
+  HResult DrawPrimitiveVB(PrimitiveType type, VertexBuffer& buffer, std::uint32_t start,
+                          std::uint32_t count) override {
+    Snapshot();
+    return RecordingDevice::DrawPrimitiveVB(type, buffer, start, count);
+  }
+  HResult DrawIndexedPrimitiveVB(PrimitiveType type, VertexBuffer& buffer, std::uint32_t start, std::uint32_t count,
+                                 const std::uint16_t* indices, std::uint32_t indexCount) override {
+    Snapshot();
+    return RecordingDevice::DrawIndexedPrimitiveVB(type, buffer, start, count, indices, indexCount);
+  }
+
+ private:
+  void Snapshot() {
+    std::vector<std::uint32_t> values;
+    values.reserve(256 + 8 * 32 + 8);
+    for (std::uint32_t s = 0; s < 256; ++s) values.push_back(State(static_cast<RenderState>(s)));
+    for (std::uint32_t stage = 0; stage < 8; ++stage)
+      for (std::uint32_t s = 0; s < 32; ++s) values.push_back(StageState(stage, static_cast<TextureStageState>(s)));
+    for (Surface* texture : textures)
+      values.push_back(texture ? numbers_.try_emplace(texture, static_cast<std::uint32_t>(numbers_.size() + 1))
+                                     .first->second
+                               : 0);
+    seen.push_back(std::move(values));
+    log.clear();  // the text of every call is not needed here
+  }
+  std::map<Surface*, std::uint32_t> numbers_;
+};
+
+struct Recorded {
+  std::vector<std::vector<std::uint32_t>> draws;
+  int deviceStateCalls = 0, showStateCalls = 0;
+};
+
+// A second and a half of the show with a volley under way.
+Recorded Record(bool filtered, const std::vector<std::uint8_t>& archive) {
+  MemoryResourceSource resources;
+  resources.add(contract::kSceneResource, kSceneResourceType, archive);
+  ManualClock clock(1000);
+  LcgRandom random;
+  Node settings;
+  for (const SettingSpec& spec : SettingSpecs())
+    if (spec.type == TypeInt) settings.Get(spec.key) = Value(spec.defaultValue);
+  settings.Get(key::EnableEnvWater) = Value(1);
+  testing::TargetLoader loader;
+  SnapshotDevice device;
+  StateFilter filter(device);
+  Device& drawn = filtered ? static_cast<Device&>(filter) : device;
+  Show show({clock, random, resources, &loader, settings});
+  EXPECT_TRUE(show.Setup(drawn, {768, false, ""}));
+  show.MakeGuns(0);
+  Guns::FireVolley(show.guns()->side(0), clock.now(), random);
+  device.seen.clear();
+  device.stateCalls = 0;
+  const std::uint64_t stoppedBefore = filter.repeatsStopped();
+  for (int i = 0; i < 30; ++i) {
+    show.Frame(drawn, [] { return kOk; });
+    clock.advance(50);
+  }
+  const int stopped = static_cast<int>(filter.repeatsStopped() - stoppedBefore);
+  return {std::move(device.seen), device.stateCalls, device.stateCalls + stopped};
+}
+
+TEST(StateFilterOnTheShip, EveryDrawFindsTheSameStatesAndFewCallsGetThrough) {
+  const std::vector<std::uint8_t> archive = BuildShipScene().archive;
+  const Recorded direct = Record(false, archive);
+  const Recorded filtered = Record(true, archive);
+  ASSERT_EQ(direct.draws.size(), filtered.draws.size());
+  ASSERT_GT(direct.draws.size(), 30u * 100u);
+  for (std::size_t i = 0; i < direct.draws.size(); ++i)
+    ASSERT_EQ(direct.draws[i], filtered.draws[i]) << "draw " << i << " of " << direct.draws.size();
+
+  EXPECT_EQ(filtered.showStateCalls, direct.deviceStateCalls) << "the show asks for the same states either way";
+  EXPECT_LT(filtered.deviceStateCalls * 4, direct.deviceStateCalls) << "most of them repeat what is in force";
+}
+
+}  // namespace
+}  // namespace brisane::assets::ship
