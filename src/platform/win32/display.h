@@ -52,8 +52,8 @@ class Display final : public GammaTarget {
   HRESULT Cleanup(const std::function<void()>& releaseDeviceObjects = {});
 
   DeviceTable& devices() { return devices_; }
-  // The device as the renderer sees it; null until InitDirect3D succeeds.
-  // The device every caller draws through: repeated states stop here.
+  // The device as the renderer sees it, behind the filter of repeated
+  // states; null until InitDirect3D succeeds.
   Device* device() const { return filter_.get(); }
   IDirectDraw7* directDraw() const { return dd_.Get(); }
   IDirect3DDevice7* d3dDevice() const { return d3dDevice_.Get(); }

@@ -16,12 +16,13 @@ HRESULT CALLBACK CollectFormat(LPDDPIXELFORMAT format, LPVOID context) {
 }
 
 // Locks the whole surface, fills it and unlocks it; the lock's error when it
-// cannot be locked.
+// cannot be locked. Every texel is written, so the lock says it will not
+// read: otherwise the runtime may first fetch the surface's old contents.
 template <typename Fill>
 HRESULT FillSurface(IDirectDrawSurface7* surface, Fill fill) {
   DDSURFACEDESC2 desc = {};
   desc.dwSize = sizeof desc;
-  const HRESULT locked = surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
+  const HRESULT locked = surface->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr);
   if (FAILED(locked)) return locked;
   TextureSurface target;
   target.bits = desc.lpSurface;
