@@ -114,6 +114,7 @@ void FillModes(HWND dialog, Node& settings, const DeviceTable& table, std::int32
 void InitConfigDialog(HWND dialog, App& app) {
   Display& display = app.display();
   if (FAILED(display.EnumerateDevices())) return;
+  display.ReleaseDrivers();  // the dialog only lists what they offer
   // A failed load leaves the defaults; the controls show what the tree holds.
   display.LoadSettings(app.settings());
   Node& settings = app.settings();

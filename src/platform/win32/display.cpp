@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/win32/fatal_error.h"
 #include "platform/win32/registry_store.h"
@@ -58,7 +59,15 @@ HRESULT WINAPI DeviceEnumCallback(LPSTR /*description*/, LPSTR name, LPD3DDEVICE
   return D3DENUMRET_OK;
 }
 
+// What the driver enumeration fills: the device table, and the drivers'
+// DirectDraw objects kept for the bring-up that follows.
+struct EnumerationContext {
+  DeviceTable* table;
+  std::vector<Display::EnumeratedDriver>* drivers;
+};
+
 BOOL WINAPI DriverEnumCallback(GUID* guid, LPSTR description, LPSTR /*name*/, LPVOID context) {
+  auto* enumeration = static_cast<EnumerationContext*>(context);
   ComPtr<IDirectDraw7> dd;
   HRESULT hr = DirectDrawCreateEx(guid, reinterpret_cast<void**>(dd.Put()), IID_IDirectDraw7, nullptr);
   if (FAILED(hr)) FatalError("ERROR in DriverEnumCallback(): DirectDrawCreateEx call failed, hr = %u", unsigned(hr));
@@ -67,7 +76,7 @@ BOOL WINAPI DriverEnumCallback(GUID* guid, LPSTR description, LPSTR /*name*/, LP
   if (FAILED(hr)) FatalError("ERROR in DriverEnumCallback(): QueryInterface call failed, hr = %u", unsigned(hr));
 
   DriverContext driver;
-  driver.table = static_cast<DeviceTable*>(context);
+  driver.table = enumeration->table;
   driver.record.description = std::string(description ? description : "").substr(0, kMaxDeviceNameChars);
   DDCAPS hal = {}, hel = {};
   hal.dwSize = hel.dwSize = sizeof(DDCAPS);
@@ -84,7 +93,10 @@ BOOL WINAPI DriverEnumCallback(GUID* guid, LPSTR description, LPSTR /*name*/, LP
   dd->EnumDisplayModes(0, nullptr, &driver, ModeEnumCallback);
   SortModes(driver.record.modes);
   d3d->EnumDevices(DeviceEnumCallback, &driver);
-  return DDENUMRET_OK;  // the objects go with the scope
+  // Making DirectDraw again costs the runtime a full start-up; the bring-up
+  // takes this one instead.
+  enumeration->drivers->push_back({driver.record.primary, driver.record.driverGuid, std::move(dd)});
+  return DDENUMRET_OK;
 }
 
 struct ZBufferSearch {
@@ -161,7 +173,9 @@ DWORD GetDirectXVersion() {
 
 HRESULT Display::EnumerateDevices() {
   devices_ = DeviceTable();
-  const HRESULT hr = DirectDrawEnumerateA(DriverEnumCallback, &devices_);
+  drivers_.clear();
+  EnumerationContext enumeration{&devices_, &drivers_};
+  const HRESULT hr = DirectDrawEnumerateA(DriverEnumCallback, &enumeration);
   if (FAILED(hr)) FatalError("FATAL ERROR in EnumerateDevices(): DirectDrawEnumerate call failed, hr = %u", unsigned(hr));
   if (devices_.numEnumerated == 0 || devices_.NumDevices() == 0)
     FatalError("FATAL ERROR in EnumerateDevices(): NumDevices = %d, NumDevicesEnumerated = %d",
@@ -180,10 +194,18 @@ HRESULT Display::InitDirectDraw(HWND window, bool useDesktopRes) {
   DeviceInfo& device = devices_.Current();
   // DirectDraw on the driver the device belongs to: a secondary adapter's
   // device cannot be made on the primary driver's surfaces.
-  GUID driverGuid = FromGuid(device.driverGuid);
-  HRESULT hr = DirectDrawCreateEx(device.primaryDriver ? nullptr : &driverGuid, reinterpret_cast<void**>(dd_.Put()),
-                                  IID_IDirectDraw7, nullptr);
-  if (FAILED(hr)) FatalError("FATAL ERROR in InitDirectDraw(): DirectDrawCreateEx call failed, hr = %u", unsigned(hr));
+  HRESULT hr = S_OK;
+  for (EnumeratedDriver& driver : drivers_)
+    if (driver.primary == device.primaryDriver && (driver.primary || driver.guid == device.driverGuid))
+      dd_ = std::move(driver.directDraw);
+  drivers_.clear();  // the other drivers' objects are not needed
+  if (!dd_) {
+    GUID driverGuid = FromGuid(device.driverGuid);
+    hr = DirectDrawCreateEx(device.primaryDriver ? nullptr : &driverGuid, reinterpret_cast<void**>(dd_.Put()),
+                            IID_IDirectDraw7, nullptr);
+    if (FAILED(hr))
+      FatalError("FATAL ERROR in InitDirectDraw(): DirectDrawCreateEx call failed, hr = %u", unsigned(hr));
+  }
 
   const DWORD level = device.desktopResolution
                           ? DDSCL_NORMAL | DDSCL_FPUSETUP
@@ -331,6 +353,7 @@ HRESULT Display::Cleanup(const std::function<void()>& releaseDeviceObjects) {
     modeChanged_ = false;
   }
   for (DeviceInfo& device : devices_.devices) device.modes.clear();
+  drivers_.clear();
   if (releaseDeviceObjects) releaseDeviceObjects();
   filter_.reset();
   device_.reset();

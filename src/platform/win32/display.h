@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/d3d7_device.h"
@@ -30,8 +31,11 @@ class Display final : public GammaTarget {
   Display(const Display&) = delete;
   Display& operator=(const Display&) = delete;
 
-  // Fills the device table from every DirectDraw driver; fatal when no usable device.
+  // Fills the device table from every DirectDraw driver; fatal when no usable
+  // device. The drivers' DirectDraw objects stay for InitDirectDraw; a
+  // caller that will not bring the display up lets them go.
   HRESULT EnumerateDevices();
+  void ReleaseDrivers() { drivers_.clear(); }
   // Makes the default device current; fatal when there is none.
   HRESULT SelectDefaultDevice();
   // Defaults, stored values and the device checks over the settings tree;
@@ -51,6 +55,14 @@ class Display final : public GammaTarget {
   // referenced elsewhere.
   HRESULT Cleanup(const std::function<void()>& releaseDeviceObjects = {});
 
+  // A driver's DirectDraw object from the enumeration, until the bring-up
+  // takes it or another enumeration or the cleanup lets it go.
+  struct EnumeratedDriver {
+    bool primary = false;
+    Guid guid{};
+    ComPtr<IDirectDraw7> directDraw;
+  };
+
   DeviceTable& devices() { return devices_; }
   // The device as the renderer sees it, behind the filter of repeated
   // states; null until InitDirect3D succeeds.
@@ -69,6 +81,7 @@ class Display final : public GammaTarget {
   class PrimaryGamma;
 
   DeviceTable devices_;
+  std::vector<EnumeratedDriver> drivers_;
   HWND window_ = nullptr;
   ComPtr<IDirectDraw7> dd_;
   ComPtr<IDirect3D7> d3d_;
