@@ -1,16 +1,19 @@
 #!/usr/bin/env python3
 """The show against the bare Direct3D program, in one Wine run.
 
-    bench/floor/compare.py WIN64_BUILD [SECONDS] [TRIANGLES]
+    bench/floor/compare.py WIN64_BUILD [SECONDS] [TRIANGLES] [--before OTHER_WIN64_BUILD] [--rounds N]
 
 Runs floor.exe (bring-up at the desktop's resolution, then clear, TRIANGLES
 lit two-stage triangles from system memory, flip; 128000 unless told, what
 the show draws a frame) and the show's own window code (display_driver
 figures) full screen at the same 1024x768, and prints the three ratios:
 first frame (target at most 1.2), frames a second (at least 1.0) and peak
-memory (at most 1.1). Prints figures only. Needs an X display of 1024x768
-and a Wine prefix (WINEPREFIX) with its wineserver running; the prefix's
-stored settings are put back.
+memory (at most 1.1). With --before, the other build's show runs in the
+same rounds, so a change is measured against what it replaced on the same
+machine at the same time. Rounds alternate the programs and report medians.
+Prints figures only. Needs an X display of 1024x768 and a Wine prefix
+(WINEPREFIX) with its wineserver running; the prefix's stored settings are
+put back.
 """
 import os
 import subprocess
@@ -32,45 +35,75 @@ def run(program, *args, timeout=300):
         return fields(out.read())
 
 
+def median(values):
+    values = sorted(values)
+    return values[len(values) // 2]
+
+
 def main():
-    if len(sys.argv) < 2:
+    args = [a for a in sys.argv[1:]]
+    options = {}
+    for name in ("--before", "--rounds"):
+        if name in args:
+            i = args.index(name)
+            options[name] = args[i + 1]
+            del args[i:i + 2]
+    if not args:
         print(__doc__)
         return 2
-    build = os.path.abspath(sys.argv[1])
-    seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 10.0
-    triangles = int(sys.argv[3]) if len(sys.argv) > 3 else 128000
+    build = os.path.abspath(args[0])
+    seconds = float(args[1]) if len(args) > 1 else 10.0
+    triangles = int(args[2]) if len(args) > 2 else 128000
+    before = os.path.abspath(options["--before"]) if "--before" in options else None
+    rounds = max(1, int(options.get("--rounds", 1)))
     os.environ.setdefault("BRISANE_SCR", os.path.join(build, "Brisane.scr"))
     os.environ.setdefault("BRISANE_DRIVERS", os.path.join(build, "tests", "win"))
     sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "win"))
     from test_display import DISPLAY_DRIVER, device_table
     from winenv import SETTINGS_KEY, clear_settings, reg, set_setting
 
+    shows = [("show", DISPLAY_DRIVER)]
+    if before:
+        shows.insert(0, ("before", os.path.join(before, "tests", "win", os.path.basename(DISPLAY_DRIVER))))
     key = "HKCU\\" + SETTINGS_KEY
     saved = os.path.join(tempfile.mkdtemp(), "settings.reg")
     had_settings = reg("export", key, "Z:" + saved.replace("/", "\\"), "/y")[0] == 0
+    results = {"floor": []}
+    results.update({name: [] for name, _ in shows})
     try:
         clear_settings()
         info, devices = device_table(desktop=False)
         modes = devices[int(info["current"])]["modes"]
         set_setting("UseDesktopRes", "2: 0")
         set_setting("ModeNum", f"2: {modes.index((1024, 768, 32))}")
-        floor = run(os.path.join(build, "floor.exe"), triangles, seconds)
-        show = run(DISPLAY_DRIVER, "figures", seconds)
+        for _ in range(rounds):
+            results["floor"].append(run(os.path.join(build, "floor.exe"), triangles, seconds))
+            for name, driver in shows:
+                results[name].append(run(driver, "figures", seconds))
     finally:
         clear_settings()
         if had_settings:
             reg("import", "Z:" + saved.replace("/", "\\"))
-    if "fps" not in floor or show.get("scene") != "1":
-        print(f"compare: a run failed: floor {floor}, show {show}")
-        return 1
-    print(f"floor: {floor['triangles']} triangles a frame; first frame {floor['first_frame_s']} s, "
-          f"{floor['fps']} frames/s, peak {floor['peak_memory_mb']} MB")
-    print(f"show:  mode {show['mode']}; first frame {show['first_frame_s']} s, {show['fps']} frames/s, "
-          f"peak {show['peak_memory_mb']} MB")
-    ratio = lambda key: float(show[key]) / float(floor[key])
-    print(f"first frame ratio {ratio('first_frame_s'):.2f} (target at most 1.2); "
-          f"frames/s ratio {ratio('fps'):.2f} (at least 1.0); "
-          f"peak memory ratio {ratio('peak_memory_mb'):.2f} (at most 1.1)")
+    for name, runs in results.items():
+        if any(("fps" not in r) or (name != "floor" and r.get("scene") != "1") for r in runs):
+            print(f"compare: a run of {name} failed: {runs}")
+            return 1
+    figure = lambda name, key: median([float(r[key]) for r in results[name]])
+    print(f"floor: {results['floor'][0]['triangles']} triangles a frame; first frame {figure('floor', 'first_frame_s'):.3f} s, "
+          f"{figure('floor', 'fps'):.2f} frames/s, peak {figure('floor', 'peak_memory_mb'):.1f} MB "
+          f"({figure('floor', 'set_up_memory_mb'):.1f} MB when set up)"
+          + (f" (medians of {rounds} rounds)" if rounds > 1 else ""))
+    for name, _ in shows:
+        ratio = lambda key: figure(name, key) / figure("floor", key)
+        set_up = f"set up {figure(name, 'set_up_s'):.3f} s, " if "set_up_s" in results[name][0] else ""
+        print(f"{name + ':':7s} mode {results[name][0]['mode']}; {set_up}"
+              f"first frame {figure(name, 'first_frame_s'):.3f} s, "
+              f"{figure(name, 'fps'):.2f} frames/s, peak {figure(name, 'peak_memory_mb'):.1f} MB"
+              + (f" ({figure(name, 'set_up_memory_mb'):.1f} MB when set up)" if "set_up_memory_mb" in results[name][0]
+                 else ""))
+        print(f"{'':7s} first frame ratio {ratio('first_frame_s'):.2f} (target at most 1.2); "
+              f"frames/s ratio {ratio('fps'):.2f} (at least 1.0); "
+              f"peak memory ratio {ratio('peak_memory_mb'):.2f} (at most 1.1)")
     with open("/proc/loadavg", encoding="ascii") as load:
         print(f"machine load average: {load.read().split()[0]} on {os.cpu_count()} CPUs")
     return 0
