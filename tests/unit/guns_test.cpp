@@ -119,13 +119,6 @@ TEST_F(GunsTest, FiringPeriodZeroOpensAt50FiresAt60ClosesAt70AndOpensAgainAt110)
   EXPECT_FLOAT_EQ(port.animation().speed, 0.3f);
 }
 
-TEST_F(GunsTest, TheFiringPeriodTableWithOneMinuteForAnythingElse) {
-  const std::pair<std::int32_t, std::uint32_t> table[] = {{0, 60000},   {1, 300000},  {2, 600000}, {3, 900000},
-                                                          {4, 1800000}, {5, 3600000}, {6, 60000},  {7, 60000},
-                                                          {-1, 60000}};
-  for (const auto& [setting, period] : table) EXPECT_EQ(FiringPeriodMs(setting), period) << setting;
-}
-
 TEST_F(GunsTest, ASidesFourShotsFallInDisjointBandsInEveryOrderTheBitsAllow) {
   std::set<std::array<int, 4>> orders;
   for (int bits = 0; bits < 16; ++bits) {

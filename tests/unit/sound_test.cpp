@@ -4,6 +4,7 @@
 #include <string>
 
 #include "settings/settings_keys.h"
+#include "show/ship_contract.h"
 #include "show/show.h"
 #include "sound/listener.h"
 #include "sound/sound3d.h"
@@ -17,6 +18,12 @@ namespace brisane {
 namespace {
 
 using namespace testing;
+
+void ExpectNear(const AudioVector& actual, const AudioVector& expected) {
+  EXPECT_NEAR(actual.x, expected.x, 1e-6f);
+  EXPECT_NEAR(actual.y, expected.y, 1e-6f);
+  EXPECT_NEAR(actual.z, expected.z, 1e-6f);
+}
 
 class Sound3DTest : public ::testing::Test {
  protected:
@@ -93,23 +100,6 @@ TEST_F(Sound3DTest, ABufferTheSystemNeverGivesBackFailsThePlayWithoutHangingTheF
   EXPECT_EQ(buffer->fills, 2);
 }
 
-TEST_F(Sound3DTest, VolumeConesAndPlaceGoStraightToTheBuffer) {
-  ASSERT_EQ(sound.SetVolume(0), kOk);
-  EXPECT_EQ(buffer->volume, 0) << "0 is full level, not rescaled";
-  ASSERT_EQ(sound.SetVolume(-2500), kOk);
-  EXPECT_EQ(buffer->volume, -2500);
-  sound.SetConeAngles(360, 0);
-  EXPECT_EQ(buffer->params.insideConeAngle, 360u);
-  EXPECT_EQ(buffer->params.outsideConeAngle, 0u);
-  sound.Set3DParameters({1, 2, 3}, {0, 0, 0}, 40, 950);
-  EXPECT_EQ(buffer->params.position, (AudioVector{1, 2, 3}));
-  EXPECT_EQ(buffer->params.minDistance, 40.0f);
-  EXPECT_EQ(buffer->params.maxDistance, 950.0f);
-  EXPECT_EQ(buffer->params.mode, 0u);
-  EXPECT_FALSE(buffer->wasDeferred) << "applied at once";
-  EXPECT_EQ(sound.parameters(), buffer->params);
-}
-
 TEST_F(Sound3DTest, AnEmptySoundAnswersFailureAndTouchesNothing) {
   sound.Release();
   EXPECT_EQ(audio.created[0], nullptr) << "released";
@@ -154,12 +144,8 @@ TEST(ListenerTest, FrontAndTopComeFromTheViewTimesProjection) {
   projection.m[3][2] = -0.1f;
   AudioVector front, top;
   ListenerOrientation(view, projection, front, top);
-  EXPECT_NEAR(front.x, -1.0f, 1e-6f);
-  EXPECT_NEAR(front.y, 0.0f, 1e-6f);
-  EXPECT_NEAR(front.z, 0.0f, 1e-6f);
-  EXPECT_NEAR(top.x, 0.0f, 1e-6f);
-  EXPECT_NEAR(top.y, 0.0f, 1e-6f);
-  EXPECT_NEAR(top.z, 1.0f, 1e-6f);
+  ExpectNear(front, {-1, 0, 0});
+  ExpectNear(top, {0, 0, 1});
 
   // A degenerate transform keeps the last orientation rather than NaN.
   const AudioVector lastFront = front, lastTop = top;
@@ -212,27 +198,23 @@ TEST_F(ShipSoundsTest, StartUpScalesDistancesThenLoadsTheFourSoundsInOrderAtThei
   EXPECT_NE(device.log.end(), std::find(device.log.begin(), device.log.end(), "SetTransform(2)"))
       << "the current camera applied, so the first listener update has a view";
 
-  struct Expected {
-    std::uint16_t resource;
-    AudioVector position;
-    float minDistance, maxDistance;
-    std::uint32_t inside, outside;
-  };
-  // Lantern, first creak, second creak, wind; creaks keep the default cones.
-  const Expected expected[] = {{151, {1, 2, 3}, 350, 2000, 360, 360},
-                               {152, {4, 5, 6}, 40, 950, 360, 360},
-                               {157, {7, 8, 9}, 60, 900, 360, 360},
-                               {153, {10, 11, 12}, 280, 1450, 360, 0}};
+  // Lantern, first creak, second creak, wind, each at its node with its own
+  // distances; sounds without cones keep the buffer's (360, 360).
+  const contract::AmbientSoundSpec* specs[] = {&contract::kLanternLoop, &contract::kCreakHigh, &contract::kCreakLow,
+                                               &contract::kWindLoop};
+  const AudioVector nodes[] = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {10, 11, 12}};
   for (int i = 0; i < 4; ++i) {
-    SCOPED_TRACE(expected[i].resource);
+    const contract::AmbientSoundSpec& spec = *specs[i];
+    SCOPED_TRACE(spec.resource);
     const RecordingBuffer& b = *Buffer(i);
-    EXPECT_EQ(b.size, expected[i].resource % 16u * 2 + 2) << "made from its own resource";
-    EXPECT_EQ(b.params.position, expected[i].position);
+    EXPECT_EQ(b.size, spec.resource % 16u * 2 + 2) << "made from its own resource";
+    EXPECT_EQ(b.params.position, nodes[i]);
     EXPECT_EQ(b.params.velocity, AudioVector{});
-    EXPECT_EQ(b.params.minDistance, expected[i].minDistance);
-    EXPECT_EQ(b.params.maxDistance, expected[i].maxDistance);
-    EXPECT_EQ(b.params.insideConeAngle, expected[i].inside);
-    EXPECT_EQ(b.params.outsideConeAngle, expected[i].outside);
+    EXPECT_EQ(b.params.minDistance, spec.minDistance);
+    EXPECT_EQ(b.params.maxDistance, spec.maxDistance);
+    EXPECT_EQ(b.params.insideConeAngle, spec.cones ? spec.insideCone : 360u);
+    EXPECT_EQ(b.params.outsideConeAngle, spec.cones ? spec.outsideCone : 360u);
+    EXPECT_FALSE(b.wasDeferred) << "placed at once";
     EXPECT_EQ(b.volume, -1200) << "MasterVolume as it is";
     EXPECT_FALSE(b.playing);
   }
@@ -273,12 +255,8 @@ TEST_F(ShipSoundsTest, TheFirstFrameStartsTheTwoLoopsOnceAndEveryFrameMovesTheLi
   EXPECT_FLOAT_EQ(audio.listener.distanceFactor, 1.0f / 8.0f) << "the scale survives every update";
   // The sample's cameras keep the world's axes and look along their -z with
   // +y up: front is the negated third column of view x projection, so +z.
-  EXPECT_NEAR(audio.listener.front.x, 0.0f, 1e-6f);
-  EXPECT_NEAR(audio.listener.front.y, 0.0f, 1e-6f);
-  EXPECT_NEAR(audio.listener.front.z, 1.0f, 1e-6f);
-  EXPECT_NEAR(audio.listener.top.x, 0.0f, 1e-6f);
-  EXPECT_NEAR(audio.listener.top.y, 1.0f, 1e-6f);
-  EXPECT_NEAR(audio.listener.top.z, 0.0f, 1e-6f);
+  ExpectNear(audio.listener.front, {0, 0, 1});
+  ExpectNear(audio.listener.top, {0, 1, 0});
 }
 
 TEST_F(ShipSoundsTest, OnCloseTheFourAreStoppedThenReleasedInTheirOrder) {
