@@ -17,8 +17,7 @@ const Asset& ById(int id);
 struct Decoded {
   bool ok = false;
   std::string error;
-  int width = 0, height = 0, components = 0;
-  bool progressive = false;
+  int width = 0, height = 0;
   std::vector<std::uint8_t> rgb;  // top row first
 
   const std::uint8_t* at(int x, int y) const { return &rgb[(static_cast<std::size_t>(y) * width + x) * 3]; }
