@@ -215,7 +215,7 @@ void App::PaintPreview(HWND window) {
 // the window creation's fatal report.
 LRESULT App::StartShow(HWND window) {
   shell_.mainWindow = window;
-  if (GetDirectXVersion() < 0x700) {
+  if (display_.GetDirectXVersion() < 0x700) {
     MessageBoxA(nullptr, "Incorrect DirectX version. Please install DirectX 7 or later", "Error!", MB_ICONERROR);
     FatalError("Incorrect DirectX version!");
   }

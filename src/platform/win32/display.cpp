@@ -64,13 +64,19 @@ HRESULT WINAPI DeviceEnumCallback(LPSTR /*description*/, LPSTR name, LPD3DDEVICE
 struct EnumerationContext {
   DeviceTable* table;
   std::vector<Display::EnumeratedDriver>* drivers;
+  ComPtr<IDirectDraw7>* primary;  // made by the version check, when it ran
 };
 
 BOOL WINAPI DriverEnumCallback(GUID* guid, LPSTR description, LPSTR /*name*/, LPVOID context) {
   auto* enumeration = static_cast<EnumerationContext*>(context);
   ComPtr<IDirectDraw7> dd;
-  HRESULT hr = DirectDrawCreateEx(guid, reinterpret_cast<void**>(dd.Put()), IID_IDirectDraw7, nullptr);
-  if (FAILED(hr)) FatalError("ERROR in DriverEnumCallback(): DirectDrawCreateEx call failed, hr = %u", unsigned(hr));
+  HRESULT hr = S_OK;
+  if (!guid && *enumeration->primary) {
+    dd = std::move(*enumeration->primary);
+  } else {
+    hr = DirectDrawCreateEx(guid, reinterpret_cast<void**>(dd.Put()), IID_IDirectDraw7, nullptr);
+    if (FAILED(hr)) FatalError("ERROR in DriverEnumCallback(): DirectDrawCreateEx call failed, hr = %u", unsigned(hr));
+  }
   ComPtr<IDirect3D7> d3d;
   hr = dd->QueryInterface(IID_IDirect3D7, reinterpret_cast<void**>(d3d.Put()));
   if (FAILED(hr)) FatalError("ERROR in DriverEnumCallback(): QueryInterface call failed, hr = %u", unsigned(hr));
@@ -154,19 +160,22 @@ class Display::PrimaryGamma final : public GammaSource {
   IDirectDrawSurface7* primary_;
 };
 
-DWORD GetDirectXVersion() {
+DWORD Display::GetDirectXVersion() {
   HMODULE library = LoadLibraryA("DDRAW.DLL");
   if (!library) return 0;
   DWORD version = 0;
   using CreateEx = HRESULT(WINAPI*)(GUID*, LPVOID*, REFIID, IUnknown*);
   auto create = reinterpret_cast<CreateEx>(reinterpret_cast<void*>(GetProcAddress(library, "DirectDrawCreateEx")));
   if (create) {
-    IDirectDraw7* dd = nullptr;
-    if (SUCCEEDED(create(nullptr, reinterpret_cast<LPVOID*>(&dd), IID_IDirectDraw7, nullptr)) && dd) {
-      dd->Release();
+    ComPtr<IDirectDraw7> dd;
+    if (SUCCEEDED(create(nullptr, reinterpret_cast<LPVOID*>(dd.Put()), IID_IDirectDraw7, nullptr)) && dd) {
       version = 0x700;
+      // Starting the runtime is the costly part: the enumeration takes this
+      // object for the primary driver.
+      primaryDraw_ = std::move(dd);
     }
   }
+  // The program imports the library too, so the kept object's code stays.
   FreeLibrary(library);
   return version;
 }
@@ -174,7 +183,7 @@ DWORD GetDirectXVersion() {
 HRESULT Display::EnumerateDevices() {
   devices_ = DeviceTable();
   drivers_.clear();
-  EnumerationContext enumeration{&devices_, &drivers_};
+  EnumerationContext enumeration{&devices_, &drivers_, &primaryDraw_};
   const HRESULT hr = DirectDrawEnumerateA(DriverEnumCallback, &enumeration);
   if (FAILED(hr)) FatalError("FATAL ERROR in EnumerateDevices(): DirectDrawEnumerate call failed, hr = %u", unsigned(hr));
   if (devices_.numEnumerated == 0 || devices_.NumDevices() == 0)
@@ -353,7 +362,7 @@ HRESULT Display::Cleanup(const std::function<void()>& releaseDeviceObjects) {
     modeChanged_ = false;
   }
   for (DeviceInfo& device : devices_.devices) device.modes.clear();
-  drivers_.clear();
+  ReleaseDrivers();
   if (releaseDeviceObjects) releaseDeviceObjects();
   filter_.reset();
   device_.reset();

@@ -21,9 +21,6 @@
 
 namespace brisane {
 
-// 0x700 when DirectDraw 7 can be created on the primary driver, else 0.
-DWORD GetDirectXVersion();
-
 class Display final : public GammaTarget {
  public:
   Display() = default;
@@ -31,11 +28,17 @@ class Display final : public GammaTarget {
   Display(const Display&) = delete;
   Display& operator=(const Display&) = delete;
 
+  // 0x700 when DirectDraw 7 can be created on the primary driver, else 0;
+  // the object stays for the enumeration.
+  DWORD GetDirectXVersion();
   // Fills the device table from every DirectDraw driver; fatal when no usable
   // device. The drivers' DirectDraw objects stay for InitDirectDraw; a
   // caller that will not bring the display up lets them go.
   HRESULT EnumerateDevices();
-  void ReleaseDrivers() { drivers_.clear(); }
+  void ReleaseDrivers() {
+    drivers_.clear();
+    primaryDraw_.Reset();
+  }
   // Makes the default device current; fatal when there is none.
   HRESULT SelectDefaultDevice();
   // Defaults, stored values and the device checks over the settings tree;
@@ -82,6 +85,7 @@ class Display final : public GammaTarget {
 
   DeviceTable devices_;
   std::vector<EnumeratedDriver> drivers_;
+  ComPtr<IDirectDraw7> primaryDraw_;
   HWND window_ = nullptr;
   ComPtr<IDirectDraw7> dd_;
   ComPtr<IDirect3D7> d3d_;
