@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "image/jpeg_decoder.h"
 
@@ -57,79 +58,121 @@ std::uint32_t Channel(int value, ChannelBits bits) {
   return v;
 }
 
-bool Fill(const TextureSurface& surface, const TextureImage& image, Mode mode, std::uint16_t threshold, bool replace) {
-  const std::uint32_t depth = surface.format.rgb_bit_count;
-  if ((depth != 16 && depth != 32) || surface.bits == nullptr) return false;
-  const std::size_t bytes = depth / 8;
-  const std::size_t pitch = surface.pitch ? surface.pitch : surface.width * bytes;
-  const ChannelBits r = MaskBits(surface.format.red_mask), g = MaskBits(surface.format.green_mask);
-  const ChannelBits b = MaskBits(surface.format.blue_mask), a = MaskBits(surface.format.alpha_mask);
-  const double row_scale = surface.height ? static_cast<double>(image.height) / surface.height : 0.0;
-  const double col_scale = surface.width ? static_cast<double>(image.width) / surface.width : 0.0;
-  auto* base = static_cast<std::uint8_t*>(surface.bits);
+// Everything a texel's value depends on but the picture's bytes, worked out
+// once a surface: each byte value's narrowed channel, and the picture's
+// column under each texel.
+struct Conversion {
+  Conversion(const TextureSurface& surface, const TextureImage& image) {
+    r = MaskBits(surface.format.red_mask), g = MaskBits(surface.format.green_mask);
+    b = MaskBits(surface.format.blue_mask), a = MaskBits(surface.format.alpha_mask);
+    for (int v = 0; v < 256; ++v) {
+      red[v] = Channel(v, r);
+      green[v] = Channel(v, g);
+      blue[v] = Channel(v, b);
+      alpha[v] = static_cast<std::uint32_t>(Narrow(v, 8, a.width)) << a.shift;
+    }
+    const double col_scale = surface.width ? static_cast<double>(image.width) / surface.width : 0.0;
+    columns.resize(surface.width);
+    for (std::uint32_t x = 0; x < surface.width; ++x) columns[x] = static_cast<std::size_t>(col_scale * x) * 3;
+  }
+  ChannelBits r, g, b, a;
+  std::uint32_t red[256], green[256], blue[256], alpha[256];
+  std::vector<std::size_t> columns;
+};
 
-  for (std::uint32_t y = 0; y < surface.height; ++y) {
-    const std::size_t src_row = static_cast<std::size_t>(row_scale * y);
-    std::uint8_t* dst = base + static_cast<std::size_t>(y) * pitch;
-    for (std::uint32_t x = 0; x < surface.width; ++x, dst += bytes) {
-      const std::size_t offset = src_row * image.stride + static_cast<std::size_t>(col_scale * x) * 3;
-      const bool inside = image.pixels != nullptr && offset + 2 < image.size;
-      std::uint32_t texel = 0;
-      if (mode == Mode::kAlpha) {
-        int lum = 255;
-        if (inside) lum = (image.pixels[offset] + image.pixels[offset + 1] + image.pixels[offset + 2]) / 3;
-        const std::uint32_t alpha = static_cast<std::uint32_t>(Narrow(lum, 8, a.width)) << a.shift;
-        if (replace) {
-          texel = alpha;
-        } else {
-          std::uint32_t old = 0;
-          if (bytes == 2) {
-            std::uint16_t v;
-            std::memcpy(&v, dst, 2);
-            old = v;
-          } else {
-            std::memcpy(&old, dst, 4);
-          }
-          texel = old | alpha;
-        }
-      } else if (inside) {
-        const std::uint32_t red = Channel(image.pixels[offset + 2], r);
-        const std::uint32_t green = Channel(image.pixels[offset + 1], g);
-        const std::uint32_t blue = Channel(image.pixels[offset], b);
-        texel = red << r.shift | green << g.shift | blue << b.shift;
-        if (mode == Mode::kColourAndAlpha) {
+template <std::size_t kBytes>
+std::uint32_t ReadTexel(const std::uint8_t* dst) {
+  if constexpr (kBytes == 2) {
+    std::uint16_t v;
+    std::memcpy(&v, dst, 2);
+    return v;
+  } else {
+    std::uint32_t v;
+    std::memcpy(&v, dst, 4);
+    return v;
+  }
+}
+
+template <std::size_t kBytes>
+void WriteTexel(std::uint8_t* dst, std::uint32_t texel) {
+  if constexpr (kBytes == 2) {
+    const std::uint16_t v = static_cast<std::uint16_t>(texel);
+    std::memcpy(dst, &v, 2);
+  } else {
+    std::memcpy(dst, &texel, 4);
+  }
+}
+
+// One row of texels from the picture's row at src (null: past the
+// picture's data, as is any texel whose bytes lie beyond the end).
+template <Mode kMode, std::size_t kBytes>
+void FillRow(const Conversion& c, const std::uint8_t* src, std::size_t available, std::uint8_t* dst,
+             std::uint32_t width, std::uint16_t threshold, bool replace) {
+  for (std::uint32_t x = 0; x < width; ++x, dst += kBytes) {
+    const std::size_t offset = c.columns[x];
+    const bool inside = src != nullptr && offset + 2 < available;
+    std::uint32_t texel = 0;
+    if constexpr (kMode == Mode::kAlpha) {
+      const int lum = inside ? (src[offset] + src[offset + 1] + src[offset + 2]) / 3 : 255;
+      texel = c.alpha[lum];
+      if (!replace) texel |= ReadTexel<kBytes>(dst);
+    } else {
+      if (inside) {
+        const std::uint32_t red = c.red[src[offset + 2]], green = c.green[src[offset + 1]], blue = c.blue[src[offset]];
+        texel = red << c.r.shift | green << c.g.shift | blue << c.b.shift;
+        if constexpr (kMode == Mode::kColourAndAlpha) {
           int avg = static_cast<int>((blue + green + red) / 3);
-          int from = r.width;
+          int from = c.r.width;
           if (threshold != 0) {
             avg = avg < 10 ? 0 : 255;
             from = 8;
           }
-          texel |= static_cast<std::uint32_t>(Narrow(avg, from, a.width)) << a.shift;
+          texel |= static_cast<std::uint32_t>(Narrow(avg, from, c.a.width)) << c.a.shift;
         }
       }
-      if (bytes == 2) {
-        const std::uint16_t v = static_cast<std::uint16_t>(texel);
-        std::memcpy(dst, &v, 2);
-      } else {
-        std::memcpy(dst, &texel, 4);
-      }
     }
+    WriteTexel<kBytes>(dst, texel);
   }
+}
+
+template <Mode kMode, std::size_t kBytes>
+void FillRows(const TextureSurface& surface, const TextureImage& image, std::uint16_t threshold, bool replace) {
+  const Conversion conversion(surface, image);
+  const std::size_t pitch = surface.pitch ? surface.pitch : surface.width * kBytes;
+  const double row_scale = surface.height ? static_cast<double>(image.height) / surface.height : 0.0;
+  auto* base = static_cast<std::uint8_t*>(surface.bits);
+  for (std::uint32_t y = 0; y < surface.height; ++y) {
+    const std::size_t row = static_cast<std::size_t>(row_scale * y) * image.stride;
+    // Bytes of the picture from the row's start on; none past its end.
+    const bool rowInside = image.pixels != nullptr && row < image.size;
+    FillRow<kMode, kBytes>(conversion, rowInside ? image.pixels + row : nullptr, rowInside ? image.size - row : 0,
+                           base + static_cast<std::size_t>(y) * pitch, surface.width, threshold, replace);
+  }
+}
+
+template <Mode kMode>
+bool Fill(const TextureSurface& surface, const TextureImage& image, std::uint16_t threshold, bool replace) {
+  const std::uint32_t depth = surface.format.rgb_bit_count;
+  if ((depth != 16 && depth != 32) || surface.bits == nullptr) return false;
+  if (depth == 16)
+    FillRows<kMode, 2>(surface, image, threshold, replace);
+  else
+    FillRows<kMode, 4>(surface, image, threshold, replace);
   return true;
 }
 
 }  // namespace
 
 bool FillColour(const TextureSurface& surface, const TextureImage& image) {
-  return Fill(surface, image, Mode::kColour, 0, false);
+  return Fill<Mode::kColour>(surface, image, 0, false);
 }
 
 bool FillColourAndAlpha(const TextureSurface& surface, const TextureImage& image, std::uint16_t threshold) {
-  return Fill(surface, image, Mode::kColourAndAlpha, threshold, false);
+  return Fill<Mode::kColourAndAlpha>(surface, image, threshold, false);
 }
 
 bool FillAlphaFromLuminance(const TextureSurface& surface, const TextureImage& image, bool replace) {
-  return Fill(surface, image, Mode::kAlpha, 0, replace);
+  return Fill<Mode::kAlpha>(surface, image, 0, replace);
 }
 
 }  // namespace brisane
