@@ -3,7 +3,10 @@
 // clears, draws N lit triangles with two texture stages from system memory
 // and flips. It prints when its first frame was shown (seconds after the
 // process was created), the frame rate over the run and its peak memory.
-//   floor.exe [TRIANGLES [SECONDS]]
+//   floor.exe [TRIANGLES [SECONDS [DRAWS]]]
+// DRAWS splits each frame's triangles over that many calls (as few as a call
+// can take unless told), to see what the number of calls costs apart from
+// the triangles.
 #include <windows.h>
 #include <ddraw.h>
 #include <d3d.h>
@@ -112,6 +115,7 @@ std::vector<Vertex> MakeTriangles(unsigned count) {
 int main(int argc, char** argv) {
   const unsigned triangles = argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 90000;
   const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
+  const unsigned draws = argc > 3 ? static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)) : 0;
 
   const HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSA wc = {};
@@ -205,6 +209,8 @@ int main(int argc, char** argv) {
   device->SetTextureStageState(1, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
 
   std::vector<Vertex> vertices = MakeTriangles(triangles);
+  const size_t perDraw = draws ? (static_cast<size_t>(triangles) + draws - 1) / draws * 3 : kBatchVertices;
+  const size_t batch = std::max<size_t>(3, std::min<size_t>(kBatchVertices, perDraw));
   PROCESS_MEMORY_COUNTERS memory = {};
   memory.cb = sizeof memory;
   GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
@@ -219,8 +225,8 @@ int main(int argc, char** argv) {
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff203040, 1.0f, 0);
     device->BeginScene();
-    for (size_t first = 0; first < vertices.size(); first += kBatchVertices) {
-      const DWORD count = static_cast<DWORD>(std::min<size_t>(kBatchVertices, vertices.size() - first));
+    for (size_t first = 0; first < vertices.size(); first += batch) {
+      const DWORD count = static_cast<DWORD>(std::min<size_t>(batch, vertices.size() - first));
       device->DrawPrimitive(D3DPT_TRIANGLELIST, kFvf, &vertices[first], count, 0);
     }
     device->EndScene();
@@ -230,8 +236,8 @@ int main(int argc, char** argv) {
   }
 
   GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
-  std::printf("triangles=%u\nfirst_frame_s=%.3f\nframes=%u\nfps=%.2f\nset_up_memory_mb=%.1f\npeak_memory_mb=%.1f\n",
-              triangles, firstFrame, frames, frames * 1000.0 / (elapsed ? elapsed : 1), setUpMemory,
+  std::printf("draws=%zu\ntriangles=%u\nfirst_frame_s=%.3f\nframes=%u\nfps=%.2f\nset_up_memory_mb=%.1f\npeak_memory_mb=%.1f\n",
+              (vertices.size() + batch - 1) / batch, triangles, firstFrame, frames, frames * 1000.0 / (elapsed ? elapsed : 1), setUpMemory,
               memory.PeakWorkingSetSize / 1048576.0);
   std::fflush(stdout);
 
