@@ -30,11 +30,6 @@ HResult StateFilter::Set(Slot* slot, std::uint32_t value, Forward forward) {
   return result;
 }
 
-void StateFilter::Forget() {
-  render_ = {};
-  stages_ = {};
-}
-
 StateFilter::Slot* StateFilter::RenderSlot(RenderState state) {
   const auto i = static_cast<std::size_t>(state);
   return i < kRenderStates ? &render_[i] : nullptr;

@@ -2,7 +2,9 @@
 // states that change something. The scene's materials set their whole stage
 // chain before every mesh, and most of those calls repeat what is already in
 // force; on a real driver each costs a call through the runtime. States it
-// has not seen set are asked of the device behind it, and then remembered.
+// has not seen set are asked of the device behind it, and then remembered:
+// everything that sets states on the device must go through the filter, for
+// as long as the filter lives.
 #pragma once
 
 #include <array>
@@ -18,9 +20,6 @@ class StateFilter final : public Device {
  public:
   explicit StateFilter(Device& inner) : inner_(inner) {}
 
-  // After states were changed by a way around this filter (state blocks, a
-  // new device): everything is asked of the device again.
-  void Forget();
   // Sets that repeated the state in force and went no further.
   std::uint64_t repeatsStopped() const { return repeatsStopped_; }
 

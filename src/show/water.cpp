@@ -108,7 +108,7 @@ struct Projection {
 // Writes each vertex's height and its reflection coordinates: the screen
 // position through the projection, scaled to the map and shifted down by
 // the wave's size. Four at a time where the processor can, in the same
-// operations and order as one at a time, so both give the same bits.
+// operations and order as one at a time.
 void ProjectVertices(const Projection& p, const float* plane, const float* heights, std::size_t count,
                      std::uint8_t* out, std::size_t stride) {
   std::size_t i = 0;
@@ -163,7 +163,7 @@ void ProjectVertices(const Projection& p, const float* plane, const float* heigh
 
 // The sorted distinct values and each value's place among them.
 void Distinct(const std::vector<float>& plane, std::size_t offset, std::vector<float>& values,
-              std::vector<std::uint16_t>& places) {
+              std::vector<std::uint32_t>& places) {
   // NaN (from a damaged scene) sorts last and stays its own entry.
   const auto before = [](float a, float b) { return std::isnan(b) ? !std::isnan(a) : a < b; };
   values.clear();
@@ -172,7 +172,7 @@ void Distinct(const std::vector<float>& plane, std::size_t offset, std::vector<f
   values.erase(std::unique(values.begin(), values.end()), values.end());
   places.clear();
   for (std::size_t i = offset; i < plane.size(); i += 2)
-    places.push_back(static_cast<std::uint16_t>(std::lower_bound(values.begin(), values.end(), plane[i], before) -
+    places.push_back(static_cast<std::uint32_t>(std::lower_bound(values.begin(), values.end(), plane[i], before) -
                                                 values.begin()));
 }
 
@@ -187,7 +187,6 @@ float WaveHeight(float x, float y, float phase) {
 
 WaveGrid::WaveGrid(std::vector<float> plane) : plane_(std::move(plane)) {
   plane_.resize(plane_.size() / 2 * 2);
-  // Buffers hold at most 65536 vertices, so a place always fits 16 bits.
   Distinct(plane_, 0, columns_, column_);
   Distinct(plane_, 1, rows_, row_);
   columnSine_.resize(columns_.size());

@@ -52,7 +52,7 @@ class WaveGrid {
  private:
   std::vector<float> plane_;
   std::vector<float> columns_, rows_;          // the distinct x and y
-  std::vector<std::uint16_t> column_, row_;    // each point's entries there
+  std::vector<std::uint32_t> column_, row_;    // each point's entries there
   std::vector<float> columnSine_, rowSine_;
   std::vector<float> cross_;                   // 90 x y of each point
   std::vector<float> shortArgument_, shortSine_;

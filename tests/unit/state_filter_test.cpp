@@ -41,14 +41,6 @@ TEST(StateFilter, OnlyChangesReachTheDeviceAndWhatIsUncertainIsAskedAgain) {
   EXPECT_EQ(filter.SetTextureStageState(9, TextureStageState::ColorOp, 1), kEFail);
   EXPECT_EQ(filter.SetTextureStageState(9, TextureStageState::ColorOp, 1), kEFail);
   EXPECT_EQ(device.Calls("SetTextureStageState(bad stage)").size(), 2u);
-
-  // Forgotten, everything is asked of the device again.
-  filter.Forget();
-  filter.SetRenderState(RenderState::CullMode, d3d::kCullCW);
-  ASSERT_EQ(filter.GetTextureStageState(1, TextureStageState::ColorOp, value), kOk);
-  EXPECT_EQ(value, d3d::kTopModulate);
-  EXPECT_EQ(device.Calls("SetRenderState").size(), 2u);
-  EXPECT_EQ(device.Calls("GetTextureStageState").size(), 1u);
 }
 
 }  // namespace
