@@ -16,8 +16,9 @@ HRESULT CALLBACK CollectFormat(LPDDPIXELFORMAT format, LPVOID context) {
 }
 
 // Locks the whole surface, fills it and unlocks it; the lock's error when it
-// cannot be locked. Every texel is written, so the lock says it will not
-// read: otherwise the runtime may first fetch the surface's old contents.
+// cannot be locked. The fills here write every texel and read none (the
+// luminance alpha replaces), so the lock says it will not read: otherwise the
+// runtime may first fetch the surface's old contents.
 template <typename Fill>
 HRESULT FillSurface(IDirectDrawSurface7* surface, Fill fill) {
   DDSURFACEDESC2 desc = {};
