@@ -31,7 +31,8 @@ float WaveHeight(float x, float y, float phase);
 inline constexpr float kWaveRate = 12.0f;
 
 // The heights of a fixed set of points, frame after frame, each equal to
-// WaveHeight's to the bit at a fraction of its cost: the sea's vertices
+// WaveHeight's (to the bit wherever floats are rounded to single precision
+// at every step, as on x86-64) at a fraction of its cost: the sea's vertices
 // share a few rows and columns, so the two long waves are evaluated once a
 // distinct x or y; and far from the origin the short wave's argument is so
 // large that the phase moves it only every few frames, so its sine is kept
