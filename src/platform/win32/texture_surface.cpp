@@ -16,14 +16,12 @@ HRESULT CALLBACK CollectFormat(LPDDPIXELFORMAT format, LPVOID context) {
 }
 
 // Locks the whole surface, fills it and unlocks it; the lock's error when it
-// cannot be locked. The fills here write every texel and read none (the
-// luminance alpha replaces), so the lock says it will not read: otherwise the
-// runtime may first fetch the surface's old contents.
+// cannot be locked.
 template <typename Fill>
 HRESULT FillSurface(IDirectDrawSurface7* surface, Fill fill) {
   DDSURFACEDESC2 desc = {};
   desc.dwSize = sizeof desc;
-  const HRESULT locked = surface->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr);
+  const HRESULT locked = surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
   if (FAILED(locked)) return locked;
   TextureSurface target;
   target.bits = desc.lpSurface;
