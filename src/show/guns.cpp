@@ -1,5 +1,6 @@
 #include "show/guns.h"
 
+#include <algorithm>
 #include <string>
 
 #include "settings/settings_keys.h"
@@ -12,6 +13,9 @@ namespace {
 constexpr std::uint32_t kPortLead = 10000;   // ports open this long before a volley, close this long after
 constexpr float kSoundNear = 350.0f, kSoundFar = 2210.0f;
 constexpr std::uint32_t kShotBurst = 10;
+constexpr float kPortSpeed = 0.3f, kCarriageSpeed = 0.5f;
+
+constexpr std::int32_t Length(contract::KeyWindow window) { return static_cast<std::int32_t>(window.to - window.from); }
 
 template <typename T>
 T* FindAs(Scene& scene, std::string_view name, std::uint32_t type) {
@@ -21,6 +25,10 @@ T* FindAs(Scene& scene, std::string_view name, std::uint32_t type) {
 
 // Signed difference of two clock readings: the shot may lie ahead.
 std::int32_t Since(std::uint32_t now, std::uint32_t then) { return static_cast<std::int32_t>(now - then); }
+
+// A draw above half the range: heads.
+constexpr std::int32_t kHalfRandomRange = kRandomMax / 2;
+bool CoinToss(RandomSource& random) { return random.Next() > kHalfRandomRange; }
 
 float Spread(RandomSource& random) {
   return 2.0f * static_cast<float>(random.Next()) * (1.0f / static_cast<float>(kRandomMax)) - 1.0f;
@@ -108,14 +116,22 @@ bool Gun::Fire(std::int32_t delay, std::uint32_t now) {
   return true;
 }
 
+// The port and the gun move one after the other: the gun starts running out
+// as many ms after the port starts opening as the port's key window is long
+// (499), and the port starts closing as long after the gun starts running
+// in as the gun's window is (800).
 void Gun::OpenPort() {
-  if (port_) port_->startAnimation(contract::kPortOpen.from, contract::kPortOpen.to, 0, 0.3f, 1);
-  if (gunNode_) gunNode_->startAnimation(contract::kGunRunOut.from, contract::kGunRunOut.to, -499, 0.5f, 1);
+  if (port_) port_->startAnimation(contract::kPortOpen.from, contract::kPortOpen.to, 0, kPortSpeed, 1);
+  if (gunNode_)
+    gunNode_->startAnimation(contract::kGunRunOut.from, contract::kGunRunOut.to, -Length(contract::kPortOpen),
+                             kCarriageSpeed, 1);
 }
 
 void Gun::ClosePort() {
-  if (port_) port_->startAnimation(contract::kPortClose.from, contract::kPortClose.to, -800, 0.3f, 1);
-  if (gunNode_) gunNode_->startAnimation(contract::kGunRunIn.from, contract::kGunRunIn.to, 0, 0.5f, 1);
+  if (port_)
+    port_->startAnimation(contract::kPortClose.from, contract::kPortClose.to, -Length(contract::kGunRunIn),
+                          kPortSpeed, 1);
+  if (gunNode_) gunNode_->startAnimation(contract::kGunRunIn.from, contract::kGunRunIn.to, 0, kCarriageSpeed, 1);
 }
 
 void Gun::Update(std::uint32_t now) {
@@ -197,21 +213,22 @@ void Guns::ClosePorts(const Side& side) {
 }
 
 void Guns::FireVolley(const Side& side, std::uint32_t now, RandomSource& random) {
-  std::int32_t offsets[4];
-  for (int i = 0; i < 4; ++i) offsets[i] = static_cast<std::int32_t>(100.0f * Spread(random) - 400.0f * static_cast<float>(i));
-  bool bits[4];
-  for (bool& bit : bits) bit = random.Next() > 16383;
-  int a = bits[0] ? 0 : 1, b = bits[0] ? 1 : 0, c = bits[1] ? 2 : 3, d = bits[1] ? 3 : 2;
-  if (bits[2]) {
-    const int na = c, nb = d, nc = b, nd = a;
-    a = na, b = nb, c = nc, d = nd;
-  }
-  if (bits[3]) {
-    const int na = b, nb = c, nc = d, nd = a;
-    a = na, b = nb, c = nc, d = nd;
-  }
-  const int order[4] = {a, b, c, d};
-  for (int i = 0; i < 4; ++i) side[static_cast<std::size_t>(order[i])]->Fire(offsets[i], now);
+  // Four shots about 400 ms apart, each moved by up to 100 ms either way.
+  std::array<std::int32_t, 4> offsets{};
+  for (std::size_t i = 0; i < 4; ++i)
+    offsets[i] = static_cast<std::int32_t>(100.0f * Spread(random) - 400.0f * static_cast<float>(i));
+  // Who fires when: guns 0-1 and guns 2-3 fire as pairs, back to back. Four
+  // coin tosses pick which gun of 0-1 opens its pair, which gun of 2-3 opens
+  // its pair, whether 2-3 go first (then 0-1 follow the other way round), and
+  // whether the opening shot moves to the end.
+  std::array<bool, 4> toss{};
+  for (bool& t : toss) t = CoinToss(random);
+  const std::array<int, 2> low = toss[0] ? std::array{0, 1} : std::array{1, 0};
+  const std::array<int, 2> high = toss[1] ? std::array{2, 3} : std::array{3, 2};
+  std::array<int, 4> order = toss[2] ? std::array{high[0], high[1], low[1], low[0]}
+                                     : std::array{low[0], low[1], high[0], high[1]};
+  if (toss[3]) std::rotate(order.begin(), order.begin() + 1, order.end());
+  for (std::size_t i = 0; i < 4; ++i) side[static_cast<std::size_t>(order[i])]->Fire(offsets[i], now);
 }
 
 void Guns::RunSchedule(std::uint32_t now, std::int32_t firingPeriod, RandomSource& random) {
@@ -238,17 +255,17 @@ void Guns::RunSchedule(std::uint32_t now, std::int32_t firingPeriod, RandomSourc
   }
 }
 
-void Guns::UpdatePass::Run(FrameContext& frame) {
-  for (auto& gun : guns_.guns_) gun->Update(frame.now);
+void Guns::UpdateGuns(FrameContext& frame) {
+  for (auto& gun : guns_) gun->Update(frame.now);
 }
 
-void Guns::EffectsPass::Run(FrameContext& frame) {
-  for (auto& gun : guns_.guns_) gun->DrawEffects(frame.device, frame.now, frame.random);
+void Guns::DrawGunEffects(FrameContext& frame) {
+  for (auto& gun : guns_) gun->DrawEffects(frame.device, frame.now, frame.random);
 }
 
-void Guns::SchedulePass::Run(FrameContext& frame) {
+void Guns::RunScheduleIfEnabled(FrameContext& frame) {
   if (!frame.settings.Get(key::EnableFiring).AsBool()) return;
-  guns_.RunSchedule(frame.now, frame.settings.Get(key::FiringPeriod).AsInt(), frame.random);
+  RunSchedule(frame.now, frame.settings.Get(key::FiringPeriod).AsInt(), frame.random);
 }
 
 }  // namespace brisane

@@ -17,6 +17,7 @@
 #include "scene/scene.h"
 #include "sound/sound3d.h"
 #include "show/frame.h"
+#include "show/member_pass.h"
 
 namespace brisane {
 
@@ -111,40 +112,16 @@ class Guns {
   std::uint32_t period() const { return period_; }
 
  private:
-  class UpdatePass final : public FramePass {
-   public:
-    explicit UpdatePass(Guns& guns) : guns_(guns) {}
-    std::string_view Name() const override { return "guns"; }
-    void Run(FrameContext& frame) override;
-
-   private:
-    Guns& guns_;
-  };
-  class EffectsPass final : public FramePass {
-   public:
-    explicit EffectsPass(Guns& guns) : guns_(guns) {}
-    std::string_view Name() const override { return "gun effects"; }
-    void Run(FrameContext& frame) override;
-
-   private:
-    Guns& guns_;
-  };
-  class SchedulePass final : public FramePass {
-   public:
-    explicit SchedulePass(Guns& guns) : guns_(guns) {}
-    std::string_view Name() const override { return "firing schedule"; }
-    void Run(FrameContext& frame) override;
-
-   private:
-    Guns& guns_;
-  };
+  void UpdateGuns(FrameContext& frame);
+  void DrawGunEffects(FrameContext& frame);
+  void RunScheduleIfEnabled(FrameContext& frame);
 
   std::array<std::unique_ptr<Gun>, 8> guns_;
   Side first_{}, second_{};
   std::vector<SmokeEmitter*> emitters_;
-  UpdatePass updatePass_{*this};
-  EffectsPass effectsPass_{*this};
-  SchedulePass schedulePass_{*this};
+  MemberPass<Guns> updatePass_{*this, &Guns::UpdateGuns, "guns"};
+  MemberPass<Guns> effectsPass_{*this, &Guns::DrawGunEffects, "gun effects"};
+  MemberPass<Guns> schedulePass_{*this, &Guns::RunScheduleIfEnabled, "firing schedule"};
   bool scheduleStarted_ = false;
   std::uint32_t period_ = 60000;
   std::uint32_t lastVolley_ = 0;

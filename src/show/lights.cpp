@@ -53,27 +53,25 @@ void ShowLights::SetSunMaximum(std::int32_t value) {
   if (flare_) flare_->sunGlow().SetMaximumIntensity(0, value);
 }
 
-void ShowLights::LanternPass::Run(FrameContext& frame) {
+void ShowLights::DrawLanterns(FrameContext& frame) {
   if (frame.settings.Get(key::EnableLensFlares).AsInt() == 0) return;
-  ShowLights& l = lights_;
-  Camera* camera = l.scene_.currentCamera();
+  Camera* camera = scene_.currentCamera();
   if (!camera) return;
-  if (!l.lanternsFound_) {
-    l.lanternsFound_ = true;
-    for (std::size_t i = 0; i < l.lanternNodes_.size(); ++i)
-      l.lanternNodes_[i] = l.scene_.findNode(std::string(contract::kLanterns[i]));
+  if (!lanternsFound_) {
+    lanternsFound_ = true;
+    for (std::size_t i = 0; i < lanternNodes_.size(); ++i)
+      lanternNodes_[i] = scene_.findNode(std::string(contract::kLanterns[i]));
   }
   // The glows were added in lantern order, skipping lanterns the scene lacks.
   std::size_t glow = 0;
-  for (SceneNode* node : l.lanternNodes_)
-    if (node) l.lanterns_.SetPosition(glow++, node->world());
-  l.lanterns_.Draw(frame.device, *camera, frame.now, frame.random);
+  for (SceneNode* node : lanternNodes_)
+    if (node) lanterns_.SetPosition(glow++, node->world());
+  lanterns_.Draw(frame.device, *camera, frame.now, frame.random);
 }
 
-void ShowLights::FlarePass::Run(FrameContext& frame) {
-  ShowLights& l = lights_;
-  Camera* camera = l.scene_.currentCamera();
-  if (l.flare_ && camera) l.flare_->Draw(frame.device, *camera, frame.now, frame.random);
+void ShowLights::DrawFlare(FrameContext& frame) {
+  Camera* camera = scene_.currentCamera();
+  if (flare_ && camera) flare_->Draw(frame.device, *camera, frame.now, frame.random);
 }
 
 }  // namespace brisane

@@ -10,6 +10,7 @@
 #include "scene/scene.h"
 #include "show/frame.h"
 #include "show/glow.h"
+#include "show/member_pass.h"
 
 namespace brisane {
 
@@ -29,32 +30,16 @@ class ShowLights {
   LensFlare* flare() { return flare_.get(); }
 
  private:
-  class LanternPass final : public FramePass {
-   public:
-    explicit LanternPass(ShowLights& lights) : lights_(lights) {}
-    std::string_view Name() const override { return "lantern glows"; }
-    void Run(FrameContext& frame) override;
-
-   private:
-    ShowLights& lights_;
-  };
-  class FlarePass final : public FramePass {
-   public:
-    explicit FlarePass(ShowLights& lights) : lights_(lights) {}
-    std::string_view Name() const override { return "sun flare"; }
-    void Run(FrameContext& frame) override;
-
-   private:
-    ShowLights& lights_;
-  };
+  void DrawLanterns(FrameContext& frame);
+  void DrawFlare(FrameContext& frame);
 
   Scene& scene_;
   GlowSet lanterns_;
   std::unique_ptr<LensFlare> flare_;
   std::array<SceneNode*, 2> lanternNodes_{};
   bool lanternsFound_ = false;
-  LanternPass lanternPass_{*this};
-  FlarePass flarePass_{*this};
+  MemberPass<ShowLights> lanternPass_{*this, &ShowLights::DrawLanterns, "lantern glows"};
+  MemberPass<ShowLights> flarePass_{*this, &ShowLights::DrawFlare, "sun flare"};
 };
 
 }  // namespace brisane
