@@ -1,8 +1,8 @@
-// Numbers of the program's own resources. Shared by the code and brisane.rc,
-// so it holds nothing but #defines.
+// Numbers of the program's dialogs and their controls. Shared by the code and
+// brisane.rc, so it holds nothing but #defines. The generated resources are
+// numbered in resource_list.inc.
 #pragma once
 
-#define IDI_BRISANE 100
 #define IDD_CONFIG 2003
 #define IDD_CAMERA 168
 

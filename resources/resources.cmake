@@ -1,16 +1,24 @@
 # The pictures, sounds and icon that brisane.rc embeds are written by the
 # native asset generator (tools/assets, run by ./run build) into
-# BRISANE_ASSETS_DIR. Make the resource script depend on them, so the program
-# is re-linked whenever the generator writes new bytes.
-set(BRISANE_GENERATED_RESOURCES icon_100.ico scene_147.sss jpeg_150.jpg)
-foreach(id RANGE 168 180)
-  list(APPEND BRISANE_GENERATED_RESOURCES jpeg_${id}.jpg)
-endforeach()
-foreach(id RANGE 1100 1124)
-  list(APPEND BRISANE_GENERATED_RESOURCES jpeg_${id}.jpg)
-endforeach()
-foreach(id IN ITEMS 151 152 153 155 157)
-  list(APPEND BRISANE_GENERATED_RESOURCES wav_${id}.wav)
+# BRISANE_ASSETS_DIR; resource_list.inc names them. Make the resource script
+# depend on them, so the program is re-linked whenever the generator writes
+# new bytes.
+set(BRISANE_RESOURCE_LIST ${CMAKE_SOURCE_DIR}/resources/resource_list.inc)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${BRISANE_RESOURCE_LIST})
+file(STRINGS ${BRISANE_RESOURCE_LIST} entries REGEX "^BRISANE_[A-Z]+\\(")
+set(BRISANE_GENERATED_RESOURCES)
+foreach(entry IN LISTS entries)
+  string(REGEX MATCH "^BRISANE_([A-Z]+)\\(([0-9]+)" matched "${entry}")
+  set(number ${CMAKE_MATCH_2})
+  if(CMAKE_MATCH_1 STREQUAL "ICON")
+    list(APPEND BRISANE_GENERATED_RESOURCES icon_${number}.ico)
+  elseif(CMAKE_MATCH_1 STREQUAL "SCENE")
+    list(APPEND BRISANE_GENERATED_RESOURCES scene_${number}.sss)
+  elseif(CMAKE_MATCH_1 STREQUAL "WAV")
+    list(APPEND BRISANE_GENERATED_RESOURCES wav_${number}.wav)
+  else()
+    list(APPEND BRISANE_GENERATED_RESOURCES jpeg_${number}.jpg)
+  endif()
 endforeach()
 
 set(missing)
@@ -27,4 +35,5 @@ if(missing)
     "with that folder (./run build does both), or point BRISANE_ASSETS_DIR at a folder "
     "it has written.")
 endif()
-set_property(SOURCE ${CMAKE_SOURCE_DIR}/resources/brisane.rc APPEND PROPERTY OBJECT_DEPENDS ${generated_paths})
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/resources/brisane.rc APPEND PROPERTY OBJECT_DEPENDS
+  ${BRISANE_RESOURCE_LIST} ${generated_paths})

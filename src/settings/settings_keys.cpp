@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "resources/resource_ids.h"
+#include "resources/resource_numbers.h"
 
 namespace brisane {
 
@@ -26,7 +27,7 @@ constexpr std::array kSettings = {
                 {IDD_CONFIG, IDC_ENV_WATER, ControlKind::CheckBox}},
     SettingSpec{key::EnableLensFlares, TypeInt, 1, 0, 1, DeviceDefault::None,
                 {IDD_CONFIG, IDC_LENS_FLARES, ControlKind::CheckBox}},
-    SettingSpec{key::FlagNum, TypeInt, 0, 0, 26, DeviceDefault::None,
+    SettingSpec{key::FlagNum, TypeInt, 0, 0, resource::kLastFlagNum, DeviceDefault::None,
                 {IDD_CONFIG, IDC_FLAG, ControlKind::List}},
     SettingSpec{key::FlagPath, TypeString, 0, 0, 0},  // absent until the user picks a picture
     SettingSpec{key::GammaControl, TypeInt, 50, 0, 100, DeviceDefault::None,

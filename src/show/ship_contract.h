@@ -8,11 +8,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "resources/resource_numbers.h"
 #include "settings/settings_keys.h"
 
 namespace brisane::contract {
 
-inline constexpr std::uint16_t kSceneResource = 147;  // SSSFILE
+using resource::kSceneResource;  // SSSFILE
 
 // Key windows the show loops: ropes and sails, then flags and pennants.
 inline constexpr std::uint32_t kRiggingWindow = 1679;
@@ -117,11 +118,12 @@ inline constexpr std::string_view kFirstCamera = "Camera01";
 
 // The flag the ship flies: the scene's material that takes the chosen
 // picture, and the setting's numbers. FlagNum 1 is the user's own picture;
-// 2 to 26 are the built-in flags, JPEGFILE resources FlagNum + 1098.
+// the built-in flags follow, JPEGFILE resources FlagNum + kFlagResourceOffset.
 inline constexpr std::string_view kFlagMaterial = "Flag_flag01_1";
 inline constexpr std::int32_t kCustomFlag = brisane::kCustomFlag;  // the dialog's file entry
-inline constexpr std::int32_t kLastBuiltInFlag = 26;
-inline constexpr std::uint16_t kFlagResourceOffset = 1098;
+inline constexpr std::int32_t kLastBuiltInFlag = resource::kLastFlagNum;
+inline constexpr std::int32_t kFlagResourceOffset = resource::kFlagPictureOffset;
+static_assert(resource::kFirstFlagNum == kCustomFlag + 1, "the built-in flags follow the file entry");
 
 // Points and parts the show binds by name.
 inline constexpr std::string_view kSun = "Dummy_sun";
@@ -140,12 +142,12 @@ struct AmbientSoundSpec {
   bool cones;
   std::uint32_t insideCone, outsideCone;
 };
-inline constexpr AmbientSoundSpec kLanternLoop = {151, "Dummy_lantern01", 350, 2000, true, 360, 360};
-inline constexpr AmbientSoundSpec kCreakHigh = {152, "Dummy_skrip01", 40, 950, false, 0, 0};
-inline constexpr AmbientSoundSpec kCreakLow = {157, "Dummy_skrip02", 60, 900, false, 0, 0};
-inline constexpr AmbientSoundSpec kWindLoop = {153, "Dummy_wind01", 280, 1450, true, 360, 0};
+inline constexpr AmbientSoundSpec kLanternLoop = {resource::kLanternLoopSound, "Dummy_lantern01", 350, 2000, true, 360, 360};
+inline constexpr AmbientSoundSpec kCreakHigh = {resource::kCreakHighSound, "Dummy_skrip01", 40, 950, false, 0, 0};
+inline constexpr AmbientSoundSpec kCreakLow = {resource::kCreakLowSound, "Dummy_skrip02", 60, 900, false, 0, 0};
+inline constexpr AmbientSoundSpec kWindLoop = {resource::kWindLoopSound, "Dummy_wind01", 280, 1450, true, 360, 0};
 // Each gun's shot; 0 when sound is off, which loads nothing.
-inline constexpr std::uint16_t kGunShotSound = 155;
+using resource::kGunShotSound;
 
 inline constexpr std::array<std::string_view, 8> kGuns = {"Gun01", "Gun02", "Gun03", "Gun04",
                                                            "Gun05", "Gun06", "Gun07", "Gun08"};
@@ -224,9 +226,12 @@ inline constexpr KeyWindow kFire2Frames{0, 1500};
 inline constexpr std::int32_t kFire1Offset = 1339, kFire2Offset = 1379;
 
 // Pictures of the effects (JPEGFILE resources).
-inline constexpr std::uint16_t kSunGlowPicture = 168;
-inline constexpr std::array<std::uint16_t, 2> kLanternGlowPictures = {176, 177};
-inline constexpr std::uint16_t kHotSmokePicture = 178, kGreySmokePicture = 179, kFlashPicture = 180;
+using resource::kSunGlowPicture;
+inline constexpr std::array<std::uint16_t, 2> kLanternGlowPictures = {resource::kLanternGlowPicture1,
+                                                                      resource::kLanternGlowPicture2};
+using resource::kFlashPicture;
+using resource::kGreySmokePicture;
+using resource::kHotSmokePicture;
 
 // The sun's flare: picture, size factor (times 6 x screen scale pixels) and
 // place on the line from the sun through the screen centre.
@@ -235,12 +240,12 @@ struct FlareSpec {
   float sizeFactor;
   float t;
 };
-inline constexpr std::array<FlareSpec, 7> kFlares = {{{169, 20, 0.2885f},
-                                                      {170, 15, 0.3885f},
-                                                      {171, 30, 0.4535f},
-                                                      {172, 10, 0.545f},
-                                                      {173, 60, 0.72f},
-                                                      {174, 40, 0.85f},
-                                                      {175, 17, 1.0f}}};
+inline constexpr std::array<FlareSpec, 7> kFlares = {{{resource::kFlarePicture1, 20, 0.2885f},
+                                                      {resource::kFlarePicture2, 15, 0.3885f},
+                                                      {resource::kFlarePicture3, 30, 0.4535f},
+                                                      {resource::kFlarePicture4, 10, 0.545f},
+                                                      {resource::kFlarePicture5, 60, 0.72f},
+                                                      {resource::kFlarePicture6, 40, 0.85f},
+                                                      {resource::kFlarePicture7, 17, 1.0f}}};
 
 }  // namespace brisane::contract

@@ -1,5 +1,6 @@
 // Every resource is present, well formed and decodes; the icon carries its sizes.
 #include <csetjmp>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -9,7 +10,7 @@
 
 #include "asset_support.h"
 #include "image/jpeg_decoder.h"
-#include "show/ship_contract.h"
+#include "resources/resource_numbers.h"
 
 namespace brisane::assets::testing {
 
@@ -108,24 +109,28 @@ Markers ReadMarkers(const Bytes& b) {
   return m;
 }
 
-TEST(Resources, EveryNumberOnceWithItsKind) {
-  std::set<int> jpegs, wavs, icons, scenes;
-  for (const Asset* p : Generated()) {
-    const Asset& a = *p;
-    auto& set = a.kind == AssetKind::Jpeg ? jpegs
-                : a.kind == AssetKind::Wav ? wavs
-                : a.kind == AssetKind::Scene ? scenes
-                                             : icons;
-    EXPECT_TRUE(set.insert(a.id).second) << "duplicate " << a.id;
-    EXPECT_FALSE(a.bytes.empty()) << a.id;
+// The generator makes each number of the list as its kind, in the file the
+// resource script and the build name for that kind.
+TEST(Resources, EveryListedNumberIsGeneratedAsItsKindInItsFile) {
+  struct Made {
+    AssetKind kind;
+    const char* file;
+  };
+  const std::map<resource::Kind, Made> made = {{resource::Kind::Icon, {AssetKind::Icon, "icon_%d.ico"}},
+                                               {resource::Kind::Scene, {AssetKind::Scene, "scene_%d.sss"}},
+                                               {resource::Kind::Jpeg, {AssetKind::Jpeg, "jpeg_%d.jpg"}},
+                                               {resource::Kind::Flag, {AssetKind::Jpeg, "jpeg_%d.jpg"}},
+                                               {resource::Kind::Wav, {AssetKind::Wav, "wav_%d.wav"}}};
+  for (const resource::Entry& entry : resource::kAll) {
+    const Asset& a = ById(entry.number);
+    char file[32];
+    std::snprintf(file, sizeof file, made.at(entry.kind).file, entry.number);
+    EXPECT_EQ(a.kind, made.at(entry.kind).kind) << entry.number;
+    EXPECT_EQ(a.file, file);
+    EXPECT_FALSE(a.bytes.empty()) << entry.number;
   }
-  std::set<int> wantJpeg = {150};
-  for (int id = 168; id <= 180; ++id) wantJpeg.insert(id);
-  for (int id = 1100; id <= 1124; ++id) wantJpeg.insert(id);
-  EXPECT_EQ(jpegs, wantJpeg);
-  EXPECT_EQ(wavs, (std::set<int>{151, 152, 153, 155, 157}));
-  EXPECT_EQ(icons, (std::set<int>{100}));
-  EXPECT_EQ(scenes, (std::set<int>{contract::kSceneResource}));
+  EXPECT_EQ(AssetIds().size(), resource::kAll.size());
+  EXPECT_THROW(Generate(resource::kFlagPictures.back() + 1), std::out_of_range);
 }
 
 TEST(Resources, JpegsAreBaselineJfifWithThreeComponentsAndDecodeToTheirSize) {

@@ -8,6 +8,7 @@
 
 #include "asset_support.h"
 #include "flags.h"
+#include "resources/resource_numbers.h"
 
 namespace brisane::assets::testing {
 namespace {
@@ -39,9 +40,10 @@ TEST(Flags, EveryFlagIsDrawnNotFlat) {
 double Luma(const std::uint8_t* p) { return 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2]; }
 
 TEST(LightPictures, FadeToBlackAtEveryEdgeAndShineInTheMiddle) {
-  for (int id = 168; id <= 180; ++id) {
-    SCOPED_TRACE(id);
-    const Decoded d = DecodeJpeg(ById(id).bytes);
+  for (const resource::Entry& entry : resource::kAll) {
+    if (entry.kind != resource::Kind::Jpeg || entry.number == resource::kPreviewPicture) continue;
+    SCOPED_TRACE(entry.number);
+    const Decoded d = DecodeJpeg(ById(entry.number).bytes);
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.width, d.height);
     EXPECT_EQ(d.width & (d.width - 1), 0) << "power of two";
@@ -54,14 +56,15 @@ TEST(LightPictures, FadeToBlackAtEveryEdgeAndShineInTheMiddle) {
     EXPECT_LE(edge, 8.0) << "black is transparent";
     EXPECT_GT(total / (d.width * d.height), 6.0) << "not empty";
   }
-  for (int id : {168, 172, 176, 177, 180}) {
+  for (int id : {resource::kSunGlowPicture, resource::kFlarePicture4, resource::kLanternGlowPicture1,
+                 resource::kLanternGlowPicture2, resource::kFlashPicture}) {
     const Decoded d = DecodeJpeg(ById(id).bytes);
     EXPECT_GT(Luma(d.frac(0.5, 0.5)), 200) << id << " has a bright core";
   }
 }
 
 TEST(Preview, EveningSeascapeAtPreviewSize) {
-  const Decoded d = DecodeJpeg(ById(150).bytes);
+  const Decoded d = DecodeJpeg(ById(resource::kPreviewPicture).bytes);
   ASSERT_TRUE(d.ok);
   EXPECT_EQ(d.width, 152);
   EXPECT_EQ(d.height, 112);

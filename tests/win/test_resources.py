@@ -8,8 +8,11 @@ from winenv import SCR, driver, run
 
 RESOURCE_DRIVER = driver("resource_driver")
 
-JPEGS = [150] + list(range(168, 181)) + list(range(1100, 1125))
-WAVS = [151, 152, 153, 155, 157]
+# The numbers from the program's one list of them.
+with open(os.path.join(os.path.dirname(__file__), "..", "..", "resources", "resource_list.inc"), encoding="utf-8") as f:
+    LISTED = re.findall(r"^BRISANE_([A-Z]+)\((\d+)", f.read(), re.M)
+JPEGS = [int(n) for kind, n in LISTED if kind in ("JPEG", "FLAG")]
+WAVS = [int(n) for kind, n in LISTED if kind == "WAV"]
 
 
 def assets_dir():

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "noise.h"
+#include "resources/resource_numbers.h"
 #include "paint.h"
 
 namespace brisane::assets {
@@ -78,39 +79,39 @@ Image SunGlow() {
 
 Image FlarePicture(int n) {
   switch (n) {
-    case 169:  // soft green-cyan disc
+    case resource::kFlarePicture1:  // soft green-cyan disc
       return Radial(128, [](double u, double v) {
         double r = std::hypot(u, v), b = (1 - SmoothStep(0.55, 0.9, r)) * 0.55 * (0.75 + 0.25 * r);
         return Tint{b * 0.55, b * 1.0, b * 0.8};
       });
-    case 170:  // thin blue ring
+    case resource::kFlarePicture2:  // thin blue ring
       return Radial(128, [](double u, double v) {
         double r = std::hypot(u, v), d = (r - 0.78) / 0.06, b = std::exp(-d * d) * 0.8 + 0.08 * (1 - SmoothStep(0, 0.8, r));
         return Tint{b * 0.5, b * 0.7, b * 1.0};
       });
-    case 171:  // amber hexagonal aperture ghost
+    case resource::kFlarePicture3:  // amber hexagonal aperture ghost
       return Radial(128, [](double u, double v) {
         double h = Hexagon(u, v, 0.2), b = (1 - SmoothStep(0.82, 0.9, h)) * (0.35 + 0.3 * h * h);
         return Tint{b * 1.0, b * 0.72, b * 0.35};
       });
-    case 172:  // small bright white-yellow disc
+    case resource::kFlarePicture4:  // small bright white-yellow disc
       return Radial(64, [](double u, double v) {
         double r = std::hypot(u, v), b = std::exp(-r * r * 6) * EdgeFade(r) + (1 - SmoothStep(0.3, 0.4, r)) * 0.5;
         return Tint{b, b, b * 0.85};
       });
-    case 173:  // large faint violet hexagon
+    case resource::kFlarePicture5:  // large faint violet hexagon
       return Radial(128, [](double u, double v) {
         double h = Hexagon(u, v, -0.1), b = (1 - SmoothStep(0.86, 0.92, h)) * (0.18 + 0.12 * h) +
                                             std::exp(-std::pow((h - 0.88) / 0.04, 2)) * 0.25;
         return Tint{b * 0.8, b * 0.55, b * 1.0};
       });
-    case 174:  // rainbow ring: red outside, blue inside
+    case resource::kFlarePicture6:  // rainbow ring: red outside, blue inside
       return Radial(128, [](double u, double v) {
         double r = std::hypot(u, v);
         auto ring = [r](double at) { double d = (r - at) / 0.05; return std::exp(-d * d); };
         return Tint{ring(0.82) * 0.7, ring(0.76) * 0.6, ring(0.70) * 0.75};
       });
-    case 175:  // soft orange disc with a brighter rim
+    case resource::kFlarePicture7:  // soft orange disc with a brighter rim
       return Radial(128, [](double u, double v) {
         double r = std::hypot(u, v);
         double b = (1 - SmoothStep(0.8, 0.95, r)) * (0.3 + 0.3 * SmoothStep(0.5, 0.88, r));
@@ -122,7 +123,7 @@ Image FlarePicture(int n) {
 }
 
 Image LanternGlow(int n) {
-  const bool second = n == 177;
+  const bool second = n == resource::kLanternGlowPicture2;
   return Radial(128, [second](double u, double v) {
     double r = std::hypot(u, v), a = std::atan2(v, u);
     double core = std::exp(-r * r * (second ? 45 : 35));

@@ -5,14 +5,13 @@
 #include <string_view>
 
 #include "canvas.h"
-#include "show/ship_contract.h"
+#include "resources/resource_numbers.h"
 
 namespace brisane::assets {
 
-// The built-in flags are FlagNum 2 to 26, resource FlagNum + 1098 each.
-constexpr int kFlagCount = contract::kLastBuiltInFlag - contract::kCustomFlag;
-constexpr int kFirstFlagId = contract::kCustomFlag + 1 + contract::kFlagResourceOffset;
-static_assert(kFlagCount == 25 && kFirstFlagId == 1100);
+// The built-in flags, resources numbered in a run from kFirstFlagId.
+constexpr int kFlagCount = static_cast<int>(resource::kFlagPictures.size());
+constexpr int kFirstFlagId = resource::kFlagPictures[0];
 
 // Country name of flag `index` (0 = Argentina ... 24 = United States), in the
 // order of the configuration dialog's list.

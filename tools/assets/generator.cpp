@@ -7,6 +7,7 @@
 #include "flags.h"
 #include "preview.h"
 #include "ship/parts.h"
+#include "resources/resource_numbers.h"
 #include "show/ship_contract.h"
 
 namespace brisane::assets {
@@ -38,48 +39,51 @@ Asset Wav(std::string title, Sound sound) {
 }  // namespace
 
 std::vector<int> AssetIds() {
-  std::vector<int> ids = {100, contract::kSceneResource, 150, 151, 152, 153, 155, 157};
-  for (int id = 168; id <= 180; ++id) ids.push_back(id);
-  for (int i = 0; i < kFlagCount; ++i) ids.push_back(kFirstFlagId + i);
+  std::vector<int> ids;
+  for (const resource::Entry& entry : resource::kAll) ids.push_back(entry.number);
   return ids;
 }
 
 Asset Generate(int id) {
   switch (id) {
-    case 100: {
+    case resource::kIcon: {
       Asset icon;
-      icon.id = 100;
+      icon.id = resource::kIcon;
       icon.kind = AssetKind::Icon;
-      icon.file = "icon_100.ico";
+      icon.file = "icon_" + std::to_string(resource::kIcon) + ".ico";
       icon.title = "icon";
       std::vector<Image> sizes = {IconImage(16), IconImage(32), IconImage(48), IconImage(256)};
       icon.bytes = EncodeIcon(sizes);
       icon.picture = sizes.back();
       return icon;
     }
-    case contract::kSceneResource: {
+    case resource::kSceneResource: {
       Asset scene;
-      scene.id = contract::kSceneResource;
+      scene.id = resource::kSceneResource;
       scene.kind = AssetKind::Scene;
-      scene.file = "scene_" + std::to_string(contract::kSceneResource) + ".sss";
+      scene.file = "scene_" + std::to_string(resource::kSceneResource) + ".sss";
       scene.title = "ship scene";
       scene.bytes = ship::BuildShipScene().archive;
       return scene;
     }
-    case 150: return Jpeg(150, "preview", PreviewPicture());
-    case 151: return Wav("ambient loop", AmbientLoop());
-    case 152: return Wav("creak", Creak());
-    case 153: return Wav("wind loop", WindLoop());
-    case 155: return Wav("gun shot", GunShot());
-    case 157: return Wav("second creak", SecondCreak());
-    case 168: return Jpeg(168, "sun glow", SunGlow());
-    case 176: case 177: return Jpeg(id, "lantern glow", LanternGlow(id));
-    case 178: return Jpeg(178, "hot smoke", HotSmoke());
-    case 179: return Jpeg(179, "grey smoke", GreySmoke());
-    case 180: return Jpeg(180, "muzzle flash", MuzzleFlash());
+    case resource::kPreviewPicture: return Jpeg(id, "preview", PreviewPicture());
+    case resource::kLanternLoopSound: return Wav("ambient loop", AmbientLoop());
+    case resource::kCreakHighSound: return Wav("creak", Creak());
+    case resource::kWindLoopSound: return Wav("wind loop", WindLoop());
+    case resource::kGunShotSound: return Wav("gun shot", GunShot());
+    case resource::kCreakLowSound: return Wav("second creak", SecondCreak());
+    case resource::kSunGlowPicture: return Jpeg(id, "sun glow", SunGlow());
+    case resource::kLanternGlowPicture1: case resource::kLanternGlowPicture2:
+      return Jpeg(id, "lantern glow", LanternGlow(id));
+    case resource::kHotSmokePicture: return Jpeg(id, "hot smoke", HotSmoke());
+    case resource::kGreySmokePicture: return Jpeg(id, "grey smoke", GreySmoke());
+    case resource::kFlashPicture: return Jpeg(id, "muzzle flash", MuzzleFlash());
+    case resource::kFlarePicture1: case resource::kFlarePicture2: case resource::kFlarePicture3:
+    case resource::kFlarePicture4: case resource::kFlarePicture5: case resource::kFlarePicture6:
+    case resource::kFlarePicture7:
+      return Jpeg(id, "flare", FlarePicture(id));
     default: break;
   }
-  if (id >= 169 && id <= 175) return Jpeg(id, "flare", FlarePicture(id));
   if (id >= kFirstFlagId && id < kFirstFlagId + kFlagCount)
     return Jpeg(id, std::string(FlagName(id - kFirstFlagId)), DrawFlag(id - kFirstFlagId, kFlagWidth));
   throw std::out_of_range("no generated resource " + std::to_string(id));

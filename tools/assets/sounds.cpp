@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "noise.h"
+#include "resources/resource_numbers.h"
 
 namespace brisane::assets {
 
@@ -202,7 +203,7 @@ Sound AmbientLoop() {
     int calls = 2 + static_cast<int>(rng.Uniform() * 2);
     for (int k = 0; k < calls; ++k) AddGull(s, sr, t + k * rng.Range(0.35, 0.5), rng.Range(0.22, 0.32), pitch * rng.Range(0.95, 1.05), level, rng);
   }
-  Sound out{151, 22050, 16, true, CloseLoop(s, length, fade)};
+  Sound out{resource::kLanternLoopSound, 22050, 16, true, CloseLoop(s, length, fade)};
   Normalise(out.samples, kPeakLevel);
   return out;
 }
@@ -234,7 +235,7 @@ Sound WindLoop() {
     double v = air(brown) * gust + hiss(white) * 0.04 * gust * gust + whistle;
     s[i] = static_cast<float>(v);
   }
-  Sound out{153, 22050, 16, true, CloseLoop(s, length, fade)};
+  Sound out{resource::kWindLoopSound, 22050, 16, true, CloseLoop(s, length, fade)};
   Normalise(out.samples, kPeakLevel);
   return out;
 }
@@ -244,7 +245,7 @@ Sound Creak() {
   static const double d[] = {0.025, 0.018, 0.012, 0.008, 0.006};
   static const double g[] = {1.0, 0.8, 0.55, 0.35, 0.2};
   auto rate = [](double t) { return 38 + 60 * std::sin(kPi * t) * (1 - 0.3 * t); };
-  return {152, 11025, 16, false, CreakSound(11025, 1.1, rate, f, d, g, 5, 152)};
+  return {resource::kCreakHighSound, 11025, 16, false, CreakSound(11025, 1.1, rate, f, d, g, 5, 152)};
 }
 
 Sound SecondCreak() {
@@ -252,7 +253,7 @@ Sound SecondCreak() {
   static const double d[] = {0.04, 0.028, 0.018, 0.012, 0.009};
   static const double g[] = {1.0, 0.9, 0.5, 0.3, 0.15};
   auto rate = [](double t) { return 18 + 34 * t + 10 * std::sin(3 * kPi * t); };
-  return {157, 11025, 8, false, CreakSound(11025, 1.6, rate, f, d, g, 5, 157)};
+  return {resource::kCreakLowSound, 11025, 8, false, CreakSound(11025, 1.6, rate, f, d, g, 5, 157)};
 }
 
 Sound GunShot() {
@@ -279,7 +280,7 @@ Sound GunShot() {
   }
   FadeEnds(s, 2, static_cast<std::size_t>(0.3 * sr));
   Normalise(s, kPeakLevel);
-  return {155, 22050, 16, false, std::move(s)};
+  return {resource::kGunShotSound, 22050, 16, false, std::move(s)};
 }
 
 }  // namespace brisane::assets

@@ -8,6 +8,7 @@
 #include "platform/win32/fatal_error.h"
 #include "platform/win32/preview_picture.h"
 #include "resources/resource_ids.h"
+#include "resources/resource_numbers.h"
 #include "settings/settings.h"
 #include "settings/settings_keys.h"
 #include "shell/command_line.h"
@@ -16,7 +17,7 @@ namespace brisane {
 
 namespace {
 
-constexpr std::uint16_t kPreviewPicture = 150;  // JPEGFILE
+constexpr std::uint16_t kPreviewPicture = resource::kPreviewPicture;  // JPEGFILE
 
 // The fatal report must reach the display from anywhere, so the one
 // application object of the process is known here while it lives.
@@ -63,7 +64,7 @@ HRESULT App::InitWindow() {
   wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_SAVEBITS;
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = shell_.instance;
-  wc.hIcon = LoadIconA(shell_.instance, MAKEINTRESOURCEA(IDI_BRISANE));
+  wc.hIcon = LoadIconA(shell_.instance, MAKEINTRESOURCEA(resource::kIcon));
   wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   wc.lpszClassName = "WindowsScreenSaverClass";
