@@ -19,6 +19,10 @@ Vector3 Jittered(const Vector3& mean, const Vector3& spread, RandomSource& rando
   return {x, y, z};
 }
 
+void Skip(RandomSource& random, int draws) {
+  for (int i = 0; i < draws; ++i) random.Next();
+}
+
 float Seconds(std::uint32_t from, std::uint32_t to) { return static_cast<float>(to - from) / 1000.0f; }
 
 constexpr float kDegrees = 3.14159265f / 180.0f;
@@ -54,23 +58,29 @@ void SmokeEmitter::SetMaximumCount(std::uint32_t count) {
 }
 
 void SmokeEmitter::Update(std::uint32_t now, RandomSource& random) {
+  // The burst, a particle's life and growth, its position and acceleration
+  // have no spread, yet each still takes its draw: every particle draws the
+  // same numbers in the same order whichever values spread.
   if (pending_ == 0 && emitting_) {
-    const float burst = static_cast<float>(burstMean_) + static_cast<float>(burstSpread_) * Spread(random);
-    pending_ = burst > 0.0f ? static_cast<std::uint32_t>(burst) : 0;
+    Skip(random, 1);
+    pending_ = burstMean_ > 0 ? static_cast<std::uint32_t>(burstMean_) : 0;
   }
   const auto live = static_cast<std::uint32_t>(particles_.size());
   pending_ = std::min(pending_, maximumCount_ > live ? maximumCount_ - live : 0);
   for (; pending_ > 0; --pending_) {
     SmokeParticle p;
-    p.life = lifeMean_ + lifeSpread_ * Spread(random);
-    p.growth = growthMean_ + growthSpread_ * Spread(random);
+    Skip(random, 2);
+    p.life = lifeMean_;
+    p.growth = growthMean_;
     p.fade = growthMean_ + fadeSpread_ * Spread(random);
     p.size = static_cast<std::int32_t>(static_cast<float>(sizeMean_) + static_cast<float>(sizeSpread_) * Spread(random));
     p.rotation = Spread(random) * 360.0f;
     p.random = random.Next();
-    p.position = Jittered(positionStart_, positionSpread_, random);
+    Skip(random, 3);
+    p.position = positionStart_;
     p.velocity = Jittered(velocityStart_, velocitySpread_, random);
-    p.acceleration = Jittered(accelerationStart_, accelerationSpread_, random);
+    Skip(random, 3);
+    p.acceleration = accelerationStart_;
     p.birth = p.lastUpdate = now;
     particles_.push_back(p);
   }

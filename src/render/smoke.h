@@ -59,12 +59,7 @@ class SmokeEmitter {
   virtual void Draw(Device& device, std::uint32_t now);
 
   void SetVelocitySpreads(const Vector3& spreads) { velocitySpread_ = spreads; }
-  void SetPositionSpreads(const Vector3& spreads) { positionSpread_ = spreads; }
-  void SetAccelerationSpreads(const Vector3& spreads) { accelerationSpread_ = spreads; }
   void SetSizeSpread(std::int32_t spread) { sizeSpread_ = spread; }
-  void SetBurstSpread(std::int32_t spread) { burstSpread_ = spread; }
-  void SetLifeSpread(float seconds) { lifeSpread_ = seconds; }
-  void SetGrowthSpread(float seconds) { growthSpread_ = seconds; }
   void SetPositionStart(const Matrix& matrix) { positionStart_ = TranslationOf(matrix); }
   // Resizes the pool (at most kMostParticles); the oldest particles go when
   // more are alive than the new maximum allows.
@@ -78,9 +73,6 @@ class SmokeEmitter {
   std::uint32_t pendingCount() const { return pending_; }
   std::uint32_t startTime() const { return startTime_; }
   bool emitting() const { return emitting_; }
-  // Sizes of the vertex and index arrays (always 4 and 6 a particle).
-  std::size_t vertexCapacity() const { return vertices_.size(); }
-  std::size_t indexCapacity() const { return indices_.size(); }
 
  protected:
   // The quad of one particle at its age, written at vertices_[4 * slot].
@@ -96,11 +88,10 @@ class SmokeEmitter {
   std::vector<SmokeParticle> particles_;
   std::uint32_t maximumCount_ = 0;
   std::uint32_t pending_ = 0;
-  std::int32_t burstMean_, burstSpread_ = 0;
+  std::int32_t burstMean_;
   Vector3 positionStart_, velocityStart_, accelerationStart_;
-  Vector3 positionSpread_, velocitySpread_, accelerationSpread_;
+  Vector3 velocitySpread_;
   float lifeMean_, growthMean_, fadeSpread_;
-  float lifeSpread_ = 0, growthSpread_ = 0;
   std::int32_t sizeMean_, sizeSpread_ = 0;
   bool fade_;
   bool emitting_ = true;

@@ -47,7 +47,6 @@ class Glow {
   // Pixels read before and after the test point.
   std::uint32_t colourBefore = 0, colourAfter = 0;
   std::uint32_t size() const { return size_; }
-  std::uint32_t fadeTime() const { return fadeTime_; }
   float projectedZ() const { return projectedZ_; }
 
  private:
@@ -88,7 +87,6 @@ class GlowSet {
 
   std::size_t size() const { return glows_.size(); }
   Glow* glow(std::size_t index) { return index < glows_.size() ? &glows_[index] : nullptr; }
-  std::uint32_t lastTest() const { return lastTest_; }
 
  private:
   void TestVisibility(Device& device);
