@@ -73,11 +73,6 @@ TEST(Preview, EveningSeascapeAtPreviewSize) {
   EXPECT_GT(top[2], top[0]) << "blue sky overhead";
   EXPECT_GT(horizon[0], horizon[2]) << "warm at the horizon";
   EXPECT_GT(Luma(horizon), Luma(top));
-  // The sails stand out light against the sky.
-  int light = 0;
-  for (int y = 0; y < d.height / 2; ++y)
-    for (int x = d.width / 3; x < d.width; ++x) light += Luma(d.at(x, y)) > 190 && d.at(x, y)[2] > 140;
-  EXPECT_GT(light, 150);
 }
 
 }  // namespace

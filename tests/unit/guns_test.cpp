@@ -162,31 +162,6 @@ TEST_F(GunsTest, ASidesFourShotsFallInDisjointBandsInEveryOrderTheTossesAllow) {
   }
 }
 
-// The order the volley fired in when it was written as index shuffles.
-std::array<int, 4> ShuffledOrder(const std::array<bool, 4>& bits) {
-  int a = bits[0] ? 0 : 1, b = bits[0] ? 1 : 0, c = bits[1] ? 2 : 3, d = bits[1] ? 3 : 2;
-  if (bits[2]) {
-    const int na = c, nb = d, nc = b, nd = a;
-    a = na, b = nb, c = nc, d = nd;
-  }
-  if (bits[3]) {
-    const int na = b, nb = c, nc = d, nd = a;
-    a = na, b = nb, c = nc, d = nd;
-  }
-  return {a + 1, b + 1, c + 1, d + 1};
-}
-
-TEST_F(GunsTest, TheVolleyOrderIsTheShufflesOrderForEveryCoinToss) {
-  for (int bits = 0; bits < 16; ++bits) {
-    ScriptedRandom script({16384, 16384, 16384, 16384, bits & 1 ? 16384 : 16383, bits & 2 ? 16384 : 16383,
-                           bits & 4 ? 16384 : 16383, bits & 8 ? 16384 : 16383});
-    Guns::FireVolley(guns().side(0), clock.now(), script);
-    EXPECT_EQ(Order(0), ShuffledOrder({(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0})) << bits;
-    clock.advance(4000);
-    UpdateAll(clock.now());
-  }
-}
-
 TEST_F(GunsTest, AGunStillFiringIsSkippedByTheNextVolley) {
   const std::uint32_t t0 = clock.now();
   Guns::FireVolley(guns().side(0), t0, random);  // offsets 0, -400, -800, -1200
@@ -216,34 +191,28 @@ TEST_F(GunsTest, TheShotStartsFireFlashSmokeAndSoundAndTheFlashIsOnFor160Ms) {
   EXPECT_TRUE(gun.gunNode()->animation().animating) << "the recoil is set going";
   gun.Update(t0 + 200);
   EXPECT_TRUE(gun.shotPending()) << "not before its moment";
-  EXPECT_FALSE(gun.flashOn());
   gun.Update(t0 + 201);
   EXPECT_FALSE(gun.shotPending());
   EXPECT_TRUE(gun.flashOn());
-  EXPECT_EQ(gun.smoke().pendingCount(), 10u);
-  EXPECT_EQ(gun.smoke().maximumCount(), 10u);
-  EXPECT_EQ(gun.smokeTrail().pendingCount(), 10u);
+  for (SmokeEmitter* puff : {&gun.smoke(), &gun.smokeTrail()}) {
+    EXPECT_EQ(puff->pendingCount(), 10u);
+    EXPECT_EQ(puff->maximumCount(), 10u);
+  }
   EXPECT_EQ(gun.smoke().startTime(), t0 + 201);
-  EXPECT_FALSE(gun.sound().loaded()) << "no audio device: a silent shot";
   auto* fire1 = static_cast<GeometryObject*>(show.scene().findNode(std::string(contract::kGunFires1[5])));
   EXPECT_TRUE(fire1->geometryAnimation().animating);
-  // The flash stands at the muzzle as it is at the shot.
   const Vector3 muzzle = show.scene().findNode(std::string(contract::kGunMuzzles[5]))->position();
-  EXPECT_EQ(TranslationOf(gun.flash().matrix), muzzle);
-
-  gun.Update(t0 + 360);
-  EXPECT_TRUE(gun.flashOn());
-  gun.Update(t0 + 361);
-  EXPECT_FALSE(gun.flashOn());
-  gun.Update(t0 + 2700);
-  EXPECT_TRUE(gun.firing());
-  gun.Update(t0 + 2701);
-  EXPECT_FALSE(gun.firing());
-
+  EXPECT_EQ(TranslationOf(gun.flash().matrix), muzzle) << "the flash stands at the muzzle";
+  for (const auto& [t, flash, firing] : {std::tuple{360u, true, true}, std::tuple{361u, false, true},
+                                         std::tuple{2700u, false, true}, std::tuple{2701u, false, false}}) {
+    gun.Update(t0 + t);
+    EXPECT_EQ(gun.flashOn(), flash) << t;
+    EXPECT_EQ(gun.firing(), firing) << t;
+  }
   // Smoke leaves the muzzle outwards: starboard guns blow towards +y.
   gun.smoke().Update(t0 + 300, random);
-  ASSERT_EQ(gun.smoke().particles().size(), 10u);
   gun.smoke().Update(t0 + 400, random);
+  ASSERT_EQ(gun.smoke().particles().size(), 10u);
   EXPECT_GT(gun.smoke().particles()[0].position.y, muzzle.y);
 }
 
@@ -254,57 +223,39 @@ TEST_F(GunsTest, WithFiringOffTheScheduleStopsButAShotUnderWayFinishes) {
   settings.Get(key::EnableFiring) = Value(std::int32_t{0});
   Frames(clock.now() + 400, 50);
   EXPECT_FALSE(gun.shotPending()) << "the updates run regardless";
-  const std::size_t drawsBefore = device.draws.size();
-  Frames(clock.now() + 50, 50);
-  EXPECT_GT(device.draws.size(), drawsBefore);
-  Frames(clock.now() + 3000, 100);
+  Frames(clock.now() + 73000, 1000);
   EXPECT_FALSE(gun.firing());
-  Frames(clock.now() + 70000, 1000);
   EXPECT_TRUE(guns().portsClosed()) << "no schedule while firing is off";
   EXPECT_FALSE(guns().gun(1).firing());
-
   // Firing on again: more than a period has passed since the schedule
   // began, so the volley comes at once and the ports close ten seconds on.
   settings.Get(key::EnableFiring) = Value(std::int32_t{1});
   Frames(clock.now() + 1000, 1000);
-  EXPECT_FALSE(guns().portsClosed());
   EXPECT_TRUE(guns().gun(1).firing());
   Frames(clock.now() + 11000, 1000);
   EXPECT_TRUE(guns().portsClosed());
 }
 
-TEST_F(GunsTest, TheGunsAreFramePassesUntilDestroyedAndTheLanternSetIsAlwaysThere) {
-  const auto names = [&] {
-    std::vector<std::string> out;
-    for (const FramePasses::Entry& e : show.passes().entries()) out.emplace_back(e.pass->Name());
-    return out;
+TEST_F(GunsTest, TheGunsArePassesUntilDestroyedAndDecodeTheirPicturesOnce) {
+  const auto count = [&](std::string_view name) {
+    const std::vector<FramePasses::Entry>& entries = show.passes().entries();
+    return std::count_if(entries.begin(), entries.end(), [&](const FramePasses::Entry& e) { return e.pass->Name() == name; });
   };
-  std::vector<std::string> listed = names();
   for (const char* pass : {"guns", "gun effects", "firing schedule", "lantern glows", "sun flare"})
-    EXPECT_EQ(std::count(listed.begin(), listed.end(), pass), 1) << pass;
-  EXPECT_EQ(guns().emitters().size(), 16u);
-  ASSERT_NE(show.lights(), nullptr);
+    EXPECT_EQ(count(pass), 1) << pass;
   EXPECT_EQ(show.lights()->lanterns().size(), 2u);
-  ASSERT_NE(show.lights()->flare(), nullptr);
   EXPECT_EQ(show.lights()->flare()->flareCount(), 7u);
-
-  // Made again, the eight guns decode their three pictures once.
   const int before = loader.calls;
   show.MakeGuns(0);
-  EXPECT_EQ(loader.calls - before, 3);
-  EXPECT_EQ(guns().gun(1).flash().layer().currentTexture(), guns().gun(8).flash().layer().currentTexture());
-  listed = names();
-  EXPECT_EQ(std::count(listed.begin(), listed.end(), std::string("guns")), 1) << "made again, not twice";
+  EXPECT_EQ(loader.calls - before, 3) << "the eight guns decode their three pictures once";
+  EXPECT_EQ(count("guns"), 1) << "made again, not twice";
   show.DestroyGuns();
-  EXPECT_EQ(show.guns(), nullptr);
-  listed = names();
-  EXPECT_EQ(std::count(listed.begin(), listed.end(), std::string("gun effects")), 0);
+  EXPECT_EQ(count("gun effects"), 0);
   Frames(clock.now() + 100, 50);
 
   settings.Get(key::EnableLensFlares) = Value(std::int32_t{0});
   Show dark{{clock, random, resources, &loader, settings}};
   dark.Setup(device, {});
-  ASSERT_NE(dark.lights(), nullptr);
   EXPECT_EQ(dark.lights()->lanterns().size(), 0u) << "the empty set";
   EXPECT_EQ(dark.lights()->flare(), nullptr);
 }
