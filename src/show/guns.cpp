@@ -217,10 +217,11 @@ void Guns::FireVolley(const Side& side, std::uint32_t now, RandomSource& random)
   std::array<std::int32_t, 4> offsets{};
   for (std::size_t i = 0; i < 4; ++i)
     offsets[i] = static_cast<std::int32_t>(100.0f * Spread(random) - 400.0f * static_cast<float>(i));
-  // Who fires when: guns 0-1 and guns 2-3 fire as pairs, back to back. Four
-  // coin tosses pick which gun of 0-1 opens its pair, which gun of 2-3 opens
-  // its pair, whether 2-3 go first (then 0-1 follow the other way round), and
-  // whether the opening shot moves to the end.
+  // Who fires when: the side's first two guns and its last two fire as
+  // pairs, back to back. Four coin tosses pick which gun opens the first
+  // pair, which opens the second, whether the second pair leads (the first
+  // then follows the other way round), and whether the opening shot moves
+  // to the end.
   std::array<bool, 4> toss{};
   for (bool& t : toss) t = CoinToss(random);
   const std::array<int, 2> low = toss[0] ? std::array{0, 1} : std::array{1, 0};
