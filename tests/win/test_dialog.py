@@ -34,9 +34,6 @@ def texts():
 
 
 class DialogTests(WineCase):
-    def open_dialog(self, *args):
-        return self.launch(SCR, *args)
-
     def finish(self, p, button):
         drive(CONFIG_TITLE, f"click:{button}")
         self.assertEqual(ends_within(p, 10), 0)
@@ -47,7 +44,7 @@ class DialogTests(WineCase):
                            ("FiringPeriod", "2: 4"), ("DisableOnMouseActivate", "2: 1"), ("FlagPath", "3: C:\\f.jpg")]:
             set_setting(name, text)
         before = stored()
-        p = self.open_dialog()
+        p = self.launch(SCR)
         d = drive(CONFIG_TITLE, "dump:a")
         screenshot("config_dialog_96dpi.png", x_windows("^" + CONFIG_TITLE + "$")[-1])
         self.assertEqual(d["a.title"], CONFIG_TITLE)
@@ -81,7 +78,7 @@ class DialogTests(WineCase):
     def test_every_control_reaches_its_setting_and_ok_keeps_the_rest(self):
         set_setting("Camera3", "2: 0x0")
         set_setting("Unknown", "7: 5")
-        p = self.open_dialog("/c")
+        p = self.launch(SCR, "/c")
         d = drive(CONFIG_TITLE, "click:1022", "click:1023", "click:1024", "click:1025", "click:1026",
                   "click:1021", "click:1039", "click:1044", "click:1047", "click:1012",
                   "select:1002:24", "select:1003:5", "pos:1043:75", "pos:1050:10", "pos:1052:20",
@@ -105,7 +102,7 @@ class DialogTests(WineCase):
         info, devices = device_table()
         if len(devices) < 2:
             self.skipTest("one device only")
-        p = self.open_dialog("/c")
+        p = self.launch(SCR, "/c")
         last = len(devices[0]["modes"]) - 1
         d = drive(CONFIG_TITLE, "select:1000:0", "click:1012", f"select:1001:{last}", "dump:x", "select:1000:1",
                   "dump:y")
@@ -118,7 +115,7 @@ class DialogTests(WineCase):
                          ["2: 1", f"2: {devices[1]['default']}", "2: 0"])
 
     def test_flag_chooser_opens_once_and_camera_dialog_stores_all_seven(self):
-        p = self.open_dialog("/c")
+        p = self.launch(SCR, "/c")
         counts = []
         for steps in (["select:1002:1"], ["select:1002:1"], ["select:1002:3", "select:1002:1"]):
             counts.append(drive(CONFIG_TITLE, *steps, "count:Open:1500")["count.Open"])

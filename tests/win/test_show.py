@@ -5,11 +5,17 @@ import os
 import tempfile
 import time
 
-from winenv import (HARNESS, SHOW_TITLE, WineCase, audio_driver, difference, ends_within, harness, rgb, screenshot,
-                    set_setting, set_settings, sound_tap, still_camera, stored, xdotool)
+from winenv import (HARNESS, SHOW_TITLE, WineCase, audio_driver, difference, ends_within, harness, mean_colour, rgb,
+                    screenshot, set_setting, set_settings, sound_tap, still_camera, stored, xdotool)
 
 SILENCE = 0.002  # RMS under this (about -54 dBFS) counts as silence
 WS_POPUP, WS_CHILD, WS_VISIBLE, WS_EX_TOPMOST = 0x80000000, 0x40000000, 0x10000000, 0x8
+
+
+def contrast_under_the_ship(shot):
+    """How far the water under the ship (the still camera's view) differs from the open sea beside it."""
+    under, beside = mean_colour(shot, "360x80+260+620"), mean_colour(shot, "200x80+780+620")
+    return sum(abs(a - b) for a, b in zip(under, beside))
 
 
 class ShowTests(WineCase):
@@ -38,7 +44,7 @@ class ShowTests(WineCase):
 
     def test_the_show_covers_the_screen_draws_and_sounds_and_a_key_ends_it(self):
         still_camera()
-        set_settings(ShowFPS=1, FlagNum=1)
+        set_settings(ShowFPS=1, FlagNum=1, EnableEnvWater=1)
         flag = os.path.join(self.folder.name, "flag.jpg")
         magick = ["convert", "-size", "96x64", "xc:magenta", flag]
         self.assertEqual(os.spawnvp(os.P_WAIT, magick[0], magick), 0)
@@ -58,6 +64,8 @@ class ShowTests(WineCase):
         # The still camera holds the sky where it is; the waves move.
         self.assertLess(difference(first, later, "300x150+724+0"), 1.0, "a still camera")
         self.assertGreater(difference(first, later, "1024x150+0+618"), 1.5, "the sea moves")
+        # Measured: about 80 with the ship mirrored below it (dark hull, pale sails), 3 without.
+        self.assertGreater(contrast_under_the_ship(later), 30, "the sea mirrors the ship")
         pixels = rgb(later)
         yellow = [i for i, (r, g, b) in enumerate(pixels) if r > 200 and g > 200 and b < 90]
         self.assertGreater(len(yellow), 40, "the yellow frame-rate text")
@@ -95,11 +103,12 @@ class ShowTests(WineCase):
         self.assertEqual(self.heard(p, 0), [], "the sound device was never opened")
         self.assertIn("2: 1", stored("DisableSound"))
 
-    def test_without_an_audio_driver_the_show_runs_silently_and_a_mouse_move_ends_it(self):
+    def test_without_an_audio_driver_or_the_mirror_the_show_runs_and_a_mouse_move_ends_it(self):
         audio_driver("")
-        set_settings(DisableSound=0)
+        still_camera()
+        set_settings(DisableSound=0, EnableEnvWater=0)
         p = self.show()
-        time.sleep(3)
+        self.assertLess(contrast_under_the_ship(self.shot_when_drawn("show_plain_sea.png")), 12, "no mirror image")
         self.assertIsNone(p.poll(), "the show runs without sound")
         xdotool("mousemove", "300", "300")
         time.sleep(0.3)

@@ -1,5 +1,4 @@
-"""A short soak of the real show with everything on (./run soak MINUTES is
-the long one), and the growth rule it is judged by."""
+"""A short soak of the real show (./run soak MINUTES is the long one), and the growth rule it is judged by."""
 import os
 import sys
 import unittest

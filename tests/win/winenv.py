@@ -18,7 +18,7 @@ OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "out"
 
 
 def driver(name):
-    """Path of one of the Windows test drivers (tests/win/drivers/NAME.cpp)."""
+    """One of the Windows test drivers (tests/win/drivers/NAME.cpp)."""
     return os.path.join(DRIVERS, name + ".exe")
 
 
@@ -36,11 +36,6 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def start(program, *args, **kwargs):
-    return subprocess.Popen([WINE, program, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                            **kwargs)
-
-
 def run(program, *args, timeout=60):
     """Runs a Windows program to its end; returns (exit code, stdout)."""
     p = subprocess.run([WINE, program, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
@@ -48,25 +43,20 @@ def run(program, *args, timeout=60):
     return p.returncode, p.stdout
 
 
-def finish(program, *args, desktop=False, timeout=90, env=None):
+def finish(program, *args, desktop=False, timeout=90):
     """Runs a program to its end, inside a virtual desktop (where modes can
     change) if asked; returns (exit code, its key=value lines). Output goes
     through a file: a desktop's own process may inherit and hold a pipe."""
     line = [WINE, "explorer", DESKTOP, program, *args] if desktop else [WINE, program, *args]
     with tempfile.TemporaryFile(mode="w+") as out:
-        p = subprocess.run(line, stdout=out, stderr=subprocess.DEVNULL, timeout=timeout, env=env)
+        p = subprocess.run(line, stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
         out.seek(0)
         return p.returncode, fields(out.read())
 
 
 def fields(text):
     """key=value lines as a dict; repeated keys keep the last."""
-    out = {}
-    for line in text.splitlines():
-        key, sep, value = line.partition("=")
-        if sep:
-            out[key] = value
-    return out
+    return dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
 
 
 def harness(*args, timeout=60):
@@ -91,12 +81,10 @@ def x_windows(title_regex):
 
 def wait_for_x_window(title_regex, timeout=30.0):
     deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        found = x_windows(title_regex)
-        if found:
-            return found
+    while not x_windows(title_regex):
+        if time.monotonic() > deadline:
+            raise AssertionError(f"no window titled {title_regex!r} within {timeout} s")
         time.sleep(0.1)
-    raise AssertionError(f"no window titled {title_regex!r} within {timeout} s")
 
 
 def xdotool(*args):
@@ -145,11 +133,8 @@ def device_table(desktop=False):
 
 
 def sound_tap(folder):
-    """Sound heard through Wine's ALSA driver: an environment whose default
-    ALSA device is a plug (to 44.1 kHz 16-bit stereo) into the file plugin
-    over the null device, piping the stream into alsa_tap.py, which logs the
-    level of every 0.1 s with its arrival time. Returns (environment, a
-    function giving [(arrival time, rms)] so far)."""
+    """An environment whose default ALSA device pipes what Wine's ALSA driver
+    plays into alsa_tap.py, and a function giving [(arrival time, rms)] so far."""
     levels, config = os.path.join(folder, "levels.txt"), os.path.join(folder, "asound.conf")
     tap = os.path.join(os.path.dirname(os.path.abspath(__file__)), "alsa_tap.py")
     with open(config, "w") as f:
@@ -230,7 +215,9 @@ class WineCase(unittest.TestCase):
         clear_settings()
 
     def launch(self, program, *args, **kwargs):
-        p = start(program, *args, **kwargs)
+        """Starts a Windows program, stopped at the end of the test; its exit code is the program's."""
+        p = subprocess.Popen([WINE, program, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                             **kwargs)
         self.processes.append(p)
         return p
 

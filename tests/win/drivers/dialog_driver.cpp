@@ -9,7 +9,6 @@
 //   pos:ID:VALUE         TBM_SETPOS, then WM_HSCROLL
 //   dialog:TITLE         work another dialog from here on (waits for it)
 //   count:TITLE:MS       waits MS, then prints how many windows carry TITLE
-//   sleep:MS
 #include <windows.h>
 
 #include <commctrl.h>
@@ -147,16 +146,12 @@ int main(int argc, char** argv) {
       SendMessageA(control, TBM_SETPOS, TRUE, value);
       SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, value), reinterpret_cast<LPARAM>(control));
     } else if (verb == "dialog") {
-      dialog = WaitForDialog(arg(1).c_str(), 20000);
-      std::printf("dialog.%s=%d\n", arg(1).c_str(), dialog ? 1 : 0);
-      if (!dialog) return 1;
+      if (!(dialog = WaitForDialog(arg(1).c_str(), 20000))) return 1;
     } else if (verb == "count") {
       Pump(static_cast<DWORD>(number(2)));
       std::pair<std::string, int> ctx{arg(1), 0};
       EnumWindows(CountTitled, reinterpret_cast<LPARAM>(&ctx));
       std::printf("count.%s=%d\n", arg(1).c_str(), ctx.second);
-    } else if (verb == "sleep") {
-      Pump(static_cast<DWORD>(number(1)));
     } else {
       std::printf("badstep=%s\n", Escape(argv[a]).c_str());
       return 1;

@@ -259,8 +259,7 @@ int Tour(double seconds) {
                   static_cast<unsigned long>(GetTickCount() - start));
     }
   }
-  std::printf("frames=%u\nchanges=%u\nlowest=%.3f\nlevel=%.3f\n", frames, changes, lowest,
-              show.director()->level());
+  std::printf("frames=%u\nlowest=%.3f\n", frames, lowest);
   std::fflush(stdout);
   DestroyWindow(app.shell().mainWindow);
   return 0;

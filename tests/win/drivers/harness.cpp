@@ -182,8 +182,6 @@ int Activate(DWORD milliseconds) {
   HWND w = MakeTopWindow("Brisane activation thief", 200, 100);
   SetForegroundWindow(w);
   SetActiveWindow(w);
-  std::printf("foreground=%d\n", GetForegroundWindow() == w ? 1 : 0);
-  std::fflush(stdout);
   Pump(milliseconds);
   DestroyWindow(w);
   return 0;
