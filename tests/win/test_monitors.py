@@ -95,7 +95,9 @@ class TwoMonitors(unittest.TestCase):
             subprocess.run(["cp", "-a", source, copy], check=True)
         subprocess.run([WINESERVER, "-p"], env=self.env, check=True)
         self.addCleanup(subprocess.run, [WINESERVER, "-k"], env=self.env, stderr=subprocess.DEVNULL)
-        subprocess.run([WINE, "wineboot"], env=self.env, stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+        # Wine's background services inherit its output: no pipe for them to hold open.
+        subprocess.run([WINE, "wineboot"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120)
         # Wine's first program may still see the monitors the prefix last knew; ask until it sees these.
         deadline = time.monotonic() + 30
         while True:

@@ -151,7 +151,7 @@ int Preview(const char* program, int width, int height, int pixelsWidth, int pix
   CloseHandle(pi.hProcess);
 
   host = MakeTopWindow("Brisane preview host", width, height);
-  App app(GetModuleHandleA(nullptr), SettingsRoot);
+  brisane::App app(GetModuleHandleA(nullptr), brisane::SettingsRoot);
   app.shell().preview = true;
   app.shell().parentWindow = host;
   app.InitWindow();
