@@ -5,8 +5,8 @@
 
 Runs floor.exe (bring-up at the desktop's resolution, then clear, TRIANGLES
 lit two-stage triangles from system memory, flip; 128000 unless told, what
-the show draws a frame) and the show's own window code (display_driver
-figures) full screen at the same 1024x768, and prints the three ratios:
+the show draws a frame) and the show's own window code (show_figures.exe)
+full screen at the same 1024x768, and prints the three ratios:
 first frame (target at most 1.2), frames a second (at least 1.0) and peak
 memory (at most 1.1). With --before, the other build's show runs in the
 same rounds, so a change is measured against what it replaced on the same
@@ -59,12 +59,16 @@ def main():
     os.environ.setdefault("BRISANE_SCR", os.path.join(build, "Brisane.scr"))
     os.environ.setdefault("BRISANE_DRIVERS", os.path.join(build, "tests", "win"))
     sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "win"))
-    from test_display import DISPLAY_DRIVER, device_table
-    from winenv import SETTINGS_KEY, clear_settings, reg, set_setting
+    from winenv import SETTINGS_KEY, clear_settings, device_table, reg, set_setting
 
-    shows = [("show", DISPLAY_DRIVER)]
+    def show_program(build):
+        # Older builds measured the show with the display test driver.
+        own = os.path.join(build, "show_figures.exe")
+        return [own] if os.path.exists(own) else [os.path.join(build, "tests", "win", "display_driver.exe"), "figures"]
+
+    shows = [("show", show_program(build))]
     if before:
-        shows.insert(0, ("before", os.path.join(before, "tests", "win", os.path.basename(DISPLAY_DRIVER))))
+        shows.insert(0, ("before", show_program(before)))
     key = "HKCU\\" + SETTINGS_KEY
     saved = os.path.join(tempfile.mkdtemp(), "settings.reg")
     had_settings = reg("export", key, "Z:" + saved.replace("/", "\\"), "/y")[0] == 0
@@ -78,8 +82,8 @@ def main():
         set_setting("ModeNum", f"2: {modes.index((1024, 768, 32))}")
         for _ in range(rounds):
             results["floor"].append(run(os.path.join(build, "floor.exe"), triangles, seconds))
-            for name, driver in shows:
-                results[name].append(run(driver, "figures", seconds))
+            for name, program in shows:
+                results[name].append(run(*program, seconds))
     finally:
         clear_settings()
         if had_settings:

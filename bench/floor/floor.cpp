@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/win32/com_ptr.h"
-#include "tests/win/drivers/driver_support.h"
+#include "bench/floor/process_clock.h"
 
 using brisane::ComPtr;
 

@@ -6,50 +6,57 @@ WINEPREFIX under the build folder and a persistent wineserver.
 import os
 import re
 import subprocess
+import sys
+import tempfile
 import time
 import unittest
 
 WINE = "/usr/lib/wine/wine64"
 SCR = os.environ.get("BRISANE_SCR", "")
 DRIVERS = os.environ.get("BRISANE_DRIVERS", "")
+OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "out")
 
 
 def driver(name):
-    """Path of one of the Windows test drivers (tests/win/drivers/NAME.cpp)."""
+    """One of the Windows test drivers (tests/win/drivers/NAME.cpp)."""
     return os.path.join(DRIVERS, name + ".exe")
 
 
 HARNESS = driver("harness")
-FATAL_DRIVER = driver("fatal_driver")
-SETTINGS_DRIVER = driver("settings_driver")
-
+DISPLAY_DRIVER = driver("display_driver")
 SETTINGS_KEY = r"Control Panel\Desktop\ScreenSaver.Brisane 3D Screensaver"
 SHOW_TITLE = "Brisane 3D Screensaver"
+SHOW_WINDOW = "^" + SHOW_TITLE + "$"
 CONFIG_TITLE = "Brisane 3D Screensaver 1.0 Configuration"
 SUPPORT_LINE = "\n\nIf you see this message then please contact us at support@duskwright.example\n"
+DESKTOP = "/desktop=brisane-display,1024x768"
 
 
-def start(program, *args):
-    """Starts a Windows program; returns its Popen (the exit code is the program's)."""
-    return subprocess.Popen([WINE, program, *args], stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL, text=True)
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def run(program, *args, timeout=60):
     """Runs a Windows program to its end; returns (exit code, stdout)."""
-    p = subprocess.run([WINE, program, *args], stdout=subprocess.PIPE,
-                       stderr=subprocess.DEVNULL, text=True, timeout=timeout)
+    p = subprocess.run([WINE, program, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                       timeout=timeout)
     return p.returncode, p.stdout
+
+
+def finish(program, *args, desktop=False, timeout=90):
+    """Runs a program to its end, inside a virtual desktop (where modes can
+    change) if asked; returns (exit code, its key=value lines). Output goes
+    through a file: a desktop's own process may inherit and hold a pipe."""
+    line = [WINE, "explorer", DESKTOP, program, *args] if desktop else [WINE, program, *args]
+    with tempfile.TemporaryFile(mode="w+") as out:
+        p = subprocess.run(line, stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
+        out.seek(0)
+        return p.returncode, fields(out.read())
 
 
 def fields(text):
     """key=value lines as a dict; repeated keys keep the last."""
-    out = {}
-    for line in text.splitlines():
-        key, sep, value = line.partition("=")
-        if sep:
-            out[key] = value
-    return out
+    return dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
 
 
 def harness(*args, timeout=60):
@@ -57,11 +64,6 @@ def harness(*args, timeout=60):
     if code != 0:
         raise AssertionError(f"harness {args} failed with {code}: {out}")
     return fields(out)
-
-
-def answer(title, button=1, timeout_ms=20000):
-    """Reads the message box or dialog with that title and presses a button."""
-    return harness("answer", title, str(timeout_ms), str(button))
 
 
 def unescape(text):
@@ -79,16 +81,82 @@ def x_windows(title_regex):
 
 def wait_for_x_window(title_regex, timeout=30.0):
     deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        found = x_windows(title_regex)
-        if found:
-            return found
+    while not x_windows(title_regex):
+        if time.monotonic() > deadline:
+            raise AssertionError(f"no window titled {title_regex!r} within {timeout} s")
         time.sleep(0.1)
-    raise AssertionError(f"no window titled {title_regex!r} within {timeout} s")
 
 
 def xdotool(*args):
     subprocess.run(["xdotool", *args], check=True)
+
+
+def screenshot(name, window="root"):
+    """An X window (the whole screen unless told) as out/NAME."""
+    os.makedirs(OUT, exist_ok=True)
+    path = os.path.abspath(os.path.join(OUT, name))
+    subprocess.run(["import", "-window", window, path], check=True)
+    return path
+
+
+def rgb(path, crop=None):
+    """The pixels of a picture, or of a WxH+X+Y part of it, as (r, g, b) triples."""
+    raw = subprocess.run(["convert", path] + (["-crop", crop, "+repage"] if crop else []) + ["-depth", "8", "rgb:-"],
+                         stdout=subprocess.PIPE, check=True).stdout
+    return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
+
+
+def colours(path, crop=None):
+    return len(set(rgb(path, crop)))
+
+
+def mean_colour(path, crop=None):
+    pixels = rgb(path, crop)
+    return tuple(sum(channel) / len(pixels) for channel in zip(*pixels))
+
+
+def difference(a, b, crop=None):
+    """Mean absolute difference of two pictures (or of the same part of both), 0 to 255."""
+    pa, pb = rgb(a, crop), rgb(b, crop)
+    return sum(abs(x - y) for p, q in zip(pa, pb) for x, y in zip(p, q)) / (3 * len(pa))
+
+
+def device_table(desktop=False):
+    """display_driver list: its fields, and per device its modes and mode indices."""
+    code, info = finish(DISPLAY_DRIVER, "list", desktop=desktop)
+    if code != 0:
+        raise AssertionError(f"display_driver list ended with {code}")
+    devices = [{"modes": [tuple(int(v) for v in m.split("x")) for m in info[f"device.{i}.modes"].split(",")],
+                "default": int(info[f"device.{i}.default"]), "desktop": int(info[f"device.{i}.desktop"])}
+               for i in range(int(info["devices"]))]
+    return info, devices
+
+
+def sound_tap(folder):
+    """An environment whose default ALSA device pipes what Wine's ALSA driver
+    plays into alsa_tap.py, and a function giving [(arrival time, rms)] so far."""
+    levels, config = os.path.join(folder, "levels.txt"), os.path.join(folder, "asound.conf")
+    tap = os.path.join(os.path.dirname(os.path.abspath(__file__)), "alsa_tap.py")
+    with open(config, "w") as f:
+        f.write(f"""pcm.!default {{ type plug; slave {{ pcm "tap"; format S16_LE; rate 44100; channels 2 }} }}
+pcm.tap {{ type file; slave.pcm "null"; file "|{sys.executable} {tap} {levels}"; format "raw" }}
+""")
+
+    def heard():
+        if not os.path.exists(levels):
+            return []
+        with open(levels) as f:
+            return [(float(t), float(r)) for t, r, _ in (line.split() for line in f if line.strip())]
+    return dict(os.environ, ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:" + config), heard
+
+
+def audio_driver(name):
+    """Wine's audio driver for the programs started from now on ("" for none, None for the default)."""
+    key = r"HKCU\Software\Wine\Drivers"
+    if name is None:
+        reg("delete", key, "/v", "Audio", "/f")
+    elif reg("add", key, "/v", "Audio", "/t", "REG_SZ", "/d", name, "/f")[0] != 0:
+        raise AssertionError("cannot choose Wine's audio driver")
 
 
 def reg(*args):
@@ -101,9 +169,25 @@ def clear_settings():
 
 
 def set_setting(name, text):
-    code, out = reg("add", "HKCU\\" + SETTINGS_KEY, "/v", name, "/t", "REG_SZ", "/d", text, "/f")
-    if code != 0:
-        raise AssertionError(f"reg add {name} failed: {out}")
+    if reg("add", "HKCU\\" + SETTINGS_KEY, "/v", name, "/t", "REG_SZ", "/d", text, "/f")[0] != 0:
+        raise AssertionError(f"reg add {name} failed")
+
+
+def set_settings(**values):
+    """Integer settings, stored as the program writes them."""
+    for name, value in values.items():
+        set_setting(name, f"2: {value}")
+
+
+def still_camera():
+    """Only the still camera beside the ship: the tour holds."""
+    set_settings(**{f"Camera{i}": int(i == 4) for i in range(1, 8)})
+
+
+def stored(name):
+    """A stored setting's text as reg.exe prints it, or None."""
+    code, out = reg("query", "HKCU\\" + SETTINGS_KEY, "/v", name)
+    return out if code == 0 else None
 
 
 def ends_within(process, seconds):
@@ -112,12 +196,6 @@ def ends_within(process, seconds):
         return process.wait(timeout=seconds)
     except subprocess.TimeoutExpired:
         return None
-
-
-def stop(process):
-    if process.poll() is None:
-        process.kill()
-        process.wait()
 
 
 class WineCase(unittest.TestCase):
@@ -129,7 +207,36 @@ class WineCase(unittest.TestCase):
 
     def tearDown(self):
         for p in self.processes:
-            stop(p)
+            if p.poll() is None:
+                p.kill()
+                p.wait()
             if p.stdout:
                 p.stdout.close()
         clear_settings()
+
+    def launch(self, program, *args, **kwargs):
+        """Starts a Windows program, stopped at the end of the test; its exit code is the program's."""
+        p = subprocess.Popen([WINE, program, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                             **kwargs)
+        self.processes.append(p)
+        return p
+
+    def start_show(self, **kwargs):
+        p = self.launch(SCR, "/s", **kwargs)
+        wait_for_x_window(SHOW_WINDOW)
+        return p
+
+    def shot_when_drawn(self, name, timeout=120):
+        """A screenshot once the show's frame holds the scene (many colours)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            path = screenshot(name)
+            if colours(path) > 2000 or time.monotonic() > deadline:
+                return path
+            time.sleep(0.5)
+
+    def answer_fatal(self, text, desktop=False):
+        """The fatal box: shown with its error icon and that text; OK pressed."""
+        code, box = finish(HARNESS, "answer", "Error!", "20000", "1", desktop=desktop)
+        self.assertEqual((code, box.get("found"), box.get("icon")), (0, "1", "1"), box)
+        self.assertEqual(unescape(box["text"]), text + SUPPORT_LINE)

@@ -9,7 +9,6 @@
 //   pos:ID:VALUE         TBM_SETPOS, then WM_HSCROLL
 //   dialog:TITLE         work another dialog from here on (waits for it)
 //   count:TITLE:MS       waits MS, then prints how many windows carry TITLE
-//   sleep:MS
 #include <windows.h>
 
 #include <commctrl.h>
@@ -65,23 +64,18 @@ BOOL CALLBACK DumpControl(HWND control, LPARAM lParam) {
   GetWindowRect(control, &r);
   MapWindowPoints(nullptr, ctx.dialog, reinterpret_cast<POINT*>(&r), 2);
   const auto style = static_cast<unsigned long>(GetWindowLongA(control, GWL_STYLE));
-  std::printf("%sclass=%s\n%stext=%s\n%senabled=%d\n%sstyle=0x%08lx\n%sexstyle=0x%08lx\n%srect=%ld,%ld,%ld,%ld\n",
-              p.c_str(), className, p.c_str(), Escape(text).c_str(), p.c_str(), IsWindowEnabled(control) ? 1 : 0,
-              p.c_str(), style, p.c_str(), static_cast<unsigned long>(GetWindowLongA(control, GWL_EXSTYLE)),
-              p.c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top);
-  const std::string cls = className;
+  std::printf("%stext=%s\n%senabled=%d\n%sstyle=0x%08lx\n%srect=%ld,%ld,%ld,%ld\n", p.c_str(), Escape(text).c_str(),
+              p.c_str(), IsWindowEnabled(control) ? 1 : 0, p.c_str(), style, p.c_str(), r.left, r.top,
+              r.right - r.left, r.bottom - r.top);
   if (lstrcmpiA(className, "Button") == 0) {
     std::printf("%schecked=%d\n", p.c_str(), SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
   } else if (lstrcmpiA(className, "ComboBox") == 0) {
     const LRESULT count = SendMessageA(control, CB_GETCOUNT, 0, 0);
     const LRESULT sel = SendMessageA(control, CB_GETCURSEL, 0, 0);
     std::printf("%scount=%ld\n%ssel=%ld\n", p.c_str(), static_cast<long>(count), p.c_str(), static_cast<long>(sel));
-    for (LRESULT i = 0; i < count; ++i) {
+    for (LRESULT i = 0; i < count; ++i)
       std::printf("%sitem.%ld=%s\n", p.c_str(), static_cast<long>(i),
                   Escape(ListEntry(control, static_cast<WPARAM>(i))).c_str());
-      std::printf("%sdata.%ld=%ld\n", p.c_str(), static_cast<long>(i),
-                  static_cast<long>(SendMessageA(control, CB_GETITEMDATA, static_cast<WPARAM>(i), 0)));
-    }
   } else if (lstrcmpiA(className, TRACKBAR_CLASSA) == 0) {
     std::printf("%spos=%ld\n%smin=%ld\n%smax=%ld\n", p.c_str(),
                 static_cast<long>(SendMessageA(control, TBM_GETPOS, 0, 0)), p.c_str(),
@@ -94,13 +88,10 @@ BOOL CALLBACK DumpControl(HWND control, LPARAM lParam) {
 void Dump(HWND dialog, const std::string& name) {
   char title[256] = {};
   GetWindowTextA(dialog, title, sizeof title);
-  RECT base = {0, 0, 4, 8};
-  MapDialogRect(dialog, &base);
   RECT client = {};
   GetClientRect(dialog, &client);
-  std::printf("%s.title=%s\n%s.style=0x%08lx\n%s.base=%ld,%ld\n%s.client=%ld,%ld\n", name.c_str(),
-              Escape(title).c_str(), name.c_str(), static_cast<unsigned long>(GetWindowLongA(dialog, GWL_STYLE)),
-              name.c_str(), base.right, base.bottom, name.c_str(), client.right, client.bottom);
+  std::printf("%s.title=%s\n%s.client=%ld,%ld\n", name.c_str(), Escape(title).c_str(), name.c_str(), client.right,
+              client.bottom);
   DumpContext ctx{dialog, name};
   EnumChildWindows(dialog, DumpControl, reinterpret_cast<LPARAM>(&ctx));
 }
@@ -155,16 +146,12 @@ int main(int argc, char** argv) {
       SendMessageA(control, TBM_SETPOS, TRUE, value);
       SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, value), reinterpret_cast<LPARAM>(control));
     } else if (verb == "dialog") {
-      dialog = WaitForDialog(arg(1).c_str(), 20000);
-      std::printf("dialog.%s=%d\n", arg(1).c_str(), dialog ? 1 : 0);
-      if (!dialog) return 1;
+      if (!(dialog = WaitForDialog(arg(1).c_str(), 20000))) return 1;
     } else if (verb == "count") {
       Pump(static_cast<DWORD>(number(2)));
       std::pair<std::string, int> ctx{arg(1), 0};
       EnumWindows(CountTitled, reinterpret_cast<LPARAM>(&ctx));
       std::printf("count.%s=%d\n", arg(1).c_str(), ctx.second);
-    } else if (verb == "sleep") {
-      Pump(static_cast<DWORD>(number(1)));
     } else {
       std::printf("badstep=%s\n", Escape(argv[a]).c_str());
       return 1;

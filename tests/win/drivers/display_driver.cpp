@@ -3,29 +3,18 @@
 //   list             the device table and the loaded device settings
 //   frames SECONDS   the show's own window and frames: frame rates with the scene and
 //                    without it (the reference), the back buffer's colours
-//   badmode          a full-screen mode the display cannot take (fatal)
 //   run PROGRAM ARGS  runs it and prints its exit code
 //   eightbit         a mode the display takes but 3D cannot use (fatal after the change)
-//   lost [W H]       the mode changed to W x H (800 x 600) by someone else under a
+//   lost             the mode changed to 640 x 480 by someone else under a
 //                    running show, which must end by itself
 //   fatalframe       a fatal error raised by a pass of the third frame (exit code 1)
 //   tour SECONDS     the show's frames for that long: the cameras shown and the
 //                    lowest gamma level the director set on the display
-//   sea PREFIX       the show's frames with the sea mirroring, two of them a second
-//                    apart saved as PREFIX-a.ppm and PREFIX-b.ppm with the ship's
-//                    pose at each, then the same show without the mirror
-//                    (PREFIX-plain.ppm); the frame rates of both and where the
-//                    ship's water points lie on the screen
-//   figures SECONDS  seconds from process creation to the show set up and to
-//                    its first frame, frames a second and peak memory, as
-//                    bench/floor prints them
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -33,7 +22,6 @@
 #include "platform/win32/app.h"
 #include "platform/win32/fatal_error.h"
 #include "settings/node.h"
-#include "show/ship_contract.h"
 
 #include "driver_support.h"
 
@@ -48,10 +36,9 @@ std::string ModeText(const DisplayMode& m) {
 int List() {
   App app(GetModuleHandleA(nullptr), SettingsRoot);
   app.display().EnumerateDevices();
-  const HRESULT loaded = app.display().LoadSettings(app.settings());
+  app.display().LoadSettings(app.settings());
   const DeviceTable& devices = app.display().devices();
-  std::printf("loaded=%ld\nenumerated=%u\ndevices=%u\ncurrent=%u\n", static_cast<long>(loaded),
-              devices.numEnumerated, devices.NumDevices(), devices.current);
+  std::printf("devices=%u\ncurrent=%u\n", devices.NumDevices(), devices.current);
   for (std::uint32_t i = 0; i < devices.NumDevices(); ++i) {
     const DeviceInfo& d = devices.devices[i];
     std::string modes;
@@ -59,14 +46,10 @@ int List() {
       if (!modes.empty()) modes += ',';
       modes += ModeText(m);
     }
-    std::printf("device.%u.name=%s\ndevice.%u.tnlhal=%d\ndevice.%u.windowed=%d\ndevice.%u.textures=%u\n", i,
-                d.name.c_str(), i, d.IsTnLHal() ? 1 : 0, i, d.windowedCapable ? 1 : 0, i,
-                d.description.maxSimultaneousTextures);
-    std::printf("device.%u.modes=%s\ndevice.%u.default=%u\ndevice.%u.desktop=%u\ndevice.%u.selected=%s\n", i,
-                modes.c_str(), i, d.defaultModeIndex, i, d.desktopModeIndex, i, ModeText(d.selectedMode).c_str());
+    std::printf("device.%u.tnlhal=%d\ndevice.%u.modes=%s\ndevice.%u.default=%u\ndevice.%u.desktop=%u\n", i,
+                d.IsTnLHal() ? 1 : 0, i, modes.c_str(), i, d.defaultModeIndex, i, d.desktopModeIndex);
   }
-  for (const char* key : {"DeviceNum", "ModeNum", "UseDesktopRes", "EnableLightmaps", "EnableEnvWater"})
-    std::printf("setting.%s=%d\n", key, static_cast<int>(SettingsRoot.Get(key).AsInt()));
+  std::printf("setting.UseDesktopRes=%d\n", static_cast<int>(SettingsRoot.Get("UseDesktopRes").AsInt()));
   return 0;
 }
 
@@ -151,34 +134,6 @@ int Frames(double seconds) {
   return 0;
 }
 
-// The show's side of the bare program's figures (bench/floor): seconds from
-// the process's creation to the show set up and to its first frame
-// presented, frames a second over the run, peak memory.
-int Figures(double seconds) {
-  const auto workingSet = [] {
-    PROCESS_MEMORY_COUNTERS memory = {};
-    memory.cb = sizeof memory;
-    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
-    return memory;
-  };
-  App app(GetModuleHandleA(nullptr), SettingsRoot);
-  app.InitWindow();
-  const double setUp = SecondsSinceProcessStart();
-  const double setUpMemory = workingSet().WorkingSetSize / 1048576.0;
-  app.RenderFrame();
-  const double firstFrame = SecondsSinceProcessStart();
-  const double rate = DrawFrames(app, seconds, "");
-  const PROCESS_MEMORY_COUNTERS memory = workingSet();
-  std::printf("scene=%d\nset_up_s=%.3f\nfirst_frame_s=%.3f\nfps=%.2f\nset_up_memory_mb=%.1f\npeak_memory_mb=%.1f\n"
-              "mode=%s\n",
-              app.show() ? 1 : 0, setUp, firstFrame, rate, setUpMemory, memory.PeakWorkingSetSize / 1048576.0,
-              ModeText(app.display().devices().Current().selectedMode).c_str());
-  std::printf("cleanup=%ld\n", static_cast<long>(app.CleanupDisplay()));
-  std::fflush(stdout);
-  DestroyWindow(app.shell().mainWindow);
-  return 0;
-}
-
 HWND PlainWindow() {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = DefWindowProcA;
@@ -189,16 +144,6 @@ HWND PlainWindow() {
                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
                                 wc.hInstance, nullptr);
   return window;
-}
-
-int BadMode() {
-  App app(GetModuleHandleA(nullptr), SettingsRoot);
-  HWND window = PlainWindow();
-  app.display().EnumerateDevices();
-  app.display().LoadSettings(app.settings());
-  app.display().devices().Current().selectedMode = {1000, 700, 32, 0};  // no display offers this
-  app.display().InitDirectDraw(window, false);
-  return 2;  // not reached: the failure is fatal
 }
 
 // Reads the fatal box this process shows, notes the screen size while it is
@@ -239,7 +184,7 @@ int EightBit() {
 
 // The display taken away under a running show: a mode change by someone
 // else. The show must end by itself, cleanly.
-int Lost(DWORD width, DWORD height) {
+int Lost() {
   App app(GetModuleHandleA(nullptr), SettingsRoot);
   app.InitWindow();
   MSG msg = {};
@@ -262,16 +207,16 @@ int Lost(DWORD width, DWORD height) {
       changed = true;
       DEVMODEA mode = {};
       mode.dmSize = sizeof mode;
-      mode.dmPelsWidth = width;
-      mode.dmPelsHeight = height;
+      mode.dmPelsWidth = 640;
+      mode.dmPelsHeight = 480;
       mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
       std::printf("change=%ld\n", ChangeDisplaySettingsExA(nullptr, &mode, nullptr, 0, nullptr));
       IDirectDrawSurface7* primary = app.display().primary();
       std::printf("lost=%d\n", primary && primary->IsLost() == DDERR_SURFACELOST ? 1 : 0);
     }
   }
-  std::printf("quit=%d\nquitcode=%d\nactive=%d\nframes=%u\nwindow=%d\nshow=%d\ndevice=%d\n",
-              msg.message == WM_QUIT ? 1 : 0, static_cast<int>(msg.wParam), app.shell().active ? 1 : 0, frames,
+  std::printf("quit=%d\nquitcode=%d\nframes=%u\nwindow=%d\nshow=%d\ndevice=%d\n",
+              msg.message == WM_QUIT ? 1 : 0, static_cast<int>(msg.wParam), frames,
               IsWindow(app.shell().mainWindow) ? 1 : 0, app.show() ? 1 : 0, app.display().d3dDevice() ? 1 : 0);
   ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
   return 0;
@@ -314,92 +259,7 @@ int Tour(double seconds) {
                   static_cast<unsigned long>(GetTickCount() - start));
     }
   }
-  std::printf("frames=%u\nchanges=%u\nlowest=%.3f\nlevel=%.3f\n", frames, changes, lowest,
-              show.director()->level());
-  std::fflush(stdout);
-  DestroyWindow(app.shell().mainWindow);
-  return 0;
-}
-
-// The back buffer as a binary PPM.
-bool SaveBackBuffer(App& app, const std::string& path) {
-  const RECT& rect = app.display().viewportRect();
-  const LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
-  std::vector<std::uint32_t> pixels;
-  if (!app.display().device() || FAILED(app.display().device()->ReadBackBuffer({0, 0, width, height}, pixels)) ||
-      pixels.size() != static_cast<std::size_t>(width * height))
-    return false;
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  std::fprintf(file, "P6\n%ld %ld\n255\n", width, height);
-  std::vector<unsigned char> row;
-  for (std::uint32_t p : pixels)
-    row.insert(row.end(), {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
-                           static_cast<unsigned char>(p)});
-  const bool written = std::fwrite(row.data(), 1, row.size(), file) == row.size();
-  return std::fclose(file) == 0 && written;
-}
-
-// The ship's pose and the sea's phase now, as NAME.* lines.
-void PrintSea(Show& show, const char* name) {
-  const SceneNode* ship = show.scene().findNode(std::string(contract::kShipRoot));
-  if (ship) {
-    const Matrix& m = ship->local();
-    std::printf("%s.pose=%.5f,%.5f,%.5f,%.5f,%.5f,%.5f\n", name, m(3, 0), m(3, 1), m(3, 2), m(0, 2), m(1, 2), m(2, 2));
-  }
-  std::printf("%s.phase=%.3f\n", name, show.water() ? show.water()->phase() : -1.0f);
-}
-
-// Where a world point lands on the screen, through the device's view and
-// projection as the last frame left them.
-void PrintOnScreen(App& app, const char* name, const Vector3& p) {
-  Device& device = *app.display().device();
-  DeviceMatrix view, projection;
-  device.GetTransform(TransformState::View, view);
-  device.GetTransform(TransformState::Projection, projection);
-  DeviceViewport viewport;
-  device.GetViewport(viewport);
-  float v[4], c[4];
-  for (int j = 0; j < 4; ++j) v[j] = p.x * view.m[0][j] + p.y * view.m[1][j] + p.z * view.m[2][j] + view.m[3][j];
-  for (int j = 0; j < 4; ++j)
-    c[j] = v[0] * projection.m[0][j] + v[1] * projection.m[1][j] + v[2] * projection.m[2][j] +
-           v[3] * projection.m[3][j];
-  std::printf("%s.screen=%d,%d\n", name, static_cast<int>((c[0] / c[3] + 1) * 0.5f * float(viewport.width)),
-              static_cast<int>((1 - c[1] / c[3]) * 0.5f * float(viewport.height)));
-}
-
-int Sea(const std::string& prefix) {
-  App app(GetModuleHandleA(nullptr), SettingsRoot);
-  app.InitWindow();
-  if (!app.show() || !app.show()->show.water()) return 3;
-  std::printf("mirror=%d\n", app.show()->show.water()->environmentWater() ? 1 : 0);
-  DrawFrames(app, 2.0, "warm.");
-  const double mirrored = DrawFrames(app, 3.0, "mirror.");
-  PrintSea(app.show()->show, "a");
-  std::printf("a.saved=%d\n", SaveBackBuffer(app, prefix + "-a.ppm") ? 1 : 0);
-  const DWORD apart = GetTickCount();
-  MSG msg;
-  while (GetTickCount() - apart < 1000) {
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    app.RenderFrame();
-  }
-  PrintSea(app.show()->show, "b");
-  std::printf("b.saved=%d\n", SaveBackBuffer(app, prefix + "-b.ppm") ? 1 : 0);
-  for (std::size_t i = 0; i < contract::kWaterPoints.size(); ++i) {
-    const SceneNode* point = app.show()->show.scene().findNode(std::string(contract::kWaterPoints[i]));
-    if (point)
-      PrintOnScreen(app, ("point" + std::to_string(i + 1)).c_str(), {point->position().x, point->position().y, 0});
-  }
-
-  // The same show without the mirror, in the same process and mode.
-  app.DropShow();
-  SettingsRoot.Get("EnableEnvWater") = Value(std::int32_t{0});
-  if (FAILED(app.SetupShow())) return 4;
-  std::printf("plain.mirror=%d\n", app.show()->show.water()->environmentWater() ? 1 : 0);
-  DrawFrames(app, 2.0, "warm2.");
-  const double plain = DrawFrames(app, 3.0, "plain.");
-  std::printf("plain.saved=%d\n", SaveBackBuffer(app, prefix + "-plain.ppm") ? 1 : 0);
-  std::printf("mirror.ratio=%.4f\n", plain > 0 ? mirrored / plain : 0.0);
+  std::printf("frames=%u\nlowest=%.3f\n", frames, lowest);
   std::fflush(stdout);
   DestroyWindow(app.shell().mainWindow);
   return 0;
@@ -440,17 +300,12 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "list") return List();
   if (command == "frames") return Frames(argc > 2 ? std::atof(argv[2]) : 3.0);
-  if (command == "badmode") return BadMode();
   if (command == "eightbit") return EightBit();
-  if (command == "lost")
-    return argc > 3 ? Lost(std::strtoul(argv[2], nullptr, 10), std::strtoul(argv[3], nullptr, 10)) : Lost(800, 600);
+  if (command == "lost") return Lost();
   if (command == "fatalframe") return FatalFrame();
-  if (command == "figures") return Figures(argc > 2 ? std::atof(argv[2]) : 10.0);
   if (command == "tour") return Tour(argc > 2 ? std::atof(argv[2]) : 10.0);
-  if (command == "sea" && argc > 2) return Sea(argv[2]);
   if (command == "run" && argc > 2) return Run(argc, argv);
   std::fprintf(stderr,
-               "usage: display_driver list|frames SECONDS|badmode|eightbit|lost [W H]|fatalframe|tour SECONDS|"
-               "sea PREFIX|run PROGRAM ARGS\n");
+               "usage: display_driver list|frames SECONDS|eightbit|lost|fatalframe|tour SECONDS|run PROGRAM ARGS\n");
   return 2;
 }

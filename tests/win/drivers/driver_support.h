@@ -20,17 +20,6 @@ inline void Pump(DWORD milliseconds) {
   } while (GetTickCount() - start < milliseconds);
 }
 
-// Seconds since this process was created, by the system's clock.
-inline double SecondsSinceProcessStart() {
-  FILETIME created, exited, kernel, user, now;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  GetSystemTimeAsFileTime(&now);
-  const auto ticks = [](const FILETIME& t) {
-    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-  };
-  return static_cast<double>(ticks(now) - ticks(created)) / 1e7;
-}
-
 // Escapes a text so that it stays on one output line.
 inline std::string Escape(const std::string& s) {
   std::string out;

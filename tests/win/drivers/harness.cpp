@@ -1,6 +1,8 @@
 // Test driver run under Wine beside the screensaver: inspects its windows,
 // hosts its preview, takes activation from it, reads and answers message
 // boxes and dialogs, and reads the registry byte for byte. Prints key=value lines.
+// It carries the program's resources, so the program's own preview code runs
+// here too, where what it paints can be read back.
 #include <windows.h>
 
 #include <cstdio>
@@ -9,6 +11,8 @@
 #include <string>
 
 #include "driver_support.h"
+#include "platform/win32/app.h"
+#include "settings/node.h"
 
 namespace {
 
@@ -27,20 +31,17 @@ void PrintWindow(const char* prefix, HWND window) {
   GetClientRect(window, &client);
   char className[256] = {};
   GetClassNameA(window, className, sizeof className);
-  std::printf("%shwnd=%llu\n", prefix, static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
   std::printf("%sclass=%s\n", prefix, className);
   std::printf("%stitle=%s\n", prefix, Escape(TextOf(window)).c_str());
   std::printf("%sstyle=0x%08lx\n", prefix, static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)));
   std::printf("%sexstyle=0x%08lx\n", prefix, static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)));
   std::printf("%sclassstyle=0x%lx\n", prefix, static_cast<unsigned long>(GetClassLongPtrA(window, GCL_STYLE)));
-  std::printf("%sclassicon=%d\n", prefix, GetClassLongPtrA(window, GCLP_HICON) != 0);
   std::printf("%srect=%ld,%ld,%ld,%ld\n", prefix, rect.left, rect.top, rect.right, rect.bottom);
   std::printf("%sclient=%ld,%ld\n", prefix, client.right, client.bottom);
   std::printf("%sparent=%llu\n", prefix,
               static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(GetAncestor(window, GA_PARENT) == GetDesktopWindow()
                                                                               ? nullptr
                                                                               : GetAncestor(window, GA_PARENT))));
-  std::printf("%svisible=%d\n", prefix, IsWindowVisible(window) ? 1 : 0);
 }
 
 // The window once it is shown: a dialog is found before its controls are ready.
@@ -82,9 +83,35 @@ HWND MakeTopWindow(const char* title, int width, int height) {
   return w;
 }
 
-// preview PROGRAM WIDTH HEIGHT: hosts "/p <hwnd>" the way the display settings do,
-// then closes the host window and reports how the preview ended.
-int Preview(const char* program, int width, int height) {
+// The top-left width x height pixels of a window, as hex (rows top first, blue, green, red).
+void PrintPixels(const char* key, HWND window, int width, int height) {
+  HDC dc = GetDC(window);
+  HDC memory = CreateCompatibleDC(dc);
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::printf("%s=", key);
+  if (dib && bits) {
+    HGDIOBJ previous = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    for (int y = 0; y < height; ++y)
+      for (int i = 0; i < width * 3; ++i) std::printf("%02x", static_cast<const BYTE*>(bits)[y * ((width * 3 + 3) & ~3) + i]);
+    SelectObject(memory, previous);
+    DeleteObject(dib);
+  }
+  std::printf("\n");
+  DeleteDC(memory);
+  ReleaseDC(window, dc);
+}
+
+// preview PROGRAM WIDTH HEIGHT PIXELS_W PIXELS_H: hosts "/p <hwnd>" the way the
+// display settings do, then closes the host window and reports how the preview
+// ended; then the program's own preview code in this process, own.pixels= its
+// top-left PIXELS_W x PIXELS_H (a preview child of another process is not read
+// back here) and own.exit= the code its loop ends with when the host goes.
+int Preview(const char* program, int width, int height, int pixelsWidth, int pixelsHeight) {
   HWND host = MakeTopWindow("Brisane preview host", width, height);
   std::string command = std::string("\"") + program + "\" /p " +
                         std::to_string(static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(host)));
@@ -122,6 +149,31 @@ int Preview(const char* program, int width, int height) {
   std::printf("exit=%lu\n", static_cast<unsigned long>(code));
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
+
+  host = MakeTopWindow("Brisane preview host", width, height);
+  brisane::App app(GetModuleHandleA(nullptr), brisane::SettingsRoot);
+  app.shell().preview = true;
+  app.shell().parentWindow = host;
+  app.InitWindow();
+  if (const HWND own = app.shell().mainWindow) {
+    RECT client = {};
+    GetClientRect(own, &client);
+    std::printf("own.client=%ld,%ld\n", client.right, client.bottom);
+    InvalidateRect(own, nullptr, TRUE);
+    Pump(300);
+    PrintPixels("own.pixels", own, pixelsWidth, pixelsHeight);
+  }
+  DestroyWindow(host);
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 2000; Sleep(10)) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        std::printf("own.exit=%d\n", static_cast<int>(msg.wParam));
+        return 0;
+      }
+      DispatchMessageA(&msg);
+    }
+  }
   return 0;
 }
 
@@ -130,8 +182,6 @@ int Activate(DWORD milliseconds) {
   HWND w = MakeTopWindow("Brisane activation thief", 200, 100);
   SetForegroundWindow(w);
   SetActiveWindow(w);
-  std::printf("foreground=%d\n", GetForegroundWindow() == w ? 1 : 0);
-  std::fflush(stdout);
   Pump(milliseconds);
   DestroyWindow(w);
   return 0;
@@ -146,7 +196,6 @@ int Answer(const char* title, DWORD timeout, int button) {
   if (text) std::printf("text=%s\n", Escape(TextOf(text)).c_str());
   HWND icon = GetDlgItem(box, 0x0440);  // its icon
   std::printf("icon=%d\n", icon && IsWindowVisible(icon) && SendMessageA(icon, STM_GETICON, 0, 0) != 0 ? 1 : 0);
-  PrintWindow("box.", box);
   std::fflush(stdout);
   HWND control = GetDlgItem(box, button);
   std::printf("button=%s\n", control ? Escape(TextOf(control)).c_str() : "");
@@ -194,7 +243,8 @@ int main(int argc, char** argv) {
   auto arg = [&](int i, const char* fallback) { return argc > i ? argv[i] : fallback; };
   if (command == "inspect") return Inspect(std::strtoul(arg(2, "10000"), nullptr, 10));
   if (command == "preview" && argc > 2)
-    return Preview(argv[2], std::atoi(arg(3, "320")), std::atoi(arg(4, "240")));
+    return Preview(argv[2], std::atoi(arg(3, "320")), std::atoi(arg(4, "240")), std::atoi(arg(5, "152")),
+                   std::atoi(arg(6, "112")));
   if (command == "activate") return Activate(std::strtoul(arg(2, "1000"), nullptr, 10));
   if (command == "answer" && argc > 2)
     return Answer(argv[2], std::strtoul(arg(3, "10000"), nullptr, 10), std::atoi(arg(4, "1")));

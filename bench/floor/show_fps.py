@@ -2,7 +2,7 @@
 """Frame rates of the show under Wine, at 800x600 and 1024x768, each against
 the bare frame (clear and present only) measured in the same process.
 
-    tests/win/show_fps.py WIN64_BUILD [SECONDS]
+    bench/floor/show_fps.py WIN64_BUILD [SECONDS]
 
 Runs the program's own window, scene and frames through display_driver (built
 with the program's resources) inside a 1024x768 Wine virtual desktop: full
@@ -25,9 +25,8 @@ def main():
     os.environ.setdefault("BRISANE_SCR", os.path.join(build, "Brisane.scr"))
     os.environ.setdefault("BRISANE_DRIVERS", os.path.join(build, "tests", "win"))
     os.environ.setdefault("WINEDEBUG", "-all")
-    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-    from test_display import DISPLAY_DRIVER, device_table, finish
-    from winenv import SETTINGS_KEY, clear_settings, reg, set_setting
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "win"))
+    from winenv import DISPLAY_DRIVER, SETTINGS_KEY, clear_settings, device_table, finish, reg, set_setting
 
     key = "HKCU\\" + SETTINGS_KEY
     saved = os.path.join(tempfile.mkdtemp(), "settings.reg")

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A long run of the real show, watched for growth.
 
-    tests/win/soak.py WIN64_BUILD MINUTES [--interval SECONDS] [--warmup SECONDS]
+    tools/soak/soak.py WIN64_BUILD MINUTES [--interval SECONDS] [--warmup SECONDS]
 
 Runs Brisane.scr /s with a volley every minute, one-minute light changes,
 a camera switch every 5 s and the frame rate shown, and samples the
@@ -19,7 +19,7 @@ import sys
 import tempfile
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+WINENV = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "win")
 
 # How much later samples may exceed earlier ones before it counts as growth:
 # memory moves with smoke and textures in flight, counts by a few handles.
@@ -58,7 +58,7 @@ def growth(samples):
 
 def soak(build, minutes, interval, warmup, wine="/usr/lib/wine/wine64"):
     """Runs the show; returns (exit code, samples after warm-up, figures that grew, all samples)."""
-    sys.path.insert(0, HERE)
+    sys.path.insert(0, WINENV)
     os.environ.setdefault("BRISANE_SCR", os.path.join(build, "Brisane.scr"))
     from winenv import SETTINGS_KEY, clear_settings, reg, set_setting
 

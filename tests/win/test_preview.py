@@ -1,0 +1,34 @@
+"""The preview in the display settings' little window (Brisane.scr /p HWND)."""
+import os
+import subprocess
+
+from winenv import SCR, SHOW_WINDOW, WineCase, ends_within, harness, x_windows
+from test_resources import assets_dir
+
+WS_POPUP, WS_CHILD = 0x80000000, 0x40000000
+
+
+class PreviewTests(WineCase):
+    def test_preview_is_a_child_of_the_host_and_paints_the_picture_from_the_top_left(self):
+        info = harness("preview", SCR, "320", "240", "152", "112")
+        self.assertEqual((info["found"], info["child.class"]), ("1", "WindowsScreenSaverClass"))
+        self.assertEqual(info["child.getparent"], info["host"])
+        self.assertEqual(int(info["child.style"], 16) & (WS_CHILD | WS_POPUP), WS_CHILD)
+        self.assertEqual(info["child.client"], "320,240", "fills the host")
+        self.assertEqual(info["alive"], "1", "the preview survives repainting")
+        self.assertEqual(x_windows(SHOW_WINDOW), [], "no full-screen window in preview")
+        self.assertEqual(info["exit"], "0", "closing the host ends the preview cleanly")
+
+        # The program's own preview code run in the harness, which carries its resources.
+        self.assertEqual((info["own.client"], info.get("own.exit")), ("320,240", "0"))
+        shown = bytes.fromhex(info["own.pixels"])
+        # The same picture decoded by another decoder; rounding may differ a little.
+        expected = subprocess.run(["convert", os.path.join(assets_dir(), "jpeg_150.jpg"), "-depth", "8", "bgr:-"],
+                                  check=True, capture_output=True).stdout
+        self.assertEqual(len(expected), len(shown), "the picture at its own size, 152 x 112")
+        self.assertLess(sum(abs(a - b) for a, b in zip(shown, expected)) / len(shown), 4.0)
+
+    def test_preview_of_a_window_that_does_not_exist_is_fatal(self):
+        p = self.launch(SCR, "/p", "1234567")
+        self.answer_fatal("FATAL ERROR in InitWindow(): CreateWindow return NULL")
+        self.assertEqual(ends_within(p, 10), 1)
