@@ -45,8 +45,10 @@ struct Header {
 };
 
 int FrameCode(const Bytes& b) {
-  for (std::size_t pos = 2; pos + 4 <= b.size() && b[pos] == 0xFF && b[pos + 1] != 0xDA; pos += 2 + (b[pos + 2] << 8 | b[pos + 3]))
-    if (b[pos + 1] >= 0xC0 && b[pos + 1] <= 0xCF && b[pos + 1] != 0xC4 && b[pos + 1] != 0xC8 && b[pos + 1] != 0xCC) return b[pos + 1];
+  for (std::size_t at = 2; at + 4 <= b.size() && b[at] == 0xFF && b[at + 1] != 0xDA; at += 2 + (b[at + 2] << 8 | b[at + 3])) {
+    const int code = b[at + 1];
+    if (code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC) return code;
+  }
   return 0;
 }
 
@@ -106,10 +108,10 @@ namespace {
 // The generator makes each number of the list as its kind, in the file the
 // resource script and the build name for that kind.
 TEST(Resources, EveryListedNumberIsGeneratedAsItsKindInItsFile) {
+  using enum resource::Kind;
   const std::map<resource::Kind, std::pair<AssetKind, const char*>> made = {
-      {resource::Kind::Icon, {AssetKind::Icon, "icon_%d.ico"}}, {resource::Kind::Scene, {AssetKind::Scene, "scene_%d.sss"}},
-      {resource::Kind::Jpeg, {AssetKind::Jpeg, "jpeg_%d.jpg"}}, {resource::Kind::Flag, {AssetKind::Jpeg, "jpeg_%d.jpg"}},
-      {resource::Kind::Wav, {AssetKind::Wav, "wav_%d.wav"}}};
+      {Icon, {AssetKind::Icon, "icon_%d.ico"}}, {Scene, {AssetKind::Scene, "scene_%d.sss"}},
+      {Jpeg, {AssetKind::Jpeg, "jpeg_%d.jpg"}}, {Flag, {AssetKind::Jpeg, "jpeg_%d.jpg"}}, {Wav, {AssetKind::Wav, "wav_%d.wav"}}};
   for (const resource::Entry& entry : resource::kAll) {
     const Asset& a = ById(entry.number);
     char file[32];
@@ -146,7 +148,7 @@ TEST(Resources, EveryPictureDecodesAndLooksItsPart) {
       EXPECT_EQ(d.width, kFlagWidth);
       int spread = 0;
       for (int y = 0; y < d.height; y += 3)
-        for (int x = 0; x < d.width; x += 3) spread = std::max(spread, Distance(d.at(x, y), d.at(0, 0)[0], d.at(0, 0)[1], d.at(0, 0)[2]));
+        for (int x = 0; x < d.width; x += 3) spread = std::max(spread, Distance(d.at(x, y), d.rgb[0], d.rgb[1], d.rgb[2]));
       EXPECT_GT(spread, 100) << FlagName(entry.number - kFirstFlagId) << ": a second colour somewhere";
     } else if (entry.number == resource::kPreviewPicture) {
       EXPECT_EQ(std::pair(d.width, d.height), std::pair(152, 112));
@@ -183,8 +185,9 @@ TEST(Resources, IconHoldsFourSizesWithTransparentCornersAndOpaqueMiddle) {
     EXPECT_EQ(std::vector({U32(b, offset), U32(b, offset + 4), U32(b, offset + 8)}),
               std::vector<std::uint32_t>({40, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(2 * h)}));
     EXPECT_EQ(size, 40 + static_cast<std::uint32_t>(w * h * 4) + ((static_cast<std::size_t>(w) + 31) / 32) * 4 * h);
-    const auto alpha = [&](int x, int y) { return b[offset + 40 + ((static_cast<std::size_t>(h - 1 - y) * w + x) * 4) + 3]; };
-    EXPECT_EQ(std::vector({alpha(0, 0), alpha(w - 1, h - 1), alpha(w / 2, h / 2)}), std::vector<std::uint8_t>({0, 0, 255})) << w;
+    const auto alpha = [&](int x, int y) { return b[offset + 40 + (static_cast<std::size_t>(h - 1 - y) * w + x) * 4 + 3]; };
+    EXPECT_EQ(std::vector({alpha(0, 0), alpha(w - 1, h - 1), alpha(w / 2, h / 2)}), std::vector<std::uint8_t>({0, 0, 255}))
+        << w;
   }
   EXPECT_EQ(sizes, (std::set<int>{16, 32, 48, 256}));
 }

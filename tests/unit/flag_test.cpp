@@ -19,7 +19,8 @@ using namespace testing;
 
 // Decodes for real within a device's largest texture; keeps the sizes.
 struct DecodingLoader : TextureLoader {
-  TextureRef createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t kind, std::uint16_t threshold) override {
+  TextureRef createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t kind,
+                                   std::uint16_t threshold) override {
     DecodedPicture picture;
     if (!DecodePicture(bytes.data(), bytes.size(), picture, 2048, 2048)) return nullptr;
     sizes.push_back({picture.scale, picture.width, picture.height});
@@ -71,7 +72,8 @@ class FlagTest : public ::testing::Test {
   std::string Write(const std::vector<std::uint8_t>& bytes) {
     const std::string name = std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "_" + std::to_string(files.size());
     files.push_back(std::filesystem::temp_directory_path() / ("brisane_flag_" + name + ".jpg"));
-    std::ofstream(files.back(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(files.back(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return files.back().string();
   }
 
@@ -94,7 +96,7 @@ TEST_F(FlagTest, TheScenesOwnBuiltInFlagsAndTheUsersFile) {
   const TextureLayer* pennant = harness.scene->findMaterial("Flag2")->layer(LayerDiffuse);
   for (const auto& [flag, picture] : {std::pair{26, "flag 1124"}, {2, "flag 1100"}, {3, "flag 1101"}}) {
     ASSERT_EQ(Apply(flag), FlagOutcome::kApplied) << flag;
-    EXPECT_EQ(std::pair(FlagPicture().image, FlagPicture().loadKind), std::pair(std::string(picture), 0u)) << "a diffuse picture";
+    EXPECT_EQ(std::pair(FlagPicture().image, FlagPicture().loadKind), std::pair(std::string(picture), 0u)) << "diffuse";
   }
   EXPECT_EQ(harness.scene->findMaterial("Flag2")->layer(LayerDiffuse), pennant) << "the pennant keeps its picture";
   ASSERT_EQ(Apply(contract::kCustomFlag, Write(Bytes("my own flag"))), FlagOutcome::kApplied);

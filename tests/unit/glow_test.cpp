@@ -38,7 +38,9 @@ class GlowTest : public ::testing::Test {
   }
   void Hide() { device.backBuffer = [](std::int32_t, std::int32_t) { return 0xFF203040u; }; }
   void SeeEverything() {
-    device.backBuffer = [this](std::int32_t, std::int32_t) { return 0xFF000000u | static_cast<std::uint32_t>(device.draws.size()); };
+    device.backBuffer = [this](std::int32_t, std::int32_t) {
+      return 0xFF000000u | static_cast<std::uint32_t>(device.draws.size());
+    };
   }
   Glow& Lantern() {
     const std::size_t i = set.Add({"", 176}, 75, Matrix::translation(0, 0, 0.5f), 500);
@@ -126,12 +128,14 @@ TEST_F(GlowTest, ALanternShrinksBetween600And1200UnitsAndIsNotDrawnBeyond) {
 TEST_F(GlowTest, TheFlareLiesOnTheLineThroughTheCentreGoesWithTheHiddenSunAndNeverFromBehind) {
   SeeEverything();
   LensFlare flare(pictures, 1024, clock.now(), Matrix::translation(-0.5f, 0.5f, 0.5f), {"", 168}, 600, 1000);
-  for (std::uint16_t picture = 169; picture <= 175; ++picture) flare.Add({"", picture}, 40, picture == 175 ? 1.0f : 0.5f);
+  for (std::uint16_t picture = 169; picture <= 175; ++picture)
+    flare.Add({"", picture}, 40, picture == 175 ? 1.0f : 0.5f);
   DrawUntil(flare, 20);
   ASSERT_EQ(device.draws.size(), 8u) << "the sun's glow and seven sprites";
   // Sun at (160, 120); the mirror point through the centre is (480, 360).
   const std::vector<ScreenVertex> last = Vertices(device.draws.back()), middle = Vertices(device.draws[1]);
-  EXPECT_EQ((std::array{last[0].x + last[3].x, last[0].y + last[3].y, middle[0].x + middle[3].x}), (std::array{960.0f, 720.0f, 640.0f}));
+  EXPECT_EQ((std::array{last[0].x + last[3].x, last[0].y + last[3].y, middle[0].x + middle[3].x}),
+            (std::array{960.0f, 720.0f, 640.0f})) << "centres, doubled";
   EXPECT_EQ(device.draws.back().renderStates.at(RenderState::DestBlend), d3d::kBlendOne);
   flare.sunGlow().SetMaximumIntensity(0, 128);
   DrawUntil(flare, 40);

@@ -25,22 +25,25 @@ ArchiveNode Keyed(std::vector<std::uint32_t> times, const Matrix& at) {
 // Eight guns with their muzzles, fire meshes and ports; a camera, the lanterns and the sun.
 SceneArchiveWriter ShipWithGuns() {
   SceneArchiveWriter w;
+  const auto add = [&](std::string_view name, const ArchiveNode& node, std::vector<ArchiveFrame> frames = {}) {
+    w.addGeometry(std::string(name), node, std::move(frames));
+  };
   ArchiveMaterial fire;
   fire.layers = {Layer(6, {"Gunfire.jpg"})};
   w.addMaterial("Fire", fire);
   w.addImage("Gunfire.jpg", Bytes("Gunfire.jpg"));
   for (std::size_t i = 0; i < 8; ++i) {
     const float side = i < 4 ? -1.0f : 1.0f, x = -140.0f + 50.0f * static_cast<float>(i % 4);
-    w.addGeometry(std::string(contract::kGuns[i]), Keyed({0, 999, 1349, 1899, 2149, 2949}, Matrix::translation(x, 50 * side, 40)), {});
-    w.addGeometry(std::string(contract::kGunMuzzles[i]), NodeUnder(std::string(contract::kGuns[i]), Matrix::translation(0, 13 * side, 5)), {});
+    add(contract::kGuns[i], Keyed({0, 999, 1349, 1899, 2149, 2949}, Matrix::translation(x, 50 * side, 40)));
+    add(contract::kGunMuzzles[i], NodeUnder(std::string(contract::kGuns[i]), Matrix::translation(0, 13 * side, 5)));
     for (std::string_view name : {contract::kGunFires1[i], contract::kGunFires2[i]})
-      w.addGeometry(std::string(name), Keyed({0, 2939}, Matrix::translation(x, 66 * side, 45)),
-                    {ArchiveFrame{0, {}}, ArchiveFrame{1339, {QuadMesh("Fire")}}, ArchiveFrame{1500, {}}});
-    w.addGeometry(std::string(contract::kGunPorts[i]), Keyed({0, 499, 2649, 3199}, Matrix::translation(x, 62 * side, 50)), {});
+      add(name, Keyed({0, 2939}, Matrix::translation(x, 66 * side, 45)),
+          {ArchiveFrame{0, {}}, ArchiveFrame{1339, {QuadMesh("Fire")}}, ArchiveFrame{1500, {}}});
+    add(contract::kGunPorts[i], Keyed({0, 499, 2649, 3199}, Matrix::translation(x, 62 * side, 50)));
   }
   w.addCamera("Camera01", NodeUnder("Scene Root", Matrix::translation(0, -500, 100)), Matrix::identity());
-  for (std::string_view name : contract::kLanterns) w.addGeometry(std::string(name), NodeUnder("Scene Root"), {});
-  w.addGeometry(std::string(contract::kSun), NodeUnder("Scene Root", Matrix::translation(-4000, -4000, 4000)), {});
+  for (std::string_view name : contract::kLanterns) add(name, NodeUnder("Scene Root"));
+  add(contract::kSun, NodeUnder("Scene Root", Matrix::translation(-4000, -4000, 4000)));
   return w;
 }
 
@@ -154,11 +157,12 @@ TEST_F(GunsTest, TheShotStartsFireFlashSmokeAndSoundAndAVolleySkipsOnlyTheGunsSt
   for (SmokeEmitter* puff : {&gun.smoke(), &gun.smokeTrail()})
     EXPECT_EQ(std::pair(puff->pendingCount(), puff->maximumCount()), std::pair(10u, 10u));
   EXPECT_EQ(gun.smoke().startTime(), t0 + 201);
-  EXPECT_TRUE(static_cast<GeometryObject*>(show.scene().findNode(std::string(contract::kGunFires1[5])))->geometryAnimation().animating);
-  const Vector3 muzzle = show.scene().findNode(std::string(contract::kGunMuzzles[5]))->position();
+  const auto node = [&](std::string_view name) { return show.scene().findNode(std::string(name)); };
+  EXPECT_TRUE(static_cast<GeometryObject*>(node(contract::kGunFires1[5]))->geometryAnimation().animating);
+  const Vector3 muzzle = node(contract::kGunMuzzles[5])->position();
   EXPECT_EQ(TranslationOf(gun.flash().matrix), muzzle) << "the flash stands at the muzzle";
-  for (const auto& [t, flash, firing] : {std::tuple{201u, true, true}, std::tuple{360u, true, true}, std::tuple{361u, false, true},
-                                         std::tuple{2700u, false, true}, std::tuple{2701u, false, false}}) {
+  for (const auto& [t, flash, firing] : {std::tuple{201u, true, true}, {360u, true, true}, {361u, false, true},
+                                         {2700u, false, true}, {2701u, false, false}}) {
     gun.Update(t0 + t);
     EXPECT_EQ(std::pair(gun.flashOn(), gun.firing()), std::pair(flash, firing)) << t;
   }
@@ -200,9 +204,10 @@ TEST_F(GunsTest, WithFiringOffTheScheduleStopsButAShotUnderWayFinishes) {
 TEST_F(GunsTest, TheGunsArePassesUntilDestroyedAndDecodeTheirPicturesOnce) {
   const auto count = [&](std::string_view name) {
     const std::vector<FramePasses::Entry>& entries = show.passes().entries();
-    return std::count_if(entries.begin(), entries.end(), [&](const FramePasses::Entry& e) { return e.pass->Name() == name; });
+    return std::ranges::count_if(entries, [&](const FramePasses::Entry& e) { return e.pass->Name() == name; });
   };
-  for (const char* pass : {"guns", "gun effects", "firing schedule", "lantern glows", "sun flare"}) EXPECT_EQ(count(pass), 1) << pass;
+  for (const char* pass : {"guns", "gun effects", "firing schedule", "lantern glows", "sun flare"})
+    EXPECT_EQ(count(pass), 1) << pass;
   EXPECT_EQ(show.lights()->lanterns().size(), 2u);
   EXPECT_EQ(show.lights()->flare()->flareCount(), 7u);
   const int before = loader.calls;

@@ -59,7 +59,8 @@ TEST_F(EffectsTest, ABurstNeverGrowsThePoolPastItsMaximumAndParticlesDieAtTheirL
     EXPECT_EQ(smoke.particles().size(), left) << now;
   }
   smoke.SetMaximumCount(3);
-  EXPECT_EQ((std::array{smoke.particles().size(), smoke.vertices().size(), smoke.indices().size()}), (std::array<std::size_t, 3>{3, 12, 18}));
+  EXPECT_EQ((std::array{smoke.particles().size(), smoke.vertices().size(), smoke.indices().size()}),
+            (std::array<std::size_t, 3>{3, 12, 18}));
   smoke.SetMaximumCount(100000);
   EXPECT_EQ(smoke.maximumCount(), SmokeEmitter::kMostParticles) << "16-bit indices";
   EXPECT_EQ(smoke.indices().back(), smoke.vertices().size() - 3);
@@ -95,11 +96,9 @@ TEST_F(EffectsTest, SmokeGrowsAndShrinksOrFadesOutAndLeavesTheStatesAsTheyWere) 
   EXPECT_NEAR(quadSide(1150), 2.0f, 0.01f) << "half grown at 0.15 s of 0.3";
   ASSERT_EQ(device.draws.size(), 1u);
   EXPECT_EQ(device.draws[0].vertexCount, 24u);
-  EXPECT_EQ((std::array{At(0, RenderState::DestBlend), At(0, RenderState::ZWriteEnable), At(0, RenderState::TexturePerspective)}),
-            (std::array{d3d::kBlendOne, 0u, 0u}));
-  EXPECT_EQ((std::array{device.State(RenderState::DestBlend), device.State(RenderState::ZWriteEnable),
-                        device.State(RenderState::TexturePerspective)}),
-            (std::array{d3d::kBlendZero, 1u, 1u})) << "as they were";
+  for (const auto& [state, during, after] : {std::tuple{RenderState::DestBlend, d3d::kBlendOne, d3d::kBlendZero},
+                                             {RenderState::ZWriteEnable, 0u, 1u}, {RenderState::TexturePerspective, 0u, 1u}})
+    EXPECT_EQ(std::pair(At(0, state), device.State(state)), std::pair(during, after)) << "and then as they were";
   EXPECT_NEAR(quadSide(1300), 4.0f, 0.01f) << "full size at its growth time";
   EXPECT_NEAR(quadSide(1450), 2.0f, 0.05f) << "half way through the rest of its life";
 
@@ -119,7 +118,8 @@ TEST_F(EffectsTest, SmokeGrowsAndShrinksOrFadesOutAndLeavesTheStatesAsTheyWere) 
 }
 
 TEST_F(EffectsTest, TheFlashIsABillboardFacingTheCameraOnlyWhileEnabled) {
-  Sprite flash(pictures, {"", 180}, 30, Matrix::translation(5, 6, 7)), bare(pictures, {"", 999}, 30, Matrix::identity());
+  Sprite flash(pictures, {"", 180}, 30, Matrix::translation(5, 6, 7));
+  Sprite bare(pictures, {"", 999}, 30, Matrix::identity());
   flash.zEnable = 1;
   flash.enabled = false;
   flash.DrawBillboard(device);
