@@ -11,8 +11,9 @@ namespace brisane {
 namespace {
 
 using testing::RecordingDevice;
+using Draws = std::vector<RecordingDevice::Draw>;
 
-std::vector<ScreenVertex> ScreenVertices(const RecordingDevice::Draw& draw) {
+std::vector<ScreenVertex> Vertices(const RecordingDevice::Draw& draw) {
   std::vector<ScreenVertex> v(draw.vertices.size() / sizeof(ScreenVertex));
   std::memcpy(v.data(), draw.vertices.data(), v.size() * sizeof(ScreenVertex));
   return v;
@@ -33,22 +34,25 @@ class GlowTest : public ::testing::Test {
     for (std::uint16_t id = 168; id <= 177; ++id) resources.add(id, "JPEGFILE", testing::Bytes("glow"));
     camera.update(Matrix::identity());
     device.BeginScene();
-    device.backBuffer = [](std::int32_t, std::int32_t) { return 0xFF203040u; };
+    Hide();
   }
+  void Hide() { device.backBuffer = [](std::int32_t, std::int32_t) { return 0xFF203040u; }; }
   void SeeEverything() {
-    device.backBuffer = [this](std::int32_t, std::int32_t) { return 0xFF000000u | static_cast<std::uint32_t>(device.draws.size()); };
+    device.backBuffer = [this](std::int32_t, std::int32_t) {
+      return 0xFF000000u | static_cast<std::uint32_t>(device.draws.size());
+    };
   }
-  Glow& Lantern(const Matrix& at) {
-    const std::size_t i = set.Add({"", 176}, 75, at, 500);
+  Glow& Lantern() {
+    const std::size_t i = set.Add({"", 176}, 75, Matrix::translation(0, 0, 0.5f), 500);
     set.SetFlickerSizeFactor(i, 0.0f);
     set.SetMaximumDistance(i, 1200.0f);
     return *set.glow(i);
   }
-  // Draws every `step` ms until `until`; the draws of the last frame.
+  // Draws every 20 ms until `until`; the draws of the last frame.
   template <typename Drawn>
-  std::vector<RecordingDevice::Draw> DrawUntil(Drawn& drawn, std::uint32_t until, std::uint32_t step = 20) {
+  Draws DrawUntil(Drawn& drawn, std::uint32_t until) {
     while (clock.now() < until) {
-      clock.advance(step);
+      clock.advance(20);
       device.draws.clear();
       drawn.Draw(device, camera, clock.now(), random);
     }
@@ -67,46 +71,40 @@ class GlowTest : public ::testing::Test {
 };
 
 TEST_F(GlowTest, ALanternBehindTheHullFadesOutWithinHalfASecondAndBackInWhenSeen) {
-  Glow& glow = Lantern(Matrix::translation(0, 0, 0.5f));
+  Glow& glow = Lantern();
   DrawUntil(set, 100);
   EXPECT_EQ(ReadBacks(), 0u) << "no test in the first 100 ms";
-  const std::vector<RecordingDevice::Draw> point = DrawUntil(set, 120);
+  const Draws point = DrawUntil(set, 120);
   ASSERT_EQ(ReadBacks(), 2u) << "before and after the test point";
   ASSERT_EQ(point[0].type, PrimitiveType::PointList);
-  const ScreenVertex p = ScreenVertices(point[0])[0];
+  const ScreenVertex p = Vertices(point[0])[0];
   EXPECT_EQ((std::array{p.x, p.y, p.z}), (std::array{320.0f, 240.0f, 0.5f})) << "depth-tested at the light";
   EXPECT_NE(p.diffuse & 0xFFFFFFu, 0x203040u) << "a colour that differs from the pixel";
-
   DrawUntil(set, 600);
   EXPECT_GT(glow.intensity, 0);
   EXPECT_LE(DrawUntil(set, 640).size(), 1u) << "faded out: no glow is drawn";
   EXPECT_EQ(glow.intensity, 0);
-
   SeeEverything();
   DrawUntil(set, 760);
   EXPECT_GT(glow.intensity, 0) << "seen again";
   DrawUntil(set, 1300);
   EXPECT_EQ(glow.intensity, 255);
-
-  // Off the screen (right of the viewport, past the far plane): not tested,
-  // and it counts as visible.
-  device.backBuffer = [](std::int32_t, std::int32_t) { return 0xFF203040u; };
-  for (float x : {1.5f, 0.0f}) {
-    set.SetPosition(0, Matrix::translation(x, 0, x == 0 ? 1.5f : 0.5f));
+  // Off the screen (right of the viewport, past the far plane): not tested, and it counts as visible.
+  Hide();
+  for (const Vector3 at : {Vector3{1.5f, 0, 0.5f}, Vector3{0, 0, 1.5f}}) {
+    set.SetPosition(0, Matrix::translation(at.x, at.y, at.z));
     const std::size_t tested = ReadBacks();
     DrawUntil(set, clock.now() + 600);
-    EXPECT_EQ(ReadBacks(), tested);
-    EXPECT_EQ(glow.intensity, 255);
+    EXPECT_EQ(std::pair(ReadBacks(), glow.intensity), std::pair(tested, 255)) << at.x;
   }
 }
 
 TEST_F(GlowTest, ASeenLanternStaysSeenOnASixteenBitBackBuffer) {
   device.backBuffer = [this](std::int32_t, std::int32_t) {
-    if (!device.draws.empty() && device.draws.back().type == PrimitiveType::PointList)
-      return As565(ScreenVertices(device.draws.back())[0].diffuse);
-    return As565(0x00424242u);
+    const bool point = !device.draws.empty() && device.draws.back().type == PrimitiveType::PointList;
+    return As565(point ? Vertices(device.draws.back())[0].diffuse : 0x00424242u);
   };
-  Glow& glow = Lantern(Matrix::translation(0, 0, 0.5f));
+  Glow& glow = Lantern();
   DrawUntil(set, 1000);
   EXPECT_EQ(ReadBacks(), 16u) << "a test every 120 ms at 20 ms frames";
   EXPECT_EQ(glow.intensity, 255) << "a change of a few levels would vanish in 16 bits";
@@ -114,51 +112,45 @@ TEST_F(GlowTest, ASeenLanternStaysSeenOnASixteenBitBackBuffer) {
 
 TEST_F(GlowTest, ALanternShrinksBetween600And1200UnitsAndIsNotDrawnBeyond) {
   SeeEverything();
-  Lantern(Matrix::translation(0, 0, 0.5f));
+  Lantern();
   const auto side = [&](float distance) {
     camera.update(Matrix::translation(distance, 0, 0.5f));
-    const std::vector<RecordingDevice::Draw> draws = DrawUntil(set, clock.now() + 20);
+    const Draws draws = DrawUntil(set, clock.now() + 20);
     if (draws.empty() || draws.back().type != PrimitiveType::TriangleList) return -1.0f;
-    const std::vector<ScreenVertex> quad = ScreenVertices(draws.back());
-    return quad[1].x - quad[0].x;
+    return Vertices(draws.back())[1].x - Vertices(draws.back())[0].x;
   };
-  EXPECT_EQ(side(600), 74.0f) << "75 pixels at 1024 wide, in whole half sides";
-  EXPECT_EQ(side(900), 36.0f) << "half way out: half the size";
-  EXPECT_EQ(side(1201), -1.0f) << "beyond its reach: not drawn";
+  // 75 pixels at 1024 wide, in whole half sides; half way out, half the size; beyond its reach, not drawn.
+  EXPECT_EQ((std::array{side(600), side(900), side(1201)}), (std::array{74.0f, 36.0f, -1.0f}));
   GlowSet wide(pictures, 2048, clock.now());
   EXPECT_EQ(wide.glow(wide.Add({"", 176}, 75, Matrix::identity(), 500))->size(), 150u) << "follows the screen";
 }
 
-TEST_F(GlowTest, TheFlareSpritesLieOnTheLineThroughTheCentreAndGoWithTheHiddenSun) {
+TEST_F(GlowTest, TheFlareLiesOnTheLineThroughTheCentreGoesWithTheHiddenSunAndNeverFromBehind) {
   SeeEverything();
   LensFlare flare(pictures, 1024, clock.now(), Matrix::translation(-0.5f, 0.5f, 0.5f), {"", 168}, 600, 1000);
-  for (std::uint16_t picture = 169; picture <= 175; ++picture) flare.Add({"", picture}, 40, picture == 175 ? 1.0f : 0.5f);
+  for (std::uint16_t picture = 169; picture <= 175; ++picture)
+    flare.Add({"", picture}, 40, picture == 175 ? 1.0f : 0.5f);
   DrawUntil(flare, 20);
   ASSERT_EQ(device.draws.size(), 8u) << "the sun's glow and seven sprites";
   // Sun at (160, 120); the mirror point through the centre is (480, 360).
-  const std::vector<ScreenVertex> last = ScreenVertices(device.draws.back()), middle = ScreenVertices(device.draws[1]);
-  EXPECT_EQ((last[0].x + last[3].x) / 2, 480.0f);
-  EXPECT_EQ((last[0].y + last[3].y) / 2, 360.0f);
-  EXPECT_EQ((middle[0].x + middle[3].x) / 2, 320.0f);
+  const std::vector<ScreenVertex> last = Vertices(device.draws.back()), middle = Vertices(device.draws[1]);
+  EXPECT_EQ((std::array{last[0].x + last[3].x, last[0].y + last[3].y, middle[0].x + middle[3].x}),
+            (std::array{960.0f, 720.0f, 640.0f})) << "centres, doubled";
   EXPECT_EQ(device.draws.back().renderStates.at(RenderState::DestBlend), d3d::kBlendOne);
-
   flare.sunGlow().SetMaximumIntensity(0, 128);
   DrawUntil(flare, 40);
   EXPECT_EQ(device.State(RenderState::TextureFactor), 128u << 24) << "the sprites dim with the sun";
-
   device.backBuffer = [](std::int32_t, std::int32_t) { return 0xFF808080u; };
   for (const RecordingDevice::Draw& draw : DrawUntil(flare, 1240))
     EXPECT_EQ(draw.type, PrimitiveType::PointList) << "the hidden sun takes the flare with it";
-}
 
-TEST_F(GlowTest, ASunBehindTheCameraIsNotMirroredOntoTheScreen) {
-  LensFlare flare(pictures, 1024, clock.now(), Matrix::translation(0.1f, 0.1f, -2.0f), {"", 168}, 600, 1000);
-  flare.Add({"", 169}, 40, 0.5f);
+  LensFlare behind(pictures, 1024, clock.now(), Matrix::translation(0.1f, 0.1f, -2.0f), {"", 168}, 600, 1000);
+  behind.Add({"", 169}, 40, 0.5f);
   DeviceMatrix projection = DeviceMatrix::Identity();
   projection.m[2][3] = 1.0f;  // w = z: behind the camera w is negative
   projection.m[3][3] = 0.0f;
   device.SetTransform(TransformState::Projection, projection);
-  EXPECT_TRUE(DrawUntil(flare, 20).empty());
+  EXPECT_TRUE(DrawUntil(behind, clock.now() + 20).empty()) << "not mirrored onto the screen";
 }
 
 TEST_F(GlowTest, SetMaximumIntensityKeepsAGlowBelowItsMaximumInProportion) {
@@ -167,7 +159,7 @@ TEST_F(GlowTest, SetMaximumIntensityKeepsAGlowBelowItsMaximumInProportion) {
   EXPECT_EQ(glow.intensity, 128) << "at its maximum, it follows";
   glow.intensity = 100;
   set.SetMaximumIntensity(0, 64);
-  EXPECT_EQ(glow.intensity, 50) << "64 x 100 / 128";
+  EXPECT_EQ(glow.intensity, 50) << "in proportion";
   set.SetMaximumIntensity(0, 0);
   set.SetMaximumIntensity(0, 90);
   EXPECT_EQ(glow.intensity, 90) << "from 0 of 0 it is at its maximum";

@@ -11,8 +11,6 @@
 namespace brisane {
 namespace {
 
-using testing::RecordingDevice;
-
 // The emitter's arrays, for checking the quads it writes.
 class OpenEmitter : public SmokeEmitter {
  public:
@@ -21,30 +19,25 @@ class OpenEmitter : public SmokeEmitter {
   const std::vector<std::uint16_t>& indices() const { return indices_; }
 };
 
+// A gun's hot smoke: 10 a burst, 0.6 s life, growing for 0.3 s. Middle draws
+// land every spread on (almost) nothing.
 class EffectsTest : public ::testing::Test {
  protected:
   EffectsTest() {
     for (std::uint16_t id : {178, 179, 180}) resources.add(id, "JPEGFILE", testing::Bytes("picture"));
     device.BeginScene();
-    hot.picture = {"", 178};
-    hot.sizeMean = 4;
-    hot.burstMean = 10;
-    hot.position = Matrix::translation(10, 20, 30);
-    hot.velocity = Matrix::translation(0, 100, 0);
-    hot.acceleration = Matrix::translation(0, -140, -6);
-    hot.lifeMean = 0.6f;
-    hot.growthMean = 0.3f;
-    hot.fadeSpread = 0.3f;
-    hot.fade = true;
   }
+  std::uint32_t At(std::size_t draw, RenderState state) { return device.draws.at(draw).renderStates.at(state); }
 
   ManualClock clock{1000};
   testing::FakeTextureLoader loader;
   MemoryResourceSource resources;
   PictureSource pictures{clock, &loader, resources};
-  testing::ScriptedRandom random{{16384}};  // middle draws: every spread lands on (almost) nothing
-  RecordingDevice device;
-  SmokeSpec hot;  // a gun's hot smoke: 10 a burst, 0.6 s life, growing for 0.3 s
+  testing::ScriptedRandom random{{16384}};
+  testing::RecordingDevice device;
+  SmokeSpec hot{.picture = {"", 178}, .sizeMean = 4, .burstMean = 10, .position = Matrix::translation(10, 20, 30),
+                .velocity = Matrix::translation(0, 100, 0), .acceleration = Matrix::translation(0, -140, -6),
+                .lifeMean = 0.6f, .growthMean = 0.3f, .fadeSpread = 0.3f, .fade = true};
 };
 
 TEST_F(EffectsTest, ABurstNeverGrowsThePoolPastItsMaximumAndParticlesDieAtTheirLife) {
@@ -60,33 +53,27 @@ TEST_F(EffectsTest, ABurstNeverGrowsThePoolPastItsMaximumAndParticlesDieAtTheirL
   }
   smoke.SetMaximumCount(10);
   smoke.SetPendingCount(10);
-  smoke.Update(1300, random);
-  EXPECT_EQ(smoke.particles().size(), 10u) << "four more fit";
-  smoke.Update(1600, random);
-  EXPECT_EQ(smoke.particles().size(), 10u) << "the first six are exactly at their life";
-  smoke.Update(1601, random);
-  EXPECT_EQ(smoke.particles().size(), 4u) << "the first six are past it";
-
+  // Four more fit; the first six are exactly at their life at 1600, past it at 1601.
+  for (const auto& [now, left] : {std::pair{1300u, 10u}, {1600u, 10u}, {1601u, 4u}}) {
+    smoke.Update(now, random);
+    EXPECT_EQ(smoke.particles().size(), left) << now;
+  }
   smoke.SetMaximumCount(3);
-  EXPECT_EQ(smoke.particles().size(), 3u);
-  EXPECT_EQ(smoke.vertices().size(), 12u);
-  EXPECT_EQ(smoke.indices().size(), 18u);
+  EXPECT_EQ((std::array{smoke.particles().size(), smoke.vertices().size(), smoke.indices().size()}),
+            (std::array<std::size_t, 3>{3, 12, 18}));
   smoke.SetMaximumCount(100000);
   EXPECT_EQ(smoke.maximumCount(), SmokeEmitter::kMostParticles) << "16-bit indices";
   EXPECT_EQ(smoke.indices().back(), smoke.vertices().size() - 3);
   EXPECT_EQ(smoke.indices()[6 * 5 + 3], 4 * 5 + 3);
 }
 
+// Velocity takes the acceleration, then position the velocity, in each update's step (0.25 s here, twice).
 TEST_F(EffectsTest, AnEmittingEmitterStartsABurstWheneverNothingIsPendingAndParticlesMoveStepByStep) {
   hot.burstMean = 2;
   hot.lifeMean = 10.0f;
   OpenEmitter smoke(pictures, hot);
-  smoke.Update(1000, random);
-  smoke.Update(1250, random);
-  EXPECT_EQ(smoke.particles().size(), 4u);
-  // Velocity takes the acceleration, then position the velocity, in each
-  // update's step (0.25 s here, twice).
-  smoke.Update(1500, random);
+  for (std::uint32_t now : {1000, 1250, 1500}) smoke.Update(now, random);
+  ASSERT_EQ(smoke.particles().size(), 6u);
   const SmokeParticle& first = smoke.particles().front();
   EXPECT_NEAR(first.velocity.y, 30.0f, 0.01f);
   EXPECT_NEAR(first.position.y, 20.0f + 16.25f + 7.5f, 0.01f);
@@ -104,17 +91,14 @@ TEST_F(EffectsTest, SmokeGrowsAndShrinksOrFadesOutAndLeavesTheStatesAsTheyWere) 
     device.draws.clear();
     smoke.Draw(device, now);
     const SceneQuadVertex &a = smoke.vertices()[0], &b = smoke.vertices()[3];
-    return std::sqrt(((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) + (a.z - b.z) * (a.z - b.z)) / 2);
+    return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z) / std::sqrt(2.0f);
   };
   EXPECT_NEAR(quadSide(1150), 2.0f, 0.01f) << "half grown at 0.15 s of 0.3";
   ASSERT_EQ(device.draws.size(), 1u);
   EXPECT_EQ(device.draws[0].vertexCount, 24u);
-  EXPECT_EQ(device.draws[0].renderStates.at(RenderState::DestBlend), d3d::kBlendOne);
-  EXPECT_EQ(device.draws[0].renderStates.at(RenderState::ZWriteEnable), 0u);
-  EXPECT_EQ(device.draws[0].renderStates.at(RenderState::TexturePerspective), 0u);
-  EXPECT_EQ(device.State(RenderState::TexturePerspective), 1u);
-  EXPECT_EQ(device.State(RenderState::ZWriteEnable), 1u);
-  EXPECT_EQ(device.State(RenderState::DestBlend), d3d::kBlendZero);
+  for (const auto& [state, during, after] : {std::tuple{RenderState::DestBlend, d3d::kBlendOne, d3d::kBlendZero},
+                                             {RenderState::ZWriteEnable, 0u, 1u}, {RenderState::TexturePerspective, 0u, 1u}})
+    EXPECT_EQ(std::pair(At(0, state), device.State(state)), std::pair(during, after)) << "and then as they were";
   EXPECT_NEAR(quadSide(1300), 4.0f, 0.01f) << "full size at its growth time";
   EXPECT_NEAR(quadSide(1450), 2.0f, 0.05f) << "half way through the rest of its life";
 
@@ -129,31 +113,26 @@ TEST_F(EffectsTest, SmokeGrowsAndShrinksOrFadesOutAndLeavesTheStatesAsTheyWere) 
   trail.Update(2500, random);
   trail.Draw(device, 2500);
   ASSERT_EQ(device.draws.size(), 10u) << "one draw a particle";
-  EXPECT_EQ(device.draws[0].renderStates.at(RenderState::DestBlend), d3d::kBlendInvSrcAlpha);
+  EXPECT_EQ(At(0, RenderState::DestBlend), d3d::kBlendInvSrcAlpha);
   EXPECT_EQ(device.State(RenderState::TextureFactor), 127u << 24) << "half the fade time left";
 }
 
 TEST_F(EffectsTest, TheFlashIsABillboardFacingTheCameraOnlyWhileEnabled) {
   Sprite flash(pictures, {"", 180}, 30, Matrix::translation(5, 6, 7));
+  Sprite bare(pictures, {"", 999}, 30, Matrix::identity());
   flash.zEnable = 1;
   flash.enabled = false;
   flash.DrawBillboard(device);
+  bare.DrawBillboard(device);  // no picture, no quad
+  bare.DrawOnScreen(device);
   EXPECT_TRUE(device.draws.empty());
-
   flash.enabled = true;
   device.SetRenderState(RenderState::CullMode, d3d::kCullCCW);
   flash.DrawBillboard(device);
   ASSERT_EQ(device.draws.size(), 1u);
-  EXPECT_EQ(device.draws[0].renderStates.at(RenderState::CullMode), d3d::kCullNone);
-  EXPECT_EQ(device.draws[0].renderStates.at(RenderState::ZEnable), 1u);
-  EXPECT_EQ(device.draws[0].renderStates.at(RenderState::DestBlend), d3d::kBlendOne);
+  EXPECT_EQ((std::array{At(0, RenderState::CullMode), At(0, RenderState::ZEnable), At(0, RenderState::DestBlend)}),
+            (std::array{d3d::kCullNone, 1u, d3d::kBlendOne}));
   EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullCCW);
-
-  Sprite bare(pictures, {"", 999}, 30, Matrix::identity());  // no picture, no quad
-  device.draws.clear();
-  bare.DrawBillboard(device);
-  bare.DrawOnScreen(device);
-  EXPECT_TRUE(device.draws.empty());
 }
 
 }  // namespace
