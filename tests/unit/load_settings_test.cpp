@@ -73,22 +73,32 @@ TEST_F(LoadSettingsTest, StoredValuesReplaceTheDefaultsAndDefaultsReplaceOldMemo
   EXPECT_EQ(Int("ModeNum"), 2);
 }
 
-TEST_F(LoadSettingsTest, ADeviceThatIsGoneResetsDeviceModeAndDesktopFlag) {
-  for (const char* stored : {"2: 5", "2: 3", "2: -1"}) {
-    SCOPED_TRACE(stored);
-    Store("DeviceNum", stored);
-    Store("ModeNum", "2: 0");
+// A device that is gone resets device, mode and desktop flag; a mode past
+// the list falls back to the desktop mode and keeps the flag as stored.
+TEST_F(LoadSettingsTest, AStoredDeviceOrModeThatIsGoneFallsBack) {
+  const struct {
+    const char *device, *mode;
+    std::int32_t deviceNum, desktop, lightmaps;
+  } rows[] = {{"2: 5", "2: 0", 1, 1, 1},    {"2: 3", "2: 0", 1, 1, 1},  {"2: -1", "2: 0", 1, 1, 1},
+              {"2: 0", "2: 6", 0, 0, 0},    {"2: 0", "2: 1000", 0, 0, 0}, {"2: 0", "2: -3", 0, 0, 0}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.device) + " " + row.mode);
+    Store("DeviceNum", row.device);
+    Store("ModeNum", row.mode);
     Store("UseDesktopRes", "2: 0");
     Store("EnableLightmaps", "2: 0");
     ASSERT_EQ(Load(), kOk);
-    EXPECT_EQ(Int("DeviceNum"), 1);
-    EXPECT_EQ(table.current, 1u);
-    EXPECT_EQ(Int("UseDesktopRes"), 1);
+    EXPECT_EQ(Int("DeviceNum"), row.deviceNum);
+    EXPECT_EQ(table.current, static_cast<std::uint32_t>(row.deviceNum));
     EXPECT_EQ(Int("ModeNum"), 5);
-    EXPECT_EQ(Int("EnableLightmaps"), 1);
+    EXPECT_EQ(Int("UseDesktopRes"), row.desktop);
+    if (!row.desktop) {
+      EXPECT_EQ(table.Current().selectedMode, Mode(1024, 768, 32));
+    }
+    EXPECT_EQ(Int("EnableLightmaps"), row.lightmaps);
   }
   // Memory only: the registry keeps what the user stored.
-  EXPECT_EQ(*store.Text(SettingsKeyPath(), "DeviceNum"), "2: -1");
+  EXPECT_EQ(*store.Text(SettingsKeyPath(), "ModeNum"), "2: -3");
 }
 
 TEST_F(LoadSettingsTest, ValuesOfTheWrongTypeTakeTheirDefault) {
@@ -113,19 +123,6 @@ TEST_F(LoadSettingsTest, OneTextureDevicesTurnLightmapsAndWaterReflectionOff) {
     ASSERT_EQ(Load(), kOk);
     EXPECT_EQ(Int("EnableLightmaps"), 0);
     EXPECT_EQ(Int("EnableEnvWater"), 0);
-  }
-}
-
-TEST_F(LoadSettingsTest, AModeNumberPastTheListFallsBackToTheDesktopMode) {
-  for (const char* stored : {"2: 6", "2: 1000", "2: -3"}) {
-    SCOPED_TRACE(stored);
-    Store("DeviceNum", "2: 0");
-    Store("ModeNum", stored);
-    Store("UseDesktopRes", "2: 0");
-    ASSERT_EQ(Load(), kOk);
-    EXPECT_EQ(Int("ModeNum"), 5);
-    EXPECT_EQ(table.Current().selectedMode, Mode(1024, 768, 32));
-    EXPECT_EQ(Int("UseDesktopRes"), 0);  // as stored
   }
 }
 
