@@ -1,6 +1,6 @@
-// Damaged archives must load as false and leave nothing behind, never crash
-// or read out of bounds (these tests also run under the address and
-// undefined-behaviour checkers; the fuzz target throws random damage at them).
+// Damaged archives must load as false and leave nothing behind. Random
+// damage and truncation are the fuzz target's; these are the contradictions
+// it would take long to find.
 #include <gtest/gtest.h>
 
 #include "support/scene_fixtures.h"
@@ -11,18 +11,6 @@ namespace {
 using testing::NodeUnder;
 using testing::QuadMesh;
 using testing::SceneHarness;
-
-TEST(ArchiveRobustnessTest, EveryTruncationFailsAndLeavesTheSceneEmpty) {
-  const auto archive = testing::SampleArchive();
-  ASSERT_TRUE(SceneHarness().load(archive));
-  SceneHarness h;
-  for (std::size_t length = 0; length < archive.size(); ++length) {
-    EXPECT_FALSE(h.load(std::vector<std::uint8_t>(archive.begin(), archive.begin() + length))) << length;
-    ASSERT_TRUE(h.scene->nodes().empty()) << length;
-    ASSERT_TRUE(h.scene->materials().empty()) << length;
-    ASSERT_TRUE(h.scene->root().children().empty()) << length;
-  }
-}
 
 // A geometry record assembled field by field, so each field can be wrong.
 struct RawMesh {
