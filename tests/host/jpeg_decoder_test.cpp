@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -32,6 +33,14 @@ struct PictureSpec {
   bool separate_scans = false;  // sequential, one scan per component
   int Components() const { return coding == kGrey ? 1 : (coding >= kCmyk ? 4 : 3); }
 };
+
+// What a failing case's picture was.
+void PrintTo(const PictureSpec& p, std::ostream* os) {
+  *os << p.width << "x" << p.height << " coding " << p.coding << " q" << p.quality << " sampling";
+  for (int f : p.hv) *os << " " << f;
+  *os << (p.progressive ? " progressive" : "") << (p.separate_scans ? " scans" : "") << " restart "
+      << p.restart_interval << (p.optimize ? " optimised" : "");
+}
 
 struct ErrorManager {
   jpeg_error_mgr base;
