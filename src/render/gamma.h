@@ -43,9 +43,6 @@ class Gamma {
   // Nothing when the program never changed the ramp.
   void Restore(GammaSource& source);
 
-  bool HasSavedRamp() const { return saved_; }
-  const GammaRamp& SavedRamp() const { return savedRamp_; }
-
  private:
   bool saved_ = false;
   bool changed_ = false;

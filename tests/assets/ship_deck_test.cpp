@@ -18,6 +18,7 @@ namespace {
 
 using namespace brisane;
 using namespace brisane::assets::ship;
+using fixtures::VisibleArea;
 
 struct DeckPart {
   static void Author(SceneAuthor& author) { AuthorDeck(author); }
@@ -31,17 +32,18 @@ class ShipDeckScene : public fixtures::LoadedShipPart<DeckPart> {
     clock_.set(kStart + ms);
     settle();
   }
+  // Starts a key window at `ms` as the show does.
+  void play(SceneNode& n, std::uint32_t ms, contract::KeyWindow w, std::int32_t offset, float speed) {
+    clock_.set(kStart + ms);
+    n.startAnimation(w.from, w.to, offset, speed, 1);
+  }
+  bool transparent(const SceneNode& n) const {
+    const auto& list = scene_->transparentList();
+    return std::find(list.begin(), list.end(), &n) != list.end();
+  }
 };
 
 Vec3 Position(const SceneNode& n) { return Origin(n.world()); }
-Vec3 Direction(const SceneNode& n, Vec3 d) { return TransformDirection(d, n.world()); }
-
-using fixtures::VisibleArea;
-
-// Outward distance of the muzzle beyond the hull's skin at the port.
-float MuzzleBeyondSkin(SceneNode& muzzle, int gun) {
-  return Position(muzzle).y * layout::GunSide(gun) - deck::PortHalfBreadth(gun);
-}
 
 TEST_F(ShipDeckScene, GunsRunOutRecoilPastTheirRunInPlaceAndRunIn) {
   for (int gun = 1; gun <= 8; ++gun) {
@@ -51,47 +53,31 @@ TEST_F(ShipDeckScene, GunsRunOutRecoilPastTheirRunInPlaceAndRunIn) {
     ASSERT_EQ(muzzle.parent(), &g);
     // Children get the gun's windows too: none of them may move by itself.
     for (const SceneNode* child : g.children()) EXPECT_EQ(child->keys().size(), 1u) << child->name();
-
-    const float in = MuzzleBeyondSkin(muzzle, gun);
-    EXPECT_LT(in, -5.0f) << "a run-in gun stays behind its closed lid";
     EXPECT_NEAR(Position(muzzle).x, layout::GunX(gun), 0.01f);
     EXPECT_NEAR(Position(muzzle).z, layout::kGunAxisZ, 0.01f);
-
-    clock_.set(kStart);
-    g.startAnimation(0, 999, -499, 0.5f, 1);  // ports opening
-    at(400);
-    EXPECT_NEAR(MuzzleBeyondSkin(muzzle, gun), in, 0.01f) << "waits for its lid";
-    at(1500);
-    const float half = MuzzleBeyondSkin(muzzle, gun);
-    EXPECT_GT(half, in + 1);
-    EXPECT_LT(half, in + layout::kRunOut - 1);
-    at(3000);
-    const float out = MuzzleBeyondSkin(muzzle, gun);
-    EXPECT_NEAR(out - in, layout::kRunOut, 0.01f);
+    // How far the muzzle reaches out beyond the hull's skin at the port.
+    auto beyond = [&] { return Position(muzzle).y * layout::GunSide(gun) - deck::PortHalfBreadth(gun); };
+    const float in = beyond(), out = in + layout::kRunOut;
+    EXPECT_LT(in, -5.0f) << "a run-in gun stays behind its closed lid";
     EXPECT_GT(out, 1.0f) << "the muzzle pokes out of the port";
     EXPECT_LT(out, 4.0f);
-
-    clock_.set(kStart + 4000);
-    g.startAnimation(1349, 1899, 0, 1.0f, 1);  // the shot
-    at(4000);
-    EXPECT_NEAR(MuzzleBeyondSkin(muzzle, gun), out, 0.01f);
-    at(4051);
-    EXPECT_LT(MuzzleBeyondSkin(muzzle, gun), in - 1) << "thrown back past the run-in place";
-    at(4250);
-    const float hauling = MuzzleBeyondSkin(muzzle, gun);
-    EXPECT_GT(hauling, in - 3);
-    EXPECT_LT(hauling, out - 1);
-    at(4600);
-    EXPECT_NEAR(MuzzleBeyondSkin(muzzle, gun), out, 0.01f);
-
-    clock_.set(kStart + 5000);
-    g.startAnimation(2149, 2949, 0, 0.5f, 1);  // running in
-    at(5800);
-    const float going = MuzzleBeyondSkin(muzzle, gun);
-    EXPECT_LT(going, out - 1);
-    EXPECT_GT(going, in + 1);
-    at(6700);
-    EXPECT_NEAR(MuzzleBeyondSkin(muzzle, gun), in, 0.01f);
+    auto between = [&](std::uint32_t ms, float lo, float hi) {
+      at(ms);
+      EXPECT_GE(beyond(), lo) << ms;
+      EXPECT_LE(beyond(), hi) << ms;
+    };
+    play(g, 0, contract::kGunRunOut, -499, 0.5f);  // waits for its lid
+    between(400, in - 0.01f, in + 0.01f);
+    between(1500, in + 1, out - 1);
+    between(3000, out - 0.01f, out + 0.01f);
+    play(g, 4000, contract::kGunRecoil, 0, 1.0f);
+    between(4000, out - 0.01f, out + 0.01f);
+    between(4051, -1e9f, in - 1);  // thrown back past the run-in place
+    between(4250, in - 3, out - 1);
+    between(4600, out - 0.01f, out + 0.01f);
+    play(g, 5000, contract::kGunRunIn, 0, 0.5f);
+    between(5800, in + 1, out - 1);
+    between(6700, in - 0.01f, in + 0.01f);
   }
 }
 
@@ -103,60 +89,52 @@ TEST_F(ShipDeckScene, PortLidsSwingOutAndUpOnTheirTopHingeAndClose) {
     const Vec3 hinge = Position(lid);
     EXPECT_NEAR(hinge.z, layout::kGunAxisZ + layout::kPortSize / 2, 1.0f) << "hinged at the port's top";
     EXPECT_NEAR(hinge.y * side, deck::PortHalfBreadth(gun), 1.5f) << "on the hull's side";
-    const Vec3 down = Direction(lid, {0, 0, -1});
-    EXPECT_NEAR(down.z, -1, 1e-4f) << "closed at load";
+    auto down = [&] { return TransformDirection({0, 0, -1}, lid.world()); };  // the lid's lower edge
+    EXPECT_NEAR(down().z, -1, 1e-4f) << "closed at load";
 
-    clock_.set(kStart);
-    lid.startAnimation(0, 499, 0, 0.3f, 1);
+    play(lid, 0, contract::kPortOpen, 0, 0.3f);
     at(800);
-    const Vec3 half = Direction(lid, {0, 0, -1});
-    EXPECT_GT(half.y * side, 0.3f);
-    EXPECT_LT(half.y * side, 0.95f);
+    EXPECT_GT(down().y * side, 0.3f);
+    EXPECT_LT(down().y * side, 0.95f);
     at(2000);
-    const Vec3 open = Direction(lid, {0, 0, -1});
+    const Vec3 open = down();
     // About 80 degrees up: the lower edge swung outwards, nearly level.
     EXPECT_NEAR(std::acos(std::clamp(-open.z / Length(open), -1.0f, 1.0f)) * 180 / kPi, 80, 2);
     EXPECT_GT(open.y * side, 0.95f);
     EXPECT_NEAR(Length(Position(lid) - hinge), 0, 1e-3f) << "turns about its hinge";
     EXPECT_NEAR(Length(open), 1, 0.02f) << "no visible shrinking between keys";
 
-    clock_.set(kStart + 3000);
-    lid.startAnimation(2649, 3199, -800, 0.3f, 1);
+    play(lid, 3000, contract::kPortClose, -800, 0.3f);
     at(3700);
-    EXPECT_NEAR(Direction(lid, {0, 0, -1}).y * side, open.y * side, 1e-3f) << "waits for its gun";
-    at(3000 + 800 + 1900);
-    EXPECT_NEAR(Direction(lid, {0, 0, -1}).z, -1, 1e-4f) << "closed again";
+    EXPECT_NEAR(down().y, open.y, 1e-3f) << "waits for its gun";
+    at(5700);
+    EXPECT_NEAR(down().z, -1, 1e-4f) << "closed again";
   }
 }
 
 TEST_F(ShipDeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
   for (int gun = 1; gun <= 8; ++gun) {
-    SCOPED_TRACE(gun);
     for (int which = 1; which <= 2; ++which) {
+      SCOPED_TRACE(std::to_string(gun) + " fire " + std::to_string(which));
       const deck::FireWindow window = which == 1 ? deck::kFire1Window : deck::kFire2Window;
       GeometryObject& fire = object(std::string((which == 1 ? contract::kGunFires1 : contract::kGunFires2)[gun - 1]));
-      // Drawn blended from the start, though it shows nothing at load.
-      EXPECT_NE(std::find(scene_->transparentList().begin(), scene_->transparentList().end(), &fire),
-                scene_->transparentList().end());
+      EXPECT_TRUE(transparent(fire)) << "drawn blended from the start, though it shows nothing at load";
       EXPECT_EQ(VisibleArea(fire), 0.0f);
       EXPECT_LT(Length(Position(fire) - deck::MuzzleOut(gun)), 0.01f);
 
-      clock_.set(kStart);
-      fire.startAnimation(0, 2939, 0, 1.0f, 1);
+      play(fire, 0, {0, contract::kFireKeysEnd}, 0, 1.0f);
       fire.startGeometryAnimation(0, window.to, static_cast<std::int32_t>(window.from), 1.0f, 1);
       float largest = 0;
-      int shown = 0;
+      std::uint32_t shown = 0;
       const std::uint32_t length = window.to - window.from;
       for (std::uint32_t ms = 0; ms < length - 8; ms += 4) {
         at(ms);
-        const float area = VisibleArea(fire);
-        largest = std::max(largest, area);
-        shown += area > 0;
+        largest = std::max(largest, VisibleArea(fire));
+        shown += VisibleArea(fire) > 0;
       }
       EXPECT_GT(largest, 50.0f) << "a burst worth seeing";
-      EXPECT_GT(shown * 4u, length * 3 / 4) << "for most of the window";
-      EXPECT_GT(Position(fire).y * layout::GunSide(gun), deck::MuzzleOut(gun).y * layout::GunSide(gun))
-          << "pushed outwards";
+      EXPECT_GT(shown * 4, length * 3 / 4) << "for most of the window";
+      EXPECT_GT((Position(fire).y - deck::MuzzleOut(gun).y) * layout::GunSide(gun), 0) << "pushed outwards";
       for (std::uint32_t ms : {length + 1, length + 50, 3000u}) {
         at(ms);
         EXPECT_EQ(VisibleArea(fire), 0.0f) << ms;
@@ -164,32 +142,29 @@ TEST_F(ShipDeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
       // The whole key window played from the start shows nothing at its end either.
       clock_.set(kStart + 10000);
       fire.startGeometryAnimation(0, window.to, 0, 1.0f, 1);
-      at(10000 + 200);
-      EXPECT_EQ(VisibleArea(fire), 0.0f);
-      at(10000 + window.to + 20);
-      EXPECT_EQ(VisibleArea(fire), 0.0f);
+      for (std::uint32_t ms : {200u, window.to + 20}) {
+        at(10000 + ms);
+        EXPECT_EQ(VisibleArea(fire), 0.0f) << ms;
+      }
     }
   }
 }
 
 TEST_F(ShipDeckScene, EveryPartRidesWithTheShipAndFireAndShadowsAreBlended) {
-  // Every deck part hangs from the ship, so the ship's motion carries it.
   for (const auto& [name, found] : scene_->nodes()) {
     const SceneNode* up = found;
     while (up->parent() && up->parent() != &scene_->root()) up = up->parent();
     EXPECT_EQ(up->name(), layout::kShip) << name;
   }
-
   const Material* fire = scene_->findMaterial(deck::kFire);
   ASSERT_NE(fire, nullptr);
-  ASSERT_NE(fire->layer(LayerAlphaKeyed), nullptr);
+  EXPECT_NE(fire->layer(LayerAlphaKeyed), nullptr);
   EXPECT_TRUE(fire->isTransparent());
   EXPECT_NE(scene_->textures().count(TextureCacheKey{deck::kFireImage, LayerAlphaKeyed}), 0u);
   const Material* shadow = scene_->findMaterial(deck::kShadow);
   ASSERT_NE(shadow, nullptr);
   EXPECT_NE(shadow->layer(LayerOpacity), nullptr);
-  EXPECT_NE(std::find(scene_->transparentList().begin(), scene_->transparentList().end(), &object("gun_shadow01")),
-            scene_->transparentList().end());
+  EXPECT_TRUE(transparent(object("gun_shadow01")));
 }
 
 // The fire's alpha is its brightness: the cells must fade to black at the
@@ -204,50 +179,41 @@ TEST(ShipDeckFire, AtlasCellsAreDarkAtTheirEdgesBrightInsideAndMirrored) {
   };
   for (int cell = 0; cell < 4; ++cell) {
     SCOPED_TRACE(cell);
+    const int cx = cell * 128 + 64, r = deck::kBurstRadius, row = deck::kBurstRow;
     float edge = 0, inner = 0;
     for (int y = deck::kTongueTip; y <= deck::kTongueBase; ++y) {
-      edge = std::max({edge, lum(cell * 128 + 2, y), lum(cell * 128 + 125, y)});
-      inner = std::max(inner, lum(cell * 128 + 64, y));
+      edge = std::max({edge, lum(cx - 62, y), lum(cx + 61, y)});
+      inner = std::max(inner, lum(cx, y));
     }
-    for (int x = cell * 128 + 2; x < cell * 128 + 126; ++x) edge = std::max(edge, lum(x, deck::kTongueTip));
+    for (int x = cx - 62; x < cx + 62; ++x) edge = std::max(edge, lum(x, deck::kTongueTip));
     EXPECT_LT(edge, 40.0f);
     EXPECT_GT(inner, 120.0f);
-    const int cx = cell * 128 + 64, r = deck::kBurstRadius;
-    EXPECT_LT(std::max({lum(cx - r, deck::kBurstRow), lum(cx + r, deck::kBurstRow), lum(cx, deck::kBurstRow - r),
-                        lum(cx, deck::kBurstRow + r)}),
-              10.0f);
-    EXPECT_GT(lum(cx, deck::kBurstRow), 100.0f);
+    EXPECT_LT(std::max({lum(cx - r, row), lum(cx + r, row), lum(cx, row - r), lum(cx, row + r)}), 10.0f);
+    EXPECT_GT(lum(cx, row), 100.0f);
   }
   EXPECT_GT(lum(64, deck::kTongueBase - 8), 200.0f) << "a white-hot root at the muzzle";
   for (int y = 0; y < atlas.height; y += 7)
     for (int x = 0; x < atlas.width; x += 5) ASSERT_EQ(lum(x, y), lum(x, atlas.height - 1 - y)) << x << "," << y;
 }
 
-using fixtures::ExpectFrontsOut;
-
 TEST(ShipDeckShapes, TurnedProfilesAndFlippedSurfacesShowTheirOutsides) {
   // A cask on its side: hard edges at both heads, closed at both ends.
-  deck::Profile cask = {{0, 0}, {0, 2}, {0, 2}, {3, 2.4f}, {6, 2}, {6, 2}, {6, 0}};
   MeshBuilder m;
-  deck::Lathe(m, {1, 2, 3}, {1, 0, 0}, cask, 10);
-  ExpectFrontsOut(m, [](Vec3 p) { return p - Vec3{4, 2, 3}; });  // convex: away from its middle
-  // The heads face along the axis, out of the solid.
-  for (const Vertex& v : m.vertices()) {
-    if (std::fabs(v.p.x - 1) < 1e-4f && Length(v.p - Vec3{1, 2, 3}) < 1.9f) {
-      EXPECT_LT(v.n.x, -0.99f);
-    }
-    if (std::fabs(v.p.x - 7) < 1e-4f && Length(v.p - Vec3{7, 2, 3}) < 1.9f) {
-      EXPECT_GT(v.n.x, 0.99f);
+  deck::Lathe(m, {1, 2, 3}, {1, 0, 0}, {{0, 0}, {0, 2}, {0, 2}, {3, 2.4f}, {6, 2}, {6, 2}, {6, 0}}, 10);
+  fixtures::ExpectFrontsOut(m, [](Vec3 p) { return p - Vec3{4, 2, 3}; });  // convex: away from its middle
+  for (const Vertex& v : m.vertices()) {  // the heads face along the axis, out of the solid
+    const float head = v.p.x < 4 ? 1 : 7;
+    if (std::fabs(v.p.x - head) < 1e-4f && Length(v.p - Vec3{head, 2, 3}) < 1.9f) {
+      EXPECT_GT(v.n.x * (v.p.x - 4), 0.99f * 3);
     }
   }
-
-  // A cylinder lofted the "wrong" way round is turned to face away from its axis.
+  // A cylinder lofted either way round is turned to face away from its axis.
   for (float turn : {1.0f, -1.0f}) {
     MeshBuilder s;
     deck::SurfaceAway(
         s, [&](float u, float t) { return Vec3{t * 5, std::cos(turn * 2 * kPi * u), std::sin(turn * 2 * kPi * u)}; },
         12, 3, {2.5f, 0, 0});
-    ExpectFrontsOut(s, [](Vec3 p) { return Vec3{0, p.y, p.z}; });
+    fixtures::ExpectFrontsOut(s, [](Vec3 p) { return Vec3{0, p.y, p.z}; });
   }
 }
 

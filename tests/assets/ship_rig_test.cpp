@@ -67,10 +67,7 @@ TEST_F(RigScene, TheFlagSpansItsWholePicture) {
     const Vec3 p = VertexAt(flag, i);
     if (p.z > topZ) topZ = p.z, topV = uv[1], hoistU = uv[0];
   }
-  for (int k = 0; k < 2; ++k) {
-    EXPECT_FLOAT_EQ(lo[k], 0);
-    EXPECT_FLOAT_EQ(hi[k], 1);
-  }
+  for (int k = 0; k < 2; ++k) EXPECT_TRUE(lo[k] == 0 && hi[k] == 1) << lo[k] << ".." << hi[k];
   // Texture row 0 holds the picture's bottom row: the top of the hoist
   // shows the picture's top left corner.
   EXPECT_FLOAT_EQ(topV, 1);
@@ -111,18 +108,12 @@ TEST_F(RigScene, SheetsStayOnTheClewsOfTheWavingSailsAndTheirClones) {
     int which;
     const char* sail;
     float s;
-  } sheets[] = {{"sailkanat01", 0, "sail01", 1},
-                {"sailkanat02", 0, "sail01", 0},
-                {"sailkanat03", 0, "sail01sail02clone", 1},
-                {"sailkanat04", 0, "sail01sail02clone", 0},
-                {"sailkanat05", 0, "sailx01", 1},
-                {"sailkanat06", 0, "sailx01", 0},
-                {"sailkanat07", 0, "sailx01sailx02clone", 1},
-                {"sailkanat08", 0, "sailx01sailx02clone", 0},
-                {"sailkanat09", 0, "sailxx01", 1},
-                {"sailkanat09", 1, "sailxx01", 0},
-                {"sailkanat09", 2, "sail01sail03clone", 1},
-                {"sailkanat09", 3, "sail01sail03clone", 0}};
+  } sheets[] = {{"sailkanat01", 0, "sail01", 1},     {"sailkanat02", 0, "sail01", 0},
+                {"sailkanat03", 0, "sail01sail02clone", 1}, {"sailkanat04", 0, "sail01sail02clone", 0},
+                {"sailkanat05", 0, "sailx01", 1},    {"sailkanat06", 0, "sailx01", 0},
+                {"sailkanat07", 0, "sailx01sailx02clone", 1}, {"sailkanat08", 0, "sailx01sailx02clone", 0},
+                {"sailkanat09", 0, "sailxx01", 1},   {"sailkanat09", 1, "sailxx01", 0},
+                {"sailkanat09", 2, "sail01sail03clone", 1}, {"sailkanat09", 3, "sail01sail03clone", 0}};
   float sailTravel = 0;
   settle();
   const Vec3 clewAtStart = clew("sail01sail03clone", 1);

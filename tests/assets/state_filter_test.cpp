@@ -41,37 +41,29 @@ class SnapshotDevice final : public testing::RecordingDevice {
     ++stateCalls;
     return RecordingDevice::SetTextureStageState(stage, state, value);
   }
-  HResult DrawPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices, std::uint32_t count) override {
-    Snapshot();
-    return RecordingDevice::DrawPrimitive(type, fvf, vertices, count);
+  HResult DrawPrimitive(PrimitiveType t, std::uint32_t fvf, const void* v, std::uint32_t n) override {
+    return Snapshot(), RecordingDevice::DrawPrimitive(t, fvf, v, n);
   }
-  HResult DrawIndexedPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices, std::uint32_t count,
-                               const std::uint16_t* indices, std::uint32_t indexCount) override {
-    Snapshot();
-    return RecordingDevice::DrawIndexedPrimitive(type, fvf, vertices, count, indices, indexCount);
+  HResult DrawIndexedPrimitive(PrimitiveType t, std::uint32_t fvf, const void* v, std::uint32_t n,
+                               const std::uint16_t* i, std::uint32_t ni) override {
+    return Snapshot(), RecordingDevice::DrawIndexedPrimitive(t, fvf, v, n, i, ni);
   }
-  HResult DrawPrimitiveVB(PrimitiveType type, VertexBuffer& buffer, std::uint32_t start,
-                          std::uint32_t count) override {
-    Snapshot();
-    return RecordingDevice::DrawPrimitiveVB(type, buffer, start, count);
+  HResult DrawPrimitiveVB(PrimitiveType t, VertexBuffer& b, std::uint32_t start, std::uint32_t n) override {
+    return Snapshot(), RecordingDevice::DrawPrimitiveVB(t, b, start, n);
   }
-  HResult DrawIndexedPrimitiveVB(PrimitiveType type, VertexBuffer& buffer, std::uint32_t start, std::uint32_t count,
-                                 const std::uint16_t* indices, std::uint32_t indexCount) override {
-    Snapshot();
-    return RecordingDevice::DrawIndexedPrimitiveVB(type, buffer, start, count, indices, indexCount);
+  HResult DrawIndexedPrimitiveVB(PrimitiveType t, VertexBuffer& b, std::uint32_t start, std::uint32_t n,
+                                 const std::uint16_t* i, std::uint32_t ni) override {
+    return Snapshot(), RecordingDevice::DrawIndexedPrimitiveVB(t, b, start, n, i, ni);
   }
 
  private:
   void Snapshot() {
     std::vector<std::uint32_t> values;
-    values.reserve(256 + 8 * 32 + 8);
     for (std::uint32_t s = 0; s < 256; ++s) values.push_back(State(static_cast<RenderState>(s)));
     for (std::uint32_t stage = 0; stage < 8; ++stage)
       for (std::uint32_t s = 0; s < 32; ++s) values.push_back(StageState(stage, static_cast<TextureStageState>(s)));
-    for (Surface* texture : textures)
-      values.push_back(texture ? numbers_.try_emplace(texture, static_cast<std::uint32_t>(numbers_.size() + 1))
-                                     .first->second
-                               : 0);
+    for (Surface* t : textures)
+      values.push_back(t ? numbers_.try_emplace(t, static_cast<std::uint32_t>(numbers_.size() + 1)).first->second : 0);
     seen.push_back(std::move(values));
     log.clear();  // the text of every call is not needed here
   }

@@ -1,10 +1,7 @@
-// Damaged archives must load as false and leave nothing behind, or load as
-// a scene whose every invariant holds; never crash or read out of bounds
-// (these tests also run under the address and undefined-behaviour checkers).
+// Damaged archives must load as false and leave nothing behind. Random
+// damage and truncation are the fuzz target's; these are the contradictions
+// it would take long to find.
 #include <gtest/gtest.h>
-
-#include <random>
-#include <set>
 
 #include "support/scene_fixtures.h"
 
@@ -12,84 +9,8 @@ namespace brisane {
 namespace {
 
 using testing::NodeUnder;
-using testing::OneFrame;
 using testing::QuadMesh;
 using testing::SceneHarness;
-
-// Walks everything a loaded scene offers and checks what drawing relies on.
-void ExpectSound(Scene& scene) {
-  std::set<const SceneNode*> reached;
-  std::vector<std::pair<const SceneNode*, std::size_t>> stack{{&scene.root(), 0}};
-  while (!stack.empty()) {
-    auto [node, depth] = stack.back();
-    stack.pop_back();
-    ASSERT_LE(depth, kMaxSceneDepth + 1);
-    ASSERT_TRUE(reached.insert(node).second) << "a node reached twice: " << node->name();
-    for (const SceneNode* child : node->children()) stack.emplace_back(child, depth + 1);
-  }
-  for (const auto& [name, node] : scene.nodes()) {
-    EXPECT_TRUE(reached.count(node)) << name;
-    auto* geometry = dynamic_cast<GeometryObject*>(node);
-    if (!geometry) continue;
-    for (const auto& frame : geometry->frames())
-      for (const auto& mesh : frame.meshes) {
-        ASSERT_NE(mesh->stride(), 0u);
-        ASSERT_EQ(mesh->vertices().size(), std::size_t{mesh->stride()} * mesh->vertexCount());
-        for (std::uint16_t index : mesh->indices()) ASSERT_LT(index, mesh->vertexCount());
-      }
-  }
-  // Run the scene a little: updates, animations, texture cycling.
-  scene.root().startAnimation(0, 1000, 0, 1.0f, -1);
-  for (auto& [name, node] : scene.nodes())
-    if (auto* geometry = dynamic_cast<GeometryObject*>(node)) {
-      geometry->startGeometryAnimation(0, 500, 0, 1.0f, -1);
-      geometry->startTextureAnimation(20, 5);
-    }
-  for (int frame = 0; frame < 3; ++frame) scene.root().updateSubtree();
-  for (auto& [name, material] : scene.materials())
-    for (std::uint32_t kind = 1; kind <= 6; ++kind)
-      if (TextureLayer* layer = material->layer(kind)) (void)layer->currentFrame();
-}
-
-TEST(ArchiveRobustnessTest, EveryTruncationFailsAndLeavesTheSceneEmpty) {
-  const auto archive = testing::SampleArchive();
-  {
-    SceneHarness whole;
-    ASSERT_TRUE(whole.load(archive));
-    ExpectSound(*whole.scene);
-  }
-  SceneHarness h;
-  for (std::size_t length = 0; length < archive.size(); ++length) {
-    EXPECT_FALSE(h.load(std::vector<std::uint8_t>(archive.begin(), archive.begin() + length))) << length;
-    ASSERT_TRUE(h.scene->nodes().empty()) << length;
-    ASSERT_TRUE(h.scene->materials().empty()) << length;
-    ASSERT_TRUE(h.scene->root().children().empty()) << length;
-  }
-}
-
-TEST(ArchiveRobustnessTest, RandomCorruptionsLoadSoundOrNotAtAll) {
-  const auto archive = testing::SampleArchive();
-  std::mt19937 random(20261206);  // fixed: the same corruptions every run
-  int loaded = 0;
-  for (int round = 0; round < 400; ++round) {
-    auto damaged = archive;
-    const int flips = 1 + static_cast<int>(random() % 4);
-    for (int i = 0; i < flips; ++i) {
-      auto& byte = damaged[random() % damaged.size()];
-      byte = (random() % 2) ? static_cast<std::uint8_t>(random()) : static_cast<std::uint8_t>(byte ^ (1u << (random() % 8)));
-    }
-    SceneHarness h;
-    if (h.load(damaged)) {
-      ++loaded;
-      ExpectSound(*h.scene);
-    } else {
-      ASSERT_TRUE(h.scene->nodes().empty());
-    }
-    if (::testing::Test::HasFatalFailure()) FAIL() << "round " << round;
-  }
-  // Many flips land in vertex or matrix data and still make a scene.
-  EXPECT_GT(loaded, 0);
-}
 
 // A geometry record assembled field by field, so each field can be wrong.
 struct RawMesh {
@@ -134,27 +55,23 @@ bool LoadsRaw(const RawMesh& mesh, std::uint16_t keyCount = 1) {
 
 TEST(ArchiveRobustnessTest, MeshesThatContradictThemselvesAreRefused) {
   EXPECT_TRUE(LoadsRaw(RawMesh{})) << "the well-formed one";
-  RawMesh indexOutside;
-  indexOutside.indices = {0, 1, 3};
-  EXPECT_FALSE(LoadsRaw(indexOutside)) << "an index beyond the vertex count";
-  RawMesh moreVertices;
-  moreVertices.vertexCount = 4;
-  EXPECT_FALSE(LoadsRaw(moreVertices)) << "vertex count beyond the vertex bytes";
-  RawMesh unknownFormat;
-  unknownFormat.fvf = 0x010;
-  EXPECT_FALSE(LoadsRaw(unknownFormat));
-  RawMesh longIndices;
-  longIndices.indexBytes = 8;
-  EXPECT_FALSE(LoadsRaw(longIndices)) << "index bytes that disagree with the count";
-  RawMesh hugeVertices;
-  hugeVertices.vertexBytes = 0xFFFFFFF0u;
-  EXPECT_FALSE(LoadsRaw(hugeVertices)) << "a length far past the record";
-  RawMesh notTriangles;
-  notTriangles.indexCount = 2;
-  notTriangles.indexBytes = 4;
-  notTriangles.indices = {0, 1};
-  EXPECT_FALSE(LoadsRaw(notTriangles));
   EXPECT_FALSE(LoadsRaw(RawMesh{}, 60000)) << "more keys than the record holds";
+  const struct {
+    const char* what;
+    void (*change)(RawMesh&);
+  } cases[] = {
+      {"an index beyond the vertex count", [](RawMesh& m) { m.indices = {0, 1, 3}; }},
+      {"vertex count beyond the vertex bytes", [](RawMesh& m) { m.vertexCount = 4; }},
+      {"an unknown format", [](RawMesh& m) { m.fvf = 0x010; }},
+      {"index bytes that disagree with the count", [](RawMesh& m) { m.indexBytes = 8; }},
+      {"a length far past the record", [](RawMesh& m) { m.vertexBytes = 0xFFFFFFF0u; }},
+      {"not triangles", [](RawMesh& m) { m = {.indexCount = 2, .indexBytes = 4, .indices = {0, 1}}; }},
+  };
+  for (const auto& c : cases) {
+    RawMesh mesh;
+    c.change(mesh);
+    EXPECT_FALSE(LoadsRaw(mesh)) << c.what;
+  }
 }
 
 TEST(ArchiveRobustnessTest, OffsetsOutsideTheFileAreRefused) {

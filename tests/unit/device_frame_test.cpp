@@ -11,57 +11,48 @@ namespace {
 
 using testing::RecordingDevice;
 
-class DeviceFrameTest : public ::testing::Test {
- protected:
-  FrameStatus Frame() {
+struct Frame {
+  RecordingDevice device;
+  HResult presentResult = kOk;
+  FrameStatus operator()() {
     return DrawFrame(
-        device, 0x00123456u, [&](Device& d) { d.SetRenderState(RenderState::Lighting, 1); },
-        [&] {
+        device, 0x00123456u, [](Device& d) { d.SetRenderState(RenderState::Lighting, 1); },
+        [this] {
           device.log.push_back("Present");
           return presentResult;
         });
   }
-  RecordingDevice device;
-  HResult presentResult = kOk;
 };
 
-TEST_F(DeviceFrameTest, ClearsDrawsInsideTheSceneThenPresents) {
-  EXPECT_EQ(Frame(), FrameStatus::Presented);
-  EXPECT_EQ(device.log, (std::vector<std::string>{"Clear(3, 00123456, 1, 0)", "BeginScene", "SetRenderState(137, 1)",
-                                                  "EndScene", "Present"}));
-  EXPECT_FALSE(device.inScene);
+TEST(DeviceFrameTest, ClearsDrawsInsideTheSceneThenPresents) {
+  Frame frame;
+  EXPECT_EQ(frame(), FrameStatus::Presented);
+  EXPECT_EQ(frame.device.log, (std::vector<std::string>{"Clear(3, 00123456, 1, 0)", "BeginScene",
+                                                        "SetRenderState(137, 1)", "EndScene", "Present"}));
 }
 
-TEST_F(DeviceFrameTest, ALostDisplayAnywhereEndsTheShowAndNeverLeavesASceneOpen) {
+// A lost display ends the show wherever it shows and never leaves a scene
+// open; other failures cost one frame, and a failed Clear not even that.
+TEST(DeviceFrameTest, ALostDisplayEndsTheShowOtherFailuresCostOneFrame) {
   for (const char* step : {"Clear", "BeginScene", "EndScene", "Present"}) {
-    for (HResult lost : {kSurfaceLost, kWrongMode, kNoExclusiveMode}) {
-      SCOPED_TRACE(step);
-      device = RecordingDevice();
-      presentResult = std::string(step) == "Present" ? lost : kOk;
-      if (std::string(step) != "Present") device.failing[step] = lost;
-      EXPECT_EQ(Frame(), FrameStatus::DisplayLost);
-      EXPECT_FALSE(device.inScene);
+    for (HResult result : {kSurfaceLost, kWrongMode, kNoExclusiveMode, kEFail}) {
+      SCOPED_TRACE(std::string(step) + " " + std::to_string(result));
+      Frame frame;
+      (std::string(step) == "Present" ? frame.presentResult : frame.device.failing[step]) = result;
+      const FrameStatus status = frame();
+      EXPECT_FALSE(frame.device.inScene);
+      if (result != kEFail) {
+        EXPECT_EQ(status, FrameStatus::DisplayLost);
+      } else {
+        EXPECT_EQ(status, std::string(step) == "Clear" ? FrameStatus::Presented : FrameStatus::Failed);
+      }
+      if (std::string(step) == "BeginScene") {
+        EXPECT_TRUE(frame.device.Calls("SetRenderState").empty()) << "nothing drawn without a scene";
+        EXPECT_TRUE(frame.device.Calls("EndScene").empty());
+        EXPECT_TRUE(frame.device.Calls("Present").empty());
+      }
     }
   }
-  device = RecordingDevice();
-  device.failing["BeginScene"] = kSurfaceLost;
-  Frame();
-  EXPECT_TRUE(device.Calls("EndScene").empty());
-  EXPECT_TRUE(device.Calls("Present").empty()) << "nothing to present without a scene";
-}
-
-TEST_F(DeviceFrameTest, OtherFailuresCostOneFrameOnly) {
-  device.failing["Clear"] = kEFail;
-  EXPECT_EQ(Frame(), FrameStatus::Presented) << "a frame drawn over an uncleared target is still a frame";
-  device = RecordingDevice();
-  device.failing["BeginScene"] = kEFail;
-  EXPECT_EQ(Frame(), FrameStatus::Failed);
-  EXPECT_TRUE(device.Calls("SetRenderState").empty());
-  device = RecordingDevice();
-  presentResult = kEFail;
-  EXPECT_EQ(Frame(), FrameStatus::Failed);
-  presentResult = kOk;
-  EXPECT_EQ(Frame(), FrameStatus::Presented);
 }
 
 }  // namespace

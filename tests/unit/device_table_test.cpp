@@ -16,50 +16,34 @@ using testing::TnLHalDevice;
 
 const DisplayMode kDesktop = Mode(1024, 768, 32);
 
-TEST(CompareModesTest, OrdersByWidthThenHeightThenDepth) {
-  std::vector<DisplayMode> modes = {Mode(800, 600, 32), Mode(640, 480, 32), Mode(800, 500, 16),
-                                    Mode(640, 480, 16), Mode(1280, 400, 8)};
+TEST(DeviceTableTest, ModesSortByWidthHeightAndDepthAndOnlyRenderableOnesAreKept) {
+  std::vector<DisplayMode> modes = {Mode(800, 600, 32), Mode(640, 480, 32), Mode(800, 500, 16), Mode(640, 480, 16),
+                                    Mode(1280, 400, 8)};
   SortModes(modes);
   EXPECT_EQ(modes, (std::vector<DisplayMode>{Mode(640, 480, 16), Mode(640, 480, 32), Mode(800, 500, 16),
                                              Mode(800, 600, 32), Mode(1280, 400, 8)}));
   EXPECT_FALSE(CompareModes(Mode(640, 480, 16), Mode(640, 480, 16)));
-}
 
-TEST(DeviceTableTest, KeepsTheModesTheDeviceRendersInAndNeverEightBits) {
   DeviceTable table;
   ASSERT_TRUE(AddDevice(table, PrimaryDriver(), HardwareDevice("only16", 1, 2, kDepthBit16), kDesktop));
-  const DeviceInfo& device = table.devices.at(0);
-  EXPECT_EQ(device.modes, (std::vector<DisplayMode>{Mode(640, 480, 16), Mode(800, 600, 16), Mode(1024, 768, 16)}));
-
   ASSERT_TRUE(AddDevice(table, PrimaryDriver(), HardwareDevice("all", 2), kDesktop));
-  for (const DisplayMode& mode : table.devices.at(1).modes) EXPECT_NE(mode.bitCount, 8u);
-  EXPECT_EQ(table.devices.at(1).modes.size(), 6u);
-}
-
-TEST(DeviceTableTest, DefaultModeIsTheDeepest640x480AndDesktopModeMatchesExactly) {
-  DeviceTable table;
-  ASSERT_TRUE(AddDevice(table, PrimaryDriver(), HardwareDevice("dev", 1), kDesktop));
-  const DeviceInfo& device = table.devices.at(0);
-  // 640x480x16, 640x480x32, 800x600x16, 800x600x32, 1024x768x16, 1024x768x32
-  EXPECT_EQ(device.defaultModeIndex, 1u);
-  EXPECT_EQ(device.selectedMode, Mode(640, 480, 32));
-  EXPECT_EQ(device.desktopModeIndex, 5u);
-  EXPECT_FALSE(device.desktopResolution);
-
-  // A 16-bit-only device has no 1024x768x32 mode: its desktop index stays 0.
-  ASSERT_TRUE(AddDevice(table, PrimaryDriver(), HardwareDevice("only16", 2, 2, kDepthBit16), kDesktop));
-  EXPECT_EQ(table.devices.at(1).desktopModeIndex, 0u);
-  EXPECT_EQ(table.devices.at(1).defaultModeIndex, 0u);
-}
-
-TEST(DeviceTableTest, WithoutA640x480ModeTheDefaultIndexIsZeroAndNoModeIsSelected) {
-  DriverRecord driver = PrimaryDriver();
-  driver.modes = {Mode(800, 600, 32), Mode(1024, 768, 32)};
-  DeviceTable table;
-  ASSERT_TRUE(AddDevice(table, driver, HardwareDevice("dev", 1), kDesktop));
+  EXPECT_EQ(table.devices[0].modes, (std::vector<DisplayMode>{Mode(640, 480, 16), Mode(800, 600, 16), Mode(1024, 768, 16)}));
+  // Never eight bits: 640x480x16 and x32, 800x600x16 and x32, 1024x768x16 and x32.
+  EXPECT_EQ(table.devices[1].modes.size(), 6u);
+  // The default is the deepest 640x480, the desktop mode matches exactly or is 0.
+  EXPECT_EQ(table.devices[1].defaultModeIndex, 1u);
+  EXPECT_EQ(table.devices[1].selectedMode, Mode(640, 480, 32));
+  EXPECT_EQ(table.devices[1].desktopModeIndex, 5u);
+  EXPECT_FALSE(table.devices[1].desktopResolution);
+  EXPECT_EQ(table.devices[0].desktopModeIndex, 0u);
   EXPECT_EQ(table.devices[0].defaultModeIndex, 0u);
-  EXPECT_EQ(table.devices[0].selectedMode, DisplayMode{});
-  EXPECT_EQ(table.devices[0].desktopModeIndex, 1u);
+
+  DriverRecord large = PrimaryDriver();
+  large.modes = {Mode(800, 600, 32), Mode(1024, 768, 32)};
+  ASSERT_TRUE(AddDevice(table, large, HardwareDevice("dev", 3), kDesktop));
+  EXPECT_EQ(table.devices[2].defaultModeIndex, 0u) << "no 640x480 mode";
+  EXPECT_EQ(table.devices[2].selectedMode, DisplayMode{});
+  EXPECT_EQ(table.devices[2].desktopModeIndex, 1u);
 }
 
 TEST(DeviceTableTest, SoftwareDevicesAndDevicesWithoutModesAreCountedButNotKept) {
@@ -70,10 +54,13 @@ TEST(DeviceTableTest, SoftwareDevicesAndDevicesWithoutModesAreCountedButNotKept)
   EXPECT_FALSE(AddDevice(table, PrimaryDriver(), HardwareDevice("no depth", 2, 8, 0), kDesktop));
   EXPECT_EQ(table.NumDevices(), 0u);
   EXPECT_EQ(table.numEnumerated, 2u);
-  // Which makes bring-up impossible.
   std::string message;
   EXPECT_EQ(SelectDefaultDevice(table, [&](const std::string& m) { message = m; }), kEFail);
   EXPECT_EQ(message, "FATAL ERROR in SelectDefaultDevice(): No compatible devices found");
+  // At most twenty are kept.
+  for (int i = 0; i < 25; ++i) AddDevice(table, PrimaryDriver(), HardwareDevice("dev", 1), kDesktop);
+  EXPECT_EQ(table.NumDevices(), kMaxDevices);
+  EXPECT_EQ(table.numEnumerated, 27u);
 }
 
 TEST(DeviceTableTest, SecondaryDriversNameTheirDevicesAndCannotRenderWindowed) {
@@ -83,31 +70,20 @@ TEST(DeviceTableTest, SecondaryDriversNameTheirDevicesAndCannotRenderWindowed) {
   secondary.description = "A secondary adapter with a rather long description text";
   DeviceTable table;
   ASSERT_TRUE(AddDevice(table, secondary, HardwareDevice("Direct3D HAL", 1), kDesktop));
-  const DeviceInfo& device = table.devices[0];
-  EXPECT_EQ(device.name, secondary.description.substr(0, 38));
-  EXPECT_FALSE(device.primaryDriver);
-  EXPECT_EQ(device.driverGuid, testing::GuidOf(9));
-  EXPECT_FALSE(device.windowedCapable);
-
   ASSERT_TRUE(AddDevice(table, PrimaryDriver(), HardwareDevice("Direct3D HAL", 2), kDesktop));
+  EXPECT_EQ(table.devices[0].name, secondary.description.substr(0, 38));
+  EXPECT_FALSE(table.devices[0].primaryDriver);
+  EXPECT_EQ(table.devices[0].driverGuid, testing::GuidOf(9));
+  EXPECT_FALSE(table.devices[0].windowedCapable);
   EXPECT_EQ(table.devices[1].name, "Direct3D HAL");
   EXPECT_EQ(table.devices[1].driverGuid, Guid{});
   EXPECT_TRUE(table.devices[1].windowedCapable);
 }
 
-TEST(DeviceTableTest, HoldsAtMostTwentyDevices) {
-  DeviceTable table;
-  for (int i = 0; i < 25; ++i) AddDevice(table, PrimaryDriver(), HardwareDevice("dev", 1), kDesktop);
-  EXPECT_EQ(table.NumDevices(), kMaxDevices);
-  EXPECT_EQ(table.numEnumerated, 25u);
-}
-
 TEST(SelectDefaultDeviceTest, PrefersTheLastTnLHalThenTheLastWindowedDevice) {
   DeviceTable table = testing::WineLikeTable();  // HAL, T&L HAL, RGB
-  ASSERT_EQ(table.NumDevices(), 3u);
   EXPECT_EQ(SelectDefaultDevice(table, nullptr), kOk);
   EXPECT_EQ(table.current, 1u);
-
   AddDevice(table, PrimaryDriver(), TnLHalDevice(), kDesktop);
   EXPECT_EQ(SelectDefaultDevice(table, nullptr), kOk);
   EXPECT_EQ(table.current, 3u);
@@ -120,16 +96,14 @@ TEST(SelectDefaultDeviceTest, PrefersTheLastTnLHalThenTheLastWindowedDevice) {
   AddDevice(plain, secondary, TnLHalDevice(), kDesktop);  // not windowed-capable
   EXPECT_EQ(SelectDefaultDevice(plain, nullptr), kOk);
   EXPECT_EQ(plain.current, 1u);
-}
 
-TEST(SelectDefaultDeviceTest, APrimaryDriverThatCannotRenderWindowedOffersNoDefault) {
+  // A primary driver that cannot render windowed offers no default.
   DriverRecord driver = PrimaryDriver();
   driver.halCaps2 = 0;
-  DeviceTable table;
-  AddDevice(table, driver, TnLHalDevice(), kDesktop);
-  table.current = 0;
+  DeviceTable none;
+  AddDevice(none, driver, TnLHalDevice(), kDesktop);
   int reports = 0;
-  EXPECT_EQ(SelectDefaultDevice(table, [&](const std::string&) { ++reports; }), kEFail);
+  EXPECT_EQ(SelectDefaultDevice(none, [&](const std::string&) { ++reports; }), kEFail);
   EXPECT_EQ(reports, 1);
 }
 

@@ -16,10 +16,7 @@ namespace {
 
 using testing::Stream;
 
-int Flat(int dc) {
-  const int v = 128 + ((dc + 4) >> 3);
-  return v < 0 ? 0 : (v > 255 ? 255 : v);
-}
+int Flat(int dc) { return std::clamp(128 + ((dc + 4) >> 3), 0, 255); }
 
 // A 13 x 10 picture: 2 x 2 blocks with the given DC values, in raster order.
 std::vector<std::uint8_t> FourBlocks(const int (&dc)[4]) {
@@ -51,10 +48,9 @@ std::vector<std::uint8_t> WithFrame(std::vector<std::uint8_t> sof, int marker = 
 
 // A frame header of the given size whose components are all 1 x 1 on table 0.
 std::vector<std::uint8_t> Sof(int w, int h, int components) {
-  std::vector<std::uint8_t> sof = {8, static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h),
-                                   static_cast<std::uint8_t>(w >> 8), static_cast<std::uint8_t>(w),
-                                   static_cast<std::uint8_t>(components)};
-  for (int i = 1; i <= components; ++i) sof.insert(sof.end(), {static_cast<std::uint8_t>(i), 0x11, 0});
+  auto byte = [](int v) { return static_cast<std::uint8_t>(v); };
+  std::vector<std::uint8_t> sof = {8, byte(h >> 8), byte(h), byte(w >> 8), byte(w), byte(components)};
+  for (int i = 1; i <= components; ++i) sof.insert(sof.end(), {byte(i), 0x11, 0});
   return sof;
 }
 

@@ -40,10 +40,14 @@ TEST_F(LoadSettingsTest, AnEmptyRegistryGivesEveryDefault) {
   EXPECT_EQ(Int("EnableLightmaps"), 1);
   EXPECT_EQ(Int("EnableEnvWater"), 1);
   for (const SettingSpec& spec : SettingSpecs()) {
+    EXPECT_EQ(FindSetting(spec.key), &spec) << "declared once: " << spec.key;
     if (spec.type == TypeInt && spec.deviceDefault == DeviceDefault::None) {
       EXPECT_EQ(Int(spec.key), spec.defaultValue) << spec.key;
+      EXPECT_GE(spec.defaultValue, spec.minimum) << spec.key;
+      EXPECT_LE(spec.defaultValue, spec.maximum) << spec.key;
     }
   }
+  EXPECT_EQ(FindSetting("NoSuchSetting"), nullptr);
   EXPECT_FALSE(root.Has("FlagPath", TypeString));
   EXPECT_EQ(root.size(), SettingSpecs().size() - 1);  // all but the flag path
   EXPECT_EQ(fatal, "");
@@ -51,93 +55,75 @@ TEST_F(LoadSettingsTest, AnEmptyRegistryGivesEveryDefault) {
 
 TEST_F(LoadSettingsTest, StoredValuesReplaceTheDefaultsAndDefaultsReplaceOldMemory) {
   root.Get("SwitchPeriod") = Value(std::int32_t{7});  // from an earlier load
+  root.Get("LightDelay") = Value(std::int32_t{3});
   Store("ShowFPS", "2: 1");
-  Store("MasterVolume", "2: -2500");
   Store("FlagPath", "3: C:\\flags\\mine.jpg");
   Store("SwitchPeriod", "2: 200");  // outside the dialog's range, used as it is
-  ASSERT_EQ(Load(), kOk);
-  EXPECT_EQ(Int("ShowFPS"), 1);
-  EXPECT_EQ(Int("MasterVolume"), -2500);
-  EXPECT_EQ(root.Get("FlagPath").AsString(), "C:\\flags\\mine.jpg");
-  EXPECT_EQ(Int("SwitchPeriod"), 200);
-  EXPECT_EQ(Int("GammaControl"), 50);
-}
-
-TEST_F(LoadSettingsTest, StoredDeviceAndModeBecomeCurrentAndSelected) {
   Store("DeviceNum", "2: 2");
   Store("ModeNum", "2: 2");
   Store("UseDesktopRes", "2: 0");
   ASSERT_EQ(Load(), kOk);
+  EXPECT_EQ(Int("ShowFPS"), 1);
+  EXPECT_EQ(root.Get("FlagPath").AsString(), "C:\\flags\\mine.jpg");
+  EXPECT_EQ(Int("SwitchPeriod"), 200);
+  EXPECT_EQ(Int("LightDelay"), FindSetting(key::LightDelay)->defaultValue);
   EXPECT_EQ(table.current, 2u);
   EXPECT_EQ(table.Current().selectedMode, Mode(800, 600, 16));
   EXPECT_EQ(Int("UseDesktopRes"), 0);
   EXPECT_EQ(Int("ModeNum"), 2);
 }
 
-TEST_F(LoadSettingsTest, ADeviceThatIsGoneResetsDeviceModeAndDesktopFlag) {
-  for (const char* stored : {"2: 5", "2: 3", "2: -1"}) {
-    SCOPED_TRACE(stored);
-    Store("DeviceNum", stored);
-    Store("ModeNum", "2: 0");
+// A device that is gone resets device, mode and desktop flag; a mode past
+// the list falls back to the desktop mode and keeps the flag as stored.
+TEST_F(LoadSettingsTest, AStoredDeviceOrModeThatIsGoneFallsBack) {
+  const struct {
+    const char *device, *mode;
+    std::int32_t deviceNum, desktop, lightmaps;
+  } rows[] = {{"2: 5", "2: 0", 1, 1, 1},    {"2: 3", "2: 0", 1, 1, 1},  {"2: -1", "2: 0", 1, 1, 1},
+              {"2: 0", "2: 6", 0, 0, 0},    {"2: 0", "2: 1000", 0, 0, 0}, {"2: 0", "2: -3", 0, 0, 0}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.device) + " " + row.mode);
+    Store("DeviceNum", row.device);
+    Store("ModeNum", row.mode);
     Store("UseDesktopRes", "2: 0");
     Store("EnableLightmaps", "2: 0");
     ASSERT_EQ(Load(), kOk);
-    EXPECT_EQ(Int("DeviceNum"), 1);
-    EXPECT_EQ(table.current, 1u);
-    EXPECT_EQ(Int("UseDesktopRes"), 1);
+    EXPECT_EQ(Int("DeviceNum"), row.deviceNum);
+    EXPECT_EQ(table.current, static_cast<std::uint32_t>(row.deviceNum));
     EXPECT_EQ(Int("ModeNum"), 5);
-    EXPECT_EQ(Int("EnableLightmaps"), 1);
-    EXPECT_EQ(Int("EnableEnvWater"), 1);
+    EXPECT_EQ(Int("UseDesktopRes"), row.desktop);
+    if (!row.desktop) {
+      EXPECT_EQ(table.Current().selectedMode, Mode(1024, 768, 32));
+    }
+    EXPECT_EQ(Int("EnableLightmaps"), row.lightmaps);
   }
   // Memory only: the registry keeps what the user stored.
-  EXPECT_EQ(*store.Text(SettingsKeyPath(), "DeviceNum"), "2: -1");
-}
-
-TEST_F(LoadSettingsTest, OneTextureDevicesTurnLightmapsAndWaterReflectionOff) {
-  table = testing::WineLikeTable(1);
-  Store("EnableLightmaps", "2: 1");
-  Store("EnableEnvWater", "2: 1");
-  Store("DeviceNum", "2: 0");
-  ASSERT_EQ(Load(), kOk);
-  EXPECT_EQ(Int("EnableLightmaps"), 0);
-  EXPECT_EQ(Int("EnableEnvWater"), 0);
-
-  // Also when the stored device is reset to the default one.
-  Store("DeviceNum", "2: 9");
-  ASSERT_EQ(Load(), kOk);
-  EXPECT_EQ(Int("EnableLightmaps"), 0);
-  EXPECT_EQ(Int("EnableEnvWater"), 0);
-
-  // And as the defaults when nothing is stored.
-  MemorySettingsStore empty;
-  Node fresh;
-  auto user = empty.Root();
-  ASSERT_EQ(LoadSettings(fresh, *user, table, nullptr), kOk);
-  EXPECT_EQ(fresh.Get("EnableLightmaps").AsInt(), 0);
-  EXPECT_EQ(fresh.Get("EnableEnvWater").AsInt(), 0);
-}
-
-TEST_F(LoadSettingsTest, AModeNumberPastTheListFallsBackToTheDesktopMode) {
-  for (const char* stored : {"2: 6", "2: 1000", "2: -3"}) {
-    SCOPED_TRACE(stored);
-    Store("DeviceNum", "2: 0");
-    Store("ModeNum", stored);
-    Store("UseDesktopRes", "2: 0");
-    ASSERT_EQ(Load(), kOk);
-    EXPECT_EQ(Int("ModeNum"), 5);
-    EXPECT_EQ(table.Current().selectedMode, Mode(1024, 768, 32));
-    EXPECT_EQ(Int("UseDesktopRes"), 0);  // as stored
-  }
+  EXPECT_EQ(*store.Text(SettingsKeyPath(), "ModeNum"), "2: -3");
 }
 
 TEST_F(LoadSettingsTest, ValuesOfTheWrongTypeTakeTheirDefault) {
   Store("DeviceNum", "1: 0.000000");
   Store("SwitchPeriod", "3: soon");
-  Store("ShowFPS", "2: 1");
   ASSERT_EQ(Load(), kOk);
   EXPECT_EQ(Int("DeviceNum"), 1);
   EXPECT_EQ(Int("SwitchPeriod"), 21);
-  EXPECT_EQ(Int("ShowFPS"), 1);
+}
+
+TEST_F(LoadSettingsTest, OneTextureDevicesTurnLightmapsAndWaterReflectionOff) {
+  table = testing::WineLikeTable(1);
+  // Stored on, on a reset device, and as the defaults when nothing is stored.
+  for (const char* device : {"2: 0", "2: 9", static_cast<const char*>(nullptr)}) {
+    SCOPED_TRACE(device ? device : "nothing stored");
+    store = MemorySettingsStore();
+    if (device) {
+      Store("EnableLightmaps", "2: 1");
+      Store("EnableEnvWater", "2: 1");
+      Store("DeviceNum", device);
+    }
+    ASSERT_EQ(Load(), kOk);
+    EXPECT_EQ(Int("EnableLightmaps"), 0);
+    EXPECT_EQ(Int("EnableEnvWater"), 0);
+  }
 }
 
 TEST_F(LoadSettingsTest, WithoutAUsableDeviceNothingIsTouched) {
@@ -148,22 +134,6 @@ TEST_F(LoadSettingsTest, WithoutAUsableDeviceNothingIsTouched) {
   EXPECT_EQ(fatal, "FATAL ERROR in SelectDefaultDevice(): No compatible devices found");
   EXPECT_EQ(root.size(), 1u);
   EXPECT_EQ(Int("ShowFPS"), 1);
-}
-
-TEST(SettingValuesTest, AnUnknownFiringPeriodIsOneMinute) {
-  EXPECT_EQ(FiringPeriodMinutes(6), 1);
-  EXPECT_EQ(FiringPeriodMinutes(-1), 1);
-}
-
-TEST(SettingSpecsTest, EveryKeyIsDeclaredOnceWithItsDefaultInsideItsRange) {
-  for (const SettingSpec& spec : SettingSpecs()) {
-    EXPECT_EQ(FindSetting(spec.key), &spec) << spec.key;
-    if (spec.type == TypeInt && spec.deviceDefault == DeviceDefault::None) {
-      EXPECT_GE(spec.defaultValue, spec.minimum) << spec.key;
-      EXPECT_LE(spec.defaultValue, spec.maximum) << spec.key;
-    }
-  }
-  EXPECT_EQ(FindSetting("NoSuchSetting"), nullptr);
 }
 
 }  // namespace

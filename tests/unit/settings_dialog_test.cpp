@@ -21,13 +21,15 @@ TEST(SettingDialogTest, EachControlEditsOneSettingAndListsCoverTheirRange) {
       EXPECT_EQ(std::make_pair(spec.minimum, spec.maximum), std::make_pair(0, 1)) << spec.key;
     }
   }
-  // Every setting but the file path has a control.
-  EXPECT_EQ(controls.size(), SettingSpecs().size() - 1);
-
+  EXPECT_EQ(controls.size(), SettingSpecs().size() - 1) << "every setting but the file path has a control";
   EXPECT_EQ(static_cast<std::int32_t>(FlagNames().size()) - 1, FindSetting(key::FlagNum)->maximum);
   EXPECT_EQ(static_cast<std::int32_t>(FiringPeriodNames().size()) - 1, FindSetting(key::FiringPeriod)->maximum);
-  for (std::size_t i = 0; i < FiringPeriodNames().size(); ++i)
-    EXPECT_EQ(FiringPeriodNames()[i], std::to_string(FiringPeriodMinutes(static_cast<std::int32_t>(i))) + " min.");
+  for (std::int32_t i = -1; i <= static_cast<std::int32_t>(FiringPeriodNames().size()); ++i) {
+    const bool listed = i >= 0 && i < static_cast<std::int32_t>(FiringPeriodNames().size());
+    // What the list shows is what the guns wait; an unknown entry is one minute.
+    EXPECT_EQ(listed ? FiringPeriodNames()[static_cast<std::size_t>(i)] : "1 min.",
+              std::to_string(FiringPeriodMinutes(i)) + " min.") << i;
+  }
 }
 
 TEST(SettingDialogTest, LabelsShowTheFormattedValue) {

@@ -43,9 +43,8 @@ struct Image {
     p[2] = static_cast<std::uint8_t>(r);
   }
   void Fill(int r, int g, int b) {
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x) Set(x, y, r, g, b);
-    }
   }
   TextureImage View() const { return {pixels.data(), pixels.size(), width, height, stride}; }
 };
@@ -84,7 +83,7 @@ TEST(TextureSizeTest, PowersOfTwoMaximaAndSquares) {
   EXPECT_EQ(TextureSizeFor(512, 64, TextureSizeCaps{true, true, 512, 256}), (TextureSize{256, 256}));
 }
 
-TEST(TextureFormatTest, UnusableFormatsAreLeftOut) {
+TEST(TextureFormatTest, UnusableFormatsAreLeftOutAndTheMostEvenChannelsWin) {
   TexturePixelFormat luminance = Rgb(16, 0xFF00, 0xFF, 0, 0);
   luminance.flags = kPixelLuminance | kPixelAlphaPixels;
   TexturePixelFormat bump = Rgb(16, 0, 0xFF, 0xFF00, 0);
@@ -102,9 +101,8 @@ TEST(TextureFormatTest, UnusableFormatsAreLeftOut) {
   const std::vector<TexturePixelFormat> usable =
       UsableTextureFormats({kXrgb8888, luminance, bump, rgb332, alpha_only, bump_lum, dxt, kRgb565});
   EXPECT_EQ(usable, (std::vector<TexturePixelFormat>{kXrgb8888, alpha_only, kRgb565}));
-}
 
-TEST(TextureFormatTest, MostEvenChannelsWinDeeperFormatsAndLaterOnesOnATie) {
+  // The most even channels win, deeper formats, and later ones on a tie.
   const std::vector<TexturePixelFormat> formats = {kXrgb8888, kArgb8888, kRgb565,  kXrgb1555,
                                                    kArgb1555, kArgb4444, kXrgb4444};
   EXPECT_EQ(ChooseTextureFormat(formats, true, 16), kArgb8888);  // any depth for alpha
@@ -118,9 +116,8 @@ TEST(TextureFormatTest, MostEvenChannelsWinDeeperFormatsAndLaterOnesOnATie) {
 
 TEST(TextureFillTest, StretchedPictureRepeatsNearestRowsBottomRowFirst) {
   Image image(128, 96);
-  for (int y = 0; y < 96; ++y) {
+  for (int y = 0; y < 96; ++y)
     for (int x = 0; x < 128; ++x) image.Set(x, y, y, x, 7);
-  }
   Surface s(128, 128, kXrgb8888);
   ASSERT_TRUE(FillColour(s.surface, image.View()));
   // Red holds the picture's row from the top: surface rows start at its
@@ -219,9 +216,8 @@ TEST(TextureFillTest, OtherDepthsAreLeftAloneAndRowPitchIsHonoured) {
   Surface pitched(2, 2, kRgb565, 8);  // 4 bytes of texels, 4 of slack a row
   ASSERT_TRUE(FillColour(pitched.surface, image.View()));
   EXPECT_EQ(pitched.Texel(1, 1), 0xF800u);
-  for (std::size_t row = 0; row < 2; ++row) {
+  for (std::size_t row = 0; row < 2; ++row)
     for (std::size_t i = 4; i < 8; ++i) EXPECT_EQ(pitched.memory[row * 8 + i], 0xCD);
-  }
 }
 
 }  // namespace

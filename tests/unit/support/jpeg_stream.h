@@ -91,24 +91,14 @@ inline std::vector<std::uint8_t> DcPicture(int w, int h, bool progressive = fals
   Stream s;
   s.Tables();
   s.Frame(w, h, progressive ? 0xC2 : 0xC0);
-  if (progressive) {
-    s.Segment(0xDA, {1, 1, 0x00, 0, 0, 0});
-  } else {
-    s.Scan();
-  }
-  const int blocks_w = (w + 7) / 8, blocks_h = (h + 7) / 8;
+  progressive ? s.Segment(0xDA, {1, 1, 0x00, 0, 0, 0}) : s.Scan();
   int pred = 0;
-  for (int by = 0; by < blocks_h; ++by) {
-    for (int bx = 0; bx < blocks_w; ++bx) {
+  for (int by = 0; by < (h + 7) / 8; ++by)
+    for (int bx = 0; bx < (w + 7) / 8; ++bx) {
       const int dc = ((bx + by) % 16) * 64 - 512;
-      if (progressive) {
-        s.Dc(dc - pred);
-      } else {
-        s.Block(dc - pred);
-      }
+      progressive ? s.Dc(dc - pred) : s.Block(dc - pred);
       pred = dc;
     }
-  }
   s.End();
   return s.bytes;
 }

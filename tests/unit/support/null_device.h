@@ -1,6 +1,5 @@
 // A device that draws nothing and costs next to nothing: it keeps the state a
-// caller may read back (transforms, render and stage states, viewport,
-// material, lights) and counts draws, so what a frame costs is the show's
+// caller may read back and counts draws, so what a frame costs is the show's
 // own work.
 #pragma once
 
@@ -30,92 +29,55 @@ class NullVertexBuffer final : public VertexBuffer {
   std::vector<unsigned char> bytes_;
 };
 
+// Stores `from` in `to` and succeeds: the body of every setter and getter here.
+template <typename T>
+HResult Keep(T& to, const T& from) {
+  to = from;
+  return kOk;
+}
+
 class NullDevice final : public Device {
  public:
   std::uint64_t draws = 0, primitives = 0;
   // Render and stage state calls, and those that set the value already set.
   std::uint64_t stateCalls = 0, repeatedStateCalls = 0;
 
-  HResult SetTransform(TransformState state, const DeviceMatrix& matrix) override {
-    transforms_[state] = matrix;
-    return kOk;
-  }
-  HResult GetTransform(TransformState state, DeviceMatrix& matrix) override {
-    matrix = transforms_[state];
-    return kOk;
-  }
+  HResult SetTransform(TransformState s, const DeviceMatrix& m) override { return Keep(transforms_[s], m); }
+  HResult GetTransform(TransformState s, DeviceMatrix& m) override { return Keep(m, transforms_[s]); }
   HResult SetRenderState(RenderState state, std::uint32_t value) override {
-    if (auto* slot = RenderSlot(state)) Count(*slot, value);
-    return kOk;
+    return Count(RenderSlot(state), value);
   }
-  HResult GetRenderState(RenderState state, std::uint32_t& value) override {
-    const auto* slot = RenderSlot(state);
-    value = slot ? *slot : 0;
-    return kOk;
-  }
+  HResult GetRenderState(RenderState state, std::uint32_t& value) override { return Read(RenderSlot(state), value); }
   HResult SetTextureStageState(std::uint32_t stage, TextureStageState state, std::uint32_t value) override {
-    if (auto* slot = StageSlot(stage, state)) Count(*slot, value);
-    return kOk;
+    return Count(StageSlot(stage, state), value);
   }
   HResult GetTextureStageState(std::uint32_t stage, TextureStageState state, std::uint32_t& value) override {
-    const auto* slot = StageSlot(stage, state);
-    value = slot ? *slot : 0;
-    return kOk;
+    return Read(StageSlot(stage, state), value);
   }
   HResult SetTexture(std::uint32_t, Surface*) override { return kOk; }
-  HResult SetMaterial(const DeviceMaterial& material) override {
-    material_ = material;
-    return kOk;
-  }
-  HResult GetMaterial(DeviceMaterial& material) override {
-    material = material_;
-    return kOk;
-  }
+  HResult SetMaterial(const DeviceMaterial& m) override { return Keep(material_, m); }
+  HResult GetMaterial(DeviceMaterial& m) override { return Keep(m, material_); }
   HResult SetLight(std::uint32_t, const DeviceLight&) override { return kOk; }
-  HResult LightEnable(std::uint32_t index, bool enable) override {
-    lights_[index] = enable;
-    return kOk;
-  }
-  HResult GetLightEnable(std::uint32_t index, bool& enabled) override {
-    enabled = lights_[index];
-    return kOk;
-  }
-  HResult SetViewport(const DeviceViewport& viewport) override {
-    viewport_ = viewport;
-    return kOk;
-  }
-  HResult GetViewport(DeviceViewport& viewport) override {
-    viewport = viewport_;
-    return kOk;
-  }
+  HResult LightEnable(std::uint32_t index, bool enable) override { return Keep(lights_[index], enable); }
+  HResult GetLightEnable(std::uint32_t index, bool& enabled) override { return Keep(enabled, lights_[index]); }
+  HResult SetViewport(const DeviceViewport& v) override { return Keep(viewport_, v); }
+  HResult GetViewport(DeviceViewport& v) override { return Keep(v, viewport_); }
   HResult SetRenderTarget(Surface*) override { return kOk; }
   HResult Clear(std::uint32_t, std::uint32_t, float, std::uint32_t) override { return kOk; }
   HResult BeginScene() override { return kOk; }
   HResult EndScene() override { return kOk; }
-  HResult DrawPrimitive(PrimitiveType, std::uint32_t, const void*, std::uint32_t vertexCount) override {
-    ++draws;
-    primitives += vertexCount / 3;
-    return kOk;
-  }
+  HResult DrawPrimitive(PrimitiveType, std::uint32_t, const void*, std::uint32_t n) override { return Drew(n); }
   HResult DrawIndexedPrimitive(PrimitiveType, std::uint32_t, const void*, std::uint32_t, const std::uint16_t*,
-                               std::uint32_t indexCount) override {
-    ++draws;
-    primitives += indexCount / 3;
-    return kOk;
+                               std::uint32_t n) override {
+    return Drew(n);
   }
   std::unique_ptr<VertexBuffer> CreateVertexBuffer(std::uint32_t fvf, std::uint32_t count, std::uint32_t) override {
     return std::make_unique<NullVertexBuffer>(fvf, count);
   }
-  HResult DrawPrimitiveVB(PrimitiveType, VertexBuffer&, std::uint32_t, std::uint32_t vertexCount) override {
-    ++draws;
-    primitives += vertexCount / 3;
-    return kOk;
-  }
+  HResult DrawPrimitiveVB(PrimitiveType, VertexBuffer&, std::uint32_t, std::uint32_t n) override { return Drew(n); }
   HResult DrawIndexedPrimitiveVB(PrimitiveType, VertexBuffer&, std::uint32_t, std::uint32_t, const std::uint16_t*,
-                                 std::uint32_t indexCount) override {
-    ++draws;
-    primitives += indexCount / 3;
-    return kOk;
+                                 std::uint32_t n) override {
+    return Drew(n);
   }
   HResult ReadBackBuffer(const PixelRect& rect, std::vector<std::uint32_t>& argb) override {
     const auto w = static_cast<std::size_t>(std::max(0, rect.right - rect.left));
@@ -125,11 +87,20 @@ class NullDevice final : public Device {
   }
 
  private:
-  void Count(std::uint32_t& slot, std::uint32_t value) {
-    ++stateCalls;
-    if (slot == value) ++repeatedStateCalls;
-    slot = value;
+  HResult Drew(std::uint32_t vertices) {
+    ++draws;
+    primitives += vertices / 3;
+    return kOk;
   }
+  // States beyond the tables are neither kept nor counted.
+  HResult Count(std::uint32_t* slot, std::uint32_t value) {
+    if (!slot) return kOk;
+    ++stateCalls;
+    if (*slot == value) ++repeatedStateCalls;
+    *slot = value;
+    return kOk;
+  }
+  static HResult Read(const std::uint32_t* slot, std::uint32_t& value) { return Keep(value, slot ? *slot : 0u); }
   // Flat tables, so the device's own bookkeeping does not show up in the
   // show's figures.
   std::uint32_t* RenderSlot(RenderState state) {
@@ -154,33 +125,15 @@ class NullDevice final : public Device {
 class NullSoundBuffer final : public SoundBuffer {
  public:
   HResult Fill(std::span<const std::uint8_t>) override { return kOk; }
-  HResult Play(bool) override {
-    playing_ = true;
-    return kOk;
-  }
-  HResult Stop() override {
-    playing_ = false;
-    return kOk;
-  }
-  HResult IsPlaying(bool& playing) override {
-    playing = playing_;
-    return kOk;
-  }
+  HResult Play(bool) override { return Keep(playing_, true); }
+  HResult Stop() override { return Keep(playing_, false); }
+  HResult IsPlaying(bool& playing) override { return Keep(playing, playing_); }
   HResult SetPlayPosition(std::uint32_t) override { return kOk; }
   HResult SetVolume(std::int32_t) override { return kOk; }
-  HResult IsLost(bool& lost) override {
-    lost = false;
-    return kOk;
-  }
+  HResult IsLost(bool& lost) override { return Keep(lost, false); }
   HResult Restore() override { return kOk; }
-  HResult GetParameters(SoundParameters& parameters) override {
-    parameters = parameters_;
-    return kOk;
-  }
-  HResult SetParameters(const SoundParameters& parameters, bool) override {
-    parameters_ = parameters;
-    return kOk;
-  }
+  HResult GetParameters(SoundParameters& p) override { return Keep(p, parameters_); }
+  HResult SetParameters(const SoundParameters& p, bool) override { return Keep(parameters_, p); }
   HResult SetConeAngles(std::uint32_t, std::uint32_t) override { return kOk; }
 
  private:
@@ -194,18 +147,9 @@ class NullAudio final : public AudioDevice {
     result = kOk;
     return std::make_unique<NullSoundBuffer>();
   }
-  HResult GetListener(ListenerParameters& parameters) override {
-    parameters = listener_;
-    return kOk;
-  }
-  HResult SetListener(const ListenerParameters& parameters) override {
-    listener_ = parameters;
-    return kOk;
-  }
-  HResult SetDistanceFactor(float factor) override {
-    listener_.distanceFactor = factor;
-    return kOk;
-  }
+  HResult GetListener(ListenerParameters& p) override { return Keep(p, listener_); }
+  HResult SetListener(const ListenerParameters& p) override { return Keep(listener_, p); }
+  HResult SetDistanceFactor(float factor) override { return Keep(listener_.distanceFactor, factor); }
   void Sleep(std::uint32_t) override {}
 
  private:
