@@ -16,8 +16,8 @@ using namespace brisane::assets::ship;
 using fixtures::ExpectFrontsOut;
 using fixtures::StoredNormal;
 
-auto AwayFrom(Vec3 centre) {
-  return [centre](Vec3 p) { return p - centre; };
+auto AwayFrom(Vector3 centre) {
+  return [centre](Vector3 p) { return p - centre; };
 }
 
 TEST(ShipAuthorMesh, PrimitivesFaceOutwardsAndStoreClockwiseFronts) {
@@ -44,9 +44,9 @@ TEST(ShipAuthorMesh, PrimitivesFaceOutwardsAndStoreClockwiseFronts) {
   MeshBuilder rope;
   rope.tube({{0, 0, 0}, {0, 0, 10}, {5, 0, 15}}, {0.5f, 0.5f, 0.3f}, 5);
   for (std::size_t k = 0; k < 10; ++k) {  // the first segment, along z
-    const Vec3 n = Normalize(StoredNormal(rope, k));
+    const Vector3 n = Normalize(StoredNormal(rope, k));
     EXPECT_NEAR(n.z, 0, 0.2);
-    const Vec3 p = rope.vertices()[rope.indices()[3 * k]].p;
+    const Vector3 p = rope.vertices()[rope.indices()[3 * k]].p;
     EXPECT_GT(n.x * p.x + n.y * p.y, 0);
   }
 }
@@ -69,8 +69,8 @@ TEST(ShipAuthorMesh, MirroredAppendKeepsFrontsOutsideAndNormalsRight) {
   EXPECT_EQ(twoSided.triangleCount(), 2 * box.triangleCount());
   // The added copy faces inwards.
   const std::size_t first = box.triangleCount();
-  const Vec3 p = twoSided.vertices()[twoSided.indices()[3 * first]].p;
-  EXPECT_LT(Dot(StoredNormal(twoSided, first), p - Vec3{2, 1.5f, 2.5f}), 0);
+  const Vector3 p = twoSided.vertices()[twoSided.indices()[3 * first]].p;
+  EXPECT_LT(Dot(StoredNormal(twoSided, first), p - Vector3{2, 1.5f, 2.5f}), 0);
 
   // A flattening matrix has no inverse to take the normals through.
   EXPECT_THROW(MeshBuilder().append(box, Scale(1, 0, 1)), std::domain_error);
@@ -87,7 +87,7 @@ TEST(ShipAuthorScene, ChecksNamesParentsMaterialsAndImages) {
   scene.group("ship", SceneAuthor::kRoot, Translate({1, 2, 3}));
   scene.group("mast", "ship", Translate({10, 0, 0}));
   EXPECT_THROW(scene.group("mast", "ship", Matrix::identity()), std::logic_error);
-  const Vec3 at = Origin(scene.world("mast"));
+  const Vector3 at = TranslationOf(scene.world("mast"));
   EXPECT_EQ(at.x, 11);
   EXPECT_EQ(at.z, 3);
 

@@ -33,8 +33,8 @@ class ShipDeckScene : public fixtures::LoadedShipPart<DeckPart> {
   }
 };
 
-Vec3 Position(const SceneNode& n) { return Origin(n.world()); }
-Vec3 Direction(const SceneNode& n, Vec3 d) { return TransformDirection(d, n.world()); }
+Vector3 Position(const SceneNode& n) { return TranslationOf(n.world()); }
+Vector3 Direction(const SceneNode& n, Vector3 d) { return TransformDirection(d, n.world()); }
 
 using fixtures::VisibleArea;
 
@@ -100,20 +100,20 @@ TEST_F(ShipDeckScene, PortLidsSwingOutAndUpOnTheirTopHingeAndClose) {
     SCOPED_TRACE(gun);
     SceneNode& lid = node(std::string(contract::kGunPorts[gun - 1]));
     const float side = layout::GunSide(gun);
-    const Vec3 hinge = Position(lid);
+    const Vector3 hinge = Position(lid);
     EXPECT_NEAR(hinge.z, layout::kGunAxisZ + layout::kPortSize / 2, 1.0f) << "hinged at the port's top";
     EXPECT_NEAR(hinge.y * side, deck::PortHalfBreadth(gun), 1.5f) << "on the hull's side";
-    const Vec3 down = Direction(lid, {0, 0, -1});
+    const Vector3 down = Direction(lid, {0, 0, -1});
     EXPECT_NEAR(down.z, -1, 1e-4f) << "closed at load";
 
     clock_.set(kStart);
     lid.startAnimation(0, 499, 0, 0.3f, 1);
     at(800);
-    const Vec3 half = Direction(lid, {0, 0, -1});
+    const Vector3 half = Direction(lid, {0, 0, -1});
     EXPECT_GT(half.y * side, 0.3f);
     EXPECT_LT(half.y * side, 0.95f);
     at(2000);
-    const Vec3 open = Direction(lid, {0, 0, -1});
+    const Vector3 open = Direction(lid, {0, 0, -1});
     // About 80 degrees up: the lower edge swung outwards, nearly level.
     EXPECT_NEAR(std::acos(std::clamp(-open.z / Length(open), -1.0f, 1.0f)) * 180 / kPi, 80, 2);
     EXPECT_GT(open.y * side, 0.95f);
@@ -230,13 +230,13 @@ TEST(ShipDeckShapes, TurnedProfilesAndFlippedSurfacesShowTheirOutsides) {
   deck::Profile cask = {{0, 0}, {0, 2}, {0, 2}, {3, 2.4f}, {6, 2}, {6, 2}, {6, 0}};
   MeshBuilder m;
   deck::Lathe(m, {1, 2, 3}, {1, 0, 0}, cask, 10);
-  ExpectFrontsOut(m, [](Vec3 p) { return p - Vec3{4, 2, 3}; });  // convex: away from its middle
+  ExpectFrontsOut(m, [](Vector3 p) { return p - Vector3{4, 2, 3}; });  // convex: away from its middle
   // The heads face along the axis, out of the solid.
   for (const Vertex& v : m.vertices()) {
-    if (std::fabs(v.p.x - 1) < 1e-4f && Length(v.p - Vec3{1, 2, 3}) < 1.9f) {
+    if (std::fabs(v.p.x - 1) < 1e-4f && Length(v.p - Vector3{1, 2, 3}) < 1.9f) {
       EXPECT_LT(v.n.x, -0.99f);
     }
-    if (std::fabs(v.p.x - 7) < 1e-4f && Length(v.p - Vec3{7, 2, 3}) < 1.9f) {
+    if (std::fabs(v.p.x - 7) < 1e-4f && Length(v.p - Vector3{7, 2, 3}) < 1.9f) {
       EXPECT_GT(v.n.x, 0.99f);
     }
   }
@@ -245,9 +245,9 @@ TEST(ShipDeckShapes, TurnedProfilesAndFlippedSurfacesShowTheirOutsides) {
   for (float turn : {1.0f, -1.0f}) {
     MeshBuilder s;
     deck::SurfaceAway(
-        s, [&](float u, float t) { return Vec3{t * 5, std::cos(turn * 2 * kPi * u), std::sin(turn * 2 * kPi * u)}; },
+        s, [&](float u, float t) { return Vector3{t * 5, std::cos(turn * 2 * kPi * u), std::sin(turn * 2 * kPi * u)}; },
         12, 3, {2.5f, 0, 0});
-    ExpectFrontsOut(s, [](Vec3 p) { return Vec3{0, p.y, p.z}; });
+    ExpectFrontsOut(s, [](Vector3 p) { return Vector3{0, p.y, p.z}; });
   }
 }
 

@@ -207,11 +207,11 @@ TEST(ShipScene, MetreMarksSunAndClonesSitWhereTheShowExpects) {
   const SceneNode* m2 = ship.scene->findNode(std::string(contract::kMetreMarks[1]));
   ASSERT_TRUE(m1 && m2);
   const Vector3 a = m1->position(), b = m2->position();
-  EXPECT_NEAR(Length(Vec3{a.x - b.x, a.y - b.y, a.z - b.z}), layout::kUnitsPerMetre, 1e-3f);
+  EXPECT_NEAR(Length(Vector3{a.x - b.x, a.y - b.y, a.z - b.z}), layout::kUnitsPerMetre, 1e-3f);
 
   const SceneNode* sun = ship.scene->findNode(std::string(contract::kSun));
   ASSERT_NE(sun, nullptr);
-  const Vec3 at = layout::kSunDirection * layout::kSunDistance;
+  const Vector3 at = layout::kSunDirection * layout::kSunDistance;
   EXPECT_NEAR(sun->position().x, at.x, 0.5f);
   EXPECT_NEAR(sun->position().y, at.y, 0.5f);
   EXPECT_NEAR(sun->position().z, at.z, 0.5f);
@@ -222,7 +222,7 @@ TEST(ShipScene, MetreMarksSunAndClonesSitWhereTheShowExpects) {
     SCOPED_TRACE(c.suffix);
     const GeometryObject* original = Geometry(c.original);
     ASSERT_TRUE(original && original->parent());
-    const Vec3 p = TransformPoint({c.local[12], c.local[13], c.local[14]}, original->parent()->world());
+    const Vector3 p = TransformPoint({c.local[12], c.local[13], c.local[14]}, original->parent()->world());
     float best = 1e9f;
     for (const layout::Mast& mast : {layout::kFore, layout::kMain, layout::kMizzen})
       if (p.z > mast.footZ && p.z < mast.truckZ + 40)

@@ -17,7 +17,7 @@ namespace {
 
 using fixtures::StoredNormal;
 using Key3 = std::tuple<float, float, float>;
-Key3 KeyOf(Vec3 p) { return {p.x, p.y, p.z}; }
+Key3 KeyOf(Vector3 p) { return {p.x, p.y, p.z}; }
 
 TEST(ShipWorldSea, GridIsClosedFacesUpAndIsDenseNearTheShip) {
   const MeshBuilder sea = world::SeaMesh();
@@ -42,7 +42,7 @@ TEST(ShipWorldSea, GridIsClosedFacesUpAndIsDenseNearTheShip) {
     if (count == 2) continue;
     ++open;
     for (std::uint16_t v : {edge.first, edge.second}) {
-      const Vec3 p = sea.vertices()[v].p;
+      const Vector3 p = sea.vertices()[v].p;
       ASSERT_NEAR(std::hypot(p.x, p.y), world::kSeaRadius, 1.0f) << "open edge inside the sea at " << p.x << "," << p.y;
     }
   }
@@ -52,7 +52,7 @@ TEST(ShipWorldSea, GridIsClosedFacesUpAndIsDenseNearTheShip) {
   float longestNear = 0, farthest = 0;
   for (std::size_t t = 0; t < sea.triangleCount(); ++t)
     for (int e = 0; e < 3; ++e) {
-      const Vec3 a = sea.vertices()[idx[3 * t + e]].p, b = sea.vertices()[idx[3 * t + (e + 1) % 3]].p;
+      const Vector3 a = sea.vertices()[idx[3 * t + e]].p, b = sea.vertices()[idx[3 * t + (e + 1) % 3]].p;
       farthest = std::max(farthest, Length(a));
       if (std::fabs(a.x) < 300 && std::fabs(a.y) < 140 && std::fabs(b.x) < 300 && std::fabs(b.y) < 140)
         longestNear = std::max(longestNear, Length(b - a));
@@ -125,7 +125,7 @@ TEST(ShipWorldSky, DomeFacesInwardsAndMeetsTheSeaBelowTheHorizon) {
   EXPECT_LT(lowest, 0.0f);
   EXPECT_NEAR(highest, layout::kSkyRadius, 1.0f);
   for (std::size_t t = 0; t < sky.triangleCount(); ++t) {
-    const Vec3 centre = sky.vertices()[sky.indices()[3 * t]].p;
+    const Vector3 centre = sky.vertices()[sky.indices()[3 * t]].p;
     ASSERT_LT(Dot(StoredNormal(sky, t), centre), 0.0f) << "triangle " << t << " faces out";
   }
   // Texture rows follow elevation both ways, and each vertex addresses the
@@ -175,7 +175,7 @@ TEST(ShipWorldPictures, SeaAndFoamTileAndTheSkyShowsTheSun) {
       }
     return sum / (13 * 25 * 3);
   };
-  const Vec3 sun = layout::kSunDirection;
+  const Vector3 sun = layout::kSunDirection;
   float az = std::atan2(sun.y, sun.x);
   if (az < 0) az += 2 * kPi;
   const float el = std::asin(sun.z);
@@ -210,7 +210,7 @@ TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
 
     for (std::size_t k = 0; k < cam.keys.size(); ++k) {
       const Matrix& m = cam.keys[k].matrix;
-      const Vec3 eye = Origin(m);
+      const Vector3 eye = TranslationOf(m);
       ASSERT_GT(eye.z, 8.0f) << "key " << k << " under the waves";
       ASSERT_LT((Length(eye) + layout::kSkyRadius) / 100, zf) << "key " << k << ": the far side of the dome is clipped";
       // Outside the hull and the rigging (masts, yards, shrouds, bowsprit).
@@ -224,8 +224,8 @@ TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
       // Halfway between keys the player's element-wise blend must still be
       // close to a rotation.
       const Matrix mid = Blend(cam.keys[k - 1].matrix, m, 0.5f);
-      const Vec3 r0{mid(0, 0), mid(0, 1), mid(0, 2)}, r1{mid(1, 0), mid(1, 1), mid(1, 2)}, r2{mid(2, 0), mid(2, 1), mid(2, 2)};
-      for (Vec3 r : {r0, r1, r2}) ASSERT_NEAR(Length(r), 1.0f, 0.01f) << "key " << k;
+      const Vector3 r0{mid(0, 0), mid(0, 1), mid(0, 2)}, r1{mid(1, 0), mid(1, 1), mid(1, 2)}, r2{mid(2, 0), mid(2, 1), mid(2, 2)};
+      for (Vector3 r : {r0, r1, r2}) ASSERT_NEAR(Length(r), 1.0f, 0.01f) << "key " << k;
       ASSERT_NEAR(Dot(r0, r1), 0.0f, 0.01f);
       ASSERT_NEAR(Dot(r1, r2), 0.0f, 0.01f);
       ASSERT_NEAR(Dot(r0, r2), 0.0f, 0.01f);
@@ -234,7 +234,7 @@ TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
     // The sun and its flare come into the picture somewhere along the way.
     for (const TransformKey& key : cam.keys) {
       const Matrix& m = key.matrix;
-      const Vec3 sun = layout::kSunDirection;
+      const Vector3 sun = layout::kSunDirection;
       const float x = Dot(sun, {m(0, 0), m(0, 1), m(0, 2)}), y = Dot(sun, {m(1, 0), m(1, 1), m(1, 2)});
       const float z = -Dot(sun, {m(2, 0), m(2, 1), m(2, 2)});
       if (z > 0 && std::fabs(x * p(0, 0) / z) < 0.9f && std::fabs(y * p(1, 1) / z) < 0.9f) sunShots.insert(cam.name);
@@ -242,8 +242,8 @@ TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
     // Every camera keeps the ship in view: the ship's middle lies inside its
     // field at the first and the last key.
     for (const TransformKey* key : {&cam.keys.front(), &cam.keys.back()}) {
-      const Vec3 toShip = Vec3{0, 0, 100} - Origin(key->matrix);
-      const Vec3 forward = -Vec3{key->matrix(2, 0), key->matrix(2, 1), key->matrix(2, 2)};
+      const Vector3 toShip = Vector3{0, 0, 100} - TranslationOf(key->matrix);
+      const Vector3 forward = -Vector3{key->matrix(2, 0), key->matrix(2, 1), key->matrix(2, 2)};
       EXPECT_GT(Dot(Normalize(toShip), forward), std::cos(0.45f)) << "time " << key->time;
     }
   }
