@@ -76,7 +76,7 @@ class Scene : public SceneResources {
   Camera* currentCamera() const { return currentCamera_; }
   // Updates the tree and draws it through the current camera: lights, the
   // opaque list in order, then the transparent list blended, farthest first
-  // (render/scene_renderer.cpp).
+  // (scene/scene_draw.cpp).
   void render(Device& device);
   void setCurrentCamera(Camera* camera) { currentCamera_ = camera; }
 

@@ -50,7 +50,7 @@ class SceneNode {
   // for the next pass: a node's world lags its animation by one frame.
   virtual void update(const Matrix& parentWorld);
   virtual void animateGeometry() {}
-  // Drawing (render/scene_renderer.cpp); only geometry objects draw.
+  // Drawing (scene/scene_draw.cpp); only geometry objects draw.
   virtual void draw(Device&) const {}
 
   void addChild(SceneNode* child);
