@@ -1,4 +1,5 @@
 // Writes scene archives: the directory sorted by (name, type), then the
+  std::size_t recordCount() const { return records_.size(); }
 // records back to back in directory order, each a u32 length and its
 // payload. The asset generator and the tests make their scenes with it.
 #pragma once
@@ -49,7 +50,7 @@ struct ArchiveFrame {
 };
 
 struct ArchiveNode {
-  std::string parentName = "Scene Root";
+  std::string parentName = kFileRootName;
   std::vector<TransformKey> keys{TransformKey{}};
 };
 
@@ -87,7 +88,6 @@ class SceneArchiveWriter {
   void addImage(const std::string& name, std::vector<std::uint8_t> jpeg);
   void addRecord(const std::string& name, const std::string& type, std::vector<std::uint8_t> payload);
 
-  std::size_t recordCount() const { return records_.size(); }
   std::vector<std::uint8_t> finish() const;
 
  private:

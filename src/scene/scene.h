@@ -18,6 +18,7 @@
 
 namespace brisane {
 
+// The root made with every scene; files name their top level kFileRootName.
 inline constexpr char kSceneRootName[] = "SceneRoot";
 // Deepest parent chain a scene file may build; deeper chains (or loops) are
 // damage, and the recursive walks stay far from the stack's end.
@@ -54,6 +55,11 @@ class Scene : public SceneResources {
   void adoptNode(std::unique_ptr<SceneNode> node);
 
   SceneNode* findNode(const std::string& name) const;
+  // The node of that name when it is a T, else null.
+  template <typename T>
+  T* findNode(const std::string& name) const {
+    return NodeAs<T>(findNode(name));
+  }
 
   Material* findMaterial(const std::string& name) override;
   // Stores or replaces; a replaced material stays alive for the meshes that

@@ -111,7 +111,7 @@ ArchiveLayer Layer(std::uint16_t kind, std::vector<std::string> frames, std::uin
 
 class SceneAuthor {
  public:
-  static constexpr const char* kRoot = "Scene Root";
+  static constexpr const char* kRoot = kFileRootName;
 
   // Subsequent nodes count their triangles under this family name.
   void setFamily(std::string family) { family_ = std::move(family); }
