@@ -1,5 +1,4 @@
 // Writes scene archives: the directory sorted by (name, type), then the
-  std::size_t recordCount() const { return records_.size(); }
 // records back to back in directory order, each a u32 length and its
 // payload. The asset generator and the tests make their scenes with it.
 #pragma once

@@ -54,8 +54,6 @@ class SceneNode {
   virtual void draw(Device&) const {}
 
   void addChild(SceneNode* child);
-  std::string getName() const { return name_; }
-  std::string getParentName() const { return parentName_; }
   const std::string& name() const { return name_; }
   const std::string& parentName() const { return parentName_; }
   SceneNode* parent() const { return parent_; }

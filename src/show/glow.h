@@ -88,7 +88,6 @@ class GlowSet {
 
   std::size_t size() const { return glows_.size(); }
   Glow* glow(std::size_t index) { return index < glows_.size() ? &glows_[index] : nullptr; }
-  std::uint32_t lastTest() const { return lastTest_; }
 
  private:
   void TestVisibility(Device& device);
