@@ -112,7 +112,8 @@ class GeometryObject : public SceneNode {
   // Reads a "GO" record. Bytes after the last frame are ignored.
   GeometryObject(std::string name, StorageBlock& block, SceneArchive& archive, SceneResources& scene);
 
-  std::uint32_t type() const override { return NodeGeometry; }
+  static constexpr std::uint32_t kType = NodeGeometry;
+  std::uint32_t type() const override { return kType; }
   bool isRenderable() const override { return true; }
   // Judged by the first active mesh's material.
   bool isTransparent() const override;
@@ -161,7 +162,8 @@ class Camera : public SceneNode {
   Camera(std::string name, const Clock& clock);
   // Reads a "C" record: node header and projection matrix.
   Camera(std::string name, StorageBlock& block, const Clock& clock);
-  std::uint32_t type() const override { return NodeCamera; }
+  static constexpr std::uint32_t kType = NodeCamera;
+  std::uint32_t type() const override { return kType; }
 
   Matrix projection = Matrix::identity();
   // Set while the reflection pass renders a mirrored view.
@@ -175,7 +177,8 @@ class Light : public SceneNode {
   Light(std::string name, const Clock& clock);
   // Reads an "L" record: node header, light description, excluded names.
   Light(std::string name, StorageBlock& block, const Clock& clock);
-  std::uint32_t type() const override { return NodeLight; }
+  static constexpr std::uint32_t kType = NodeLight;
+  std::uint32_t type() const override { return kType; }
   // Only a light in a scene moves; its position follows its world matrix.
   void update(const Matrix& parentWorld) override;
 
@@ -198,5 +201,12 @@ class Light : public SceneNode {
   std::uint32_t index_ = 0;
   Device* device_ = nullptr;  // not owned; the device outlives the scene
 };
+
+// The node as a T (GeometryObject, Camera or Light); null for none or
+// another kind.
+template <typename T>
+T* NodeAs(SceneNode* node) {
+  return node && node->type() == T::kType ? static_cast<T*>(node) : nullptr;
+}
 
 }  // namespace brisane

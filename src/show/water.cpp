@@ -453,7 +453,7 @@ std::unique_ptr<EnvWater> MakeEnvWater(Scene& scene, Device& device, TextureLoad
     SceneNode* node = scene.findNode(std::string(name));
     if (!node) return nullptr;
     node->setVisible(false);
-    return node->type() == NodeGeometry ? static_cast<GeometryObject*>(node) : nullptr;
+    return NodeAs<GeometryObject>(node);
   };
   parts.sea = geometry(contract::kWater[0]);
   parts.foam = geometry(contract::kWater[1]);

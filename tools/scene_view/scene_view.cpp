@@ -282,8 +282,7 @@ class Viewer {
   }
 
   Camera* FindCamera(const std::string& name) const {
-    SceneNode* node = scene_.findNode(name);
-    return node && node->type() == NodeCamera ? static_cast<Camera*>(node) : nullptr;
+    return scene_.findNode<Camera>(name);
   }
 
   // The camera's path runs from time zero as when the show selects it.
