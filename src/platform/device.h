@@ -3,6 +3,8 @@
 // passes them through unchanged and tests can compare against the same values.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -268,6 +270,50 @@ class Device {
   // rectangle is clipped to the buffer. Fails between BeginScene and EndScene
   // on some drivers, so callers read after the scene or tolerate failure.
   virtual HResult ReadBackBuffer(const PixelRect& rect, std::vector<std::uint32_t>& argb) = 0;
+};
+
+// What a device starts with, for the states that are saved and put back.
+inline std::uint32_t DefaultRenderState(RenderState state) {
+  switch (state) {
+    case RenderState::ZEnable: return d3d::kZbTrue;
+    case RenderState::ZWriteEnable: return 1;
+    case RenderState::SrcBlend: return d3d::kBlendOne;
+    case RenderState::DestBlend: return d3d::kBlendZero;
+    case RenderState::CullMode: return d3d::kCullCCW;
+    default: return 0;
+  }
+}
+
+// Saves render states on construction and puts them back, last first, on
+// destruction. A state the device cannot report comes back as its default:
+// zero is no valid blend or culling.
+class SavedRenderStates {
+ public:
+  template <typename... States>
+  SavedRenderStates(Device& device, States... states) : device_(device), count_(sizeof...(States)) {
+    static_assert(sizeof...(States) <= 8, "room for eight states");
+    std::size_t i = 0;
+    ((saved_[i++] = Read(device, states)), ...);
+  }
+  ~SavedRenderStates() {
+    for (std::size_t i = count_; i-- > 0;) device_.SetRenderState(saved_[i].state, saved_[i].value);
+  }
+  SavedRenderStates(const SavedRenderStates&) = delete;
+  SavedRenderStates& operator=(const SavedRenderStates&) = delete;
+
+ private:
+  struct Saved {
+    RenderState state{};
+    std::uint32_t value = 0;
+  };
+  static Saved Read(Device& device, RenderState state) {
+    Saved saved{state, DefaultRenderState(state)};
+    if (Failed(device.GetRenderState(state, saved.value))) saved.value = DefaultRenderState(state);
+    return saved;
+  }
+  Device& device_;
+  std::array<Saved, 8> saved_{};
+  std::size_t count_;
 };
 
 }  // namespace brisane

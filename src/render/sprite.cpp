@@ -88,11 +88,11 @@ void Sprite::DrawBillboard(Device& device) {
   device.SetTransform(TransformState::World, DeviceMatrix::Identity());
   const CameraAxes axes = ReadCameraAxes(device);
   const auto s = static_cast<float>(size);
-  const Vector3 r{axes.right.x * s, axes.right.y * s, axes.right.z * s};
-  const Vector3 u{axes.up.x * s, axes.up.y * s, axes.up.z * s};
+  const Vector3 r = axes.right * s;
+  const Vector3 u = axes.up * s;
   const Vector3 p = TranslationOf(matrix);
   // The normal faces the camera; the emissive material lights it fully anyway.
-  const Vector3 n{u.y * r.z - u.z * r.y, u.z * r.x - u.x * r.z, u.x * r.y - u.y * r.x};
+  const Vector3 n = Cross(u, r);
   const std::array<SceneQuadVertex, 4> quad = {{
       {p.x - r.x + u.x, p.y - r.y + u.y, p.z - r.z + u.z, n.x, n.y, n.z, 0.0f, 0.0f},
       {p.x + r.x + u.x, p.y + r.y + u.y, p.z + r.z + u.z, n.x, n.y, n.z, 1.0f, 0.0f},

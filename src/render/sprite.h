@@ -50,31 +50,6 @@ struct CameraAxes {
 };
 CameraAxes ReadCameraAxes(Device& device);
 
-// Saves render states on construction and puts them back on destruction.
-class SavedRenderStates {
- public:
-  template <typename... States>
-  SavedRenderStates(Device& device, States... states) : device_(device), count_(sizeof...(States)) {
-    static_assert(sizeof...(States) <= 8, "room for eight states");
-    std::size_t i = 0;
-    ((saved_[i].state = states, device.GetRenderState(states, saved_[i].value), ++i), ...);
-  }
-  ~SavedRenderStates() {
-    for (std::size_t i = count_; i-- > 0;) device_.SetRenderState(saved_[i].state, saved_[i].value);
-  }
-  SavedRenderStates(const SavedRenderStates&) = delete;
-  SavedRenderStates& operator=(const SavedRenderStates&) = delete;
-
- private:
-  struct Saved {
-    RenderState state{};
-    std::uint32_t value = 0;
-  };
-  Device& device_;
-  std::array<Saved, 8> saved_{};
-  std::size_t count_;
-};
-
 // Vertex of the billboards and smoke: position, normal, one texture pair.
 struct SceneQuadVertex {
   float x, y, z, nx, ny, nz, u, v;

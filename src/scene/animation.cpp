@@ -98,8 +98,8 @@ void GeometryObject::startGeometryAnimation(std::uint32_t fromTime, std::uint32_
                                             float speed, std::int32_t loops) {
   if (frames_.size() > 1) Start(geometry_, clock().now(), fromTime, toTime, startOffset, speed, loops);
   for (SceneNode* child : children())
-    if (child->type() == NodeGeometry)
-      static_cast<GeometryObject*>(child)->startGeometryAnimation(fromTime, toTime, startOffset, speed, loops);
+    if (auto* geometry = NodeAs<GeometryObject>(child))
+      geometry->startGeometryAnimation(fromTime, toTime, startOffset, speed, loops);
 }
 
 void GeometryObject::animateGeometry() {

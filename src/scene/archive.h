@@ -22,6 +22,11 @@ inline constexpr char kRecordImage[] = "BMP";
 
 inline constexpr char kSceneResourceType[] = "SSSFILE";
 
+// The parent that top-level nodes of a scene file name. No record bears it,
+// so they hang under the loaded scene's own root, which is named apart
+// (kSceneRootName).
+inline constexpr char kFileRootName[] = "Scene Root";
+
 struct ArchiveKey {
   std::string name;
   std::string type;

@@ -49,7 +49,7 @@ struct ArchiveFrame {
 };
 
 struct ArchiveNode {
-  std::string parentName = "Scene Root";
+  std::string parentName = kFileRootName;
   std::vector<TransformKey> keys{TransformKey{}};
 };
 
@@ -87,7 +87,6 @@ class SceneArchiveWriter {
   void addImage(const std::string& name, std::vector<std::uint8_t> jpeg);
   void addRecord(const std::string& name, const std::string& type, std::vector<std::uint8_t> payload);
 
-  std::size_t recordCount() const { return records_.size(); }
   std::vector<std::uint8_t> finish() const;
 
  private:

@@ -38,7 +38,7 @@ class Material {
   // Blended drawing: an opacity or an alpha-keyed layer.
   bool isTransparent() const { return layer(LayerOpacity) || layer(LayerAlphaKeyed); }
   // The device material, the cull mode of an opaque material and the
-  // texture stages of the layers (render/scene_renderer.cpp).
+  // texture stages of the layers (scene/scene_draw.cpp).
   void Apply(Device& device) const;
 
   const std::string& name() const { return name_; }

@@ -7,21 +7,11 @@ namespace brisane {
 
 namespace {
 
-struct Vec {
-  float x = 0, y = 0, z = 0;
-};
-
-Vec operator-(const Vec& a, const Vec& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-float Dot(const Vec& a, const Vec& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-float Length(const Vec& v) { return std::sqrt(Dot(v, v)); }
-
-Vec Rotate(const Vec& v, const Vec& axis, float angle) {
-  const Matrix r = AxisRotation({axis.x, axis.y, axis.z}, angle);
-  return {v.x * r(0, 0) + v.y * r(1, 0) + v.z * r(2, 0), v.x * r(0, 1) + v.y * r(1, 1) + v.z * r(2, 1),
-          v.x * r(0, 2) + v.y * r(1, 2) + v.z * r(2, 2)};
+Vector3 Rotate(const Vector3& v, const Vector3& axis, float angle) {
+  return TransformDirection(v, AxisRotation(axis, angle));
 }
 
-Vec Column(const Matrix& m, std::size_t c) { return {m(0, c), m(1, c), m(2, c)}; }
+Vector3 Column(const Matrix& m, std::size_t c) { return {m(0, c), m(1, c), m(2, c)}; }
 
 // A pivot below this share of the largest candidate in its column is taken
 // for a zero that rounding left.
@@ -74,12 +64,12 @@ constexpr float kTiny = 0.00001f;
 // Twice the angle between a horizontal direction (x, y, 0), scaled by
 // 1 / scale, and v: the turn that takes v to its mirror image across that
 // horizontal. 0 where the direction is undefined or already v.
-float MirrorTurn(float x, float y, float scale, const Vec& v) {
+float MirrorTurn(float x, float y, float scale, const Vector3& v) {
   if (!(std::fabs(scale) > kTiny)) return 0.0f;
-  Vec h{x / scale, y / scale, 0.0f};
+  Vector3 h{x / scale, y / scale, 0.0f};
   const float length = Length(h);
   if (!(length > 0.0f) || !std::isfinite(length)) return 0.0f;
-  h = {h.x / length, h.y / length, 0.0f};
+  h = h / length;
   const float apart = Length(h - v);
   if (!(apart > kTiny)) return 0.0f;
   const float hl = Length(h), vl = Length(v);
@@ -94,22 +84,22 @@ Matrix ReflectedView(const Matrix& view) {
   float inverse[3][3];
   if (!InvertBlock(view, inverse)) return view;
   // The camera's world position, negated.
-  const Vec t{view(3, 0), view(3, 1), view(3, 2)};
-  const Vec q{t.x * inverse[0][0] + t.y * inverse[1][0] + t.z * inverse[2][0],
+  const Vector3 t{view(3, 0), view(3, 1), view(3, 2)};
+  const Vector3 q{t.x * inverse[0][0] + t.y * inverse[1][0] + t.z * inverse[2][0],
               t.x * inverse[0][1] + t.y * inverse[1][1] + t.z * inverse[2][1],
               t.x * inverse[0][2] + t.y * inverse[1][2] + t.z * inverse[2][2]};
 
-  const Vec x = Column(view, 0), y = Column(view, 1), z = Column(view, 2);
+  const Vector3 x = Column(view, 0), y = Column(view, 1), z = Column(view, 2);
   // Pitch: turn the up and forward axes about the right axis.
   const float pitch = MirrorTurn(x.y, -x.x, z.z, z);
-  const Vec y1 = Rotate(y, x, pitch), z1 = Rotate(z, x, pitch);
+  const Vector3 y1 = Rotate(y, x, pitch), z1 = Rotate(z, x, pitch);
   // Roll: turn the right and up axes about the new forward axis.
   const float roll = MirrorTurn(z1.y, -z1.x, x.z, x);
-  const Vec x1 = Rotate(x, z1, roll), y2 = Rotate(y1, z1, roll);
+  const Vector3 x1 = Rotate(x, z1, roll), y2 = Rotate(y1, z1, roll);
 
   Matrix f = view;
-  const Vec axes[3] = {x1, y2, z1};
-  const Vec mirroredEye{q.x, q.y, -q.z};
+  const Vector3 axes[3] = {x1, y2, z1};
+  const Vector3 mirroredEye{q.x, q.y, -q.z};
   for (std::size_t c = 0; c < 3; ++c) {
     f(0, c) = axes[c].x;
     f(1, c) = axes[c].y;

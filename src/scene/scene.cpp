@@ -34,8 +34,7 @@ void Scene::registerNode(SceneNode* node) {
   nodes_[node->name()] = node;
   if (!node->parent()) root_->addChild(node);
   if (node->isRenderable()) (node->isTransparent() ? transparentList_ : opaqueList_).push_back(node);
-  if (node->type() == NodeLight) {
-    auto* light = static_cast<Light*>(node);
+  if (auto* light = NodeAs<Light>(node)) {
     light->setIndex(static_cast<std::uint32_t>(lights_.size()));
     light->markInScene();
     lights_.push_back(light);
@@ -163,12 +162,12 @@ bool Scene::load(const std::string& path, std::uint16_t resourceId) {
     CheckDepth(built);
 
     for (auto& [name, node] : built) {
-      if (node->type() != NodeLight) continue;
-      auto* light = static_cast<Light*>(node.get());
+      auto* light = NodeAs<Light>(node.get());
+      if (!light) continue;
       for (const std::string& excluded : light->excludedNames) {
         auto target = built.find(excluded);
-        if (target != built.end() && target->second->type() == NodeGeometry)
-          static_cast<GeometryObject*>(target->second.get())->addExcludedLight(light);
+        if (auto* geometry = target != built.end() ? NodeAs<GeometryObject>(target->second.get()) : nullptr)
+          geometry->addExcludedLight(light);
       }
     }
 

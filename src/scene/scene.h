@@ -18,6 +18,7 @@
 
 namespace brisane {
 
+// The root made with every scene; files name their top level kFileRootName.
 inline constexpr char kSceneRootName[] = "SceneRoot";
 // Deepest parent chain a scene file may build; deeper chains (or loops) are
 // damage, and the recursive walks stay far from the stack's end.
@@ -54,6 +55,11 @@ class Scene : public SceneResources {
   void adoptNode(std::unique_ptr<SceneNode> node);
 
   SceneNode* findNode(const std::string& name) const;
+  // The node of that name when it is a T, else null.
+  template <typename T>
+  T* findNode(const std::string& name) const {
+    return NodeAs<T>(findNode(name));
+  }
 
   Material* findMaterial(const std::string& name) override;
   // Stores or replaces; a replaced material stays alive for the meshes that
@@ -76,7 +82,7 @@ class Scene : public SceneResources {
   Camera* currentCamera() const { return currentCamera_; }
   // Updates the tree and draws it through the current camera: lights, the
   // opaque list in order, then the transparent list blended, farthest first
-  // (render/scene_renderer.cpp).
+  // (scene/scene_draw.cpp).
   void render(Device& device);
   void setCurrentCamera(Camera* camera) { currentCamera_ = camera; }
 

@@ -34,11 +34,6 @@ void ModulateColour(Device& device, std::uint32_t stage) {
 
 std::uint32_t AlphaFactor(std::uint8_t alpha) { return static_cast<std::uint32_t>(alpha) << 24; }
 
-float DistanceSquared(const Vector3& a, const Vector3& b) {
-  const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
-  return dx * dx + dy * dy + dz * dz;
-}
-
 }  // namespace
 
 DeviceMatrix ToDevice(const Matrix& matrix) {
@@ -90,10 +85,7 @@ void Scene::render(Device& device) {
   for (SceneNode* node : transparentList_) order.emplace_back(DistanceSquared(node->position(), eye), node);
   std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
 
-  std::uint32_t srcBlend = d3d::kBlendOne, destBlend = d3d::kBlendZero, cullMode = d3d::kCullCCW;
-  device.GetRenderState(RenderState::SrcBlend, srcBlend);
-  device.GetRenderState(RenderState::DestBlend, destBlend);
-  device.GetRenderState(RenderState::CullMode, cullMode);
+  const SavedRenderStates saved(device, RenderState::SrcBlend, RenderState::DestBlend, RenderState::CullMode);
   device.SetRenderState(RenderState::AlphaBlendEnable, 1);
   device.SetRenderState(RenderState::SrcBlend, d3d::kBlendSrcAlpha);
   device.SetRenderState(RenderState::DestBlend, d3d::kBlendInvSrcAlpha);
@@ -105,11 +97,9 @@ void Scene::render(Device& device) {
     device.SetRenderState(RenderState::CullMode, d3d::kCullCCW);
     node->draw(device);
   }
+  // Blending and depth writes end as the opaque objects expect them.
   device.SetRenderState(RenderState::ZWriteEnable, 1);
-  device.SetRenderState(RenderState::CullMode, cullMode);
   device.SetRenderState(RenderState::AlphaBlendEnable, 0);
-  device.SetRenderState(RenderState::SrcBlend, srcBlend);
-  device.SetRenderState(RenderState::DestBlend, destBlend);
 }
 
 void Material::Apply(Device& device) const {

@@ -31,7 +31,7 @@ void SceneNode::update(const Matrix& parentWorld) {
 }
 
 void SceneNode::setVisible(bool visible) {
-  if (type() == NodeGeometry) static_cast<GeometryObject*>(this)->visible_ = visible;
+  if (auto* geometry = NodeAs<GeometryObject>(this)) geometry->visible_ = visible;
   for (SceneNode* child : children_) child->setVisible(visible);
 }
 
@@ -101,7 +101,7 @@ bool GeometryObject::isTransparent() const {
 void GeometryObject::addExcludedLight(Light* light) {
   excludedLights_.push_back(light);
   for (SceneNode* child : children())
-    if (child->type() == NodeGeometry) static_cast<GeometryObject*>(child)->addExcludedLight(light);
+    if (auto* geometry = NodeAs<GeometryObject>(child)) geometry->addExcludedLight(light);
 }
 
 std::uint32_t GeometryObject::vertexCount() const {

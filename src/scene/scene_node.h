@@ -50,12 +50,10 @@ class SceneNode {
   // for the next pass: a node's world lags its animation by one frame.
   virtual void update(const Matrix& parentWorld);
   virtual void animateGeometry() {}
-  // Drawing (render/scene_renderer.cpp); only geometry objects draw.
+  // Drawing (scene/scene_draw.cpp); only geometry objects draw.
   virtual void draw(Device&) const {}
 
   void addChild(SceneNode* child);
-  std::string getName() const { return name_; }
-  std::string getParentName() const { return parentName_; }
   const std::string& name() const { return name_; }
   const std::string& parentName() const { return parentName_; }
   SceneNode* parent() const { return parent_; }
@@ -114,7 +112,8 @@ class GeometryObject : public SceneNode {
   // Reads a "GO" record. Bytes after the last frame are ignored.
   GeometryObject(std::string name, StorageBlock& block, SceneArchive& archive, SceneResources& scene);
 
-  std::uint32_t type() const override { return NodeGeometry; }
+  static constexpr std::uint32_t kType = NodeGeometry;
+  std::uint32_t type() const override { return kType; }
   bool isRenderable() const override { return true; }
   // Judged by the first active mesh's material.
   bool isTransparent() const override;
@@ -163,7 +162,8 @@ class Camera : public SceneNode {
   Camera(std::string name, const Clock& clock);
   // Reads a "C" record: node header and projection matrix.
   Camera(std::string name, StorageBlock& block, const Clock& clock);
-  std::uint32_t type() const override { return NodeCamera; }
+  static constexpr std::uint32_t kType = NodeCamera;
+  std::uint32_t type() const override { return kType; }
 
   Matrix projection = Matrix::identity();
   // Set while the reflection pass renders a mirrored view.
@@ -177,7 +177,8 @@ class Light : public SceneNode {
   Light(std::string name, const Clock& clock);
   // Reads an "L" record: node header, light description, excluded names.
   Light(std::string name, StorageBlock& block, const Clock& clock);
-  std::uint32_t type() const override { return NodeLight; }
+  static constexpr std::uint32_t kType = NodeLight;
+  std::uint32_t type() const override { return kType; }
   // Only a light in a scene moves; its position follows its world matrix.
   void update(const Matrix& parentWorld) override;
 
@@ -200,5 +201,12 @@ class Light : public SceneNode {
   std::uint32_t index_ = 0;
   Device* device_ = nullptr;  // not owned; the device outlives the scene
 };
+
+// The node as a T (GeometryObject, Camera or Light); null for none or
+// another kind.
+template <typename T>
+T* NodeAs(SceneNode* node) {
+  return node && node->type() == T::kType ? static_cast<T*>(node) : nullptr;
+}
 
 }  // namespace brisane

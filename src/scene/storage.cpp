@@ -108,7 +108,6 @@ void StorageBlock::readBytes(void* destination, std::size_t n) {
 
 void StorageBlock::skip(std::size_t n) { take(n); }
 
-std::uint8_t StorageBlock::readU8() { return *take(1); }
 
 std::uint16_t StorageBlock::readU16() {
   const std::uint8_t* p = take(2);

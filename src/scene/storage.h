@@ -76,7 +76,6 @@ class StorageBlock {
   void load(FileStorage& storage, std::uint64_t offset, std::uint32_t size);
 
   void readBytes(void* destination, std::size_t n);
-  std::uint8_t readU8();
   std::uint16_t readU16();
   std::uint32_t readU32();
   float readFloat();

@@ -35,7 +35,7 @@ class TextureLayer {
   virtual std::uint32_t kind() const = 0;
   // Sets the texture and stage states of this kind at stage; the next stage
   // is disabled so the chain ends here unless another layer follows
-  // (render/scene_renderer.cpp).
+  // (scene/scene_draw.cpp).
   virtual void apply(Device& device, std::uint32_t stage) const;
   // The frame drawn now, or null when the layer has none.
   Surface* currentTexture() const;

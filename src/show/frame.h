@@ -21,6 +21,9 @@ enum class FrameStep : int {
   // Before the clear: the show moves on.
   LightCycle = 1,
   Director = 2,
+  // The ship samples the sea at the phase the water's update in the draw
+  // band set last frame: the frame's order puts the motion before the
+  // clear, so the ship rides one frame behind the waves it is drawn on.
   ShipMotion = 3,
   UpdateGuns = 4,
   // Between BeginScene and EndScene.

@@ -16,11 +16,6 @@ constexpr float kDegreesToRadians = 0.017444445f;
 
 float PixelScale(std::uint32_t screenWidth) { return static_cast<float>(screenWidth) * 0.0009765625f; }
 
-float Distance(const Vector3& a, const Vector3& b) {
-  const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
-  return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
 // One pixel of the back buffer; nothing when it cannot be read.
 bool ReadPixel(Device& device, float x, float y, std::uint32_t& pixel) {
   const auto px = static_cast<std::int32_t>(std::floor(x)), py = static_cast<std::int32_t>(std::floor(y));
@@ -115,8 +110,8 @@ void Glow::Draw(Device& device, const Vector3& camera, std::uint32_t now, Random
       lastJitter_ = lastDraw_;
     }
     const float f = static_cast<float>(lastDraw_ - lastJitter_) * 0.01f;
-    x += (1.0f - f) * jitterPrevious_[0] + f * jitterNext_[0];
-    y += (1.0f - f) * jitterPrevious_[1] + f * jitterNext_[1];
+    x += Mix(jitterPrevious_[0], jitterNext_[0], f);
+    y += Mix(jitterPrevious_[1], jitterNext_[1], f);
   }
   lastDraw_ = now;
   // Behind the camera the projection mirrors the light onto the screen.
@@ -221,8 +216,8 @@ void LensFlare::Draw(Device& device, const SceneNode& camera, std::uint32_t now,
   const float centreY = static_cast<float>(viewport.y) + static_cast<float>(viewport.height) * 0.5f;
   const float mirrorX = 2.0f * centreX - sun.screenX(), mirrorY = 2.0f * centreY - sun.screenY();
   for (FlareSprite& flare : sprites_) {
-    flare.sprite->matrix.m[12] = flare.t * mirrorX + (1.0f - flare.t) * sun.screenX();
-    flare.sprite->matrix.m[13] = flare.t * mirrorY + (1.0f - flare.t) * sun.screenY();
+    flare.sprite->matrix.m[12] = Mix(sun.screenX(), mirrorX, flare.t);
+    flare.sprite->matrix.m[13] = Mix(sun.screenY(), mirrorY, flare.t);
     flare.sprite->alpha = static_cast<std::uint8_t>(std::clamp(sun.intensity, 0, 255));
     flare.sprite->DrawOnScreen(device);
   }

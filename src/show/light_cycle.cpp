@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "scene/matrix.h"
 #include "settings/settings_keys.h"
 
 namespace brisane {
@@ -44,10 +45,9 @@ void LightCycle::Run(FrameContext& frame) {
   }
   const float f = static_cast<float>(elapsed) / static_cast<float>(change);
   t_ = towardsDay_ ? f : 1.0f - f;
-  ambient_ = {kNightAmbient.red * (1 - t_) + kDayAmbient.red * t_,
-              kNightAmbient.green * (1 - t_) + kDayAmbient.green * t_,
-              kNightAmbient.blue * (1 - t_) + kDayAmbient.blue * t_};
-  if (onWaterAlpha) onWaterAlpha(static_cast<std::uint8_t>(200.0f * t_ + 251.0f * (1 - t_)));
+  ambient_ = {Mix(kNightAmbient.red, kDayAmbient.red, t_), Mix(kNightAmbient.green, kDayAmbient.green, t_),
+              Mix(kNightAmbient.blue, kDayAmbient.blue, t_)};
+  if (onWaterAlpha) onWaterAlpha(static_cast<std::uint8_t>(Mix(251.0f, 200.0f, t_)));
   if (onSunGlowMaximum) onSunGlowMaximum(static_cast<std::int32_t>(t_ * 127.5f + 0.5f));
   frame.device.SetRenderState(RenderState::Ambient, 0xFF000000u | Channel(ambient_.red) << 16 |
                                                         Channel(ambient_.green) << 8 | Channel(ambient_.blue));

@@ -18,8 +18,6 @@ float Elevation(const Vector3& d) {
   return d.z < 0.0f ? -a : a;
 }
 
-Vector3 Difference(const Vector3& a, const Vector3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-
 }  // namespace
 
 ShipMotion::ShipMotion(Scene& scene, const SeaSurface& sea, Sound3D& creakHigh, Sound3D& creakLow)
@@ -38,9 +36,7 @@ void ShipMotion::InitWaterPoints() {
     const Matrix& v = *toWater;
     const float w = p.x * v(0, 3) + p.y * v(1, 3) + p.z * v(2, 3) + v(3, 3);
     if (w == 0.0f) return;
-    points_[i] = {(p.x * v(0, 0) + p.y * v(1, 0) + p.z * v(2, 0) + v(3, 0)) / w,
-                  (p.x * v(0, 1) + p.y * v(1, 1) + p.z * v(2, 1) + v(3, 1)) / w,
-                  (p.x * v(0, 2) + p.y * v(1, 2) + p.z * v(2, 2) + v(3, 2)) / w};
+    points_[i] = TransformPoint(p, v) / w;
   }
   pointsPlaced_ = true;
 }
@@ -58,9 +54,8 @@ void ShipMotion::TakePose() {
   loaded_ = ship_->local();
   // Pitch about the line across the stern points, roll about the line from
   // the bow point to the middle of the other two, as the ship was placed.
-  pitchAxis_ = Difference(at[2], at[1]);
-  rollAxis_ = {(at[2].x + at[1].x) * 0.5f - at[0].x, (at[2].y + at[1].y) * 0.5f - at[0].y,
-               (at[2].z + at[1].z) * 0.5f - at[0].z};
+  pitchAxis_ = at[2] - at[1];
+  rollAxis_ = (at[2] + at[1]) * 0.5f - at[0];
 }
 
 void ShipMotion::RockShip() {
@@ -69,8 +64,8 @@ void ShipMotion::RockShip() {
   const Vector3& p1 = points_[0];
   const Vector3& p2 = points_[1];
   const Vector3& p3 = points_[2];
-  pitch_ = Elevation(Difference(p2, p1));
-  roll_ = -Elevation(Difference(p3, p2));
+  pitch_ = Elevation(p2 - p1);
+  roll_ = -Elevation(p3 - p2);
 
   // Each latch plays once on the way out and re-arms back inside the band.
   if (p1.z > kCreakHeight) {

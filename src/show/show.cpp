@@ -18,9 +18,9 @@ void StartCameraPath(Camera& camera, const contract::CameraSpec& spec) {
 
 void MakeRiggingClones(Scene& scene) {
   for (const contract::CloneSpec& spec : contract::kClones) {
-    SceneNode* node = scene.findNode(std::string(spec.original));
-    if (!node || node->type() != NodeGeometry) continue;
-    GeometryObject* copy = static_cast<GeometryObject*>(node)->clone(std::string(spec.suffix), scene);
+    auto* original = scene.findNode<GeometryObject>(std::string(spec.original));
+    if (!original) continue;
+    GeometryObject* copy = original->clone(std::string(spec.suffix), scene);
     scene.addNode(copy);
     Matrix local;
     local.m = spec.local;
@@ -34,9 +34,8 @@ void MakeRiggingClones(Scene& scene) {
 
 void StartRiggingAnimation(Scene& scene) {
   const auto wave = [&](std::string_view name, std::uint32_t toTime, std::int32_t offset) {
-    SceneNode* node = scene.findNode(std::string(name));
-    if (!node || node->type() != NodeGeometry) return;
-    static_cast<GeometryObject*>(node)->startGeometryAnimation(0, toTime, offset, contract::kWavingSpeed, -1);
+    if (auto* node = scene.findNode<GeometryObject>(std::string(name)))
+      node->startGeometryAnimation(0, toTime, offset, contract::kWavingSpeed, -1);
   };
   for (std::string_view rope : contract::kRopes) wave(rope, contract::kRiggingWindow, 0);
   for (const contract::Waving& cloth : contract::kCloths) wave(cloth.node, cloth.toTime, cloth.offset);
@@ -44,18 +43,16 @@ void StartRiggingAnimation(Scene& scene) {
 
 void StartHullLightmaps(Scene& scene) {
   for (std::string_view name : contract::kHullLightmapNodes) {
-    SceneNode* node = scene.findNode(std::string(name));
-    if (node && node->type() == NodeGeometry)
-      static_cast<GeometryObject*>(node)->startTextureAnimation(contract::kHullLightmapRate, LayerLightmap);
+    if (auto* node = scene.findNode<GeometryObject>(std::string(name)))
+      node->startTextureAnimation(contract::kHullLightmapRate, LayerLightmap);
   }
 }
 
 std::vector<CameraEntry> MakeCameraList(Scene& scene, Node& settings) {
   std::vector<CameraEntry> list;
   const auto enter = [&](const contract::CameraSpec& spec) {
-    SceneNode* node = scene.findNode(std::string(spec.node));
-    if (!node || node->type() != NodeCamera) return;
-    auto* camera = static_cast<Camera*>(node);
+    auto* camera = scene.findNode<Camera>(std::string(spec.node));
+    if (!camera) return;
     list.push_back({camera, spec.remainingTime, spec.pathTime, spec.fromTime, spec.toTime, spec.speed});
     if (spec.toTime == 0) return;
     camera->startAnimation(spec.fromTime, spec.toTime, 0, spec.speed, -1);

@@ -34,23 +34,6 @@ Matrix FromDevice(const DeviceMatrix& d) {
   return m;
 }
 
-struct SavedStates {
-  static constexpr RenderState kStates[] = {RenderState::SrcBlend, RenderState::DestBlend, RenderState::CullMode,
-                                            RenderState::AlphaBlendEnable};
-  explicit SavedStates(Device& device) : device_(device) {
-    for (std::size_t i = 0; i < std::size(kStates); ++i) device.GetRenderState(kStates[i], values_[i]);
-  }
-  ~SavedStates() {
-    for (std::size_t i = 0; i < std::size(kStates); ++i) device_.SetRenderState(kStates[i], values_[i]);
-  }
-  SavedStates(const SavedStates&) = delete;
-  SavedStates& operator=(const SavedStates&) = delete;
-
- private:
-  Device& device_;
-  std::uint32_t values_[std::size(kStates)] = {};
-};
-
 // Copies the node's meshes into a new buffer of the format and keeps their
 // indices (offset when a node has more than one mesh) and every vertex's
 // (x, y). Null when the node cannot be addressed with 16-bit indices or the
@@ -275,21 +258,17 @@ void MixedTextureQuad::Update(Device& device, std::uint32_t now, const FatalSink
     device.SetViewport(saved);
     return;
   }
-  std::uint32_t cull = d3d::kCullCCW, zEnable = d3d::kZbTrue, blend = 0;
-  device.GetRenderState(RenderState::CullMode, cull);
-  device.GetRenderState(RenderState::ZEnable, zEnable);
-  device.GetRenderState(RenderState::AlphaBlendEnable, blend);
-  device.SetRenderState(RenderState::CullMode, d3d::kCullCCW);
-  device.SetRenderState(RenderState::ZEnable, 0);
-  // The copies replace what was there; blending would only darken them.
-  device.SetRenderState(RenderState::AlphaBlendEnable, 0);
-  device.Clear(d3d::kClearTarget, 0xFF000000u, 1.0f, 0);
-  static constexpr std::uint16_t kIndices[6] = {0, 1, 2, 2, 3, 0};
-  device.DrawIndexedPrimitive(PrimitiveType::TriangleList, kFvf, vertices_, 4, kIndices, 6);
-  if (Failed(device.SetRenderTarget(nullptr)) && fatal) fatal("SetRenderTarget(g_pddsBackBuffer, 0) FAILED!");
-  device.SetRenderState(RenderState::CullMode, cull);
-  device.SetRenderState(RenderState::ZEnable, zEnable);
-  device.SetRenderState(RenderState::AlphaBlendEnable, blend);
+  {
+    const SavedRenderStates states(device, RenderState::CullMode, RenderState::ZEnable, RenderState::AlphaBlendEnable);
+    device.SetRenderState(RenderState::CullMode, d3d::kCullCCW);
+    device.SetRenderState(RenderState::ZEnable, 0);
+    // The copies replace what was there; blending would only darken them.
+    device.SetRenderState(RenderState::AlphaBlendEnable, 0);
+    device.Clear(d3d::kClearTarget, 0xFF000000u, 1.0f, 0);
+    static constexpr std::uint16_t kIndices[6] = {0, 1, 2, 2, 3, 0};
+    device.DrawIndexedPrimitive(PrimitiveType::TriangleList, kFvf, vertices_, 4, kIndices, 6);
+    if (Failed(device.SetRenderTarget(nullptr)) && fatal) fatal("SetRenderTarget(g_pddsBackBuffer, 0) FAILED!");
+  }
   device.SetViewport(saved);
 }
 
@@ -400,7 +379,8 @@ void EnvWater::Draw(Device& device, std::uint32_t now) {
   device.SetTransform(TransformState::World, ToDevice(parts_.sea->world()));
   PushAlpha();
 
-  const SavedStates saved(device);
+  const SavedRenderStates saved(device, RenderState::SrcBlend, RenderState::DestBlend, RenderState::CullMode,
+                                RenderState::AlphaBlendEnable);
   device.SetRenderState(RenderState::AlphaBlendEnable, 1);
   device.SetRenderState(RenderState::SrcBlend, d3d::kBlendSrcAlpha);
   device.SetRenderState(RenderState::DestBlend, d3d::kBlendInvSrcAlpha);
@@ -453,7 +433,7 @@ std::unique_ptr<EnvWater> MakeEnvWater(Scene& scene, Device& device, TextureLoad
     SceneNode* node = scene.findNode(std::string(name));
     if (!node) return nullptr;
     node->setVisible(false);
-    return node->type() == NodeGeometry ? static_cast<GeometryObject*>(node) : nullptr;
+    return NodeAs<GeometryObject>(node);
   };
   parts.sea = geometry(contract::kWater[0]);
   parts.foam = geometry(contract::kWater[1]);

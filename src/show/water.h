@@ -156,7 +156,6 @@ class EnvWater final : public FramePass, public SeaSurface {
   float phase() const { return static_cast<float>(phase_); }
   std::uint8_t alpha() const { return alpha_; }
   bool environmentWater() const { return environmentWater_; }
-  Surface* environmentMap() const { return environmentMap_.get(); }
   MapSize environmentMapSize() const { return mapSize_; }
   const MixedTextureQuad* mixedTexture() const { return mixed_.get(); }
   const DeviceMatrix& foamTextureMatrix() const { return foamTexture_; }

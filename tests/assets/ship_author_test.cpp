@@ -16,8 +16,8 @@ using namespace brisane::assets::ship;
 using fixtures::ExpectFrontsOut;
 using fixtures::StoredNormal;
 
-auto AwayFrom(Vec3 centre) {
-  return [centre](Vec3 p) { return p - centre; };
+auto AwayFrom(Vector3 centre) {
+  return [centre](Vector3 p) { return p - centre; };
 }
 
 TEST(ShipAuthorMesh, PrimitivesFaceOutwardsAndStoreClockwiseFronts) {
@@ -29,7 +29,7 @@ TEST(ShipAuthorMesh, PrimitivesFaceOutwardsAndStoreClockwiseFronts) {
   ExpectFrontsOut(box, AwayFrom({1.5f, 1.5f, 1.5f}));
   ExpectFrontsOut(cyl, AwayFrom({1.5f, 0.5f, 4}));
   ExpectFrontsOut(ball, AwayFrom({5, 5, 5}));
-  ExpectFrontsOut(rope, [](Vec3 p) { return Vec3{p.x, p.y, 0}; });  // away from its axis
+  ExpectFrontsOut(rope, [](Vector3 p) { return Vector3{p.x, p.y, 0}; });  // away from its axis
 
   // A quad given counter-clockwise seen from +z is stored clockwise seen from +z.
   MeshBuilder q;
@@ -57,8 +57,8 @@ TEST(ShipAuthorMesh, MirroredAppendKeepsFrontsOutsideAndNormalsRight) {
   EXPECT_EQ(twoSided.triangleCount(), 2 * box.triangleCount());
   // The added copy faces inwards.
   const std::size_t first = box.triangleCount();
-  const Vec3 p = twoSided.vertices()[twoSided.indices()[3 * first]].p;
-  EXPECT_LT(Dot(StoredNormal(twoSided, first), p - Vec3{2, 1.5f, 2.5f}), 0);
+  const Vector3 p = twoSided.vertices()[twoSided.indices()[3 * first]].p;
+  EXPECT_LT(Dot(StoredNormal(twoSided, first), p - Vector3{2, 1.5f, 2.5f}), 0);
 
   // A flattening matrix has no inverse to take the normals through.
   EXPECT_THROW(MeshBuilder().append(box, Scale(1, 0, 1)), std::domain_error);
@@ -75,7 +75,7 @@ TEST(ShipAuthorScene, ChecksNamesParentsMaterialsAndImages) {
   scene.group("ship", SceneAuthor::kRoot, Translate({1, 2, 3}));
   scene.group("mast", "ship", Translate({10, 0, 0}));
   EXPECT_THROW(scene.group("mast", "ship", Matrix::identity()), std::logic_error);
-  const Vec3 at = Origin(scene.world("mast"));
+  const Vector3 at = TranslationOf(scene.world("mast"));
   EXPECT_EQ(at.x, 11);
   EXPECT_EQ(at.z, 3);
 

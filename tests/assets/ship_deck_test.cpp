@@ -43,7 +43,7 @@ class ShipDeckScene : public fixtures::LoadedShipPart<DeckPart> {
   }
 };
 
-Vec3 Position(const SceneNode& n) { return Origin(n.world()); }
+Vector3 Position(const SceneNode& n) { return TranslationOf(n.world()); }
 
 TEST_F(ShipDeckScene, GunsRunOutRecoilPastTheirRunInPlaceAndRunIn) {
   for (int gun = 1; gun <= 8; ++gun) {
@@ -86,7 +86,7 @@ TEST_F(ShipDeckScene, PortLidsSwingOutAndUpOnTheirTopHingeAndClose) {
     SCOPED_TRACE(gun);
     SceneNode& lid = node(std::string(contract::kGunPorts[gun - 1]));
     const float side = layout::GunSide(gun);
-    const Vec3 hinge = Position(lid);
+    const Vector3 hinge = Position(lid);
     EXPECT_NEAR(hinge.z, layout::kGunAxisZ + layout::kPortSize / 2, 1.0f) << "hinged at the port's top";
     EXPECT_NEAR(hinge.y * side, deck::PortHalfBreadth(gun), 1.5f) << "on the hull's side";
     auto down = [&] { return TransformDirection({0, 0, -1}, lid.world()); };  // the lid's lower edge
@@ -97,7 +97,7 @@ TEST_F(ShipDeckScene, PortLidsSwingOutAndUpOnTheirTopHingeAndClose) {
     EXPECT_GT(down().y * side, 0.3f);
     EXPECT_LT(down().y * side, 0.95f);
     at(2000);
-    const Vec3 open = down();
+    const Vector3 open = down();
     // About 80 degrees up: the lower edge swung outwards, nearly level.
     EXPECT_NEAR(std::acos(std::clamp(-open.z / Length(open), -1.0f, 1.0f)) * 180 / kPi, 80, 2);
     EXPECT_GT(open.y * side, 0.95f);
@@ -200,10 +200,10 @@ TEST(ShipDeckShapes, TurnedProfilesAndFlippedSurfacesShowTheirOutsides) {
   // A cask on its side: hard edges at both heads, closed at both ends.
   MeshBuilder m;
   deck::Lathe(m, {1, 2, 3}, {1, 0, 0}, {{0, 0}, {0, 2}, {0, 2}, {3, 2.4f}, {6, 2}, {6, 2}, {6, 0}}, 10);
-  fixtures::ExpectFrontsOut(m, [](Vec3 p) { return p - Vec3{4, 2, 3}; });  // convex: away from its middle
+  fixtures::ExpectFrontsOut(m, [](Vector3 p) { return p - Vector3{4, 2, 3}; });  // convex: away from its middle
   for (const Vertex& v : m.vertices()) {  // the heads face along the axis, out of the solid
     const float head = v.p.x < 4 ? 1 : 7;
-    if (std::fabs(v.p.x - head) < 1e-4f && Length(v.p - Vec3{head, 2, 3}) < 1.9f) {
+    if (std::fabs(v.p.x - head) < 1e-4f && Length(v.p - Vector3{head, 2, 3}) < 1.9f) {
       EXPECT_GT(v.n.x * (v.p.x - 4), 0.99f * 3);
     }
   }
@@ -211,9 +211,9 @@ TEST(ShipDeckShapes, TurnedProfilesAndFlippedSurfacesShowTheirOutsides) {
   for (float turn : {1.0f, -1.0f}) {
     MeshBuilder s;
     deck::SurfaceAway(
-        s, [&](float u, float t) { return Vec3{t * 5, std::cos(turn * 2 * kPi * u), std::sin(turn * 2 * kPi * u)}; },
+        s, [&](float u, float t) { return Vector3{t * 5, std::cos(turn * 2 * kPi * u), std::sin(turn * 2 * kPi * u)}; },
         12, 3, {2.5f, 0, 0});
-    fixtures::ExpectFrontsOut(s, [](Vec3 p) { return Vec3{0, p.y, p.z}; });
+    fixtures::ExpectFrontsOut(s, [](Vector3 p) { return Vector3{0, p.y, p.z}; });
   }
 }
 

@@ -26,7 +26,7 @@ TEST(ShipHullSide, BandsFaceOutwardsAndMeetWithoutCracks) {
     ASSERT_LT(m.vertexCount(), 65536u) << b.part;
     int faces = 0;
     for (std::size_t k = 0; k < m.triangleCount(); ++k) {
-      const Vec3 n = fixtures::StoredNormal(m, k);
+      const Vector3 n = fixtures::StoredNormal(m, k);
       if (Length(n) < 1e-3f) continue;  // where the side closes on the stem
       ++faces;
       // The port side shows its outside: the renderer culls the other way.
@@ -72,10 +72,10 @@ TEST(ShipHullPaint, PortOpeningsArePaintedWhereTheLidsGoAndNowhereElse) {
 }
 
 TEST(ShipHullPaint, WaveLightLoopsDancesNearTheWaterAndFadesAboveIt) {
-  const Vec3 n{0, -1, 0};
+  const Vector3 n{0, -1, 0};
   float change = 0;
   for (float x = -200; x < 200; x += 7) {
-    const Vec3 p{x, -60, 3};
+    const Vector3 p{x, -60, 3};
     EXPECT_NEAR(WaveLight(p, n, 0), WaveLight(p, n, kWaveFrames), 1e-4f) << x;
     change += std::fabs(WaveLight(p, n, 0) - WaveLight(p, n, kWaveFrames / 2));
     EXPECT_LT(WaveLight({x, -60, 80}, n, 3), 0.01f);

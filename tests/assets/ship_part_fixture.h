@@ -29,30 +29,30 @@ namespace brisane::assets::ship::fixtures {
 
 // Triangles are stored clockwise from the front: the front normal of stored
 // triangle k, its length twice the triangle's area.
-inline Vec3 StoredNormal(const MeshBuilder& m, std::size_t k) {
+inline Vector3 StoredNormal(const MeshBuilder& m, std::size_t k) {
   const auto& v = m.vertices();
   const auto& i = m.indices();
-  const Vec3 a = v[i[3 * k]].p, b = v[i[3 * k + 1]].p, c = v[i[3 * k + 2]].p;
+  const Vector3 a = v[i[3 * k]].p, b = v[i[3 * k + 1]].p, c = v[i[3 * k + 2]].p;
   return Cross(c - a, b - a);
 }
 
 // Every stored triangle with an area shows its front on the way out of the
 // solid (`out` at the triangle's middle), and its vertex normals agree.
-inline void ExpectFrontsOut(const MeshBuilder& m, const std::function<Vec3(Vec3)>& out) {
+inline void ExpectFrontsOut(const MeshBuilder& m, const std::function<Vector3(Vector3)>& out) {
   ASSERT_GT(m.triangleCount(), 0u);
   for (std::size_t k = 0; k < m.triangleCount(); ++k) {
-    const Vec3 n = StoredNormal(m, k);
+    const Vector3 n = StoredNormal(m, k);
     if (Length(n) < 1e-6f) continue;  // a pole or a seam closed to a point
     const auto& v = m.vertices();
     const auto& i = m.indices();
-    const Vec3 middle = (v[i[3 * k]].p + v[i[3 * k + 1]].p + v[i[3 * k + 2]].p) / 3;
+    const Vector3 middle = (v[i[3 * k]].p + v[i[3 * k + 1]].p + v[i[3 * k + 2]].p) / 3;
     EXPECT_GT(Dot(n, out(middle)), 0) << "triangle " << k;
     EXPECT_GT(Dot(n, v[i[3 * k]].n), 0) << "triangle " << k;
   }
 }
 
 // Position of vertex i of a loaded mesh.
-inline Vec3 VertexAt(const Mesh& mesh, std::size_t i) {
+inline Vector3 VertexAt(const Mesh& mesh, std::size_t i) {
   float f[3];
   std::memcpy(f, mesh.vertices().data() + i * mesh.stride(), sizeof f);
   return {f[0], f[1], f[2]};
@@ -73,7 +73,7 @@ inline float VisibleArea(const GeometryObject& g) {
   for (const Mesh* mesh : g.activeMeshes()) {
     const auto& idx = mesh->indices();
     for (std::size_t k = 0; k + 2 < idx.size(); k += 3) {
-      const Vec3 a = VertexAt(*mesh, idx[k]);
+      const Vector3 a = VertexAt(*mesh, idx[k]);
       area += Length(Cross(VertexAt(*mesh, idx[k + 1]) - a, VertexAt(*mesh, idx[k + 2]) - a)) / 2;
     }
   }

@@ -64,7 +64,7 @@ TEST_F(RigScene, TheFlagSpansItsWholePicture) {
       lo[k] = std::min(lo[k], uv[k]);
       hi[k] = std::max(hi[k], uv[k]);
     }
-    const Vec3 p = VertexAt(flag, i);
+    const Vector3 p = VertexAt(flag, i);
     if (p.z > topZ) topZ = p.z, topV = uv[1], hoistU = uv[0];
   }
   for (int k = 0; k < 2; ++k) EXPECT_TRUE(lo[k] == 0 && hi[k] == 1) << lo[k] << ".." << hi[k];
@@ -116,7 +116,7 @@ TEST_F(RigScene, SheetsStayOnTheClewsOfTheWavingSailsAndTheirClones) {
                 {"sailkanat09", 2, "sail01sail03clone", 1}, {"sailkanat09", 3, "sail01sail03clone", 0}};
   float sailTravel = 0;
   settle();
-  const Vec3 clewAtStart = clew("sail01sail03clone", 1);
+  const Vector3 clewAtStart = clew("sail01sail03clone", 1);
   for (std::uint32_t ms : {0u, 333u, 1250u, 2010u, 2999u}) {
     clock_.set(kStart + ms);
     settle();

@@ -159,7 +159,7 @@ TEST(ShipScene, ClonesLandOnTheMastsAndTheTrianglesStayInBudget) {
     SCOPED_TRACE(c.suffix);
     const GeometryObject* original = Geometry(c.original);
     ASSERT_TRUE(original && original->parent());
-    const Vec3 p = TransformPoint({c.local[12], c.local[13], c.local[14]}, original->parent()->world());
+    const Vector3 p = TransformPoint({c.local[12], c.local[13], c.local[14]}, original->parent()->world());
     float best = 1e9f;
     for (const layout::Mast& mast : {layout::kFore, layout::kMain, layout::kMizzen})
       if (p.z > mast.footZ && p.z < mast.truckZ + 40) best = std::min(best, std::hypot(p.x - mast.x(p.z), p.y));

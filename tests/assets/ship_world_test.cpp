@@ -18,8 +18,8 @@ namespace {
 using fixtures::StoredNormal;
 using Key3 = std::tuple<float, float, float>;
 
-Vec3 Corner(const MeshBuilder& m, std::size_t t, int k) { return m.vertices()[m.indices()[3 * t + (k % 3)]].p; }
-Key3 KeyOf(Vec3 p) { return {p.x, p.y, p.z}; }
+Vector3 Corner(const MeshBuilder& m, std::size_t t, int k) { return m.vertices()[m.indices()[3 * t + (k % 3)]].p; }
+Key3 KeyOf(Vector3 p) { return {p.x, p.y, p.z}; }
 
 TEST(ShipWorldSea, GridIsClosedFacesUpAndIsDenseNearTheShip) {
   const MeshBuilder sea = world::SeaMesh();
@@ -36,7 +36,7 @@ TEST(ShipWorldSea, GridIsClosedFacesUpAndIsDenseNearTheShip) {
     for (int e = 0; e < 3; ++e) {
       const std::uint16_t a = sea.indices()[3 * t + e], b = sea.indices()[3 * t + (e + 1) % 3];
       ++edges[{std::min(a, b), std::max(a, b)}];
-      const Vec3 p = Corner(sea, t, e), q = Corner(sea, t, e + 1);
+      const Vector3 p = Corner(sea, t, e), q = Corner(sea, t, e + 1);
       if (std::max(std::fabs(p.x), std::fabs(q.x)) < 300 && std::max(std::fabs(p.y), std::fabs(q.y)) < 140)
         longestNear = std::max(longestNear, Length(q - p));
     }
@@ -47,7 +47,7 @@ TEST(ShipWorldSea, GridIsClosedFacesUpAndIsDenseNearTheShip) {
     if (count == 2) continue;
     ++open;
     for (std::uint16_t v : {edge.first, edge.second}) {
-      const Vec3 p = sea.vertices()[v].p;
+      const Vector3 p = sea.vertices()[v].p;
       ASSERT_NEAR(std::hypot(p.x, p.y), world::kSeaRadius, 1.0f) << "open edge inside the sea at " << p.x << "," << p.y;
     }
   }
@@ -144,14 +144,14 @@ TEST(ShipWorldPictures, SeaAndFoamTileAndTheSkyShowsTheSun) {
           sum += std::clamp(sky.at(((cx + dx) % 512 + 512) % 512, std::clamp(cy + dy, 0, 255))[c], 0.0f, 255.0f);
     return sum / (13 * 25 * 3);
   };
-  const Vec3 sun = layout::kSunDirection;
+  const Vector3 sun = layout::kSunDirection;
   const float az = std::fmod(std::atan2(sun.y, sun.x) + 2 * kPi, 2 * kPi), el = std::asin(sun.z);
   EXPECT_GT(glare(az, el), 215);
   EXPECT_GT(glare(az, el), glare(2 * kPi - az, el) + 15);
   EXPECT_GT(glare(az, el), glare(std::fmod(az + kPi, 2 * kPi), el) + 15);
 }
 
-Vec3 Row(const Matrix& m, int r) { return {m(r, 0), m(r, 1), m(r, 2)}; }
+Vector3 Row(const Matrix& m, int r) { return {m(r, 0), m(r, 1), m(r, 2)}; }
 
 TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
   bool sunShot = false;
@@ -175,13 +175,13 @@ TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
     EXPECT_NEAR(p(1, 1) / p(0, 0), 4.0f / 3.0f, 1e-4f);
     for (std::size_t k = 0; k < cam.keys.size(); ++k) {
       const Matrix& m = cam.keys[k].matrix;
-      const Vec3 eye = Origin(m);
+      const Vector3 eye = TranslationOf(m);
       ASSERT_GT(eye.z, 8.0f) << "key " << k << " under the waves";
       ASSERT_LT((Length(eye) + layout::kSkyRadius) / 100, zf) << "key " << k << ": the far side of the dome is clipped";
       // Outside the hull and the rigging (masts, yards, shrouds, bowsprit).
       ASSERT_FALSE(eye.x > -420 && eye.x < 300 && eye.z < 360 && std::fabs(eye.y) < 130) << "key " << k << " inside the ship";
       // The sun and its flare come into the picture somewhere along the way.
-      const Vec3 sun = layout::kSunDirection;
+      const Vector3 sun = layout::kSunDirection;
       const float x = Dot(sun, Row(m, 0)), y = Dot(sun, Row(m, 1)), z = -Dot(sun, Row(m, 2));
       sunShot |= z > 0 && std::fabs(x * p(0, 0) / z) < 0.9f && std::fabs(y * p(1, 1) / z) < 0.9f;
       if (k == 0) continue;
@@ -198,7 +198,7 @@ TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
     }
     // The ship's middle lies inside the field at the first and the last key.
     for (const TransformKey* key : {&cam.keys.front(), &cam.keys.back()})
-      EXPECT_GT(Dot(Normalize(Vec3{0, 0, 100} - Origin(key->matrix)), -Row(key->matrix, 2)), std::cos(0.45f)) << key->time;
+      EXPECT_GT(Dot(Normalize(Vector3{0, 0, 100} - TranslationOf(key->matrix)), -Row(key->matrix, 2)), std::cos(0.45f)) << key->time;
   }
   EXPECT_TRUE(sunShot) << "no camera ever sees the sun";
 }

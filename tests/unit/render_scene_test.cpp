@@ -231,6 +231,17 @@ TEST_F(SceneRenderTest, TransparentObjectsFarthestFirstBackFacesThenFrontWithSta
   EXPECT_EQ(device.State(RenderState::DestBlend), d3d::kBlendZero);
 }
 
+// Zero is no valid blend or culling: what cannot be read comes back as the
+// device's default.
+TEST_F(SceneRenderTest, StatesTheDeviceCannotReportComeBackAsTheirDefaults) {
+  device.SetRenderState(RenderState::SrcBlend, d3d::kBlendSrcColor);
+  device.failing["GetRenderState"] = kEFail;
+  scene().render(device);
+  EXPECT_EQ(device.State(RenderState::SrcBlend), d3d::kBlendOne);
+  EXPECT_EQ(device.State(RenderState::DestBlend), d3d::kBlendZero);
+  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullCCW);
+}
+
 TEST_F(SceneRenderTest, HiddenNodeDrawsNothingAndLeavesTheWorldTransform) {
   auto* deck = static_cast<GeometryObject*>(scene().findNode("deck"));
   deck->setVisible(false);

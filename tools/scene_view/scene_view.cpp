@@ -112,7 +112,6 @@ std::string WindowsPath(std::string path) {
 }
 
 Vector3 Sub(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vector3 Cross(Vector3 a, Vector3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 std::optional<Vector3> Normalized(Vector3 v) {
   const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
   if (!(length > 1e-6f)) return std::nullopt;
@@ -283,8 +282,7 @@ class Viewer {
   }
 
   Camera* FindCamera(const std::string& name) const {
-    SceneNode* node = scene_.findNode(name);
-    return node && node->type() == NodeCamera ? static_cast<Camera*>(node) : nullptr;
+    return scene_.findNode<Camera>(name);
   }
 
   // The camera's path runs from time zero as when the show selects it.

@@ -43,7 +43,7 @@ inline const FakeTexture& AsFake(const TextureRef& texture) { return static_cast
 // The node of that name if it is a T, else null.
 template <typename T>
 T* Find(Scene& scene, const std::string& name) {
-  return dynamic_cast<T*>(scene.findNode(name));
+  return scene.findNode<T>(name);
 }
 
 inline std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }

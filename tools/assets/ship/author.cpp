@@ -15,12 +15,7 @@ std::string Two(int n) {
   return buf;
 }
 
-Vec3 Normalize(Vec3 a) {
-  const float l = Length(a);
-  return l > 0 ? a / l : a;
-}
-
-Matrix Translate(Vec3 t) { return Matrix::translation(t.x, t.y, t.z); }
+Matrix Translate(Vector3 t) { return Matrix::translation(t.x, t.y, t.z); }
 
 Matrix Scale(float sx, float sy, float sz) {
   Matrix m = Matrix::identity();
@@ -30,8 +25,8 @@ Matrix Scale(float sx, float sy, float sz) {
   return m;
 }
 
-Matrix RotateAxis(Vec3 axis, float radians) {
-  const Vec3 a = Normalize(axis);
+Matrix RotateAxis(Vector3 axis, float radians) {
+  const Vector3 a = Normalize(axis);
   const float c = std::cos(radians), s = std::sin(radians), t = 1 - c;
   Matrix m = Matrix::identity();
   m(0, 0) = t * a.x * a.x + c;
@@ -49,9 +44,9 @@ Matrix RotateX(float r) { return RotateAxis({1, 0, 0}, r); }
 Matrix RotateY(float r) { return RotateAxis({0, 1, 0}, r); }
 Matrix RotateZ(float r) { return RotateAxis({0, 0, 1}, r); }
 
-Matrix Frame(Vec3 x, Vec3 y, Vec3 z, Vec3 o) {
+Matrix Frame(Vector3 x, Vector3 y, Vector3 z, Vector3 o) {
   Matrix m = Matrix::identity();
-  const Vec3 rows[4] = {x, y, z, o};
+  const Vector3 rows[4] = {x, y, z, o};
   for (int r = 0; r < 4; ++r) {
     m(r, 0) = rows[r].x;
     m(r, 1) = rows[r].y;
@@ -60,27 +55,14 @@ Matrix Frame(Vec3 x, Vec3 y, Vec3 z, Vec3 o) {
   return m;
 }
 
-Matrix LookAt(Vec3 eye, Vec3 target, Vec3 up) {
-  const Vec3 back = Normalize(eye - target);  // local +z points away from the view
-  Vec3 right = Cross(up, back);
-  if (Length(right) < 1e-6f) right = Cross(Vec3{0, 1, 0}, back);
+Matrix LookAt(Vector3 eye, Vector3 target, Vector3 up) {
+  const Vector3 back = Normalize(eye - target);  // local +z points away from the view
+  Vector3 right = Cross(up, back);
+  if (Length(right) < 1e-6f) right = Cross(Vector3{0, 1, 0}, back);
   right = Normalize(right);
-  const Vec3 trueUp = Cross(back, right);
+  const Vector3 trueUp = Cross(back, right);
   return Frame(right, trueUp, back, eye);
 }
-
-Vec3 TransformPoint(Vec3 p, const Matrix& m) {
-  return {p.x * m(0, 0) + p.y * m(1, 0) + p.z * m(2, 0) + m(3, 0),
-          p.x * m(0, 1) + p.y * m(1, 1) + p.z * m(2, 1) + m(3, 1),
-          p.x * m(0, 2) + p.y * m(1, 2) + p.z * m(2, 2) + m(3, 2)};
-}
-
-Vec3 TransformDirection(Vec3 d, const Matrix& m) {
-  return {d.x * m(0, 0) + d.y * m(1, 0) + d.z * m(2, 0), d.x * m(0, 1) + d.y * m(1, 1) + d.z * m(2, 1),
-          d.x * m(0, 2) + d.y * m(1, 2) + d.z * m(2, 2)};
-}
-
-Vec3 Origin(const Matrix& m) { return {m(3, 0), m(3, 1), m(3, 2)}; }
 
 Matrix Blend(const Matrix& a, const Matrix& b, float t) {
   Matrix r;
@@ -133,7 +115,7 @@ void MeshBuilder::append(const MeshBuilder& other, const Matrix& m) {
   for (Vertex v : other.vertices_) {
     v.p = TransformPoint(v.p, m);
     // Normals go by the inverse transpose.
-    const Vec3 n = v.n;
+    const Vector3 n = v.n;
     v.n = Normalize({Dot(n, {normalMatrix(0, 0), normalMatrix(0, 1), normalMatrix(0, 2)}),
                      Dot(n, {normalMatrix(1, 0), normalMatrix(1, 1), normalMatrix(1, 2)}),
                      Dot(n, {normalMatrix(2, 0), normalMatrix(2, 1), normalMatrix(2, 2)})});
@@ -155,11 +137,11 @@ void MeshBuilder::transform(const Matrix& m) {
 }
 
 void MeshBuilder::computeNormals() {
-  std::vector<Vec3> acc(vertices_.size());
+  std::vector<Vector3> acc(vertices_.size());
   for (std::size_t i = 0; i < indices_.size(); i += 3) {
     // Stored clockwise: the outward normal is (c - a) x (b - a).
-    const Vec3 a = vertices_[indices_[i]].p, b = vertices_[indices_[i + 1]].p, c = vertices_[indices_[i + 2]].p;
-    const Vec3 n = Cross(c - a, b - a);
+    const Vector3 a = vertices_[indices_[i]].p, b = vertices_[indices_[i + 1]].p, c = vertices_[indices_[i + 2]].p;
+    const Vector3 n = Cross(c - a, b - a);
     for (int k = 0; k < 3; ++k) acc[indices_[i + k]] += n;
   }
   for (std::size_t i = 0; i < vertices_.size(); ++i) vertices_[i].n = Normalize(acc[i]);
@@ -180,7 +162,7 @@ void MeshBuilder::addBackFaces() {
                                      static_cast<std::uint16_t>(indices_[i + 1] + base)});
 }
 
-void MeshBuilder::surface(const std::function<Vec3(float, float)>& f, int cols, int rows, float uScale,
+void MeshBuilder::surface(const std::function<Vector3(float, float)>& f, int cols, int rows, float uScale,
                           float vScale, std::array<float, 4> lm) {
   const std::size_t base = vertices_.size();
   if (base + static_cast<std::size_t>(cols + 1) * (rows + 1) > 65535)
@@ -190,8 +172,8 @@ void MeshBuilder::surface(const std::function<Vec3(float, float)>& f, int cols, 
       const float s = static_cast<float>(i) / cols, t = static_cast<float>(j) / rows;
       // Normal from central differences, so seams between patches match.
       const float e = 1e-3f;
-      const Vec3 ds = f(std::min(s + e, 1.0f), t) - f(std::max(s - e, 0.0f), t);
-      const Vec3 dt = f(s, std::min(t + e, 1.0f)) - f(s, std::max(t - e, 0.0f));
+      const Vector3 ds = f(std::min(s + e, 1.0f), t) - f(std::max(s - e, 0.0f), t);
+      const Vector3 dt = f(s, std::min(t + e, 1.0f)) - f(s, std::max(t - e, 0.0f));
       add(f(s, t), Normalize(Cross(ds, dt)), s * uScale, t * vScale, lm[0] + s * (lm[2] - lm[0]),
           lm[1] + t * (lm[3] - lm[1]));
     }
@@ -200,10 +182,10 @@ void MeshBuilder::surface(const std::function<Vec3(float, float)>& f, int cols, 
     for (int i = 0; i < cols; ++i) quad(at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1));
 }
 
-void MeshBuilder::box(Vec3 lo, Vec3 hi, float uvPerUnit) {
-  const Vec3 size = hi - lo;
+void MeshBuilder::box(Vector3 lo, Vector3 hi, float uvPerUnit) {
+  const Vector3 size = hi - lo;
   struct Face {
-    Vec3 n, o, du, dv;
+    Vector3 n, o, du, dv;
   };
   const Face faces[6] = {
       {{1, 0, 0}, {hi.x, lo.y, lo.z}, {0, size.y, 0}, {0, 0, size.z}},
@@ -223,17 +205,17 @@ void MeshBuilder::box(Vec3 lo, Vec3 hi, float uvPerUnit) {
   }
 }
 
-void MeshBuilder::cylinder(Vec3 a, Vec3 b, float ra, float rb, int sides, bool caps, float vPerUnit) {
+void MeshBuilder::cylinder(Vector3 a, Vector3 b, float ra, float rb, int sides, bool caps, float vPerUnit) {
   tube({a, b}, {ra, rb}, sides, vPerUnit);
   if (!caps) return;
-  const Vec3 axis = Normalize(b - a);
-  Vec3 side = Cross(axis, std::fabs(axis.z) < 0.9f ? Vec3{0, 0, 1} : Vec3{1, 0, 0});
+  const Vector3 axis = Normalize(b - a);
+  Vector3 side = Cross(axis, std::fabs(axis.z) < 0.9f ? Vector3{0, 0, 1} : Vector3{1, 0, 0});
   side = Normalize(side);
-  const Vec3 other = Cross(axis, side);
+  const Vector3 other = Cross(axis, side);
   for (int end = 0; end < 2; ++end) {
-    const Vec3 c = end ? b : a;
+    const Vector3 c = end ? b : a;
     const float r = end ? rb : ra;
-    const Vec3 n = end ? axis : -axis;
+    const Vector3 n = end ? axis : -axis;
     const auto centre = add(c, n, 0.5f, 0.5f);
     std::vector<std::uint16_t> ring;
     for (int i = 0; i < sides; ++i) {
@@ -249,22 +231,22 @@ void MeshBuilder::cylinder(Vec3 a, Vec3 b, float ra, float rb, int sides, bool c
   }
 }
 
-void MeshBuilder::tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int sides, float vPerUnit) {
+void MeshBuilder::tube(const std::vector<Vector3>& path, const std::vector<float>& radius, int sides, float vPerUnit) {
   if (path.size() < 2 || radius.size() != path.size() || sides < 3) throw std::invalid_argument("bad tube");
   const std::size_t base = vertices_.size();
   // Frames carried along the path (parallel transport) so the tube does not twist.
-  Vec3 t0 = Normalize(path[1] - path[0]);
-  Vec3 side = Normalize(Cross(t0, std::fabs(t0.z) < 0.9f ? Vec3{0, 0, 1} : Vec3{1, 0, 0}));
+  Vector3 t0 = Normalize(path[1] - path[0]);
+  Vector3 side = Normalize(Cross(t0, std::fabs(t0.z) < 0.9f ? Vector3{0, 0, 1} : Vector3{1, 0, 0}));
   float along = 0;
   for (std::size_t k = 0; k < path.size(); ++k) {
-    const Vec3 t = Normalize(k + 1 < path.size() ? path[k + 1] - path[k] : path[k] - path[k - 1]);
-    const Vec3 tAvg = k == 0 || k + 1 == path.size() ? t : Normalize(Normalize(path[k] - path[k - 1]) + t);
+    const Vector3 t = Normalize(k + 1 < path.size() ? path[k + 1] - path[k] : path[k] - path[k - 1]);
+    const Vector3 tAvg = k == 0 || k + 1 == path.size() ? t : Normalize(Normalize(path[k] - path[k - 1]) + t);
     side = Normalize(side - tAvg * Dot(side, tAvg));
-    const Vec3 other = Cross(tAvg, side);
+    const Vector3 other = Cross(tAvg, side);
     if (k > 0) along += Length(path[k] - path[k - 1]);
     for (int i = 0; i <= sides; ++i) {
       const float ang = 2 * kPi * i / sides;
-      const Vec3 n = side * std::cos(ang) + other * std::sin(ang);
+      const Vector3 n = side * std::cos(ang) + other * std::sin(ang);
       add(path[k] + n * radius[k], n, static_cast<float>(i) / sides, along * vPerUnit);
     }
   }
@@ -279,11 +261,11 @@ void MeshBuilder::tube(const std::vector<Vec3>& path, const std::vector<float>& 
     }
 }
 
-void MeshBuilder::sphere(Vec3 centre, float radius, int slices, int stacks) {
+void MeshBuilder::sphere(Vector3 centre, float radius, int slices, int stacks) {
   surface(
       [&](float s, float t) {
         const float th = s * 2 * kPi, ph = (1 - t) * kPi;
-        return centre + Vec3{std::cos(th) * std::sin(ph), std::sin(th) * std::sin(ph), std::cos(ph)} * radius;
+        return centre + Vector3{std::cos(th) * std::sin(ph), std::sin(th) * std::sin(ph), std::cos(ph)} * radius;
       },
       slices, stacks);
   computeNormals();

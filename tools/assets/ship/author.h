@@ -1,6 +1,7 @@
-// Building blocks for authoring the ship scene in code: small vector maths,
-// a mesh builder with lofting and primitive helpers, and a scene author that
-// collects nodes, materials and pictures and writes them as a scene archive.
+// Building blocks for authoring the ship scene in code: matrices on top of
+// the core's vector kit, a mesh builder with lofting and primitive helpers,
+// and a scene author that collects nodes, materials and pictures and writes
+// them as a scene archive.
 #pragma once
 
 #include <array>
@@ -18,39 +19,21 @@ namespace brisane::assets::ship {
 
 constexpr float kPi = 3.14159265358979f;
 
-struct Vec3 {
-  float x = 0, y = 0, z = 0;
-  Vec3 operator+(Vec3 o) const { return {x + o.x, y + o.y, z + o.z}; }
-  Vec3 operator-(Vec3 o) const { return {x - o.x, y - o.y, z - o.z}; }
-  Vec3 operator-() const { return {-x, -y, -z}; }
-  Vec3 operator*(float s) const { return {x * s, y * s, z * s}; }
-  Vec3 operator/(float s) const { return {x / s, y / s, z / s}; }
-  Vec3& operator+=(Vec3 o) { return *this = *this + o; }
-};
-inline float Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline Vec3 Cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-inline float Length(Vec3 a) { return std::sqrt(Dot(a, a)); }
-Vec3 Normalize(Vec3 a);  // a zero vector stays zero
-inline Vec3 Lerp(Vec3 a, Vec3 b, float t) { return a + (b - a) * t; }
-
 // "01".."99": the numbers in the scene's names.
 std::string Two(int n);
 
 // Matrices are row-vector: p' = p x M, translation in the fourth row.
-Matrix Translate(Vec3 t);
+Matrix Translate(Vector3 t);
 Matrix Scale(float sx, float sy, float sz);
 Matrix RotateX(float radians);
 Matrix RotateY(float radians);
 Matrix RotateZ(float radians);
-Matrix RotateAxis(Vec3 axis, float radians);
+Matrix RotateAxis(Vector3 axis, float radians);
 // Rows are the images of the local axes, then the origin.
-Matrix Frame(Vec3 xAxis, Vec3 yAxis, Vec3 zAxis, Vec3 origin);
+Matrix Frame(Vector3 xAxis, Vector3 yAxis, Vector3 zAxis, Vector3 origin);
 // A right-handed orthonormal frame at origin whose local -z looks at target
 // with local +y as close to up as possible: a camera's local matrix.
-Matrix LookAt(Vec3 eye, Vec3 target, Vec3 up = {0, 0, 1});
-Vec3 TransformPoint(Vec3 p, const Matrix& m);
-Vec3 TransformDirection(Vec3 d, const Matrix& m);  // no translation
-Vec3 Origin(const Matrix& m);
+Matrix LookAt(Vector3 eye, Vector3 target, Vector3 up = {0, 0, 1});
 // Element-by-element blend, as the player blends keys.
 Matrix Blend(const Matrix& a, const Matrix& b, float t);
 // Direct3D left-handed perspective projection as the scene files store it
@@ -60,8 +43,8 @@ Matrix Blend(const Matrix& a, const Matrix& b, float t);
 Matrix Perspective(float fovY, float aspect, float nearPlane, float farPlane);
 
 struct Vertex {
-  Vec3 p;
-  Vec3 n;
+  Vector3 p;
+  Vector3 n;
   // Texture coordinates. The loader puts a picture's bottom row in texture
   // row 0, so v = 0 addresses the bottom of the picture and v grows upwards.
   float u = 0, v = 0;
@@ -75,7 +58,7 @@ struct Vertex {
 class MeshBuilder {
  public:
   std::uint16_t add(const Vertex& v);  // throws std::length_error past 65535 vertices
-  std::uint16_t add(Vec3 p, Vec3 n, float u, float v, float u2 = 0, float v2 = 0) {
+  std::uint16_t add(Vector3 p, Vector3 n, float u, float v, float u2 = 0, float v2 = 0) {
     return add(Vertex{p, n, u, v, u2, v2});
   }
   void tri(std::uint16_t a, std::uint16_t b, std::uint16_t c);
@@ -95,17 +78,17 @@ class MeshBuilder {
   // s runs 0..1 along the columns, t 0..1 along the rows, and the front is
   // the side of dP/ds x dP/dt. Texture coordinates are (s * uScale, t * vScale);
   // lightmap coordinates (s, t) mapped into lightmapRect (u0, v0, u1, v1).
-  void surface(const std::function<Vec3(float s, float t)>& f, int cols, int rows, float uScale = 1,
+  void surface(const std::function<Vector3(float s, float t)>& f, int cols, int rows, float uScale = 1,
                float vScale = 1, std::array<float, 4> lightmapRect = {0, 0, 1, 1});
   // Axis-aligned box, faces outwards; texture coordinates run `uvPerUnit`
   // per unit along each face's edges (0: each face 0..1).
-  void box(Vec3 lo, Vec3 hi, float uvPerUnit = 0);
+  void box(Vector3 lo, Vector3 hi, float uvPerUnit = 0);
   // Tapered round (or `sides`-sided) tube from a to b, radius ra at a and rb
   // at b; caps closes the ends. u runs round, v along (vPerUnit per unit).
-  void cylinder(Vec3 a, Vec3 b, float ra, float rb, int sides, bool caps, float vPerUnit = 0.01f);
+  void cylinder(Vector3 a, Vector3 b, float ra, float rb, int sides, bool caps, float vPerUnit = 0.01f);
   // A tube along a polyline with a radius per point (ropes, rails).
-  void tube(const std::vector<Vec3>& path, const std::vector<float>& radius, int sides, float vPerUnit = 0.05f);
-  void sphere(Vec3 centre, float radius, int slices, int stacks);
+  void tube(const std::vector<Vector3>& path, const std::vector<float>& radius, int sides, float vPerUnit = 0.05f);
+  void sphere(Vector3 centre, float radius, int slices, int stacks);
 
   std::size_t vertexCount() const { return vertices_.size(); }
   std::size_t triangleCount() const { return indices_.size() / 3; }
@@ -128,7 +111,7 @@ ArchiveLayer Layer(std::uint16_t kind, std::vector<std::string> frames, std::uin
 
 class SceneAuthor {
  public:
-  static constexpr const char* kRoot = "Scene Root";
+  static constexpr const char* kRoot = kFileRootName;
 
   // Subsequent nodes count their triangles under this family name.
   void setFamily(std::string family) { family_ = std::move(family); }

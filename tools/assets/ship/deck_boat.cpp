@@ -23,7 +23,7 @@ float KeelZ(float s) { return s < 0.18f ? 3.0f * (1 - s / 0.18f) * (1 - s / 0.18
 float BoatX(float s) { return -kLength / 2 + kLength * s; }
 
 // Hull point: t runs from the port gunwale (0) round the keel to starboard (1).
-Vec3 Hull(float s, float t) {
+Vector3 Hull(float s, float t) {
   const float phi = kPi * t;
   const float keel = KeelZ(s), top = Gunwale(s);
   const float down = std::pow(std::fabs(std::sin(phi)), 1.5f);
@@ -39,7 +39,7 @@ void AuthorBoat(SceneAuthor& scene) {
     MeshBuilder shell;
     shell.surface(Hull, cols, rows, 3, 1);
     float score = 0;
-    for (const Vertex& v : shell.vertices()) score += Dot(v.n, v.p - Vec3{v.p.x, 0, 4});
+    for (const Vertex& v : shell.vertices()) score += Dot(v.n, v.p - Vector3{v.p.x, 0, 4});
     if (score < 0) {
       shell = MeshBuilder();
       shell.surface([](float s, float t) { return Hull(s, 1 - t); }, cols, rows, 3, 1);
@@ -52,7 +52,7 @@ void AuthorBoat(SceneAuthor& scene) {
     shell.addBackFaces();
     Parts hull;
     hull[kBoatPaint].append(shell);
-    std::vector<Vec3> keel;
+    std::vector<Vector3> keel;
     std::vector<float> radius;
     for (int i = 0; i <= 12; ++i) {
       const float s = 0.02f + 0.98f * i / 12;
@@ -75,25 +75,25 @@ void AuthorBoat(SceneAuthor& scene) {
     Parts p;
     MeshBuilder& m = p[kOak];
     // Transom: a fan over the stern section, facing aft.
-    const Vec3 centre{BoatX(1) + 0.05f, 0, (KeelZ(1) + Gunwale(1)) / 2};
-    const Vec3 n{1, 0, 0};
+    const Vector3 centre{BoatX(1) + 0.05f, 0, (KeelZ(1) + Gunwale(1)) / 2};
+    const Vector3 n{1, 0, 0};
     const auto c = m.add(centre, n, 0.5f, 0.5f);
     std::vector<std::uint16_t> rim;
     for (int j = 0; j <= rows; ++j) {
-      const Vec3 q = Hull(1, static_cast<float>(j) / rows) + Vec3{0.05f, 0, 0};
+      const Vector3 q = Hull(1, static_cast<float>(j) / rows) + Vector3{0.05f, 0, 0};
       rim.push_back(m.add(q, n, 0.5f + q.y / 20, q.z / 10));
     }
-    rim.push_back(m.add(Hull(1, 0) + Vec3{0.05f, 0, 0}, n, 0, 0));
+    rim.push_back(m.add(Hull(1, 0) + Vector3{0.05f, 0, 0}, n, 0, 0));
     for (std::size_t j = 0; j + 1 < rim.size(); ++j) {
       // Fronts towards +x.
-      const Vec3 a = m.vertices()[rim[j]].p, b = m.vertices()[rim[j + 1]].p;
+      const Vector3 a = m.vertices()[rim[j]].p, b = m.vertices()[rim[j + 1]].p;
       if (Cross(a - centre, b - centre).x > 0) m.tri(c, rim[j], rim[j + 1]);
       else m.tri(c, rim[j + 1], rim[j]);
     }
     m.box({BoatX(1) + 0.05f, -BoatHalf(1) - 0.2f, Gunwale(1) - 0.2f}, {BoatX(1) + 0.6f, BoatHalf(1) + 0.2f, Gunwale(1) + 0.4f},
           0.2f);
     // Stem post, rising from the forefoot to above the gunwale.
-    std::vector<Vec3> stem;
+    std::vector<Vector3> stem;
     std::vector<float> radius;
     for (int i = 0; i <= 6; ++i) {
       const float s = 0.18f * (1 - i / 6.0f);
@@ -105,7 +105,7 @@ void AuthorBoat(SceneAuthor& scene) {
   }
   for (int side = 0; side < 2; ++side) {
     const float sign = side == 0 ? -1.0f : 1.0f;
-    std::vector<Vec3> path;
+    std::vector<Vector3> path;
     std::vector<float> radius;
     for (int i = 0; i <= 20; ++i) {
       const float s = 0.01f + 0.985f * i / 20;

@@ -32,8 +32,8 @@ Parts Cask(float radius, float height, bool lying) {
   const float r = radius, hh = height;
   const Profile profile = {{0, 0}, {0, r * 0.82f}, {0, r * 0.82f}, {hh * 0.25f, r * 0.96f}, {hh * 0.5f, r},
                            {hh * 0.75f, r * 0.96f}, {hh, r * 0.82f}, {hh, r * 0.82f}, {hh, 0}};
-  const Vec3 axis = lying ? Vec3{1, 0, 0} : Vec3{0, 0, 1};
-  const Vec3 origin = lying ? Vec3{-hh / 2, 0, r} : Vec3{0, 0, 0};
+  const Vector3 axis = lying ? Vector3{1, 0, 0} : Vector3{0, 0, 1};
+  const Vector3 origin = lying ? Vector3{-hh / 2, 0, r} : Vector3{0, 0, 0};
   Lathe(p[kOak], origin, axis, profile, 10, 0.15f);
   for (float f : {0.1f, 0.3f, 0.7f, 0.9f}) {
     const float rr = r * (f < 0.2f || f > 0.8f ? 0.87f : 0.985f);
@@ -72,13 +72,13 @@ Parts Hood(float length, float width, float back, float front) {
   p[kOak].box({-length / 2, -width / 2, 0}, {length / 2, width / 2, front}, 0.1f);
   MeshBuilder& m = p[kPine];
   const float l = length / 2 + 0.3f, w = width / 2 + 0.3f;
-  const Vec3 a{-l, -w, front}, b{l, -w, back}, c{l, w, back}, d{-l, w, front};
-  const Vec3 n = Normalize(Cross(b - a, c - b));
+  const Vector3 a{-l, -w, front}, b{l, -w, back}, c{l, w, back}, d{-l, w, front};
+  const Vector3 n = Normalize(Cross(b - a, c - b));
   m.quad(m.add(a, n, 0, 0), m.add(b, n, 1, 0), m.add(c, n, 1, 1), m.add(d, n, 0, 1));
   // The gable walls up to the roof, the back wall, and a door on the front.
   for (float s : {-1.0f, 1.0f}) {
     const float y = s * width / 2;
-    const Vec3 ns{0, s, 0};
+    const Vector3 ns{0, s, 0};
     const auto p0 = m.add({-length / 2, y, front}, ns, 0, 0), p1 = m.add({length / 2, y, front}, ns, 1, 0),
                p2 = m.add({length / 2, y, back}, ns, 1, 0.3f);
     if (s > 0) m.tri(p0, p2, p1);
@@ -96,9 +96,9 @@ Parts Skylight(float length, float width) {
   p[kOak].box({-length / 2, -width / 2, 0}, {length / 2, width / 2, h}, 0.1f);
   MeshBuilder& glass = p[kIron];
   for (float s : {-1.0f, 1.0f}) {
-    const Vec3 a{-length / 2, s * width / 2, h}, b{length / 2, s * width / 2, h}, c{length / 2, 0, ridge},
+    const Vector3 a{-length / 2, s * width / 2, h}, b{length / 2, s * width / 2, h}, c{length / 2, 0, ridge},
         d{-length / 2, 0, ridge};
-    const Vec3 n = Normalize(Vec3{0, s * (ridge - h), width / 2});
+    const Vector3 n = Normalize(Vector3{0, s * (ridge - h), width / 2});
     const auto i0 = glass.add(a, n, 0, 0), i1 = glass.add(b, n, 1, 0), i2 = glass.add(c, n, 1, 1),
                i3 = glass.add(d, n, 0, 1);
     if (s > 0) glass.quad(i1, i0, i3, i2);
@@ -106,12 +106,12 @@ Parts Skylight(float length, float width) {
     for (float x = -length / 2 + 1.5f; x < length / 2 - 1; x += 2.2f)
       Beam(p[kBrass], {x, s * width / 2, h + 0.1f}, {x, 0, ridge + 0.1f}, 0.25f, 0.25f);
   }
-  const Vec3 ridgeA{-length / 2 - 0.2f, 0, ridge + 0.1f}, ridgeB{length / 2 + 0.2f, 0, ridge + 0.1f};
+  const Vector3 ridgeA{-length / 2 - 0.2f, 0, ridge + 0.1f}, ridgeB{length / 2 + 0.2f, 0, ridge + 0.1f};
   Beam(p[kOak], ridgeA, ridgeB, 0.6f, 0.5f);
   for (float s : {-1.0f, 1.0f}) {  // gable ends
     MeshBuilder& m = p[kOak];
     const float x = s * length / 2;
-    const Vec3 n{s, 0, 0};
+    const Vector3 n{s, 0, 0};
     const auto a = m.add({x, -width / 2, h}, n, 0, 0), b = m.add({x, width / 2, h}, n, 1, 0),
                c = m.add({x, 0, ridge}, n, 0.5f, 0.4f);
     if (s > 0) m.tri(a, b, c);
@@ -139,8 +139,8 @@ Parts Ladder(float run, float rise, float width) {
   const int steps = static_cast<int>(rise / 2.2f);
   for (int i = 1; i <= steps; ++i) {
     const float f = static_cast<float>(i) / (steps + 1);
-    const Vec3 c{run * f, 0, rise * f};
-    p[kOak].box(c + Vec3{-0.6f, -width / 2 + 0.25f, -0.15f}, c + Vec3{0.6f, width / 2 - 0.25f, 0.15f}, 0.15f);
+    const Vector3 c{run * f, 0, rise * f};
+    p[kOak].box(c + Vector3{-0.6f, -width / 2 + 0.25f, -0.15f}, c + Vector3{0.6f, width / 2 - 0.25f, 0.15f}, 0.15f);
   }
   return p;
 }
@@ -163,31 +163,31 @@ Parts Capstan() {
   Lathe(p[kOak], {0, 0, 0}, {0, 0, 1}, profile, 12, 0.1f);
   for (int k = 0; k < 8; ++k) {  // whelps round the barrel
     const float a = 2 * kPi * k / 8;
-    const Vec3 dir{std::cos(a), std::sin(a), 0};
-    Beam(p[kOak], dir * 2.6f + Vec3{0, 0, 1.0f}, dir * 2.6f + Vec3{0, 0, 5.8f}, 0.7f, 1.1f);
+    const Vector3 dir{std::cos(a), std::sin(a), 0};
+    Beam(p[kOak], dir * 2.6f + Vector3{0, 0, 1.0f}, dir * 2.6f + Vector3{0, 0, 5.8f}, 0.7f, 1.1f);
   }
   Ring(p[kIron], {0, 0, 1.2f}, {0, 0, 1}, 4.35f, 0.2f, 16, 3);
   for (int k = 0; k < 10; ++k) {  // bar holes in the drumhead
     const float a = 2 * kPi * (k + 0.5f) / 10;
-    const Vec3 dir{std::cos(a), std::sin(a), 0};
-    p[kIron].box(dir * 4.62f + Vec3{-0.3f, -0.3f, 6.4f}, dir * 4.62f + Vec3{0.3f, 0.3f, 7.0f}, 0.5f);
+    const Vector3 dir{std::cos(a), std::sin(a), 0};
+    p[kIron].box(dir * 4.62f + Vector3{-0.3f, -0.3f, 6.4f}, dir * 4.62f + Vector3{0.3f, 0.3f, 7.0f}, 0.5f);
   }
   return p;
 }
 
 Parts Wheel(float axleZ) {
   Parts p;
-  const Vec3 c{0, 0, axleZ};
-  const Vec3 axis{1, 0, 0};
+  const Vector3 c{0, 0, axleZ};
+  const Vector3 axis{1, 0, 0};
   Ring(p[kOak], c, axis, 5.0f, 0.38f, 16, 5);
-  Ring(p[kBrass], c + Vec3{0.35f, 0, 0}, axis, 1.6f, 0.2f, 12, 3);
+  Ring(p[kBrass], c + Vector3{0.35f, 0, 0}, axis, 1.6f, 0.2f, 12, 3);
   for (int k = 0; k < 8; ++k) {
     const float a = 2 * kPi * k / 8;
-    const Vec3 dir{0, std::cos(a), std::sin(a)};
+    const Vector3 dir{0, std::cos(a), std::sin(a)};
     p[kOak].cylinder(c + dir * 0.9f, c + dir * 6.6f, 0.3f, 0.2f, 5, false, 0.1f);
     p[kOak].cylinder(c + dir * 6.0f, c + dir * 7.0f, 0.28f, 0.22f, 5, true, 0.1f);
   }
-  p[kBrass].cylinder(c + Vec3{-0.8f, 0, 0}, c + Vec3{0.8f, 0, 0}, 1.0f, 1.0f, 10, true);
+  p[kBrass].cylinder(c + Vector3{-0.8f, 0, 0}, c + Vector3{0.8f, 0, 0}, 1.0f, 1.0f, 10, true);
   return p;
 }
 
@@ -218,8 +218,8 @@ Parts Belfry() {
   p[kOak].box({-0.6f, -2.8f, 7.5f}, {0.6f, 2.8f, 8.3f}, 0.12f);
   MeshBuilder& roof = p[kRedPaint];
   for (float s : {-1.0f, 1.0f}) {
-    const Vec3 a{s * 1.8f, -3.2f, 8.3f}, b{s * 1.8f, 3.2f, 8.3f}, c{0, 3.2f, 9.6f}, d{0, -3.2f, 9.6f};
-    const Vec3 n = Normalize(Vec3{s * 1.3f, 0, 1.8f});
+    const Vector3 a{s * 1.8f, -3.2f, 8.3f}, b{s * 1.8f, 3.2f, 8.3f}, c{0, 3.2f, 9.6f}, d{0, -3.2f, 9.6f};
+    const Vector3 n = Normalize(Vector3{s * 1.3f, 0, 1.8f});
     const auto i0 = roof.add(a, n, 0, 0), i1 = roof.add(b, n, 1, 0), i2 = roof.add(c, n, 1, 1), i3 = roof.add(d, n, 0, 1);
     if (s > 0) roof.quad(i0, i1, i2, i3);
     else roof.quad(i1, i0, i3, i2);
@@ -317,10 +317,10 @@ Parts HammockNetting(float x0, float x1, float side) {
     const float c = std::cos(a), sn = std::sin(a);
     const float sy = (c < 0 ? -1.0f : 1.0f) * std::pow(std::fabs(c), 0.6f);
     const float sz = (sn < 0 ? -1.0f : 1.0f) * std::pow(std::fabs(sn), 0.6f);
-    return Vec3{x, yc + 1.7f * sy * end, rail + 2.2f + 2.5f * sz * end};
+    return Vector3{x, yc + 1.7f * sy * end, rail + 2.2f + 2.5f * sz * end};
   };
   const float xm = (x0 + x1) / 2;
-  const Vec3 inside{xm, side * (HalfBreadth(xm, RailZ(xm)) - 1.3f), RailZ(xm) + 2.2f};
+  const Vector3 inside{xm, side * (HalfBreadth(xm, RailZ(xm)) - 1.3f), RailZ(xm) + 2.2f};
   const int cols = std::max(4, static_cast<int>((x1 - x0) / 5));
   SurfaceAway(p[kCanvas], at, cols, 8, inside, (x1 - x0) / 14, 1);
   return p;

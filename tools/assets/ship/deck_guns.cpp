@@ -94,10 +94,10 @@ void Quoin(Parts& parts, float h) {
   const float breech = h - 2.3f;
   wood.box({-1.9f, -10.2f, 3.2f}, {1.9f, -4.2f, 4.2f}, 0.12f);  // stool bed
   // The quoin: a wedge, thick end aft.
-  const Vec3 a{-1.6f, -10.6f, 4.2f}, b{1.6f, -10.6f, 4.2f}, c{1.6f, -5.4f, 4.2f}, d{-1.6f, -5.4f, 4.2f};
-  const Vec3 e{-1.6f, -10.6f, breech}, f{1.6f, -10.6f, breech}, g{1.6f, -5.4f, 4.6f}, k{-1.6f, -5.4f, 4.6f};
-  auto face = [&](Vec3 p, Vec3 q, Vec3 r, Vec3 s, float u) {
-    const Vec3 n = Normalize(Cross(q - p, r - q));
+  const Vector3 a{-1.6f, -10.6f, 4.2f}, b{1.6f, -10.6f, 4.2f}, c{1.6f, -5.4f, 4.2f}, d{-1.6f, -5.4f, 4.2f};
+  const Vector3 e{-1.6f, -10.6f, breech}, f{1.6f, -10.6f, breech}, g{1.6f, -5.4f, 4.6f}, k{-1.6f, -5.4f, 4.6f};
+  auto face = [&](Vector3 p, Vector3 q, Vector3 r, Vector3 s, float u) {
+    const Vector3 n = Normalize(Cross(q - p, r - q));
     wood.quad(wood.add(p, n, 0, 0), wood.add(q, n, u, 0), wood.add(r, n, u, 0.4f), wood.add(s, n, 0, 0.4f));
   };
   face(e, f, g, k, 0.6f);  // sloping top
@@ -108,11 +108,11 @@ void Quoin(Parts& parts, float h) {
   wood.cylinder({0, -10.6f, (4.2f + breech) / 2}, {0, -11.8f, (4.2f + breech) / 2}, 0.3f, 0.35f, 6, true);
 }
 
-void Truck(Parts& parts, Vec3 hub, float radius) {
+void Truck(Parts& parts, Vector3 hub, float radius) {
   const float s = hub.x < 0 ? -1.0f : 1.0f;
   MeshBuilder& wood = parts[kOak];
-  wood.cylinder(hub - Vec3{s * 0.55f, 0, 0}, hub + Vec3{s * 0.55f, 0, 0}, radius, radius, 14, true, 0.05f);
-  parts[kIron].cylinder(hub + Vec3{s * 0.55f, 0, 0}, hub + Vec3{s * 0.8f, 0, 0}, 0.55f, 0.45f, 8, true);
+  wood.cylinder(hub - Vector3{s * 0.55f, 0, 0}, hub + Vector3{s * 0.55f, 0, 0}, radius, radius, 14, true, 0.05f);
+  parts[kIron].cylinder(hub + Vector3{s * 0.55f, 0, 0}, hub + Vector3{s * 0.8f, 0, 0}, 0.55f, 0.45f, 8, true);
 }
 
 }  // namespace
@@ -126,7 +126,7 @@ Matrix GunPlacement(int gun, float out) {
   return turn * Translate({GunX(gun), side * y, DeckZ(GunX(gun))});
 }
 
-Vec3 MuzzleOut(int gun) {
+Vector3 MuzzleOut(int gun) {
   return TransformPoint({0, kMuzzleAhead, BoreHeight(gun)}, GunPlacement(gun, kRunOut));
 }
 
@@ -157,14 +157,14 @@ float LidTop() { return kGunAxisZ + kPortSize / 2 + kLidOverlap; }
 float LidHalf() { return kPortSize / 2 + kLidOverlap; }
 
 // Point of the lid's inner face (closed) in the ship frame.
-Vec3 LidSkin(int gun, float x, float z) {
+Vector3 LidSkin(int gun, float x, float z) {
   return {x, GunSide(gun) * (HalfBreadth(x, z) + 0.08f), z};
 }
-Vec3 Hinge(int gun) { return LidSkin(gun, GunX(gun), LidTop()) + Vec3{0, GunSide(gun) * kLidThickness, 0}; }
+Vector3 Hinge(int gun) { return LidSkin(gun, GunX(gun), LidTop()) + Vector3{0, GunSide(gun) * kLidThickness, 0}; }
 
 Matrix LidPose(int gun, float angle) {
   const float x = GunX(gun), h = LidHalf();
-  const Vec3 axis = Normalize(LidSkin(gun, x + h, LidTop()) - LidSkin(gun, x - h, LidTop()));
+  const Vector3 axis = Normalize(LidSkin(gun, x + h, LidTop()) - LidSkin(gun, x - h, LidTop()));
   // The lid's lower edge swings outwards and up.
   Matrix r = RotateAxis(axis, angle);
   if (TransformDirection({0, 0, -1}, r).y * GunSide(gun) < 0) r = RotateAxis(axis, -angle);
@@ -183,18 +183,18 @@ std::vector<TransformKey> PortKeys(int gun) {
 void AuthorPortLids(SceneAuthor& scene) {
   for (int gun = 1; gun <= 8; ++gun) {
     const float side = GunSide(gun), x = GunX(gun), h = LidHalf(), top = LidTop();
-    const Vec3 hinge = Hinge(gun);
-    const Vec3 outward{0, side, 0};
+    const Vector3 hinge = Hinge(gun);
+    const Vector3 outward{0, side, 0};
     auto skin = [&](float s, float t, float off) {  // s along, t down, off outwards from the skin
       return LidSkin(gun, x - h + 2 * h * s, top - 2 * h * t) + outward * off - hinge;
     };
-    const Vec3 insideLid = Vec3{x, side * (HalfBreadth(x, kGunAxisZ) - 3), kGunAxisZ} - hinge;
-    const Vec3 outsideLid = Vec3{x, side * (HalfBreadth(x, kGunAxisZ) + 4), kGunAxisZ} - hinge;
+    const Vector3 insideLid = Vector3{x, side * (HalfBreadth(x, kGunAxisZ) - 3), kGunAxisZ} - hinge;
+    const Vector3 outsideLid = Vector3{x, side * (HalfBreadth(x, kGunAxisZ) + 4), kGunAxisZ} - hinge;
     Parts parts;
     SurfaceAway(parts[kLidPaint], [&](float s, float t) { return skin(s, t, kLidThickness); }, 3, 3, insideLid, 1, 1);
     SurfaceAway(parts[kRedPaint], [&](float s, float t) { return skin(s, t, 0); }, 3, 3, outsideLid, 1, 1);
     // Edges: four strips between the faces.
-    const Vec3 mid = skin(0.5f, 0.5f, kLidThickness / 2);
+    const Vector3 mid = skin(0.5f, 0.5f, kLidThickness / 2);
     auto edge = [&](auto point) {
       SurfaceAway(parts[kLidPaint], [&](float s, float t) { return skin(point(s).first, point(s).second, t * kLidThickness); },
                   3, 1, mid, 1, 0.1f);
@@ -218,11 +218,11 @@ void AuthorPortLids(SceneAuthor& scene) {
   for (int gun = 1; gun <= 8; ++gun) {
     const float side = GunSide(gun), x = GunX(gun), half = kPortSize / 2;
     auto wall = [&](float px, float z, float off) {  // off: inboard of the planking
-      return Vec3{px, side * (HalfBreadth(px, z) - kBulwarkThickness - off), z};
+      return Vector3{px, side * (HalfBreadth(px, z) - kBulwarkThickness - off), z};
     };
     Parts parts;
     SurfaceAway(parts[kPortDark], [&](float s, float t) { return wall(x - half + 2 * half * s, kGunAxisZ - half + 2 * half * t, 0.06f); },
-                1, 1, Vec3{x, side * 200, kGunAxisZ}, 1, 1);
+                1, 1, Vector3{x, side * 200, kGunAxisZ}, 1, 1);
     // The red lining round the opening, laid on the planking.
     const float w = 0.8f;
     const float frames[4][4] = {{-half - w, half + w, -half - w, -half}, {-half - w, half + w, half, half + w},
@@ -230,7 +230,7 @@ void AuthorPortLids(SceneAuthor& scene) {
     for (const auto& f : frames)
       SurfaceAway(parts[kRedPaint],
                   [&](float s, float t) { return wall(x + f[0] + (f[1] - f[0]) * s, kGunAxisZ + f[2] + (f[3] - f[2]) * t, 0.1f); },
-                  2, 1, Vec3{x, side * 200, kGunAxisZ}, 0.6f, 0.1f);
+                  2, 1, Vector3{x, side * 200, kGunAxisZ}, 0.6f, 0.1f);
     scene.object("deck_port_inside" + Two(gun), layout::kShip, Matrix::identity(), parts.build());
   }
 }
@@ -248,12 +248,12 @@ std::pair<float, float> AtlasUv(float px, float py) {
 void Tongue(MeshBuilder& m, float l, float w, int cell, int planes, float start) {
   for (int k = 0; k < planes; ++k) {
     const float ang = kPi * k / planes;
-    const Vec3 across{std::cos(ang), 0, std::sin(ang)};
-    const Vec3 n = Cross(across, {0, 1, 0});
+    const Vector3 across{std::cos(ang), 0, std::sin(ang)};
+    const Vector3 n = Cross(across, {0, 1, 0});
     const float x0 = cell * 128.0f + 2, x1 = cell * 128.0f + 126;
     const auto [u0, vBase] = AtlasUv(x0, kTongueBase);
     const auto [u1, vTip] = AtlasUv(x1, kTongueTip);
-    const Vec3 base{0, start, 0}, tip{0, start + l, 0};
+    const Vector3 base{0, start, 0}, tip{0, start + l, 0};
     const auto a = m.add(base - across * w, n, u0, vBase), b = m.add(base + across * w, n, u1, vBase);
     const auto c = m.add(tip + across * w, n, u1, vTip), d = m.add(tip - across * w, n, u0, vTip);
     m.quad(a, b, c, d);
@@ -265,7 +265,7 @@ void Burst(MeshBuilder& m, float r, int cell, float at) {
   const float cx = cell * 128.0f + 64, R = kBurstRadius;
   const auto [u0, v0] = AtlasUv(cx - R, kBurstRow + R);
   const auto [u1, v1] = AtlasUv(cx + R, kBurstRow - R);
-  const Vec3 n{0, 1, 0};
+  const Vector3 n{0, 1, 0};
   const auto a = m.add({r, at, -r}, n, u0, v0), b = m.add({-r, at, -r}, n, u1, v0);
   const auto c = m.add({-r, at, r}, n, u1, v1), d = m.add({r, at, r}, n, u0, v1);
   m.quad(a, b, c, d);
@@ -275,7 +275,7 @@ void Burst(MeshBuilder& m, float r, int cell, float at) {
 // the object is drawn with the transparent ones from the start.
 ArchiveMesh Nothing() {
   MeshBuilder m;
-  const Vec3 o{0, 0, 0}, n{0, 1, 0};
+  const Vector3 o{0, 0, 0}, n{0, 1, 0};
   m.tri(m.add(o, n, 0, 0), m.add(o, n, 0, 0), m.add(o, n, 0, 0));
   return m.build(kFire);
 }
@@ -335,7 +335,7 @@ void AuthorGuns(SceneAuthor& scene) {
     scene.object("gun_lafet02_" + n, gunName, Matrix::identity(), bed.build());
     scene.object("gun_lafet03_" + n, gunName, Matrix::identity(), quoin.build());
 
-    const Vec3 hubs[4] = {{-5.4f, 2.6f, 2.1f}, {5.4f, 2.6f, 2.1f}, {-5.4f, -7.0f, 1.9f}, {5.4f, -7.0f, 1.9f}};
+    const Vector3 hubs[4] = {{-5.4f, 2.6f, 2.1f}, {5.4f, 2.6f, 2.1f}, {-5.4f, -7.0f, 1.9f}, {5.4f, -7.0f, 1.9f}};
     for (int w = 0; w < 4; ++w) {
       Parts truck;
       Truck(truck, hubs[w], hubs[w].z);
@@ -344,7 +344,7 @@ void AuthorGuns(SceneAuthor& scene) {
 
     MeshBuilder shadow;
     {
-      const Vec3 up{0, 0, 1};
+      const Vector3 up{0, 0, 1};
       const float z = 0.15f;
       shadow.quad(shadow.add({-7, -11.5f, z}, up, 0, 1), shadow.add({7, -11.5f, z}, up, 1, 1),
                   shadow.add({7, 6.5f, z}, up, 1, 0), shadow.add({-7, 6.5f, z}, up, 0, 0));
@@ -357,8 +357,8 @@ void AuthorGuns(SceneAuthor& scene) {
     // it stays put while the gun recoils; a slight push outwards over the
     // first 150 ms of the shot.
     const Matrix turn = GunSide(gun) < 0 ? RotateZ(kPi) : Matrix::identity();
-    const Vec3 muzzle = MuzzleOut(gun);
-    const Vec3 out{0, GunSide(gun), 0};
+    const Vector3 muzzle = MuzzleOut(gun);
+    const Vector3 out{0, GunSide(gun), 0};
     const std::vector<TransformKey> fireKeys = {{0, turn * Translate(muzzle)},
                                                 {150, turn * Translate(muzzle + out * 2.0f)},
                                                 {contract::kFireKeysEnd, turn * Translate(muzzle + out * 2.0f)}};

@@ -58,7 +58,7 @@ std::vector<TransformKey> GunKeys(int gun);
 // The port lid's hinge frame and keys: closed 0, open 499..2649, closed 3199.
 std::vector<TransformKey> PortKeys(int gun);
 // Muzzle of the run-out gun in the ship frame.
-Vec3 MuzzleOut(int gun);
+Vector3 MuzzleOut(int gun);
 
 // Geometry frame times of the two fire meshes; the windows the guns play.
 struct FireWindow {

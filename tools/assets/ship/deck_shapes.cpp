@@ -8,17 +8,17 @@ namespace brisane::assets::ship::deck {
 namespace {
 
 // Two unit vectors across the axis.
-void Across(Vec3 axis, Vec3& side, Vec3& other) {
-  side = Normalize(Cross(axis, std::fabs(axis.z) < 0.9f ? Vec3{0, 0, 1} : Vec3{1, 0, 0}));
+void Across(Vector3 axis, Vector3& side, Vector3& other) {
+  side = Normalize(Cross(axis, std::fabs(axis.z) < 0.9f ? Vector3{0, 0, 1} : Vector3{1, 0, 0}));
   other = Cross(axis, side);
 }
 
 }  // namespace
 
-void Lathe(MeshBuilder& m, Vec3 origin, Vec3 axis, const Profile& profile, int sides, float vPerUnit) {
+void Lathe(MeshBuilder& m, Vector3 origin, Vector3 axis, const Profile& profile, int sides, float vPerUnit) {
   if (profile.size() < 2 || sides < 3) throw std::invalid_argument("bad lathe");
-  const Vec3 a = Normalize(axis);
-  Vec3 side, other;
+  const Vector3 a = Normalize(axis);
+  Vector3 side, other;
   Across(a, side, other);
   const std::size_t n = profile.size();
   // Profile normals in (along, radius) terms: one-sided at hard edges.
@@ -49,8 +49,8 @@ void Lathe(MeshBuilder& m, Vec3 origin, Vec3 axis, const Profile& profile, int s
     }
     for (int j = 0; j <= sides; ++j) {
       const float ang = 2 * kPi * j / sides;
-      const Vec3 radial = side * std::cos(ang) + other * std::sin(ang);
-      const Vec3 normal = Normalize(radial * t.first - a * t.second);
+      const Vector3 radial = side * std::cos(ang) + other * std::sin(ang);
+      const Vector3 normal = Normalize(radial * t.first - a * t.second);
       m.add(origin + a * profile[i].first + radial * profile[i].second, normal, static_cast<float>(j) / sides,
             along * vPerUnit);
     }
@@ -66,25 +66,25 @@ void Lathe(MeshBuilder& m, Vec3 origin, Vec3 axis, const Profile& profile, int s
   }
 }
 
-void FramedBox(MeshBuilder& m, const Matrix& frame, Vec3 lo, Vec3 hi, float uvPerUnit) {
+void FramedBox(MeshBuilder& m, const Matrix& frame, Vector3 lo, Vector3 hi, float uvPerUnit) {
   MeshBuilder b;
   b.box(lo, hi, uvPerUnit);
   m.append(b, frame);
 }
 
-void Beam(MeshBuilder& m, Vec3 a, Vec3 b, float w, float h, float uvPerUnit) {
-  const Vec3 x = Normalize(b - a);
-  Vec3 y = Cross(Vec3{0, 0, 1}, x);
-  if (Length(y) < 1e-4f) y = Vec3{0, 1, 0};
+void Beam(MeshBuilder& m, Vector3 a, Vector3 b, float w, float h, float uvPerUnit) {
+  const Vector3 x = Normalize(b - a);
+  Vector3 y = Cross(Vector3{0, 0, 1}, x);
+  if (Length(y) < 1e-4f) y = Vector3{0, 1, 0};
   y = Normalize(y);
-  const Vec3 z = Cross(x, y);
+  const Vector3 z = Cross(x, y);
   FramedBox(m, Frame(x, y, z, a), {0, -w / 2, -h / 2}, {Length(b - a), w / 2, h / 2}, uvPerUnit);
 }
 
-void Ring(MeshBuilder& m, Vec3 centre, Vec3 normal, float radius, float thickness, int segments, int sides) {
-  Vec3 side, other;
+void Ring(MeshBuilder& m, Vector3 centre, Vector3 normal, float radius, float thickness, int segments, int sides) {
+  Vector3 side, other;
   Across(Normalize(normal), side, other);
-  std::vector<Vec3> path;
+  std::vector<Vector3> path;
   std::vector<float> radii;
   for (int k = 0; k <= segments; ++k) {
     const float ang = 2 * kPi * k / segments;
@@ -94,7 +94,7 @@ void Ring(MeshBuilder& m, Vec3 centre, Vec3 normal, float radius, float thicknes
   m.tube(path, radii, sides);
 }
 
-void SurfaceAway(MeshBuilder& m, const std::function<Vec3(float, float)>& f, int cols, int rows, Vec3 inside,
+void SurfaceAway(MeshBuilder& m, const std::function<Vector3(float, float)>& f, int cols, int rows, Vector3 inside,
                  float uScale, float vScale) {
   MeshBuilder s;
   s.surface(f, cols, rows, uScale, vScale);

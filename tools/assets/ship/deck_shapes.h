@@ -16,16 +16,16 @@ using Profile = std::vector<std::pair<float, float>>;
 
 // A solid of revolution round the axis from origin along axis (its length is
 // ignored). u runs round, v along the profile (vPerUnit per unit of length).
-void Lathe(MeshBuilder& m, Vec3 origin, Vec3 axis, const Profile& profile, int sides, float vPerUnit = 0.05f);
+void Lathe(MeshBuilder& m, Vector3 origin, Vector3 axis, const Profile& profile, int sides, float vPerUnit = 0.05f);
 // A box given in a local frame (lo..hi), placed by the frame matrix.
-void FramedBox(MeshBuilder& m, const Matrix& frame, Vec3 lo, Vec3 hi, float uvPerUnit = 0.1f);
+void FramedBox(MeshBuilder& m, const Matrix& frame, Vector3 lo, Vector3 hi, float uvPerUnit = 0.1f);
 // A box whose long axis runs from a to b, with a cross-section of width w
 // (sideways, horizontal where it can be) and height h.
-void Beam(MeshBuilder& m, Vec3 a, Vec3 b, float w, float h, float uvPerUnit = 0.1f);
+void Beam(MeshBuilder& m, Vector3 a, Vector3 b, float w, float h, float uvPerUnit = 0.1f);
 // A torus lying in the plane at centre with normal `normal`.
-void Ring(MeshBuilder& m, Vec3 centre, Vec3 normal, float radius, float thickness, int segments, int sides);
+void Ring(MeshBuilder& m, Vector3 centre, Vector3 normal, float radius, float thickness, int segments, int sides);
 // A surface whose fronts face away from `inside` (flipped when they do not).
-void SurfaceAway(MeshBuilder& m, const std::function<Vec3(float, float)>& f, int cols, int rows, Vec3 inside,
+void SurfaceAway(MeshBuilder& m, const std::function<Vector3(float, float)>& f, int cols, int rows, Vector3 inside,
                  float uScale = 1, float vScale = 1);
 
 // Meshes of one object, one builder a material, built in name order.

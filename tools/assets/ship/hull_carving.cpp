@@ -17,8 +17,8 @@ using layout::RailZ;
 using layout::StemX;
 
 // A quad with its own texture coordinates (a b c d counter-clockwise from the front).
-void Quad(MeshBuilder& m, Vec3 a, Vec3 b, Vec3 c, Vec3 d, float u0, float v0, float u1, float v1) {
-  const Vec3 n = Normalize(Cross(b - a, d - a));
+void Quad(MeshBuilder& m, Vector3 a, Vector3 b, Vector3 c, Vector3 d, float u0, float v0, float u1, float v1) {
+  const Vector3 n = Normalize(Cross(b - a, d - a));
   m.quad(m.add(a, n, u0, v1), m.add(b, n, u1, v1), m.add(c, n, u1, v0), m.add(d, n, u0, v0));
 }
 
@@ -65,9 +65,9 @@ void AuthorCarvedWork(SceneAuthor& scene) {
   for (float side : {-1.0f, 1.0f})
     for (int r = 0; r < 3; ++r) {
       const float z0 = figZ - 6 + 5.0f * r, xb = -222 - 3.0f * r, zb = 56 + 6.0f * r;
-      const Vec3 a{figX + 3, side * 1.5f, z0}, c{xb, side * (HalfBreadth(xb, zb) + 0.6f), zb};
-      const Vec3 b{0.5f * (a.x + c.x), side * (0.45f * c.y * side + 2), std::min(a.z, c.z) - 5};
-      std::vector<Vec3> path;
+      const Vector3 a{figX + 3, side * 1.5f, z0}, c{xb, side * (HalfBreadth(xb, zb) + 0.6f), zb};
+      const Vector3 b{0.5f * (a.x + c.x), side * (0.45f * c.y * side + 2), std::min(a.z, c.z) - 5};
+      std::vector<Vector3> path;
       std::vector<float> radius;
       for (int k = 0; k <= 10; ++k) {
         const float t = static_cast<float>(k) / 10;
@@ -81,7 +81,7 @@ void AuthorCarvedWork(SceneAuthor& scene) {
   MeshBuilder cat;
   for (float side : {-1.0f, 1.0f}) {
     const float x = -228, z = RailZ(x) - 2;
-    const Vec3 in{x + 6, side * (HalfBreadth(x + 6, z) - 4), z}, out{x - 5, side * (HalfBreadth(x, z) + 9), z + 2};
+    const Vector3 in{x + 6, side * (HalfBreadth(x + 6, z) - 4), z}, out{x - 5, side * (HalfBreadth(x, z) + 9), z + 2};
     cat.cylinder(in, out, 1.6f, 1.5f, 4, true, 0.1f);
   }
   scene.material("hull_carved", Plain("hull_carving.jpg", 0.65f));

@@ -26,10 +26,10 @@ MeshBuilder DeckMesh(float xa, float xb, float z, int cols) {
       [&](float s, float t) {
         const float x = xa + (xb - xa) * s;
         const float w = InnerHalf(x, z);
-        return Vec3{x, -w + 2 * w * t, z};
+        return Vector3{x, -w + 2 * w * t, z};
       },
-      cols, 4, [](Vec3 p, float, float) { return Coords{p.x / kDeckRepeat, p.y / kDeckRepeat, 0, 0}; },
-      [](float, float) { return Vec3{0, 0, 1}; });
+      cols, 4, [](Vector3 p, float, float) { return Coords{p.x / kDeckRepeat, p.y / kDeckRepeat, 0, 0}; },
+      [](float, float) { return Vector3{0, 0, 1}; });
   return m;
 }
 
@@ -42,9 +42,9 @@ MeshBuilder InsideMesh(float xa, float xb, float deckZ, int cols) {
       [&](float s, float t) {
         const float x = xb - (xb - xa) * s;
         const float z = deckZ + (std::max(deckZ + 0.5f, RailZ(x)) - deckZ) * t;
-        return Vec3{x, -InnerHalf(x, z), z};
+        return Vector3{x, -InnerHalf(x, z), z};
       },
-      cols, 3, [](Vec3 p, float, float) { return Coords{p.x / kWoodRepeat, (100 - p.z) / kWoodRepeat, 0, 0}; });
+      cols, 3, [](Vector3 p, float, float) { return Coords{p.x / kWoodRepeat, (100 - p.z) / kWoodRepeat, 0, 0}; });
   return m;
 }
 
@@ -57,9 +57,9 @@ MeshBuilder Breastwork(float x, float z0, float z1, bool facingAft) {
         const float z = z0 + (z1 - z0) * t;
         const float w = InnerHalf(x, z);
         const float y = facingAft ? -w + 2 * w * s : w - 2 * w * s;
-        return Vec3{x, y, z};
+        return Vector3{x, y, z};
       },
-      6, 2, [](Vec3 p, float, float) { return Coords{p.y / kWoodRepeat, (100 - p.z) / kWoodRepeat, 0, 0}; });
+      6, 2, [](Vector3 p, float, float) { return Coords{p.y / kWoodRepeat, (100 - p.z) / kWoodRepeat, 0, 0}; });
   return m;
 }
 
@@ -113,10 +113,10 @@ void AuthorDecks(SceneAuthor& scene) {
         [&](float s, float t) {
           const float x = xa + (xb - xa) * s;
           const float w = 1.5f + 6 * s;
-          return Vec3{x, -w + 2 * w * t, z};
+          return Vector3{x, -w + 2 * w * t, z};
         },
-        3, 2, [](Vec3 p, float, float) { return Coords{p.x / 20, p.y / 20, 0, 0}; },
-        [](float, float) { return Vec3{0, 0, 1}; });
+        3, 2, [](Vector3 p, float, float) { return Coords{p.x / 20, p.y / 20, 0, 0}; },
+        [](float, float) { return Vector3{0, 0, 1}; });
     head.box({xa, -7.5f, z - 1.2f}, {xb, 7.5f, z - 0.05f}, 0.05f);
     deck("desck05", head);
   }
@@ -152,9 +152,9 @@ void AuthorDecks(SceneAuthor& scene) {
         const float w = InnerHalf(poopEnd, zRail);
         const float y = w - 2 * w * s;
         const float z = kPoopDeckZ + (TaffrailZ(y) - kPoopDeckZ) * t;
-        return Vec3{SternX(z) - kSideThickness + SternBulge(y, z), y, z};
+        return Vector3{SternX(z) - kSideThickness + SternBulge(y, z), y, z};
       },
-      8, 2, [](Vec3 p, float, float) { return Coords{p.y / kWoodRepeat, (100 - p.z) / kWoodRepeat, 0, 0}; });
+      8, 2, [](Vector3 p, float, float) { return Coords{p.y / kWoodRepeat, (100 - p.z) / kWoodRepeat, 0, 0}; });
   inside("f_board03in", {poop, mirrored(poop), Breastwork(kPoopBreakX, kQuarterdeckZ, kPoopDeckZ, false), transom,
                          BreakRail(kPoopBreakX, kPoopDeckZ)});
 }

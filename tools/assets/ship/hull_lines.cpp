@@ -44,7 +44,7 @@ float ColumnX(float s, float z) {
   return stem + (stern - stem) * w;
 }
 
-Vec3 SidePoint(float s, float z, float side) {
+Vector3 SidePoint(float s, float z, float side) {
   const float x = ColumnX(s, z);
   const float hb = layout::HalfBreadth(x, z) + WaleRelief(x, z);
   return {x, side * hb, z};

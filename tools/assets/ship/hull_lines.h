@@ -32,7 +32,7 @@ float WaleRelief(float x, float z);
 // transom) at height z; the columns crowd towards the ends where the lines
 // turn fastest.
 float ColumnX(float s, float z);
-Vec3 SidePoint(float s, float z, float side = -1);
+Vector3 SidePoint(float s, float z, float side = -1);
 // Height where column s crosses a line given as a function of x.
 float LineZ(float s, float (*line)(float));
 

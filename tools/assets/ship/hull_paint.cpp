@@ -332,10 +332,10 @@ Image PaintLanternAlpha() {
 
 // ------------------------------------------------------------ baked light
 
-float SunVisible(Vec3 p, Vec3 n) {
-  const Vec3 l = layout::kSunDirection;
+float SunVisible(Vector3 p, Vector3 n) {
+  const Vector3 l = layout::kSunDirection;
   if (Dot(n, l) <= 0) return 0;
-  Vec3 q = p + n * 0.8f;
+  Vector3 q = p + n * 0.8f;
   for (int k = 0; k < 48; ++k) {
     q += l * 4.0f;
     if (q.z > 100) break;
@@ -345,7 +345,7 @@ float SunVisible(Vec3 p, Vec3 n) {
   return 1;
 }
 
-float BakedLight(Vec3 p, Vec3 n, float open) {
+float BakedLight(Vector3 p, Vector3 n, float open) {
   const float sun = SunVisible(p, n);
   const float facing = std::max(0.0f, Dot(n, layout::kSunDirection));
   // The vertex lighting already shades by the sun's angle; here the sun
@@ -365,7 +365,7 @@ float BakedLight(Vec3 p, Vec3 n, float open) {
   return l * (0.6f + 0.4f * open);
 }
 
-float WaveLight(Vec3 p, Vec3 n, int frame) {
+float WaveLight(Vector3 p, Vector3 n, int frame) {
   // Strongest just above the water; fainter in the shade and deeper down.
   const float above = p.z >= 0 ? std::exp(-p.z / 13.0f) : std::exp(p.z / 7.0f) * 0.8f;
   if (above < 0.01f) return 0;

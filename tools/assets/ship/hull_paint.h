@@ -42,12 +42,12 @@ Image PaintLanternAlpha(); // 128 x 128, bright = opaque
 
 // Baked light, 1 = neutral (the lightmaps are applied doubled, 128 = 1).
 // `open` is the share of sky the point sees (1 open, 0 buried).
-float BakedLight(Vec3 p, Vec3 n, float open);
+float BakedLight(Vector3 p, Vector3 n, float open);
 // The hull's own shadow: 0 where the sun is hidden by the hull, else 1.
-float SunVisible(Vec3 p, Vec3 n);
+float SunVisible(Vector3 p, Vector3 n);
 // Light thrown up by the waves near the waterline at frame k of 16 (loops:
 // frame 16 is frame 0); 0 far from the water.
-float WaveLight(Vec3 p, Vec3 n, int frame);
+float WaveLight(Vector3 p, Vector3 n, int frame);
 constexpr int kWaveFrames = 16;
 // A lightmap picture from a light value per texel (1 = neutral).
 template <typename F>

@@ -20,28 +20,28 @@ constexpr int kSideCols = 104;
 
 float RabbetLine(float) { return kRabbetZ; }
 
-Vec3 SideNormal(float s, float z, float side) {
+Vector3 SideNormal(float s, float z, float side) {
   const float e = 1e-3f, ez = 0.05f;
-  const Vec3 ds = SidePoint(std::min(s + e, 1.0f), z, side) - SidePoint(std::max(s - e, 0.0f), z, side);
-  const Vec3 dz = SidePoint(s, z + ez, side) - SidePoint(s, z - ez, side);
-  const Vec3 n = Normalize(Cross(ds, dz));
+  const Vector3 ds = SidePoint(std::min(s + e, 1.0f), z, side) - SidePoint(std::max(s - e, 0.0f), z, side);
+  const Vector3 dz = SidePoint(s, z + ez, side) - SidePoint(s, z - ez, side);
+  const Vector3 n = Normalize(Cross(ds, dz));
   return side < 0 ? n : -n;
 }
 
 // Girth from the band's top down to t, along its column (copper rows follow it).
 float GirthFromTop(const Band& band, float s, float t) {
   float g = 0;
-  Vec3 prev = SidePoint(s, BandZ(band, s, 1));
+  Vector3 prev = SidePoint(s, BandZ(band, s, 1));
   for (int k = 1; k <= 16; ++k) {
     const float tt = 1 - (1 - t) * static_cast<float>(k) / 16;
-    const Vec3 p = SidePoint(s, BandZ(band, s, tt));
+    const Vector3 p = SidePoint(s, BandZ(band, s, tt));
     g += Length(p - prev);
     prev = p;
   }
   return g;
 }
 
-Coords BandCoords(const SideBand& b, Vec3 p, float s, float t, int half, float sHalf) {
+Coords BandCoords(const SideBand& b, Vector3 p, float s, float t, int half, float sHalf) {
   const std::string part = b.part;
   Coords c{0, 0, LmU(sHalf), LmV(half, t)};
   if (part == "board_high") {
@@ -68,21 +68,21 @@ MeshBuilder PortBand(const SideBand& b) {
     auto sOf = [half](float sHalf) { return 0.5f * static_cast<float>(half) + 0.5f * sHalf; };
     Loft(
         mesh, [&](float sh, float t) { return SidePoint(sOf(sh), BandZ(b.band, sOf(sh), t)); }, kSideCols / 2, b.rows,
-        [&](Vec3 p, float sh, float t) { return BandCoords(b, p, sOf(sh), t, half, sh); },
+        [&](Vector3 p, float sh, float t) { return BandCoords(b, p, sOf(sh), t, half, sh); },
         [&](float sh, float t) { return SideNormal(sOf(sh), BandZ(b.band, sOf(sh), t), -1); });
   }
   if (std::string(b.part) == "board_high") {
     // The cap rail across the top of the side, in the picture's black.
-    std::vector<Vec3> outer, inner;
+    std::vector<Vector3> outer, inner;
     for (int i = 0; i <= kSideCols; ++i) {
       const float s = static_cast<float>(i) / kSideCols;
       const float z = LineZ(s, RailZ);
-      const Vec3 o = SidePoint(s, z);
+      const Vector3 o = SidePoint(s, z);
       outer.push_back(o);
       // Where the side is thinner than the bulwark (the stem) the cap covers it all.
       inner.push_back({o.x, std::max(o.y, -std::max(0.0f, HalfBreadth(o.x, z) - kSideThickness)), z});
     }
-    Strip(mesh, outer, inner, [&](Vec3 p, int k, int) {
+    Strip(mesh, outer, inner, [&](Vector3 p, int k, int) {
       const float s = static_cast<float>(k) / kSideCols;
       return Coords{SideU(p.x), SpanV(RailZ(p.x) + 4, kHighSpan), LmU(std::min(1.0f, 2 * s)), LmV(0, 1)};
     });
@@ -120,7 +120,7 @@ void AuthorSide(SceneAuthor& scene) {
       auto still = [&](float u, float v) {
         const auto [s, t] = LmTexel(u, v);
         const float z = BandZ(b.band, s, t);
-        const Vec3 p = SidePoint(s, z, side);
+        const Vector3 p = SidePoint(s, z, side);
         const float open = std::string(b.part) == "bottom" ? 0.55f + 0.45f * t : 1.0f;
         return BakedLight(p, SideNormal(s, z, side), open);
       };

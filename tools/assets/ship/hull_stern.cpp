@@ -36,11 +36,11 @@ float SternBulge(float y, float z) {
 
 namespace {
 
-Vec3 SternPoint(float y, float z) { return {SternX(z) - 0.05f + SternBulge(y, z), y, z}; }
+Vector3 SternPoint(float y, float z) { return {SternX(z) - 0.05f + SternBulge(y, z), y, z}; }
 
 // The stern face between two heights (the upper one may follow the
 // taffrail's crown), s across from port to starboard.
-std::function<Vec3(float, float)> SternFace(float z0, float z1, bool toTaffrail) {
+std::function<Vector3(float, float)> SternFace(float z0, float z1, bool toTaffrail) {
   return [=](float s, float t) {
     // Width follows the height, so solve the height first from the outline.
     const float top = toTaffrail ? TaffrailZ(0) : z1;
@@ -55,20 +55,20 @@ std::function<Vec3(float, float)> SternFace(float z0, float z1, bool toTaffrail)
   };
 }
 
-Coords SternCoords(Vec3 p, float s, float t) { return {SternU(p.y), SpanV(p.z, kSternSpan), s, 1 - t}; }
+Coords SternCoords(Vector3 p, float s, float t) { return {SternU(p.y), SpanV(p.z, kSternSpan), s, 1 - t}; }
 
 template <typename At>
 std::vector<std::string> SternLightmaps(SceneAuthor& scene, const std::string& part, At at, bool waves) {
   auto normal = [&](float s, float t) {
     const float e = 1e-3f;
-    const Vec3 ds = at(std::min(s + e, 1.0f), t) - at(std::max(s - e, 0.0f), t);
-    const Vec3 dt = at(s, std::min(t + e, 1.0f)) - at(s, std::max(t - e, 0.0f));
+    const Vector3 ds = at(std::min(s + e, 1.0f), t) - at(std::max(s - e, 0.0f), t);
+    const Vector3 dt = at(s, std::min(t + e, 1.0f)) - at(s, std::max(t - e, 0.0f));
     return Normalize(Cross(ds, dt));
   };
   return BakeLightmaps(
       scene, part, 64, 64, waves,
       [&](float u, float v) {
-        const Vec3 p = at(u, 1 - v);
+        const Vector3 p = at(u, 1 - v);
         // Under the stern walk the counter sees little sky.
         const float open = 1 - 0.45f * SmoothStep(kGalleryZ - 25, kGalleryZ - 1, p.z) *
                                    (p.z < kGalleryZ ? 1.0f : 0.0f);
@@ -96,13 +96,13 @@ void AuthorStern(SceneAuthor& scene) {
     Loft(mesh, at, 12, f.rows, SternCoords);
     if (f.taffrail) {
       // The taffrail's cap.
-      std::vector<Vec3> outer, inner;
+      std::vector<Vector3> outer, inner;
       for (int i = 0; i <= 12; ++i) {
-        const Vec3 o = at(static_cast<float>(i) / 12, 1);
+        const Vector3 o = at(static_cast<float>(i) / 12, 1);
         outer.push_back(o);
-        inner.push_back(o - Vec3{kSideThickness, 0, 0});
+        inner.push_back(o - Vector3{kSideThickness, 0, 0});
       }
-      Strip(mesh, inner, outer, [](Vec3 p, int k, int) {
+      Strip(mesh, inner, outer, [](Vector3 p, int k, int) {
         return Coords{SternU(p.y), SpanV(p.z + 1, kSternSpan), static_cast<float>(k) / 12, 0.01f};
       });
     }
@@ -151,7 +151,7 @@ void AuthorStern(SceneAuthor& scene) {
   const auto maps = BakeLightmaps(
       scene, "balkon_down", 64, 64, false,
       [&](float u, float v) {
-        const Vec3 p{x1, -kSternHalf + 2 * kSternHalf * u, kGalleryZ + 8 - 22 * v};
+        const Vector3 p{x1, -kSternHalf + 2 * kSternHalf * u, kGalleryZ + 8 - 22 * v};
         return BakedLight(p, Normalize({0.5f, 0, -0.85f}), 0.7f + 0.3f * (1 - v));
       },
       [](float, float, int) { return 0.0f; });
@@ -163,17 +163,17 @@ void AuthorStern(SceneAuthor& scene) {
 
 void AuthorLanterns(SceneAuthor& scene) {
   using layout::kLantern;
-  const Vec3 mid = (kLantern[0] + kLantern[1]) * 0.5f;
+  const Vector3 mid = (kLantern[0] + kLantern[1]) * 0.5f;
   MeshBuilder glass, top;
-  for (const Vec3& c : kLantern) {
-    const Vec3 l = c - mid;
-    glass.cylinder(l - Vec3{0, 0, 5}, l + Vec3{0, 0, 5}, 3.0f, 4.0f, 6, true, 0.1f);
-    top.cylinder(l + Vec3{0, 0, 5}, l + Vec3{0, 0, 9}, 4.6f, 0.8f, 6, true, 0.1f);
-    top.sphere(l + Vec3{0, 0, 10}, 1.0f, 6, 4);
-    top.cylinder(l - Vec3{0, 0, 6.2f}, l - Vec3{0, 0, 5}, 2.2f, 3.3f, 6, true, 0.1f);
+  for (const Vector3& c : kLantern) {
+    const Vector3 l = c - mid;
+    glass.cylinder(l - Vector3{0, 0, 5}, l + Vector3{0, 0, 5}, 3.0f, 4.0f, 6, true, 0.1f);
+    top.cylinder(l + Vector3{0, 0, 5}, l + Vector3{0, 0, 9}, 4.6f, 0.8f, 6, true, 0.1f);
+    top.sphere(l + Vector3{0, 0, 10}, 1.0f, 6, 4);
+    top.cylinder(l - Vector3{0, 0, 6.2f}, l - Vector3{0, 0, 5}, 2.2f, 3.3f, 6, true, 0.1f);
     // Iron bracket back to the taffrail.
-    const Vec3 rail{SternX(90) + 1, c.y, TaffrailZ(c.y) - 1.5f};
-    top.tube({l - Vec3{0, 0, 6.2f}, l + Vec3{-2, 0, -9}, (l + rail - mid) * 0.5f + Vec3{0, 0, -4}, rail - mid},
+    const Vector3 rail{SternX(90) + 1, c.y, TaffrailZ(c.y) - 1.5f};
+    top.tube({l - Vector3{0, 0, 6.2f}, l + Vector3{-2, 0, -9}, (l + rail - mid) * 0.5f + Vector3{0, 0, -4}, rail - mid},
              {0.6f, 0.6f, 0.6f, 0.6f}, 5, 0.1f);
   }
   ArchiveMaterial lamp;

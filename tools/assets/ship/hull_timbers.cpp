@@ -19,7 +19,7 @@ constexpr float kStemHeadZ = 78;  // top of the stem
 
 constexpr float kKeelX0 = -290, kKeelX1 = 230, kKeelZTop = 90;
 
-Coords TimberCoords(Vec3 p) {
+Coords TimberCoords(Vector3 p) {
   return {(p.x + p.y) / kWoodRepeat, (kKeelZTop - p.z + p.y * 0.5f) / kWoodRepeat,
           (p.x - kKeelX0) / (kKeelX1 - kKeelX0), (kKeelZTop - p.z) / (kKeelZTop - layout::kKeelZ)};
 }
@@ -46,8 +46,8 @@ MeshBuilder KeelMesh() {
   for (int k = 0; k <= 16; ++k) {
     const float z = kRabbetZ + (kStemHeadZ - kRabbetZ) * static_cast<float>(k) / 16;
     const float e = 0.5f;
-    const Vec3 tan = Normalize(Vec3{StemX(z + e) - StemX(z - e), 0, 2 * e});
-    const Vec3 outward = Normalize(Cross(tan, Vec3{0, 1, 0}));
+    const Vector3 tan = Normalize(Vector3{StemX(z + e) - StemX(z - e), 0, 2 * e});
+    const Vector3 outward = Normalize(Cross(tan, Vector3{0, 1, 0}));
     const float knee = 9 * SmoothStep(10, 50, z) * (1 - SmoothStep(62, kStemHeadZ, z));
     const float foot = 5 - 1.5f * SmoothStep(kRabbetZ, kRabbetZ + 12, z);
     path.push_back({{StemX(z), 0, z}, outward, foot + knee, 3});
@@ -60,7 +60,7 @@ MeshBuilder KeelMesh() {
 // The rudder hangs on the stern post: broad at the heel, narrowing upwards,
 // its head rising through the counter.
 constexpr float kRudderX0 = 195, kRudderX1 = 250, kRudderTop = 40;
-Coords RudderCoords(Vec3 p) {
+Coords RudderCoords(Vector3 p) {
   return {(p.x + p.y) / kWoodRepeat * 2, (kRudderTop - p.z) / kWoodRepeat,
           (p.x - kRudderX0) / (kRudderX1 - kRudderX0), (kRudderTop - p.z) / (kRudderTop - layout::kKeelZ)};
 }
@@ -68,7 +68,7 @@ Coords RudderCoords(Vec3 p) {
 MeshBuilder RudderMesh() {
   MeshBuilder mesh;
   const int levels = 8;
-  std::vector<std::vector<Vec3>> rings;
+  std::vector<std::vector<Vector3>> rings;
   for (int k = 0; k <= levels; ++k) {
     const float z = layout::kKeelZ + 1 + (kRudderTop - layout::kKeelZ - 1) * static_cast<float>(k) / levels;
     const float x0 = SternX(z) + 3.4f;
@@ -79,18 +79,18 @@ MeshBuilder RudderMesh() {
                      {x0 + chord, thick * 0.55f, z}, {x0 + 1.5f, thick, z}, {x0, 0, z}});
   }
   for (std::size_t c = 0; c + 1 < rings[0].size(); ++c) {
-    std::vector<Vec3> a, b;
+    std::vector<Vector3> a, b;
     for (const auto& r : rings) {
       a.push_back(r[c]);
       b.push_back(r[c + 1]);
     }
     // Walking up the rudder, across from one corner to the next round it.
-    Strip(mesh, b, a, [](Vec3 p, int, int) { return RudderCoords(p); });
+    Strip(mesh, b, a, [](Vector3 p, int, int) { return RudderCoords(p); });
   }
   // The sole.
   const auto& r = rings.front();
-  std::vector<Vec3> a{r[1], r[2]}, b{r[4], r[3]};
-  Strip(mesh, b, a, [](Vec3 p, int, int) { return RudderCoords(p); });
+  std::vector<Vector3> a{r[1], r[2]}, b{r[4], r[3]};
+  Strip(mesh, b, a, [](Vector3 p, int, int) { return RudderCoords(p); });
   // Pintles and gudgeons: iron straps round post and rudder.
   for (float z : {-36.0f, -22.0f, -8.0f, 6.0f, 18.0f}) {
     MeshBuilder strap;
@@ -109,10 +109,10 @@ MeshBuilder RudderMesh() {
   return mesh;
 }
 
-float TimberLight(Vec3 p) {
+float TimberLight(Vector3 p) {
   return 0.5f * (BakedLight(p, {0, -1, 0}, 0.9f) + BakedLight(p, {0, 1, 0}, 0.9f));
 }
-float TimberWaves(Vec3 p, int k) {
+float TimberWaves(Vector3 p, int k) {
   return 0.5f * (WaveLight(p, {0, -1, 0}, k) + WaveLight(p, {0, 1, 0}, k));
 }
 
@@ -122,7 +122,7 @@ void AuthorKeelAndRudder(SceneAuthor& scene) {
   {
     const MeshBuilder mesh = KeelMesh();
     auto at = [](float u, float v) {
-      return Vec3{kKeelX0 + u * (kKeelX1 - kKeelX0), 0, kKeelZTop - v * (kKeelZTop - layout::kKeelZ)};
+      return Vector3{kKeelX0 + u * (kKeelX1 - kKeelX0), 0, kKeelZTop - v * (kKeelZTop - layout::kKeelZ)};
     };
     const auto maps = BakeLightmaps(
         scene, "kiel", 128, 64, true, [&](float u, float v) { return TimberLight(at(u, v)); },
@@ -133,7 +133,7 @@ void AuthorKeelAndRudder(SceneAuthor& scene) {
   {
     const MeshBuilder mesh = RudderMesh();
     auto at = [](float u, float v) {
-      return Vec3{kRudderX0 + u * (kRudderX1 - kRudderX0), 0, kRudderTop - v * (kRudderTop - layout::kKeelZ)};
+      return Vector3{kRudderX0 + u * (kRudderX1 - kRudderX0), 0, kRudderTop - v * (kRudderTop - layout::kKeelZ)};
     };
     const auto maps = BakeLightmaps(
         scene, "rudder", 64, 64, true, [&](float u, float v) { return TimberLight(at(u, v)); },

@@ -21,9 +21,9 @@ namespace brisane::assets::ship::layout {
 constexpr float kUnitsPerMetre = 10;
 inline constexpr const char* kShip = "Brisane";
 inline constexpr const char* kRig = "ship_rig";
-inline const Vec3 kRigOffset{70.0f, -167.5f, 180.0f};
-inline Vec3 RigToShip(Vec3 p) { return p + kRigOffset; }
-inline Vec3 ShipToRig(Vec3 p) { return p - kRigOffset; }
+inline const Vector3 kRigOffset{70.0f, -167.5f, 180.0f};
+inline Vector3 RigToShip(Vector3 p) { return p + kRigOffset; }
+inline Vector3 ShipToRig(Vector3 p) { return p - kRigOffset; }
 
 // ---- hull -------------------------------------------------------------
 constexpr float kKeelZ = -46;        // underside of the keel amidships (draft 4.6 m)
@@ -101,7 +101,7 @@ struct Mast {
   float footX, footZ;  // where the axis meets its deck
   float truckZ;        // top of the mast
   float x(float z) const { return footX + kMastRake * (z - footZ); }
-  Vec3 at(float z) const { return {x(z), 0, z}; }
+  Vector3 at(float z) const { return {x(z), 0, z}; }
 };
 // Fore: carries "sail01" (course) and "sailx01" (topsail); a flag at its truck.
 inline const Mast kFore{-189.1f, kForecastleDeckZ, 268};
@@ -132,10 +132,10 @@ constexpr float kPennantFly = 60, kPennantHoist = 5;
 // Sail local axes in the rig frame (a mirrored frame, as the clone matrices
 // are): x along the yard, y up (with the mast's rake), z through the cloth;
 // the cloth bellies towards local -z, which is forward (-x).
-inline Matrix SailFrame(Vec3 shipPos) {
-  const Vec3 along{0.258819f, -0.965926f, 0};
-  const Vec3 up = Normalize(Vec3{kMastRake, 0, 1});
-  const Vec3 through{0.965926f, 0.258819f, -0.0168f};
+inline Matrix SailFrame(Vector3 shipPos) {
+  const Vector3 along{0.258819f, -0.965926f, 0};
+  const Vector3 up = Normalize(Vector3{kMastRake, 0, 1});
+  const Vector3 through{0.965926f, 0.258819f, -0.0168f};
   return Frame(along, up, through, ShipToRig(shipPos));
 }
 
@@ -150,18 +150,18 @@ inline float GunX(int gun) { return kGunX[(gun - 1) % 4]; }
 inline float GunSide(int gun) { return gun <= 4 ? -1.0f : 1.0f; }  // sign of y
 
 // ---- stern -----------------------------------------------------------------
-inline const Vec3 kLantern[2] = {{262, -26, 104}, {262, 26, 104}};  // lantern flames
+inline const Vector3 kLantern[2] = {{262, -26, 104}, {262, 26, 104}};  // lantern flames
 
 // ---- sun -----------------------------------------------------------------
 // Towards the sun from the ship (world frame): high over the port bow, so the
 // show's cameras find it when they look forward along the port side. The
 // sky picture paints it there, the sun light and "Dummy_sun" sit there, and
 // the hull's baked light comes from there.
-inline const Vec3 kSunDirection = Normalize(Vec3{-0.60f, -0.55f, 0.58f});
+inline const Vector3 kSunDirection = Normalize(Vector3{-0.60f, -0.55f, 0.58f});
 constexpr float kSunDistance = 8000;  // "Dummy_sun"; the sky dome is larger
 constexpr float kSkyRadius = 9000;
 
 // ---- reference points on the waterline (bow, port aft, starboard aft) ------
-inline const Vec3 kWaterPoint[3] = {{-225, 0, 0}, {175, -52, 0}, {175, 52, 0}};
+inline const Vector3 kWaterPoint[3] = {{-225, 0, 0}, {175, -52, 0}, {175, 52, 0}};
 
 }  // namespace brisane::assets::ship::layout

@@ -46,11 +46,11 @@ float SeedAngle(std::uint32_t seed, int which) {
 
 }  // namespace
 
-Vec3 SailPoint(const SailCut& cut, float s, float t, float phase) {
+Vector3 SailPoint(const SailCut& cut, float s, float t, float phase) {
   const float tau = 2 * kPi;
   const float w = cut.head + (cut.foot - cut.head) * t;
   const float across = std::max(0.0f, std::sin(kPi * s));  // 0 at the leeches (sin(pi) dips below 0)
-  Vec3 p{(s - 0.5f) * w, -cut.height * t, 0};
+  Vector3 p{(s - 0.5f) * w, -cut.height * t, 0};
   // The wind lifts the middle of the foot a little.
   p.y += cut.height * 0.05f * across * t * t;
 
@@ -107,13 +107,13 @@ Matrix CloneMatrix(std::string_view suffix) {
   throw std::invalid_argument("no clone '" + std::string(suffix) + "'");
 }
 
-Vec3 HungSail::At(float s, float t, std::uint32_t time) const {
+Vector3 HungSail::At(float s, float t, std::uint32_t time) const {
   const float phase = static_cast<float>((time + lead) % kClothLoop) / static_cast<float>(kClothLoop);
   return layout::RigToShip(TransformPoint(SailPoint(cut, s, t, phase), local));
 }
 
-Vec3 HungSail::YardCentre() const { return layout::RigToShip(TransformPoint({0, 0, -kHeadForward}, local)); }
-Vec3 HungSail::YardAlong() const { return Normalize(TransformDirection({1, 0, 0}, local)); }
+Vector3 HungSail::YardCentre() const { return layout::RigToShip(TransformPoint({0, 0, -kHeadForward}, local)); }
+Vector3 HungSail::YardAlong() const { return Normalize(TransformDirection({1, 0, 0}, local)); }
 float HungSail::HalfHead() const { return 0.5f * cut.head * RowLength(local, 0); }
 
 const HungSail& Sail(SailId id) {
@@ -184,7 +184,7 @@ MeshBuilder FlagMesh(float fly, float hoist, float tipHoist, float phase, int co
         const float amp = (0.03f + 0.13f * s) * fly;
         const float wave = std::sin(tau * (1.4f * s - 3 * phase) + 0.5f * t + a1);
         const float flap = std::sin(tau * (3.1f * s - 5 * phase) + 1.3f * t + a2);
-        Vec3 p;
+        Vector3 p;
         p.x = -fly * s * (0.97f + 0.02f * std::cos(tau * (1.4f * s - 3 * phase) + a1));
         p.y = amp * (wave + 0.3f * flap) * std::min(1.0f, s * 8 + 0.1f);
         p.z = top - t * h + 0.04f * amp * std::sin(tau * (2 * s - 3 * phase) + a2);
@@ -199,7 +199,7 @@ void AuthorFlags(SceneAuthor& scene) {
   using namespace layout;
   // The ensign flies from near the head of the taffrail staff.
   const Staff staff = EnsignStaff();
-  const Vec3 upStaff = Normalize(staff.head - staff.foot);
+  const Vector3 upStaff = Normalize(staff.head - staff.foot);
   const Matrix ensign = Frame(Normalize(Cross({0, 1, 0}, upStaff)), {0, 1, 0}, upStaff,
                               ShipToRig(staff.head - upStaff * 2));
   std::vector<MeshBuilder> flag, pennant;
@@ -210,7 +210,7 @@ void AuthorFlags(SceneAuthor& scene) {
   }
   scene.object("flag01", kRig, {TransformKey{0, ensign}}, LoopFrames(flag, kFlagLoop, "Flag_flag01_1"));
   // The pennant at the mizzen truck, its hoist along the raked mast.
-  const Vec3 up = Normalize({kMastRake, 0, 1});
+  const Vector3 up = Normalize({kMastRake, 0, 1});
   const Matrix pennantAt = Frame(Normalize(Cross({0, 1, 0}, up)), {0, 1, 0}, up,
                                  ShipToRig(kMizzen.at(kMizzen.truckZ - 4)));
   scene.object("flagx01", kRig, {TransformKey{0, pennantAt}}, LoopFrames(pennant, kFlagLoop, "Flag2"));

@@ -55,15 +55,15 @@ float ChannelZ(const MastPlan& plan);
 
 // Bowsprit: heel on the forecastle, steeved up over the stem.
 struct Spar {
-  Vec3 heel, dir;
+  Vector3 heel, dir;
   float length;
-  Vec3 at(float along) const { return heel + dir * along; }
+  Vector3 at(float along) const { return heel + dir * along; }
 };
 Spar Bowsprit();
 Spar JibBoom();
 // The ensign staff at the taffrail.
 struct Staff {
-  Vec3 foot, head;
+  Vector3 foot, head;
 };
 Staff EnsignStaff();
 
@@ -78,7 +78,7 @@ SailCut Cut(float head, float foot, float height, std::uint32_t seed);
 // loop phase 0..1: local x along the yard, y up (cloth below 0), bellying
 // towards -z. The head hangs kHeadForward in front of the yard's origin.
 constexpr float kHeadForward = 6;
-Vec3 SailPoint(const SailCut& cut, float s, float t, float phase);
+Vector3 SailPoint(const SailCut& cut, float s, float t, float phase);
 MeshBuilder SailMesh(const SailCut& cut, float phase, int cols, int rows);
 constexpr int kSailCols = 16, kSailRows = 19;
 
@@ -91,10 +91,10 @@ struct HungSail {
   SailCut cut;
   std::uint32_t lead;
   // Ship-frame point of the cloth at key time `time` of the ropes.
-  Vec3 At(float s, float t, std::uint32_t time) const;
+  Vector3 At(float s, float t, std::uint32_t time) const;
   // Yard centre and unit direction (ship frame) and the head's half width.
-  Vec3 YardCentre() const;
-  Vec3 YardAlong() const;
+  Vector3 YardCentre() const;
+  Vector3 YardAlong() const;
   float HalfHead() const;
 };
 enum SailId { kForeCourse, kForeTopsail, kMainTopgallant, kMainCourse, kMizzenCourse, kMainTopsail, kSailCount };
@@ -113,15 +113,15 @@ MeshBuilder FlagMesh(float fly, float hoist, float tipHoist, float phase, int co
 // ---- ropes ---------------------------------------------------------------------
 // A rope hanging between a and b with `sag` units of dip at its middle,
 // `points` points from a to b, pushed sideways by `sway` at the middle.
-std::vector<Vec3> Hang(Vec3 a, Vec3 b, float sag, int points, Vec3 sway = {});
+std::vector<Vector3> Hang(Vector3 a, Vector3 b, float sag, int points, Vector3 sway = {});
 // A thin tube along a path: `sides` vertices a ring, no seam vertices.
-void Rope(MeshBuilder& mesh, const std::vector<Vec3>& path, float radius, int sides = 3);
+void Rope(MeshBuilder& mesh, const std::vector<Vector3>& path, float radius, int sides = 3);
 // A flat strip between two lines (ratlines): p0-p1 at the bottom, width up.
-void Strip(MeshBuilder& mesh, Vec3 p0, Vec3 p1, float width, Vec3 normal);
+void Strip(MeshBuilder& mesh, Vector3 p0, Vector3 p1, float width, Vector3 normal);
 
 // Upper deadeyes on a mast's channel (ship frame), side -1 port or +1
 // starboard: the lower shrouds forward to aft, then the backstays.
-std::vector<Vec3> ChannelStations(const MastPlan& plan, float side);
+std::vector<Vector3> ChannelStations(const MastPlan& plan, float side);
 // Deadeyes and chainplates of every station.
 void ChannelFittings(MeshBuilder& deadeyes, MeshBuilder& plates);
 

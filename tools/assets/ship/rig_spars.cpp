@@ -32,50 +32,50 @@ Spar Bowsprit() {
 
 Spar JibBoom() {
   const Spar b = Bowsprit();
-  const Vec3 lift = Vec3{b.dir.z, 0, -b.dir.x} * 5.0f;  // above the bowsprit
+  const Vector3 lift = Vector3{b.dir.z, 0, -b.dir.x} * 5.0f;  // above the bowsprit
   return {b.at(125) + lift, b.dir, 110};
 }
 
 Staff EnsignStaff() {
   const float railZ = RailZ(SternX(kPoopDeckZ + 14));
-  const Vec3 foot{SternX(railZ) - 5, 0, railZ - 2};
-  return {foot, foot + Normalize(Vec3{0.12f, 0, 1}) * 42.0f};
+  const Vector3 foot{SternX(railZ) - 5, 0, railZ - 2};
+  return {foot, foot + Normalize(Vector3{0.12f, 0, 1}) * 42.0f};
 }
 
 namespace {
 
 // A box given by its centre and half sizes, axis-aligned.
-void Block(MeshBuilder& m, Vec3 c, Vec3 half, float uvPerUnit = 0.05f) { m.box(c - half, c + half, uvPerUnit); }
+void Block(MeshBuilder& m, Vector3 c, Vector3 half, float uvPerUnit = 0.05f) { m.box(c - half, c + half, uvPerUnit); }
 
-void Yard(MeshBuilder& wood, MeshBuilder& rope, Vec3 centre, Vec3 along, float half) {
+void Yard(MeshBuilder& wood, MeshBuilder& rope, Vector3 centre, Vector3 along, float half) {
   const float r = 0.022f * half + 0.6f;
   for (int side = -1; side <= 1; side += 2) {
-    const Vec3 arm = centre + along * (side * half);
+    const Vector3 arm = centre + along * (side * half);
     wood.cylinder(centre, arm, r, 0.45f * r, 8, false, 0.02f);
     wood.cylinder(arm, arm + along * (side * 3.0f), 0.4f * r, 0.3f * r, 6, true, 0.02f);
     // Footrope hanging under the yard from the arm towards the slings.
-    const Vec3 down{0, 0, -1.2f * r};
+    const Vector3 down{0, 0, -1.2f * r};
     Rope(rope, Hang(arm - along * (side * 1.5f) + down, centre + along * (side * 6.0f) + down, 5, 7), 0.35f);
   }
   wood.cylinder(centre - along * (0.12f * half), centre + along * (0.12f * half), 1.25f * r, 1.25f * r, 8, false,
                 0.02f);  // the yard's octagonal slings
   // Blocks for the lifts and braces at the arms.
   for (int side = -1; side <= 1; side += 2) {
-    const Vec3 arm = centre + along * (side * half * 0.95f);
-    wood.box(arm + Vec3{-0.9f, -0.9f, 0.2f * r}, arm + Vec3{0.9f, 0.9f, 0.2f * r + 2.2f}, 0.2f);
+    const Vector3 arm = centre + along * (side * half * 0.95f);
+    wood.box(arm + Vector3{-0.9f, -0.9f, 0.2f * r}, arm + Vector3{0.9f, 0.9f, 0.2f * r + 2.2f}, 0.2f);
   }
 }
 
 void MastSpars(MeshBuilder& wood, MeshBuilder& dark, const MastPlan& p) {
   const Mast& m = *p.mast;
   const float R = p.lowerRadius, rTop = TopmastRadius(p), rTg = TopgallantRadius(p);
-  const Vec3 aft{1, 0, 0};
+  const Vector3 aft{1, 0, 0};
   // Lower mast from the hold up to the top, its head doubled aft of the topmast.
   wood.cylinder(m.at(m.footZ - 14), m.at(p.topZ), R, 0.82f * R, 12, false, 0.01f);
-  const Vec3 headOff = aft * (0.7f * R + rTop);
+  const Vector3 headOff = aft * (0.7f * R + rTop);
   wood.cylinder(m.at(p.topZ - 1) + headOff, m.at(p.lowerHeadZ + 0.5f) + headOff, 0.7f * R, 0.7f * R, 8, true, 0.01f);
   wood.cylinder(m.at(p.topZ - 2), m.at(p.crosstreesZ), rTop, 0.8f * rTop, 10, false, 0.01f);
-  const Vec3 tmOff = aft * (0.8f * rTop + rTg);
+  const Vector3 tmOff = aft * (0.8f * rTop + rTg);
   wood.cylinder(m.at(p.crosstreesZ - 1) + tmOff, m.at(p.topmastHeadZ + 0.5f) + tmOff, 0.8f * rTop, 0.8f * rTop, 8,
                 true, 0.01f);
   wood.cylinder(m.at(p.crosstreesZ - 6), m.at(m.truckZ - 1.5f), rTg, 0.55f * rTg, 8, false, 0.01f);
@@ -90,26 +90,26 @@ void MastSpars(MeshBuilder& wood, MeshBuilder& dark, const MastPlan& p) {
   }
 
   // Caps joining each head to the mast above.
-  const Vec3 cap = m.at(p.lowerHeadZ);
-  Block(dark, cap + Vec3{0.5f * headOff.x, 0, 1.2f}, {0.5f * headOff.x + 0.7f * R + 1, 0.8f * R + 1, 1.3f});
-  const Vec3 cap2 = m.at(p.topmastHeadZ);
-  Block(dark, cap2 + Vec3{0.5f * tmOff.x, 0, 0.9f}, {0.5f * tmOff.x + 0.8f * rTop + 0.8f, 0.8f * rTop + 0.8f, 1.0f});
+  const Vector3 cap = m.at(p.lowerHeadZ);
+  Block(dark, cap + Vector3{0.5f * headOff.x, 0, 1.2f}, {0.5f * headOff.x + 0.7f * R + 1, 0.8f * R + 1, 1.3f});
+  const Vector3 cap2 = m.at(p.topmastHeadZ);
+  Block(dark, cap2 + Vector3{0.5f * tmOff.x, 0, 0.9f}, {0.5f * tmOff.x + 0.8f * rTop + 0.8f, 0.8f * rTop + 0.8f, 1.0f});
 
   // The top: platform, its trestletrees and a rail along the aft edge.
-  const Vec3 top = m.at(p.topZ);
+  const Vector3 top = m.at(p.topZ);
   const float midX = 0.5f * (p.topAft - p.topFore);
-  Block(dark, top + Vec3{midX, 0, 0}, {0.5f * (p.topFore + p.topAft), p.topHalfWidth, 0.9f});
+  Block(dark, top + Vector3{midX, 0, 0}, {0.5f * (p.topFore + p.topAft), p.topHalfWidth, 0.9f});
   for (int side = -1; side <= 1; side += 2)
-    Block(dark, top + Vec3{midX, side * (0.8f * R + 0.6f), -2.0f}, {0.5f * (p.topFore + p.topAft) + 2, 0.7f, 1.2f});
-  Block(dark, top + Vec3{p.topAft - 0.6f, 0, 5}, {0.5f, p.topHalfWidth - 1, 0.5f});
+    Block(dark, top + Vector3{midX, side * (0.8f * R + 0.6f), -2.0f}, {0.5f * (p.topFore + p.topAft) + 2, 0.7f, 1.2f});
+  Block(dark, top + Vector3{p.topAft - 0.6f, 0, 5}, {0.5f, p.topHalfWidth - 1, 0.5f});
   for (int k = -2; k <= 2; ++k)
-    Block(dark, top + Vec3{p.topAft - 0.6f, k * 0.5f * (p.topHalfWidth - 1.5f), 2.5f}, {0.4f, 0.4f, 2.2f});
+    Block(dark, top + Vector3{p.topAft - 0.6f, k * 0.5f * (p.topHalfWidth - 1.5f), 2.5f}, {0.4f, 0.4f, 2.2f});
 
   // Crosstrees at the topmast head.
-  const Vec3 ct = m.at(p.crosstreesZ);
+  const Vector3 ct = m.at(p.crosstreesZ);
   for (int side = -1; side <= 1; side += 2) {
-    Block(dark, ct + Vec3{1.5f, side * (0.8f * rTop + 0.5f), -0.8f}, {9, 0.5f, 0.8f});
-    Block(dark, ct + Vec3{side * 4.5f + 1.5f, 0, 0.2f}, {0.6f, p.crossHalfWidth, 0.6f});
+    Block(dark, ct + Vector3{1.5f, side * (0.8f * rTop + 0.5f), -0.8f}, {9, 0.5f, 0.8f});
+    Block(dark, ct + Vector3{side * 4.5f + 1.5f, 0, 0.2f}, {0.6f, p.crossHalfWidth, 0.6f});
   }
 }
 
@@ -119,9 +119,9 @@ void Channel(MeshBuilder& m, float x0, float x1, float z, float side) {
   const float width = 8, thick = 1.6f;
   auto inner = [&](float x) { return HalfBreadth(x, z) - 1; };
   // Top, outer edge and underside, each turned so its front faces out.
-  auto face = [&](float y0, float y1, float z0, float z1, Vec3 out) {
+  auto face = [&](float y0, float y1, float z0, float z1, Vector3 out) {
     // Front = d/ds x d/dt ~ (0, -(z1 - z0), side * (y1 - y0)) for s along +x.
-    if (Dot(Vec3{0, -(z1 - z0), side * (y1 - y0)}, out) < 0) {
+    if (Dot(Vector3{0, -(z1 - z0), side * (y1 - y0)}, out) < 0) {
       std::swap(y0, y1);
       std::swap(z0, z1);
     }
@@ -129,7 +129,7 @@ void Channel(MeshBuilder& m, float x0, float x1, float z, float side) {
         [&](float s, float t) {
           const float x = x0 + (x1 - x0) * s;
           const float y = inner(x) + y0 + (y1 - y0) * t;
-          return Vec3{x, side * y, z + z0 + (z1 - z0) * t};
+          return Vector3{x, side * y, z + z0 + (z1 - z0) * t};
         },
         4, 1, 4, 0.5f);
   };
@@ -140,8 +140,8 @@ void Channel(MeshBuilder& m, float x0, float x1, float z, float side) {
   for (float x : {x0, x1}) {
     const float y0 = inner(x), y1 = y0 + width;
     const bool front = x == x0;
-    Vec3 a{x, side * y0, z}, b{x, side * y1, z}, c{x, side * y1, z + thick}, d{x, side * y0, z + thick};
-    const Vec3 n{front ? -1.0f : 1.0f, 0, 0};
+    Vector3 a{x, side * y0, z}, b{x, side * y1, z}, c{x, side * y1, z + thick}, d{x, side * y0, z + thick};
+    const Vector3 n{front ? -1.0f : 1.0f, 0, 0};
     const auto ia = m.add(a, n, 0, 1), ib = m.add(b, n, 1, 1), ic = m.add(c, n, 1, 0), id = m.add(d, n, 0, 0);
     // Outward normal (n) must come out of the right-hand rule.
     if (Dot(Cross(b - a, c - a), n) > 0) m.quad(ia, ib, ic, id);
@@ -163,7 +163,7 @@ void AuthorSpars(SceneAuthor& scene) {
   }
   {
     const Matrix frame = SailFrame(kMizzen.at(172));
-    const Vec3 centre = RigToShip(TransformPoint({0, 0, -kHeadForward}, frame));
+    const Vector3 centre = RigToShip(TransformPoint({0, 0, -kHeadForward}, frame));
     Yard(yards, footropes, centre, Normalize(TransformDirection({1, 0, 0}, frame)), 42);
   }
 
@@ -172,20 +172,20 @@ void AuthorSpars(SceneAuthor& scene) {
   wood.cylinder(bs.heel, bs.at(bs.length), 4.4f, 3.0f, 10, true, 0.01f);
   wood.cylinder(jb.heel, jb.at(jb.length), 2.2f, 1.1f, 8, true, 0.01f);
   {
-    const Vec3 c = bs.at(bs.length - 1.5f);
+    const Vector3 c = bs.at(bs.length - 1.5f);
     MeshBuilder capMesh;
     capMesh.box({-1.5f, -3.6f, -3.6f}, {1.5f, 3.6f, 9.0f}, 0.1f);
     // Stand the cap square to the bowsprit.
-    dark.append(capMesh, Frame(bs.dir, {0, -1, 0}, Vec3{bs.dir.z, 0, -bs.dir.x}, c));
+    dark.append(capMesh, Frame(bs.dir, {0, -1, 0}, Vector3{bs.dir.z, 0, -bs.dir.x}, c));
   }
 
   // The spritsail yard slung square under the bowsprit, its sail furled.
   MeshBuilder furled;
   {
-    const Vec3 c = bs.at(118) + Vec3{0, 0, -7};
-    const Vec3 along{0, 1, 0};
+    const Vector3 c = bs.at(118) + Vector3{0, 0, -7};
+    const Vector3 along{0, 1, 0};
     Yard(dark, rope, c, along, 46);
-    furled.cylinder(c - along * 38.0f + Vec3{0, 0, 1.5f}, c + along * 38.0f + Vec3{0, 0, 1.5f}, 2.2f, 2.2f, 8, true,
+    furled.cylinder(c - along * 38.0f + Vector3{0, 0, 1.5f}, c + along * 38.0f + Vector3{0, 0, 1.5f}, 2.2f, 2.2f, 8, true,
                     0.02f);
     for (int side = -1; side <= 1; side += 2) Rope(rope, {c + along * (side * 4.0f), bs.at(116) + along * (side * 2.5f)}, 0.5f);
   }
@@ -221,12 +221,12 @@ void AuthorSpars(SceneAuthor& scene) {
     MeshBuilder coat;
     const float R = p.lowerRadius;
     coat.cylinder(m.at(m.footZ), m.at(m.footZ + 5), R + 3.5f, R + 0.4f, 12, false, 0.05f);
-    const Vec3 foot = m.at(m.footZ);
-    Block(coat, foot + Vec3{0, 0, 0.6f}, {R + 6, R + 6, 0.6f}, 0.08f);
+    const Vector3 foot = m.at(m.footZ);
+    Block(coat, foot + Vector3{0, 0, 0.6f}, {R + 6, R + 6, 0.6f}, 0.08f);
     // Wedges driven in round the mast, under the coat's upper edge.
     for (int k = 0; k < 8; ++k) {
       const float a = 2 * kPi * (k + 0.5f) / 8;
-      const Vec3 c = m.at(m.footZ + 3.2f) + Vec3{std::cos(a), std::sin(a), 0} * (R + 1.3f);
+      const Vector3 c = m.at(m.footZ + 3.2f) + Vector3{std::cos(a), std::sin(a), 0} * (R + 1.3f);
       Block(coat, c, {0.7f, 0.7f, 1.6f}, 0.1f);
     }
     scene.object(kBases[i], kShip, Matrix::identity(), {coat.build(kDarkWood)});
@@ -234,7 +234,7 @@ void AuthorSpars(SceneAuthor& scene) {
 
   // Bowsprit bitts either side of the heel, and the gammoning at the stem.
   MeshBuilder bitts, gammon;
-  const Vec3 heel = bs.at(4);
+  const Vector3 heel = bs.at(4);
   for (int side = -1; side <= 1; side += 2)
     Block(bitts, {heel.x + 2, side * 6.5f, kForecastleDeckZ + 8}, {2.2f, 2.2f, 8});
   Block(bitts, {heel.x + 2, 0, kForecastleDeckZ + 11}, {1.8f, 9.0f, 1.8f});
@@ -243,11 +243,11 @@ void AuthorSpars(SceneAuthor& scene) {
     const float a = stemAlong - 10 + k * 2.2f;
     gammon.cylinder(bs.at(a), bs.at(a + 1.6f), 4.9f, 4.9f, 10, false, 0.2f);
   }
-  const Vec3 knee{StemX(60) + 5, 0, 60};
+  const Vector3 knee{StemX(60) + 5, 0, 60};
   for (int side = -1; side <= 1; side += 2)
     for (int k = 0; k < 2; ++k) {
-      const Vec3 top = bs.at(stemAlong - 9 + k * 6) + Vec3{0, side * 4.2f, 0};
-      gammon.cylinder(top, knee + Vec3{0, side * 1.5f, 0}, 0.9f, 0.9f, 4, false, 0.05f);
+      const Vector3 top = bs.at(stemAlong - 9 + k * 6) + Vector3{0, side * 4.2f, 0};
+      gammon.cylinder(top, knee + Vector3{0, side * 1.5f, 0}, 0.9f, 0.9f, 4, false, 0.05f);
     }
   scene.object("bushprit_x", kShip, Matrix::identity(), {bitts.build(kDarkWood), gammon.build(kTarred)});
 

@@ -7,7 +7,7 @@ namespace brisane::assets::ship {
 
 namespace {
 
-DeviceLight PointLight(Vec3 at, Colour colour, float range, float a0, float a1 = 0, float a2 = 0) {
+DeviceLight PointLight(Vector3 at, Colour colour, float range, float a0, float a1 = 0, float a2 = 0) {
   DeviceLight l;
   l.type = 1;  // point
   l.diffuse = {colour.r, colour.g, colour.b, 1};
@@ -61,17 +61,17 @@ void AuthorWorld(SceneAuthor& scene) {
   scene.object("world_sky", SceneAuthor::kRoot, identity, {world::SkyMesh().build("world_sky")});
 
   // ---- sun and lights.
-  const Vec3 sun = layout::kSunDirection * layout::kSunDistance;
+  const Vector3 sun = layout::kSunDirection * layout::kSunDistance;
   const std::string sunName(contract::kSun);
   scene.group(sunName, SceneAuthor::kRoot, Translate(sun));
   const float farReach = layout::kSunDistance + 2000;
   scene.light("world_sun_light", sunName, identity, PointLight(sun, {0.86f, 0.8f, 0.68f}, farReach, 1));
   // Cool sky light from the far side, so the shaded side is not flat.
-  const Vec3 fill = Normalize(Vec3{-layout::kSunDirection.x, -layout::kSunDirection.y, 0.5f}) * 5000.0f;
+  const Vector3 fill = Normalize(Vector3{-layout::kSunDirection.x, -layout::kSunDirection.y, 0.5f}) * 5000.0f;
   scene.light("world_fill_light", SceneAuthor::kRoot, Translate(fill),
               PointLight(fill, {0.2f, 0.25f, 0.33f}, 5000 + 2000, 1));
   // The stern lanterns' warm light on the counter and the poop; rocks with the ship.
-  const Vec3 lantern = (layout::kLantern[0] + layout::kLantern[1]) * 0.5f + Vec3{-6, 0, 0};
+  const Vector3 lantern = (layout::kLantern[0] + layout::kLantern[1]) * 0.5f + Vector3{-6, 0, 0};
   scene.light("world_lantern_light", layout::kShip, Translate(lantern),
               PointLight(lantern, {1.0f, 0.68f, 0.32f}, 170, 0.35f, 0, 1.0f / 4500));
 

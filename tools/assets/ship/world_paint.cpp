@@ -142,11 +142,11 @@ Image SkyPicture() {
   const Colour light{0.87f * 1.0f, 0.7f * 1.2f, 0.7f * 1.25f};
   const Colour zenith{58, 104, 176}, horizon{178, 194, 206}, below{86, 112, 124}, seaEdge{44, 80, 92};
   const Colour cloudLit{250, 248, 242}, cloudShade{150, 160, 176};
-  const Vec3 sun = layout::kSunDirection;
+  const Vector3 sun = layout::kSunDirection;
   return Paint(kWidth, kHeight, [&](int x, int y) {
     const float az = (x + 0.5f) / kWidth * 2 * kPi;
     const float el = SkyElevation((y + 0.5f) / kHeight);
-    const Vec3 d{std::cos(el) * std::cos(az), std::cos(el) * std::sin(az), std::sin(el)};
+    const Vector3 d{std::cos(el) * std::cos(az), std::cos(el) * std::sin(az), std::sin(el)};
     Colour c;
     if (el >= 0) {
       const float haze = std::pow(1 - std::sin(el), 5.0f);

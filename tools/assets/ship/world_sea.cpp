@@ -51,16 +51,16 @@ Lines InnerLines() {
 
 // A triangle facing `front` (up for the sea, inwards for the sky), whatever
 // order its corners come in.
-void Facing(MeshBuilder& m, std::uint16_t a, std::uint16_t b, std::uint16_t c, Vec3 front) {
+void Facing(MeshBuilder& m, std::uint16_t a, std::uint16_t b, std::uint16_t c, Vector3 front) {
   const auto& v = m.vertices();
-  const Vec3 n = Cross(v[b].p - v[a].p, v[c].p - v[a].p);
+  const Vector3 n = Cross(v[b].p - v[a].p, v[c].p - v[a].p);
   if (Dot(n, front) >= 0) m.tri(a, b, c);
   else m.tri(a, c, b);
 }
 
 // Texture coordinates of the sea: the tile near the ship, stretched slowly
 // further out so the far sea does not shimmer with tiny repeats.
-void SeaUv(Vec3 p, float& u, float& v) {
+void SeaUv(Vector3 p, float& u, float& v) {
   const float r = std::sqrt(p.x * p.x + p.y * p.y);
   constexpr float kNear = 600, kStretch = 0.12f;
   if (r <= kNear) {
@@ -73,7 +73,7 @@ void SeaUv(Vec3 p, float& u, float& v) {
   v = -p.y / r * g;
 }
 
-std::uint16_t SeaVertex(MeshBuilder& m, Vec3 p) {
+std::uint16_t SeaVertex(MeshBuilder& m, Vector3 p) {
   float u, v;
   SeaUv(p, u, v);
   return m.add(p, {0, 0, 1}, u, v, 0.5f, 0.5f);
@@ -91,16 +91,16 @@ std::vector<std::pair<int, int>> BoundaryCells(int kCellsX, int kCellsY) {
 }
 
 // The hull's waterline as a closed polygon, counter-clockwise from above.
-std::vector<Vec3> Waterline() {
+std::vector<Vector3> Waterline() {
   const float stem = layout::StemX(0), stern = layout::SternX(0);
   constexpr int kSteps = 96;
-  std::vector<Vec3> side;
+  std::vector<Vector3> side;
   for (int k = 0; k <= kSteps; ++k) {
     const float x = stem + (stern - stem) * static_cast<float>(k) / kSteps;
     side.push_back({x, layout::HalfBreadth(x, 0), 0});
   }
   // Starboard (+y) from stern to stem is counter-clockwise seen from +z.
-  std::vector<Vec3> poly;
+  std::vector<Vector3> poly;
   for (auto it = side.rbegin(); it != side.rend(); ++it) poly.push_back(*it);
   for (std::size_t k = 1; k + 1 < side.size(); ++k) poly.push_back({side[k].x, -side[k].y, 0});
   return poly;
@@ -109,11 +109,11 @@ std::vector<Vec3> Waterline() {
 }  // namespace
 
 float HullDistance(float x, float y) {
-  static const std::vector<Vec3> poly = Waterline();
+  static const std::vector<Vector3> poly = Waterline();
   float best = 1e30f;
   bool inside = false;
   for (std::size_t k = 0, n = poly.size(); k < n; ++k) {
-    const Vec3 a = poly[k], b = poly[(k + 1) % n];
+    const Vector3 a = poly[k], b = poly[(k + 1) % n];
     const float dx = b.x - a.x, dy = b.y - a.y;
     const float len2 = dx * dx + dy * dy;
     const float t = len2 > 0 ? std::clamp(((x - a.x) * dx + (y - a.y) * dy) / len2, 0.0f, 1.0f) : 0.0f;
@@ -153,17 +153,17 @@ MeshBuilder SeaMesh() {
   // Rings along rays from the origin through the boundary points, blending
   // from the patch's rectangle to a circle at the horizon.
   const std::vector<std::pair<int, int>> cells = BoundaryCells(nx, ny);
-  std::vector<Vec3> base;
+  std::vector<Vector3> base;
   std::vector<std::uint16_t> ring;
   for (auto [i, j] : cells) {
     base.push_back({lines.xs[i], lines.ys[j], 0});
     ring.push_back(at(i, j));
   }
   float mean = 0;
-  for (Vec3 p : base) mean += Length(p);
+  for (Vector3 p : base) mean += Length(p);
   mean /= static_cast<float>(base.size());
   const float span = kSeaRadius - mean;
-  auto place = [&](Vec3 p0, float s) {
+  auto place = [&](Vector3 p0, float s) {
     const float r0 = Length(p0);
     const float w = SmoothStep(0, span, s);
     const float r = (1 - w) * (r0 + s) + w * (mean + s);
@@ -176,23 +176,23 @@ MeshBuilder SeaMesh() {
     s = std::min(span, s + step);
     step *= kRingGrowth;
     // Coarsen when the ring's cells would be much wider than deep.
-    std::vector<Vec3> points;
+    std::vector<Vector3> points;
     std::vector<std::size_t> keep;
     float tangential = 0;
     for (std::size_t k = 0; k < base.size(); ++k) {
-      const Vec3 a = place(base[k], s), b = place(base[(k + 1) % base.size()], s);
+      const Vector3 a = place(base[k], s), b = place(base[(k + 1) % base.size()], s);
       tangential += Length(b - a);
     }
     tangential /= static_cast<float>(base.size());
     const bool halve = tangential < 0.6f * step && base.size() % 2 == 0 &&
                        static_cast<int>(base.size() / 2) >= kFewestRingPoints;
-    std::vector<Vec3> nextBase;
+    std::vector<Vector3> nextBase;
     std::vector<std::uint16_t> next;
     for (std::size_t k = 0; k < base.size(); k += halve ? 2 : 1) {
       nextBase.push_back(base[k]);
       next.push_back(SeaVertex(m, place(base[k], s)));
     }
-    const Vec3 up{0, 0, 1};
+    const Vector3 up{0, 0, 1};
     const std::size_t n = ring.size();
     if (!halve) {
       for (std::size_t k = 0; k < n; ++k) {
@@ -270,14 +270,14 @@ MeshBuilder SkyMesh() {
     for (int i = 0; i <= kSlices; ++i) {
       const float u = static_cast<float>(i) / kSlices;
       const float az = u * 2 * kPi;
-      const Vec3 d{std::cos(el) * std::cos(az), std::cos(el) * std::sin(az), std::sin(el)};
+      const Vector3 d{std::cos(el) * std::cos(az), std::cos(el) * std::sin(az), std::sin(el)};
       m.add(d * layout::kSkyRadius, -d, u, TextureV(v));
     }
   }
   auto at = [](int i, int k) { return static_cast<std::uint16_t>(k * (kSlices + 1) + i); };
   for (int k = 0; k < kStacks; ++k)
     for (int i = 0; i < kSlices; ++i) {
-      const Vec3 inwards = -Normalize(m.vertices()[at(i, k)].p + m.vertices()[at(i + 1, k + 1)].p);
+      const Vector3 inwards = -Normalize(m.vertices()[at(i, k)].p + m.vertices()[at(i + 1, k + 1)].p);
       if (k + 1 < kStacks) {
         Facing(m, at(i, k), at(i + 1, k), at(i + 1, k + 1), inwards);
         Facing(m, at(i, k), at(i + 1, k + 1), at(i, k + 1), inwards);
