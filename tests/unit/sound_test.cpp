@@ -171,8 +171,8 @@ class ShipSoundsTest : public ::testing::Test {
     resources.add(147, kSceneResourceType, w.finish());
     for (std::uint16_t id : {151, 152, 153, 157}) resources.add(id, "WAVFILE", PcmWave(Ramp(id % 16 * 2 + 2)));
     settings.Get(key::MasterVolume) = Value(std::int32_t{-1200});
-    ASSERT_TRUE(show.Setup(device, {}));
   }
+  void Start() { ASSERT_TRUE(show.Start(device, {}, {[this] { return &audio; }, {}})); }
   void Frame() { ASSERT_EQ(show.Frame(device, [] { return kOk; }), FrameStatus::Presented); }
   RecordingBuffer* Buffer(int i) { return audio.created.at(static_cast<std::size_t>(i)); }
 
@@ -188,7 +188,7 @@ class ShipSoundsTest : public ::testing::Test {
 
 TEST_F(ShipSoundsTest, StartUpScalesDistancesThenLoadsTheFourSoundsInOrderAtTheirNodes) {
   EXPECT_EQ(show.audio(), nullptr) << "silent until sound is started";
-  show.StartSound(device, audio);
+  Start();
   EXPECT_EQ(show.audio(), &audio);
   EXPECT_FLOAT_EQ(audio.listener.distanceFactor, 1.0f / 8.0f) << "metres per unit from the marks";
   ASSERT_EQ(audio.created.size(), 4u);
@@ -226,7 +226,7 @@ TEST_F(ShipSoundsTest, StartUpScalesDistancesThenLoadsTheFourSoundsInOrderAtThei
 }
 
 TEST_F(ShipSoundsTest, TheFirstFrameStartsTheTwoLoopsOnceAndEveryFrameMovesTheListener) {
-  show.StartSound(device, audio);
+  Start();
   Frame();
   EXPECT_TRUE(Buffer(0)->playing && Buffer(0)->looping) << "lantern loop";
   EXPECT_TRUE(Buffer(3)->playing && Buffer(3)->looping) << "wind loop";
@@ -259,10 +259,10 @@ TEST_F(ShipSoundsTest, TheFirstFrameStartsTheTwoLoopsOnceAndEveryFrameMovesTheLi
 }
 
 TEST_F(ShipSoundsTest, OnCloseTheFourAreStoppedThenReleasedInTheirOrder) {
-  show.StartSound(device, audio);
+  Start();
   Frame();
   audio.log.clear();
-  show.StopSound();
+  show.Stop();
   EXPECT_EQ(audio.log, (std::vector<std::string>{
                            "#0 Stop", "#0 SetPlayPosition(0)", "#1 Stop", "#1 SetPlayPosition(0)", "#2 Stop",
                            "#2 SetPlayPosition(0)", "#3 Stop", "#3 SetPlayPosition(0)", "#0 Release", "#1 Release",
@@ -288,8 +288,7 @@ TEST(ShipSoundsGapsTest, MissingDataOrNodesLeaveThoseSoundsSilentAndTheRestPlay)
   RecordingDevice device;
   RecordingAudio audio;
   Show show{{clock, random, resources, nullptr, settings}};
-  ASSERT_TRUE(show.Setup(device, {}));
-  show.StartSound(device, audio);
+  ASSERT_TRUE(show.Start(device, {}, {[&] { return &audio; }, {}}));
   EXPECT_EQ(std::count(audio.log.begin(), audio.log.end(), "SetDistanceFactor"), 0)
       << "no scale from marks that coincide";
   ASSERT_EQ(audio.created.size(), 1u);
