@@ -140,14 +140,7 @@ void Show::StartSound(Device& device, AudioDevice& audio) {
   sounds.Start(device, platform_.resources, platform_.settings.Get(key::MasterVolume).AsInt());
 }
 
-void Show::Stop() {
-  for (Sound3D* sound : {&ambientSounds_.lanternLoop, &ambientSounds_.creakHigh, &ambientSounds_.creakLow,
-                         &ambientSounds_.windLoop})
-    sound->Stop();
-  for (Sound3D* sound : {&ambientSounds_.lanternLoop, &ambientSounds_.creakHigh, &ambientSounds_.creakLow,
-                         &ambientSounds_.windLoop})
-    sound->Release();
-}
+void Show::Stop() { ambientSounds_.StopThenRelease(); }
 
 void Show::MakeWater(Device& device) {
   shipMotion_.Reset();
@@ -156,7 +149,8 @@ void Show::MakeWater(Device& device) {
                                             lightmapsEnabled_, platform_.clock.now(), platform_.fatal));
   if (!water) return;
   lightCycle_.onWaterAlpha = [water](std::uint8_t alpha) { water->SetAlpha(alpha); };
-  shipMotion_.Make(scene_, *water, ambientSounds_.creakHigh, ambientSounds_.creakLow);
+  shipMotion_.Make(scene_, *water, ambientSounds_[contract::kCreakHigh],
+                   ambientSounds_[contract::kCreakLow]);
 }
 
 void Show::MakeGuns(std::uint16_t soundResource) {

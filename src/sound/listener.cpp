@@ -43,7 +43,7 @@ HResult SoundListener::SetListener(const AudioVector& position, const AudioVecto
   return device_.SetListener(params_);
 }
 
-HResult SoundListener::UpdateListener(Device& device, const Scene& scene, AmbientSounds& sounds) {
+HResult SoundListener::UpdateListener(Device& device, const Scene& scene) {
   AudioVector position = params_.position;
   if (const Camera* camera = scene.currentCamera()) {
     const Vector3 p = camera->position();
@@ -54,13 +54,7 @@ HResult SoundListener::UpdateListener(Device& device, const Scene& scene, Ambien
   device.GetTransform(TransformState::Projection, projection);
   AudioVector front = params_.front, top = params_.top;
   ListenerOrientation(view, projection, front, top);
-  const HResult result = SetListener(position, {}, front, top);
-  if (!loopsStarted_) {
-    loopsStarted_ = true;  // once, whether they could start or not
-    sounds.lanternLoop.Play(true);
-    sounds.windLoop.Play(true);
-  }
-  return result;
+  return SetListener(position, {}, front, top);
 }
 
 }  // namespace brisane

@@ -199,11 +199,9 @@ TEST_F(ShipSoundsTest, StartUpScalesDistancesThenLoadsTheFourSoundsInOrderAtThei
 
   // Lantern, first creak, second creak, wind, each at its node with its own
   // distances; sounds without cones keep the buffer's (360, 360).
-  const contract::AmbientSoundSpec* specs[] = {&contract::kLanternLoop, &contract::kCreakHigh, &contract::kCreakLow,
-                                               &contract::kWindLoop};
   const AudioVector nodes[] = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {10, 11, 12}};
   for (int i = 0; i < 4; ++i) {
-    const contract::AmbientSoundSpec& spec = *specs[i];
+    const contract::AmbientSoundSpec& spec = contract::kAmbientSounds[static_cast<std::size_t>(i)];
     SCOPED_TRACE(spec.resource);
     const RecordingBuffer& b = *Buffer(i);
     EXPECT_EQ(b.size, spec.resource % 16u * 2 + 2) << "made from its own resource";
@@ -292,13 +290,12 @@ TEST(ShipSoundsGapsTest, MissingDataOrNodesLeaveThoseSoundsSilentAndTheRestPlay)
   EXPECT_EQ(std::count(audio.log.begin(), audio.log.end(), "SetDistanceFactor"), 0)
       << "no scale from marks that coincide";
   ASSERT_EQ(audio.created.size(), 1u);
-  EXPECT_TRUE(show.ambientSounds().lanternLoop.loaded());
-  for (Sound3D* silent : {&show.ambientSounds().creakHigh, &show.ambientSounds().creakLow,
-                          &show.ambientSounds().windLoop})
-    EXPECT_FALSE(silent->loaded());
+  EXPECT_TRUE(show.ambientSounds()[contract::kLanternLoop].loaded());
+  for (std::size_t silent : {contract::kCreakHigh, contract::kCreakLow, contract::kWindLoop})
+    EXPECT_FALSE(show.ambientSounds()[silent].loaded());
   EXPECT_EQ(show.Frame(device, [] { return kOk; }), FrameStatus::Presented);
   EXPECT_TRUE(audio.created[0]->playing);
-  EXPECT_EQ(show.ambientSounds().creakHigh.Play(false), kEFail) << "the motion's creak is simply silent";
+  EXPECT_EQ(show.ambientSounds()[contract::kCreakHigh].Play(false), kEFail) << "the motion's creak is simply silent";
 }
 
 }  // namespace
