@@ -34,7 +34,7 @@ struct WindowState {
 
 class App {
  public:
-  // settings: the tree the whole run reads (SettingsRoot in the program).
+  // settings: the tree the whole run reads; it outlives the app.
   App(HINSTANCE instance, Node& settings);
   ~App();
   App(const App&) = delete;

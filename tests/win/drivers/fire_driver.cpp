@@ -24,6 +24,7 @@
 #include "show/ship_contract.h"
 
 using namespace brisane;
+static Node SettingsRoot;  // one tree for the process, as WinMain keeps it
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "platform/win32/app.h"
 
 using namespace brisane;
+static Node SettingsRoot;  // one tree for the process, as WinMain keeps it
 
 namespace {
 

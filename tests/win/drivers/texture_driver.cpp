@@ -20,6 +20,7 @@
 #include "tests/unit/support/jpeg_stream.h"
 
 using namespace brisane;
+static Node SettingsRoot;  // one tree for the process, as WinMain keeps it
 
 namespace {
 
