@@ -34,11 +34,6 @@ void ModulateColour(Device& device, std::uint32_t stage) {
 
 std::uint32_t AlphaFactor(std::uint8_t alpha) { return static_cast<std::uint32_t>(alpha) << 24; }
 
-float DistanceSquared(const Vector3& a, const Vector3& b) {
-  const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
-  return dx * dx + dy * dy + dz * dz;
-}
-
 }  // namespace
 
 DeviceMatrix ToDevice(const Matrix& matrix) {

@@ -16,11 +16,6 @@ constexpr float kDegreesToRadians = 0.017444445f;
 
 float PixelScale(std::uint32_t screenWidth) { return static_cast<float>(screenWidth) * 0.0009765625f; }
 
-float Distance(const Vector3& a, const Vector3& b) {
-  const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
-  return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
 // One pixel of the back buffer; nothing when it cannot be read.
 bool ReadPixel(Device& device, float x, float y, std::uint32_t& pixel) {
   const auto px = static_cast<std::int32_t>(std::floor(x)), py = static_cast<std::int32_t>(std::floor(y));

@@ -112,7 +112,6 @@ std::string WindowsPath(std::string path) {
 }
 
 Vector3 Sub(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vector3 Cross(Vector3 a, Vector3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 std::optional<Vector3> Normalized(Vector3 v) {
   const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
   if (!(length > 1e-6f)) return std::nullopt;

@@ -57,10 +57,6 @@ bool WriteFrame(App& app, const std::string& path) {
   return true;
 }
 
-float Distance(const Vector3& a, const Vector3& b) {
-  return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) + (a.z - b.z) * (a.z - b.z));
-}
-
 // A camera's world matrix looking from eye at target (local -z forward, +y up).
 Matrix LookAt(const Vector3& eye, const Vector3& target) {
   Vector3 f{target.x - eye.x, target.y - eye.y, target.z - eye.z};
