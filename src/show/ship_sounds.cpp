@@ -17,8 +17,7 @@ std::optional<float> MetresPerUnit(const Scene& scene) {
   const SceneNode* a = Find(scene, contract::kMetreMarks[0]);
   const SceneNode* b = Find(scene, contract::kMetreMarks[1]);
   if (!a || !b) return std::nullopt;
-  const Vector3 p = a->position(), q = b->position();
-  const float d = std::sqrt((p.x - q.x) * (p.x - q.x) + (p.y - q.y) * (p.y - q.y) + (p.z - q.z) * (p.z - q.z));
+  const float d = Distance(a->position(), b->position());
   if (!(d > 0.0f) || !std::isfinite(d)) return std::nullopt;
   return 1.0f / d;
 }

@@ -8,10 +8,11 @@ namespace {
 
 // False (and v untouched) for a zero or broken column: a listener with NaN
 // axes would silence everything.
-bool Normalised(float x, float y, float z, AudioVector& v) {
-  const float length = std::sqrt(x * x + y * y + z * z);
+bool Normalised(const Vector3& column, AudioVector& v) {
+  const float length = Length(column);
   if (!(length > 0.0f) || !std::isfinite(length)) return false;
-  v = {x / length, y / length, z / length};
+  const Vector3 unit = column / length;
+  v = {unit.x, unit.y, unit.z};
   return true;
 }
 
@@ -22,8 +23,8 @@ void ListenerOrientation(const DeviceMatrix& view, const DeviceMatrix& projectio
   const DeviceMatrix m = Multiply(view, projection);
   // Negating the front turns the scene's right-handed axes into the
   // left-handed ones of the listener without swapping left and right.
-  Normalised(-m.m[0][2], -m.m[1][2], -m.m[2][2], front);
-  Normalised(m.m[0][1], m.m[1][1], m.m[2][1], top);
+  Normalised(-Vector3{m.m[0][2], m.m[1][2], m.m[2][2]}, front);
+  Normalised({m.m[0][1], m.m[1][1], m.m[2][1]}, top);
 }
 
 SoundListener::SoundListener(AudioDevice& device) : device_(device) { device_.GetListener(params_); }
