@@ -222,7 +222,7 @@ TEST(ShipScene, MetreMarksSunAndClonesSitWhereTheShowExpects) {
     SCOPED_TRACE(c.suffix);
     const GeometryObject* original = Geometry(c.original);
     ASSERT_TRUE(original && original->parent());
-    const Vec3 p = TransformPoint({c.local[12], c.local[13], c.local[14]}, original->parent()->world());
+    const Vec3 p = TransformPoint(Vec3{c.local[12], c.local[13], c.local[14]}, original->parent()->world());
     float best = 1e9f;
     for (const layout::Mast& mast : {layout::kFore, layout::kMain, layout::kMizzen})
       if (p.z > mast.footZ && p.z < mast.truckZ + 40)

@@ -127,7 +127,7 @@ Matrix GunPlacement(int gun, float out) {
 }
 
 Vec3 MuzzleOut(int gun) {
-  return TransformPoint({0, kMuzzleAhead, BoreHeight(gun)}, GunPlacement(gun, kRunOut));
+  return TransformPoint(Vec3{0, kMuzzleAhead, BoreHeight(gun)}, GunPlacement(gun, kRunOut));
 }
 
 std::vector<TransformKey> GunKeys(int gun) {
@@ -167,7 +167,7 @@ Matrix LidPose(int gun, float angle) {
   const Vec3 axis = Normalize(LidSkin(gun, x + h, LidTop()) - LidSkin(gun, x - h, LidTop()));
   // The lid's lower edge swings outwards and up.
   Matrix r = RotateAxis(axis, angle);
-  if (TransformDirection({0, 0, -1}, r).y * GunSide(gun) < 0) r = RotateAxis(axis, -angle);
+  if (TransformDirection(Vec3{0, 0, -1}, r).y * GunSide(gun) < 0) r = RotateAxis(axis, -angle);
   return r * Translate(Hinge(gun));
 }
 

@@ -112,8 +112,8 @@ Vec3 HungSail::At(float s, float t, std::uint32_t time) const {
   return layout::RigToShip(TransformPoint(SailPoint(cut, s, t, phase), local));
 }
 
-Vec3 HungSail::YardCentre() const { return layout::RigToShip(TransformPoint({0, 0, -kHeadForward}, local)); }
-Vec3 HungSail::YardAlong() const { return Normalize(TransformDirection({1, 0, 0}, local)); }
+Vec3 HungSail::YardCentre() const { return layout::RigToShip(TransformPoint(Vec3{0, 0, -kHeadForward}, local)); }
+Vec3 HungSail::YardAlong() const { return Normalize(TransformDirection(Vec3{1, 0, 0}, local)); }
 float HungSail::HalfHead() const { return 0.5f * cut.head * RowLength(local, 0); }
 
 const HungSail& Sail(SailId id) {

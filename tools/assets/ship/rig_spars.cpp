@@ -163,8 +163,8 @@ void AuthorSpars(SceneAuthor& scene) {
   }
   {
     const Matrix frame = SailFrame(kMizzen.at(172));
-    const Vec3 centre = RigToShip(TransformPoint({0, 0, -kHeadForward}, frame));
-    Yard(yards, footropes, centre, Normalize(TransformDirection({1, 0, 0}, frame)), 42);
+    const Vec3 centre = RigToShip(TransformPoint(Vec3{0, 0, -kHeadForward}, frame));
+    Yard(yards, footropes, centre, Normalize(TransformDirection(Vec3{1, 0, 0}, frame)), 42);
   }
 
   // Bowsprit and jib-boom with the bowsprit cap.
