@@ -146,15 +146,13 @@ int main(int argc, char** argv) {
   StateFilter device(nullDevice);
   Show show({clock, random, resources, &loader, settings});
 
+  // As the window starts it: the scene, the sounds, then the guns with their shot.
+  NullAudio audio;
   const auto setupStart = Stopwatch::now();
-  if (!show.Setup(device, {768, false, ""})) {
+  if (!show.Start(device, {768, false, ""}, {[&audio]() -> AudioDevice* { return &audio; }, {}})) {
     std::fprintf(stderr, "show_frame: the scene did not load\n");
     return 1;
   }
-  // Then as the window does: the sounds, then the guns with their shot.
-  NullAudio audio;
-  show.StartSound(device, audio);
-  show.MakeGuns(contract::kGunShotSound);
   const double setupSeconds = Seconds(Stopwatch::now() - setupStart);
 
   // Every pass behind a stopwatch, in the same steps and order.

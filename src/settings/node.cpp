@@ -5,8 +5,6 @@
 
 namespace brisane {
 
-Node SettingsRoot;
-
 Value::Value(std::unique_ptr<Node> child) : node_(std::move(child)), type_(TypeNode) {}
 
 bool KeyLess::operator()(std::string_view a, std::string_view b) const {

@@ -1,5 +1,6 @@
-// The typed settings tree. Every option of the program lives in one such tree
-// (SettingsRoot); the registry form of it is in node_persistence.cpp.
+// The typed settings tree. Every option of the program lives in one such tree,
+// kept by the entry point for the whole run; the registry form of it is in
+// node_persistence.cpp.
 #pragma once
 
 #include <cstdint>
@@ -92,8 +93,5 @@ class Node {
  private:
   Map cells_;
 };
-
-// The whole program's settings, alive for the life of the process.
-extern Node SettingsRoot;
 
 }  // namespace brisane

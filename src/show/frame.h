@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/device.h"
@@ -74,6 +76,60 @@ class FramePasses {
 
  private:
   std::vector<Entry> entries_;
+};
+
+// One feature the show owns and runs: a pass at its step, or several when the
+// feature adds them itself (AddPasses / RemovePasses). A new one takes the
+// old one out of the frame and destroys it first; the slot takes its pass
+// out when it goes, so the passes must outlive it.
+template <class Feature>
+class PassSlot {
+ public:
+  PassSlot(FramePasses& passes, FrameStep step) : passes_(passes), step_(step) {}
+  explicit PassSlot(FramePasses& passes)
+    requires kSeveral
+      : passes_(passes) {}
+  ~PassSlot() { Reset(); }
+  PassSlot(const PassSlot&) = delete;
+  PassSlot& operator=(const PassSlot&) = delete;
+
+  // The feature made (or given; null leaves the slot empty) and added.
+  Feature* Set(std::unique_ptr<Feature> feature) {
+    Reset();
+    feature_ = std::move(feature);
+    if (!feature_) return nullptr;
+    if constexpr (kSeveral) {
+      feature_->AddPasses(passes_);
+    } else {
+      passes_.Add(step_, *feature_);
+    }
+    return feature_.get();
+  }
+  template <class... Args>
+  Feature& Make(Args&&... args) {
+    Reset();
+    return *Set(std::make_unique<Feature>(std::forward<Args>(args)...));
+  }
+  void Reset() {
+    if (!feature_) return;
+    if constexpr (kSeveral) {
+      feature_->RemovePasses(passes_);
+    } else {
+      passes_.Remove(*feature_);
+    }
+    feature_.reset();
+  }
+
+  Feature* get() const { return feature_.get(); }
+  Feature* operator->() const { return feature_.get(); }
+  explicit operator bool() const { return feature_ != nullptr; }
+
+ private:
+  static constexpr bool kSeveral = requires(Feature& f, FramePasses& p) { f.AddPasses(p); };
+
+  FramePasses& passes_;
+  FrameStep step_ = FrameStep::Scene;  // unused by a feature of several passes
+  std::unique_ptr<Feature> feature_;
 };
 
 }  // namespace brisane

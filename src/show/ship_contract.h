@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -134,18 +135,24 @@ inline constexpr std::array<std::string_view, 2> kCreaks = {"Dummy_skrip01", "Du
 inline constexpr std::array<std::string_view, 2> kWater = {"Water01", "Water02"};
 inline constexpr std::array<std::string_view, 2> kWaterMaterials = {"Water", "Water02 alfa"};
 // The ship's own sounds, WAVFILE resources placed at nodes, with their
-// distances in scene units and, where set, their cone angles in degrees.
+// distances in scene units, their cone angles in degrees where set, and
+// whether the first listener update starts them looping (the others wait
+// for the ship's motion). Loaded, started, stopped and released in this order.
 struct AmbientSoundSpec {
   std::uint16_t resource;
   std::string_view node;
   float minDistance, maxDistance;
   bool cones;
   std::uint32_t insideCone, outsideCone;
+  bool loops;
 };
-inline constexpr AmbientSoundSpec kLanternLoop = {resource::kLanternLoopSound, "Dummy_lantern01", 350, 2000, true, 360, 360};
-inline constexpr AmbientSoundSpec kCreakHigh = {resource::kCreakHighSound, "Dummy_skrip01", 40, 950, false, 0, 0};
-inline constexpr AmbientSoundSpec kCreakLow = {resource::kCreakLowSound, "Dummy_skrip02", 60, 900, false, 0, 0};
-inline constexpr AmbientSoundSpec kWindLoop = {resource::kWindLoopSound, "Dummy_wind01", 280, 1450, true, 360, 0};
+enum AmbientSound : std::size_t { kLanternLoop, kCreakHigh, kCreakLow, kWindLoop };
+inline constexpr std::array<AmbientSoundSpec, 4> kAmbientSounds = {{
+    {resource::kLanternLoopSound, kLanterns[0], 350, 2000, true, 360, 360, true},
+    {resource::kCreakHighSound, kCreaks[0], 40, 950, false, 0, 0, false},
+    {resource::kCreakLowSound, kCreaks[1], 60, 900, false, 0, 0, false},
+    {resource::kWindLoopSound, kWind, 280, 1450, true, 360, 0, true},
+}};
 // Each gun's shot; 0 when sound is off, which loads nothing.
 using resource::kGunShotSound;
 

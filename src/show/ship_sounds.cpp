@@ -17,10 +17,14 @@ std::optional<float> MetresPerUnit(const Scene& scene) {
   const SceneNode* a = Find(scene, contract::kMetreMarks[0]);
   const SceneNode* b = Find(scene, contract::kMetreMarks[1]);
   if (!a || !b) return std::nullopt;
-  const Vector3 p = a->position(), q = b->position();
-  const float d = std::sqrt((p.x - q.x) * (p.x - q.x) + (p.y - q.y) * (p.y - q.y) + (p.z - q.z) * (p.z - q.z));
+  const float d = Distance(a->position(), b->position());
   if (!(d > 0.0f) || !std::isfinite(d)) return std::nullopt;
   return 1.0f / d;
+}
+
+void AmbientSounds::StopThenRelease() {
+  for (Sound3D& sound : sounds_) sound.Stop();
+  for (Sound3D& sound : sounds_) sound.Release();
 }
 
 ShipSounds::ShipSounds(AudioDevice& audio, Scene& scene, AmbientSounds& sounds)
@@ -29,10 +33,16 @@ ShipSounds::ShipSounds(AudioDevice& audio, Scene& scene, AmbientSounds& sounds)
 void ShipSounds::Start(Device& device, const ResourceSource& resources, std::int32_t masterVolume) {
   if (const auto factor = MetresPerUnit(scene_)) listener_.SetDistanceFactor(*factor);
   if (Camera* camera = scene_.currentCamera()) camera->apply(device);
-  StartOne(sounds_.lanternLoop, contract::kLanternLoop, resources, masterVolume);
-  StartOne(sounds_.creakHigh, contract::kCreakHigh, resources, masterVolume);
-  StartOne(sounds_.creakLow, contract::kCreakLow, resources, masterVolume);
-  StartOne(sounds_.windLoop, contract::kWindLoop, resources, masterVolume);
+  for (std::size_t i = 0; i < contract::kAmbientSounds.size(); ++i)
+    StartOne(sounds_[i], contract::kAmbientSounds[i], resources, masterVolume);
+}
+
+void ShipSounds::Run(FrameContext& frame) {
+  listener_.UpdateListener(frame.device, scene_);
+  if (loopsStarted_) return;
+  loopsStarted_ = true;  // once, whether they could start or not
+  for (std::size_t i = 0; i < contract::kAmbientSounds.size(); ++i)
+    if (contract::kAmbientSounds[i].loops) sounds_[i].Play(true);
 }
 
 void ShipSounds::StartOne(Sound3D& sound, const contract::AmbientSoundSpec& spec, const ResourceSource& resources,

@@ -1,8 +1,11 @@
 // The ship's sounds once a sound device is up: the distance scale from the
 // scene's metre marks, the four ambient sounds at their nodes, and the
-// listener that follows the camera as the frame's last pass.
+// listener that follows the camera as the frame's last pass, which starts
+// the loops on its first run.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -17,6 +20,18 @@
 #include "sound/sound3d.h"
 
 namespace brisane {
+
+// The ship's own sounds, one for each of contract::kAmbientSounds and in
+// its order; made empty with the show and loaded once a sound device is up.
+class AmbientSounds {
+ public:
+  Sound3D& operator[](std::size_t which) { return sounds_.at(which); }
+  // All stopped first, then all released, each round in their order.
+  void StopThenRelease();
+
+ private:
+  std::array<Sound3D, contract::kAmbientSounds.size()> sounds_;
+};
 
 // Metres per scene unit from the marks one metre apart; none when either is
 // missing or they coincide.
@@ -33,7 +48,8 @@ class ShipSounds final : public FramePass {
   void Start(Device& device, const ResourceSource& resources, std::int32_t masterVolume);
 
   std::string_view Name() const override { return "listener"; }
-  void Run(FrameContext& frame) override { listener_.UpdateListener(frame.device, scene_, sounds_); }
+  // Moves the listener; the first run also starts the loops, in order.
+  void Run(FrameContext& frame) override;
 
   SoundListener& listener() { return listener_; }
 
@@ -45,6 +61,7 @@ class ShipSounds final : public FramePass {
   Scene& scene_;
   AmbientSounds& sounds_;
   SoundListener listener_;
+  bool loopsStarted_ = false;
 };
 
 }  // namespace brisane

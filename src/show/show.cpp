@@ -5,6 +5,13 @@
 
 namespace brisane {
 
+namespace {
+
+// The overlay font's height in pixels on a screen 768 lines high.
+constexpr float kOverlayFontHeight = 26.0f;
+
+}  // namespace
+
 const contract::CameraSpec* FindShowCamera(std::string_view node) {
   for (const contract::CameraSpec& spec : contract::kCameras)
     if (node == spec.node) return &spec;
@@ -94,11 +101,8 @@ bool Show::Setup(Device& device, const ShowSettings& settings) {
     if (first.toTime > 0) first.camera->startAnimation(first.fromTime, first.toTime, 0, first.speed, -1);
   }
 
-  if (lights_) lights_->RemovePasses(passes_);
-  lights_ = std::make_unique<ShowLights>(scene_, PictureSource{platform_.clock, platform_.textures, platform_.resources},
-                                         platform_.settings.Get(key::EnableLensFlares).AsInt() != 0,
-                                         settings.screenWidth, screenScale_);
-  lights_->AddPasses(passes_);
+  lights_.Make(scene_, PictureSource{platform_.clock, platform_.textures, platform_.resources},
+               platform_.settings.Get(key::EnableLensFlares).AsInt() != 0, settings.screenWidth, screenScale_);
   lightCycle_.onSunGlowMaximum = [this](std::int32_t value) { lights_->SetSunMaximum(value); };
 
   MakeWater(device);
@@ -109,61 +113,49 @@ bool Show::Setup(Device& device, const ShowSettings& settings) {
 
   SetFixedRenderStates(device, settings.anisotropic, kDayAmbient);
 
-  if (director_) passes_.Remove(*director_);
-  director_ = std::make_unique<ShowDirector>(scene_, std::move(cameras), platform_.gamma, gamma);
-  passes_.Add(FrameStep::Director, *director_);
-  if (frameRateText_) passes_.Remove(*frameRateText_);
-  frameRateText_ = std::make_unique<FrameRateText>(platform_.overlay, screenScale_);
-  passes_.Add(FrameStep::FrameRateText, *frameRateText_);
+  director_.Make(scene_, std::move(cameras), platform_.gamma, gamma);
+  frameRateText_.Make(platform_.overlay, screenScale_);
 
   // Last: the ship's points are read where the scene placed them.
   if (shipMotion_) shipMotion_->InitWaterPoints();
   return loaded;
 }
 
-void Show::StartSound(Device& device, AudioDevice& audio) {
-  if (shipSounds_) passes_.Remove(*shipSounds_);
-  platform_.audio = &audio;
-  shipSounds_ = std::make_unique<ShipSounds>(audio, scene_, ambientSounds_);
-  shipSounds_->Start(device, platform_.resources, platform_.settings.Get(key::MasterVolume).AsInt());
-  passes_.Add(FrameStep::Listener, *shipSounds_);
+bool Show::Start(Device& device, const ShowSettings& settings, const ShowStartHooks& hooks) {
+  const bool loaded = Setup(device, settings);
+  // The shots play on the sound device: the guns come after it.
+  AudioDevice* audio = hooks.openAudio ? hooks.openAudio() : nullptr;
+  if (audio) StartSound(device, *audio);
+  MakeGuns(audio ? contract::kGunShotSound : 0);
+  if (hooks.makeFont) hooks.makeFont(static_cast<int>(screenScale_ * kOverlayFontHeight));
+  return loaded;
 }
 
-void Show::StopSound() {
-  for (Sound3D* sound : {&ambientSounds_.lanternLoop, &ambientSounds_.creakHigh, &ambientSounds_.creakLow,
-                         &ambientSounds_.windLoop})
-    sound->Stop();
-  for (Sound3D* sound : {&ambientSounds_.lanternLoop, &ambientSounds_.creakHigh, &ambientSounds_.creakLow,
-                         &ambientSounds_.windLoop})
-    sound->Release();
+void Show::StartSound(Device& device, AudioDevice& audio) {
+  platform_.audio = &audio;
+  ShipSounds& sounds = shipSounds_.Make(audio, scene_, ambientSounds_);
+  sounds.Start(device, platform_.resources, platform_.settings.Get(key::MasterVolume).AsInt());
 }
+
+void Show::Stop() { ambientSounds_.StopThenRelease(); }
 
 void Show::MakeWater(Device& device) {
-  if (shipMotion_) passes_.Remove(*shipMotion_);
-  shipMotion_.reset();
-  if (water_) passes_.Remove(*water_);
+  shipMotion_.Reset();
   lightCycle_.onWaterAlpha = nullptr;
-  water_ = MakeEnvWater(scene_, device, platform_.textures, platform_.settings, lightmapsEnabled_,
-                        platform_.clock.now(), platform_.fatal);
-  if (!water_) return;
-  passes_.Add(FrameStep::Water, *water_);
-  lightCycle_.onWaterAlpha = [water = water_.get()](std::uint8_t alpha) { water->SetAlpha(alpha); };
-  shipMotion_ = std::make_unique<ShipMotion>(scene_, *water_, ambientSounds_.creakHigh, ambientSounds_.creakLow);
-  passes_.Add(FrameStep::ShipMotion, *shipMotion_);
+  EnvWater* water = water_.Set(MakeEnvWater(scene_, device, platform_.textures, platform_.settings,
+                                            lightmapsEnabled_, platform_.clock.now(), platform_.fatal));
+  if (!water) return;
+  lightCycle_.onWaterAlpha = [water](std::uint8_t alpha) { water->SetAlpha(alpha); };
+  shipMotion_.Make(scene_, *water, ambientSounds_[contract::kCreakHigh],
+                   ambientSounds_[contract::kCreakLow]);
 }
 
 void Show::MakeGuns(std::uint16_t soundResource) {
-  DestroyGuns();
-  guns_ = std::make_unique<Guns>(scene_, PictureSource{platform_.clock, platform_.textures, platform_.resources},
-                                 platform_.audio, soundResource);
-  guns_->AddPasses(passes_);
+  guns_.Make(scene_, PictureSource{platform_.clock, platform_.textures, platform_.resources}, platform_.audio,
+             soundResource);
 }
 
-void Show::DestroyGuns() {
-  if (!guns_) return;
-  guns_->RemovePasses(passes_);
-  guns_.reset();
-}
+void Show::DestroyGuns() { guns_.Reset(); }
 
 FrameStatus Show::Frame(Device& device, const std::function<HResult()>& present) {
   FrameContext frame{device, platform_.clock.now(), platform_.settings, platform_.random};

@@ -82,14 +82,35 @@ struct ShowSettings {
   std::uint32_t screenWidth = 1024;  // of the picture actually shown; sizes the glows
 };
 
+// What the host brings up while the show starts, each at its place in the
+// start's order.
+struct ShowStartHooks {
+  // The sound device, after the scene: null leaves the show silent (sound
+  // off, or a device that would not start).
+  std::function<AudioDevice*()> openAudio;
+  // The overlay's font, last, height pixels tall.
+  std::function<void(int height)> makeFont;
+};
+
 class Show {
  public:
   explicit Show(const ShowPlatform& platform);
   Show(const Show&) = delete;
   Show& operator=(const Show&) = delete;
 
-  // Seeds the random source, loads the scene, sets the hull's wave light
-  // running, copies the sails and flags onto the other masts and sets the
+  // The whole start-up in its order: Setup; the sound device from
+  // hooks.openAudio with the distance scale, the ambient sounds at their
+  // nodes (MasterVolume) and the listener pass on it; the guns, with their
+  // shot only when sound is up; the overlay font from the screen scale.
+  // Returns Setup's answer.
+  bool Start(Device& device, const ShowSettings& settings, const ShowStartHooks& hooks = {});
+  // The show's part of shut-down: the ambient sounds stopped, then released,
+  // in their order. The guns go with the display objects (DestroyGuns), the
+  // rest with the show.
+  void Stop();
+
+  // Start's first step: seeds the random source, loads the scene, sets the
+  // hull's wave light running, copies the sails and flags onto the other masts and sets the
   // rigging waving, makes the camera list with its first camera current and
   // flying, sets the user's gamma and the render states every frame relies
   // on, and adds the director, the light cycle, the sea with the ship riding
@@ -123,12 +144,6 @@ class Show {
   EnvWater* water() { return water_.get(); }
   ShipMotion* shipMotion() { return shipMotion_.get(); }
 
-  // After Setup, once audio is up: the distance scale, the ambient sounds at
-  // their nodes with the MasterVolume setting, and the listener pass. From
-  // here on audio() is the device the guns load their shots on.
-  void StartSound(Device& device, AudioDevice& audio);
-  // The ambient sounds stopped, then released, in their order.
-  void StopSound();
   // Null while sound is not up.
   AudioDevice* audio() const { return platform_.audio; }
   ShipSounds* shipSounds() { return shipSounds_.get(); }
@@ -152,20 +167,24 @@ class Show {
   // Hides the sea from the scene's drawing and makes the water and the
   // ship's motion on it.
   void MakeWater(Device& device);
+  // From here on audio() is the device the guns load their shots on.
+  void StartSound(Device& device, AudioDevice& audio);
 
   ShowPlatform platform_;
   Scene scene_;
   AmbientSounds ambientSounds_;
   ScenePass scenePass_{scene_};
   LightCycle lightCycle_;
-  std::unique_ptr<ShowDirector> director_;
-  std::unique_ptr<FrameRateText> frameRateText_;
-  std::unique_ptr<EnvWater> water_;
-  std::unique_ptr<ShipMotion> shipMotion_;
-  std::unique_ptr<ShowLights> lights_;
-  std::unique_ptr<Guns> guns_;
+  // Before the slots, which take their passes out as they go.
   FramePasses passes_;
-  std::unique_ptr<ShipSounds> shipSounds_;
+  // Declared in the order that releases them from last to first.
+  PassSlot<ShowDirector> director_{passes_, FrameStep::Director};
+  PassSlot<FrameRateText> frameRateText_{passes_, FrameStep::FrameRateText};
+  PassSlot<EnvWater> water_{passes_, FrameStep::Water};
+  PassSlot<ShipMotion> shipMotion_{passes_, FrameStep::ShipMotion};
+  PassSlot<ShowLights> lights_{passes_};
+  PassSlot<Guns> guns_{passes_};
+  PassSlot<ShipSounds> shipSounds_{passes_, FrameStep::Listener};
   float screenScale_ = 1.0f;
   bool lightmapsEnabled_ = true;
 };

@@ -8,10 +8,11 @@ namespace {
 
 // False (and v untouched) for a zero or broken column: a listener with NaN
 // axes would silence everything.
-bool Normalised(float x, float y, float z, AudioVector& v) {
-  const float length = std::sqrt(x * x + y * y + z * z);
+bool Normalised(const Vector3& column, AudioVector& v) {
+  const float length = Length(column);
   if (!(length > 0.0f) || !std::isfinite(length)) return false;
-  v = {x / length, y / length, z / length};
+  const Vector3 unit = column / length;
+  v = {unit.x, unit.y, unit.z};
   return true;
 }
 
@@ -22,8 +23,8 @@ void ListenerOrientation(const DeviceMatrix& view, const DeviceMatrix& projectio
   const DeviceMatrix m = Multiply(view, projection);
   // Negating the front turns the scene's right-handed axes into the
   // left-handed ones of the listener without swapping left and right.
-  Normalised(-m.m[0][2], -m.m[1][2], -m.m[2][2], front);
-  Normalised(m.m[0][1], m.m[1][1], m.m[2][1], top);
+  Normalised(-Vector3{m.m[0][2], m.m[1][2], m.m[2][2]}, front);
+  Normalised({m.m[0][1], m.m[1][1], m.m[2][1]}, top);
 }
 
 SoundListener::SoundListener(AudioDevice& device) : device_(device) { device_.GetListener(params_); }
@@ -43,7 +44,7 @@ HResult SoundListener::SetListener(const AudioVector& position, const AudioVecto
   return device_.SetListener(params_);
 }
 
-HResult SoundListener::UpdateListener(Device& device, const Scene& scene, AmbientSounds& sounds) {
+HResult SoundListener::UpdateListener(Device& device, const Scene& scene) {
   AudioVector position = params_.position;
   if (const Camera* camera = scene.currentCamera()) {
     const Vector3 p = camera->position();
@@ -54,13 +55,7 @@ HResult SoundListener::UpdateListener(Device& device, const Scene& scene, Ambien
   device.GetTransform(TransformState::Projection, projection);
   AudioVector front = params_.front, top = params_.top;
   ListenerOrientation(view, projection, front, top);
-  const HResult result = SetListener(position, {}, front, top);
-  if (!loopsStarted_) {
-    loopsStarted_ = true;  // once, whether they could start or not
-    sounds.lanternLoop.Play(true);
-    sounds.windLoop.Play(true);
-  }
-  return result;
+  return SetListener(position, {}, front, top);
 }
 
 }  // namespace brisane

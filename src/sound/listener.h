@@ -6,7 +6,6 @@
 #include "platform/audio.h"
 #include "platform/device.h"
 #include "scene/scene.h"
-#include "sound/sound3d.h"
 
 namespace brisane {
 
@@ -20,15 +19,14 @@ class SoundListener {
   HResult SetListener(const AudioVector& position, const AudioVector& velocity, const AudioVector& front,
                       const AudioVector& top);
   // At the scene's current camera, facing as the device's view and
-  // projection say; the first call also starts the lantern and wind loops.
-  HResult UpdateListener(Device& device, const Scene& scene, AmbientSounds& sounds);
+  // projection say.
+  HResult UpdateListener(Device& device, const Scene& scene);
 
   const ListenerParameters& parameters() const { return params_; }
 
  private:
   AudioDevice& device_;
   ListenerParameters params_;
-  bool loopsStarted_ = false;
 };
 
 // The listener's front and top from view x projection: the third column

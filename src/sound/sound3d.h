@@ -56,13 +56,4 @@ class Sound3D {
   AudioDevice* device_ = nullptr;
 };
 
-// The four sounds of the ship itself, made empty with the show and loaded
-// when a sound device is up.
-struct AmbientSounds {
-  Sound3D lanternLoop;  // 151 at "Dummy_lantern01"
-  Sound3D creakHigh;    // 152 at "Dummy_skrip01"
-  Sound3D creakLow;     // 157 at "Dummy_skrip02"
-  Sound3D windLoop;     // 153 at "Dummy_wind01"
-};
-
 }  // namespace brisane

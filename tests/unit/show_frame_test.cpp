@@ -106,6 +106,12 @@ TEST_F(ShowFrameTest, TwoFramesRunThePassesInStepOrderOnTheFakeClockAndRandomSou
             0);
 }
 
+TEST_F(ShowFrameTest, SettingUpAgainReplacesEachFeaturesPassesRatherThanAddingMore) {
+  const std::size_t passes = show.passes().entries().size();
+  ASSERT_TRUE(show.Setup(device, {}));
+  EXPECT_EQ(show.passes().entries().size(), passes);
+}
+
 TEST_F(ShowFrameTest, ALostDisplayStopsTheFrameBeforeTheScenePasses) {
   ProbePass light("light", device), water("water", device);
   show.passes().Add(FrameStep::LightCycle, light);

@@ -138,7 +138,7 @@ void App::RenderFrame() {
   }
 }
 
-HRESULT App::SetupShow() {
+HRESULT App::SetupShow(const ShowStartHooks& hooks) {
   if (!display_.device() || !display_.d3dDevice()) return E_FAIL;
   show_ = std::make_unique<ShowHost>(display_, settings_, &overlay_);
 
@@ -150,7 +150,7 @@ HRESULT App::SetupShow() {
   settings.screenHeight = static_cast<std::uint32_t>(display_.viewportRect().bottom - display_.viewportRect().top);
   settings.anisotropic = (caps.dpcTriCaps.dwRasterCaps & D3DPRASTERCAPS_ANISOTROPY) != 0;
   settings.screenWidth = static_cast<std::uint32_t>(display_.viewportRect().right - display_.viewportRect().left);
-  show_->show.Setup(*display_.device(), settings);
+  show_->show.Start(*display_.device(), settings, hooks);
   return S_OK;
 }
 
@@ -169,7 +169,11 @@ void App::PrepareForFatalReport() {
   if (shell_.mainWindow && !shell_.preview) ShowWindow(shell_.mainWindow, SW_HIDE);
   otherMonitors_.Uncover();
   // The loops would play on under the report.
-  if (show_) show_->show.StopSound();
+  TakeDownShow();
+}
+
+void App::TakeDownShow() {
+  if (show_) show_->show.Stop();
   CleanupDisplay();
   sound_.Shutdown();
 }
@@ -227,32 +231,26 @@ LRESULT App::StartShow(HWND window) {
   if (FAILED(display_.LoadSettings(settings_))) return -1;
   if (FAILED(display_.InitDirectDraw(window, settings_.Get(key::UseDesktopRes).AsInt() != 0))) return -1;
   if (FAILED(display_.InitDirect3D())) return -1;
-  if (FAILED(SetupShow())) return -1;
-  StartSound(window);
-  // After the sounds: the shots play on the sound device.
-  show_->show.MakeGuns(settings_.Get(key::DisableSound).AsInt() != 0 ? 0 : contract::kGunShotSound);
-  overlay_.MakeFont(static_cast<int>(show_->show.screenScale() * 26.0f));
+  const ShowStartHooks hooks{[this, window] { return OpenSound(window); },
+                             [this](int height) { overlay_.MakeFont(height); }};
+  if (FAILED(SetupShow(hooks))) return -1;
   return 0;
 }
 
-void App::StartSound(HWND window) {
-  if (settings_.Get(key::DisableSound).AsInt() != 0) return;  // no device at all
-  if (FAILED(sound_.Init(window))) {
-    // Silent for this run only: the tree is never written back from here,
-    // so the registry keeps the user's choice.
-    settings_.Get(key::DisableSound) = Value(std::int32_t{1});
-    return;
-  }
-  show_->show.StartSound(*display_.device(), sound_);
+AudioDevice* App::OpenSound(HWND window) {
+  if (settings_.Get(key::DisableSound).AsInt() != 0) return nullptr;  // no device at all
+  if (SUCCEEDED(sound_.Init(window))) return &sound_;
+  // Silent for this run only: the tree is never written back from here,
+  // so the registry keeps the user's choice.
+  settings_.Get(key::DisableSound) = Value(std::int32_t{1});
+  return nullptr;
 }
 
 void App::StopShow() {
   shell_.active = false;  // no frame after this point
   otherMonitors_.Uncover();
   overlay_.FreeFont();
-  if (show_) show_->show.StopSound();
-  CleanupDisplay();
-  sound_.Shutdown();
+  TakeDownShow();
   PostQuitMessage(0);
 }
 

@@ -34,7 +34,7 @@ struct WindowState {
 
 class App {
  public:
-  // settings: the tree the whole run reads (SettingsRoot in the program).
+  // settings: the tree the whole run reads; it outlives the app.
   App(HINSTANCE instance, Node& settings);
   ~App();
   App(const App&) = delete;
@@ -54,9 +54,10 @@ class App {
   int RunMessageLoop();
   // One frame of the show; called whenever the message queue is empty.
   void RenderFrame();
-  // After the display is up: the show over the program's resources.
-  // E_FAIL without a display.
-  HRESULT SetupShow();
+  // After the display is up: the show over the program's resources, started
+  // with the hooks (none: silent, and no overlay font). E_FAIL without a
+  // display.
+  HRESULT SetupShow(const ShowStartHooks& hooks = {});
   // The show, then the display objects.
   HRESULT CleanupDisplay();
   // A fatal report is about to be shown: no frame and no input may end the
@@ -77,10 +78,12 @@ class App {
   LRESULT CreatePreview(HWND window);
   void PaintPreview(HWND window);
   LRESULT StartShow(HWND window);
-  // Brings the sound device up and the ship's sounds with it, unless sound
-  // is off; a device that cannot start turns sound off for this run only.
-  void StartSound(HWND window);
+  // The sound device, unless sound is off; a device that cannot start turns
+  // sound off for this run only. Null: the show is silent.
+  AudioDevice* OpenSound(HWND window);
   void StopShow();
+  // The show's sounds, the display objects, then the sound device.
+  void TakeDownShow();
   void TestMouseMove(HWND window, LPARAM lParam);
 
   ShellState shell_;

@@ -4,7 +4,9 @@
 #include "platform/win32/app.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine, int /*show*/) {
-  brisane::App app(instance, brisane::SettingsRoot);
+  // The settings of the whole run: every part reads them through the app.
+  brisane::Node settings;
+  brisane::App app(instance, settings);
   app.ApplyCommandLine(commandLine);
   if (FAILED(app.InitWindow())) return 0;
   return app.RunMessageLoop();

@@ -1,7 +1,6 @@
 // An AudioDevice that plays nothing: it keeps what a DirectSound device would
 // keep (each buffer's bytes, play state, volume, 3D record; the listener)
-// and logs every call in order across the device and its buffers, so tests
-// check both the state left behind and the order of start-up.
+// and logs every call in order across the device and its buffers.
 #pragma once
 
 #include <cstdint>
@@ -25,51 +24,31 @@ class RecordingBuffer : public SoundBuffer {
     if (data.size() > size) return Log("Fill", kInvalidArgument);
     bytes.assign(data.begin(), data.end());
     ++fills;
-    return Log("Fill(" + std::to_string(data.size()) + ")");
+    return Log("Fill");
   }
   HResult Play(bool loop) override {
     if (lost) return Log("Play", kSoundBufferLost);
     playing = true;
     looping = loop;
     ++plays;
-    return Log(std::string("Play(") + (loop ? "loop" : "once") + ")");
+    return Log(loop ? "Play(loop)" : "Play(once)");
   }
   HResult Stop() override {
     playing = false;
     return Log("Stop");
   }
-  HResult IsPlaying(bool& answer) override {
-    answer = playing;
-    return kOk;
-  }
-  HResult SetPlayPosition(std::uint32_t offset) override {
-    position = offset;
-    return Log("SetPlayPosition(" + std::to_string(offset) + ")");
-  }
-  HResult SetVolume(std::int32_t level) override {
-    volume = level;
-    return Log("SetVolume(" + std::to_string(level) + ")");
-  }
-  HResult IsLost(bool& answer) override {
-    answer = lost;
-    return kOk;
-  }
-  // Answers kSoundBufferLost restoreRefusals times before it gives the
-  // buffer back, emptied, as the system does.
+  HResult IsPlaying(bool& answer) override { return answer = playing, kOk; }
+  HResult SetPlayPosition(std::uint32_t offset) override { return position = offset, Log("SetPlayPosition"); }
+  HResult SetVolume(std::int32_t level) override { return volume = level, Log("SetVolume"); }
+  HResult IsLost(bool& answer) override { return answer = lost, kOk; }
+  // Refuses restoreRefusals times, then gives the buffer back emptied, as the system does.
   HResult Restore() override {
-    ++restores;
-    if (restoreRefusals > 0) {
-      --restoreRefusals;
-      return Log("Restore", kSoundBufferLost);
-    }
+    if (restoreRefusals > 0) return --restoreRefusals, Log("Restore", kSoundBufferLost);
     if (lost) bytes.assign(bytes.size(), 0);
     lost = false;
     return Log("Restore");
   }
-  HResult GetParameters(SoundParameters& parameters) override {
-    parameters = params;
-    return kOk;
-  }
+  HResult GetParameters(SoundParameters& parameters) override { return parameters = params, kOk; }
   HResult SetParameters(const SoundParameters& parameters, bool deferred) override {
     params = parameters;
     wasDeferred = deferred;
@@ -78,21 +57,20 @@ class RecordingBuffer : public SoundBuffer {
   HResult SetConeAngles(std::uint32_t inside, std::uint32_t outside) override {
     params.insideConeAngle = inside;
     params.outsideConeAngle = outside;
-    return Log("SetConeAngles(" + std::to_string(inside) + ", " + std::to_string(outside) + ")");
+    return Log("SetConeAngles");
   }
 
   WaveFormat format;
   std::uint32_t size;
   std::vector<std::uint8_t> bytes;
-  SoundParameters params;
-  bool wasDeferred = false;
-  bool playing = false, looping = false, lost = false;
+  SoundParameters params;  // DirectSound's defaults for a new 3D buffer
+  bool wasDeferred = false, playing = false, looping = false, lost = false;
   std::uint32_t position = 0;
   std::int32_t volume = 0;
-  int plays = 0, fills = 0, restores = 0, restoreRefusals = 0;
+  int plays = 0, fills = 0, restoreRefusals = 0;
 
  private:
-  HResult Log(const std::string& call, HResult result = kOk);
+  HResult Log(const char* call, HResult result = kOk);
   RecordingAudio& audio_;
   int number_;
 };
@@ -101,26 +79,14 @@ class RecordingAudio : public AudioDevice {
  public:
   std::unique_ptr<SoundBuffer> CreateBuffer(const WaveFormat& format, std::uint32_t bytes,
                                             HResult& result) override {
-    if (failCreate) {
-      result = kEFail;
-      log.push_back("CreateBuffer failed");
-      return nullptr;
-    }
-    result = kOk;
+    result = failCreate ? kEFail : kOk;
+    if (failCreate) return nullptr;
     auto buffer = std::make_unique<RecordingBuffer>(*this, static_cast<int>(created.size()), format, bytes);
-    // DirectSound's defaults for a new 3D buffer.
-    buffer->params.minDistance = 1.0f;
-    buffer->params.maxDistance = 1.0e9f;
-    buffer->params.mode = 0;
     created.push_back(buffer.get());
-    log.push_back("CreateBuffer#" + std::to_string(created.size() - 1) + "(" + std::to_string(bytes) + ")");
+    log.push_back("CreateBuffer#" + std::to_string(created.size() - 1));
     return buffer;
   }
-  HResult GetListener(ListenerParameters& parameters) override {
-    parameters = listener;
-    log.push_back("GetListener");
-    return kOk;
-  }
+  HResult GetListener(ListenerParameters& parameters) override { return parameters = listener, kOk; }
   HResult SetListener(const ListenerParameters& parameters) override {
     listener = parameters;
     ++listenerSets;
@@ -134,9 +100,8 @@ class RecordingAudio : public AudioDevice {
   }
   void Sleep(std::uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
 
-  // The buffers made, by creation order; null once released.
-  std::vector<RecordingBuffer*> created;
-  std::vector<std::string> log;  // "#1 Play(loop)", "SetListener", ...
+  std::vector<RecordingBuffer*> created;  // by creation order; null once released
+  std::vector<std::string> log;           // "#1 Play(loop)", "SetListener", ...
   ListenerParameters listener;
   int listenerSets = 0;
   std::vector<std::uint32_t> sleeps;
@@ -148,9 +113,8 @@ inline RecordingBuffer::~RecordingBuffer() {
   Log("Release");
 }
 
-// Appended piece by piece: g++ 12 at -O3 warns falsely on "#" + string.
-inline HResult RecordingBuffer::Log(const std::string& call, HResult result) {
-  std::string line = "#";
+inline HResult RecordingBuffer::Log(const char* call, HResult result) {
+  std::string line = "#";  // appended piece by piece: g++ 12 at -O3 warns falsely on "#" + string
   line += std::to_string(number_);
   line += ' ';
   line += call;

@@ -26,6 +26,7 @@
 #include "driver_support.h"
 
 using namespace brisane;
+static Node SettingsRoot;  // one tree for the process, as WinMain keeps it
 
 namespace {
 

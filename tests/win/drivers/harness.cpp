@@ -151,7 +151,8 @@ int Preview(const char* program, int width, int height, int pixelsWidth, int pix
   CloseHandle(pi.hProcess);
 
   host = MakeTopWindow("Brisane preview host", width, height);
-  brisane::App app(GetModuleHandleA(nullptr), brisane::SettingsRoot);
+  brisane::Node settings;  // the tree WinMain keeps, empty as on a fresh start
+  brisane::App app(GetModuleHandleA(nullptr), settings);
   app.shell().preview = true;
   app.shell().parentWindow = host;
   app.InitWindow();

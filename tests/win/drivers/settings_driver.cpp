@@ -8,6 +8,7 @@
 #include "settings/node.h"
 
 using namespace brisane;
+static Node SettingsRoot;  // one tree for the process, as WinMain keeps it
 
 namespace {
 

@@ -115,8 +115,8 @@ std::vector<YardInfo> Yards() {
     out.push_back({s.YardCentre(), s.YardAlong(), s.HalfHead() * 1.08f + 3, mastOf[id], levelOf[id]});
   }
   const Matrix frame = SailFrame(kMizzen.at(172));
-  out.push_back({RigToShip(TransformPoint({0, 0, -kHeadForward}, frame)),
-                 Normalize(TransformDirection({1, 0, 0}, frame)), 42, 2, 1});
+  out.push_back({RigToShip(TransformPoint(Vector3{0, 0, -kHeadForward}, frame)),
+                 Normalize(TransformDirection(Vector3{1, 0, 0}, frame)), 42, 2, 1});
   return out;
 }
 
