@@ -3,30 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 
 namespace brisane {
 namespace {
 
+// Only a preview with a window gets one; case and position matter, and
+// anything unknown is the show.
 TEST(CommandLineTest, EachLineGivesItsModeAndOnlyAPreviewAWindow) {
-  const struct {
-    const char* text;
-    RunMode mode;
-    std::uintptr_t window;
-  } cases[] = {
-      {"/p 1234", RunMode::Preview, 1234}, {"/p1234", RunMode::Preview, 1234},
-      {"/p\t  1234 extra", RunMode::Preview, 1234}, {"/p +1234", RunMode::Preview, 1234},
-      {"/p 4294967295", RunMode::Preview, 4294967295u},
-      // A preview without a window has nowhere to draw.
-      {"/p", RunMode::FullScreen, 0}, {"/p abc", RunMode::FullScreen, 0}, {"/p 0", RunMode::FullScreen, 0},
-      {"", RunMode::Configuration, 0}, {"/c", RunMode::Configuration, 0}, {"/c:1234", RunMode::Configuration, 0},
-      // Case and position matter; anything else is the show.
-      {"/s", RunMode::FullScreen, 0}, {"/P 123", RunMode::FullScreen, 0}, {"/C", RunMode::FullScreen, 0},
-      {" /c", RunMode::FullScreen, 0}, {"-s", RunMode::FullScreen, 0}, {"/", RunMode::FullScreen, 0},
-  };
-  for (const auto& c : cases) {
-    const CommandLine line = ParseCommandLine(c.text);
-    EXPECT_EQ(line.mode, c.mode) << '"' << c.text << '"';
-    EXPECT_EQ(line.parentWindow, c.window) << '"' << c.text << '"';
+  for (const auto& [text, mode, window] :
+       {std::tuple{"/p 1234", RunMode::Preview, 1234u}, std::tuple{"/p\t  4294967295 x", RunMode::Preview, 4294967295u},
+        std::tuple{"/p1234", RunMode::Preview, 1234u}, std::tuple{"/p 0", RunMode::FullScreen, 0u},
+        std::tuple{"/p abc", RunMode::FullScreen, 0u}, std::tuple{"", RunMode::Configuration, 0u},
+        std::tuple{"/c:1234", RunMode::Configuration, 0u}, std::tuple{"/P 123", RunMode::FullScreen, 0u},
+        std::tuple{" /c", RunMode::FullScreen, 0u}, std::tuple{"/s", RunMode::FullScreen, 0u}}) {
+    const CommandLine line = ParseCommandLine(text);
+    EXPECT_EQ(line.mode, mode) << '"' << text << '"';
+    EXPECT_EQ(line.parentWindow, std::uintptr_t{window}) << '"' << text << '"';
   }
 }
 

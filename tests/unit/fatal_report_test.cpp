@@ -15,15 +15,14 @@ std::string Format(const char* format, ...) {
   return s;
 }
 
-// The text is cut at the limit, never past it, and a missing format is empty.
 TEST(FatalReportTest, MessagesAreCutAtTheLimitAndEndWithTheSupportLine) {
-  const std::string exact(496, 'e'), longer = exact + "tail";
+  const std::string exact(496, 'e');
   EXPECT_EQ(Format("%s", exact.c_str()), exact);
-  EXPECT_EQ(Format("%s", longer.c_str()), exact);
+  EXPECT_EQ(Format("%stail", exact.c_str()), exact);
   EXPECT_EQ(Format(nullptr), "");
-  EXPECT_EQ(ComposeFatalReport("FATAL ERROR in InitWindow(): RegisterClass return NULL"),
-            std::string("FATAL ERROR in InitWindow(): RegisterClass return NULL\n\nIf you see this message then please "
-                        "contact us at ") + kSupportAddress + "\n");
+  EXPECT_EQ(ComposeFatalReport("FATAL ERROR in X(): failed"),
+            std::string("FATAL ERROR in X(): failed\n\nIf you see this message then please contact us at ") +
+                kSupportAddress + "\n");
 }
 
 }  // namespace
