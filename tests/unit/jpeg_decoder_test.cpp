@@ -58,41 +58,23 @@ struct Picture {
   JpegResult decode = JpegResult::kNoParameters;
   JpegOutput layout;
   std::vector<std::uint8_t> pixels;
-  // The image's pixel (x, y) counted from the top, channel c.
-  int At(int x, int y, int c = 0) const {
-    const int rows = layout.height < 0 ? -layout.height : layout.height;
-    const int row = layout.height < 0 ? rows - 1 - y : y;
-    return pixels[static_cast<std::size_t>(row) * layout.Stride() + static_cast<std::size_t>(x * layout.channels + c)];
+  // The image's pixel (x, y) counted from the top, in the usual bottom-up layout.
+  int At(int x, int y) const {
+    return pixels[static_cast<std::size_t>(-layout.height - 1 - y) * layout.Stride() + static_cast<std::size_t>(x * layout.channels)];
   }
 };
 
-Picture Decode(const std::vector<std::uint8_t>& bytes, bool top_down = false, bool rgba = false) {
+Picture Decode(const std::vector<std::uint8_t>& bytes) {
   Picture p;
   JpegDecoder decoder;
   p.parameters = decoder.ReadParameters(bytes.data(), bytes.size());
   if (p.parameters != JpegResult::kOk) return p;
   p.layout = decoder.Layout();
-  if (top_down) p.layout.height = -p.layout.height;
-  if (rgba) {
-    p.layout.order = JpegColourOrder::kRgba;
-    p.layout.channels = 4;
-    p.layout.padding = 0;
-  }
   p.pixels.assign(p.layout.Bytes(), 0xEE);
   p.layout.pixels = p.pixels.data();
   p.layout.size = p.pixels.size();
   p.decode = decoder.Decode(p.layout);
   return p;
-}
-
-TEST(JpegDecoderTest, TopDownAndRedGreenBlueAlphaLayoutsOnRequest) {
-  const int dc[4] = {8, 16, 24, 32};
-  EXPECT_EQ(Decode(FourBlocks(dc), true).pixels[0], Flat(8));
-  const Picture rgba = Decode(FourBlocks(dc), false, true);
-  ASSERT_EQ(rgba.decode, JpegResult::kOk);
-  EXPECT_EQ(rgba.layout.Stride(), 52u);
-  EXPECT_EQ(rgba.At(12, 9, 2), Flat(32));
-  EXPECT_EQ(rgba.At(12, 9, 3), 255);
 }
 
 TEST(JpegDecoderTest, DamagedScanKeepsWhatCouldBeRead) {
@@ -143,11 +125,11 @@ TEST(JpegDecoderTest, FillBytesStrayBytesAndUnknownSegmentsAreSkipped) {
   EXPECT_EQ(p.At(7, 7), Flat(-800));
 }
 
-TEST(JpegDecoderTest, CallsOutOfOrderAndLayoutsThatDoNotFitAreRefused) {
-  const int dc[4] = {1, 2, 3, 4};
+TEST(JpegDecoderTest, LayoutsOnRequestAndCallsOutOfOrderOrLayoutsThatDoNotFitAreRefused) {
+  const int dc[4] = {80, 160, 240, 320};
   const std::vector<std::uint8_t> bytes = FourBlocks(dc);
   JpegDecoder decoder;
-  std::vector<std::uint8_t> buffer(400, 0x77);
+  std::vector<std::uint8_t> buffer(520, 0x77);
   JpegOutput out;
   out.pixels = buffer.data();
   out.size = buffer.size();
@@ -166,7 +148,17 @@ TEST(JpegDecoderTest, CallsOutOfOrderAndLayoutsThatDoNotFitAreRefused) {
     brk(bad);
     EXPECT_EQ(decoder.Decode(bad), JpegResult::kBadLayout);
   }
-  EXPECT_EQ(buffer, std::vector<std::uint8_t>(400, 0x77));
+  EXPECT_EQ(buffer, std::vector<std::uint8_t>(520, 0x77));
+  JpegOutput rgba = good;  // top-down red, green, blue, alpha
+  rgba.height = 10;
+  rgba.order = JpegColourOrder::kRgba;
+  rgba.channels = 4;
+  rgba.padding = 0;
+  ASSERT_EQ(decoder.Decode(rgba), JpegResult::kOk);
+  EXPECT_EQ(rgba.Stride(), 52u);
+  EXPECT_EQ(buffer[0], Flat(80));
+  EXPECT_EQ(buffer[519], 255);
+  EXPECT_EQ(buffer[518], Flat(320));
   // Decoding again gives the same picture; after Release nothing is left.
   ASSERT_EQ(decoder.Decode(good), JpegResult::kOk);
   const std::vector<std::uint8_t> first = buffer;

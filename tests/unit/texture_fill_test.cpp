@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "render/texture_fill.h"
@@ -12,14 +13,7 @@ namespace brisane {
 namespace {
 
 TexturePixelFormat Rgb(std::uint32_t bits, std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
-  TexturePixelFormat f;
-  f.flags = kPixelRgb | (a ? kPixelAlphaPixels : 0);
-  f.rgb_bit_count = bits;
-  f.alpha_mask = a;
-  f.red_mask = r;
-  f.green_mask = g;
-  f.blue_mask = b;
-  return f;
+  return {kPixelRgb | (a ? kPixelAlphaPixels : 0u), 0, bits, r, g, b, a};
 }
 
 const TexturePixelFormat kArgb8888 = Rgb(32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF);
@@ -38,9 +32,7 @@ struct Image {
                         pixels(stride * static_cast<std::size_t>(h), 0) {}
   void Set(int x, int y_from_top, int r, int g, int b) {
     std::uint8_t* p = pixels.data() + static_cast<std::size_t>(height - 1 - y_from_top) * stride + static_cast<std::size_t>(x) * 3;
-    p[0] = static_cast<std::uint8_t>(b);
-    p[1] = static_cast<std::uint8_t>(g);
-    p[2] = static_cast<std::uint8_t>(r);
+    std::tie(p[0], p[1], p[2]) = std::tuple(std::uint8_t(b), std::uint8_t(g), std::uint8_t(r));
   }
   TextureImage View() const { return {pixels.data(), pixels.size(), width, height, stride}; }
 };
@@ -55,9 +47,8 @@ struct Surface {
   }
   std::uint32_t Texel(std::uint32_t x, std::uint32_t y) const {
     const std::size_t bytes = surface.format.rgb_bit_count / 8;
-    const std::size_t pitch = surface.pitch ? surface.pitch : surface.width * bytes;
     std::uint32_t v = 0;
-    std::memcpy(&v, memory.data() + y * pitch + x * bytes, bytes);
+    std::memcpy(&v, memory.data() + y * (surface.pitch ? surface.pitch : surface.width * bytes) + x * bytes, bytes);
     return v;
   }
 };
@@ -75,14 +66,9 @@ TEST(TextureSizeTest, PowersOfTwoMaximaAndSquares) {
 }
 
 TEST(TextureFormatTest, UnusableFormatsAreLeftOutAndTheMostEvenChannelsWin) {
-  TexturePixelFormat luminance = Rgb(16, 0xFF00, 0xFF, 0, 0);
-  luminance.flags = kPixelLuminance | kPixelAlphaPixels;
-  TexturePixelFormat bump = Rgb(16, 0, 0xFF, 0xFF00, 0);
-  bump.flags = kPixelBumpDuDv;
-  TexturePixelFormat alpha_only = {};
-  alpha_only.flags = kPixelAlpha;
-  alpha_only.rgb_bit_count = 8;
-  alpha_only.alpha_mask = 0xFF;
+  const TexturePixelFormat luminance = {kPixelLuminance | kPixelAlphaPixels, 0, 16, 0xFF, 0, 0, 0xFF00};
+  const TexturePixelFormat bump = {kPixelBumpDuDv, 0, 16, 0xFF, 0xFF00, 0, 0};
+  const TexturePixelFormat alpha_only = {kPixelAlpha, 0, 8, 0, 0, 0, 0xFF};
   const std::vector<TexturePixelFormat> usable =
       UsableTextureFormats({kXrgb8888, luminance, bump, Rgb(8, 0, 0xE0, 0x1C, 0x03), alpha_only, kRgb565});
   EXPECT_EQ(usable, (std::vector<TexturePixelFormat>{kXrgb8888, alpha_only, kRgb565}));
