@@ -1,14 +1,12 @@
-// The vector paths against the portable ones, and arithmetic that damaged
-// data can push to the extremes. Ordinary samples are checked against the
-// reference decoder in the host tests.
+// The vector transform against the portable one, and arithmetic that damaged
+// data can push to the extremes. Ordinary samples and colour conversion are
+// checked against the reference decoder in the host tests.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "image/jpeg_idct.h"
-#include "image/jpeg_pixels.h"
 
 namespace brisane {
 namespace {
@@ -51,26 +49,6 @@ TEST(InverseDctTest, ExtremeCoefficientsSaturateAndStayDefined) {
   for (int i = 0; i < 64; ++i) coef[i] = static_cast<std::int16_t>((i & 1) ? 32767 : -32768);
   InverseDctScalar(coef, quant.data(), out, 8);
   InverseDct(coef, quant.data(), out, 8);
-}
-
-// Rows long enough for the vector path against single pixels (the plain
-// path), over every chroma pair.
-TEST(ColourTest, WideRowsMatchPixelByPixelConversion) {
-  std::vector<std::uint8_t> ys(256), cbs(256), crs(256), row(256 * 3), one(3);
-  for (int cr = 0; cr < 256; ++cr) {
-    for (std::size_t i = 0; i < 256; ++i) {
-      ys[i] = static_cast<std::uint8_t>((i * 7 + static_cast<std::size_t>(cr) * 13) & 255);
-      cbs[i] = static_cast<std::uint8_t>(i);
-      crs[i] = static_cast<std::uint8_t>(cr);
-    }
-    const std::uint8_t* rows[3] = {ys.data(), cbs.data(), crs.data()};
-    ConvertRow(JpegColourSpace::kYCbCr, rows, 256, false, row.data());
-    for (std::size_t i = 0; i < 256; ++i) {
-      const std::uint8_t* px[3] = {&ys[i], &cbs[i], &crs[i]};
-      ConvertRow(JpegColourSpace::kYCbCr, px, 1, false, one.data());
-      ASSERT_TRUE(std::equal(one.begin(), one.end(), row.begin() + static_cast<std::ptrdiff_t>(i * 3))) << i << " " << cr;
-    }
-  }
 }
 
 }  // namespace
