@@ -1,9 +1,11 @@
-#include "shell/command_line.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <tuple>
+
+#include "shell/command_line.h"
+#include "shell/fatal_report.h"
 
 namespace brisane {
 namespace {
@@ -21,6 +23,24 @@ TEST(CommandLineTest, EachLineGivesItsModeAndOnlyAPreviewAWindow) {
     EXPECT_EQ(line.mode, mode) << '"' << text << '"';
     EXPECT_EQ(line.parentWindow, std::uintptr_t{window}) << '"' << text << '"';
   }
+}
+
+std::string Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string s = FormatFatalMessage(format, args);
+  va_end(args);
+  return s;
+}
+
+TEST(FatalReportTest, MessagesAreCutAtTheLimitAndEndWithTheSupportLine) {
+  const std::string exact(496, 'e');
+  EXPECT_EQ(Format("%s", exact.c_str()), exact);
+  EXPECT_EQ(Format("%stail", exact.c_str()), exact);
+  EXPECT_EQ(Format(nullptr), "");
+  EXPECT_EQ(ComposeFatalReport("FATAL ERROR in X(): failed"),
+            std::string("FATAL ERROR in X(): failed\n\nIf you see this message then please contact us at ") +
+                kSupportAddress + "\n");
 }
 
 }  // namespace
