@@ -132,43 +132,33 @@ std::vector<std::uint8_t> DecodeReference(const std::vector<std::uint8_t>& jpeg,
   return result;
 }
 
+// Every sampling at every size, and each coding, progression, restart
+// interval and scan layout at every size; one size for optimised tables.
 std::vector<PictureSpec> ConformanceSpecs() {
+  const std::vector<int> flat3 = {1, 1, 1, 1, 1, 1}, flat4 = {1, 1, 1, 1, 1, 1, 1, 1}, s420 = {2, 2, 1, 1, 1, 1},
+                         s422 = {2, 1, 1, 1, 1, 1}, grey = {1, 1};
+  const std::vector<PictureSpec> variants = {
+      {0, 0, kYCbCr, 0, flat3}, {0, 0, kYCbCr, 0, s422}, {0, 0, kYCbCr, 0, s420}, {0, 0, kYCbCr, 0, {1, 2, 1, 1, 1, 1}},
+      {0, 0, kYCbCr, 0, {4, 1, 1, 1, 1, 1}}, {0, 0, kYCbCr, 0, {4, 2, 1, 1, 1, 1}},
+      {0, 0, kYCbCr, 0, {2, 2, 1, 2, 2, 1}},  // mixed chroma
+      {0, 0, kYCbCr, 0, {3, 1, 1, 1, 1, 1}}, {0, 0, kYCbCr, 0, {1, 4, 1, 1, 1, 1}},
+      {0, 0, kGrey, 0, grey}, {0, 0, kRgb, 0, flat3}, {0, 0, kCmyk, 0, flat4}, {0, 0, kYcck, 0, {2, 2, 1, 1, 1, 1, 2, 2}},
+      {0, 0, kYCbCr, 0, s420, true}, {0, 0, kYCbCr, 0, flat3, true}, {0, 0, kGrey, 0, grey, true},
+      {0, 0, kYCbCr, 0, s422, true, 2}, {0, 0, kCmyk, 0, flat4, true},
+      {0, 0, kYCbCr, 0, s420, false, 1}, {0, 0, kGrey, 0, grey, false, 1}, {0, 0, kYCbCr, 0, s420, false, 7},
+      {0, 0, kGrey, 0, grey, false, 3}, {0, 0, kYCbCr, 0, s420, false, 2, false, true}};
   std::vector<PictureSpec> specs;
-  const std::pair<int, int> sizes[] = {{1, 1}, {17, 9}, {1023, 7}, {64, 48}, {35, 21}, {2, 3}};
-  const std::vector<int> samplings[] = {{1, 1, 1, 1, 1, 1}, {2, 1, 1, 1, 1, 1}, {2, 2, 1, 1, 1, 1},
-                                        {1, 2, 1, 1, 1, 1}, {4, 1, 1, 1, 1, 1}, {4, 2, 1, 1, 1, 1},
-                                        {2, 2, 1, 2, 2, 1},  // mixed chroma
-                                        {3, 1, 1, 1, 1, 1}, {1, 4, 1, 1, 1, 1}};
-  const std::vector<int> flat3 = {1, 1, 1, 1, 1, 1}, flat4 = {1, 1, 1, 1, 1, 1, 1, 1}, s420 = {2, 2, 1, 1, 1, 1};
-  const int qualities[] = {10, 25, 50, 75, 90, 100};
   int q = 0;
-  auto add = [&](int w, int h, Coding c, const std::vector<int>& hv, bool progressive = false, int restart = 0) {
-    specs.push_back({w, h, c, qualities[q++ % 6], hv, progressive, restart});
-    return &specs.back();
-  };
-  for (const auto& hv : samplings)
-    for (const auto& [w, h] : sizes) add(w, h, kYCbCr, hv);
-  for (const auto& [w, h] : sizes) {
-    add(w, h, kGrey, {1, 1});
-    add(w, h, kRgb, flat3);
-    add(w, h, kCmyk, flat4);
-    add(w, h, kYcck, {2, 2, 1, 1, 1, 1, 2, 2});
-    add(w, h, kYCbCr, s420, true);
-    add(w, h, kYCbCr, flat3, true);
-    add(w, h, kGrey, {1, 1}, true);
-    add(w, h, kYCbCr, {2, 1, 1, 1, 1, 1}, true, 2);
-    add(w, h, kCmyk, flat4, true);
-    for (int restart : {1, 3, 7}) {
-      add(w, h, kYCbCr, s420, false, restart);
-      add(w, h, kGrey, {1, 1}, false, restart);
+  for (const auto& [w, h] : {std::pair{1, 1}, std::pair{17, 9}, std::pair{1023, 7}, std::pair{64, 48}, std::pair{35, 21},
+                             std::pair{2, 3}})
+    for (PictureSpec spec : variants) {
+      spec.width = w;
+      spec.height = h;
+      spec.quality = 10 + 18 * (q++ % 6);
+      specs.push_back(spec);
     }
-    add(w, h, kYCbCr, s420, false, w % 3)->separate_scans = true;
-  }
-  PictureSpec opt{64, 48, kYCbCr, 100, s420};
-  opt.optimize = true;
-  specs.push_back(opt);
-  opt.progressive = true;
-  specs.push_back(opt);
+  specs.push_back({64, 48, kYCbCr, 100, s420, false, 0, true});
+  specs.push_back({64, 48, kYCbCr, 100, s420, true, 0, true});
   return specs;
 }
 

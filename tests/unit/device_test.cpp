@@ -7,9 +7,8 @@
 #include "render/device_table.h"
 #include "render/gamma.h"
 #include "render/state_filter.h"
+#include "support/device_fixtures.h"
 #include "support/recording_device.h"
-#include "tests/unit/support/device_fixtures.h"
-#include "tests/unit/support/recording_device.h"
 
 namespace brisane {
 namespace {
@@ -108,8 +107,9 @@ struct Frame {
   }
 };
 
-// Clear, draw inside the scene, present. A lost display ends the show wherever it shows and never leaves a scene
-// open; other failures cost one frame, and a failed Clear not even that.
+// Clear, draw inside the scene, present. A lost display ends the show wherever
+// it shows and never leaves a scene open; other failures cost one frame, and a
+// failed Clear not even that.
 TEST(DeviceFrameTest, ALostDisplayEndsTheShowOtherFailuresCostOneFrame) {
   Frame good;
   EXPECT_EQ(good(), FrameStatus::Presented);
@@ -129,20 +129,16 @@ TEST(DeviceFrameTest, ALostDisplayEndsTheShowOtherFailuresCostOneFrame) {
   }
 }
 
-using testing::RecordingDevice;
-
 // What the device behind the filter has seen; a failing call is still
 // logged, a repeat stopped by the filter is not.
 TEST(StateFilter, OnlyChangesReachTheDeviceAndWhatIsUncertainIsAskedAgain) {
   RecordingDevice device;
   StateFilter filter(device);
   std::uint32_t value = 0;
-  ASSERT_EQ(filter.GetRenderState(RenderState::CullMode, value), kOk);
-  ASSERT_EQ(filter.GetRenderState(RenderState::CullMode, value), kOk);
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(filter.GetRenderState(RenderState::CullMode, value), kOk);
   EXPECT_EQ(device.Calls("GetRenderState").size(), 1u);
   filter.SetRenderState(RenderState::CullMode, value);
-  filter.SetRenderState(RenderState::CullMode, d3d::kCullCW);
-  filter.SetRenderState(RenderState::CullMode, d3d::kCullCW);
+  for (int i = 0; i < 2; ++i) filter.SetRenderState(RenderState::CullMode, d3d::kCullCW);
   EXPECT_EQ(device.Calls("SetRenderState"), std::vector<std::string>{"SetRenderState(22, 2)"});
   EXPECT_EQ(filter.repeatsStopped(), 2u);
   // A set the device refuses leaves the state unknown: the same value goes through again.
@@ -163,9 +159,7 @@ TEST(GammaCurvesTest, CurvesBrightenAboveOneAndStayWithinSixteenBits) {
   EXPECT_EQ(BrightnessCurve(40000, 0.5), 20000);
   EXPECT_EQ(BrightnessCurve(60000, 1.5), 65535);  // held at white, not wrapped round to dark
   EXPECT_EQ(BrightnessCurve(60000, -1.0), 0);
-}
-
-TEST(GammaCurvesTest, RampsKeepTheirFirstTwoEntriesAndOnlyRisingOnesCount) {
+  // Ramps keep their first two entries, and only rising ones count.
   GammaRamp saved = IdentityRamp();
   saved.red[1] = 7;
   const GammaRamp black = ComputeRamp(saved, 0.0, GammaCurve::Brightness);
