@@ -37,10 +37,7 @@ class Stream {
   void Restarts(int interval) { Segment(0xDD, {0, static_cast<std::uint8_t>(interval)}); }
   void Scan() { Segment(0xDA, {1, 1, 0x00, 0, 63, 0}); }
   // One block whose DC differs from the previous one by diff.
-  void Block(int diff) {
-    Dc(diff);
-    Bits(0, 1);  // end of block
-  }
+  void Block(int diff) { Dc(diff), Bits(0, 1); }  // and an end of block
   // The DC part alone, as a progressive picture's first DC scan codes it.
   void Dc(int diff) {
     int size = 0;
@@ -48,17 +45,9 @@ class Stream {
     Bits(static_cast<unsigned>(size), 4);
     if (size) Bits(static_cast<unsigned>(diff > 0 ? diff : diff + (1 << size) - 1), size);
   }
-  void Restart(int n) {
-    Flush();
-    Marker(0xD0 + (n & 7));
-  }
-  void End() {
-    Flush();
-    Marker(0xD9);
-  }
-  void Flush() {  // pads with ones
-    if (count_) Bits(0x7F, 8 - count_);
-  }
+  void Restart(int n) { Flush(), Marker(0xD0 + (n & 7)); }
+  void End() { Flush(), Marker(0xD9); }
+  void Flush() { if (count_) Bits(0x7F, 8 - count_); }  // pads with ones
 
  private:
   void Bits(unsigned value, int n) {
@@ -67,8 +56,7 @@ class Stream {
       if (++count_ == 8) {
         bytes.push_back(acc_);
         if (acc_ == 0xFF) bytes.push_back(0);
-        acc_ = 0;
-        count_ = 0;
+        acc_ = 0, count_ = 0;
       }
     }
   }
