@@ -167,30 +167,19 @@ TEST(GammaCurvesTest, CurvesBrightenAboveOneAndStayWithinSixteenBits) {
   EXPECT_EQ(black.red[2] | black.green[255], 0);
   EXPECT_TRUE(RampRises(IdentityRamp()));
   EXPECT_FALSE(RampRises(GammaRamp{}));
-  GammaRamp dip = IdentityRamp();
-  dip.green[100] = 0;
-  EXPECT_FALSE(RampRises(dip));
+  saved.green[100] = 0;
+  EXPECT_FALSE(RampRises(saved));
 }
 
 // A gamma control over a ramp held in memory.
 struct FakeDisplay : GammaSource {
   struct Control : GammaControl {
     explicit Control(FakeDisplay& d) : display(d) {}
-    bool GetRamp(GammaRamp& ramp) override {
-      ++display.gets;
-      ramp = display.current;
-      return display.getWorks;
-    }
-    bool SetRamp(const GammaRamp& ramp) override {
-      display.sets.push_back(ramp);
-      display.current = ramp;
-      return true;
-    }
+    bool GetRamp(GammaRamp& ramp) override { return ++display.gets, ramp = display.current, display.getWorks; }
+    bool SetRamp(const GammaRamp& ramp) override { return display.sets.push_back(ramp), display.current = ramp, true; }
     FakeDisplay& display;
   };
-  std::unique_ptr<GammaControl> OpenGammaControl() override {
-    return supported ? std::make_unique<Control>(*this) : nullptr;
-  }
+  std::unique_ptr<GammaControl> OpenGammaControl() override { return supported ? std::make_unique<Control>(*this) : nullptr; }
   bool supported = true, getWorks = true;
   int gets = 0;
   GammaRamp current = IdentityRamp();

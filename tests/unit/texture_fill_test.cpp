@@ -40,11 +40,8 @@ struct Image {
 struct Surface {
   std::vector<std::uint8_t> memory;
   TextureSurface surface;
-  Surface(std::uint32_t w, std::uint32_t h, const TexturePixelFormat& format, std::size_t pitch = 0) {
-    const std::size_t row = pitch ? pitch : w * format.rgb_bit_count / 8;
-    memory.assign(row * h, 0xCD);
-    surface = {memory.data(), w, h, pitch, format};
-  }
+  Surface(std::uint32_t w, std::uint32_t h, const TexturePixelFormat& format, std::size_t pitch = 0)
+      : memory((pitch ? pitch : w * format.rgb_bit_count / 8) * h, 0xCD), surface{memory.data(), w, h, pitch, format} {}
   std::uint32_t Texel(std::uint32_t x, std::uint32_t y) const {
     const std::size_t bytes = surface.format.rgb_bit_count / 8;
     std::uint32_t v = 0;
