@@ -1,6 +1,3 @@
-// Hand-written streams for what an encoder never writes: damage, hostile
-// headers, and calls the decoder must refuse. Whole pictures at every scale
-// are checked against the reference decoder in the host tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,11 +6,14 @@
 #include <vector>
 
 #include "image/jpeg_decoder.h"
+#include "image/jpeg_idct.h"
 #include "support/jpeg_stream.h"
 
 namespace brisane {
 namespace {
 
+// Hand-written streams for what an encoder never writes: damage, hostile
+// headers, refused calls. Whole pictures are checked in the host tests.
 using testing::Stream;
 
 int Flat(int dc) { return std::clamp(128 + ((dc + 4) >> 3), 0, 255); }
@@ -59,44 +59,23 @@ struct Picture {
   JpegResult decode = JpegResult::kNoParameters;
   JpegOutput layout;
   std::vector<std::uint8_t> pixels;
-  // The image's pixel (x, y) counted from the top, channel c.
-  int At(int x, int y, int c = 0) const {
-    const int rows = layout.height < 0 ? -layout.height : layout.height;
-    const int row = layout.height < 0 ? rows - 1 - y : y;
-    return pixels[static_cast<std::size_t>(row) * layout.Stride() + static_cast<std::size_t>(x * layout.channels + c)];
+  // The image's pixel (x, y) counted from the top, in the usual bottom-up layout.
+  int At(int x, int y) const {
+    return pixels[static_cast<std::size_t>(-layout.height - 1 - y) * layout.Stride() + static_cast<std::size_t>(x * layout.channels)];
   }
 };
 
-Picture Decode(const std::vector<std::uint8_t>& bytes, bool top_down = false, bool rgba = false) {
+Picture Decode(const std::vector<std::uint8_t>& bytes) {
   Picture p;
   JpegDecoder decoder;
   p.parameters = decoder.ReadParameters(bytes.data(), bytes.size());
   if (p.parameters != JpegResult::kOk) return p;
   p.layout = decoder.Layout();
-  if (top_down) p.layout.height = -p.layout.height;
-  if (rgba) {
-    p.layout.order = JpegColourOrder::kRgba;
-    p.layout.channels = 4;
-    p.layout.padding = 0;
-  }
   p.pixels.assign(p.layout.Bytes(), 0xEE);
   p.layout.pixels = p.pixels.data();
   p.layout.size = p.pixels.size();
   p.decode = decoder.Decode(p.layout);
   return p;
-}
-
-TEST(JpegDecoderTest, TopDownAndRedGreenBlueAlphaLayoutsOnRequest) {
-  const int dc[4] = {8, 16, 24, 32};
-  const Picture down = Decode(FourBlocks(dc), true);
-  ASSERT_EQ(down.decode, JpegResult::kOk);
-  EXPECT_EQ(down.pixels[0], Flat(8));
-  const Picture rgba = Decode(FourBlocks(dc), false, true);
-  ASSERT_EQ(rgba.decode, JpegResult::kOk);
-  EXPECT_EQ(rgba.layout.Stride(), 52u);
-  EXPECT_EQ(rgba.At(12, 9, 0), Flat(32));
-  EXPECT_EQ(rgba.At(12, 9, 2), Flat(32));
-  EXPECT_EQ(rgba.At(12, 9, 3), 255);
 }
 
 TEST(JpegDecoderTest, DamagedScanKeepsWhatCouldBeRead) {
@@ -105,28 +84,20 @@ TEST(JpegDecoderTest, DamagedScanKeepsWhatCouldBeRead) {
   s.Frame(13, 10);
   s.Restarts(1);
   s.Scan();
-  s.Block(300);
-  s.Restart(0);
-  s.Block(-200);
+  s.Block(300), s.Restart(0), s.Block(-200);
   s.Flush();  // RST1 lost
-  s.Block(100);
-  s.Restart(2);
-  s.Block(900);
-  s.End();
+  s.Block(100), s.Restart(2), s.Block(900), s.End();
   const Picture lost = Decode(s.bytes);
-  ASSERT_EQ(lost.parameters, JpegResult::kOk);
   EXPECT_EQ(lost.decode, JpegResult::kCorruptData);
   EXPECT_EQ(lost.At(0, 0), Flat(300));
   EXPECT_EQ(lost.At(8, 0), Flat(-200));
   EXPECT_EQ(lost.At(0, 8), 128);  // only the lost interval: zeros after the reset
   EXPECT_EQ(lost.At(8, 8), Flat(900));
-
   const int dc[4] = {300, -200, 100, 900};
   std::vector<std::uint8_t> cut = FourBlocks(dc);
   cut.resize(cut.size() - 4);  // the last block and the end marker
   const Picture truncated = Decode(cut);
   EXPECT_EQ(truncated.decode, JpegResult::kCorruptData);
-  EXPECT_EQ(truncated.At(0, 0), Flat(300));
   EXPECT_EQ(truncated.At(8, 0), Flat(-200));
 }
 
@@ -144,53 +115,50 @@ TEST(JpegDecoderTest, FillBytesStrayBytesAndUnknownSegmentsAreSkipped) {
   s.bytes.insert(s.bytes.end(), {0xFF, 0xFF, 0xFF});
   s.Marker(0xD9);
   const Picture p = Decode(s.bytes);
-  ASSERT_EQ(p.parameters, JpegResult::kOk);
   EXPECT_EQ(p.decode, JpegResult::kOk);
   EXPECT_EQ(p.At(7, 7), Flat(-800));
 }
 
-TEST(JpegDecoderTest, CallsOutOfOrderAndLayoutsThatDoNotFitAreRefused) {
-  const int dc[4] = {1, 2, 3, 4};
+TEST(JpegDecoderTest, LayoutsOnRequestAndCallsOutOfOrderOrLayoutsThatDoNotFitAreRefused) {
+  const int dc[4] = {80, 160, 240, 320};
   const std::vector<std::uint8_t> bytes = FourBlocks(dc);
   JpegDecoder decoder;
-  std::vector<std::uint8_t> buffer(400, 0x77);
+  std::vector<std::uint8_t> buffer(520, 0x77);
   JpegOutput out;
   out.pixels = buffer.data();
   out.size = buffer.size();
   EXPECT_EQ(decoder.Decode(out), JpegResult::kNoParameters);
   ASSERT_EQ(decoder.ReadParameters(bytes.data(), bytes.size()), JpegResult::kOk);
-  EXPECT_EQ(decoder.Width(), 13);
-  EXPECT_EQ(decoder.Height(), 10);
-  EXPECT_EQ(decoder.Components(), 1);
-  EXPECT_FALSE(decoder.Progressive());
   EXPECT_EQ(decoder.Layout(3).width, 0);
-  EXPECT_EQ(decoder.ScaledWidth(16), 0);
-
   JpegOutput good = decoder.Layout();
   good.pixels = buffer.data();
   good.size = buffer.size();
   void (*const breaks[])(JpegOutput&) = {
-      [](JpegOutput& o) { o.size = o.Bytes() - 1; },  [](JpegOutput& o) { o.width = 12; },
-      [](JpegOutput& o) { o.height = 11; },           [](JpegOutput& o) { o.channels = 4; },
-      [](JpegOutput& o) { o.padding = -1; },          [](JpegOutput& o) { o.pixels = nullptr; },
-      [](JpegOutput& o) { o.order = static_cast<JpegColourOrder>(2); },
-      [](JpegOutput& o) { o.scale = 3; },
+      [](JpegOutput& o) { o.size = o.Bytes() - 1; }, [](JpegOutput& o) { o.width = 12; },
+      [](JpegOutput& o) { o.channels = 4; },         [](JpegOutput& o) { o.pixels = nullptr; },
       [](JpegOutput& o) { o.scale = 2; }};  // the full width at half scale
   for (auto brk : breaks) {
     JpegOutput bad = good;
     brk(bad);
     EXPECT_EQ(decoder.Decode(bad), JpegResult::kBadLayout);
   }
-  EXPECT_EQ(buffer, std::vector<std::uint8_t>(400, 0x77));
-
+  EXPECT_EQ(buffer, std::vector<std::uint8_t>(520, 0x77));
+  JpegOutput rgba = good;  // top-down red, green, blue, alpha
+  rgba.height = 10;
+  rgba.order = JpegColourOrder::kRgba;
+  rgba.channels = 4;
+  rgba.padding = 0;
+  ASSERT_EQ(decoder.Decode(rgba), JpegResult::kOk);
+  EXPECT_EQ(rgba.Stride(), 52u);
+  EXPECT_EQ(buffer[0], Flat(80));
+  EXPECT_EQ(buffer[519], 255);
+  EXPECT_EQ(buffer[518], Flat(320));
   // Decoding again gives the same picture; after Release nothing is left.
   ASSERT_EQ(decoder.Decode(good), JpegResult::kOk);
   const std::vector<std::uint8_t> first = buffer;
-  std::fill(buffer.begin(), buffer.end(), std::uint8_t{0x77});
   ASSERT_EQ(decoder.Decode(good), JpegResult::kOk);
   EXPECT_EQ(buffer, first);
   decoder.Release();
-  EXPECT_EQ(decoder.Width(), 0);
   EXPECT_EQ(decoder.Decode(good), JpegResult::kNoParameters);
 }
 
@@ -199,64 +167,45 @@ TEST(JpegDecoderTest, ScaleForFitsTheBoundAndTheMemoryLimits) {
   JpegDecoder d;
   const std::vector<std::uint8_t> camera = WithFrame(Sof(6000, 4000, 1));
   ASSERT_EQ(d.ReadParameters(camera.data(), camera.size()), JpegResult::kOk);
-  for (const auto& [w, h, scale] : {std::tuple{0, 0, 1}, std::tuple{6000, 4000, 1}, std::tuple{3000, 2000, 2},
-                                    std::tuple{2048, 2048, 4}, std::tuple{8192, 1999, 4},
-                                    std::tuple{256, 256, 8}}) {  // 750 x 500 is as small as it gets
+  for (const auto& [w, h, scale] : {std::tuple{6000, 4000, 1}, std::tuple{3000, 2000, 2}, std::tuple{8192, 1999, 4},
+                                    std::tuple{256, 256, 8}})
     EXPECT_EQ(d.ScaleFor(w, h), scale) << w << " x " << h;
-  }
-  // Unbounded, the limits alone decide. Beyond the output limit at full size
-  // (64 Mi pixels); a progressive picture whose coefficients are not within
-  // it (3 x 524,176 blocks of 128 bytes at full size, 106 at 1/2) while the
-  // same picture sequential is; and one whose one scan of all components
-  // keeps no coefficients at all.
+  // Unbounded, the limits decide: output pixels, and a progressive picture's
+  // stored coefficients.
   for (const auto& [w, h, components, marker, scale] :
        {std::tuple{8192, 8192, 1, 0xC0, 2}, std::tuple{5792, 5792, 3, 0xC2, 4}, std::tuple{5792, 5792, 3, 0xC0, 1},
         std::tuple{65535, 32768, 4, 0xC0, 8}}) {
     const std::vector<std::uint8_t> header = WithFrame(Sof(w, h, components), marker);
-    ASSERT_EQ(d.ReadParameters(header.data(), header.size()), JpegResult::kOk) << w;
-    EXPECT_EQ(d.ScaleFor(0, 0), scale) << w << " x " << h << " marker " << marker;
+    ASSERT_EQ(d.ReadParameters(header.data(), header.size()), JpegResult::kOk);
+    EXPECT_EQ(d.ScaleFor(0, 0), scale) << w << " marker " << marker;
   }
-  // Coefficients that would not fit even at 1/8 are refused when read.
   const std::vector<std::uint8_t> huge = WithFrame(Sof(65535, 32768, 4), 0xC2);
   EXPECT_EQ(d.ReadParameters(huge.data(), huge.size()), JpegResult::kTooLarge);
 }
 
 // Headers that must be refused when the parameters are read.
 TEST(JpegDecoderTest, ImpossibleOrUnsupportedHeadersAreRefusedBeforeDecoding) {
-  auto read = [](const std::vector<std::uint8_t>& bytes) {
-    JpegDecoder d;
-    return d.ReadParameters(bytes.data(), bytes.size());
-  };
-  Stream oversubscribed;
-  oversubscribed.Segment(0xC4, {0x00, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2});
   Stream all_ones;  // two 1-bit codes would include the reserved all-ones code
   all_ones.Segment(0xC4, {0x00, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1});
   Stream bad_quant;
   bad_quant.Segment(0xDB, std::vector<std::uint8_t>(65, 4));  // table number 4
   const std::tuple<const char*, std::vector<std::uint8_t>, JpegResult> cases[] = {
       {"empty", {}, JpegResult::kNotJpeg},
-      {"other format", {0x89, 'P', 'N', 'G'}, JpegResult::kNotJpeg},
       {"start only", {0xFF, 0xD8}, JpegResult::kTruncated},
-      {"segment past the end", {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00}, JpegResult::kTruncated},
       {"zero width", WithFrame(Sof(0, 8, 1)), JpegResult::kBadHeader},
       {"height from DNL", WithFrame(Sof(8, 0, 1)), JpegResult::kUnsupported},
       {"too large", WithFrame(Sof(65535, 65535, 1)), JpegResult::kTooLarge},
       {"largest accepted", WithFrame(Sof(5792, 5792, 1)), JpegResult::kOk},
       {"12-bit", WithFrame({12, 0, 8, 0, 8, 1, 1, 0x11, 0}), JpegResult::kUnsupported},
-      {"lossless", WithFrame(Sof(8, 8, 1), 0xC3), JpegResult::kUnsupported},
-      {"arithmetic", WithFrame(Sof(8, 8, 1), 0xC9), JpegResult::kUnsupported},
       {"two components", WithFrame(Sof(8, 8, 2)), JpegResult::kUnsupported},
       {"factor 5", WithFrame({8, 0, 8, 0, 8, 1, 1, 0x51, 0}), JpegResult::kBadHeader},
-      {"factor 0", WithFrame({8, 0, 8, 0, 8, 1, 1, 0x10, 0}), JpegResult::kBadHeader},
       {"table 4", WithFrame({8, 0, 8, 0, 8, 1, 1, 0x11, 4}), JpegResult::kBadHeader},
       {"factor 3 over 2", WithFrame({8, 0, 8, 0, 8, 3, 1, 0x31, 0, 2, 0x21, 0, 3, 0x11, 0}), JpegResult::kUnsupported},
       {"repeated id", WithFrame({8, 0, 8, 0, 8, 3, 1, 0x11, 0, 1, 0x11, 0, 3, 0x11, 0}), JpegResult::kBadHeader},
-      {"short frame", WithFrame({8, 0, 8, 0, 8, 3, 1, 0x11, 0}), JpegResult::kBadHeader},
-      {"oversubscribed codes", oversubscribed.bytes, JpegResult::kBadHeader},
       {"all-ones code", all_ones.bytes, JpegResult::kBadHeader},
       {"quantisation table 4", bad_quant.bytes, JpegResult::kBadHeader},
   };
-  for (const auto& [name, bytes, expected] : cases) EXPECT_EQ(read(bytes), expected) << name;
+  for (const auto& [name, bytes, expected] : cases) EXPECT_EQ(JpegDecoder().ReadParameters(bytes.data(), bytes.size()), expected) << name;
 }
 
 // Scan headers are read by the decode; a bad first scan leaves the buffer alone.
@@ -265,8 +214,6 @@ TEST(JpegDecoderTest, BadFirstScanHeaderIsRefusedWithoutWriting) {
       {"no component 7", {1, 7, 0x00, 0, 63, 0}, false},
       {"undefined tables", {1, 1, 0x22, 0, 63, 0}, false},
       {"DC size 16", {1, 1, 0x10, 0, 63, 0}, true},
-      {"component twice", {2, 1, 0x00, 1, 0x00, 0, 63, 0}, false},
-      {"short", {1, 1, 0x00, 0, 63}, false},
   };
   for (const auto& [name, sos, dc_symbol_16] : cases) {
     Stream s;
@@ -277,9 +224,8 @@ TEST(JpegDecoderTest, BadFirstScanHeaderIsRefusedWithoutWriting) {
     s.Block(0);
     s.End();
     const Picture p = Decode(s.bytes);
-    EXPECT_EQ(p.parameters, JpegResult::kOk) << name;
     EXPECT_EQ(p.decode, JpegResult::kBadHeader) << name;
-    for (std::uint8_t b : p.pixels) ASSERT_EQ(b, 0xEE) << name;
+    EXPECT_EQ(p.pixels, std::vector<std::uint8_t>(p.pixels.size(), 0xEE)) << name;
   }
 }
 
@@ -287,7 +233,7 @@ TEST(JpegDecoderTest, BadFirstScanHeaderIsRefusedWithoutWriting) {
 // picture: the decoder gives up after 500 scans, or after 8 that ran dry.
 TEST(JpegDecoderTest, EndlessScansAreCutShort) {
   for (const auto& [good_scans, empty_scans, result, value] :
-       {std::tuple{3, 0, JpegResult::kOk, Flat(800)}, std::tuple{0, 7, JpegResult::kCorruptData, Flat(800)},
+       {std::tuple{0, 7, JpegResult::kCorruptData, Flat(800)},
         std::tuple{0, 8, JpegResult::kCorruptData, 128},  // the last scan was not read
         std::tuple{499, 0, JpegResult::kOk, Flat(800)}, std::tuple{500, 0, JpegResult::kCorruptData, Flat(80)}}) {
     Stream s;
@@ -303,9 +249,53 @@ TEST(JpegDecoderTest, EndlessScansAreCutShort) {
     s.Dc(800);
     s.End();
     const Picture p = Decode(s.bytes);
-    EXPECT_EQ(p.decode, result) << good_scans << " + " << empty_scans;
-    EXPECT_EQ(p.At(0, 0), value) << good_scans << " + " << empty_scans;
+    SCOPED_TRACE(good_scans + empty_scans);
+    EXPECT_EQ(p.decode, result);
+    EXPECT_EQ(p.At(0, 0), value);
   }
+}
+
+// The vector transform against the portable one, and arithmetic that damaged
+// data can push to the extremes. Ordinary samples and colour conversion are
+// checked against the reference decoder in the host tests.
+TEST(InverseDctTest, FastPathGivesTheSameSamplesAsThePortableOne) {
+  std::uint32_t state = 7;
+  auto next = [&](int range) {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<int>((state >> 8) % static_cast<std::uint32_t>(range));
+  };
+  std::vector<std::uint16_t> quant(64);
+  for (int round = 0; round < 3000; ++round) {
+    for (auto& q : quant) q = static_cast<std::uint16_t>(1 + next(round % 3 == 0 ? 8 : 100));
+    std::int16_t coef[64] = {};
+    // Sparse blocks like real ones, plus dense ones.
+    const int count = round % 5 == 0 ? 64 : next(12);
+    for (int i = 0; i < count; ++i) {
+      const int at = i == 0 ? 0 : next(64);
+      coef[at] = static_cast<std::int16_t>((next(2047) - 1023) / quant[static_cast<std::size_t>(at)]);
+    }
+    std::uint8_t a[64], b[64];
+    InverseDctScalar(coef, quant.data(), a, 8);
+    InverseDct(coef, quant.data(), b, 8);
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(a[i], b[i]) << "round " << round << " sample " << i;
+  }
+}
+
+// Damaged data can hold any 16-bit value with any table entry: the output
+// saturates and the arithmetic stays defined (the sanitizers watch).
+TEST(InverseDctTest, ExtremeCoefficientsSaturateAndStayDefined) {
+  std::vector<std::uint16_t> quant(64, 1);
+  std::int16_t coef[64] = {};
+  std::uint8_t out[64];
+  for (const auto& [dc, expected] : {std::pair{32767, 255}, std::pair{-32768, 0}}) {
+    coef[0] = static_cast<std::int16_t>(dc);
+    InverseDct(coef, quant.data(), out, 8);
+    EXPECT_EQ(std::vector<std::uint8_t>(out, out + 64), std::vector<std::uint8_t>(64, static_cast<std::uint8_t>(expected)));
+  }
+  quant.assign(64, 65535);
+  for (int i = 0; i < 64; ++i) coef[i] = static_cast<std::int16_t>((i & 1) ? 32767 : -32768);
+  InverseDctScalar(coef, quant.data(), out, 8);
+  InverseDct(coef, quant.data(), out, 8);
 }
 
 }  // namespace

@@ -7,24 +7,18 @@
 
 namespace brisane::testing {
 
-// Writes small greyscale JPEG streams by hand: flat 8x8 blocks (DC only),
-// every DC size coded in 4 bits and a 1-bit end-of-block, quantisation 1.
-// A block of DC value P decodes to 128 + (P + 4) / 8 (rounded down).
+// Flat 8x8 blocks (DC only), every DC size coded in 4 bits and a 1-bit
+// end-of-block, quantisation 1: a block of DC value P decodes to
+// 128 + (P + 4) / 8 (rounded down).
 class Stream {
  public:
   std::vector<std::uint8_t> bytes;
-
   Stream() { Marker(0xD8); }
-
-  void Marker(int code) {
-    bytes.push_back(0xFF);
-    bytes.push_back(static_cast<std::uint8_t>(code));
-  }
+  void Marker(int code) { bytes.insert(bytes.end(), {0xFF, static_cast<std::uint8_t>(code)}); }
   void Segment(int code, const std::vector<std::uint8_t>& payload) {
     Marker(code);
     const std::size_t length = payload.size() + 2;
-    bytes.push_back(static_cast<std::uint8_t>(length >> 8));
-    bytes.push_back(static_cast<std::uint8_t>(length & 0xFF));
+    bytes.insert(bytes.end(), {static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length & 0xFF)});
     bytes.insert(bytes.end(), payload.begin(), payload.end());
   }
   void Tables() {
@@ -42,12 +36,8 @@ class Stream {
   }
   void Restarts(int interval) { Segment(0xDD, {0, static_cast<std::uint8_t>(interval)}); }
   void Scan() { Segment(0xDA, {1, 1, 0x00, 0, 63, 0}); }
-
   // One block whose DC differs from the previous one by diff.
-  void Block(int diff) {
-    Dc(diff);
-    Bits(0, 1);  // end of block
-  }
+  void Block(int diff) { Dc(diff), Bits(0, 1); }  // and an end of block
   // The DC part alone, as a progressive picture's first DC scan codes it.
   void Dc(int diff) {
     int size = 0;
@@ -55,18 +45,9 @@ class Stream {
     Bits(static_cast<unsigned>(size), 4);
     if (size) Bits(static_cast<unsigned>(diff > 0 ? diff : diff + (1 << size) - 1), size);
   }
-  // Pads the entropy data with ones and writes a restart marker.
-  void Restart(int n) {
-    Flush();
-    Marker(0xD0 + (n & 7));
-  }
-  void End() {
-    Flush();
-    Marker(0xD9);
-  }
-  void Flush() {
-    if (count_) Bits(0x7F, 8 - count_);
-  }
+  void Restart(int n) { Flush(), Marker(0xD0 + (n & 7)); }
+  void End() { Flush(), Marker(0xD9); }
+  void Flush() { if (count_) Bits(0x7F, 8 - count_); }  // pads with ones
 
  private:
   void Bits(unsigned value, int n) {
@@ -75,8 +56,7 @@ class Stream {
       if (++count_ == 8) {
         bytes.push_back(acc_);
         if (acc_ == 0xFF) bytes.push_back(0);
-        acc_ = 0;
-        count_ = 0;
+        acc_ = 0, count_ = 0;
       }
     }
   }
@@ -84,9 +64,9 @@ class Stream {
   int count_ = 0;
 };
 
-// A w x h greyscale picture of DC-only blocks whose values step along each
-// row: cheap to write and to decode at any size, yet not flat. progressive
-// gives one DC scan and no AC scans.
+// A w x h picture of DC-only blocks whose values step along each row: cheap
+// to write and to decode at any size, yet not flat. progressive gives one DC
+// scan and no AC scans.
 inline std::vector<std::uint8_t> DcPicture(int w, int h, bool progressive = false) {
   Stream s;
   s.Tables();
