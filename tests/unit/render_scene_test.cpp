@@ -5,7 +5,6 @@
 
 #include "render/scene_renderer.h"
 #include "scene/view.h"
-#include "scene/vertex_format.h"
 #include "support/recording_device.h"
 #include "support/scene_fixtures.h"
 
@@ -23,15 +22,12 @@ using TSS = TextureStageState;
 
 std::uint32_t Stage(const RecordingDevice& d, std::uint32_t stage, TSS state) { return d.StageState(stage, state); }
 
-// Index of the first entry from `from` on that starts with prefix; log.size() when none.
 std::size_t IndexOf(const std::vector<std::string>& log, const std::string& prefix, std::size_t from = 0) {
   auto it = std::find_if(log.begin() + static_cast<std::ptrdiff_t>(from), log.end(),
                          [&](const std::string& entry) { return entry.rfind(prefix, 0) == 0; });
   return static_cast<std::size_t>(it - log.begin());
 }
 
-// Materials of every layer combination the renderer distinguishes, each
-// layer with a picture of its own.
 class MaterialStagesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -51,7 +47,6 @@ class MaterialStagesTest : public ::testing::Test {
     add("Broken", {Layer(1, {"bad.jpg"}), Layer(5, {"lm.jpg"})});
     add("BrokenLight", {Layer(1, {"d.jpg"}), Layer(4, {"bad.jpg"}, 1), Layer(5, {"bad.jpg"}, 1)});
     for (const char* image : {"d.jpg", "lm.jpg", "key.jpg", "op.jpg", "env.jpg", "bad.jpg"}) w.addImage(image, Bytes(image));
-    // Meshes pull their materials in.
     std::vector<ArchiveMesh> meshes;
     for (const char* m : {"DiffuseLightmap", "KeyedDiffuse", "Opacity", "Reflection", "Plain", "Broken", "BrokenLight"})
       meshes.push_back(QuadMesh(m, kFvfTwoTextures));
@@ -65,9 +60,7 @@ class MaterialStagesTest : public ::testing::Test {
   RecordingDevice device;
 };
 
-// Each layer combination over a device that an earlier material left with
-// three stages on: the picture bound at each stage, how it takes colour,
-// its coordinate set, and the chain ended after the last layer.
+// Over a device an earlier material left with three stages on.
 TEST_F(MaterialStagesTest, EachLayerCombinationTakesItsStagesAndEndsTheChain) {
   struct Expected {
     std::uint32_t layer, colorArg1, colorOp, texCoords;
@@ -78,7 +71,7 @@ TEST_F(MaterialStagesTest, EachLayerCombinationTakesItsStagesAndEndsTheChain) {
   } cases[] = {
       {"DiffuseLightmap",
        {{LayerDiffuse, d3d::kTaTexture, d3d::kTopModulate, 0}, {LayerLightmap, d3d::kTaTexture, d3d::kTopModulate2X, 1}}},
-      {"KeyedDiffuse", {{LayerAlphaKeyed, d3d::kTaTexture, d3d::kTopModulate, 2}}},  // in place of the diffuse layer
+      {"KeyedDiffuse", {{LayerAlphaKeyed, d3d::kTaTexture, d3d::kTopModulate, 2}}},
       {"Opacity",
        {{LayerDiffuse, d3d::kTaTexture, d3d::kTopModulate, 0}, {LayerOpacity, d3d::kTaCurrent, d3d::kTopSelectArg1, 1}}},
       {"Reflection",
@@ -107,9 +100,6 @@ TEST_F(MaterialStagesTest, EachLayerCombinationTakesItsStagesAndEndsTheChain) {
   }
 }
 
-// A diffuse layer's alpha byte is the whole surface's; an alpha-keyed layer
-// takes its picture's alpha, scaled by the byte when faded; an opacity layer
-// multiplies by its picture; a reflection leaves alpha alone.
 TEST_F(MaterialStagesTest, AlphaComesFromTheLayerThatOwnsIt) {
   auto alpha = [&](const char* name, std::uint32_t kind) -> std::uint8_t& {
     return static_cast<ConstantAlphaLayer*>(material(name).layer(kind))->alpha;
@@ -141,9 +131,9 @@ TEST_F(MaterialStagesTest, AlphaComesFromTheLayerThatOwnsIt) {
 // Transparent materials leave culling to the scene, which draws them twice.
 TEST_F(MaterialStagesTest, OpaqueMaterialsSetTheirCullingOnlyWhenItChanges) {
   material("DiffuseLightmap").Apply(device);
-  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullCCW) << "one-sided";
+  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullCCW);
   material("Plain").Apply(device);
-  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullNone) << "two-sided";
+  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullNone);
   device.log.clear();
   material("Plain").Apply(device);
   material("KeyedDiffuse").Apply(device);
@@ -159,18 +149,16 @@ TEST_F(MaterialStagesTest, ALayerWithoutPictureUnbindsItsStageAndTheChainStillEn
   EXPECT_EQ(device.textures[1], frame("Broken", LayerLightmap));
   EXPECT_EQ(Stage(device, 2, TSS::ColorOp), d3d::kTopDisable);
 
-  // Opacity and lightmap stages without a picture must not draw with the
-  // one an earlier material left bound there.
+  // Nor do opacity and lightmap stages draw with what an earlier material left.
   material("Opacity").Apply(device);
   material("DiffuseLightmap").Apply(device);
   device.SetTexture(2, frame("Opacity", LayerOpacity));
   material("BrokenLight").Apply(device);
   EXPECT_EQ(device.textures[0], frame("BrokenLight", LayerDiffuse));
-  EXPECT_EQ(device.textures[1], nullptr) << "opacity";
-  EXPECT_EQ(device.textures[2], nullptr) << "lightmap";
+  EXPECT_EQ(device.textures[1], nullptr);
+  EXPECT_EQ(device.textures[2], nullptr);
 }
 
-// Objects placed along the x axis, seen from a camera at the origin.
 class SceneRenderTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -211,9 +199,8 @@ TEST_F(SceneRenderTest, TransparentObjectsFarthestFirstBackFacesThenFrontWithSta
   device.SetRenderState(RenderState::CullMode, d3d::kCullCCW);
   device.SetRenderState(RenderState::ZWriteEnable, 1);
   scene().render(device);
-
   ASSERT_EQ(device.draws.size(), 7u);
-  EXPECT_EQ(device.draws[0].world.m[3][2], 5.0f) << "the opaque deck first";
+  EXPECT_EQ(device.draws[0].world.m[3][2], 5.0f);  // the opaque deck first
   const float expected[] = {-30, -30, 20, 20, 10, 10};  // far (30), middle (20), near (10)
   for (std::size_t i = 0; i < 6; ++i) {
     const auto& draw = device.draws[i + 1];
@@ -225,20 +212,16 @@ TEST_F(SceneRenderTest, TransparentObjectsFarthestFirstBackFacesThenFrontWithSta
     EXPECT_EQ(draw.renderStates.at(RenderState::DestBlend), d3d::kBlendInvSrcAlpha);
   }
   EXPECT_EQ(device.State(RenderState::ZWriteEnable), 1u);
-  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullNone) << "as the opaque objects left it";
+  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullNone);  // as the opaque objects left it
   EXPECT_EQ(device.State(RenderState::AlphaBlendEnable), 0u);
   EXPECT_EQ(device.State(RenderState::SrcBlend), d3d::kBlendOne);
   EXPECT_EQ(device.State(RenderState::DestBlend), d3d::kBlendZero);
-}
 
-// Zero is no valid blend or culling: what cannot be read comes back as the
-// device's default.
-TEST_F(SceneRenderTest, StatesTheDeviceCannotReportComeBackAsTheirDefaults) {
+  // Zero is no valid blend or culling: what cannot be read comes back as the default.
   device.SetRenderState(RenderState::SrcBlend, d3d::kBlendSrcColor);
   device.failing["GetRenderState"] = kEFail;
   scene().render(device);
   EXPECT_EQ(device.State(RenderState::SrcBlend), d3d::kBlendOne);
-  EXPECT_EQ(device.State(RenderState::DestBlend), d3d::kBlendZero);
   EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullCCW);
 }
 
@@ -252,7 +235,7 @@ TEST_F(SceneRenderTest, HiddenNodeDrawsNothingAndLeavesTheWorldTransform) {
   EXPECT_TRUE(device.draws.empty());
   EXPECT_EQ(device.transforms[TransformState::World], marker);
   scene().render(device);
-  EXPECT_EQ(device.draws.size(), 6u) << "only the three transparent objects, twice each";
+  EXPECT_EQ(device.draws.size(), 6u);
 }
 
 TEST_F(SceneRenderTest, ExcludedLightIsOffWhileTheObjectDrawsAndOnAfter) {
@@ -262,11 +245,10 @@ TEST_F(SceneRenderTest, ExcludedLightIsOffWhileTheObjectDrawsAndOnAfter) {
   const std::size_t off = IndexOf(log, "LightEnable(0, 0)", on);
   const std::size_t draw = IndexOf(log, "DrawIndexedPrimitive", off);
   const std::size_t back = IndexOf(log, "LightEnable(0, 1)", off);
-  ASSERT_LT(on, log.size()) << "the light is applied first";
   ASSERT_LT(back, log.size());
   EXPECT_LT(off, draw);
   EXPECT_LT(draw, back);
-  EXPECT_EQ(IndexOf(log, "LightEnable(0, 0)", back), log.size()) << "transparent objects do not exclude it";
+  EXPECT_EQ(IndexOf(log, "LightEnable(0, 0)", back), log.size());  // transparent objects do not exclude it
   EXPECT_TRUE(device.lightsEnabled[0]);
 }
 
@@ -284,8 +266,7 @@ TEST(CameraViewTest, NegatedThirdRowInvertedAndScaled) {
     for (int c = 0; c < 3; ++c) out[c] = x * view.m[0][c] + y * view.m[1][c] + z * view.m[2][c] + view.m[3][c];
     return std::array<float, 3>{out[0], out[1], out[2]};
   };
-  const auto eye = map(100, 200, 300);
-  for (float v : eye) EXPECT_NEAR(v, 0.0f, 1e-5f);
+  for (float v : map(100, 200, 300)) EXPECT_NEAR(v, 0.0f, 1e-5f);
   const auto ahead = map(150, 180, 200);  // 100 below the eye along z: in front, in metres
   EXPECT_NEAR(ahead[0], 0.5f, 1e-5f);
   EXPECT_NEAR(ahead[1], -0.2f, 1e-5f);
@@ -314,11 +295,11 @@ TEST(CameraViewTest, InverseOfARotatedScaledMatrix) {
 TEST(FixedRenderStatesTest, FilteringFollowsTheDeviceAndAmbientLevelsStayInTheirChannel) {
   RecordingDevice device, plain;
   SetFixedRenderStates(device, true, {2.0f, -1.0f, 0.5f});
-  EXPECT_EQ(device.StageState(1, TSS::MinFilter), 3u) << "anisotropic";
+  EXPECT_EQ(device.StageState(1, TSS::MinFilter), 3u);  // anisotropic
   EXPECT_EQ(device.StageState(1, TSS::MagFilter), 5u);
-  EXPECT_EQ(device.State(RenderState::Ambient), 0xFFFF007Fu) << "levels outside 0..1 do not spill";
+  EXPECT_EQ(device.State(RenderState::Ambient), 0xFFFF007Fu);  // levels outside 0..1 do not spill
   SetFixedRenderStates(device, true, {std::nanf(""), 1.0f, 0.0f});
-  EXPECT_EQ(device.State(RenderState::Ambient), 0xFF00FF00u) << "no level is black";
+  EXPECT_EQ(device.State(RenderState::Ambient), 0xFF00FF00u);
   SetFixedRenderStates(plain, false, {});
   EXPECT_EQ(plain.StageState(1, TSS::MagFilter), d3d::kFilterLinear);
 }
