@@ -1,7 +1,3 @@
-// The sea: the wave against an independent evaluation, the environment map's
-// sizes, heights and reflection coordinates written into the buffers, the
-// clock driving (and stalling) waves and scrolling, the alpha the layers
-// get, the states the draw leaves behind, and the mixed texture's pass.
 #include "show/water.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "scene/view.h"
 #include "settings/settings_keys.h"
@@ -68,8 +62,68 @@ TEST(Wave, EnvironmentMapSizeStepsAtTheViewportsBoundaries) {
   const std::pair<std::uint32_t, std::uint32_t> widths[] = {{639, 256}, {640, 512}, {1024, 512}, {1025, 1024}};
   const std::pair<std::uint32_t, std::uint32_t> heights[] = {{399, 128}, {400, 256}, {599, 256}, {600, 512}};
   for (const auto& [w, mapW] : widths)
-    for (const auto& [h, mapH] : heights) EXPECT_EQ(EnvironmentMapSize(w, h), (MapSize{mapW, mapH})) << w << " x " << h;
+    for (const auto& [h, mapH] : heights) EXPECT_EQ(EnvironmentMapSize(w, h), (MapSize{mapW, mapH})) << w << "x" << h;
 }
+
+// The camera turned about its own forward axis.
+Matrix Rolled(Matrix camera, float angle) {
+  const Matrix turn = AxisRotation({-camera(2, 0), -camera(2, 1), -camera(2, 2)}, angle);
+  for (std::size_t r = 0; r < 3; ++r) {
+    const Vector3 row = TransformDirection({camera(r, 0), camera(r, 1), camera(r, 2)}, turn);
+    camera(r, 0) = row.x, camera(r, 1) = row.y, camera(r, 2) = row.z;
+  }
+  return camera;
+}
+
+float Determinant(const Matrix& m) {
+  float det = 0;
+  for (std::size_t i = 0; i < 3; ++i)
+    det += m(0, i) * (m(1, (i + 1) % 3) * m(2, (i + 2) % 3) - m(1, (i + 2) % 3) * m(2, (i + 1) % 3));
+  return det;
+}
+
+// Pitched or rolled but not both, the two turns mirror the view exactly;
+// both at once only nearly (the show's cameras do not roll).
+TEST(ReflectedView, SeesTheSceneMirroredInTheSeaFromTheMirroredEye) {
+  const std::pair<Matrix, bool> cases[] = {
+      {testing::LookingAt({0, -600, 300}, {0, 0, 0}), true},
+      {testing::LookingAt({-420, 250, 12}, {30, -40, 180}), true},
+      {testing::LookingAt({-500, 0, 200}, {0, 0, 0}), true},  // no world x in its right axis: a zero pivot
+      {Rolled(testing::LookingAt({300, 420, 60}, {-20, 10, 60}), 0.3f), true},
+      {Rolled(testing::LookingAt({300, 420, 150}, {-20, 10, 40}), 0.1f), false},
+  };
+  const Vector3 points[] = {{0, 0, 0}, {120, -40, 75}, {-200, 90, 160}, {35, 300, -20}};
+  for (const auto& [camera, exact] : cases) {
+    SCOPED_TRACE(::testing::Message() << camera(3, 0) << ", " << camera(3, 1) << ", " << camera(3, 2));
+    const Matrix view = *CameraView(camera);
+    const Matrix mirrored = ReflectedView(view);
+    const Vector3 atEye = TransformPoint({camera(3, 0), camera(3, 1), -camera(3, 2)}, mirrored);
+    EXPECT_NEAR(Length(atEye), 0.0f, 1e-4f);
+    EXPECT_NEAR(Determinant(mirrored), Determinant(view), 1e-9f);  // triangles keep their winding
+    if (!exact) continue;
+    // A point's mirror image lies where the point does in the normal view,
+    // upside down: the sea turns it back with its coordinates.
+    for (const Vector3& p : points) {
+      const Vector3 seen = TransformPoint(p, view), image = TransformPoint({p.x, p.y, -p.z}, mirrored);
+      EXPECT_NEAR(image.x, seen.x, 1e-3f) << p.x << ", " << p.y << ", " << p.z;
+      EXPECT_NEAR(image.y, -seen.y, 1e-3f) << p.x << ", " << p.y << ", " << p.z;
+      EXPECT_NEAR(image.z, seen.z, 1e-3f) << p.x << ", " << p.y << ", " << p.z;
+    }
+  }
+}
+
+// Remembers the view in force at every draw.
+class ViewRecordingDevice : public RecordingDevice {
+ public:
+  HResult DrawIndexedPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices, std::uint32_t count,
+                               const std::uint16_t* indices, std::uint32_t indexCount) override {
+    views.push_back(transforms[TransformState::View]);
+    targets.push_back(SurfaceName(renderTarget));
+    return RecordingDevice::DrawIndexedPrimitive(type, fvf, vertices, count, indices, indexCount);
+  }
+  std::vector<DeviceMatrix> views;
+  std::vector<std::string> targets;
+};
 
 struct WaterVertex {
   float x, y, z, nx, ny, nz, u, v, s, t;
@@ -106,6 +160,7 @@ class WaterTest : public ::testing::Test {
     auto* sea = scene->findMaterial(std::string(contract::kWaterMaterials[0]));
     return static_cast<ConstantAlphaLayer&>(*sea->layer(LayerDiffuse)).alpha;
   }
+  bool Visible(const std::string& name) { return testing::Find<GeometryObject>(*scene, name)->visible(); }
   std::uint32_t SeaFactor() const {
     for (const auto& d : device.draws)
       if (d.vertexCount == 13 * 7) return d.renderStates.at(RenderState::TextureFactor);
@@ -117,14 +172,13 @@ class WaterTest : public ::testing::Test {
   testing::TargetLoader loader;
   std::unique_ptr<Scene> scene = std::make_unique<Scene>(clock);
   Camera* camera = nullptr;
-  RecordingDevice device;
+  ViewRecordingDevice device;
   Node settings;
   std::vector<std::string> fatal;
 };
 
 TEST_F(WaterTest, SetUpHidesTheWaterNodesAndBuildsSystemMemoryBuffersOfTheFormats) {
   for (bool environment : {false, true}) {
-    SCOPED_TRACE(environment);
     device.log.clear();
     loader.asked.clear();
     auto water = Make(environment, false);
@@ -137,11 +191,7 @@ TEST_F(WaterTest, SetUpHidesTheWaterNodesAndBuildsSystemMemoryBuffersOfTheFormat
                   "CreateVertexBuffer(" + std::to_string(kFvfTwoTextures) + ", 18, " + caps + ")"}));
     // The map only with environment water, at the viewport's size; no mixed texture without lightmaps.
     ASSERT_EQ(loader.asked.size(), environment ? 1u : 0u);
-    if (environment) {
-      EXPECT_EQ(loader.asked[0].kind, kSurfaceTargetWithDepth);
-      EXPECT_EQ((MapSize{loader.asked[0].width, loader.asked[0].height}), (MapSize{512, 512}));
-    }
-    EXPECT_EQ(water->alpha(), kDayWaterAlpha);
+    if (environment) { EXPECT_EQ((MapSize{loader.asked[0].width, loader.asked[0].height}), (MapSize{512, 512})); }
   }
   settings.Get(key::EnableEnvWater) = Value(std::int32_t{2});  // only 1 turns the mirror on
   EXPECT_FALSE(MakeEnvWater(*scene, device, &loader, settings, false, clock.now(), nullptr)->environmentWater());
@@ -179,12 +229,9 @@ TEST_F(WaterTest, HeightsFollowTheClockAndAStalledClockStandsWavesAndScrollingSt
   water->Update(device, clock.now());
   EXPECT_FLOAT_EQ(water->phase(), 6.0f);  // 12 a second
   for (const VertexBuffer* buffer : {water->seaBuffer(), water->foamBuffer()})
-    for (const WaterVertex& v : Vertices(buffer)) {
-      ASSERT_EQ(v.z, WaveHeight(v.x, v.y, 6.0f)) << v.x << ", " << v.y;
-      ASSERT_EQ(v.nz, 1.0f);
-    }
+    for (const WaterVertex& v : Vertices(buffer)) ASSERT_EQ(v.z, WaveHeight(v.x, v.y, 6.0f)) << v.x << ", " << v.y;
   water->Draw(device, clock.now());
-  const auto sea = static_cast<RecordingVertexBuffer*>(water->seaBuffer())->Bytes();
+  const auto sea = Vertices(water->seaBuffer());
   const DeviceMatrix scroll = water->foamTextureMatrix();
   MixedTextureQuad::Vertex quad[4];
   std::memcpy(quad, water->mixedTexture()->vertices(), sizeof quad);
@@ -192,7 +239,7 @@ TEST_F(WaterTest, HeightsFollowTheClockAndAStalledClockStandsWavesAndScrollingSt
     water->Update(device, clock.now());
     water->Draw(device, clock.now());
   }
-  EXPECT_EQ(static_cast<RecordingVertexBuffer*>(water->seaBuffer())->Bytes(), sea);
+  EXPECT_EQ(std::memcmp(Vertices(water->seaBuffer()).data(), sea.data(), sea.size() * sizeof sea[0]), 0);
   EXPECT_EQ(water->foamTextureMatrix(), scroll);
   EXPECT_EQ(std::memcmp(quad, water->mixedTexture()->vertices(), sizeof quad), 0);
 
@@ -229,7 +276,7 @@ TEST_F(WaterTest, ReflectionCoordinatesAreTheVertexOnScreenClampedAtTheEdges) {
   clock.advance(250);
   water->Update(device, clock.now());
   const Matrix m = *CameraView(camera->world()) * camera->projection;
-  int clamped = 0, inside = 0, behind = 0;
+  int clamped = 0, inside = 0, behind = 0;  // each kind of vertex must be there
   for (const WaterVertex& v : Vertices(water->seaBuffer())) {
     double c[4] = {};
     const double p[4] = {v.x, v.y, v.z, 1.0};
@@ -242,15 +289,13 @@ TEST_F(WaterTest, ReflectionCoordinatesAreTheVertexOnScreenClampedAtTheEdges) {
     behind += c[3] < 0;
     ++(s < 0 || s > 1 ? clamped : inside);
   }
-  EXPECT_GT(clamped, 0);
-  EXPECT_GT(behind, 0);
-  EXPECT_GT(inside, 0);
+  EXPECT_TRUE(clamped && behind && inside);
 }
 
 TEST_F(WaterTest, AlphaStartsAtDaylightAndIsPushedOnlyWhenItChanges) {
   SeaAlpha() = 90;  // whatever the scene brought
   auto water = Make(false, false);
-  water->Update(device, clock.now());
+  EXPECT_EQ(water->alpha(), kDayWaterAlpha);
   water->Draw(device, clock.now());
   EXPECT_EQ(SeaAlpha(), 200);
   EXPECT_EQ(SeaFactor(), 200u << 24);
@@ -268,9 +313,7 @@ TEST_F(WaterTest, AlphaStartsAtDaylightAndIsPushedOnlyWhenItChanges) {
   // With the mirror the alpha goes to the map's layer, applied last.
   SeaAlpha() = 90;
   device.draws.clear();
-  auto mirrored = Make(true, false);
-  mirrored->Update(device, clock.now());
-  mirrored->Draw(device, clock.now());
+  Make(true, false)->Draw(device, clock.now());
   EXPECT_EQ(SeaAlpha(), 90);
   EXPECT_EQ(SeaFactor(), 200u << 24);
 }
@@ -287,25 +330,20 @@ TEST_F(WaterTest, DrawBlendsBothMeshesAndRestoresWhatItChanged) {
   water->Draw(device, clock.now());
 
   ASSERT_EQ(device.draws.size(), 3u);  // the mixed texture's quad, the sea, the foam
-  EXPECT_EQ(device.draws[0].fvf, MixedTextureQuad::kFvf);
   EXPECT_EQ(device.draws[0].renderStates.at(RenderState::ZEnable), 0u);
-  EXPECT_EQ(device.draws[0].textures[1], "Sea.jpg");
   const auto& sea = device.draws[1];
   EXPECT_EQ(sea.renderStates.at(RenderState::AlphaBlendEnable), 1u);
   EXPECT_EQ(sea.renderStates.at(RenderState::SrcBlend), d3d::kBlendSrcAlpha);
   EXPECT_EQ(sea.renderStates.at(RenderState::DestBlend), d3d::kBlendInvSrcAlpha);
   EXPECT_EQ(sea.textures[0], "mixed");
   EXPECT_EQ(sea.textures[1], "envmap");
-  const auto& foam = device.draws[2];
-  EXPECT_EQ(foam.textures[0], "Foam.jpg");
-  // The second foam mesh addresses its own vertices.
+  const auto& foam = device.draws[2];  // the second mesh addresses its own vertices
   EXPECT_EQ(*std::max_element(foam.indices.begin(), foam.indices.end()), 17);
   EXPECT_EQ(*std::min_element(foam.indices.begin() + 24, foam.indices.end()), 9);
 
   EXPECT_EQ(device.Calls("SetRenderTarget"),
             (std::vector<std::string>{"SetRenderTarget(mixed)", "SetRenderTarget(backbuffer)"}));
   EXPECT_EQ(device.Calls("Clear"), (std::vector<std::string>{"Clear(1, FF000000, 1, 0)"}));
-  EXPECT_EQ(device.viewport.width, 800u);
   EXPECT_EQ(device.State(RenderState::SrcBlend), d3d::kBlendOne);
   EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullNone);
   EXPECT_EQ(device.State(RenderState::AlphaBlendEnable), 0u);
@@ -326,6 +364,73 @@ TEST_F(WaterTest, DrawBlendsBothMeshesAndRestoresWhatItChanged) {
   EXPECT_EQ(device.StageState(1, TextureStageState::AddressV), d3d::kAddressWrap);
   EXPECT_EQ(*std::find_if(seaDraw, device.log.end(), [](const std::string& c) { return c.rfind("SetTexture(1", 0) == 0; }),
             "SetTexture(1, )");
+}
+
+TEST_F(WaterTest, ReflectionDrawsTheMirroredSceneWithoutTheDeckPartsAndRestoresTheNormalFrame) {
+  auto off = Make(false, false);
+  device.log.clear();
+  off->RenderReflection(device);
+  EXPECT_TRUE(device.log.empty());
+  EXPECT_FALSE(off->hiddenListsFound());
+
+  auto water = Make(true, false);
+  camera->apply(device);
+  const DeviceMatrix view = device.transforms[TransformState::View];
+  const DeviceMatrix projection = device.transforms[TransformState::Projection];
+  // Hidden before the first pass: visible after it all the same.
+  scene->findNode("lantern01")->setVisible(false);
+  device.log.clear();
+  water->RenderReflection(device);
+  // The listed parts the scene has; the names it lacks are skipped.
+  ASSERT_EQ(water->hiddenInReflection().size(), 2u);
+  EXPECT_EQ(water->hiddenInReflection()[0]->name(), "Box01");
+  EXPECT_EQ(water->hiddenInReflection()[1]->name(), "lantern01");
+  // Only the hull: not the box, the lid below it, the lantern or the sea.
+  ASSERT_EQ(device.draws.size(), 1u);
+  EXPECT_EQ(device.targets, (std::vector<std::string>{"envmap"}));
+  EXPECT_EQ(device.views[0], ToDevice(ReflectedView(*CameraView(camera->world()))));
+  EXPECT_EQ(device.Calls("Clear"), (std::vector<std::string>{"Clear(3, FF000000, 1, 0)"}));
+  EXPECT_EQ(device.Calls("SetRenderTarget"),
+            (std::vector<std::string>{"SetRenderTarget(envmap)", "SetRenderTarget(backbuffer)"}));
+  // The map's viewport is set before its target.
+  const auto at = [&](const std::string& call) { return std::ranges::find(device.log, call) - device.log.begin(); };
+  EXPECT_LT(at("SetViewport"), at("SetRenderTarget(envmap)"));
+  for (const char* name : {"Box01", "Box01_lid", "lantern01", "hull"}) EXPECT_TRUE(Visible(name)) << name;
+  EXPECT_FALSE(camera->reflect);
+  EXPECT_EQ(device.viewport.width, 800u);
+  EXPECT_EQ(device.transforms[TransformState::View], view);
+  EXPECT_EQ(device.transforms[TransformState::Projection], projection);
+  EXPECT_TRUE(fatal.empty());
+  water->RenderReflection(device);
+  EXPECT_EQ(water->hiddenInReflection().size(), 2u);
+  EXPECT_EQ(device.draws.size(), 2u);
+}
+
+TEST_F(WaterTest, RefusedReflectionTargetsAreFatalAndLeaveTheSceneAsItWas) {
+  auto water = Make(true, false);
+  device.failing["SetRenderTarget"] = kEFail;
+  water->RenderReflection(device);
+  EXPECT_EQ(fatal, (std::vector<std::string>{"SetRenderTarget(m_pEnvironmentMapTexture, 0) FAILED!"}));
+  EXPECT_TRUE(device.draws.empty());
+  EXPECT_TRUE(device.Calls("Clear").empty());
+  EXPECT_EQ(device.viewport.width, 800u);
+  EXPECT_FALSE(camera->reflect);
+  EXPECT_TRUE(Visible("Box01"));
+
+  // The map is taken, the back buffer refused.
+  struct Refusing : ViewRecordingDevice {
+    HResult SetRenderTarget(Surface* target) override {
+      const HResult r = ViewRecordingDevice::SetRenderTarget(target);
+      return target ? r : kEFail;
+    }
+  } refusing;
+  refusing.viewport = device.viewport;
+  refusing.BeginScene();
+  fatal.clear();
+  water->RenderReflection(refusing);
+  EXPECT_EQ(fatal, (std::vector<std::string>{"SetRenderTarget(g_pddsBackBuffer, 0) FAILED!"}));
+  EXPECT_TRUE(Visible("Box01"));
+  EXPECT_EQ(refusing.viewport, device.viewport);
 }
 
 }  // namespace
