@@ -1,3 +1,5 @@
+// The scene graph: loading archives into it, its lists, copies, lights and
+// the animation of transforms, geometry frames and texture layers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +13,8 @@
 namespace brisane {
 namespace {
 
+using testing::AsFake;
+using testing::Bytes;
 using testing::Find;
 using testing::Layer;
 using testing::NodeUnder;
@@ -261,6 +265,364 @@ TEST(VertexFormatTest, SizesOfKnownFormatsAndNoneForOthers) {
     EXPECT_EQ(FvfStride(bad), 0u) << std::hex << bad;
   EXPECT_THROW(Mesh(kFvfOneTexture, std::vector<std::uint8_t>(33), {}), SceneDataError);
   EXPECT_THROW(Mesh(kFvfOneTexture, std::vector<std::uint8_t>(64), {0, 1, 2}), SceneDataError);
+}
+
+std::vector<std::string> ChildNames(const SceneNode& node) {
+  std::vector<std::string> names;
+  for (const SceneNode* child : node.children()) names.push_back(child->name());
+  return names;
+}
+
+class SceneLoadTest : public ::testing::Test, public SceneHarness {};
+
+TEST_F(SceneLoadTest, BuildsTheSampleShip) {
+  ASSERT_TRUE(load(testing::SampleArchive()));
+  EXPECT_EQ(scene->nodes().size(), 8u);
+  EXPECT_EQ(scene->findNode(kSceneRootName), nullptr);  // the root is not in the name map
+  EXPECT_EQ(scene->findNode("nothing"), nullptr);
+  EXPECT_EQ(scene->nodes().count("nothing"), 0u);
+  // Children in byte order of their names; parents that are no node put a node under the root.
+  EXPECT_EQ(ChildNames(scene->root()), (std::vector<std::string>{"Camera01", "Sun", "hull"}));
+  EXPECT_EQ(ChildNames(*scene->findNode("mast")), (std::vector<std::string>{"Camera02", "sail"}));
+  auto* hull = Find<GeometryObject>(*scene, "hull");
+  ASSERT_EQ(hull->activeMeshes().size(), 2u);
+  EXPECT_EQ(hull->local(), Matrix::translation(0, 1, 0));  // the first key
+  EXPECT_EQ(hull->activeMeshes()[1]->fvf(), kFvfTwoTextures);
+  EXPECT_EQ(hull->activeMeshes()[1]->vertices(), testing::Vertices(kFvfTwoTextures, 4, 7));
+  EXPECT_EQ(hull->activeMeshes()[1]->indices(), (std::vector<std::uint16_t>{0, 1, 2, 2, 1, 3}));
+  auto* camera = Find<Camera>(*scene, "Camera01");
+  EXPECT_EQ(camera->projection(2, 3), 1.0f);
+  EXPECT_EQ(camera->keys().size(), 2u);
+  EXPECT_EQ(scene->currentCamera(), nullptr);
+}
+
+TEST_F(SceneLoadTest, LightsAreIndexedInNameOrderAndExcludeGeometryBelowTheTarget) {
+  SceneArchiveWriter w = testing::SampleWriter();
+  w.addLight("Aft", NodeUnder("Scene Root"), DeviceLight{}, {"Camera01", "no such node"});
+  // Every field distinct, so a field read out of place shows.
+  const DeviceLight light{d3d::kLightPoint, {0.1f, 0.2f, 0.3f, 0.4f}, {1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11}, {0, -1, 0},
+                          500, 1, 0.5f, 0.25f, 0.125f, 0.3f, 0.6f};
+  w.addLight("Z1", NodeUnder("Scene Root"), light, {"a", "b"});
+  ASSERT_TRUE(load(w.finish()));
+  std::vector<std::string> names;
+  for (const Light* l : scene->lights()) {
+    EXPECT_EQ(l->index(), names.size());
+    EXPECT_TRUE(l->inScene());
+    names.push_back(l->name());
+  }
+  ASSERT_EQ(names, (std::vector<std::string>{"Aft", "Lamp", "Sun", "Z1"}));
+  EXPECT_EQ(scene->lights()[3]->light, light);
+  EXPECT_EQ(scene->lights()[3]->excludedNames, (std::vector<std::string>{"a", "b"}));
+  // Aft names a camera and nothing at all, so only the lamp is kept off.
+  for (const char* name : {"hull", "mast", "sail", "lantern"})
+    EXPECT_EQ(Find<GeometryObject>(*scene, name)->excludedLights(), std::vector<Light*>{scene->lights()[1]}) << name;
+}
+
+TEST_F(SceneLoadTest, RecordsOfOneNameAndUnknownTypesAndTrailingBytes) {
+  SceneArchiveWriter w;
+  ArchiveMaterial material;
+  material.description.power = 12.0f;
+  w.addMaterial("Flag", material);
+  w.addGeometry("Flag", NodeUnder("Scene Root"), OneFrame({QuadMesh("Flag")}));
+  w.addRecord("Other", "XYZ", Bytes("unknown types are not visited"));
+  // Some exported groups carry bytes after their frames.
+  auto payload = EncodeGeometry(NodeUnder("Scene Root"), {});
+  const auto header = EncodeCamera(NodeUnder("Scene Root"), Matrix::identity());
+  payload.insert(payload.end(), header.begin(), header.end());
+  w.addRecord("group", "GO", payload);
+  ASSERT_TRUE(load(w.finish()));
+  EXPECT_EQ(scene->nodes().size(), 2u);
+  EXPECT_TRUE(Find<GeometryObject>(*scene, "group")->frames().empty());
+  Material* m = scene->findMaterial("Flag");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->description().power, 12.0f);
+  EXPECT_EQ(Find<GeometryObject>(*scene, "Flag")->activeMeshes()[0]->material(), m);
+}
+
+TEST_F(SceneLoadTest, MaterialsAndTexturesAreSharedByNameAndKind) {
+  SceneArchiveWriter w;
+  ArchiveMaterial a, b, keyed;
+  a.layers = {Layer(1, {"Wood.jpg"})};
+  b.twoSided = 3;
+  b.layers = {Layer(1, {"Wood.jpg"}), Layer(3, {"Sky.jpg"}), Layer(9, {}), Layer(2, {"Wood.jpg"})};
+  keyed.layers = {Layer(6, {"Wood.jpg", "missing.jpg", "bad.jpg"})};
+  keyed.layers[0].param = 1;
+  w.addMaterial("A", a);
+  w.addMaterial("B", b);
+  w.addMaterial("Keyed", keyed);
+  w.addImage("Wood.jpg", Bytes("Wood.jpg"));
+  w.addImage("Sky.jpg", Bytes("Sky.jpg"));
+  w.addImage("bad.jpg", Bytes("bad data"));
+  w.addGeometry("one", NodeUnder("Scene Root"), OneFrame({QuadMesh("A"), QuadMesh("B"), QuadMesh("A")}));
+  w.addGeometry("two", NodeUnder("Scene Root"), OneFrame({QuadMesh("B"), QuadMesh("Keyed"), QuadMesh("None")}));
+  ASSERT_TRUE(load(w.finish()));
+  auto* one = Find<GeometryObject>(*scene, "one");
+  auto* two = Find<GeometryObject>(*scene, "two");
+  EXPECT_EQ(one->activeMeshes()[0]->material(), one->activeMeshes()[2]->material());
+  EXPECT_EQ(one->activeMeshes()[1]->material(), two->activeMeshes()[0]->material());
+  EXPECT_EQ(two->activeMeshes()[2]->material(), nullptr);  // no record: left off
+  EXPECT_EQ(scene->materials().size(), 3u);
+  Material* ma = scene->findMaterial("A");
+  Material* mb = scene->findMaterial("B");
+  Material* mk = scene->findMaterial("Keyed");
+  EXPECT_EQ(mb->twoSided(), 3u);
+  EXPECT_EQ(ma->layer(1)->frames()[0], mb->layer(1)->frames()[0]);
+  ASSERT_EQ(mk->layer(6)->frames().size(), 1u);  // missing and undecodable images are dropped
+  EXPECT_EQ(AsFake(mk->layer(6)->frames()[0]).loadKind, 3u);
+  EXPECT_EQ(AsFake(mk->layer(6)->frames()[0]).threshold, 1u);
+  EXPECT_EQ(AsFake(mb->layer(3)->frames()[0]).loadKind, 4u);
+  EXPECT_EQ(AsFake(ma->layer(1)->frames()[0]).image, "Wood.jpg");
+  EXPECT_TRUE(mb->layer(2)->frames().empty());  // kind 2 loads no texture
+  EXPECT_EQ(scene->textures().size(), 3u);      // Wood/1, Sky/3, Wood/6
+  EXPECT_EQ(loader.calls, 4);                   // and the bad image
+  // The scene holds the last reference of each texture it decoded.
+  std::weak_ptr<Surface> wood = ma->layer(1)->frames()[0];
+  scene.reset();
+  EXPECT_TRUE(wood.expired());
+}
+
+TEST_F(SceneLoadTest, LightmapLayersAreReadOnlyWhileEnabled) {
+  const auto bytes = testing::SampleArchive();
+  ASSERT_TRUE(load(bytes));
+  Material* hull = scene->findMaterial("Hull");
+  EXPECT_EQ(hull->layer(5)->texCoordIndex(), 1u);
+  EXPECT_EQ(AsFake(hull->layer(5)->frames()[0]).loadKind, 2u);
+  SceneHarness off;
+  off.scene->setLightmapsEnabled(false);
+  ASSERT_TRUE(off.load(bytes));
+  EXPECT_NE(off.scene->findMaterial("Hull")->layer(1), nullptr);
+  EXPECT_EQ(off.scene->findMaterial("Hull")->layer(5), nullptr);
+  EXPECT_EQ(off.scene->findTexture("Board_lm.jpg", 5), nullptr);  // not even decoded
+}
+
+TEST_F(SceneLoadTest, AFileIsPreferredAndItsFailureFallsBackSilently) {
+  SceneArchiveWriter fromResource;
+  fromResource.addGeometry("resource", NodeUnder("Scene Root"), {});
+  resources.add(147, kSceneResourceType, fromResource.finish());
+  EXPECT_TRUE(scene->load("/nonexistent/brisane.sss", 147));
+  EXPECT_NE(scene->findNode("resource"), nullptr);
+  SceneHarness other;
+  EXPECT_FALSE(other.scene->load("", 147));  // neither source opens
+  EXPECT_TRUE(other.scene->nodes().empty());
+}
+
+TEST_F(SceneLoadTest, AFailedLoadLeavesTheSceneAsItWasAndALaterOneSharesItsMaterials) {
+  ASSERT_TRUE(load(testing::SampleArchive()));
+  const auto nodes = scene->nodes();
+  const auto materials = scene->materials();
+  const auto opaque = scene->opaqueList();
+  const auto rootChildren = scene->root().children();
+  const auto textureCount = scene->textures().size();
+  SceneArchiveWriter damaged;
+  ArchiveMaterial fresh;
+  fresh.layers = {Layer(1, {"New.jpg"})};
+  damaged.addMaterial("Fresh", fresh);
+  damaged.addImage("New.jpg", Bytes("New.jpg"));
+  damaged.addGeometry("a_good", NodeUnder("Scene Root"), OneFrame({QuadMesh("Fresh")}));
+  auto broken = EncodeGeometry(NodeUnder("Scene Root"), OneFrame({QuadMesh("Fresh")}));
+  broken.resize(broken.size() - 3);
+  damaged.addRecord("z_broken", "GO", broken);
+  EXPECT_FALSE(load(damaged.finish()));
+  EXPECT_NE(scene->loadError().find("z_broken"), std::string::npos) << scene->loadError();
+  EXPECT_EQ(scene->nodes(), nodes);
+  EXPECT_EQ(scene->materials(), materials);
+  EXPECT_EQ(scene->opaqueList(), opaque);
+  EXPECT_EQ(scene->root().children(), rootChildren);
+  EXPECT_EQ(scene->textures().size(), textureCount);
+
+  SceneArchiveWriter more;
+  more.addGeometry("sail2", NodeUnder("mast"), OneFrame({QuadMesh("Sail")}));
+  more.addMaterial("Sail", ArchiveMaterial{});
+  ASSERT_TRUE(load(more.finish()));
+  auto* sail2 = Find<GeometryObject>(*scene, "sail2");
+  EXPECT_EQ(sail2->activeMeshes()[0]->material(), scene->findMaterial("Sail"));
+  EXPECT_EQ(materials.at("Sail"), scene->findMaterial("Sail"));
+  EXPECT_EQ(sail2->parent(), &scene->root());  // parents are looked up within one file
+}
+
+float X(const Matrix& m) { return m.m[12]; }
+
+// A node with keys at 0 and 100 ms moving x from 0 to 10, under a parent
+// node, driven through updateSubtree as the renderer does.
+class TransformAnimationTest : public ::testing::Test {
+ protected:
+  TransformAnimationTest() {
+    parent.addChild(&node);
+    node.setKeys({TransformKey{0, Matrix::translation(0, 0, 0)}, TransformKey{100, Matrix::translation(10, 0, 0)}});
+  }
+  void Start(std::uint32_t from, std::uint32_t to, std::int32_t offset, float speed, std::int32_t loops) {
+    start = clock.now();
+    node.startAnimation(from, to, offset, speed, loops);
+  }
+  float At(std::uint32_t ms) {
+    clock.set(start + ms);
+    parent.updateSubtree();
+    return X(node.local());
+  }
+  std::uint32_t start = 4294967000u;  // the clock wraps during the tests
+  ManualClock clock{start};
+  GeometryObject parent{"parent", clock};
+  GeometryObject node{"node", clock};
+};
+
+// Poses along a window of the keys; the local pose starts at x = -7.
+TEST_F(TransformAnimationTest, WindowsLoopsOffsetsAndSpeedsGiveTheirPoses) {
+  const struct {
+    const char* what;
+    std::uint32_t from, to;
+    std::int32_t offset;
+    float speed;
+    std::int32_t loops;
+    std::vector<std::pair<std::uint32_t, float>> poses;  // ms after the start, x
+    int period, animating;                                // -1: not checked
+  } cases[] = {
+      {"an endless loop repeats", 0, 100, 0, 1.0f, -1, {{25, 2.5f}, {199, 9.9f}, {310, 1.0f}}, -1, 1},
+      {"at half speed", 0, 100, 0, 0.5f, -1, {{50, 2.5f}, {250, 2.5f}}, 200, -1},
+      {"a limited loop holds the end pose", 0, 100, 0, 1.0f, 1, {{100, 10.0f}, {130, 10.0f}}, -1, 0},
+      // Key time 170 lies beyond the keys; the next pass starts over at 60.
+      {"past the last key", 50, 250, 0, 1.0f, -1, {{0, 5.0f}, {40, 9.0f}, {120, 9.0f}, {210, 6.0f}}, -1, -1},
+      {"a negative offset delays", 0, 100, -30, 1.0f, -1, {{29, -7.0f}, {40, 1.0f}}, -1, -1},
+      {"a positive offset advances", 0, 100, 30, 1.0f, -1, {{0, 3.0f}}, -1, -1},
+      {"a window under a millisecond", 30, 30, 0, 1.0f, -1, {{0, 3.0f}, {500, 3.0f}}, 0, -1},
+      {"the whole window in a tenth of a ms", 0, 100, 0, 1000.0f, -1, {{5, 0.0f}}, -1, -1},
+      {"a negative speed", 0, 100, 0, -1.0f, -1, {{5, 0.0f}}, -1, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    node.setLocal(Matrix::translation(-7, 0, 0));
+    Start(c.from, c.to, c.offset, c.speed, c.loops);
+    for (const auto& [ms, x] : c.poses) EXPECT_FLOAT_EQ(At(ms), x) << ms;
+    if (c.period >= 0) { EXPECT_EQ(node.animation().period, static_cast<std::uint32_t>(c.period)); }
+    if (c.animating >= 0) { EXPECT_EQ(node.animation().animating, c.animating == 1); }
+  }
+}
+
+TEST_F(TransformAnimationTest, WorldShowsTheMoveOneUpdateLater) {
+  Start(0, 100, 0, 1.0f, -1);
+  At(25);
+  EXPECT_FLOAT_EQ(X(node.world()), 0.0f);  // computed from the old local
+  At(50);
+  EXPECT_FLOAT_EQ(X(node.world()), 2.5f);
+  EXPECT_FLOAT_EQ(X(node.local()), 5.0f);
+}
+
+TEST_F(TransformAnimationTest, SetAnimationSpeedKeepsThePoseThenRunsAtTheNewRate) {
+  Start(0, 100, 0, 1.0f, -1);
+  EXPECT_FLOAT_EQ(At(40), 4.0f);
+  parent.setAnimationSpeed(0.5f);  // reaches the child
+  EXPECT_EQ(node.animation().period, 200u);
+  EXPECT_FLOAT_EQ(At(40), 4.0f);
+  EXPECT_FLOAT_EQ(At(60), 5.0f);
+  // Parked, as the show does with cameras. A tiny float speed cannot carry
+  // the key time exactly; it may fall short by one key millisecond (0.1).
+  parent.setAnimationSpeed(0.0001f);
+  EXPECT_NEAR(At(60), 5.0f, 0.11f);
+  EXPECT_NEAR(At(10060), 5.0f, 0.11f);
+  parent.setAnimationSpeed(1.0f);
+  EXPECT_NEAR(At(10070), 6.0f, 0.11f);
+  parent.setAnimationSpeed(0.0f);  // refused: it would divide by zero
+  EXPECT_EQ(node.animation().speed, 1.0f);
+}
+
+TEST_F(TransformAnimationTest, StartReachesEveryNodeBelowAndSkipsNodesWithoutKeys) {
+  Camera camera("camera", clock);
+  node.addChild(&camera);
+  camera.setKeys({TransformKey{0, Matrix::identity()}, TransformKey{10, Matrix::identity()}});
+  parent.startAnimation(0, 100, 0, 1.0f, -1);
+  EXPECT_FALSE(parent.animation().animating);  // no keys
+  EXPECT_TRUE(node.animation().animating);
+  EXPECT_TRUE(camera.animation().animating);
+
+  GeometryObject single("single", clock);
+  single.setKeys({TransformKey{0, Matrix::translation(1, 2, 3)}});
+  single.startAnimation(0, 100, 0, 1.0f, -1);
+  clock.advance(50);
+  single.update(Matrix::identity());
+  EXPECT_EQ(single.local(), Matrix::translation(1, 2, 3));  // one key never moves
+}
+
+// Geometry frames at 0, 39 and 79 ms, each a mesh whose first vertex byte
+// tells which frame it is.
+class GeometryAnimationTest : public ::testing::Test {
+ protected:
+  GeometryAnimationTest() {
+    for (std::uint32_t time : {0u, 39u, 79u}) {
+      std::vector<std::unique_ptr<Mesh>> meshes;
+      meshes.push_back(std::make_unique<Mesh>(kFvfOneTexture, testing::Vertices(kFvfOneTexture, 3,
+                                                                                 static_cast<std::uint8_t>(time)),
+                                              std::vector<std::uint16_t>{0, 1, 2}));
+      object.addFrame(time, std::move(meshes));
+    }
+  }
+  void Start(std::uint32_t from, std::uint32_t to, std::int32_t offset, float speed, std::int32_t loops) {
+    start = clock.now();
+    object.startGeometryAnimation(from, to, offset, speed, loops);
+  }
+  int FrameAt(std::uint32_t ms) {
+    clock.set(start + ms);
+    object.animateGeometry();
+    return object.activeMeshes()[0]->vertices()[0];
+  }
+  std::uint32_t start = 1000;
+  ManualClock clock{start};
+  GeometryObject object{"flag", clock};
+};
+
+TEST_F(GeometryAnimationTest, TheNearestFrameIsShownAndATieGoesLater) {
+  EXPECT_EQ(FrameAt(0), 0);  // before any start
+  Start(0, 100, 0, 1.0f, -1);
+  EXPECT_EQ(FrameAt(19), 0);
+  EXPECT_EQ(FrameAt(20), 39);
+  EXPECT_EQ(FrameAt(58), 39);
+  EXPECT_EQ(FrameAt(59), 79);
+  EXPECT_EQ(FrameAt(95), 79);   // beyond the last frame nothing changes
+  EXPECT_EQ(FrameAt(105), 0);   // the next pass searches from the start
+  Start(0, 79, 0, 1.0f, 1);
+  EXPECT_EQ(FrameAt(200), 79);  // a limited loop ends on the window's last time
+  EXPECT_FALSE(object.geometryAnimation().animating);
+  Start(0, 79, 36, 0.5f, -1);
+  EXPECT_EQ(FrameAt(3), 0);     // 36 real ms at half speed advance key time 18
+  EXPECT_EQ(FrameAt(4), 39);
+}
+
+TEST_F(GeometryAnimationTest, StartsOnlyWithFramesToFlipAndOnlyThroughGeometry) {
+  GeometryObject child("child", clock), still("still", clock), behindLight("behind_light", clock);
+  Light light("light", clock);
+  object.addChild(&child);
+  object.addChild(&still);
+  object.addChild(&light);
+  light.addChild(&behindLight);
+  for (GeometryObject* o : {&child, &behindLight})
+    for (std::uint32_t time : {0u, 10u}) o->addFrame(time, {});
+  still.addFrame(0, {});
+  object.startGeometryAnimation(0, 100, 0, 1.0f, -1);
+  EXPECT_TRUE(object.geometryAnimation().animating);
+  EXPECT_TRUE(child.geometryAnimation().animating);
+  EXPECT_FALSE(still.geometryAnimation().animating);        // one frame has nothing to flip
+  EXPECT_FALSE(behindLight.geometryAnimation().animating);  // a light's subtree is not visited
+}
+
+TEST(LayerCyclingTest, SixteenFramesAtTenPerSecond) {
+  ManualClock clock(123456);
+  auto layer = MakeTextureLayer(LayerLightmap, clock);
+  for (int i = 0; i < 16; ++i) layer->addFrame(std::make_shared<testing::FakeTexture>("f", 2, 0));
+  EXPECT_EQ(layer->currentFrame(), 0u);
+  layer->start(10);
+  auto at = [&](std::uint32_t ms) {
+    clock.set(123456 + ms);
+    return layer->currentFrame();
+  };
+  EXPECT_EQ(at(299), 2u);
+  EXPECT_EQ(at(300), 3u);  // 0.001 in single precision is a hair above
+  EXPECT_EQ(at(1599), 15u);
+  EXPECT_EQ(at(1600), 0u);
+  layer->start(0);
+  EXPECT_EQ(at(1700), 0u);
+  // Elapsed time wraps with the clock: 512 ms later at 20 a second, frame 10 of 16.
+  clock.set(0xFFFFFF00u);
+  layer->start(20);
+  clock.set(0x00000100u);
+  EXPECT_EQ(layer->currentFrame(), 10u);
 }
 
 }  // namespace
