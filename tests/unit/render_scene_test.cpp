@@ -47,7 +47,6 @@ class MaterialStagesTest : public ::testing::Test {
   Material& material(const char* name) { return *harness.scene->findMaterial(name); }
   Surface* frame(const char* name, std::uint32_t kind) { return material(name).layer(kind)->frames().at(0).get(); }
   std::uint32_t Stage(std::uint32_t stage, TSS state) const { return device.StageState(stage, state); }
-
   testing::SceneHarness harness;
   RecordingDevice device;
 };
@@ -161,7 +160,6 @@ class SceneRenderTest : public ::testing::Test {
     device.BeginScene();
   }
   Scene& scene() { return *harness.scene; }
-
   testing::SceneHarness harness;
   RecordingDevice device;
 };
@@ -233,7 +231,6 @@ TEST(CameraViewTest, NegatedThirdRowInvertedAndScaled) {
   camera.update(Matrix::identity());
   camera.apply(device);
   EXPECT_EQ(device.transforms.at(TransformState::View), view);
-
   Matrix m = Matrix::translation(3, -4, 5);
   m(0, 0) = 0.0f, m(0, 1) = 2.0f, m(1, 0) = -2.0f, m(1, 1) = 0.0f, m(2, 2) = 0.5f;
   const Matrix product = m * *Inverse(m);

@@ -429,7 +429,6 @@ TEST_F(SceneLoadTest, AFailedLoadLeavesTheSceneAsItWasAndALaterOneSharesItsMater
   EXPECT_EQ(scene->opaqueList(), opaque);
   EXPECT_EQ(scene->root().children(), rootChildren);
   EXPECT_EQ(scene->textures().size(), textureCount);
-
   SceneArchiveWriter more;
   more.addGeometry("sail2", NodeUnder("mast"), OneFrame({QuadMesh("Sail")}));
   more.addMaterial("Sail", ArchiveMaterial{});

@@ -56,7 +56,6 @@ class ShipMotionTest : public ::testing::Test {
     scene->root().updateSubtree();
     return ship->local();
   }
-
   ManualClock clock{1000};
   MemoryResourceSource resources;
   std::unique_ptr<Scene> scene = std::make_unique<Scene>(clock);

@@ -85,7 +85,6 @@ inline SceneArchiveWriter SeaWriter(Matrix waterLocal = Matrix::identity(), Matr
   w.addGeometry(
       std::string(contract::kWater[1]), NodeUnder("Scene Root", waterLocal),
       OneFrame({GridMesh(foamMaterial, -250, -150, -50, 50, 50), GridMesh(foamMaterial, 150, 250, -50, 50, 50)}));
-
   const std::string ship(contract::kShipRoot);
   w.addGeometry(ship, NodeUnder("Scene Root", shipLocal), {});
   for (std::size_t i = 0; i < 3; ++i)
