@@ -35,7 +35,9 @@ class SceneGraphTest : public ::testing::Test {
 };
 
 // The sample ship loaded, for the tests that walk its tree.
-class SampleShipTest : public ::testing::Test, public SceneHarness {
+class SceneLoadTest : public ::testing::Test, public SceneHarness {};
+
+class SampleShipTest : public SceneLoadTest {
  protected:
   void SetUp() override { ASSERT_TRUE(load(testing::SampleArchive())); }
   Scene& s() { return *scene; }
@@ -142,18 +144,6 @@ TEST_F(SampleShipTest, CloneCopiesDeeplyAndCopiesMaterialsUnderTheSuffix) {
   EXPECT_EQ(again->activeMeshes()[0]->material(), copied);
 }
 
-TEST_F(SampleShipTest, MaterialCopiesLeaveLightmapsOutWhenDisabled) {
-  Material* hull = s().findMaterial("Hull");
-  hull->layer(5)->start(20);
-  Material with(*hull, "with", true), without(*hull, "without", false);
-  ASSERT_NE(with.layer(5), nullptr);
-  EXPECT_EQ(with.layer(5)->rate(), 20u);
-  EXPECT_EQ(with.layer(5)->texCoordIndex(), 1u);
-  EXPECT_EQ(without.layer(5), nullptr);
-  EXPECT_NE(without.layer(1), nullptr);
-  EXPECT_EQ(without.description(), hull->description());
-}
-
 TEST_F(SceneGraphTest, TextureAnimationStartsTheLayersOfAKindFamily) {
   SceneHarness h;
   SceneArchiveWriter w;
@@ -175,21 +165,6 @@ TEST_F(SceneGraphTest, TextureAnimationStartsTheLayersOfAKindFamily) {
       EXPECT_EQ(m->layer(kind)->rate(), std::ranges::count(kinds, kind) ? 12u : 0u) << family << " " << kind;
   }
   EXPECT_EQ(m->layer(1)->animStart(), 777u);
-}
-
-TEST_F(SceneGraphTest, LayerCopiesKeepEveryFieldAndShareFrames) {
-  auto keyed = MakeTextureLayer(LayerAlphaKeyed, clock);
-  static_cast<ConstantAlphaLayer&>(*keyed).alpha = 99;
-  keyed->setTexCoordIndex(1);
-  keyed->addFrame(std::make_shared<testing::FakeTexture>("k", 3, 0));
-  clock.set(4321);
-  keyed->start(7);
-  auto copy = keyed->copy();
-  EXPECT_EQ(std::tuple(copy->kind(), static_cast<ConstantAlphaLayer&>(*copy).alpha, copy->texCoordIndex(),
-                       copy->frames(), copy->animStart(), copy->rate()),
-            std::tuple(6u, 99, 1u, keyed->frames(), 4321u, 7u));
-  EXPECT_EQ(MakeTextureLayer(0, clock), nullptr);
-  EXPECT_EQ(MakeTextureLayer(7, clock), nullptr);
 }
 
 TEST_F(SceneGraphTest, LightsGoIntoTheDeviceAtTheirIndexOnlyOnceInTheScene) {
@@ -272,8 +247,6 @@ std::vector<std::string> ChildNames(const SceneNode& node) {
   for (const SceneNode* child : node.children()) names.push_back(child->name());
   return names;
 }
-
-class SceneLoadTest : public ::testing::Test, public SceneHarness {};
 
 TEST_F(SceneLoadTest, BuildsTheSampleShip) {
   ASSERT_TRUE(load(testing::SampleArchive()));
@@ -381,12 +354,25 @@ TEST_F(SceneLoadTest, MaterialsAndTexturesAreSharedByNameAndKind) {
   EXPECT_TRUE(wood.expired());
 }
 
-TEST_F(SceneLoadTest, LightmapLayersAreReadOnlyWhileEnabled) {
+// Neither a load nor a material copy takes lightmaps while they are off;
+// copies keep every field of their layers and share the frames.
+TEST_F(SceneLoadTest, LightmapLayersAreReadOnlyWhileEnabledAndCopiesKeepTheirLayers) {
   const auto bytes = testing::SampleArchive();
   ASSERT_TRUE(load(bytes));
   Material* hull = scene->findMaterial("Hull");
-  EXPECT_EQ(hull->layer(5)->texCoordIndex(), 1u);
   EXPECT_EQ(AsFake(hull->layer(5)->frames()[0]).loadKind, 2u);
+  static_cast<ConstantAlphaLayer&>(*hull->layer(1)).alpha = 99;
+  clock.set(4321);
+  hull->layer(5)->start(20);
+  Material with(*hull, "with", true), without(*hull, "without", false);
+  const TextureLayer& copy = *with.layer(5);
+  EXPECT_EQ(std::tuple(copy.kind(), copy.texCoordIndex(), copy.frames(), copy.animStart(), copy.rate()),
+            std::tuple(5u, 1u, hull->layer(5)->frames(), 4321u, 20u));
+  EXPECT_EQ(without.layer(5), nullptr);
+  EXPECT_EQ(static_cast<ConstantAlphaLayer&>(*without.layer(1)).alpha, 99);
+  EXPECT_EQ(without.description(), hull->description());
+  EXPECT_EQ(MakeTextureLayer(0, clock), nullptr);
+  EXPECT_EQ(MakeTextureLayer(7, clock), nullptr);
   SceneHarness off;
   off.scene->setLightmapsEnabled(false);
   ASSERT_TRUE(off.load(bytes));
