@@ -38,7 +38,6 @@ class FakeTextureLoader : public TextureLoader {
 
 inline const FakeTexture& AsFake(const TextureRef& texture) { return static_cast<const FakeTexture&>(*texture); }
 
-// The node of that name if it is a T, else null.
 template <typename T>
 T* Find(Scene& scene, const std::string& name) {
   return scene.findNode<T>(name);

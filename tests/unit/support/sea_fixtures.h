@@ -24,8 +24,8 @@ inline ArchiveMesh GridMesh(const std::string& material, float x0, float x1, flo
   ArchiveMesh mesh;
   mesh.fvf = kFvfTwoTextures;
   mesh.material = material;
-  const int columns = static_cast<int>(std::lround((x1 - x0) / step)) + 1;
-  const int rows = static_cast<int>(std::lround((y1 - y0) / step)) + 1;
+  const int columns = static_cast<int>(std::lround((x1 - x0) / step)) + 1,
+            rows = static_cast<int>(std::lround((y1 - y0) / step)) + 1;
   for (int r = 0; r < rows; ++r)
     for (int c = 0; c < columns; ++c) {
       const float v[10] = {
@@ -55,11 +55,8 @@ inline Matrix LookingAt(Vector3 eye, Vector3 target) {
 inline Matrix Perspective() {
   const float nearZ = 0.1f, farZ = 120.0f, scale = 1.0f / std::tan(0.5236f);
   Matrix p;
-  p(0, 0) = scale;
-  p(1, 1) = scale * 4.0f / 3.0f;
-  p(2, 2) = farZ / (farZ - nearZ);
-  p(2, 3) = 1.0f;
-  p(3, 2) = -nearZ * farZ / (farZ - nearZ);
+  p(0, 0) = scale, p(1, 1) = scale * 4.0f / 3.0f, p(2, 2) = farZ / (farZ - nearZ);
+  p(2, 3) = 1.0f, p(3, 2) = -nearZ * farZ / (farZ - nearZ);
   return p;
 }
 
@@ -114,9 +111,8 @@ class TargetLoader : public FakeTextureLoader {
     return surface;
   }
   void SurfaceSize(const Surface& surface, std::uint32_t& width, std::uint32_t& height) const override {
-    auto it = sizes.find(&surface);
-    width = it == sizes.end() ? 0 : it->second.first;
-    height = it == sizes.end() ? 0 : it->second.second;
+    const auto it = sizes.find(&surface);
+    std::tie(width, height) = it == sizes.end() ? std::pair(0u, 0u) : it->second;
   }
   struct Asked {
     std::uint32_t width, height;
