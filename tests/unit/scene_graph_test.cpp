@@ -99,16 +99,6 @@ TEST_F(SampleShipTest, SetVisibleReachesEveryGeometryObjectOfTheSubtree) {
   EXPECT_FALSE(Find<GeometryObject>(s(), "mast")->visible());  // only the subtree changes
 }
 
-TEST_F(SampleShipTest, WorldMatricesChainThroughParentsInOnePass) {
-  s().root().updateSubtree();
-  EXPECT_EQ(s().findNode("sail")->position(), (Vector3{0, 11, 0}));
-  EXPECT_EQ(Find<Light>(s(), "Sun")->light.position, (DeviceVector{5, 6, 7}));
-  Light loose("loose", clock);
-  loose.setLocal(Matrix::translation(1, 2, 3));
-  loose.update(Matrix::identity());
-  EXPECT_EQ(loose.world(), Matrix::identity());  // a light outside a scene does nothing
-}
-
 TEST_F(SampleShipTest, CloneCopiesDeeplyAndCopiesMaterialsUnderTheSuffix) {
   auto* sail = Find<GeometryObject>(s(), "sail");
   sail->setLocal(Matrix::translation(3, 0, 0));
@@ -253,7 +243,7 @@ TEST_F(SceneLoadTest, BuildsTheSampleShip) {
   EXPECT_EQ(scene->nodes().size(), 8u);
   EXPECT_EQ(scene->findNode(kSceneRootName), nullptr);  // the root is not in the name map
   EXPECT_EQ(scene->findNode("nothing"), nullptr);
-  EXPECT_EQ(scene->nodes().count("nothing"), 0u);
+  EXPECT_EQ(scene->nodes().count("nothing"), 0u);  // a failed lookup adds nothing
   // Children in byte order of their names; parents that are no node put a node under the root.
   EXPECT_EQ(ChildNames(scene->root()), (std::vector<std::string>{"Camera01", "Sun", "hull"}));
   EXPECT_EQ(ChildNames(*scene->findNode("mast")), (std::vector<std::string>{"Camera02", "sail"}));
@@ -267,6 +257,14 @@ TEST_F(SceneLoadTest, BuildsTheSampleShip) {
   EXPECT_EQ(camera->projection(2, 3), 1.0f);
   EXPECT_EQ(camera->keys().size(), 2u);
   EXPECT_EQ(scene->currentCamera(), nullptr);
+  // World matrices chain through parents in one pass; a light follows its world.
+  scene->root().updateSubtree();
+  EXPECT_EQ(scene->findNode("sail")->position(), (Vector3{0, 11, 0}));
+  EXPECT_EQ(Find<Light>(*scene, "Sun")->light.position, (DeviceVector{5, 6, 7}));
+  Light loose("loose", clock);  // outside a scene it does nothing
+  loose.setLocal(Matrix::translation(1, 2, 3));
+  loose.update(Matrix::identity());
+  EXPECT_EQ(loose.world(), Matrix::identity());
 }
 
 TEST_F(SceneLoadTest, LightsAreIndexedInNameOrderAndExcludeGeometryBelowTheTarget) {
@@ -365,6 +363,7 @@ TEST_F(SceneLoadTest, LightmapLayersAreReadOnlyWhileEnabledAndCopiesKeepTheirLay
   clock.set(4321);
   hull->layer(5)->start(20);
   Material with(*hull, "with", true), without(*hull, "without", false);
+  ASSERT_NE(with.layer(5), nullptr);
   const TextureLayer& copy = *with.layer(5);
   EXPECT_EQ(std::tuple(copy.kind(), copy.texCoordIndex(), copy.frames(), copy.animStart(), copy.rate()),
             std::tuple(5u, 1u, hull->layer(5)->frames(), 4321u, 20u));
