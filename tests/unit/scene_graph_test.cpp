@@ -1,3 +1,5 @@
+// The scene graph: loading archives into it, its lists, copies, lights and
+// the animation of transforms, geometry frames and texture layers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +14,7 @@ namespace brisane {
 namespace {
 
 using testing::AsFake;
+using testing::Bytes;
 using testing::Find;
 using testing::Layer;
 using testing::NodeUnder;
@@ -19,12 +22,10 @@ using testing::OneFrame;
 using testing::QuadMesh;
 using testing::SceneHarness;
 
-std::unique_ptr<Mesh> CodeMesh(std::uint32_t fvf, std::size_t vertices, std::uint8_t seed, Material* material = nullptr) {
-  std::vector<std::uint16_t> indices;
-  for (std::size_t i = 0; i + 2 < vertices; i += 3)
-    indices.insert(indices.end(), {static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(i + 1),
-                                   static_cast<std::uint16_t>(i + 2)});
-  return std::make_unique<Mesh>(fvf, testing::Vertices(fvf, vertices, seed), indices, material);
+std::vector<std::unique_ptr<Mesh>> OneMesh(std::uint32_t fvf, std::uint8_t seed) {
+  std::vector<std::unique_ptr<Mesh>> meshes;
+  meshes.push_back(std::make_unique<Mesh>(fvf, testing::Vertices(fvf, 3, seed), std::vector<std::uint16_t>{0, 1, 2}));
+  return meshes;
 }
 
 class SceneGraphTest : public ::testing::Test {
@@ -33,31 +34,31 @@ class SceneGraphTest : public ::testing::Test {
   Scene scene{clock};
 };
 
+// The sample ship loaded, for the tests that walk its tree.
+class SceneLoadTest : public ::testing::Test, public SceneHarness {};
+
+class SampleShipTest : public SceneLoadTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(load(testing::SampleArchive())); }
+  Scene& s() { return *scene; }
+};
+
 TEST_F(SceneGraphTest, AddNodeSortsIntoRootListsAndLights) {
   auto opaque = std::make_unique<GeometryObject>("opaque", clock);
-  std::vector<std::unique_ptr<Mesh>> meshes;
-  meshes.push_back(CodeMesh(kFvfOneTexture, 3, 0));
-  opaque->addFrame(0, std::move(meshes));
+  opaque->addFrame(0, OneMesh(kFvfOneTexture, 0));
   SceneNode* opaqueNode = scene.addNode(std::move(opaque));
-  EXPECT_EQ(scene.opaqueList(), std::vector<SceneNode*>{opaqueNode});
-  EXPECT_EQ(opaqueNode->parent(), &scene.root());
   EXPECT_EQ(scene.root().children(), std::vector<SceneNode*>{opaqueNode});
-
   std::vector<Light*> added;
-  for (const char* name : {"L0", "L1", "L2"}) added.push_back(static_cast<Light*>(scene.addNode(std::make_unique<Light>(name, clock))));
-  EXPECT_EQ(added[2]->index(), 2u) << "the third light added gets index 2";
+  for (const char* name : {"L0", "L1", "L2"})
+    added.push_back(static_cast<Light*>(scene.addNode(std::make_unique<Light>(name, clock))));
+  EXPECT_EQ(added[2]->index(), 2u);
   EXPECT_EQ(scene.lights(), added);
-  EXPECT_EQ(scene.opaqueList().size(), 1u) << "lights are not drawn";
-  auto camera = std::make_unique<Camera>("cam", clock);
-  scene.addNode(std::move(camera));
-  EXPECT_EQ(scene.opaqueList().size(), 1u);
-
-  // A node added under a name already taken only shadows it in the map.
-  auto shadow = std::make_unique<GeometryObject>("opaque", clock);
-  SceneNode* second = scene.addNode(std::move(shadow));
+  scene.addNode(std::make_unique<Camera>("cam", clock));
+  EXPECT_EQ(scene.opaqueList(), std::vector<SceneNode*>{opaqueNode});  // lights and cameras are not drawn
+  // A name already taken is only shadowed in the map; the earlier node stays in its list.
+  SceneNode* second = scene.addNode(std::make_unique<GeometryObject>("opaque", clock));
   EXPECT_EQ(scene.findNode("opaque"), second);
-  EXPECT_EQ(scene.opaqueList().size(), 2u);
-  EXPECT_EQ(scene.opaqueList()[0], opaqueNode) << "the earlier node stays alive in its list";
+  EXPECT_EQ(scene.opaqueList(), (std::vector<SceneNode*>{opaqueNode, second}));
 }
 
 TEST_F(SceneGraphTest, TransparencyComesFromTheFirstMeshMaterial) {
@@ -74,109 +75,63 @@ TEST_F(SceneGraphTest, TransparencyComesFromTheFirstMeshMaterial) {
   w.addGeometry("k", NodeUnder("x"), OneFrame({QuadMesh("Keyed"), QuadMesh("Plain")}));
   w.addGeometry("p", NodeUnder("x"), OneFrame({QuadMesh("Plain"), QuadMesh("Opacity")}));
   w.addGeometry("n", NodeUnder("x"), OneFrame({QuadMesh("")}));
+  w.addGeometry("m", NodeUnder("x"), {});
   ASSERT_TRUE(h.load(w.finish()));
   std::vector<std::string> transparent, opaque;
   for (auto* n : h.scene->transparentList()) transparent.push_back(n->name());
   for (auto* n : h.scene->opaqueList()) opaque.push_back(n->name());
   EXPECT_EQ(transparent, (std::vector<std::string>{"k", "o"}));
-  EXPECT_EQ(opaque, (std::vector<std::string>{"n", "p"}));
+  EXPECT_EQ(opaque, (std::vector<std::string>{"m", "n", "p"}));
 }
 
-TEST_F(SceneGraphTest, SetVisibleReachesEveryGeometryObjectOfTheSubtree) {
-  SceneHarness h;
-  ASSERT_TRUE(h.load(testing::SampleArchive()));
-  Scene& s = *h.scene;
-  s.findNode("mast")->setVisible(false);
-  EXPECT_FALSE(Find<GeometryObject>(s, "mast")->visible());
-  EXPECT_FALSE(Find<GeometryObject>(s, "sail")->visible());
-  EXPECT_TRUE(Find<GeometryObject>(s, "hull")->visible());
-  EXPECT_TRUE(Find<GeometryObject>(s, "lantern")->visible());
+TEST_F(SampleShipTest, SetVisibleReachesEveryGeometryObjectOfTheSubtree) {
+  s().findNode("mast")->setVisible(false);
+  EXPECT_FALSE(Find<GeometryObject>(s(), "sail")->visible());
+  EXPECT_TRUE(Find<GeometryObject>(s(), "lantern")->visible());
   // Through a light that hangs between geometry objects.
-  auto child = std::make_unique<GeometryObject>("under_lamp", h.clock);
-  s.findNode("Lamp")->addChild(child.get());
-  auto* underLamp = static_cast<GeometryObject*>(s.addNode(std::move(child)));
-  s.findNode("hull")->setVisible(false);
+  auto child = std::make_unique<GeometryObject>("under_lamp", clock);
+  s().findNode("Lamp")->addChild(child.get());
+  auto* underLamp = static_cast<GeometryObject*>(s().addNode(std::move(child)));
+  s().findNode("hull")->setVisible(false);
   EXPECT_FALSE(underLamp->visible());
-  EXPECT_FALSE(Find<GeometryObject>(s, "lantern")->visible());
-  s.findNode("sail")->setVisible(true);
-  EXPECT_TRUE(Find<GeometryObject>(s, "sail")->visible());
-  EXPECT_FALSE(Find<GeometryObject>(s, "mast")->visible()) << "only the subtree changes";
+  s().findNode("sail")->setVisible(true);
+  EXPECT_TRUE(Find<GeometryObject>(s(), "sail")->visible());
+  EXPECT_FALSE(Find<GeometryObject>(s(), "mast")->visible());  // only the subtree changes
 }
 
-TEST_F(SceneGraphTest, WorldMatricesChainThroughParentsInOnePass) {
-  SceneHarness h;
-  ASSERT_TRUE(h.load(testing::SampleArchive()));
-  Scene& s = *h.scene;
-  s.root().updateSubtree();
-  EXPECT_EQ(s.root().world(), Matrix::identity());
-  EXPECT_EQ(s.findNode("mast")->position(), (Vector3{0, 11, 0}));
-  EXPECT_EQ(s.findNode("sail")->position(), (Vector3{0, 11, 0}));
-  EXPECT_EQ(s.findNode("Sun")->position(), (Vector3{5, 6, 7}));
-  EXPECT_EQ(Find<Light>(s, "Sun")->light.position, (DeviceVector{5, 6, 7})) << "a light follows its world";
-
-  Light loose("loose", h.clock);
-  loose.setLocal(Matrix::translation(1, 2, 3));
-  loose.update(Matrix::identity());
-  EXPECT_EQ(loose.world(), Matrix::identity()) << "a light outside a scene does nothing";
-}
-
-TEST_F(SceneGraphTest, CloneCopiesDeeplyAndCopiesMaterialsUnderTheSuffix) {
-  SceneHarness h;
-  ASSERT_TRUE(h.load(testing::SampleArchive()));
-  Scene& s = *h.scene;
-  auto* sail = Find<GeometryObject>(s, "sail");
+TEST_F(SampleShipTest, CloneCopiesDeeplyAndCopiesMaterialsUnderTheSuffix) {
+  auto* sail = Find<GeometryObject>(s(), "sail");
   sail->setLocal(Matrix::translation(3, 0, 0));
-  GeometryObject* copy = sail->clone("sail02clone", s);
+  GeometryObject* copy = sail->clone("sail02clone", s());
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(copy->name(), "sailsail02clone");
-  EXPECT_EQ(copy->parent(), s.findNode("mast"));
-  EXPECT_EQ(s.findNode("mast")->children().back(), copy);
-  EXPECT_EQ(s.findNode("sailsail02clone"), nullptr) << "not registered until added";
+  EXPECT_EQ(s().findNode("mast")->children().back(), copy);
+  EXPECT_EQ(s().findNode("sailsail02clone"), nullptr);  // not registered until added
   EXPECT_EQ(copy->local(), Matrix::translation(3, 0, 0));
   ASSERT_EQ(copy->frames().size(), 2u);
   EXPECT_NE(copy->frames()[1].meshes[0].get(), sail->frames()[1].meshes[0].get());
   EXPECT_EQ(copy->frames()[1].meshes[0]->vertices(), sail->frames()[1].meshes[0]->vertices());
   EXPECT_EQ(copy->activeMeshes(), std::vector<Mesh*>{copy->frames()[0].meshes[0].get()});
-
-  Material* copied = s.findMaterial("Sailsail02clone");
+  Material* copied = s().findMaterial("Sailsail02clone");
   ASSERT_NE(copied, nullptr);
   EXPECT_EQ(copy->frames()[1].meshes[0]->material(), copied);
-  EXPECT_EQ(sail->activeMeshes()[0]->material(), s.findMaterial("Sail")) << "the original keeps its material";
+  EXPECT_EQ(sail->activeMeshes()[0]->material(), s().findMaterial("Sail"));
   EXPECT_EQ(copied->twoSided(), 1u);
-  EXPECT_EQ(copied->layer(1)->frames(), s.findMaterial("Sail")->layer(1)->frames()) << "frames are shared";
-
+  EXPECT_EQ(copied->layer(1)->frames(), s().findMaterial("Sail")->layer(1)->frames());
   // A second clone with the same suffix reuses the copied material.
-  GeometryObject* again = sail->clone("sail02clone", s, s.findNode("hull"));
+  GeometryObject* again = sail->clone("sail02clone", s(), s().findNode("hull"));
   EXPECT_EQ(again->activeMeshes()[0]->material(), copied);
-  EXPECT_EQ(again->parent(), s.findNode("hull"));
-
-  EXPECT_TRUE(s.addNode(copy));
-  EXPECT_EQ(s.findNode("sailsail02clone"), copy);
-  EXPECT_EQ(copy->parent(), s.findNode("mast")) << "a clone with a parent stays there";
-  GeometryObject stranger("stranger", h.clock);
-  EXPECT_FALSE(s.addNode(&stranger)) << "only nodes the scene owns";
-
-  // replaceMaterial swaps it in every frame.
-  Material* other = s.findMaterial("Hull");
+  EXPECT_EQ(again->parent(), s().findNode("hull"));
+  EXPECT_TRUE(s().addNode(copy));
+  EXPECT_EQ(s().findNode("sailsail02clone"), copy);
+  EXPECT_EQ(copy->parent(), s().findNode("mast"));
+  GeometryObject stranger("stranger", clock);
+  EXPECT_FALSE(s().addNode(&stranger));  // only nodes the scene owns
+  Material* other = s().findMaterial("Hull");
   copy->replaceMaterial(other, copied);
   EXPECT_EQ(copy->frames()[0].meshes[0]->material(), other);
   EXPECT_EQ(copy->frames()[1].meshes[0]->material(), other);
   EXPECT_EQ(again->activeMeshes()[0]->material(), copied);
-}
-
-TEST_F(SceneGraphTest, MaterialCopiesLeaveLightmapsOutWhenDisabled) {
-  SceneHarness h;
-  ASSERT_TRUE(h.load(testing::SampleArchive()));
-  Material* hull = h.scene->findMaterial("Hull");
-  hull->layer(5)->start(20);
-  Material with(*hull, "with", true);
-  Material without(*hull, "without", false);
-  ASSERT_NE(with.layer(5), nullptr);
-  EXPECT_EQ(with.layer(5)->rate(), 20u);
-  EXPECT_EQ(with.layer(5)->texCoordIndex(), 1u);
-  EXPECT_EQ(without.layer(5), nullptr);
-  EXPECT_NE(without.layer(1), nullptr);
-  EXPECT_EQ(without.description(), hull->description());
 }
 
 TEST_F(SceneGraphTest, TextureAnimationStartsTheLayersOfAKindFamily) {
@@ -190,34 +145,16 @@ TEST_F(SceneGraphTest, TextureAnimationStartsTheLayersOfAKindFamily) {
   ASSERT_TRUE(h.load(w.finish()));
   auto* object = Find<GeometryObject>(*h.scene, "g");
   Material* m = h.scene->findMaterial("All");
-  ASSERT_TRUE(object && m);
   const std::map<std::uint32_t, std::vector<std::uint32_t>> started = {
       {1, {1, 6}}, {2, {2}}, {3, {3}}, {4, {4, 6}}, {5, {5}}, {6, {4, 6}}, {0, {}}, {7, {}}};
   h.clock.set(777);
   for (const auto& [family, kinds] : started) {
     for (std::uint32_t kind = 1; kind <= 6; ++kind) m->layer(kind)->start(0);
     object->startTextureAnimation(12, family);
-    for (std::uint32_t kind = 1; kind <= 6; ++kind) {
-      const bool expected = std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
-      EXPECT_EQ(m->layer(kind)->rate(), expected ? 12u : 0u) << "family " << family << " layer " << kind;
-    }
+    for (std::uint32_t kind = 1; kind <= 6; ++kind)
+      EXPECT_EQ(m->layer(kind)->rate(), std::ranges::count(kinds, kind) ? 12u : 0u) << family << " " << kind;
   }
   EXPECT_EQ(m->layer(1)->animStart(), 777u);
-}
-
-TEST_F(SceneGraphTest, LayerCopiesKeepEveryFieldAndShareFrames) {
-  auto keyed = MakeTextureLayer(LayerAlphaKeyed, clock);
-  static_cast<ConstantAlphaLayer&>(*keyed).alpha = 99;
-  keyed->setTexCoordIndex(1);
-  keyed->addFrame(std::make_shared<testing::FakeTexture>("k", 3, 0));
-  clock.set(4321);
-  keyed->start(7);
-  auto copy = keyed->copy();
-  EXPECT_EQ(std::tuple(copy->kind(), static_cast<ConstantAlphaLayer&>(*copy).alpha, copy->texCoordIndex(),
-                       copy->frames(), copy->animStart(), copy->rate()),
-            std::tuple(6u, 99, 1u, keyed->frames(), 4321u, 7u));
-  EXPECT_EQ(MakeTextureLayer(0, clock), nullptr);
-  EXPECT_EQ(MakeTextureLayer(7, clock), nullptr);
 }
 
 TEST_F(SceneGraphTest, LightsGoIntoTheDeviceAtTheirIndexOnlyOnceInTheScene) {
@@ -225,64 +162,49 @@ TEST_F(SceneGraphTest, LightsGoIntoTheDeviceAtTheirIndexOnlyOnceInTheScene) {
   Light loose("loose", clock);
   loose.apply(device);
   loose.enable(false);
-  EXPECT_TRUE(device.log.empty()) << "a light outside a scene touches no device";
-
   scene.addNode(std::make_unique<Light>("first", clock));
   auto* second = static_cast<Light*>(scene.addNode(std::make_unique<Light>("second", clock)));
   second->light.range = 42.0f;
-  second->enable(true);
-  EXPECT_TRUE(device.log.empty()) << "no device remembered yet";
+  second->enable(true);  // no device remembered yet
+  EXPECT_TRUE(device.log.empty());
   second->apply(device);
   EXPECT_EQ(device.lights[1].range, 42.0f);
-  EXPECT_TRUE(device.lightsEnabled[1]);
   second->enable(false);
-  EXPECT_FALSE(device.lightsEnabled[1]);
-  EXPECT_EQ(second->device(), &device);
   EXPECT_EQ(device.log, (std::vector<std::string>{"SetLight(1)", "LightEnable(1, 1)", "LightEnable(1, 0)"}));
 }
 
 TEST_F(SceneGraphTest, ExcludedLightsReachGeometryChildrenOnly) {
-  GeometryObject top("top", clock), child("child", clock), grandchild("grandchild", clock);
+  GeometryObject top("top", clock), child("child", clock), grandchild("grandchild", clock), belowCamera("b", clock);
   Camera camera("camera", clock);
-  GeometryObject belowCamera("below_camera", clock);
   top.addChild(&child);
   child.addChild(&grandchild);
   top.addChild(&camera);
   camera.addChild(&belowCamera);
   Light light("light", clock);
   top.addExcludedLight(&light);
-  EXPECT_EQ(top.excludedLights().size(), 1u);
   EXPECT_EQ(grandchild.excludedLights().size(), 1u);
-  EXPECT_TRUE(belowCamera.excludedLights().empty()) << "a camera's subtree is skipped";
+  EXPECT_TRUE(belowCamera.excludedLights().empty());  // a camera's subtree is skipped
 }
 
 TEST_F(SceneGraphTest, AppendToVertexBufferCopiesAndConvertsStrides) {
   GeometryObject object("o", clock);
-  std::vector<std::unique_ptr<Mesh>> meshes;
-  meshes.push_back(CodeMesh(kFvfOneTexture, 3, 0));
-  meshes.push_back(CodeMesh(kFvfTwoTextures, 3, 100));
+  auto meshes = OneMesh(kFvfOneTexture, 0);
+  meshes.push_back(std::move(OneMesh(kFvfTwoTextures, 100)[0]));
   object.addFrame(0, std::move(meshes));
-  ASSERT_EQ(object.vertexCount(), 6u);
-
   testing::RecordingVertexBuffer buffer(kFvfOneTexture, 6);
   std::vector<std::uint16_t> indices{9};
   EXPECT_EQ(object.appendToVertexBuffer(buffer, indices), kOk);
   EXPECT_FALSE(buffer.Locked());
-  EXPECT_EQ(indices, (std::vector<std::uint16_t>{9, 0, 1, 2, 0, 1, 2})) << "indices are appended unshifted";
+  EXPECT_EQ(indices, (std::vector<std::uint16_t>{9, 0, 1, 2, 0, 1, 2}));  // appended unshifted
   const auto& out = buffer.Bytes();
-  const auto first = testing::Vertices(kFvfOneTexture, 3, 0);
+  const auto first = testing::Vertices(kFvfOneTexture, 3, 0), second = testing::Vertices(kFvfTwoTextures, 3, 100);
   EXPECT_TRUE(std::equal(first.begin(), first.end(), out.begin()));
-  // The 40-byte vertices are cut to their first 32 bytes, slot by slot.
-  const auto second = testing::Vertices(kFvfTwoTextures, 3, 100);
-  for (std::size_t v = 0; v < 3; ++v)
+  for (std::size_t v = 0; v < 3; ++v)  // 40-byte vertices cut to their first 32
     EXPECT_TRUE(std::equal(second.begin() + v * 40, second.begin() + v * 40 + 32, out.begin() + 96 + v * 32)) << v;
-
   testing::RecordingVertexBuffer wide(kFvfTwoTextures, 6);
-  std::vector<std::uint16_t> more;
-  EXPECT_EQ(object.appendToVertexBuffer(wide, more), kOk);
+  EXPECT_EQ(object.appendToVertexBuffer(wide, indices), kOk);
   EXPECT_TRUE(std::equal(first.begin() + 32, first.begin() + 64, wide.Bytes().begin() + 40));
   EXPECT_TRUE(std::equal(second.begin(), second.end(), wide.Bytes().begin() + 120));
-
   testing::RecordingVertexBuffer small(kFvfOneTexture, 5);
   std::vector<std::uint16_t> none;
   EXPECT_EQ(object.appendToVertexBuffer(small, none), kEFail);
@@ -290,25 +212,376 @@ TEST_F(SceneGraphTest, AppendToVertexBufferCopiesAndConvertsStrides) {
   EXPECT_FALSE(small.Locked());
 }
 
-// The device's vertex size and the file format's stride agree on every
-// format both take; the stride refuses codes that describe no vertex.
+// The device's vertex size and the file's stride agree on every format both
+// take; the stride refuses codes that describe no vertex.
 TEST(VertexFormatTest, SizesOfKnownFormatsAndNoneForOthers) {
-  const struct {
-    std::uint32_t fvf, bytes;
-  } known[] = {{kFvfOneTexture, 32},
-               {kFvfTwoTextures, 40},
-               {d3d::kFvfXyz | d3d::kFvfDiffuse, 16},
-               {d3d::kFvfXyzRhw | d3d::kFvfDiffuse | d3d::kFvfSpecular | d3d::kFvfTex1, 32},
-               {0x006 /* one blend weight */, 16}};
-  for (const auto& k : known) {
-    EXPECT_EQ(VertexSize(k.fvf), k.bytes) << std::hex << k.fvf;
-    EXPECT_EQ(FvfStride(k.fvf), k.bytes) << std::hex << k.fvf;
+  const std::pair<std::uint32_t, std::uint32_t> known[] = {
+      {kFvfOneTexture, 32},
+      {kFvfTwoTextures, 40},
+      {d3d::kFvfXyz | d3d::kFvfDiffuse, 16},
+      {d3d::kFvfXyzRhw | d3d::kFvfDiffuse | d3d::kFvfSpecular | d3d::kFvfTex1, 32},
+      {0x006 /* one blend weight */, 16}};
+  for (const auto& [fvf, bytes] : known) {
+    EXPECT_EQ(VertexSize(fvf), bytes) << std::hex << fvf;
+    EXPECT_EQ(FvfStride(fvf), bytes) << std::hex << fvf;
   }
-  EXPECT_EQ(FvfStride(d3d::kFvfXyz | d3d::kFvfTex1 | (1u << 16)), 24u) << "one three-float coordinate set";
+  EXPECT_EQ(FvfStride(d3d::kFvfXyz | d3d::kFvfTex1 | (1u << 16)), 24u);  // one three-float set
   for (std::uint32_t bad : {0u, d3d::kFvfNormal | d3d::kFvfTex1, kFvfOneTexture | (1u << 18), d3d::kFvfXyz | 0xF00u})
     EXPECT_EQ(FvfStride(bad), 0u) << std::hex << bad;
   EXPECT_THROW(Mesh(kFvfOneTexture, std::vector<std::uint8_t>(33), {}), SceneDataError);
   EXPECT_THROW(Mesh(kFvfOneTexture, std::vector<std::uint8_t>(64), {0, 1, 2}), SceneDataError);
+}
+
+std::vector<std::string> ChildNames(const SceneNode& node) {
+  std::vector<std::string> names;
+  for (const SceneNode* child : node.children()) names.push_back(child->name());
+  return names;
+}
+
+TEST_F(SceneLoadTest, BuildsTheSampleShip) {
+  ASSERT_TRUE(load(testing::SampleArchive()));
+  EXPECT_EQ(scene->nodes().size(), 8u);
+  EXPECT_EQ(scene->findNode(kSceneRootName), nullptr);  // the root is not in the name map
+  EXPECT_EQ(scene->findNode("nothing"), nullptr);
+  EXPECT_EQ(scene->nodes().count("nothing"), 0u);  // a failed lookup adds nothing
+  // Children in byte order of their names; parents that are no node put a node under the root.
+  EXPECT_EQ(ChildNames(scene->root()), (std::vector<std::string>{"Camera01", "Sun", "hull"}));
+  EXPECT_EQ(ChildNames(*scene->findNode("mast")), (std::vector<std::string>{"Camera02", "sail"}));
+  auto* hull = Find<GeometryObject>(*scene, "hull");
+  ASSERT_EQ(hull->activeMeshes().size(), 2u);
+  EXPECT_EQ(hull->local(), Matrix::translation(0, 1, 0));  // the first key
+  EXPECT_EQ(hull->activeMeshes()[1]->fvf(), kFvfTwoTextures);
+  EXPECT_EQ(hull->activeMeshes()[1]->vertices(), testing::Vertices(kFvfTwoTextures, 4, 7));
+  EXPECT_EQ(hull->activeMeshes()[1]->indices(), (std::vector<std::uint16_t>{0, 1, 2, 2, 1, 3}));
+  auto* camera = Find<Camera>(*scene, "Camera01");
+  EXPECT_EQ(camera->projection(2, 3), 1.0f);
+  EXPECT_EQ(camera->keys().size(), 2u);
+  EXPECT_EQ(scene->currentCamera(), nullptr);
+  // World matrices chain through parents in one pass; a light follows its world.
+  scene->root().updateSubtree();
+  EXPECT_EQ(scene->findNode("sail")->position(), (Vector3{0, 11, 0}));
+  EXPECT_EQ(Find<Light>(*scene, "Sun")->light.position, (DeviceVector{5, 6, 7}));
+  Light loose("loose", clock);  // outside a scene it does nothing
+  loose.setLocal(Matrix::translation(1, 2, 3));
+  loose.update(Matrix::identity());
+  EXPECT_EQ(loose.world(), Matrix::identity());
+}
+
+TEST_F(SceneLoadTest, LightsAreIndexedInNameOrderAndExcludeGeometryBelowTheTarget) {
+  SceneArchiveWriter w = testing::SampleWriter();
+  w.addLight("Aft", NodeUnder("Scene Root"), DeviceLight{}, {"Camera01", "no such node"});
+  // Every field distinct, so a field read out of place shows.
+  const DeviceLight light{d3d::kLightPoint, {0.1f, 0.2f, 0.3f, 0.4f}, {1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11}, {0, -1, 0},
+                          500, 1, 0.5f, 0.25f, 0.125f, 0.3f, 0.6f};
+  w.addLight("Z1", NodeUnder("Scene Root"), light, {"a", "b"});
+  ASSERT_TRUE(load(w.finish()));
+  std::vector<std::string> names;
+  for (const Light* l : scene->lights()) {
+    EXPECT_EQ(l->index(), names.size());
+    EXPECT_TRUE(l->inScene());
+    names.push_back(l->name());
+  }
+  ASSERT_EQ(names, (std::vector<std::string>{"Aft", "Lamp", "Sun", "Z1"}));
+  EXPECT_EQ(scene->lights()[3]->light, light);
+  EXPECT_EQ(scene->lights()[3]->excludedNames, (std::vector<std::string>{"a", "b"}));
+  // Aft names a camera and nothing at all, so only the lamp is kept off.
+  for (const char* name : {"hull", "mast", "sail", "lantern"})
+    EXPECT_EQ(Find<GeometryObject>(*scene, name)->excludedLights(), std::vector<Light*>{scene->lights()[1]}) << name;
+}
+
+TEST_F(SceneLoadTest, RecordsOfOneNameAndUnknownTypesAndTrailingBytes) {
+  SceneArchiveWriter w;
+  ArchiveMaterial material;
+  material.description.power = 12.0f;
+  w.addMaterial("Flag", material);
+  w.addGeometry("Flag", NodeUnder("Scene Root"), OneFrame({QuadMesh("Flag")}));
+  w.addRecord("Other", "XYZ", Bytes("unknown types are not visited"));
+  // Some exported groups carry bytes after their frames.
+  auto payload = EncodeGeometry(NodeUnder("Scene Root"), {});
+  const auto header = EncodeCamera(NodeUnder("Scene Root"), Matrix::identity());
+  payload.insert(payload.end(), header.begin(), header.end());
+  w.addRecord("group", "GO", payload);
+  ASSERT_TRUE(load(w.finish()));
+  EXPECT_EQ(scene->nodes().size(), 2u);
+  EXPECT_TRUE(Find<GeometryObject>(*scene, "group")->frames().empty());
+  Material* m = scene->findMaterial("Flag");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->description().power, 12.0f);
+  EXPECT_EQ(Find<GeometryObject>(*scene, "Flag")->activeMeshes()[0]->material(), m);
+}
+
+TEST_F(SceneLoadTest, MaterialsAndTexturesAreSharedByNameAndKind) {
+  SceneArchiveWriter w;
+  ArchiveMaterial a, b, keyed;
+  a.layers = {Layer(1, {"Wood.jpg"})};
+  b.twoSided = 3;
+  b.layers = {Layer(1, {"Wood.jpg"}), Layer(3, {"Sky.jpg"}), Layer(9, {}), Layer(2, {"Wood.jpg"})};
+  keyed.layers = {Layer(6, {"Wood.jpg", "missing.jpg", "bad.jpg"})};
+  keyed.layers[0].param = 1;
+  w.addMaterial("A", a);
+  w.addMaterial("B", b);
+  w.addMaterial("Keyed", keyed);
+  w.addImage("Wood.jpg", Bytes("Wood.jpg"));
+  w.addImage("Sky.jpg", Bytes("Sky.jpg"));
+  w.addImage("bad.jpg", Bytes("bad data"));
+  w.addGeometry("one", NodeUnder("Scene Root"), OneFrame({QuadMesh("A"), QuadMesh("B"), QuadMesh("A")}));
+  w.addGeometry("two", NodeUnder("Scene Root"), OneFrame({QuadMesh("B"), QuadMesh("Keyed"), QuadMesh("None")}));
+  ASSERT_TRUE(load(w.finish()));
+  auto* one = Find<GeometryObject>(*scene, "one");
+  auto* two = Find<GeometryObject>(*scene, "two");
+  EXPECT_EQ(one->activeMeshes()[0]->material(), one->activeMeshes()[2]->material());
+  EXPECT_EQ(one->activeMeshes()[1]->material(), two->activeMeshes()[0]->material());
+  EXPECT_EQ(two->activeMeshes()[2]->material(), nullptr);  // no record: left off
+  EXPECT_EQ(scene->materials().size(), 3u);
+  Material* ma = scene->findMaterial("A");
+  Material* mb = scene->findMaterial("B");
+  Material* mk = scene->findMaterial("Keyed");
+  EXPECT_EQ(mb->twoSided(), 3u);
+  EXPECT_EQ(ma->layer(1)->frames()[0], mb->layer(1)->frames()[0]);
+  ASSERT_EQ(mk->layer(6)->frames().size(), 1u);  // missing and undecodable images are dropped
+  EXPECT_EQ(AsFake(mk->layer(6)->frames()[0]).loadKind, 3u);
+  EXPECT_EQ(AsFake(mk->layer(6)->frames()[0]).threshold, 1u);
+  EXPECT_EQ(AsFake(mb->layer(3)->frames()[0]).loadKind, 4u);
+  EXPECT_EQ(AsFake(ma->layer(1)->frames()[0]).image, "Wood.jpg");
+  EXPECT_TRUE(mb->layer(2)->frames().empty());  // kind 2 loads no texture
+  EXPECT_EQ(scene->textures().size(), 3u);      // Wood/1, Sky/3, Wood/6
+  EXPECT_EQ(loader.calls, 4);                   // and the bad image
+  // The scene holds the last reference of each texture it decoded.
+  std::weak_ptr<Surface> wood = ma->layer(1)->frames()[0];
+  scene.reset();
+  EXPECT_TRUE(wood.expired());
+}
+
+// Neither a load nor a material copy takes lightmaps while they are off;
+// copies keep every field of their layers and share the frames.
+TEST_F(SceneLoadTest, LightmapLayersAreReadOnlyWhileEnabledAndCopiesKeepTheirLayers) {
+  const auto bytes = testing::SampleArchive();
+  ASSERT_TRUE(load(bytes));
+  Material* hull = scene->findMaterial("Hull");
+  EXPECT_EQ(AsFake(hull->layer(5)->frames()[0]).loadKind, 2u);
+  static_cast<ConstantAlphaLayer&>(*hull->layer(1)).alpha = 99;
+  clock.set(4321);
+  hull->layer(5)->start(20);
+  Material with(*hull, "with", true), without(*hull, "without", false);
+  ASSERT_NE(with.layer(5), nullptr);
+  const TextureLayer& copy = *with.layer(5);
+  EXPECT_EQ(std::tuple(copy.kind(), copy.texCoordIndex(), copy.frames(), copy.animStart(), copy.rate()),
+            std::tuple(5u, 1u, hull->layer(5)->frames(), 4321u, 20u));
+  EXPECT_EQ(without.layer(5), nullptr);
+  EXPECT_EQ(static_cast<ConstantAlphaLayer&>(*without.layer(1)).alpha, 99);
+  EXPECT_EQ(without.description(), hull->description());
+  EXPECT_EQ(MakeTextureLayer(0, clock), nullptr);
+  EXPECT_EQ(MakeTextureLayer(7, clock), nullptr);
+  SceneHarness off;
+  off.scene->setLightmapsEnabled(false);
+  ASSERT_TRUE(off.load(bytes));
+  EXPECT_NE(off.scene->findMaterial("Hull")->layer(1), nullptr);
+  EXPECT_EQ(off.scene->findMaterial("Hull")->layer(5), nullptr);
+  EXPECT_EQ(off.scene->findTexture("Board_lm.jpg", 5), nullptr);  // not even decoded
+}
+
+TEST_F(SceneLoadTest, AFileIsPreferredAndItsFailureFallsBackSilently) {
+  SceneArchiveWriter fromResource;
+  fromResource.addGeometry("resource", NodeUnder("Scene Root"), {});
+  resources.add(147, kSceneResourceType, fromResource.finish());
+  EXPECT_TRUE(scene->load("/nonexistent/brisane.sss", 147));
+  EXPECT_NE(scene->findNode("resource"), nullptr);
+  SceneHarness other;
+  EXPECT_FALSE(other.scene->load("", 147));  // neither source opens
+  EXPECT_TRUE(other.scene->nodes().empty());
+}
+
+TEST_F(SceneLoadTest, AFailedLoadLeavesTheSceneAsItWasAndALaterOneSharesItsMaterials) {
+  ASSERT_TRUE(load(testing::SampleArchive()));
+  const auto nodes = scene->nodes();
+  const auto materials = scene->materials();
+  const auto opaque = scene->opaqueList();
+  const auto rootChildren = scene->root().children();
+  const auto textureCount = scene->textures().size();
+  SceneArchiveWriter damaged;
+  ArchiveMaterial fresh;
+  fresh.layers = {Layer(1, {"New.jpg"})};
+  damaged.addMaterial("Fresh", fresh);
+  damaged.addImage("New.jpg", Bytes("New.jpg"));
+  damaged.addGeometry("a_good", NodeUnder("Scene Root"), OneFrame({QuadMesh("Fresh")}));
+  auto broken = EncodeGeometry(NodeUnder("Scene Root"), OneFrame({QuadMesh("Fresh")}));
+  broken.resize(broken.size() - 3);
+  damaged.addRecord("z_broken", "GO", broken);
+  EXPECT_FALSE(load(damaged.finish()));
+  EXPECT_NE(scene->loadError().find("z_broken"), std::string::npos) << scene->loadError();
+  EXPECT_EQ(scene->nodes(), nodes);
+  EXPECT_EQ(scene->materials(), materials);
+  EXPECT_EQ(scene->opaqueList(), opaque);
+  EXPECT_EQ(scene->root().children(), rootChildren);
+  EXPECT_EQ(scene->textures().size(), textureCount);
+  SceneArchiveWriter more;
+  more.addGeometry("sail2", NodeUnder("mast"), OneFrame({QuadMesh("Sail")}));
+  more.addMaterial("Sail", ArchiveMaterial{});
+  ASSERT_TRUE(load(more.finish()));
+  auto* sail2 = Find<GeometryObject>(*scene, "sail2");
+  EXPECT_EQ(sail2->activeMeshes()[0]->material(), scene->findMaterial("Sail"));
+  EXPECT_EQ(materials.at("Sail"), scene->findMaterial("Sail"));
+  EXPECT_EQ(sail2->parent(), &scene->root());  // parents are looked up within one file
+}
+
+// A node with keys at 0 and 100 ms moving x from 0 to 10, under a parent,
+// driven through updateSubtree as the renderer does; the clock wraps.
+class TransformAnimationTest : public ::testing::Test {
+ protected:
+  TransformAnimationTest() {
+    parent.addChild(&node);
+    node.setKeys({TransformKey{0, Matrix::translation(0, 0, 0)}, TransformKey{100, Matrix::translation(10, 0, 0)}});
+  }
+  void Start(std::uint32_t from, std::uint32_t to, std::int32_t offset, float speed, std::int32_t loops) {
+    start = clock.now();
+    node.startAnimation(from, to, offset, speed, loops);
+  }
+  float At(std::uint32_t ms) {  // the local pose ms after the last start
+    clock.set(start + ms);
+    parent.updateSubtree();
+    return node.local().m[12];
+  }
+  std::uint32_t start = 4294967000u;
+  ManualClock clock{start};
+  GeometryObject parent{"parent", clock}, node{"node", clock};
+};
+
+// Poses along a window of the keys; the local pose starts at x = -7.
+TEST_F(TransformAnimationTest, WindowsLoopsOffsetsAndSpeedsGiveTheirPoses) {
+  const struct {
+    std::uint32_t from, to;
+    std::int32_t offset;
+    float speed;
+    std::int32_t loops;
+    std::vector<std::pair<std::uint32_t, float>> poses;  // ms after the start, x
+    int animating;                                        // -1: not checked
+  } cases[] = {
+      {0, 100, 0, 1.0f, -1, {{25, 2.5f}, {199, 9.9f}, {310, 1.0f}}, 1},  // an endless loop
+      {0, 100, 0, 0.5f, -1, {{50, 2.5f}, {250, 2.5f}}, -1},
+      {0, 100, 0, 1.0f, 1, {{100, 10.0f}, {130, 10.0f}}, 0},  // a limited loop holds the end pose
+      // Key time 170 lies beyond the keys; the next pass starts over at 60.
+      {50, 250, 0, 1.0f, -1, {{0, 5.0f}, {40, 9.0f}, {120, 9.0f}, {210, 6.0f}}, -1},
+      {0, 100, -30, 1.0f, -1, {{29, -7.0f}, {40, 1.0f}}, -1},  // a negative offset delays
+      {0, 100, 30, 1.0f, -1, {{0, 3.0f}}, -1},
+      {30, 30, 0, 1.0f, -1, {{0, 3.0f}, {500, 3.0f}}, -1},  // a window under a millisecond
+      {0, 100, 0, 1000.0f, -1, {{5, 0.0f}}, -1},            // the window in a tenth of a ms
+      {0, 100, 0, -1.0f, -1, {{5, 0.0f}}, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.from << "-" << c.to << " offset " << c.offset << " speed " << c.speed);
+    node.setLocal(Matrix::translation(-7, 0, 0));
+    Start(c.from, c.to, c.offset, c.speed, c.loops);
+    for (const auto& [ms, x] : c.poses) EXPECT_FLOAT_EQ(At(ms), x) << ms;
+    if (c.animating >= 0) { EXPECT_EQ(node.animation().animating, c.animating == 1); }
+  }
+}
+
+TEST_F(TransformAnimationTest, WorldLagsOneUpdateAndASpeedChangeKeepsThePose) {
+  Start(0, 100, 0, 1.0f, -1);
+  At(25);
+  EXPECT_FLOAT_EQ(node.world().m[12], 0.0f);  // computed from the old local
+  EXPECT_FLOAT_EQ(At(40), 4.0f);
+  EXPECT_FLOAT_EQ(node.world().m[12], 2.5f);
+  parent.setAnimationSpeed(0.5f);  // reaches the child
+  EXPECT_EQ(node.animation().period, 200u);
+  EXPECT_FLOAT_EQ(At(40), 4.0f);
+  EXPECT_FLOAT_EQ(At(60), 5.0f);
+  // Parked, as the show does with cameras: a tiny float speed may fall one
+  // key millisecond (0.1) short.
+  parent.setAnimationSpeed(0.0001f);
+  EXPECT_NEAR(At(10060), 5.0f, 0.11f);
+  parent.setAnimationSpeed(1.0f);
+  EXPECT_NEAR(At(10070), 6.0f, 0.11f);
+  parent.setAnimationSpeed(0.0f);  // refused: it would divide by zero
+  EXPECT_EQ(node.animation().speed, 1.0f);
+}
+
+TEST_F(TransformAnimationTest, StartReachesEveryNodeBelowAndSkipsNodesWithoutKeys) {
+  Camera camera("camera", clock);
+  node.addChild(&camera);
+  camera.setKeys({TransformKey{0, Matrix::identity()}, TransformKey{10, Matrix::identity()}});
+  parent.startAnimation(0, 100, 0, 1.0f, -1);
+  EXPECT_FALSE(parent.animation().animating);  // no keys
+  EXPECT_TRUE(camera.animation().animating);
+  GeometryObject single("single", clock);
+  single.setKeys({TransformKey{0, Matrix::translation(1, 2, 3)}});
+  single.startAnimation(0, 100, 0, 1.0f, -1);
+  clock.advance(50);
+  single.update(Matrix::identity());
+  EXPECT_EQ(single.local(), Matrix::translation(1, 2, 3));  // one key never moves
+}
+
+// Frames at 0, 39 and 79 ms whose first vertex byte tells which they are.
+class GeometryAnimationTest : public ::testing::Test {
+ protected:
+  GeometryAnimationTest() {
+    for (std::uint8_t time : {0, 39, 79}) object.addFrame(time, OneMesh(kFvfOneTexture, time));
+  }
+  int FrameAt(std::uint32_t ms) {
+    clock.set(1000 + ms);
+    object.animateGeometry();
+    return object.activeMeshes()[0]->vertices()[0];
+  }
+  void Start(std::uint32_t to, std::int32_t offset, float speed, std::int32_t loops) {
+    clock.set(1000);
+    object.startGeometryAnimation(0, to, offset, speed, loops);
+  }
+  ManualClock clock{1000};
+  GeometryObject object{"flag", clock};
+};
+
+TEST_F(GeometryAnimationTest, TheNearestFrameIsShownATieGoesLaterAndLoopsEndOnTheWindow) {
+  EXPECT_EQ(FrameAt(0), 0);  // before any start
+  Start(100, 0, 1.0f, -1);
+  EXPECT_EQ(FrameAt(19), 0);
+  EXPECT_EQ(FrameAt(20), 39);
+  EXPECT_EQ(FrameAt(58), 39);
+  EXPECT_EQ(FrameAt(59), 79);
+  EXPECT_EQ(FrameAt(95), 79);   // beyond the last frame nothing changes
+  EXPECT_EQ(FrameAt(105), 0);   // the next pass searches from the start
+  Start(79, 0, 1.0f, 1);
+  EXPECT_EQ(FrameAt(200), 79);  // a limited loop ends on the window's last time
+  EXPECT_FALSE(object.geometryAnimation().animating);
+  Start(79, 36, 0.5f, -1);      // 36 real ms at half speed advance key time 18
+  EXPECT_EQ(FrameAt(3), 0);
+  EXPECT_EQ(FrameAt(4), 39);
+}
+
+TEST_F(GeometryAnimationTest, StartsOnlyWithFramesToFlipAndOnlyThroughGeometry) {
+  GeometryObject child("child", clock), still("still", clock), behindLight("behind_light", clock);
+  Light light("light", clock);
+  object.addChild(&child);
+  object.addChild(&still);
+  object.addChild(&light);
+  light.addChild(&behindLight);
+  for (GeometryObject* o : {&child, &behindLight, &still}) o->addFrame(0, {});
+  for (GeometryObject* o : {&child, &behindLight}) o->addFrame(10, {});
+  object.startGeometryAnimation(0, 100, 0, 1.0f, -1);
+  EXPECT_TRUE(child.geometryAnimation().animating);
+  EXPECT_FALSE(still.geometryAnimation().animating);        // one frame has nothing to flip
+  EXPECT_FALSE(behindLight.geometryAnimation().animating);  // a light's subtree is not visited
+}
+
+TEST(LayerCyclingTest, SixteenFramesAtTenPerSecondAcrossTheClocksWrap) {
+  ManualClock clock(123456);
+  auto layer = MakeTextureLayer(LayerLightmap, clock);
+  for (int i = 0; i < 16; ++i) layer->addFrame(nullptr);
+  EXPECT_EQ(layer->currentFrame(), 0u);
+  layer->start(10);
+  const auto at = [&](std::uint32_t ms) {
+    clock.set(123456 + ms);
+    return layer->currentFrame();
+  };
+  EXPECT_EQ(at(299), 2u);
+  EXPECT_EQ(at(300), 3u);  // 0.001 in single precision is a hair above
+  EXPECT_EQ(at(1599), 15u);
+  EXPECT_EQ(at(1600), 0u);
+  layer->start(0);
+  EXPECT_EQ(at(1700), 0u);
+  clock.set(0xFFFFFF00u);
+  layer->start(20);
+  clock.set(0x00000100u);  // 512 ms later at 20 a second
+  EXPECT_EQ(layer->currentFrame(), 10u);
 }
 
 }  // namespace

@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "scene/matrix.h"
 
 namespace brisane {
 namespace {
 
-TEST(VectorKit, ArithmeticAndProducts) {
+TEST(VectorKit, ArithmeticProductsAndBlends) {
   const Vector3 a{1, 2, 3}, b{4, -5, 6};
   EXPECT_EQ(a + b, (Vector3{5, -3, 9}));
   EXPECT_EQ(a - b, (Vector3{-3, 7, -3}));
@@ -18,27 +16,13 @@ TEST(VectorKit, ArithmeticAndProducts) {
   c += b;
   EXPECT_EQ(c, a + b);
   EXPECT_EQ(Dot(a, b), 12.0f);
-  // Right-handed, and perpendicular to both factors.
-  EXPECT_EQ(Cross({1, 0, 0}, {0, 1, 0}), (Vector3{0, 0, 1}));
-  EXPECT_EQ(Cross({0, 1, 0}, {0, 0, 1}), (Vector3{1, 0, 0}));
-  EXPECT_EQ(Dot(Cross(a, b), a), 0.0f);
-  EXPECT_EQ(Dot(Cross(a, b), b), 0.0f);
-}
-
-TEST(VectorKit, LengthsDistancesAndBlends) {
-  EXPECT_EQ(Length({3, 4, 12}), 13.0f);
+  EXPECT_EQ(Cross({1, 0, 0}, {0, 1, 0}), (Vector3{0, 0, 1}));  // right-handed
+  EXPECT_EQ(Cross(a, b), (Vector3{27, 6, -13}));
   EXPECT_EQ(Distance({1, 1, 1}, {4, 5, 13}), 13.0f);
-  EXPECT_EQ(Distance({4, 5, 13}, {1, 1, 1}), 13.0f);
   EXPECT_EQ(DistanceSquared({1, 1, 1}, {4, 5, 13}), 169.0f);
   EXPECT_EQ(Normalize({0, 0, 0}), (Vector3{0, 0, 0}));
   EXPECT_EQ(Normalize({0, -7, 0}), (Vector3{0, -1, 0}));
-  EXPECT_NEAR(Length(Normalize({1, 2, 3})), 1.0f, 1e-6f);
-  const Vector3 from{2, 0, -4}, to{6, 8, 4};
-  EXPECT_EQ(Lerp(from, to, 0.0f), from);
-  EXPECT_EQ(Lerp(from, to, 1.0f), to);
-  EXPECT_EQ(Lerp(from, to, 0.25f), (Vector3{3, 2, -2}));
-  EXPECT_EQ(Mix(10.0f, 20.0f, 0.0f), 10.0f);
-  EXPECT_EQ(Mix(10.0f, 20.0f, 1.0f), 20.0f);
+  EXPECT_EQ(Lerp({2, 0, -4}, {6, 8, 4}, 0.25f), (Vector3{3, 2, -2}));
   EXPECT_EQ(Mix(10.0f, 20.0f, 0.25f), 12.5f);
 }
 
@@ -50,7 +34,6 @@ TEST(VectorKit, TransformsFollowTheRowVectorConvention) {
   EXPECT_NEAR(turned.x, 10.0f, 1e-5f);
   EXPECT_NEAR(turned.y, 21.0f, 1e-5f);
   EXPECT_NEAR(turned.z, 32.0f, 1e-5f);
-  EXPECT_EQ(TransformDirection(p, move), p);
   const Vector3 d = TransformDirection(p, turn * move);
   EXPECT_NEAR(d.x, 0.0f, 1e-6f);
   EXPECT_NEAR(d.y, 1.0f, 1e-6f);

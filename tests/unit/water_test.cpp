@@ -1,7 +1,4 @@
-// The sea: the wave against an independent evaluation, the environment map's
-// sizes, heights and reflection coordinates written into the buffers, the
-// clock driving (and stalling) waves and scrolling, the alpha the layers
-// get, the states the draw leaves behind, and the mixed texture's pass.
+#include "show/ship_motion.h"
 #include "show/water.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +6,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 #include <string>
 #include <vector>
 
 #include "scene/view.h"
 #include "settings/settings_keys.h"
+#include "show/show.h"
+#include "support/recording_audio.h"
+#include "support/scripted_random.h"
 #include "support/sea_fixtures.h"
+#include "support/wave_bytes.h"
 
 namespace brisane {
 namespace {
@@ -26,62 +28,107 @@ double ReferenceWave(double x, double y, double p) {
   return 1.5 * (std::sin(0.08 * (x + p)) + std::sin(0.08 * (y + p))) + 0.4 * std::sin(0.44 * (90.0 * x * y + 0.7 * p));
 }
 
+// The third term's argument grows with x * y: the tolerance follows each
+// argument's size, where single precision loses the sine.
 TEST(Wave, MatchesADoublePrecisionEvaluationWithinSinglePrecisionRounding) {
-  // The third term's argument grows with x * y, and single precision loses
-  // its sine as it does: the points keep it where rounding stays small,
-  // and the tolerance follows each argument's size.
   const double eps = std::ldexp(1.0, -24);
-  std::vector<std::pair<float, float>> points;
-  for (float x : {-7.5f, -2.0f, -0.25f, 0.0f, 0.5f, 3.0f, 8.0f})
-    for (float y : {-6.0f, -1.5f, 0.0f, 0.75f, 4.0f}) points.emplace_back(x, y);
-  for (float x : {-400.0f, -120.0f, 350.0f}) points.emplace_back(x, 0.01f);
-  for (float y : {-300.0f, 275.0f}) points.emplace_back(0.0f, y);
-  for (float phase : {0.0f, 0.6f, 12.5f, 240.0f, 3000.0f})
+  const std::pair<float, float> points[] = {{-7.5f, -6.0f}, {-0.25f, 0.75f}, {0, 0},       {3.0f, -1.5f},
+                                            {8.0f, 4.0f},   {-400, 0.01f},   {350, 0.01f}, {0, -300}};
+  for (float phase : {0.0f, 0.6f, 240.0f, 3000.0f})
     for (const auto& [x, y] : points) {
       const double a1 = std::fabs(0.08 * (x + phase)), a2 = std::fabs(0.08 * (y + phase));
       const double a3 = 0.44 * (90.0 * std::fabs(double{x} * y) + 0.7 * phase);
-      const double tolerance = 8 * eps * (1.5 * (a1 + a2) + 0.4 * a3 + 4);
-      EXPECT_NEAR(WaveHeight(x, y, phase), ReferenceWave(x, y, phase), tolerance)
-          << "at (" << x << ", " << y << ") phase " << phase;
+      EXPECT_NEAR(WaveHeight(x, y, phase), ReferenceWave(x, y, phase), 8 * eps * (1.5 * (a1 + a2) + 0.4 * a3 + 4))
+          << x << ", " << y << " phase " << phase;
     }
 }
 
+// Out to where the short wave's argument passes 10^9, shared rows and
+// columns, a repeated point, a damaged one, phases days into the show.
 TEST(Wave, GridHeightsEqualThePointwiseWaveToTheBitFrameAfterFrame) {
-  // A sea-like grid out to 8000 units (where the short wave's argument
-  // passes 10^9), points sharing rows and columns, a repeated point and a
-  // damaged one; phases from the first frame to days into the show, in
-  // steps that leave far points' short waves unchanged for several frames.
   std::vector<float> plane;
   for (float x = -7999.0f; x <= 8000.0f; x += 613.7f)
-    for (float y : {-7984.4f, -120.5f, -0.0f, 0.0f, 3.25f, 5003.1f}) plane.insert(plane.end(), {x, y});
+    for (float y : {-7984.4f, -0.0f, 0.0f, 3.25f, 5003.1f}) plane.insert(plane.end(), {x, y});
   plane.insert(plane.end(), {3.25f, 3.25f, 3.25f, 3.25f, std::nanf(""), 1.0f, 1.0f, std::nanf("")});
   WaveGrid grid(plane);
   ASSERT_EQ(grid.size(), plane.size() / 2);
-  for (double start : {0.0, 43200.0, 3.1e6}) {
+  for (double start : {0.0, 3.1e6})
     for (int frame = 0; frame < 40; ++frame) {
       const float phase = static_cast<float>(start + frame * 0.2);
       const std::vector<float>& heights = grid.Heights(phase);
       for (std::size_t i = 0; i < grid.size(); ++i) {
         const float expected = WaveHeight(plane[2 * i], plane[2 * i + 1], phase);
-        if (std::isnan(expected)) {
+        if (std::isnan(expected))
           ASSERT_TRUE(std::isnan(heights[i])) << i;
-        } else {
-          ASSERT_EQ(heights[i], expected) << "point " << i << " phase " << phase;
-        }
+        else
+          ASSERT_EQ(heights[i], expected) << i << " phase " << phase;
       }
+    }
+}
+
+TEST(Wave, EnvironmentMapSizeStepsAtTheViewportsBoundaries) {
+  const std::pair<std::uint32_t, std::uint32_t> widths[] = {{639, 256}, {640, 512}, {1024, 512}, {1025, 1024}};
+  const std::pair<std::uint32_t, std::uint32_t> heights[] = {{399, 128}, {400, 256}, {599, 256}, {600, 512}};
+  for (const auto& [w, mapW] : widths)
+    for (const auto& [h, mapH] : heights) EXPECT_EQ(EnvironmentMapSize(w, h), (MapSize{mapW, mapH})) << w << "x" << h;
+}
+
+// The camera turned about its own forward axis.
+Matrix Rolled(Matrix camera, float angle) {
+  const Matrix turn = AxisRotation({-camera(2, 0), -camera(2, 1), -camera(2, 2)}, angle);
+  for (std::size_t r = 0; r < 3; ++r) {
+    const Vector3 row = TransformDirection({camera(r, 0), camera(r, 1), camera(r, 2)}, turn);
+    camera(r, 0) = row.x, camera(r, 1) = row.y, camera(r, 2) = row.z;
+  }
+  return camera;
+}
+
+// Pitched or rolled but not both, the two turns mirror the view exactly;
+// both at once only nearly (the show's cameras do not roll).
+TEST(ReflectedView, SeesTheSceneMirroredInTheSeaFromTheMirroredEye) {
+  const std::pair<Matrix, bool> cases[] = {
+      {testing::LookingAt({0, -600, 300}, {0, 0, 0}), true},
+      {testing::LookingAt({-420, 250, 12}, {30, -40, 180}), true},
+      {testing::LookingAt({-500, 0, 200}, {0, 0, 0}), true},  // no world x in its right axis: a zero pivot
+      {Rolled(testing::LookingAt({300, 420, 60}, {-20, 10, 60}), 0.3f), true},
+      {Rolled(testing::LookingAt({300, 420, 150}, {-20, 10, 40}), 0.1f), false},
+  };
+  const Vector3 points[] = {{0, 0, 0}, {120, -40, 75}, {-200, 90, 160}, {35, 300, -20}};
+  for (const auto& [camera, exact] : cases) {
+    SCOPED_TRACE(::testing::Message() << camera(3, 0) << ", " << camera(3, 1) << ", " << camera(3, 2));
+    const Matrix view = *CameraView(camera);
+    const Matrix mirrored = ReflectedView(view);
+    EXPECT_NEAR(Length(TransformPoint({camera(3, 0), camera(3, 1), -camera(3, 2)}, mirrored)), 0.0f, 1e-4f);
+    // Still the view's rotation and scale: triangles keep their winding.
+    const auto det = [](const Matrix& m) {
+      return Dot(Cross({m(0, 0), m(0, 1), m(0, 2)}, {m(1, 0), m(1, 1), m(1, 2)}), {m(2, 0), m(2, 1), m(2, 2)});
+    };
+    EXPECT_NEAR(det(mirrored), det(view), 1e-9f);
+    if (!exact) continue;
+    // A point's mirror image lies where the point does in the normal view,
+    // upside down: the sea turns it back with its coordinates.
+    for (const Vector3& p : points) {
+      const Vector3 seen = TransformPoint(p, view), image = TransformPoint({p.x, p.y, -p.z}, mirrored);
+      EXPECT_NEAR(image.x, seen.x, 1e-3f) << p.x << ", " << p.y << ", " << p.z;
+      EXPECT_NEAR(image.y, -seen.y, 1e-3f) << p.x << ", " << p.y << ", " << p.z;
+      EXPECT_NEAR(image.z, seen.z, 1e-3f) << p.x << ", " << p.y << ", " << p.z;
     }
   }
 }
 
-TEST(Wave, EnvironmentMapSizeStepsAtTheViewportsBoundaries) {
-  // Each side on both sides of each of its two steps.
-  const std::pair<std::uint32_t, std::uint32_t> widths[] = {{639, 256}, {640, 512}, {1024, 512}, {1025, 1024}};
-  const std::pair<std::uint32_t, std::uint32_t> heights[] = {{399, 128}, {400, 256}, {599, 256}, {600, 512}};
-  for (const auto& [w, mapW] : widths)
-    for (const auto& [h, mapH] : heights) EXPECT_EQ(EnvironmentMapSize(w, h), (MapSize{mapW, mapH})) << w << " x " << h;
-}
+// Remembers the view in force at every draw.
+class ViewRecordingDevice : public RecordingDevice {
+ public:
+  HResult DrawIndexedPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices, std::uint32_t count,
+                               const std::uint16_t* indices, std::uint32_t indexCount) override {
+    views.push_back(transforms[TransformState::View]);
+    targets.push_back(SurfaceName(renderTarget));
+    return RecordingDevice::DrawIndexedPrimitive(type, fvf, vertices, count, indices, indexCount);
+  }
+  std::vector<DeviceMatrix> views;
+  std::vector<std::string> targets;
+};
 
-// One vertex of a water buffer: position, normal, two texture pairs.
 struct WaterVertex {
   float x, y, z, nx, ny, nz, u, v, s, t;
 };
@@ -104,83 +151,79 @@ class WaterTest : public ::testing::Test {
     ASSERT_TRUE(scene->load("", 147));
     scene->root().updateSubtree();
     camera = testing::Find<Camera>(*scene, "Camera01");
-    ASSERT_NE(camera, nullptr);
     scene->setCurrentCamera(camera);
     device.viewport = {0, 0, 800, 600, 0.0f, 1.0f};
-    settings.Get(key::EnableEnvWater) = Value(std::int32_t{0});
+    device.BeginScene();
   }
-
   std::unique_ptr<EnvWater> Make(bool environment, bool lightmaps) {
     settings.Get(key::EnableEnvWater) = Value(std::int32_t{environment ? 1 : 0});
     return MakeEnvWater(*scene, device, &loader, settings, lightmaps, clock.now(),
                         [&](const std::string& message) { fatal.push_back(message); });
   }
-  Material& SeaMaterial() { return *scene->findMaterial(std::string(contract::kWaterMaterials[0])); }
-  ConstantAlphaLayer& SeaLayer() { return static_cast<ConstantAlphaLayer&>(*SeaMaterial().layer(LayerDiffuse)); }
-  // The draws of the sea (the first buffer's vertex count).
-  std::vector<RecordingDevice::Draw> SeaDraws() const {
-    std::vector<RecordingDevice::Draw> out;
-    for (const auto& d : device.draws)
-      if (d.vertexCount == 13 * 7) out.push_back(d);
-    return out;
+  std::uint8_t& SeaAlpha() {
+    auto* sea = scene->findMaterial(std::string(contract::kWaterMaterials[0]));
+    return static_cast<ConstantAlphaLayer&>(*sea->layer(LayerDiffuse)).alpha;
   }
-
+  bool Visible(const std::string& name) { return testing::Find<GeometryObject>(*scene, name)->visible(); }
+  std::uint32_t SeaFactor() const {
+    for (const auto& d : device.draws)
+      if (d.vertexCount == 13 * 7) return d.renderStates.at(RenderState::TextureFactor);
+    return 0;
+  }
   ManualClock clock{5000};
   MemoryResourceSource resources;
   testing::TargetLoader loader;
   std::unique_ptr<Scene> scene = std::make_unique<Scene>(clock);
   Camera* camera = nullptr;
-  RecordingDevice device;
+  ViewRecordingDevice device;
   Node settings;
   std::vector<std::string> fatal;
 };
 
 TEST_F(WaterTest, SetUpHidesTheWaterNodesAndBuildsSystemMemoryBuffersOfTheFormats) {
   for (bool environment : {false, true}) {
-    SCOPED_TRACE(environment ? "with environment water" : "without");
     device.log.clear();
     loader.asked.clear();
     auto water = Make(environment, false);
-    ASSERT_NE(water, nullptr);
     for (std::string_view name : contract::kWater)
       EXPECT_FALSE(testing::Find<GeometryObject>(*scene, std::string(name))->visible()) << name;
-    const std::uint32_t caps = d3d::kVbCapsSystemMemory | d3d::kVbCapsWriteOnly;
-    const std::uint32_t seaFvf = environment ? kFvfTwoTextures : kFvfOneTexture;
+    const std::string caps = std::to_string(d3d::kVbCapsSystemMemory | d3d::kVbCapsWriteOnly);
     EXPECT_EQ(device.Calls("CreateVertexBuffer"),
               (std::vector<std::string>{
-                  "CreateVertexBuffer(" + std::to_string(seaFvf) + ", 91, " + std::to_string(caps) + ")",
-                  "CreateVertexBuffer(" + std::to_string(kFvfTwoTextures) + ", 18, " + std::to_string(caps) + ")"}));
+                  "CreateVertexBuffer(" + std::to_string(environment ? kFvfTwoTextures : kFvfOneTexture) + ", 91, " + caps + ")",
+                  "CreateVertexBuffer(" + std::to_string(kFvfTwoTextures) + ", 18, " + caps + ")"}));
     // The map only with environment water, at the viewport's size; no mixed texture without lightmaps.
     ASSERT_EQ(loader.asked.size(), environment ? 1u : 0u);
-    if (environment) {
-      EXPECT_EQ(loader.asked[0].kind, kSurfaceTargetWithDepth);
-      EXPECT_EQ((MapSize{loader.asked[0].width, loader.asked[0].height}), (MapSize{512, 512}));
-      EXPECT_EQ(water->environmentMapSize(), (MapSize{512, 512}));
-    }
-    EXPECT_EQ(water->alpha(), kDayWaterAlpha);
+    if (environment) { EXPECT_EQ((MapSize{loader.asked[0].width, loader.asked[0].height}), (MapSize{512, 512})); }
   }
-  // Any value but 1 leaves the mirror off.
-  settings.Get(key::EnableEnvWater) = Value(std::int32_t{2});
-  loader.asked.clear();
-  auto water = MakeEnvWater(*scene, device, &loader, settings, false, clock.now(), nullptr);
-  EXPECT_FALSE(water->environmentWater());
-  EXPECT_TRUE(loader.asked.empty());
+  settings.Get(key::EnableEnvWater) = Value(std::int32_t{2});  // only 1 turns the mirror on
+  EXPECT_FALSE(MakeEnvWater(*scene, device, &loader, settings, false, clock.now(), nullptr)->environmentWater());
   EXPECT_TRUE(fatal.empty());
 }
 
 TEST_F(WaterTest, RenderTargetsTakeTheSizeTheDeviceGaveAndMissingOnesAreFatal) {
-  loader.maxSide = 256;  // a device that cannot make the asked size
+  loader.maxSide = 256;
   auto water = Make(true, true);
   EXPECT_EQ(water->environmentMapSize(), (MapSize{256, 256}));
-  ASSERT_NE(water->mixedTexture(), nullptr);
   EXPECT_EQ(water->mixedTexture()->vertices()[2].x, 256.0f);
   EXPECT_EQ(water->mixedTexture()->vertices()[2].y, 128.0f);
   EXPECT_TRUE(fatal.empty());
-
+  // Refused switches to the targets: nothing is drawn into them, nothing left changed.
+  device.failing["SetRenderTarget"] = kEFail;
+  water->RenderReflection(device);
+  EXPECT_TRUE(device.draws.empty());
+  water->Draw(device, clock.now());
+  EXPECT_EQ(fatal, (std::vector<std::string>{"SetRenderTarget(m_pEnvironmentMapTexture, 0) FAILED!",
+                                             "SetRenderTarget(m_pMixedTexture, 0) FAILED!"}));
+  EXPECT_TRUE(device.Calls("Clear").empty());
+  EXPECT_EQ(device.viewport.width, 800u);
+  EXPECT_FALSE(camera->reflect);
+  EXPECT_TRUE(Visible("Box01"));
+  // Where the report returns, the sea goes on plain.
+  fatal.clear();
   loader.refuse = {kSurfaceTargetWithDepth, kSurfaceTarget};
   water = Make(true, true);
   EXPECT_EQ(fatal, (std::vector<std::string>{"Can't create surface for envmap", "Can't create surface for water"}));
-  // Where the report returns, the sea goes on plain.
   EXPECT_FALSE(water->environmentWater());
   EXPECT_EQ(water->mixedTexture(), nullptr);
   EXPECT_EQ(water->seaBuffer()->Fvf(), kFvfOneTexture);
@@ -188,19 +231,13 @@ TEST_F(WaterTest, RenderTargetsTakeTheSizeTheDeviceGaveAndMissingOnesAreFatal) {
 
 TEST_F(WaterTest, HeightsFollowTheClockAndAStalledClockStandsWavesAndScrollingStill) {
   auto water = Make(false, true);
-  ASSERT_NE(water->mixedTexture(), nullptr);
-  device.BeginScene();
   clock.advance(500);
   water->Update(device, clock.now());
   EXPECT_FLOAT_EQ(water->phase(), 6.0f);  // 12 a second
   for (const VertexBuffer* buffer : {water->seaBuffer(), water->foamBuffer()})
-    for (const WaterVertex& v : Vertices(buffer)) {
-      ASSERT_EQ(v.z, WaveHeight(v.x, v.y, 6.0f)) << v.x << ", " << v.y;
-      ASSERT_EQ(v.nz, 1.0f) << "normals are kept";
-    }
+    for (const WaterVertex& v : Vertices(buffer)) ASSERT_EQ(v.z, WaveHeight(v.x, v.y, 6.0f)) << v.x << ", " << v.y;
   water->Draw(device, clock.now());
-
-  const auto sea = static_cast<RecordingVertexBuffer*>(water->seaBuffer())->Bytes();
+  const auto sea = Vertices(water->seaBuffer());
   const DeviceMatrix scroll = water->foamTextureMatrix();
   MixedTextureQuad::Vertex quad[4];
   std::memcpy(quad, water->mixedTexture()->vertices(), sizeof quad);
@@ -208,11 +245,9 @@ TEST_F(WaterTest, HeightsFollowTheClockAndAStalledClockStandsWavesAndScrollingSt
     water->Update(device, clock.now());
     water->Draw(device, clock.now());
   }
-  EXPECT_EQ(water->phase(), 6.0f);
-  EXPECT_EQ(static_cast<RecordingVertexBuffer*>(water->seaBuffer())->Bytes(), sea);
+  EXPECT_EQ(std::memcmp(Vertices(water->seaBuffer()).data(), sea.data(), sea.size() * sizeof sea[0]), 0);
   EXPECT_EQ(water->foamTextureMatrix(), scroll);
   EXPECT_EQ(std::memcmp(quad, water->mixedTexture()->vertices(), sizeof quad), 0);
-
   // A second on: the foam slides 0.115 along v, the two copies by their speeds.
   clock.advance(1000);
   water->Update(device, clock.now());
@@ -224,177 +259,346 @@ TEST_F(WaterTest, HeightsFollowTheClockAndAStalledClockStandsWavesAndScrollingSt
   EXPECT_NEAR(moved.v - quad[2].v, 0.09f, 1e-6f);
   EXPECT_NEAR(moved.s - quad[2].s, -0.04f, 1e-6f);
   EXPECT_NEAR(moved.t - quad[2].t, -0.19f, 1e-6f);
+  // Hundreds of seconds on the copies wrap near zero and keep their repeat.
+  for (int second = 0; second < 400; ++second) water->Draw(device, clock.now() + 1000u * static_cast<std::uint32_t>(second));
+  const MixedTextureQuad::Vertex* q = water->mixedTexture()->vertices();
+  for (int i = 0; i < 4; ++i)
+    for (float c : {q[i].u, q[i].v, q[i].s, q[i].t}) EXPECT_LT(std::fabs(c), 8.0f);
+  EXPECT_NEAR(q[1].u - q[0].u, 1.0f, 1e-4f);
+  EXPECT_NEAR(q[3].v - q[0].v, 1.0f, 1e-4f);
+  EXPECT_NEAR(q[1].s - q[0].s, -2.0f, 1e-4f);
+  EXPECT_NEAR(q[3].t - q[0].t, -2.0f, 1e-4f);
 }
 
+// Close over the water: the grid's ends lie off the screen, its near row
+// behind the eye, which must stay below the screen rather than turn over.
 TEST_F(WaterTest, ReflectionCoordinatesAreTheVertexOnScreenClampedAtTheEdges) {
-  // Close over the water, so the grid's ends lie off the screen and its
-  // near row behind the eye.
   camera->setLocal(testing::LookingAt({0, -120, 60}, {0, 0, 0}));
   scene->root().updateSubtree();
   auto water = Make(true, false);
   camera->apply(device);
   clock.advance(250);
   water->Update(device, clock.now());
-
-  const Matrix view = *CameraView(camera->world());
-  const Matrix& projection = camera->projection;
-  int clamped = 0, inside = 0, behind = 0;
+  const Matrix m = *CameraView(camera->world()) * camera->projection;
+  int clamped = 0, inside = 0, behind = 0;  // each kind of vertex must be there
   for (const WaterVertex& v : Vertices(water->seaBuffer())) {
     double c[4] = {};
     const double p[4] = {v.x, v.y, v.z, 1.0};
-    const Matrix m = view * projection;
-    for (int j = 0; j < 4; ++j)
-      for (int k = 0; k < 4; ++k) c[j] += p[k] * m(static_cast<std::size_t>(k), static_cast<std::size_t>(j));
-    // Behind the eye a vertex stays on its own side: below the camera is
-    // below the screen, not turned over to its top.
+    for (std::size_t j = 0; j < 4; ++j)
+      for (std::size_t k = 0; k < 4; ++k) c[j] += p[k] * m(k, j);
     const double w = std::fabs(c[3]);
-    const double sx = (c[0] / w + 1.0) * 400.0, sy = (1.0 - c[1] / w) * 300.0;
-    const double s = sx / 800.0, t = 1.0 - sy / 600.0 - 0.02 * std::fabs(v.z);
-    const auto clamp = [](double x) { return x < 0 ? 0.0 : (x > 1 ? 1.0 : x); };
-    EXPECT_NEAR(v.s, clamp(s), 1e-4) << v.x << ", " << v.y;
-    EXPECT_NEAR(v.t, clamp(t), 1e-4) << v.x << ", " << v.y;
-    EXPECT_TRUE(v.s >= 0.0f && v.s <= 1.0f && v.t >= 0.0f && v.t <= 1.0f);
-    if (c[3] < 0) {
-      ++behind;
-      EXPECT_EQ(v.t, 0.0f) << "the near edge, at " << v.x << ", " << v.y;
-    }
-    if (s < 0 || s > 1) {
-      ++clamped;
-      EXPECT_TRUE(v.s == 0.0f || v.s == 1.0f);
-    } else {
-      ++inside;
-    }
+    const double s = (c[0] / w + 1.0) / 2, t = 1.0 - (1.0 - c[1] / w) / 2 - 0.02 * std::fabs(v.z);
+    EXPECT_NEAR(v.s, std::clamp(s, 0.0, 1.0), 1e-4) << v.x << ", " << v.y;
+    EXPECT_NEAR(v.t, std::clamp(t, 0.0, 1.0), 1e-4) << v.x << ", " << v.y;
+    behind += c[3] < 0;
+    ++(s < 0 || s > 1 ? clamped : inside);
   }
-  EXPECT_GT(clamped, 0) << "some of the grid lies off the screen";
-  EXPECT_GT(behind, 0) << "some of it behind the eye";
-  EXPECT_GT(inside, 0);
+  EXPECT_TRUE(clamped && behind && inside);
 }
 
 TEST_F(WaterTest, AlphaStartsAtDaylightAndIsPushedOnlyWhenItChanges) {
-  SeaLayer().alpha = 90;  // whatever the scene brought
+  SeaAlpha() = 90;  // whatever the scene brought
   auto water = Make(false, false);
-  device.BeginScene();
-  water->Update(device, clock.now());
+  EXPECT_EQ(water->alpha(), kDayWaterAlpha);
   water->Draw(device, clock.now());
-  EXPECT_EQ(SeaLayer().alpha, 200);
-  ASSERT_EQ(SeaDraws().size(), 1u);
-  EXPECT_EQ(SeaDraws()[0].renderStates.at(RenderState::TextureFactor), 200u << 24);
-
+  EXPECT_EQ(SeaAlpha(), 200);
+  EXPECT_EQ(SeaFactor(), 200u << 24);
   water->SetAlpha(251);
   water->Draw(device, clock.now());
-  EXPECT_EQ(SeaLayer().alpha, 251);
-  // 255 is never pushed: the layer keeps the last value.
-  water->SetAlpha(255);
+  EXPECT_EQ(SeaAlpha(), 251);
+  water->SetAlpha(255);  // never pushed
   water->Draw(device, clock.now());
-  EXPECT_EQ(SeaLayer().alpha, 251);
-  SeaLayer().alpha = 10;
-  water->SetAlpha(251);  // the value already pushed: left alone
+  EXPECT_EQ(SeaAlpha(), 251);
+  SeaAlpha() = 10;
+  water->SetAlpha(251);  // already pushed: left alone
   water->Draw(device, clock.now());
-  EXPECT_EQ(SeaLayer().alpha, 10);
-
+  EXPECT_EQ(SeaAlpha(), 10);
   // With the mirror the alpha goes to the map's layer, applied last.
-  SeaLayer().alpha = 90;
+  SeaAlpha() = 90;
   device.draws.clear();
-  auto mirrored = Make(true, false);
-  mirrored->Update(device, clock.now());
-  mirrored->Draw(device, clock.now());
-  EXPECT_EQ(SeaLayer().alpha, 90);
-  ASSERT_EQ(SeaDraws().size(), 1u);
-  EXPECT_EQ(SeaDraws()[0].renderStates.at(RenderState::TextureFactor), 200u << 24);
+  Make(true, false)->Draw(device, clock.now());
+  EXPECT_EQ(SeaAlpha(), 90);
+  EXPECT_EQ(SeaFactor(), 200u << 24);
 }
 
 TEST_F(WaterTest, DrawBlendsBothMeshesAndRestoresWhatItChanged) {
   auto water = Make(true, true);
-  device.BeginScene();
   device.SetRenderState(RenderState::SrcBlend, d3d::kBlendOne);
-  device.SetRenderState(RenderState::DestBlend, d3d::kBlendZero);
   device.SetRenderState(RenderState::CullMode, d3d::kCullNone);
   device.SetRenderState(RenderState::AlphaBlendEnable, 0);
   device.SetTextureStageState(1, TextureStageState::AddressU, d3d::kAddressMirror);
-  const DeviceViewport viewport = device.viewport;
   water->Update(device, clock.now());
   device.draws.clear();
   device.log.clear();
   water->Draw(device, clock.now());
-
-  ASSERT_EQ(device.draws.size(), 3u) << "the mixed texture's quad, the sea, the foam";
-  const auto& quad = device.draws[0];
-  EXPECT_EQ(quad.fvf, MixedTextureQuad::kFvf);
-  EXPECT_EQ(quad.renderStates.at(RenderState::ZEnable), 0u);
-  EXPECT_EQ(quad.textures[0], "Sea.jpg");
-  EXPECT_EQ(quad.textures[1], "Sea.jpg");
+  ASSERT_EQ(device.draws.size(), 3u);  // the mixed texture's quad, the sea, the foam
+  EXPECT_EQ(device.draws[0].renderStates.at(RenderState::ZEnable), 0u);
   const auto& sea = device.draws[1];
   EXPECT_EQ(sea.renderStates.at(RenderState::AlphaBlendEnable), 1u);
   EXPECT_EQ(sea.renderStates.at(RenderState::SrcBlend), d3d::kBlendSrcAlpha);
   EXPECT_EQ(sea.renderStates.at(RenderState::DestBlend), d3d::kBlendInvSrcAlpha);
   EXPECT_EQ(sea.textures[0], "mixed");
   EXPECT_EQ(sea.textures[1], "envmap");
-  EXPECT_EQ(sea.indices.size(), 12u * 6u * 6u);
-  const auto& foam = device.draws[2];
-  EXPECT_EQ(foam.textures[0], "Foam.jpg");
-  EXPECT_EQ(foam.vertexCount, 18u);
-  // The second foam mesh addresses its own vertices.
+  const auto& foam = device.draws[2];  // the second mesh addresses its own vertices
   EXPECT_EQ(*std::max_element(foam.indices.begin(), foam.indices.end()), 17);
   EXPECT_EQ(*std::min_element(foam.indices.begin() + 24, foam.indices.end()), 9);
-
-  // The render target went to the mixed texture and came back.
   EXPECT_EQ(device.Calls("SetRenderTarget"),
             (std::vector<std::string>{"SetRenderTarget(mixed)", "SetRenderTarget(backbuffer)"}));
   EXPECT_EQ(device.Calls("Clear"), (std::vector<std::string>{"Clear(1, FF000000, 1, 0)"}));
-  EXPECT_EQ(device.renderTarget, nullptr);
-  EXPECT_EQ(device.viewport, viewport);
   EXPECT_EQ(device.State(RenderState::SrcBlend), d3d::kBlendOne);
-  EXPECT_EQ(device.State(RenderState::DestBlend), d3d::kBlendZero);
   EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullNone);
   EXPECT_EQ(device.State(RenderState::AlphaBlendEnable), 0u);
   EXPECT_EQ(device.StageState(0, TextureStageState::TextureTransformFlags), d3d::kTtffDisable);
-  // The map is not left bound while the next frame renders into it.
+  // The map clamps while the sea samples it (wrapping brings the far edge's
+  // empty sky into the near sea), and is not left bound for the next frame
+  // to render into.
   const auto seaDraw = std::find(device.log.begin(), device.log.end(), "DrawIndexedPrimitiveVB(4, 91, 432)");
   ASSERT_NE(seaDraw, device.log.end());
-  // The map clamps at its edges while the sea samples it: wrapping would
-  // bring the far edge's empty sky into the near sea.
-  const auto lastBefore = [&](const std::string& prefix) {
-    std::string found;
-    for (auto it = device.log.begin(); it != seaDraw; ++it)
-      if (it->rfind(prefix, 0) == 0) found = *it;
-    return found;
+  const auto last = [&](const std::string& prefix) {
+    const auto it = std::find_if(std::make_reverse_iterator(seaDraw), device.log.rend(),
+                                 [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
+    return it == device.log.rend() ? std::string() : *it;
   };
-  EXPECT_EQ(lastBefore("SetTextureStageState(1, 13,"), "SetTextureStageState(1, 13, 3)");
-  EXPECT_EQ(lastBefore("SetTextureStageState(1, 14,"), "SetTextureStageState(1, 14, 3)");
+  EXPECT_EQ(last("SetTextureStageState(1, 13,"), "SetTextureStageState(1, 13, 3)");
+  EXPECT_EQ(last("SetTextureStageState(1, 14,"), "SetTextureStageState(1, 14, 3)");
   EXPECT_EQ(device.StageState(1, TextureStageState::AddressU), d3d::kAddressMirror);
   EXPECT_EQ(device.StageState(1, TextureStageState::AddressV), d3d::kAddressWrap);
-  EXPECT_EQ(
-      *std::find_if(seaDraw, device.log.end(), [](const std::string& c) { return c.rfind("SetTexture(1", 0) == 0; }),
-      "SetTexture(1, )");
+  EXPECT_EQ(*std::find_if(seaDraw, device.log.end(), [](const std::string& c) { return c.rfind("SetTexture(1", 0) == 0; }),
+            "SetTexture(1, )");
 }
 
-TEST_F(WaterTest, MixedTextureCoordinatesWrapSoTheyStayNearZero) {
-  auto water = Make(false, true);
-  device.BeginScene();
-  for (int second = 0; second < 400; ++second) {
-    clock.advance(1000);
-    water->Draw(device, clock.now());
+TEST_F(WaterTest, ReflectionDrawsTheMirroredSceneWithoutTheDeckPartsAndRestoresTheNormalFrame) {
+  auto off = Make(false, false);
+  device.log.clear();
+  off->RenderReflection(device);
+  EXPECT_TRUE(device.log.empty());
+  EXPECT_FALSE(off->hiddenListsFound());
+  auto water = Make(true, false);
+  camera->apply(device);
+  const DeviceMatrix view = device.transforms[TransformState::View];
+  const DeviceMatrix projection = device.transforms[TransformState::Projection];
+  // Hidden before the first pass: visible after it all the same.
+  scene->findNode("lantern01")->setVisible(false);
+  device.log.clear();
+  water->RenderReflection(device);
+  // The listed parts the scene has; the names it lacks are skipped.
+  ASSERT_EQ(water->hiddenInReflection().size(), 2u);
+  EXPECT_EQ(water->hiddenInReflection()[0]->name(), "Box01");
+  EXPECT_EQ(water->hiddenInReflection()[1]->name(), "lantern01");
+  // Only the hull: not the box, the lid below it, the lantern or the sea.
+  ASSERT_EQ(device.draws.size(), 1u);
+  EXPECT_EQ(device.targets, (std::vector<std::string>{"envmap"}));
+  EXPECT_EQ(device.views[0], ToDevice(ReflectedView(*CameraView(camera->world()))));
+  EXPECT_EQ(device.Calls("Clear"), (std::vector<std::string>{"Clear(3, FF000000, 1, 0)"}));
+  EXPECT_EQ(device.Calls("SetRenderTarget"),
+            (std::vector<std::string>{"SetRenderTarget(envmap)", "SetRenderTarget(backbuffer)"}));
+  // The map's viewport is set before its target.
+  const auto at = [&](const std::string& call) { return std::ranges::find(device.log, call) - device.log.begin(); };
+  EXPECT_LT(at("SetViewport"), at("SetRenderTarget(envmap)"));
+  for (const char* name : {"Box01", "Box01_lid", "lantern01", "hull"}) EXPECT_TRUE(Visible(name)) << name;
+  EXPECT_FALSE(camera->reflect);
+  EXPECT_EQ(device.viewport.width, 800u);
+  EXPECT_EQ(device.transforms[TransformState::View], view);
+  EXPECT_EQ(device.transforms[TransformState::Projection], projection);
+  EXPECT_TRUE(fatal.empty());
+  water->RenderReflection(device);
+  EXPECT_EQ(water->hiddenInReflection().size(), 2u);
+  EXPECT_EQ(device.draws.size(), 2u);
+}
+
+// The sea in the show: the ship moved before the clear, the sea with its
+// reflection drawn before the scene, darkened by the light cycle.
+class ShowWaterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resources.add(147, kSceneResourceType, testing::SeaWriter().finish());
+    settings.Get(key::EnableEnvWater) = Value(std::int32_t{1});
+    settings.Get(key::EnableLightmaps) = Value(std::int32_t{1});
+    settings.Get(key::Camera1) = Value(std::int32_t{1});
+    device.viewport = {0, 0, 640, 480, 0.0f, 1.0f};
   }
-  const MixedTextureQuad::Vertex* v = water->mixedTexture()->vertices();
-  for (int i = 0; i < 4; ++i)
-    for (float c : {v[i].u, v[i].v, v[i].s, v[i].t}) EXPECT_LT(std::fabs(c), 8.0f);
-  // The copies keep their repeat across the target.
-  EXPECT_NEAR(v[1].u - v[0].u, 1.0f, 1e-4f);
-  EXPECT_NEAR(v[3].v - v[0].v, 1.0f, 1e-4f);
-  EXPECT_NEAR(v[1].s - v[0].s, -2.0f, 1e-4f);
-  EXPECT_NEAR(v[3].t - v[0].t, -2.0f, 1e-4f);
+  std::vector<std::string> Frame() {
+    device.log.clear();
+    EXPECT_EQ(show.Frame(device, [] { return kOk; }), FrameStatus::Presented);
+    return device.log;
+  }
+  ManualClock clock{5000};
+  testing::ScriptedRandom random{{7}};
+  MemoryResourceSource resources;
+  testing::TargetLoader loader;
+  Node settings;
+  testing::RecordingDevice device;
+  std::vector<std::string> fatal;
+  Show show{{clock, random, resources, &loader, settings, nullptr, nullptr, nullptr,
+             [this](const std::string& message) { fatal.push_back(message); }}};
+};
+
+TEST_F(ShowWaterTest, TheSeaIsAPassBeforeTheSceneAndTheShipMovesBeforeTheClear) {
+  ASSERT_TRUE(show.Setup(device, {}));
+  ASSERT_NE(show.shipMotion(), nullptr);
+  EXPECT_EQ(show.water()->environmentMapSize(), (MapSize{512, 256}));
+  ASSERT_NE(show.water()->mixedTexture(), nullptr);
+  std::vector<std::string> order;
+  for (const FramePasses::Entry& e : show.passes().entries()) order.emplace_back(e.pass->Name());
+  EXPECT_EQ(order, (std::vector<std::string>{"light cycle", "director", "ship motion", "water", "scene",
+                                             "lantern glows", "sun flare", "frame-rate text"}));
+  const Matrix loaded = show.scene().findNode(std::string(contract::kShipRoot))->local();
+  clock.advance(40);
+  const std::vector<std::string> log = Frame();
+  const auto at = [&](const std::string& call) { return std::ranges::find(log, call) - log.begin(); };
+  // After the clear: the reflection, the mixed texture, the sea, then the scene's own draws.
+  EXPECT_LT(at("Clear(3, 00000000, 1, 0)"), at("SetRenderTarget(envmap)"));
+  EXPECT_LT(at("SetRenderTarget(envmap)"), at("SetRenderTarget(mixed)"));
+  const auto sea = at("DrawIndexedPrimitiveVB(4, 91, 432)");
+  EXPECT_LT(at("SetRenderTarget(mixed)"), sea);
+  // The deck parts are left out of the mirror only.
+  EXPECT_EQ(std::count_if(log.begin() + sea, log.end(),
+                          [](const std::string& c) { return c.rfind("DrawIndexedPrimitive(", 0) == 0; }), 4);
+  EXPECT_NE(show.scene().findNode(std::string(contract::kShipRoot))->local(), loaded);
+  EXPECT_TRUE(fatal.empty());
 }
 
-TEST_F(WaterTest, ARefusedMixedTargetIsFatalAndNothingIsDrawnIntoIt) {
-  auto water = Make(false, true);
-  device.BeginScene();
-  device.failing["SetRenderTarget"] = kEFail;
-  const DeviceViewport viewport = device.viewport;
-  water->Draw(device, clock.now());
-  ASSERT_FALSE(fatal.empty());
-  EXPECT_EQ(fatal[0], "SetRenderTarget(m_pMixedTexture, 0) FAILED!");
-  EXPECT_EQ(device.viewport, viewport);
-  EXPECT_TRUE(device.Calls("Clear").empty()) << "nothing drawn into a target that is not there";
+TEST_F(ShowWaterTest, TheLightCycleDarkensTheWater) {
+  settings.Get(key::EnableLighting) = Value(std::int32_t{1});
+  settings.Get(key::ChangeDelay) = Value(std::int32_t{0});
+  settings.Get(key::LightDelay) = Value(std::int32_t{1});
+  ASSERT_TRUE(show.Setup(device, {}));
+  EXPECT_EQ(show.water()->alpha(), 200);
+  Frame();
+  clock.advance(1);
+  Frame();  // the hold ends
+  clock.advance(30000);
+  Frame();  // half way to night
+  EXPECT_EQ(show.water()->alpha(), 225);
+}
+
+TEST_F(ShowWaterTest, AShowWithoutASeaHasNeitherWaterNorMotion) {
+  resources.add(147, kSceneResourceType, testing::SampleArchive());
+  ASSERT_TRUE(show.Setup(device, {}));
+  EXPECT_EQ(show.water(), nullptr);
+  EXPECT_EQ(show.shipMotion(), nullptr);
+  Frame();
+  EXPECT_TRUE(fatal.empty());
+}
+
+// The ship on the swell: the three points placed in the water's space, the
+// pose from the heights under them (always from the pose as loaded), and the
+// creak latches.
+class ScriptedSea : public SeaSurface {
+ public:
+  void WaveHeight(std::span<Vector3> points) const override {
+    for (std::size_t i = 0; i < points.size() && i < 3; ++i) points[i].z = heights[i];
+  }
+  float heights[3] = {0, 0, 0};
+};
+
+// Row-vector turns about x and y, written out.
+Matrix About(int axis, double a) {
+  const std::size_t i = axis == 0 ? 1 : 2, j = axis == 0 ? 2 : 0;
+  Matrix r = Matrix::identity();
+  r(i, i) = r(j, j) = static_cast<float>(std::cos(a));
+  r(i, j) = static_cast<float>(std::sin(a));
+  r(j, i) = static_cast<float>(-std::sin(a));
+  return r;
+}
+
+void ExpectNear(const Matrix& actual, const Matrix& expected, float tolerance) {
+  for (std::size_t i = 0; i < 16; ++i) EXPECT_NEAR(actual.m[i], expected.m[i], tolerance) << i;
+}
+
+constexpr double kHeel = 5.0 * std::numbers::pi / 180.0;
+
+class ShipMotionTest : public ::testing::Test {
+ protected:
+  void Load(Matrix waterLocal, Matrix shipLocal, std::vector<std::uint8_t> archive = {}) {
+    resources.add(147, kSceneResourceType, archive.empty() ? testing::SeaWriter(waterLocal, shipLocal).finish() : archive);
+    scene->setResourceSource(&resources);
+    ASSERT_TRUE(scene->load("", 147));
+    scene->root().updateSubtree();
+    ship = scene->findNode(std::string(contract::kShipRoot));
+    motion = std::make_unique<ShipMotion>(*scene, sea, creakHigh, creakLow);
+    motion->InitWaterPoints();
+  }
+  Matrix Ride(float h1, float h2, float h3) {
+    sea.heights[0] = h1, sea.heights[1] = h2, sea.heights[2] = h3;
+    motion->RockShip();
+    scene->root().updateSubtree();
+    return ship->local();
+  }
+  ManualClock clock{1000};
+  MemoryResourceSource resources;
+  std::unique_ptr<Scene> scene = std::make_unique<Scene>(clock);
+  ScriptedSea sea;
+  testing::RecordingAudio audio;  // outlives the sounds' buffers
+  Sound3D creakHigh, creakLow;
+  std::unique_ptr<ShipMotion> motion;
+  SceneNode* ship = nullptr;
+};
+
+TEST_F(ShipMotionTest, PointsAreTheDummiesInTheWatersOwnSpace) {
+  // The sea turned a quarter about z and moved; the ship moved too.
+  Matrix water = Matrix::translation(10, 20, 0);
+  water(0, 0) = 0, water(0, 1) = 1, water(1, 0) = -1, water(1, 1) = 0;
+  Load(water, Matrix::translation(5, 0, 0));
+  for (std::size_t i = 0; i < 3; ++i) {
+    // World (x, y) = local (-y, x) + (10, 20).
+    const float wx = testing::kSeaPoints[i].x + 5, wy = testing::kSeaPoints[i].y;
+    EXPECT_NEAR(motion->points()[i].x, wy - 20, 1e-4f) << i;
+    EXPECT_NEAR(motion->points()[i].y, -(wx - 10), 1e-4f) << i;
+  }
+}
+
+// Pitch about the line across the stern (+y), then roll and heel about the
+// line from the bow to the middle of the quarters (+x); 400 along, 104 across.
+TEST_F(ShipMotionTest, HeightsPitchRollAndHeaveTheShipFromItsLoadedPose) {
+  const Matrix loaded = Matrix::translation(5, -3, 1);
+  Load(Matrix::identity(), loaded);
+  const double along = std::hypot(400.0, 52.0);
+  struct Case {
+    float h1, h2, h3;
+    double pitch, roll, heave;
+  };
+  for (const Case& c : {Case{0, 0, 0, 0, 0, -2}, Case{1, 0, 0, -std::atan2(1.0, along), 0, 0.5 - 2},
+                        Case{0, 2, 0, std::atan2(2.0, along), std::atan2(2.0, 104.0), 0.5 - 2},
+                        Case{-3, 1, 2.5f, std::atan2(4.0, along), -std::atan2(1.5, 104.0), -1.5 + 0.875 - 2},
+                        Case{0, 0, 0, 0, 0, -2}}) {  // back on a flat sea: nothing builds up
+    SCOPED_TRACE(::testing::Message() << c.h1 << ", " << c.h2 << ", " << c.h3);
+    const Matrix pose = Ride(c.h1, c.h2, c.h3);
+    // An arc cosine near 1 in single precision: about 1e-4 radians.
+    EXPECT_NEAR(motion->pitch(), c.pitch, 1e-4);
+    EXPECT_NEAR(motion->roll(), c.roll, 1e-4);
+    EXPECT_NEAR(motion->heave(), c.heave, 1e-6);
+    ExpectNear(pose, loaded * Matrix::translation(0, 0, static_cast<float>(c.heave)) * About(1, c.pitch) * About(0, c.roll + kHeel),
+               2e-4f);
+  }
+}
+
+TEST_F(ShipMotionTest, EachCreakPlaysOnceOnTheWayOutAndReArmsOnlyBackInside) {
+  Load(Matrix::identity(), Matrix::identity());
+  resources.add(152, "WAVFILE", testing::PcmWave(testing::Ramp(64)));
+  resources.add(157, "WAVFILE", testing::PcmWave(testing::Ramp(32)));
+  ASSERT_EQ(creakHigh.Load(audio, resources, 152, ""), kOk);
+  ASSERT_EQ(creakLow.Load(audio, resources, 157, ""), kOk);
+  testing::RecordingBuffer& high = *audio.created[0];
+  testing::RecordingBuffer& low = *audio.created[1];
+  // Exactly 2.8 and -2.8 count as inside: they re-arm and play nothing.
+  const std::tuple<float, int, int> steps[] = {{3.0f, 1, 0},   {2.81f, 1, 0}, {2.8f, 1, 0},  {2.9f, 2, 0},
+                                               {-2.8f, 2, 0},  {-2.81f, 2, 1}, {-2.8f, 2, 1}, {-3.0f, 2, 2}};
+  for (const auto& [bow, highPlays, lowPlays] : steps) {
+    Ride(bow, 0, 0);
+    EXPECT_EQ(high.plays, highPlays) << bow;
+    EXPECT_EQ(low.plays, lowPlays) << bow;
+    EXPECT_FALSE(high.looping || low.looping);
+    high.playing = low.playing = false;  // a creak is over long before the ship swings back
+  }
+}
+
+TEST_F(ShipMotionTest, AShipWithoutItsPointsStaysAsLoaded) {
+  Load(Matrix::identity(), Matrix::identity(), testing::SampleArchive());
+  sea.heights[0] = 3;
+  motion->RockShip();
+  EXPECT_TRUE(motion->highArmed());
+  EXPECT_EQ(scene->findNode("hull")->local(), Matrix::translation(0, 1, 0));
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
-// Shared helpers of the scene tests: a texture loader that records what it
-// is asked to decode, meshes with recognisable vertices, and a small sample
-// archive made with the writer.
+// Scene test helpers: a texture loader that records what it decodes, meshes
+// with recognisable vertices, and a small sample archive.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,7 +38,6 @@ class FakeTextureLoader : public TextureLoader {
 
 inline const FakeTexture& AsFake(const TextureRef& texture) { return static_cast<const FakeTexture&>(*texture); }
 
-// The node of that name if it is a T, else null.
 template <typename T>
 T* Find(Scene& scene, const std::string& name) {
   return scene.findNode<T>(name);
@@ -101,12 +98,10 @@ inline SceneArchiveWriter SampleWriter() {
   w.addMaterial("Lantern", lantern);
   for (const char* image : {"Board.jpg", "Board_lm.jpg", "Sail.jpg", "Lantern.jpg", "Lantern_alfa.jpg"})
     w.addImage(image, Bytes(image));
-
   w.addGeometry("hull", NodeUnder("Scene Root", Matrix::translation(0, 1, 0)),
                 OneFrame({QuadMesh("Hull", kFvfTwoTextures), QuadMesh("Hull", kFvfTwoTextures, 7)}));
   w.addGeometry("mast", NodeUnder("hull", Matrix::translation(0, 10, 0)), {});
-  ArchiveNode sailNode = NodeUnder("mast");
-  w.addGeometry("sail", sailNode,
+  w.addGeometry("sail", NodeUnder("mast"),
                 {ArchiveFrame{0, {QuadMesh("Sail")}}, ArchiveFrame{40, {QuadMesh("Sail", kFvfOneTexture, 9)}}});
   w.addGeometry("lantern", NodeUnder("hull"), OneFrame({QuadMesh("Lantern")}));
   Matrix projection = Matrix::identity();

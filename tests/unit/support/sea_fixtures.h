@@ -1,12 +1,9 @@
-// A small sea scene for the water and ship-motion tests: a grid of sea with
-// foam over it, a ship with its three water points, deck parts the
-// reflection leaves out (one with a part below it), a hull it keeps, and a
-// camera above the water looking down at the ship. Render targets come from
-// a loader that names them and tells their size.
+// A small sea: a grid of sea with foam over it, a ship with its three water
+// points, deck parts the reflection leaves out (one with a part below it), a
+// hull it keeps, and a camera above looking down at the ship.
 #pragma once
 
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
@@ -27,8 +24,8 @@ inline ArchiveMesh GridMesh(const std::string& material, float x0, float x1, flo
   ArchiveMesh mesh;
   mesh.fvf = kFvfTwoTextures;
   mesh.material = material;
-  const int columns = static_cast<int>(std::lround((x1 - x0) / step)) + 1;
-  const int rows = static_cast<int>(std::lround((y1 - y0) / step)) + 1;
+  const int columns = static_cast<int>(std::lround((x1 - x0) / step)) + 1,
+            rows = static_cast<int>(std::lround((y1 - y0) / step)) + 1;
   for (int r = 0; r < rows; ++r)
     for (int c = 0; c < columns; ++c) {
       const float v[10] = {
@@ -45,29 +42,12 @@ inline ArchiveMesh GridMesh(const std::string& material, float x0, float x1, flo
   return mesh;
 }
 
-// A camera's world matrix at eye looking at target, z up: local -z forward,
-// local y up.
+// A camera's world matrix at eye looking at target, z up: local -z forward, local y up.
 inline Matrix LookingAt(Vector3 eye, Vector3 target) {
-  const auto normal = [](Vector3 v) {
-    const float l = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    return Vector3{v.x / l, v.y / l, v.z / l};
-  };
-  const auto cross = [](Vector3 a, Vector3 b) {
-    return Vector3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-  };
-  const Vector3 f = normal({target.x - eye.x, target.y - eye.y, target.z - eye.z});
-  const Vector3 right = normal(cross(f, {0, 0, 1}));
-  const Vector3 up = cross(right, f);
+  const Vector3 f = Normalize(target - eye), right = Normalize(Cross(f, {0, 0, 1})), up = Cross(right, f);
   Matrix m = Matrix::identity();
-  const Vector3 rows[3] = {right, up, {-f.x, -f.y, -f.z}};
-  for (std::size_t r = 0; r < 3; ++r) {
-    m(r, 0) = rows[r].x;
-    m(r, 1) = rows[r].y;
-    m(r, 2) = rows[r].z;
-  }
-  m(3, 0) = eye.x;
-  m(3, 1) = eye.y;
-  m(3, 2) = eye.z;
+  const Vector3 rows[4] = {right, up, -f, eye};
+  for (std::size_t r = 0; r < 4; ++r) m(r, 0) = rows[r].x, m(r, 1) = rows[r].y, m(r, 2) = rows[r].z;
   return m;
 }
 
@@ -75,18 +55,13 @@ inline Matrix LookingAt(Vector3 eye, Vector3 target) {
 inline Matrix Perspective() {
   const float nearZ = 0.1f, farZ = 120.0f, scale = 1.0f / std::tan(0.5236f);
   Matrix p;
-  p(0, 0) = scale;
-  p(1, 1) = scale * 4.0f / 3.0f;
-  p(2, 2) = farZ / (farZ - nearZ);
-  p(2, 3) = 1.0f;
-  p(3, 2) = -nearZ * farZ / (farZ - nearZ);
+  p(0, 0) = scale, p(1, 1) = scale * 4.0f / 3.0f, p(2, 2) = farZ / (farZ - nearZ);
+  p(2, 3) = 1.0f, p(3, 2) = -nearZ * farZ / (farZ - nearZ);
   return p;
 }
 
-// The ship's water points where the ship places them: bow, port and
-// starboard quarters.
+// Bow, port and starboard quarters.
 inline constexpr Vector3 kSeaPoints[3] = {{-225, 0, 0}, {175, -52, 0}, {175, 52, 0}};
-inline constexpr Vector3 kSeaEye{0, -600, 300};
 
 inline SceneArchiveWriter SeaWriter(Matrix waterLocal = Matrix::identity(), Matrix shipLocal = Matrix::identity()) {
   SceneArchiveWriter w;
@@ -100,7 +75,6 @@ inline SceneArchiveWriter SeaWriter(Matrix waterLocal = Matrix::identity(), Matr
   wood.layers = {Layer(1, {"Wood.jpg"})};
   w.addMaterial("Wood", wood);
   for (const char* image : {"Sea.jpg", "Foam.jpg", "Foam_alfa.jpg", "Wood.jpg"}) w.addImage(image, Bytes(image));
-
   w.addGeometry(std::string(contract::kWater[0]), NodeUnder("Scene Root", waterLocal),
                 OneFrame({GridMesh(std::string(contract::kWaterMaterials[0]), -300, 300, -150, 150, 50)}));
   // Two meshes: the second's indices count from its own first vertex.
@@ -108,7 +82,6 @@ inline SceneArchiveWriter SeaWriter(Matrix waterLocal = Matrix::identity(), Matr
   w.addGeometry(
       std::string(contract::kWater[1]), NodeUnder("Scene Root", waterLocal),
       OneFrame({GridMesh(foamMaterial, -250, -150, -50, 50, 50), GridMesh(foamMaterial, 150, 250, -50, 50, 50)}));
-
   const std::string ship(contract::kShipRoot);
   w.addGeometry(ship, NodeUnder("Scene Root", shipLocal), {});
   for (std::size_t i = 0; i < 3; ++i)
@@ -118,8 +91,7 @@ inline SceneArchiveWriter SeaWriter(Matrix waterLocal = Matrix::identity(), Matr
   w.addGeometry("Box01", NodeUnder(ship), OneFrame({QuadMesh("Wood")}));
   w.addGeometry("Box01_lid", NodeUnder("Box01"), OneFrame({QuadMesh("Wood")}));
   w.addGeometry("lantern01", NodeUnder(ship), OneFrame({QuadMesh("Wood")}));
-  ArchiveNode camera = NodeUnder("Scene Root", LookingAt(kSeaEye, {0, 0, 0}));
-  w.addCamera("Camera01", camera, Perspective());
+  w.addCamera("Camera01", NodeUnder("Scene Root", LookingAt({0, -600, 300}, {0, 0, 0})), Perspective());
   return w;
 }
 
@@ -127,7 +99,6 @@ inline SceneArchiveWriter SeaWriter(Matrix waterLocal = Matrix::identity(), Matr
 // (kind 5), at the asked size cut to maxSide; refuses when refuse is set.
 class TargetLoader : public FakeTextureLoader {
  public:
-  // Pictures are known by their record's bytes, so draws name them.
   TextureRef createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t, std::uint16_t) override {
     ++calls;
     return std::make_shared<RecordingSurface>(std::string(bytes.begin(), bytes.end()));
@@ -140,9 +111,8 @@ class TargetLoader : public FakeTextureLoader {
     return surface;
   }
   void SurfaceSize(const Surface& surface, std::uint32_t& width, std::uint32_t& height) const override {
-    auto it = sizes.find(&surface);
-    width = it == sizes.end() ? 0 : it->second.first;
-    height = it == sizes.end() ? 0 : it->second.second;
+    const auto it = sizes.find(&surface);
+    std::tie(width, height) = it == sizes.end() ? std::pair(0u, 0u) : it->second;
   }
   struct Asked {
     std::uint32_t width, height;
