@@ -1,26 +1,18 @@
-// The generated ship scene, read back by the program's own scene loader:
-// every name the show looks up with the record type it needs, the materials
-// the show replaces and copies, meshes the device can draw, the lightmapped
-// hull parts and where the clones land.
+// The generated ship scene read back by the program's own loader: every name
+// the show looks up with the record type it needs, the materials the show
+// replaces and copies, the lightmapped hull parts and where the clones land.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "scene/archive.h"
 #include "scene/descriptions.h"
-#include "ship/layout.h"
 #include "ship/parts.h"
 #include "ship_part_fixture.h"
 
 namespace brisane::assets::ship {
 namespace {
 
-// The generated archive, loaded once for all the tests here, as the show loads it.
 struct Loaded {
   ShipScene built = BuildShipScene();
   MemoryResourceSource resources;
@@ -34,7 +26,7 @@ Loaded& Ship() {
     auto l = std::make_unique<Loaded>();
     l->resources.add(contract::kSceneResource, kSceneResourceType, l->built.archive);
     l->scene.setResourceSource(&l->resources);
-    if (!l->scene.load("", contract::kSceneResource)) ADD_FAILURE() << "the archive does not load: " << l->scene.loadError();
+    if (!l->scene.load("", contract::kSceneResource)) ADD_FAILURE() << l->scene.loadError();
     l->scene.root().updateSubtree();
     if (!l->archive.openResource(l->resources, contract::kSceneResource)) ADD_FAILURE() << "no directory";
     return l;
@@ -46,6 +38,13 @@ GeometryObject* Geometry(std::string_view name) {
   return dynamic_cast<GeometryObject*>(Ship().scene.findNode(std::string(name)));
 }
 
+std::set<std::string> MaterialsOf(const GeometryObject& g) {
+  std::set<std::string> names;
+  for (const GeometryFrame& f : g.frames())
+    for (const auto& mesh : f.meshes) names.insert(mesh->material() ? mesh->material()->name() : "");
+  return names;
+}
+
 TEST(ShipScene, EveryNameTheShowLooksUpHasItsRecord) {
   std::vector<std::pair<std::string_view, const char*>> expected;  // (name, record type)
   auto go = [&](std::string_view n) { expected.push_back({n, kRecordGeometry}); };
@@ -54,88 +53,61 @@ TEST(ShipScene, EveryNameTheShowLooksUpHasItsRecord) {
   for (std::string_view n : {contract::kShipRoot, contract::kSun, contract::kWind}) go(n);
   using Names = std::span<const std::string_view>;
   for (Names list : {Names(contract::kHullLightmapNodes), Names(contract::kRopes), Names(contract::kWaterPoints),
-                     Names(reflected)})
+                     Names(reflected), Names(contract::kLanterns), Names(contract::kMetreMarks), Names(contract::kCreaks),
+                     Names(contract::kWater), Names(contract::kGuns), Names(contract::kGunMuzzles),
+                     Names(contract::kGunFires1), Names(contract::kGunFires2), Names(contract::kGunPorts)})
     for (std::string_view n : list) go(n);
-  for (const auto& pair : {contract::kLanterns, contract::kMetreMarks, contract::kCreaks, contract::kWater})
-    for (std::string_view n : pair) go(n);
-  for (const auto& parts : {contract::kGuns, contract::kGunMuzzles, contract::kGunFires1, contract::kGunFires2,
-                            contract::kGunPorts})
-    for (std::string_view n : parts) go(n);
   for (const contract::Waving& w : contract::kCloths)
     if (!fixtures::IsCopy(w.node)) go(w.node);
   for (const contract::CloneSpec& c : contract::kClones)
     if (!c.cloth.empty()) expected.push_back({c.cloth, kRecordMaterial});
   for (std::string_view m : contract::kWaterMaterials) expected.push_back({m, kRecordMaterial});
   for (const contract::CameraSpec& c : contract::kCameras) expected.push_back({c.node, kRecordCamera});
-
-  std::string missing;
   for (const auto& [name, type] : expected)
-    if (!Ship().archive.getBlock(std::string(name), type)) missing += "\n  " + std::string(name) + " (" + type + ")";
-  EXPECT_EQ(missing, "") << "names missing:";
-  // What the reflection pass draws is real geometry.
-  for (std::string_view n : reflected)
-    if (const GeometryObject* g = Geometry(n)) {
-      EXPECT_GT(fixtures::VisibleArea(*g), 0.0f) << n;
-    }
-  // The scene counts three lights, all point lights.
+    EXPECT_TRUE(Ship().archive.getBlock(std::string(name), type)) << name << " (" << type << ")";
+  for (std::string_view n : reflected)  // what the reflection pass hides is real geometry
+    EXPECT_TRUE(!Geometry(n) || fixtures::VisibleArea(*Geometry(n)) > 0) << n;
   EXPECT_EQ(Ship().scene.lights().size(), 3u);
-  for (const Light* light : Ship().scene.lights()) EXPECT_EQ(light->light.type, 1u) << light->name();
-}
-
-// The materials of a node's frames, by name.
-std::set<std::string> MaterialsOf(const GeometryObject& g) {
-  std::set<std::string> names;
-  for (const GeometryFrame& f : g.frames())
-    for (const auto& mesh : f.meshes) names.insert(mesh->material() ? mesh->material()->name() : "");
-  return names;
+  for (const Light* light : Ship().scene.lights()) EXPECT_EQ(light->light.type, 1u) << "a point light";
 }
 
 TEST(ShipScene, MaterialsAreTheOnesTheShowReplacesAndCopies) {
-  // A copy takes its original's material under the original's name plus the
-  // copy's suffix, and the show looks the copy up by that name to put the
-  // copy's own cloth on it.
+  // A copy's material is found under the original's name plus the copy's
+  // suffix, where the show puts the copy's own cloth.
   for (const contract::CloneSpec& c : contract::kClones) {
     if (c.copiedCloth.empty()) continue;
-    SCOPED_TRACE(c.suffix);
     const GeometryObject* original = Geometry(c.original);
-    ASSERT_NE(original, nullptr);
+    ASSERT_NE(original, nullptr) << c.original;
     const std::set<std::string> materials = MaterialsOf(*original);
     ASSERT_EQ(materials.size(), 1u);
     EXPECT_EQ(*materials.begin() + std::string(c.suffix), c.copiedCloth);
   }
-  // The water: one frame of one mesh each, drawn with the first one's
-  // matrix, the second with two coordinate pairs.
-  const GeometryObject* sea = Geometry(contract::kWater[0]);
-  const GeometryObject* foam = Geometry(contract::kWater[1]);
+  // The water: one mesh each, drawn with the sea's matrix, the foam with two coordinate pairs.
+  const GeometryObject *sea = Geometry(contract::kWater[0]), *foam = Geometry(contract::kWater[1]);
   ASSERT_TRUE(sea && foam);
   EXPECT_EQ(MaterialsOf(*sea), std::set<std::string>{std::string(contract::kWaterMaterials[0])});
   EXPECT_EQ(MaterialsOf(*foam), std::set<std::string>{std::string(contract::kWaterMaterials[1])});
   EXPECT_EQ(sea->world(), foam->world());
-  for (const GeometryObject* g : {sea, foam}) {
-    ASSERT_EQ(g->frames().size(), 1u);
-    ASSERT_EQ(g->frames()[0].meshes.size(), 1u);
-  }
+  for (const GeometryObject* g : {sea, foam}) ASSERT_TRUE(g->frames().size() == 1 && g->frames()[0].meshes.size() == 1);
   EXPECT_EQ(foam->frames()[0].meshes[0]->fvf(), kFvfTwoTextures);
 }
 
-// The loader itself refuses indices outside the mesh and loose triangles.
+// Every mesh drawable with a material; the hull parts whose lightmaps the show
+// animates with two coordinate pairs and a lightmap layer, last, on the second.
 TEST(ShipScene, MeshesFitTheDeviceAndTheHullPartsAreLightmapped) {
-  for (const auto& [name, node] : Ship().scene.nodes())
-    if (const auto* g = dynamic_cast<const GeometryObject*>(node))
-      for (const GeometryFrame& f : g->frames())
-        for (const auto& m : f.meshes) {
-          ASSERT_TRUE(m->fvf() == kFvfOneTexture || m->fvf() == kFvfTwoTextures) << name;
-          ASSERT_NE(m->material(), nullptr) << name << ": a mesh without a material";
-        }
-  // The hull parts whose lightmaps the show animates: two coordinate pairs,
-  // and a lightmap layer, last, on the second pair.
+  for (const auto& [name, node] : Ship().scene.nodes()) {
+    const auto* g = dynamic_cast<const GeometryObject*>(node);
+    if (!g) continue;
+    for (const GeometryFrame& f : g->frames())
+      for (const auto& m : f.meshes)
+        ASSERT_TRUE(m->material() && (m->fvf() == kFvfOneTexture || m->fvf() == kFvfTwoTextures)) << name;
+  }
   for (std::string_view name : contract::kHullLightmapNodes) {
-    SCOPED_TRACE(name);
     const GeometryObject* g = Geometry(name);
-    ASSERT_TRUE(g && !g->frames().empty());
+    ASSERT_TRUE(g && !g->frames().empty()) << name;
     for (const GeometryFrame& f : g->frames())
       for (const auto& m : f.meshes) {
-        EXPECT_EQ(m->fvf(), kFvfTwoTextures);
+        EXPECT_EQ(m->fvf(), kFvfTwoTextures) << name;
         StorageBlock* block = Ship().archive.getBlock(m->material()->name(), kRecordMaterial);
         ASSERT_NE(block, nullptr);
         block->skip(kMaterialDescriptionBytes + 2);
@@ -152,18 +124,17 @@ TEST(ShipScene, MeshesFitTheDeviceAndTheHullPartsAreLightmapped) {
   }
 }
 
+// The show overwrites the copies' local matrices (in the frame of the
+// original's parent) with fixed ones: the sails and flags land on the masts.
 TEST(ShipScene, ClonesLandOnTheMastsAndTheTrianglesStayInBudget) {
-  // The show overwrites the copies' local matrices (in the frame of the
-  // original's parent) with fixed ones: the sails and flags must land on the masts.
   for (const contract::CloneSpec& c : contract::kClones) {
-    SCOPED_TRACE(c.suffix);
     const GeometryObject* original = Geometry(c.original);
     ASSERT_TRUE(original && original->parent());
     const Vector3 p = TransformPoint({c.local[12], c.local[13], c.local[14]}, original->parent()->world());
     float best = 1e9f;
     for (const layout::Mast& mast : {layout::kFore, layout::kMain, layout::kMizzen})
       if (p.z > mast.footZ && p.z < mast.truckZ + 40) best = std::min(best, std::hypot(p.x - mast.x(p.z), p.y));
-    EXPECT_LT(best, 6.0f) << "lands at " << p.x << "," << p.y << "," << p.z << ", off every mast";
+    EXPECT_LT(best, 6.0f) << c.suffix << " lands off every mast";
   }
   std::size_t total = 0;
   for (const auto& [family, triangles] : Ship().built.triangles) total += triangles;

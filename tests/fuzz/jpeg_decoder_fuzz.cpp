@@ -1,7 +1,6 @@
 // Any bytes must decode to a picture or to a refusal, at full size and
 // reduced: no crash, no read or write outside the buffers, no hang. Pictures
 // over a million pixels are only read, not decoded, to keep the runs fast.
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -72,28 +71,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   brisane::JpegDecoder decoder;
   if (decoder.ReadParameters(data, size) != brisane::JpegResult::kOk) return 0;
   if (static_cast<long long>(decoder.Width()) * decoder.Height() > 1000000) return 0;
-  brisane::JpegOutput layout = decoder.Layout();
-  // Exactly the bytes the layout needs, so any overrun is caught.
-  std::vector<std::uint8_t> pixels(layout.Bytes());
-  layout.pixels = pixels.data();
-  layout.size = pixels.size();
-  const auto check = [](brisane::JpegResult r) {
-    if (r != brisane::JpegResult::kOk && r != brisane::JpegResult::kCorruptData &&
-        r != brisane::JpegResult::kBadHeader && r != brisane::JpegResult::kOutOfMemory) {
-      __builtin_trap();  // a picture whose parameters were read fails only these ways
-    }
-  };
-  check(decoder.Decode(layout));
-  // A reduced scale, picked by the input, keeps only some coefficients of
-  // multi-scan pictures.
-  const int scale = 2 << (data[size / 2] % 3);
-  brisane::JpegOutput reduced = decoder.Layout(scale);
-  std::vector<std::uint8_t> small(reduced.Bytes());
-  reduced.pixels = small.data();
-  reduced.size = small.size();
-  check(decoder.Decode(reduced));
-  // The texture path: three bytes a pixel whatever the picture, reduced to
-  // a small texture's size, then a fill.
+  // Full size, then a scale picked by the input (which keeps only some
+  // coefficients of multi-scan pictures), each into exactly the bytes its
+  // layout needs so any overrun is caught. A picture whose parameters were
+  // read fails only these ways.
+  for (const int scale : {1, 2 << (data[size / 2] % 3)}) {
+    brisane::JpegOutput layout = decoder.Layout(scale);
+    std::vector<std::uint8_t> pixels(layout.Bytes());
+    layout.pixels = pixels.data();
+    layout.size = pixels.size();
+    const brisane::JpegResult r = decoder.Decode(layout);
+    if (r != brisane::JpegResult::kOk && r != brisane::JpegResult::kCorruptData && r != brisane::JpegResult::kBadHeader &&
+        r != brisane::JpegResult::kOutOfMemory)
+      __builtin_trap();
+  }
+  // The texture path: three bytes a pixel, reduced to a small texture, then a fill.
   brisane::DecodedPicture picture;
   if (brisane::DecodePicture(data, size, picture, 64, 64)) {
     std::vector<std::uint32_t> texels(64 * 64);
@@ -102,10 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     surface.width = surface.height = 64;
     surface.format.rgb_bit_count = 32;
     surface.format.flags = brisane::kPixelRgb | brisane::kPixelAlphaPixels;
-    surface.format.alpha_mask = 0xFF000000;
-    surface.format.red_mask = 0xFF0000;
-    surface.format.green_mask = 0xFF00;
-    surface.format.blue_mask = 0xFF;
+    surface.format.alpha_mask = 0xFF000000, surface.format.red_mask = 0xFF0000;
+    surface.format.green_mask = 0xFF00, surface.format.blue_mask = 0xFF;
     brisane::FillColourAndAlpha(surface, picture.View(), 1);
   }
   return 0;

@@ -1,7 +1,6 @@
 // Any bytes as a "WAVFILE" resource: the reader either refuses them or
 // gives exactly its data chunk, twice over a reset; a positioned sound made
 // from them either stays empty or holds those bytes and plays.
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -14,14 +13,8 @@
 
 namespace {
 
-void WriteSeed(const std::filesystem::path& folder, const char* name, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(folder / name, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::vector<std::uint8_t> ReadAll(brisane::WaveFile& wave, std::uint32_t step) {
-  std::vector<std::uint8_t> out;
-  std::vector<std::uint8_t> part(step);
+  std::vector<std::uint8_t> out, part(step);
   for (;;) {
     std::uint32_t n = 0;
     if (brisane::Failed(wave.Read(step, part.data(), n)) || n > step) __builtin_trap();
@@ -36,13 +29,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace brisane::testing;
   const char* corpus = std::getenv("BRISANE_FUZZ_CORPUS");
   if (!corpus || !std::filesystem::is_directory(corpus)) return 0;
-  const std::filesystem::path folder(corpus);
-  WriteSeed(folder, "seed_pcm", PcmWave(Ramp(40)));
+  const auto seed = [folder = std::filesystem::path(corpus)](const char* name, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  };
+  seed("seed_pcm", PcmWave(Ramp(40)));
   WaveBytes adpcm = FmtBody(2, 1, 22050, 4);
   Put16(adpcm, 2);
   adpcm.insert(adpcm.end(), {1, 2});
-  WriteSeed(folder, "seed_extra", Riff({Chunk("LIST", Ramp(3)), Chunk("fmt ", adpcm), Chunk("data", Ramp(9))}));
-  WriteSeed(folder, "seed_data_first", Riff({Chunk("data", Ramp(5)), Chunk("fmt ", FmtBody(1, 2, 11025, 8))}));
+  seed("seed_extra", Riff({Chunk("LIST", Ramp(3)), Chunk("fmt ", adpcm), Chunk("data", Ramp(9))}));
+  seed("seed_data_first", Riff({Chunk("data", Ramp(5)), Chunk("fmt ", FmtBody(1, 2, 11025, 8))}));
   return 0;
 }
 
