@@ -1,16 +1,8 @@
 // The deck part of the ship scene played the way the show plays it: the
 // guns' run-out, recoil and run-in, the port lids, and fire that shows a
 // burst inside its windows and nothing anywhere else.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <string>
-
 #include "scene/material.h"
 #include "ship/deck_parts.h"
-#include "ship/deck_shapes.h"
-#include "ship/parts.h"
 #include "ship_part_fixture.h"
 
 namespace {
@@ -136,51 +128,6 @@ TEST_F(ShipDeckScene, EveryPartRidesWithTheShipAndFireAndShadowsAreBlended) {
   EXPECT_NE(shadow->layer(LayerOpacity), nullptr);
   const auto& blended = scene_->transparentList();
   EXPECT_NE(std::find(blended.begin(), blended.end(), &node("gun_shadow01")), blended.end());
-}
-
-// The fire's alpha is its brightness: cells dark at the edges the quads cut
-// them at, and the atlas reads the same upside down.
-TEST(ShipDeckFire, AtlasCellsAreDarkAtTheirEdgesBrightInsideAndMirrored) {
-  const assets::Image atlas = deck::FirePicture();
-  ASSERT_EQ(std::pair(atlas.width, atlas.height), std::pair(deck::kFireAtlas, deck::kFireAtlas));
-  auto lum = [&](int x, int y) { return (atlas.at(x, y)[0] + atlas.at(x, y)[1] + atlas.at(x, y)[2]) / 3; };
-  for (int cell = 0; cell < 4; ++cell) {
-    SCOPED_TRACE(cell);
-    const int cx = cell * 128 + 64, r = deck::kBurstRadius, row = deck::kBurstRow;
-    float edge = 0, inner = 0;
-    for (int y = deck::kTongueTip; y <= deck::kTongueBase; ++y) {
-      edge = std::max({edge, lum(cx - 62, y), lum(cx + 61, y)});
-      inner = std::max(inner, lum(cx, y));
-    }
-    for (int x = cx - 62; x < cx + 62; ++x) edge = std::max(edge, lum(x, deck::kTongueTip));
-    EXPECT_LT(edge, 40.0f);
-    EXPECT_GT(inner, 120.0f);
-    EXPECT_LT(std::max({lum(cx - r, row), lum(cx + r, row), lum(cx, row - r), lum(cx, row + r)}), 10.0f);
-    EXPECT_GT(lum(cx, row), 100.0f);
-  }
-  EXPECT_GT(lum(64, deck::kTongueBase - 8), 200.0f) << "a white-hot root";
-  for (int y = 0; y < atlas.height; y += 7)
-    for (int x = 0; x < atlas.width; x += 5) ASSERT_EQ(lum(x, y), lum(x, atlas.height - 1 - y)) << x << "," << y;
-}
-
-TEST(ShipDeckShapes, TurnedProfilesAndFlippedSurfacesShowTheirOutsides) {
-  // A cask on its side, hard-edged flat heads at both ends.
-  MeshBuilder m;
-  deck::Lathe(m, {1, 2, 3}, {1, 0, 0}, {{0, 0}, {0, 2}, {0, 2}, {3, 2.4f}, {6, 2}, {6, 2}, {6, 0}}, 10);
-  fixtures::ExpectFrontsOut(m, [](Vector3 p) { return p - Vector3{4, 2, 3}; });
-  for (const Vertex& v : m.vertices()) {
-    const float head = v.p.x < 4 ? 1 : 7;
-    const bool onHead = std::fabs(v.p.x - head) < 1e-4f && Length(v.p - Vector3{head, 2, 3}) < 1.9f;
-    EXPECT_TRUE(!onHead || v.n.x * (v.p.x - 4) > 2.97f) << "a hard edge at the head";
-  }
-  // A cylinder lofted either way round is turned to face away from its axis.
-  for (float turn : {1.0f, -1.0f}) {
-    MeshBuilder s;
-    deck::SurfaceAway(
-        s, [&](float u, float t) { return Vector3{t * 5, std::cos(turn * 2 * kPi * u), std::sin(turn * 2 * kPi * u)}; },
-        12, 3, {2.5f, 0, 0});
-    fixtures::ExpectFrontsOut(s, [](Vector3 p) { return Vector3{0, p.y, p.z}; });
-  }
 }
 
 }  // namespace

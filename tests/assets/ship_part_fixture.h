@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -18,6 +20,7 @@
 #include "show/ship_contract.h"
 #include "ship/author.h"
 #include "ship/layout.h"
+#include "ship/parts.h"
 
 namespace brisane::assets::ship::fixtures {
 

@@ -1,13 +1,9 @@
 // The generated ship scene read back by the program's own loader: every name
 // the show looks up with the record type it needs, the materials the show
 // replaces and copies, the lightmapped hull parts and where the clones land.
-#include <gtest/gtest.h>
-
-#include <cmath>
 #include <set>
 
 #include "scene/descriptions.h"
-#include "ship/parts.h"
 #include "ship_part_fixture.h"
 
 namespace brisane::assets::ship {

@@ -2,16 +2,12 @@
 // with the mirrored sea, the flares and a volley: every draw finds the same
 // states and textures in force as when the show talks to the device directly,
 // and most of the show's state calls never reach the device.
-#include <gtest/gtest.h>
-
 #include <map>
-#include <vector>
 
 #include "platform/random.h"
 #include "render/state_filter.h"
 #include "settings/node.h"
 #include "settings/settings_keys.h"
-#include "ship/parts.h"
 #include "show/show.h"
 #include "support/recording_device.h"
 #include "support/sea_fixtures.h"
