@@ -35,9 +35,6 @@ class SnapshotDevice final : public testing::RecordingDevice {
                                const std::uint16_t* i, std::uint32_t ni) override {
     return Snapshot(), RecordingDevice::DrawIndexedPrimitive(t, fvf, v, n, i, ni);
   }
-  HResult DrawPrimitiveVB(PrimitiveType t, VertexBuffer& b, std::uint32_t start, std::uint32_t n) override {
-    return Snapshot(), RecordingDevice::DrawPrimitiveVB(t, b, start, n);
-  }
   HResult DrawIndexedPrimitiveVB(PrimitiveType t, VertexBuffer& b, std::uint32_t start, std::uint32_t n,
                                  const std::uint16_t* i, std::uint32_t ni) override {
     return Snapshot(), RecordingDevice::DrawIndexedPrimitiveVB(t, b, start, n, i, ni);
