@@ -1,7 +1,5 @@
 // The deck and rig parts of the ship scene, each loaded alone and played the
-// way the show plays it: the guns' run-out, recoil and run-in, the port lids,
-// fire that shows a burst inside its windows and nothing anywhere else,
-// seamless waving loops, the flag's picture, sheets that stay on the clews.
+// way the show plays it.
 #include "scene/material.h"
 #include "ship/deck_parts.h"
 #include "ship/rig_common.h"
@@ -29,69 +27,75 @@ class ShipDeckScene : public fixtures::LoadedShipPart<DeckPart> {
 
 Vector3 Position(const SceneNode& n) { return TranslationOf(n.world()); }
 
-TEST_F(ShipDeckScene, GunsRunOutRecoilPastTheirRunInPlaceAndRunIn) {
+// Each gun runs out once its lid is up, recoils past its run-in place and
+// runs in; each lid swings out and up about 80 degrees on its top hinge and
+// closes after its gun.
+TEST_F(ShipDeckScene, GunsRunOutRecoilAndRunInWhileTheirLidsOpenAndClose) {
   for (int gun = 1; gun <= 8; ++gun) {
     SCOPED_TRACE(gun);
-    SceneNode& g = node(contract::kGuns[gun - 1]);
-    SceneNode& muzzle = node(contract::kGunMuzzles[gun - 1]);
+    SceneNode &g = node(contract::kGuns[gun - 1]), &muzzle = node(contract::kGunMuzzles[gun - 1]);
+    SceneNode& lid = node(contract::kGunPorts[gun - 1]);
     ASSERT_EQ(muzzle.parent(), &g);
     for (const SceneNode* child : g.children()) EXPECT_EQ(child->keys().size(), 1u) << "moves by itself";
-    EXPECT_NEAR(Position(muzzle).x, layout::GunX(gun), 0.01f);
-    EXPECT_NEAR(Position(muzzle).z, layout::kGunAxisZ, 0.01f);
-    // How far the muzzle reaches beyond the hull's skin at the port.
-    auto beyond = [&] { return Position(muzzle).y * layout::GunSide(gun) - deck::PortHalfBreadth(gun); };
+    EXPECT_NEAR(Length(Position(muzzle) - Vector3{layout::GunX(gun), Position(muzzle).y, layout::kGunAxisZ}), 0, 0.01f);
+    const float side = layout::GunSide(gun);
+    auto beyond = [&] { return Position(muzzle).y * side - deck::PortHalfBreadth(gun); };  // past the hull's skin
     const float in = beyond(), out = in + layout::kRunOut;
     EXPECT_LT(in, -5.0f) << "behind its closed lid";
     EXPECT_TRUE(out > 1 && out < 4) << out;
-    auto between = [&](std::uint32_t ms, float lo, float hi) {
+    auto gunAt = [&](std::uint32_t ms, float lo, float hi) {
       at(ms);
       EXPECT_TRUE(beyond() >= lo && beyond() <= hi) << ms << ": " << beyond();
     };
-    play(g, 0, contract::kGunRunOut, -499, 0.5f);
-    between(400, in - 0.01f, in + 0.01f);  // waits for its lid
-    between(3000, out - 0.01f, out + 0.01f);
-    play(g, 4000, contract::kGunRecoil, 0, 1.0f);
-    between(4051, -1e9f, in - 1);  // thrown back past the run-in place
-    between(4600, out - 0.01f, out + 0.01f);
-    play(g, 5000, contract::kGunRunIn, 0, 0.5f);
-    between(6700, in - 0.01f, in + 0.01f);
-  }
-}
-
-TEST_F(ShipDeckScene, PortLidsSwingOutAndUpOnTheirTopHingeAndClose) {
-  for (int gun = 1; gun <= 8; ++gun) {
-    SCOPED_TRACE(gun);
-    SceneNode& lid = node(contract::kGunPorts[gun - 1]);
-    const float side = layout::GunSide(gun);
     const Vector3 hinge = Position(lid);
     EXPECT_NEAR(hinge.z, layout::kGunAxisZ + layout::kPortSize / 2, 1.0f);
     EXPECT_NEAR(hinge.y * side, deck::PortHalfBreadth(gun), 1.5f);
     auto down = [&] { return TransformDirection({0, 0, -1}, lid.world()); };  // the lid's lower edge
     EXPECT_NEAR(down().z, -1, 1e-4f) << "closed at load";
     play(lid, 0, contract::kPortOpen, 0, 0.3f);
+    play(g, 0, contract::kGunRunOut, -499, 0.5f);
+    gunAt(400, in - 0.01f, in + 0.01f);  // waits for its lid
     at(2000);
     const Vector3 open = down();
-    // About 80 degrees up, outwards, turned about its hinge without shrinking.
     EXPECT_NEAR(std::acos(std::clamp(-open.z / Length(open), -1.0f, 1.0f)) * 180 / kPi, 80, 2);
     EXPECT_GT(open.y * side, 0.95f);
     EXPECT_NEAR(Length(Position(lid) - hinge), 0, 1e-3f);
-    EXPECT_NEAR(Length(open), 1, 0.02f);
+    EXPECT_NEAR(Length(open), 1, 0.02f) << "shrinks between keys";
+    gunAt(3000, out - 0.01f, out + 0.01f);
     play(lid, 3000, contract::kPortClose, -800, 0.3f);
     at(3700);
-    EXPECT_NEAR(down().y, open.y, 1e-3f) << "waits for its gun";
+    EXPECT_NEAR(down().y, open.y, 1e-3f) << "the lid waits for its gun";
+    play(g, 4000, contract::kGunRecoil, 0, 1.0f);
+    gunAt(4051, -1e9f, in - 1);
+    gunAt(4600, out - 0.01f, out + 0.01f);
+    play(g, 5000, contract::kGunRunIn, 0, 0.5f);
     at(5700);
     EXPECT_NEAR(down().z, -1, 1e-4f) << "closed again";
+    gunAt(6700, in - 0.01f, in + 0.01f);
   }
 }
 
+// Fire and shadows are drawn blended; the fire shows a burst inside its
+// window and nothing before or after; every deck part rides with the ship.
 TEST_F(ShipDeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
   const auto& blended = scene_->transparentList();
+  auto isBlended = [&](const SceneNode& n) { return std::find(blended.begin(), blended.end(), &n) != blended.end(); };
+  const Material *fireLook = scene_->findMaterial(deck::kFire), *shadow = scene_->findMaterial(deck::kShadow);
+  ASSERT_TRUE(fireLook && shadow);
+  EXPECT_TRUE(fireLook->layer(LayerAlphaKeyed) && fireLook->isTransparent() && shadow->layer(LayerOpacity));
+  EXPECT_NE(scene_->textures().count(TextureCacheKey{deck::kFireImage, LayerAlphaKeyed}), 0u);
+  EXPECT_TRUE(isBlended(node("gun_shadow01")));
+  for (const auto& [name, found] : scene_->nodes()) {
+    const SceneNode* up = found;
+    while (up->parent() && up->parent() != &scene_->root()) up = up->parent();
+    EXPECT_EQ(up->name(), layout::kShip) << name;
+  }
   for (int gun = 1; gun <= 8; ++gun)
     for (int which = 1; which <= 2; ++which) {
       SCOPED_TRACE(gun * 10 + which);
       const deck::FireWindow window = which == 1 ? deck::kFire1Window : deck::kFire2Window;
       GeometryObject& fire = object((which == 1 ? contract::kGunFires1 : contract::kGunFires2)[gun - 1]);
-      EXPECT_NE(std::find(blended.begin(), blended.end(), &fire), blended.end());
+      EXPECT_TRUE(isBlended(fire));
       EXPECT_EQ(VisibleArea(fire), 0.0f);
       EXPECT_LT(Length(Position(fire) - deck::MuzzleOut(gun)), 0.01f);
       play(fire, 0, {0, contract::kFireKeysEnd}, 0, 1.0f);
@@ -114,23 +118,6 @@ TEST_F(ShipDeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
       at(10200);
       EXPECT_EQ(VisibleArea(fire), 0.0f) << "before the window";
     }
-}
-
-TEST_F(ShipDeckScene, EveryPartRidesWithTheShipAndFireAndShadowsAreBlended) {
-  for (const auto& [name, found] : scene_->nodes()) {
-    const SceneNode* up = found;
-    while (up->parent() && up->parent() != &scene_->root()) up = up->parent();
-    EXPECT_EQ(up->name(), layout::kShip) << name;
-  }
-  const Material* fire = scene_->findMaterial(deck::kFire);
-  ASSERT_NE(fire, nullptr);
-  EXPECT_TRUE(fire->layer(LayerAlphaKeyed) && fire->isTransparent());
-  EXPECT_NE(scene_->textures().count(TextureCacheKey{deck::kFireImage, LayerAlphaKeyed}), 0u);
-  const Material* shadow = scene_->findMaterial(deck::kShadow);
-  ASSERT_NE(shadow, nullptr);
-  EXPECT_NE(shadow->layer(LayerOpacity), nullptr);
-  const auto& blended = scene_->transparentList();
-  EXPECT_NE(std::find(blended.begin(), blended.end(), &node("gun_shadow01")), blended.end());
 }
 
 struct RigPart {
