@@ -1,6 +1,5 @@
-// Shared by the ship tests: which way stored triangles face, a loaded mesh's
-// vertices, and one part of the ship scene authored alone under the ship's
-// frames and loaded by the program's own loader, on a clock the test moves.
+// Shared by the ship tests: which way stored triangles face, and one part of
+// the ship scene authored alone and loaded by the program's own loader.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,8 +32,7 @@ inline Vector3 StoredNormal(const MeshBuilder& m, std::size_t k) {
   return Cross(v[i[3 * k + 2]].p - a, v[i[3 * k + 1]].p - a);
 }
 
-// Every triangle with an area shows its front on the way out of the solid
-// (`out` at its middle), and its vertex normals agree.
+// Every triangle with an area faces `out` (at its middle), its normals agreeing.
 inline void ExpectFrontsOut(const MeshBuilder& m, const std::function<Vector3(Vector3)>& out) {
   ASSERT_GT(m.triangleCount(), 0u);
   const auto& v = m.vertices();
@@ -53,7 +51,7 @@ inline Vector3 VertexAt(const Mesh& mesh, std::size_t i) {
   return {f[0], f[1], f[2]};
 }
 
-// Whether the show makes this node as a copy rather than finding it in the scene.
+// Made by the show as a copy rather than found in the scene.
 inline bool IsCopy(std::string_view node) {
   for (const contract::CloneSpec& c : contract::kClones)
     if (node.size() == c.original.size() + c.suffix.size() && node.starts_with(c.original) && node.ends_with(c.suffix))
@@ -61,7 +59,6 @@ inline bool IsCopy(std::string_view node) {
   return false;
 }
 
-// Total area of the triangles an object draws now.
 inline float VisibleArea(const GeometryObject& g) {
   float area = 0;
   for (const Mesh* mesh : g.activeMeshes())
@@ -73,12 +70,10 @@ inline float VisibleArea(const GeometryObject& g) {
   return area;
 }
 
-// Part supplies `static void Author(SceneAuthor&)`, the part alone.
 template <class Part>
 class LoadedShipPart : public ::testing::Test {
  protected:
-  // Pictures are not decoded: every texture is an empty surface.
-  struct AnyTexture : TextureLoader {
+  struct AnyTexture : TextureLoader {  // pictures not decoded
     TextureRef createTextureFromJpeg(std::span<const std::uint8_t>, std::uint32_t, std::uint16_t) override {
       return std::make_shared<Surface>();
     }
@@ -105,12 +100,11 @@ class LoadedShipPart : public ::testing::Test {
     return *n;
   }
   GeometryObject& object(std::string_view name) { return dynamic_cast<GeometryObject&>(node(name)); }
-  // World matrices lag their animation by one pass.
   void at(std::uint32_t ms) {
     clock_.set(kStart + ms);
     settle();
   }
-  void settle() {
+  void settle() {  // world matrices lag their animation by one pass
     scene_->root().updateSubtree();
     scene_->root().updateSubtree();
   }
