@@ -1,6 +1,5 @@
-"""Runs the generator with --review: the sheets are sound PNG files (chunk
-CRCs, an image stream that inflates to exactly its rows), the index matches
-the files, and a command line it does not understand is refused."""
+"""The generator's --review sheets are sound PNG files, its index matches the
+files, and a command line it does not understand is refused."""
 import os
 import struct
 import subprocess
@@ -34,15 +33,13 @@ def main():
         out, review = os.path.join(work, "out"), os.path.join(work, "review")
         subprocess.run([generator, out, "--review", review], check=True, stdout=subprocess.DEVNULL)
         assert sorted(os.listdir(review)) == sorted(EXPECTED + ["index.txt"]), os.listdir(review)
-        with open(os.path.join(review, "index.txt"), encoding="utf-8") as index:
-            rows = [line.split("\t") for line in index.read().splitlines()]
+        rows = [line.split("\t") for line in open(os.path.join(review, "index.txt"), encoding="utf-8").read().splitlines()]
         assert len(rows) == 46 and all(len(r) == 4 for r in rows), rows
         for number, name, size, _ in rows:
             assert name.split("_")[1].split(".")[0] == number, name
             assert os.path.getsize(os.path.join(out, name)) == int(size), name
         for name in EXPECTED:
-            with open(os.path.join(review, name), "rb") as f:
-                check_png(f.read())
+            check_png(open(os.path.join(review, name), "rb").read())
         bad = subprocess.run([generator, out, "--rewiev", review], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         assert bad.returncode == 2 and "usage" in bad.stderr, bad
         assert subprocess.run([generator], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 2

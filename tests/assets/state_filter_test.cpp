@@ -22,7 +22,9 @@ class SnapshotDevice final : public testing::RecordingDevice {
   std::vector<std::vector<std::uint32_t>> seen;
   int stateCalls = 0;
 
-  HResult SetRenderState(RenderState s, std::uint32_t v) override { return ++stateCalls, RecordingDevice::SetRenderState(s, v); }
+  HResult SetRenderState(RenderState s, std::uint32_t v) override {
+    return ++stateCalls, RecordingDevice::SetRenderState(s, v);
+  }
   HResult SetTextureStageState(std::uint32_t stage, TextureStageState s, std::uint32_t v) override {
     return ++stateCalls, RecordingDevice::SetTextureStageState(stage, s, v);
   }
@@ -57,7 +59,6 @@ struct Recorded {
   std::vector<std::vector<std::uint32_t>> draws;
   int deviceStateCalls = 0, showStateCalls = 0;
 };
-
 Recorded Record(bool filtered, const std::vector<std::uint8_t>& archive) {
   MemoryResourceSource resources;
   resources.add(contract::kSceneResource, kSceneResourceType, archive);
