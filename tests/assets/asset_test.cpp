@@ -16,15 +16,13 @@ namespace brisane::assets::testing {
 
 const Asset& ById(int id) {
   static std::map<int, Asset> made;  // on demand: a test of one picture waits for no others
-  auto it = made.find(id);
-  if (it == made.end()) it = made.emplace(id, Generate(id)).first;
-  return it->second;
+  if (!made.count(id)) made.emplace(id, Generate(id));
+  return made.at(id);
 }
 
 namespace {
 
 struct Decoded {
-  std::string error;
   bool baseline = false;  // JFIF, 8-bit sequential Huffman, three components
   int width = 0, height = 0;
   std::vector<std::uint8_t> rgb;  // top row first
