@@ -78,16 +78,12 @@ class LoadedShipPart : public ::testing::Test {
       return std::make_shared<Surface>();
     }
   };
-  static void SetUpTestSuite() {
+  void SetUp() override {  // the part alone under the ship's two frames
     SceneAuthor author;
     author.group(layout::kShip, SceneAuthor::kRoot, Matrix::identity());
     author.group(layout::kRig, layout::kShip, Translate(layout::kRigOffset));
     Part::Author(author);
-    archive_ = std::make_unique<std::vector<std::uint8_t>>(author.finish());
-  }
-  static void TearDownTestSuite() { archive_.reset(); }
-  void SetUp() override {
-    resources_.add(contract::kSceneResource, kSceneResourceType, *archive_);
+    resources_.add(contract::kSceneResource, kSceneResourceType, author.finish());
     scene_ = std::make_unique<Scene>(clock_);
     scene_->setResourceSource(&resources_);
     scene_->setTextureLoader(&textures_);
@@ -110,7 +106,6 @@ class LoadedShipPart : public ::testing::Test {
   }
 
   static constexpr std::uint32_t kStart = 50000;
-  static inline std::unique_ptr<std::vector<std::uint8_t>> archive_;
   ManualClock clock_{kStart};
   MemoryResourceSource resources_;
   AnyTexture textures_;
