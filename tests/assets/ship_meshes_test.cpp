@@ -142,8 +142,7 @@ TEST(ShipWorldSky, DomeFacesInwardsAndMeetsTheSeaBelowTheHorizon) {
     // The picture row painted for its elevation (textures hold the bottom row first).
     ASSERT_NEAR(world::SkyV(std::asin(std::clamp(v.p.z / layout::kSkyRadius, -1.0f, 1.0f))), TextureV(v.v), 2e-3f);
   }
-  EXPECT_LT(lowest, 0.0f);
-  EXPECT_NEAR(highest, layout::kSkyRadius, 1.0f);
+  EXPECT_TRUE(lowest < 0 && std::fabs(highest - layout::kSkyRadius) < 1) << lowest << ".." << highest;
   for (std::size_t t = 0; t < sky.triangleCount(); ++t) ASSERT_LT(Dot(StoredNormal(sky, t), Corner(sky, t, 0)), 0.0f) << t;
   EXPECT_GT(world::SkyV(0.0f), world::SkyV(0.5f)) << "the zenith at the top";
 }

@@ -43,35 +43,36 @@ TEST_F(ShipDeckScene, GunsRunOutRecoilAndRunInWhileTheirLidsOpenAndClose) {
     const float in = beyond(), out = in + layout::kRunOut;
     EXPECT_LT(in, -5.0f) << "behind its closed lid";
     EXPECT_TRUE(out > 1 && out < 4) << out;
-    auto gunAt = [&](std::uint32_t ms, float lo, float hi) {
+    auto gunAt = [&](std::uint32_t ms, float want) {
       at(ms);
-      EXPECT_TRUE(beyond() >= lo && beyond() <= hi) << ms << ": " << beyond();
+      EXPECT_NEAR(beyond(), want, 0.01f) << ms;
     };
     const Vector3 hinge = Position(lid);
-    EXPECT_NEAR(hinge.z, layout::kGunAxisZ + layout::kPortSize / 2, 1.0f);
-    EXPECT_NEAR(hinge.y * side, deck::PortHalfBreadth(gun), 1.5f);
+    EXPECT_TRUE(std::fabs(hinge.z - layout::kGunAxisZ - layout::kPortSize / 2) < 1 &&
+                std::fabs(hinge.y * side - deck::PortHalfBreadth(gun)) < 1.5f) << "hinged at the port's top";
     auto down = [&] { return TransformDirection({0, 0, -1}, lid.world()); };  // the lid's lower edge
     EXPECT_NEAR(down().z, -1, 1e-4f) << "closed at load";
     play(lid, 0, contract::kPortOpen, 0, 0.3f);
     play(g, 0, contract::kGunRunOut, -499, 0.5f);
-    gunAt(400, in - 0.01f, in + 0.01f);  // waits for its lid
+    gunAt(400, in);  // waits for its lid
     at(2000);
     const Vector3 open = down();
     EXPECT_NEAR(std::acos(std::clamp(-open.z / Length(open), -1.0f, 1.0f)) * 180 / kPi, 80, 2);
     EXPECT_GT(open.y * side, 0.95f);
     EXPECT_NEAR(Length(Position(lid) - hinge), 0, 1e-3f);
     EXPECT_NEAR(Length(open), 1, 0.02f) << "shrinks between keys";
-    gunAt(3000, out - 0.01f, out + 0.01f);
+    gunAt(3000, out);
     play(lid, 3000, contract::kPortClose, -800, 0.3f);
     at(3700);
     EXPECT_NEAR(down().y, open.y, 1e-3f) << "the lid waits for its gun";
     play(g, 4000, contract::kGunRecoil, 0, 1.0f);
-    gunAt(4051, -1e9f, in - 1);
-    gunAt(4600, out - 0.01f, out + 0.01f);
+    at(4051);
+    EXPECT_LT(beyond(), in - 1) << "recoils past its run-in place";
+    gunAt(4600, out);
     play(g, 5000, contract::kGunRunIn, 0, 0.5f);
     at(5700);
     EXPECT_NEAR(down().z, -1, 1e-4f) << "closed again";
-    gunAt(6700, in - 0.01f, in + 0.01f);
+    gunAt(6700, in);
   }
 }
 

@@ -10,10 +10,8 @@
 #include "image/jpeg_decoder.h"
 #include "render/texture_fill.h"
 
-namespace {
-
 // Seeds: a baseline picture with restarts and a progressive one, in hex.
-const struct {
+static const struct {
   const char* name;
   const char* hex;
 } kSeeds[] = {
@@ -37,8 +35,6 @@ const struct {
      "00000000000000000000710010ffda0008010201013f1052dfffc4001710000301000000000000000000000000000011f020ffda0008"
      "010100013f10944a2563ffd9"},
 };
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const char* corpus = std::getenv("BRISANE_FUZZ_CORPUS");
@@ -64,8 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const int scale : {1, 2 << (data[size / 2] % 3)}) {
     brisane::JpegOutput layout = decoder.Layout(scale);
     std::vector<std::uint8_t> pixels(layout.Bytes());
-    layout.pixels = pixels.data();
-    layout.size = pixels.size();
+    layout.pixels = pixels.data(), layout.size = pixels.size();
     const brisane::JpegResult r = decoder.Decode(layout);
     if (r != brisane::JpegResult::kOk && r != brisane::JpegResult::kCorruptData && r != brisane::JpegResult::kBadHeader &&
         r != brisane::JpegResult::kOutOfMemory)
@@ -76,8 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (brisane::DecodePicture(data, size, picture, 64, 64)) {
     std::vector<std::uint32_t> texels(64 * 64);
     brisane::TextureSurface surface;
-    surface.bits = texels.data();
-    surface.width = surface.height = 64;
+    surface.bits = texels.data(), surface.width = surface.height = 64;
     surface.format.rgb_bit_count = 32;
     surface.format.flags = brisane::kPixelRgb | brisane::kPixelAlphaPixels;
     surface.format.alpha_mask = 0xFF000000, surface.format.red_mask = 0xFF0000;

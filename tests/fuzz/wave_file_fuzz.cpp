@@ -11,9 +11,7 @@
 #include "tests/unit/support/recording_audio.h"
 #include "tests/unit/support/wave_bytes.h"
 
-namespace {
-
-std::vector<std::uint8_t> ReadAll(brisane::WaveFile& wave, std::uint32_t step) {
+static std::vector<std::uint8_t> ReadAll(brisane::WaveFile& wave, std::uint32_t step) {
   std::vector<std::uint8_t> out, part(step);
   for (;;) {
     std::uint32_t n = 0;
@@ -22,8 +20,6 @@ std::vector<std::uint8_t> ReadAll(brisane::WaveFile& wave, std::uint32_t step) {
     out.insert(out.end(), part.begin(), part.begin() + n);
   }
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace brisane::testing;
