@@ -1,5 +1,4 @@
-// Shared by the asset tests: generated resources by number (each made once
-// per test program) and the little-endian fields of the generated files.
+// Generated resources by number, each made once, and little-endian fields.
 #pragma once
 
 #include <cstdint>

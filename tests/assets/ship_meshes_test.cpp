@@ -19,9 +19,7 @@ using fixtures::ExpectFrontsOut;
 using fixtures::StoredNormal;
 using namespace brisane::assets::ship::hull;
 
-auto AwayFrom(Vector3 centre) {
-  return [centre](Vector3 p) { return p - centre; };
-}
+auto AwayFrom(Vector3 centre) { return [centre](Vector3 p) { return p - centre; }; }
 
 TEST(ShipAuthorMesh, PrimitivesAndMirroredCopiesFaceOutwards) {
   MeshBuilder box, cyl, ball, rope;
@@ -105,14 +103,11 @@ TEST(ShipWorldSea, GridIsClosedFacesUpAndCarriesTheFoam) {
       ++edges[{std::min(a, b), std::max(a, b)}];
     }
   }
-  int open = 0;
   for (const auto& [edge, count] : edges) {
     ASSERT_LE(count, 2);
-    open += count == 1;
     for (std::uint16_t v : {edge.first, edge.second})
       ASSERT_TRUE(count == 2 || std::fabs(std::hypot(sea.vertices()[v].p.x, sea.vertices()[v].p.y) - world::kSeaRadius) < 1);
   }
-  EXPECT_GT(open, 0);
   for (const Vertex& v : sea.vertices()) ASSERT_TRUE(v.p.z == 0 && v.n.z == 1);
   // The show gives both meshes the wave height of each vertex: only the very
   // triangles of the sea, corners in the same order, get the same depth.

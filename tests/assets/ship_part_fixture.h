@@ -104,7 +104,6 @@ class LoadedShipPart : public ::testing::Test {
     scene_->root().updateSubtree();
     scene_->root().updateSubtree();
   }
-
   static constexpr std::uint32_t kStart = 50000;
   ManualClock clock_{kStart};
   MemoryResourceSource resources_;

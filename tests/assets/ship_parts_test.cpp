@@ -12,9 +12,7 @@ using namespace brisane::assets::ship;
 using fixtures::VertexAt;
 using fixtures::VisibleArea;
 
-struct DeckPart {
-  static void Author(SceneAuthor& author) { AuthorDeck(author); }
-};
+struct DeckPart { static void Author(SceneAuthor& author) { AuthorDeck(author); } };
 
 class ShipDeckScene : public fixtures::LoadedShipPart<DeckPart> {
  protected:
@@ -120,9 +118,7 @@ TEST_F(ShipDeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
     }
 }
 
-struct RigPart {
-  static void Author(SceneAuthor& author) { AuthorRig(author); }
-};
+struct RigPart { static void Author(SceneAuthor& author) { AuthorRig(author); } };
 using RigScene = fixtures::LoadedShipPart<RigPart>;
 
 TEST_F(RigScene, ClothsHangInTheRigFrameAndEveryWavingPartLoopsOverItsWindow) {

@@ -140,7 +140,6 @@ class SnapshotDevice final : public testing::RecordingDevice {
  public:
   std::vector<std::vector<std::uint32_t>> seen;
   int stateCalls = 0;
-
   HResult SetRenderState(RenderState s, std::uint32_t v) override {
     return ++stateCalls, RecordingDevice::SetRenderState(s, v);
   }

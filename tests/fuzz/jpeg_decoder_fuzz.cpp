@@ -1,6 +1,5 @@
-// Any bytes must decode to a picture or to a refusal, at full size and
-// reduced: no crash, no read or write outside the buffers, no hang. Pictures
-// over a million pixels are only read, not decoded, to keep the runs fast.
+// Any bytes decode to a picture or to a refusal, full size and reduced, within
+// their buffers; pictures over a million pixels are only read, to keep runs fast.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

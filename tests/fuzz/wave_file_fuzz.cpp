@@ -1,6 +1,5 @@
-// Any bytes as a "WAVFILE" resource: the reader either refuses them or
-// gives exactly its data chunk, twice over a reset; a positioned sound made
-// from them either stays empty or holds those bytes and plays.
+// Any bytes as a "WAVFILE" resource: refused, or exactly the data chunk twice
+// over a reset; a positioned sound from them stays empty or holds it and plays.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -50,7 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (first.size() != total || Failed(wave.Reset())) __builtin_trap();
     if (ReadAll(wave, total + 1) != first) __builtin_trap();
   }
-
   MemoryResourceSource resources;
   resources.add(151, "WAVFILE", bytes);
   testing::RecordingAudio audio;
