@@ -1,29 +1,25 @@
-// Shared by the ship tests: which way stored triangles face, where a loaded
-// mesh's vertices are, and one part of the ship scene authored alone under
-// the ship's frames and loaded by the program's own loader, afresh for every
-// test, on a clock the test moves.
+// Shared by the ship tests: which way stored triangles face, and one part of
+// the ship scene authored alone and loaded by the program's own loader.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <span>
 #include <stdexcept>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "platform/clock.h"
 #include "platform/resource_source.h"
 #include "scene/archive.h"
-#include "scene/mesh.h"
 #include "scene/scene.h"
-#include "scene/scene_node.h"
 #include "show/ship_contract.h"
 #include "ship/author.h"
 #include "ship/layout.h"
+#include "ship/parts.h"
 
 namespace brisane::assets::ship::fixtures {
 
@@ -32,34 +28,30 @@ namespace brisane::assets::ship::fixtures {
 inline Vector3 StoredNormal(const MeshBuilder& m, std::size_t k) {
   const auto& v = m.vertices();
   const auto& i = m.indices();
-  const Vector3 a = v[i[3 * k]].p, b = v[i[3 * k + 1]].p, c = v[i[3 * k + 2]].p;
-  return Cross(c - a, b - a);
+  const Vector3 a = v[i[3 * k]].p;
+  return Cross(v[i[3 * k + 2]].p - a, v[i[3 * k + 1]].p - a);
 }
 
-// Every stored triangle with an area shows its front on the way out of the
-// solid (`out` at the triangle's middle), and its vertex normals agree.
+// Every triangle with an area faces `out` (at its middle), its normals agreeing.
 inline void ExpectFrontsOut(const MeshBuilder& m, const std::function<Vector3(Vector3)>& out) {
   ASSERT_GT(m.triangleCount(), 0u);
+  const auto& v = m.vertices();
+  const auto& i = m.indices();
   for (std::size_t k = 0; k < m.triangleCount(); ++k) {
     const Vector3 n = StoredNormal(m, k);
     if (Length(n) < 1e-6f) continue;  // a pole or a seam closed to a point
-    const auto& v = m.vertices();
-    const auto& i = m.indices();
-    const Vector3 middle = (v[i[3 * k]].p + v[i[3 * k + 1]].p + v[i[3 * k + 2]].p) / 3;
-    EXPECT_GT(Dot(n, out(middle)), 0) << "triangle " << k;
-    EXPECT_GT(Dot(n, v[i[3 * k]].n), 0) << "triangle " << k;
+    EXPECT_GT(Dot(n, out((v[i[3 * k]].p + v[i[3 * k + 1]].p + v[i[3 * k + 2]].p) / 3)), 0) << k;
+    EXPECT_GT(Dot(n, v[i[3 * k]].n), 0) << k;
   }
 }
 
-// Position of vertex i of a loaded mesh.
 inline Vector3 VertexAt(const Mesh& mesh, std::size_t i) {
   float f[3];
   std::memcpy(f, mesh.vertices().data() + i * mesh.stride(), sizeof f);
   return {f[0], f[1], f[2]};
 }
 
-// Whether the show makes this node as a copy of another rather than finding
-// it in the scene.
+// Made by the show as a copy rather than found in the scene.
 inline bool IsCopy(std::string_view node) {
   for (const contract::CloneSpec& c : contract::kClones)
     if (node.size() == c.original.size() + c.suffix.size() && node.starts_with(c.original) && node.ends_with(c.suffix))
@@ -67,66 +59,52 @@ inline bool IsCopy(std::string_view node) {
   return false;
 }
 
-// Total area of the triangles an object draws now.
 inline float VisibleArea(const GeometryObject& g) {
   float area = 0;
-  for (const Mesh* mesh : g.activeMeshes()) {
-    const auto& idx = mesh->indices();
-    for (std::size_t k = 0; k + 2 < idx.size(); k += 3) {
+  for (const Mesh* mesh : g.activeMeshes())
+    for (std::size_t k = 0; k + 2 < mesh->indices().size(); k += 3) {
+      const auto& idx = mesh->indices();
       const Vector3 a = VertexAt(*mesh, idx[k]);
       area += Length(Cross(VertexAt(*mesh, idx[k + 1]) - a, VertexAt(*mesh, idx[k + 2]) - a)) / 2;
     }
-  }
   return area;
 }
 
-// Pictures are not decoded: every texture is an empty surface.
-class AnyTexture : public TextureLoader {
- public:
-  TextureRef createTextureFromJpeg(std::span<const std::uint8_t>, std::uint32_t, std::uint16_t) override {
-    return std::make_shared<Surface>();
-  }
-};
-
-// Part supplies `static void Author(SceneAuthor&)` (the part alone) and
-// `static constexpr const char* kFamily` (its triangle family).
 template <class Part>
 class LoadedShipPart : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
+  struct AnyTexture : TextureLoader {  // pictures not decoded
+    TextureRef createTextureFromJpeg(std::span<const std::uint8_t>, std::uint32_t, std::uint16_t) override {
+      return std::make_shared<Surface>();
+    }
+  };
+  void SetUp() override {  // the part alone under the ship's two frames
     SceneAuthor author;
     author.group(layout::kShip, SceneAuthor::kRoot, Matrix::identity());
     author.group(layout::kRig, layout::kShip, Translate(layout::kRigOffset));
     Part::Author(author);
-    archive_ = std::make_unique<std::vector<std::uint8_t>>(author.finish());
-    triangles_ = author.triangles().at(Part::kFamily);
-  }
-  static void TearDownTestSuite() { archive_.reset(); }
-
-  void SetUp() override {
-    resources_.add(contract::kSceneResource, kSceneResourceType, *archive_);
+    resources_.add(contract::kSceneResource, kSceneResourceType, author.finish());
     scene_ = std::make_unique<Scene>(clock_);
     scene_->setResourceSource(&resources_);
     scene_->setTextureLoader(&textures_);
     ASSERT_TRUE(scene_->load("", contract::kSceneResource)) << scene_->loadError();
     settle();
   }
-
-  SceneNode& node(const std::string& name) {
-    SceneNode* n = scene_->findNode(name);
-    if (!n) throw std::runtime_error("no node " + name);
+  SceneNode& node(std::string_view name) {
+    SceneNode* n = scene_->findNode(std::string(name));
+    if (!n) throw std::runtime_error("no node " + std::string(name));
     return *n;
   }
-  GeometryObject& object(const std::string& name) { return dynamic_cast<GeometryObject&>(node(name)); }
-  // World matrices lag their animation by one pass.
-  void settle() {
+  GeometryObject& object(std::string_view name) { return dynamic_cast<GeometryObject&>(node(name)); }
+  void at(std::uint32_t ms) {
+    clock_.set(kStart + ms);
+    settle();
+  }
+  void settle() {  // world matrices lag their animation by one pass
     scene_->root().updateSubtree();
     scene_->root().updateSubtree();
   }
-
   static constexpr std::uint32_t kStart = 50000;
-  static inline std::unique_ptr<std::vector<std::uint8_t>> archive_;
-  static inline std::size_t triangles_ = 0;
   ManualClock clock_{kStart};
   MemoryResourceSource resources_;
   AnyTexture textures_;

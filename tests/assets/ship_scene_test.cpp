@@ -1,26 +1,23 @@
-// The generated ship scene, read back by the program's own scene loader:
-// every name the show looks up with the record type it needs, the materials
-// the show replaces and copies, meshes the device can draw, the lightmapped
-// hull parts and where the clones land.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <memory>
+// The generated ship scene read back by the program's own loader, as the show
+// finds, replaces, copies and animates its parts, and drawn by the show through
+// the filter of repeated states: every draw finds the same states and textures
+// in force as without it, and most of the show's state calls never get through.
+#include <map>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "scene/archive.h"
-#include "scene/descriptions.h"
-#include "ship/layout.h"
-#include "ship/parts.h"
+#include "platform/random.h"
+#include "render/state_filter.h"
+#include "scene/material.h"
+#include "settings/node.h"
+#include "settings/settings_keys.h"
+#include "show/show.h"
+#include "support/recording_device.h"
+#include "support/sea_fixtures.h"
 #include "ship_part_fixture.h"
 
 namespace brisane::assets::ship {
 namespace {
 
-// The generated archive, loaded once for all the tests here, as the show loads it.
 struct Loaded {
   ShipScene built = BuildShipScene();
   MemoryResourceSource resources;
@@ -34,7 +31,7 @@ Loaded& Ship() {
     auto l = std::make_unique<Loaded>();
     l->resources.add(contract::kSceneResource, kSceneResourceType, l->built.archive);
     l->scene.setResourceSource(&l->resources);
-    if (!l->scene.load("", contract::kSceneResource)) ADD_FAILURE() << "the archive does not load: " << l->scene.loadError();
+    if (!l->scene.load("", contract::kSceneResource)) ADD_FAILURE() << l->scene.loadError();
     l->scene.root().updateSubtree();
     if (!l->archive.openResource(l->resources, contract::kSceneResource)) ADD_FAILURE() << "no directory";
     return l;
@@ -46,6 +43,14 @@ GeometryObject* Geometry(std::string_view name) {
   return dynamic_cast<GeometryObject*>(Ship().scene.findNode(std::string(name)));
 }
 
+std::set<std::string> MaterialsOf(std::string_view node) {  // empty for a missing node
+  std::set<std::string> names;
+  const GeometryObject* g = Geometry(node);
+  for (std::size_t k = 0; g && k < g->frames().size(); ++k)
+    for (const auto& mesh : g->frames()[k].meshes) names.insert(mesh->material() ? mesh->material()->name() : "");
+  return names;
+}
+
 TEST(ShipScene, EveryNameTheShowLooksUpHasItsRecord) {
   std::vector<std::pair<std::string_view, const char*>> expected;  // (name, record type)
   auto go = [&](std::string_view n) { expected.push_back({n, kRecordGeometry}); };
@@ -54,120 +59,157 @@ TEST(ShipScene, EveryNameTheShowLooksUpHasItsRecord) {
   for (std::string_view n : {contract::kShipRoot, contract::kSun, contract::kWind}) go(n);
   using Names = std::span<const std::string_view>;
   for (Names list : {Names(contract::kHullLightmapNodes), Names(contract::kRopes), Names(contract::kWaterPoints),
-                     Names(reflected)})
+                     Names(reflected), Names(contract::kLanterns), Names(contract::kMetreMarks), Names(contract::kCreaks),
+                     Names(contract::kWater), Names(contract::kGuns), Names(contract::kGunMuzzles),
+                     Names(contract::kGunFires1), Names(contract::kGunFires2), Names(contract::kGunPorts)})
     for (std::string_view n : list) go(n);
-  for (const auto& pair : {contract::kLanterns, contract::kMetreMarks, contract::kCreaks, contract::kWater})
-    for (std::string_view n : pair) go(n);
-  for (const auto& parts : {contract::kGuns, contract::kGunMuzzles, contract::kGunFires1, contract::kGunFires2,
-                            contract::kGunPorts})
-    for (std::string_view n : parts) go(n);
   for (const contract::Waving& w : contract::kCloths)
     if (!fixtures::IsCopy(w.node)) go(w.node);
   for (const contract::CloneSpec& c : contract::kClones)
     if (!c.cloth.empty()) expected.push_back({c.cloth, kRecordMaterial});
   for (std::string_view m : contract::kWaterMaterials) expected.push_back({m, kRecordMaterial});
   for (const contract::CameraSpec& c : contract::kCameras) expected.push_back({c.node, kRecordCamera});
-
-  std::string missing;
   for (const auto& [name, type] : expected)
-    if (!Ship().archive.getBlock(std::string(name), type)) missing += "\n  " + std::string(name) + " (" + type + ")";
-  EXPECT_EQ(missing, "") << "names missing:";
-  // What the reflection pass draws is real geometry.
-  for (std::string_view n : reflected)
-    if (const GeometryObject* g = Geometry(n)) {
-      EXPECT_GT(fixtures::VisibleArea(*g), 0.0f) << n;
-    }
-  // The scene counts three lights, all point lights.
+    EXPECT_TRUE(Ship().archive.getBlock(std::string(name), type)) << name << " (" << type << ")";
+  for (std::string_view n : reflected)  // what the reflection pass hides is real geometry
+    EXPECT_TRUE(!Geometry(n) || fixtures::VisibleArea(*Geometry(n)) > 0) << n;
   EXPECT_EQ(Ship().scene.lights().size(), 3u);
-  for (const Light* light : Ship().scene.lights()) EXPECT_EQ(light->light.type, 1u) << light->name();
+  for (const Light* light : Ship().scene.lights()) EXPECT_EQ(light->light.type, 1u) << "a point light";
 }
 
-// The materials of a node's frames, by name.
-std::set<std::string> MaterialsOf(const GeometryObject& g) {
-  std::set<std::string> names;
-  for (const GeometryFrame& f : g.frames())
-    for (const auto& mesh : f.meshes) names.insert(mesh->material() ? mesh->material()->name() : "");
-  return names;
-}
-
+// A copy's material is found under the original's name plus the copy's
+// suffix, where the show puts the copy's own cloth; the water is one mesh
+// each under the sea's matrix, the foam with two coordinate pairs.
 TEST(ShipScene, MaterialsAreTheOnesTheShowReplacesAndCopies) {
-  // A copy takes its original's material under the original's name plus the
-  // copy's suffix, and the show looks the copy up by that name to put the
-  // copy's own cloth on it.
   for (const contract::CloneSpec& c : contract::kClones) {
-    if (c.copiedCloth.empty()) continue;
-    SCOPED_TRACE(c.suffix);
-    const GeometryObject* original = Geometry(c.original);
-    ASSERT_NE(original, nullptr);
-    const std::set<std::string> materials = MaterialsOf(*original);
-    ASSERT_EQ(materials.size(), 1u);
-    EXPECT_EQ(*materials.begin() + std::string(c.suffix), c.copiedCloth);
+    const std::set<std::string> materials = MaterialsOf(c.original);
+    EXPECT_TRUE(c.copiedCloth.empty() || (materials.size() == 1 && *materials.begin() + std::string(c.suffix) == c.copiedCloth))
+        << c.original;
   }
-  // The water: one frame of one mesh each, drawn with the first one's
-  // matrix, the second with two coordinate pairs.
-  const GeometryObject* sea = Geometry(contract::kWater[0]);
-  const GeometryObject* foam = Geometry(contract::kWater[1]);
+  EXPECT_EQ(MaterialsOf(contract::kWater[0]), std::set<std::string>{std::string(contract::kWaterMaterials[0])});
+  EXPECT_EQ(MaterialsOf(contract::kWater[1]), std::set<std::string>{std::string(contract::kWaterMaterials[1])});
+  const GeometryObject *sea = Geometry(contract::kWater[0]), *foam = Geometry(contract::kWater[1]);
   ASSERT_TRUE(sea && foam);
-  EXPECT_EQ(MaterialsOf(*sea), std::set<std::string>{std::string(contract::kWaterMaterials[0])});
-  EXPECT_EQ(MaterialsOf(*foam), std::set<std::string>{std::string(contract::kWaterMaterials[1])});
   EXPECT_EQ(sea->world(), foam->world());
-  for (const GeometryObject* g : {sea, foam}) {
-    ASSERT_EQ(g->frames().size(), 1u);
-    ASSERT_EQ(g->frames()[0].meshes.size(), 1u);
-  }
+  for (const GeometryObject* g : {sea, foam}) ASSERT_TRUE(g->frames().size() == 1 && g->frames()[0].meshes.size() == 1);
   EXPECT_EQ(foam->frames()[0].meshes[0]->fvf(), kFvfTwoTextures);
 }
 
-// The loader itself refuses indices outside the mesh and loose triangles.
+// Every mesh drawable with a material; the hull parts whose lightmaps the show
+// animates with two coordinate pairs and a lightmap layer on the second.
 TEST(ShipScene, MeshesFitTheDeviceAndTheHullPartsAreLightmapped) {
-  for (const auto& [name, node] : Ship().scene.nodes())
-    if (const auto* g = dynamic_cast<const GeometryObject*>(node))
-      for (const GeometryFrame& f : g->frames())
-        for (const auto& m : f.meshes) {
-          ASSERT_TRUE(m->fvf() == kFvfOneTexture || m->fvf() == kFvfTwoTextures) << name;
-          ASSERT_NE(m->material(), nullptr) << name << ": a mesh without a material";
-        }
-  // The hull parts whose lightmaps the show animates: two coordinate pairs,
-  // and a lightmap layer, last, on the second pair.
+  for (const auto& [name, node] : Ship().scene.nodes()) {
+    const auto* g = dynamic_cast<const GeometryObject*>(node);
+    if (!g) continue;
+    for (const GeometryFrame& f : g->frames())
+      for (const auto& m : f.meshes)
+        ASSERT_TRUE(m->material() && (m->fvf() == kFvfOneTexture || m->fvf() == kFvfTwoTextures)) << name;
+  }
   for (std::string_view name : contract::kHullLightmapNodes) {
-    SCOPED_TRACE(name);
     const GeometryObject* g = Geometry(name);
-    ASSERT_TRUE(g && !g->frames().empty());
+    ASSERT_TRUE(g && !g->frames().empty()) << name;
     for (const GeometryFrame& f : g->frames())
       for (const auto& m : f.meshes) {
-        EXPECT_EQ(m->fvf(), kFvfTwoTextures);
-        StorageBlock* block = Ship().archive.getBlock(m->material()->name(), kRecordMaterial);
-        ASSERT_NE(block, nullptr);
-        block->skip(kMaterialDescriptionBytes + 2);
-        std::pair<std::uint16_t, std::uint16_t> last{};  // kind, coordinate set
-        for (std::uint16_t k = 0, count = block->readU16(); k < count; ++k) {
-          const std::uint16_t kind = block->readU16();
-          if (kind == 0 || kind > 6) continue;
-          block->readU16();
-          last = {kind, block->readU16()};
-          for (std::uint16_t i = 0, frames = block->readU16(); i < frames; ++i) block->readString();
-        }
-        EXPECT_EQ(last, (std::pair<std::uint16_t, std::uint16_t>{5, 1})) << m->material()->name();
+        EXPECT_EQ(m->fvf(), kFvfTwoTextures) << name;
+        const TextureLayer* lightmap = m->material()->layer(LayerLightmap);
+        EXPECT_TRUE(lightmap && lightmap->texCoordIndex() == 1) << m->material()->name();
       }
   }
 }
 
+// The show overwrites the copies' local matrices (in the frame of the
+// original's parent) with fixed ones: the sails and flags land on the masts.
 TEST(ShipScene, ClonesLandOnTheMastsAndTheTrianglesStayInBudget) {
-  // The show overwrites the copies' local matrices (in the frame of the
-  // original's parent) with fixed ones: the sails and flags must land on the masts.
   for (const contract::CloneSpec& c : contract::kClones) {
-    SCOPED_TRACE(c.suffix);
     const GeometryObject* original = Geometry(c.original);
     ASSERT_TRUE(original && original->parent());
     const Vector3 p = TransformPoint({c.local[12], c.local[13], c.local[14]}, original->parent()->world());
     float best = 1e9f;
     for (const layout::Mast& mast : {layout::kFore, layout::kMain, layout::kMizzen})
       if (p.z > mast.footZ && p.z < mast.truckZ + 40) best = std::min(best, std::hypot(p.x - mast.x(p.z), p.y));
-    EXPECT_LT(best, 6.0f) << "lands at " << p.x << "," << p.y << "," << p.z << ", off every mast";
+    EXPECT_LT(best, 6.0f) << c.suffix << " lands off every mast";
   }
   std::size_t total = 0;
   for (const auto& [family, triangles] : Ship().built.triangles) total += triangles;
   EXPECT_LT(total, 140000u);
+}
+
+// For every draw, every state in force and the textures bound, numbered in
+// the order first drawn: the runs make their own surfaces.
+class SnapshotDevice final : public testing::RecordingDevice {
+ public:
+  std::vector<std::vector<std::uint32_t>> seen;
+  int stateCalls = 0;
+  HResult SetRenderState(RenderState s, std::uint32_t v) override {
+    return ++stateCalls, RecordingDevice::SetRenderState(s, v);
+  }
+  HResult SetTextureStageState(std::uint32_t stage, TextureStageState s, std::uint32_t v) override {
+    return ++stateCalls, RecordingDevice::SetTextureStageState(stage, s, v);
+  }
+  HResult DrawPrimitive(PrimitiveType t, std::uint32_t fvf, const void* v, std::uint32_t n) override {
+    return Snapshot(), RecordingDevice::DrawPrimitive(t, fvf, v, n);
+  }
+  HResult DrawIndexedPrimitive(PrimitiveType t, std::uint32_t fvf, const void* v, std::uint32_t n,
+                               const std::uint16_t* i, std::uint32_t ni) override {
+    return Snapshot(), RecordingDevice::DrawIndexedPrimitive(t, fvf, v, n, i, ni);
+  }
+  HResult DrawIndexedPrimitiveVB(PrimitiveType t, VertexBuffer& b, std::uint32_t start, std::uint32_t n,
+                                 const std::uint16_t* i, std::uint32_t ni) override {
+    return Snapshot(), RecordingDevice::DrawIndexedPrimitiveVB(t, b, start, n, i, ni);
+  }
+
+ private:
+  void Snapshot() {
+    std::vector<std::uint32_t> values;
+    for (std::uint32_t s = 0; s < 256; ++s) values.push_back(State(static_cast<RenderState>(s)));
+    for (std::uint32_t stage = 0; stage < 8; ++stage)
+      for (std::uint32_t s = 0; s < 32; ++s) values.push_back(StageState(stage, static_cast<TextureStageState>(s)));
+    for (Surface* t : textures)
+      values.push_back(t ? numbers_.try_emplace(t, static_cast<std::uint32_t>(numbers_.size() + 1)).first->second : 0);
+    seen.push_back(std::move(values));
+    log.clear();
+  }
+  std::map<Surface*, std::uint32_t> numbers_;
+};
+
+// A second and a half of the show with a volley under way.
+struct Recorded {
+  std::vector<std::vector<std::uint32_t>> draws;
+  int deviceStateCalls = 0, showStateCalls = 0;
+};
+Recorded Record(bool filtered, const std::vector<std::uint8_t>& archive) {
+  MemoryResourceSource resources;
+  resources.add(contract::kSceneResource, kSceneResourceType, archive);
+  ManualClock clock(1000);
+  LcgRandom random;
+  Node settings;
+  for (const SettingSpec& spec : SettingSpecs())
+    if (spec.type == TypeInt) settings.Get(spec.key) = Value(spec.defaultValue);
+  settings.Get(key::EnableEnvWater) = Value(1);
+  testing::TargetLoader loader;
+  SnapshotDevice device;
+  StateFilter filter(device);
+  Device& drawn = filtered ? static_cast<Device&>(filter) : device;
+  Show show({clock, random, resources, &loader, settings});
+  EXPECT_TRUE(show.Setup(drawn, {768, false, ""}));
+  show.MakeGuns(0);
+  Guns::FireVolley(show.guns()->side(0), clock.now(), random);
+  device.seen.clear();
+  device.stateCalls = 0;
+  const std::uint64_t stoppedBefore = filter.repeatsStopped();
+  for (int i = 0; i < 30; ++i, clock.advance(50)) show.Frame(drawn, [] { return kOk; });
+  const int stopped = static_cast<int>(filter.repeatsStopped() - stoppedBefore);
+  return {std::move(device.seen), device.stateCalls, device.stateCalls + stopped};
+}
+
+TEST(StateFilterOnTheShip, EveryDrawFindsTheSameStatesAndFewCallsGetThrough) {
+  const std::vector<std::uint8_t>& archive = Ship().built.archive;
+  const Recorded direct = Record(false, archive), filtered = Record(true, archive);
+  ASSERT_EQ(direct.draws.size(), filtered.draws.size());
+  ASSERT_GT(direct.draws.size(), 30u * 100u);
+  for (std::size_t i = 0; i < direct.draws.size(); ++i) ASSERT_EQ(direct.draws[i], filtered.draws[i]) << "draw " << i;
+  EXPECT_EQ(filtered.showStateCalls, direct.deviceStateCalls);
+  EXPECT_LT(filtered.deviceStateCalls * 4, direct.deviceStateCalls);
 }
 
 }  // namespace

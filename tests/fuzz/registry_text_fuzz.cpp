@@ -1,6 +1,4 @@
-// The registry text of a setting comes from outside the program: any bytes
-// must parse to a value or to nothing, and a parsed value must read back.
-#include <cstddef>
+// Any registry text parses to a value or to nothing, and a value reads back.
 #include <cstdint>
 #include <string_view>
 

@@ -1,7 +1,5 @@
-// Scene archives are trusted data of the program, but a damaged file must
-// still load as false or as a scene that can be run: any bytes go through
-// Scene::load, and a scene that loads is updated and animated a little.
-#include <cstddef>
+// A damaged scene archive loads as false or as a scene that can be run: any
+// bytes go through Scene::load, and a scene that loads is animated a little.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -10,24 +8,16 @@
 #include "tests/unit/support/recording_device.h"
 #include "tests/unit/support/scene_fixtures.h"
 
-namespace {
-
-void WriteSeed(const std::filesystem::path& folder, const char* name, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(folder / name, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace brisane;
   using namespace brisane::testing;
   const char* corpus = std::getenv("BRISANE_FUZZ_CORPUS");
   if (!corpus || !std::filesystem::is_directory(corpus)) return 0;
-  const std::filesystem::path folder(corpus);
-  WriteSeed(folder, "seed_sample", SampleArchive());
-
-  SceneArchiveWriter small;
+  const auto seed = [folder = std::filesystem::path(corpus)](const char* name, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  };
+  seed("seed_sample", SampleArchive());
+  SceneArchiveWriter small;  // keyed layers, bad pictures, a missing material, a light, parents given later
   ArchiveMaterial keyed;
   keyed.layers = {Layer(6, {"a.jpg", "b.jpg"}), Layer(3, {"a.jpg"})};
   small.addMaterial("K", keyed);
@@ -35,12 +25,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   small.addImage("b.jpg", Bytes("bad"));
   small.addGeometry("g", NodeUnder("h"), OneFrame({QuadMesh("K"), QuadMesh("missing", kFvfTwoTextures)}));
   small.addGeometry("h", NodeUnder("Scene Root"), {});
-  WriteSeed(folder, "seed_small", small.finish());
-
-  SceneArchiveWriter lights;
-  lights.addLight("l", NodeUnder("g"), DeviceLight{}, {"g", "x"});
-  lights.addGeometry("g", NodeUnder("Scene Root"), {});
-  WriteSeed(folder, "seed_lights", lights.finish());
+  small.addLight("l", NodeUnder("g"), DeviceLight{}, {"g", "x"});
+  seed("seed_small", small.finish());
   return 0;
 }
 
@@ -62,10 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::vector<std::uint16_t> indices;
       if (geometry->appendToVertexBuffer(buffer, indices) < 0 && geometry->vertexCount() != 0) __builtin_trap();
     }
-  for (int frame = 0; frame < 3; ++frame) {
-    h.clock.advance(37);
-    scene.root().updateSubtree();
-  }
+  for (int frame = 0; frame < 3; ++frame, h.clock.advance(37)) scene.root().updateSubtree();
   for (const auto& [name, material] : scene.materials())
     for (std::uint32_t kind = 1; kind <= 6; ++kind)
       if (TextureLayer* layer = material->layer(kind)) (void)layer->currentFrame();

@@ -1,7 +1,5 @@
-// Any bytes as a "WAVFILE" resource: the reader either refuses them or
-// gives exactly its data chunk, twice over a reset; a positioned sound made
-// from them either stays empty or holds those bytes and plays.
-#include <cstddef>
+// Any bytes as a "WAVFILE" resource: refused, or exactly the data chunk twice
+// over a reset; a positioned sound from them stays empty or holds it and plays.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -12,16 +10,8 @@
 #include "tests/unit/support/recording_audio.h"
 #include "tests/unit/support/wave_bytes.h"
 
-namespace {
-
-void WriteSeed(const std::filesystem::path& folder, const char* name, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(folder / name, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::uint8_t> ReadAll(brisane::WaveFile& wave, std::uint32_t step) {
-  std::vector<std::uint8_t> out;
-  std::vector<std::uint8_t> part(step);
+static std::vector<std::uint8_t> ReadAll(brisane::WaveFile& wave, std::uint32_t step) {
+  std::vector<std::uint8_t> out, part(step);
   for (;;) {
     std::uint32_t n = 0;
     if (brisane::Failed(wave.Read(step, part.data(), n)) || n > step) __builtin_trap();
@@ -30,19 +20,19 @@ std::vector<std::uint8_t> ReadAll(brisane::WaveFile& wave, std::uint32_t step) {
   }
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace brisane::testing;
   const char* corpus = std::getenv("BRISANE_FUZZ_CORPUS");
   if (!corpus || !std::filesystem::is_directory(corpus)) return 0;
-  const std::filesystem::path folder(corpus);
-  WriteSeed(folder, "seed_pcm", PcmWave(Ramp(40)));
+  const auto seed = [folder = std::filesystem::path(corpus)](const char* name, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  };
+  seed("seed_pcm", PcmWave(Ramp(40)));
   WaveBytes adpcm = FmtBody(2, 1, 22050, 4);
   Put16(adpcm, 2);
   adpcm.insert(adpcm.end(), {1, 2});
-  WriteSeed(folder, "seed_extra", Riff({Chunk("LIST", Ramp(3)), Chunk("fmt ", adpcm), Chunk("data", Ramp(9))}));
-  WriteSeed(folder, "seed_data_first", Riff({Chunk("data", Ramp(5)), Chunk("fmt ", FmtBody(1, 2, 11025, 8))}));
+  seed("seed_extra", Riff({Chunk("LIST", Ramp(3)), Chunk("fmt ", adpcm), Chunk("data", Ramp(9))}));
+  seed("seed_data_first", Riff({Chunk("data", Ramp(5)), Chunk("fmt ", FmtBody(1, 2, 11025, 8))}));
   return 0;
 }
 
@@ -59,7 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (first.size() != total || Failed(wave.Reset())) __builtin_trap();
     if (ReadAll(wave, total + 1) != first) __builtin_trap();
   }
-
   MemoryResourceSource resources;
   resources.add(151, "WAVFILE", bytes);
   testing::RecordingAudio audio;

@@ -1,0 +1,200 @@
+// The deck and rig parts of the ship scene, each loaded alone and played the
+// way the show plays it.
+#include "scene/material.h"
+#include "ship/deck_parts.h"
+#include "ship/rig_common.h"
+#include "ship_part_fixture.h"
+
+namespace {
+
+using namespace brisane;
+using namespace brisane::assets::ship;
+using fixtures::VertexAt;
+using fixtures::VisibleArea;
+
+struct DeckPart { static void Author(SceneAuthor& author) { AuthorDeck(author); } };
+
+class ShipDeckScene : public fixtures::LoadedShipPart<DeckPart> {
+ protected:
+  // Starts a key window at `ms` as the show does.
+  void play(SceneNode& n, std::uint32_t ms, contract::KeyWindow w, std::int32_t offset, float speed) {
+    clock_.set(kStart + ms);
+    n.startAnimation(w.from, w.to, offset, speed, 1);
+  }
+};
+
+Vector3 Position(const SceneNode& n) { return TranslationOf(n.world()); }
+
+// Each gun runs out once its lid is up, recoils past its run-in place and
+// runs in; each lid swings out and up about 80 degrees on its top hinge and
+// closes after its gun.
+TEST_F(ShipDeckScene, GunsRunOutRecoilAndRunInWhileTheirLidsOpenAndClose) {
+  for (int gun = 1; gun <= 8; ++gun) {
+    SCOPED_TRACE(gun);
+    SceneNode &g = node(contract::kGuns[gun - 1]), &muzzle = node(contract::kGunMuzzles[gun - 1]);
+    SceneNode& lid = node(contract::kGunPorts[gun - 1]);
+    ASSERT_EQ(muzzle.parent(), &g);
+    for (const SceneNode* child : g.children()) EXPECT_EQ(child->keys().size(), 1u) << "moves by itself";
+    EXPECT_NEAR(Length(Position(muzzle) - Vector3{layout::GunX(gun), Position(muzzle).y, layout::kGunAxisZ}), 0, 0.01f);
+    const float side = layout::GunSide(gun);
+    auto beyond = [&] { return Position(muzzle).y * side - deck::PortHalfBreadth(gun); };  // past the hull's skin
+    const float in = beyond(), out = in + layout::kRunOut;
+    EXPECT_LT(in, -5.0f) << "behind its closed lid";
+    EXPECT_TRUE(out > 1 && out < 4) << out;
+    auto gunAt = [&](std::uint32_t ms, float want) {
+      at(ms);
+      EXPECT_NEAR(beyond(), want, 0.01f) << ms;
+    };
+    const Vector3 hinge = Position(lid);
+    EXPECT_TRUE(std::fabs(hinge.z - layout::kGunAxisZ - layout::kPortSize / 2) < 1 &&
+                std::fabs(hinge.y * side - deck::PortHalfBreadth(gun)) < 1.5f) << "hinged at the port's top";
+    auto down = [&] { return TransformDirection({0, 0, -1}, lid.world()); };  // the lid's lower edge
+    EXPECT_NEAR(down().z, -1, 1e-4f) << "closed at load";
+    play(lid, 0, contract::kPortOpen, 0, 0.3f);
+    play(g, 0, contract::kGunRunOut, -499, 0.5f);
+    gunAt(400, in);  // waits for its lid
+    at(2000);
+    const Vector3 open = down();
+    EXPECT_NEAR(std::acos(std::clamp(-open.z / Length(open), -1.0f, 1.0f)) * 180 / kPi, 80, 2);
+    EXPECT_GT(open.y * side, 0.95f);
+    EXPECT_NEAR(Length(Position(lid) - hinge), 0, 1e-3f);
+    EXPECT_NEAR(Length(open), 1, 0.02f) << "shrinks between keys";
+    gunAt(3000, out);
+    play(lid, 3000, contract::kPortClose, -800, 0.3f);
+    at(3700);
+    EXPECT_NEAR(down().y, open.y, 1e-3f) << "the lid waits for its gun";
+    play(g, 4000, contract::kGunRecoil, 0, 1.0f);
+    at(4051);
+    EXPECT_LT(beyond(), in - 1) << "recoils past its run-in place";
+    gunAt(4600, out);
+    play(g, 5000, contract::kGunRunIn, 0, 0.5f);
+    at(5700);
+    EXPECT_NEAR(down().z, -1, 1e-4f) << "closed again";
+    gunAt(6700, in);
+  }
+}
+
+// Fire and shadows are drawn blended; the fire shows a burst inside its
+// window and nothing before or after; every deck part rides with the ship.
+TEST_F(ShipDeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
+  const auto& blended = scene_->transparentList();
+  auto isBlended = [&](const SceneNode& n) { return std::find(blended.begin(), blended.end(), &n) != blended.end(); };
+  const Material *fireLook = scene_->findMaterial(deck::kFire), *shadow = scene_->findMaterial(deck::kShadow);
+  ASSERT_TRUE(fireLook && shadow);
+  EXPECT_TRUE(fireLook->layer(LayerAlphaKeyed) && fireLook->isTransparent() && shadow->layer(LayerOpacity));
+  EXPECT_NE(scene_->textures().count(TextureCacheKey{deck::kFireImage, LayerAlphaKeyed}), 0u);
+  EXPECT_TRUE(isBlended(node("gun_shadow01")));
+  for (const auto& [name, found] : scene_->nodes()) {
+    const SceneNode* up = found;
+    while (up->parent() && up->parent() != &scene_->root()) up = up->parent();
+    EXPECT_EQ(up->name(), layout::kShip) << name;
+  }
+  for (int gun = 1; gun <= 8; ++gun)
+    for (int which = 1; which <= 2; ++which) {
+      SCOPED_TRACE(gun * 10 + which);
+      const deck::FireWindow window = which == 1 ? deck::kFire1Window : deck::kFire2Window;
+      GeometryObject& fire = object((which == 1 ? contract::kGunFires1 : contract::kGunFires2)[gun - 1]);
+      EXPECT_TRUE(isBlended(fire));
+      EXPECT_EQ(VisibleArea(fire), 0.0f);
+      EXPECT_LT(Length(Position(fire) - deck::MuzzleOut(gun)), 0.01f);
+      play(fire, 0, {0, contract::kFireKeysEnd}, 0, 1.0f);
+      fire.startGeometryAnimation(0, window.to, static_cast<std::int32_t>(window.from), 1.0f, 1);
+      float largest = 0;
+      std::uint32_t shown = 0;
+      const std::uint32_t length = window.to - window.from;
+      for (std::uint32_t ms = 0; ms < length - 8; ms += 4) {
+        at(ms);
+        largest = std::max(largest, VisibleArea(fire));
+        shown += VisibleArea(fire) > 0;
+      }
+      EXPECT_GT(largest, 50.0f);
+      EXPECT_GT(shown * 4, length * 3 / 4) << "for most of the window";
+      at(length + 1);
+      EXPECT_EQ(VisibleArea(fire), 0.0f) << "after the window";
+      clock_.set(kStart + 10000);
+      fire.startGeometryAnimation(0, window.to, 0, 1.0f, 1);
+      at(10200);
+      EXPECT_EQ(VisibleArea(fire), 0.0f) << "before the window";
+    }
+}
+
+struct RigPart { static void Author(SceneAuthor& author) { AuthorRig(author); } };
+using RigScene = fixtures::LoadedShipPart<RigPart>;
+
+TEST_F(RigScene, ClothsHangInTheRigFrameAndEveryWavingPartLoopsOverItsWindow) {
+  auto check = [&](std::string_view name, std::uint32_t window) {
+    SCOPED_TRACE(name);
+    const auto& frames = object(name).frames();
+    ASSERT_GT(frames.size(), 3u);
+    EXPECT_TRUE(frames.front().time == 0 && frames.back().time >= window);
+    const Mesh& first = *frames.front().meshes[0];
+    EXPECT_EQ(first.vertices(), frames.back().meshes[0]->vertices()) << "the loop jumps";
+    EXPECT_NE(first.vertices(), frames[frames.size() / 3].meshes[0]->vertices()) << "it does not wave";
+  };
+  for (std::string_view rope : contract::kRopes) check(rope, contract::kRiggingWindow);
+  for (const contract::Waving& cloth : contract::kCloths) {
+    if (fixtures::IsCopy(cloth.node)) continue;
+    check(cloth.node, cloth.toTime);
+    // The clone matrices are written in the rig frame; the cloth shows both sides.
+    GeometryObject& g = object(cloth.node);
+    EXPECT_EQ(g.parent()->name(), layout::kRig);
+    ASSERT_TRUE(g.activeMeshes().size() == 1 && g.activeMeshes()[0]->material());
+    EXPECT_NE(g.activeMeshes()[0]->material()->twoSided(), 0u);
+  }
+}
+
+TEST_F(RigScene, TheFlagSpansItsWholePicture) {
+  const Mesh& flag = *object("flag01").activeMeshes()[0];
+  float lo[2] = {1e9f, 1e9f}, hi[2] = {-1e9f, -1e9f}, topZ = -1e9f, top[2] = {};
+  for (std::size_t i = 0; i < flag.vertexCount(); ++i) {
+    float uv[2];
+    std::memcpy(uv, flag.vertices().data() + i * flag.stride() + 24, sizeof uv);
+    for (int k = 0; k < 2; ++k) lo[k] = std::min(lo[k], uv[k]), hi[k] = std::max(hi[k], uv[k]);
+    if (VertexAt(flag, i).z > topZ) topZ = VertexAt(flag, i).z, top[0] = uv[0], top[1] = uv[1];
+  }
+  EXPECT_TRUE(lo[0] == 0 && lo[1] == 0 && hi[0] == 1 && hi[1] == 1);
+  // Texture row 0 holds the picture's bottom row: the top of the hoist shows its top left corner.
+  EXPECT_EQ(std::pair(top[0], top[1]), std::pair(0.0f, 1.0f));
+}
+
+// Played as the show plays them (half speed, each sail its own head start,
+// main and mizzen sails cloned with the fixed matrices), the sheets stay on
+// the clews of their sails.
+TEST_F(RigScene, SheetsStayOnTheClewsOfTheWavingSailsAndTheirClones) {
+  for (const contract::CloneSpec& c : contract::kClones)
+    if (!c.cloth.empty()) {  // not the flags' copies
+      scene_->addNode(object(c.original).clone(std::string(c.suffix), *scene_));
+      node(std::string(c.original) + std::string(c.suffix)).setLocal(rig::CloneMatrix(c.suffix));
+    }
+  for (const contract::Waving& w : contract::kCloths)
+    if (w.toTime == contract::kRiggingWindow)
+      object(w.node).startGeometryAnimation(0, w.toTime, w.offset, contract::kWavingSpeed, -1);
+  for (std::string_view r : contract::kRopes)
+    object(r).startGeometryAnimation(0, contract::kRiggingWindow, 0, contract::kWavingSpeed, -1);
+  // Rope ends are rings of three round the clew; sailkanat09 holds four ropes.
+  auto ropeStart = [&](std::string rope, int which) {
+    const Mesh& m = *object(rope).activeMeshes()[0];
+    const std::size_t base = m.vertexCount() / (rope == "sailkanat09" ? 4 : 1) * which;
+    return (VertexAt(m, base) + VertexAt(m, base + 1) + VertexAt(m, base + 2)) / 3.0f;
+  };
+  auto clew = [&](const char* sail, int s) {
+    const GeometryObject& g = object(sail);
+    const std::size_t i = static_cast<std::size_t>(rig::kSailRows) * (rig::kSailCols + 1) + s * rig::kSailCols;
+    return TransformPoint(VertexAt(*g.activeMeshes()[0], i), g.world());
+  };
+  // Sheets k and k+1 hold the starboard and port clews of sail k/2; sailkanat09's four ropes come last.
+  const char* sails[] = {"sail01", "sail01sail02clone", "sailx01", "sailx01sailx02clone", "sailxx01", "sail01sail03clone"};
+  settle();
+  const Vector3 clewAtStart = clew("sail01sail03clone", 1);
+  float sailTravel = 0;
+  for (std::uint32_t ms : {0u, 1250u, 2999u}) {
+    at(ms);
+    sailTravel = std::max(sailTravel, Length(clew("sail01sail03clone", 1) - clewAtStart));
+    for (int k = 0; k < 12; ++k)
+      EXPECT_LT(Length(ropeStart("sailkanat0" + std::to_string(std::min(k + 1, 9)), std::max(k - 8, 0)) - clew(sails[k / 2], 1 - k % 2)), 1.5f)
+          << k << " at " << ms;
+  }
+  EXPECT_GT(sailTravel, 0.3f);  // the clews do move, so the check means something
+}
+
+}  // namespace
