@@ -1,0 +1,196 @@
+// The show's guns, glows and flare in the program's own window under the real
+// clock, in one run: each piece of the show's timeline is moved ahead so that
+// what is tested comes within seconds, and chosen frames are written to DIR as
+// PPM pictures, with what the driver knows each one holds.
+//   fire_driver DIR   the volley (a flash, smoke and after it, from each side),
+//                     the sun's glow and flare, then night with the lanterns'
+//                     glows; the glow frames each followed by one without.
+#include <windows.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/win32/app.h"
+#include "settings/node.h"
+#include "settings/settings_keys.h"
+#include "show/ship_contract.h"
+
+using namespace brisane;
+
+namespace {
+
+void Frame(App& app) {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  app.RenderFrame();
+}
+
+void FramesUntil(App& app, DWORD from, DWORD ms) {
+  while (timeGetTime() - from < ms) Frame(app);
+}
+
+// The frame just drawn (still in the back buffer) as DIR\NAME.ppm.
+void Save(App& app, const std::string& dir, const std::string& name) {
+  const RECT& screen = app.display().screenRect();
+  const PixelRect rect{0, 0, screen.right - screen.left, screen.bottom - screen.top};
+  std::vector<std::uint32_t> pixels;
+  bool saved = !Failed(app.display().device()->ReadBackBuffer(rect, pixels)) &&
+               pixels.size() == static_cast<std::size_t>(rect.right) * static_cast<std::size_t>(rect.bottom);
+  if (FILE* file = saved ? std::fopen((dir + "\\" + name + ".ppm").c_str(), "wb") : nullptr) {
+    std::fprintf(file, "P6\n%d %d\n255\n", static_cast<int>(rect.right), static_cast<int>(rect.bottom));
+    for (std::uint32_t p : pixels) std::fputc(p >> 16 & 0xFF, file), std::fputc(p >> 8 & 0xFF, file), std::fputc(p & 0xFF, file);
+    std::fclose(file);
+  } else {
+    saved = false;
+  }
+  std::printf("%s.saved=%d\n", name.c_str(), saved ? 1 : 0);
+}
+
+// The next frame drawn and saved without the glows and the flare, so that
+// little else has moved; their passes go back afterwards.
+void SaveWithoutGlows(App& app, const std::string& dir, const std::string& name) {
+  FramePasses& passes = app.show()->show.passes();
+  std::vector<FramePasses::Entry> glows;
+  for (const auto& e : passes.entries())
+    if (e.step == FrameStep::Glows || e.step == FrameStep::SunFlare) glows.push_back(e);
+  for (const auto& e : glows) passes.Remove(*e.pass);
+  Frame(app);
+  Save(app, dir, name);
+  for (const auto& e : glows) passes.Add(e.step, *e.pass);
+}
+
+float Distance(const Vector3& a, const Vector3& b) { return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z); }
+
+// A camera's world matrix looking from eye at target (local -z forward, +y up).
+Matrix LookAt(const Vector3& eye, const Vector3& target) {
+  const float fl = Distance(target, eye), rl = std::hypot(target.x - eye.x, target.y - eye.y);
+  const Vector3 f{(target.x - eye.x) / fl, (target.y - eye.y) / fl, (target.z - eye.z) / fl};
+  const Vector3 r{f.y / rl * fl, -f.x / rl * fl, 0};  // forward x (0, 0, 1)
+  const Vector3 u{r.y * f.z - r.z * f.y, r.z * f.x - r.x * f.z, r.x * f.y - r.y * f.x};
+  const Vector3 rows[4] = {r, u, {-f.x, -f.y, -f.z}, eye};
+  Matrix m = Matrix::identity();
+  for (std::size_t i = 0; i < 4; ++i) m(i, 0) = rows[i].x, m(i, 1) = rows[i].y, m(i, 2) = rows[i].z;
+  return m;
+}
+
+// Abeam of the four guns of a side (0 port, guns 1-4; 1 starboard), a little above the deck.
+Matrix Abeam(int side) { return LookAt({-65, side ? 430.0f : -430.0f, 120}, {-65, 0, 50}); }
+
+void Volley(App& app, const std::string& dir) {
+  Guns& guns = *app.show()->show.guns();
+  Camera& camera = *app.show()->show.scene().currentCamera();
+  Vector3 runIn[8];
+  for (int i = 1; i <= 8; ++i) runIn[i - 1] = guns.gun(i).gunNode()->position();
+  // The schedule's first step as if taken 50 s ago: the ports open on the
+  // next frame and the volley follows ten seconds later.
+  LcgRandom random(1);
+  const DWORD start = timeGetTime();
+  guns.RunSchedule(start - 50001, SettingsRoot.Get(key::FiringPeriod).AsInt(), random);
+  bool portsOpen = false;
+  while (!guns.gun(1).firing() && timeGetTime() - start < 40000) {
+    Frame(app);
+    portsOpen = portsOpen || !guns.portsClosed();
+  }
+  const DWORD volley = timeGetTime();
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  std::printf("period=%u\nportsopen=%d\nvolley.ms=%lu\nvolley.unix=%.3f\n", guns.period(), portsOpen ? 1 : 0,
+              volley - start, ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime) - 116444736000000000ull) / 1e7);
+  for (int i = 1; i <= 8; ++i) std::printf("gun.%d.out=%.1f\n", i, Distance(runIn[i - 1], guns.gun(i).gunNode()->position()));
+  // A flash is out 160 ms after its shot, and a frame here may take longer:
+  // so each shot still to come is waited for, the camera turned to its side,
+  // and the frame started just after it, until each side has one whose
+  // flash the driver sees on after drawing.
+  int caught[2] = {0, 0};
+  for (;;) {
+    Gun* next = nullptr;
+    for (int i = 1; i <= 8; ++i) {
+      Gun& gun = guns.gun(i);
+      if (gun.shotPending() && !caught[i > 4] && (!next || static_cast<std::int32_t>(gun.fireTime() - next->fireTime()) < 0))
+        next = &gun;
+    }
+    if (!next) break;
+    while (static_cast<std::int32_t>(next->fireTime() - timeGetTime()) > 300) Frame(app);
+    while (static_cast<std::int32_t>(timeGetTime() - next->fireTime()) <= 0) Sleep(1);
+    const int side = next->index() > 4;
+    camera.setLocal(Abeam(side));
+    Frame(app);
+    if (!next->flashOn()) continue;
+    caught[side] = next->index();
+    Save(app, dir, side ? "starboard_flash" : "port_flash");
+  }
+  std::printf("port.flash=%d\nstarboard.flash=%d\n", caught[0], caught[1]);
+  // Smoke half a second after the last shot, and gone a few seconds later.
+  for (DWORD at : {1700u, 6000u}) {
+    FramesUntil(app, volley, at);
+    for (int side : {0, 1}) {
+      camera.setLocal(Abeam(side));
+      Frame(app);
+      std::size_t particles = 0;
+      for (int i = 1; i <= 8; ++i) particles += guns.gun(i).smoke().particles().size() + guns.gun(i).smokeTrail().particles().size();
+      const std::string name = std::string(side ? "starboard" : "port") + (at < 6000 ? "_smoke" : "_after");
+      std::printf("%s.particles=%zu\n", name.c_str(), particles);
+      Save(app, dir, name);
+    }
+  }
+}
+
+// Frames for that long, the last one saved, then one without the glows; prints the glows' state.
+void Glows(App& app, const std::string& dir, const std::string& name, DWORD ms) {
+  FramesUntil(app, timeGetTime(), ms);
+  Save(app, dir, name);
+  SaveWithoutGlows(app, dir, name + "_without_glows");
+  ShowLights& lights = *app.show()->show.lights();
+  GlowSet& lanterns = lights.lanterns();
+  std::printf("%s.lanterns=%zu\n", name.c_str(), lanterns.size());
+  for (std::size_t i = 0; i < lanterns.size(); ++i) {
+    const Glow& glow = *lanterns.glow(i);
+    std::printf("%s.lantern.%zu=%d|%d|%.0f|%.0f\n", name.c_str(), i, glow.intensity, glow.onScreen() ? 1 : 0,
+                glow.screenX(), glow.screenY());
+  }
+  Glow& sun = *lights.flare()->sunGlow().glow(0);
+  std::printf("%s.sun=%d|%d|%d|%.0f|%.0f\n%s.flares=%zu\n", name.c_str(), sun.intensity, sun.maximumIntensity,
+              sun.onScreen() ? 1 : 0, sun.screenX(), sun.screenY(), name.c_str(), lights.flare()->flareCount());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string dir = argc > 1 ? argv[1] : ".";
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
+  if (FAILED(app.InitWindow()) || !app.show() || !app.show()->show.guns() || !app.show()->show.lights()->flare())
+    return 3;
+  Show& show = app.show()->show;
+  Camera* camera = show.scene().currentCamera();
+  SceneNode* sunNode = show.scene().findNode(std::string(contract::kSun));
+  if (!camera || !sunNode) return 4;
+  Volley(app, dir);
+
+  // From off the starboard quarter, over the ship towards the sun, which
+  // stands 15 degrees above the middle of the picture.
+  const Vector3 eye{420, 520, 70}, s = sunNode->position();
+  const Vector3 d{s.x - eye.x, s.y - eye.y, s.z - eye.z};
+  const float h = std::hypot(d.x, d.y), lift = std::tan(std::atan2(d.z, h) - 0.26f);
+  camera->setLocal(LookAt(eye, {eye.x + d.x / h * 1000, eye.y + d.y / h * 1000, eye.z + lift * 1000}));
+  Glows(app, dir, "sun", 4000);
+
+  // The light cycle's hold ended and its change to night run through, so that
+  // the next real frame starts the night's hold (ChangeDelay minutes).
+  LcgRandom random(1);
+  const std::uint32_t hold = static_cast<std::uint32_t>(SettingsRoot.Get(key::ChangeDelay).AsInt()) * 60000u;
+  const std::uint32_t change = static_cast<std::uint32_t>(SettingsRoot.Get(key::LightDelay).AsInt()) * 60000u;
+  const std::uint32_t changing = timeGetTime() + hold + 1;
+  for (std::uint32_t at : {changing, changing + change - 1}) {
+    FrameContext frame{*app.display().device(), at, SettingsRoot, random};
+    show.lightCycle().Run(frame);
+  }
+  std::printf("daylight=%.3f\n", show.lightCycle().daylight());
+  // Astern, close enough for the lanterns' glows at their full size.
+  camera->setLocal(LookAt({640, 180, 190}, {262, 0, 110}));
+  Glows(app, dir, "night", 3000);
+  std::fflush(stdout);
+  DestroyWindow(app.shell().mainWindow);
+  return 0;
+}
