@@ -1,12 +1,10 @@
 // The show's guns, glows and flare in the program's own window under the real
-// clock, in one run: each piece of the show's timeline is moved ahead so that
-// what is tested comes within seconds, and chosen frames are written to DIR as
-// PPM pictures, with what the driver knows each one holds.
-//   fire_driver DIR   the volley (a flash, smoke and after it, from each side),
-//                     the sun's glow and flare, then night with the lanterns'
-//                     glows; the glow frames each followed by one without.
+// clock, in one run (fire_driver DIR): the show's timeline is moved ahead so
+// that each comes within seconds, and chosen frames are saved as DIR\NAME.ppm
+// beside what the driver knows they hold: the volley, the sun, the night.
 #include <windows.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -27,38 +25,17 @@ void Frame(App& app) {
   app.RenderFrame();
 }
 
-void FramesUntil(App& app, DWORD from, DWORD ms) {
-  while (timeGetTime() - from < ms) Frame(app);
-}
-
-// The frame just drawn (still in the back buffer) as DIR\NAME.ppm.
+// The frame just drawn, still in the back buffer, as DIR\NAME.ppm.
 void Save(App& app, const std::string& dir, const std::string& name) {
   const RECT& screen = app.display().screenRect();
-  const PixelRect rect{0, 0, screen.right - screen.left, screen.bottom - screen.top};
+  const std::int32_t w = screen.right - screen.left, h = screen.bottom - screen.top;
   std::vector<std::uint32_t> pixels;
-  bool saved = !Failed(app.display().device()->ReadBackBuffer(rect, pixels)) &&
-               pixels.size() == static_cast<std::size_t>(rect.right) * static_cast<std::size_t>(rect.bottom);
-  if (FILE* file = saved ? std::fopen((dir + "\\" + name + ".ppm").c_str(), "wb") : nullptr) {
-    std::fprintf(file, "P6\n%d %d\n255\n", static_cast<int>(rect.right), static_cast<int>(rect.bottom));
-    for (std::uint32_t p : pixels) std::fputc(p >> 16 & 0xFF, file), std::fputc(p >> 8 & 0xFF, file), std::fputc(p & 0xFF, file);
-    std::fclose(file);
-  } else {
-    saved = false;
-  }
-  std::printf("%s.saved=%d\n", name.c_str(), saved ? 1 : 0);
-}
-
-// The next frame drawn and saved without the glows and the flare, so that
-// little else has moved; their passes go back afterwards.
-void SaveWithoutGlows(App& app, const std::string& dir, const std::string& name) {
-  FramePasses& passes = app.show()->show.passes();
-  std::vector<FramePasses::Entry> glows;
-  for (const auto& e : passes.entries())
-    if (e.step == FrameStep::Glows || e.step == FrameStep::SunFlare) glows.push_back(e);
-  for (const auto& e : glows) passes.Remove(*e.pass);
-  Frame(app);
-  Save(app, dir, name);
-  for (const auto& e : glows) passes.Add(e.step, *e.pass);
+  if (Failed(app.display().device()->ReadBackBuffer({0, 0, w, h}, pixels))) return;
+  FILE* file = std::fopen((dir + "\\" + name + ".ppm").c_str(), "wb");
+  if (!file) return;
+  std::fprintf(file, "P6\n%d %d\n255\n", static_cast<int>(w), static_cast<int>(h));
+  for (std::uint32_t p : pixels) std::fputc(p >> 16 & 0xFF, file), std::fputc(p >> 8 & 0xFF, file), std::fputc(p & 0xFF, file);
+  std::fclose(file);
 }
 
 float Distance(const Vector3& a, const Vector3& b) { return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z); }
@@ -94,10 +71,8 @@ void Volley(App& app, const std::string& dir) {
     portsOpen = portsOpen || !guns.portsClosed();
   }
   const DWORD volley = timeGetTime();
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  std::printf("period=%u\nportsopen=%d\nvolley.ms=%lu\nvolley.unix=%.3f\n", guns.period(), portsOpen ? 1 : 0,
-              volley - start, ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime) - 116444736000000000ull) / 1e7);
+  std::printf("period=%u\nportsopen=%d\nvolley.ms=%lu\nvolley.unix=%.3f\n", guns.period(), portsOpen ? 1 : 0, volley - start,
+              std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count());
   for (int i = 1; i <= 8; ++i) std::printf("gun.%d.out=%.1f\n", i, Distance(runIn[i - 1], guns.gun(i).gunNode()->position()));
   // A flash is out 160 ms after its shot, and a frame here may take longer:
   // so each shot still to come is waited for, the camera turned to its side,
@@ -106,11 +81,10 @@ void Volley(App& app, const std::string& dir) {
   int caught[2] = {0, 0};
   for (;;) {
     Gun* next = nullptr;
-    for (int i = 1; i <= 8; ++i) {
-      Gun& gun = guns.gun(i);
-      if (gun.shotPending() && !caught[i > 4] && (!next || static_cast<std::int32_t>(gun.fireTime() - next->fireTime()) < 0))
+    for (int i = 1; i <= 8; ++i)
+      if (Gun& gun = guns.gun(i); gun.shotPending() && !caught[i > 4] &&
+                                  (!next || static_cast<std::int32_t>(gun.fireTime() - next->fireTime()) < 0))
         next = &gun;
-    }
     if (!next) break;
     while (static_cast<std::int32_t>(next->fireTime() - timeGetTime()) > 300) Frame(app);
     while (static_cast<std::int32_t>(timeGetTime() - next->fireTime()) <= 0) Sleep(1);
@@ -124,12 +98,12 @@ void Volley(App& app, const std::string& dir) {
   std::printf("port.flash=%d\nstarboard.flash=%d\n", caught[0], caught[1]);
   // Smoke half a second after the last shot, and gone a few seconds later.
   for (DWORD at : {1700u, 6000u}) {
-    FramesUntil(app, volley, at);
+    while (timeGetTime() - volley < at) Frame(app);
     for (int side : {0, 1}) {
       camera.setLocal(Abeam(side));
       Frame(app);
       std::size_t particles = 0;
-      for (int i = 1; i <= 8; ++i) particles += guns.gun(i).smoke().particles().size() + guns.gun(i).smokeTrail().particles().size();
+      for (const SmokeEmitter* smoke : guns.emitters()) particles += smoke->particles().size();
       const std::string name = std::string(side ? "starboard" : "port") + (at < 6000 ? "_smoke" : "_after");
       std::printf("%s.particles=%zu\n", name.c_str(), particles);
       Save(app, dir, name);
@@ -137,22 +111,27 @@ void Volley(App& app, const std::string& dir) {
   }
 }
 
-// Frames for that long, the last one saved, then one without the glows; prints the glows' state.
+// Frames for that long, the last one saved, then the next one without the
+// glows and the flare (so that little else has moved); prints the glows.
 void Glows(App& app, const std::string& dir, const std::string& name, DWORD ms) {
-  FramesUntil(app, timeGetTime(), ms);
+  for (const DWORD start = timeGetTime(); timeGetTime() - start < ms;) Frame(app);
   Save(app, dir, name);
-  SaveWithoutGlows(app, dir, name + "_without_glows");
+  FramePasses& passes = app.show()->show.passes();
+  std::vector<FramePasses::Entry> glows;
+  for (const auto& e : passes.entries())
+    if (e.step == FrameStep::Glows || e.step == FrameStep::SunFlare) glows.push_back(e);
+  for (const auto& e : glows) passes.Remove(*e.pass);
+  Frame(app);
+  Save(app, dir, name + "_without_glows");
+  for (const auto& e : glows) passes.Add(e.step, *e.pass);
   ShowLights& lights = *app.show()->show.lights();
-  GlowSet& lanterns = lights.lanterns();
-  std::printf("%s.lanterns=%zu\n", name.c_str(), lanterns.size());
-  for (std::size_t i = 0; i < lanterns.size(); ++i) {
-    const Glow& glow = *lanterns.glow(i);
-    std::printf("%s.lantern.%zu=%d|%d|%.0f|%.0f\n", name.c_str(), i, glow.intensity, glow.onScreen() ? 1 : 0,
-                glow.screenX(), glow.screenY());
+  std::printf("%s.lanterns=%zu\n%s.flares=%zu\n", name.c_str(), lights.lanterns().size(), name.c_str(),
+              lights.flare()->flareCount());
+  for (std::size_t i = 0; i <= lights.lanterns().size(); ++i) {  // the lanterns, then the sun
+    const Glow& g = i < lights.lanterns().size() ? *lights.lanterns().glow(i) : *lights.flare()->sunGlow().glow(0);
+    std::printf("%s.glow.%zu=%d|%d|%d|%.0f|%.0f\n", name.c_str(), i, g.intensity, g.maximumIntensity,
+                g.onScreen() ? 1 : 0, g.screenX(), g.screenY());
   }
-  Glow& sun = *lights.flare()->sunGlow().glow(0);
-  std::printf("%s.sun=%d|%d|%d|%.0f|%.0f\n%s.flares=%zu\n", name.c_str(), sun.intensity, sun.maximumIntensity,
-              sun.onScreen() ? 1 : 0, sun.screenX(), sun.screenY(), name.c_str(), lights.flare()->flareCount());
 }
 
 }  // namespace
@@ -164,7 +143,7 @@ int main(int argc, char** argv) {
     return 3;
   Show& show = app.show()->show;
   Camera* camera = show.scene().currentCamera();
-  SceneNode* sunNode = show.scene().findNode(std::string(contract::kSun));
+  const SceneNode* sunNode = show.scene().findNode(std::string(contract::kSun));
   if (!camera || !sunNode) return 4;
   Volley(app, dir);
 
