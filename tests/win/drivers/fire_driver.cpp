@@ -65,13 +65,9 @@ void Volley(App& app, const std::string& dir) {
   LcgRandom random(1);
   const DWORD start = timeGetTime();
   guns.RunSchedule(start - 50001, SettingsRoot.Get(key::FiringPeriod).AsInt(), random);
-  bool portsOpen = false;
-  while (!guns.gun(1).firing() && timeGetTime() - start < 40000) {
-    Frame(app);
-    portsOpen = portsOpen || !guns.portsClosed();
-  }
+  while (!guns.gun(1).firing() && timeGetTime() - start < 40000) Frame(app);
   const DWORD volley = timeGetTime();
-  std::printf("period=%u\nportsopen=%d\nvolley.ms=%lu\nvolley.unix=%.3f\n", guns.period(), portsOpen ? 1 : 0, volley - start,
+  std::printf("volley.ms=%lu\nvolley.unix=%.3f\n", volley - start,
               std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count());
   for (int i = 1; i <= 8; ++i) std::printf("gun.%d.out=%.1f\n", i, Distance(runIn[i - 1], guns.gun(i).gunNode()->position()));
   // A flash is out 160 ms after its shot, and a frame here may take longer:
@@ -82,7 +78,7 @@ void Volley(App& app, const std::string& dir) {
   for (;;) {
     Gun* next = nullptr;
     for (int i = 1; i <= 8; ++i)
-      if (Gun& gun = guns.gun(i); gun.shotPending() && !caught[i > 4] &&
+      if (Gun& gun = guns.gun(i); gun.firing() && gun.shotPending() && !caught[i > 4] &&
                                   (!next || static_cast<std::int32_t>(gun.fireTime() - next->fireTime()) < 0))
         next = &gun;
     if (!next) break;
