@@ -4,6 +4,7 @@
 // beside what the driver knows they hold: the volley, the sun, the night.
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -25,17 +26,42 @@ void Frame(App& app) {
   app.RenderFrame();
 }
 
-// The frame just drawn, still in the back buffer, as DIR\NAME.ppm.
-void Save(App& app, const std::string& dir, const std::string& name) {
+// Frames read back, written out at the end: reading one is quick, so the
+// driver can catch the next shot.
+std::vector<std::pair<std::string, std::vector<std::uint32_t>>> saved;
+std::int32_t width = 0, height = 0;
+
+// The frame just drawn, still in the back buffer, to be written as NAME.ppm.
+void Save(App& app, const std::string& name) {
   const RECT& screen = app.display().screenRect();
-  const std::int32_t w = screen.right - screen.left, h = screen.bottom - screen.top;
-  std::vector<std::uint32_t> pixels;
-  if (Failed(app.display().device()->ReadBackBuffer({0, 0, w, h}, pixels))) return;
-  FILE* file = std::fopen((dir + "\\" + name + ".ppm").c_str(), "wb");
-  if (!file) return;
-  std::fprintf(file, "P6\n%d %d\n255\n", static_cast<int>(w), static_cast<int>(h));
-  for (std::uint32_t p : pixels) std::fputc(p >> 16 & 0xFF, file), std::fputc(p >> 8 & 0xFF, file), std::fputc(p & 0xFF, file);
-  std::fclose(file);
+  width = screen.right - screen.left, height = screen.bottom - screen.top;
+  saved.emplace_back(name, std::vector<std::uint32_t>{});
+  app.display().device()->ReadBackBuffer({0, 0, width, height}, saved.back().second);
+}
+
+void WriteSaved(const std::string& dir) {
+  for (const auto& [name, pixels] : saved) {
+    std::string ppm = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+    for (std::uint32_t p : pixels) ppm += {static_cast<char>(p >> 16), static_cast<char>(p >> 8), static_cast<char>(p)};
+    if (FILE* file = std::fopen((dir + "\\" + name + ".ppm").c_str(), "wb")) {
+      std::fwrite(ppm.data(), 1, ppm.size(), file);
+      std::fclose(file);
+    }
+  }
+}
+
+// The frame just drawn as NAME, then the next one without the passes of those
+// steps as NAME_plain: so little else has moved that the difference is theirs.
+void SaveWithAndWithout(App& app, const std::string& name, std::initializer_list<FrameStep> steps) {
+  Save(app, name);
+  FramePasses& passes = app.show()->show.passes();
+  std::vector<FramePasses::Entry> left;
+  for (const auto& e : passes.entries())
+    if (std::find(steps.begin(), steps.end(), e.step) != steps.end()) left.push_back(e);
+  for (const auto& e : left) passes.Remove(*e.pass);
+  Frame(app);
+  Save(app, name + "_plain");
+  for (const auto& e : left) passes.Add(e.step, *e.pass);
 }
 
 float Distance(const Vector3& a, const Vector3& b) { return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z); }
@@ -55,7 +81,7 @@ Matrix LookAt(const Vector3& eye, const Vector3& target) {
 // Abeam of the four guns of a side (0 port, guns 1-4; 1 starboard), a little above the deck.
 Matrix Abeam(int side) { return LookAt({-65, side ? 430.0f : -430.0f, 120}, {-65, 0, 50}); }
 
-void Volley(App& app, const std::string& dir) {
+void Volley(App& app) {
   Guns& guns = *app.show()->show.guns();
   Camera& camera = *app.show()->show.scene().currentCamera();
   Vector3 runIn[8];
@@ -89,37 +115,25 @@ void Volley(App& app, const std::string& dir) {
     Frame(app);
     if (!next->flashOn()) continue;
     caught[side] = next->index();
-    Save(app, dir, side ? "starboard_flash" : "port_flash");
+    Save(app, side ? "starboard_flash" : "port_flash");
   }
   std::printf("port.flash=%d\nstarboard.flash=%d\n", caught[0], caught[1]);
-  // Smoke half a second after the last shot, and gone a few seconds later.
-  for (DWORD at : {1700u, 6000u}) {
-    while (timeGetTime() - volley < at) Frame(app);
-    for (int side : {0, 1}) {
-      camera.setLocal(Abeam(side));
-      Frame(app);
-      std::size_t particles = 0;
-      for (const SmokeEmitter* smoke : guns.emitters()) particles += smoke->particles().size();
-      const std::string name = std::string(side ? "starboard" : "port") + (at < 6000 ? "_smoke" : "_after");
-      std::printf("%s.particles=%zu\n", name.c_str(), particles);
-      Save(app, dir, name);
-    }
+  // Smoke from the first three shots of each side; two frames after the
+  // camera's move, as the sea's mirror follows the camera a frame late.
+  while (timeGetTime() - volley < 900) Frame(app);
+  for (int side : {0, 1}) {
+    camera.setLocal(Abeam(side));
+    Frame(app);
+    Frame(app);
+    SaveWithAndWithout(app, side ? "starboard_smoke" : "port_smoke", {FrameStep::GunEffects});
   }
 }
 
-// Frames for that long, the last one saved, then the next one without the
-// glows and the flare (so that little else has moved); prints the glows.
-void Glows(App& app, const std::string& dir, const std::string& name, DWORD ms) {
+// Frames for that long, the last one saved with and without the glows and
+// the flare; prints the glows.
+void Glows(App& app, const std::string& name, DWORD ms) {
   for (const DWORD start = timeGetTime(); timeGetTime() - start < ms;) Frame(app);
-  Save(app, dir, name);
-  FramePasses& passes = app.show()->show.passes();
-  std::vector<FramePasses::Entry> glows;
-  for (const auto& e : passes.entries())
-    if (e.step == FrameStep::Glows || e.step == FrameStep::SunFlare) glows.push_back(e);
-  for (const auto& e : glows) passes.Remove(*e.pass);
-  Frame(app);
-  Save(app, dir, name + "_without_glows");
-  for (const auto& e : glows) passes.Add(e.step, *e.pass);
+  SaveWithAndWithout(app, name, {FrameStep::Glows, FrameStep::SunFlare});
   ShowLights& lights = *app.show()->show.lights();
   std::printf("%s.lanterns=%zu\n%s.flares=%zu\n", name.c_str(), lights.lanterns().size(), name.c_str(),
               lights.flare()->flareCount());
@@ -133,7 +147,6 @@ void Glows(App& app, const std::string& dir, const std::string& name, DWORD ms) 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string dir = argc > 1 ? argv[1] : ".";
   App app(GetModuleHandleA(nullptr), SettingsRoot);
   if (FAILED(app.InitWindow()) || !app.show() || !app.show()->show.guns() || !app.show()->show.lights()->flare())
     return 3;
@@ -141,7 +154,7 @@ int main(int argc, char** argv) {
   Camera* camera = show.scene().currentCamera();
   const SceneNode* sunNode = show.scene().findNode(std::string(contract::kSun));
   if (!camera || !sunNode) return 4;
-  Volley(app, dir);
+  Volley(app);
 
   // From off the starboard quarter, over the ship towards the sun, which
   // stands 15 degrees above the middle of the picture.
@@ -149,7 +162,7 @@ int main(int argc, char** argv) {
   const Vector3 d{s.x - eye.x, s.y - eye.y, s.z - eye.z};
   const float h = std::hypot(d.x, d.y), lift = std::tan(std::atan2(d.z, h) - 0.26f);
   camera->setLocal(LookAt(eye, {eye.x + d.x / h * 1000, eye.y + d.y / h * 1000, eye.z + lift * 1000}));
-  Glows(app, dir, "sun", 4000);
+  Glows(app, "sun", 4000);
 
   // The light cycle's hold ended and its change to night run through, so that
   // the next real frame starts the night's hold (ChangeDelay minutes).
@@ -164,7 +177,8 @@ int main(int argc, char** argv) {
   std::printf("daylight=%.3f\n", show.lightCycle().daylight());
   // Astern, close enough for the lanterns' glows at their full size.
   camera->setLocal(LookAt({640, 180, 190}, {262, 0, 110}));
-  Glows(app, dir, "night", 3000);
+  Glows(app, "night", 3000);
+  WriteSaved(argc > 1 ? argv[1] : ".");
   std::fflush(stdout);
   DestroyWindow(app.shell().mainWindow);
   return 0;
