@@ -92,41 +92,50 @@ void Volley(App& app) {
   const DWORD start = timeGetTime();
   guns.RunSchedule(start - 50001, SettingsRoot.Get(key::FiringPeriod).AsInt(), random);
   while (!guns.gun(1).firing() && timeGetTime() - start < 40000) Frame(app);
-  const DWORD volley = timeGetTime();
-  std::printf("volley.ms=%lu\nvolley.unix=%.3f\n", volley - start,
-              std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count());
-  for (int i = 1; i <= 8; ++i) std::printf("gun.%d.out=%.1f\n", i, Distance(runIn[i - 1], guns.gun(i).gunNode()->position()));
-  // A flash is out 160 ms after its shot, and a frame here may take longer:
-  // so each shot still to come is waited for, the camera turned to its side,
-  // and the frame started just after it, until each side has one whose
-  // flash the driver sees on after drawing.
+  using std::chrono::system_clock;
+  std::printf("volley.unix=%.3f\n", std::chrono::duration<double>(system_clock::now().time_since_epoch()).count());
+  for (int i = 1; i <= 8; ++i)
+    std::printf("gun.%d.out=%.1f\n", i, Distance(runIn[i - 1], guns.gun(i).gunNode()->position()));
+  // A flash is out 160 ms after its shot, and a frame here may take longer,
+  // so the update that lights a flash may put it out too. Each shot still to
+  // come is waited for, the camera turned to its side and the frame started
+  // just after it, until each side has a frame whose flash the driver sees on
+  // after drawing; a side whose shots all passed meanwhile fires again.
   int caught[2] = {0, 0};
-  for (;;) {
-    Gun* next = nullptr;
+  const auto missedBusy = [&] {
     for (int i = 1; i <= 8; ++i)
-      if (Gun& gun = guns.gun(i); gun.firing() && gun.shotPending() && !caught[i > 4] &&
-                                  (!next || static_cast<std::int32_t>(gun.fireTime() - next->fireTime()) < 0))
-        next = &gun;
-    if (!next) break;
-    while (static_cast<std::int32_t>(next->fireTime() - timeGetTime()) > 300) Frame(app);
-    while (static_cast<std::int32_t>(timeGetTime() - next->fireTime()) <= 0) Sleep(1);
-    const int side = next->index() > 4;
-    camera.setLocal(Abeam(side));
-    Frame(app);
-    if (!next->flashOn()) continue;
-    caught[side] = next->index();
-    Save(app, side ? "starboard_flash" : "port_flash");
+      if (!caught[i > 4] && guns.gun(i).firing()) return true;
+    return false;
+  };
+  for (int round = 0; round < 4 && !(caught[0] && caught[1]); ++round) {
+    while (round && missedBusy()) Frame(app);
+    for (int side : {0, 1})
+      if (round && !caught[side]) Guns::FireVolley(guns.side(side), timeGetTime(), random);
+    for (;;) {
+      Gun* next = nullptr;
+      for (int i = 1; i <= 8; ++i)
+        if (Gun& gun = guns.gun(i); gun.firing() && gun.shotPending() && !caught[i > 4] &&
+                                    (!next || static_cast<std::int32_t>(gun.fireTime() - next->fireTime()) < 0))
+          next = &gun;
+      if (!next) break;
+      while (static_cast<std::int32_t>(next->fireTime() - timeGetTime()) > 300) Frame(app);
+      while (static_cast<std::int32_t>(timeGetTime() - next->fireTime()) <= 0) Sleep(1);
+      const int side = next->index() > 4;
+      camera.setLocal(Abeam(side));
+      Frame(app);
+      if (!next->flashOn()) continue;
+      caught[side] = next->index();
+      const std::string name = side ? "starboard" : "port";
+      Save(app, name + "_flash");
+      // Its smoke in the next frame, started 600 ms after the shot (or at once
+      // when frames are slower): grown, and not yet faded. The camera is held,
+      // as the sea's mirror follows it a frame late.
+      while (timeGetTime() - next->fireTime() < 600) Sleep(1);
+      Frame(app);
+      SaveWithAndWithout(app, name + "_smoke", {FrameStep::GunEffects});
+    }
   }
   std::printf("port.flash=%d\nstarboard.flash=%d\n", caught[0], caught[1]);
-  // Smoke from the first three shots of each side; two frames after the
-  // camera's move, as the sea's mirror follows the camera a frame late.
-  while (timeGetTime() - volley < 900) Frame(app);
-  for (int side : {0, 1}) {
-    camera.setLocal(Abeam(side));
-    Frame(app);
-    Frame(app);
-    SaveWithAndWithout(app, side ? "starboard_smoke" : "port_smoke", {FrameStep::GunEffects});
-  }
 }
 
 // Frames for that long, the last one saved with and without the glows and
