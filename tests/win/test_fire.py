@@ -12,6 +12,8 @@ from winenv import OUT, WineCase, audio_driver, driver, fields, mean_colour, rgb
 
 FIRE = os.path.join(OUT, "fire")
 MUZZLES, HULL = "1024x180+0+300", "1024x310+0+250"  # the guns' rows; the hull from waterline to rail
+# White-hot pixels in the muzzles' rows: 277 to 611 with the flash (busy machine included), 19 from the fire
+# meshes alone with the flash sprite not drawn.
 
 
 def picture(name):
@@ -65,7 +67,7 @@ class FireTests(WineCase):
         for side in ("port", "starboard"):
             self.assertNotEqual(info[f"{side}.flash"], "0", f"a frame drawn with a {side} muzzle flash")
             self.assertGreater(self.count(f"{side}_flash", white_hot, MUZZLES),
-                               self.count(f"{side}_smoke_plain", white_hot, MUZZLES) + 20, f"a white-hot {side} flash")
+                               self.count(f"{side}_smoke_plain", white_hot, MUZZLES) + 100, f"a white-hot {side} flash")
             self.assertGreater(self.count(f"{side}_smoke", smoky, HULL), self.count(f"{side}_smoke_plain", smoky, HULL)
                                + 500, f"grey smoke over the {side} hull")
 
