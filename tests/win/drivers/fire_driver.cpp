@@ -18,6 +18,8 @@
 
 using namespace brisane;
 
+static Node SettingsRoot;  // one tree for the process, as WinMain keeps it
+
 namespace {
 
 void Frame(App& app) {
@@ -64,7 +66,6 @@ void SaveWithAndWithout(App& app, const std::string& name, std::initializer_list
   for (const auto& e : left) passes.Add(e.step, *e.pass);
 }
 
-float Distance(const Vector3& a, const Vector3& b) { return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z); }
 
 // A camera's world matrix looking from eye at target (local -z forward, +y up).
 Matrix LookAt(const Vector3& eye, const Vector3& target) {

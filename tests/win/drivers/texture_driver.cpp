@@ -17,6 +17,8 @@
 
 using namespace brisane;
 
+static Node SettingsRoot;  // one tree for the process, as WinMain keeps it
+
 namespace {
 
 void Describe(const char* name, const TextureRef& texture, int renders = -1) {
