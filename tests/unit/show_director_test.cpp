@@ -1,13 +1,4 @@
-// The show's own logic over the frame: the director's tour with its fades,
-// the day and night cycle, the frame-rate text and the camera list, on a
-// fake clock and a scripted random source.
 #include <gtest/gtest.h>
-
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "settings/settings_keys.h"
 #include "show/show.h"
@@ -25,13 +16,10 @@ using testing::ScriptedRandom;
 
 struct RecordingOverlay : TextOverlay {
   bool Draw(std::int32_t x, std::int32_t y, std::string_view text, std::uint32_t rgb) override {
-    texts.push_back(std::string(text));
-    lastX = x, lastY = y, lastRgb = rgb;
+    texts.push_back(std::string(text) + " @" + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(rgb));
     return true;
   }
   std::vector<std::string> texts;
-  std::int32_t lastX = 0, lastY = 0;
-  std::uint32_t lastRgb = 0;
 };
 
 class DirectorTest : public ::testing::Test {
@@ -48,13 +36,7 @@ class DirectorTest : public ::testing::Test {
     if (!entries.empty()) scene.setCurrentCamera(entries.front().camera);
     director = std::make_unique<ShowDirector>(scene, std::move(entries), &gamma, ceiling);
   }
-  void Frame() {
-    FrameContext frame{device, clock.now(), settings, random};
-    director->Run(frame);
-  }
-  // Frames every step ms until the clock has moved on by span ms; the clock
-  // readings at which the director chose a new camera, and those at which
-  // the scene's camera changed.
+  // Clock readings where the director chose a new camera, and where the scene's camera changed.
   struct Switches {
     std::vector<std::uint32_t> chosen, shown;
   };
@@ -64,7 +46,8 @@ class DirectorTest : public ::testing::Test {
     auto chosen = director->current();
     Camera* shown = scene.currentCamera();
     while (static_cast<std::int32_t>(end - clock.now()) > 0) {
-      Frame();
+      FrameContext frame{device, clock.now(), settings, random};
+      director->Run(frame);
       if (director->current() != chosen) s.chosen.push_back(clock.now());
       if (scene.currentCamera() != shown) s.shown.push_back(clock.now());
       chosen = director->current();
@@ -73,7 +56,6 @@ class DirectorTest : public ::testing::Test {
     }
     return s;
   }
-  Camera* Shown() { return scene.currentCamera(); }
 
   ManualClock clock{100000};
   ScriptedRandom random{{}};
@@ -90,21 +72,17 @@ TEST_F(DirectorTest, SevenStillCamerasInOrderEveryTwentyOneSecondsThroughBlack) 
   std::vector<CameraEntry> entries;
   for (int i = 1; i <= 7; ++i) entries.push_back(Entry("Camera0" + std::to_string(i), 0, 0, 1.0f));
   Make(entries);
-  const std::uint32_t start = clock.now();
   const Switches s = Run(70000, 20);
-  // The first frame chooses without a fade (the first camera stays), then a
-  // switch each time more than 21 s have passed.
+  // The first frame chooses without a fade, then a switch each time more than 21 s have passed.
   ASSERT_EQ(s.chosen.size(), 4u);
-  EXPECT_EQ(s.chosen[0], start);
+  EXPECT_EQ(s.chosen[0], 100000u);
   for (std::size_t i = 1; i < s.chosen.size(); ++i) EXPECT_EQ(s.chosen[i] - s.chosen[i - 1], 21020u) << i;
-  // Each switch fades out over about 14 frames at 50 a second, then shows
-  // the next camera and fades back in.
   ASSERT_EQ(s.shown.size(), 3u);
   EXPECT_EQ(s.shown[0] - s.chosen[1], 14u * 20u);
-  EXPECT_EQ(Shown(), entries[3].camera);
+  EXPECT_EQ(scene.currentCamera(), entries[3].camera);
   bool black = false;
   for (const auto& [value, curve] : gamma.calls) black = black || (value == 0.0 && curve == GammaCurve::Brightness);
-  EXPECT_TRUE(black) << "the fade reaches black";
+  EXPECT_TRUE(black);
   EXPECT_EQ(gamma.calls.back().first, 1.0);
 }
 
@@ -128,7 +106,7 @@ TEST_F(DirectorTest, AFlyingCameraIsShownForItsFlightAndRestartsWhenLittleIsLeft
   EXPECT_FLOAT_EQ(path.speed, kParkedSpeed) << "parked until the fade reaches black";
   EXPECT_EQ(director->cameras()[1].remainingTime, 47614);
   Run(1000, 20);
-  EXPECT_EQ(Shown(), flying.camera);
+  EXPECT_EQ(scene.currentCamera(), flying.camera);
   EXPECT_FLOAT_EQ(flying.camera->animation().speed, 0.07f) << "flying on from where it was parked";
 }
 
@@ -149,7 +127,7 @@ TEST_F(DirectorTest, ASingleCameraIsRefreshedJustBeforeItsPathEnds) {
 TEST_F(DirectorTest, RandomViewWithTwoCamerasAlwaysGoesToTheOther) {
   settings.Get(key::SwitchPeriod) = Value(std::int32_t{5});
   settings.Get(key::RandomView) = Value(std::int32_t{1});
-  // Draws that give index 0 (0, 16000) and index 1 (30000, 32767).
+  // Draws for index 0 and for index 1 alike.
   random = ScriptedRandom({0, 16000, 30000, 32767, 100, 31000});
   Make({Entry("Camera01", 0, 0, 1.0f), Entry("Camera02", 0, 0, 1.0f)});
   std::vector<std::size_t> order;
@@ -161,14 +139,13 @@ TEST_F(DirectorTest, RandomViewWithTwoCamerasAlwaysGoesToTheOther) {
 }
 
 TEST_F(DirectorTest, FadesRiseToTheCeilingOnTheCurveOfItsLevel) {
-  for (const auto& [ceiling, curve] : {std::pair{1.5f, GammaCurve::Power}, std::pair{0.5f, GammaCurve::Brightness}}) {
+  for (float ceiling : {1.5f, 0.5f}) {
     gamma.calls.clear();
     settings.Get(key::SwitchPeriod) = Value(std::int32_t{5});
     Make({Entry("CameraA", 0, 0, 1.0f), Entry("CameraB", 0, 0, 1.0f)}, ceiling);
     Run(8000, 20);
     ASSERT_FALSE(gamma.calls.empty());
     EXPECT_FLOAT_EQ(static_cast<float>(gamma.calls.back().first), ceiling);
-    EXPECT_EQ(gamma.calls.back().second, curve);
     for (const auto& call : gamma.calls)
       EXPECT_EQ(call.second, call.first <= 1.0 ? GammaCurve::Brightness : GammaCurve::Power) << call.first;
     EXPECT_FALSE(director->fading());
@@ -199,28 +176,26 @@ class LightCycleTest : public ::testing::Test {
   std::uint32_t second = 0;
 };
 
-// Stepping once a second, each phase ends at the first step more than a
-// minute after it began: day to 61 s, dusk to 122 s, night to 183 s, dawn
-// to 244 s.
+// Each phase ends at the first step more than a minute after it began.
 TEST_F(LightCycleTest, DayDuskNightDawnAMinuteEach) {
   RunTo(60);
   EXPECT_TRUE(cycle.holding());
-  EXPECT_EQ(device.renderStates.count(RenderState::Ambient), 0u) << "daylight is left as it is";
+  EXPECT_EQ(device.renderStates.count(RenderState::Ambient), 0u);
   RunTo(91);
-  EXPECT_FLOAT_EQ(cycle.daylight(), 0.5f) << "half way through dusk";
+  EXPECT_FLOAT_EQ(cycle.daylight(), 0.5f);
   EXPECT_EQ(waterAlpha, 225);
   EXPECT_EQ(sunGlow, 64);
   RunTo(150);
   EXPECT_TRUE(cycle.holding());
-  EXPECT_FLOAT_EQ(cycle.daylight(), 0.0f) << "night";
+  EXPECT_FLOAT_EQ(cycle.daylight(), 0.0f);
   EXPECT_EQ(waterAlpha, 251);
   EXPECT_EQ(sunGlow, 0);
   EXPECT_EQ(device.State(RenderState::Ambient), 0xFF0C1919u) << "0.05, 0.1, 0.1 of 255";
   RunTo(213);
-  EXPECT_FLOAT_EQ(cycle.daylight(), 0.5f) << "half way through dawn";
+  EXPECT_FLOAT_EQ(cycle.daylight(), 0.5f);
   RunTo(270);
   EXPECT_TRUE(cycle.holding());
-  EXPECT_FLOAT_EQ(cycle.daylight(), 1.0f) << "day again";
+  EXPECT_FLOAT_EQ(cycle.daylight(), 1.0f);
   EXPECT_EQ(waterAlpha, 200);
   EXPECT_EQ(sunGlow, 128);
   EXPECT_EQ(device.State(RenderState::Ambient), 0xFFDDB2B2u);
@@ -250,16 +225,14 @@ TEST(FrameRateTextTest, ShowsZeroForTheFirstSecondThenTheRateOnceASecond) {
   settings.Get(key::ShowFPS) = Value(std::int32_t{1});
   for (std::uint32_t t = 2000; t <= 3000; t += 10) frameAt(t);
   ASSERT_EQ(overlay.texts.size(), 101u);
-  EXPECT_EQ(overlay.texts.back(), "FPS: 0.00");
+  // At 10,22: 30 scaled by 576 / 768; yellow.
+  EXPECT_EQ(overlay.texts.back(), "FPS: 0.00 @10,22 16776960");
   frameAt(3010);
-  EXPECT_EQ(overlay.texts.back(), "FPS: 100.00") << "101 frames in 1010 ms";
+  EXPECT_EQ(overlay.texts.back().substr(0, 11), "FPS: 100.00") << "101 frames in 1010 ms";
   for (std::uint32_t t = 3030; t <= 4010; t += 20) frameAt(t);
-  EXPECT_EQ(overlay.texts.back(), "FPS: 100.00") << "unchanged within the second";
+  EXPECT_EQ(overlay.texts.back().substr(0, 11), "FPS: 100.00") << "unchanged within the second";
   frameAt(4030);
-  EXPECT_EQ(overlay.texts.back(), "FPS: 50.00");
-  EXPECT_EQ(overlay.lastX, 10);
-  EXPECT_EQ(overlay.lastY, 22) << "30 scaled by 576 / 768";
-  EXPECT_EQ(overlay.lastRgb, 0xFFFF00u);
+  EXPECT_EQ(overlay.texts.back().substr(0, 10), "FPS: 50.00");
 }
 
 class CameraListTest : public ::testing::Test {
@@ -282,12 +255,11 @@ TEST_F(CameraListTest, NoCameraChosenMeansCamera01AndAStillCameraIsNotFlown) {
   std::vector<CameraEntry> list = MakeCameraList(*harness.scene, settings);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].camera->name(), "Camera01");
-
   settings.Get(key::Camera4) = Value(std::int32_t{1});
   list = MakeCameraList(*harness.scene, settings);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].camera->name(), "Camera04");
-  EXPECT_FALSE(list[0].camera->animation().animating) << "no path runs on the still camera";
+  EXPECT_FALSE(list[0].camera->animation().animating);
 
   // Settings and nodes pair crosswise; flying paths wait parked.
   settings.Get(key::Camera3) = Value(std::int32_t{1});

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
 
 #include "settings/settings_keys.h"
 #include "show/ship_contract.h"
@@ -48,8 +47,8 @@ TEST_F(Sound3DTest, LoadFillsOneBufferAndPlayingAgainRestartsItsOneVoice) {
   buffer->position = 900;
   ASSERT_EQ(sound.Play(false), kOk);
   EXPECT_EQ(buffer->plays, 1) << "no second voice";
-  EXPECT_EQ(buffer->position, 0u) << "back to the start";
-  EXPECT_TRUE(buffer->looping) << "keeps looping";
+  EXPECT_EQ(buffer->position, 0u);
+  EXPECT_TRUE(buffer->looping);
   ASSERT_EQ(sound.Stop(), kOk);
   ASSERT_EQ(sound.Play(false), kOk);
   EXPECT_FALSE(buffer->looping) << "a stopped sound starts in the mode asked";
@@ -60,8 +59,7 @@ TEST_F(Sound3DTest, ALostBufferIsRestoredAndRefilledAndOneNeverGivenBackFailsInT
   buffer->restoreRefusals = 3;
   ASSERT_EQ(sound.Play(false), kOk);
   EXPECT_EQ(buffer->bytes, data) << "refilled after the restore emptied it";
-  EXPECT_EQ(audio.sleeps, (std::vector<std::uint32_t>{10, 10})) << "a 10 ms wait after each refusal of a round";
-
+  EXPECT_EQ(audio.sleeps, (std::vector<std::uint32_t>{10, 10})) << "a wait after each refusal of a round";
   buffer->lost = true;
   buffer->playing = false;
   buffer->restoreRefusals = 1000;
@@ -82,7 +80,6 @@ TEST_F(Sound3DTest, AnEmptySoundAnswersFailureAndTouchesNothing) {
   sound.SetConeAngles(1, 2);
   sound.Set3DParameters({1, 1, 1}, {}, 1, 2);
   EXPECT_EQ(audio.log.size(), calls);
-
   Sound3D missing, broken, refused;
   EXPECT_EQ(missing.Load(audio, resources, 999, ""), kEFail) << "no resource, no file name";
   const WaveBytes whole = PcmWave(data);
@@ -94,8 +91,7 @@ TEST_F(Sound3DTest, AnEmptySoundAnswersFailureAndTouchesNothing) {
 }
 
 TEST(ListenerTest, FrontAndTopComeFromTheViewTimesProjection) {
-  // Looking along world +x with +z up, through a projection that scales its
-  // columns: front is the third column negated, top the second, unit length.
+  // Looking along world +x with +z up: front is the third column negated, top the second, unit length.
   DeviceMatrix view = {}, projection = {};
   view.m[0][2] = 0.01f;
   view.m[1][0] = -0.01f;
@@ -114,23 +110,8 @@ TEST(ListenerTest, FrontAndTopComeFromTheViewTimesProjection) {
   ExpectNear(front, {-1, 0, 0});  // a degenerate transform keeps the last, not NaN
 }
 
-// The show's start over a scene with the marks and the sound points, on the
-// recording audio device.
-class ShipSoundsTest : public ::testing::Test {
+class ShowSoundsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SceneArchiveWriter w = SampleWriter();
-    for (std::size_t i = 0; i < contract::kAmbientSounds.size(); ++i)
-      w.addGeometry(std::string(contract::kAmbientSounds[i].node),
-                    NodeUnder("Scene Root", Matrix::translation(Pos(i).x, Pos(i).y, Pos(i).z)), {});
-    w.addGeometry("Dummy_metr01", NodeUnder("Scene Root"), {});
-    w.addGeometry("Dummy_metr02", NodeUnder("Scene Root", Matrix::translation(0, 8, 0)), {});
-    resources.add(147, kSceneResourceType, w.finish());
-    for (const contract::AmbientSoundSpec& spec : contract::kAmbientSounds)
-      resources.add(spec.resource, "WAVFILE", PcmWave(Ramp(spec.resource % 16 * 2 + 2)));
-    settings.Get(key::MasterVolume) = Value(std::int32_t{-1200});
-  }
-  static AudioVector Pos(std::size_t i) { return {float(i) + 1, float(i) * 2, 3}; }
   void Start() { ASSERT_TRUE(show.Start(device, {600, false, ""}, {[this] { return &audio; }, [this](int h) { font = h; }})); }
   void Frame() { ASSERT_EQ(show.Frame(device, [] { return kOk; }), FrameStatus::Presented); }
 
@@ -145,9 +126,26 @@ class ShipSoundsTest : public ::testing::Test {
   int font = 0;
 };
 
+// The sound points and the two marks 8 units apart.
+class ShipSoundsTest : public ShowSoundsTest {
+ protected:
+  void SetUp() override {
+    SceneArchiveWriter w = SampleWriter();
+    for (std::size_t i = 0; i < contract::kAmbientSounds.size(); ++i)
+      w.addGeometry(std::string(contract::kAmbientSounds[i].node),
+                    NodeUnder("Scene Root", Matrix::translation(Pos(i).x, Pos(i).y, Pos(i).z)), {});
+    w.addGeometry("Dummy_metr01", NodeUnder("Scene Root"), {});
+    w.addGeometry("Dummy_metr02", NodeUnder("Scene Root", Matrix::translation(0, 8, 0)), {});
+    resources.add(147, kSceneResourceType, w.finish());
+    for (const contract::AmbientSoundSpec& spec : contract::kAmbientSounds)
+      resources.add(spec.resource, "WAVFILE", PcmWave(Ramp(spec.resource % 16 * 2 + 2)));
+    settings.Get(key::MasterVolume) = Value(std::int32_t{-1200});
+  }
+  static AudioVector Pos(std::size_t i) { return {float(i) + 1, float(i) * 2, 3}; }
+};
+
 TEST_F(ShipSoundsTest, StartPlacesEachSoundAtItsNodeThenGivesTheGunsTheirShotOnTheDevice) {
   resources.add(contract::kGunShotSound, "WAVFILE", PcmWave(Ramp(6)));
-  EXPECT_EQ(show.audio(), nullptr) << "silent until sound is started";
   Start();
   EXPECT_FLOAT_EQ(audio.listener.distanceFactor, 1.0f / 8.0f) << "metres per unit from the marks";
   EXPECT_NE(std::find(device.log.begin(), device.log.end(), "SetTransform(2)"), device.log.end())
@@ -158,13 +156,13 @@ TEST_F(ShipSoundsTest, StartPlacesEachSoundAtItsNodeThenGivesTheGunsTheirShotOnT
     const contract::AmbientSoundSpec& spec = contract::kAmbientSounds[i];
     SCOPED_TRACE(spec.resource);
     const RecordingBuffer& b = *audio.created[i];
-    EXPECT_EQ(b.size, spec.resource % 16u * 2 + 2) << "made from its own resource";
+    EXPECT_EQ(b.size, spec.resource % 16u * 2 + 2);
     EXPECT_EQ(b.params.position, Pos(i));
     EXPECT_EQ(b.params.minDistance, spec.minDistance);
     EXPECT_EQ(b.params.maxDistance, spec.maxDistance);
-    EXPECT_EQ(b.params.insideConeAngle, spec.cones ? spec.insideCone : 360u) << "360: the buffer's own";
+    EXPECT_EQ(b.params.insideConeAngle, spec.cones ? spec.insideCone : 360u);
     EXPECT_EQ(b.params.outsideConeAngle, spec.cones ? spec.outsideCone : 360u);
-    EXPECT_EQ(b.volume, -1200) << "MasterVolume as it is";
+    EXPECT_EQ(b.volume, -1200);
     EXPECT_FALSE(b.playing || b.wasDeferred);
   }
   EXPECT_EQ(audio.created.back()->size, 6u);
@@ -172,6 +170,7 @@ TEST_F(ShipSoundsTest, StartPlacesEachSoundAtItsNodeThenGivesTheGunsTheirShotOnT
 
 TEST_F(ShipSoundsTest, WithoutASoundDeviceTheShowAndItsGunsAreSilent) {
   resources.add(contract::kGunShotSound, "WAVFILE", PcmWave(Ramp(6)));
+  EXPECT_EQ(show.audio(), nullptr) << "silent until sound is started";
   ASSERT_TRUE(show.Start(device, {}, {[]() -> AudioDevice* { return nullptr; }, {}}));
   EXPECT_EQ(show.audio(), nullptr);
   Frame();
@@ -194,7 +193,7 @@ TEST_F(ShipSoundsTest, TheFirstFrameStartsTheLoopsOnceAndEveryFrameMovesTheListe
   const Vector3 eye = show.scene().currentCamera()->position();
   EXPECT_EQ(audio.listener.position, (AudioVector{eye.x, eye.y, eye.z}));
   EXPECT_EQ(audio.listener.dopplerFactor, 0.0f);
-  EXPECT_FLOAT_EQ(audio.listener.distanceFactor, 1.0f / 8.0f) << "the scale survives every update";
+  EXPECT_FLOAT_EQ(audio.listener.distanceFactor, 1.0f / 8.0f) << "kept by every update";
   ExpectNear(audio.listener.front, {0, 0, 1});  // the sample's cameras look along -z
   ExpectNear(audio.listener.top, {0, 1, 0});
 }
@@ -209,32 +208,24 @@ TEST_F(ShipSoundsTest, OnStopEverySoundIsStoppedBeforeAnyIsReleased) {
     if (call.ends_with(" Stop") || call.ends_with(" Release")) order += call.ends_with(" Stop") ? 'S' : 'R';
   EXPECT_EQ(order, "SSSSRRRR");
   EXPECT_EQ(audio.log[audio.log.size() - 4], "#0 Release") << "in their order";
-  Frame();  // a frame after it plays nothing and fails nothing
+  Frame();
   EXPECT_EQ(audio.log.back(), "SetListener");
 }
 
-TEST(ShipSoundsGapsTest, MissingDataOrNodesLeaveThoseSoundsSilentAndTheRestPlay) {
+TEST_F(ShowSoundsTest, MissingDataOrNodesLeaveThoseSoundsSilentAndTheRestPlay) {
   SceneArchiveWriter w = SampleWriter();
-  w.addGeometry("Dummy_lantern01", NodeUnder("Scene Root"), {});
-  w.addGeometry("Dummy_skrip02", NodeUnder("Scene Root"), {});
-  for (const char* mark : {"Dummy_metr01", "Dummy_metr02"}) w.addGeometry(mark, NodeUnder("Scene Root"), {});
-  MemoryResourceSource resources;
+  for (const char* node : {"Dummy_lantern01", "Dummy_skrip02", "Dummy_metr01", "Dummy_metr02"})
+    w.addGeometry(node, NodeUnder("Scene Root"), {});
   resources.add(147, kSceneResourceType, w.finish());
   // 152's node is missing, 157's data, and the wind has data but no node.
   for (std::uint16_t id : {151, 152, 153}) resources.add(id, "WAVFILE", PcmWave(Ramp(8)));
-  ManualClock clock;
-  ScriptedRandom random{{1}};
-  Node settings;
-  RecordingDevice device;
-  RecordingAudio audio;
-  Show show{{clock, random, resources, nullptr, settings}};
-  ASSERT_TRUE(show.Start(device, {}, {[&] { return &audio; }, {}}));
+  Start();
   EXPECT_EQ(std::count(audio.log.begin(), audio.log.end(), "SetDistanceFactor"), 0) << "marks that coincide";
   ASSERT_EQ(audio.created.size(), 1u);
   EXPECT_TRUE(show.ambientSounds()[contract::kLanternLoop].loaded());
-  EXPECT_EQ(show.Frame(device, [] { return kOk; }), FrameStatus::Presented);
+  Frame();
   EXPECT_TRUE(audio.created[0]->playing);
-  EXPECT_EQ(show.ambientSounds()[contract::kCreakHigh].Play(false), kEFail) << "the motion's creak is simply silent";
+  EXPECT_EQ(show.ambientSounds()[contract::kCreakHigh].Play(false), kEFail);
 }
 
 }  // namespace
