@@ -152,62 +152,51 @@ TEST_F(DirectorTest, FadesRiseToTheCeilingOnTheCurveOfItsLevel) {
   }
 }
 
-class LightCycleTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    settings.Get(key::EnableLighting) = Value(std::int32_t{1});
-    settings.Get(key::ChangeDelay) = Value(std::int32_t{1});
-    settings.Get(key::LightDelay) = Value(std::int32_t{1});
-    cycle.onWaterAlpha = [&](std::uint8_t a) { waterAlpha = a; };
-    cycle.onSunGlowMaximum = [&](std::int32_t m) { sunGlow = m; };
-  }
-  // Steps once a second up to that second of the cycle.
-  void RunTo(std::uint32_t seconds) {
-    for (; second <= seconds; ++second) {
-      FrameContext frame{device, 5000 + second * 1000, settings, random};
-      cycle.Run(frame);
-    }
-  }
+// Each phase ends at the first step more than a minute after it began; a
+// light delay of 0 counts as one minute.
+TEST(LightCycleTest, DayDuskNightDawnAMinuteEachUntilLightingIsTurnedOff) {
   Node settings;
   RecordingDevice device;
   ScriptedRandom random{{}};
   LightCycle cycle;
   int waterAlpha = -1, sunGlow = -1;
+  cycle.onWaterAlpha = [&](std::uint8_t a) { waterAlpha = a; };
+  cycle.onSunGlowMaximum = [&](std::int32_t m) { sunGlow = m; };
+  settings.Get(key::EnableLighting) = Value(std::int32_t{1});
+  settings.Get(key::ChangeDelay) = Value(std::int32_t{1});
+  settings.Get(key::LightDelay) = Value(std::int32_t{0});
   std::uint32_t second = 0;
-};
-
-// Each phase ends at the first step more than a minute after it began.
-TEST_F(LightCycleTest, DayDuskNightDawnAMinuteEach) {
-  RunTo(60);
+  const auto runTo = [&](std::uint32_t seconds) {
+    for (; second <= seconds; ++second) {
+      FrameContext frame{device, 5000 + second * 1000, settings, random};
+      cycle.Run(frame);
+    }
+  };
+  runTo(60);
   EXPECT_TRUE(cycle.holding());
   EXPECT_EQ(device.renderStates.count(RenderState::Ambient), 0u);
-  RunTo(91);
+  runTo(91);
   EXPECT_FLOAT_EQ(cycle.daylight(), 0.5f);
   EXPECT_EQ(waterAlpha, 225);
   EXPECT_EQ(sunGlow, 64);
-  RunTo(150);
+  runTo(150);
   EXPECT_TRUE(cycle.holding());
   EXPECT_FLOAT_EQ(cycle.daylight(), 0.0f);
   EXPECT_EQ(waterAlpha, 251);
   EXPECT_EQ(sunGlow, 0);
   EXPECT_EQ(device.State(RenderState::Ambient), 0xFF0C1919u) << "0.05, 0.1, 0.1 of 255";
-  RunTo(213);
+  runTo(213);
   EXPECT_FLOAT_EQ(cycle.daylight(), 0.5f);
-  RunTo(270);
+  settings.Get(key::EnableLighting) = Value(std::int32_t{0});
+  runTo(240);
+  EXPECT_FLOAT_EQ(cycle.daylight(), 0.5f) << "read every step: held where it was";
+  settings.Get(key::EnableLighting) = Value(std::int32_t{1});
+  runTo(300);
   EXPECT_TRUE(cycle.holding());
   EXPECT_FLOAT_EQ(cycle.daylight(), 1.0f);
   EXPECT_EQ(waterAlpha, 200);
   EXPECT_EQ(sunGlow, 128);
   EXPECT_EQ(device.State(RenderState::Ambient), 0xFFDDB2B2u);
-}
-
-TEST_F(LightCycleTest, ALightDelayOfZeroCountsAsOneMinuteAndLightingOffStopsTheCycle) {
-  settings.Get(key::LightDelay) = Value(std::int32_t{0});
-  RunTo(91);
-  EXPECT_FLOAT_EQ(cycle.daylight(), 0.5f);
-  settings.Get(key::EnableLighting) = Value(std::int32_t{0});
-  RunTo(150);
-  EXPECT_FLOAT_EQ(cycle.daylight(), 0.5f) << "read every step: held where it was";
 }
 
 TEST(FrameRateTextTest, ShowsZeroForTheFirstSecondThenTheRateOnceASecond) {
@@ -235,23 +224,17 @@ TEST(FrameRateTextTest, ShowsZeroForTheFirstSecondThenTheRateOnceASecond) {
   EXPECT_EQ(overlay.texts.back().substr(0, 10), "FPS: 50.00");
 }
 
-class CameraListTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SceneArchiveWriter w;
-    for (const contract::CameraSpec& spec : contract::kCameras) {
-      ArchiveNode path = testing::NodeUnder("Scene Root");
-      path.keys = {TransformKey{0, Matrix::identity()}, TransformKey{3333, Matrix::translation(5, 0, 0)}};
-      w.addCamera(std::string(spec.node), path, Matrix::identity());
-    }
-    ASSERT_TRUE(harness.load(w.finish()));
-    for (const contract::CameraSpec& spec : contract::kCameras) settings.Get(spec.setting) = Value(std::int32_t{0});
+TEST(CameraListTest, NoCameraChosenMeansCamera01AndAStillCameraIsNotFlown) {
+  SceneArchiveWriter w;
+  for (const contract::CameraSpec& spec : contract::kCameras) {
+    ArchiveNode path = testing::NodeUnder("Scene Root");
+    path.keys = {TransformKey{0, Matrix::identity()}, TransformKey{3333, Matrix::translation(5, 0, 0)}};
+    w.addCamera(std::string(spec.node), path, Matrix::identity());
   }
   testing::SceneHarness harness;
+  ASSERT_TRUE(harness.load(w.finish()));
   Node settings;
-};
-
-TEST_F(CameraListTest, NoCameraChosenMeansCamera01AndAStillCameraIsNotFlown) {
+  for (const contract::CameraSpec& spec : contract::kCameras) settings.Get(spec.setting) = Value(std::int32_t{0});
   std::vector<CameraEntry> list = MakeCameraList(*harness.scene, settings);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].camera->name(), "Camera01");
@@ -260,7 +243,6 @@ TEST_F(CameraListTest, NoCameraChosenMeansCamera01AndAStillCameraIsNotFlown) {
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].camera->name(), "Camera04");
   EXPECT_FALSE(list[0].camera->animation().animating);
-
   // Settings and nodes pair crosswise; flying paths wait parked.
   settings.Get(key::Camera3) = Value(std::int32_t{1});
   list = MakeCameraList(*harness.scene, settings);
