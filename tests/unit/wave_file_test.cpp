@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -12,9 +11,10 @@ namespace {
 
 using namespace testing;
 
+WaveBytes WithFmt(const WaveBytes& fmt) { return Riff({Chunk("fmt ", fmt), Chunk("data", Ramp(8))}); }
+
 std::vector<std::uint8_t> ReadAll(WaveFile& wave, std::uint32_t chunk = 1000) {
-  std::vector<std::uint8_t> out;
-  std::vector<std::uint8_t> part(chunk);
+  std::vector<std::uint8_t> out, part(chunk);
   for (;;) {
     std::uint32_t n = 0;
     EXPECT_EQ(wave.Read(chunk, part.data(), n), kOk);
@@ -24,8 +24,7 @@ std::vector<std::uint8_t> ReadAll(WaveFile& wave, std::uint32_t chunk = 1000) {
 }
 
 TEST(WaveFileTest, ReadsPcmFormatAndGivesAtMostWhatRemainsUntilReset) {
-  const WaveBytes data = Ramp(100);
-  const WaveBytes bytes = PcmWave(data);
+  const WaveBytes data = Ramp(100), bytes = PcmWave(data);
   WaveFile wave;
   ASSERT_EQ(wave.Open(bytes), kOk);
   ASSERT_NE(wave.format(), nullptr);
@@ -48,7 +47,6 @@ TEST(WaveFileTest, ReadsPcmFormatAndGivesAtMostWhatRemainsUntilReset) {
   EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
   ASSERT_EQ(wave.Read(10, out.data(), n), kOk);
   EXPECT_EQ(n, 0u);
-
   ASSERT_EQ(wave.Reset(), kOk);
   EXPECT_EQ(wave.dataRemaining(), 100u);
   EXPECT_EQ(ReadAll(wave, 7), data) << "the whole chunk again after reset";
@@ -59,30 +57,25 @@ TEST(WaveFileTest, PcmIsStoredWithoutExtraBytesOtherTagsKeepTheirs) {
   Put16(longPcm, 4);
   longPcm.insert(longPcm.end(), {9, 9, 9, 9});
   WaveFile pcm;
-  ASSERT_EQ(pcm.Open(Riff({Chunk("fmt ", longPcm), Chunk("data", Ramp(8))})), kOk);
+  ASSERT_EQ(pcm.Open(WithFmt(longPcm)), kOk);
   EXPECT_TRUE(pcm.format()->extra.empty()) << "PCM has extra size 0 even in a longer chunk";
   EXPECT_EQ(pcm.format()->channels, 2);
-
   WaveBytes adpcm = FmtBody(2, 1, 22050, 4);
   Put16(adpcm, 3);
   adpcm.insert(adpcm.end(), {7, 8, 9});
-  // A format's own byte count may be odd; its chunk is padded.
-  adpcm[12] = 1;  // block alignment
+  adpcm[12] = 1;  // block alignment; the odd fmt chunk is padded
   WaveFile other;
-  ASSERT_EQ(other.Open(Riff({Chunk("fmt ", adpcm), Chunk("data", Ramp(8))})), kOk);
+  ASSERT_EQ(other.Open(WithFmt(adpcm)), kOk);
   EXPECT_EQ(other.format()->formatTag, 2);
   EXPECT_EQ(other.format()->extra, (std::vector<std::uint8_t>{7, 8, 9}));
   EXPECT_EQ(other.dataSize(), 8u);
-
-  WaveBytes bare = FmtBody(3, 1, 22050, 32);
   WaveFile noCount;
-  ASSERT_EQ(noCount.Open(Riff({Chunk("fmt ", bare), Chunk("data", Ramp(8))})), kOk);
+  ASSERT_EQ(noCount.Open(WithFmt(FmtBody(3, 1, 22050, 32))), kOk);
   EXPECT_TRUE(noCount.format()->extra.empty()) << "a 16-byte chunk has no count to read";
-
   WaveBytes overlong = FmtBody(2, 1, 22050, 4);
   Put16(overlong, 40);  // more extra bytes than the chunk holds
   WaveFile lying;
-  EXPECT_EQ(lying.Open(Riff({Chunk("fmt ", overlong), Chunk("data", Ramp(8))})), kEFail);
+  EXPECT_EQ(lying.Open(WithFmt(overlong)), kEFail);
   EXPECT_EQ(lying.format(), nullptr);
 }
 
@@ -94,13 +87,10 @@ TEST(WaveFileTest, ChunksAreFoundInAnyOrderPastOddPaddedOnes) {
   ASSERT_EQ(wave.Open(bytes), kOk);
   EXPECT_EQ(wave.format()->bitsPerSample, 8);
   EXPECT_EQ(ReadAll(wave), data);
-
   // The last chunk's pad byte may be missing; its contents are all there.
-  WaveBytes unpadded = Riff({Chunk("fmt ", FmtBody(1, 1, 11025, 8)), Chunk("data", data, false)});
   WaveFile cut;
-  ASSERT_EQ(cut.Open(unpadded), kOk);
+  ASSERT_EQ(cut.Open(Riff({Chunk("fmt ", FmtBody(1, 1, 11025, 8)), Chunk("data", data, false)})), kOk);
   EXPECT_EQ(ReadAll(cut), data);
-
   // A RIFF size larger than the bytes (a streaming writer) is read as far
   // as the bytes go; the chunks themselves must be whole.
   WaveBytes streamed = PcmWave(Ramp(10));
@@ -112,16 +102,13 @@ TEST(WaveFileTest, ChunksAreFoundInAnyOrderPastOddPaddedOnes) {
 
 TEST(WaveFileTest, DamagedDataFailsCleanly) {
   const WaveBytes fmt = Chunk("fmt ", FmtBody(1, 1, 22050, 16));
+  WaveBytes noBlock = FmtBody(1, 1, 22050, 16), shortFmt = FmtBody(1, 1, 22050, 16);
+  noBlock[12] = noBlock[13] = 0;
+  shortFmt.resize(14);
   WaveBytes wrongForm = PcmWave(Ramp(4));
   wrongForm[8] = 'A';
   WaveBytes notRiff = PcmWave(Ramp(4));
   notRiff[0] = 'X';
-  WaveBytes noChannels = FmtBody(1, 0, 22050, 16);
-  WaveBytes noBlock = FmtBody(1, 1, 22050, 16);
-  noBlock[12] = noBlock[13] = 0;
-  WaveBytes noRate = FmtBody(1, 1, 0, 16);
-  WaveBytes shortFmt = FmtBody(1, 1, 22050, 16);
-  shortFmt.resize(14);
   WaveBytes dataPastEnd = Riff({fmt, Chunk("data", Ramp(10))});
   dataPastEnd[dataPastEnd.size() - 14] = 200;  // the data chunk's size byte
   WaveBytes fmtPastRiff = PcmWave(Ramp(4));
@@ -131,15 +118,14 @@ TEST(WaveFileTest, DamagedDataFailsCleanly) {
 
   const std::vector<std::pair<const char*, WaveBytes>> cases = {
       {"empty", {}},
-      {"just RIFF", {'R', 'I', 'F', 'F'}},
       {"not RIFF", notRiff},
       {"not WAVE", wrongForm},
       {"no fmt", Riff({Chunk("data", Ramp(4))})},
       {"no data", Riff({fmt})},
-      {"fmt under 16 bytes", Riff({Chunk("fmt ", shortFmt), Chunk("data", Ramp(4))})},
-      {"zero channels", Riff({Chunk("fmt ", noChannels), Chunk("data", Ramp(4))})},
-      {"zero block alignment", Riff({Chunk("fmt ", noBlock), Chunk("data", Ramp(4))})},
-      {"zero sample rate", Riff({Chunk("fmt ", noRate), Chunk("data", Ramp(4))})},
+      {"fmt under 16 bytes", WithFmt(shortFmt)},
+      {"zero channels", WithFmt(FmtBody(1, 0, 22050, 16))},
+      {"zero block alignment", WithFmt(noBlock)},
+      {"zero sample rate", WithFmt(FmtBody(1, 1, 0, 16))},
       {"data past the end", dataPastEnd},
       {"fmt past the RIFF", fmtPastRiff},
       {"a size near 4 GiB", hugeChunk},
@@ -165,7 +151,6 @@ TEST(WaveFileTest, TheResourceComesFirstThenTheFileByName) {
   MemoryResourceSource resources;
   resources.add(151, "WAVFILE", fromResource);
   resources.add(152, "JPEGFILE", fromResource);  // another type is not a sound
-
   WaveFile wave;
   ASSERT_EQ(wave.Open(resources, 151, path.string()), kOk);
   EXPECT_EQ(wave.dataSize(), 6u);
