@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "settings/settings_keys.h"
 #include "show/show.h"
 #include "support/recording_device.h"
@@ -10,9 +12,7 @@
 namespace brisane {
 namespace {
 
-using testing::RecordingDevice;
-using testing::RecordingGamma;
-using testing::ScriptedRandom;
+using namespace testing;
 
 struct RecordingOverlay : TextOverlay {
   bool Draw(std::int32_t x, std::int32_t y, std::string_view text, std::uint32_t rgb) override {
@@ -80,9 +80,7 @@ TEST_F(DirectorTest, SevenStillCamerasInOrderEveryTwentyOneSecondsThroughBlack) 
   ASSERT_EQ(s.shown.size(), 3u);
   EXPECT_EQ(s.shown[0] - s.chosen[1], 14u * 20u);
   EXPECT_EQ(scene.currentCamera(), entries[3].camera);
-  bool black = false;
-  for (const auto& [value, curve] : gamma.calls) black = black || (value == 0.0 && curve == GammaCurve::Brightness);
-  EXPECT_TRUE(black);
+  EXPECT_NE(std::find(gamma.calls.begin(), gamma.calls.end(), std::pair{0.0, GammaCurve::Brightness}), gamma.calls.end());
   EXPECT_EQ(gamma.calls.back().first, 1.0);
 }
 
@@ -118,9 +116,7 @@ TEST_F(DirectorTest, ASingleCameraIsRefreshedJustBeforeItsPathEnds) {
   ASSERT_EQ(s.chosen.size(), 0u) << "always the same camera";
   EXPECT_EQ(director->period(), 32329u);
   // Each refresh fades out and back in, restarting the path at black.
-  std::size_t blacks = 0;
-  for (const auto& call : gamma.calls) blacks += call.first == 0.0;
-  EXPECT_EQ(blacks, 2u);
+  EXPECT_EQ(std::count_if(gamma.calls.begin(), gamma.calls.end(), [](const auto& c) { return c.first == 0.0; }), 2);
   EXPECT_FLOAT_EQ(only.camera->animation().speed, 0.1f);
 }
 
@@ -227,11 +223,11 @@ TEST(FrameRateTextTest, ShowsZeroForTheFirstSecondThenTheRateOnceASecond) {
 TEST(CameraListTest, NoCameraChosenMeansCamera01AndAStillCameraIsNotFlown) {
   SceneArchiveWriter w;
   for (const contract::CameraSpec& spec : contract::kCameras) {
-    ArchiveNode path = testing::NodeUnder("Scene Root");
+    ArchiveNode path = NodeUnder("Scene Root");
     path.keys = {TransformKey{0, Matrix::identity()}, TransformKey{3333, Matrix::translation(5, 0, 0)}};
     w.addCamera(std::string(spec.node), path, Matrix::identity());
   }
-  testing::SceneHarness harness;
+  SceneHarness harness;
   ASSERT_TRUE(harness.load(w.finish()));
   Node settings;
   for (const contract::CameraSpec& spec : contract::kCameras) settings.Get(spec.setting) = Value(std::int32_t{0});

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "sound/listener.h"
 #include "sound/sound3d.h"
+#include "sound/wave_file.h"
 #include "support/recording_audio.h"
 #include "support/wave_bytes.h"
 
@@ -9,12 +13,6 @@ namespace brisane {
 namespace {
 
 using namespace testing;
-
-void ExpectNear(const AudioVector& actual, const AudioVector& expected) {
-  EXPECT_NEAR(actual.x, expected.x, 1e-6f);
-  EXPECT_NEAR(actual.y, expected.y, 1e-6f);
-  EXPECT_NEAR(actual.z, expected.z, 1e-6f);
-}
 
 class Sound3DTest : public ::testing::Test {
  protected:
@@ -96,10 +94,162 @@ TEST(ListenerTest, FrontAndTopComeFromTheViewTimesProjection) {
   projection.m[3][2] = -0.1f;
   AudioVector front, top;
   ListenerOrientation(view, projection, front, top);
-  ExpectNear(front, {-1, 0, 0});
-  ExpectNear(top, {0, 0, 1});
+  EXPECT_NEAR(front.x, -1.0f, 1e-6f);
+  EXPECT_NEAR(top.z, 1.0f, 1e-6f);
   ListenerOrientation(DeviceMatrix{}, projection, front, top);
-  ExpectNear(front, {-1, 0, 0});  // a degenerate transform keeps the last, not NaN
+  EXPECT_NEAR(front.x, -1.0f, 1e-6f) << "a degenerate transform keeps the last, not NaN";
+}
+
+WaveBytes WithFmt(const WaveBytes& fmt) { return Riff({Chunk("fmt ", fmt), Chunk("data", Ramp(8))}); }
+
+std::vector<std::uint8_t> ReadAll(WaveFile& wave, std::uint32_t chunk = 1000) {
+  std::vector<std::uint8_t> out, part(chunk);
+  for (;;) {
+    std::uint32_t n = 0;
+    EXPECT_EQ(wave.Read(chunk, part.data(), n), kOk);
+    if (n == 0) return out;
+    out.insert(out.end(), part.begin(), part.begin() + n);
+  }
+}
+
+TEST(WaveFileTest, ReadsPcmFormatAndGivesAtMostWhatRemainsUntilReset) {
+  const WaveBytes data = Ramp(100), bytes = PcmWave(data);
+  WaveFile wave;
+  ASSERT_EQ(wave.Open(bytes), kOk);
+  ASSERT_NE(wave.format(), nullptr);
+  EXPECT_EQ(wave.format()->formatTag, 1);
+  EXPECT_EQ(wave.format()->channels, 1);
+  EXPECT_EQ(wave.format()->samplesPerSecond, 22050u);
+  EXPECT_EQ(wave.format()->bytesPerSecond, 44100u);
+  EXPECT_EQ(wave.format()->blockAlign, 2);
+  EXPECT_EQ(wave.format()->bitsPerSample, 16);
+  EXPECT_TRUE(wave.format()->extra.empty());
+  EXPECT_EQ(wave.dataSize(), 100u);
+
+  std::vector<std::uint8_t> out(500, 0xEE);
+  std::uint32_t n = 0;
+  ASSERT_EQ(wave.Read(60, out.data(), n), kOk);
+  EXPECT_EQ(n, 60u);
+  ASSERT_EQ(wave.Read(400, out.data() + 60, n), kOk);
+  EXPECT_EQ(n, 40u) << "only the rest of the chunk";
+  EXPECT_EQ(out[100], 0xEE) << "nothing written past what was read";
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
+  ASSERT_EQ(wave.Read(10, out.data(), n), kOk);
+  EXPECT_EQ(n, 0u);
+  ASSERT_EQ(wave.Reset(), kOk);
+  EXPECT_EQ(wave.dataRemaining(), 100u);
+  EXPECT_EQ(ReadAll(wave, 7), data) << "the whole chunk again after reset";
+}
+
+TEST(WaveFileTest, PcmIsStoredWithoutExtraBytesOtherTagsKeepTheirs) {
+  WaveBytes longPcm = FmtBody(1, 2, 44100, 16);
+  Put16(longPcm, 4);
+  longPcm.insert(longPcm.end(), {9, 9, 9, 9});
+  WaveFile pcm;
+  ASSERT_EQ(pcm.Open(WithFmt(longPcm)), kOk);
+  EXPECT_TRUE(pcm.format()->extra.empty()) << "PCM has extra size 0 even in a longer chunk";
+  EXPECT_EQ(pcm.format()->channels, 2);
+  WaveBytes adpcm = FmtBody(2, 1, 22050, 4);
+  Put16(adpcm, 3);
+  adpcm.insert(adpcm.end(), {7, 8, 9});
+  adpcm[12] = 1;  // block alignment; the odd fmt chunk is padded
+  WaveFile other;
+  ASSERT_EQ(other.Open(WithFmt(adpcm)), kOk);
+  EXPECT_EQ(other.format()->formatTag, 2);
+  EXPECT_EQ(other.format()->extra, (std::vector<std::uint8_t>{7, 8, 9}));
+  EXPECT_EQ(other.dataSize(), 8u);
+  WaveFile noCount;
+  ASSERT_EQ(noCount.Open(WithFmt(FmtBody(3, 1, 22050, 32))), kOk);
+  EXPECT_TRUE(noCount.format()->extra.empty()) << "a 16-byte chunk has no count to read";
+  WaveBytes overlong = FmtBody(2, 1, 22050, 4);
+  Put16(overlong, 40);  // more extra bytes than the chunk holds
+  WaveFile lying;
+  EXPECT_EQ(lying.Open(WithFmt(overlong)), kEFail);
+  EXPECT_EQ(lying.format(), nullptr);
+}
+
+TEST(WaveFileTest, ChunksAreFoundInAnyOrderPastOddPaddedOnes) {
+  const WaveBytes data = Ramp(7);  // odd: padded
+  const WaveBytes bytes = Riff({Chunk("LIST", Ramp(3)), Chunk("data", data), Chunk("junk", Ramp(5)),
+                                Chunk("fmt ", FmtBody(1, 1, 11025, 8))});
+  WaveFile wave;
+  ASSERT_EQ(wave.Open(bytes), kOk);
+  EXPECT_EQ(wave.format()->bitsPerSample, 8);
+  EXPECT_EQ(ReadAll(wave), data);
+  // The last chunk's pad byte may be missing; its contents are all there.
+  WaveFile cut;
+  ASSERT_EQ(cut.Open(Riff({Chunk("fmt ", FmtBody(1, 1, 11025, 8)), Chunk("data", data, false)})), kOk);
+  EXPECT_EQ(ReadAll(cut), data);
+  // A RIFF size larger than the bytes (a streaming writer) is read as far
+  // as the bytes go; the chunks themselves must be whole.
+  WaveBytes streamed = PcmWave(Ramp(10));
+  streamed[4] = streamed[5] = streamed[6] = streamed[7] = 0xFF;
+  WaveFile open;
+  ASSERT_EQ(open.Open(streamed), kOk);
+  EXPECT_EQ(open.dataSize(), 10u);
+}
+
+TEST(WaveFileTest, DamagedDataFailsCleanly) {
+  const WaveBytes fmt = Chunk("fmt ", FmtBody(1, 1, 22050, 16));
+  WaveBytes noBlock = FmtBody(1, 1, 22050, 16), shortFmt = FmtBody(1, 1, 22050, 16);
+  noBlock[12] = noBlock[13] = 0;
+  shortFmt.resize(14);
+  WaveBytes wrongForm = PcmWave(Ramp(4));
+  wrongForm[8] = 'A';
+  WaveBytes notRiff = PcmWave(Ramp(4));
+  notRiff[0] = 'X';
+  WaveBytes dataPastEnd = Riff({fmt, Chunk("data", Ramp(10))});
+  dataPastEnd[dataPastEnd.size() - 14] = 200;  // the data chunk's size byte
+  WaveBytes fmtPastRiff = PcmWave(Ramp(4));
+  fmtPastRiff[4] = 4;  // the RIFF holds only "WAVE"
+  WaveBytes hugeChunk = Riff({Chunk("junk", Ramp(2)), fmt, Chunk("data", Ramp(4))});
+  hugeChunk[16] = hugeChunk[17] = hugeChunk[18] = hugeChunk[19] = 0xFF;  // skips past everything
+
+  const std::vector<std::pair<const char*, WaveBytes>> cases = {
+      {"empty", {}},
+      {"not RIFF", notRiff},
+      {"not WAVE", wrongForm},
+      {"no fmt", Riff({Chunk("data", Ramp(4))})},
+      {"no data", Riff({fmt})},
+      {"fmt under 16 bytes", WithFmt(shortFmt)},
+      {"zero channels", WithFmt(FmtBody(1, 0, 22050, 16))},
+      {"zero block alignment", WithFmt(noBlock)},
+      {"zero sample rate", WithFmt(FmtBody(1, 1, 0, 16))},
+      {"data past the end", dataPastEnd},
+      {"fmt past the RIFF", fmtPastRiff},
+      {"a size near 4 GiB", hugeChunk},
+  };
+  for (const auto& [name, bytes] : cases) {
+    WaveFile wave;
+    EXPECT_EQ(wave.Open(bytes), kEFail) << name;
+    EXPECT_EQ(wave.format(), nullptr) << name;
+    std::uint8_t out[4] = {};
+    std::uint32_t n = 9;
+    EXPECT_EQ(wave.Read(4, out, n), kEFail) << name;
+    EXPECT_EQ(n, 0u) << name;
+    EXPECT_EQ(wave.Reset(), kEFail) << name;
+  }
+}
+
+TEST(WaveFileTest, TheResourceComesFirstThenTheFileByName) {
+  const WaveBytes fromResource = PcmWave(Ramp(6, 10));
+  const WaveBytes fromFile = PcmWave(Ramp(12, 50));
+  const auto path = std::filesystem::temp_directory_path() / "brisane_wave_file_test.wav";
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(fromFile.data()), static_cast<std::streamsize>(fromFile.size()));
+  MemoryResourceSource resources;
+  resources.add(151, "WAVFILE", fromResource);
+  resources.add(152, "JPEGFILE", fromResource);  // another type is not a sound
+  WaveFile wave;
+  ASSERT_EQ(wave.Open(resources, 151, path.string()), kOk);
+  EXPECT_EQ(wave.dataSize(), 6u);
+  ASSERT_EQ(wave.Open(resources, 152, path.string()), kOk);
+  EXPECT_EQ(wave.dataSize(), 12u);
+  EXPECT_EQ(ReadAll(wave), Ramp(12, 50));
+  EXPECT_EQ(wave.Open(resources, 153, ""), kEFail) << "no resource and no name";
+  EXPECT_EQ(wave.format(), nullptr) << "a failed open forgets the last one";
+  EXPECT_EQ(wave.Open(resources, 153, (path.string() + ".missing")), kEFail);
+  std::filesystem::remove(path);
 }
 
 }  // namespace
