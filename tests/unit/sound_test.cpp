@@ -82,16 +82,8 @@ TEST_F(Sound3DTest, AnEmptySoundAnswersFailureAndTouchesNothing) {
 
 TEST(ListenerTest, FrontAndTopComeFromTheViewTimesProjection) {
   // Looking along world +x with +z up: front is the third column negated, top the second, unit length.
-  DeviceMatrix view = {}, projection = {};
-  view.m[0][2] = 0.01f;
-  view.m[1][0] = -0.01f;
-  view.m[2][1] = 0.01f;
-  view.m[3][3] = 1.0f;
-  projection.m[0][0] = 1.5f;
-  projection.m[1][1] = 2.0f;
-  projection.m[2][2] = 1.01f;
-  projection.m[2][3] = 1.0f;
-  projection.m[3][2] = -0.1f;
+  const DeviceMatrix view{{{0, 0, 0.01f, 0}, {-0.01f, 0, 0, 0}, {0, 0.01f, 0, 0}, {0, 0, 0, 1}}};
+  const DeviceMatrix projection{{{1.5f, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 1.01f, 1}, {0, 0, -0.1f, 0}}};
   AudioVector front, top;
   ListenerOrientation(view, projection, front, top);
   EXPECT_NEAR(front.x, -1.0f, 1e-6f);
