@@ -22,7 +22,7 @@ struct RecordingOverlay : TextOverlay {
   std::vector<std::string> texts;
 };
 
-class DirectorTest : public ::testing::Test {
+class ShowLogicTest : public ::testing::Test {
  protected:
   // A camera with a path over 0..toTime (a still camera without one).
   CameraEntry Entry(const std::string& name, std::int32_t pathTime, std::uint32_t toTime, float speed) {
@@ -37,9 +37,7 @@ class DirectorTest : public ::testing::Test {
     director = std::make_unique<ShowDirector>(scene, std::move(entries), &gamma, ceiling);
   }
   // Clock readings where the director chose a new camera, and where the scene's camera changed.
-  struct Switches {
-    std::vector<std::uint32_t> chosen, shown;
-  };
+  struct Switches { std::vector<std::uint32_t> chosen, shown; };
   Switches Run(std::uint32_t span, std::uint32_t step) {
     Switches s;
     const std::uint32_t end = clock.now() + span;
@@ -67,7 +65,7 @@ class DirectorTest : public ::testing::Test {
   std::unique_ptr<ShowDirector> director;
 };
 
-TEST_F(DirectorTest, SevenStillCamerasInOrderEveryTwentyOneSecondsThroughBlack) {
+TEST_F(ShowLogicTest, SevenStillCamerasInOrderEveryTwentyOneSecondsThroughBlack) {
   settings.Get(key::SwitchPeriod) = Value(std::int32_t{21});
   std::vector<CameraEntry> entries;
   for (int i = 1; i <= 7; ++i) entries.push_back(Entry("Camera0" + std::to_string(i), 0, 0, 1.0f));
@@ -84,7 +82,7 @@ TEST_F(DirectorTest, SevenStillCamerasInOrderEveryTwentyOneSecondsThroughBlack) 
   EXPECT_EQ(gamma.calls.back().first, 1.0);
 }
 
-TEST_F(DirectorTest, AFlyingCameraIsShownForItsFlightAndRestartsWhenLittleIsLeft) {
+TEST_F(ShowLogicTest, AFlyingCameraIsShownForItsFlightAndRestartsWhenLittleIsLeft) {
   settings.Get(key::SwitchPeriod) = Value(std::int32_t{60});
   const CameraEntry still = Entry("Camera04", 0, 0, 1.0f);
   const CameraEntry flying = Entry("Camera05", 47614, 3333, 0.07f);
@@ -107,7 +105,7 @@ TEST_F(DirectorTest, AFlyingCameraIsShownForItsFlightAndRestartsWhenLittleIsLeft
   EXPECT_FLOAT_EQ(flying.camera->animation().speed, 0.07f) << "flying on from where it was parked";
 }
 
-TEST_F(DirectorTest, ASingleCameraIsRefreshedJustBeforeItsPathEnds) {
+TEST_F(ShowLogicTest, ASingleCameraIsRefreshedJustBeforeItsPathEnds) {
   const CameraEntry only = Entry("Camera07", 33329, 3333, 0.1f);
   Make({only});
   Run(1, 1);
@@ -119,7 +117,7 @@ TEST_F(DirectorTest, ASingleCameraIsRefreshedJustBeforeItsPathEnds) {
   EXPECT_FLOAT_EQ(only.camera->animation().speed, 0.1f);
 }
 
-TEST_F(DirectorTest, RandomViewWithTwoCamerasAlwaysGoesToTheOther) {
+TEST_F(ShowLogicTest, RandomViewWithTwoCamerasAlwaysGoesToTheOther) {
   settings.Get(key::SwitchPeriod) = Value(std::int32_t{5});
   settings.Get(key::RandomView) = Value(std::int32_t{1});
   // Draws for index 0 and for index 1 alike.
@@ -133,7 +131,7 @@ TEST_F(DirectorTest, RandomViewWithTwoCamerasAlwaysGoesToTheOther) {
   for (std::size_t i = 1; i < order.size(); ++i) EXPECT_NE(order[i], order[i - 1]) << i;
 }
 
-TEST_F(DirectorTest, FadesRiseToTheCeilingOnTheCurveOfItsLevel) {
+TEST_F(ShowLogicTest, FadesRiseToTheCeilingOnTheCurveOfItsLevel) {
   for (float ceiling : {1.5f, 0.5f}) {
     gamma.calls.clear();
     settings.Get(key::SwitchPeriod) = Value(std::int32_t{5});
@@ -149,10 +147,7 @@ TEST_F(DirectorTest, FadesRiseToTheCeilingOnTheCurveOfItsLevel) {
 
 // Each phase ends at the first step more than a minute after it began; a
 // light delay of 0 counts as one minute.
-TEST(LightCycleTest, DayDuskNightDawnAMinuteEachUntilLightingIsTurnedOff) {
-  Node settings;
-  RecordingDevice device;
-  ScriptedRandom random{{}};
+TEST_F(ShowLogicTest, DayDuskNightDawnAMinuteEachUntilLightingIsTurnedOff) {
   LightCycle cycle;
   int waterAlpha = -1, sunGlow = -1;
   cycle.onWaterAlpha = [&](std::uint8_t a) { waterAlpha = a; };
@@ -190,12 +185,9 @@ TEST(LightCycleTest, DayDuskNightDawnAMinuteEachUntilLightingIsTurnedOff) {
   EXPECT_EQ(device.State(RenderState::Ambient), 0xFFDDB2B2u);
 }
 
-TEST(FrameRateTextTest, ShowsZeroForTheFirstSecondThenTheRateOnceASecond) {
+TEST_F(ShowLogicTest, FrameRateShowsZeroForTheFirstSecondThenTheRateOnceASecond) {
   RecordingOverlay overlay;
   FrameRateText text(&overlay, 0.75f);
-  Node settings;
-  RecordingDevice device;
-  ScriptedRandom random{{}};
   const auto frameAt = [&](std::uint32_t now) {
     FrameContext frame{device, now, settings, random};
     text.Run(frame);
@@ -215,7 +207,7 @@ TEST(FrameRateTextTest, ShowsZeroForTheFirstSecondThenTheRateOnceASecond) {
   EXPECT_EQ(overlay.texts.back().substr(0, 10), "FPS: 50.00");
 }
 
-TEST(CameraListTest, NoCameraChosenMeansCamera01AndAStillCameraIsNotFlown) {
+TEST_F(ShowLogicTest, NoCameraChosenMeansCamera01AndAStillCameraIsNotFlown) {
   SceneArchiveWriter w;
   for (const contract::CameraSpec& spec : contract::kCameras) {
     ArchiveNode path = NodeUnder("Scene Root");
@@ -224,7 +216,6 @@ TEST(CameraListTest, NoCameraChosenMeansCamera01AndAStillCameraIsNotFlown) {
   }
   SceneHarness harness;
   ASSERT_TRUE(harness.load(w.finish()));
-  Node settings;
   for (const contract::CameraSpec& spec : contract::kCameras) settings.Get(spec.setting) = Value(std::int32_t{0});
   std::vector<CameraEntry> list = MakeCameraList(*harness.scene, settings);
   ASSERT_EQ(list.size(), 1u);

@@ -83,7 +83,6 @@ class RecordingAudio : public AudioDevice {
   HResult GetListener(ListenerParameters& parameters) override { return parameters = listener, kOk; }
   HResult SetListener(const ListenerParameters& parameters) override {
     listener = parameters;
-    ++listenerSets;
     log.push_back("SetListener");
     return kOk;
   }
@@ -96,7 +95,6 @@ class RecordingAudio : public AudioDevice {
   std::vector<RecordingBuffer*> created;  // by creation order; null once released
   std::vector<std::string> log;           // "#1 Play(loop)", "SetListener", ...
   ListenerParameters listener;
-  int listenerSets = 0;
   std::vector<std::uint32_t> sleeps;
   bool failCreate = false;
 };
