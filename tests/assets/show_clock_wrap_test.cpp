@@ -35,12 +35,9 @@ TEST(ShowAcrossTheClockWrap, NothingJumpsOrStops) {
   Node settings;
   for (const SettingSpec& spec : SettingSpecs())
     if (spec.type == TypeInt) settings.Get(spec.key) = Value(spec.defaultValue);
-  settings.Get(key::EnableFiring) = Value(1);
-  settings.Get(key::FiringPeriod) = Value(0);
-  settings.Get(key::SwitchPeriod) = Value(5);
-  settings.Get(key::EnableLighting) = Value(1);
-  settings.Get(key::LightDelay) = Value(1);
-  settings.Get(key::ChangeDelay) = Value(1);
+  for (const auto& [name, value] : {std::pair{key::EnableFiring, 1}, {key::FiringPeriod, 0}, {key::SwitchPeriod, 5},
+                                    {key::EnableLighting, 1}, {key::LightDelay, 1}, {key::ChangeDelay, 1}})
+    settings.Get(name) = Value(value);
   testing::NullDevice device;
   Show show({clock, random, resources, nullptr, settings});
   ASSERT_TRUE(show.Setup(device, {768, false, ""}));
@@ -56,7 +53,7 @@ TEST(ShowAcrossTheClockWrap, NothingJumpsOrStops) {
                        show.lightCycle().daylight(), show.water()->phase(), firing});
     clock.advance(kStep);
   }
-  const double wrap = 65.0;
+  const double wrap = 65.0;  // seconds in
   // The tour: a new viewpoint every few seconds on both sides of the wrap.
   std::vector<double> switches;
   for (std::size_t i = 1; i < samples.size(); ++i)

@@ -132,16 +132,14 @@ TEST_F(ShowLogicTest, RandomViewWithTwoCamerasAlwaysGoesToTheOther) {
 }
 
 TEST_F(ShowLogicTest, FadesRiseToTheCeilingOnTheCurveOfItsLevel) {
+  settings.Get(key::SwitchPeriod) = Value(std::int32_t{5});
   for (float ceiling : {1.5f, 0.5f}) {
-    gamma.calls.clear();
-    settings.Get(key::SwitchPeriod) = Value(std::int32_t{5});
     Make({Entry("CameraA", 0, 0, 1.0f), Entry("CameraB", 0, 0, 1.0f)}, ceiling);
     Run(8000, 20);
-    ASSERT_FALSE(gamma.calls.empty());
+    ASSERT_FALSE(director->fading());
     EXPECT_FLOAT_EQ(static_cast<float>(gamma.calls.back().first), ceiling);
-    for (const auto& call : gamma.calls)
-      EXPECT_EQ(call.second, call.first <= 1.0 ? GammaCurve::Brightness : GammaCurve::Power) << call.first;
-    EXPECT_FALSE(director->fading());
+    for (const auto& [value, curve] : gamma.calls)
+      EXPECT_EQ(curve, value <= 1.0 ? GammaCurve::Brightness : GammaCurve::Power) << value;
   }
 }
 
