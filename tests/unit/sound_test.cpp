@@ -91,6 +91,11 @@ TEST(ListenerTest, FrontAndTopComeFromTheViewTimesProjection) {
 
 WaveBytes WithFmt(const WaveBytes& fmt) { return Riff({Chunk("fmt ", fmt), Chunk("data", Ramp(8))}); }
 
+WaveBytes Patched(WaveBytes bytes, std::initializer_list<std::size_t> at, std::uint8_t value) {
+  for (std::size_t i : at) bytes[i] = value;
+  return bytes;
+}
+
 std::vector<std::uint8_t> ReadAll(WaveFile& wave, std::uint32_t chunk = 1000) {
   std::vector<std::uint8_t> out, part(chunk);
   for (;;) {
@@ -164,39 +169,28 @@ TEST(WaveFileTest, ChunksAreFoundInAnyOrderPastOddPaddedOnes) {
   EXPECT_EQ(ReadAll(cut), data);
   // A RIFF size larger than the bytes (a streaming writer) is read as far
   // as the bytes go; the chunks themselves must be whole.
-  WaveBytes streamed = PcmWave(Ramp(10));
-  streamed[4] = streamed[5] = streamed[6] = streamed[7] = 0xFF;
+  const WaveBytes streamed = Patched(PcmWave(Ramp(10)), {4, 5, 6, 7}, 0xFF);
   WaveFile open;
   ASSERT_EQ(open.Open(streamed), kOk);
   EXPECT_EQ(open.dataSize(), 10u);
 }
 
 TEST(WaveFileTest, DamagedDataFailsCleanly) {
-  const WaveBytes fmt = Chunk("fmt ", FmtBody(1, 1, 22050, 16));
-  WaveBytes noBlock = FmtBody(1, 1, 22050, 16), shortFmt = FmtBody(1, 1, 22050, 16);
-  noBlock[12] = noBlock[13] = 0;
+  const WaveBytes fmt = Chunk("fmt ", FmtBody(1, 1, 22050, 16)), pcm = PcmWave(Ramp(4));
+  WaveBytes shortFmt = FmtBody(1, 1, 22050, 16);
   shortFmt.resize(14);
-  WaveBytes wrongForm = PcmWave(Ramp(4));
-  wrongForm[8] = 'A';
-  WaveBytes notRiff = PcmWave(Ramp(4));
-  notRiff[0] = 'X';
-  WaveBytes fmtPastRiff = PcmWave(Ramp(4));
-  fmtPastRiff[4] = 4;  // the RIFF holds only "WAVE"
-  WaveBytes hugeChunk = Riff({Chunk("junk", Ramp(2)), fmt, Chunk("data", Ramp(4))});
-  hugeChunk[16] = hugeChunk[17] = hugeChunk[18] = hugeChunk[19] = 0xFF;  // skips past everything
-
   const std::vector<std::pair<const char*, WaveBytes>> cases = {
       {"empty", {}},
-      {"not RIFF", notRiff},
-      {"not WAVE", wrongForm},
+      {"not RIFF", Patched(pcm, {0}, 'X')},
+      {"not WAVE", Patched(pcm, {8}, 'A')},
       {"no fmt", Riff({Chunk("data", Ramp(4))})},
       {"no data", Riff({fmt})},
       {"fmt under 16 bytes", WithFmt(shortFmt)},
       {"zero channels", WithFmt(FmtBody(1, 0, 22050, 16))},
-      {"zero block alignment", WithFmt(noBlock)},
+      {"zero block alignment", WithFmt(Patched(FmtBody(1, 1, 22050, 16), {12, 13}, 0))},
       {"zero sample rate", WithFmt(FmtBody(1, 1, 0, 16))},
-      {"fmt past the RIFF", fmtPastRiff},
-      {"a size near 4 GiB", hugeChunk},
+      {"fmt past the RIFF", Patched(pcm, {4}, 4)},  // the RIFF holds only "WAVE"
+      {"a size near 4 GiB", Patched(Riff({Chunk("junk", Ramp(2)), fmt, Chunk("data", Ramp(4))}), {16, 17, 18, 19}, 0xFF)},
   };
   for (const auto& [name, bytes] : cases) {
     WaveFile wave;
