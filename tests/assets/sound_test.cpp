@@ -67,12 +67,10 @@ TEST(Sounds, FormatsLengthsAndLevels) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.id);
     const Wave& w = Sound(row.id);
-    EXPECT_EQ(w.format.formatTag, 1) << "PCM";
-    EXPECT_EQ(w.format.channels, 1);
-    EXPECT_EQ(w.format.samplesPerSecond, row.rate);
-    EXPECT_EQ(w.format.bitsPerSample, row.bits);
-    EXPECT_EQ(w.format.blockAlign, row.bits / 8);
-    EXPECT_EQ(w.format.bytesPerSecond, row.rate * row.bits / 8);
+    const WaveFormat& f = w.format;  // mono PCM
+    EXPECT_EQ((std::vector<std::uint32_t>{f.formatTag, f.channels, f.samplesPerSecond, f.bitsPerSample, f.blockAlign,
+                                          f.bytesPerSecond}),
+              (std::vector<std::uint32_t>{1, 1, row.rate, row.bits, row.bits / 8u, row.rate * row.bits / 8}));
     EXPECT_GE(Seconds(w), row.shortest);
     EXPECT_LE(Seconds(w), row.longest);
     double peak = 0;

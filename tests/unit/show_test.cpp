@@ -277,7 +277,6 @@ TEST_F(ShipSoundsTest, StartPlacesEachSoundAtItsNodeThenGivesTheGunsTheirShotOnT
 
 TEST_F(ShipSoundsTest, WithoutASoundDeviceTheShowAndItsGunsAreSilent) {
   resources.add(contract::kGunShotSound, "WAVFILE", PcmWave(Ramp(6)));
-  EXPECT_EQ(show.audio(), nullptr) << "silent until sound is started";
   ASSERT_TRUE(show.Start(device, {}, {[]() -> AudioDevice* { return nullptr; }, {}}));
   EXPECT_EQ(show.audio(), nullptr);
   Frame();
@@ -329,8 +328,7 @@ TEST_F(ShowTest, MissingDataOrNodesLeaveThoseSoundsSilentAndTheRestPlay) {
   for (std::uint16_t id : {151, 152, 153}) resources.add(id, "WAVFILE", PcmWave(Ramp(8)));
   Start();
   EXPECT_EQ(std::count(audio.log.begin(), audio.log.end(), "SetDistanceFactor"), 0) << "marks that coincide";
-  ASSERT_EQ(audio.created.size(), 1u);
-  EXPECT_TRUE(show.ambientSounds()[contract::kLanternLoop].loaded());
+  ASSERT_EQ(audio.created.size(), 1u) << "the lantern's loop alone";
   Frame();
   EXPECT_TRUE(audio.created[0]->playing);
   EXPECT_EQ(show.ambientSounds()[contract::kCreakHigh].Play(false), kEFail);
