@@ -1,29 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <string>
+#include <filesystem>
+#include <fstream>
 
-#include "settings/settings_keys.h"
-#include "show/ship_contract.h"
-#include "show/show.h"
 #include "sound/listener.h"
 #include "sound/sound3d.h"
+#include "sound/wave_file.h"
 #include "support/recording_audio.h"
-#include "support/recording_device.h"
-#include "support/scene_fixtures.h"
-#include "support/scripted_random.h"
 #include "support/wave_bytes.h"
 
 namespace brisane {
 namespace {
 
 using namespace testing;
-
-void ExpectNear(const AudioVector& actual, const AudioVector& expected) {
-  EXPECT_NEAR(actual.x, expected.x, 1e-6f);
-  EXPECT_NEAR(actual.y, expected.y, 1e-6f);
-  EXPECT_NEAR(actual.z, expected.z, 1e-6f);
-}
 
 class Sound3DTest : public ::testing::Test {
  protected:
@@ -48,8 +37,8 @@ TEST_F(Sound3DTest, LoadFillsOneBufferAndPlayingAgainRestartsItsOneVoice) {
   buffer->position = 900;
   ASSERT_EQ(sound.Play(false), kOk);
   EXPECT_EQ(buffer->plays, 1) << "no second voice";
-  EXPECT_EQ(buffer->position, 0u) << "back to the start";
-  EXPECT_TRUE(buffer->looping) << "keeps looping";
+  EXPECT_EQ(buffer->position, 0u);
+  EXPECT_TRUE(buffer->looping);
   ASSERT_EQ(sound.Stop(), kOk);
   ASSERT_EQ(sound.Play(false), kOk);
   EXPECT_FALSE(buffer->looping) << "a stopped sound starts in the mode asked";
@@ -60,8 +49,7 @@ TEST_F(Sound3DTest, ALostBufferIsRestoredAndRefilledAndOneNeverGivenBackFailsInT
   buffer->restoreRefusals = 3;
   ASSERT_EQ(sound.Play(false), kOk);
   EXPECT_EQ(buffer->bytes, data) << "refilled after the restore emptied it";
-  EXPECT_EQ(audio.sleeps, (std::vector<std::uint32_t>{10, 10})) << "a 10 ms wait after each refusal of a round";
-
+  EXPECT_EQ(audio.sleeps, (std::vector<std::uint32_t>{10, 10})) << "a wait after each refusal of a round";
   buffer->lost = true;
   buffer->playing = false;
   buffer->restoreRefusals = 1000;
@@ -82,159 +70,159 @@ TEST_F(Sound3DTest, AnEmptySoundAnswersFailureAndTouchesNothing) {
   sound.SetConeAngles(1, 2);
   sound.Set3DParameters({1, 1, 1}, {}, 1, 2);
   EXPECT_EQ(audio.log.size(), calls);
-
-  Sound3D missing, broken, refused;
+  Sound3D missing, refused;
   EXPECT_EQ(missing.Load(audio, resources, 999, ""), kEFail) << "no resource, no file name";
-  const WaveBytes whole = PcmWave(data);
-  resources.add(160, "WAVFILE", WaveBytes(whole.begin(), whole.end() - 2));
-  EXPECT_EQ(broken.Load(audio, resources, 160, ""), kEFail) << "cut short";
   audio.failCreate = true;
   EXPECT_EQ(refused.Load(audio, resources, 151, ""), kEFail);
-  for (Sound3D* s : {&missing, &broken, &refused}) EXPECT_FALSE(s->loaded());
+  EXPECT_FALSE(missing.loaded() || refused.loaded());
 }
 
 TEST(ListenerTest, FrontAndTopComeFromTheViewTimesProjection) {
-  // Looking along world +x with +z up, through a projection that scales its
-  // columns: front is the third column negated, top the second, unit length.
-  DeviceMatrix view = {}, projection = {};
-  view.m[0][2] = 0.01f;
-  view.m[1][0] = -0.01f;
-  view.m[2][1] = 0.01f;
-  view.m[3][3] = 1.0f;
-  projection.m[0][0] = 1.5f;
-  projection.m[1][1] = 2.0f;
-  projection.m[2][2] = 1.01f;
-  projection.m[2][3] = 1.0f;
-  projection.m[3][2] = -0.1f;
+  // Looking along world +x with +z up: front is the third column negated, top the second, unit length.
+  const DeviceMatrix view{{{0, 0, 0.01f, 0}, {-0.01f, 0, 0, 0}, {0, 0.01f, 0, 0}, {0, 0, 0, 1}}};
+  const DeviceMatrix projection{{{1.5f, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 1.01f, 1}, {0, 0, -0.1f, 0}}};
   AudioVector front, top;
   ListenerOrientation(view, projection, front, top);
-  ExpectNear(front, {-1, 0, 0});
-  ExpectNear(top, {0, 0, 1});
+  EXPECT_NEAR(front.x, -1.0f, 1e-6f);
+  EXPECT_NEAR(top.z, 1.0f, 1e-6f);
   ListenerOrientation(DeviceMatrix{}, projection, front, top);
-  ExpectNear(front, {-1, 0, 0});  // a degenerate transform keeps the last, not NaN
+  EXPECT_NEAR(front.x, -1.0f, 1e-6f) << "a degenerate transform keeps the last, not NaN";
 }
 
-// The show's start over a scene with the marks and the sound points, on the
-// recording audio device.
-class ShipSoundsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SceneArchiveWriter w = SampleWriter();
-    for (std::size_t i = 0; i < contract::kAmbientSounds.size(); ++i)
-      w.addGeometry(std::string(contract::kAmbientSounds[i].node),
-                    NodeUnder("Scene Root", Matrix::translation(Pos(i).x, Pos(i).y, Pos(i).z)), {});
-    w.addGeometry("Dummy_metr01", NodeUnder("Scene Root"), {});
-    w.addGeometry("Dummy_metr02", NodeUnder("Scene Root", Matrix::translation(0, 8, 0)), {});
-    resources.add(147, kSceneResourceType, w.finish());
-    for (const contract::AmbientSoundSpec& spec : contract::kAmbientSounds)
-      resources.add(spec.resource, "WAVFILE", PcmWave(Ramp(spec.resource % 16 * 2 + 2)));
-    settings.Get(key::MasterVolume) = Value(std::int32_t{-1200});
+WaveBytes WithFmt(const WaveBytes& fmt) { return Riff({Chunk("fmt ", fmt), Chunk("data", Ramp(8))}); }
+
+WaveBytes Patched(WaveBytes bytes, std::initializer_list<std::size_t> at, std::uint8_t value) {
+  for (std::size_t i : at) bytes[i] = value;
+  return bytes;
+}
+
+std::vector<std::uint8_t> ReadAll(WaveFile& wave, std::uint32_t chunk = 1000) {
+  std::vector<std::uint8_t> out, part(chunk);
+  for (;;) {
+    std::uint32_t n = 0;
+    EXPECT_EQ(wave.Read(chunk, part.data(), n), kOk);
+    if (n == 0) return out;
+    out.insert(out.end(), part.begin(), part.begin() + n);
   }
-  static AudioVector Pos(std::size_t i) { return {float(i) + 1, float(i) * 2, 3}; }
-  void Start() { ASSERT_TRUE(show.Start(device, {600, false, ""}, {[this] { return &audio; }, [this](int h) { font = h; }})); }
-  void Frame() { ASSERT_EQ(show.Frame(device, [] { return kOk; }), FrameStatus::Presented); }
+}
 
-  ManualClock clock{1000};
-  ScriptedRandom random{{1}};
-  MemoryResourceSource resources;
-  FakeTextureLoader loader;
-  Node settings;
-  RecordingDevice device;
-  RecordingAudio audio;
-  Show show{{clock, random, resources, &loader, settings}};
-  int font = 0;
-};
+TEST(WaveFileTest, ReadsPcmFormatAndGivesAtMostWhatRemainsUntilReset) {
+  const WaveBytes data = Ramp(100), bytes = PcmWave(data);
+  WaveFile wave;
+  ASSERT_EQ(wave.Open(bytes), kOk);
+  ASSERT_NE(wave.format(), nullptr);
+  const WaveFormat& f = *wave.format();
+  EXPECT_EQ((std::vector<std::uint32_t>{f.formatTag, f.channels, f.samplesPerSecond, f.bytesPerSecond, f.blockAlign,
+                                        f.bitsPerSample}),
+            (std::vector<std::uint32_t>{1, 1, 22050, 44100, 2, 16}));
+  EXPECT_EQ(wave.dataSize(), 100u);
+  std::vector<std::uint8_t> out(500, 0xEE);
+  std::uint32_t n = 0;
+  ASSERT_EQ(wave.Read(60, out.data(), n), kOk);
+  EXPECT_EQ(n, 60u);
+  ASSERT_EQ(wave.Read(400, out.data() + 60, n), kOk);
+  EXPECT_EQ(n, 40u) << "only the rest of the chunk";
+  EXPECT_EQ(out[100], 0xEE) << "nothing written past what was read";
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
+  ASSERT_EQ(wave.Reset(), kOk);
+  EXPECT_EQ(ReadAll(wave, 7), data) << "the whole chunk again after reset";
+}
 
-TEST_F(ShipSoundsTest, StartPlacesEachSoundAtItsNodeThenGivesTheGunsTheirShotOnTheDevice) {
-  resources.add(contract::kGunShotSound, "WAVFILE", PcmWave(Ramp(6)));
-  EXPECT_EQ(show.audio(), nullptr) << "silent until sound is started";
-  Start();
-  EXPECT_FLOAT_EQ(audio.listener.distanceFactor, 1.0f / 8.0f) << "metres per unit from the marks";
-  EXPECT_NE(std::find(device.log.begin(), device.log.end(), "SetTransform(2)"), device.log.end())
-      << "the camera applied, so the first listener update has a view";
-  EXPECT_EQ(font, 20) << "26 pixels at 768 lines, 600 here";
-  ASSERT_EQ(audio.created.size(), 4u + 8u) << "the four, then a shot per gun";
-  for (std::size_t i = 0; i < 4; ++i) {
-    const contract::AmbientSoundSpec& spec = contract::kAmbientSounds[i];
-    SCOPED_TRACE(spec.resource);
-    const RecordingBuffer& b = *audio.created[i];
-    EXPECT_EQ(b.size, spec.resource % 16u * 2 + 2) << "made from its own resource";
-    EXPECT_EQ(b.params.position, Pos(i));
-    EXPECT_EQ(b.params.minDistance, spec.minDistance);
-    EXPECT_EQ(b.params.maxDistance, spec.maxDistance);
-    EXPECT_EQ(b.params.insideConeAngle, spec.cones ? spec.insideCone : 360u) << "360: the buffer's own";
-    EXPECT_EQ(b.params.outsideConeAngle, spec.cones ? spec.outsideCone : 360u);
-    EXPECT_EQ(b.volume, -1200) << "MasterVolume as it is";
-    EXPECT_FALSE(b.playing || b.wasDeferred);
+TEST(WaveFileTest, PcmIsStoredWithoutExtraBytesOtherTagsKeepTheirs) {
+  WaveBytes longPcm = FmtBody(1, 2, 44100, 16);
+  Put16(longPcm, 4);
+  longPcm.insert(longPcm.end(), {9, 9, 9, 9});
+  WaveFile pcm;
+  ASSERT_EQ(pcm.Open(WithFmt(longPcm)), kOk);
+  EXPECT_TRUE(pcm.format()->extra.empty()) << "PCM has extra size 0 even in a longer chunk";
+  EXPECT_EQ(pcm.format()->channels, 2);
+  WaveBytes adpcm = FmtBody(2, 1, 22050, 4);
+  Put16(adpcm, 3);
+  adpcm.insert(adpcm.end(), {7, 8, 9});
+  adpcm[12] = 1;  // block alignment; the odd fmt chunk is padded
+  WaveFile other;
+  ASSERT_EQ(other.Open(WithFmt(adpcm)), kOk);
+  EXPECT_EQ(other.format()->formatTag, 2);
+  EXPECT_EQ(other.format()->extra, (std::vector<std::uint8_t>{7, 8, 9}));
+  EXPECT_EQ(other.dataSize(), 8u);
+  WaveFile noCount;
+  ASSERT_EQ(noCount.Open(WithFmt(FmtBody(3, 1, 22050, 32))), kOk);
+  EXPECT_TRUE(noCount.format()->extra.empty()) << "a 16-byte chunk has no count to read";
+  WaveBytes overlong = FmtBody(2, 1, 22050, 4);
+  Put16(overlong, 40);  // more extra bytes than the chunk holds
+  WaveFile lying;
+  EXPECT_EQ(lying.Open(WithFmt(overlong)), kEFail);
+  EXPECT_EQ(lying.format(), nullptr);
+}
+
+TEST(WaveFileTest, ChunksAreFoundInAnyOrderPastOddPaddedOnes) {
+  const WaveBytes data = Ramp(7);  // odd: padded
+  const WaveBytes bytes = Riff({Chunk("LIST", Ramp(3)), Chunk("data", data), Chunk("junk", Ramp(5)),
+                                Chunk("fmt ", FmtBody(1, 1, 11025, 8))});
+  WaveFile wave;
+  ASSERT_EQ(wave.Open(bytes), kOk);
+  EXPECT_EQ(wave.format()->bitsPerSample, 8);
+  EXPECT_EQ(ReadAll(wave), data);
+  // The last chunk's pad byte may be missing; its contents are all there.
+  WaveFile cut;
+  ASSERT_EQ(cut.Open(Riff({Chunk("fmt ", FmtBody(1, 1, 11025, 8)), Chunk("data", data, false)})), kOk);
+  EXPECT_EQ(ReadAll(cut), data);
+  // A RIFF size larger than the bytes (a streaming writer) is read as far
+  // as the bytes go; the chunks themselves must be whole.
+  const WaveBytes streamed = Patched(PcmWave(Ramp(10)), {4, 5, 6, 7}, 0xFF);
+  WaveFile open;
+  ASSERT_EQ(open.Open(streamed), kOk);
+  EXPECT_EQ(open.dataSize(), 10u);
+}
+
+TEST(WaveFileTest, DamagedDataFailsCleanly) {
+  const WaveBytes fmt = Chunk("fmt ", FmtBody(1, 1, 22050, 16)), pcm = PcmWave(Ramp(4));
+  WaveBytes shortFmt = FmtBody(1, 1, 22050, 16);
+  shortFmt.resize(14);
+  const std::vector<std::pair<const char*, WaveBytes>> cases = {
+      {"empty", {}},
+      {"not RIFF", Patched(pcm, {0}, 'X')},
+      {"not WAVE", Patched(pcm, {8}, 'A')},
+      {"no fmt", Riff({Chunk("data", Ramp(4))})},
+      {"no data", Riff({fmt})},
+      {"fmt under 16 bytes", WithFmt(shortFmt)},
+      {"zero channels", WithFmt(FmtBody(1, 0, 22050, 16))},
+      {"zero block alignment", WithFmt(Patched(FmtBody(1, 1, 22050, 16), {12, 13}, 0))},
+      {"zero sample rate", WithFmt(FmtBody(1, 1, 0, 16))},
+      {"fmt past the RIFF", Patched(pcm, {4}, 4)},  // the RIFF holds only "WAVE"
+      {"a size near 4 GiB", Patched(Riff({Chunk("junk", Ramp(2)), fmt, Chunk("data", Ramp(4))}), {16, 17, 18, 19}, 0xFF)},
+  };
+  for (const auto& [name, bytes] : cases) {
+    WaveFile wave;
+    EXPECT_EQ(wave.Open(bytes), kEFail) << name;
+    EXPECT_EQ(wave.format(), nullptr) << name;
+    std::uint8_t out[4] = {};
+    std::uint32_t n = 9;
+    EXPECT_EQ(wave.Read(4, out, n), kEFail) << name;
+    EXPECT_EQ(n, 0u) << name;
+    EXPECT_EQ(wave.Reset(), kEFail) << name;
   }
-  EXPECT_EQ(audio.created.back()->size, 6u);
 }
 
-TEST_F(ShipSoundsTest, WithoutASoundDeviceTheShowAndItsGunsAreSilent) {
-  resources.add(contract::kGunShotSound, "WAVFILE", PcmWave(Ramp(6)));
-  ASSERT_TRUE(show.Start(device, {}, {[]() -> AudioDevice* { return nullptr; }, {}}));
-  EXPECT_EQ(show.audio(), nullptr);
-  Frame();
-  EXPECT_TRUE(audio.created.empty() && audio.log.empty());
-}
-
-TEST_F(ShipSoundsTest, TheFirstFrameStartsTheLoopsOnceAndEveryFrameMovesTheListener) {
-  Start();
-  Frame();
-  for (std::size_t i = 0; i < 4; ++i)
-    EXPECT_EQ(audio.created[i]->playing && audio.created[i]->looping, contract::kAmbientSounds[i].loops) << i;
-  audio.created[0]->position = 77;
-  audio.created[3]->Stop();
-  clock.advance(40);
-  Frame();
-  Frame();
-  EXPECT_EQ(audio.listenerSets, 3);
-  EXPECT_EQ(audio.created[0]->position, 77u) << "not restarted";
-  EXPECT_FALSE(audio.created[3]->playing) << "not started again, whatever became of it";
-  const Vector3 eye = show.scene().currentCamera()->position();
-  EXPECT_EQ(audio.listener.position, (AudioVector{eye.x, eye.y, eye.z}));
-  EXPECT_EQ(audio.listener.dopplerFactor, 0.0f);
-  EXPECT_FLOAT_EQ(audio.listener.distanceFactor, 1.0f / 8.0f) << "the scale survives every update";
-  ExpectNear(audio.listener.front, {0, 0, 1});  // the sample's cameras look along -z
-  ExpectNear(audio.listener.top, {0, 1, 0});
-}
-
-TEST_F(ShipSoundsTest, OnStopEverySoundIsStoppedBeforeAnyIsReleased) {
-  Start();
-  Frame();
-  audio.log.clear();
-  show.Stop();
-  std::string order;
-  for (const std::string& call : audio.log)
-    if (call.ends_with(" Stop") || call.ends_with(" Release")) order += call.ends_with(" Stop") ? 'S' : 'R';
-  EXPECT_EQ(order, "SSSSRRRR");
-  EXPECT_EQ(audio.log[audio.log.size() - 4], "#0 Release") << "in their order";
-  Frame();  // a frame after it plays nothing and fails nothing
-  EXPECT_EQ(audio.log.back(), "SetListener");
-}
-
-TEST(ShipSoundsGapsTest, MissingDataOrNodesLeaveThoseSoundsSilentAndTheRestPlay) {
-  SceneArchiveWriter w = SampleWriter();
-  w.addGeometry("Dummy_lantern01", NodeUnder("Scene Root"), {});
-  w.addGeometry("Dummy_skrip02", NodeUnder("Scene Root"), {});
-  for (const char* mark : {"Dummy_metr01", "Dummy_metr02"}) w.addGeometry(mark, NodeUnder("Scene Root"), {});
+TEST(WaveFileTest, TheResourceComesFirstThenTheFileByName) {
+  const WaveBytes fromResource = PcmWave(Ramp(6, 10));
+  const WaveBytes fromFile = PcmWave(Ramp(12, 50));
+  const auto path = std::filesystem::temp_directory_path() / "brisane_wave_file_test.wav";
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(fromFile.data()), static_cast<std::streamsize>(fromFile.size()));
   MemoryResourceSource resources;
-  resources.add(147, kSceneResourceType, w.finish());
-  // 152's node is missing, 157's data, and the wind has data but no node.
-  for (std::uint16_t id : {151, 152, 153}) resources.add(id, "WAVFILE", PcmWave(Ramp(8)));
-  ManualClock clock;
-  ScriptedRandom random{{1}};
-  Node settings;
-  RecordingDevice device;
-  RecordingAudio audio;
-  Show show{{clock, random, resources, nullptr, settings}};
-  ASSERT_TRUE(show.Start(device, {}, {[&] { return &audio; }, {}}));
-  EXPECT_EQ(std::count(audio.log.begin(), audio.log.end(), "SetDistanceFactor"), 0) << "marks that coincide";
-  ASSERT_EQ(audio.created.size(), 1u);
-  EXPECT_TRUE(show.ambientSounds()[contract::kLanternLoop].loaded());
-  EXPECT_EQ(show.Frame(device, [] { return kOk; }), FrameStatus::Presented);
-  EXPECT_TRUE(audio.created[0]->playing);
-  EXPECT_EQ(show.ambientSounds()[contract::kCreakHigh].Play(false), kEFail) << "the motion's creak is simply silent";
+  resources.add(151, "WAVFILE", fromResource);
+  resources.add(152, "JPEGFILE", fromResource);  // another type is not a sound
+  WaveFile wave;
+  ASSERT_EQ(wave.Open(resources, 151, path.string()), kOk);
+  EXPECT_EQ(wave.dataSize(), 6u);
+  ASSERT_EQ(wave.Open(resources, 152, path.string()), kOk);
+  EXPECT_EQ(wave.dataSize(), 12u);
+  EXPECT_EQ(ReadAll(wave), Ramp(12, 50));
+  EXPECT_EQ(wave.Open(resources, 153, ""), kEFail) << "no resource and no name";
+  EXPECT_EQ(wave.format(), nullptr) << "a failed open forgets the last one";
+  EXPECT_EQ(wave.Open(resources, 153, (path.string() + ".missing")), kEFail);
+  std::filesystem::remove(path);
 }
 
 }  // namespace

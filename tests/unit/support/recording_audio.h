@@ -1,12 +1,9 @@
-// An AudioDevice that plays nothing: it keeps what a DirectSound device would
-// keep (each buffer's bytes, play state, volume, 3D record; the listener)
-// and logs every call in order across the device and its buffers.
+// An AudioDevice that plays nothing: it keeps what the system would keep and
+// logs every call in order across the device and its buffers.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/audio.h"
 
@@ -23,7 +20,6 @@ class RecordingBuffer : public SoundBuffer {
   HResult Fill(std::span<const std::uint8_t> data) override {
     if (data.size() > size) return Log("Fill", kInvalidArgument);
     bytes.assign(data.begin(), data.end());
-    ++fills;
     return Log("Fill");
   }
   HResult Play(bool loop) override {
@@ -59,7 +55,6 @@ class RecordingBuffer : public SoundBuffer {
     params.outsideConeAngle = outside;
     return Log("SetConeAngles");
   }
-
   WaveFormat format;
   std::uint32_t size;
   std::vector<std::uint8_t> bytes;
@@ -67,8 +62,7 @@ class RecordingBuffer : public SoundBuffer {
   bool wasDeferred = false, playing = false, looping = false, lost = false;
   std::uint32_t position = 0;
   std::int32_t volume = 0;
-  int plays = 0, fills = 0, restoreRefusals = 0;
-
+  int plays = 0, restoreRefusals = 0;
  private:
   HResult Log(const char* call, HResult result = kOk);
   RecordingAudio& audio_;
@@ -89,7 +83,6 @@ class RecordingAudio : public AudioDevice {
   HResult GetListener(ListenerParameters& parameters) override { return parameters = listener, kOk; }
   HResult SetListener(const ListenerParameters& parameters) override {
     listener = parameters;
-    ++listenerSets;
     log.push_back("SetListener");
     return kOk;
   }
@@ -99,11 +92,9 @@ class RecordingAudio : public AudioDevice {
     return kOk;
   }
   void Sleep(std::uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
-
   std::vector<RecordingBuffer*> created;  // by creation order; null once released
   std::vector<std::string> log;           // "#1 Play(loop)", "SetListener", ...
   ListenerParameters listener;
-  int listenerSets = 0;
   std::vector<std::uint32_t> sleeps;
   bool failCreate = false;
 };

@@ -1,0 +1,333 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "settings/settings_keys.h"
+#include "show/ship_contract.h"
+#include "show/show.h"
+#include "support/recording_audio.h"
+#include "support/recording_device.h"
+#include "support/recording_gamma.h"
+#include "support/scene_fixtures.h"
+#include "support/scripted_random.h"
+#include "support/wave_bytes.h"
+
+namespace brisane {
+namespace {
+
+using namespace testing;
+
+class ShowTest : public ::testing::Test {
+ protected:
+  void AddScene(const SceneArchiveWriter& writer) { resources.add(147, kSceneResourceType, writer.finish()); }
+  Camera* Current() { return show.scene().currentCamera(); }
+  void Start() { ASSERT_TRUE(show.Start(device, {600, false, ""}, {[this] { return &audio; }, [this](int h) { font = h; }})); }
+  void Frame() { ASSERT_EQ(show.Frame(device, [] { return kOk; }), FrameStatus::Presented); }
+
+  ManualClock clock{5000};
+  ScriptedRandom random{{11, 22, 33}};
+  MemoryResourceSource resources;
+  FakeTextureLoader loader;
+  Node settings;
+  RecordingDevice device;
+  RecordingAudio audio;
+  Show show{{clock, random, resources, &loader, settings}};
+  int font = 0;
+};
+
+TEST_F(ShowTest, LoadsTheSceneResourceAndFliesTheFirstCamera) {
+  AddScene(SampleWriter());
+  ASSERT_TRUE(show.Setup(device, {600, false, ""}));
+  EXPECT_EQ(random.seeds, std::vector<std::uint32_t>{5000u}) << "seeded once, from the clock";
+  EXPECT_FLOAT_EQ(show.screenScale(), 600.0f / 768.0f);
+  ASSERT_NE(Current(), nullptr);
+  EXPECT_EQ(Current()->name(), "Camera01");
+  const AnimationState& path = Current()->animation();
+  EXPECT_TRUE(path.animating);
+  EXPECT_EQ(path.animStart, 5000u);
+  // A key millisecond takes 1 / speed real ones.
+  const contract::CameraSpec& spec = *FindShowCamera(contract::kFirstCamera);
+  EXPECT_FLOAT_EQ(path.speed, spec.speed);
+  EXPECT_NEAR(path.period, (spec.toTime - spec.fromTime) / spec.speed, 1.0);
+  EXPECT_EQ(path.loops, -1);
+  EXPECT_EQ(show.scene().findNode("mast")->world()(3, 1), 11.0f) << "world matrices up to date";
+}
+
+TEST_F(ShowTest, TheUsersGammaIsSetOnlyWhenItIsNotTheMiddleAndFadesRiseToIt) {
+  AddScene(SampleWriter());
+  for (const auto& [control, expected] : {std::pair{50, 1.0f}, std::pair{100, 1.5f}, std::pair{0, 0.5f}}) {
+    RecordingGamma gamma;
+    Show withGamma{{clock, random, resources, &loader, settings, &gamma, nullptr}};
+    settings.Get(key::GammaControl) = Value(std::int32_t{control});
+    withGamma.Setup(device, {});
+    ASSERT_EQ(gamma.calls.size(), control == 50 ? 0u : 1u) << "the ramp is left alone at 50";
+    if (control != 50) {
+      EXPECT_FLOAT_EQ(static_cast<float>(gamma.calls[0].first), expected);
+      EXPECT_EQ(gamma.calls[0].second, GammaCurve::Power);
+    }
+    EXPECT_FLOAT_EQ(withGamma.director()->level(), expected) << "the fades' ceiling";
+  }
+}
+
+// The flag is chosen before the rigging is copied, so the copies fly it too.
+TEST_F(ShowTest, TheChosenFlagFliesOnTheFlagAndItsCopies) {
+  SceneArchiveWriter w;
+  ArchiveMaterial m;
+  m.layers = {ArchiveLayer{1, 0, 0, {"own.jpg"}}};
+  w.addMaterial("Flag_flag01_1", m);
+  w.addImage("own.jpg", {1, 2, 3});
+  w.addGeometry("flag01", NodeUnder("Scene Root"), OneFrame({QuadMesh("Flag_flag01_1")}));
+  AddScene(w);
+  const std::string us = "united states";
+  resources.add(1124, "JPEGFILE", std::vector<std::uint8_t>(us.begin(), us.end()));
+  settings.Get(key::FlagNum) = Value(std::int32_t{26});
+  ASSERT_TRUE(show.Setup(device, {}));
+  for (const char* node : {"flag01", "flag01flag03clone"}) {
+    auto* object = static_cast<GeometryObject*>(show.scene().findNode(node));
+    const TextureLayer* base = object->activeMeshes().front()->material()->layer(LayerDiffuse);
+    EXPECT_EQ(static_cast<FakeTexture*>(base->frames().at(0).get())->image, us) << node;
+  }
+}
+
+TEST_F(ShowTest, LightmapsOffLeavesTheirLayersOutOfTheLoad) {
+  AddScene(SampleWriter());
+  settings.Get(key::EnableLightmaps) = Value(std::int32_t{0});
+  show.Setup(device, {});
+  EXPECT_FALSE(show.lightmapsEnabled());
+  Material* hull = show.scene().findMaterial("Hull");
+  ASSERT_NE(hull, nullptr);
+  EXPECT_NE(hull->layer(LayerDiffuse), nullptr);
+  EXPECT_EQ(hull->layer(LayerLightmap), nullptr);
+  EXPECT_EQ(device.renderStates.at(RenderState::Ambient), 0xFFDDB2B2u) << "the day's 0.87, 0.7, 0.7";
+  EXPECT_EQ(device.renderStates.at(RenderState::Lighting), 1u);
+}
+
+TEST_F(ShowTest, WithoutTheSceneOrCamera01NothingFliesAndNothingFails) {
+  EXPECT_FALSE(show.Setup(device, {}));
+  EXPECT_EQ(Current(), nullptr);
+  EXPECT_EQ(device.renderStates.at(RenderState::ZEnable), 1u) << "states are set all the same";
+  Frame();
+  EXPECT_TRUE(device.draws.empty());
+  SceneArchiveWriter w;
+  w.addGeometry("board", NodeUnder("Scene Root"), OneFrame({QuadMesh("")}));
+  w.addCamera("Camera02", NodeUnder("Scene Root"), Matrix::identity());
+  AddScene(w);
+  EXPECT_TRUE(show.Setup(device, {}));
+  EXPECT_EQ(Current(), nullptr) << "only the first camera of the tour is made current";
+  Frame();
+  EXPECT_EQ(device.draws.size(), 1u);
+}
+
+TEST(RiggingTest, ClonesTakeTheirPlacesAndSparesClothAndWaveOutOfStep) {
+  SceneArchiveWriter w;
+  const auto waving = [](const char* material) {
+    return std::vector<ArchiveFrame>{ArchiveFrame{0, {QuadMesh(material)}}, ArchiveFrame{800, {QuadMesh(material)}},
+                                     ArchiveFrame{1600, {QuadMesh(material)}}};
+  };
+  w.addGeometry("rig", NodeUnder("Scene Root"), {});
+  w.addGeometry("sail01", NodeUnder("rig"), waving("sail01_sail01_1"));
+  w.addGeometry("flag01", NodeUnder("rig"), waving("Flag_flag01_1"));
+  for (const char* name : {"sailkanat09", "sail99"}) w.addGeometry(name, NodeUnder("Scene Root"), waving(""));
+  // The spare cloths are loaded only because some mesh names them.
+  w.addGeometry("spares", NodeUnder("Scene Root"),
+                {ArchiveFrame{0, {QuadMesh("sail01_sail02_1"), QuadMesh("sail01_sail03_1")}}});
+  for (const char* m : {"sail01_sail01_1", "sail01_sail02_1", "sail01_sail03_1", "Flag_flag01_1"})
+    w.addMaterial(m, ArchiveMaterial{});
+  SceneHarness h;
+  h.clock.set(10000);
+  ASSERT_TRUE(h.load(w.finish()));
+  MakeRiggingClones(*h.scene);
+  StartRiggingAnimation(*h.scene);
+  const auto geometry = [&](const char* name) { return static_cast<GeometryObject*>(h.scene->findNode(name)); };
+  GeometryObject* main = geometry("sail01sail02clone");
+  GeometryObject* mizzen = geometry("sail01sail03clone");
+  ASSERT_TRUE(main && mizzen && geometry("flag01flag03clone"));
+  EXPECT_EQ(main->parent(), h.scene->findNode("rig")) << "beside the original";
+  for (const contract::CloneSpec& spec : contract::kClones) {
+    const SceneNode* copy = h.scene->findNode(std::string(spec.original) + std::string(spec.suffix));
+    if (!copy) continue;
+    EXPECT_EQ(copy->local().m, spec.local) << spec.suffix;
+  }
+  EXPECT_EQ(h.scene->findNode("flagx01flagx02clone"), nullptr) << "no original, no copy";
+  EXPECT_EQ(main->activeMeshes().front()->material(), h.scene->findMaterial("sail01_sail02_1"));
+  EXPECT_EQ(mizzen->activeMeshes().front()->material(), h.scene->findMaterial("sail01_sail03_1"));
+  EXPECT_EQ(geometry("sail01")->activeMeshes().front()->material(), h.scene->findMaterial("sail01_sail01_1"));
+  // Each, copies too, over its own window at the waving speed, shifted by its offset.
+  for (const contract::Waving& cloth : contract::kCloths) {
+    const GeometryObject* g = geometry(cloth.node.data());
+    if (!g) continue;
+    EXPECT_EQ(g->geometryAnimation().animStart, 10000u - static_cast<std::uint32_t>(cloth.offset)) << cloth.node;
+    EXPECT_NEAR(g->geometryAnimation().period, cloth.toTime / contract::kWavingSpeed, 1.0) << cloth.node;
+  }
+  EXPECT_EQ(geometry("sailkanat09")->geometryAnimation().animStart, 10000u) << "ropes in step";
+  EXPECT_FALSE(geometry("sail99")->geometryAnimation().animating) << "not a part of the rigging";
+}
+
+// Logs "name@now#draw" among the device calls, so its place shows where the frame ran it.
+struct ProbePass : FramePass {
+  ProbePass(std::string name, RecordingDevice& device) : name(std::move(name)), device(device) {}
+  std::string_view Name() const override { return name; }
+  void Run(FrameContext& frame) override {
+    device.log.push_back(name + "@" + std::to_string(frame.now) + "#" + std::to_string(frame.random.Next()));
+  }
+  std::string name;
+  RecordingDevice& device;
+};
+
+class ShowFrameTest : public ShowTest {
+ protected:
+  void SetUp() override {
+    AddScene(SampleWriter());
+    ASSERT_TRUE(show.Setup(device, {}));
+    device.log.clear();
+  }
+  // One frame's probes and bracket.
+  std::vector<std::string> Shape() {
+    device.log.clear();
+    EXPECT_EQ(show.Frame(device, [&] { device.log.push_back("present"); return kOk; }), FrameStatus::Presented);
+    std::vector<std::string> shape;
+    for (const std::string& call : device.log) {
+      if (call.find('@') != std::string::npos || call == "present" || call.rfind("Clear", 0) == 0 ||
+          call == "BeginScene" || call == "EndScene")
+        shape.push_back(call.substr(0, call.find('(')));
+    }
+    return shape;
+  }
+};
+
+TEST_F(ShowFrameTest, TwoFramesRunThePassesInStepOrderOnTheFakeClockAndRandomSource) {
+  const std::size_t own = show.passes().entries().size();
+  ASSERT_TRUE(show.Setup(device, {}));
+  EXPECT_EQ(show.passes().entries().size(), own) << "setting up again replaces each feature's passes";
+  ProbePass listener("listener", device), water("water", device), director("director", device),
+      light("light", device), text("text", device), flare("flare", device), guns("guns", device);
+  for (auto [step, pass] : {std::pair{FrameStep::Listener, &listener}, {FrameStep::Water, &water},
+                            {FrameStep::Director, &director}, {FrameStep::FrameRateText, &text},
+                            {FrameStep::LightCycle, &light}, {FrameStep::SunFlare, &flare}, {FrameStep::UpdateGuns, &guns}})
+    show.passes().Add(step, *pass);
+  std::vector<std::string> listed;
+  for (const FramePasses::Entry& e : show.passes().entries()) listed.emplace_back(e.pass->Name());
+  EXPECT_EQ(listed, (std::vector<std::string>{"light cycle", "light", "director", "director", "guns", "water",
+                                              "scene", "lantern glows", "sun flare", "flare", "frame-rate text", "text",
+                                              "listener"}));
+
+  clock.set(2000);
+  EXPECT_EQ(Shape(), (std::vector<std::string>{"light@2000#11", "director@2000#22", "guns@2000#33", "Clear",
+                                               "BeginScene", "water@2000#11", "flare@2000#22",
+                                               "text@2000#33", "listener@2000#11", "EndScene", "present"}));
+  // A pass taken out runs no more; the clock and the draws move on.
+  show.passes().Remove(flare);
+  clock.advance(17);
+  EXPECT_EQ(Shape(), (std::vector<std::string>{"light@2017#22", "director@2017#33", "guns@2017#11", "Clear",
+                                               "BeginScene", "water@2017#22", "text@2017#33",
+                                               "listener@2017#11", "EndScene", "present"}));
+  // A lost display still moves the show on, but draws nothing.
+  device.failing["BeginScene"] = kSurfaceLost;
+  EXPECT_EQ(show.Frame(device, [] { return kOk; }), FrameStatus::DisplayLost);
+  EXPECT_EQ(device.Calls("light@").size(), 2u);
+  EXPECT_EQ(device.Calls("water@").size(), 1u);
+}
+
+// The sound points and the two marks 8 units apart.
+class ShipSoundsTest : public ShowTest {
+ protected:
+  void SetUp() override {
+    SceneArchiveWriter w = SampleWriter();
+    for (std::size_t i = 0; i < contract::kAmbientSounds.size(); ++i)
+      w.addGeometry(std::string(contract::kAmbientSounds[i].node),
+                    NodeUnder("Scene Root", Matrix::translation(Pos(i).x, Pos(i).y, Pos(i).z)), {});
+    w.addGeometry("Dummy_metr01", NodeUnder("Scene Root"), {});
+    w.addGeometry("Dummy_metr02", NodeUnder("Scene Root", Matrix::translation(0, 8, 0)), {});
+    resources.add(147, kSceneResourceType, w.finish());
+    for (const contract::AmbientSoundSpec& spec : contract::kAmbientSounds)
+      resources.add(spec.resource, "WAVFILE", PcmWave(Ramp(spec.resource % 16 * 2 + 2)));
+    settings.Get(key::MasterVolume) = Value(std::int32_t{-1200});
+  }
+  static AudioVector Pos(std::size_t i) { return {float(i) + 1, float(i) * 2, 3}; }
+};
+
+TEST_F(ShipSoundsTest, StartPlacesEachSoundAtItsNodeThenGivesTheGunsTheirShotOnTheDevice) {
+  resources.add(contract::kGunShotSound, "WAVFILE", PcmWave(Ramp(6)));
+  Start();
+  EXPECT_FLOAT_EQ(audio.listener.distanceFactor, 1.0f / 8.0f) << "metres per unit from the marks";
+  EXPECT_NE(std::find(device.log.begin(), device.log.end(), "SetTransform(2)"), device.log.end())
+      << "the camera applied, so the first listener update has a view";
+  EXPECT_EQ(font, 20) << "26 pixels at 768 lines, 600 here";
+  ASSERT_EQ(audio.created.size(), 4u + 8u) << "the four, then a shot per gun";
+  for (std::size_t i = 0; i < 4; ++i) {
+    const contract::AmbientSoundSpec& spec = contract::kAmbientSounds[i];
+    SCOPED_TRACE(spec.resource);
+    const RecordingBuffer& b = *audio.created[i];
+    EXPECT_EQ(b.size, spec.resource % 16u * 2 + 2);
+    EXPECT_EQ(b.params.position, Pos(i));
+    EXPECT_EQ(b.params.minDistance, spec.minDistance);
+    EXPECT_EQ(b.params.maxDistance, spec.maxDistance);
+    EXPECT_EQ(b.params.insideConeAngle, spec.cones ? spec.insideCone : 360u);
+    EXPECT_EQ(b.params.outsideConeAngle, spec.cones ? spec.outsideCone : 360u);
+    EXPECT_EQ(b.volume, -1200);
+    EXPECT_FALSE(b.playing || b.wasDeferred);
+  }
+  EXPECT_EQ(audio.created.back()->size, 6u);
+}
+
+TEST_F(ShipSoundsTest, WithoutASoundDeviceTheShowAndItsGunsAreSilent) {
+  resources.add(contract::kGunShotSound, "WAVFILE", PcmWave(Ramp(6)));
+  ASSERT_TRUE(show.Start(device, {}, {[]() -> AudioDevice* { return nullptr; }, {}}));
+  EXPECT_EQ(show.audio(), nullptr);
+  Frame();
+  EXPECT_TRUE(audio.created.empty() && audio.log.empty());
+}
+
+TEST_F(ShipSoundsTest, TheFirstFrameStartsTheLoopsOnceAndEveryFrameMovesTheListener) {
+  Start();
+  Frame();
+  for (std::size_t i = 0; i < 4; ++i)
+    EXPECT_EQ(audio.created[i]->playing && audio.created[i]->looping, contract::kAmbientSounds[i].loops) << i;
+  audio.created[0]->position = 77;
+  audio.created[3]->Stop();
+  clock.advance(40);
+  Frame();
+  Frame();
+  EXPECT_EQ(std::count(audio.log.begin(), audio.log.end(), "SetListener"), 3);
+  EXPECT_EQ(audio.created[0]->position, 77u) << "not restarted";
+  EXPECT_FALSE(audio.created[3]->playing) << "not started again, whatever became of it";
+  const Vector3 eye = show.scene().currentCamera()->position();
+  EXPECT_EQ(audio.listener.position, (AudioVector{eye.x, eye.y, eye.z}));
+  EXPECT_EQ(audio.listener.dopplerFactor, 0.0f);
+  EXPECT_FLOAT_EQ(audio.listener.distanceFactor, 1.0f / 8.0f) << "kept by every update";
+  // The sample's cameras look along -z, +y up; unit vectors.
+  EXPECT_NEAR(audio.listener.front.z, 1.0f, 1e-6f);
+  EXPECT_NEAR(audio.listener.top.y, 1.0f, 1e-6f);
+}
+
+TEST_F(ShipSoundsTest, OnStopEverySoundIsStoppedBeforeAnyIsReleased) {
+  Start();
+  Frame();
+  audio.log.clear();
+  show.Stop();
+  std::string order;
+  for (const std::string& call : audio.log)
+    if (call.ends_with(" Stop") || call.ends_with(" Release")) order += call.ends_with(" Stop") ? 'S' : 'R';
+  EXPECT_EQ(order, "SSSSRRRR");
+  EXPECT_EQ(audio.log[audio.log.size() - 4], "#0 Release") << "in their order";
+  Frame();
+  EXPECT_EQ(audio.log.back(), "SetListener");
+}
+
+TEST_F(ShowTest, MissingDataOrNodesLeaveThoseSoundsSilentAndTheRestPlay) {
+  SceneArchiveWriter w = SampleWriter();
+  for (const char* node : {"Dummy_lantern01", "Dummy_skrip02", "Dummy_metr01", "Dummy_metr02"})
+    w.addGeometry(node, NodeUnder("Scene Root"), {});
+  resources.add(147, kSceneResourceType, w.finish());
+  // 152's node is missing, 157's data, and the wind has data but no node.
+  for (std::uint16_t id : {151, 152, 153}) resources.add(id, "WAVFILE", PcmWave(Ramp(8)));
+  Start();
+  EXPECT_EQ(std::count(audio.log.begin(), audio.log.end(), "SetDistanceFactor"), 0) << "marks that coincide";
+  ASSERT_EQ(audio.created.size(), 1u) << "the lantern's loop alone";
+  Frame();
+  EXPECT_TRUE(audio.created[0]->playing);
+  EXPECT_EQ(show.ambientSounds()[contract::kCreakHigh].Play(false), kEFail);
+}
+
+}  // namespace
+}  // namespace brisane
