@@ -195,6 +195,32 @@ class ShowFrameTest : public ShowTest {
   }
 };
 
+TEST(PassSlotTest, ANewFeatureTakesTheOldOnesPlaceAndTheSlotTakesItsPassWithIt) {
+  struct Counted final : FramePass {
+    explicit Counted(int& alive) : alive_(alive) { ++alive_; }
+    ~Counted() override { --alive_; }
+    std::string_view Name() const override { return "counted"; }
+    void Run(FrameContext&) override {}
+    int& alive_;
+  };
+  int alive = 0;
+  FramePasses passes;
+  {
+    PassSlot<Counted> slot(passes, FrameStep::Water);
+    slot.Set(std::make_unique<Counted>(alive));
+    Counted* second = slot.Set(std::make_unique<Counted>(alive));
+    EXPECT_EQ(alive, 1);
+    ASSERT_EQ(passes.entries().size(), 1u);
+    EXPECT_EQ(passes.entries()[0].pass, second);
+    Counted& third = slot.Make(alive);
+    EXPECT_EQ(alive, 1);
+    ASSERT_EQ(passes.entries().size(), 1u);
+    EXPECT_EQ(passes.entries()[0].pass, &third);
+  }
+  EXPECT_EQ(alive, 0);
+  EXPECT_TRUE(passes.entries().empty());
+}
+
 TEST_F(ShowFrameTest, TwoFramesRunThePassesInStepOrderOnTheFakeClockAndRandomSource) {
   const std::size_t own = show.passes().entries().size();
   ASSERT_TRUE(show.Setup(device, {}));
