@@ -164,8 +164,9 @@ TEST(WaveFileTest, ChunksAreFoundInAnyOrderPastOddPaddedOnes) {
   EXPECT_EQ(wave.format()->bitsPerSample, 8);
   EXPECT_EQ(ReadAll(wave), data);
   // The last chunk's pad byte may be missing; its contents are all there.
-  WaveFile cut;
-  ASSERT_EQ(cut.Open(Riff({Chunk("fmt ", FmtBody(1, 1, 11025, 8)), Chunk("data", data, false)})), kOk);
+  const WaveBytes unpadded = Riff({Chunk("fmt ", FmtBody(1, 1, 11025, 8)), Chunk("data", data, false)});
+  WaveFile cut;  // reads from the bytes it was opened on, so they outlive it
+  ASSERT_EQ(cut.Open(unpadded), kOk);
   EXPECT_EQ(ReadAll(cut), data);
   // A RIFF size larger than the bytes (a streaming writer) is read as far
   // as the bytes go; the chunks themselves must be whole.
