@@ -136,7 +136,6 @@ class Show {
   // Null before Setup.
   ShowDirector* director() { return director_.get(); }
   LightCycle& lightCycle() { return lightCycle_; }
-  FrameRateText* frameRateText() { return frameRateText_.get(); }
   bool lightmapsEnabled() const { return lightmapsEnabled_; }
   Scene& scene() { return scene_; }
   AmbientSounds& ambientSounds() { return ambientSounds_; }
@@ -146,7 +145,6 @@ class Show {
 
   // Null while sound is not up.
   AudioDevice* audio() const { return platform_.audio; }
-  ShipSounds* shipSounds() { return shipSounds_.get(); }
   // Null before MakeGuns.
   Guns* guns() { return guns_.get(); }
   // Null before Setup.

@@ -38,13 +38,6 @@ class ComPtr {
     p_ = nullptr;
     return remaining;
   }
-  // Takes a reference of its own to p.
-  static ComPtr Share(T* p) {
-    ComPtr r;
-    if (p) p->AddRef();
-    r.p_ = p;
-    return r;
-  }
 
  private:
   T* p_ = nullptr;
