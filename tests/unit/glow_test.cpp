@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "show/glow.h"
@@ -97,6 +99,28 @@ TEST_F(GlowTest, ALanternBehindTheHullFadesOutWithinHalfASecondAndBackInWhenSeen
     DrawUntil(set, clock.now() + 600);
     EXPECT_EQ(std::pair(ReadBacks(), glow.intensity), std::pair(tested, 255)) << at.x;
   }
+}
+
+TEST_F(GlowTest, AFlickeringLanternDriftsToEachNewOffsetWithoutJumping) {
+  SeeEverything();
+  Lantern();
+  testing::ScriptedRandom always{{32767}};  // every new offset the full amplitude, one pixel at 1024 wide
+  float previous = 0.0f, reached = 0.0f;
+  for (int frame = 0; frame < 30; ++frame) {
+    clock.advance(20);
+    device.draws.clear();
+    set.Draw(device, camera, clock.now(), always);
+    const auto quad = std::find_if(device.draws.begin(), device.draws.end(),
+                                   [](const auto& d) { return d.type == PrimitiveType::TriangleList; });
+    ASSERT_NE(quad, device.draws.end()) << frame;
+    const std::vector<ScreenVertex> v = Vertices(*quad);
+    const auto [low, high] = std::minmax_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.x < b.x; });
+    const float offset = (low->x + high->x) / 2 - 320.0f;
+    EXPECT_LE(std::fabs(offset - previous), 0.2f + 1e-3f) << "a 100 ms drift moves a fifth a frame; frame " << frame;
+    previous = offset;
+    reached = std::max(reached, offset);
+  }
+  EXPECT_NEAR(reached, 1.0f, 1e-3f);
 }
 
 TEST_F(GlowTest, ASeenLanternStaysSeenOnASixteenBitBackBuffer) {
