@@ -175,8 +175,16 @@ TEST(GammaCurvesTest, CurvesBrightenAboveOneAndStayWithinSixteenBits) {
 struct FakeDisplay : GammaSource {
   struct Control : GammaControl {
     explicit Control(FakeDisplay& d) : display(d) {}
-    bool GetRamp(GammaRamp& ramp) override { return ++display.gets, ramp = display.current, display.getWorks; }
-    bool SetRamp(const GammaRamp& ramp) override { return display.sets.push_back(ramp), display.current = ramp, true; }
+    bool GetRamp(GammaRamp& ramp) override {
+      ++display.gets;
+      ramp = display.current;
+      return display.getWorks;
+    }
+    bool SetRamp(const GammaRamp& ramp) override {
+      display.sets.push_back(ramp);
+      display.current = ramp;
+      return true;
+    }
     FakeDisplay& display;
   };
   std::unique_ptr<GammaControl> OpenGammaControl() override { return supported ? std::make_unique<Control>(*this) : nullptr; }

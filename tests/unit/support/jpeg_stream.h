@@ -37,7 +37,10 @@ class Stream {
   void Restarts(int interval) { Segment(0xDD, {0, static_cast<std::uint8_t>(interval)}); }
   void Scan() { Segment(0xDA, {1, 1, 0x00, 0, 63, 0}); }
   // One block whose DC differs from the previous one by diff.
-  void Block(int diff) { Dc(diff), Bits(0, 1); }  // and an end of block
+  void Block(int diff) {  // and an end of block
+    Dc(diff);
+    Bits(0, 1);
+  }
   // The DC part alone, as a progressive picture's first DC scan codes it.
   void Dc(int diff) {
     int size = 0;
@@ -45,8 +48,14 @@ class Stream {
     Bits(static_cast<unsigned>(size), 4);
     if (size) Bits(static_cast<unsigned>(diff > 0 ? diff : diff + (1 << size) - 1), size);
   }
-  void Restart(int n) { Flush(), Marker(0xD0 + (n & 7)); }
-  void End() { Flush(), Marker(0xD9); }
+  void Restart(int n) {
+    Flush();
+    Marker(0xD0 + (n & 7));
+  }
+  void End() {
+    Flush();
+    Marker(0xD9);
+  }
   void Flush() { if (count_) Bits(0x7F, 8 - count_); }  // pads with ones
 
  private:
