@@ -53,7 +53,8 @@ class RecordingDevice : public Device {
     std::uint32_t fvf;
     std::uint32_t vertexCount;
     std::vector<std::uint16_t> indices;
-    DeviceMatrix world;
+    DeviceMatrix world, view;
+    std::string target;                                  // "" for the back buffer
     std::map<RenderState, std::uint32_t> renderStates;  // in force at the draw
     std::vector<std::string> textures;                   // per stage, "" for none
     std::vector<std::uint8_t> vertices;                  // the bytes of client-memory vertices
@@ -102,8 +103,7 @@ class RecordingDevice : public Device {
     return Record("SetTransform(" + Num(state) + ")");
   }
   HResult GetTransform(TransformState state, DeviceMatrix& matrix) override {
-    auto it = transforms.find(state);
-    matrix = it == transforms.end() ? DeviceMatrix::Identity() : it->second;
+    matrix = Transform(state);
     return Record("GetTransform(" + Num(state) + ")");
   }
   HResult SetRenderState(RenderState state, std::uint32_t value) override {
@@ -245,6 +245,10 @@ class RecordingDevice : public Device {
       default: return 0;
     }
   }
+  DeviceMatrix Transform(TransformState state) const {
+    auto it = transforms.find(state);
+    return it == transforms.end() ? DeviceMatrix::Identity() : it->second;
+  }
   static bool VertexRangeOk(const VertexBuffer& buffer, std::uint32_t start, std::uint32_t count) {
     return start <= buffer.Count() && count <= buffer.Count() - start;
   }
@@ -263,10 +267,9 @@ class RecordingDevice : public Device {
   HResult RecordDraw(const char* name, PrimitiveType type, std::uint32_t fvf, std::uint32_t count,
                      const std::uint16_t* indices, std::uint32_t indexCount) {
     if (!inScene) return Record(std::string(name) + "(outside scene)", true);
-    Draw draw{type, fvf, count, {}, {}, renderStates, {}, {}};
+    Draw draw{type, fvf, count, {}, Transform(TransformState::World), Transform(TransformState::View),
+              SurfaceName(renderTarget), renderStates, {}, {}};
     if (indices) draw.indices.assign(indices, indices + indexCount);
-    auto world = transforms.find(TransformState::World);
-    draw.world = world == transforms.end() ? DeviceMatrix::Identity() : world->second;
     for (Surface* t : textures) draw.textures.push_back(SurfaceName(t));
     draws.push_back(std::move(draw));
     return Record(std::string(name) + "(" + Num(type) + ", " + std::to_string(count) + ", " +
