@@ -1,15 +1,8 @@
-// Prints the monitors the system reports, one line each:
-//   monitor=left,top,right,bottom,primary
-// or, with "window TITLE TIMEOUT_MS", the DPI awareness the system gives that
-// window's process and the window's DPI:
-//   found=1  awareness=0|1|2 (unaware, system, per monitor)  dpi=N  rect=...
-// or, with "manifest PROGRAM", the DPI settings the system reads from that
-// program's manifest (through an activation context made from it):
-//   dpiAware=...  dpiAwareness=...
-// or, with "cover TIMEOUT_MS [X,Y...]", the show's cover window of another
-// monitor (rect, extended style, class cursor), after posting it a mouse
-// move to each point (in its own coordinates):
-//   found=1  rect=...  exstyle=0x...  cursor=0|1
+// monitor_driver                   monitor=left,top,right,bottom,primary per monitor
+//   window TITLE TIMEOUT_MS         that window's DPI awareness (0 unaware, 1 system, 2 per monitor), dpi, rect
+//   manifest PROGRAM                the DPI settings the system reads from its manifest
+//   cover TIMEOUT_MS [X,Y...]       the show's cover of another monitor (rect, exstyle, class cursor),
+//                                   then a mouse move posted to it at each point
 #include <windows.h>
 
 #include <cstdio>
