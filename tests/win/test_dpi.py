@@ -1,8 +1,5 @@
-"""The program at 150 % display scaling (144 DPI, the prefix's LogPixels).
-
-The program declares itself DPI-aware, so the system hands its windows real
-pixels: the dialogs grow with their font and stay on the screen.
-"""
+"""At 150 % display scaling (LogPixels 144) the DPI-aware program's dialogs
+grow with their font and stay on the screen."""
 from test_dialog import CAMERA_TITLE, drive
 from winenv import CONFIG_TITLE, SCR, WineCase, driver, ends_within, fields, reg, run, screenshot, x_windows
 

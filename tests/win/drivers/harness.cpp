@@ -44,20 +44,15 @@ void PrintWindow(const char* prefix, HWND window) {
 // inspect TIMEOUT_MS: the full-screen window and the screen it covers.
 int Inspect(DWORD timeout) {
   HWND w = WaitForWindow(kSaverClass, nullptr, timeout);
-  std::printf("found=%d\n", w ? 1 : 0);
-  std::printf("screen=%d,%d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  std::printf("found=%d\nscreen=%d,%d\n", w ? 1 : 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   if (w) PrintWindow("", w);
   std::fflush(stdout);
   return 0;
 }
 
-LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
 HWND MakeTopWindow(const char* title, int width, int height) {
   WNDCLASSA wc = {};
-  wc.lpfnWndProc = HostProc;
+  wc.lpfnWndProc = DefWindowProcA;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszClassName = "BrisaneTestHost";
