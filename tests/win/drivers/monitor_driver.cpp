@@ -1,6 +1,5 @@
 // monitor_driver                   monitor=left,top,right,bottom,primary per monitor
 //   window TITLE TIMEOUT_MS         that window's DPI awareness (0 unaware, 1 system, 2 per monitor), dpi, rect
-//   manifest PROGRAM                the DPI settings the system reads from its manifest
 //   cover TIMEOUT_MS [X,Y...]       the show's cover of another monitor (rect, exstyle, class cursor),
 //                                   then a mouse move posted to it at each point
 #include <windows.h>
@@ -54,33 +53,6 @@ int Window(const char* title, DWORD timeout) {
   return 0;
 }
 
-void PrintSetting(HANDLE context, const wchar_t* ns, const wchar_t* name) {
-  using Query = BOOL(WINAPI*)(DWORD, HANDLE, const wchar_t*, const wchar_t*, wchar_t*, SIZE_T, SIZE_T*);
-  auto query = reinterpret_cast<Query>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW")));
-  wchar_t value[256] = {};
-  SIZE_T written = 0;
-  const bool found = query && query(0, context, ns, name, value, 255, &written);
-  std::printf("%ls=%ls\n", name, found ? value : L"(none)");
-}
-
-int Manifest(const char* program) {
-  ACTCTXA request = {};
-  request.cbSize = sizeof request;
-  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-  request.lpSource = program;
-  request.lpResourceName = MAKEINTRESOURCEA(1);
-  HANDLE context = CreateActCtxA(&request);
-  if (context == INVALID_HANDLE_VALUE) {
-    std::printf("error=no manifest (%lu)\n", static_cast<unsigned long>(GetLastError()));
-    return 1;
-  }
-  PrintSetting(context, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware");
-  PrintSetting(context, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness");
-  ReleaseActCtx(context);
-  return 0;
-}
-
 int Cover(DWORD timeout, int count, char** points) {
   const DWORD start = GetTickCount();
   HWND cover = nullptr;
@@ -109,7 +81,6 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::string_view(argv[1]) == "cover") {
     return Cover(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)), argc - 3, argv + 3);
   }
-  if (argc == 3 && std::string_view(argv[1]) == "manifest") return Manifest(argv[2]);
   if (argc == 4 && std::string_view(argv[1]) == "window") {
     return Window(argv[2], static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
   }
