@@ -1,7 +1,5 @@
-"""The program's own display, window and frame code under Wine's DirectDraw 7 and
-Direct3D 7, through display_driver (which carries the program's resources): the
-device table, frames read back at desktop resolution and in a full-screen mode,
-the camera tour, the display lost under the show, and fatal failures."""
+"""The program's display, window and frame code under Wine's DirectDraw 7 and
+Direct3D 7, through display_driver (which carries the program's resources)."""
 import subprocess
 import tempfile
 import time
@@ -19,40 +17,20 @@ def full_screen_800x600():
 
 class DisplayTests(WineCase):
     def assert_sky_over_sea(self, top, bottom, where):
-        # A blue sky above, a blue-green sea below: the ship's scene through
-        # its first camera, in the light of day.
+        # The first camera by day: a blue sky above a blue-green sea.
         self.assertGreater(top[2], top[0] + 15, f"a sky-blue top in {where}: {top}")
         self.assertGreater(bottom[2], bottom[0] + 15, f"a sea-blue bottom in {where}: {bottom}")
         self.assertGreater(bottom[1], bottom[0] + 15, f"a sea-green bottom in {where}: {bottom}")
 
-    def frames(self, desktop):
-        code, info = finish(DISPLAY_DRIVER, "frames", "4", desktop=desktop)
-        self.assertEqual((code, info["scene"], info["readback"]), (0, "1", "0"))
-        self.assertGreater(int(info["distinct"]), 1000, "the back buffer holds the scene")
-        self.assert_sky_over_sea(*(tuple(map(int, info[k].split(","))) for k in ("top", "bottom")), "the back buffer")
-        self.assertGreater(int(info["frames"]), 0)
-        self.assertGreater(int(info["clear.frames"]), 0)
-        self.assertEqual(info["cleanup"], "0", "nothing else holds the device or DirectDraw")
-        return info
-
-    def test_device_table_and_frames_at_desktop_resolution(self):
-        info, devices = device_table(desktop=True)
-        current = int(info["current"])
-        modes = devices[current]["modes"]
-        self.assertGreater(len(modes), 10, "a virtual desktop offers many modes")
-        self.assertEqual(modes[devices[current]["default"]], (640, 480, 32))
-        self.assertEqual(modes[devices[current]["desktop"]], (1024, 768, 32))
-        self.assertEqual(info[f"device.{current}.tnlhal"], "1", "Wine offers a T&L HAL, which the default prefers")
-        self.assertEqual(info["setting.UseDesktopRes"], "1")
-
-        info = self.frames(desktop=False)
-        self.assertEqual((info["desktopres"], info["screen"]), ("1", "0,0,1024,768"))
-        self.assertEqual(info["screenscale"], "1.0000", "scaled by the picture shown")
-
     def test_full_screen_mode_from_the_registry_and_the_desktop_mode_back(self):
         full_screen_800x600()
-        info = self.frames(desktop=True)
+        code, info = finish(DISPLAY_DRIVER, "frames", "4", desktop=True)
+        self.assertEqual((code, info["scene"], info["readback"]), (0, "1", "0"))
         self.assertEqual((info["desktopres"], info["mode"], info["screen"]), ("0", "800x600x32", "0,0,800,600"))
+        self.assertGreater(int(info["distinct"]), 1000, "the back buffer holds the scene")
+        self.assert_sky_over_sea(*(tuple(map(int, info[k].split(","))) for k in ("top", "bottom")), "the back buffer")
+        self.assertGreater(min(int(info["frames"]), int(info["clear.frames"])), 0)
+        self.assertEqual(info["cleanup"], "0", "nothing else holds the device or DirectDraw")
         # The program itself, through the driver's "run", which reports the exit code.
         out = tempfile.TemporaryFile(mode="w+")
         self.addCleanup(out.close)
@@ -69,8 +47,7 @@ class DisplayTests(WineCase):
         self.assertEqual(finish(HARNESS, "inspect", "1000")[1]["screen"], "1024,768", "the desktop's mode is back")
 
     def test_a_mode_change_under_the_full_screen_show_ends_it_cleanly(self):
-        # Someone else (the secure desktop, a remote session) takes the display:
-        # the show ends as on any input, everything released, exit code 0.
+        # Someone else (the secure desktop, a remote session) takes the display.
         full_screen_800x600()
         code, info = finish(DISPLAY_DRIVER, "run", DISPLAY_DRIVER_WIN, "lost", desktop=True)
         self.assertEqual((code, info["change"], info["lost"]), (0, "0", "1"), "the surfaces were taken away")
@@ -79,15 +56,7 @@ class DisplayTests(WineCase):
                          ["1", "0", "0", "0", "0", "0"], "ended by itself, window, scene and device released")
         self.assertEqual(finish(HARNESS, "inspect", "1000")[1]["screen"], "1024,768", "the desktop's mode is back")
 
-    def test_the_director_goes_to_the_next_camera_through_black(self):
-        set_settings(SwitchPeriod=5)
-        code, info = finish(DISPLAY_DRIVER, "tour", "12")
-        self.assertEqual((code, info["camera.0"], info["camera.1"]), (0, "Camera01", "Camera02"))
-        self.assertLess(int(info["camera.1.ms"]), 11000, "a 5 s period and a fade of slow frames, not 30 s")
-        self.assertEqual(info["lowest"], "0.000", "the picture went black on the way")
-
     def test_a_failure_after_the_mode_change_gives_the_desktop_its_mode_back(self):
-        # The desktop's launcher does not pass exit codes on; the driver's "run" does.
         code, info = finish(DISPLAY_DRIVER, "run", DISPLAY_DRIVER_WIN, "eightbit", desktop=True)
         self.assertEqual((code, info["exit"], info["changed"]), (0, "1", "800,600"), "failed after the mode change")
         self.assertEqual(info["box"], r"FATAL ERROR in InitDirect3D(): RGBBitCount <= 8, hr = 0\n\nIf you see this "

@@ -1,8 +1,5 @@
-"""The program at 150 % display scaling (144 DPI, the prefix's LogPixels).
-
-The program declares itself DPI-aware, so the system hands its windows real
-pixels: the dialogs grow with their font and stay on the screen.
-"""
+"""At 150 % display scaling (LogPixels 144) the DPI-aware program's dialogs
+grow with their font and stay on the screen."""
 from test_dialog import CAMERA_TITLE, drive
 from winenv import CONFIG_TITLE, SCR, WineCase, driver, ends_within, fields, reg, run, screenshot, x_windows
 
@@ -24,13 +21,7 @@ class At144Dpi(WineCase):
         self.assertEqual(reg("add", DESKTOP, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f")[0], 0)
         self.addCleanup(reg, "delete", DESKTOP, "/v", "LogPixels", "/f")  # every other test runs at 96
 
-    def test_the_system_reads_per_monitor_awareness_from_the_program(self):
-        code, out = run(driver("monitor_driver"), "manifest", SCR)
-        # Windows 10 1607 and later read the first; older ones the second ("true/pm": per monitor on 8.1).
-        self.assertEqual((code, fields(out).get("dpiAwareness"), fields(out).get("dpiAware")),
-                         (0, "PerMonitorV2, PerMonitor", "true/pm"), out)
-
-    def test_the_dialogs_grow_with_their_font_and_stay_on_the_screen(self):
+    def test_the_dialogs_are_per_monitor_aware_grow_with_their_font_and_stay_on_the_screen(self):
         p = self.launch(SCR, "/c")
         d = drive(CONFIG_TITLE, "dump:h")
         box = window_info(CONFIG_TITLE)

@@ -1,6 +1,5 @@
-"""The guns' volley, the sun's glow and flare and the lanterns' glows in the
-show's own window under Wine, in one run of the fire driver; the frames it
-saves are kept under out/fire as PNG pictures."""
+"""The volley, the sun's glow and flare and the lanterns' glows in the show's
+own window, in one run of the fire driver; its frames are kept in out/fire."""
 import glob
 import os
 import shutil
@@ -12,8 +11,7 @@ from winenv import OUT, WineCase, audio_driver, driver, fields, mean_colour, rgb
 
 FIRE = os.path.join(OUT, "fire")
 MUZZLES, HULL = "1024x180+0+300", "1024x310+0+250"  # the guns' rows; the hull from waterline to rail
-# White-hot pixels in the muzzles' rows: 277 to 611 with the flash (busy machine included), 19 from the fire
-# meshes alone with the flash sprite not drawn.
+# White-hot pixels in the muzzles' rows: 277 to 611 with the flash, 19 from the fire meshes alone.
 
 
 def picture(name):
@@ -33,7 +31,7 @@ class FireTests(WineCase):
         return sum(1 for p in rgb(picture(name), crop) if test(*p))
 
     def glow_added(self, name, x, y, r):
-        """How much a frame's glows add to the light (red + green + blue) around (x, y), against the next frame."""
+        """The light (r + g + b) a frame's glows add around (x, y), against the next frame without them."""
         box = f"{2 * r}x{2 * r}+{x - r}+{y - r}"
         return sum(mean_colour(picture(name), box)) - sum(mean_colour(picture(name + "_plain"), box))
 
@@ -42,7 +40,7 @@ class FireTests(WineCase):
 
     def test_a_volley_is_seen_and_heard_and_the_sun_and_the_lanterns_glow(self):
         still_camera()
-        # The ambient sounds right down (the shots keep full volume): whatever is loud is a shot.
+        # The ambient sounds right down (not the shots): whatever is loud is a shot.
         set_settings(EnableFiring=1, FiringPeriod=0, ChangeDelay=60, MasterVolume=-5000)
         shutil.rmtree(FIRE, ignore_errors=True)
         os.makedirs(FIRE)
@@ -54,7 +52,7 @@ class FireTests(WineCase):
         p = self.launch(driver("fire_driver"), windows_path(FIRE), env=env)
         self.info = info = fields(p.communicate(timeout=300)[0])
         self.assertEqual(p.returncode, 0, info)
-        for ppm in glob.glob(os.path.join(FIRE, "*.ppm")):  # kept to look at
+        for ppm in glob.glob(os.path.join(FIRE, "*.ppm")):
             subprocess.run(["convert", ppm, ppm[:-3] + "png"], check=True)
             os.remove(ppm)
         for gun in range(1, 9):
@@ -83,6 +81,5 @@ class FireTests(WineCase):
         for i in range(2):
             intensity, _, onscreen, x, y = self.glow("night", i)
             self.assertTrue(onscreen and intensity > 200, "seen, so at full strength")
-            # Close to the lantern, so the flag waving nearby between the two frames does
-            # not count (measured: +70 to +150 over the lantern, a few units beyond).
+            # Close in: the flag waving nearby between the frames must not count.
             self.assertGreater(self.glow_added("night", x, y, 10), 20, (x, y))

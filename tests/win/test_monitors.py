@@ -1,12 +1,8 @@
-"""The full-screen show on two monitors side by side.
-
-Xvfb cannot place two monitors side by side, so this test starts its own X
-server: Xorg with the dummy video driver, one 1824 x 768 screen split by
-RandR into a 1024 x 768 primary monitor and an 800 x 600 one to its right.
-Wine learns its monitors when its first program starts, so the test runs
-Wine in a copy of the test prefix with its own wineserver; the Xvfb and the
-prefix of every other test are left alone.
-"""
+"""The full-screen show on two monitors side by side: Xorg with the dummy
+driver (Xvfb cannot place two monitors), one 1824 x 768 screen split by RandR
+into a 1024 x 768 primary and an 800 x 600 monitor to its right. Wine learns
+its monitors when its first program starts, so this runs in a copy of the
+test prefix with its own wineserver."""
 import os
 import shutil
 import subprocess
@@ -47,14 +43,13 @@ EndSection
 
 
 def root_pixels(env, path):
-    """Screenshot of the whole X screen to path; returns (width, RGB bytes)."""
+    """(width, RGB bytes) of the whole X screen, saved to path."""
     subprocess.run(["import", "-window", "root", path], env=env, check=True)
     width = subprocess.run(["identify", "-format", "%w", path], check=True, capture_output=True, text=True).stdout
     return int(width), subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
 
 
 def colour_count(image, rect, colour):
-    """Pixels of that exact colour inside rect (x, y, width, height)."""
     width, data = image
     x, y, w, h = rect
     lines = (data[(row * width + x) * 3:(row * width + x + w) * 3] for row in range(y, y + h))
@@ -83,10 +78,8 @@ class TwoMonitors(unittest.TestCase):
         for step in (["--addmode", "DUMMY1", "800x600"],
                      ["--output", "DUMMY1", "--mode", "800x600", "--right-of", "DUMMY0"]):
             subprocess.run(["xrandr", *step], env=self.env, check=True)
-        # A full query probes the outputs again; without it the server's
-        # current state, which Wine reads, may still list DUMMY1 as off.
+        # A full query probes the outputs again: Wine may otherwise read DUMMY1 as off.
         subprocess.run(["xrandr"], env=self.env, check=True, stdout=subprocess.DEVNULL)
-        # A copy of the test prefix, made once: its own wineserver sees this X server's monitors.
         source = os.environ["WINEPREFIX"]
         self.env["WINEPREFIX"] = copy = source.rstrip("/") + "-monitors"
         marker = lambda prefix: open(os.path.join(prefix, ".brisane-ready")).read()  # noqa: E731
@@ -95,10 +88,9 @@ class TwoMonitors(unittest.TestCase):
             subprocess.run(["cp", "-a", source, copy], check=True)
         subprocess.run([WINESERVER, "-p"], env=self.env, check=True)
         self.addCleanup(subprocess.run, [WINESERVER, "-k"], env=self.env, stderr=subprocess.DEVNULL)
-        # Wine's background services inherit its output: no pipe for them to hold open.
         subprocess.run([WINE, "wineboot"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=120)
-        # Wine's first program may still see the monitors the prefix last knew; ask until it sees these.
+        # The first program may still see the monitors the prefix last knew.
         deadline = time.monotonic() + 30
         while True:
             out = subprocess.run([WINE, driver("monitor_driver")], env=self.env, capture_output=True, text=True,
@@ -116,7 +108,6 @@ class TwoMonitors(unittest.TestCase):
         subprocess.run(["xdotool", *args], env=self.env, check=True)
 
     def program_windows(self):
-        """Visible X windows of the program (the show and its covers)."""
         p = subprocess.run(["xdotool", "search", "--onlyvisible", "--classname", "brisane.scr"], env=self.env,
                            capture_output=True, text=True)
         found = []
@@ -138,8 +129,7 @@ class TwoMonitors(unittest.TestCase):
                                   text=True).stdout
         self.assertEqual(monitors.splitlines()[0], "Monitors: 2")
         before = root_pixels(self.env, self.before)
-        self.assertEqual([colour_count(before, m, ROOT_COLOUR) for m in (PRIMARY, SECOND)],
-                         [1024 * 768, 800 * 600], "the uncovered screen shows the root's colour")
+        self.assertEqual([colour_count(before, m, ROOT_COLOUR) for m in (PRIMARY, SECOND)], [1024 * 768, 800 * 600])
 
         p = subprocess.Popen([WINE, SCR, "/s"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: p.poll() is None and (p.kill(), p.wait()))
@@ -148,27 +138,20 @@ class TwoMonitors(unittest.TestCase):
         while True:
             image = root_pixels(self.env, os.path.abspath(os.path.join(OUT, "monitors_show.png")))
             left = [colour_count(image, m, ROOT_COLOUR) for m in (PRIMARY, SECOND)]
-            # The show is up once its frames are drawn: a picture of many colours.
             colours = len({image[1][i:i + 3] for i in range(0, 1024 * 3 * 768, 3 * 7)})
             if (left == [0, 0] and colours > 1000) or time.monotonic() > deadline:
                 break
-        self.assertEqual(left, [0, 0], "no pixel of the root's colour on either monitor")
+        self.assertEqual(left, [0, 0], "no pixel of the root's colour")
         self.assertEqual(self.program_windows(), [PRIMARY, SECOND], "the show on the primary, a cover beside it")
-        self.assertEqual(colour_count(image, SECOND, (0, 0, 0)), 800 * 600, "the cover is black")
+        self.assertEqual(colour_count(image, SECOND, (0, 0, 0)), 800 * 600, "a black cover")
 
         cover = self.cover()
         self.assertEqual(cover.get("found"), "1", cover)
         self.assertEqual(cover["rect"], "1024,0,1824,600")
-        self.assertEqual(int(cover["exstyle"], 16) & (WS_EX_TOPMOST | WS_EX_NOACTIVATE),
-                         WS_EX_TOPMOST | WS_EX_NOACTIVATE, "topmost, never taking the activation from the show")
+        self.assertEqual(int(cover["exstyle"], 16) & (WS_EX_TOPMOST | WS_EX_NOACTIVATE), WS_EX_TOPMOST | WS_EX_NOACTIVATE)
         self.assertEqual(cover["cursor"], "0", "no pointer over the cover")
         self.assertIsNone(ends_within(p, 1.0), "looking at the cover ends nothing")
-        # Under Wine the exclusive display mostly confines the real pointer to
-        # the primary monitor, so movement over the cover is posted to it.
+        # Wine's exclusive display confines the real pointer: movement is posted to the cover.
         self.cover("100,100", "140,120")
         self.assertEqual(ends_within(p, 10), 0)
         self.assertEqual(self.program_windows(), [], "every window is gone")
-
-
-if __name__ == "__main__":
-    unittest.main()

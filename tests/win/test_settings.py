@@ -15,8 +15,8 @@ class RegistryTests(WineCase):
         flag = "3: C:\\" + "f" * 300 + "\\flag.jpg"
         expected = {"DeviceNum": "2: 0", "FlagPath": flag, "Level": "1: 0.500000", "MasterVolume": "2: -2500",
                     "SwitchPeriod": "2: 21"}
-        self.assertEqual([name for name, *_ in stored], sorted(expected),
-                         "in key order; no value for the empty text or the child node")
+        # In key order; no value for the empty text or the child node.
+        self.assertEqual([name for name, *_ in stored], sorted(expected))
         for name, kind, size, data in stored:
             text = expected[name]
             # The program counts no terminator; the system adds one of its own.

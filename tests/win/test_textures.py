@@ -58,7 +58,3 @@ class TextureTests(unittest.TestCase):
         camera = self.surface("camera")
         self.assertEqual(camera["size"], self.sized(-(-6000 // scale), -(-4000 // scale)))
         self.assertGreater(camera["red"], 20.0, "the picture's grey, not an empty texture")
-
-
-if __name__ == "__main__":
-    unittest.main()

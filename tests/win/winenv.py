@@ -1,8 +1,5 @@
-"""Running the Windows build under Wine and driving it from the X side.
-
-The tests run inside ./run test, which provides DISPLAY (its own Xvfb), a
-WINEPREFIX under the build folder and a persistent wineserver.
-"""
+"""Running the Windows build under Wine (inside ./run test: DISPLAY, WINEPREFIX
+and a persistent wineserver) and driving it from the X side."""
 import os
 import re
 import subprocess
@@ -18,7 +15,6 @@ OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "out"
 
 
 def driver(name):
-    """One of the Windows test drivers (tests/win/drivers/NAME.cpp)."""
     return os.path.join(DRIVERS, name + ".exe")
 
 
@@ -37,16 +33,16 @@ def windows_path(path):
 
 
 def run(program, *args, timeout=60):
-    """Runs a Windows program to its end; returns (exit code, stdout)."""
+    """(exit code, stdout) of a Windows program run to its end."""
     p = subprocess.run([WINE, program, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
                        timeout=timeout)
     return p.returncode, p.stdout
 
 
 def finish(program, *args, desktop=False, timeout=90):
-    """Runs a program to its end, inside a virtual desktop (where modes can
-    change) if asked; returns (exit code, its key=value lines). Output goes
-    through a file: a desktop's own process may inherit and hold a pipe."""
+    """(exit code, key=value lines) of a program run to its end, in a virtual
+    desktop (where modes can change) if asked. Output goes through a file: a
+    desktop's own process may inherit and hold a pipe."""
     line = [WINE, "explorer", DESKTOP, program, *args] if desktop else [WINE, program, *args]
     with tempfile.TemporaryFile(mode="w+") as out:
         p = subprocess.run(line, stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
@@ -55,7 +51,6 @@ def finish(program, *args, desktop=False, timeout=90):
 
 
 def fields(text):
-    """key=value lines as a dict; repeated keys keep the last."""
     return dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
 
 
@@ -73,10 +68,9 @@ def unescape(text):
 
 
 def x_windows(title_regex):
-    """X windows whose title matches (top-level windows of Wine carry their titles)."""
-    p = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title_regex],
-                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    return p.stdout.split()
+    """Visible X windows whose title matches (Wine's top-level windows carry theirs)."""
+    return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title_regex], capture_output=True,
+                          text=True).stdout.split()
 
 
 def wait_for_x_window(title_regex, timeout=30.0):
@@ -92,7 +86,6 @@ def xdotool(*args):
 
 
 def screenshot(name, window="root"):
-    """An X window (the whole screen unless told) as out/NAME."""
     os.makedirs(OUT, exist_ok=True)
     path = os.path.abspath(os.path.join(OUT, name))
     subprocess.run(["import", "-window", window, path], check=True)
@@ -122,7 +115,7 @@ def difference(a, b, crop=None):
 
 
 def device_table(desktop=False):
-    """display_driver list: its fields, and per device its modes and mode indices."""
+    """display_driver list: its fields, and per device its modes and default and desktop mode indices."""
     code, info = finish(DISPLAY_DRIVER, "list", desktop=desktop)
     if code != 0:
         raise AssertionError(f"display_driver list ended with {code}")
@@ -160,7 +153,6 @@ def audio_driver(name):
 
 
 def reg(*args):
-    """Wine's reg.exe in the same prefix; returns (exit code, stdout)."""
     return run("reg", *args)
 
 
@@ -174,7 +166,6 @@ def set_setting(name, text):
 
 
 def set_settings(**values):
-    """Integer settings, stored as the program writes them."""
     for name, value in values.items():
         set_setting(name, f"2: {value}")
 
@@ -185,13 +176,13 @@ def still_camera():
 
 
 def stored(name):
-    """A stored setting's text as reg.exe prints it, or None."""
+    """reg.exe's print of a stored setting, or None."""
     code, out = reg("query", "HKCU\\" + SETTINGS_KEY, "/v", name)
     return out if code == 0 else None
 
 
 def ends_within(process, seconds):
-    """The exit code if the process ends within the time, else None."""
+    """The exit code, or None if the process is still running then."""
     try:
         return process.wait(timeout=seconds)
     except subprocess.TimeoutExpired:
@@ -215,7 +206,7 @@ class WineCase(unittest.TestCase):
         clear_settings()
 
     def launch(self, program, *args, **kwargs):
-        """Starts a Windows program, stopped at the end of the test; its exit code is the program's."""
+        """Starts a Windows program, stopped at the end of the test."""
         p = subprocess.Popen([WINE, program, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
                              **kwargs)
         self.processes.append(p)
@@ -235,8 +226,8 @@ class WineCase(unittest.TestCase):
                 return path
             time.sleep(0.5)
 
-    def answer_fatal(self, text, desktop=False):
-        """The fatal box: shown with its error icon and that text; OK pressed."""
-        code, box = finish(HARNESS, "answer", "Error!", "20000", "1", desktop=desktop)
+    def answer_fatal(self, text):
+        """The fatal box, with its error icon and that text: OK pressed."""
+        code, box = finish(HARNESS, "answer", "Error!", "20000", "1")
         self.assertEqual((code, box.get("found"), box.get("icon")), (0, "1", "1"), box)
         self.assertEqual(unescape(box["text"]), text + SUPPORT_LINE)

@@ -1,6 +1,5 @@
-// Test driver that works a dialog of another process through its controls
-// with the messages the controls themselves would send, and reports what the
-// controls show. Usage: dialog_driver TITLE STEP... with the steps
+// dialog_driver TITLE STEP...: works another process's dialog with the
+// messages its controls would send, and reports what they show. Steps:
 //   dump:NAME            every control of the dialog, as NAME.ID.FIELD=... lines
 //   click:ID             BM_CLICK, sent
 //   postclick:ID         BM_CLICK, posted (for buttons that open a modal dialog:
@@ -22,18 +21,7 @@
 
 namespace {
 
-HWND WaitForDialog(const char* title, DWORD timeout) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    HWND w = FindWindowA("#32770", title);
-    if ((w && IsWindowVisible(w)) || GetTickCount() - start >= timeout) return w;
-    Pump(20);
-  }
-}
-
-// Entries of a list in another process. Under Wine the ANSI CB_GETLBTEXT
-// across processes returns only each entry's first letter; the wide one
-// carries the whole text.
+// Across processes Wine's ANSI CB_GETLBTEXT gives only the first letter.
 std::string ListEntry(HWND combo, WPARAM index) {
   std::wstring text(1024, L'\0');
   DWORD_PTR result = 0;
@@ -120,7 +108,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: dialog_driver TITLE STEP...\n");
     return 2;
   }
-  HWND dialog = WaitForDialog(argv[1], 20000);
+  HWND dialog = WaitForWindow("#32770", argv[1], 20000);
   std::printf("found=%d\n", dialog ? 1 : 0);
   std::fflush(stdout);
   if (!dialog) return 1;
@@ -146,7 +134,7 @@ int main(int argc, char** argv) {
       SendMessageA(control, TBM_SETPOS, TRUE, value);
       SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, value), reinterpret_cast<LPARAM>(control));
     } else if (verb == "dialog") {
-      if (!(dialog = WaitForDialog(arg(1).c_str(), 20000))) return 1;
+      if (!(dialog = WaitForWindow("#32770", arg(1).c_str(), 20000))) return 1;
     } else if (verb == "count") {
       Pump(static_cast<DWORD>(number(2)));
       std::pair<std::string, int> ctx{arg(1), 0};

@@ -8,8 +8,6 @@
 //   lost             the mode changed to 640 x 480 by someone else under a
 //                    running show, which must end by itself
 //   fatalframe       a fatal error raised by a pass of the third frame (exit code 1)
-//   tour SECONDS     the show's frames for that long: the cameras shown and the
-//                    lowest gamma level the director set on the display
 #include <windows.h>
 
 #include <algorithm>
@@ -94,10 +92,8 @@ std::string MeanColour(const std::vector<std::uint32_t>& pixels, LONG width, LON
   return text;
 }
 
-// The show's window, brought up by the program's own creation handler, and
-// its frames for that many seconds; then, in the same process and mode, the
-// bare frame (clear and present, no scene) for as long, as the reference.
-// Prints both rates and what the back buffer held after the show's frames.
+// The show's frames, then the bare frame (clear and present) in the same
+// process and mode as the reference rate; and what the back buffer held.
 int Frames(double seconds) {
   App app(GetModuleHandleA(nullptr), SettingsRoot);
   LARGE_INTEGER frequency, start, now;
@@ -128,7 +124,6 @@ int Frames(double seconds) {
   app.DropShow();  // the same frames without the scene
   const double clearRate = DrawFrames(app, seconds, "clear.");
   std::printf("ratio=%.4f\n", clearRate > 0 ? sceneRate / clearRate : 0.0);
-  // Everything released by its owner: nothing may still hold the device.
   std::printf("cleanup=%ld\n", static_cast<long>(app.CleanupDisplay()));
   std::fflush(stdout);
   DestroyWindow(app.shell().mainWindow);
@@ -141,15 +136,13 @@ HWND PlainWindow() {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "DisplayDriverWindow";
   RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, wc.lpszClassName, "display driver", WS_POPUP | WS_VISIBLE, 0, 0,
-                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
-                                wc.hInstance, nullptr);
-  return window;
+  return CreateWindowExA(0, wc.lpszClassName, "display driver", WS_POPUP | WS_VISIBLE, 0, 0,
+                         GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, wc.hInstance,
+                         nullptr);
 }
 
-// Reads the fatal box this process shows, notes the screen size while it is
-// up, and presses OK: inside a virtual desktop another process cannot be
-// relied on to find it.
+// Reads this process's fatal box and the screen size while it is up, and
+// presses OK: inside a virtual desktop another process may not find it.
 DWORD WINAPI AnswerFatalBox(LPVOID) {
   for (int i = 0; i < 400; ++i) {
     HWND box = FindWindowA("#32770", "Error!");
@@ -167,8 +160,7 @@ DWORD WINAPI AnswerFatalBox(LPVOID) {
   return 0;
 }
 
-// An 8-bit mode: the display takes it, but 3D rendering cannot run there,
-// so bring-up fails after the mode has changed.
+// An 8-bit mode: the display takes it, 3D cannot, so bring-up fails after the change.
 int EightBit() {
   App app(GetModuleHandleA(nullptr), SettingsRoot);
   HWND window = PlainWindow();
@@ -183,8 +175,7 @@ int EightBit() {
   return 4;  // not reached: the failure is fatal
 }
 
-// The display taken away under a running show: a mode change by someone
-// else. The show must end by itself, cleanly.
+// Someone else changes the mode under a running show: it must end by itself.
 int Lost() {
   App app(GetModuleHandleA(nullptr), SettingsRoot);
   app.InitWindow();
@@ -192,7 +183,6 @@ int Lost() {
   unsigned frames = 0;
   const DWORD start = GetTickCount();
   bool changed = false;
-  // Long enough for a few frames of the ship under a software rasteriser.
   while (GetTickCount() - start < 30000) {
     if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) break;
@@ -223,8 +213,7 @@ int Lost() {
   return 0;
 }
 
-// A pass of the frame that fails the way a lost render target does, on the
-// third frame: the fatal report must stay up over the show's window.
+// Fails on the third frame the way a lost render target does.
 class FailingPass : public FramePass {
  public:
   std::string_view Name() const override { return "failing"; }
@@ -236,36 +225,6 @@ class FailingPass : public FramePass {
   int frames_ = 0;
 };
 
-int Tour(double seconds) {
-  App app(GetModuleHandleA(nullptr), SettingsRoot);
-  app.InitWindow();
-  if (!app.show() || !app.show()->show.director()) return 3;
-  Show& show = app.show()->show;
-  const DWORD start = GetTickCount();
-  std::string shown = show.scene().currentCamera() ? show.scene().currentCamera()->name() : "";
-  std::printf("camera.0=%s\n", shown.c_str());
-  float lowest = show.director()->level();
-  unsigned frames = 0, changes = 0;
-  MSG msg;
-  while (GetTickCount() - start < seconds * 1000) {
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    app.RenderFrame();
-    ++frames;
-    lowest = std::min(lowest, show.director()->level());
-    const Camera* camera = show.scene().currentCamera();
-    if (camera && camera->name() != shown) {
-      shown = camera->name();
-      ++changes;
-      std::printf("camera.%u=%s\ncamera.%u.ms=%lu\n", changes, shown.c_str(), changes,
-                  static_cast<unsigned long>(GetTickCount() - start));
-    }
-  }
-  std::printf("frames=%u\nlowest=%.3f\n", frames, lowest);
-  std::fflush(stdout);
-  DestroyWindow(app.shell().mainWindow);
-  return 0;
-}
-
 int FatalFrame() {
   App app(GetModuleHandleA(nullptr), SettingsRoot);
   app.InitWindow();
@@ -276,8 +235,7 @@ int FatalFrame() {
   return 4;  // not reached: the failure is fatal
 }
 
-// Runs a program to its end and prints its exit code: a virtual desktop's
-// launcher does not pass the code on.
+// A virtual desktop's launcher does not pass the exit code on: print it.
 int Run(int argc, char** argv) {
   std::string line;
   for (int i = 2; i < argc; ++i) line += std::string(i > 2 ? " " : "") + "\"" + argv[i] + "\"";
@@ -304,9 +262,8 @@ int main(int argc, char** argv) {
   if (command == "eightbit") return EightBit();
   if (command == "lost") return Lost();
   if (command == "fatalframe") return FatalFrame();
-  if (command == "tour") return Tour(argc > 2 ? std::atof(argv[2]) : 10.0);
   if (command == "run" && argc > 2) return Run(argc, argv);
   std::fprintf(stderr,
-               "usage: display_driver list|frames SECONDS|eightbit|lost|fatalframe|tour SECONDS|run PROGRAM ARGS\n");
+               "usage: display_driver list|frames SECONDS|eightbit|lost|fatalframe|run PROGRAM ARGS\n");
   return 2;
 }

@@ -20,6 +20,16 @@ inline void Pump(DWORD milliseconds) {
   } while (GetTickCount() - start < milliseconds);
 }
 
+// The window once it is shown (a dialog is found before its controls are ready).
+inline HWND WaitForWindow(const char* className, const char* title, DWORD timeout) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HWND w = FindWindowA(className, title);
+    if ((w && IsWindowVisible(w)) || GetTickCount() - start >= timeout) return w;
+    Pump(20);
+  }
+}
+
 // Escapes a text so that it stays on one output line.
 inline std::string Escape(const std::string& s) {
   std::string out;

@@ -1,7 +1,6 @@
-// The show's guns, glows and flare in the program's own window under the real
-// clock, in one run (fire_driver DIR): the show's timeline is moved ahead so
-// that each comes within seconds, and chosen frames are saved as DIR\NAME.ppm
-// beside what the driver knows they hold: the volley, the sun, the night.
+// fire_driver DIR: the show's volley, sun and night in its own window under
+// the real clock, the timeline moved ahead so each comes within seconds;
+// chosen frames saved as DIR\NAME.ppm beside what the driver knows they hold.
 #include <windows.h>
 
 #include <algorithm>
@@ -28,12 +27,10 @@ void Frame(App& app) {
   app.RenderFrame();
 }
 
-// Frames read back, written out at the end: reading one is quick, so the
-// driver can catch the next shot.
+// Frames read back now and written out at the end, so the next shot is caught.
 std::vector<std::pair<std::string, std::vector<std::uint32_t>>> saved;
 std::int32_t width = 0, height = 0;
 
-// The frame just drawn, still in the back buffer, to be written as NAME.ppm.
 void Save(App& app, const std::string& name) {
   const RECT& screen = app.display().screenRect();
   width = screen.right - screen.left, height = screen.bottom - screen.top;
@@ -52,8 +49,8 @@ void WriteSaved(const std::string& dir) {
   }
 }
 
-// The frame just drawn as NAME, then the next one without the passes of those
-// steps as NAME_plain: so little else has moved that the difference is theirs.
+// The frame just drawn as NAME, then the next one without those steps' passes
+// as NAME_plain: so little else moves that the difference is theirs.
 void SaveWithAndWithout(App& app, const std::string& name, std::initializer_list<FrameStep> steps) {
   Save(app, name);
   FramePasses& passes = app.show()->show.passes();
@@ -67,7 +64,7 @@ void SaveWithAndWithout(App& app, const std::string& name, std::initializer_list
 }
 
 
-// A camera's world matrix looking from eye at target (local -z forward, +y up).
+// Looking from eye at target (local -z forward, +y up).
 Matrix LookAt(const Vector3& eye, const Vector3& target) {
   const float fl = Distance(target, eye), rl = std::hypot(target.x - eye.x, target.y - eye.y);
   const Vector3 f{(target.x - eye.x) / fl, (target.y - eye.y) / fl, (target.z - eye.z) / fl};
@@ -87,8 +84,7 @@ void Volley(App& app) {
   Camera& camera = *app.show()->show.scene().currentCamera();
   Vector3 runIn[8];
   for (int i = 1; i <= 8; ++i) runIn[i - 1] = guns.gun(i).gunNode()->position();
-  // The schedule's first step as if taken 50 s ago: the ports open on the
-  // next frame and the volley follows ten seconds later.
+  // The schedule's first step as if 50 s ago: ports open now, the volley 10 s later.
   LcgRandom random(1);
   const DWORD start = timeGetTime();
   guns.RunSchedule(start - 50001, SettingsRoot.Get(key::FiringPeriod).AsInt(), random);
@@ -97,11 +93,10 @@ void Volley(App& app) {
   std::printf("volley.unix=%.3f\n", std::chrono::duration<double>(system_clock::now().time_since_epoch()).count());
   for (int i = 1; i <= 8; ++i)
     std::printf("gun.%d.out=%.1f\n", i, Distance(runIn[i - 1], guns.gun(i).gunNode()->position()));
-  // A flash is out 160 ms after its shot, and a frame here may take longer,
-  // so the update that lights a flash may put it out too. Each shot still to
-  // come is waited for, the camera turned to its side and the frame started
-  // just after it, until each side has a frame whose flash the driver sees on
-  // after drawing; a side whose shots all passed meanwhile fires again.
+  // A flash is out 160 ms after its shot, and a frame here may take longer:
+  // each shot to come is waited for, the camera turned to its side and a frame
+  // started just after it, until each side has a frame with its flash on; a
+  // side whose shots all passed meanwhile fires again.
   int caught[2] = {0, 0};
   const auto missedBusy = [&] {
     for (int i = 1; i <= 8; ++i)
@@ -128,9 +123,8 @@ void Volley(App& app) {
       caught[side] = next->index();
       const std::string name = side ? "starboard" : "port";
       Save(app, name + "_flash");
-      // Its smoke in the next frame, started 600 ms after the shot (or at once
-      // when frames are slower): grown, and not yet faded. The camera is held,
-      // as the sea's mirror follows it a frame late.
+      // Its smoke 600 ms after the shot: grown, not yet faded. The camera is
+      // held, as the sea's mirror follows it a frame late.
       while (timeGetTime() - next->fireTime() < 600) Sleep(1);
       Frame(app);
       SaveWithAndWithout(app, name + "_smoke", {FrameStep::GunEffects});
@@ -139,8 +133,7 @@ void Volley(App& app) {
   std::printf("port.flash=%d\nstarboard.flash=%d\n", caught[0], caught[1]);
 }
 
-// Frames for that long, the last one saved with and without the glows and
-// the flare; prints the glows.
+// Frames for that long, the last saved with and without the glows and flare.
 void Glows(App& app, const std::string& name, DWORD ms) {
   for (const DWORD start = timeGetTime(); timeGetTime() - start < ms;) Frame(app);
   SaveWithAndWithout(app, name, {FrameStep::Glows, FrameStep::SunFlare});
@@ -166,16 +159,14 @@ int main(int argc, char** argv) {
   if (!camera || !sunNode) return 4;
   Volley(app);
 
-  // From off the starboard quarter, over the ship towards the sun, which
-  // stands 15 degrees above the middle of the picture.
+  // Over the ship towards the sun, 15 degrees above the middle of the picture.
   const Vector3 eye{420, 520, 70}, s = sunNode->position();
   const Vector3 d{s.x - eye.x, s.y - eye.y, s.z - eye.z};
   const float h = std::hypot(d.x, d.y), lift = std::tan(std::atan2(d.z, h) - 0.26f);
   camera->setLocal(LookAt(eye, {eye.x + d.x / h * 1000, eye.y + d.y / h * 1000, eye.z + lift * 1000}));
   Glows(app, "sun", 4000);
 
-  // The light cycle's hold ended and its change to night run through, so that
-  // the next real frame starts the night's hold (ChangeDelay minutes).
+  // The light cycle run through its change to night: the next frame holds the night.
   LcgRandom random(1);
   const std::uint32_t hold = static_cast<std::uint32_t>(SettingsRoot.Get(key::ChangeDelay).AsInt()) * 60000u;
   const std::uint32_t change = static_cast<std::uint32_t>(SettingsRoot.Get(key::LightDelay).AsInt()) * 60000u;

@@ -1,8 +1,6 @@
-// Test driver run under Wine beside the screensaver: inspects its windows,
-// hosts its preview, takes activation from it, reads and answers message
-// boxes and dialogs, and reads the registry byte for byte. Prints key=value lines.
-// It carries the program's resources, so the program's own preview code runs
-// here too, where what it paints can be read back.
+// Runs beside the screensaver under Wine and prints key=value lines: its
+// windows, its preview (and, with the program's resources carried here, the
+// preview code's own pixels), activation taken, boxes answered, the registry.
 #include <windows.h>
 
 #include <cstdio>
@@ -25,9 +23,8 @@ std::string TextOf(HWND window) {
 }
 
 void PrintWindow(const char* prefix, HWND window) {
-  RECT rect = {};
+  RECT rect = {}, client = {};
   GetWindowRect(window, &rect);
-  RECT client = {};
   GetClientRect(window, &client);
   char className[256] = {};
   GetClassNameA(window, className, sizeof className);
@@ -44,33 +41,18 @@ void PrintWindow(const char* prefix, HWND window) {
                                                                               : GetAncestor(window, GA_PARENT))));
 }
 
-// The window once it is shown: a dialog is found before its controls are ready.
-HWND WaitForWindow(const char* className, const char* title, DWORD timeout) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    HWND w = FindWindowA(className, title);
-    if ((w && IsWindowVisible(w)) || GetTickCount() - start >= timeout) return w;
-    Pump(20);
-  }
-}
-
 // inspect TIMEOUT_MS: the full-screen window and the screen it covers.
 int Inspect(DWORD timeout) {
   HWND w = WaitForWindow(kSaverClass, nullptr, timeout);
-  std::printf("found=%d\n", w ? 1 : 0);
-  std::printf("screen=%d,%d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  std::printf("found=%d\nscreen=%d,%d\n", w ? 1 : 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   if (w) PrintWindow("", w);
   std::fflush(stdout);
   return 0;
 }
 
-LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
 HWND MakeTopWindow(const char* title, int width, int height) {
   WNDCLASSA wc = {};
-  wc.lpfnWndProc = HostProc;
+  wc.lpfnWndProc = DefWindowProcA;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszClassName = "BrisaneTestHost";
@@ -106,11 +88,9 @@ void PrintPixels(const char* key, HWND window, int width, int height) {
   ReleaseDC(window, dc);
 }
 
-// preview PROGRAM WIDTH HEIGHT PIXELS_W PIXELS_H: hosts "/p <hwnd>" the way the
-// display settings do, then closes the host window and reports how the preview
-// ended; then the program's own preview code in this process, own.pixels= its
-// top-left PIXELS_W x PIXELS_H (a preview child of another process is not read
-// back here) and own.exit= the code its loop ends with when the host goes.
+// preview PROGRAM WIDTH HEIGHT PIXELS_W PIXELS_H: hosts "/p <hwnd>" as the
+// display settings do and closes the host; then the preview code in this
+// process, whose top-left pixels can be read back here, and its exit code.
 int Preview(const char* program, int width, int height, int pixelsWidth, int pixelsHeight) {
   HWND host = MakeTopWindow("Brisane preview host", width, height);
   std::string command = std::string("\"") + program + "\" /p " +
@@ -122,7 +102,6 @@ int Preview(const char* program, int width, int height, int pixelsWidth, int pix
     std::printf("started=0\n");
     return 1;
   }
-  std::printf("started=1\n");
   // The child's creation sends messages to this thread: keep pumping.
   HWND child = nullptr;
   for (DWORD start = GetTickCount(); !child && GetTickCount() - start < 20000;) {
@@ -139,7 +118,7 @@ int Preview(const char* program, int width, int height, int pixelsWidth, int pix
     std::printf("alive=%d\n", WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT ? 1 : 0);
   }
   std::fflush(stdout);
-  DestroyWindow(host);  // the host going away takes the preview with it
+  DestroyWindow(host);
   DWORD code = 999;
   for (DWORD start = GetTickCount(); GetTickCount() - start < 10000;) {
     if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) break;
@@ -206,9 +185,8 @@ int Answer(const char* title, DWORD timeout, int button) {
   return 0;
 }
 
-// regdump SUBKEY: every value below HKEY_CURRENT_USER\SUBKEY as stored. The
-// wide calls give the stored bytes untouched (the narrow ones may append a
-// terminator); the size printed is in stored UTF-16 bytes.
+// regdump SUBKEY: every value under HKCU\SUBKEY as stored: the wide calls
+// give the bytes untouched (the narrow ones may add a terminator).
 int RegDump(const char* subKey) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {

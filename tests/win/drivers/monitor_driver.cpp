@@ -1,15 +1,7 @@
-// Prints the monitors the system reports, one line each:
-//   monitor=left,top,right,bottom,primary
-// or, with "window TITLE TIMEOUT_MS", the DPI awareness the system gives that
-// window's process and the window's DPI:
-//   found=1  awareness=0|1|2 (unaware, system, per monitor)  dpi=N  rect=...
-// or, with "manifest PROGRAM", the DPI settings the system reads from that
-// program's manifest (through an activation context made from it):
-//   dpiAware=...  dpiAwareness=...
-// or, with "cover TIMEOUT_MS [X,Y...]", the show's cover window of another
-// monitor (rect, extended style, class cursor), after posting it a mouse
-// move to each point (in its own coordinates):
-//   found=1  rect=...  exstyle=0x...  cursor=0|1
+// monitor_driver                   monitor=left,top,right,bottom,primary per monitor
+//   window TITLE TIMEOUT_MS         that window's DPI awareness (0 unaware, 1 system, 2 per monitor), dpi, rect
+//   cover TIMEOUT_MS [X,Y...]       the show's cover of another monitor (rect, exstyle, class cursor),
+//                                   then a mouse move posted to it at each point
 #include <windows.h>
 
 #include <cstdio>
@@ -61,33 +53,6 @@ int Window(const char* title, DWORD timeout) {
   return 0;
 }
 
-void PrintSetting(HANDLE context, const wchar_t* ns, const wchar_t* name) {
-  using Query = BOOL(WINAPI*)(DWORD, HANDLE, const wchar_t*, const wchar_t*, wchar_t*, SIZE_T, SIZE_T*);
-  auto query = reinterpret_cast<Query>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW")));
-  wchar_t value[256] = {};
-  SIZE_T written = 0;
-  const bool found = query && query(0, context, ns, name, value, 255, &written);
-  std::printf("%ls=%ls\n", name, found ? value : L"(none)");
-}
-
-int Manifest(const char* program) {
-  ACTCTXA request = {};
-  request.cbSize = sizeof request;
-  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-  request.lpSource = program;
-  request.lpResourceName = MAKEINTRESOURCEA(1);
-  HANDLE context = CreateActCtxA(&request);
-  if (context == INVALID_HANDLE_VALUE) {
-    std::printf("error=no manifest (%lu)\n", static_cast<unsigned long>(GetLastError()));
-    return 1;
-  }
-  PrintSetting(context, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware");
-  PrintSetting(context, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness");
-  ReleaseActCtx(context);
-  return 0;
-}
-
 int Cover(DWORD timeout, int count, char** points) {
   const DWORD start = GetTickCount();
   HWND cover = nullptr;
@@ -116,7 +81,6 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::string_view(argv[1]) == "cover") {
     return Cover(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)), argc - 3, argv + 3);
   }
-  if (argc == 3 && std::string_view(argv[1]) == "manifest") return Manifest(argv[2]);
   if (argc == 4 && std::string_view(argv[1]) == "window") {
     return Window(argv[2], static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
   }

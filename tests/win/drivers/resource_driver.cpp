@@ -1,10 +1,7 @@
-// Reads the program file's resources the way the system hands them out.
-//   resource_driver PROGRAM TYPE ID...   one line per id:
-//       res=TYPE|ID|SIZE|HASH   (FNV-1a 64 of the bytes, hex)  or  missing=TYPE|ID
-//   resource_driver PROGRAM icon ID     the icon group: one line per image,
-//       icon=WIDTH|HEIGHT|BITS|SIZE|HASH, then loaded=1 when a 32-pixel icon is
-//       made from it by the system's icon functions.
-// TYPE is a resource type name such as JPEGFILE or WAVFILE.
+// The program file's resources as the system hands them out:
+//   resource_driver PROGRAM TYPE ID...  res=TYPE|ID|SIZE|FNV-1a 64  or  missing=TYPE|ID
+//   resource_driver PROGRAM icon ID     icon=WIDTH|HEIGHT|BITS|SIZE|HASH per image, then
+//                                       loaded=1 when the system makes a 32-pixel icon of it
 #include <windows.h>
 
 #include <cstdint>
@@ -15,7 +12,6 @@
 
 namespace {
 
-// The module is mapped as data only: nothing of it runs.
 class DataModule {
  public:
   explicit DataModule(const char* path) : module_(LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
@@ -30,7 +26,6 @@ class DataModule {
   HMODULE module_;
 };
 
-// FNV-1a, so the tests can compare bytes with the generated files by hash.
 std::uint64_t Fnv1a(const std::uint8_t* p, std::size_t n) {
   std::uint64_t h = 0xcbf29ce484222325ull;
   for (std::size_t i = 0; i < n; ++i) {
@@ -40,7 +35,6 @@ std::uint64_t Fnv1a(const std::uint8_t* p, std::size_t n) {
   return h;
 }
 
-// Located, loaded and locked, as the program reads its resources.
 bool Bytes(HMODULE module, LPCSTR type, LPCSTR name, const BYTE** data, DWORD* size) {
   HRSRC info = FindResourceA(module, name, type);
   if (!info) return false;
@@ -84,7 +78,6 @@ int Icon(HMODULE module, int id) {
     std::printf("icon=%d|%d|%u|%lu|%016llx\n", e.width ? e.width : 256, e.height ? e.height : 256, e.bits,
                 static_cast<unsigned long>(imageSize), static_cast<unsigned long long>(Fnv1a(image, imageSize)));
   }
-  // The system picks the 32-pixel image from the group and builds an icon.
   const int pick = LookupIconIdFromDirectoryEx(const_cast<BYTE*>(group), TRUE, 32, 32, LR_DEFAULTCOLOR);
   const BYTE* image = nullptr;
   DWORD imageSize = 0;

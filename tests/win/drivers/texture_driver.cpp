@@ -1,7 +1,6 @@
-// Texture surfaces made by the program's texture code on the real device,
-// from the picture it carries (resource 150). Prints the device's texture
-// caps, then per surface NAME=WIDTH|HEIGHT|BITS|ALPHAMASK|CAPS|CAPS2|ZBUFFER|
-// DISTINCT|MEANRED (|RENDERS for render targets), or NAME=none.
+// The program's texture surfaces on the real device, from its picture 150: the
+// device's texture caps, then NAME=WIDTH|HEIGHT|BITS|ALPHAMASK|CAPS|CAPS2|
+// ZBUFFER|DISTINCT|MEANRED (|RENDERS for render targets), or NAME=none.
 #include <windows.h>
 
 #include <cstdint>
@@ -73,7 +72,6 @@ int main() {
       const char* names[] = {"kind0", "kind1", "kind2", "kind3", "kind4"};
       Describe(names[kind], factory.createTextureFromJpeg(*picture, kind, kind == 3 ? 1 : 0));
     }
-    // Render targets as the core asks for them, through the loader interface.
     TextureLoader& loader = factory;
     for (SurfaceKind kind : {kSurfaceTargetWithDepth, kSurfaceTarget}) {
       TextureRef target = loader.CreateSurfaceOfType(300, 100, kind);
