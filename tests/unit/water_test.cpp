@@ -219,6 +219,15 @@ TEST_F(WaterTest, RenderTargetsTakeTheSizeTheDeviceGaveAndMissingOnesAreFatal) {
   EXPECT_EQ(device.viewport.width, 800u);
   EXPECT_FALSE(camera->reflect);
   EXPECT_TRUE(Visible("Box01"));
+  // A refused viewport on the map: reported, nothing drawn, the screen's target back.
+  fatal.clear();
+  device.failing = {{"SetViewport", kEFail}};
+  device.draws.clear();
+  water->RenderReflection(device);
+  EXPECT_TRUE(device.draws.empty());
+  EXPECT_EQ(fatal, (std::vector<std::string>{"SetViewport(m_pEnvironmentMapTexture) FAILED!"}));
+  EXPECT_EQ(device.renderTarget, nullptr);
+  device.failing.clear();
   // Where the report returns, the sea goes on plain.
   fatal.clear();
   loader.refuse = {kSurfaceTargetWithDepth, kSurfaceTarget};
@@ -392,9 +401,9 @@ TEST_F(WaterTest, ReflectionDrawsTheMirroredSceneWithoutTheDeckPartsAndRestoresT
   EXPECT_EQ(device.Calls("Clear"), (std::vector<std::string>{"Clear(3, FF000000, 1, 0)"}));
   EXPECT_EQ(device.Calls("SetRenderTarget"),
             (std::vector<std::string>{"SetRenderTarget(envmap)", "SetRenderTarget(backbuffer)"}));
-  // The map's viewport is set before its target.
+  // The map's viewport is set once its target is in use (a device checks it against the target).
   const auto at = [&](const std::string& call) { return std::ranges::find(device.log, call) - device.log.begin(); };
-  EXPECT_LT(at("SetViewport"), at("SetRenderTarget(envmap)"));
+  EXPECT_GT(at("SetViewport"), at("SetRenderTarget(envmap)"));
   for (const char* name : {"Box01", "Box01_lid", "lantern01", "hull"}) EXPECT_TRUE(Visible(name)) << name;
   EXPECT_FALSE(camera->reflect);
   EXPECT_EQ(device.viewport.width, 800u);
