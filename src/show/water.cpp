@@ -248,7 +248,10 @@ void MixedTextureQuad::Update(Device& device, std::uint32_t now, const FatalSink
   device.SetTextureStageState(1, TextureStageState::ColorArg1, d3d::kTaTexture);
   device.SetTextureStageState(1, TextureStageState::ColorArg2, d3d::kTaCurrent);
   device.SetTextureStageState(1, TextureStageState::ColorOp, d3d::kTopBlendFactorAlpha);
-  device.SetTextureStageState(1, TextureStageState::AlphaOp, d3d::kTopDisable);
+  // Stage 0's alpha carried through: disabled alpha under an active colour
+  // operation is undefined.
+  device.SetTextureStageState(1, TextureStageState::AlphaArg1, d3d::kTaCurrent);
+  device.SetTextureStageState(1, TextureStageState::AlphaOp, d3d::kTopSelectArg1);
   device.SetTextureStageState(2, TextureStageState::ColorOp, d3d::kTopDisable);
   device.SetTextureStageState(2, TextureStageState::AlphaOp, d3d::kTopDisable);
   device.SetTexture(1, source_.get());

@@ -362,14 +362,21 @@ TEST_F(WaterTest, DrawBlendsBothMeshesAndRestoresWhatItChanged) {
   // empty sky into the near sea), and is not left bound for the next frame
   // to render into.
   const auto seaDraw = std::find(device.log.begin(), device.log.end(), "DrawIndexedPrimitiveVB(4, 91, 432)");
+  const auto quadDraw = std::find(device.log.begin(), device.log.end(), "DrawIndexedPrimitive(4, 4, 6)");
   ASSERT_NE(seaDraw, device.log.end());
-  const auto last = [&](const std::string& prefix) {
-    const auto it = std::find_if(std::make_reverse_iterator(seaDraw), device.log.rend(),
+  ASSERT_NE(quadDraw, device.log.end());
+  const auto last = [&](const std::string& prefix, std::vector<std::string>::iterator draw) {
+    const auto it = std::find_if(std::make_reverse_iterator(draw), device.log.rend(),
                                  [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
     return it == device.log.rend() ? std::string() : *it;
   };
-  EXPECT_EQ(last("SetTextureStageState(1, 13,"), "SetTextureStageState(1, 13, 3)");
-  EXPECT_EQ(last("SetTextureStageState(1, 14,"), "SetTextureStageState(1, 14, 3)");
+  EXPECT_EQ(last("SetTextureStageState(1, 13,", seaDraw), "SetTextureStageState(1, 13, 3)");
+  EXPECT_EQ(last("SetTextureStageState(1, 14,", seaDraw), "SetTextureStageState(1, 14, 3)");
+  // A stage whose colour operation is active never has its alpha operation disabled.
+  for (const auto draw : {quadDraw, seaDraw})
+    if (last("SetTextureStageState(1, 1,", draw) != "SetTextureStageState(1, 1, 1)") {
+      EXPECT_NE(last("SetTextureStageState(1, 4,", draw), "SetTextureStageState(1, 4, 1)") << *draw;
+    }
   EXPECT_EQ(device.StageState(1, TextureStageState::AddressU), d3d::kAddressMirror);
   EXPECT_EQ(device.StageState(1, TextureStageState::AddressV), d3d::kAddressWrap);
   EXPECT_EQ(*std::find_if(seaDraw, device.log.end(), [](const std::string& c) { return c.rfind("SetTexture(1", 0) == 0; }),
