@@ -434,9 +434,7 @@ std::unique_ptr<EnvWater> MakeEnvWater(Scene& scene, Device& device, TextureLoad
   WaterParts parts;
   const auto geometry = [&](std::string_view name) -> GeometryObject* {
     SceneNode* node = scene.findNode(std::string(name));
-    if (!node) return nullptr;
-    node->setVisible(false);
-    return NodeAs<GeometryObject>(node);
+    return node ? NodeAs<GeometryObject>(node) : nullptr;
   };
   parts.sea = geometry(contract::kWater[0]);
   parts.foam = geometry(contract::kWater[1]);
@@ -452,6 +450,18 @@ std::unique_ptr<EnvWater> MakeEnvWater(Scene& scene, Device& device, TextureLoad
   options.viewportWidth = viewport.width;
   options.viewportHeight = viewport.height;
   auto water = std::make_unique<EnvWater>(scene, device, textures, parts, options, now, fatal);
+  // The nodes leave the scene's drawing only for buffers that hold them: a
+  // mesh the device refused (or too large to index) would otherwise vanish.
+  const auto take = [&](GeometryObject* node, const VertexBuffer* buffer, std::string_view name) {
+    if (!node) return;
+    if (buffer) {
+      node->setVisible(false);
+    } else if (node->vertexCount() > 0 && fatal) {
+      fatal("FATAL ERROR in MakeEnvWater(): no vertex buffer for " + std::string(name));
+    }
+  };
+  take(parts.sea, water->seaBuffer(), contract::kWater[0]);
+  take(parts.foam, water->foamBuffer(), contract::kWater[1]);
   if (!water->usable()) return nullptr;
   return water;
 }

@@ -197,9 +197,10 @@ class EnvWater final : public FramePass, public SeaSurface {
   std::vector<SceneNode*> hidden_;
 };
 
-// Takes the two water nodes away from the scene's own drawing and makes the
-// water from them and the settings (EnableEnvWater exactly 1 mirrors).
-// Null when the scene has no sea to draw.
+// Makes the water from the two water nodes and the settings (EnableEnvWater
+// exactly 1 mirrors) and takes each node whose buffer it built away from the
+// scene's own drawing. A node with vertices but no buffer stays drawn and is
+// reported through fatal. Null when the scene has no sea to draw.
 std::unique_ptr<EnvWater> MakeEnvWater(Scene& scene, Device& device, TextureLoader* textures, Node& settings,
                                        bool lightmaps, std::uint32_t now, const FatalSink& fatal);
 

@@ -181,6 +181,14 @@ class WaterTest : public ::testing::Test {
 };
 
 TEST_F(WaterTest, SetUpHidesTheWaterNodesAndBuildsSystemMemoryBuffersOfTheFormats) {
+  // Refused buffers: the nodes stay in the scene's drawing and the failure is reported.
+  device.failing["CreateVertexBuffer"] = kEFail;
+  EXPECT_EQ(Make(false, false), nullptr);
+  EXPECT_TRUE(Visible("Water01") && Visible("Water02"));
+  EXPECT_EQ(fatal, (std::vector<std::string>{"FATAL ERROR in MakeEnvWater(): no vertex buffer for Water01",
+                                             "FATAL ERROR in MakeEnvWater(): no vertex buffer for Water02"}));
+  device.failing.clear();
+  fatal.clear();
   for (bool environment : {false, true}) {
     device.log.clear();
     loader.asked.clear();
