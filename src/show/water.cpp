@@ -336,6 +336,10 @@ void EnvWater::Update(Device& device, std::uint32_t now) {
   // The phase is summed in double: in single precision a frame's step would
   // vanish against the total after a few days and the sea would stand still.
   phase_ += static_cast<double>(now - lastUpdate_) * 0.001 * kWaveRate;
+  // The waves are passed the phase in single precision, so whole common
+  // periods are dropped: the float keeps its fine steps on day 30 as in
+  // minute 1.
+  if (phase_ >= kWavePeriod) phase_ = std::fmod(phase_, kWavePeriod);
   lastUpdate_ = now;
   const float phase = static_cast<float>(phase_);
 
@@ -416,7 +420,11 @@ void EnvWater::Draw(Device& device, std::uint32_t now) {
     device.SetTextureStageState(0, TextureStageState::TextureTransformFlags, d3d::kTtffCount2);
     const std::uint32_t since = lastFoamDraw_ ? now - *lastFoamDraw_ : 0;
     lastFoamDraw_ = now;
-    foamTexture_.m[2][1] += static_cast<float>(since) * kFoamScroll * 0.001f;
+    // Whole repeats are dropped (the texture wraps): a growing sum would
+    // swallow each frame's small step after some hours.
+    float& scroll = foamTexture_.m[2][1];
+    scroll += static_cast<float>(since) * kFoamScroll * 0.001f;
+    scroll -= std::floor(scroll);
     device.SetTransform(TransformState::Texture0, foamTexture_);
     device.DrawIndexedPrimitiveVB(PrimitiveType::TriangleList, *foamBuffer_, 0, foamBuffer_->Count(),
                                   foamIndices_.data(), static_cast<std::uint32_t>(foamIndices_.size()));

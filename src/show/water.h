@@ -29,6 +29,9 @@ float WaveHeight(float x, float y, float phase);
 
 // Phase units a second.
 inline constexpr float kWaveRate = 12.0f;
+// The phase after which all three waves repeat: 20 periods of the long
+// waves (2 pi / 0.08), 77 of the short one (2 pi / 0.308).
+inline constexpr double kWavePeriod = 500.0 * 3.14159265358979323846;
 
 // The heights of a fixed set of points, frame after frame, each equal to
 // WaveHeight's (to the bit wherever floats are rounded to single precision

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -276,6 +277,13 @@ TEST_F(WaterTest, HeightsFollowTheClockAndAStalledClockStandsWavesAndScrollingSt
   EXPECT_NEAR(moved.v - quad[2].v, 0.09f, 1e-6f);
   EXPECT_NEAR(moved.s - quad[2].s, -0.04f, 1e-6f);
   EXPECT_NEAR(moved.t - quad[2].t, -0.19f, 1e-6f);
+  // Past the waves' common period the phase starts over on a sea that looks the same.
+  clock.advance(130900);  // 1570.8 phase units
+  water->Update(device, clock.now());
+  EXPECT_NEAR(water->phase(), 18.0 + 1570.8 - kWavePeriod, 1e-3);
+  std::array<Vector3, 2> points{{{0, 0, 0}, {10, -5, 0}}};
+  water->WaveHeight(points);
+  for (const Vector3& p : points) EXPECT_NEAR(p.z, WaveHeight(p.x, p.y, 1588.8f), 1e-3f) << p.x;
   // Hundreds of seconds on the copies wrap near zero and keep their repeat.
   for (int second = 0; second < 400; ++second) water->Draw(device, clock.now() + 1000u * static_cast<std::uint32_t>(second));
   const MixedTextureQuad::Vertex* q = water->mixedTexture()->vertices();
