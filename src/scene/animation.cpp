@@ -42,6 +42,9 @@ std::uint32_t KeyTime(AnimationState& state, std::uint32_t elapsed) {
   }
   const std::uint32_t passes = elapsed / state.period;
   const std::uint32_t within = elapsed - passes * state.period;
+  // An endless loop's start moves up by the passes played: its elapsed time
+  // would otherwise turn negative after 24.8 days and stop the pose.
+  if (state.loops < 0) state.animStart += passes * state.period;
   std::uint32_t t = TruncateToU32(static_cast<double>(within) * state.speed) + state.fromTime;
   if (state.loops >= 0 && passes >= static_cast<std::uint32_t>(state.loops)) {
     state.animating = false;

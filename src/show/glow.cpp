@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace brisane {
 
@@ -170,17 +171,30 @@ void GlowSet::TestVisibility(Device& device) {
     }
   }
   if (tested.empty()) return;
-  SavedRenderStates saved(device, RenderState::AlphaBlendEnable);
+  // No dithering, so the colour put back below lands exactly; no depth
+  // written, so the probe leaves nothing behind there either.
+  SavedRenderStates saved(device, RenderState::AlphaBlendEnable, RenderState::DitherEnable, RenderState::ZWriteEnable,
+                          RenderState::ZEnable);
   device.SetRenderState(RenderState::AlphaBlendEnable, 0);
+  device.SetRenderState(RenderState::DitherEnable, 0);
+  device.SetRenderState(RenderState::ZWriteEnable, 0);
   device.SetTexture(0, nullptr);
+  const auto point = [&](const Glow& g, std::uint32_t colour) {
+    const ScreenVertex v{std::floor(g.screenX()), std::floor(g.screenY()), g.projectedZ(), 1.0f, colour, colour,
+                         0.0f, 0.0f};
+    device.DrawPrimitive(PrimitiveType::PointList, kScreenFvf, &v, 1);
+  };
+  for (Glow* g : tested) point(*g, (g->colourBefore ^ kTestColourFlip) & 0x00FFFFFFu);
+  std::vector<std::pair<Glow*, std::uint32_t>> landed;
   for (Glow* g : tested) {
-    const std::uint32_t colour = (g->colourBefore ^ kTestColourFlip) & 0x00FFFFFFu;
-    const ScreenVertex point{std::floor(g->screenX()), std::floor(g->screenY()), g->projectedZ(), 1.0f, colour,
-                             colour, 0.0f, 0.0f};
-    device.DrawPrimitive(PrimitiveType::PointList, kScreenFvf, &point, 1);
-  }
-  for (Glow* g : tested)
+    const std::uint32_t before = g->colourBefore;
     if (!ReadPixel(device, g->screenX(), g->screenY(), g->colourAfter)) g->colourBefore = g->colourAfter = 0;
+    if (g->colourAfter != before) landed.emplace_back(g, before);
+  }
+  // Where the probe may have landed the pixel gets its colour back: the
+  // presented frame must show no dot wherever no glow covers it.
+  device.SetRenderState(RenderState::ZEnable, 0);
+  for (const auto& [g, before] : landed) point(*g, before);
 }
 
 void GlowSet::Draw(Device& device, const SceneNode& camera, std::uint32_t now, RandomSource& random) {

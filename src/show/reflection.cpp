@@ -31,9 +31,15 @@ void EnvWater::RenderReflection(Device& device) {
   DeviceViewport mapViewport = normal;
   mapViewport.width = mapSize_.width;
   mapViewport.height = mapSize_.height;
-  device.SetViewport(mapViewport);
   if (Failed(device.SetRenderTarget(environmentMap_.get()))) {
     if (fatal_) fatal_("SetRenderTarget(m_pEnvironmentMapTexture, 0) FAILED!");
+    return;
+  }
+  // Only now: a device checks the viewport against the target in use, and
+  // the map may be larger than the screen one way.
+  if (Failed(device.SetViewport(mapViewport))) {
+    if (fatal_) fatal_("SetViewport(m_pEnvironmentMapTexture) FAILED!");
+    if (Failed(device.SetRenderTarget(nullptr)) && fatal_) fatal_("SetRenderTarget(g_pddsBackBuffer, 0) FAILED!");
     device.SetViewport(normal);
     return;
   }

@@ -248,7 +248,10 @@ void MixedTextureQuad::Update(Device& device, std::uint32_t now, const FatalSink
   device.SetTextureStageState(1, TextureStageState::ColorArg1, d3d::kTaTexture);
   device.SetTextureStageState(1, TextureStageState::ColorArg2, d3d::kTaCurrent);
   device.SetTextureStageState(1, TextureStageState::ColorOp, d3d::kTopBlendFactorAlpha);
-  device.SetTextureStageState(1, TextureStageState::AlphaOp, d3d::kTopDisable);
+  // Stage 0's alpha carried through: disabled alpha under an active colour
+  // operation is undefined.
+  device.SetTextureStageState(1, TextureStageState::AlphaArg1, d3d::kTaCurrent);
+  device.SetTextureStageState(1, TextureStageState::AlphaOp, d3d::kTopSelectArg1);
   device.SetTextureStageState(2, TextureStageState::ColorOp, d3d::kTopDisable);
   device.SetTextureStageState(2, TextureStageState::AlphaOp, d3d::kTopDisable);
   device.SetTexture(1, source_.get());
@@ -333,6 +336,10 @@ void EnvWater::Update(Device& device, std::uint32_t now) {
   // The phase is summed in double: in single precision a frame's step would
   // vanish against the total after a few days and the sea would stand still.
   phase_ += static_cast<double>(now - lastUpdate_) * 0.001 * kWaveRate;
+  // The waves are passed the phase in single precision, so whole common
+  // periods are dropped: the float keeps its fine steps on day 30 as in
+  // minute 1.
+  if (phase_ >= kWavePeriod) phase_ = std::fmod(phase_, kWavePeriod);
   lastUpdate_ = now;
   const float phase = static_cast<float>(phase_);
 
@@ -413,7 +420,11 @@ void EnvWater::Draw(Device& device, std::uint32_t now) {
     device.SetTextureStageState(0, TextureStageState::TextureTransformFlags, d3d::kTtffCount2);
     const std::uint32_t since = lastFoamDraw_ ? now - *lastFoamDraw_ : 0;
     lastFoamDraw_ = now;
-    foamTexture_.m[2][1] += static_cast<float>(since) * kFoamScroll * 0.001f;
+    // Whole repeats are dropped (the texture wraps): a growing sum would
+    // swallow each frame's small step after some hours.
+    float& scroll = foamTexture_.m[2][1];
+    scroll += static_cast<float>(since) * kFoamScroll * 0.001f;
+    scroll -= std::floor(scroll);
     device.SetTransform(TransformState::Texture0, foamTexture_);
     device.DrawIndexedPrimitiveVB(PrimitiveType::TriangleList, *foamBuffer_, 0, foamBuffer_->Count(),
                                   foamIndices_.data(), static_cast<std::uint32_t>(foamIndices_.size()));
@@ -431,9 +442,7 @@ std::unique_ptr<EnvWater> MakeEnvWater(Scene& scene, Device& device, TextureLoad
   WaterParts parts;
   const auto geometry = [&](std::string_view name) -> GeometryObject* {
     SceneNode* node = scene.findNode(std::string(name));
-    if (!node) return nullptr;
-    node->setVisible(false);
-    return NodeAs<GeometryObject>(node);
+    return node ? NodeAs<GeometryObject>(node) : nullptr;
   };
   parts.sea = geometry(contract::kWater[0]);
   parts.foam = geometry(contract::kWater[1]);
@@ -449,6 +458,18 @@ std::unique_ptr<EnvWater> MakeEnvWater(Scene& scene, Device& device, TextureLoad
   options.viewportWidth = viewport.width;
   options.viewportHeight = viewport.height;
   auto water = std::make_unique<EnvWater>(scene, device, textures, parts, options, now, fatal);
+  // The nodes leave the scene's drawing only for buffers that hold them: a
+  // mesh the device refused (or too large to index) would otherwise vanish.
+  const auto take = [&](GeometryObject* node, const VertexBuffer* buffer, std::string_view name) {
+    if (!node) return;
+    if (buffer) {
+      node->setVisible(false);
+    } else if (node->vertexCount() > 0 && fatal) {
+      fatal("FATAL ERROR in MakeEnvWater(): no vertex buffer for " + std::string(name));
+    }
+  };
+  take(parts.sea, water->seaBuffer(), contract::kWater[0]);
+  take(parts.foam, water->foamBuffer(), contract::kWater[1]);
   if (!water->usable()) return nullptr;
   return water;
 }

@@ -29,6 +29,9 @@ float WaveHeight(float x, float y, float phase);
 
 // Phase units a second.
 inline constexpr float kWaveRate = 12.0f;
+// The phase after which all three waves repeat: 20 periods of the long
+// waves (2 pi / 0.08), 77 of the short one (2 pi / 0.308).
+inline constexpr double kWavePeriod = 500.0 * 3.14159265358979323846;
 
 // The heights of a fixed set of points, frame after frame, each equal to
 // WaveHeight's (to the bit wherever floats are rounded to single precision
@@ -197,9 +200,10 @@ class EnvWater final : public FramePass, public SeaSurface {
   std::vector<SceneNode*> hidden_;
 };
 
-// Takes the two water nodes away from the scene's own drawing and makes the
-// water from them and the settings (EnableEnvWater exactly 1 mirrors).
-// Null when the scene has no sea to draw.
+// Makes the water from the two water nodes and the settings (EnableEnvWater
+// exactly 1 mirrors) and takes each node whose buffer it built away from the
+// scene's own drawing. A node with vertices but no buffer stays drawn and is
+// reported through fatal. Null when the scene has no sea to draw.
 std::unique_ptr<EnvWater> MakeEnvWater(Scene& scene, Device& device, TextureLoader* textures, Node& settings,
                                        bool lightmaps, std::uint32_t now, const FatalSink& fatal);
 

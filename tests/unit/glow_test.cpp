@@ -134,6 +134,29 @@ TEST_F(GlowTest, ASeenLanternStaysSeenOnASixteenBitBackBuffer) {
   EXPECT_EQ(glow.intensity, 255) << "a change of a few levels would vanish in 16 bits";
 }
 
+// The sun at night: no glow covers the point, so the presented frame shows
+// the buffer as the probe left it.
+TEST_F(GlowTest, TheTestPointLeavesNoDotInThePresentedFrame) {
+  const std::uint32_t sea = As565(0x00424242u);
+  const auto pixel = [this, sea](std::int32_t x, std::int32_t y) {
+    std::uint32_t colour = sea;  // each point lands, kept in 5-6-5
+    for (const RecordingDevice::Draw& d : device.draws)
+      if (d.type == PrimitiveType::PointList && Vertices(d)[0].x == static_cast<float>(x) &&
+          Vertices(d)[0].y == static_cast<float>(y))
+        colour = As565(Vertices(d)[0].diffuse);
+    return colour;
+  };
+  device.backBuffer = pixel;
+  Glow& glow = Lantern();
+  set.SetMaximumIntensity(0, 0);
+  for (std::uint32_t at : {120u, 240u, 360u}) {
+    DrawUntil(set, at);
+    EXPECT_EQ(pixel(320, 240), sea) << at;
+  }
+  EXPECT_EQ(ReadBacks(), 6u) << "three tests, each read before and after";
+  EXPECT_EQ(glow.intensity, 0);
+}
+
 TEST_F(GlowTest, ALanternShrinksBetween600And1200UnitsAndIsNotDrawnBeyond) {
   SeeEverything();
   Lantern();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -168,6 +169,14 @@ class WaterTest : public ::testing::Test {
 };
 
 TEST_F(WaterTest, SetUpHidesTheWaterNodesAndBuildsSystemMemoryBuffersOfTheFormats) {
+  // Refused buffers: the nodes stay in the scene's drawing and the failure is reported.
+  device.failing["CreateVertexBuffer"] = kEFail;
+  EXPECT_EQ(Make(false, false), nullptr);
+  EXPECT_TRUE(Visible("Water01") && Visible("Water02"));
+  EXPECT_EQ(fatal, (std::vector<std::string>{"FATAL ERROR in MakeEnvWater(): no vertex buffer for Water01",
+                                             "FATAL ERROR in MakeEnvWater(): no vertex buffer for Water02"}));
+  device.failing.clear();
+  fatal.clear();
   for (bool environment : {false, true}) {
     device.log.clear();
     loader.asked.clear();
@@ -206,6 +215,15 @@ TEST_F(WaterTest, RenderTargetsTakeTheSizeTheDeviceGaveAndMissingOnesAreFatal) {
   EXPECT_EQ(device.viewport.width, 800u);
   EXPECT_FALSE(camera->reflect);
   EXPECT_TRUE(Visible("Box01"));
+  // A refused viewport on the map: reported, nothing drawn, the screen's target back.
+  fatal.clear();
+  device.failing = {{"SetViewport", kEFail}};
+  device.draws.clear();
+  water->RenderReflection(device);
+  EXPECT_TRUE(device.draws.empty());
+  EXPECT_EQ(fatal, (std::vector<std::string>{"SetViewport(m_pEnvironmentMapTexture) FAILED!"}));
+  EXPECT_EQ(device.renderTarget, nullptr);
+  device.failing.clear();
   // Where the report returns, the sea goes on plain.
   fatal.clear();
   loader.refuse = {kSurfaceTargetWithDepth, kSurfaceTarget};
@@ -246,6 +264,13 @@ TEST_F(WaterTest, HeightsFollowTheClockAndAStalledClockStandsWavesAndScrollingSt
   EXPECT_NEAR(moved.v - quad[2].v, 0.09f, 1e-6f);
   EXPECT_NEAR(moved.s - quad[2].s, -0.04f, 1e-6f);
   EXPECT_NEAR(moved.t - quad[2].t, -0.19f, 1e-6f);
+  // Past the waves' common period the phase starts over on a sea that looks the same.
+  clock.advance(130900);  // 1570.8 phase units
+  water->Update(device, clock.now());
+  EXPECT_NEAR(water->phase(), 18.0 + 1570.8 - kWavePeriod, 1e-3);
+  std::array<Vector3, 2> points{{{0, 0, 0}, {10, -5, 0}}};
+  water->WaveHeight(points);
+  for (const Vector3& p : points) EXPECT_NEAR(p.z, WaveHeight(p.x, p.y, 1588.8f), 1e-3f) << p.x;
   // Hundreds of seconds on the copies wrap near zero and keep their repeat.
   for (int second = 0; second < 400; ++second) water->Draw(device, clock.now() + 1000u * static_cast<std::uint32_t>(second));
   const MixedTextureQuad::Vertex* q = water->mixedTexture()->vertices();
@@ -340,14 +365,21 @@ TEST_F(WaterTest, DrawBlendsBothMeshesAndRestoresWhatItChanged) {
   // empty sky into the near sea), and is not left bound for the next frame
   // to render into.
   const auto seaDraw = std::find(device.log.begin(), device.log.end(), "DrawIndexedPrimitiveVB(4, 91, 432)");
+  const auto quadDraw = std::find(device.log.begin(), device.log.end(), "DrawIndexedPrimitive(4, 4, 6)");
   ASSERT_NE(seaDraw, device.log.end());
-  const auto last = [&](const std::string& prefix) {
-    const auto it = std::find_if(std::make_reverse_iterator(seaDraw), device.log.rend(),
+  ASSERT_NE(quadDraw, device.log.end());
+  const auto last = [&](const std::string& prefix, std::vector<std::string>::iterator draw) {
+    const auto it = std::find_if(std::make_reverse_iterator(draw), device.log.rend(),
                                  [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
     return it == device.log.rend() ? std::string() : *it;
   };
-  EXPECT_EQ(last("SetTextureStageState(1, 13,"), "SetTextureStageState(1, 13, 3)");
-  EXPECT_EQ(last("SetTextureStageState(1, 14,"), "SetTextureStageState(1, 14, 3)");
+  EXPECT_EQ(last("SetTextureStageState(1, 13,", seaDraw), "SetTextureStageState(1, 13, 3)");
+  EXPECT_EQ(last("SetTextureStageState(1, 14,", seaDraw), "SetTextureStageState(1, 14, 3)");
+  // A stage whose colour operation is active never has its alpha operation disabled.
+  for (const auto draw : {quadDraw, seaDraw})
+    if (last("SetTextureStageState(1, 1,", draw) != "SetTextureStageState(1, 1, 1)") {
+      EXPECT_NE(last("SetTextureStageState(1, 4,", draw), "SetTextureStageState(1, 4, 1)") << *draw;
+    }
   EXPECT_EQ(device.StageState(1, TextureStageState::AddressU), d3d::kAddressMirror);
   EXPECT_EQ(device.StageState(1, TextureStageState::AddressV), d3d::kAddressWrap);
   EXPECT_EQ(*std::find_if(seaDraw, device.log.end(), [](const std::string& c) { return c.rfind("SetTexture(1", 0) == 0; }),
@@ -379,9 +411,9 @@ TEST_F(WaterTest, ReflectionDrawsTheMirroredSceneWithoutTheDeckPartsAndRestoresT
   EXPECT_EQ(device.Calls("Clear"), (std::vector<std::string>{"Clear(3, FF000000, 1, 0)"}));
   EXPECT_EQ(device.Calls("SetRenderTarget"),
             (std::vector<std::string>{"SetRenderTarget(envmap)", "SetRenderTarget(backbuffer)"}));
-  // The map's viewport is set before its target.
+  // The map's viewport is set once its target is in use (a device checks it against the target).
   const auto at = [&](const std::string& call) { return std::ranges::find(device.log, call) - device.log.begin(); };
-  EXPECT_LT(at("SetViewport"), at("SetRenderTarget(envmap)"));
+  EXPECT_GT(at("SetViewport"), at("SetRenderTarget(envmap)"));
   for (const char* name : {"Box01", "Box01_lid", "lantern01", "hull"}) EXPECT_TRUE(Visible(name)) << name;
   EXPECT_FALSE(camera->reflect);
   EXPECT_EQ(device.viewport.width, 800u);
