@@ -84,6 +84,9 @@ class FramePasses {
 // out when it goes, so the passes must outlive it.
 template <class Feature>
 class PassSlot {
+  // Declared first: the constructor's requires-clause names it.
+  static constexpr bool kSeveral = requires(Feature& f, FramePasses& p) { f.AddPasses(p); };
+
  public:
   PassSlot(FramePasses& passes, FrameStep step) : passes_(passes), step_(step) {}
   explicit PassSlot(FramePasses& passes)
@@ -125,8 +128,6 @@ class PassSlot {
   explicit operator bool() const { return feature_ != nullptr; }
 
  private:
-  static constexpr bool kSeveral = requires(Feature& f, FramePasses& p) { f.AddPasses(p); };
-
   FramePasses& passes_;
   FrameStep step_ = FrameStep::Scene;  // unused by a feature of several passes
   std::unique_ptr<Feature> feature_;
