@@ -15,6 +15,7 @@
 #include "bench/floor/process_clock.h"
 
 using namespace brisane;
+static Node SettingsRoot;  // one tree for the process, as WinMain keeps it
 
 namespace {
 
