@@ -21,7 +21,7 @@ std::int64_t FramePacer::WaitBeforePresent(std::int64_t nowUs) const {
 
 void FramePacer::Presented(std::int64_t nowUs) {
   // Due() is still this frame's due time here.
-  if (started_ && nowUs >= anchorUs_ && nowUs - Due() < 1000000 / hz_) {
+  if (started_ && nowUs >= anchorUs_ && nowUs - Due() < kCatchUpFrames * 1000000 / hz_) {
     ++frames_;
     return;
   }

@@ -20,10 +20,13 @@ class FramePacer {
   // when it is due. Times are any monotonic microsecond count.
   std::int64_t WaitBeforePresent(std::int64_t nowUs) const;
   // A frame was presented at nowUs. Frames keep to a fixed schedule, so
-  // waits rounded up to the timer's step do not lower the rate; a frame
-  // later than a whole period starts the schedule again instead of letting
-  // the frames after it run unpaced to catch up.
+  // waits rounded up to the timer's step, or a busy machine that wakes the
+  // program late, do not lower the rate: frames a little late catch up.
+  // After a stall of more than kCatchUpFrames periods the schedule starts
+  // again from that frame rather than rushing the missed ones out.
   void Presented(std::int64_t nowUs);
+
+  static constexpr std::int64_t kCatchUpFrames = 4;
 
  private:
   std::int64_t Due() const { return anchorUs_ + static_cast<std::int64_t>(frames_) * 1000000 / hz_; }

@@ -234,13 +234,15 @@ TEST(GammaTest, ADegenerateSavedRampIsTakenAsIdentityAndNoControlMeansNoCalls) {
 }
 
 // A producer that takes costUs a frame and sleeps in whole milliseconds,
-// rounded up, as the timer allows: frames presented in that many seconds.
-int PacedFrames(FramePacer& pacer, std::int64_t costUs, int seconds) {
+// rounded up, as the timer allows, waking lateUs after that: frames
+// presented in that many seconds.
+int PacedFrames(FramePacer& pacer, std::int64_t costUs, int seconds, std::int64_t lateUs = 0) {
   std::int64_t now = 0;
   int frames = 0;
   while (now < seconds * 1000000LL) {
     now += costUs;
-    now += (pacer.WaitBeforePresent(now) + 999) / 1000 * 1000;
+    const std::int64_t wait = pacer.WaitBeforePresent(now);
+    if (wait > 0) now += (wait + 999) / 1000 * 1000 + lateUs;
     pacer.Presented(now);
     ++frames;
   }
@@ -254,6 +256,9 @@ TEST(FramePacerTest, FastFramesKeepToTheRefreshRateAndUnreportedRatesMeanSixty) 
     // Rounded-up waits must not slow the schedule down (58.8 a second at 60 Hz).
     EXPECT_NEAR(PacedFrames(pacer, 2000, 10), int(hz) * 10, 1) << hz;
   }
+  FramePacer busy(60);
+  // Woken 25 ms late every time (a loaded machine): the frames after each catch up.
+  EXPECT_NEAR(PacedFrames(busy, 2000, 10, 25000), 600, 2);
   FramePacer slow(60);
   EXPECT_NEAR(PacedFrames(slow, 30000, 3), 100, 1) << "frames slower than the display are never held back";
 }
@@ -265,6 +270,8 @@ TEST(FramePacerTest, ALateFrameStartsTheScheduleAgainWithoutABurst) {
   EXPECT_EQ(pacer.WaitBeforePresent(5000), 16000);
   pacer.Presented(21500);  // a little late: the next keeps the schedule
   EXPECT_EQ(pacer.WaitBeforePresent(30000), 11000);
+  pacer.Presented(75000);  // two periods late: the next is due already
+  EXPECT_EQ(pacer.WaitBeforePresent(76000), 0);
   pacer.Presented(500000);  // a stall of many periods
   EXPECT_EQ(pacer.WaitBeforePresent(500000), 20000) << "a full period after the late frame, not at once";
 }
