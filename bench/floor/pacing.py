@@ -10,6 +10,8 @@ paced and unpaced runs of SECONDS (20 unless told) of two kinds: the show's
 bare frame (clear and present, as fast as a graphics card that draws the
 scene faster than the display refreshes), and the show's full frame (which
 a software rasteriser draws far slower than that: pacing must not slow it).
+Wine's Direct3D command thread is turned off for the runs (and put back):
+it polls for work and would count its own spinning as the program's time.
 Prints, as medians, frames presented a second, the program's processor
 seconds a minute of show, and how both compare with the refresh rate the
 display reports (target: within 5 %) and with the unpaced run. Prints
@@ -57,6 +59,9 @@ def main():
     key = "HKCU\\" + SETTINGS_KEY
     saved = os.path.join(tempfile.mkdtemp(), "settings.reg")
     had_settings = reg("export", key, "Z:" + saved.replace("/", "\\"), "/y")[0] == 0
+    direct3d = "HKCU\\Software\\Wine\\Direct3D"
+    command_thread = reg("query", direct3d, "/v", "csmt")
+    reg("add", direct3d, "/v", "csmt", "/t", "REG_DWORD", "/d", "0", "/f")
     kinds = {"bare unpaced": ["bare", "unpaced"], "bare paced": ["bare"], "scene unpaced": ["unpaced"],
              "scene paced": []}
     runs = {name: [] for name in kinds}
@@ -69,6 +74,11 @@ def main():
         clear_settings()
         if had_settings:
             reg("import", "Z:" + saved.replace("/", "\\"))
+        was = [line.split()[-1] for line in command_thread[1].splitlines() if "csmt" in line]
+        if command_thread[0] == 0 and was:
+            reg("add", direct3d, "/v", "csmt", "/t", "REG_DWORD", "/d", str(int(was[0], 16)), "/f")
+        else:
+            reg("delete", direct3d, "/v", "csmt", "/f")
     for name, results in runs.items():
         if any(r.get("scene") != "1" or "cpu_s" not in r for r in results):
             print(f"pacing: a {name} run failed: {results}")
