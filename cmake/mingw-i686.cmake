@@ -9,5 +9,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Every x86 that runs the program has SSE2; the decoder's fast paths use it.
-set(CMAKE_C_FLAGS_INIT "-msse2")
-set(CMAKE_CXX_FLAGS_INIT "-msse2")
+# Scalar maths in SSE too, not x87: the same rounding as the SIMD lanes and
+# as the 64-bit build, so both builds compute the same frames.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")

@@ -74,3 +74,10 @@ class DisplayTests(WineCase):
         self.assertIsNone(p.poll(), "the process waits for the box")
         self.answer_fatal("FATAL ERROR in renderReflection(): SetRenderTarget failed, hr = 2289435074")
         self.assertEqual(ends_within(p, 10), 1)
+
+    def test_a_refused_show_window_keeps_its_box_until_it_is_read(self):
+        p = self.launch(DISPLAY_DRIVER, "refused")
+        wait_for_x_window("^Error!$", 20)
+        self.assertIsNone(ends_within(p, 1.0), "the box waits to be read")
+        self.answer_fatal("FATAL ERROR in InitWindow(): CreateWindow return NULL")
+        self.assertEqual(ends_within(p, 10), 1)

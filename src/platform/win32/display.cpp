@@ -1,5 +1,7 @@
 #include "platform/win32/display.h"
 
+#include <mmsystem.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -103,6 +105,27 @@ BOOL WINAPI DriverEnumCallback(GUID* guid, LPSTR description, LPSTR /*name*/, LP
   // takes this one instead.
   enumeration->drivers->push_back({driver.record.primary, driver.record.driverGuid, std::move(dd)});
   return DDENUMRET_OK;
+}
+
+// The refresh rate of the display the window is on, 0 when unknown.
+DWORD ReportedRefreshRate(IDirectDraw7* dd) {
+  DDSURFACEDESC2 mode = {};
+  mode.dwSize = sizeof mode;
+  if (SUCCEEDED(dd->GetDisplayMode(&mode)) && mode.dwRefreshRate > 1) return mode.dwRefreshRate;
+  DEVMODEA current = {};
+  current.dmSize = sizeof current;
+  return EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &current) ? current.dmDisplayFrequency : 0;
+}
+
+std::int64_t Microseconds() {
+  static const LONGLONG frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f.QuadPart;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<std::int64_t>(now.QuadPart / frequency * 1000000 + now.QuadPart % frequency * 1000000 / frequency);
 }
 
 struct ZBufferSearch {
@@ -253,6 +276,8 @@ HRESULT Display::InitDirectDraw(HWND window, bool useDesktopRes) {
     if (FAILED(hr)) FatalError("FATAL ERROR in InitDirectDraw(): CreateClipper call failed, hr = %u", unsigned(hr));
     clipper->SetHWnd(0, window);
     primary_->SetClipper(clipper.Get());
+    pacer_.emplace(ReportedRefreshRate(dd_.Get()));
+    timerPeriod_.emplace();
     return S_OK;  // the primary keeps the clipper
   }
 
@@ -333,11 +358,23 @@ HRESULT Display::InitDirect3D() {
   return S_OK;
 }
 
+Display::TimerPeriod::TimerPeriod() : set_(timeBeginPeriod(1) == TIMERR_NOERROR) {}
+
+Display::TimerPeriod::~TimerPeriod() {
+  if (set_) timeEndPeriod(1);
+}
+
 HRESULT Display::Present() {
   if (!primary_ || !backBuffer_) return E_FAIL;
-  const HRESULT hr = devices_.NumDevices() && devices_.Current().desktopResolution
-                         ? primary_->Blt(&screen_, backBuffer_.Get(), &viewport_, DDBLT_WAIT, nullptr)
-                         : primary_->Flip(nullptr, DDFLIP_WAIT);
+  const bool blit = devices_.NumDevices() && devices_.Current().desktopResolution;
+  if (blit && pacer_ && blitPacing_) {
+    // Whole milliseconds, rounded up: the schedule absorbs the excess.
+    const std::int64_t wait = pacer_->WaitBeforePresent(Microseconds());
+    if (wait > 0) Sleep(static_cast<DWORD>((wait + 999) / 1000));
+  }
+  const HRESULT hr = blit ? primary_->Blt(&screen_, backBuffer_.Get(), &viewport_, DDBLT_WAIT, nullptr)
+                          : primary_->Flip(nullptr, DDFLIP_WAIT);
+  if (blit && pacer_ && SUCCEEDED(hr)) pacer_->Presented(Microseconds());
   if (FAILED(hr)) return hr;
   // Some drivers (Wine among them) keep answering success on surfaces the
   // display has taken away; asking directly catches that too.
@@ -362,6 +399,8 @@ HRESULT Display::Cleanup(const std::function<void()>& releaseDeviceObjects) {
     modeChanged_ = false;
   }
   for (DeviceInfo& device : devices_.devices) device.modes.clear();
+  pacer_.reset();
+  timerPeriod_.reset();
   ReleaseDrivers();
   if (releaseDeviceObjects) releaseDeviceObjects();
   filter_.reset();

@@ -10,11 +10,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/d3d7_device.h"
 #include "render/device_table.h"
+#include "render/frame_pacer.h"
 #include "render/gamma.h"
 #include "render/state_filter.h"
 #include "settings/node.h"
@@ -46,8 +48,13 @@ class Display final : public GammaTarget {
   HRESULT LoadSettings(Node& settings);
   HRESULT InitDirectDraw(HWND window, bool useDesktopRes);
   HRESULT InitDirect3D();
-  // Flip in full screen, blit to the window at desktop resolution.
+  // Flip in full screen, blit to the window at desktop resolution; the blit
+  // waits for its turn at the display's refresh rate.
   HRESULT Present();
+  // Blits as fast as frames come (the benchmark's reference); on by default.
+  void SetBlitPacing(bool on) { blitPacing_ = on; }
+  // The rate blits are paced to; 0 when presents are flips (or nothing is up).
+  std::uint32_t pacedHz() const { return pacer_ ? pacer_->hz() : 0; }
   // The ramp for a gamma value through one of the two curves (no-op without
   // gamma support or before bring-up).
   void SetGamma(double value, GammaCurve curve) override;
@@ -99,6 +106,23 @@ class Display final : public GammaTarget {
   std::unique_ptr<StateFilter> filter_;
   Gamma gamma_;
   bool modeChanged_ = false;  // SetDisplayMode ran: give the desktop its mode back
+  // Blits only. DirectDraw's vertical blank wait cannot be relied on (Wine
+  // answers it at once), so a timer at the reported refresh paces them.
+  std::optional<FramePacer> pacer_;
+  bool blitPacing_ = true;
+  // The system timer's 1 ms step while blits are paced: waits of a few
+  // milliseconds would otherwise last a whole 15.6 ms tick.
+  class TimerPeriod {
+   public:
+    TimerPeriod();
+    ~TimerPeriod();
+    TimerPeriod(const TimerPeriod&) = delete;
+    TimerPeriod& operator=(const TimerPeriod&) = delete;
+
+   private:
+    bool set_;
+  };
+  std::optional<TimerPeriod> timerPeriod_;
 };
 
 }  // namespace brisane

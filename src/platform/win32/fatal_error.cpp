@@ -18,6 +18,12 @@ void FatalError(const char* format, ...) {
   va_start(args, format);
   const std::string message = FormatFatalMessage(format, args);
   va_end(args);
+  // A quit already posted (the show's window destroyed when its creation
+  // was refused) would end the box's own message loop before anyone read
+  // it; the process ends after the box anyway.
+  MSG quit;
+  while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
   MessageBoxA(nullptr, ComposeFatalReport(message).c_str(), "Error!", MB_ICONERROR);
   std::exit(1);
 }

@@ -8,6 +8,7 @@
 //   lost             the mode changed to 640 x 480 by someone else under a
 //                    running show, which must end by itself
 //   fatalframe       a fatal error raised by a pass of the third frame (exit code 1)
+//   refused          the show's window refused at its creation (exit code 1)
 #include <windows.h>
 
 #include <algorithm>
@@ -235,6 +236,34 @@ int FatalFrame() {
   return 4;  // not reached: the failure is fatal
 }
 
+// The show's window refused by its creation handler, as a bring-up that
+// finds no device does: Windows destroys the window inside its creation (the
+// program's own WM_DESTROY handling runs; Wine skips that message, so it is
+// sent here), and the creation's fatal box must wait to be read.
+WNDPROC g_ShowProc = nullptr;
+
+LRESULT CALLBACK RefusingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_CREATE) return CallWindowProcA(g_ShowProc, window, message, wParam, lParam);
+  CallWindowProcA(g_ShowProc, window, WM_DESTROY, 0, 0);
+  return -1;
+}
+
+LRESULT CALLBACK RefuseShowWindow(int code, WPARAM wParam, LPARAM lParam) {
+  char name[64] = {};
+  if (code == HCBT_CREATEWND && !g_ShowProc && GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name) &&
+      std::string(name) == "WindowsScreenSaverClass")
+    g_ShowProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(reinterpret_cast<HWND>(wParam), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RefusingProc)));
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+int Refused() {
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
+  SetWindowsHookExA(WH_CBT, RefuseShowWindow, nullptr, GetCurrentThreadId());
+  app.InitWindow();
+  return 4;  // not reached: the failure is fatal
+}
+
 // A virtual desktop's launcher does not pass the exit code on: print it.
 int Run(int argc, char** argv) {
   std::string line;
@@ -262,8 +291,9 @@ int main(int argc, char** argv) {
   if (command == "eightbit") return EightBit();
   if (command == "lost") return Lost();
   if (command == "fatalframe") return FatalFrame();
+  if (command == "refused") return Refused();
   if (command == "run" && argc > 2) return Run(argc, argv);
   std::fprintf(stderr,
-               "usage: display_driver list|frames SECONDS|eightbit|lost|fatalframe|run PROGRAM ARGS\n");
+               "usage: display_driver list|frames SECONDS|eightbit|lost|fatalframe|refused|run PROGRAM ARGS\n");
   return 2;
 }
