@@ -124,7 +124,7 @@ void SmokeEmitter::Draw(Device& device, std::uint32_t now) {
   for (std::size_t i = 0; i < count; ++i) WriteQuad(particles_[i], now, axes, true, i);
   device.SetMaterial(WhiteMaterial());
   layer_->alpha = 255;
-  layer_->apply(device, 0);
+  layer_->Apply(device, 0);
   {
     SavedRenderStates saved(device, RenderState::SrcBlend, RenderState::DestBlend, RenderState::CullMode,
                             RenderState::AlphaBlendEnable, RenderState::ZWriteEnable);
@@ -163,7 +163,7 @@ void AlphaSmokeEmitter::Draw(Device& device, std::uint32_t now) {
         alpha = static_cast<std::uint8_t>(std::clamp(left / p.fade * 255.0f, 0.0f, 255.0f));
       WriteQuad(p, now, axes, false, i);
       layer().alpha = alpha;
-      layer().apply(device, 0);
+      layer().Apply(device, 0);
       device.DrawIndexedPrimitive(PrimitiveType::TriangleList, kSceneQuadFvf, &vertices_[i * 4], 4,
                                   kQuadIndices.data(), static_cast<std::uint32_t>(kQuadIndices.size()));
     }

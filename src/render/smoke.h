@@ -23,9 +23,9 @@ struct SmokeSpec {
   Picture picture;
   std::int32_t sizeMean = 0;
   std::int32_t burstMean = 0;
-  Matrix position = Matrix::identity();
-  Matrix velocity = Matrix::identity();
-  Matrix acceleration = Matrix::identity();
+  Matrix position = Matrix::Identity();
+  Matrix velocity = Matrix::Identity();
+  Matrix acceleration = Matrix::Identity();
   float lifeMean = 0.0f;    // seconds
   float growthMean = 0.0f;  // seconds
   float fadeSpread = 0.0f;  // seconds

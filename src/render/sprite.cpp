@@ -26,14 +26,14 @@ std::unique_ptr<AlphaKeyedLayer> LoadPictureLayer(const PictureSource& source, c
   const std::pair<std::string, std::uint16_t> key{picture.path, picture.resource};
   if (source.cache) {
     if (const auto found = source.cache->find(key); found != source.cache->end()) {
-      if (found->second) layer->addFrame(found->second);
+      if (found->second) layer->AddFrame(found->second);
       return layer;
     }
   }
   TextureRef texture;
   if (const std::optional<StorageBlock> bytes = ReadWholePicture(source.resources, picture.resource, picture.path, kMaxPictureBytes))
-    texture = layer->loadFrame(source.loader, *bytes);
-  if (texture) layer->addFrame(texture);
+    texture = layer->LoadFrame(source.loader, *bytes);
+  if (texture) layer->AddFrame(texture);
   if (source.cache) (*source.cache)[key] = std::move(texture);
   return layer;
 }
@@ -66,7 +66,7 @@ void DrawScreenQuad(Device& device, AlphaKeyedLayer& layer, float x, float y, fl
                dx < 0 ? 0.0f : 1.0f, dy < 0 ? 0.0f : 1.0f};
   }
   layer.alpha = alpha;
-  layer.apply(device, 0);
+  layer.Apply(device, 0);
   SavedRenderStates saved(device, RenderState::AlphaBlendEnable, RenderState::SrcBlend, RenderState::DestBlend,
                           RenderState::CullMode, RenderState::ZEnable, RenderState::ZWriteEnable);
   device.SetRenderState(RenderState::AlphaBlendEnable, 1);
@@ -107,7 +107,7 @@ void Sprite::DrawBillboard(Device& device) {
   device.SetRenderState(RenderState::DestBlend, d3d::kBlendOne);
   device.SetRenderState(RenderState::ZEnable, zEnable);
   layer_->alpha = alpha;
-  layer_->apply(device, 0);
+  layer_->Apply(device, 0);
   device.SetMaterial(WhiteMaterial());
   device.DrawIndexedPrimitive(PrimitiveType::TriangleList, kSceneQuadFvf, quad.data(), 4, kQuadIndices.data(),
                               static_cast<std::uint32_t>(kQuadIndices.size()));

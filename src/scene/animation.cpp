@@ -55,13 +55,13 @@ std::uint32_t KeyTime(AnimationState& state, std::uint32_t elapsed) {
 
 }  // namespace
 
-void SceneNode::startAnimation(std::uint32_t fromTime, std::uint32_t toTime, std::int32_t startOffset, float speed,
+void SceneNode::StartAnimation(std::uint32_t fromTime, std::uint32_t toTime, std::int32_t startOffset, float speed,
                                std::int32_t loops) {
   if (!keys_.empty()) Start(animation_, clock_->now(), fromTime, toTime, startOffset, speed, loops);
-  for (SceneNode* child : children_) child->startAnimation(fromTime, toTime, startOffset, speed, loops);
+  for (SceneNode* child : children_) child->StartAnimation(fromTime, toTime, startOffset, speed, loops);
 }
 
-void SceneNode::setAnimationSpeed(float speed) {
+void SceneNode::SetAnimationSpeed(float speed) {
   if (!keys_.empty() && animation_.animating && speed > 0.0f && std::isfinite(speed)) {
     // Keep the animation time of this moment: the elapsed real time and the
     // pass length scale by old speed / new speed. Done in double precision
@@ -76,10 +76,10 @@ void SceneNode::setAnimationSpeed(float speed) {
     animation_.period = TruncateToU32(static_cast<double>(animation_.period) * ratio);
     animation_.speed = speed;
   }
-  for (SceneNode* child : children_) child->setAnimationSpeed(speed);
+  for (SceneNode* child : children_) child->SetAnimationSpeed(speed);
 }
 
-void SceneNode::stepTransform() {
+void SceneNode::StepTransform() {
   const auto elapsed = static_cast<std::int32_t>(clock_->now() - animation_.animStart);
   if (elapsed < 0) return;  // started with a delay that has not passed yet
   const std::uint32_t t = KeyTime(animation_, static_cast<std::uint32_t>(elapsed));
@@ -97,15 +97,15 @@ void SceneNode::stepTransform() {
   animation_.current = static_cast<std::uint32_t>(j - 1);
 }
 
-void GeometryObject::startGeometryAnimation(std::uint32_t fromTime, std::uint32_t toTime, std::int32_t startOffset,
+void GeometryObject::StartGeometryAnimation(std::uint32_t fromTime, std::uint32_t toTime, std::int32_t startOffset,
                                             float speed, std::int32_t loops) {
   if (frames_.size() > 1) Start(geometry_, clock().now(), fromTime, toTime, startOffset, speed, loops);
   for (SceneNode* child : children())
     if (auto* geometry = NodeAs<GeometryObject>(child))
-      geometry->startGeometryAnimation(fromTime, toTime, startOffset, speed, loops);
+      geometry->StartGeometryAnimation(fromTime, toTime, startOffset, speed, loops);
 }
 
-void GeometryObject::animateGeometry() {
+void GeometryObject::AnimateGeometry() {
   if (!geometry_.animating) return;
   const std::uint32_t t = KeyTime(geometry_, clock().now() - geometry_.animStart);
   if (frames_.empty()) return;

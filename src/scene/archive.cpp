@@ -4,36 +4,36 @@
 
 namespace brisane {
 
-bool SceneArchive::openFile(const std::string& path) {
-  close();
+bool SceneArchive::OpenFile(const std::string& path) {
+  Close();
   try {
-    return readDirectory(std::make_unique<FileStorage>(path));
+    return ReadDirectory(std::make_unique<FileStorage>(path));
   } catch (const std::exception&) {
-    close();
+    Close();
     return false;
   }
 }
 
-bool SceneArchive::openResource(const ResourceSource& resources, std::uint16_t resourceId) {
-  close();
+bool SceneArchive::OpenResource(const ResourceSource& resources, std::uint16_t resourceId) {
+  Close();
   try {
-    return readDirectory(std::make_unique<FileStorage>(resources, resourceId, kSceneResourceType));
+    return ReadDirectory(std::make_unique<FileStorage>(resources, resourceId, kSceneResourceType));
   } catch (const std::exception&) {
-    close();
+    Close();
     return false;
   }
 }
 
-bool SceneArchive::readDirectory(std::unique_ptr<FileStorage> storage) {
+bool SceneArchive::ReadDirectory(std::unique_ptr<FileStorage> storage) {
   StorageBlock directory;
-  directory.load(*storage, 0, 0);
-  const std::uint16_t count = directory.readU16();
+  directory.Load(*storage, 0, 0);
+  const std::uint16_t count = directory.ReadU16();
   for (std::uint16_t i = 0; i < count; ++i) {
     ArchiveKey key;
-    key.name = directory.readString();
-    key.type = directory.readString();
-    const std::uint64_t low = directory.readU32();
-    const std::uint64_t high = directory.readU32();
+    key.name = directory.ReadString();
+    key.type = directory.ReadString();
+    const std::uint64_t low = directory.ReadU32();
+    const std::uint64_t high = directory.ReadU32();
     ArchiveEntry entry;
     entry.offset = high << 32 | low;
     entry.block = std::make_unique<StorageBlock>();
@@ -45,20 +45,20 @@ bool SceneArchive::readDirectory(std::unique_ptr<FileStorage> storage) {
   return true;
 }
 
-StorageBlock* SceneArchive::getBlock(const std::string& name, const std::string& type) {
+StorageBlock* SceneArchive::GetBlock(const std::string& name, const std::string& type) {
   if (!storage_) return nullptr;
   auto it = directory_.find(ArchiveKey{name, type});
   if (it == directory_.end()) return nullptr;
   StorageBlock& block = *it->second.block;
   if (block.loaded()) {
-    block.rewind();
+    block.Rewind();
   } else {
-    block.load(*storage_, it->second.offset, 0);
+    block.Load(*storage_, it->second.offset, 0);
   }
   return &block;
 }
 
-void SceneArchive::close() {
+void SceneArchive::Close() {
   directory_.clear();
   order_.clear();
   storage_.reset();

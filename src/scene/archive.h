@@ -42,19 +42,19 @@ class SceneArchive {
 
   // Each opens the source and reads the directory; any failure on the way
   // gives false and leaves the archive closed.
-  bool openFile(const std::string& path);
-  bool openResource(const ResourceSource& resources, std::uint16_t resourceId);
+  bool OpenFile(const std::string& path);
+  bool OpenResource(const ResourceSource& resources, std::uint16_t resourceId);
 
   // The block of record (name, type), read on first use and rewound on every
   // later one; null when the pair is not in the directory. Throws the
   // storage's exception when the record lies outside the source.
-  StorageBlock* getBlock(const std::string& name, const std::string& type);
+  StorageBlock* GetBlock(const std::string& name, const std::string& type);
 
   // Every pair of the directory once, in the order of first appearance.
   const std::vector<ArchiveKey>& keys() const { return order_; }
 
   bool isOpen() const { return storage_ != nullptr; }
-  void close();
+  void Close();
 
  private:
   struct ArchiveEntry {
@@ -62,7 +62,7 @@ class SceneArchive {
     std::unique_ptr<StorageBlock> block;
   };
 
-  bool readDirectory(std::unique_ptr<FileStorage> storage);
+  bool ReadDirectory(std::unique_ptr<FileStorage> storage);
 
   std::unique_ptr<FileStorage> storage_;
   std::map<ArchiveKey, ArchiveEntry, std::less<>> directory_;

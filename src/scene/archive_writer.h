@@ -19,18 +19,18 @@ namespace brisane {
 // not fit their u16 field throw std::length_error instead of wrapping.
 class ByteWriter {
  public:
-  void u8(std::uint8_t v) { bytes_.push_back(v); }
-  void u16(std::uint16_t v);
-  void u32(std::uint32_t v);
-  void f32(float v);
-  void count16(std::size_t n);
-  void string(const std::string& s);
-  void matrix(const Matrix& m);
-  void color(const DeviceColor& c);
-  void bytes(std::span<const std::uint8_t> data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); }
+  void WriteU8(std::uint8_t v) { bytes_.push_back(v); }
+  void WriteU16(std::uint16_t v);
+  void WriteU32(std::uint32_t v);
+  void WriteF32(float v);
+  void WriteCount16(std::size_t n);
+  void WriteString(const std::string& s);
+  void WriteMatrix(const Matrix& m);
+  void WriteColor(const DeviceColor& c);
+  void WriteBytes(std::span<const std::uint8_t> data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); }
 
   std::vector<std::uint8_t>& data() { return bytes_; }
-  std::vector<std::uint8_t> take() { return std::move(bytes_); }
+  std::vector<std::uint8_t> Take() { return std::move(bytes_); }
 
  private:
   std::vector<std::uint8_t> bytes_;
@@ -79,15 +79,15 @@ class SceneArchiveWriter {
   // array that is not whole vertices of its format, an index past the
   // vertices, an index count that is no triangle list) throws
   // std::invalid_argument.
-  void addGeometry(const std::string& name, const ArchiveNode& node, const std::vector<ArchiveFrame>& frames);
-  void addCamera(const std::string& name, const ArchiveNode& node, const Matrix& projection);
-  void addLight(const std::string& name, const ArchiveNode& node, const DeviceLight& light,
+  void AddGeometry(const std::string& name, const ArchiveNode& node, const std::vector<ArchiveFrame>& frames);
+  void AddCamera(const std::string& name, const ArchiveNode& node, const Matrix& projection);
+  void AddLight(const std::string& name, const ArchiveNode& node, const DeviceLight& light,
                 const std::vector<std::string>& excluded = {});
-  void addMaterial(const std::string& name, const ArchiveMaterial& material);
-  void addImage(const std::string& name, std::vector<std::uint8_t> jpeg);
-  void addRecord(const std::string& name, const std::string& type, std::vector<std::uint8_t> payload);
+  void AddMaterial(const std::string& name, const ArchiveMaterial& material);
+  void AddImage(const std::string& name, std::vector<std::uint8_t> jpeg);
+  void AddRecord(const std::string& name, const std::string& type, std::vector<std::uint8_t> payload);
 
-  std::vector<std::uint8_t> finish() const;
+  std::vector<std::uint8_t> Finish() const;
 
  private:
   std::map<ArchiveKey, std::vector<std::uint8_t>> records_;

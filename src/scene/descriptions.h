@@ -17,7 +17,7 @@ inline constexpr std::uint32_t kLightDescriptionBytes = 104;    // DeviceLight
 // scene's own time line.
 struct TransformKey {
   std::uint32_t time = 0;
-  Matrix matrix = Matrix::identity();
+  Matrix matrix = Matrix::Identity();
 };
 
 }  // namespace brisane

@@ -9,10 +9,10 @@ namespace {
 
 DeviceColor ReadColor(StorageBlock& block) {
   DeviceColor c;
-  c.r = block.readFloat();
-  c.g = block.readFloat();
-  c.b = block.readFloat();
-  c.a = block.readFloat();
+  c.r = block.ReadFloat();
+  c.g = block.ReadFloat();
+  c.b = block.ReadFloat();
+  c.a = block.ReadFloat();
   return c;
 }
 
@@ -24,23 +24,23 @@ DeviceMaterial ReadMaterialDescription(StorageBlock& block) {
   d.ambient = ReadColor(block);
   d.specular = ReadColor(block);
   d.emissive = ReadColor(block);
-  d.power = block.readFloat();
+  d.power = block.ReadFloat();
   return d;
 }
 
 Material::Material(std::string name, StorageBlock& block, SceneArchive& archive, SceneResources& scene)
     : name_(std::move(name)) {
   material_ = ReadMaterialDescription(block);
-  twoSided_ = block.readU16();
-  const std::uint16_t count = block.readU16();
+  twoSided_ = block.ReadU16();
+  const std::uint16_t count = block.ReadU16();
   for (std::uint16_t i = 0; i < count; ++i) {
-    const std::uint16_t kind = block.readU16();
+    const std::uint16_t kind = block.ReadU16();
     if (kind == 0 || kind > 6) continue;  // no fields follow such a kind
     // A lightmap is always the last layer, so skipping its fields unread
     // cannot misalign what follows.
     if (kind == LayerLightmap && !scene.lightmapsEnabled()) continue;
     auto layer = MakeTextureLayer(kind, scene.clock());
-    layer->readFrames(block, archive, scene);
+    layer->ReadFrames(block, archive, scene);
     layers_[kind] = std::move(layer);
   }
 }
@@ -53,13 +53,13 @@ Material::Material(const Material& other, std::string newName, bool lightmapsEna
   for (std::uint32_t kind : {1u, 5u, 2u, 3u, 4u, 6u}) {
     if (!other.layers_[kind]) continue;
     if (kind == LayerLightmap && !lightmapsEnabled) continue;
-    layers_[kind] = other.layers_[kind]->copy();
+    layers_[kind] = other.layers_[kind]->Copy();
   }
 }
 
-void Material::startLayers(std::uint32_t rate, std::uint32_t kind) {
+void Material::StartLayers(std::uint32_t rate, std::uint32_t kind) {
   auto start = [&](std::uint32_t slot) {
-    if (layers_[slot]) layers_[slot]->start(rate);
+    if (layers_[slot]) layers_[slot]->Start(rate);
   };
   switch (kind) {
     case 1: start(LayerDiffuse); start(LayerAlphaKeyed); break;
@@ -72,7 +72,7 @@ void Material::startLayers(std::uint32_t rate, std::uint32_t kind) {
   }
 }
 
-void Material::setBaseLayer(std::unique_ptr<TextureLayer> layer) { layers_[LayerDiffuse] = std::move(layer); }
+void Material::SetBaseLayer(std::unique_ptr<TextureLayer> layer) { layers_[LayerDiffuse] = std::move(layer); }
 
 TextureLayer* Material::layer(std::uint32_t kind) const {
   if (kind == 0 || kind > 6) return nullptr;

@@ -29,9 +29,9 @@ class Material {
   Material& operator=(const Material&) = delete;
 
   // Starts frame cycling of the layers of a kind family.
-  void startLayers(std::uint32_t rate, std::uint32_t kind);
+  void StartLayers(std::uint32_t rate, std::uint32_t kind);
   // Replaces the diffuse layer (the old one is destroyed).
-  void setBaseLayer(std::unique_ptr<TextureLayer> layer);
+  void SetBaseLayer(std::unique_ptr<TextureLayer> layer);
 
   // The layer of a kind from 1 to 6, or null.
   TextureLayer* layer(std::uint32_t kind) const;

@@ -37,10 +37,10 @@ std::optional<Matrix> Inverse(const Matrix& matrix) {
 
 Matrix AxisRotation(const Vector3& axis, float angle) {
   const float length = std::sqrt(axis.x * axis.x + axis.y * axis.y + axis.z * axis.z);
-  if (!(length > 0.0f)) return Matrix::identity();
+  if (!(length > 0.0f)) return Matrix::Identity();
   const float x = axis.x / length, y = axis.y / length, z = axis.z / length;
   const float c = std::cos(angle), s = std::sin(angle), t = 1.0f - c;
-  Matrix r = Matrix::identity();
+  Matrix r = Matrix::Identity();
   r(0, 0) = t * x * x + c;
   r(0, 1) = t * x * y + s * z;
   r(0, 2) = t * x * z - s * y;

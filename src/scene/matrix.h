@@ -12,13 +12,13 @@ namespace brisane {
 struct Matrix {
   std::array<float, 16> m{};
 
-  static Matrix identity() {
+  static Matrix Identity() {
     Matrix r;
     r.m[0] = r.m[5] = r.m[10] = r.m[15] = 1.0f;
     return r;
   }
-  static Matrix translation(float x, float y, float z) {
-    Matrix r = identity();
+  static Matrix Translation(float x, float y, float z) {
+    Matrix r = Identity();
     r.m[12] = x;
     r.m[13] = y;
     r.m[14] = z;

@@ -33,11 +33,11 @@ class Mesh {
   const std::vector<std::uint8_t>& vertices() const { return vertices_; }
   const std::vector<std::uint16_t>& indices() const { return indices_; }
   Material* material() const { return material_; }
-  void setMaterial(Material* material) { material_ = material; }
+  void SetMaterial(Material* material) { material_ = material; }
 
  private:
   // Every consumer (drawing, vertex buffers) trusts these relations.
-  void validate() const;
+  void Validate() const;
 
   std::vector<std::uint8_t> vertices_;
   std::uint16_t vertexCount_ = 0;

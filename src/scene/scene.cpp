@@ -13,57 +13,57 @@ Scene::Scene(const Clock& clock) : clock_(&clock), root_(std::make_unique<Geomet
 
 Scene::~Scene() = default;
 
-SceneNode* Scene::addNode(std::unique_ptr<SceneNode> node) {
+SceneNode* Scene::AddNode(std::unique_ptr<SceneNode> node) {
   SceneNode* raw = node.get();
-  adoptNode(std::move(node));
-  registerNode(raw);
+  AdoptNode(std::move(node));
+  RegisterNode(raw);
   return raw;
 }
 
-bool Scene::addNode(SceneNode* node) {
+bool Scene::AddNode(SceneNode* node) {
   const bool owned = std::any_of(ownedNodes_.begin(), ownedNodes_.end(),
                                  [node](const std::unique_ptr<SceneNode>& p) { return p.get() == node; });
   if (!owned) return false;
-  registerNode(node);
+  RegisterNode(node);
   return true;
 }
 
-void Scene::adoptNode(std::unique_ptr<SceneNode> node) { ownedNodes_.push_back(std::move(node)); }
+void Scene::AdoptNode(std::unique_ptr<SceneNode> node) { ownedNodes_.push_back(std::move(node)); }
 
-void Scene::registerNode(SceneNode* node) {
+void Scene::RegisterNode(SceneNode* node) {
   nodes_[node->name()] = node;
-  if (!node->parent()) root_->addChild(node);
+  if (!node->parent()) root_->AddChild(node);
   if (node->isRenderable()) (node->isTransparent() ? transparentList_ : opaqueList_).push_back(node);
   if (auto* light = NodeAs<Light>(node)) {
-    light->setIndex(static_cast<std::uint32_t>(lights_.size()));
-    light->markInScene();
+    light->SetIndex(static_cast<std::uint32_t>(lights_.size()));
+    light->MarkInScene();
     lights_.push_back(light);
   }
 }
 
-SceneNode* Scene::findNode(const std::string& name) const {
+SceneNode* Scene::FindNode(const std::string& name) const {
   auto it = nodes_.find(name);
   return it == nodes_.end() ? nullptr : it->second;
 }
 
-Material* Scene::findMaterial(const std::string& name) {
+Material* Scene::FindMaterial(const std::string& name) {
   auto it = materials_.find(name);
   return it == materials_.end() ? nullptr : it->second;
 }
 
-Material* Scene::addMaterial(const std::string& name, std::unique_ptr<Material> material) {
+Material* Scene::AddMaterial(const std::string& name, std::unique_ptr<Material> material) {
   Material* raw = material.get();
   ownedMaterials_.push_back(std::move(material));
   materials_[name] = raw;
   return raw;
 }
 
-TextureRef Scene::findTexture(const std::string& name, std::uint32_t kind) {
+TextureRef Scene::FindTexture(const std::string& name, std::uint32_t kind) {
   auto it = textures_.find(TextureCacheKey{name, kind});
   return it == textures_.end() ? nullptr : it->second;
 }
 
-void Scene::addTexture(const std::string& name, std::uint32_t kind, TextureRef texture) {
+void Scene::AddTexture(const std::string& name, std::uint32_t kind, TextureRef texture) {
   textures_[TextureCacheKey{name, kind}] = std::move(texture);
 }
 
@@ -75,21 +75,21 @@ class Staging : public SceneResources {
  public:
   explicit Staging(Scene& scene) : scene_(scene) {}
 
-  Material* findMaterial(const std::string& name) override {
+  Material* FindMaterial(const std::string& name) override {
     auto it = materialIndex_.find(name);
-    return it != materialIndex_.end() ? it->second : scene_.findMaterial(name);
+    return it != materialIndex_.end() ? it->second : scene_.FindMaterial(name);
   }
-  Material* addMaterial(const std::string& name, std::unique_ptr<Material> material) override {
+  Material* AddMaterial(const std::string& name, std::unique_ptr<Material> material) override {
     Material* raw = material.get();
     materials_.emplace_back(name, std::move(material));
     materialIndex_[name] = raw;
     return raw;
   }
-  TextureRef findTexture(const std::string& name, std::uint32_t kind) override {
+  TextureRef FindTexture(const std::string& name, std::uint32_t kind) override {
     auto it = textures_.find(TextureCacheKey{name, kind});
-    return it != textures_.end() ? it->second : scene_.findTexture(name, kind);
+    return it != textures_.end() ? it->second : scene_.FindTexture(name, kind);
   }
-  void addTexture(const std::string& name, std::uint32_t kind, TextureRef texture) override {
+  void AddTexture(const std::string& name, std::uint32_t kind, TextureRef texture) override {
     textures_[TextureCacheKey{name, kind}] = std::move(texture);
   }
   const Clock& clock() const override { return scene_.clock(); }
@@ -98,8 +98,8 @@ class Staging : public SceneResources {
 
   // Hands everything to the scene; nothing here can fail halfway.
   void commitTo(Scene& scene) {
-    for (auto& [name, material] : materials_) scene.addMaterial(name, std::move(material));
-    for (auto& [key, texture] : textures_) scene.addTexture(key.name, key.kind, std::move(texture));
+    for (auto& [name, material] : materials_) scene.AddMaterial(name, std::move(material));
+    for (auto& [key, texture] : textures_) scene.AddTexture(key.name, key.kind, std::move(texture));
   }
 
  private:
@@ -119,10 +119,10 @@ void CheckDepth(const std::map<std::string, std::unique_ptr<SceneNode>>& built) 
 
 }  // namespace
 
-bool Scene::load(const std::string& path, std::uint16_t resourceId) {
+bool Scene::Load(const std::string& path, std::uint16_t resourceId) {
   SceneArchive archive;
   loadError_.clear();
-  if (!archive.openFile(path) && !(resources_ && archive.openResource(*resources_, resourceId))) {
+  if (!archive.OpenFile(path) && !(resources_ && archive.OpenResource(*resources_, resourceId))) {
     loadError_ = "the archive or its directory cannot be read";
     return false;
   }
@@ -134,13 +134,13 @@ bool Scene::load(const std::string& path, std::uint16_t resourceId) {
       std::unique_ptr<SceneNode> node;
       try {
         if (key.type == kRecordGeometry) {
-          if (StorageBlock* block = archive.getBlock(key.name, key.type))
+          if (StorageBlock* block = archive.GetBlock(key.name, key.type))
             node = std::make_unique<GeometryObject>(key.name, *block, archive, staging);
         } else if (key.type == kRecordCamera) {
-          if (StorageBlock* block = archive.getBlock(key.name, key.type))
+          if (StorageBlock* block = archive.GetBlock(key.name, key.type))
             node = std::make_unique<Camera>(key.name, *block, *clock_);
         } else if (key.type == kRecordLight) {
-          if (StorageBlock* block = archive.getBlock(key.name, key.type))
+          if (StorageBlock* block = archive.GetBlock(key.name, key.type))
             node = std::make_unique<Light>(key.name, *block, *clock_);
         }
       } catch (const SceneDataError& error) {
@@ -157,7 +157,7 @@ bool Scene::load(const std::string& path, std::uint16_t resourceId) {
 
     for (auto& [name, node] : built) {
       auto parent = built.find(node->parentName());
-      if (parent != built.end()) parent->second->addChild(node.get());
+      if (parent != built.end()) parent->second->AddChild(node.get());
     }
     CheckDepth(built);
 
@@ -167,12 +167,12 @@ bool Scene::load(const std::string& path, std::uint16_t resourceId) {
       for (const std::string& excluded : light->excludedNames) {
         auto target = built.find(excluded);
         if (auto* geometry = target != built.end() ? NodeAs<GeometryObject>(target->second.get()) : nullptr)
-          geometry->addExcludedLight(light);
+          geometry->AddExcludedLight(light);
       }
     }
 
     staging.commitTo(*this);
-    for (auto& [name, node] : built) addNode(std::move(node));
+    for (auto& [name, node] : built) AddNode(std::move(node));
   } catch (const SceneDataError& error) {
     loadError_ = error.what();
     return false;
@@ -183,7 +183,7 @@ bool Scene::load(const std::string& path, std::uint16_t resourceId) {
     loadError_ = "a record is cut short or lies outside the archive";
     return false;
   }
-  archive.close();
+  archive.Close();
   return true;
 }
 

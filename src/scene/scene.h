@@ -32,41 +32,41 @@ class Scene : public SceneResources {
   Scene& operator=(const Scene&) = delete;
 
   // Where the scene resource is found; without one only files load.
-  void setResourceSource(const ResourceSource* resources) { resources_ = resources; }
+  void SetResourceSource(const ResourceSource* resources) { resources_ = resources; }
   // Who decodes image records; without one, layers get no frames.
-  void setTextureLoader(TextureLoader* loader) { textureLoader_ = loader; }
+  void SetTextureLoader(TextureLoader* loader) { textureLoader_ = loader; }
   // Off: lightmap layers are neither read nor copied.
-  void setLightmapsEnabled(bool enabled) { lightmapsEnabled_ = enabled; }
+  void SetLightmapsEnabled(bool enabled) { lightmapsEnabled_ = enabled; }
 
   // Builds the scene from the file at path, or when that cannot be opened
   // from the scene resource resourceId. False when neither opens or the
   // archive is damaged; the scene is then exactly as it was.
-  bool load(const std::string& path, std::uint16_t resourceId);
+  bool Load(const std::string& path, std::uint16_t resourceId);
   // Why the last load failed, in a few words; empty after a success.
   const std::string& loadError() const { return loadError_; }
 
   // Registers a node: into the name map (a node of the same name is only
   // shadowed there), under the root when it has no parent, into a draw list
   // when renderable, into the light list when a light.
-  SceneNode* addNode(std::unique_ptr<SceneNode> node);
+  SceneNode* AddNode(std::unique_ptr<SceneNode> node);
   // The same for a node the scene already owns (a clone); false otherwise.
-  bool addNode(SceneNode* node);
+  bool AddNode(SceneNode* node);
   // Takes ownership without registering.
-  void adoptNode(std::unique_ptr<SceneNode> node);
+  void AdoptNode(std::unique_ptr<SceneNode> node);
 
-  SceneNode* findNode(const std::string& name) const;
+  SceneNode* FindNode(const std::string& name) const;
   // The node of that name when it is a T, else null.
   template <typename T>
-  T* findNode(const std::string& name) const {
-    return NodeAs<T>(findNode(name));
+  T* FindNode(const std::string& name) const {
+    return NodeAs<T>(FindNode(name));
   }
 
-  Material* findMaterial(const std::string& name) override;
+  Material* FindMaterial(const std::string& name) override;
   // Stores or replaces; a replaced material stays alive for the meshes that
   // still point to it.
-  Material* addMaterial(const std::string& name, std::unique_ptr<Material> material) override;
-  TextureRef findTexture(const std::string& name, std::uint32_t kind) override;
-  void addTexture(const std::string& name, std::uint32_t kind, TextureRef texture) override;
+  Material* AddMaterial(const std::string& name, std::unique_ptr<Material> material) override;
+  TextureRef FindTexture(const std::string& name, std::uint32_t kind) override;
+  void AddTexture(const std::string& name, std::uint32_t kind, TextureRef texture) override;
   const Clock& clock() const override { return *clock_; }
   TextureLoader* textureLoader() const override { return textureLoader_; }
   bool lightmapsEnabled() const override { return lightmapsEnabled_; }
@@ -83,11 +83,11 @@ class Scene : public SceneResources {
   // Updates the tree and draws it through the current camera: lights, the
   // opaque list in order, then the transparent list blended, farthest first
   // (scene/scene_draw.cpp).
-  void render(Device& device);
-  void setCurrentCamera(Camera* camera) { currentCamera_ = camera; }
+  void Render(Device& device);
+  void SetCurrentCamera(Camera* camera) { currentCamera_ = camera; }
 
  private:
-  void registerNode(SceneNode* node);
+  void RegisterNode(SceneNode* node);
 
   const Clock* clock_;
   std::string loadError_;

@@ -48,36 +48,36 @@ std::optional<Matrix> CameraView(const Matrix& cameraWorld) {
   for (std::size_t c = 0; c < 4; ++c) flipped(2, c) = -flipped(2, c);
   const auto inverse = Inverse(flipped);
   if (!inverse) return std::nullopt;
-  Matrix scale = Matrix::identity();
+  Matrix scale = Matrix::Identity();
   scale.m[0] = scale.m[5] = scale.m[10] = 0.01f;
   return *inverse * scale;
 }
 
 
-void Camera::apply(Device& device) const {
+void Camera::Apply(Device& device) const {
   // A degenerate camera keeps the last view rather than a broken one.
   if (const auto view = CameraView(world()))
     device.SetTransform(TransformState::View, ToDevice(reflect ? ReflectedView(*view) : *view));
   device.SetTransform(TransformState::Projection, ToDevice(projection));
 }
 
-void GeometryObject::draw(Device& device) const {
+void GeometryObject::Draw(Device& device) const {
   if (!visible_) return;
   device.SetTransform(TransformState::World, ToDevice(world()));
-  for (Light* light : excludedLights_) light->enable(false);
+  for (Light* light : excludedLights_) light->Enable(false);
   for (const Mesh* mesh : activeMeshes_) {
     if (mesh->material()) mesh->material()->Apply(device);
     device.DrawIndexedPrimitive(PrimitiveType::TriangleList, mesh->fvf(), mesh->vertices().data(), mesh->vertexCount(),
                                 mesh->indices().data(), mesh->indexCount());
   }
-  for (Light* light : excludedLights_) light->enable(true);
+  for (Light* light : excludedLights_) light->Enable(true);
 }
 
-void Scene::render(Device& device) {
-  root_->updateSubtree();
-  if (currentCamera_) currentCamera_->apply(device);
-  for (Light* light : lights_) light->apply(device);
-  for (SceneNode* node : opaqueList_) node->draw(device);
+void Scene::Render(Device& device) {
+  root_->UpdateSubtree();
+  if (currentCamera_) currentCamera_->Apply(device);
+  for (Light* light : lights_) light->Apply(device);
+  for (SceneNode* node : opaqueList_) node->Draw(device);
 
   const Vector3 eye = currentCamera_ ? currentCamera_->position() : Vector3{};
   std::vector<std::pair<float, SceneNode*>> order;
@@ -93,9 +93,9 @@ void Scene::render(Device& device) {
   // Back faces first, so the near side blends over the far side.
   for (const auto& [distance, node] : order) {
     device.SetRenderState(RenderState::CullMode, d3d::kCullCW);
-    node->draw(device);
+    node->Draw(device);
     device.SetRenderState(RenderState::CullMode, d3d::kCullCCW);
-    node->draw(device);
+    node->Draw(device);
   }
   // Blending and depth writes end as the opaque objects expect them.
   device.SetRenderState(RenderState::ZWriteEnable, 1);
@@ -112,12 +112,12 @@ void Material::Apply(Device& device) const {
   }
   std::uint32_t stage = 0;
   if (const TextureLayer* keyed = layer(LayerAlphaKeyed)) {
-    keyed->apply(device, stage++);
+    keyed->Apply(device, stage++);
   } else {
     for (std::uint32_t kind : {LayerDiffuse, LayerOpacity, LayerReflection})
-      if (const TextureLayer* l = layer(kind)) l->apply(device, stage++);
+      if (const TextureLayer* l = layer(kind)) l->Apply(device, stage++);
   }
-  if (const TextureLayer* lightmap = layer(LayerLightmap)) lightmap->apply(device, stage);
+  if (const TextureLayer* lightmap = layer(LayerLightmap)) lightmap->Apply(device, stage);
 }
 
 Surface* TextureLayer::currentTexture() const {
@@ -125,9 +125,9 @@ Surface* TextureLayer::currentTexture() const {
   return frames_[currentFrame() % frames_.size()].get();
 }
 
-void TextureLayer::apply(Device&, std::uint32_t) const {}  // untextured: nothing to set
+void TextureLayer::Apply(Device&, std::uint32_t) const {}  // untextured: nothing to set
 
-void DiffuseLayer::apply(Device& device, std::uint32_t stage) const {
+void DiffuseLayer::Apply(Device& device, std::uint32_t stage) const {
   Surface* texture = currentTexture();
   if (texture) {
     StageState(device, stage, TextureStageState::TexCoordIndex, texCoordIndex());
@@ -140,7 +140,7 @@ void DiffuseLayer::apply(Device& device, std::uint32_t stage) const {
   EndChain(device, stage);
 }
 
-void AlphaKeyedLayer::apply(Device& device, std::uint32_t stage) const {
+void AlphaKeyedLayer::Apply(Device& device, std::uint32_t stage) const {
   Surface* texture = currentTexture();
   if (texture) {
     StageState(device, stage, TextureStageState::TexCoordIndex, texCoordIndex());
@@ -159,7 +159,7 @@ void AlphaKeyedLayer::apply(Device& device, std::uint32_t stage) const {
   EndChain(device, stage);
 }
 
-void OpacityLayer::apply(Device& device, std::uint32_t stage) const {
+void OpacityLayer::Apply(Device& device, std::uint32_t stage) const {
   StageState(device, stage, TextureStageState::TexCoordIndex, texCoordIndex());
   StageState(device, stage, TextureStageState::ColorArg1, d3d::kTaCurrent);
   StageState(device, stage, TextureStageState::ColorOp, d3d::kTopSelectArg1);
@@ -172,7 +172,7 @@ void OpacityLayer::apply(Device& device, std::uint32_t stage) const {
   EndChain(device, stage);
 }
 
-void ReflectionLayer::apply(Device& device, std::uint32_t stage) const {
+void ReflectionLayer::Apply(Device& device, std::uint32_t stage) const {
   Surface* texture = currentTexture();
   if (texture) {
     StageState(device, stage, TextureStageState::TexCoordIndex,
@@ -183,7 +183,7 @@ void ReflectionLayer::apply(Device& device, std::uint32_t stage) const {
   EndChain(device, stage);
 }
 
-void LightmapLayer::apply(Device& device, std::uint32_t stage) const {
+void LightmapLayer::Apply(Device& device, std::uint32_t stage) const {
   StageState(device, stage, TextureStageState::TexCoordIndex, texCoordIndex());
   StageState(device, stage, TextureStageState::ColorArg1, d3d::kTaTexture);
   StageState(device, stage, TextureStageState::ColorArg2, d3d::kTaCurrent);

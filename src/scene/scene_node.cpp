@@ -12,43 +12,43 @@ namespace brisane {
 
 SceneNode::SceneNode(std::string name, const Clock& clock) : name_(std::move(name)), clock_(&clock) {}
 
-void SceneNode::addChild(SceneNode* child) {
+void SceneNode::AddChild(SceneNode* child) {
   child->parent_ = this;
   children_.push_back(child);
 }
 
-void SceneNode::updateSubtree() {
+void SceneNode::UpdateSubtree() {
   for (SceneNode* child : children_) {
-    child->animateGeometry();
-    child->update(world_);
-    child->updateSubtree();
+    child->AnimateGeometry();
+    child->Update(world_);
+    child->UpdateSubtree();
   }
 }
 
-void SceneNode::update(const Matrix& parentWorld) {
+void SceneNode::Update(const Matrix& parentWorld) {
   world_ = local_ * parentWorld;
-  if (animation_.animating) stepTransform();
+  if (animation_.animating) StepTransform();
 }
 
-void SceneNode::setVisible(bool visible) {
+void SceneNode::SetVisible(bool visible) {
   if (auto* geometry = NodeAs<GeometryObject>(this)) geometry->visible_ = visible;
-  for (SceneNode* child : children_) child->setVisible(visible);
+  for (SceneNode* child : children_) child->SetVisible(visible);
 }
 
-void SceneNode::setKeys(std::vector<TransformKey> keys) {
+void SceneNode::SetKeys(std::vector<TransformKey> keys) {
   keys_ = std::move(keys);
   animation_ = AnimationState{};
   if (!keys_.empty()) local_ = keys_.front().matrix;
 }
 
-void SceneNode::readHeader(StorageBlock& block) {
-  parentName_ = block.readString();
-  const std::uint16_t count = block.readU16();
+void SceneNode::ReadHeader(StorageBlock& block) {
+  parentName_ = block.ReadString();
+  const std::uint16_t count = block.ReadU16();
   if (std::size_t{count} * 68 > block.remaining()) throw StorageBlock::ErrorReadPastEnd();
   keys_.resize(count);
   for (auto& key : keys_) {
-    key.time = block.readU32();
-    key.matrix = block.readMatrix();
+    key.time = block.ReadU32();
+    key.matrix = block.ReadMatrix();
   }
   // The animation steps search forward from the last key; keys out of order
   // would make them interpolate backwards across the time line.
@@ -57,7 +57,7 @@ void SceneNode::readHeader(StorageBlock& block) {
   if (!keys_.empty()) local_ = keys_.front().matrix;
 }
 
-void SceneNode::copyNodeFields(const SceneNode& other, std::string name) {
+void SceneNode::CopyNodeFields(const SceneNode& other, std::string name) {
   name_ = std::move(name);
   parent_ = other.parent_;
   parentName_ = other.parentName_;
@@ -72,18 +72,18 @@ GeometryObject::GeometryObject(std::string name, const Clock& clock) : SceneNode
 
 GeometryObject::GeometryObject(std::string name, StorageBlock& block, SceneArchive& archive, SceneResources& scene)
     : SceneNode(std::move(name), scene.clock()) {
-  readHeader(block);
-  const std::uint16_t frameCount = block.readU16();
+  ReadHeader(block);
+  const std::uint16_t frameCount = block.ReadU16();
   for (std::uint16_t f = 0; f < frameCount; ++f) {
-    const std::uint32_t time = block.readU32();
-    const std::uint16_t meshCount = block.readU16();
+    const std::uint32_t time = block.ReadU32();
+    const std::uint16_t meshCount = block.ReadU16();
     std::vector<std::unique_ptr<Mesh>> meshes;
     for (std::uint16_t m = 0; m < meshCount; ++m) meshes.push_back(std::make_unique<Mesh>(block, archive, scene));
-    addFrame(time, std::move(meshes));
+    AddFrame(time, std::move(meshes));
   }
 }
 
-GeometryFrame& GeometryObject::addFrame(std::uint32_t time, std::vector<std::unique_ptr<Mesh>> meshes) {
+GeometryFrame& GeometryObject::AddFrame(std::uint32_t time, std::vector<std::unique_ptr<Mesh>> meshes) {
   if (!frames_.empty() && time < frames_.back().time) throw SceneDataError("geometry frames out of order");
   GeometryFrame& frame = frames_.emplace_back();
   frame.time = time;
@@ -98,10 +98,10 @@ bool GeometryObject::isTransparent() const {
   return activeMeshes_.front()->material()->isTransparent();
 }
 
-void GeometryObject::addExcludedLight(Light* light) {
+void GeometryObject::AddExcludedLight(Light* light) {
   excludedLights_.push_back(light);
   for (SceneNode* child : children())
-    if (auto* geometry = NodeAs<GeometryObject>(child)) geometry->addExcludedLight(light);
+    if (auto* geometry = NodeAs<GeometryObject>(child)) geometry->AddExcludedLight(light);
 }
 
 std::uint32_t GeometryObject::vertexCount() const {
@@ -110,20 +110,20 @@ std::uint32_t GeometryObject::vertexCount() const {
   return count;
 }
 
-void GeometryObject::startTextureAnimation(std::uint32_t rate, std::uint32_t kind) {
+void GeometryObject::StartTextureAnimation(std::uint32_t rate, std::uint32_t kind) {
   for (Mesh* mesh : activeMeshes_)
-    if (mesh->material()) mesh->material()->startLayers(rate, kind);
+    if (mesh->material()) mesh->material()->StartLayers(rate, kind);
 }
 
-void GeometryObject::replaceMaterial(Material* newMaterial, Material* oldMaterial) {
+void GeometryObject::ReplaceMaterial(Material* newMaterial, Material* oldMaterial) {
   for (auto& frame : frames_)
     for (auto& mesh : frame.meshes)
-      if (mesh->material() == oldMaterial) mesh->setMaterial(newMaterial);
+      if (mesh->material() == oldMaterial) mesh->SetMaterial(newMaterial);
 }
 
-GeometryObject* GeometryObject::clone(const std::string& suffix, Scene& scene, SceneNode* newParent) const {
+GeometryObject* GeometryObject::Clone(const std::string& suffix, Scene& scene, SceneNode* newParent) const {
   auto copy = std::make_unique<GeometryObject>(name() + suffix, clock());
-  copy->copyNodeFields(*this, name() + suffix);
+  copy->CopyNodeFields(*this, name() + suffix);
   copy->excludedLights_ = excludedLights_;
   copy->geometry_ = geometry_;
   copy->visible_ = visible_;
@@ -140,20 +140,20 @@ GeometryObject* GeometryObject::clone(const std::string& suffix, Scene& scene, S
       Material* original = mesh->material();
       if (!original) continue;
       const std::string copyName = original->name() + suffix;
-      Material* material = scene.findMaterial(copyName);
+      Material* material = scene.FindMaterial(copyName);
       if (!material)
-        material = scene.addMaterial(copyName, std::make_unique<Material>(*original, copyName, scene.lightmapsEnabled()));
-      mesh->setMaterial(material);
+        material = scene.AddMaterial(copyName, std::make_unique<Material>(*original, copyName, scene.lightmapsEnabled()));
+      mesh->SetMaterial(material);
     }
 
   SceneNode* parent = newParent ? newParent : this->parent();
   GeometryObject* result = copy.get();
-  scene.adoptNode(std::move(copy));
-  if (parent) parent->addChild(result);
+  scene.AdoptNode(std::move(copy));
+  if (parent) parent->AddChild(result);
   return result;
 }
 
-HResult GeometryObject::appendToVertexBuffer(VertexBuffer& buffer, std::vector<std::uint16_t>& indices) const {
+HResult GeometryObject::AppendToVertexBuffer(VertexBuffer& buffer, std::vector<std::uint16_t>& indices) const {
   // The buffer was sized with VertexSize; a format the two disagree on is
   // one we cannot lay vertices into safely.
   const std::uint32_t bufferStride = FvfStride(buffer.Fvf());
@@ -185,47 +185,47 @@ HResult GeometryObject::appendToVertexBuffer(VertexBuffer& buffer, std::vector<s
 Camera::Camera(std::string name, const Clock& clock) : SceneNode(std::move(name), clock) {}
 
 Camera::Camera(std::string name, StorageBlock& block, const Clock& clock) : SceneNode(std::move(name), clock) {
-  readHeader(block);
-  projection = block.readMatrix();
+  ReadHeader(block);
+  projection = block.ReadMatrix();
 }
 
 Light::Light(std::string name, const Clock& clock) : SceneNode(std::move(name), clock) {}
 
 Light::Light(std::string name, StorageBlock& block, const Clock& clock) : SceneNode(std::move(name), clock) {
-  readHeader(block);
-  light.type = block.readU32();
+  ReadHeader(block);
+  light.type = block.ReadU32();
   for (DeviceColor* c : {&light.diffuse, &light.specular, &light.ambient}) {
-    c->r = block.readFloat();
-    c->g = block.readFloat();
-    c->b = block.readFloat();
-    c->a = block.readFloat();
+    c->r = block.ReadFloat();
+    c->g = block.ReadFloat();
+    c->b = block.ReadFloat();
+    c->a = block.ReadFloat();
   }
   for (DeviceVector* v : {&light.position, &light.direction}) {
-    v->x = block.readFloat();
-    v->y = block.readFloat();
-    v->z = block.readFloat();
+    v->x = block.ReadFloat();
+    v->y = block.ReadFloat();
+    v->z = block.ReadFloat();
   }
   for (float* f : {&light.range, &light.falloff, &light.attenuation0, &light.attenuation1, &light.attenuation2,
                    &light.theta, &light.phi})
-    *f = block.readFloat();
-  const std::uint16_t count = block.readU16();
-  for (std::uint16_t i = 0; i < count; ++i) excludedNames.push_back(block.readString());
+    *f = block.ReadFloat();
+  const std::uint16_t count = block.ReadU16();
+  for (std::uint16_t i = 0; i < count; ++i) excludedNames.push_back(block.ReadString());
 }
 
-void Light::apply(Device& device) {
+void Light::Apply(Device& device) {
   if (!inScene_) return;
   device.SetLight(index_, light);
   device.LightEnable(index_, true);
   device_ = &device;
 }
 
-void Light::enable(bool on) {
+void Light::Enable(bool on) {
   if (inScene_ && device_) device_->LightEnable(index_, on);
 }
 
-void Light::update(const Matrix& parentWorld) {
+void Light::Update(const Matrix& parentWorld) {
   if (!inScene_) return;
-  SceneNode::update(parentWorld);
+  SceneNode::Update(parentWorld);
   const Vector3 p = position();
   light.position = {p.x, p.y, p.z};
 }

@@ -48,46 +48,46 @@ class SceneNode {
   virtual bool isTransparent() const { return false; }
   // world = local x parentWorld, then the transform animation may move local
   // for the next pass: a node's world lags its animation by one frame.
-  virtual void update(const Matrix& parentWorld);
-  virtual void animateGeometry() {}
+  virtual void Update(const Matrix& parentWorld);
+  virtual void AnimateGeometry() {}
   // Drawing (scene/scene_draw.cpp); only geometry objects draw.
-  virtual void draw(Device&) const {}
+  virtual void Draw(Device&) const {}
 
-  void addChild(SceneNode* child);
+  void AddChild(SceneNode* child);
   const std::string& name() const { return name_; }
   const std::string& parentName() const { return parentName_; }
   SceneNode* parent() const { return parent_; }
   const std::vector<SceneNode*>& children() const { return children_; }
 
   // Depth first, pre-order, from this node's world; this node stays as it is.
-  void updateSubtree();
+  void UpdateSubtree();
   // Shows or hides every geometry object of the subtree, this node included.
-  void setVisible(bool visible);
+  void SetVisible(bool visible);
 
   // Plays the transform keys of this node and every node below it.
-  void startAnimation(std::uint32_t fromTime, std::uint32_t toTime, std::int32_t startOffset, float speed,
+  void StartAnimation(std::uint32_t fromTime, std::uint32_t toTime, std::int32_t startOffset, float speed,
                       std::int32_t loops);
   // Changes the speed of running animations here and below, keeping the pose
   // of this moment. A speed that is not positive is ignored.
-  void setAnimationSpeed(float speed);
+  void SetAnimationSpeed(float speed);
 
   const std::vector<TransformKey>& keys() const { return keys_; }
-  void setKeys(std::vector<TransformKey> keys);
+  void SetKeys(std::vector<TransformKey> keys);
   const AnimationState& animation() const { return animation_; }
   const Matrix& local() const { return local_; }
-  void setLocal(const Matrix& local) { local_ = local; }
+  void SetLocal(const Matrix& local) { local_ = local; }
   const Matrix& world() const { return world_; }
   Vector3 position() const { return TranslationOf(world_); }
 
  protected:
   // Reads parent name and keys; local becomes the first key.
-  void readHeader(StorageBlock& block);
+  void ReadHeader(StorageBlock& block);
   // The fields a clone takes over, under a new name.
-  void copyNodeFields(const SceneNode& other, std::string name);
+  void CopyNodeFields(const SceneNode& other, std::string name);
   const Clock& clock() const { return *clock_; }
 
  private:
-  void stepTransform();
+  void StepTransform();
 
   std::string name_;
   SceneNode* parent_ = nullptr;
@@ -95,8 +95,8 @@ class SceneNode {
   AnimationState animation_;
   std::vector<TransformKey> keys_;
   std::vector<SceneNode*> children_;
-  Matrix local_ = Matrix::identity();
-  Matrix world_ = Matrix::identity();
+  Matrix local_ = Matrix::Identity();
+  Matrix world_ = Matrix::Identity();
   const Clock* clock_;
 };
 
@@ -117,28 +117,28 @@ class GeometryObject : public SceneNode {
   bool isRenderable() const override { return true; }
   // Judged by the first active mesh's material.
   bool isTransparent() const override;
-  void animateGeometry() override;
+  void AnimateGeometry() override;
 
   // Adds a frame (times ascending) and returns it; the first frame becomes
   // the active one.
-  GeometryFrame& addFrame(std::uint32_t time, std::vector<std::unique_ptr<Mesh>> meshes);
+  GeometryFrame& AddFrame(std::uint32_t time, std::vector<std::unique_ptr<Mesh>> meshes);
 
-  void draw(Device& device) const override;
-  void addExcludedLight(Light* light);
+  void Draw(Device& device) const override;
+  void AddExcludedLight(Light* light);
   std::uint32_t vertexCount() const;
-  void startTextureAnimation(std::uint32_t rate, std::uint32_t kind);
-  void replaceMaterial(Material* newMaterial, Material* oldMaterial);
+  void StartTextureAnimation(std::uint32_t rate, std::uint32_t kind);
+  void ReplaceMaterial(Material* newMaterial, Material* oldMaterial);
   // A deep copy named name + suffix, with materials copied under their name
   // + suffix unless the scene already has such a material. It hangs under
   // newParent (or this object's parent) and belongs to the scene, but is not
-  // in its name map or draw lists until Scene::addNode.
-  GeometryObject* clone(const std::string& suffix, Scene& scene, SceneNode* newParent = nullptr) const;
+  // in its name map or draw lists until Scene::AddNode.
+  GeometryObject* Clone(const std::string& suffix, Scene& scene, SceneNode* newParent = nullptr) const;
   // Copies the active meshes' vertices one after another into the buffer
   // (converting between strides when they differ) and appends their indices
   // unchanged. Fails without writing past the buffer when it is too small.
-  HResult appendToVertexBuffer(VertexBuffer& buffer, std::vector<std::uint16_t>& indices) const;
+  HResult AppendToVertexBuffer(VertexBuffer& buffer, std::vector<std::uint16_t>& indices) const;
 
-  void startGeometryAnimation(std::uint32_t fromTime, std::uint32_t toTime, std::int32_t startOffset, float speed,
+  void StartGeometryAnimation(std::uint32_t fromTime, std::uint32_t toTime, std::int32_t startOffset, float speed,
                               std::int32_t loops);
 
   const std::vector<Mesh*>& activeMeshes() const { return activeMeshes_; }
@@ -165,11 +165,11 @@ class Camera : public SceneNode {
   static constexpr std::uint32_t kType = NodeCamera;
   std::uint32_t type() const override { return kType; }
 
-  Matrix projection = Matrix::identity();
+  Matrix projection = Matrix::Identity();
   // Set while the reflection pass renders a mirrored view.
   bool reflect = false;
   // View (from the world matrix, scaled by 0.01) and projection into the device.
-  void apply(Device& device) const;
+  void Apply(Device& device) const;
 };
 
 class Light : public SceneNode {
@@ -180,18 +180,18 @@ class Light : public SceneNode {
   static constexpr std::uint32_t kType = NodeLight;
   std::uint32_t type() const override { return kType; }
   // Only a light in a scene moves; its position follows its world matrix.
-  void update(const Matrix& parentWorld) override;
+  void Update(const Matrix& parentWorld) override;
 
-  void markInScene() { inScene_ = true; }
+  void MarkInScene() { inScene_ = true; }
   bool inScene() const { return inScene_; }
   // Puts the light into the device at its index and switches it on; the
   // device is remembered for enable.
-  void apply(Device& device);
+  void Apply(Device& device);
   // Switches the light on the device last applied to; nothing before that.
-  void enable(bool on);
+  void Enable(bool on);
   Device* device() const { return device_; }
   std::uint32_t index() const { return index_; }
-  void setIndex(std::uint32_t index) { index_ = index; }
+  void SetIndex(std::uint32_t index) { index_ = index; }
 
   DeviceLight light;
   std::vector<std::string> excludedNames;

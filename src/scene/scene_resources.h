@@ -25,11 +25,11 @@ struct SceneDataError : std::runtime_error {
 class SceneResources {
  public:
   virtual ~SceneResources() = default;
-  virtual Material* findMaterial(const std::string& name) = 0;
+  virtual Material* FindMaterial(const std::string& name) = 0;
   // Stores the material under name and returns it.
-  virtual Material* addMaterial(const std::string& name, std::unique_ptr<Material> material) = 0;
-  virtual TextureRef findTexture(const std::string& name, std::uint32_t kind) = 0;
-  virtual void addTexture(const std::string& name, std::uint32_t kind, TextureRef texture) = 0;
+  virtual Material* AddMaterial(const std::string& name, std::unique_ptr<Material> material) = 0;
+  virtual TextureRef FindTexture(const std::string& name, std::uint32_t kind) = 0;
+  virtual void AddTexture(const std::string& name, std::uint32_t kind, TextureRef texture) = 0;
   virtual const Clock& clock() const = 0;
   // Null: image frames are not decoded and are left out.
   virtual TextureLoader* textureLoader() const = 0;

@@ -45,17 +45,17 @@ std::uint32_t FileStorage::size() {
   return 0;
 }
 
-std::uint32_t FileStorage::read(StorageBlock& block, std::uint64_t offset, std::uint32_t size) {
+std::uint32_t FileStorage::Read(StorageBlock& block, std::uint64_t offset, std::uint32_t size) {
   switch (kind_) {
     case KindFile:
-      return readFile(block, offset, size);
+      return ReadFile(block, offset, size);
     case KindResource:
-      return readResource(block, offset, size);
+      return ReadResource(block, offset, size);
   }
   return 0;
 }
 
-std::uint32_t FileStorage::readFile(StorageBlock& block, std::uint64_t offset, std::uint32_t size) {
+std::uint32_t FileStorage::ReadFile(StorageBlock& block, std::uint64_t offset, std::uint32_t size) {
   if (offset > fileSize_ || offset > static_cast<std::uint64_t>(LONG_MAX)) throw ErrorReadFromFile();
   if (std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) throw ErrorReadFromFile();
   std::uint64_t left = fileSize_ - offset;
@@ -72,7 +72,7 @@ std::uint32_t FileStorage::readFile(StorageBlock& block, std::uint64_t offset, s
   return size;
 }
 
-std::uint32_t FileStorage::readResource(StorageBlock& block, std::uint64_t offset, std::uint32_t size) {
+std::uint32_t FileStorage::ReadResource(StorageBlock& block, std::uint64_t offset, std::uint32_t size) {
   // Resources are addressed by the low half of the offset.
   std::uint64_t start = offset & 0xFFFFFFFFu;
   if (start > resource_.size()) throw ErrorReadFromResource();
@@ -89,50 +89,50 @@ std::uint32_t FileStorage::readResource(StorageBlock& block, std::uint64_t offse
   return size;
 }
 
-void StorageBlock::load(FileStorage& storage, std::uint64_t offset, std::uint32_t size) {
-  storage.read(*this, offset, size);
+void StorageBlock::Load(FileStorage& storage, std::uint64_t offset, std::uint32_t size) {
+  storage.Read(*this, offset, size);
   loaded_ = true;
 }
 
-const std::uint8_t* StorageBlock::take(std::size_t n) {
+const std::uint8_t* StorageBlock::Take(std::size_t n) {
   if (n > remaining()) throw ErrorReadPastEnd();
   const std::uint8_t* p = bytes_.data() + position_;
   position_ += static_cast<std::uint32_t>(n);
   return p;
 }
 
-void StorageBlock::readBytes(void* destination, std::size_t n) {
-  const std::uint8_t* p = take(n);
+void StorageBlock::ReadBytes(void* destination, std::size_t n) {
+  const std::uint8_t* p = Take(n);
   if (n != 0) std::memcpy(destination, p, n);
 }
 
-void StorageBlock::skip(std::size_t n) { take(n); }
+void StorageBlock::Skip(std::size_t n) { Take(n); }
 
 
-std::uint16_t StorageBlock::readU16() {
-  const std::uint8_t* p = take(2);
+std::uint16_t StorageBlock::ReadU16() {
+  const std::uint8_t* p = Take(2);
   return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
-std::uint32_t StorageBlock::readU32() { return LoadU32(take(4)); }
+std::uint32_t StorageBlock::ReadU32() { return LoadU32(Take(4)); }
 
-float StorageBlock::readFloat() {
-  const std::uint32_t bits = readU32();
+float StorageBlock::ReadFloat() {
+  const std::uint32_t bits = ReadU32();
   float value;
   std::memcpy(&value, &bits, sizeof value);
   return value;
 }
 
-Matrix StorageBlock::readMatrix() {
+Matrix StorageBlock::ReadMatrix() {
   if (remaining() < 64) throw ErrorReadPastEnd();
   Matrix matrix;
-  for (float& element : matrix.m) element = readFloat();
+  for (float& element : matrix.m) element = ReadFloat();
   return matrix;
 }
 
-std::string StorageBlock::readString() {
-  const std::uint16_t n = readU16();
-  const std::uint8_t* p = take(n);
+std::string StorageBlock::ReadString() {
+  const std::uint16_t n = ReadU16();
+  const std::uint8_t* p = Take(n);
   return std::string(reinterpret_cast<const char*>(p), n);
 }
 
@@ -146,7 +146,7 @@ std::optional<StorageBlock> ReadWholePicture(const ResourceSource& resources, st
     // A size of 0 would ask for a length-prefixed read.
     if (size == 0 || size > maxBytes) return std::nullopt;
     StorageBlock block;
-    block.load(*storage, 0, size);
+    block.Load(*storage, 0, size);
     return block;
   } catch (const FileStorage::ErrorReadFromFile&) {
   } catch (const FileStorage::ErrorReadFromResource&) {

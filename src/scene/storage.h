@@ -45,15 +45,15 @@ class FileStorage {
   // means length-prefixed: the u32 at offset is the length, the data follows.
   // A range that reaches past the end of the source throws the source's
   // exception and leaves the block as it was.
-  std::uint32_t read(StorageBlock& block, std::uint64_t offset, std::uint32_t size);
+  std::uint32_t Read(StorageBlock& block, std::uint64_t offset, std::uint32_t size);
 
  private:
   struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
 
-  std::uint32_t readFile(StorageBlock& block, std::uint64_t offset, std::uint32_t size);
-  std::uint32_t readResource(StorageBlock& block, std::uint64_t offset, std::uint32_t size);
+  std::uint32_t ReadFile(StorageBlock& block, std::uint64_t offset, std::uint32_t size);
+  std::uint32_t ReadResource(StorageBlock& block, std::uint64_t offset, std::uint32_t size);
 
   Kind kind_ = KindFile;
   std::unique_ptr<std::FILE, FileCloser> file_;
@@ -73,16 +73,16 @@ class StorageBlock {
   explicit StorageBlock(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)), loaded_(true) {}
 
   // Fills the block from storage; the position is left where it was.
-  void load(FileStorage& storage, std::uint64_t offset, std::uint32_t size);
+  void Load(FileStorage& storage, std::uint64_t offset, std::uint32_t size);
 
-  void readBytes(void* destination, std::size_t n);
-  std::uint16_t readU16();
-  std::uint32_t readU32();
-  float readFloat();
-  Matrix readMatrix();
-  std::string readString();
-  void skip(std::size_t n);
-  void rewind() { position_ = 0; }
+  void ReadBytes(void* destination, std::size_t n);
+  std::uint16_t ReadU16();
+  std::uint32_t ReadU32();
+  float ReadFloat();
+  Matrix ReadMatrix();
+  std::string ReadString();
+  void Skip(std::size_t n);
+  void Rewind() { position_ = 0; }
 
   std::uint32_t position() const { return position_; }
   std::size_t remaining() const { return bytes_.size() - position_; }
@@ -91,7 +91,7 @@ class StorageBlock {
 
  private:
   friend class FileStorage;
-  const std::uint8_t* take(std::size_t n);
+  const std::uint8_t* Take(std::size_t n);
 
   std::vector<std::uint8_t> bytes_;
   std::uint32_t position_ = 0;

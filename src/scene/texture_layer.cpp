@@ -6,7 +6,7 @@
 
 namespace brisane {
 
-TextureRef TextureLayer::loadFrame(TextureLoader* loader, const StorageBlock& block) const {
+TextureRef TextureLayer::LoadFrame(TextureLoader* loader, const StorageBlock& block) const {
   if (!loader) return nullptr;
   return loader->createTextureFromJpeg(block.bytes(), loadKind(), threshold());
 }
@@ -24,25 +24,25 @@ std::uint16_t TextureLayer::currentFrame() const {
   return static_cast<std::uint16_t>((whole % 65536u) % frames_.size());
 }
 
-void TextureLayer::start(std::uint32_t rate) {
+void TextureLayer::Start(std::uint32_t rate) {
   animStart_ = clock_->now();
   rate_ = rate;
 }
 
-void TextureLayer::readFrames(StorageBlock& block, SceneArchive& archive, SceneResources& scene) {
-  param_ = block.readU16();
-  texCoordIndex_ = block.readU16();
-  const std::uint16_t count = block.readU16();
+void TextureLayer::ReadFrames(StorageBlock& block, SceneArchive& archive, SceneResources& scene) {
+  param_ = block.ReadU16();
+  texCoordIndex_ = block.ReadU16();
+  const std::uint16_t count = block.ReadU16();
   for (std::uint16_t i = 0; i < count; ++i) {
-    const std::string name = block.readString();
-    TextureRef texture = scene.findTexture(name, kind());
+    const std::string name = block.ReadString();
+    TextureRef texture = scene.FindTexture(name, kind());
     if (!texture) {
       // An image without a record is left out like one that does not decode.
-      StorageBlock* image = archive.getBlock(name, kRecordImage);
+      StorageBlock* image = archive.GetBlock(name, kRecordImage);
       if (!image) continue;
-      texture = loadFrame(scene.textureLoader(), *image);
+      texture = LoadFrame(scene.textureLoader(), *image);
       if (!texture) continue;
-      scene.addTexture(name, kind(), texture);
+      scene.AddTexture(name, kind(), texture);
     }
     frames_.push_back(std::move(texture));
   }

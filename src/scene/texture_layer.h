@@ -31,27 +31,27 @@ class TextureLayer {
 
   // Decodes one frame's image bytes the way this kind needs them; null when
   // the kind loads no texture, there is no loader, or the image is bad.
-  virtual TextureRef loadFrame(TextureLoader* loader, const StorageBlock& block) const;
+  virtual TextureRef LoadFrame(TextureLoader* loader, const StorageBlock& block) const;
   virtual std::uint32_t kind() const = 0;
   // Sets the texture and stage states of this kind at stage; the next stage
   // is disabled so the chain ends here unless another layer follows
   // (scene/scene_draw.cpp).
-  virtual void apply(Device& device, std::uint32_t stage) const;
+  virtual void Apply(Device& device, std::uint32_t stage) const;
   // The frame drawn now, or null when the layer has none.
   Surface* currentTexture() const;
   // A copy with the same fields and the same (shared) frames.
-  virtual std::unique_ptr<TextureLayer> copy() const = 0;
+  virtual std::unique_ptr<TextureLayer> Copy() const = 0;
 
   std::uint16_t currentFrame() const;
-  void start(std::uint32_t rate);
-  void addFrame(TextureRef texture) { frames_.push_back(std::move(texture)); }
+  void Start(std::uint32_t rate);
+  void AddFrame(TextureRef texture) { frames_.push_back(std::move(texture)); }
 
   // Reads the layer record that follows the kind: param, texture coordinate
   // index and the frame names, sharing decoded images through the scene.
-  void readFrames(StorageBlock& block, SceneArchive& archive, SceneResources& scene);
+  void ReadFrames(StorageBlock& block, SceneArchive& archive, SceneResources& scene);
 
   std::uint16_t texCoordIndex() const { return texCoordIndex_; }
-  void setTexCoordIndex(std::uint16_t index) { texCoordIndex_ = index; }
+  void SetTexCoordIndex(std::uint16_t index) { texCoordIndex_ = index; }
   const std::vector<TextureRef>& frames() const { return frames_; }
   std::uint32_t animStart() const { return animStart_; }
   std::uint32_t rate() const { return rate_; }
@@ -82,9 +82,9 @@ class ConstantAlphaLayer : public TextureLayer {
 class DiffuseLayer final : public ConstantAlphaLayer {
  public:
   using ConstantAlphaLayer::ConstantAlphaLayer;
-  void apply(Device& device, std::uint32_t stage) const override;
+  void Apply(Device& device, std::uint32_t stage) const override;
   std::uint32_t kind() const override { return LayerDiffuse; }
-  std::unique_ptr<TextureLayer> copy() const override { return std::unique_ptr<TextureLayer>(new DiffuseLayer(*this)); }
+  std::unique_ptr<TextureLayer> Copy() const override { return std::unique_ptr<TextureLayer>(new DiffuseLayer(*this)); }
 
  protected:
   std::uint32_t loadKind() const override { return 0; }
@@ -93,9 +93,9 @@ class DiffuseLayer final : public ConstantAlphaLayer {
 class UntexturedLayer final : public TextureLayer {
  public:
   using TextureLayer::TextureLayer;
-  TextureRef loadFrame(TextureLoader*, const StorageBlock&) const override { return nullptr; }
+  TextureRef LoadFrame(TextureLoader*, const StorageBlock&) const override { return nullptr; }
   std::uint32_t kind() const override { return LayerUntextured; }
-  std::unique_ptr<TextureLayer> copy() const override {
+  std::unique_ptr<TextureLayer> Copy() const override {
     return std::unique_ptr<TextureLayer>(new UntexturedLayer(*this));
   }
 
@@ -106,9 +106,9 @@ class UntexturedLayer final : public TextureLayer {
 class ReflectionLayer final : public TextureLayer {
  public:
   using TextureLayer::TextureLayer;
-  void apply(Device& device, std::uint32_t stage) const override;
+  void Apply(Device& device, std::uint32_t stage) const override;
   std::uint32_t kind() const override { return LayerReflection; }
-  std::unique_ptr<TextureLayer> copy() const override {
+  std::unique_ptr<TextureLayer> Copy() const override {
     return std::unique_ptr<TextureLayer>(new ReflectionLayer(*this));
   }
 
@@ -119,9 +119,9 @@ class ReflectionLayer final : public TextureLayer {
 class OpacityLayer final : public TextureLayer {
  public:
   using TextureLayer::TextureLayer;
-  void apply(Device& device, std::uint32_t stage) const override;
+  void Apply(Device& device, std::uint32_t stage) const override;
   std::uint32_t kind() const override { return LayerOpacity; }
-  std::unique_ptr<TextureLayer> copy() const override { return std::unique_ptr<TextureLayer>(new OpacityLayer(*this)); }
+  std::unique_ptr<TextureLayer> Copy() const override { return std::unique_ptr<TextureLayer>(new OpacityLayer(*this)); }
 
  protected:
   std::uint32_t loadKind() const override { return 1; }
@@ -130,9 +130,9 @@ class OpacityLayer final : public TextureLayer {
 class LightmapLayer final : public TextureLayer {
  public:
   using TextureLayer::TextureLayer;
-  void apply(Device& device, std::uint32_t stage) const override;
+  void Apply(Device& device, std::uint32_t stage) const override;
   std::uint32_t kind() const override { return LayerLightmap; }
-  std::unique_ptr<TextureLayer> copy() const override {
+  std::unique_ptr<TextureLayer> Copy() const override {
     return std::unique_ptr<TextureLayer>(new LightmapLayer(*this));
   }
 
@@ -143,9 +143,9 @@ class LightmapLayer final : public TextureLayer {
 class AlphaKeyedLayer final : public ConstantAlphaLayer {
  public:
   using ConstantAlphaLayer::ConstantAlphaLayer;
-  void apply(Device& device, std::uint32_t stage) const override;
+  void Apply(Device& device, std::uint32_t stage) const override;
   std::uint32_t kind() const override { return LayerAlphaKeyed; }
-  std::unique_ptr<TextureLayer> copy() const override {
+  std::unique_ptr<TextureLayer> Copy() const override {
     return std::unique_ptr<TextureLayer>(new AlphaKeyedLayer(*this));
   }
 

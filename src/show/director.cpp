@@ -60,8 +60,8 @@ void ShowDirector::Switch(std::uint32_t now, RandomSource& random) {
   if (count > 1) {
     if (entry.pathTime > 0 && entry.remainingTime < 10000) {
       // Too little flight left: the path starts over, parked until shown.
-      entry.camera->startAnimation(entry.fromTime, entry.toTime, 0, entry.speed, -1);
-      entry.camera->setAnimationSpeed(kParkedSpeed);
+      entry.camera->StartAnimation(entry.fromTime, entry.toTime, 0, entry.speed, -1);
+      entry.camera->SetAnimationSpeed(kParkedSpeed);
       entry.remainingTime = entry.pathTime;
     }
     period_ = entry.pathTime > 0 && static_cast<std::int32_t>(basePeriod_) > entry.remainingTime - 600
@@ -88,13 +88,13 @@ void ShowDirector::Fade(std::uint32_t now) {
       fadingOut_ = false;
       fadingIn_ = true;
       fadeStart_ = now;
-      if (previous_ && cameras_[*previous_].toTime != 0) cameras_[*previous_].camera->setAnimationSpeed(kParkedSpeed);
+      if (previous_ && cameras_[*previous_].toTime != 0) cameras_[*previous_].camera->SetAnimationSpeed(kParkedSpeed);
       CameraEntry& entry = cameras_[*current_];
       if (entry.toTime != 0) {
-        if (cameras_.size() == 1) entry.camera->startAnimation(entry.fromTime, entry.toTime, 0, entry.speed, -1);
-        entry.camera->setAnimationSpeed(entry.speed);
+        if (cameras_.size() == 1) entry.camera->StartAnimation(entry.fromTime, entry.toTime, 0, entry.speed, -1);
+        entry.camera->SetAnimationSpeed(entry.speed);
       }
-      scene_.setCurrentCamera(entry.camera);
+      scene_.SetCurrentCamera(entry.camera);
     }
   }
 }

@@ -27,7 +27,7 @@ FlagOutcome ApplyFlag(Scene& scene, Node& settings, const ResourceSource& resour
   const std::int32_t flag = settings.Has(key::FlagNum, TypeInt) ? settings.Get(key::FlagNum).AsInt() : 0;
   if (flag <= 0) return FlagOutcome::kSceneFlag;
   if (flag > contract::kLastBuiltInFlag) return FlagOutcome::kUnknownFlag;
-  Material* material = scene.findMaterial(std::string(contract::kFlagMaterial));
+  Material* material = scene.FindMaterial(std::string(contract::kFlagMaterial));
   if (!material) return FlagOutcome::kNoFlag;  // nothing to put it on: not worth decoding
 
   const std::string path = settings.Has(key::FlagPath, TypeString) ? settings.Get(key::FlagPath).AsString() : "";
@@ -37,10 +37,10 @@ FlagOutcome ApplyFlag(Scene& scene, Node& settings, const ResourceSource& resour
   // A layer whose frame did not decode would leave the flag bare, so the
   // old layer goes only once the new one has its picture.
   std::unique_ptr<TextureLayer> layer = MakeTextureLayer(LayerDiffuse, scene.clock());
-  TextureRef texture = layer->loadFrame(scene.textureLoader(), *picture);
+  TextureRef texture = layer->LoadFrame(scene.textureLoader(), *picture);
   if (!texture) return FlagOutcome::kNotDecoded;
-  layer->addFrame(std::move(texture));
-  material->setBaseLayer(std::move(layer));
+  layer->AddFrame(std::move(texture));
+  material->SetBaseLayer(std::move(layer));
   return FlagOutcome::kApplied;
 }
 

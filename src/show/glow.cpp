@@ -216,7 +216,7 @@ LensFlare::LensFlare(const PictureSource& source, std::uint32_t screenWidth, std
 }
 
 std::size_t LensFlare::Add(const Picture& picture, std::uint32_t size, float t) {
-  sprites_.push_back({std::make_unique<Sprite>(source_, picture, size, Matrix::identity()), t});
+  sprites_.push_back({std::make_unique<Sprite>(source_, picture, size, Matrix::Identity()), t});
   return sprites_.size() - 1;
 }
 

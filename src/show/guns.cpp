@@ -19,7 +19,7 @@ constexpr std::int32_t Length(contract::KeyWindow window) { return static_cast<s
 
 template <typename T>
 T* FindAs(Scene& scene, std::string_view name, std::uint32_t type) {
-  SceneNode* node = scene.findNode(std::string(name));
+  SceneNode* node = scene.FindNode(std::string(name));
   return node && node->type() == type ? static_cast<T*>(node) : nullptr;
 }
 
@@ -43,11 +43,11 @@ std::uint32_t FiringPeriodMs(std::int32_t firingPeriod) {
 Gun::Gun(Scene& scene, int index, const PictureSource& pictures, AudioDevice* audio, std::uint16_t soundResource)
     : index_(index) {
   const auto slot = static_cast<std::size_t>(index - 1);
-  gunNode_ = scene.findNode(std::string(contract::kGuns.at(slot)));
-  muzzle_ = scene.findNode(std::string(contract::kGunMuzzles.at(slot)));
+  gunNode_ = scene.FindNode(std::string(contract::kGuns.at(slot)));
+  muzzle_ = scene.FindNode(std::string(contract::kGunMuzzles.at(slot)));
   fire1_ = FindAs<GeometryObject>(scene, contract::kGunFires1.at(slot), NodeGeometry);
   fire2_ = FindAs<GeometryObject>(scene, contract::kGunFires2.at(slot), NodeGeometry);
-  const Matrix m = muzzle_ ? muzzle_->world() : Matrix::identity();
+  const Matrix m = muzzle_ ? muzzle_->world() : Matrix::Identity();
 
   flash_ = std::make_unique<Sprite>(pictures, Picture{"", contract::kFlashPicture}, 30, m);
   flash_->zEnable = 1;
@@ -61,8 +61,8 @@ Gun::Gun(Scene& scene, int index, const PictureSource& pictures, AudioDevice* au
   hot.sizeMean = 4;
   hot.burstMean = 10;
   hot.position = m;
-  hot.velocity = Matrix::translation(0, 100 * out, 0);
-  hot.acceleration = Matrix::translation(0, -140 * out, -6);
+  hot.velocity = Matrix::Translation(0, 100 * out, 0);
+  hot.acceleration = Matrix::Translation(0, -140 * out, -6);
   hot.lifeMean = 0.6f;
   hot.growthMean = 0.3f;
   hot.fadeSpread = 0.3f;
@@ -76,8 +76,8 @@ Gun::Gun(Scene& scene, int index, const PictureSource& pictures, AudioDevice* au
   grey.sizeMean = 30;
   grey.burstMean = 10;
   grey.position = m;
-  grey.velocity = Matrix::translation(0, 30 * out, 0);
-  grey.acceleration = Matrix::translation(0, -10 * out, 0);
+  grey.velocity = Matrix::Translation(0, 30 * out, 0);
+  grey.acceleration = Matrix::Translation(0, -10 * out, 0);
   grey.lifeMean = 2.0f;
   grey.growthMean = 1.0f;
   grey.fadeSpread = 0.0f;
@@ -87,7 +87,7 @@ Gun::Gun(Scene& scene, int index, const PictureSource& pictures, AudioDevice* au
   smokeTrail_->SetVelocitySpreads({8, 30, 8});
   smokeTrail_->SetSizeSpread(100);
 
-  port_ = scene.findNode(std::string(contract::kGunPorts.at(slot)));
+  port_ = scene.FindNode(std::string(contract::kGunPorts.at(slot)));
 
   sound_ = std::make_unique<Sound3D>();
   if (audio && soundResource != 0 &&
@@ -108,7 +108,7 @@ bool Gun::Fire(std::int32_t delay, std::uint32_t now) {
   if (firing_) return false;
   delay_ = delay;
   if (gunNode_)
-    gunNode_->startAnimation(contract::kGunRecoil.from, contract::kGunRecoil.to, delay, 1.0f, 1);
+    gunNode_->StartAnimation(contract::kGunRecoil.from, contract::kGunRecoil.to, delay, 1.0f, 1);
   fireTime_ = now - static_cast<std::uint32_t>(delay);
   firing_ = true;
   shotPending_ = true;
@@ -121,17 +121,17 @@ bool Gun::Fire(std::int32_t delay, std::uint32_t now) {
 // (499), and the port starts closing as long after the gun starts running
 // in as the gun's window is (800).
 void Gun::OpenPort() {
-  if (port_) port_->startAnimation(contract::kPortOpen.from, contract::kPortOpen.to, 0, kPortSpeed, 1);
+  if (port_) port_->StartAnimation(contract::kPortOpen.from, contract::kPortOpen.to, 0, kPortSpeed, 1);
   if (gunNode_)
-    gunNode_->startAnimation(contract::kGunRunOut.from, contract::kGunRunOut.to, -Length(contract::kPortOpen),
+    gunNode_->StartAnimation(contract::kGunRunOut.from, contract::kGunRunOut.to, -Length(contract::kPortOpen),
                              kCarriageSpeed, 1);
 }
 
 void Gun::ClosePort() {
   if (port_)
-    port_->startAnimation(contract::kPortClose.from, contract::kPortClose.to, -Length(contract::kGunRunIn),
+    port_->StartAnimation(contract::kPortClose.from, contract::kPortClose.to, -Length(contract::kGunRunIn),
                           kPortSpeed, 1);
-  if (gunNode_) gunNode_->startAnimation(contract::kGunRunIn.from, contract::kGunRunIn.to, 0, kCarriageSpeed, 1);
+  if (gunNode_) gunNode_->StartAnimation(contract::kGunRunIn.from, contract::kGunRunIn.to, 0, kCarriageSpeed, 1);
 }
 
 void Gun::Update(std::uint32_t now) {
@@ -139,13 +139,13 @@ void Gun::Update(std::uint32_t now) {
   const std::int32_t sinceShot = Since(now, fireTime_);
   if (shotPending_ && sinceShot > 0) {
     if (fire1_) {
-      fire1_->startAnimation(0, contract::kFireKeysEnd, 0, 1.0f, 1);
-      fire1_->startGeometryAnimation(contract::kFire1Frames.from, contract::kFire1Frames.to, contract::kFire1Offset,
+      fire1_->StartAnimation(0, contract::kFireKeysEnd, 0, 1.0f, 1);
+      fire1_->StartGeometryAnimation(contract::kFire1Frames.from, contract::kFire1Frames.to, contract::kFire1Offset,
                                      1.0f, 1);
     }
     if (fire2_) {
-      fire2_->startAnimation(0, contract::kFireKeysEnd, 0, 1.0f, 1);
-      fire2_->startGeometryAnimation(contract::kFire2Frames.from, contract::kFire2Frames.to, contract::kFire2Offset,
+      fire2_->StartAnimation(0, contract::kFireKeysEnd, 0, 1.0f, 1);
+      fire2_->StartGeometryAnimation(contract::kFire2Frames.from, contract::kFire2Frames.to, contract::kFire2Offset,
                                      1.0f, 1);
     }
     const Matrix m = muzzle_ ? muzzle_->world() : flash_->matrix;

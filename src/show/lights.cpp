@@ -22,7 +22,7 @@ ShowLights::ShowLights(Scene& scene, const PictureSource& pictures, bool enabled
                        float screenScale)
     : scene_(scene), lanterns_(pictures, screenWidth, pictures.clock.now()) {
   if (!enabled) return;
-  if (SceneNode* sun = scene.findNode(std::string(contract::kSun))) {
+  if (SceneNode* sun = scene.FindNode(std::string(contract::kSun))) {
     flare_ = std::make_unique<LensFlare>(pictures, screenWidth, pictures.clock.now(), sun->world(),
                                          Picture{"", contract::kSunGlowPicture}, kSunGlowSize, kSunFadeMs);
     for (const contract::FlareSpec& spec : contract::kFlares)
@@ -30,7 +30,7 @@ ShowLights::ShowLights(Scene& scene, const PictureSource& pictures, bool enabled
     flare_->sunGlow().SetRotationFactor(0, kSunRotation);
   }
   for (std::size_t i = 0; i < contract::kLanterns.size(); ++i) {
-    SceneNode* node = scene.findNode(std::string(contract::kLanterns[i]));
+    SceneNode* node = scene.FindNode(std::string(contract::kLanterns[i]));
     if (!node) continue;
     const std::size_t glow =
         lanterns_.Add({"", contract::kLanternGlowPictures[i]}, kLanternGlowSize, node->world(), kLanternFadeMs);
@@ -60,7 +60,7 @@ void ShowLights::DrawLanterns(FrameContext& frame) {
   if (!lanternsFound_) {
     lanternsFound_ = true;
     for (std::size_t i = 0; i < lanternNodes_.size(); ++i)
-      lanternNodes_[i] = scene_.findNode(std::string(contract::kLanterns[i]));
+      lanternNodes_[i] = scene_.FindNode(std::string(contract::kLanterns[i]));
   }
   // The glows were added in lantern order, skipping lanterns the scene lacks.
   std::size_t glow = 0;

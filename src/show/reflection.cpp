@@ -10,7 +10,7 @@ namespace brisane {
 namespace {
 
 void SetVisible(const std::vector<SceneNode*>& nodes, bool visible) {
-  for (SceneNode* node : nodes) node->setVisible(visible);
+  for (SceneNode* node : nodes) node->SetVisible(visible);
 }
 
 }  // namespace
@@ -20,7 +20,7 @@ void EnvWater::RenderReflection(Device& device) {
   if (!listsFound_) {
     listsFound_ = true;
     const auto find = [&](std::string_view name) {
-      if (SceneNode* node = scene_.findNode(std::string(name))) hidden_.push_back(node);
+      if (SceneNode* node = scene_.FindNode(std::string(name))) hidden_.push_back(node);
     };
     for (std::string_view name : contract::kReflectionHidden) find(name);
     for (std::string_view name : contract::kReflectionHiddenFittings) find(name);
@@ -48,11 +48,11 @@ void EnvWater::RenderReflection(Device& device) {
   Camera* camera = scene_.currentCamera();
   if (camera) camera->reflect = true;
   SetVisible(hidden_, false);
-  scene_.render(device);
+  scene_.Render(device);
   SetVisible(hidden_, true);
   if (camera) {
     camera->reflect = false;
-    camera->apply(device);
+    camera->Apply(device);
   }
 
   if (Failed(device.SetRenderTarget(nullptr)) && fatal_) fatal_("SetRenderTarget(g_pddsBackBuffer, 0) FAILED!");

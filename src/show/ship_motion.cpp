@@ -25,12 +25,12 @@ ShipMotion::ShipMotion(Scene& scene, const SeaSurface& sea, Sound3D& creakHigh, 
 
 void ShipMotion::InitWaterPoints() {
   pointsPlaced_ = false;
-  SceneNode* sea = scene_.findNode(std::string(contract::kWater[0]));
+  SceneNode* sea = scene_.FindNode(std::string(contract::kWater[0]));
   if (!sea) return;
   const auto toWater = Inverse(sea->world());
   if (!toWater) return;
   for (std::size_t i = 0; i < 3; ++i) {
-    SceneNode* dummy = scene_.findNode(std::string(contract::kWaterPoints[i]));
+    SceneNode* dummy = scene_.FindNode(std::string(contract::kWaterPoints[i]));
     if (!dummy) return;
     const Vector3 p = dummy->position();
     const Matrix& v = *toWater;
@@ -45,11 +45,11 @@ void ShipMotion::TakePose() {
   poseTaken_ = true;
   Vector3 at[3];
   for (std::size_t i = 0; i < 3; ++i) {
-    SceneNode* dummy = scene_.findNode(std::string(contract::kWaterPoints[i]));
+    SceneNode* dummy = scene_.FindNode(std::string(contract::kWaterPoints[i]));
     if (!dummy) return;
     at[i] = dummy->position();
   }
-  ship_ = scene_.findNode(std::string(contract::kShipRoot));
+  ship_ = scene_.FindNode(std::string(contract::kShipRoot));
   if (!ship_) return;
   loaded_ = ship_->local();
   // Pitch about the line across the stern points, roll about the line from
@@ -88,8 +88,8 @@ void ShipMotion::RockShip() {
   if (!poseTaken_) TakePose();
   heave_ = ((p3.z + p2.z) * 0.5f + p1.z) * 0.5f - kDraught;
   if (!ship_) return;
-  const Matrix heave = Matrix::translation(0.0f, 0.0f, heave_);
-  ship_->setLocal(loaded_ * heave * AxisRotation(pitchAxis_, pitch_) * AxisRotation(rollAxis_, roll_ + kHeel));
+  const Matrix heave = Matrix::Translation(0.0f, 0.0f, heave_);
+  ship_->SetLocal(loaded_ * heave * AxisRotation(pitchAxis_, pitch_) * AxisRotation(rollAxis_, roll_ + kHeel));
 }
 
 }  // namespace brisane

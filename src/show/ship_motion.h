@@ -57,7 +57,7 @@ class ShipMotion final : public FramePass {
   std::array<Vector3, 3> points_{};
   bool poseTaken_ = false;
   SceneNode* ship_ = nullptr;
-  Matrix loaded_ = Matrix::identity();
+  Matrix loaded_ = Matrix::Identity();
   Vector3 pitchAxis_, rollAxis_;
 
   float pitch_ = 0.0f, roll_ = 0.0f, heave_ = 0.0f;

@@ -8,7 +8,7 @@ namespace brisane {
 namespace {
 
 const SceneNode* Find(const Scene& scene, std::string_view name) {
-  return scene.findNode(std::string(name));
+  return scene.FindNode(std::string(name));
 }
 
 }  // namespace
@@ -32,7 +32,7 @@ ShipSounds::ShipSounds(AudioDevice& audio, Scene& scene, AmbientSounds& sounds)
 
 void ShipSounds::Start(Device& device, const ResourceSource& resources, std::int32_t masterVolume) {
   if (const auto factor = MetresPerUnit(scene_)) listener_.SetDistanceFactor(*factor);
-  if (Camera* camera = scene_.currentCamera()) camera->apply(device);
+  if (Camera* camera = scene_.currentCamera()) camera->Apply(device);
   for (std::size_t i = 0; i < contract::kAmbientSounds.size(); ++i)
     StartOne(sounds_[i], contract::kAmbientSounds[i], resources, masterVolume);
 }

@@ -20,29 +20,29 @@ const contract::CameraSpec* FindShowCamera(std::string_view node) {
 
 void StartCameraPath(Camera& camera, const contract::CameraSpec& spec) {
   if (spec.toTime == 0) return;
-  camera.startAnimation(spec.fromTime, spec.toTime, 0, spec.speed, -1);
+  camera.StartAnimation(spec.fromTime, spec.toTime, 0, spec.speed, -1);
 }
 
 void MakeRiggingClones(Scene& scene) {
   for (const contract::CloneSpec& spec : contract::kClones) {
-    auto* original = scene.findNode<GeometryObject>(std::string(spec.original));
+    auto* original = scene.FindNode<GeometryObject>(std::string(spec.original));
     if (!original) continue;
-    GeometryObject* copy = original->clone(std::string(spec.suffix), scene);
-    scene.addNode(copy);
+    GeometryObject* copy = original->Clone(std::string(spec.suffix), scene);
+    scene.AddNode(copy);
     Matrix local;
     local.m = spec.local;
-    copy->setLocal(local);
+    copy->SetLocal(local);
     if (spec.cloth.empty()) continue;
-    Material* copied = scene.findMaterial(std::string(spec.copiedCloth));
-    Material* cloth = scene.findMaterial(std::string(spec.cloth));
-    if (copied && cloth) copy->replaceMaterial(cloth, copied);
+    Material* copied = scene.FindMaterial(std::string(spec.copiedCloth));
+    Material* cloth = scene.FindMaterial(std::string(spec.cloth));
+    if (copied && cloth) copy->ReplaceMaterial(cloth, copied);
   }
 }
 
 void StartRiggingAnimation(Scene& scene) {
   const auto wave = [&](std::string_view name, std::uint32_t toTime, std::int32_t offset) {
-    if (auto* node = scene.findNode<GeometryObject>(std::string(name)))
-      node->startGeometryAnimation(0, toTime, offset, contract::kWavingSpeed, -1);
+    if (auto* node = scene.FindNode<GeometryObject>(std::string(name)))
+      node->StartGeometryAnimation(0, toTime, offset, contract::kWavingSpeed, -1);
   };
   for (std::string_view rope : contract::kRopes) wave(rope, contract::kRiggingWindow, 0);
   for (const contract::Waving& cloth : contract::kCloths) wave(cloth.node, cloth.toTime, cloth.offset);
@@ -50,20 +50,20 @@ void StartRiggingAnimation(Scene& scene) {
 
 void StartHullLightmaps(Scene& scene) {
   for (std::string_view name : contract::kHullLightmapNodes) {
-    if (auto* node = scene.findNode<GeometryObject>(std::string(name)))
-      node->startTextureAnimation(contract::kHullLightmapRate, LayerLightmap);
+    if (auto* node = scene.FindNode<GeometryObject>(std::string(name)))
+      node->StartTextureAnimation(contract::kHullLightmapRate, LayerLightmap);
   }
 }
 
 std::vector<CameraEntry> MakeCameraList(Scene& scene, Node& settings) {
   std::vector<CameraEntry> list;
   const auto enter = [&](const contract::CameraSpec& spec) {
-    auto* camera = scene.findNode<Camera>(std::string(spec.node));
+    auto* camera = scene.FindNode<Camera>(std::string(spec.node));
     if (!camera) return;
     list.push_back({camera, spec.remainingTime, spec.pathTime, spec.fromTime, spec.toTime, spec.speed});
     if (spec.toTime == 0) return;
-    camera->startAnimation(spec.fromTime, spec.toTime, 0, spec.speed, -1);
-    camera->setAnimationSpeed(kParkedSpeed);
+    camera->StartAnimation(spec.fromTime, spec.toTime, 0, spec.speed, -1);
+    camera->SetAnimationSpeed(kParkedSpeed);
   };
   for (const contract::CameraSpec& spec : contract::kCameras)
     if (settings.Get(spec.setting).AsInt() != 0) enter(spec);
@@ -81,12 +81,12 @@ bool Show::Setup(Device& device, const ShowSettings& settings) {
   screenScale_ = static_cast<float>(settings.screenHeight) / 768.0f;
   lightmapsEnabled_ = platform_.settings.Get(key::EnableLightmaps).AsInt() != 0;
 
-  scene_.setResourceSource(&platform_.resources);
-  scene_.setTextureLoader(platform_.textures);
+  scene_.SetResourceSource(&platform_.resources);
+  scene_.SetTextureLoader(platform_.textures);
   // Before the load: lightmap layers are left out while it reads.
-  scene_.setLightmapsEnabled(lightmapsEnabled_);
-  const bool loaded = scene_.load(settings.scenePath, contract::kSceneResource);
-  scene_.root().updateSubtree();
+  scene_.SetLightmapsEnabled(lightmapsEnabled_);
+  const bool loaded = scene_.Load(settings.scenePath, contract::kSceneResource);
+  scene_.root().UpdateSubtree();
 
   // Before the flag is copied onto the other masts, so the copies fly it too.
   ApplyFlag(scene_, platform_.settings, platform_.resources);
@@ -97,8 +97,8 @@ bool Show::Setup(Device& device, const ShowSettings& settings) {
   std::vector<CameraEntry> cameras = MakeCameraList(scene_, platform_.settings);
   if (!cameras.empty()) {
     const CameraEntry& first = cameras.front();
-    scene_.setCurrentCamera(first.camera);
-    if (first.toTime > 0) first.camera->startAnimation(first.fromTime, first.toTime, 0, first.speed, -1);
+    scene_.SetCurrentCamera(first.camera);
+    if (first.toTime > 0) first.camera->StartAnimation(first.fromTime, first.toTime, 0, first.speed, -1);
   }
 
   lights_.Make(scene_, PictureSource{platform_.clock, platform_.textures, platform_.resources},

@@ -156,7 +156,7 @@ class Show {
    public:
     explicit ScenePass(Scene& scene) : scene_(scene) {}
     std::string_view Name() const override { return "scene"; }
-    void Run(FrameContext& frame) override { scene_.render(frame.device); }
+    void Run(FrameContext& frame) override { scene_.Render(frame.device); }
 
    private:
     Scene& scene_;

@@ -45,7 +45,7 @@ std::unique_ptr<VertexBuffer> FillBuffer(Device& device, const GeometryObject& n
   auto buffer = device.CreateVertexBuffer(fvf, count, d3d::kVbCapsSystemMemory | d3d::kVbCapsWriteOnly);
   if (!buffer) return nullptr;
   indices.clear();
-  if (Failed(node.appendToVertexBuffer(*buffer, indices))) return nullptr;
+  if (Failed(node.AppendToVertexBuffer(*buffer, indices))) return nullptr;
   std::size_t at = 0;
   std::uint32_t base = 0;
   std::vector<float> plane;
@@ -298,8 +298,8 @@ EnvWater::EnvWater(Scene& scene, Device& device, TextureLoader* textures, const 
       environmentWater_ = false;
     } else {
       environmentLayer_ = std::make_unique<DiffuseLayer>(scene.clock());
-      environmentLayer_->addFrame(environmentMap_);
-      environmentLayer_->setTexCoordIndex(1);
+      environmentLayer_->AddFrame(environmentMap_);
+      environmentLayer_->SetTexCoordIndex(1);
     }
   }
 
@@ -326,7 +326,7 @@ EnvWater::EnvWater(Scene& scene, Device& device, TextureLoader* textures, const 
 EnvWater::~EnvWater() = default;
 
 void EnvWater::Run(FrameContext& frame) {
-  if (Camera* camera = scene_.currentCamera()) camera->apply(frame.device);
+  if (Camera* camera = scene_.currentCamera()) camera->Apply(frame.device);
   Update(frame.device, frame.now);
   RenderReflection(frame.device);
   Draw(frame.device, frame.now);
@@ -397,7 +397,7 @@ void EnvWater::Draw(Device& device, std::uint32_t now) {
   // opposite edge (the empty sky of the mirrored view) into the near sea.
   std::uint32_t addressU = d3d::kAddressWrap, addressV = d3d::kAddressWrap;
   if (environmentWater_) {
-    environmentLayer_->apply(device, 1);
+    environmentLayer_->Apply(device, 1);
     device.SetTextureStageState(1, TextureStageState::ColorArg2, d3d::kTaCurrent);
     device.SetTextureStageState(1, TextureStageState::ColorOp, d3d::kTopModulate2X);
     device.GetTextureStageState(1, TextureStageState::AddressU, addressU);
@@ -441,13 +441,13 @@ std::unique_ptr<EnvWater> MakeEnvWater(Scene& scene, Device& device, TextureLoad
                                        bool lightmaps, std::uint32_t now, const FatalSink& fatal) {
   WaterParts parts;
   const auto geometry = [&](std::string_view name) -> GeometryObject* {
-    SceneNode* node = scene.findNode(std::string(name));
+    SceneNode* node = scene.FindNode(std::string(name));
     return node ? NodeAs<GeometryObject>(node) : nullptr;
   };
   parts.sea = geometry(contract::kWater[0]);
   parts.foam = geometry(contract::kWater[1]);
-  parts.seaMaterial = scene.findMaterial(std::string(contract::kWaterMaterials[0]));
-  parts.foamMaterial = scene.findMaterial(std::string(contract::kWaterMaterials[1]));
+  parts.seaMaterial = scene.FindMaterial(std::string(contract::kWaterMaterials[0]));
+  parts.foamMaterial = scene.FindMaterial(std::string(contract::kWaterMaterials[1]));
   if (!parts.sea) return nullptr;
 
   WaterOptions options;
@@ -463,7 +463,7 @@ std::unique_ptr<EnvWater> MakeEnvWater(Scene& scene, Device& device, TextureLoad
   const auto take = [&](GeometryObject* node, const VertexBuffer* buffer, std::string_view name) {
     if (!node) return;
     if (buffer) {
-      node->setVisible(false);
+      node->SetVisible(false);
     } else if (node->vertexCount() > 0 && fatal) {
       fatal("FATAL ERROR in MakeEnvWater(): no vertex buffer for " + std::string(name));
     }

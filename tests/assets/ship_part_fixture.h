@@ -80,18 +80,18 @@ class LoadedShipPart : public ::testing::Test {
   };
   void SetUp() override {  // the part alone under the ship's two frames
     SceneAuthor author;
-    author.group(layout::kShip, SceneAuthor::kRoot, Matrix::identity());
+    author.group(layout::kShip, SceneAuthor::kRoot, Matrix::Identity());
     author.group(layout::kRig, layout::kShip, Translate(layout::kRigOffset));
     Part::Author(author);
     resources_.add(contract::kSceneResource, kSceneResourceType, author.finish());
     scene_ = std::make_unique<Scene>(clock_);
-    scene_->setResourceSource(&resources_);
-    scene_->setTextureLoader(&textures_);
-    ASSERT_TRUE(scene_->load("", contract::kSceneResource)) << scene_->loadError();
+    scene_->SetResourceSource(&resources_);
+    scene_->SetTextureLoader(&textures_);
+    ASSERT_TRUE(scene_->Load("", contract::kSceneResource)) << scene_->loadError();
     settle();
   }
   SceneNode& node(std::string_view name) {
-    SceneNode* n = scene_->findNode(std::string(name));
+    SceneNode* n = scene_->FindNode(std::string(name));
     if (!n) throw std::runtime_error("no node " + std::string(name));
     return *n;
   }
@@ -101,8 +101,8 @@ class LoadedShipPart : public ::testing::Test {
     settle();
   }
   void settle() {  // world matrices lag their animation by one pass
-    scene_->root().updateSubtree();
-    scene_->root().updateSubtree();
+    scene_->root().UpdateSubtree();
+    scene_->root().UpdateSubtree();
   }
   static constexpr std::uint32_t kStart = 50000;
   ManualClock clock_{kStart};

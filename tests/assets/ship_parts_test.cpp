@@ -19,7 +19,7 @@ class ShipDeckScene : public fixtures::LoadedShipPart<DeckPart> {
   // Starts a key window at `ms` as the show does.
   void play(SceneNode& n, std::uint32_t ms, contract::KeyWindow w, std::int32_t offset, float speed) {
     clock_.set(kStart + ms);
-    n.startAnimation(w.from, w.to, offset, speed, 1);
+    n.StartAnimation(w.from, w.to, offset, speed, 1);
   }
 };
 
@@ -79,7 +79,7 @@ TEST_F(ShipDeckScene, GunsRunOutRecoilAndRunInWhileTheirLidsOpenAndClose) {
 TEST_F(ShipDeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
   const auto& blended = scene_->transparentList();
   auto isBlended = [&](const SceneNode& n) { return std::find(blended.begin(), blended.end(), &n) != blended.end(); };
-  const Material *fireLook = scene_->findMaterial(deck::kFire), *shadow = scene_->findMaterial(deck::kShadow);
+  const Material *fireLook = scene_->FindMaterial(deck::kFire), *shadow = scene_->FindMaterial(deck::kShadow);
   ASSERT_TRUE(fireLook && shadow);
   EXPECT_TRUE(fireLook->layer(LayerAlphaKeyed) && fireLook->isTransparent() && shadow->layer(LayerOpacity));
   EXPECT_NE(scene_->textures().count(TextureCacheKey{deck::kFireImage, LayerAlphaKeyed}), 0u);
@@ -98,7 +98,7 @@ TEST_F(ShipDeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
       EXPECT_EQ(VisibleArea(fire), 0.0f);
       EXPECT_LT(Length(Position(fire) - deck::MuzzleOut(gun)), 0.01f);
       play(fire, 0, {0, contract::kFireKeysEnd}, 0, 1.0f);
-      fire.startGeometryAnimation(0, window.to, static_cast<std::int32_t>(window.from), 1.0f, 1);
+      fire.StartGeometryAnimation(0, window.to, static_cast<std::int32_t>(window.from), 1.0f, 1);
       float largest = 0;
       std::uint32_t shown = 0;
       const std::uint32_t length = window.to - window.from;
@@ -112,7 +112,7 @@ TEST_F(ShipDeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
       at(length + 1);
       EXPECT_EQ(VisibleArea(fire), 0.0f) << "after the window";
       clock_.set(kStart + 10000);
-      fire.startGeometryAnimation(0, window.to, 0, 1.0f, 1);
+      fire.StartGeometryAnimation(0, window.to, 0, 1.0f, 1);
       at(10200);
       EXPECT_EQ(VisibleArea(fire), 0.0f) << "before the window";
     }
@@ -163,14 +163,14 @@ TEST_F(RigScene, TheFlagSpansItsWholePicture) {
 TEST_F(RigScene, SheetsStayOnTheClewsOfTheWavingSailsAndTheirClones) {
   for (const contract::CloneSpec& c : contract::kClones)
     if (!c.cloth.empty()) {  // not the flags' copies
-      scene_->addNode(object(c.original).clone(std::string(c.suffix), *scene_));
-      node(std::string(c.original) + std::string(c.suffix)).setLocal(rig::CloneMatrix(c.suffix));
+      scene_->AddNode(object(c.original).Clone(std::string(c.suffix), *scene_));
+      node(std::string(c.original) + std::string(c.suffix)).SetLocal(rig::CloneMatrix(c.suffix));
     }
   for (const contract::Waving& w : contract::kCloths)
     if (w.toTime == contract::kRiggingWindow)
-      object(w.node).startGeometryAnimation(0, w.toTime, w.offset, contract::kWavingSpeed, -1);
+      object(w.node).StartGeometryAnimation(0, w.toTime, w.offset, contract::kWavingSpeed, -1);
   for (std::string_view r : contract::kRopes)
-    object(r).startGeometryAnimation(0, contract::kRiggingWindow, 0, contract::kWavingSpeed, -1);
+    object(r).StartGeometryAnimation(0, contract::kRiggingWindow, 0, contract::kWavingSpeed, -1);
   // Rope ends are rings of three round the clew; sailkanat09 holds four ropes.
   auto ropeStart = [&](std::string rope, int which) {
     const Mesh& m = *object(rope).activeMeshes()[0];

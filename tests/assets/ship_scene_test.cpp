@@ -20,17 +20,17 @@ Loaded& Ship() {
   static const std::unique_ptr<Loaded> loaded = [] {
     auto l = std::make_unique<Loaded>();
     l->resources.add(contract::kSceneResource, kSceneResourceType, l->built.archive);
-    l->scene.setResourceSource(&l->resources);
-    if (!l->scene.load("", contract::kSceneResource)) ADD_FAILURE() << l->scene.loadError();
-    l->scene.root().updateSubtree();
-    if (!l->archive.openResource(l->resources, contract::kSceneResource)) ADD_FAILURE() << "no directory";
+    l->scene.SetResourceSource(&l->resources);
+    if (!l->scene.Load("", contract::kSceneResource)) ADD_FAILURE() << l->scene.loadError();
+    l->scene.root().UpdateSubtree();
+    if (!l->archive.OpenResource(l->resources, contract::kSceneResource)) ADD_FAILURE() << "no directory";
     return l;
   }();
   return *loaded;
 }
 
 GeometryObject* Geometry(std::string_view name) {
-  return dynamic_cast<GeometryObject*>(Ship().scene.findNode(std::string(name)));
+  return dynamic_cast<GeometryObject*>(Ship().scene.FindNode(std::string(name)));
 }
 
 std::set<std::string> MaterialsOf(std::string_view node) {  // empty for a missing node
@@ -60,7 +60,7 @@ TEST(ShipScene, EveryNameTheShowLooksUpHasItsRecord) {
   for (std::string_view m : contract::kWaterMaterials) expected.push_back({m, kRecordMaterial});
   for (const contract::CameraSpec& c : contract::kCameras) expected.push_back({c.node, kRecordCamera});
   for (const auto& [name, type] : expected)
-    EXPECT_TRUE(Ship().archive.getBlock(std::string(name), type)) << name << " (" << type << ")";
+    EXPECT_TRUE(Ship().archive.GetBlock(std::string(name), type)) << name << " (" << type << ")";
   for (std::string_view n : reflected)  // what the reflection pass hides is real geometry
     EXPECT_TRUE(!Geometry(n) || fixtures::VisibleArea(*Geometry(n)) > 0) << n;
   EXPECT_EQ(Ship().scene.lights().size(), 3u);

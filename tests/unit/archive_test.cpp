@@ -19,33 +19,33 @@ using Raw = std::vector<std::uint8_t>;
 
 TEST(StorageBlockTest, TypedReadsAreLittleEndianAndAdvanceAndStringsAreCounted) {
   ByteWriter out;
-  out.u16(0x1234);
-  out.u32(0xA1B2C3D4);
-  out.f32(-2.5f);
+  out.WriteU16(0x1234);
+  out.WriteU32(0xA1B2C3D4);
+  out.WriteF32(-2.5f);
   Matrix m;
   for (int i = 0; i < 16; ++i) m.m[i] = static_cast<float>(i) + 0.5f;
-  out.matrix(m);
-  out.bytes(Raw{3, 0, 'a', 'b', 'c', 2, 0, 0xFF, 'x'});
-  StorageBlock block(out.take());
-  EXPECT_EQ(block.readU16(), 0x1234);
-  EXPECT_EQ(block.readU32(), 0xA1B2C3D4u);
-  EXPECT_EQ(block.readFloat(), -2.5f);
-  const Matrix back = block.readMatrix();
+  out.WriteMatrix(m);
+  out.WriteBytes(Raw{3, 0, 'a', 'b', 'c', 2, 0, 0xFF, 'x'});
+  StorageBlock block(out.Take());
+  EXPECT_EQ(block.ReadU16(), 0x1234);
+  EXPECT_EQ(block.ReadU32(), 0xA1B2C3D4u);
+  EXPECT_EQ(block.ReadFloat(), -2.5f);
+  const Matrix back = block.ReadMatrix();
   EXPECT_EQ(back, m);
   EXPECT_EQ(back(3, 0), 12.5f);  // the first four floats are the first row
-  EXPECT_EQ(block.readString(), "abc");
-  EXPECT_EQ(block.readString(), "\xFFx");
+  EXPECT_EQ(block.ReadString(), "abc");
+  EXPECT_EQ(block.ReadString(), "\xFFx");
   EXPECT_EQ(block.position(), block.bytes().size());
 }
 
 TEST(StorageBlockTest, ReadsPastTheEndThrowAndTakeNothing) {
   StorageBlock block(Raw{1, 2, 3});
-  EXPECT_THROW(block.readU32(), StorageBlock::ErrorReadPastEnd);
+  EXPECT_THROW(block.ReadU32(), StorageBlock::ErrorReadPastEnd);
   EXPECT_EQ(block.position(), 0u);
-  EXPECT_EQ(block.readU16(), 0x0201);
-  EXPECT_THROW(block.readU16(), StorageBlock::ErrorReadPastEnd);
+  EXPECT_EQ(block.ReadU16(), 0x0201);
+  EXPECT_THROW(block.ReadU16(), StorageBlock::ErrorReadPastEnd);
   StorageBlock counted(Raw{9, 0, 'a'});  // promises 9 bytes, has 1
-  EXPECT_THROW(counted.readString(), StorageBlock::ErrorReadPastEnd);
+  EXPECT_THROW(counted.ReadString(), StorageBlock::ErrorReadPastEnd);
 }
 
 TEST(FileStorageTest, OpeningFailuresThrowTheirSourcesException) {
@@ -81,19 +81,19 @@ TEST_P(BothSourcesTest, LengthPrefixedAndSizedReadsAndRefusedRanges) {
   auto storage = Open(bytes);
   EXPECT_EQ(storage->size(), bytes.size());
   StorageBlock block;
-  block.load(*storage, 3, 0);
-  EXPECT_EQ(block.readU16(), 0x6568);  // "he"
-  block.load(*storage, 3, 0);
+  block.Load(*storage, 3, 0);
+  EXPECT_EQ(block.ReadU16(), 0x6568);  // "he"
+  block.Load(*storage, 3, 0);
   EXPECT_TRUE(block.loaded());
-  EXPECT_EQ(block.readU16(), 0x6C6C);  // "ll": a reload keeps the position
-  EXPECT_EQ(storage->read(block, 3, 0), 5u);
+  EXPECT_EQ(block.ReadU16(), 0x6C6C);  // "ll": a reload keeps the position
+  EXPECT_EQ(storage->Read(block, 3, 0), 5u);
   EXPECT_EQ(block.bytes(), (Raw{'h', 'e', 'l', 'l', 'o'}));
-  EXPECT_EQ(storage->read(block, 3, 6), 6u);  // a sized read skips no prefix
+  EXPECT_EQ(storage->Read(block, 3, 6), 6u);  // a sized read skips no prefix
   EXPECT_EQ(block.bytes(), (Raw{5, 0, 0, 0, 'h', 'e'}));
   // 0x5EE at 2 is a length far beyond the data; no room for one at 9.
   for (const auto& [offset, size] : {std::pair{2, 0}, std::pair{9, 0}, std::pair{1000, 1}, std::pair{0, 13}}) {
     StorageBlock kept(Raw{9});
-    EXPECT_ANY_THROW(storage->read(kept, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(size)));
+    EXPECT_ANY_THROW(storage->Read(kept, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(size)));
     EXPECT_EQ(kept.bytes(), Raw{9});
   }
 }
@@ -112,14 +112,14 @@ TEST(ArchiveWriterTest, RefusesContentTheReaderWouldReject) {
     EXPECT_THROW(EncodeGeometry({}, {ArchiveFrame{0, {mesh}}}), std::invalid_argument);
   }
   SceneArchiveWriter w;
-  EXPECT_THROW(w.addImage(std::string(70000, 'x'), {}), std::length_error);
+  EXPECT_THROW(w.AddImage(std::string(70000, 'x'), {}), std::length_error);
 }
 
 class ArchiveReaderTest : public ::testing::Test {
  protected:
   bool Open(std::vector<std::uint8_t> bytes) {
     resources.add(147, kSceneResourceType, std::move(bytes));
-    return archive.openResource(resources, 147);
+    return archive.OpenResource(resources, 147);
   }
   MemoryResourceSource resources;
   SceneArchive archive;
@@ -129,64 +129,64 @@ class ArchiveReaderTest : public ::testing::Test {
 // show sees; a fetched block is cached and comes back rewound.
 TEST_F(ArchiveReaderTest, KeysComeInByteOrderAndBlocksHoldTheLastPayloadWritten) {
   SceneArchiveWriter w;
-  w.addRecord("zeta", "GO", Bytes("z-payload"));
-  w.addRecord("\xC3\xA9t\xC3\xA9", "GO", Bytes("e"));
-  w.addRecord("alpha", "M", Bytes("first"));
-  w.addRecord("alpha", "M", {1, 0, 2, 0});
-  w.addRecord("alpha", "GO", Bytes("g-payload"));
-  ASSERT_TRUE(Open(w.finish()));
+  w.AddRecord("zeta", "GO", Bytes("z-payload"));
+  w.AddRecord("\xC3\xA9t\xC3\xA9", "GO", Bytes("e"));
+  w.AddRecord("alpha", "M", Bytes("first"));
+  w.AddRecord("alpha", "M", {1, 0, 2, 0});
+  w.AddRecord("alpha", "GO", Bytes("g-payload"));
+  ASSERT_TRUE(Open(w.Finish()));
   EXPECT_EQ(archive.keys(), (std::vector<ArchiveKey>{
                                 {"alpha", "GO"}, {"alpha", "M"}, {"zeta", "GO"}, {"\xC3\xA9t\xC3\xA9", "GO"}}));
-  StorageBlock* material = archive.getBlock("alpha", "M");
+  StorageBlock* material = archive.GetBlock("alpha", "M");
   ASSERT_NE(material, nullptr);
-  EXPECT_EQ(material->readU16(), 1);
-  EXPECT_EQ(archive.getBlock("alpha", "M"), material);
-  EXPECT_EQ(material->readU16(), 1);
-  EXPECT_EQ(archive.getBlock("alpha", "GO")->bytes(), Bytes("g-payload"));
-  EXPECT_EQ(archive.getBlock("ALPHA", "M"), nullptr);
-  archive.close();
+  EXPECT_EQ(material->ReadU16(), 1);
+  EXPECT_EQ(archive.GetBlock("alpha", "M"), material);
+  EXPECT_EQ(material->ReadU16(), 1);
+  EXPECT_EQ(archive.GetBlock("alpha", "GO")->bytes(), Bytes("g-payload"));
+  EXPECT_EQ(archive.GetBlock("ALPHA", "M"), nullptr);
+  archive.Close();
   EXPECT_TRUE(archive.keys().empty());
-  EXPECT_EQ(archive.getBlock("alpha", "GO"), nullptr);
+  EXPECT_EQ(archive.GetBlock("alpha", "GO"), nullptr);
 }
 
 TEST_F(ArchiveReaderTest, ARepeatedPairKeepsItsFirstPlaceAndTheLastOffset) {
   ByteWriter dir;
-  dir.u16(3);
+  dir.WriteU16(3);
   const std::uint32_t directoryBytes = 2 + 3 * (2 + 1 + 2 + 3 + 8), records = 4 + directoryBytes;
   for (const auto& [name, offset] : {std::pair{"a", 0u}, std::pair{"b", 7u}, std::pair{"a", 14u}}) {
-    dir.string(name);
-    dir.string("BMP");
-    dir.u32(records + offset);
-    dir.u32(0);
+    dir.WriteString(name);
+    dir.WriteString("BMP");
+    dir.WriteU32(records + offset);
+    dir.WriteU32(0);
   }
   ByteWriter file;
-  file.u32(directoryBytes);
-  file.bytes(dir.data());
+  file.WriteU32(directoryBytes);
+  file.WriteBytes(dir.data());
   for (const char* payload : {"old", "bee", "new"}) {
-    file.u32(3);
-    file.bytes(Bytes(payload));
+    file.WriteU32(3);
+    file.WriteBytes(Bytes(payload));
   }
-  ASSERT_TRUE(Open(file.take()));
+  ASSERT_TRUE(Open(file.Take()));
   EXPECT_EQ(archive.keys(), (std::vector<ArchiveKey>{{"a", "BMP"}, {"b", "BMP"}}));
-  EXPECT_EQ(archive.getBlock("a", "BMP")->bytes(), Bytes("new"));
+  EXPECT_EQ(archive.GetBlock("a", "BMP")->bytes(), Bytes("new"));
 }
 
 TEST_F(ArchiveReaderTest, DamagedDirectoriesDoNotOpenAndBadRecordsThrowWhenFetched) {
-  EXPECT_FALSE(archive.openResource(resources, 147));
-  EXPECT_FALSE(archive.openFile(""));
+  EXPECT_FALSE(archive.OpenResource(resources, 147));
+  EXPECT_FALSE(archive.OpenFile(""));
   EXPECT_FALSE(Open({}));
   for (const auto& [length, count] : {std::pair{40u, 1}, std::pair{2u, 5}}) {  // past the file, past the directory
     ByteWriter bad;
-    bad.u32(length);
-    bad.u16(static_cast<std::uint16_t>(count));
-    EXPECT_FALSE(Open(bad.take()));
+    bad.WriteU32(length);
+    bad.WriteU16(static_cast<std::uint16_t>(count));
+    EXPECT_FALSE(Open(bad.Take()));
   }
   SceneArchiveWriter w;
-  w.addRecord("x", "GO", Bytes("payload"));
-  auto file = w.finish();
+  w.AddRecord("x", "GO", Bytes("payload"));
+  auto file = w.Finish();
   file.resize(file.size() - 2);  // the record's length runs past the end
   ASSERT_TRUE(Open(file));
-  EXPECT_THROW(archive.getBlock("x", "GO"), FileStorage::ErrorReadFromResource);
+  EXPECT_THROW(archive.GetBlock("x", "GO"), FileStorage::ErrorReadFromResource);
 }
 
 // Damaged archives must load as false and leave nothing behind. Random
@@ -208,29 +208,29 @@ struct RawMesh {
 
 std::vector<std::uint8_t> RawGeometry(const RawMesh& mesh, std::uint16_t keyCount = 1) {
   ByteWriter out;
-  out.string("Scene Root");
-  out.u16(keyCount);
-  out.u32(0);
-  out.matrix(Matrix::identity());
-  out.u16(1);  // frames
-  out.u32(0);
-  out.u16(1);  // meshes
-  out.u32(mesh.fvf);
-  out.u16(mesh.vertexCount);
-  out.u32(mesh.vertexBytes);
-  out.bytes(std::vector<std::uint8_t>(96, 0));
-  out.u16(mesh.indexCount);
-  out.u32(mesh.indexBytes);
-  for (auto index : mesh.indices) out.u16(index);
-  out.string("");
-  return out.take();
+  out.WriteString("Scene Root");
+  out.WriteU16(keyCount);
+  out.WriteU32(0);
+  out.WriteMatrix(Matrix::Identity());
+  out.WriteU16(1);  // frames
+  out.WriteU32(0);
+  out.WriteU16(1);  // meshes
+  out.WriteU32(mesh.fvf);
+  out.WriteU16(mesh.vertexCount);
+  out.WriteU32(mesh.vertexBytes);
+  out.WriteBytes(std::vector<std::uint8_t>(96, 0));
+  out.WriteU16(mesh.indexCount);
+  out.WriteU32(mesh.indexBytes);
+  for (auto index : mesh.indices) out.WriteU16(index);
+  out.WriteString("");
+  return out.Take();
 }
 
 bool LoadsRaw(const RawMesh& mesh, std::uint16_t keyCount = 1) {
   SceneArchiveWriter w;
-  w.addRecord("object", "GO", RawGeometry(mesh, keyCount));
+  w.AddRecord("object", "GO", RawGeometry(mesh, keyCount));
   SceneHarness h;
-  const bool ok = h.load(w.finish());
+  const bool ok = h.Load(w.Finish());
   EXPECT_TRUE(ok || h.scene->nodes().empty());
   return ok;
 }
@@ -251,52 +251,52 @@ TEST(ArchiveRobustnessTest, MeshesThatContradictThemselvesAreRefused) {
 
 TEST(ArchiveRobustnessTest, OffsetsOutsideTheFileAreRefused) {
   SceneArchiveWriter w;
-  w.addGeometry("a", NodeUnder("Scene Root"), {});
-  auto file = w.finish();
+  w.AddGeometry("a", NodeUnder("Scene Root"), {});
+  auto file = w.Finish();
   // The entry's offset sits just before the record: 4 + 2 + (2+1) + (2+2).
   const std::size_t offsetField = 4 + 2 + 3 + 4;
   for (std::uint32_t bad : {0xFFFFFFF0u, static_cast<std::uint32_t>(file.size()),
                             static_cast<std::uint32_t>(file.size() - 2)}) {
     auto damaged = file;
     for (int i = 0; i < 4; ++i) damaged[offsetField + i] = static_cast<std::uint8_t>(bad >> (8 * i));
-    EXPECT_FALSE(SceneHarness().load(damaged)) << bad;
+    EXPECT_FALSE(SceneHarness().Load(damaged)) << bad;
   }
   auto high = file;
   high[offsetField + 4] = 1;  // the high half of the offset
-  EXPECT_TRUE(SceneHarness().load(high));  // a resource is addressed by the low half alone
+  EXPECT_TRUE(SceneHarness().Load(high));  // a resource is addressed by the low half alone
 }
 
 TEST(ArchiveRobustnessTest, ParentLoopsDeepChainsAndKeysOrFramesOutOfOrderAreRefused) {
   auto loads = [](void (*fill)(SceneArchiveWriter&)) {
     SceneArchiveWriter w;
     fill(w);
-    return SceneHarness().load(w.finish());
+    return SceneHarness().Load(w.Finish());
   };
   EXPECT_FALSE(loads([](SceneArchiveWriter& w) {
-    w.addGeometry("a", NodeUnder("b"), {});
-    w.addGeometry("b", NodeUnder("a"), {});
-    w.addGeometry("c", NodeUnder("Scene Root"), {});
+    w.AddGeometry("a", NodeUnder("b"), {});
+    w.AddGeometry("b", NodeUnder("a"), {});
+    w.AddGeometry("c", NodeUnder("Scene Root"), {});
   }));
-  EXPECT_FALSE(loads([](SceneArchiveWriter& w) { w.addCamera("self", NodeUnder("self"), Matrix::identity()); }));
+  EXPECT_FALSE(loads([](SceneArchiveWriter& w) { w.AddCamera("self", NodeUnder("self"), Matrix::Identity()); }));
   EXPECT_FALSE(loads([](SceneArchiveWriter& w) {
     ArchiveNode node = NodeUnder("Scene Root");
-    node.keys = {TransformKey{100, Matrix::identity()}, TransformKey{50, Matrix::identity()}};
-    w.addGeometry("k", node, {});
+    node.keys = {TransformKey{100, Matrix::Identity()}, TransformKey{50, Matrix::Identity()}};
+    w.AddGeometry("k", node, {});
   }));
   EXPECT_FALSE(loads([](SceneArchiveWriter& w) {
-    w.addGeometry("f", NodeUnder("Scene Root"), {ArchiveFrame{40, {QuadMesh("")}}, ArchiveFrame{0, {QuadMesh("")}}});
+    w.AddGeometry("f", NodeUnder("Scene Root"), {ArchiveFrame{40, {QuadMesh("")}}, ArchiveFrame{0, {QuadMesh("")}}});
   }));
   auto chain = [](std::size_t length) {
     SceneArchiveWriter w;
-    w.addGeometry("n0", NodeUnder("Scene Root"), {});
+    w.AddGeometry("n0", NodeUnder("Scene Root"), {});
     for (std::size_t i = 1; i < length; ++i)
-      w.addGeometry("n" + std::to_string(i), NodeUnder("n" + std::to_string(i - 1)), {});
-    return w.finish();
+      w.AddGeometry("n" + std::to_string(i), NodeUnder("n" + std::to_string(i - 1)), {});
+    return w.Finish();
   };
   SceneHarness deep;
-  EXPECT_TRUE(deep.load(chain(kMaxSceneDepth + 1)));
-  deep.scene->root().updateSubtree();
-  EXPECT_FALSE(SceneHarness().load(chain(kMaxSceneDepth + 2)));
+  EXPECT_TRUE(deep.Load(chain(kMaxSceneDepth + 1)));
+  deep.scene->root().UpdateSubtree();
+  EXPECT_FALSE(SceneHarness().Load(chain(kMaxSceneDepth + 2)));
 }
 
 }  // namespace

@@ -39,12 +39,12 @@ class FlagTest : public ::testing::Test {
     ArchiveMaterial flag, pennant;
     flag.layers = {Layer(1, {"Ensign.jpg"})};
     pennant.layers = {Layer(1, {"Pennant.jpg"}), Layer(4, {"Pennant_alfa.jpg"})};
-    w.addMaterial(std::string(contract::kFlagMaterial), flag);
-    w.addMaterial("Flag2", pennant);
-    for (const char* image : {"Ensign.jpg", "Pennant.jpg", "Pennant_alfa.jpg"}) w.addImage(image, Bytes(image));
-    w.addGeometry("flag01", NodeUnder("Scene Root"), OneFrame({QuadMesh(std::string(contract::kFlagMaterial))}));
-    w.addGeometry("flagx01", NodeUnder("Scene Root"), OneFrame({QuadMesh("Flag2")}));
-    EXPECT_TRUE(harness.load(w.finish()));
+    w.AddMaterial(std::string(contract::kFlagMaterial), flag);
+    w.AddMaterial("Flag2", pennant);
+    for (const char* image : {"Ensign.jpg", "Pennant.jpg", "Pennant_alfa.jpg"}) w.AddImage(image, Bytes(image));
+    w.AddGeometry("flag01", NodeUnder("Scene Root"), OneFrame({QuadMesh(std::string(contract::kFlagMaterial))}));
+    w.AddGeometry("flagx01", NodeUnder("Scene Root"), OneFrame({QuadMesh("Flag2")}));
+    EXPECT_TRUE(harness.Load(w.Finish()));
     calls = harness.loader.calls;
     before = Textures();
   }
@@ -58,7 +58,7 @@ class FlagTest : public ::testing::Test {
     return ApplyFlag(*harness.scene, settings, resources);
   }
   const FakeTexture& FlagPicture() {
-    const TextureLayer* layer = harness.scene->findMaterial(std::string(contract::kFlagMaterial))->layer(LayerDiffuse);
+    const TextureLayer* layer = harness.scene->FindMaterial(std::string(contract::kFlagMaterial))->layer(LayerDiffuse);
     EXPECT_EQ(layer->frames().size(), 1u);
     return AsFake(layer->frames().front());
   }
@@ -93,12 +93,12 @@ TEST_F(FlagTest, TheScenesOwnBuiltInFlagsAndTheUsersFile) {
   EXPECT_EQ(Textures(), before);
   EXPECT_EQ(harness.loader.calls, calls) << "nothing decoded";
 
-  const TextureLayer* pennant = harness.scene->findMaterial("Flag2")->layer(LayerDiffuse);
+  const TextureLayer* pennant = harness.scene->FindMaterial("Flag2")->layer(LayerDiffuse);
   for (const auto& [flag, picture] : {std::pair{26, "flag 1124"}, {2, "flag 1100"}, {3, "flag 1101"}}) {
     ASSERT_EQ(Apply(flag), FlagOutcome::kApplied) << flag;
     EXPECT_EQ(std::pair(FlagPicture().image, FlagPicture().loadKind), std::pair(std::string(picture), 0u)) << "diffuse";
   }
-  EXPECT_EQ(harness.scene->findMaterial("Flag2")->layer(LayerDiffuse), pennant) << "the pennant keeps its picture";
+  EXPECT_EQ(harness.scene->FindMaterial("Flag2")->layer(LayerDiffuse), pennant) << "the pennant keeps its picture";
   ASSERT_EQ(Apply(contract::kCustomFlag, Write(Bytes("my own flag"))), FlagOutcome::kApplied);
   EXPECT_EQ(FlagPicture().image, "my own flag");
 }
@@ -121,7 +121,7 @@ TEST_F(FlagTest, FailuresKeepTheScenesFlag) {
     ASSERT_EQ(Textures(), before) << flag;
   }
   SceneHarness bare;  // no flag material: nothing worth decoding
-  ASSERT_TRUE(bare.load(SampleArchive()));
+  ASSERT_TRUE(bare.Load(SampleArchive()));
   const int decoded = bare.loader.calls;
   settings.Get(key::FlagNum) = Value(26);
   EXPECT_EQ(ApplyFlag(*bare.scene, settings, resources), kNoFlag);
@@ -134,7 +134,7 @@ TEST_F(FlagTest, FailuresKeepTheScenesFlag) {
 // that fits the device's textures.
 TEST_F(FlagTest, DamagedAndCameraSizedPicturesThroughTheDecoder) {
   DecodingLoader decoder;
-  harness.scene->setTextureLoader(&decoder);
+  harness.scene->SetTextureLoader(&decoder);
   std::vector<std::uint8_t> badScan = DcPicture(64, 48);
   for (std::size_t i = 0; i + 5 < badScan.size(); ++i)
     if (badScan[i] == 0xFF && badScan[i + 1] == 0xDA) badScan[i + 5] = 7;

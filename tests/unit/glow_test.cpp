@@ -34,7 +34,7 @@ class GlowTest : public ::testing::Test {
  protected:
   GlowTest() {
     for (std::uint16_t id = 168; id <= 177; ++id) resources.add(id, "JPEGFILE", testing::Bytes("glow"));
-    camera.update(Matrix::identity());
+    camera.Update(Matrix::Identity());
     device.BeginScene();
     Hide();
   }
@@ -45,7 +45,7 @@ class GlowTest : public ::testing::Test {
     };
   }
   Glow& Lantern() {
-    const std::size_t i = set.Add({"", 176}, 75, Matrix::translation(0, 0, 0.5f), 500);
+    const std::size_t i = set.Add({"", 176}, 75, Matrix::Translation(0, 0, 0.5f), 500);
     set.SetFlickerSizeFactor(i, 0.0f);
     set.SetMaximumDistance(i, 1200.0f);
     return *set.glow(i);
@@ -94,7 +94,7 @@ TEST_F(GlowTest, ALanternBehindTheHullFadesOutWithinHalfASecondAndBackInWhenSeen
   // Off the screen (right of the viewport, past the far plane): not tested, and it counts as visible.
   Hide();
   for (const Vector3 at : {Vector3{1.5f, 0, 0.5f}, Vector3{0, 0, 1.5f}}) {
-    set.SetPosition(0, Matrix::translation(at.x, at.y, at.z));
+    set.SetPosition(0, Matrix::Translation(at.x, at.y, at.z));
     const std::size_t tested = ReadBacks();
     DrawUntil(set, clock.now() + 600);
     EXPECT_EQ(std::pair(ReadBacks(), glow.intensity), std::pair(tested, 255)) << at.x;
@@ -161,7 +161,7 @@ TEST_F(GlowTest, ALanternShrinksBetween600And1200UnitsAndIsNotDrawnBeyond) {
   SeeEverything();
   Lantern();
   const auto side = [&](float distance) {
-    camera.update(Matrix::translation(distance, 0, 0.5f));
+    camera.Update(Matrix::Translation(distance, 0, 0.5f));
     const Draws draws = DrawUntil(set, clock.now() + 20);
     if (draws.empty() || draws.back().type != PrimitiveType::TriangleList) return -1.0f;
     return Vertices(draws.back())[1].x - Vertices(draws.back())[0].x;
@@ -169,12 +169,12 @@ TEST_F(GlowTest, ALanternShrinksBetween600And1200UnitsAndIsNotDrawnBeyond) {
   // 75 pixels at 1024 wide, in whole half sides; half way out, half the size; beyond its reach, not drawn.
   EXPECT_EQ((std::array{side(600), side(900), side(1201)}), (std::array{74.0f, 36.0f, -1.0f}));
   GlowSet wide(pictures, 2048, clock.now());
-  EXPECT_EQ(wide.glow(wide.Add({"", 176}, 75, Matrix::identity(), 500))->size(), 150u) << "follows the screen";
+  EXPECT_EQ(wide.glow(wide.Add({"", 176}, 75, Matrix::Identity(), 500))->size(), 150u) << "follows the screen";
 }
 
 TEST_F(GlowTest, TheFlareLiesOnTheLineThroughTheCentreGoesWithTheHiddenSunAndNeverFromBehind) {
   SeeEverything();
-  LensFlare flare(pictures, 1024, clock.now(), Matrix::translation(-0.5f, 0.5f, 0.5f), {"", 168}, 600, 1000);
+  LensFlare flare(pictures, 1024, clock.now(), Matrix::Translation(-0.5f, 0.5f, 0.5f), {"", 168}, 600, 1000);
   for (std::uint16_t picture = 169; picture <= 175; ++picture)
     flare.Add({"", picture}, 40, picture == 175 ? 1.0f : 0.5f);
   DrawUntil(flare, 20);
@@ -191,7 +191,7 @@ TEST_F(GlowTest, TheFlareLiesOnTheLineThroughTheCentreGoesWithTheHiddenSunAndNev
   for (const RecordingDevice::Draw& draw : DrawUntil(flare, 1240))
     EXPECT_EQ(draw.type, PrimitiveType::PointList) << "the hidden sun takes the flare with it";
 
-  LensFlare behind(pictures, 1024, clock.now(), Matrix::translation(0.1f, 0.1f, -2.0f), {"", 168}, 600, 1000);
+  LensFlare behind(pictures, 1024, clock.now(), Matrix::Translation(0.1f, 0.1f, -2.0f), {"", 168}, 600, 1000);
   behind.Add({"", 169}, 40, 0.5f);
   DeviceMatrix projection = DeviceMatrix::Identity();
   projection.m[2][3] = 1.0f;  // w = z: behind the camera w is negative
@@ -201,7 +201,7 @@ TEST_F(GlowTest, TheFlareLiesOnTheLineThroughTheCentreGoesWithTheHiddenSunAndNev
 }
 
 TEST_F(GlowTest, SetMaximumIntensityKeepsAGlowBelowItsMaximumInProportion) {
-  Glow& glow = *set.glow(set.Add({"", 168}, 600, Matrix::identity(), 1000));
+  Glow& glow = *set.glow(set.Add({"", 168}, 600, Matrix::Identity(), 1000));
   set.SetMaximumIntensity(0, 128);
   EXPECT_EQ(glow.intensity, 128) << "at its maximum, it follows";
   glow.intensity = 100;

@@ -26,31 +26,31 @@ ArchiveNode Keyed(std::vector<std::uint32_t> times, const Matrix& at) {
 SceneArchiveWriter ShipWithGuns() {
   SceneArchiveWriter w;
   const auto add = [&](std::string_view name, const ArchiveNode& node, std::vector<ArchiveFrame> frames = {}) {
-    w.addGeometry(std::string(name), node, std::move(frames));
+    w.AddGeometry(std::string(name), node, std::move(frames));
   };
   ArchiveMaterial fire;
   fire.layers = {Layer(6, {"Gunfire.jpg"})};
-  w.addMaterial("Fire", fire);
-  w.addImage("Gunfire.jpg", Bytes("Gunfire.jpg"));
+  w.AddMaterial("Fire", fire);
+  w.AddImage("Gunfire.jpg", Bytes("Gunfire.jpg"));
   for (std::size_t i = 0; i < 8; ++i) {
     const float side = i < 4 ? -1.0f : 1.0f, x = -140.0f + 50.0f * static_cast<float>(i % 4);
-    add(contract::kGuns[i], Keyed({0, 999, 1349, 1899, 2149, 2949}, Matrix::translation(x, 50 * side, 40)));
-    add(contract::kGunMuzzles[i], NodeUnder(std::string(contract::kGuns[i]), Matrix::translation(0, 13 * side, 5)));
+    add(contract::kGuns[i], Keyed({0, 999, 1349, 1899, 2149, 2949}, Matrix::Translation(x, 50 * side, 40)));
+    add(contract::kGunMuzzles[i], NodeUnder(std::string(contract::kGuns[i]), Matrix::Translation(0, 13 * side, 5)));
     for (std::string_view name : {contract::kGunFires1[i], contract::kGunFires2[i]})
-      add(name, Keyed({0, 2939}, Matrix::translation(x, 66 * side, 45)),
+      add(name, Keyed({0, 2939}, Matrix::Translation(x, 66 * side, 45)),
           {ArchiveFrame{0, {}}, ArchiveFrame{1339, {QuadMesh("Fire")}}, ArchiveFrame{1500, {}}});
-    add(contract::kGunPorts[i], Keyed({0, 499, 2649, 3199}, Matrix::translation(x, 62 * side, 50)));
+    add(contract::kGunPorts[i], Keyed({0, 499, 2649, 3199}, Matrix::Translation(x, 62 * side, 50)));
   }
-  w.addCamera("Camera01", NodeUnder("Scene Root", Matrix::translation(0, -500, 100)), Matrix::identity());
+  w.AddCamera("Camera01", NodeUnder("Scene Root", Matrix::Translation(0, -500, 100)), Matrix::Identity());
   for (std::string_view name : contract::kLanterns) add(name, NodeUnder("Scene Root"));
-  add(contract::kSun, NodeUnder("Scene Root", Matrix::translation(-4000, -4000, 4000)));
+  add(contract::kSun, NodeUnder("Scene Root", Matrix::Translation(-4000, -4000, 4000)));
   return w;
 }
 
 class GunsTest : public ::testing::Test {
  protected:
   GunsTest() {
-    resources.add(147, kSceneResourceType, ShipWithGuns().finish());
+    resources.add(147, kSceneResourceType, ShipWithGuns().Finish());
     for (std::uint16_t id = 168; id <= 180; ++id) resources.add(id, "JPEGFILE", Bytes("picture"));
     Set(key::EnableFiring, 1);
     Set(key::FiringPeriod, 0);
@@ -157,7 +157,7 @@ TEST_F(GunsTest, TheShotStartsFireFlashSmokeAndSoundAndAVolleySkipsOnlyTheGunsSt
   for (SmokeEmitter* puff : {&gun.smoke(), &gun.smokeTrail()})
     EXPECT_EQ(std::pair(puff->pendingCount(), puff->maximumCount()), std::pair(10u, 10u));
   EXPECT_EQ(gun.smoke().startTime(), t0 + 201);
-  const auto node = [&](std::string_view name) { return show.scene().findNode(std::string(name)); };
+  const auto node = [&](std::string_view name) { return show.scene().FindNode(std::string(name)); };
   EXPECT_TRUE(static_cast<GeometryObject*>(node(contract::kGunFires1[5]))->geometryAnimation().animating);
   const Vector3 muzzle = node(contract::kGunMuzzles[5])->position();
   EXPECT_EQ(TranslationOf(gun.flash().matrix), muzzle) << "the flash stands at the muzzle";

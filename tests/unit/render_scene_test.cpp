@@ -30,7 +30,7 @@ class MaterialStagesTest : public ::testing::Test {
       m.description.diffuse = {0.25f, 0.5f, 0.75f, 1.0f};
       m.twoSided = twoSided;
       m.layers = std::move(layers);
-      w.addMaterial(name, m);
+      w.AddMaterial(name, m);
       meshes.push_back(QuadMesh(name, kFvfTwoTextures));
     };
     add("DiffuseLightmap", {Layer(1, {"d.jpg"}), Layer(5, {"lm.jpg"}, 1)});
@@ -40,11 +40,11 @@ class MaterialStagesTest : public ::testing::Test {
     add("Plain", {Layer(1, {"d.jpg"})}, 1);
     add("Broken", {Layer(1, {"bad.jpg"}), Layer(5, {"lm.jpg"})});
     add("BrokenLight", {Layer(1, {"d.jpg"}), Layer(4, {"bad.jpg"}, 1), Layer(5, {"bad.jpg"}, 1)});
-    for (const char* image : {"d.jpg", "lm.jpg", "key.jpg", "op.jpg", "env.jpg", "bad.jpg"}) w.addImage(image, Bytes(image));
-    w.addGeometry("holder", NodeUnder("Scene Root"), OneFrame(std::move(meshes)));
-    ASSERT_TRUE(harness.load(w.finish())) << harness.scene->loadError();
+    for (const char* image : {"d.jpg", "lm.jpg", "key.jpg", "op.jpg", "env.jpg", "bad.jpg"}) w.AddImage(image, Bytes(image));
+    w.AddGeometry("holder", NodeUnder("Scene Root"), OneFrame(std::move(meshes)));
+    ASSERT_TRUE(harness.Load(w.Finish())) << harness.scene->loadError();
   }
-  Material& material(const char* name) { return *harness.scene->findMaterial(name); }
+  Material& material(const char* name) { return *harness.scene->FindMaterial(name); }
   Surface* frame(const char* name, std::uint32_t kind) { return material(name).layer(kind)->frames().at(0).get(); }
   std::uint32_t Stage(std::uint32_t stage, TSS state) const { return device.StageState(stage, state); }
   testing::SceneHarness harness;
@@ -144,19 +144,19 @@ class SceneRenderTest : public ::testing::Test {
     glass.layers = {Layer(1, {"g.jpg"}), Layer(4, {"g.jpg"})};
     wood.twoSided = 1;  // leaves no culling in force before the blended objects
     wood.layers = {Layer(1, {"g.jpg"})};
-    w.addMaterial("Glass", glass);
-    w.addMaterial("Wood", wood);
-    w.addImage("g.jpg", Bytes("g"));
+    w.AddMaterial("Glass", glass);
+    w.AddMaterial("Wood", wood);
+    w.AddImage("g.jpg", Bytes("g"));
     for (const auto& [name, x, y] : {std::tuple{"near", 10, 0}, {"far", -30, 0}, {"middle", 0, 20}})
-      w.addGeometry(name, NodeUnder("Scene Root", Matrix::translation(x, y, 0)), OneFrame({QuadMesh("Glass")}));
-    w.addGeometry("deck", NodeUnder("Scene Root", Matrix::translation(0, 0, 5)), OneFrame({QuadMesh("Wood")}));
-    Matrix projection = Matrix::identity();
+      w.AddGeometry(name, NodeUnder("Scene Root", Matrix::Translation(x, y, 0)), OneFrame({QuadMesh("Glass")}));
+    w.AddGeometry("deck", NodeUnder("Scene Root", Matrix::Translation(0, 0, 5)), OneFrame({QuadMesh("Wood")}));
+    Matrix projection = Matrix::Identity();
     projection(2, 3) = 1.0f;
-    w.addCamera("Camera01", NodeUnder("Scene Root"), projection);
-    w.addLight("Lamp", NodeUnder("Scene Root"), DeviceLight{}, {"deck"});
-    ASSERT_TRUE(harness.load(w.finish())) << harness.scene->loadError();
-    scene().setCurrentCamera(static_cast<Camera*>(scene().findNode("Camera01")));
-    scene().root().updateSubtree();
+    w.AddCamera("Camera01", NodeUnder("Scene Root"), projection);
+    w.AddLight("Lamp", NodeUnder("Scene Root"), DeviceLight{}, {"deck"});
+    ASSERT_TRUE(harness.Load(w.Finish())) << harness.scene->loadError();
+    scene().SetCurrentCamera(static_cast<Camera*>(scene().FindNode("Camera01")));
+    scene().root().UpdateSubtree();
     device.BeginScene();
   }
   Scene& scene() { return *harness.scene; }
@@ -168,7 +168,7 @@ TEST_F(SceneRenderTest, TransparentObjectsFarthestFirstBackFacesThenFrontWithSta
   device.SetRenderState(RenderState::SrcBlend, d3d::kBlendOne);
   device.SetRenderState(RenderState::CullMode, d3d::kCullCCW);
   device.SetRenderState(RenderState::ZWriteEnable, 1);
-  scene().render(device);
+  scene().Render(device);
   ASSERT_EQ(device.draws.size(), 7u);
   EXPECT_EQ(device.draws[0].world.m[3][2], 5.0f);  // the opaque deck first
   const float expected[] = {-30, -30, 20, 20, 10, 10};  // far (30), middle (20), near (10)
@@ -187,13 +187,13 @@ TEST_F(SceneRenderTest, TransparentObjectsFarthestFirstBackFacesThenFrontWithSta
   EXPECT_EQ(device.State(RenderState::SrcBlend), d3d::kBlendOne);
   // Zero is no valid blend or culling: what cannot be read comes back as the default.
   device.failing["GetRenderState"] = kEFail;
-  scene().render(device);
+  scene().Render(device);
   EXPECT_EQ(device.State(RenderState::DestBlend), d3d::kBlendZero);
   EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullCCW);
 }
 
 TEST_F(SceneRenderTest, ExcludedLightIsOffWhileTheObjectDrawsAndHiddenObjectsDrawNothing) {
-  scene().render(device);
+  scene().Render(device);
   const auto& log = device.log;
   const auto find = [&](const std::string& prefix, std::ptrdiff_t from) {
     return std::find_if(log.begin() + from, log.end(), [&](const std::string& e) { return e.rfind(prefix, 0) == 0; }) -
@@ -207,19 +207,19 @@ TEST_F(SceneRenderTest, ExcludedLightIsOffWhileTheObjectDrawsAndHiddenObjectsDra
   EXPECT_EQ(find("LightEnable(0, 0)", back), std::ssize(log));  // transparent objects do not exclude it
   EXPECT_TRUE(device.lightsEnabled[0]);
   device.draws.clear();
-  scene().findNode("deck")->setVisible(false);
-  scene().render(device);
+  scene().FindNode("deck")->SetVisible(false);
+  scene().Render(device);
   EXPECT_EQ(device.draws.size(), 6u);
 }
 
 TEST(CameraViewTest, NegatedThirdRowInvertedAndScaled) {
   ManualClock clock;
   Camera camera("Camera01", clock);
-  camera.setLocal(Matrix::translation(100, 200, 300));
-  camera.update(Matrix::identity());
+  camera.SetLocal(Matrix::Translation(100, 200, 300));
+  camera.Update(Matrix::Identity());
   camera.projection(2, 3) = 1.0f;
   RecordingDevice device;
-  camera.apply(device);
+  camera.Apply(device);
   const DeviceMatrix& view = device.transforms.at(TransformState::View);
   // 100 below the eye along z: in front, in metres.
   const float p[3] = {150, 180, 200}, expected[3] = {0.5f, -0.2f, 1.0f};
@@ -227,14 +227,14 @@ TEST(CameraViewTest, NegatedThirdRowInvertedAndScaled) {
     EXPECT_NEAR(p[0] * view.m[0][c] + p[1] * view.m[1][c] + p[2] * view.m[2][c] + view.m[3][c], expected[c], 1e-5f);
   EXPECT_EQ(device.transforms.at(TransformState::Projection).m[2][3], 1.0f);
   // A collapsed camera keeps the last good view.
-  camera.setLocal(Matrix{});
-  camera.update(Matrix::identity());
-  camera.apply(device);
+  camera.SetLocal(Matrix{});
+  camera.Update(Matrix::Identity());
+  camera.Apply(device);
   EXPECT_EQ(device.transforms.at(TransformState::View), view);
-  Matrix m = Matrix::translation(3, -4, 5);
+  Matrix m = Matrix::Translation(3, -4, 5);
   m(0, 0) = 0.0f, m(0, 1) = 2.0f, m(1, 0) = -2.0f, m(1, 1) = 0.0f, m(2, 2) = 0.5f;
   const Matrix product = m * *Inverse(m);
-  for (std::size_t i = 0; i < 16; ++i) EXPECT_NEAR(product.m[i], Matrix::identity().m[i], 1e-6f) << i;
+  for (std::size_t i = 0; i < 16; ++i) EXPECT_NEAR(product.m[i], Matrix::Identity().m[i], 1e-6f) << i;
   m.m[5] = std::nanf("");
   EXPECT_FALSE(Inverse(m));
 }

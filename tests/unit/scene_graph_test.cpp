@@ -39,25 +39,25 @@ class SceneLoadTest : public ::testing::Test, public SceneHarness {};
 
 class SampleShipTest : public SceneLoadTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(load(testing::SampleArchive())); }
+  void SetUp() override { ASSERT_TRUE(Load(testing::SampleArchive())); }
   Scene& s() { return *scene; }
 };
 
 TEST_F(SceneGraphTest, AddNodeSortsIntoRootListsAndLights) {
   auto opaque = std::make_unique<GeometryObject>("opaque", clock);
-  opaque->addFrame(0, OneMesh(kFvfOneTexture, 0));
-  SceneNode* opaqueNode = scene.addNode(std::move(opaque));
+  opaque->AddFrame(0, OneMesh(kFvfOneTexture, 0));
+  SceneNode* opaqueNode = scene.AddNode(std::move(opaque));
   EXPECT_EQ(scene.root().children(), std::vector<SceneNode*>{opaqueNode});
   std::vector<Light*> added;
   for (const char* name : {"L0", "L1", "L2"})
-    added.push_back(static_cast<Light*>(scene.addNode(std::make_unique<Light>(name, clock))));
+    added.push_back(static_cast<Light*>(scene.AddNode(std::make_unique<Light>(name, clock))));
   EXPECT_EQ(added[2]->index(), 2u);
   EXPECT_EQ(scene.lights(), added);
-  scene.addNode(std::make_unique<Camera>("cam", clock));
+  scene.AddNode(std::make_unique<Camera>("cam", clock));
   EXPECT_EQ(scene.opaqueList(), std::vector<SceneNode*>{opaqueNode});  // lights and cameras are not drawn
   // A name already taken is only shadowed in the map; the earlier node stays in its list.
-  SceneNode* second = scene.addNode(std::make_unique<GeometryObject>("opaque", clock));
-  EXPECT_EQ(scene.findNode("opaque"), second);
+  SceneNode* second = scene.AddNode(std::make_unique<GeometryObject>("opaque", clock));
+  EXPECT_EQ(scene.FindNode("opaque"), second);
   EXPECT_EQ(scene.opaqueList(), (std::vector<SceneNode*>{opaqueNode, second}));
 }
 
@@ -67,16 +67,16 @@ TEST_F(SceneGraphTest, TransparencyComesFromTheFirstMeshMaterial) {
   ArchiveMaterial opacity, keyed, plain;
   opacity.layers = {Layer(1, {"a"}), Layer(4, {"a"})};
   keyed.layers = {Layer(6, {"a"})};
-  w.addMaterial("Opacity", opacity);
-  w.addMaterial("Keyed", keyed);
-  w.addMaterial("Plain", plain);
-  w.addImage("a", testing::Bytes("a"));
-  w.addGeometry("o", NodeUnder("x"), OneFrame({QuadMesh("Opacity")}));
-  w.addGeometry("k", NodeUnder("x"), OneFrame({QuadMesh("Keyed"), QuadMesh("Plain")}));
-  w.addGeometry("p", NodeUnder("x"), OneFrame({QuadMesh("Plain"), QuadMesh("Opacity")}));
-  w.addGeometry("n", NodeUnder("x"), OneFrame({QuadMesh("")}));
-  w.addGeometry("m", NodeUnder("x"), {});
-  ASSERT_TRUE(h.load(w.finish()));
+  w.AddMaterial("Opacity", opacity);
+  w.AddMaterial("Keyed", keyed);
+  w.AddMaterial("Plain", plain);
+  w.AddImage("a", testing::Bytes("a"));
+  w.AddGeometry("o", NodeUnder("x"), OneFrame({QuadMesh("Opacity")}));
+  w.AddGeometry("k", NodeUnder("x"), OneFrame({QuadMesh("Keyed"), QuadMesh("Plain")}));
+  w.AddGeometry("p", NodeUnder("x"), OneFrame({QuadMesh("Plain"), QuadMesh("Opacity")}));
+  w.AddGeometry("n", NodeUnder("x"), OneFrame({QuadMesh("")}));
+  w.AddGeometry("m", NodeUnder("x"), {});
+  ASSERT_TRUE(h.Load(w.Finish()));
   std::vector<std::string> transparent, opaque;
   for (auto* n : h.scene->transparentList()) transparent.push_back(n->name());
   for (auto* n : h.scene->opaqueList()) opaque.push_back(n->name());
@@ -85,50 +85,50 @@ TEST_F(SceneGraphTest, TransparencyComesFromTheFirstMeshMaterial) {
 }
 
 TEST_F(SampleShipTest, SetVisibleReachesEveryGeometryObjectOfTheSubtree) {
-  s().findNode("mast")->setVisible(false);
+  s().FindNode("mast")->SetVisible(false);
   EXPECT_FALSE(Find<GeometryObject>(s(), "sail")->visible());
   EXPECT_TRUE(Find<GeometryObject>(s(), "lantern")->visible());
   // Through a light that hangs between geometry objects.
   auto child = std::make_unique<GeometryObject>("under_lamp", clock);
-  s().findNode("Lamp")->addChild(child.get());
-  auto* underLamp = static_cast<GeometryObject*>(s().addNode(std::move(child)));
-  s().findNode("hull")->setVisible(false);
+  s().FindNode("Lamp")->AddChild(child.get());
+  auto* underLamp = static_cast<GeometryObject*>(s().AddNode(std::move(child)));
+  s().FindNode("hull")->SetVisible(false);
   EXPECT_FALSE(underLamp->visible());
-  s().findNode("sail")->setVisible(true);
+  s().FindNode("sail")->SetVisible(true);
   EXPECT_TRUE(Find<GeometryObject>(s(), "sail")->visible());
   EXPECT_FALSE(Find<GeometryObject>(s(), "mast")->visible());  // only the subtree changes
 }
 
 TEST_F(SampleShipTest, CloneCopiesDeeplyAndCopiesMaterialsUnderTheSuffix) {
   auto* sail = Find<GeometryObject>(s(), "sail");
-  sail->setLocal(Matrix::translation(3, 0, 0));
-  GeometryObject* copy = sail->clone("sail02clone", s());
+  sail->SetLocal(Matrix::Translation(3, 0, 0));
+  GeometryObject* copy = sail->Clone("sail02clone", s());
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(copy->name(), "sailsail02clone");
-  EXPECT_EQ(s().findNode("mast")->children().back(), copy);
-  EXPECT_EQ(s().findNode("sailsail02clone"), nullptr);  // not registered until added
-  EXPECT_EQ(copy->local(), Matrix::translation(3, 0, 0));
+  EXPECT_EQ(s().FindNode("mast")->children().back(), copy);
+  EXPECT_EQ(s().FindNode("sailsail02clone"), nullptr);  // not registered until added
+  EXPECT_EQ(copy->local(), Matrix::Translation(3, 0, 0));
   ASSERT_EQ(copy->frames().size(), 2u);
   EXPECT_NE(copy->frames()[1].meshes[0].get(), sail->frames()[1].meshes[0].get());
   EXPECT_EQ(copy->frames()[1].meshes[0]->vertices(), sail->frames()[1].meshes[0]->vertices());
   EXPECT_EQ(copy->activeMeshes(), std::vector<Mesh*>{copy->frames()[0].meshes[0].get()});
-  Material* copied = s().findMaterial("Sailsail02clone");
+  Material* copied = s().FindMaterial("Sailsail02clone");
   ASSERT_NE(copied, nullptr);
   EXPECT_EQ(copy->frames()[1].meshes[0]->material(), copied);
-  EXPECT_EQ(sail->activeMeshes()[0]->material(), s().findMaterial("Sail"));
+  EXPECT_EQ(sail->activeMeshes()[0]->material(), s().FindMaterial("Sail"));
   EXPECT_EQ(copied->twoSided(), 1u);
-  EXPECT_EQ(copied->layer(1)->frames(), s().findMaterial("Sail")->layer(1)->frames());
+  EXPECT_EQ(copied->layer(1)->frames(), s().FindMaterial("Sail")->layer(1)->frames());
   // A second clone with the same suffix reuses the copied material.
-  GeometryObject* again = sail->clone("sail02clone", s(), s().findNode("hull"));
+  GeometryObject* again = sail->Clone("sail02clone", s(), s().FindNode("hull"));
   EXPECT_EQ(again->activeMeshes()[0]->material(), copied);
-  EXPECT_EQ(again->parent(), s().findNode("hull"));
-  EXPECT_TRUE(s().addNode(copy));
-  EXPECT_EQ(s().findNode("sailsail02clone"), copy);
-  EXPECT_EQ(copy->parent(), s().findNode("mast"));
+  EXPECT_EQ(again->parent(), s().FindNode("hull"));
+  EXPECT_TRUE(s().AddNode(copy));
+  EXPECT_EQ(s().FindNode("sailsail02clone"), copy);
+  EXPECT_EQ(copy->parent(), s().FindNode("mast"));
   GeometryObject stranger("stranger", clock);
-  EXPECT_FALSE(s().addNode(&stranger));  // only nodes the scene owns
-  Material* other = s().findMaterial("Hull");
-  copy->replaceMaterial(other, copied);
+  EXPECT_FALSE(s().AddNode(&stranger));  // only nodes the scene owns
+  Material* other = s().FindMaterial("Hull");
+  copy->ReplaceMaterial(other, copied);
   EXPECT_EQ(copy->frames()[0].meshes[0]->material(), other);
   EXPECT_EQ(copy->frames()[1].meshes[0]->material(), other);
   EXPECT_EQ(again->activeMeshes()[0]->material(), copied);
@@ -139,18 +139,18 @@ TEST_F(SceneGraphTest, TextureAnimationStartsTheLayersOfAKindFamily) {
   SceneArchiveWriter w;
   ArchiveMaterial all;
   for (std::uint16_t kind = 1; kind <= 6; ++kind) all.layers.push_back(Layer(kind, {"a"}));
-  w.addMaterial("All", all);
-  w.addImage("a", testing::Bytes("a"));
-  w.addGeometry("g", NodeUnder("x"), OneFrame({QuadMesh("All"), QuadMesh("")}));
-  ASSERT_TRUE(h.load(w.finish()));
+  w.AddMaterial("All", all);
+  w.AddImage("a", testing::Bytes("a"));
+  w.AddGeometry("g", NodeUnder("x"), OneFrame({QuadMesh("All"), QuadMesh("")}));
+  ASSERT_TRUE(h.Load(w.Finish()));
   auto* object = Find<GeometryObject>(*h.scene, "g");
-  Material* m = h.scene->findMaterial("All");
+  Material* m = h.scene->FindMaterial("All");
   const std::map<std::uint32_t, std::vector<std::uint32_t>> started = {
       {1, {1, 6}}, {2, {2}}, {3, {3}}, {4, {4, 6}}, {5, {5}}, {6, {4, 6}}, {0, {}}, {7, {}}};
   h.clock.set(777);
   for (const auto& [family, kinds] : started) {
-    for (std::uint32_t kind = 1; kind <= 6; ++kind) m->layer(kind)->start(0);
-    object->startTextureAnimation(12, family);
+    for (std::uint32_t kind = 1; kind <= 6; ++kind) m->layer(kind)->Start(0);
+    object->StartTextureAnimation(12, family);
     for (std::uint32_t kind = 1; kind <= 6; ++kind)
       EXPECT_EQ(m->layer(kind)->rate(), std::ranges::count(kinds, kind) ? 12u : 0u) << family << " " << kind;
   }
@@ -160,28 +160,28 @@ TEST_F(SceneGraphTest, TextureAnimationStartsTheLayersOfAKindFamily) {
 TEST_F(SceneGraphTest, LightsGoIntoTheDeviceAtTheirIndexOnlyOnceInTheScene) {
   testing::RecordingDevice device;
   Light loose("loose", clock);
-  loose.apply(device);
-  loose.enable(false);
-  scene.addNode(std::make_unique<Light>("first", clock));
-  auto* second = static_cast<Light*>(scene.addNode(std::make_unique<Light>("second", clock)));
+  loose.Apply(device);
+  loose.Enable(false);
+  scene.AddNode(std::make_unique<Light>("first", clock));
+  auto* second = static_cast<Light*>(scene.AddNode(std::make_unique<Light>("second", clock)));
   second->light.range = 42.0f;
-  second->enable(true);  // no device remembered yet
+  second->Enable(true);  // no device remembered yet
   EXPECT_TRUE(device.log.empty());
-  second->apply(device);
+  second->Apply(device);
   EXPECT_EQ(device.lights[1].range, 42.0f);
-  second->enable(false);
+  second->Enable(false);
   EXPECT_EQ(device.log, (std::vector<std::string>{"SetLight(1)", "LightEnable(1, 1)", "LightEnable(1, 0)"}));
 }
 
 TEST_F(SceneGraphTest, ExcludedLightsReachGeometryChildrenOnly) {
   GeometryObject top("top", clock), child("child", clock), grandchild("grandchild", clock), belowCamera("b", clock);
   Camera camera("camera", clock);
-  top.addChild(&child);
-  child.addChild(&grandchild);
-  top.addChild(&camera);
-  camera.addChild(&belowCamera);
+  top.AddChild(&child);
+  child.AddChild(&grandchild);
+  top.AddChild(&camera);
+  camera.AddChild(&belowCamera);
   Light light("light", clock);
-  top.addExcludedLight(&light);
+  top.AddExcludedLight(&light);
   EXPECT_EQ(grandchild.excludedLights().size(), 1u);
   EXPECT_TRUE(belowCamera.excludedLights().empty());  // a camera's subtree is skipped
 }
@@ -190,10 +190,10 @@ TEST_F(SceneGraphTest, AppendToVertexBufferCopiesAndConvertsStrides) {
   GeometryObject object("o", clock);
   auto meshes = OneMesh(kFvfOneTexture, 0);
   meshes.push_back(std::move(OneMesh(kFvfTwoTextures, 100)[0]));
-  object.addFrame(0, std::move(meshes));
+  object.AddFrame(0, std::move(meshes));
   testing::RecordingVertexBuffer buffer(kFvfOneTexture, 6);
   std::vector<std::uint16_t> indices{9};
-  EXPECT_EQ(object.appendToVertexBuffer(buffer, indices), kOk);
+  EXPECT_EQ(object.AppendToVertexBuffer(buffer, indices), kOk);
   EXPECT_FALSE(buffer.Locked());
   EXPECT_EQ(indices, (std::vector<std::uint16_t>{9, 0, 1, 2, 0, 1, 2}));  // appended unshifted
   const auto& out = buffer.Bytes();
@@ -202,12 +202,12 @@ TEST_F(SceneGraphTest, AppendToVertexBufferCopiesAndConvertsStrides) {
   for (std::size_t v = 0; v < 3; ++v)  // 40-byte vertices cut to their first 32
     EXPECT_TRUE(std::equal(second.begin() + v * 40, second.begin() + v * 40 + 32, out.begin() + 96 + v * 32)) << v;
   testing::RecordingVertexBuffer wide(kFvfTwoTextures, 6);
-  EXPECT_EQ(object.appendToVertexBuffer(wide, indices), kOk);
+  EXPECT_EQ(object.AppendToVertexBuffer(wide, indices), kOk);
   EXPECT_TRUE(std::equal(first.begin() + 32, first.begin() + 64, wide.Bytes().begin() + 40));
   EXPECT_TRUE(std::equal(second.begin(), second.end(), wide.Bytes().begin() + 120));
   testing::RecordingVertexBuffer small(kFvfOneTexture, 5);
   std::vector<std::uint16_t> none;
-  EXPECT_EQ(object.appendToVertexBuffer(small, none), kEFail);
+  EXPECT_EQ(object.AppendToVertexBuffer(small, none), kEFail);
   EXPECT_TRUE(none.empty());
   EXPECT_FALSE(small.Locked());
 }
@@ -239,17 +239,17 @@ std::vector<std::string> ChildNames(const SceneNode& node) {
 }
 
 TEST_F(SceneLoadTest, BuildsTheSampleShip) {
-  ASSERT_TRUE(load(testing::SampleArchive()));
+  ASSERT_TRUE(Load(testing::SampleArchive()));
   EXPECT_EQ(scene->nodes().size(), 8u);
-  EXPECT_EQ(scene->findNode(kSceneRootName), nullptr);  // the root is not in the name map
-  EXPECT_EQ(scene->findNode("nothing"), nullptr);
+  EXPECT_EQ(scene->FindNode(kSceneRootName), nullptr);  // the root is not in the name map
+  EXPECT_EQ(scene->FindNode("nothing"), nullptr);
   EXPECT_EQ(scene->nodes().count("nothing"), 0u);  // a failed lookup adds nothing
   // Children in byte order of their names; parents that are no node put a node under the root.
   EXPECT_EQ(ChildNames(scene->root()), (std::vector<std::string>{"Camera01", "Sun", "hull"}));
-  EXPECT_EQ(ChildNames(*scene->findNode("mast")), (std::vector<std::string>{"Camera02", "sail"}));
+  EXPECT_EQ(ChildNames(*scene->FindNode("mast")), (std::vector<std::string>{"Camera02", "sail"}));
   auto* hull = Find<GeometryObject>(*scene, "hull");
   ASSERT_EQ(hull->activeMeshes().size(), 2u);
-  EXPECT_EQ(hull->local(), Matrix::translation(0, 1, 0));  // the first key
+  EXPECT_EQ(hull->local(), Matrix::Translation(0, 1, 0));  // the first key
   EXPECT_EQ(hull->activeMeshes()[1]->fvf(), kFvfTwoTextures);
   EXPECT_EQ(hull->activeMeshes()[1]->vertices(), testing::Vertices(kFvfTwoTextures, 4, 7));
   EXPECT_EQ(hull->activeMeshes()[1]->indices(), (std::vector<std::uint16_t>{0, 1, 2, 2, 1, 3}));
@@ -258,23 +258,23 @@ TEST_F(SceneLoadTest, BuildsTheSampleShip) {
   EXPECT_EQ(camera->keys().size(), 2u);
   EXPECT_EQ(scene->currentCamera(), nullptr);
   // World matrices chain through parents in one pass; a light follows its world.
-  scene->root().updateSubtree();
-  EXPECT_EQ(scene->findNode("sail")->position(), (Vector3{0, 11, 0}));
+  scene->root().UpdateSubtree();
+  EXPECT_EQ(scene->FindNode("sail")->position(), (Vector3{0, 11, 0}));
   EXPECT_EQ(Find<Light>(*scene, "Sun")->light.position, (DeviceVector{5, 6, 7}));
   Light loose("loose", clock);  // outside a scene it does nothing
-  loose.setLocal(Matrix::translation(1, 2, 3));
-  loose.update(Matrix::identity());
-  EXPECT_EQ(loose.world(), Matrix::identity());
+  loose.SetLocal(Matrix::Translation(1, 2, 3));
+  loose.Update(Matrix::Identity());
+  EXPECT_EQ(loose.world(), Matrix::Identity());
 }
 
 TEST_F(SceneLoadTest, LightsAreIndexedInNameOrderAndExcludeGeometryBelowTheTarget) {
   SceneArchiveWriter w = testing::SampleWriter();
-  w.addLight("Aft", NodeUnder("Scene Root"), DeviceLight{}, {"Camera01", "no such node"});
+  w.AddLight("Aft", NodeUnder("Scene Root"), DeviceLight{}, {"Camera01", "no such node"});
   // Every field distinct, so a field read out of place shows.
   const DeviceLight light{d3d::kLightPoint, {0.1f, 0.2f, 0.3f, 0.4f}, {1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11}, {0, -1, 0},
                           500, 1, 0.5f, 0.25f, 0.125f, 0.3f, 0.6f};
-  w.addLight("Z1", NodeUnder("Scene Root"), light, {"a", "b"});
-  ASSERT_TRUE(load(w.finish()));
+  w.AddLight("Z1", NodeUnder("Scene Root"), light, {"a", "b"});
+  ASSERT_TRUE(Load(w.Finish()));
   std::vector<std::string> names;
   for (const Light* l : scene->lights()) {
     EXPECT_EQ(l->index(), names.size());
@@ -293,18 +293,18 @@ TEST_F(SceneLoadTest, RecordsOfOneNameAndUnknownTypesAndTrailingBytes) {
   SceneArchiveWriter w;
   ArchiveMaterial material;
   material.description.power = 12.0f;
-  w.addMaterial("Flag", material);
-  w.addGeometry("Flag", NodeUnder("Scene Root"), OneFrame({QuadMesh("Flag")}));
-  w.addRecord("Other", "XYZ", Bytes("unknown types are not visited"));
+  w.AddMaterial("Flag", material);
+  w.AddGeometry("Flag", NodeUnder("Scene Root"), OneFrame({QuadMesh("Flag")}));
+  w.AddRecord("Other", "XYZ", Bytes("unknown types are not visited"));
   // Some exported groups carry bytes after their frames.
   auto payload = EncodeGeometry(NodeUnder("Scene Root"), {});
-  const auto header = EncodeCamera(NodeUnder("Scene Root"), Matrix::identity());
+  const auto header = EncodeCamera(NodeUnder("Scene Root"), Matrix::Identity());
   payload.insert(payload.end(), header.begin(), header.end());
-  w.addRecord("group", "GO", payload);
-  ASSERT_TRUE(load(w.finish()));
+  w.AddRecord("group", "GO", payload);
+  ASSERT_TRUE(Load(w.Finish()));
   EXPECT_EQ(scene->nodes().size(), 2u);
   EXPECT_TRUE(Find<GeometryObject>(*scene, "group")->frames().empty());
-  Material* m = scene->findMaterial("Flag");
+  Material* m = scene->FindMaterial("Flag");
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->description().power, 12.0f);
   EXPECT_EQ(Find<GeometryObject>(*scene, "Flag")->activeMeshes()[0]->material(), m);
@@ -318,24 +318,24 @@ TEST_F(SceneLoadTest, MaterialsAndTexturesAreSharedByNameAndKind) {
   b.layers = {Layer(1, {"Wood.jpg"}), Layer(3, {"Sky.jpg"}), Layer(9, {}), Layer(2, {"Wood.jpg"})};
   keyed.layers = {Layer(6, {"Wood.jpg", "missing.jpg", "bad.jpg"})};
   keyed.layers[0].param = 1;
-  w.addMaterial("A", a);
-  w.addMaterial("B", b);
-  w.addMaterial("Keyed", keyed);
-  w.addImage("Wood.jpg", Bytes("Wood.jpg"));
-  w.addImage("Sky.jpg", Bytes("Sky.jpg"));
-  w.addImage("bad.jpg", Bytes("bad data"));
-  w.addGeometry("one", NodeUnder("Scene Root"), OneFrame({QuadMesh("A"), QuadMesh("B"), QuadMesh("A")}));
-  w.addGeometry("two", NodeUnder("Scene Root"), OneFrame({QuadMesh("B"), QuadMesh("Keyed"), QuadMesh("None")}));
-  ASSERT_TRUE(load(w.finish()));
+  w.AddMaterial("A", a);
+  w.AddMaterial("B", b);
+  w.AddMaterial("Keyed", keyed);
+  w.AddImage("Wood.jpg", Bytes("Wood.jpg"));
+  w.AddImage("Sky.jpg", Bytes("Sky.jpg"));
+  w.AddImage("bad.jpg", Bytes("bad data"));
+  w.AddGeometry("one", NodeUnder("Scene Root"), OneFrame({QuadMesh("A"), QuadMesh("B"), QuadMesh("A")}));
+  w.AddGeometry("two", NodeUnder("Scene Root"), OneFrame({QuadMesh("B"), QuadMesh("Keyed"), QuadMesh("None")}));
+  ASSERT_TRUE(Load(w.Finish()));
   auto* one = Find<GeometryObject>(*scene, "one");
   auto* two = Find<GeometryObject>(*scene, "two");
   EXPECT_EQ(one->activeMeshes()[0]->material(), one->activeMeshes()[2]->material());
   EXPECT_EQ(one->activeMeshes()[1]->material(), two->activeMeshes()[0]->material());
   EXPECT_EQ(two->activeMeshes()[2]->material(), nullptr);  // no record: left off
   EXPECT_EQ(scene->materials().size(), 3u);
-  Material* ma = scene->findMaterial("A");
-  Material* mb = scene->findMaterial("B");
-  Material* mk = scene->findMaterial("Keyed");
+  Material* ma = scene->FindMaterial("A");
+  Material* mb = scene->FindMaterial("B");
+  Material* mk = scene->FindMaterial("Keyed");
   EXPECT_EQ(mb->twoSided(), 3u);
   EXPECT_EQ(ma->layer(1)->frames()[0], mb->layer(1)->frames()[0]);
   ASSERT_EQ(mk->layer(6)->frames().size(), 1u);  // missing and undecodable images are dropped
@@ -356,12 +356,12 @@ TEST_F(SceneLoadTest, MaterialsAndTexturesAreSharedByNameAndKind) {
 // copies keep every field of their layers and share the frames.
 TEST_F(SceneLoadTest, LightmapLayersAreReadOnlyWhileEnabledAndCopiesKeepTheirLayers) {
   const auto bytes = testing::SampleArchive();
-  ASSERT_TRUE(load(bytes));
-  Material* hull = scene->findMaterial("Hull");
+  ASSERT_TRUE(Load(bytes));
+  Material* hull = scene->FindMaterial("Hull");
   EXPECT_EQ(AsFake(hull->layer(5)->frames()[0]).loadKind, 2u);
   static_cast<ConstantAlphaLayer&>(*hull->layer(1)).alpha = 99;
   clock.set(4321);
-  hull->layer(5)->start(20);
+  hull->layer(5)->Start(20);
   Material with(*hull, "with", true), without(*hull, "without", false);
   ASSERT_NE(with.layer(5), nullptr);
   const TextureLayer& copy = *with.layer(5);
@@ -373,26 +373,26 @@ TEST_F(SceneLoadTest, LightmapLayersAreReadOnlyWhileEnabledAndCopiesKeepTheirLay
   EXPECT_EQ(MakeTextureLayer(0, clock), nullptr);
   EXPECT_EQ(MakeTextureLayer(7, clock), nullptr);
   SceneHarness off;
-  off.scene->setLightmapsEnabled(false);
-  ASSERT_TRUE(off.load(bytes));
-  EXPECT_NE(off.scene->findMaterial("Hull")->layer(1), nullptr);
-  EXPECT_EQ(off.scene->findMaterial("Hull")->layer(5), nullptr);
-  EXPECT_EQ(off.scene->findTexture("Board_lm.jpg", 5), nullptr);  // not even decoded
+  off.scene->SetLightmapsEnabled(false);
+  ASSERT_TRUE(off.Load(bytes));
+  EXPECT_NE(off.scene->FindMaterial("Hull")->layer(1), nullptr);
+  EXPECT_EQ(off.scene->FindMaterial("Hull")->layer(5), nullptr);
+  EXPECT_EQ(off.scene->FindTexture("Board_lm.jpg", 5), nullptr);  // not even decoded
 }
 
 TEST_F(SceneLoadTest, AFileIsPreferredAndItsFailureFallsBackSilently) {
   SceneArchiveWriter fromResource;
-  fromResource.addGeometry("resource", NodeUnder("Scene Root"), {});
-  resources.add(147, kSceneResourceType, fromResource.finish());
-  EXPECT_TRUE(scene->load("/nonexistent/brisane.sss", 147));
-  EXPECT_NE(scene->findNode("resource"), nullptr);
+  fromResource.AddGeometry("resource", NodeUnder("Scene Root"), {});
+  resources.add(147, kSceneResourceType, fromResource.Finish());
+  EXPECT_TRUE(scene->Load("/nonexistent/brisane.sss", 147));
+  EXPECT_NE(scene->FindNode("resource"), nullptr);
   SceneHarness other;
-  EXPECT_FALSE(other.scene->load("", 147));  // neither source opens
+  EXPECT_FALSE(other.scene->Load("", 147));  // neither source opens
   EXPECT_TRUE(other.scene->nodes().empty());
 }
 
 TEST_F(SceneLoadTest, AFailedLoadLeavesTheSceneAsItWasAndALaterOneSharesItsMaterials) {
-  ASSERT_TRUE(load(testing::SampleArchive()));
+  ASSERT_TRUE(Load(testing::SampleArchive()));
   const auto nodes = scene->nodes();
   const auto materials = scene->materials();
   const auto opaque = scene->opaqueList();
@@ -401,13 +401,13 @@ TEST_F(SceneLoadTest, AFailedLoadLeavesTheSceneAsItWasAndALaterOneSharesItsMater
   SceneArchiveWriter damaged;
   ArchiveMaterial fresh;
   fresh.layers = {Layer(1, {"New.jpg"})};
-  damaged.addMaterial("Fresh", fresh);
-  damaged.addImage("New.jpg", Bytes("New.jpg"));
-  damaged.addGeometry("a_good", NodeUnder("Scene Root"), OneFrame({QuadMesh("Fresh")}));
+  damaged.AddMaterial("Fresh", fresh);
+  damaged.AddImage("New.jpg", Bytes("New.jpg"));
+  damaged.AddGeometry("a_good", NodeUnder("Scene Root"), OneFrame({QuadMesh("Fresh")}));
   auto broken = EncodeGeometry(NodeUnder("Scene Root"), OneFrame({QuadMesh("Fresh")}));
   broken.resize(broken.size() - 3);
-  damaged.addRecord("z_broken", "GO", broken);
-  EXPECT_FALSE(load(damaged.finish()));
+  damaged.AddRecord("z_broken", "GO", broken);
+  EXPECT_FALSE(Load(damaged.Finish()));
   EXPECT_NE(scene->loadError().find("z_broken"), std::string::npos) << scene->loadError();
   EXPECT_EQ(scene->nodes(), nodes);
   EXPECT_EQ(scene->materials(), materials);
@@ -415,30 +415,30 @@ TEST_F(SceneLoadTest, AFailedLoadLeavesTheSceneAsItWasAndALaterOneSharesItsMater
   EXPECT_EQ(scene->root().children(), rootChildren);
   EXPECT_EQ(scene->textures().size(), textureCount);
   SceneArchiveWriter more;
-  more.addGeometry("sail2", NodeUnder("mast"), OneFrame({QuadMesh("Sail")}));
-  more.addMaterial("Sail", ArchiveMaterial{});
-  ASSERT_TRUE(load(more.finish()));
+  more.AddGeometry("sail2", NodeUnder("mast"), OneFrame({QuadMesh("Sail")}));
+  more.AddMaterial("Sail", ArchiveMaterial{});
+  ASSERT_TRUE(Load(more.Finish()));
   auto* sail2 = Find<GeometryObject>(*scene, "sail2");
-  EXPECT_EQ(sail2->activeMeshes()[0]->material(), scene->findMaterial("Sail"));
-  EXPECT_EQ(materials.at("Sail"), scene->findMaterial("Sail"));
+  EXPECT_EQ(sail2->activeMeshes()[0]->material(), scene->FindMaterial("Sail"));
+  EXPECT_EQ(materials.at("Sail"), scene->FindMaterial("Sail"));
   EXPECT_EQ(sail2->parent(), &scene->root());  // parents are looked up within one file
 }
 
 // A node with keys at 0 and 100 ms moving x from 0 to 10, under a parent,
-// driven through updateSubtree as the renderer does; the clock wraps.
+// driven through UpdateSubtree as the renderer does; the clock wraps.
 class TransformAnimationTest : public ::testing::Test {
  protected:
   TransformAnimationTest() {
-    parent.addChild(&node);
-    node.setKeys({TransformKey{0, Matrix::translation(0, 0, 0)}, TransformKey{100, Matrix::translation(10, 0, 0)}});
+    parent.AddChild(&node);
+    node.SetKeys({TransformKey{0, Matrix::Translation(0, 0, 0)}, TransformKey{100, Matrix::Translation(10, 0, 0)}});
   }
   void Start(std::uint32_t from, std::uint32_t to, std::int32_t offset, float speed, std::int32_t loops) {
     start = clock.now();
-    node.startAnimation(from, to, offset, speed, loops);
+    node.StartAnimation(from, to, offset, speed, loops);
   }
   float At(std::uint32_t ms) {  // the local pose ms after the last start
     clock.set(start + ms);
-    parent.updateSubtree();
+    parent.UpdateSubtree();
     return node.local().m[12];
   }
   std::uint32_t start = 4294967000u;
@@ -469,7 +469,7 @@ TEST_F(TransformAnimationTest, WindowsLoopsOffsetsAndSpeedsGiveTheirPoses) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.from << "-" << c.to << " offset " << c.offset << " speed " << c.speed);
-    node.setLocal(Matrix::translation(-7, 0, 0));
+    node.SetLocal(Matrix::Translation(-7, 0, 0));
     Start(c.from, c.to, c.offset, c.speed, c.loops);
     for (const auto& [ms, x] : c.poses) EXPECT_FLOAT_EQ(At(ms), x) << ms;
     if (c.animating >= 0) { EXPECT_EQ(node.animation().animating, c.animating == 1); }
@@ -482,49 +482,49 @@ TEST_F(TransformAnimationTest, WorldLagsOneUpdateAndASpeedChangeKeepsThePose) {
   EXPECT_FLOAT_EQ(node.world().m[12], 0.0f);  // computed from the old local
   EXPECT_FLOAT_EQ(At(40), 4.0f);
   EXPECT_FLOAT_EQ(node.world().m[12], 2.5f);
-  parent.setAnimationSpeed(0.5f);  // reaches the child
+  parent.SetAnimationSpeed(0.5f);  // reaches the child
   EXPECT_EQ(node.animation().period, 200u);
   EXPECT_FLOAT_EQ(At(40), 4.0f);
   EXPECT_FLOAT_EQ(At(60), 5.0f);
   // Parked, as the show does with cameras: a tiny float speed may fall one
   // key millisecond (0.1) short.
-  parent.setAnimationSpeed(0.0001f);
+  parent.SetAnimationSpeed(0.0001f);
   EXPECT_NEAR(At(10060), 5.0f, 0.11f);
-  parent.setAnimationSpeed(1.0f);
+  parent.SetAnimationSpeed(1.0f);
   EXPECT_NEAR(At(10070), 6.0f, 0.11f);
-  parent.setAnimationSpeed(0.0f);  // refused: it would divide by zero
+  parent.SetAnimationSpeed(0.0f);  // refused: it would divide by zero
   EXPECT_EQ(node.animation().speed, 1.0f);
 }
 
 TEST_F(TransformAnimationTest, StartReachesEveryNodeBelowAndSkipsNodesWithoutKeys) {
   Camera camera("camera", clock);
-  node.addChild(&camera);
-  camera.setKeys({TransformKey{0, Matrix::identity()}, TransformKey{10, Matrix::identity()}});
-  parent.startAnimation(0, 100, 0, 1.0f, -1);
+  node.AddChild(&camera);
+  camera.SetKeys({TransformKey{0, Matrix::Identity()}, TransformKey{10, Matrix::Identity()}});
+  parent.StartAnimation(0, 100, 0, 1.0f, -1);
   EXPECT_FALSE(parent.animation().animating);  // no keys
   EXPECT_TRUE(camera.animation().animating);
   GeometryObject single("single", clock);
-  single.setKeys({TransformKey{0, Matrix::translation(1, 2, 3)}});
-  single.startAnimation(0, 100, 0, 1.0f, -1);
+  single.SetKeys({TransformKey{0, Matrix::Translation(1, 2, 3)}});
+  single.StartAnimation(0, 100, 0, 1.0f, -1);
   clock.advance(50);
-  single.update(Matrix::identity());
-  EXPECT_EQ(single.local(), Matrix::translation(1, 2, 3));  // one key never moves
+  single.Update(Matrix::Identity());
+  EXPECT_EQ(single.local(), Matrix::Translation(1, 2, 3));  // one key never moves
 }
 
 // Frames at 0, 39 and 79 ms whose first vertex byte tells which they are.
 class GeometryAnimationTest : public ::testing::Test {
  protected:
   GeometryAnimationTest() {
-    for (std::uint8_t time : {0, 39, 79}) object.addFrame(time, OneMesh(kFvfOneTexture, time));
+    for (std::uint8_t time : {0, 39, 79}) object.AddFrame(time, OneMesh(kFvfOneTexture, time));
   }
   int FrameAt(std::uint32_t ms) {
     clock.set(1000 + ms);
-    object.animateGeometry();
+    object.AnimateGeometry();
     return object.activeMeshes()[0]->vertices()[0];
   }
   void Start(std::uint32_t to, std::int32_t offset, float speed, std::int32_t loops) {
     clock.set(1000);
-    object.startGeometryAnimation(0, to, offset, speed, loops);
+    object.StartGeometryAnimation(0, to, offset, speed, loops);
   }
   ManualClock clock{1000};
   GeometryObject object{"flag", clock};
@@ -550,13 +550,13 @@ TEST_F(GeometryAnimationTest, TheNearestFrameIsShownATieGoesLaterAndLoopsEndOnTh
 TEST_F(GeometryAnimationTest, StartsOnlyWithFramesToFlipAndOnlyThroughGeometry) {
   GeometryObject child("child", clock), still("still", clock), behindLight("behind_light", clock);
   Light light("light", clock);
-  object.addChild(&child);
-  object.addChild(&still);
-  object.addChild(&light);
-  light.addChild(&behindLight);
-  for (GeometryObject* o : {&child, &behindLight, &still}) o->addFrame(0, {});
-  for (GeometryObject* o : {&child, &behindLight}) o->addFrame(10, {});
-  object.startGeometryAnimation(0, 100, 0, 1.0f, -1);
+  object.AddChild(&child);
+  object.AddChild(&still);
+  object.AddChild(&light);
+  light.AddChild(&behindLight);
+  for (GeometryObject* o : {&child, &behindLight, &still}) o->AddFrame(0, {});
+  for (GeometryObject* o : {&child, &behindLight}) o->AddFrame(10, {});
+  object.StartGeometryAnimation(0, 100, 0, 1.0f, -1);
   EXPECT_TRUE(child.geometryAnimation().animating);
   EXPECT_FALSE(still.geometryAnimation().animating);        // one frame has nothing to flip
   EXPECT_FALSE(behindLight.geometryAnimation().animating);  // a light's subtree is not visited
@@ -565,9 +565,9 @@ TEST_F(GeometryAnimationTest, StartsOnlyWithFramesToFlipAndOnlyThroughGeometry) 
 TEST(LayerCyclingTest, SixteenFramesAtTenPerSecondAcrossTheClocksWrap) {
   ManualClock clock(123456);
   auto layer = MakeTextureLayer(LayerLightmap, clock);
-  for (int i = 0; i < 16; ++i) layer->addFrame(nullptr);
+  for (int i = 0; i < 16; ++i) layer->AddFrame(nullptr);
   EXPECT_EQ(layer->currentFrame(), 0u);
-  layer->start(10);
+  layer->Start(10);
   const auto at = [&](std::uint32_t ms) {
     clock.set(123456 + ms);
     return layer->currentFrame();
@@ -576,10 +576,10 @@ TEST(LayerCyclingTest, SixteenFramesAtTenPerSecondAcrossTheClocksWrap) {
   EXPECT_EQ(at(300), 3u);  // 0.001 in single precision is a hair above
   EXPECT_EQ(at(1599), 15u);
   EXPECT_EQ(at(1600), 0u);
-  layer->start(0);
+  layer->Start(0);
   EXPECT_EQ(at(1700), 0u);
   clock.set(0xFFFFFF00u);
-  layer->start(20);
+  layer->Start(20);
   clock.set(0x00000100u);  // 512 ms later at 20 a second
   EXPECT_EQ(layer->currentFrame(), 10u);
 }

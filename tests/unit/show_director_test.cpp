@@ -27,13 +27,13 @@ class ShowLogicTest : public ::testing::Test {
   // A camera with a path over 0..toTime (a still camera without one).
   CameraEntry Entry(const std::string& name, std::int32_t pathTime, std::uint32_t toTime, float speed) {
     auto camera = std::make_unique<Camera>(name, clock);
-    if (toTime) camera->setKeys({TransformKey{0, Matrix::identity()}, TransformKey{toTime, Matrix::translation(1, 0, 0)}});
+    if (toTime) camera->SetKeys({TransformKey{0, Matrix::Identity()}, TransformKey{toTime, Matrix::Translation(1, 0, 0)}});
     CameraEntry e{camera.get(), pathTime, pathTime, 0, toTime, speed};
     cameras.push_back(std::move(camera));
     return e;
   }
   void Make(std::vector<CameraEntry> entries, float ceiling = 1.0f) {
-    if (!entries.empty()) scene.setCurrentCamera(entries.front().camera);
+    if (!entries.empty()) scene.SetCurrentCamera(entries.front().camera);
     director = std::make_unique<ShowDirector>(scene, std::move(entries), &gamma, ceiling);
   }
   // Clock readings where the director chose a new camera, and where the scene's camera changed.
@@ -209,11 +209,11 @@ TEST_F(ShowLogicTest, NoCameraChosenMeansCamera01AndAStillCameraIsNotFlown) {
   SceneArchiveWriter w;
   for (const contract::CameraSpec& spec : contract::kCameras) {
     ArchiveNode path = NodeUnder("Scene Root");
-    path.keys = {TransformKey{0, Matrix::identity()}, TransformKey{3333, Matrix::translation(5, 0, 0)}};
-    w.addCamera(std::string(spec.node), path, Matrix::identity());
+    path.keys = {TransformKey{0, Matrix::Identity()}, TransformKey{3333, Matrix::Translation(5, 0, 0)}};
+    w.AddCamera(std::string(spec.node), path, Matrix::Identity());
   }
   SceneHarness harness;
-  ASSERT_TRUE(harness.load(w.finish()));
+  ASSERT_TRUE(harness.Load(w.Finish()));
   for (const contract::CameraSpec& spec : contract::kCameras) settings.Get(spec.setting) = Value(std::int32_t{0});
   std::vector<CameraEntry> list = MakeCameraList(*harness.scene, settings);
   ASSERT_EQ(list.size(), 1u);

@@ -19,7 +19,7 @@ using namespace testing;
 
 class ShowTest : public ::testing::Test {
  protected:
-  void AddScene(const SceneArchiveWriter& writer) { resources.add(147, kSceneResourceType, writer.finish()); }
+  void AddScene(const SceneArchiveWriter& writer) { resources.add(147, kSceneResourceType, writer.Finish()); }
   Camera* Current() { return show.scene().currentCamera(); }
   void Start() { ASSERT_TRUE(show.Start(device, {600, false, ""}, {[this] { return &audio; }, [this](int h) { font = h; }})); }
   void Frame() { ASSERT_EQ(show.Frame(device, [] { return kOk; }), FrameStatus::Presented); }
@@ -50,7 +50,7 @@ TEST_F(ShowTest, LoadsTheSceneResourceAndFliesTheFirstCamera) {
   EXPECT_FLOAT_EQ(path.speed, spec.speed);
   EXPECT_NEAR(path.period, (spec.toTime - spec.fromTime) / spec.speed, 1.0);
   EXPECT_EQ(path.loops, -1);
-  EXPECT_EQ(show.scene().findNode("mast")->world()(3, 1), 11.0f) << "world matrices up to date";
+  EXPECT_EQ(show.scene().FindNode("mast")->world()(3, 1), 11.0f) << "world matrices up to date";
 }
 
 TEST_F(ShowTest, TheUsersGammaIsSetOnlyWhenItIsNotTheMiddleAndFadesRiseToIt) {
@@ -74,16 +74,16 @@ TEST_F(ShowTest, TheChosenFlagFliesOnTheFlagAndItsCopies) {
   SceneArchiveWriter w;
   ArchiveMaterial m;
   m.layers = {ArchiveLayer{1, 0, 0, {"own.jpg"}}};
-  w.addMaterial("Flag_flag01_1", m);
-  w.addImage("own.jpg", {1, 2, 3});
-  w.addGeometry("flag01", NodeUnder("Scene Root"), OneFrame({QuadMesh("Flag_flag01_1")}));
+  w.AddMaterial("Flag_flag01_1", m);
+  w.AddImage("own.jpg", {1, 2, 3});
+  w.AddGeometry("flag01", NodeUnder("Scene Root"), OneFrame({QuadMesh("Flag_flag01_1")}));
   AddScene(w);
   const std::string us = "united states";
   resources.add(1124, "JPEGFILE", std::vector<std::uint8_t>(us.begin(), us.end()));
   settings.Get(key::FlagNum) = Value(std::int32_t{26});
   ASSERT_TRUE(show.Setup(device, {}));
   for (const char* node : {"flag01", "flag01flag03clone"}) {
-    auto* object = static_cast<GeometryObject*>(show.scene().findNode(node));
+    auto* object = static_cast<GeometryObject*>(show.scene().FindNode(node));
     const TextureLayer* base = object->activeMeshes().front()->material()->layer(LayerDiffuse);
     EXPECT_EQ(static_cast<FakeTexture*>(base->frames().at(0).get())->image, us) << node;
   }
@@ -94,7 +94,7 @@ TEST_F(ShowTest, LightmapsOffLeavesTheirLayersOutOfTheLoad) {
   settings.Get(key::EnableLightmaps) = Value(std::int32_t{0});
   show.Setup(device, {});
   EXPECT_FALSE(show.lightmapsEnabled());
-  Material* hull = show.scene().findMaterial("Hull");
+  Material* hull = show.scene().FindMaterial("Hull");
   ASSERT_NE(hull, nullptr);
   EXPECT_NE(hull->layer(LayerDiffuse), nullptr);
   EXPECT_EQ(hull->layer(LayerLightmap), nullptr);
@@ -109,8 +109,8 @@ TEST_F(ShowTest, WithoutTheSceneOrCamera01NothingFliesAndNothingFails) {
   Frame();
   EXPECT_TRUE(device.draws.empty());
   SceneArchiveWriter w;
-  w.addGeometry("board", NodeUnder("Scene Root"), OneFrame({QuadMesh("")}));
-  w.addCamera("Camera02", NodeUnder("Scene Root"), Matrix::identity());
+  w.AddGeometry("board", NodeUnder("Scene Root"), OneFrame({QuadMesh("")}));
+  w.AddCamera("Camera02", NodeUnder("Scene Root"), Matrix::Identity());
   AddScene(w);
   EXPECT_TRUE(show.Setup(device, {}));
   EXPECT_EQ(Current(), nullptr) << "only the first camera of the tour is made current";
@@ -124,34 +124,34 @@ TEST(RiggingTest, ClonesTakeTheirPlacesAndSparesClothAndWaveOutOfStep) {
     return std::vector<ArchiveFrame>{ArchiveFrame{0, {QuadMesh(material)}}, ArchiveFrame{800, {QuadMesh(material)}},
                                      ArchiveFrame{1600, {QuadMesh(material)}}};
   };
-  w.addGeometry("rig", NodeUnder("Scene Root"), {});
-  w.addGeometry("sail01", NodeUnder("rig"), waving("sail01_sail01_1"));
-  w.addGeometry("flag01", NodeUnder("rig"), waving("Flag_flag01_1"));
-  for (const char* name : {"sailkanat09", "sail99"}) w.addGeometry(name, NodeUnder("Scene Root"), waving(""));
+  w.AddGeometry("rig", NodeUnder("Scene Root"), {});
+  w.AddGeometry("sail01", NodeUnder("rig"), waving("sail01_sail01_1"));
+  w.AddGeometry("flag01", NodeUnder("rig"), waving("Flag_flag01_1"));
+  for (const char* name : {"sailkanat09", "sail99"}) w.AddGeometry(name, NodeUnder("Scene Root"), waving(""));
   // The spare cloths are loaded only because some mesh names them.
-  w.addGeometry("spares", NodeUnder("Scene Root"),
+  w.AddGeometry("spares", NodeUnder("Scene Root"),
                 {ArchiveFrame{0, {QuadMesh("sail01_sail02_1"), QuadMesh("sail01_sail03_1")}}});
   for (const char* m : {"sail01_sail01_1", "sail01_sail02_1", "sail01_sail03_1", "Flag_flag01_1"})
-    w.addMaterial(m, ArchiveMaterial{});
+    w.AddMaterial(m, ArchiveMaterial{});
   SceneHarness h;
   h.clock.set(10000);
-  ASSERT_TRUE(h.load(w.finish()));
+  ASSERT_TRUE(h.Load(w.Finish()));
   MakeRiggingClones(*h.scene);
   StartRiggingAnimation(*h.scene);
-  const auto geometry = [&](const char* name) { return static_cast<GeometryObject*>(h.scene->findNode(name)); };
+  const auto geometry = [&](const char* name) { return static_cast<GeometryObject*>(h.scene->FindNode(name)); };
   GeometryObject* main = geometry("sail01sail02clone");
   GeometryObject* mizzen = geometry("sail01sail03clone");
   ASSERT_TRUE(main && mizzen && geometry("flag01flag03clone"));
-  EXPECT_EQ(main->parent(), h.scene->findNode("rig")) << "beside the original";
+  EXPECT_EQ(main->parent(), h.scene->FindNode("rig")) << "beside the original";
   for (const contract::CloneSpec& spec : contract::kClones) {
-    const SceneNode* copy = h.scene->findNode(std::string(spec.original) + std::string(spec.suffix));
+    const SceneNode* copy = h.scene->FindNode(std::string(spec.original) + std::string(spec.suffix));
     if (!copy) continue;
     EXPECT_EQ(copy->local().m, spec.local) << spec.suffix;
   }
-  EXPECT_EQ(h.scene->findNode("flagx01flagx02clone"), nullptr) << "no original, no copy";
-  EXPECT_EQ(main->activeMeshes().front()->material(), h.scene->findMaterial("sail01_sail02_1"));
-  EXPECT_EQ(mizzen->activeMeshes().front()->material(), h.scene->findMaterial("sail01_sail03_1"));
-  EXPECT_EQ(geometry("sail01")->activeMeshes().front()->material(), h.scene->findMaterial("sail01_sail01_1"));
+  EXPECT_EQ(h.scene->FindNode("flagx01flagx02clone"), nullptr) << "no original, no copy";
+  EXPECT_EQ(main->activeMeshes().front()->material(), h.scene->FindMaterial("sail01_sail02_1"));
+  EXPECT_EQ(mizzen->activeMeshes().front()->material(), h.scene->FindMaterial("sail01_sail03_1"));
+  EXPECT_EQ(geometry("sail01")->activeMeshes().front()->material(), h.scene->FindMaterial("sail01_sail01_1"));
   // Each, copies too, over its own window at the waving speed, shifted by its offset.
   for (const contract::Waving& cloth : contract::kCloths) {
     const GeometryObject* g = geometry(cloth.node.data());
@@ -260,11 +260,11 @@ class ShipSoundsTest : public ShowTest {
   void SetUp() override {
     SceneArchiveWriter w = SampleWriter();
     for (std::size_t i = 0; i < contract::kAmbientSounds.size(); ++i)
-      w.addGeometry(std::string(contract::kAmbientSounds[i].node),
-                    NodeUnder("Scene Root", Matrix::translation(Pos(i).x, Pos(i).y, Pos(i).z)), {});
-    w.addGeometry("Dummy_metr01", NodeUnder("Scene Root"), {});
-    w.addGeometry("Dummy_metr02", NodeUnder("Scene Root", Matrix::translation(0, 8, 0)), {});
-    resources.add(147, kSceneResourceType, w.finish());
+      w.AddGeometry(std::string(contract::kAmbientSounds[i].node),
+                    NodeUnder("Scene Root", Matrix::Translation(Pos(i).x, Pos(i).y, Pos(i).z)), {});
+    w.AddGeometry("Dummy_metr01", NodeUnder("Scene Root"), {});
+    w.AddGeometry("Dummy_metr02", NodeUnder("Scene Root", Matrix::Translation(0, 8, 0)), {});
+    resources.add(147, kSceneResourceType, w.Finish());
     for (const contract::AmbientSoundSpec& spec : contract::kAmbientSounds)
       resources.add(spec.resource, "WAVFILE", PcmWave(Ramp(spec.resource % 16 * 2 + 2)));
     settings.Get(key::MasterVolume) = Value(std::int32_t{-1200});
@@ -343,8 +343,8 @@ TEST_F(ShipSoundsTest, OnStopEverySoundIsStoppedBeforeAnyIsReleased) {
 TEST_F(ShowTest, MissingDataOrNodesLeaveThoseSoundsSilentAndTheRestPlay) {
   SceneArchiveWriter w = SampleWriter();
   for (const char* node : {"Dummy_lantern01", "Dummy_skrip02", "Dummy_metr01", "Dummy_metr02"})
-    w.addGeometry(node, NodeUnder("Scene Root"), {});
-  resources.add(147, kSceneResourceType, w.finish());
+    w.AddGeometry(node, NodeUnder("Scene Root"), {});
+  resources.add(147, kSceneResourceType, w.Finish());
   // 152's node is missing, 157's data, and the wind has data but no node.
   for (std::uint16_t id : {151, 152, 153}) resources.add(id, "WAVFILE", PcmWave(Ramp(8)));
   Start();

@@ -35,8 +35,8 @@ class EffectsTest : public ::testing::Test {
   PictureSource pictures{clock, &loader, resources};
   testing::ScriptedRandom random{{16384}};
   testing::RecordingDevice device;
-  SmokeSpec hot{.picture = {"", 178}, .sizeMean = 4, .burstMean = 10, .position = Matrix::translation(10, 20, 30),
-                .velocity = Matrix::translation(0, 100, 0), .acceleration = Matrix::translation(0, -140, -6),
+  SmokeSpec hot{.picture = {"", 178}, .sizeMean = 4, .burstMean = 10, .position = Matrix::Translation(10, 20, 30),
+                .velocity = Matrix::Translation(0, 100, 0), .acceleration = Matrix::Translation(0, -140, -6),
                 .lifeMean = 0.6f, .growthMean = 0.3f, .fadeSpread = 0.3f, .fade = true};
 };
 
@@ -118,8 +118,8 @@ TEST_F(EffectsTest, SmokeGrowsAndShrinksOrFadesOutAndLeavesTheStatesAsTheyWere) 
 }
 
 TEST_F(EffectsTest, TheFlashIsABillboardFacingTheCameraOnlyWhileEnabled) {
-  Sprite flash(pictures, {"", 180}, 30, Matrix::translation(5, 6, 7));
-  Sprite bare(pictures, {"", 999}, 30, Matrix::identity());
+  Sprite flash(pictures, {"", 180}, 30, Matrix::Translation(5, 6, 7));
+  Sprite bare(pictures, {"", 999}, 30, Matrix::Identity());
   flash.zEnable = 1;
   flash.enabled = false;
   flash.DrawBillboard(device);

@@ -28,7 +28,7 @@ TEST(VectorKit, ArithmeticProductsAndBlends) {
 
 TEST(VectorKit, TransformsFollowTheRowVectorConvention) {
   const Matrix turn = AxisRotation({0, 0, 1}, 1.5707964f);  // +x to +y
-  const Matrix move = Matrix::translation(10, 20, 30);
+  const Matrix move = Matrix::Translation(10, 20, 30);
   const Vector3 p{1, 0, 2};
   const Vector3 turned = TransformPoint(p, turn * move);  // turn first, then move
   EXPECT_NEAR(turned.x, 10.0f, 1e-5f);

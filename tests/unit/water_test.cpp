@@ -133,13 +133,13 @@ std::vector<WaterVertex> Vertices(const VertexBuffer* buffer) {
 class WaterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    resources.add(147, kSceneResourceType, testing::SeaWriter().finish());
-    scene->setResourceSource(&resources);
-    scene->setTextureLoader(&loader);
-    ASSERT_TRUE(scene->load("", 147));
-    scene->root().updateSubtree();
+    resources.add(147, kSceneResourceType, testing::SeaWriter().Finish());
+    scene->SetResourceSource(&resources);
+    scene->SetTextureLoader(&loader);
+    ASSERT_TRUE(scene->Load("", 147));
+    scene->root().UpdateSubtree();
     camera = testing::Find<Camera>(*scene, "Camera01");
-    scene->setCurrentCamera(camera);
+    scene->SetCurrentCamera(camera);
     device.viewport = {0, 0, 800, 600, 0.0f, 1.0f};
     device.BeginScene();
   }
@@ -149,7 +149,7 @@ class WaterTest : public ::testing::Test {
                         [&](const std::string& message) { fatal.push_back(message); });
   }
   std::uint8_t& SeaAlpha() {
-    auto* sea = scene->findMaterial(std::string(contract::kWaterMaterials[0]));
+    auto* sea = scene->FindMaterial(std::string(contract::kWaterMaterials[0]));
     return static_cast<ConstantAlphaLayer&>(*sea->layer(LayerDiffuse)).alpha;
   }
   bool Visible(const std::string& name) { return testing::Find<GeometryObject>(*scene, name)->visible(); }
@@ -285,10 +285,10 @@ TEST_F(WaterTest, HeightsFollowTheClockAndAStalledClockStandsWavesAndScrollingSt
 // Close over the water: the grid's ends lie off the screen, its near row
 // behind the eye, which must stay below the screen rather than turn over.
 TEST_F(WaterTest, ReflectionCoordinatesAreTheVertexOnScreenClampedAtTheEdges) {
-  camera->setLocal(testing::LookingAt({0, -120, 60}, {0, 0, 0}));
-  scene->root().updateSubtree();
+  camera->SetLocal(testing::LookingAt({0, -120, 60}, {0, 0, 0}));
+  scene->root().UpdateSubtree();
   auto water = Make(true, false);
-  camera->apply(device);
+  camera->Apply(device);
   clock.advance(250);
   water->Update(device, clock.now());
   const Matrix m = *CameraView(camera->world()) * camera->projection;
@@ -393,11 +393,11 @@ TEST_F(WaterTest, ReflectionDrawsTheMirroredSceneWithoutTheDeckPartsAndRestoresT
   EXPECT_TRUE(device.log.empty());
   EXPECT_FALSE(off->hiddenListsFound());
   auto water = Make(true, false);
-  camera->apply(device);
+  camera->Apply(device);
   const DeviceMatrix view = device.transforms[TransformState::View];
   const DeviceMatrix projection = device.transforms[TransformState::Projection];
   // Hidden before the first pass: visible after it all the same.
-  scene->findNode("lantern01")->setVisible(false);
+  scene->FindNode("lantern01")->SetVisible(false);
   device.log.clear();
   water->RenderReflection(device);
   // The listed parts the scene has; the names it lacks are skipped.
@@ -430,7 +430,7 @@ TEST_F(WaterTest, ReflectionDrawsTheMirroredSceneWithoutTheDeckPartsAndRestoresT
 class ShowWaterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    resources.add(147, kSceneResourceType, testing::SeaWriter().finish());
+    resources.add(147, kSceneResourceType, testing::SeaWriter().Finish());
     settings.Get(key::EnableEnvWater) = Value(std::int32_t{1});
     settings.Get(key::EnableLightmaps) = Value(std::int32_t{1});
     settings.Get(key::Camera1) = Value(std::int32_t{1});
@@ -461,7 +461,7 @@ TEST_F(ShowWaterTest, TheSeaIsAPassBeforeTheSceneAndTheShipMovesBeforeTheClear) 
   for (const FramePasses::Entry& e : show.passes().entries()) order.emplace_back(e.pass->Name());
   EXPECT_EQ(order, (std::vector<std::string>{"light cycle", "director", "ship motion", "water", "scene",
                                              "lantern glows", "sun flare", "frame-rate text"}));
-  const Matrix loaded = show.scene().findNode(std::string(contract::kShipRoot))->local();
+  const Matrix loaded = show.scene().FindNode(std::string(contract::kShipRoot))->local();
   clock.advance(40);
   const std::vector<std::string> log = Frame();
   const auto at = [&](const std::string& call) { return std::ranges::find(log, call) - log.begin(); };
@@ -473,7 +473,7 @@ TEST_F(ShowWaterTest, TheSeaIsAPassBeforeTheSceneAndTheShipMovesBeforeTheClear) 
   // The deck parts are left out of the mirror only.
   EXPECT_EQ(std::count_if(log.begin() + sea, log.end(),
                           [](const std::string& c) { return c.rfind("DrawIndexedPrimitive(", 0) == 0; }), 4);
-  EXPECT_NE(show.scene().findNode(std::string(contract::kShipRoot))->local(), loaded);
+  EXPECT_NE(show.scene().FindNode(std::string(contract::kShipRoot))->local(), loaded);
   EXPECT_TRUE(fatal.empty());
 }
 
@@ -514,7 +514,7 @@ class ScriptedSea : public SeaSurface {
 // Row-vector turns about x and y, written out.
 Matrix About(int axis, double a) {
   const std::size_t i = axis == 0 ? 1 : 2, j = axis == 0 ? 2 : 0;
-  Matrix r = Matrix::identity();
+  Matrix r = Matrix::Identity();
   r(i, i) = r(j, j) = static_cast<float>(std::cos(a));
   r(i, j) = static_cast<float>(std::sin(a));
   r(j, i) = static_cast<float>(-std::sin(a));
@@ -526,18 +526,18 @@ constexpr double kHeel = 5.0 * std::numbers::pi / 180.0;
 class ShipMotionTest : public ::testing::Test {
  protected:
   void Load(Matrix waterLocal, Matrix shipLocal, std::vector<std::uint8_t> archive = {}) {
-    resources.add(147, kSceneResourceType, archive.empty() ? testing::SeaWriter(waterLocal, shipLocal).finish() : archive);
-    scene->setResourceSource(&resources);
-    ASSERT_TRUE(scene->load("", 147));
-    scene->root().updateSubtree();
-    ship = scene->findNode(std::string(contract::kShipRoot));
+    resources.add(147, kSceneResourceType, archive.empty() ? testing::SeaWriter(waterLocal, shipLocal).Finish() : archive);
+    scene->SetResourceSource(&resources);
+    ASSERT_TRUE(scene->Load("", 147));
+    scene->root().UpdateSubtree();
+    ship = scene->FindNode(std::string(contract::kShipRoot));
     motion = std::make_unique<ShipMotion>(*scene, sea, creakHigh, creakLow);
     motion->InitWaterPoints();
   }
   Matrix Ride(float h1, float h2, float h3) {
     sea.heights[0] = h1, sea.heights[1] = h2, sea.heights[2] = h3;
     motion->RockShip();
-    scene->root().updateSubtree();
+    scene->root().UpdateSubtree();
     return ship->local();
   }
   ManualClock clock{1000};
@@ -552,9 +552,9 @@ class ShipMotionTest : public ::testing::Test {
 
 TEST_F(ShipMotionTest, PointsAreTheDummiesInTheWatersOwnSpace) {
   // The sea turned a quarter about z and moved; the ship moved too.
-  Matrix water = Matrix::translation(10, 20, 0);
+  Matrix water = Matrix::Translation(10, 20, 0);
   water(0, 0) = 0, water(0, 1) = 1, water(1, 0) = -1, water(1, 1) = 0;
-  Load(water, Matrix::translation(5, 0, 0));
+  Load(water, Matrix::Translation(5, 0, 0));
   for (std::size_t i = 0; i < 3; ++i) {
     // World (x, y) = local (-y, x) + (10, 20).
     const float wx = testing::kSeaPoints[i].x + 5, wy = testing::kSeaPoints[i].y;
@@ -566,8 +566,8 @@ TEST_F(ShipMotionTest, PointsAreTheDummiesInTheWatersOwnSpace) {
 // Pitch about the line across the stern (+y), then roll and heel about the
 // line from the bow to the middle of the quarters (+x); 400 along, 104 across.
 TEST_F(ShipMotionTest, HeightsPitchRollAndHeaveTheShipFromItsLoadedPose) {
-  const Matrix loaded = Matrix::translation(5, -3, 1);
-  Load(Matrix::identity(), loaded);
+  const Matrix loaded = Matrix::Translation(5, -3, 1);
+  Load(Matrix::Identity(), loaded);
   const double along = std::hypot(400.0, 52.0);
   struct Case {
     float h1, h2, h3;
@@ -584,13 +584,13 @@ TEST_F(ShipMotionTest, HeightsPitchRollAndHeaveTheShipFromItsLoadedPose) {
     EXPECT_NEAR(motion->roll(), c.roll, 1e-4);
     EXPECT_NEAR(motion->heave(), c.heave, 1e-6);
     const Matrix expected =
-        loaded * Matrix::translation(0, 0, static_cast<float>(c.heave)) * About(1, c.pitch) * About(0, c.roll + kHeel);
+        loaded * Matrix::Translation(0, 0, static_cast<float>(c.heave)) * About(1, c.pitch) * About(0, c.roll + kHeel);
     for (std::size_t i = 0; i < 16; ++i) EXPECT_NEAR(pose.m[i], expected.m[i], 2e-4f) << i;
   }
 }
 
 TEST_F(ShipMotionTest, EachCreakPlaysOnceOnTheWayOutAndReArmsOnlyBackInside) {
-  Load(Matrix::identity(), Matrix::identity());
+  Load(Matrix::Identity(), Matrix::Identity());
   resources.add(152, "WAVFILE", testing::PcmWave(testing::Ramp(64)));
   resources.add(157, "WAVFILE", testing::PcmWave(testing::Ramp(32)));
   ASSERT_EQ(creakHigh.Load(audio, resources, 152, ""), kOk);
@@ -610,11 +610,11 @@ TEST_F(ShipMotionTest, EachCreakPlaysOnceOnTheWayOutAndReArmsOnlyBackInside) {
 }
 
 TEST_F(ShipMotionTest, AShipWithoutItsPointsStaysAsLoaded) {
-  Load(Matrix::identity(), Matrix::identity(), testing::SampleArchive());
+  Load(Matrix::Identity(), Matrix::Identity(), testing::SampleArchive());
   sea.heights[0] = 3;
   motion->RockShip();
   EXPECT_TRUE(motion->highArmed());
-  EXPECT_EQ(scene->findNode("hull")->local(), Matrix::translation(0, 1, 0));
+  EXPECT_EQ(scene->FindNode("hull")->local(), Matrix::Translation(0, 1, 0));
 }
 
 }  // namespace

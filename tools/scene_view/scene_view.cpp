@@ -125,7 +125,7 @@ std::optional<Matrix> LookAt(const Look& look) {
   auto right = Normalized(Cross(*forward, {0, 0, 1}));
   if (!right) right = Vector3{1, 0, 0};  // straight up or down
   const Vector3 up = Cross(*right, *forward);
-  Matrix m = Matrix::identity();
+  Matrix m = Matrix::Identity();
   const Vector3 rows[4] = {*right, up, {-forward->x, -forward->y, -forward->z}, look.eye};
   for (std::size_t r = 0; r < 4; ++r) {
     m(r, 0) = rows[r].x;
@@ -264,10 +264,10 @@ class Viewer {
         scene_(clock_) {}
 
   bool Load() {
-    scene_.setTextureLoader(&textures_);
-    scene_.setLightmapsEnabled(true);
+    scene_.SetTextureLoader(&textures_);
+    scene_.SetLightmapsEnabled(true);
     clock_.set(0);
-    if (!scene_.load(WindowsPath(options_.archive), 0)) return false;
+    if (!scene_.Load(WindowsPath(options_.archive), 0)) return false;
     MakeRiggingClones(scene_);
     StartRiggingAnimation(scene_);
     SetFixedRenderStates(device_, display_.anisotropic, kDayAmbient);
@@ -282,7 +282,7 @@ class Viewer {
   }
 
   Camera* FindCamera(const std::string& name) const {
-    return scene_.findNode<Camera>(name);
+    return scene_.FindNode<Camera>(name);
   }
 
   // The camera's path runs from time zero as when the show selects it.
@@ -296,8 +296,8 @@ class Viewer {
     const auto world = LookAt(look);
     if (!world) return false;
     Camera free("scene_view look", clock_);
-    free.setLocal(*world);
-    free.update(Matrix::identity());
+    free.SetLocal(*world);
+    free.Update(Matrix::Identity());
     free.projection = Perspective(3.14159265f / 4, static_cast<float>(options_.width) / options_.height);
     return RenderThrough(free, name);
   }
@@ -308,11 +308,11 @@ class Viewer {
     clock_.set(options_.timeMs);
     // A world matrix lags its animation by one update: the first pass poses,
     // the render's own pass places.
-    scene_.root().updateSubtree();
-    scene_.setCurrentCamera(&camera);
+    scene_.root().UpdateSubtree();
+    scene_.SetCurrentCamera(&camera);
     const FrameStatus status =
-        DrawFrame(device_, 0xFF000000u, [&](Device& device) { scene_.render(device); }, nullptr);
-    scene_.setCurrentCamera(previous);
+        DrawFrame(device_, 0xFF000000u, [&](Device& device) { scene_.Render(device); }, nullptr);
+    scene_.SetCurrentCamera(previous);
     if (status != FrameStatus::Presented) {
       std::fprintf(stderr, "scene_view: the frame for %s failed\n", name.c_str());
       return false;

@@ -58,8 +58,8 @@ int main(int argc, char** argv) {
   ManualClock clock;
   CountingLoader loader;
   Scene scene(clock);
-  scene.setTextureLoader(&loader);
-  if (!scene.load(path, 0)) {
+  scene.SetTextureLoader(&loader);
+  if (!scene.Load(path, 0)) {
     std::fprintf(stderr, "scenedump: %s: %s\n", path.c_str(), scene.loadError().c_str());
     return 1;
   }

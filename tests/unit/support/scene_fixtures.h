@@ -40,7 +40,7 @@ inline const FakeTexture& AsFake(const TextureRef& texture) { return static_cast
 
 template <typename T>
 T* Find(Scene& scene, const std::string& name) {
-  return scene.findNode<T>(name);
+  return scene.FindNode<T>(name);
 }
 
 inline std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
@@ -61,7 +61,7 @@ inline ArchiveMesh QuadMesh(const std::string& material, std::uint32_t fvf = kFv
   return mesh;
 }
 
-inline ArchiveNode NodeUnder(const std::string& parent, Matrix local = Matrix::identity()) {
+inline ArchiveNode NodeUnder(const std::string& parent, Matrix local = Matrix::Identity()) {
   ArchiveNode node;
   node.parentName = parent;
   node.keys = {TransformKey{0, local}};
@@ -88,48 +88,48 @@ inline SceneArchiveWriter SampleWriter() {
   ArchiveMaterial hull;
   hull.description.diffuse = {0.5f, 0.4f, 0.3f, 1.0f};
   hull.layers = {Layer(1, {"Board.jpg"}), Layer(5, {"Board_lm.jpg"}, 1)};
-  w.addMaterial("Hull", hull);
+  w.AddMaterial("Hull", hull);
   ArchiveMaterial sail;
   sail.twoSided = 1;
   sail.layers = {Layer(1, {"Sail.jpg"})};
-  w.addMaterial("Sail", sail);
+  w.AddMaterial("Sail", sail);
   ArchiveMaterial lantern;
   lantern.layers = {Layer(1, {"Lantern.jpg"}), Layer(4, {"Lantern_alfa.jpg"})};
-  w.addMaterial("Lantern", lantern);
+  w.AddMaterial("Lantern", lantern);
   for (const char* image : {"Board.jpg", "Board_lm.jpg", "Sail.jpg", "Lantern.jpg", "Lantern_alfa.jpg"})
-    w.addImage(image, Bytes(image));
-  w.addGeometry("hull", NodeUnder("Scene Root", Matrix::translation(0, 1, 0)),
+    w.AddImage(image, Bytes(image));
+  w.AddGeometry("hull", NodeUnder("Scene Root", Matrix::Translation(0, 1, 0)),
                 OneFrame({QuadMesh("Hull", kFvfTwoTextures), QuadMesh("Hull", kFvfTwoTextures, 7)}));
-  w.addGeometry("mast", NodeUnder("hull", Matrix::translation(0, 10, 0)), {});
-  w.addGeometry("sail", NodeUnder("mast"),
+  w.AddGeometry("mast", NodeUnder("hull", Matrix::Translation(0, 10, 0)), {});
+  w.AddGeometry("sail", NodeUnder("mast"),
                 {ArchiveFrame{0, {QuadMesh("Sail")}}, ArchiveFrame{40, {QuadMesh("Sail", kFvfOneTexture, 9)}}});
-  w.addGeometry("lantern", NodeUnder("hull"), OneFrame({QuadMesh("Lantern")}));
-  Matrix projection = Matrix::identity();
+  w.AddGeometry("lantern", NodeUnder("hull"), OneFrame({QuadMesh("Lantern")}));
+  Matrix projection = Matrix::Identity();
   projection(2, 3) = 1.0f;
   ArchiveNode path = NodeUnder("Scene Root");
-  path.keys = {TransformKey{0, Matrix::translation(0, 0, 0)}, TransformKey{100, Matrix::translation(10, 0, 0)}};
-  w.addCamera("Camera01", path, projection);
-  w.addCamera("Camera02", NodeUnder("mast"), projection);
+  path.keys = {TransformKey{0, Matrix::Translation(0, 0, 0)}, TransformKey{100, Matrix::Translation(10, 0, 0)}};
+  w.AddCamera("Camera01", path, projection);
+  w.AddCamera("Camera02", NodeUnder("mast"), projection);
   DeviceLight sun;
   sun.diffuse = {1, 1, 1, 1};
   sun.range = 1000.0f;
-  w.addLight("Sun", NodeUnder("Scene Root", Matrix::translation(5, 6, 7)), sun);
-  w.addLight("Lamp", NodeUnder("lantern"), sun, {"hull"});
+  w.AddLight("Sun", NodeUnder("Scene Root", Matrix::Translation(5, 6, 7)), sun);
+  w.AddLight("Lamp", NodeUnder("lantern"), sun, {"hull"});
   return w;
 }
 
-inline std::vector<std::uint8_t> SampleArchive() { return SampleWriter().finish(); }
+inline std::vector<std::uint8_t> SampleArchive() { return SampleWriter().Finish(); }
 
 // Loads archive bytes the way the show does: an empty path, then resource 147.
 class SceneHarness {
  public:
   SceneHarness() {
-    scene->setResourceSource(&resources);
-    scene->setTextureLoader(&loader);
+    scene->SetResourceSource(&resources);
+    scene->SetTextureLoader(&loader);
   }
-  bool load(std::vector<std::uint8_t> bytes) {
+  bool Load(std::vector<std::uint8_t> bytes) {
     resources.add(147, kSceneResourceType, std::move(bytes));
-    return scene->load("", 147);
+    return scene->Load("", 147);
   }
   ManualClock clock{1000};
   MemoryResourceSource resources;

@@ -45,7 +45,7 @@ inline ArchiveMesh GridMesh(const std::string& material, float x0, float x1, flo
 // A camera's world matrix at eye looking at target, z up: local -z forward, local y up.
 inline Matrix LookingAt(Vector3 eye, Vector3 target) {
   const Vector3 f = Normalize(target - eye), right = Normalize(Cross(f, {0, 0, 1})), up = Cross(right, f);
-  Matrix m = Matrix::identity();
+  Matrix m = Matrix::Identity();
   const Vector3 rows[4] = {right, up, -f, eye};
   for (std::size_t r = 0; r < 4; ++r) m(r, 0) = rows[r].x, m(r, 1) = rows[r].y, m(r, 2) = rows[r].z;
   return m;
@@ -63,35 +63,35 @@ inline Matrix Perspective() {
 // Bow, port and starboard quarters.
 inline constexpr Vector3 kSeaPoints[3] = {{-225, 0, 0}, {175, -52, 0}, {175, 52, 0}};
 
-inline SceneArchiveWriter SeaWriter(Matrix waterLocal = Matrix::identity(), Matrix shipLocal = Matrix::identity()) {
+inline SceneArchiveWriter SeaWriter(Matrix waterLocal = Matrix::Identity(), Matrix shipLocal = Matrix::Identity()) {
   SceneArchiveWriter w;
   ArchiveMaterial sea;
   sea.layers = {Layer(1, {"Sea.jpg"})};
-  w.addMaterial(std::string(contract::kWaterMaterials[0]), sea);
+  w.AddMaterial(std::string(contract::kWaterMaterials[0]), sea);
   ArchiveMaterial foam;
   foam.layers = {Layer(1, {"Foam.jpg"}), Layer(4, {"Foam_alfa.jpg"}, 1)};
-  w.addMaterial(std::string(contract::kWaterMaterials[1]), foam);
+  w.AddMaterial(std::string(contract::kWaterMaterials[1]), foam);
   ArchiveMaterial wood;
   wood.layers = {Layer(1, {"Wood.jpg"})};
-  w.addMaterial("Wood", wood);
-  for (const char* image : {"Sea.jpg", "Foam.jpg", "Foam_alfa.jpg", "Wood.jpg"}) w.addImage(image, Bytes(image));
-  w.addGeometry(std::string(contract::kWater[0]), NodeUnder("Scene Root", waterLocal),
+  w.AddMaterial("Wood", wood);
+  for (const char* image : {"Sea.jpg", "Foam.jpg", "Foam_alfa.jpg", "Wood.jpg"}) w.AddImage(image, Bytes(image));
+  w.AddGeometry(std::string(contract::kWater[0]), NodeUnder("Scene Root", waterLocal),
                 OneFrame({GridMesh(std::string(contract::kWaterMaterials[0]), -300, 300, -150, 150, 50)}));
   // Two meshes: the second's indices count from its own first vertex.
   const std::string foamMaterial(contract::kWaterMaterials[1]);
-  w.addGeometry(
+  w.AddGeometry(
       std::string(contract::kWater[1]), NodeUnder("Scene Root", waterLocal),
       OneFrame({GridMesh(foamMaterial, -250, -150, -50, 50, 50), GridMesh(foamMaterial, 150, 250, -50, 50, 50)}));
   const std::string ship(contract::kShipRoot);
-  w.addGeometry(ship, NodeUnder("Scene Root", shipLocal), {});
+  w.AddGeometry(ship, NodeUnder("Scene Root", shipLocal), {});
   for (std::size_t i = 0; i < 3; ++i)
-    w.addGeometry(std::string(contract::kWaterPoints[i]),
-                  NodeUnder(ship, Matrix::translation(kSeaPoints[i].x, kSeaPoints[i].y, kSeaPoints[i].z)), {});
-  w.addGeometry("hull", NodeUnder(ship), OneFrame({QuadMesh("Wood")}));
-  w.addGeometry("Box01", NodeUnder(ship), OneFrame({QuadMesh("Wood")}));
-  w.addGeometry("Box01_lid", NodeUnder("Box01"), OneFrame({QuadMesh("Wood")}));
-  w.addGeometry("lantern01", NodeUnder(ship), OneFrame({QuadMesh("Wood")}));
-  w.addCamera("Camera01", NodeUnder("Scene Root", LookingAt({0, -600, 300}, {0, 0, 0})), Perspective());
+    w.AddGeometry(std::string(contract::kWaterPoints[i]),
+                  NodeUnder(ship, Matrix::Translation(kSeaPoints[i].x, kSeaPoints[i].y, kSeaPoints[i].z)), {});
+  w.AddGeometry("hull", NodeUnder(ship), OneFrame({QuadMesh("Wood")}));
+  w.AddGeometry("Box01", NodeUnder(ship), OneFrame({QuadMesh("Wood")}));
+  w.AddGeometry("Box01_lid", NodeUnder("Box01"), OneFrame({QuadMesh("Wood")}));
+  w.AddGeometry("lantern01", NodeUnder(ship), OneFrame({QuadMesh("Wood")}));
+  w.AddCamera("Camera01", NodeUnder("Scene Root", LookingAt({0, -600, 300}, {0, 0, 0})), Perspective());
   return w;
 }
 

@@ -71,7 +71,7 @@ Matrix LookAt(const Vector3& eye, const Vector3& target) {
   const Vector3 r{f.y / rl * fl, -f.x / rl * fl, 0};  // forward x (0, 0, 1)
   const Vector3 u{r.y * f.z - r.z * f.y, r.z * f.x - r.x * f.z, r.x * f.y - r.y * f.x};
   const Vector3 rows[4] = {r, u, {-f.x, -f.y, -f.z}, eye};
-  Matrix m = Matrix::identity();
+  Matrix m = Matrix::Identity();
   for (std::size_t i = 0; i < 4; ++i) m(i, 0) = rows[i].x, m(i, 1) = rows[i].y, m(i, 2) = rows[i].z;
   return m;
 }
@@ -117,7 +117,7 @@ void Volley(App& app) {
       while (static_cast<std::int32_t>(next->fireTime() - timeGetTime()) > 300) Frame(app);
       while (static_cast<std::int32_t>(timeGetTime() - next->fireTime()) <= 0) Sleep(1);
       const int side = next->index() > 4;
-      camera.setLocal(Abeam(side));
+      camera.SetLocal(Abeam(side));
       Frame(app);
       if (!next->flashOn()) continue;
       caught[side] = next->index();
@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
     return 3;
   Show& show = app.show()->show;
   Camera* camera = show.scene().currentCamera();
-  const SceneNode* sunNode = show.scene().findNode(std::string(contract::kSun));
+  const SceneNode* sunNode = show.scene().FindNode(std::string(contract::kSun));
   if (!camera || !sunNode) return 4;
   Volley(app);
 
@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
   const Vector3 eye{420, 520, 70}, s = sunNode->position();
   const Vector3 d{s.x - eye.x, s.y - eye.y, s.z - eye.z};
   const float h = std::hypot(d.x, d.y), lift = std::tan(std::atan2(d.z, h) - 0.26f);
-  camera->setLocal(LookAt(eye, {eye.x + d.x / h * 1000, eye.y + d.y / h * 1000, eye.z + lift * 1000}));
+  camera->SetLocal(LookAt(eye, {eye.x + d.x / h * 1000, eye.y + d.y / h * 1000, eye.z + lift * 1000}));
   Glows(app, "sun", 4000);
 
   // The light cycle run through its change to night: the next frame holds the night.
@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
   }
   std::printf("daylight=%.3f\n", show.lightCycle().daylight());
   // Astern, close enough for the lanterns' glows at their full size.
-  camera->setLocal(LookAt({640, 180, 190}, {262, 0, 110}));
+  camera->SetLocal(LookAt({640, 180, 190}, {262, 0, 110}));
   Glows(app, "night", 3000);
   WriteSaved(argc > 1 ? argv[1] : ".");
   std::fflush(stdout);

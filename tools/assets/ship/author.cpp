@@ -15,10 +15,10 @@ std::string Two(int n) {
   return buf;
 }
 
-Matrix Translate(Vector3 t) { return Matrix::translation(t.x, t.y, t.z); }
+Matrix Translate(Vector3 t) { return Matrix::Translation(t.x, t.y, t.z); }
 
 Matrix Scale(float sx, float sy, float sz) {
-  Matrix m = Matrix::identity();
+  Matrix m = Matrix::Identity();
   m(0, 0) = sx;
   m(1, 1) = sy;
   m(2, 2) = sz;
@@ -28,7 +28,7 @@ Matrix Scale(float sx, float sy, float sz) {
 Matrix RotateAxis(Vector3 axis, float radians) {
   const Vector3 a = Normalize(axis);
   const float c = std::cos(radians), s = std::sin(radians), t = 1 - c;
-  Matrix m = Matrix::identity();
+  Matrix m = Matrix::Identity();
   m(0, 0) = t * a.x * a.x + c;
   m(0, 1) = t * a.x * a.y + s * a.z;
   m(0, 2) = t * a.x * a.z - s * a.y;
@@ -45,7 +45,7 @@ Matrix RotateY(float r) { return RotateAxis({0, 1, 0}, r); }
 Matrix RotateZ(float r) { return RotateAxis({0, 0, 1}, r); }
 
 Matrix Frame(Vector3 x, Vector3 y, Vector3 z, Vector3 o) {
-  Matrix m = Matrix::identity();
+  Matrix m = Matrix::Identity();
   const Vector3 rows[4] = {x, y, z, o};
   for (int r = 0; r < 4; ++r) {
     m(r, 0) = rows[r].x;
@@ -341,7 +341,7 @@ void SceneAuthor::object(const std::string& name, const std::string& parent, std
   if (!frames.empty())
     for (const ArchiveMesh& m : frames.front().meshes) tris += m.indices.size() / 3;
   triangles_[family_] += tris;
-  writer_.addGeometry(name, node, frames);
+  writer_.AddGeometry(name, node, frames);
 }
 
 void SceneAuthor::camera(const std::string& name, const std::string& parent, std::vector<TransformKey> keys,
@@ -351,7 +351,7 @@ void SceneAuthor::camera(const std::string& name, const std::string& parent, std
   ArchiveNode node;
   node.parentName = parent;
   node.keys = std::move(keys);
-  writer_.addCamera(name, node, projection);
+  writer_.AddCamera(name, node, projection);
 }
 
 void SceneAuthor::light(const std::string& name, const std::string& parent, const Matrix& local,
@@ -360,21 +360,21 @@ void SceneAuthor::light(const std::string& name, const std::string& parent, cons
   ArchiveNode node;
   node.parentName = parent;
   node.keys = {TransformKey{0, local}};
-  writer_.addLight(name, node, light, excluded);
+  writer_.AddLight(name, node, light, excluded);
 }
 
 void SceneAuthor::material(const std::string& name, const ArchiveMaterial& material) {
   if (!materials_.emplace(name, material).second) throw std::logic_error("material '" + name + "' added twice");
-  writer_.addMaterial(name, material);
+  writer_.AddMaterial(name, material);
 }
 
 void SceneAuthor::image(const std::string& name, const Image& picture, int quality) {
   if (!images_.emplace(name, true).second) throw std::logic_error("image '" + name + "' added twice");
-  writer_.addImage(name, EncodeJpeg(picture, quality));
+  writer_.AddImage(name, EncodeJpeg(picture, quality));
 }
 
 Matrix SceneAuthor::world(const std::string& name) const {
-  Matrix m = Matrix::identity();
+  Matrix m = Matrix::Identity();
   std::string at = name;
   for (int depth = 0; depth < 256; ++depth) {
     const auto it = nodes_.find(at);
@@ -398,7 +398,7 @@ std::vector<std::uint8_t> SceneAuthor::finish() const {
     for (const ArchiveLayer& l : material.layers)
       for (const std::string& f : l.frames)
         if (images_.count(f) == 0) throw std::logic_error("material '" + name + "' names no image '" + f + "'");
-  return writer_.finish();
+  return writer_.Finish();
 }
 
 }  // namespace brisane::assets::ship

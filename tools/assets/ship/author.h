@@ -66,7 +66,7 @@ class MeshBuilder {
 
   // Appends another mesh, transformed (normals by the matrix's rotation part,
   // renormalised; a mirroring matrix keeps the faces' fronts outside).
-  void append(const MeshBuilder& other, const Matrix& m = Matrix::identity());
+  void append(const MeshBuilder& other, const Matrix& m = Matrix::Identity());
   void transform(const Matrix& m);
   // Smooth normals from the faces around each vertex (area weighted).
   void computeNormals();

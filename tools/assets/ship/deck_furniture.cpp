@@ -21,7 +21,7 @@ void Place(SceneAuthor& scene, const std::string& name, float x, float y, float 
 }
 // An object authored in the ship frame itself.
 void InShip(SceneAuthor& scene, const std::string& name, const Parts& parts) {
-  scene.object(name, layout::kShip, Matrix::identity(), parts.build());
+  scene.object(name, layout::kShip, Matrix::Identity(), parts.build());
 }
 
 // Inner face of the bulwark (an estimate inside the hull's skin).

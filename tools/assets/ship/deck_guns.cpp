@@ -122,7 +122,7 @@ float PortHalfBreadth(int gun) { return HalfBreadth(GunX(gun), kGunAxisZ); }
 Matrix GunPlacement(int gun, float out) {
   const float side = GunSide(gun);
   const float y = PortHalfBreadth(gun) + kMuzzleOutside - kMuzzleAhead - kRunOut + out;
-  const Matrix turn = side < 0 ? RotateZ(kPi) : Matrix::identity();
+  const Matrix turn = side < 0 ? RotateZ(kPi) : Matrix::Identity();
   return turn * Translate({GunX(gun), side * y, DeckZ(GunX(gun))});
 }
 
@@ -231,7 +231,7 @@ void AuthorPortLids(SceneAuthor& scene) {
       SurfaceAway(parts[kRedPaint],
                   [&](float s, float t) { return wall(x + f[0] + (f[1] - f[0]) * s, kGunAxisZ + f[2] + (f[3] - f[2]) * t, 0.1f); },
                   2, 1, Vector3{x, side * 200, kGunAxisZ}, 0.6f, 0.1f);
-    scene.object("deck_port_inside" + Two(gun), layout::kShip, Matrix::identity(), parts.build());
+    scene.object("deck_port_inside" + Two(gun), layout::kShip, Matrix::Identity(), parts.build());
   }
 }
 
@@ -325,21 +325,21 @@ void AuthorGuns(SceneAuthor& scene) {
 
     Parts barrel;
     Barrel(barrel[kIron], h);
-    scene.object("deck_gun_barrel" + n, gunName, Matrix::identity(), barrel.build());
+    scene.object("deck_gun_barrel" + n, gunName, Matrix::Identity(), barrel.build());
 
     Parts cheeks, bed, quoin;
     Cheeks(cheeks, h);
     Bed(bed);
     Quoin(quoin, h);
-    scene.object("gun_lafet01_" + n, gunName, Matrix::identity(), cheeks.build());
-    scene.object("gun_lafet02_" + n, gunName, Matrix::identity(), bed.build());
-    scene.object("gun_lafet03_" + n, gunName, Matrix::identity(), quoin.build());
+    scene.object("gun_lafet01_" + n, gunName, Matrix::Identity(), cheeks.build());
+    scene.object("gun_lafet02_" + n, gunName, Matrix::Identity(), bed.build());
+    scene.object("gun_lafet03_" + n, gunName, Matrix::Identity(), quoin.build());
 
     const Vector3 hubs[4] = {{-5.4f, 2.6f, 2.1f}, {5.4f, 2.6f, 2.1f}, {-5.4f, -7.0f, 1.9f}, {5.4f, -7.0f, 1.9f}};
     for (int w = 0; w < 4; ++w) {
       Parts truck;
       Truck(truck, hubs[w], hubs[w].z);
-      scene.object("gun_wheel0" + std::to_string(w + 1) + "_" + n, gunName, Matrix::identity(), truck.build());
+      scene.object("gun_wheel0" + std::to_string(w + 1) + "_" + n, gunName, Matrix::Identity(), truck.build());
     }
 
     MeshBuilder shadow;
@@ -349,14 +349,14 @@ void AuthorGuns(SceneAuthor& scene) {
       shadow.quad(shadow.add({-7, -11.5f, z}, up, 0, 1), shadow.add({7, -11.5f, z}, up, 1, 1),
                   shadow.add({7, 6.5f, z}, up, 1, 0), shadow.add({-7, 6.5f, z}, up, 0, 0));
     }
-    scene.object("gun_shadow" + n, gunName, Matrix::identity(), {shadow.build(kShadow)});
+    scene.object("gun_shadow" + n, gunName, Matrix::Identity(), {shadow.build(kShadow)});
 
     scene.group(std::string(contract::kGunMuzzles[gun - 1]), gunName, Translate({0, kMuzzleAhead, h}));
 
     // Fire hangs from the ship at the run-out muzzle, not from the gun, so
     // it stays put while the gun recoils; a slight push outwards over the
     // first 150 ms of the shot.
-    const Matrix turn = GunSide(gun) < 0 ? RotateZ(kPi) : Matrix::identity();
+    const Matrix turn = GunSide(gun) < 0 ? RotateZ(kPi) : Matrix::Identity();
     const Vector3 muzzle = MuzzleOut(gun);
     const Vector3 out{0, GunSide(gun), 0};
     const std::vector<TransformKey> fireKeys = {{0, turn * Translate(muzzle)},

@@ -50,7 +50,7 @@ void AuthorCarvedWork(SceneAuthor& scene) {
     gilt.append(roof, Scale(1, -1, 1));
   }
   scene.material("hull_gallery", Plain("hull_stern.jpg"));
-  scene.object("hull_quarter_galleries", layout::kShip, Matrix::identity(),
+  scene.object("hull_quarter_galleries", layout::kShip, Matrix::Identity(),
                {galleries.build("hull_gallery")});
 
   // The head: a figurehead on the knee, headrails sweeping back to the bow.
@@ -86,7 +86,7 @@ void AuthorCarvedWork(SceneAuthor& scene) {
   }
   scene.material("hull_carved", Plain("hull_carving.jpg", 0.65f));
   scene.material("hull_timber", Plain("hull_keel.jpg", 0.6f));
-  scene.object("hull_head", layout::kShip, Matrix::identity(), {gilt.build("hull_carved"), cat.build("hull_timber")});
+  scene.object("hull_head", layout::kShip, Matrix::Identity(), {gilt.build("hull_carved"), cat.build("hull_timber")});
 }
 
 }  // namespace brisane::assets::ship::hull

@@ -92,7 +92,7 @@ void AuthorDecks(SceneAuthor& scene) {
   const float foreX = ForemostDeckX(kForecastleDeckZ);
   const float poopEnd = SternX(kPoopDeckZ) - kSideThickness;
   auto deck = [&](const std::string& name, const MeshBuilder& m) {
-    scene.object(name, kShip, Matrix::identity(), {m.build("hull_deck")});
+    scene.object(name, kShip, Matrix::Identity(), {m.build("hull_deck")});
   };
   deck("desc01", DeckMesh(kForecastleBreakX, kQuarterdeckBreakX, kWaistDeckZ, 24));
   deck("desck02", DeckMesh(foreX, kForecastleBreakX, kForecastleDeckZ, 12));
@@ -124,7 +124,7 @@ void AuthorDecks(SceneAuthor& scene) {
   auto inside = [&](const std::string& name, std::vector<MeshBuilder> parts) {
     MeshBuilder all;
     for (const MeshBuilder& p : parts) all.append(p);
-    scene.object(name, kShip, Matrix::identity(), {all.build("hull_inside")});
+    scene.object(name, kShip, Matrix::Identity(), {all.build("hull_inside")});
   };
   auto mirrored = [](const MeshBuilder& port) {
     MeshBuilder m;

@@ -131,7 +131,7 @@ void AuthorSide(SceneAuthor& scene) {
       };
       const auto maps = BakeLightmaps(scene, name, kLmW, kLmH, b.waves, still, wave);
       scene.material("hull_" + name, Lightmapped(diffuse.at(b.part), maps));
-      scene.object(name, layout::kShip, Matrix::identity(), {mesh.build("hull_" + name, true)});
+      scene.object(name, layout::kShip, Matrix::Identity(), {mesh.build("hull_" + name, true)});
     }
   }
 }

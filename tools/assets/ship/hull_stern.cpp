@@ -109,7 +109,7 @@ void AuthorStern(SceneAuthor& scene) {
     const std::string name = f.part;
     const auto maps = SternLightmaps(scene, name, at, f.waves);
     scene.material("hull_" + name, Lightmapped("hull_stern.jpg", maps));
-    scene.object(name, layout::kShip, Matrix::identity(), {mesh.build("hull_" + name, true)});
+    scene.object(name, layout::kShip, Matrix::Identity(), {mesh.build("hull_" + name, true)});
   }
 
   // The stern walk: its floor and brackets, the balustrade round it, and
@@ -157,7 +157,7 @@ void AuthorStern(SceneAuthor& scene) {
       [](float, float, int) { return 0.0f; });
   scene.material("hull_balkon_down", Lightmapped("hull_keel.jpg", maps));
   scene.material("hull_balkon_rail", Lightmapped("hull_balusters.jpg", maps));
-  scene.object("balkon_down", layout::kShip, Matrix::identity(),
+  scene.object("balkon_down", layout::kShip, Matrix::Identity(),
                {floor.build("hull_balkon_down", true), rail.build("hull_balkon_rail", true)});
 }
 

@@ -128,7 +128,7 @@ void AuthorKeelAndRudder(SceneAuthor& scene) {
         scene, "kiel", 128, 64, true, [&](float u, float v) { return TimberLight(at(u, v)); },
         [&](float u, float v, int k) { return TimberWaves(at(u, v), k); });
     scene.material("hull_kiel", Lightmapped("hull_keel.jpg", maps));
-    scene.object("kiel", layout::kShip, Matrix::identity(), {mesh.build("hull_kiel", true)});
+    scene.object("kiel", layout::kShip, Matrix::Identity(), {mesh.build("hull_kiel", true)});
   }
   {
     const MeshBuilder mesh = RudderMesh();
@@ -139,7 +139,7 @@ void AuthorKeelAndRudder(SceneAuthor& scene) {
         scene, "rudder", 64, 64, true, [&](float u, float v) { return TimberLight(at(u, v)); },
         [&](float u, float v, int k) { return TimberWaves(at(u, v), k); });
     scene.material("hull_rudder", Lightmapped("hull_keel.jpg", maps));
-    scene.object("rudder", layout::kShip, Matrix::identity(), {mesh.build("hull_rudder", true)});
+    scene.object("rudder", layout::kShip, Matrix::Identity(), {mesh.build("hull_rudder", true)});
   }
 }
 

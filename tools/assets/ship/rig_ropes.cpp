@@ -245,9 +245,9 @@ void AuthorRigging(SceneAuthor& scene) {
   MeshBuilder shrouds, ratlines, stays, running;
   Standing(shrouds, ratlines, stays);
   Running(running);
-  scene.object("rig_shrouds", kShip, Matrix::identity(), {shrouds.build(kTarred), ratlines.build(kTarred)});
-  scene.object("rig_stays", kShip, Matrix::identity(), {stays.build(kTarred)});
-  scene.object("rig_running", kShip, Matrix::identity(), {running.build(kHemp)});
+  scene.object("rig_shrouds", kShip, Matrix::Identity(), {shrouds.build(kTarred), ratlines.build(kTarred)});
+  scene.object("rig_stays", kShip, Matrix::Identity(), {stays.build(kTarred)});
+  scene.object("rig_running", kShip, Matrix::Identity(), {running.build(kHemp)});
 
   // Ropes that move: each frame of the loop is rebuilt at that key time.
   const float tau = 2 * kPi;
@@ -259,7 +259,7 @@ void AuthorRigging(SceneAuthor& scene) {
       build(m, static_cast<std::uint32_t>(k) * (kClothLoop / kClothFrames), LoopPhase(k, kClothFrames));
       shapes.push_back(std::move(m));
     }
-    scene.object(name, kShip, {TransformKey{0, Matrix::identity()}}, LoopFrames(shapes, kClothLoop, material));
+    scene.object(name, kShip, {TransformKey{0, Matrix::Identity()}}, LoopFrames(shapes, kClothLoop, material));
   };
 
   // The show waves these ropes: the two anchor cables, the slack brace, then
@@ -340,7 +340,7 @@ void AuthorRigging(SceneAuthor& scene) {
   for (const auto& c : coils) {
     MeshBuilder m;
     Coil(m, c.at, 2.2f, 5.5f, 2.6f);
-    scene.object(c.name, kShip, Matrix::identity(), {m.build(kHemp)});
+    scene.object(c.name, kShip, Matrix::Identity(), {m.build(kHemp)});
   }
 }
 

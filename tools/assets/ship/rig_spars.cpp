@@ -195,9 +195,9 @@ void AuthorSpars(SceneAuthor& scene) {
   wood.cylinder(staff.foot, staff.head, 0.9f, 0.6f, 6, true, 0.02f);
   dark.cylinder(staff.head, staff.head + Normalize(staff.head - staff.foot) * 1.2f, 1.2f, 1.1f, 6, true);
 
-  scene.object("rig_masts", kShip, Matrix::identity(),
+  scene.object("rig_masts", kShip, Matrix::Identity(),
                {wood.build(kMastWood), dark.build(kDarkWood), rope.build(kHemp), furled.build(kTopgallantCloth)});
-  scene.object("rig_yards", kShip, Matrix::identity(), {yards.build(kDarkWood), footropes.build(kHemp)});
+  scene.object("rig_yards", kShip, Matrix::Identity(), {yards.build(kDarkWood), footropes.build(kHemp)});
 
   // Channels with their deadeyes and chainplates, a pair per mast.
   MeshBuilder channels, deadeyes, plates;
@@ -210,7 +210,7 @@ void AuthorSpars(SceneAuthor& scene) {
   }
   // Deadeyes and chainplates come from the same stations the shrouds use.
   ChannelFittings(deadeyes, plates);
-  scene.object("rig_channels", kShip, Matrix::identity(),
+  scene.object("rig_channels", kShip, Matrix::Identity(),
                {channels.build(kDarkWood), deadeyes.build(kDarkWood), plates.build(kTarred)});
 
   // Mast coats and partners where each mast meets its deck.
@@ -229,7 +229,7 @@ void AuthorSpars(SceneAuthor& scene) {
       const Vector3 c = m.at(m.footZ + 3.2f) + Vector3{std::cos(a), std::sin(a), 0} * (R + 1.3f);
       Block(coat, c, {0.7f, 0.7f, 1.6f}, 0.1f);
     }
-    scene.object(kBases[i], kShip, Matrix::identity(), {coat.build(kDarkWood)});
+    scene.object(kBases[i], kShip, Matrix::Identity(), {coat.build(kDarkWood)});
   }
 
   // Bowsprit bitts either side of the heel, and the gammoning at the stem.
@@ -249,7 +249,7 @@ void AuthorSpars(SceneAuthor& scene) {
       const Vector3 top = bs.at(stemAlong - 9 + k * 6) + Vector3{0, side * 4.2f, 0};
       gammon.cylinder(top, knee + Vector3{0, side * 1.5f, 0}, 0.9f, 0.9f, 4, false, 0.05f);
     }
-  scene.object("bushprit_x", kShip, Matrix::identity(), {bitts.build(kDarkWood), gammon.build(kTarred)});
+  scene.object("bushprit_x", kShip, Matrix::Identity(), {bitts.build(kDarkWood), gammon.build(kTarred)});
 
   // Where the wind is heard: aloft at the main top.
   scene.group(std::string(contract::kWind), kShip, Translate(kMain.at(Plan(1).topZ + 8)));

@@ -5,7 +5,7 @@ namespace brisane::assets::ship {
 
 ShipScene BuildShipScene() {
   SceneAuthor scene;
-  scene.group(layout::kShip, SceneAuthor::kRoot, Matrix::identity());
+  scene.group(layout::kShip, SceneAuthor::kRoot, Matrix::Identity());
   scene.group(layout::kRig, layout::kShip, Translate(layout::kRigOffset));
   AuthorHull(scene);
   AuthorDeck(scene);

@@ -27,7 +27,7 @@ DeviceLight PointLight(Vector3 at, Colour colour, float range, float a0, float a
 
 void AuthorWorld(SceneAuthor& scene) {
   scene.setFamily("world");
-  const Matrix identity = Matrix::identity();
+  const Matrix identity = Matrix::Identity();
 
   // ---- sea: the show draws both meshes itself and rewrites their heights.
   scene.image("world_sea.jpg", world::SeaPicture(), 85);
