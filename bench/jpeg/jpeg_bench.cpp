@@ -39,11 +39,11 @@ void DecodeReference(const std::vector<std::uint8_t>& jpeg, std::vector<std::uin
 
 bool DecodeOurs(const std::vector<std::uint8_t>& jpeg, std::vector<std::uint8_t>& out) {
   brisane::JpegDecoder decoder;
-  if (decoder.ReadParameters(jpeg.data(), jpeg.size()) != brisane::JpegResult::kOk) return false;
+  if (decoder.ReadParameters(jpeg.data(), jpeg.size()) != brisane::JpegResult::Ok) return false;
   brisane::JpegOutput layout = decoder.Layout();
   layout.pixels = out.data();
   layout.size = out.size();
-  return decoder.Decode(layout) == brisane::JpegResult::kOk;
+  return decoder.Decode(layout) == brisane::JpegResult::Ok;
 }
 
 double Seconds(const auto& f) {

@@ -102,7 +102,7 @@ class TimedPass final : public FramePass {
 
 void BusySettings(Node& settings) {
   for (const SettingSpec& spec : SettingSpecs())
-    if (spec.type == TypeInt) settings.Get(spec.key) = Value(spec.defaultValue);
+    if (spec.type == ValueType::Int) settings.Get(spec.key) = Value(spec.defaultValue);
   settings.Get(key::EnableFiring) = Value(1);
   settings.Get(key::FiringPeriod) = Value(0);
   settings.Get(key::SwitchPeriod) = Value(5);

@@ -219,7 +219,7 @@ struct JpegDecoder::State {
 
   // The decode's scale: output size and the smallest block size.
   int min_n = 8, out_w = 0, out_h = 0;
-  JpegColourSpace space = JpegColourSpace::kYCbCr;
+  JpegColourSpace space = JpegColourSpace::YCbCr;
   bool saw_jfif = false, saw_adobe = false;
   int adobe_transform = -1;
 
@@ -378,46 +378,46 @@ void JpegDecoder::State::ApplyScale(int scale) {
 
 const char* JpegResultText(JpegResult result) {
   switch (result) {
-    case JpegResult::kOk: return "ok";
-    case JpegResult::kNoParameters: return "the picture's parameters were not read";
-    case JpegResult::kNotJpeg: return "not JPEG data (no start-of-image marker)";
-    case JpegResult::kTruncated: return "the data ends before the picture starts";
-    case JpegResult::kBadHeader: return "malformed JPEG header";
-    case JpegResult::kUnsupported:
+    case JpegResult::Ok: return "ok";
+    case JpegResult::NoParameters: return "the picture's parameters were not read";
+    case JpegResult::NotJpeg: return "not JPEG data (no start-of-image marker)";
+    case JpegResult::Truncated: return "the data ends before the picture starts";
+    case JpegResult::BadHeader: return "malformed JPEG header";
+    case JpegResult::Unsupported:
       return "unsupported JPEG kind (arithmetic, lossless, hierarchical, 12-bit, fractional sampling or 2 or more "
              "than 4 components)";
-    case JpegResult::kTooLarge: return "picture too large to decode at this scale";
-    case JpegResult::kOutOfMemory: return "out of memory";
-    case JpegResult::kBadLayout: return "the output layout does not fit the picture or the buffer";
-    case JpegResult::kCorruptData: return "damaged or truncated picture data";
+    case JpegResult::TooLarge: return "picture too large to decode at this scale";
+    case JpegResult::OutOfMemory: return "out of memory";
+    case JpegResult::BadLayout: return "the output layout does not fit the picture or the buffer";
+    case JpegResult::CorruptData: return "damaged or truncated picture data";
   }
   return "unknown result";
 }
 
 JpegResult JpegDecoder::State::ReadHeaders() {
   ResetHeaders();
-  if (size < 2 || data[0] != 0xFF || data[1] != 0xD8) return JpegResult::kNotJpeg;
+  if (size < 2 || data[0] != 0xFF || data[1] != 0xD8) return JpegResult::NotJpeg;
   pos = 2;
   for (;;) {
     const int marker = NextMarker();
-    if (marker == 0) return JpegResult::kTruncated;
-    if (marker == 0xD9) return comps.empty() ? JpegResult::kTruncated : JpegResult::kBadHeader;  // no image
+    if (marker == 0) return JpegResult::Truncated;
+    if (marker == 0xD9) return comps.empty() ? JpegResult::Truncated : JpegResult::BadHeader;  // no image
     if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) continue;  // no length
-    if (marker == 0xD8) return JpegResult::kBadHeader;
-    if (!Has(2)) return JpegResult::kTruncated;
+    if (marker == 0xD8) return JpegResult::BadHeader;
+    if (!Has(2)) return JpegResult::Truncated;
     const int length = U16();
-    if (length < 2) return JpegResult::kBadHeader;
-    if (!Has(static_cast<std::size_t>(length - 2))) return JpegResult::kTruncated;
+    if (length < 2) return JpegResult::BadHeader;
+    if (!Has(static_cast<std::size_t>(length - 2))) return JpegResult::Truncated;
     const std::size_t next = pos + static_cast<std::size_t>(length - 2);
     if (marker == 0xDA) {
-      if (comps.empty()) return JpegResult::kBadHeader;  // a scan before the frame
+      if (comps.empty()) return JpegResult::BadHeader;  // a scan before the frame
       first_scan_count = length > 2 ? data[pos] : 0;
       pos -= 4;  // the scan is read again by the decode
       // Refused when even the smallest output would not fit the limits.
-      return WithinLimits(8) ? JpegResult::kOk : JpegResult::kTooLarge;
+      return WithinLimits(8) ? JpegResult::Ok : JpegResult::TooLarge;
     }
     const JpegResult r = ReadSegment(marker, length - 2);
-    if (r != JpegResult::kOk) return r;
+    if (r != JpegResult::Ok) return r;
     pos = next;
   }
 }
@@ -427,68 +427,68 @@ JpegResult JpegDecoder::State::ReadSegment(int marker, int length) {
   const std::size_t end = pos + static_cast<std::size_t>(length);
   switch (marker) {
     case 0xC0: case 0xC1: case 0xC2:
-      if (!comps.empty()) return JpegResult::kBadHeader;  // a second frame
+      if (!comps.empty()) return JpegResult::BadHeader;  // a second frame
       return ReadFrame(marker, length);
     case 0xC3: case 0xC5: case 0xC6: case 0xC7: case 0xC9: case 0xCA: case 0xCB:
     case 0xCD: case 0xCE: case 0xCF: case 0xCC:
-      return JpegResult::kUnsupported;  // lossless, hierarchical or arithmetic
+      return JpegResult::Unsupported;  // lossless, hierarchical or arithmetic
     case 0xC4:  // DHT
       while (pos < end) {
-        if (end - pos < 17) return JpegResult::kBadHeader;
+        if (end - pos < 17) return JpegResult::BadHeader;
         const int tc_th = U8();
         const int tc = tc_th >> 4, th = tc_th & 15;
-        if (tc > 1 || th > 3) return JpegResult::kBadHeader;
+        if (tc > 1 || th > 3) return JpegResult::BadHeader;
         std::uint8_t counts[16];
         int total = 0;
         for (int i = 0; i < 16; ++i) total += counts[i] = static_cast<std::uint8_t>(U8());
-        if (total > 256 || end - pos < static_cast<std::size_t>(total)) return JpegResult::kBadHeader;
+        if (total > 256 || end - pos < static_cast<std::size_t>(total)) return JpegResult::BadHeader;
         Huffman& h = tc == 0 ? dc[th] : ac[th];
-        if (!h.Build(counts, data + pos, total)) return JpegResult::kBadHeader;
+        if (!h.Build(counts, data + pos, total)) return JpegResult::BadHeader;
         pos += static_cast<std::size_t>(total);
       }
-      return JpegResult::kOk;
+      return JpegResult::Ok;
     case 0xDB:  // DQT
       while (pos < end) {
         const int pq_tq = U8();
         const int pq = pq_tq >> 4, tq = pq_tq & 15;
-        if (pq > 1 || tq > 3) return JpegResult::kBadHeader;
-        if (end - pos < static_cast<std::size_t>(pq ? 128 : 64)) return JpegResult::kBadHeader;
+        if (pq > 1 || tq > 3) return JpegResult::BadHeader;
+        if (end - pos < static_cast<std::size_t>(pq ? 128 : 64)) return JpegResult::BadHeader;
         for (int i = 0; i < 64; ++i) qt[tq][kNatural[i]] = static_cast<std::uint16_t>(pq ? U16() : U8());
         qt_defined[tq] = true;
       }
-      return JpegResult::kOk;
+      return JpegResult::Ok;
     case 0xDD:  // DRI
-      if (length < 2) return JpegResult::kBadHeader;
+      if (length < 2) return JpegResult::BadHeader;
       restart_interval = U16();
-      return JpegResult::kOk;
+      return JpegResult::Ok;
     case 0xE0:  // APP0: JFIF
       if (length >= 14 && std::memcmp(data + pos, "JFIF\0", 5) == 0) saw_jfif = true;
-      return JpegResult::kOk;
+      return JpegResult::Ok;
     case 0xEE:  // APP14: Adobe, with the colour transform flag
       if (length >= 12 && std::memcmp(data + pos, "Adobe", 5) == 0) {
         saw_adobe = true;
         adobe_transform = data[pos + 11];
       }
-      return JpegResult::kOk;
+      return JpegResult::Ok;
     default:  // comments, other application data, DNL, ...
-      return JpegResult::kOk;
+      return JpegResult::Ok;
   }
 }
 
 JpegResult JpegDecoder::State::ReadFrame(int marker, int length) {
-  if (length < 6) return JpegResult::kBadHeader;
+  if (length < 6) return JpegResult::BadHeader;
   const int precision = U8();
   height = U16();
   width = U16();
   const int count = U8();
-  if (precision != 8) return JpegResult::kUnsupported;
-  if (count != 1 && count != 3 && count != 4) return count == 0 ? JpegResult::kBadHeader : JpegResult::kUnsupported;
-  if (length < 6 + 3 * count) return JpegResult::kBadHeader;
-  if (width == 0) return JpegResult::kBadHeader;
-  if (height == 0) return JpegResult::kUnsupported;  // height given later by a DNL marker
+  if (precision != 8) return JpegResult::Unsupported;
+  if (count != 1 && count != 3 && count != 4) return count == 0 ? JpegResult::BadHeader : JpegResult::Unsupported;
+  if (length < 6 + 3 * count) return JpegResult::BadHeader;
+  if (width == 0) return JpegResult::BadHeader;
+  if (height == 0) return JpegResult::Unsupported;  // height given later by a DNL marker
   const std::uint64_t smallest =
       static_cast<std::uint64_t>(Scaled(width, 8)) * static_cast<std::uint64_t>(Scaled(height, 8));
-  if (smallest > kJpegMaxPixels) return JpegResult::kTooLarge;  // even at 1/8
+  if (smallest > kJpegMaxPixels) return JpegResult::TooLarge;  // even at 1/8
   progressive = marker == 0xC2;
   comps.resize(static_cast<std::size_t>(count));
   hmax = vmax = 1;
@@ -499,9 +499,9 @@ JpegResult JpegDecoder::State::ReadFrame(int marker, int length) {
     c.h = hv >> 4;
     c.v = hv & 15;
     c.tq = U8();
-    if (c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4 || c.tq > 3) return JpegResult::kBadHeader;
+    if (c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4 || c.tq > 3) return JpegResult::BadHeader;
     for (int j = 0; j < i; ++j) {
-      if (comps[static_cast<std::size_t>(j)].id == c.id) return JpegResult::kBadHeader;
+      if (comps[static_cast<std::size_t>(j)].id == c.id) return JpegResult::BadHeader;
     }
     hmax = std::max(hmax, c.h);
     vmax = std::max(vmax, c.v);
@@ -509,19 +509,19 @@ JpegResult JpegDecoder::State::ReadFrame(int marker, int length) {
   mcus_x = (width + 8 * hmax - 1) / (8 * hmax);
   mcus_y = (height + 8 * vmax - 1) / (8 * vmax);
   for (Component& c : comps) {
-    if (hmax % c.h != 0 || vmax % c.v != 0) return JpegResult::kUnsupported;  // fractional sampling
+    if (hmax % c.h != 0 || vmax % c.v != 0) return JpegResult::Unsupported;  // fractional sampling
     c.blocks_w = ((width * c.h + hmax - 1) / hmax + 7) / 8;
     c.blocks_h = ((height * c.v + vmax - 1) / vmax + 7) / 8;
     c.grid_w = mcus_x * c.h;
     c.grid_h = mcus_y * c.v;
   }
-  return JpegResult::kOk;
+  return JpegResult::Ok;
 }
 
 JpegResult JpegDecoder::State::ReadScanHeader(int length) {
-  if (length < 1) return JpegResult::kBadHeader;
+  if (length < 1) return JpegResult::BadHeader;
   scan_count = U8();
-  if (scan_count < 1 || scan_count > 4 || length != 4 + 2 * scan_count) return JpegResult::kBadHeader;
+  if (scan_count < 1 || scan_count > 4 || length != 4 + 2 * scan_count) return JpegResult::BadHeader;
   int blocks = 0;
   for (int i = 0; i < scan_count; ++i) {
     const int id = U8(), tables = U8();
@@ -529,15 +529,15 @@ JpegResult JpegDecoder::State::ReadScanHeader(int length) {
     for (std::size_t j = 0; j < comps.size(); ++j) {
       if (comps[j].id == id) index = static_cast<int>(j);
     }
-    if (index < 0) return JpegResult::kBadHeader;
+    if (index < 0) return JpegResult::BadHeader;
     for (int j = 0; j < i; ++j) {
-      if (scan_comps[j] == index) return JpegResult::kBadHeader;
+      if (scan_comps[j] == index) return JpegResult::BadHeader;
     }
     scan_comps[i] = index;
     Component& c = comps[static_cast<std::size_t>(index)];
     c.dc_table = tables >> 4;
     c.ac_table = tables & 15;
-    if (c.dc_table > 3 || c.ac_table > 3) return JpegResult::kBadHeader;
+    if (c.dc_table > 3 || c.ac_table > 3) return JpegResult::BadHeader;
     blocks += c.h * c.v;
   }
   ss = U8();
@@ -545,12 +545,12 @@ JpegResult JpegDecoder::State::ReadScanHeader(int length) {
   const int a = U8();
   ah = a >> 4;
   al = a & 15;
-  if (scan_count > 1 && blocks > 10) return JpegResult::kBadHeader;
+  if (scan_count > 1 && blocks > 10) return JpegResult::BadHeader;
   if (progressive) {
     const bool dc_scan = ss == 0;
     if (se > 63 || ss > se || (dc_scan && se != 0) || (!dc_scan && scan_count != 1) || al > 13 ||
         (ah != 0 && al != ah - 1)) {
-      return JpegResult::kBadHeader;
+      return JpegResult::BadHeader;
     }
   } else {
     ss = 0;
@@ -562,16 +562,16 @@ JpegResult JpegDecoder::State::ReadScanHeader(int length) {
     Component& c = comps[static_cast<std::size_t>(scan_comps[i])];
     const bool needs_dc = ss == 0 && ah == 0;
     const bool needs_ac = se > 0;
-    if (needs_dc && (!dc[c.dc_table].defined || !dc[c.dc_table].dc_safe)) return JpegResult::kBadHeader;
-    if (needs_ac && !ac[c.ac_table].defined) return JpegResult::kBadHeader;
+    if (needs_dc && (!dc[c.dc_table].defined || !dc[c.dc_table].dc_safe)) return JpegResult::BadHeader;
+    if (needs_ac && !ac[c.ac_table].defined) return JpegResult::BadHeader;
     if (!c.quant_latched) {
-      if (!qt_defined[static_cast<std::size_t>(c.tq)]) return JpegResult::kBadHeader;
+      if (!qt_defined[static_cast<std::size_t>(c.tq)]) return JpegResult::BadHeader;
       c.quant = qt[static_cast<std::size_t>(c.tq)];
       c.quant_latched = true;
     }
     c.pred = 0;
   }
-  return JpegResult::kOk;
+  return JpegResult::Ok;
 }
 
 JpegResult JpegDecoder::State::Allocate() {
@@ -588,9 +588,9 @@ JpegResult JpegDecoder::State::Allocate() {
     }
     upsampled.assign(comps.size(), std::vector<std::uint8_t>(row_bytes, 0));
   } catch (const std::bad_alloc&) {
-    return JpegResult::kOutOfMemory;
+    return JpegResult::OutOfMemory;
   }
-  return JpegResult::kOk;
+  return JpegResult::Ok;
 }
 
 void JpegDecoder::State::DecodeBlockSequential(Component& c, std::int16_t* block) {
@@ -880,7 +880,7 @@ JpegResult JpegDecoder::State::DecodeScan() {
   if (scan_starved) corrupt = true;
   // The reader never passes a marker: the scan's end marker is at or after p.
   pos = static_cast<std::size_t>(br.p - data);
-  return JpegResult::kOk;
+  return JpegResult::Ok;
 }
 
 JpegResult JpegDecoder::State::RunScans() {
@@ -906,7 +906,7 @@ JpegResult JpegDecoder::State::RunScans() {
     const std::size_t next = pos + static_cast<std::size_t>(length - 2);
     if (marker == 0xDA) {
       const JpegResult r = ReadScanHeader(length - 2);
-      if (r != JpegResult::kOk) {
+      if (r != JpegResult::Ok) {
         if (first_scan) return r;
         corrupt = true;
         break;
@@ -914,7 +914,7 @@ JpegResult JpegDecoder::State::RunScans() {
       if (first_scan) {
         buffered = progressive || scan_count != static_cast<int>(comps.size());
         const JpegResult a = Allocate();
-        if (a != JpegResult::kOk) return a;
+        if (a != JpegResult::Ok) return a;
         first_scan = false;
       }
       // Each scan walks the whole picture, data or not: damaged data made of
@@ -930,7 +930,7 @@ JpegResult JpegDecoder::State::RunScans() {
       if (!buffered) {
         const int after = NextMarker();
         if (after != 0xD9) corrupt = true;
-        return JpegResult::kOk;
+        return JpegResult::Ok;
       }
       continue;
     }
@@ -942,14 +942,14 @@ JpegResult JpegDecoder::State::RunScans() {
       corrupt = true;
       break;
     }
-    if (ReadSegment(marker, length - 2) != JpegResult::kOk) {
+    if (ReadSegment(marker, length - 2) != JpegResult::Ok) {
       corrupt = true;
       break;
     }
     pos = next;
   }
-  if (first_scan) return JpegResult::kCorruptData;  // never reached a scan
-  return JpegResult::kOk;
+  if (first_scan) return JpegResult::CorruptData;  // never reached a scan
+  return JpegResult::Ok;
 }
 
 void JpegDecoder::State::EmitRows(int limit) {
@@ -988,7 +988,7 @@ void JpegDecoder::State::EmitRow(int y) {
     rows[i] = buf;
   }
   const int out_row = out.height < 0 ? out_h - 1 - y : y;
-  ConvertRow(space, rows, out_w, out.order == JpegColourOrder::kRgba,
+  ConvertRow(space, rows, out_w, out.order == JpegColourOrder::Rgba,
              out.pixels + static_cast<std::size_t>(out_row) * out.Stride());
 }
 
@@ -998,29 +998,29 @@ JpegDecoder::~JpegDecoder() = default;
 JpegResult JpegDecoder::ReadParameters(const std::uint8_t* data, std::size_t size) {
   State& s = *state_;
   s.have_parameters = false;
-  if (data == nullptr) return JpegResult::kNotJpeg;
+  if (data == nullptr) return JpegResult::NotJpeg;
   s.data = data;
   s.size = size;
   const JpegResult r = s.ReadHeaders();
-  if (r != JpegResult::kOk) return r;
+  if (r != JpegResult::Ok) return r;
   // The colour interpretation, guessed the usual way when no marker says it.
   const std::size_t n = s.comps.size();
   if (n == 1) {
-    s.space = JpegColourSpace::kGrey;
+    s.space = JpegColourSpace::Grey;
   } else if (n == 3) {
     if (s.saw_jfif) {
-      s.space = JpegColourSpace::kYCbCr;
+      s.space = JpegColourSpace::YCbCr;
     } else if (s.saw_adobe) {
-      s.space = s.adobe_transform == 0 ? JpegColourSpace::kRgb : JpegColourSpace::kYCbCr;
+      s.space = s.adobe_transform == 0 ? JpegColourSpace::Rgb : JpegColourSpace::YCbCr;
     } else {
       const bool rgb_ids = s.comps[0].id == 'R' && s.comps[1].id == 'G' && s.comps[2].id == 'B';
-      s.space = rgb_ids ? JpegColourSpace::kRgb : JpegColourSpace::kYCbCr;
+      s.space = rgb_ids ? JpegColourSpace::Rgb : JpegColourSpace::YCbCr;
     }
   } else {
-    s.space = s.saw_adobe && s.adobe_transform != 0 ? JpegColourSpace::kYcck : JpegColourSpace::kCmyk;
+    s.space = s.saw_adobe && s.adobe_transform != 0 ? JpegColourSpace::Ycck : JpegColourSpace::Cmyk;
   }
   s.have_parameters = true;
-  return JpegResult::kOk;
+  return JpegResult::Ok;
 }
 
 int JpegDecoder::Width() const { return state_->have_parameters ? state_->width : 0; }
@@ -1060,7 +1060,7 @@ JpegOutput JpegDecoder::Layout(int scale) const {
   o.width = ScaledWidth(scale);
   o.height = -ScaledHeight(scale);
   o.channels = four ? 4 : 3;
-  o.order = four ? JpegColourOrder::kRgba : JpegColourOrder::kBgr;
+  o.order = four ? JpegColourOrder::Rgba : JpegColourOrder::Bgr;
   const int row = o.width * o.channels;
   o.padding = (4 - row % 4) % 4;
   return o;
@@ -1068,27 +1068,27 @@ JpegOutput JpegDecoder::Layout(int scale) const {
 
 JpegResult JpegDecoder::Decode(const JpegOutput& output) {
   State& s = *state_;
-  if (!s.have_parameters) return JpegResult::kNoParameters;
-  const int expected_channels = output.order == JpegColourOrder::kRgba ? 4 : 3;
-  if (!ValidScale(output.scale)) return JpegResult::kBadLayout;
+  if (!s.have_parameters) return JpegResult::NoParameters;
+  const int expected_channels = output.order == JpegColourOrder::Rgba ? 4 : 3;
+  if (!ValidScale(output.scale)) return JpegResult::BadLayout;
   const int width = State::Scaled(s.width, output.scale), height = State::Scaled(s.height, output.scale);
   if (output.pixels == nullptr || output.width != width || (output.height != height && output.height != -height) ||
       output.channels != expected_channels ||
-      (output.order != JpegColourOrder::kBgr && output.order != JpegColourOrder::kRgba) || output.padding < 0) {
-    return JpegResult::kBadLayout;
+      (output.order != JpegColourOrder::Bgr && output.order != JpegColourOrder::Rgba) || output.padding < 0) {
+    return JpegResult::BadLayout;
   }
   const std::uint64_t stride = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(expected_channels) +
                                static_cast<std::uint64_t>(output.padding);
-  if (stride * static_cast<std::uint64_t>(height) > output.size) return JpegResult::kBadLayout;
-  if (!s.WithinLimits(output.scale)) return JpegResult::kTooLarge;
+  if (stride * static_cast<std::uint64_t>(height) > output.size) return JpegResult::BadLayout;
+  if (!s.WithinLimits(output.scale)) return JpegResult::TooLarge;
   // Tables and frame are read again: Decode may follow any earlier Decode.
-  if (s.ReadHeaders() != JpegResult::kOk) return JpegResult::kBadHeader;
+  if (s.ReadHeaders() != JpegResult::Ok) return JpegResult::BadHeader;
   s.ApplyScale(output.scale);
   s.out = output;
   s.rows_emitted = 0;
   s.buffered = false;
   JpegResult r = s.RunScans();
-  if (r == JpegResult::kOk && s.buffered) {
+  if (r == JpegResult::Ok && s.buffered) {
     // Whatever the scans delivered goes through the inverse DCT now, an MCU
     // row at a time into the sample rings, each row passed on when ready.
     alignas(16) std::int16_t block[64];
@@ -1111,10 +1111,10 @@ JpegResult JpegDecoder::Decode(const JpegOutput& output) {
       s.EmitRows(s.RowsReady(my, s.mcus_y, false, s.comps.front()));
     }
   }
-  if (r == JpegResult::kOk || r == JpegResult::kCorruptData) {
-    if (s.comps.front().plane.empty()) return JpegResult::kCorruptData;  // never allocated
+  if (r == JpegResult::Ok || r == JpegResult::CorruptData) {
+    if (s.comps.front().plane.empty()) return JpegResult::CorruptData;  // never allocated
     s.EmitRows(s.out_h);
-    if (s.corrupt) r = JpegResult::kCorruptData;
+    if (s.corrupt) r = JpegResult::CorruptData;
   }
   for (Component& c : s.comps) {
     c.plane = {};

@@ -4,7 +4,7 @@
 // Takes baseline and extended sequential (8-bit) and progressive Huffman JPEG
 // with 1, 3 or 4 components, any integral sampling factors up to 4x4 and
 // restart intervals. Arithmetic coding, lossless, hierarchical and 12-bit data
-// are refused with kUnsupported. The inverse DCT, chroma upsampling and colour
+// are refused with Unsupported. The inverse DCT, chroma upsampling and colour
 // conversion are the integer ones of the usual reference decoder's defaults,
 // so outputs agree with it sample for sample on ordinary pictures.
 //
@@ -31,16 +31,16 @@
 namespace brisane {
 
 enum class JpegResult : int {
-  kOk = 0,
-  kNoParameters,   // Decode before a successful ReadParameters
-  kNotJpeg,        // no start-of-image marker
-  kTruncated,      // the data ends before the first scan
-  kBadHeader,      // a malformed marker segment, table or frame
-  kUnsupported,    // arithmetic, lossless, 12-bit, 2 or >4 components, fractional sampling
-  kTooLarge,       // beyond kJpegMaxPixels or kJpegMaxWorkBytes
-  kOutOfMemory,
-  kBadLayout,      // the requested output does not fit the image or the buffer
-  kCorruptData,    // damaged or truncated scan data: the picture is decoded as far as
+  Ok = 0,
+  NoParameters,    // Decode before a successful ReadParameters
+  NotJpeg,         // no start-of-image marker
+  Truncated,       // the data ends before the first scan
+  BadHeader,       // a malformed marker segment, table or frame
+  Unsupported,     // arithmetic, lossless, 12-bit, 2 or >4 components, fractional sampling
+  TooLarge,        // beyond kJpegMaxPixels or kJpegMaxWorkBytes
+  OutOfMemory,
+  BadLayout,       // the requested output does not fit the image or the buffer
+  CorruptData,     // damaged or truncated scan data: the picture is decoded as far as
                    // the data allows, missing coefficients read as zero
 };
 
@@ -55,14 +55,14 @@ inline constexpr std::uint64_t kJpegMaxPixels = std::uint64_t{1} << 25;
 // Working memory of one decode besides the caller's buffer: progressive and
 // multi-scan pictures hold their coefficients until the last scan, and their
 // declared size alone must not make that huge. A decode that would need more
-// is refused before anything is allocated (kTooLarge); a reduced scale needs
+// is refused before anything is allocated (TooLarge); a reduced scale needs
 // less. 128 MiB holds a 24-megapixel 4:2:0 progressive picture whole
 // (72 MB); at 1/8 the same picture needs 15 MB.
 inline constexpr std::uint64_t kJpegMaxWorkBytes = std::uint64_t{1} << 27;
 
 enum class JpegColourOrder : int {
-  kBgr = 0,   // 3 channels: blue, green, red
-  kRgba = 1,  // 4 channels: red, green, blue, alpha (always 255)
+  Bgr = 0,    // 3 channels: blue, green, red
+  Rgba = 1,   // 4 channels: red, green, blue, alpha (always 255)
 };
 
 struct JpegOutput {
@@ -72,8 +72,8 @@ struct JpegOutput {
   int width = 0;         // must equal the image width at that scale (ScaledWidth)
   int height = 0;        // |height| must equal ScaledHeight; negative gives bottom-up rows
   int padding = 0;       // bytes after each row's pixels (left untouched)
-  int channels = 0;      // 3 for kBgr, 4 for kRgba
-  JpegColourOrder order = JpegColourOrder::kBgr;
+  int channels = 0;      // 3 for Bgr, 4 for Rgba
+  JpegColourOrder order = JpegColourOrder::Bgr;
 
   std::size_t Stride() const {
     return static_cast<std::size_t>(width) * static_cast<std::size_t>(channels) + static_cast<std::size_t>(padding);
@@ -111,7 +111,7 @@ class JpegDecoder {
   JpegOutput Layout(int scale = 1) const;
 
   // Decodes the whole picture at the layout's scale. The padding bytes are
-  // never written. kOk and kCorruptData both leave every pixel of the buffer
+  // never written. Ok and CorruptData both leave every pixel of the buffer
   // written; other results leave the buffer as it was.
   JpegResult Decode(const JpegOutput& output);
 

@@ -159,7 +159,7 @@ void ConvertRow(JpegColourSpace space, const std::uint8_t* const* rows, int widt
   const int step = rgba ? 4 : 3;
   const int ri = rgba ? 0 : 2, bi = rgba ? 2 : 0;
   switch (space) {
-    case JpegColourSpace::kGrey: {
+    case JpegColourSpace::Grey: {
       const std::uint8_t* y = rows[0];
       for (int i = 0; i < width; ++i, out += step) {
         out[0] = out[1] = out[2] = y[i];
@@ -167,7 +167,7 @@ void ConvertRow(JpegColourSpace space, const std::uint8_t* const* rows, int widt
       }
       return;
     }
-    case JpegColourSpace::kYCbCr: {
+    case JpegColourSpace::YCbCr: {
       const std::uint8_t *y = rows[0], *cb = rows[1], *cr = rows[2];
       int i = 0;
 #if defined(__SSE2__)
@@ -208,7 +208,7 @@ void ConvertRow(JpegColourSpace space, const std::uint8_t* const* rows, int widt
       }
       return;
     }
-    case JpegColourSpace::kRgb:
+    case JpegColourSpace::Rgb:
       for (int i = 0; i < width; ++i, out += step) {
         out[ri] = rows[0][i];
         out[1] = rows[1][i];
@@ -216,12 +216,12 @@ void ConvertRow(JpegColourSpace space, const std::uint8_t* const* rows, int widt
         if (rgba) out[3] = 255;
       }
       return;
-    case JpegColourSpace::kCmyk:
-    case JpegColourSpace::kYcck:
+    case JpegColourSpace::Cmyk:
+    case JpegColourSpace::Ycck:
       for (int i = 0; i < width; ++i, out += step) {
         int c = rows[0][i], m = rows[1][i], yel = rows[2][i];
         const int k = rows[3][i];
-        if (space == JpegColourSpace::kYcck) {
+        if (space == JpegColourSpace::Ycck) {
           int r, g, b;
           YccToRgb(c, m, yel, r, g, b);
           c = 255 - r;

@@ -20,7 +20,7 @@ void UpsampleRowH1V2(const std::uint8_t* near, const std::uint8_t* far, int in_w
 // Replicates each sample factor times.
 void ReplicateRow(const std::uint8_t* in, int in_width, int factor, std::uint8_t* out);
 
-enum class JpegColourSpace { kGrey, kYCbCr, kRgb, kCmyk, kYcck };
+enum class JpegColourSpace { Grey, YCbCr, Rgb, Cmyk, Ycck };
 
 // Converts width pixels from per-component rows into interleaved output:
 // bgr (3 bytes a pixel, blue first) or rgba (4 bytes, alpha 255).

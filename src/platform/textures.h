@@ -12,13 +12,13 @@ namespace brisane {
 
 // Surface kinds: 0 and 2 opaque textures, 1 and 3 alpha textures, 4 a render
 // target with its own z-buffer, 5 a render target without one.
-enum SurfaceKind : int {
-  kSurfaceOpaque = 0,
-  kSurfaceAlpha = 1,
-  kSurfaceLightmap = 2,
-  kSurfaceKeyed = 3,
-  kSurfaceTargetWithDepth = 4,
-  kSurfaceTarget = 5,
+enum class SurfaceKind : int {
+  Opaque = 0,
+  Alpha = 1,
+  Lightmap = 2,
+  Keyed = 3,
+  TargetWithDepth = 4,
+  Target = 5,
 };
 
 // The scene's cache holds one reference to each decoded texture and layers

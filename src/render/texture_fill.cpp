@@ -14,13 +14,13 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, DecodedPicture& o
                    std::uint32_t max_height) {
   out = DecodedPicture{};
   JpegDecoder decoder;
-  if (decoder.ReadParameters(data, size) != JpegResult::kOk) return false;
+  if (decoder.ReadParameters(data, size) != JpegResult::Ok) return false;
   const auto bound = [](std::uint32_t max) { return static_cast<int>(std::min<std::uint32_t>(max, INT_MAX)); };
   const int scale = decoder.ScaleFor(bound(max_width), bound(max_height));
   JpegOutput layout = decoder.Layout(scale);
   // The conversions read three bytes a pixel, whatever the picture holds.
   layout.channels = 3;
-  layout.order = JpegColourOrder::kBgr;
+  layout.order = JpegColourOrder::Bgr;
   layout.padding = (4 - (layout.width * 3) % 4) % 4;
   try {
     out.pixels.assign(layout.Bytes(), 0);
@@ -33,7 +33,7 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, DecodedPicture& o
   // row came out (a bad first scan, the memory limits) is no picture at
   // all, not a black one.
   const JpegResult decoded = decoder.Decode(layout);
-  if (decoded != JpegResult::kOk && decoded != JpegResult::kCorruptData) {
+  if (decoded != JpegResult::Ok && decoded != JpegResult::CorruptData) {
     out = DecodedPicture{};
     return false;
   }
@@ -46,7 +46,7 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, DecodedPicture& o
 
 namespace {
 
-enum class Mode { kColour, kColourAndAlpha, kAlpha };
+enum class Mode { Colour, ColourAndAlpha, Alpha };
 
 int Narrow(int value, int from_width, int to_width) {
   return to_width < from_width ? value >> (from_width - to_width) : value;
@@ -112,7 +112,7 @@ void FillRow(const Conversion& c, const std::uint8_t* src, std::size_t available
     const std::size_t offset = c.columns[x];
     const bool inside = src != nullptr && offset + 2 < available;
     std::uint32_t texel = 0;
-    if constexpr (kMode == Mode::kAlpha) {
+    if constexpr (kMode == Mode::Alpha) {
       const int lum = inside ? (src[offset] + src[offset + 1] + src[offset + 2]) / 3 : 255;
       texel = c.alpha[lum];
       if (!replace) texel |= ReadTexel<kBytes>(dst);
@@ -120,7 +120,7 @@ void FillRow(const Conversion& c, const std::uint8_t* src, std::size_t available
       if (inside) {
         const std::uint32_t red = c.red[src[offset + 2]], green = c.green[src[offset + 1]], blue = c.blue[src[offset]];
         texel = red << c.r.shift | green << c.g.shift | blue << c.b.shift;
-        if constexpr (kMode == Mode::kColourAndAlpha) {
+        if constexpr (kMode == Mode::ColourAndAlpha) {
           int avg = static_cast<int>((blue + green + red) / 3);
           int from = c.r.width;
           if (threshold != 0) {
@@ -164,15 +164,15 @@ bool Fill(const TextureSurface& surface, const TextureImage& image, std::uint16_
 }  // namespace
 
 bool FillColour(const TextureSurface& surface, const TextureImage& image) {
-  return Fill<Mode::kColour>(surface, image, 0, false);
+  return Fill<Mode::Colour>(surface, image, 0, false);
 }
 
 bool FillColourAndAlpha(const TextureSurface& surface, const TextureImage& image, std::uint16_t threshold) {
-  return Fill<Mode::kColourAndAlpha>(surface, image, threshold, false);
+  return Fill<Mode::ColourAndAlpha>(surface, image, threshold, false);
 }
 
 bool FillAlphaFromLuminance(const TextureSurface& surface, const TextureImage& image, bool replace) {
-  return Fill<Mode::kAlpha>(surface, image, 0, replace);
+  return Fill<Mode::Alpha>(surface, image, 0, replace);
 }
 
 }  // namespace brisane

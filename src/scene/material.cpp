@@ -38,7 +38,7 @@ Material::Material(std::string name, StorageBlock& block, SceneArchive& archive,
     if (kind == 0 || kind > 6) continue;  // no fields follow such a kind
     // A lightmap is always the last layer, so skipping its fields unread
     // cannot misalign what follows.
-    if (kind == LayerLightmap && !scene.lightmapsEnabled()) continue;
+    if (kind == LayerKind::Lightmap && !scene.lightmapsEnabled()) continue;
     auto layer = MakeTextureLayer(kind, scene.clock());
     layer->ReadFrames(block, archive, scene);
     layers_[kind] = std::move(layer);
@@ -52,7 +52,7 @@ Material::Material(const Material& other, std::string newName, bool lightmapsEna
     : material_(other.material_), name_(std::move(newName)), twoSided_(other.twoSided_) {
   for (std::uint32_t kind : {1u, 5u, 2u, 3u, 4u, 6u}) {
     if (!other.layers_[kind]) continue;
-    if (kind == LayerLightmap && !lightmapsEnabled) continue;
+    if (kind == LayerKind::Lightmap && !lightmapsEnabled) continue;
     layers_[kind] = other.layers_[kind]->Copy();
   }
 }
@@ -62,17 +62,17 @@ void Material::StartLayers(std::uint32_t rate, std::uint32_t kind) {
     if (layers_[slot]) layers_[slot]->Start(rate);
   };
   switch (kind) {
-    case 1: start(LayerDiffuse); start(LayerAlphaKeyed); break;
-    case 2: start(LayerUntextured); break;
-    case 3: start(LayerReflection); break;
+    case 1: start(LayerKind::Diffuse); start(LayerKind::AlphaKeyed); break;
+    case 2: start(LayerKind::Untextured); break;
+    case 3: start(LayerKind::Reflection); break;
     case 4:
-    case 6: start(LayerOpacity); start(LayerAlphaKeyed); break;
-    case 5: start(LayerLightmap); break;
+    case 6: start(LayerKind::Opacity); start(LayerKind::AlphaKeyed); break;
+    case 5: start(LayerKind::Lightmap); break;
     default: break;
   }
 }
 
-void Material::SetBaseLayer(std::unique_ptr<TextureLayer> layer) { layers_[LayerDiffuse] = std::move(layer); }
+void Material::SetBaseLayer(std::unique_ptr<TextureLayer> layer) { layers_[LayerKind::Diffuse] = std::move(layer); }
 
 TextureLayer* Material::layer(std::uint32_t kind) const {
   if (kind == 0 || kind > 6) return nullptr;

@@ -36,7 +36,7 @@ class Material {
   // The layer of a kind from 1 to 6, or null.
   TextureLayer* layer(std::uint32_t kind) const;
   // Blended drawing: an opacity or an alpha-keyed layer.
-  bool isTransparent() const { return layer(LayerOpacity) || layer(LayerAlphaKeyed); }
+  bool isTransparent() const { return layer(LayerKind::Opacity) || layer(LayerKind::AlphaKeyed); }
   // The device material, the cull mode of an opaque material and the
   // texture stages of the layers (scene/scene_draw.cpp).
   void Apply(Device& device) const;

@@ -111,13 +111,13 @@ void Material::Apply(Device& device) const {
       device.SetRenderState(RenderState::CullMode, wanted);
   }
   std::uint32_t stage = 0;
-  if (const TextureLayer* keyed = layer(LayerAlphaKeyed)) {
+  if (const TextureLayer* keyed = layer(LayerKind::AlphaKeyed)) {
     keyed->Apply(device, stage++);
   } else {
-    for (std::uint32_t kind : {LayerDiffuse, LayerOpacity, LayerReflection})
+    for (std::uint32_t kind : {LayerKind::Diffuse, LayerKind::Opacity, LayerKind::Reflection})
       if (const TextureLayer* l = layer(kind)) l->Apply(device, stage++);
   }
-  if (const TextureLayer* lightmap = layer(LayerLightmap)) lightmap->Apply(device, stage);
+  if (const TextureLayer* lightmap = layer(LayerKind::Lightmap)) lightmap->Apply(device, stage);
 }
 
 Surface* TextureLayer::currentTexture() const {

@@ -23,7 +23,10 @@ class SceneArchive;
 class SceneResources;
 class StorageBlock;
 
-enum NodeType : std::uint32_t { NodeGeometry = 0, NodeLight = 1, NodeCamera = 2 };
+// The numbers index per-type tables (the scene dump counts by type).
+struct NodeType {
+  enum : std::uint32_t { Geometry = 0, Light = 1, Camera = 2 };
+};
 
 // One keyed animation: transforms of a node, or geometry frames of an object.
 struct AnimationState {
@@ -112,7 +115,7 @@ class GeometryObject : public SceneNode {
   // Reads a "GO" record. Bytes after the last frame are ignored.
   GeometryObject(std::string name, StorageBlock& block, SceneArchive& archive, SceneResources& scene);
 
-  static constexpr std::uint32_t kType = NodeGeometry;
+  static constexpr std::uint32_t kType = NodeType::Geometry;
   std::uint32_t type() const override { return kType; }
   bool isRenderable() const override { return true; }
   // Judged by the first active mesh's material.
@@ -162,7 +165,7 @@ class Camera : public SceneNode {
   Camera(std::string name, const Clock& clock);
   // Reads a "C" record: node header and projection matrix.
   Camera(std::string name, StorageBlock& block, const Clock& clock);
-  static constexpr std::uint32_t kType = NodeCamera;
+  static constexpr std::uint32_t kType = NodeType::Camera;
   std::uint32_t type() const override { return kType; }
 
   Matrix projection = Matrix::Identity();
@@ -177,7 +180,7 @@ class Light : public SceneNode {
   Light(std::string name, const Clock& clock);
   // Reads an "L" record: node header, light description, excluded names.
   Light(std::string name, StorageBlock& block, const Clock& clock);
-  static constexpr std::uint32_t kType = NodeLight;
+  static constexpr std::uint32_t kType = NodeType::Light;
   std::uint32_t type() const override { return kType; }
   // Only a light in a scene moves; its position follows its world matrix.
   void Update(const Matrix& parentWorld) override;

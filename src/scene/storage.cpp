@@ -14,7 +14,7 @@ std::uint32_t LoadU32(const std::uint8_t* p) {
 
 }  // namespace
 
-FileStorage::FileStorage(const std::string& path) : kind_(KindFile) {
+FileStorage::FileStorage(const std::string& path) : kind_(Kind::File) {
   if (path.empty()) throw ErrorReadFromFile();
   file_.reset(std::fopen(path.c_str(), "rb"));
   if (!file_) throw ErrorReadFromFile();
@@ -27,7 +27,7 @@ FileStorage::FileStorage(const std::string& path) : kind_(KindFile) {
 }
 
 FileStorage::FileStorage(const ResourceSource& resources, std::uint16_t id, const std::string& type)
-    : kind_(KindResource) {
+    : kind_(Kind::Resource) {
   auto bytes = resources.find(id, type);
   if (!bytes) throw ErrorReadFromResource();
   resource_ = *bytes;
@@ -35,9 +35,9 @@ FileStorage::FileStorage(const ResourceSource& resources, std::uint16_t id, cons
 
 std::uint32_t FileStorage::size() {
   switch (kind_) {
-    case KindFile:
+    case Kind::File:
       return fileSize_ > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(fileSize_);
-    case KindResource: {
+    case Kind::Resource: {
       const std::uint64_t length = resource_.size();
       return length > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(length);
     }
@@ -47,9 +47,9 @@ std::uint32_t FileStorage::size() {
 
 std::uint32_t FileStorage::Read(StorageBlock& block, std::uint64_t offset, std::uint32_t size) {
   switch (kind_) {
-    case KindFile:
+    case Kind::File:
       return ReadFile(block, offset, size);
-    case KindResource:
+    case Kind::Resource:
       return ReadResource(block, offset, size);
   }
   return 0;

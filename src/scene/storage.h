@@ -28,7 +28,7 @@ class FileStorage {
     const char* what() const noexcept override { return "FileStorage::ErrorReadFromResource"; }
   };
 
-  enum Kind : std::uint32_t { KindFile = 0, KindResource = 1 };
+  enum class Kind : std::uint32_t { File = 0, Resource = 1 };
 
   // Opens the file for binary reading. An empty path never touches the file
   // system. Throws ErrorReadFromFile when it cannot be opened.
@@ -55,7 +55,7 @@ class FileStorage {
   std::uint32_t ReadFile(StorageBlock& block, std::uint64_t offset, std::uint32_t size);
   std::uint32_t ReadResource(StorageBlock& block, std::uint64_t offset, std::uint32_t size);
 
-  Kind kind_ = KindFile;
+  Kind kind_ = Kind::File;
   std::unique_ptr<std::FILE, FileCloser> file_;
   std::uint64_t fileSize_ = 0;
   std::span<const std::uint8_t> resource_;

@@ -50,12 +50,12 @@ void TextureLayer::ReadFrames(StorageBlock& block, SceneArchive& archive, SceneR
 
 std::unique_ptr<TextureLayer> MakeTextureLayer(std::uint32_t kind, const Clock& clock) {
   switch (kind) {
-    case LayerDiffuse: return std::make_unique<DiffuseLayer>(clock);
-    case LayerUntextured: return std::make_unique<UntexturedLayer>(clock);
-    case LayerReflection: return std::make_unique<ReflectionLayer>(clock);
-    case LayerOpacity: return std::make_unique<OpacityLayer>(clock);
-    case LayerLightmap: return std::make_unique<LightmapLayer>(clock);
-    case LayerAlphaKeyed: return std::make_unique<AlphaKeyedLayer>(clock);
+    case LayerKind::Diffuse: return std::make_unique<DiffuseLayer>(clock);
+    case LayerKind::Untextured: return std::make_unique<UntexturedLayer>(clock);
+    case LayerKind::Reflection: return std::make_unique<ReflectionLayer>(clock);
+    case LayerKind::Opacity: return std::make_unique<OpacityLayer>(clock);
+    case LayerKind::Lightmap: return std::make_unique<LightmapLayer>(clock);
+    case LayerKind::AlphaKeyed: return std::make_unique<AlphaKeyedLayer>(clock);
     default: return nullptr;
   }
 }

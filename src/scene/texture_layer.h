@@ -15,13 +15,16 @@ class SceneArchive;
 class SceneResources;
 class StorageBlock;
 
-enum LayerKind : std::uint32_t {
-  LayerDiffuse = 1,
-  LayerUntextured = 2,
-  LayerReflection = 3,
-  LayerOpacity = 4,
-  LayerLightmap = 5,
-  LayerAlphaKeyed = 6,
+// The archive's layer numbers; they also index a material's layers.
+struct LayerKind {
+  enum : std::uint32_t {
+    Diffuse = 1,
+    Untextured = 2,
+    Reflection = 3,
+    Opacity = 4,
+    Lightmap = 5,
+    AlphaKeyed = 6,
+  };
 };
 
 class TextureLayer {
@@ -83,7 +86,7 @@ class DiffuseLayer final : public ConstantAlphaLayer {
  public:
   using ConstantAlphaLayer::ConstantAlphaLayer;
   void Apply(Device& device, std::uint32_t stage) const override;
-  std::uint32_t kind() const override { return LayerDiffuse; }
+  std::uint32_t kind() const override { return LayerKind::Diffuse; }
   std::unique_ptr<TextureLayer> Copy() const override { return std::unique_ptr<TextureLayer>(new DiffuseLayer(*this)); }
 
  protected:
@@ -94,7 +97,7 @@ class UntexturedLayer final : public TextureLayer {
  public:
   using TextureLayer::TextureLayer;
   TextureRef LoadFrame(TextureLoader*, const StorageBlock&) const override { return nullptr; }
-  std::uint32_t kind() const override { return LayerUntextured; }
+  std::uint32_t kind() const override { return LayerKind::Untextured; }
   std::unique_ptr<TextureLayer> Copy() const override {
     return std::unique_ptr<TextureLayer>(new UntexturedLayer(*this));
   }
@@ -107,7 +110,7 @@ class ReflectionLayer final : public TextureLayer {
  public:
   using TextureLayer::TextureLayer;
   void Apply(Device& device, std::uint32_t stage) const override;
-  std::uint32_t kind() const override { return LayerReflection; }
+  std::uint32_t kind() const override { return LayerKind::Reflection; }
   std::unique_ptr<TextureLayer> Copy() const override {
     return std::unique_ptr<TextureLayer>(new ReflectionLayer(*this));
   }
@@ -120,7 +123,7 @@ class OpacityLayer final : public TextureLayer {
  public:
   using TextureLayer::TextureLayer;
   void Apply(Device& device, std::uint32_t stage) const override;
-  std::uint32_t kind() const override { return LayerOpacity; }
+  std::uint32_t kind() const override { return LayerKind::Opacity; }
   std::unique_ptr<TextureLayer> Copy() const override { return std::unique_ptr<TextureLayer>(new OpacityLayer(*this)); }
 
  protected:
@@ -131,7 +134,7 @@ class LightmapLayer final : public TextureLayer {
  public:
   using TextureLayer::TextureLayer;
   void Apply(Device& device, std::uint32_t stage) const override;
-  std::uint32_t kind() const override { return LayerLightmap; }
+  std::uint32_t kind() const override { return LayerKind::Lightmap; }
   std::unique_ptr<TextureLayer> Copy() const override {
     return std::unique_ptr<TextureLayer>(new LightmapLayer(*this));
   }
@@ -144,7 +147,7 @@ class AlphaKeyedLayer final : public ConstantAlphaLayer {
  public:
   using ConstantAlphaLayer::ConstantAlphaLayer;
   void Apply(Device& device, std::uint32_t stage) const override;
-  std::uint32_t kind() const override { return LayerAlphaKeyed; }
+  std::uint32_t kind() const override { return LayerKind::AlphaKeyed; }
   std::unique_ptr<TextureLayer> Copy() const override {
     return std::unique_ptr<TextureLayer>(new AlphaKeyedLayer(*this));
   }

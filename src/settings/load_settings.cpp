@@ -27,7 +27,7 @@ std::int32_t DefaultValue(const SettingSpec& spec, const DeviceTable& table) {
 
 void PutDefaults(Node& root, const DeviceTable& table) {
   for (const SettingSpec& spec : SettingSpecs())
-    if (spec.type == TypeInt) root.Get(spec.key) = Value(DefaultValue(spec, table));
+    if (spec.type == ValueType::Int) root.Get(spec.key) = Value(DefaultValue(spec, table));
   // The flag path has no default: it stays absent until the user picks one.
 }
 
@@ -35,7 +35,7 @@ void PutDefaults(Node& root, const DeviceTable& table) {
 // else) would read as 0 everywhere; the default serves the user better.
 void RepairTypes(Node& root, const DeviceTable& table) {
   for (const SettingSpec& spec : SettingSpecs())
-    if (spec.type == TypeInt && !root.Has(spec.key, TypeInt)) root.Get(spec.key) = Value(DefaultValue(spec, table));
+    if (spec.type == ValueType::Int && !root.Has(spec.key, ValueType::Int)) root.Get(spec.key) = Value(DefaultValue(spec, table));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 namespace brisane {
 
-Value::Value(std::unique_ptr<Node> child) : node_(std::move(child)), type_(TypeNode) {}
+Value::Value(std::unique_ptr<Node> child) : node_(std::move(child)), type_(ValueType::Node) {}
 
 bool KeyLess::operator()(std::string_view a, std::string_view b) const {
   const std::size_t n = a.size() < b.size() ? a.size() : b.size();
@@ -63,7 +63,7 @@ Value& Node::Get(std::string_view path) {
       node = raw;
     } else {
       if (!p.hasTail) return it->second;
-      if (it->second.Type() != TypeNode) throw KeyNotFound();
+      if (it->second.Type() != ValueType::Node) throw KeyNotFound();
       node = it->second.AsNode();
     }
     path = p.tail;
@@ -77,7 +77,7 @@ bool Node::Has(std::string_view path, ValueType type) const {
     auto it = node->cells_.find(p.head);
     if (it == node->cells_.end()) return false;
     if (!p.hasTail) return it->second.Type() == type;
-    if (it->second.Type() != TypeNode) return false;
+    if (it->second.Type() != ValueType::Node) return false;
     node = it->second.AsNode();
     path = p.tail;
   }

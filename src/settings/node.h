@@ -16,12 +16,12 @@ class Node;
 class SettingsKey;
 
 // Tags 1 to 3 are also the numbers written into the registry texts.
-enum ValueType : std::int32_t {
-  TypeNode = 0,
-  TypeFloat = 1,
-  TypeInt = 2,
-  TypeString = 3,
-  TypeNone = 4,
+enum class ValueType : std::int32_t {
+  Node = 0,
+  Float = 1,
+  Int = 2,
+  String = 3,
+  None = 4,
 };
 
 // One typed cell. Only the field named by the tag is meaningful. Copying a
@@ -31,18 +31,18 @@ class Value {
  public:
   Value() = default;
   explicit Value(std::unique_ptr<Node> child);
-  Value(float f) : float_(f), type_(TypeFloat) {}
-  Value(std::int32_t i) : int_(i), type_(TypeInt) {}
-  Value(std::string s) : string_(std::move(s)), type_(TypeString) {}
-  Value(const char* s) : string_(s ? s : ""), type_(TypeString) {}
+  Value(float f) : float_(f), type_(ValueType::Float) {}
+  Value(std::int32_t i) : int_(i), type_(ValueType::Int) {}
+  Value(std::string s) : string_(std::move(s)), type_(ValueType::String) {}
+  Value(const char* s) : string_(s ? s : ""), type_(ValueType::String) {}
 
   ValueType Type() const { return type_; }
 
-  std::int32_t AsInt() const { return type_ == TypeInt ? int_ : 0; }
-  bool AsBool() const { return type_ == TypeInt && int_ != 0; }
-  float AsFloat() const { return type_ == TypeFloat ? float_ : 0.0f; }
-  Node* AsNode() const { return type_ == TypeNode ? node_.get() : nullptr; }
-  std::string AsString() const { return type_ == TypeString ? string_ : std::string(); }
+  std::int32_t AsInt() const { return type_ == ValueType::Int ? int_ : 0; }
+  bool AsBool() const { return type_ == ValueType::Int && int_ != 0; }
+  float AsFloat() const { return type_ == ValueType::Float ? float_ : 0.0f; }
+  Node* AsNode() const { return type_ == ValueType::Node ? node_.get() : nullptr; }
+  std::string AsString() const { return type_ == ValueType::String ? string_ : std::string(); }
 
  private:
   friend class Node;
@@ -50,7 +50,7 @@ class Value {
   float float_ = 0.0f;
   std::int32_t int_ = 0;
   std::string string_;
-  ValueType type_ = TypeNone;
+  ValueType type_ = ValueType::None;
 };
 
 // Keys compare as unsigned bytes; a prefix sorts before the longer key.
@@ -74,7 +74,7 @@ class Node {
   Node(const Node&) = delete;
   Node& operator=(const Node&) = delete;
 
-  // The cell at the path, created (as TypeNone, with child nodes on the way)
+  // The cell at the path, created (as ValueType::None, with child nodes on the way)
   // when missing. Throws KeyNotFound when the path runs through a cell that
   // holds no child node.
   Value& Get(std::string_view path);

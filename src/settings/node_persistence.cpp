@@ -7,12 +7,12 @@ namespace brisane {
 
 bool Node::Save(SettingsKey& parent, std::string_view subKeyPath) const {
   bool hasChildren = false;
-  for (const auto& cell : cells_) hasChildren |= cell.second.Type() == TypeNode;
+  for (const auto& cell : cells_) hasChildren |= cell.second.Type() == ValueType::Node;
 
   std::unique_ptr<SettingsKey> key = parent.CreateForWrite(subKeyPath, hasChildren);
   if (!key) return false;
   for (const auto& [name, value] : cells_) {
-    if (value.Type() == TypeNode) {
+    if (value.Type() == ValueType::Node) {
       if (const Node* child = value.AsNode(); child && !child->Save(*key, name)) return false;
       continue;
     }
@@ -33,7 +33,7 @@ bool Node::Load(SettingsKey& parent, std::string_view subKeyPath) {
     // Stored names are single keys, never paths: a name holding "/" must not
     // reach through (or throw from) another cell.
     Value& cell = cells_[*name];
-    if (cell.Type() != TypeNode || !cell.AsNode()) cell = Value(std::make_unique<Node>());
+    if (cell.Type() != ValueType::Node || !cell.AsNode()) cell = Value(std::make_unique<Node>());
     if (!cell.AsNode()->Load(*key, *name)) return false;
   }
 

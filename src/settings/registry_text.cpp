@@ -34,15 +34,15 @@ bool ScanUnsigned(std::string_view& s, std::uint32_t& out) {
 std::optional<std::string> FormatRegistryText(const Value& value) {
   char buf[64];
   switch (value.Type()) {
-    case TypeFloat: {
+    case ValueType::Float: {
       // "%f" of a huge float has up to 39 integer digits; 64 bytes always fit.
       std::snprintf(buf, sizeof buf, "%u: %f", 1u, static_cast<double>(value.AsFloat()));
       return std::string(buf);
     }
-    case TypeInt:
+    case ValueType::Int:
       std::snprintf(buf, sizeof buf, "%u: %i", 2u, static_cast<int>(value.AsInt()));
       return std::string(buf);
-    case TypeString: {
+    case ValueType::String: {
       std::string s = value.AsString();
       if (s.empty()) return std::nullopt;  // an empty text never replaces a stored one
       return "3: " + s;

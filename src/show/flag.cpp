@@ -24,24 +24,24 @@ std::optional<StorageBlock> ReadPicture(std::int32_t flag, const std::string& pa
 }  // namespace
 
 FlagOutcome ApplyFlag(Scene& scene, Node& settings, const ResourceSource& resources) {
-  const std::int32_t flag = settings.Has(key::FlagNum, TypeInt) ? settings.Get(key::FlagNum).AsInt() : 0;
-  if (flag <= 0) return FlagOutcome::kSceneFlag;
-  if (flag > contract::kLastBuiltInFlag) return FlagOutcome::kUnknownFlag;
+  const std::int32_t flag = settings.Has(key::FlagNum, ValueType::Int) ? settings.Get(key::FlagNum).AsInt() : 0;
+  if (flag <= 0) return FlagOutcome::SceneFlag;
+  if (flag > contract::kLastBuiltInFlag) return FlagOutcome::UnknownFlag;
   Material* material = scene.FindMaterial(std::string(contract::kFlagMaterial));
-  if (!material) return FlagOutcome::kNoFlag;  // nothing to put it on: not worth decoding
+  if (!material) return FlagOutcome::NoFlag;  // nothing to put it on: not worth decoding
 
-  const std::string path = settings.Has(key::FlagPath, TypeString) ? settings.Get(key::FlagPath).AsString() : "";
+  const std::string path = settings.Has(key::FlagPath, ValueType::String) ? settings.Get(key::FlagPath).AsString() : "";
   const std::optional<StorageBlock> picture = ReadPicture(flag, path, resources);
-  if (!picture) return FlagOutcome::kNoPicture;
+  if (!picture) return FlagOutcome::NoPicture;
 
   // A layer whose frame did not decode would leave the flag bare, so the
   // old layer goes only once the new one has its picture.
-  std::unique_ptr<TextureLayer> layer = MakeTextureLayer(LayerDiffuse, scene.clock());
+  std::unique_ptr<TextureLayer> layer = MakeTextureLayer(LayerKind::Diffuse, scene.clock());
   TextureRef texture = layer->LoadFrame(scene.textureLoader(), *picture);
-  if (!texture) return FlagOutcome::kNotDecoded;
+  if (!texture) return FlagOutcome::NotDecoded;
   layer->AddFrame(std::move(texture));
   material->SetBaseLayer(std::move(layer));
-  return FlagOutcome::kApplied;
+  return FlagOutcome::Applied;
 }
 
 }  // namespace brisane

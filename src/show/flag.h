@@ -13,12 +13,12 @@
 namespace brisane {
 
 enum class FlagOutcome {
-  kSceneFlag,    // FlagNum 0 or below: nothing read
-  kApplied,      // the chosen picture is on the flag
-  kUnknownFlag,  // FlagNum beyond the built-in flags
-  kNoPicture,    // no path, or the file or resource is missing, unreadable, empty or too large
-  kNotDecoded,   // the bytes gave no texture
-  kNoFlag,       // the scene has no flag material
+  SceneFlag,     // FlagNum 0 or below: nothing read
+  Applied,       // the chosen picture is on the flag
+  UnknownFlag,   // FlagNum beyond the built-in flags
+  NoPicture,     // no path, or the file or resource is missing, unreadable, empty or too large
+  NotDecoded,    // the bytes gave no texture
+  NoFlag,        // the scene has no flag material
 };
 
 // A user's picture file above this size is not read: no camera writes a

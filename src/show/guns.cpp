@@ -45,8 +45,8 @@ Gun::Gun(Scene& scene, int index, const PictureSource& pictures, AudioDevice* au
   const auto slot = static_cast<std::size_t>(index - 1);
   gunNode_ = scene.FindNode(std::string(contract::kGuns.at(slot)));
   muzzle_ = scene.FindNode(std::string(contract::kGunMuzzles.at(slot)));
-  fire1_ = FindAs<GeometryObject>(scene, contract::kGunFires1.at(slot), NodeGeometry);
-  fire2_ = FindAs<GeometryObject>(scene, contract::kGunFires2.at(slot), NodeGeometry);
+  fire1_ = FindAs<GeometryObject>(scene, contract::kGunFires1.at(slot), NodeType::Geometry);
+  fire2_ = FindAs<GeometryObject>(scene, contract::kGunFires2.at(slot), NodeType::Geometry);
   const Matrix m = muzzle_ ? muzzle_->world() : Matrix::Identity();
 
   flash_ = std::make_unique<Sprite>(pictures, Picture{"", contract::kFlashPicture}, 30, m);

@@ -146,7 +146,10 @@ struct AmbientSoundSpec {
   std::uint32_t insideCone, outsideCone;
   bool loops;
 };
-enum AmbientSound : std::size_t { kLanternLoop, kCreakHigh, kCreakLow, kWindLoop };
+// Positions in kAmbientSounds and in the show's array of those sounds.
+struct AmbientSound {
+  enum : std::size_t { LanternLoop, CreakHigh, CreakLow, WindLoop };
+};
 inline constexpr std::array<AmbientSoundSpec, 4> kAmbientSounds = {{
     {resource::kLanternLoopSound, kLanterns[0], 350, 2000, true, 360, 360, true},
     {resource::kCreakHighSound, kCreaks[0], 40, 950, false, 0, 0, false},

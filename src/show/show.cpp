@@ -51,7 +51,7 @@ void StartRiggingAnimation(Scene& scene) {
 void StartHullLightmaps(Scene& scene) {
   for (std::string_view name : contract::kHullLightmapNodes) {
     if (auto* node = scene.FindNode<GeometryObject>(std::string(name)))
-      node->StartTextureAnimation(contract::kHullLightmapRate, LayerLightmap);
+      node->StartTextureAnimation(contract::kHullLightmapRate, LayerKind::Lightmap);
   }
 }
 
@@ -146,8 +146,8 @@ void Show::MakeWater(Device& device) {
                                             lightmapsEnabled_, platform_.clock.now(), platform_.fatal));
   if (!water) return;
   lightCycle_.onWaterAlpha = [water](std::uint8_t alpha) { water->SetAlpha(alpha); };
-  shipMotion_.Make(scene_, *water, ambientSounds_[contract::kCreakHigh],
-                   ambientSounds_[contract::kCreakLow]);
+  shipMotion_.Make(scene_, *water, ambientSounds_[contract::AmbientSound::CreakHigh],
+                   ambientSounds_[contract::AmbientSound::CreakLow]);
 }
 
 void Show::MakeGuns(std::uint16_t soundResource) {

@@ -290,7 +290,7 @@ EnvWater::EnvWater(Scene& scene, Device& device, TextureLoader* textures, const 
   if (environmentWater_) {
     const MapSize wanted = EnvironmentMapSize(viewportWidth_, viewportHeight_);
     environmentMap_ =
-        textures ? textures->CreateSurfaceOfType(wanted.width, wanted.height, kSurfaceTargetWithDepth) : nullptr;
+        textures ? textures->CreateSurfaceOfType(wanted.width, wanted.height, SurfaceKind::TargetWithDepth) : nullptr;
     if (environmentMap_) textures->SurfaceSize(*environmentMap_, mapSize_.width, mapSize_.height);
     if (!environmentMap_ || mapSize_.width == 0 || mapSize_.height == 0) {
       if (fatal_) fatal_("Can't create surface for envmap");
@@ -309,10 +309,10 @@ EnvWater::EnvWater(Scene& scene, Device& device, TextureLoader* textures, const 
   if (parts_.foam) foamBuffer_ = FillBuffer(device, *parts_.foam, kFvfTwoTextures, foamIndices_, foamGrid_);
 
   if (lightmaps_) {
-    TextureRef target = textures ? textures->CreateSurfaceOfType(kMixedWidth, kMixedHeight, kSurfaceTarget) : nullptr;
+    TextureRef target = textures ? textures->CreateSurfaceOfType(kMixedWidth, kMixedHeight, SurfaceKind::Target) : nullptr;
     std::uint32_t width = 0, height = 0;
     if (target) textures->SurfaceSize(*target, width, height);
-    const TextureLayer* base = parts_.seaMaterial ? parts_.seaMaterial->layer(LayerDiffuse) : nullptr;
+    const TextureLayer* base = parts_.seaMaterial ? parts_.seaMaterial->layer(LayerKind::Diffuse) : nullptr;
     TextureRef source = base && !base->frames().empty() ? base->frames().front() : nullptr;
     if (!target || width == 0 || height == 0) {
       if (fatal_) fatal_("Can't create surface for water");
@@ -376,7 +376,7 @@ void EnvWater::PushAlpha() {
     return;
   }
   if (!parts_.seaMaterial) return;
-  for (std::uint32_t kind : {LayerDiffuse, LayerAlphaKeyed})
+  for (std::uint32_t kind : {LayerKind::Diffuse, LayerKind::AlphaKeyed})
     if (auto* layer = dynamic_cast<ConstantAlphaLayer*>(parts_.seaMaterial->layer(kind))) layer->alpha = alpha_;
 }
 

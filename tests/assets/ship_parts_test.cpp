@@ -81,8 +81,8 @@ TEST_F(ShipDeckScene, FireShowsABurstOnlyInsideTheWindowsTheGunsPlay) {
   auto isBlended = [&](const SceneNode& n) { return std::find(blended.begin(), blended.end(), &n) != blended.end(); };
   const Material *fireLook = scene_->FindMaterial(deck::kFire), *shadow = scene_->FindMaterial(deck::kShadow);
   ASSERT_TRUE(fireLook && shadow);
-  EXPECT_TRUE(fireLook->layer(LayerAlphaKeyed) && fireLook->isTransparent() && shadow->layer(LayerOpacity));
-  EXPECT_NE(scene_->textures().count(TextureCacheKey{deck::kFireImage, LayerAlphaKeyed}), 0u);
+  EXPECT_TRUE(fireLook->layer(LayerKind::AlphaKeyed) && fireLook->isTransparent() && shadow->layer(LayerKind::Opacity));
+  EXPECT_NE(scene_->textures().count(TextureCacheKey{deck::kFireImage, LayerKind::AlphaKeyed}), 0u);
   EXPECT_TRUE(isBlended(node("gun_shadow01")));
   for (const auto& [name, found] : scene_->nodes()) {
     const SceneNode* up = found;

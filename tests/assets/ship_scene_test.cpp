@@ -101,7 +101,7 @@ TEST(ShipScene, MeshesFitTheDeviceAndTheHullPartsAreLightmapped) {
     for (const GeometryFrame& f : g->frames())
       for (const auto& m : f.meshes) {
         EXPECT_EQ(m->fvf(), kFvfTwoTextures) << name;
-        const TextureLayer* lightmap = m->material()->layer(LayerLightmap);
+        const TextureLayer* lightmap = m->material()->layer(LayerKind::Lightmap);
         EXPECT_TRUE(lightmap && lightmap->texCoordIndex() == 1) << m->material()->name();
       }
   }

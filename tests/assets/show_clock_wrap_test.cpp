@@ -36,7 +36,7 @@ struct ShipShow {
   ShipShow(std::uint32_t start, std::initializer_list<std::pair<std::string_view, int>> changed) : clock(start) {
     resources.add(contract::kSceneResource, kSceneResourceType, BuildShipScene().archive);
     for (const SettingSpec& spec : SettingSpecs())
-      if (spec.type == TypeInt) settings.Get(spec.key) = Value(spec.defaultValue);
+      if (spec.type == ValueType::Int) settings.Get(spec.key) = Value(spec.defaultValue);
     for (const auto& [name, value] : changed) settings.Get(name) = Value(value);
     started = show.Setup(device, {768, false, ""});
     show.MakeGuns(0);

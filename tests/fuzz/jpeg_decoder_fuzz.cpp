@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   brisane::JpegDecoder decoder;
-  if (decoder.ReadParameters(data, size) != brisane::JpegResult::kOk) return 0;
+  if (decoder.ReadParameters(data, size) != brisane::JpegResult::Ok) return 0;
   if (static_cast<long long>(decoder.Width()) * decoder.Height() > 1000000) return 0;
   // Full size, then a scale picked by the input (which keeps only some
   // coefficients of multi-scan pictures), each into exactly the bytes its
@@ -61,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> pixels(layout.Bytes());
     layout.pixels = pixels.data(), layout.size = pixels.size();
     const brisane::JpegResult r = decoder.Decode(layout);
-    if (r != brisane::JpegResult::kOk && r != brisane::JpegResult::kCorruptData && r != brisane::JpegResult::kBadHeader &&
-        r != brisane::JpegResult::kOutOfMemory)
+    if (r != brisane::JpegResult::Ok && r != brisane::JpegResult::CorruptData && r != brisane::JpegResult::BadHeader &&
+        r != brisane::JpegResult::OutOfMemory)
       __builtin_trap();
   }
   // The texture path: three bytes a pixel, reduced to a small texture, then a fill.

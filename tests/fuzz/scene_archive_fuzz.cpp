@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Scene& scene = *h.scene;
   scene.root().StartAnimation(0, 1000, 0, 1.0f, -1);
   for (const auto& [name, node] : scene.nodes())
-    if (node->type() == NodeGeometry) {
+    if (node->type() == NodeType::Geometry) {
       auto* geometry = static_cast<GeometryObject*>(node);
       geometry->StartGeometryAnimation(0, 200, 0, 0.5f, -1);
       geometry->StartTextureAnimation(20, 5);

@@ -174,7 +174,7 @@ TEST_P(ConformanceTest, MatchesTheReferenceDecoder) {
   int w = 0, h = 0, ch = 0;
   const std::vector<std::uint8_t> reference = DecodeReference(jpeg, scale, &w, &h, &ch);
   JpegDecoder decoder;
-  ASSERT_EQ(decoder.ReadParameters(jpeg.data(), jpeg.size()), JpegResult::kOk);
+  ASSERT_EQ(decoder.ReadParameters(jpeg.data(), jpeg.size()), JpegResult::Ok);
   JpegOutput layout = decoder.Layout(scale);
   ASSERT_EQ(layout.height, -h);
   ASSERT_EQ(layout.Bytes(), reference.size());
@@ -182,7 +182,7 @@ TEST_P(ConformanceTest, MatchesTheReferenceDecoder) {
   std::vector<std::uint8_t> buffer(reference.size() + 2 * kGuard, kSentinel);
   layout.pixels = buffer.data() + kGuard;
   layout.size = reference.size();
-  EXPECT_EQ(decoder.Decode(layout), JpegResult::kOk);
+  EXPECT_EQ(decoder.Decode(layout), JpegResult::Ok);
   EXPECT_TRUE(std::equal(buffer.begin() + kGuard, buffer.end() - kGuard, reference.begin()));
   EXPECT_TRUE(std::all_of(buffer.begin(), buffer.begin() + kGuard, [](auto b) { return b == kSentinel; }));
   EXPECT_TRUE(std::all_of(buffer.end() - kGuard, buffer.end(), [](auto b) { return b == kSentinel; }));

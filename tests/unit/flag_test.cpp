@@ -58,7 +58,7 @@ class FlagTest : public ::testing::Test {
     return ApplyFlag(*harness.scene, settings, resources);
   }
   const FakeTexture& FlagPicture() {
-    const TextureLayer* layer = harness.scene->FindMaterial(std::string(contract::kFlagMaterial))->layer(LayerDiffuse);
+    const TextureLayer* layer = harness.scene->FindMaterial(std::string(contract::kFlagMaterial))->layer(LayerKind::Diffuse);
     EXPECT_EQ(layer->frames().size(), 1u);
     return AsFake(layer->frames().front());
   }
@@ -86,20 +86,20 @@ class FlagTest : public ::testing::Test {
 };
 
 TEST_F(FlagTest, TheScenesOwnBuiltInFlagsAndTheUsersFile) {
-  EXPECT_EQ(ApplyFlag(*harness.scene, settings, resources), FlagOutcome::kSceneFlag) << "no FlagNum at all";
-  EXPECT_FALSE(settings.Has(key::FlagNum, TypeInt) || settings.Has(key::FlagPath, TypeString)) << "read, not added to";
+  EXPECT_EQ(ApplyFlag(*harness.scene, settings, resources), FlagOutcome::SceneFlag) << "no FlagNum at all";
+  EXPECT_FALSE(settings.Has(key::FlagNum, ValueType::Int) || settings.Has(key::FlagPath, ValueType::String)) << "read, not added to";
   for (std::uint16_t id : {1098, 1100, 1101, 1124}) resources.add(id, "JPEGFILE", Bytes("flag " + std::to_string(id)));
-  for (std::int32_t flag : {0, -2147483647 - 1}) EXPECT_EQ(Apply(flag), FlagOutcome::kSceneFlag) << flag;
+  for (std::int32_t flag : {0, -2147483647 - 1}) EXPECT_EQ(Apply(flag), FlagOutcome::SceneFlag) << flag;
   EXPECT_EQ(Textures(), before);
   EXPECT_EQ(harness.loader.calls, calls) << "nothing decoded";
 
-  const TextureLayer* pennant = harness.scene->FindMaterial("Flag2")->layer(LayerDiffuse);
+  const TextureLayer* pennant = harness.scene->FindMaterial("Flag2")->layer(LayerKind::Diffuse);
   for (const auto& [flag, picture] : {std::pair{26, "flag 1124"}, {2, "flag 1100"}, {3, "flag 1101"}}) {
-    ASSERT_EQ(Apply(flag), FlagOutcome::kApplied) << flag;
+    ASSERT_EQ(Apply(flag), FlagOutcome::Applied) << flag;
     EXPECT_EQ(std::pair(FlagPicture().image, FlagPicture().loadKind), std::pair(std::string(picture), 0u)) << "diffuse";
   }
-  EXPECT_EQ(harness.scene->FindMaterial("Flag2")->layer(LayerDiffuse), pennant) << "the pennant keeps its picture";
-  ASSERT_EQ(Apply(contract::kCustomFlag, Write(Bytes("my own flag"))), FlagOutcome::kApplied);
+  EXPECT_EQ(harness.scene->FindMaterial("Flag2")->layer(LayerKind::Diffuse), pennant) << "the pennant keeps its picture";
+  ASSERT_EQ(Apply(contract::kCustomFlag, Write(Bytes("my own flag"))), FlagOutcome::Applied);
   EXPECT_EQ(FlagPicture().image, "my own flag");
 }
 
@@ -112,10 +112,10 @@ TEST_F(FlagTest, FailuresKeepTheScenesFlag) {
   using enum FlagOutcome;
   const std::int32_t custom = contract::kCustomFlag;
   const std::tuple<std::int32_t, std::string, FlagOutcome> cases[] = {
-      {27, "", kUnknownFlag}, {65535 - 1098, "", kUnknownFlag}, {5, "", kNoPicture}, {12, "", kNoPicture},
-      {custom, "", kNoPicture}, {custom, tmp + "/brisane_no_such_flag.jpg", kNoPicture}, {custom, tmp, kNoPicture},
-      {custom, Write({}), kNoPicture},  // an empty file, which a length-prefixed read would misread
-      {26, "", kNotDecoded}, {custom, Write(Bytes("bad bytes")), kNotDecoded}};
+      {27, "", UnknownFlag}, {65535 - 1098, "", UnknownFlag}, {5, "", NoPicture}, {12, "", NoPicture},
+      {custom, "", NoPicture}, {custom, tmp + "/brisane_no_such_flag.jpg", NoPicture}, {custom, tmp, NoPicture},
+      {custom, Write({}), NoPicture},  // an empty file, which a length-prefixed read would misread
+      {26, "", NotDecoded}, {custom, Write(Bytes("bad bytes")), NotDecoded}};
   for (const auto& [flag, path, outcome] : cases) {
     EXPECT_EQ(Apply(flag, path), outcome) << flag << " " << path;
     ASSERT_EQ(Textures(), before) << flag;
@@ -124,7 +124,7 @@ TEST_F(FlagTest, FailuresKeepTheScenesFlag) {
   ASSERT_TRUE(bare.Load(SampleArchive()));
   const int decoded = bare.loader.calls;
   settings.Get(key::FlagNum) = Value(26);
-  EXPECT_EQ(ApplyFlag(*bare.scene, settings, resources), kNoFlag);
+  EXPECT_EQ(ApplyFlag(*bare.scene, settings, resources), NoFlag);
   EXPECT_EQ(bare.loader.calls, decoded);
 }
 
@@ -139,10 +139,10 @@ TEST_F(FlagTest, DamagedAndCameraSizedPicturesThroughTheDecoder) {
   for (std::size_t i = 0; i + 5 < badScan.size(); ++i)
     if (badScan[i] == 0xFF && badScan[i + 1] == 0xDA) badScan[i + 5] = 7;
   resources.add(1112, "JPEGFILE", badScan);
-  EXPECT_EQ(Apply(14), FlagOutcome::kNotDecoded);
+  EXPECT_EQ(Apply(14), FlagOutcome::NotDecoded);
   EXPECT_EQ(Textures(), before);
   EXPECT_TRUE(decoder.sizes.empty());
-  ASSERT_EQ(Apply(contract::kCustomFlag, Write(DcPicture(6000, 4000))), FlagOutcome::kApplied);
+  ASSERT_EQ(Apply(contract::kCustomFlag, Write(DcPicture(6000, 4000))), FlagOutcome::Applied);
   EXPECT_EQ(decoder.sizes, (std::vector<std::array<int, 3>>{{4, 1500, 1000}}));
 }
 

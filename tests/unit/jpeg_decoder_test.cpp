@@ -56,7 +56,7 @@ std::vector<std::uint8_t> Sof(int w, int h, int components) {
 
 struct Picture {
   JpegResult parameters;
-  JpegResult decode = JpegResult::kNoParameters;
+  JpegResult decode = JpegResult::NoParameters;
   JpegOutput layout;
   std::vector<std::uint8_t> pixels;
   // The image's pixel (x, y) counted from the top, in the usual bottom-up layout.
@@ -69,7 +69,7 @@ Picture Decode(const std::vector<std::uint8_t>& bytes) {
   Picture p;
   JpegDecoder decoder;
   p.parameters = decoder.ReadParameters(bytes.data(), bytes.size());
-  if (p.parameters != JpegResult::kOk) return p;
+  if (p.parameters != JpegResult::Ok) return p;
   p.layout = decoder.Layout();
   p.pixels.assign(p.layout.Bytes(), 0xEE);
   p.layout.pixels = p.pixels.data();
@@ -88,7 +88,7 @@ TEST(JpegDecoderTest, DamagedScanKeepsWhatCouldBeRead) {
   s.Flush();  // RST1 lost
   s.Block(100), s.Restart(2), s.Block(900), s.End();
   const Picture lost = Decode(s.bytes);
-  EXPECT_EQ(lost.decode, JpegResult::kCorruptData);
+  EXPECT_EQ(lost.decode, JpegResult::CorruptData);
   EXPECT_EQ(lost.At(0, 0), Flat(300));
   EXPECT_EQ(lost.At(8, 0), Flat(-200));
   EXPECT_EQ(lost.At(0, 8), 128);  // only the lost interval: zeros after the reset
@@ -97,7 +97,7 @@ TEST(JpegDecoderTest, DamagedScanKeepsWhatCouldBeRead) {
   std::vector<std::uint8_t> cut = FourBlocks(dc);
   cut.resize(cut.size() - 4);  // the last block and the end marker
   const Picture truncated = Decode(cut);
-  EXPECT_EQ(truncated.decode, JpegResult::kCorruptData);
+  EXPECT_EQ(truncated.decode, JpegResult::CorruptData);
   EXPECT_EQ(truncated.At(8, 0), Flat(-200));
 }
 
@@ -115,7 +115,7 @@ TEST(JpegDecoderTest, FillBytesStrayBytesAndUnknownSegmentsAreSkipped) {
   s.bytes.insert(s.bytes.end(), {0xFF, 0xFF, 0xFF});
   s.Marker(0xD9);
   const Picture p = Decode(s.bytes);
-  EXPECT_EQ(p.decode, JpegResult::kOk);
+  EXPECT_EQ(p.decode, JpegResult::Ok);
   EXPECT_EQ(p.At(7, 7), Flat(-800));
 }
 
@@ -127,8 +127,8 @@ TEST(JpegDecoderTest, LayoutsOnRequestAndCallsOutOfOrderOrLayoutsThatDoNotFitAre
   JpegOutput out;
   out.pixels = buffer.data();
   out.size = buffer.size();
-  EXPECT_EQ(decoder.Decode(out), JpegResult::kNoParameters);
-  ASSERT_EQ(decoder.ReadParameters(bytes.data(), bytes.size()), JpegResult::kOk);
+  EXPECT_EQ(decoder.Decode(out), JpegResult::NoParameters);
+  ASSERT_EQ(decoder.ReadParameters(bytes.data(), bytes.size()), JpegResult::Ok);
   EXPECT_EQ(decoder.Layout(3).width, 0);
   JpegOutput good = decoder.Layout();
   good.pixels = buffer.data();
@@ -140,33 +140,33 @@ TEST(JpegDecoderTest, LayoutsOnRequestAndCallsOutOfOrderOrLayoutsThatDoNotFitAre
   for (auto brk : breaks) {
     JpegOutput bad = good;
     brk(bad);
-    EXPECT_EQ(decoder.Decode(bad), JpegResult::kBadLayout);
+    EXPECT_EQ(decoder.Decode(bad), JpegResult::BadLayout);
   }
   EXPECT_EQ(buffer, std::vector<std::uint8_t>(520, 0x77));
   JpegOutput rgba = good;  // top-down red, green, blue, alpha
   rgba.height = 10;
-  rgba.order = JpegColourOrder::kRgba;
+  rgba.order = JpegColourOrder::Rgba;
   rgba.channels = 4;
   rgba.padding = 0;
-  ASSERT_EQ(decoder.Decode(rgba), JpegResult::kOk);
+  ASSERT_EQ(decoder.Decode(rgba), JpegResult::Ok);
   EXPECT_EQ(rgba.Stride(), 52u);
   EXPECT_EQ(buffer[0], Flat(80));
   EXPECT_EQ(buffer[519], 255);
   EXPECT_EQ(buffer[518], Flat(320));
   // Decoding again gives the same picture; after Release nothing is left.
-  ASSERT_EQ(decoder.Decode(good), JpegResult::kOk);
+  ASSERT_EQ(decoder.Decode(good), JpegResult::Ok);
   const std::vector<std::uint8_t> first = buffer;
-  ASSERT_EQ(decoder.Decode(good), JpegResult::kOk);
+  ASSERT_EQ(decoder.Decode(good), JpegResult::Ok);
   EXPECT_EQ(buffer, first);
   decoder.Release();
-  EXPECT_EQ(decoder.Decode(good), JpegResult::kNoParameters);
+  EXPECT_EQ(decoder.Decode(good), JpegResult::NoParameters);
 }
 
 // Only headers are written here: nothing this large is decoded.
 TEST(JpegDecoderTest, ScaleForFitsTheBoundAndTheMemoryLimits) {
   JpegDecoder d;
   const std::vector<std::uint8_t> camera = WithFrame(Sof(6000, 4000, 1));
-  ASSERT_EQ(d.ReadParameters(camera.data(), camera.size()), JpegResult::kOk);
+  ASSERT_EQ(d.ReadParameters(camera.data(), camera.size()), JpegResult::Ok);
   for (const auto& [w, h, scale] : {std::tuple{6000, 4000, 1}, std::tuple{3000, 2000, 2}, std::tuple{8192, 1999, 4},
                                     std::tuple{256, 256, 8}})
     EXPECT_EQ(d.ScaleFor(w, h), scale) << w << " x " << h;
@@ -176,11 +176,11 @@ TEST(JpegDecoderTest, ScaleForFitsTheBoundAndTheMemoryLimits) {
        {std::tuple{8192, 8192, 1, 0xC0, 2}, std::tuple{5792, 5792, 3, 0xC2, 4}, std::tuple{5792, 5792, 3, 0xC0, 1},
         std::tuple{65535, 32768, 4, 0xC0, 8}}) {
     const std::vector<std::uint8_t> header = WithFrame(Sof(w, h, components), marker);
-    ASSERT_EQ(d.ReadParameters(header.data(), header.size()), JpegResult::kOk);
+    ASSERT_EQ(d.ReadParameters(header.data(), header.size()), JpegResult::Ok);
     EXPECT_EQ(d.ScaleFor(0, 0), scale) << w << " marker " << marker;
   }
   const std::vector<std::uint8_t> huge = WithFrame(Sof(65535, 32768, 4), 0xC2);
-  EXPECT_EQ(d.ReadParameters(huge.data(), huge.size()), JpegResult::kTooLarge);
+  EXPECT_EQ(d.ReadParameters(huge.data(), huge.size()), JpegResult::TooLarge);
 }
 
 // Headers that must be refused when the parameters are read.
@@ -190,20 +190,20 @@ TEST(JpegDecoderTest, ImpossibleOrUnsupportedHeadersAreRefusedBeforeDecoding) {
   Stream bad_quant;
   bad_quant.Segment(0xDB, std::vector<std::uint8_t>(65, 4));  // table number 4
   const std::tuple<const char*, std::vector<std::uint8_t>, JpegResult> cases[] = {
-      {"empty", {}, JpegResult::kNotJpeg},
-      {"start only", {0xFF, 0xD8}, JpegResult::kTruncated},
-      {"zero width", WithFrame(Sof(0, 8, 1)), JpegResult::kBadHeader},
-      {"height from DNL", WithFrame(Sof(8, 0, 1)), JpegResult::kUnsupported},
-      {"too large", WithFrame(Sof(65535, 65535, 1)), JpegResult::kTooLarge},
-      {"largest accepted", WithFrame(Sof(5792, 5792, 1)), JpegResult::kOk},
-      {"12-bit", WithFrame({12, 0, 8, 0, 8, 1, 1, 0x11, 0}), JpegResult::kUnsupported},
-      {"two components", WithFrame(Sof(8, 8, 2)), JpegResult::kUnsupported},
-      {"factor 5", WithFrame({8, 0, 8, 0, 8, 1, 1, 0x51, 0}), JpegResult::kBadHeader},
-      {"table 4", WithFrame({8, 0, 8, 0, 8, 1, 1, 0x11, 4}), JpegResult::kBadHeader},
-      {"factor 3 over 2", WithFrame({8, 0, 8, 0, 8, 3, 1, 0x31, 0, 2, 0x21, 0, 3, 0x11, 0}), JpegResult::kUnsupported},
-      {"repeated id", WithFrame({8, 0, 8, 0, 8, 3, 1, 0x11, 0, 1, 0x11, 0, 3, 0x11, 0}), JpegResult::kBadHeader},
-      {"all-ones code", all_ones.bytes, JpegResult::kBadHeader},
-      {"quantisation table 4", bad_quant.bytes, JpegResult::kBadHeader},
+      {"empty", {}, JpegResult::NotJpeg},
+      {"start only", {0xFF, 0xD8}, JpegResult::Truncated},
+      {"zero width", WithFrame(Sof(0, 8, 1)), JpegResult::BadHeader},
+      {"height from DNL", WithFrame(Sof(8, 0, 1)), JpegResult::Unsupported},
+      {"too large", WithFrame(Sof(65535, 65535, 1)), JpegResult::TooLarge},
+      {"largest accepted", WithFrame(Sof(5792, 5792, 1)), JpegResult::Ok},
+      {"12-bit", WithFrame({12, 0, 8, 0, 8, 1, 1, 0x11, 0}), JpegResult::Unsupported},
+      {"two components", WithFrame(Sof(8, 8, 2)), JpegResult::Unsupported},
+      {"factor 5", WithFrame({8, 0, 8, 0, 8, 1, 1, 0x51, 0}), JpegResult::BadHeader},
+      {"table 4", WithFrame({8, 0, 8, 0, 8, 1, 1, 0x11, 4}), JpegResult::BadHeader},
+      {"factor 3 over 2", WithFrame({8, 0, 8, 0, 8, 3, 1, 0x31, 0, 2, 0x21, 0, 3, 0x11, 0}), JpegResult::Unsupported},
+      {"repeated id", WithFrame({8, 0, 8, 0, 8, 3, 1, 0x11, 0, 1, 0x11, 0, 3, 0x11, 0}), JpegResult::BadHeader},
+      {"all-ones code", all_ones.bytes, JpegResult::BadHeader},
+      {"quantisation table 4", bad_quant.bytes, JpegResult::BadHeader},
   };
   for (const auto& [name, bytes, expected] : cases) EXPECT_EQ(JpegDecoder().ReadParameters(bytes.data(), bytes.size()), expected) << name;
 }
@@ -224,7 +224,7 @@ TEST(JpegDecoderTest, BadFirstScanHeaderIsRefusedWithoutWriting) {
     s.Block(0);
     s.End();
     const Picture p = Decode(s.bytes);
-    EXPECT_EQ(p.decode, JpegResult::kBadHeader) << name;
+    EXPECT_EQ(p.decode, JpegResult::BadHeader) << name;
     EXPECT_EQ(p.pixels, std::vector<std::uint8_t>(p.pixels.size(), 0xEE)) << name;
   }
 }
@@ -233,9 +233,9 @@ TEST(JpegDecoderTest, BadFirstScanHeaderIsRefusedWithoutWriting) {
 // picture: the decoder gives up after 500 scans, or after 8 that ran dry.
 TEST(JpegDecoderTest, EndlessScansAreCutShort) {
   for (const auto& [good_scans, empty_scans, result, value] :
-       {std::tuple{0, 7, JpegResult::kCorruptData, Flat(800)},
-        std::tuple{0, 8, JpegResult::kCorruptData, 128},  // the last scan was not read
-        std::tuple{499, 0, JpegResult::kOk, Flat(800)}, std::tuple{500, 0, JpegResult::kCorruptData, Flat(80)}}) {
+       {std::tuple{0, 7, JpegResult::CorruptData, Flat(800)},
+        std::tuple{0, 8, JpegResult::CorruptData, 128},  // the last scan was not read
+        std::tuple{499, 0, JpegResult::Ok, Flat(800)}, std::tuple{500, 0, JpegResult::CorruptData, Flat(80)}}) {
     Stream s;
     s.Tables();
     s.Frame(8, 8, 0xC2);

@@ -59,11 +59,11 @@ TEST_F(MaterialStagesTest, EachLayerCombinationTakesItsStagesAndEndsTheChain) {
   };
   const std::pair<const char*, std::vector<Expected>> cases[] = {
       {"DiffuseLightmap",
-       {{LayerDiffuse, d3d::kTaTexture, d3d::kTopModulate, 0}, {LayerLightmap, d3d::kTaTexture, d3d::kTopModulate2X, 1}}},
-      {"KeyedDiffuse", {{LayerAlphaKeyed, d3d::kTaTexture, d3d::kTopModulate, 2}}},
+       {{LayerKind::Diffuse, d3d::kTaTexture, d3d::kTopModulate, 0}, {LayerKind::Lightmap, d3d::kTaTexture, d3d::kTopModulate2X, 1}}},
+      {"KeyedDiffuse", {{LayerKind::AlphaKeyed, d3d::kTaTexture, d3d::kTopModulate, 2}}},
       {"Opacity",
-       {{LayerDiffuse, d3d::kTaTexture, d3d::kTopModulate, 0}, {LayerOpacity, d3d::kTaCurrent, d3d::kTopSelectArg1, 1}}},
-      {"Reflection", {{LayerReflection, d3d::kTaTexture, d3d::kTopModulate, 1 | d3d::kTciCameraSpaceReflectionVector}}},
+       {{LayerKind::Diffuse, d3d::kTaTexture, d3d::kTopModulate, 0}, {LayerKind::Opacity, d3d::kTaCurrent, d3d::kTopSelectArg1, 1}}},
+      {"Reflection", {{LayerKind::Reflection, d3d::kTaTexture, d3d::kTopModulate, 1 | d3d::kTciCameraSpaceReflectionVector}}},
   };
   for (const auto& [name, stages] : cases) {
     SCOPED_TRACE(name);
@@ -91,7 +91,7 @@ TEST_F(MaterialStagesTest, AlphaComesFromTheLayerThatOwnsItAndCullingFromTheSide
   auto alpha = [&](const char* name, std::uint32_t kind) -> std::uint8_t& {
     return static_cast<ConstantAlphaLayer*>(material(name).layer(kind))->alpha;
   };
-  alpha("Plain", LayerDiffuse) = 128;
+  alpha("Plain", LayerKind::Diffuse) = 128;
   material("Plain").Apply(device);
   EXPECT_EQ(device.State(RenderState::TextureFactor), 0x80000000u);
   EXPECT_EQ(Stage(0, TSS::AlphaArg1), d3d::kTaTFactor);
@@ -103,7 +103,7 @@ TEST_F(MaterialStagesTest, AlphaComesFromTheLayerThatOwnsItAndCullingFromTheSide
   EXPECT_TRUE(device.Calls("SetRenderState(22").empty());
   EXPECT_EQ(Stage(0, TSS::AlphaArg1), d3d::kTaTexture);
   EXPECT_EQ(Stage(0, TSS::AlphaOp), d3d::kTopSelectArg1);
-  alpha("KeyedDiffuse", LayerAlphaKeyed) = 64;
+  alpha("KeyedDiffuse", LayerKind::AlphaKeyed) = 64;
   material("KeyedDiffuse").Apply(device);
   EXPECT_EQ(device.State(RenderState::TextureFactor), 64u << 24);
   EXPECT_EQ(Stage(0, TSS::AlphaArg2), d3d::kTaTFactor);
@@ -120,16 +120,16 @@ TEST_F(MaterialStagesTest, AlphaComesFromTheLayerThatOwnsItAndCullingFromTheSide
 
 // A stage without its picture must not draw with one an earlier material left.
 TEST_F(MaterialStagesTest, ALayerWithoutPictureUnbindsItsStageAndTheChainStillEnds) {
-  device.SetTexture(0, frame("DiffuseLightmap", LayerDiffuse));
+  device.SetTexture(0, frame("DiffuseLightmap", LayerKind::Diffuse));
   device.SetTextureStageState(2, TSS::ColorOp, d3d::kTopModulate);
   material("Broken").Apply(device);
   EXPECT_EQ(device.textures[0], nullptr);
-  EXPECT_EQ(device.textures[1], frame("Broken", LayerLightmap));
+  EXPECT_EQ(device.textures[1], frame("Broken", LayerKind::Lightmap));
   EXPECT_EQ(Stage(2, TSS::ColorOp), d3d::kTopDisable);
   material("Opacity").Apply(device);
-  device.SetTexture(2, frame("Opacity", LayerOpacity));
+  device.SetTexture(2, frame("Opacity", LayerKind::Opacity));
   material("BrokenLight").Apply(device);
-  EXPECT_EQ(device.textures[0], frame("BrokenLight", LayerDiffuse));
+  EXPECT_EQ(device.textures[0], frame("BrokenLight", LayerKind::Diffuse));
   EXPECT_EQ(device.textures[1], nullptr);
   EXPECT_EQ(device.textures[2], nullptr);
 }

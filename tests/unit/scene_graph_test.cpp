@@ -564,7 +564,7 @@ TEST_F(GeometryAnimationTest, StartsOnlyWithFramesToFlipAndOnlyThroughGeometry) 
 
 TEST(LayerCyclingTest, SixteenFramesAtTenPerSecondAcrossTheClocksWrap) {
   ManualClock clock(123456);
-  auto layer = MakeTextureLayer(LayerLightmap, clock);
+  auto layer = MakeTextureLayer(LayerKind::Lightmap, clock);
   for (int i = 0; i < 16; ++i) layer->AddFrame(nullptr);
   EXPECT_EQ(layer->currentFrame(), 0u);
   layer->Start(10);

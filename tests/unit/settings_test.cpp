@@ -76,19 +76,19 @@ TEST(NodeTest, GetCreatesCellsAndChildNodesOnTheWayAndHasNeverCreates) {
   EXPECT_EQ(Value(0.5f).AsInt(), 0);
   EXPECT_EQ(Value("7").AsInt(), 0);
   Node node;
-  EXPECT_FALSE(node.Has("x/y", TypeNone));
+  EXPECT_FALSE(node.Has("x/y", ValueType::None));
   EXPECT_TRUE(node.empty());
   Value& cell = node.Get("X");
   EXPECT_EQ(&node.Get("X"), &cell);
   cell = Value("text");
   cell = Value(std::int32_t{5});
-  EXPECT_TRUE(node.Has("X", TypeInt));
+  EXPECT_TRUE(node.Has("X", ValueType::Int));
   for (const char* key : {"\xE9", "B", "a/c/d"}) node.Get(key) = Value("deep");
   EXPECT_EQ(node.Get("a").AsNode()->Get("c/d").AsString(), "deep");
   // Only the first slash splits: a//b is a, then the empty key, then b.
   node.Get("a//b") = Value(std::int32_t{1});
-  EXPECT_TRUE(node.Get("a").AsNode()->Has("", TypeNode));
-  EXPECT_FALSE(node.Has("a/b", TypeInt));
+  EXPECT_TRUE(node.Get("a").AsNode()->Has("", ValueType::Node));
+  EXPECT_FALSE(node.Has("a/b", ValueType::Int));
   // A path through a value throws, and the failed lookup changes nothing.
   EXPECT_THROW(node.Get("X/b"), Node::KeyNotFound);
   EXPECT_EQ(node.Get("X").AsInt(), 5);
@@ -102,11 +102,11 @@ TEST(NodeTest, ReplacingChildrenReleasesEveryLevelAndValueCopiesShareThem) {
     Node root;
     root.Get("a/b/c/d/e") = Value(std::int32_t{1});
     root.Get("a/b/c") = Value(std::int32_t{0});
-    EXPECT_FALSE(root.Has("a/b/c/d", TypeNode));
+    EXPECT_FALSE(root.Has("a/b/c/d", ValueType::Node));
     copy = root.Get("a");
   }
   ASSERT_NE(copy.AsNode(), nullptr);
-  EXPECT_TRUE(copy.AsNode()->Has("b/c", TypeInt));  // the copy outlives its tree
+  EXPECT_TRUE(copy.AsNode()->Has("b/c", ValueType::Int));  // the copy outlives its tree
 }
 
 TEST(NodeTest, ATreeDeeperThanTheStackIsBuiltAndDestroyed) {
@@ -115,7 +115,7 @@ TEST(NodeTest, ATreeDeeperThanTheStackIsBuiltAndDestroyed) {
   path += "leaf";
   auto root = std::make_unique<Node>();
   root->Get(path) = Value(std::int32_t{9});
-  EXPECT_TRUE(root->Has(path, TypeInt));
+  EXPECT_TRUE(root->Has(path, ValueType::Int));
   root.reset();  // would overflow the stack if children were destroyed recursively
 }
 
@@ -152,7 +152,7 @@ TEST_F(PersistenceTest, LoadAssignsOverDefaultsAndKeepsWhatIsAbsent) {
   ASSERT_TRUE(tree.Load(*root, kKey));
   EXPECT_EQ(tree.Get("SwitchPeriod").AsInt(), 16);
   EXPECT_EQ(tree.Get("ShowFPS").AsInt(), 3);  // an unknown tag keeps the default
-  EXPECT_TRUE(tree.Has("EnableFiring", TypeString));  // whatever its type
+  EXPECT_TRUE(tree.Has("EnableFiring", ValueType::String));  // whatever its type
   EXPECT_EQ(tree.Get("Untouched").AsInt(), 3);
   EXPECT_TRUE(tree.Load(*root, kKey + "\\Absent"));
   EXPECT_EQ(store.Find(kKey + "\\Absent"), nullptr);
@@ -173,7 +173,7 @@ TEST_F(PersistenceTest, ItemsBeyondTheReadLimitsAreSkippedAndNamesAreKeysNotPath
   ASSERT_TRUE(tree.Load(*root, kKey));
   EXPECT_EQ(tree.Get("Huge").AsString(), "default");
   EXPECT_EQ(tree.Get("Fine").AsInt(), 4);
-  EXPECT_TRUE(tree.Has("Count", TypeNode));  // a stored sub-key replaces a value of its name
+  EXPECT_TRUE(tree.Has("Count", ValueType::Node));  // a stored sub-key replaces a value of its name
   EXPECT_EQ(Keys(tree), (std::vector<std::string>{"Count", "Count/x", "Fine", "Huge"}));
 }
 
@@ -199,7 +199,7 @@ class LoadSettingsTest : public ::testing::Test {
     return LoadSettings(root, *user, table, [&](const std::string& m) { fatal += m; });
   }
   std::int32_t Int(std::string_view key) {
-    EXPECT_TRUE(root.Has(key, TypeInt)) << key;
+    EXPECT_TRUE(root.Has(key, ValueType::Int)) << key;
     return root.Get(key).AsInt();
   }
   MemorySettingsStore store;
@@ -214,7 +214,7 @@ TEST_F(LoadSettingsTest, AnEmptyRegistryGivesEveryDefault) {
   EXPECT_EQ(Int("ModeNum"), 5);  // 1024x768x32, the desktop
   for (const SettingSpec& spec : SettingSpecs()) {
     EXPECT_EQ(FindSetting(spec.key), &spec) << spec.key;  // declared once
-    if (spec.type == TypeInt && spec.deviceDefault == DeviceDefault::None) {
+    if (spec.type == ValueType::Int && spec.deviceDefault == DeviceDefault::None) {
       EXPECT_EQ(Int(spec.key), spec.defaultValue) << spec.key;
       EXPECT_TRUE(spec.minimum <= spec.defaultValue && spec.defaultValue <= spec.maximum) << spec.key;
     }
@@ -232,7 +232,7 @@ TEST_F(LoadSettingsTest, StoredValuesReplaceTheDefaultsAndDefaultsReplaceOldMemo
   Store("ModeNum", "2: 2");
   Store("UseDesktopRes", "2: 0");
   ASSERT_EQ(Load(), kOk);
-  EXPECT_TRUE(root.Has("FlagPath", TypeString));
+  EXPECT_TRUE(root.Has("FlagPath", ValueType::String));
   EXPECT_EQ(Int("SwitchPeriod"), 200);
   EXPECT_EQ(Int("LightDelay"), FindSetting(key::LightDelay)->defaultValue);
   EXPECT_EQ(table.current, 2u);

@@ -84,7 +84,7 @@ TEST_F(ShowTest, TheChosenFlagFliesOnTheFlagAndItsCopies) {
   ASSERT_TRUE(show.Setup(device, {}));
   for (const char* node : {"flag01", "flag01flag03clone"}) {
     auto* object = static_cast<GeometryObject*>(show.scene().FindNode(node));
-    const TextureLayer* base = object->activeMeshes().front()->material()->layer(LayerDiffuse);
+    const TextureLayer* base = object->activeMeshes().front()->material()->layer(LayerKind::Diffuse);
     EXPECT_EQ(static_cast<FakeTexture*>(base->frames().at(0).get())->image, us) << node;
   }
 }
@@ -96,8 +96,8 @@ TEST_F(ShowTest, LightmapsOffLeavesTheirLayersOutOfTheLoad) {
   EXPECT_FALSE(show.lightmapsEnabled());
   Material* hull = show.scene().FindMaterial("Hull");
   ASSERT_NE(hull, nullptr);
-  EXPECT_NE(hull->layer(LayerDiffuse), nullptr);
-  EXPECT_EQ(hull->layer(LayerLightmap), nullptr);
+  EXPECT_NE(hull->layer(LayerKind::Diffuse), nullptr);
+  EXPECT_EQ(hull->layer(LayerKind::Lightmap), nullptr);
   EXPECT_EQ(device.renderStates.at(RenderState::Ambient), 0xFFDDB2B2u) << "the day's 0.87, 0.7, 0.7";
   EXPECT_EQ(device.renderStates.at(RenderState::Lighting), 1u);
 }
@@ -352,7 +352,7 @@ TEST_F(ShowTest, MissingDataOrNodesLeaveThoseSoundsSilentAndTheRestPlay) {
   ASSERT_EQ(audio.created.size(), 1u) << "the lantern's loop alone";
   Frame();
   EXPECT_TRUE(audio.created[0]->playing);
-  EXPECT_EQ(show.ambientSounds()[contract::kCreakHigh].Play(false), kEFail);
+  EXPECT_EQ(show.ambientSounds()[contract::AmbientSound::CreakHigh].Play(false), kEFail);
 }
 
 }  // namespace

@@ -150,7 +150,7 @@ class WaterTest : public ::testing::Test {
   }
   std::uint8_t& SeaAlpha() {
     auto* sea = scene->FindMaterial(std::string(contract::kWaterMaterials[0]));
-    return static_cast<ConstantAlphaLayer&>(*sea->layer(LayerDiffuse)).alpha;
+    return static_cast<ConstantAlphaLayer&>(*sea->layer(LayerKind::Diffuse)).alpha;
   }
   bool Visible(const std::string& name) { return testing::Find<GeometryObject>(*scene, name)->visible(); }
   std::uint32_t SeaFactor() const {
@@ -226,7 +226,7 @@ TEST_F(WaterTest, RenderTargetsTakeTheSizeTheDeviceGaveAndMissingOnesAreFatal) {
   device.failing.clear();
   // Where the report returns, the sea goes on plain.
   fatal.clear();
-  loader.refuse = {kSurfaceTargetWithDepth, kSurfaceTarget};
+  loader.refuse = {SurfaceKind::TargetWithDepth, SurfaceKind::Target};
   water = Make(true, true);
   EXPECT_EQ(fatal, (std::vector<std::string>{"Can't create surface for envmap", "Can't create surface for water"}));
   EXPECT_FALSE(water->environmentWater());

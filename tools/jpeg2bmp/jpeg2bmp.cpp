@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
 
   brisane::JpegDecoder decoder;
   const brisane::JpegResult read = decoder.ReadParameters(jpeg.data(), jpeg.size());
-  if (read != brisane::JpegResult::kOk) {
+  if (read != brisane::JpegResult::Ok) {
     std::fprintf(stderr, "jpeg2bmp: %s: %s\n", argv[1], brisane::JpegResultText(read));
     return 1;
   }
@@ -46,9 +46,9 @@ int main(int argc, char** argv) {
   layout.pixels = pixels.data();
   layout.size = pixels.size();
   const brisane::JpegResult decoded = decoder.Decode(layout);
-  if (decoded == brisane::JpegResult::kCorruptData) {
+  if (decoded == brisane::JpegResult::CorruptData) {
     std::fprintf(stderr, "jpeg2bmp: %s: warning: %s\n", argv[1], brisane::JpegResultText(decoded));
-  } else if (decoded != brisane::JpegResult::kOk) {
+  } else if (decoded != brisane::JpegResult::Ok) {
     std::fprintf(stderr, "jpeg2bmp: %s: %s\n", argv[1], brisane::JpegResultText(decoded));
     return 1;
   }

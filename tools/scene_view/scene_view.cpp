@@ -277,7 +277,7 @@ class Viewer {
   std::vector<std::string> AllCameras() const {
     std::vector<std::string> names;
     for (const auto& [name, node] : scene_.nodes())
-      if (node->type() == NodeCamera) names.push_back(name);
+      if (node->type() == NodeType::Camera) names.push_back(name);
     return names;
   }
 

@@ -22,9 +22,9 @@ class CountingLoader : public TextureLoader {
 
 const char* TypeTag(const SceneNode& node) {
   switch (node.type()) {
-    case NodeGeometry: return "GO";
-    case NodeCamera: return "C";
-    case NodeLight: return "L";
+    case NodeType::Geometry: return "GO";
+    case NodeType::Camera: return "C";
+    case NodeType::Light: return "L";
   }
   return "?";
 }
@@ -32,7 +32,7 @@ const char* TypeTag(const SceneNode& node) {
 void PrintTree(const SceneNode& node, int level) {
   for (const SceneNode* child : node.children()) {
     std::size_t frames = 0, meshes = 0;
-    if (child->type() == NodeGeometry) {
+    if (child->type() == NodeType::Geometry) {
       const auto& geometry = static_cast<const GeometryObject&>(*child);
       frames = geometry.frames().size();
       meshes = geometry.activeMeshes().size();
@@ -69,8 +69,8 @@ int main(int argc, char** argv) {
     if (node->type() < 3) ++counts[node->type()];
   std::set<std::string> images;
   for (const auto& [key, texture] : scene.textures()) images.insert(key.name);
-  std::printf("geometry=%zu cameras=%zu lights=%zu materials=%zu images=%zu\n", counts[NodeGeometry],
-              counts[NodeCamera], counts[NodeLight], scene.materials().size(), images.size());
+  std::printf("geometry=%zu cameras=%zu lights=%zu materials=%zu images=%zu\n", counts[NodeType::Geometry],
+              counts[NodeType::Camera], counts[NodeType::Light], scene.materials().size(), images.size());
   PrintTree(scene.root(), 0);
   return 0;
 }

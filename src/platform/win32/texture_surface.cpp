@@ -82,14 +82,14 @@ bool TextureFactory::ReadSizeCaps(TextureSizeCaps& out) {
   return true;
 }
 
-HRESULT TextureFactory::CreateSurfaceOfType(ComPtr<IDirectDrawSurface7>& out, DWORD width, DWORD height, int kind) {
+HRESULT TextureFactory::CreateSurfaceOfType(ComPtr<IDirectDrawSurface7>& out, DWORD width, DWORD height, SurfaceKind kind) {
   TextureSizeCaps sizeCaps;
   if (!ReadSizeCaps(sizeCaps)) return E_FAIL;
   const TextureSize size = TextureSizeFor(width, height, sizeCaps);
 
   if (!formatsChosen_) ChooseFormats();
-  const bool target = kind == kSurfaceTargetWithDepth || kind == kSurfaceTarget;
-  const bool alpha = kind == kSurfaceAlpha || kind == kSurfaceKeyed;
+  const bool target = kind == SurfaceKind::TargetWithDepth || kind == SurfaceKind::Target;
+  const bool alpha = kind == SurfaceKind::Alpha || kind == SurfaceKind::Keyed;
 
   DDSURFACEDESC2 desc = {};
   desc.dwSize = sizeof desc;
@@ -108,7 +108,7 @@ HRESULT TextureFactory::CreateSurfaceOfType(ComPtr<IDirectDrawSurface7>& out, DW
   }
   HRESULT hr = directDraw_->CreateSurface(&desc, out.Put(), nullptr);
   if (FAILED(hr)) FatalError("FATAL ERROR in CreateSurfaceOfType(): CreateSurface failed, hr = %u", unsigned(hr));
-  if (kind != kSurfaceTargetWithDepth) return S_OK;
+  if (kind != SurfaceKind::TargetWithDepth) return S_OK;
 
   ComPtr<IDirectDrawSurface7> current;
   if (FAILED(device_->GetRenderTarget(current.Put()))) return S_OK;
@@ -161,7 +161,7 @@ TextureRef TextureFactory::createTextureFromJpeg(std::span<const std::uint8_t> b
     return nullptr;
   ComPtr<IDirectDrawSurface7> surface;
   if (FAILED(CreateSurfaceOfType(surface, static_cast<DWORD>(picture.width), static_cast<DWORD>(picture.height),
-                                 static_cast<int>(loadKind))))
+                                 static_cast<SurfaceKind>(loadKind))))
     return nullptr;
   const TextureImage image = picture.View();
   FillSurface(surface.Get(), [&](const TextureSurface& target) {

@@ -24,7 +24,7 @@ class TextureFactory : public TextureLoader {
       : directDraw_(directDraw), device_(device), primary_(primary), hal_(hal) {}
 
   // E_FAIL when the device caps cannot be read; a failed creation is fatal.
-  HRESULT CreateSurfaceOfType(ComPtr<IDirectDrawSurface7>& out, DWORD width, DWORD height, int kind);
+  HRESULT CreateSurfaceOfType(ComPtr<IDirectDrawSurface7>& out, DWORD width, DWORD height, SurfaceKind kind);
   // Load kinds 0 colour, 1 alpha from luminance, 2 lightmap, 3 colour and
   // alpha (threshold switch), 4 colour into a render target. A picture larger
   // than the device's largest texture is decoded reduced to fit (down to

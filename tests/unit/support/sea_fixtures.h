@@ -106,7 +106,7 @@ class TargetLoader : public FakeTextureLoader {
   TextureRef CreateSurfaceOfType(std::uint32_t width, std::uint32_t height, SurfaceKind kind) override {
     asked.push_back({width, height, kind});
     if (refuse.count(kind)) return nullptr;
-    auto surface = std::make_shared<RecordingSurface>(kind == kSurfaceTargetWithDepth ? "envmap" : "mixed");
+    auto surface = std::make_shared<RecordingSurface>(kind == SurfaceKind::TargetWithDepth ? "envmap" : "mixed");
     sizes[surface.get()] = {std::min(width, maxSide), std::min(height, maxSide)};
     return surface;
   }

@@ -16,10 +16,10 @@ void Print(const Node& node, const std::string& prefix) {
   for (const auto& [key, value] : node) {
     const std::string path = prefix + key;
     switch (value.Type()) {
-      case TypeNode: Print(*value.AsNode(), path + "/"); break;
-      case TypeInt: std::printf("%s\t2\t%d\n", path.c_str(), value.AsInt()); break;
-      case TypeFloat: std::printf("%s\t1\t%f\n", path.c_str(), static_cast<double>(value.AsFloat())); break;
-      case TypeString: std::printf("%s\t3\t%s\n", path.c_str(), value.AsString().c_str()); break;
+      case ValueType::Node: Print(*value.AsNode(), path + "/"); break;
+      case ValueType::Int: std::printf("%s\t2\t%d\n", path.c_str(), value.AsInt()); break;
+      case ValueType::Float: std::printf("%s\t1\t%f\n", path.c_str(), static_cast<double>(value.AsFloat())); break;
+      case ValueType::String: std::printf("%s\t3\t%s\n", path.c_str(), value.AsString().c_str()); break;
       default: std::printf("%s\t4\t\n", path.c_str()); break;
     }
   }

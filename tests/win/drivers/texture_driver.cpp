@@ -73,11 +73,11 @@ int main() {
       Describe(names[kind], factory.createTextureFromJpeg(*picture, kind, kind == 3 ? 1 : 0));
     }
     TextureLoader& loader = factory;
-    for (SurfaceKind kind : {kSurfaceTargetWithDepth, kSurfaceTarget}) {
+    for (SurfaceKind kind : {SurfaceKind::TargetWithDepth, SurfaceKind::Target}) {
       TextureRef target = loader.CreateSurfaceOfType(300, 100, kind);
       const bool renders = target && SUCCEEDED(display.device()->SetRenderTarget(target.get()));
       display.device()->SetRenderTarget(nullptr);
-      Describe(kind == kSurfaceTarget ? "target5" : "target4", target, renders ? 1 : 0);
+      Describe(kind == SurfaceKind::Target ? "target5" : "target4", target, renders ? 1 : 0);
     }
     // A phone's 24 megapixels (grey blocks, cheap to write) on this device.
     Describe("camera", factory.createTextureFromJpeg(testing::DcPicture(6000, 4000), 0, 0));
