@@ -40,6 +40,15 @@ float TileFbm(double fx, double fy, int cellsX, int cellsY, std::uint32_t seed, 
 // Periodic distance on a tile of side 1.
 float WrapDelta(float d) { return d - std::round(d); }
 
+// What the show's daylight ambient makes of the sky's and the haze's
+// material (its ambient is set in AuthorWorld): paint colours are divided by
+// it to look as meant.
+const Colour kSkyLight{0.87f * 1.0f, 0.7f * 1.2f, 0.7f * 1.25f};
+// The haze where the far sea meets the sky: both end in it.
+const Colour kHaze{164, 182, 192};
+
+Colour UnderSkyLight(Colour c) { return {c.r / kSkyLight.r, c.g / kSkyLight.g, c.b / kSkyLight.b}; }
+
 }  // namespace
 
 Image SeaPicture() {
@@ -137,10 +146,7 @@ Image FoamAlphaPicture() {
 
 Image SkyPicture() {
   constexpr int kWidth = 512, kHeight = 256;
-  // What the show's daylight ambient makes of the sky's material (its ambient
-  // is set in AuthorWorld): paint colours divided by it to look as meant.
-  const Colour light{0.87f * 1.0f, 0.7f * 1.2f, 0.7f * 1.25f};
-  const Colour zenith{58, 104, 176}, horizon{178, 194, 206}, below{86, 112, 124}, seaEdge{44, 80, 92};
+  const Colour zenith{58, 104, 176}, horizon{178, 194, 206};
   const Colour cloudLit{250, 248, 242}, cloudShade{150, 160, 176};
   const Vector3 sun = layout::kSunDirection;
   return Paint(kWidth, kHeight, [&](int x, int y) {
@@ -160,10 +166,12 @@ Image SkyPicture() {
       const float lit = std::clamp(0.55f + (n - nSun) * 6, 0.0f, 1.0f);
       const Colour cloud = Mix(cloudShade, cloudLit, lit);
       c = Mix(c, Mix(cloud, horizon, haze * 0.6f), cover * 0.92f);
+      // The lowest sky thickens into the haze that hides the sea's far edge.
+      c = Mix(kHaze, c, SmoothStep(0.0f, 0.07f, el));
     } else {
-      // Below the horizon the dome shows behind the sea's far edge.
-      c = Mix(below, seaEdge, SmoothStep(0.0f, 0.05f, -el));
-      c = Mix(horizon, c, SmoothStep(0.0f, 0.012f, -el));
+      // Below the horizon the dome shows behind the sea's far edge, which
+      // the haze ring has already turned to this colour.
+      c = kHaze;
     }
     // The sun, its glare and the brighter sky around it.
     const float angle = std::acos(std::clamp(Dot(d, sun), -1.0f, 1.0f));
@@ -173,7 +181,21 @@ Image SkyPicture() {
     // Fine grain so that large smooth areas do not band.
     const float grain = static_cast<float>(ValueNoise(x * 0.9, y * 0.9, 63, 0)) - 0.5f;
     c = c + Colour{grain, grain, grain} * 3.0f;
-    return Colour{c.r / light.r, c.g / light.g, c.b / light.b};
+    return UnderSkyLight(c);
+  });
+}
+
+Image HazePicture() {
+  return Paint(64, 64, [](int, int) { return UnderSkyLight(kHaze); });
+}
+
+float HazeOpacity(float distance) { return SmoothStep(kHazeInner, kSeaRadius, distance); }
+
+Image HazeAlphaPicture() {
+  constexpr int kHeight = 64;
+  return Paint(64, kHeight, [](int, int y) {
+    const float a = 255 * HazeOpacity(kHazeInner + (kSeaRadius - kHazeInner) * (y + 0.5f) / kHeight);
+    return Colour{a, a, a};
   });
 }
 

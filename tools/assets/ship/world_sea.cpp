@@ -250,6 +250,28 @@ MeshBuilder FoamMesh() {
   return m;
 }
 
+MeshBuilder HazeMesh() {
+  constexpr int kSlices = 128, kRings = 12;
+  MeshBuilder m;
+  for (int k = 0; k <= kRings; ++k) {
+    const float v = static_cast<float>(k) / kRings;
+    // Rings closer together outwards, where the opacity changes fastest on screen.
+    const float r = kHazeInner + (kSeaRadius - kHazeInner) * std::sqrt(v);
+    for (int i = 0; i <= kSlices; ++i) {
+      const float az = static_cast<float>(i) / kSlices * 2 * kPi;
+      m.add({r * std::cos(az), r * std::sin(az), kHazeHeight}, {0, 0, 1}, static_cast<float>(i) / kSlices,
+            TextureV((r - kHazeInner) / (kSeaRadius - kHazeInner)));
+    }
+  }
+  auto at = [](int i, int k) { return static_cast<std::uint16_t>(k * (kSlices + 1) + i); };
+  for (int k = 0; k < kRings; ++k)
+    for (int i = 0; i < kSlices; ++i) {
+      Facing(m, at(i, k), at(i + 1, k), at(i + 1, k + 1), {0, 0, 1});
+      Facing(m, at(i, k), at(i + 1, k + 1), at(i, k + 1), {0, 0, 1});
+    }
+  return m;
+}
+
 float SkyV(float elevation) {
   const float t = std::clamp((elevation - kSkyLowest) / (kPi / 2 - kSkyLowest), 0.0f, 1.0f);
   // More of the picture near the horizon, where the cameras look.
