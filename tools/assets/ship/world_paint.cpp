@@ -192,9 +192,8 @@ Image HazePicture() {
 float HazeOpacity(float distance) { return SmoothStep(kHazeInner, kSeaRadius, distance); }
 
 Image HazeAlphaPicture() {
-  constexpr int kHeight = 64;
-  return Paint(64, kHeight, [](int, int y) {
-    const float a = 255 * HazeOpacity(kHazeInner + (kSeaRadius - kHazeInner) * (y + 0.5f) / kHeight);
+  return Paint(64, kHazeRows, [](int, int y) {
+    const float a = 255 * HazeOpacity(kHazeInner + (kSeaRadius - kHazeInner) * y / (kHazeRows - 1.0f));
     return Colour{a, a, a};
   });
 }

@@ -259,8 +259,9 @@ MeshBuilder HazeMesh() {
     const float r = kHazeInner + (kSeaRadius - kHazeInner) * std::sqrt(v);
     for (int i = 0; i <= kSlices; ++i) {
       const float az = static_cast<float>(i) / kSlices * 2 * kPi;
+      const float across = (r - kHazeInner) / (kSeaRadius - kHazeInner);
       m.add({r * std::cos(az), r * std::sin(az), kHazeHeight}, {0, 0, 1}, static_cast<float>(i) / kSlices,
-            TextureV((r - kHazeInner) / (kSeaRadius - kHazeInner)));
+            TextureV((0.5f + across * (kHazeRows - 1)) / kHazeRows));
     }
   }
   auto at = [](int i, int k) { return static_cast<std::uint16_t>(k * (kSlices + 1) + i); };
