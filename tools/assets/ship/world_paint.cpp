@@ -49,6 +49,42 @@ const Colour kHaze{164, 182, 192};
 
 Colour UnderSkyLight(Colour c) { return {c.r / kSkyLight.r, c.g / kSkyLight.g, c.b / kSkyLight.b}; }
 
+// Takes most of the brightness changes wider than about a quarter of the
+// tile out of a tiling picture: seen from above, those are what shows each
+// repeat as a patch. A wrapped box blur, run twice, gives the local level.
+void FlattenLargeScale(Image& img, int radius, float strength) {
+  const int w = img.width, h = img.height;
+  std::vector<float> level(static_cast<std::size_t>(w) * h), pass(level.size());
+  double mean = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const float* p = img.at(x, y);
+      mean += level[y * w + x] = (p[0] + p[1] + p[2]) / 3;
+    }
+  mean /= static_cast<double>(level.size());
+  const float span = static_cast<float>(2 * radius + 1);
+  for (int round = 0; round < 2; ++round) {
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        float sum = 0;
+        for (int k = -radius; k <= radius; ++k) sum += level[y * w + (x + k + w) % w];
+        pass[y * w + x] = sum / span;
+      }
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        float sum = 0;
+        for (int k = -radius; k <= radius; ++k) sum += pass[((y + k + h) % h) * w + x];
+        level[y * w + x] = sum / span;
+      }
+  }
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const float gain = std::pow(static_cast<float>(mean) / std::max(1.0f, level[y * w + x]), strength);
+      float* p = img.at(x, y);
+      for (int ch = 0; ch < 3; ++ch) p[ch] *= gain;
+    }
+}
+
 }  // namespace
 
 Image SeaPicture() {
@@ -75,12 +111,12 @@ Image SeaPicture() {
     const float swell = std::clamp(static_cast<float>(h / (0.55 * ampSum)), -1.0f, 1.0f);
     // Ripples ride on the swell, stretched along the crests.
     const float ripple = TileFbm(fx, fy, 24, 8, 72, 3);
-    const float patches = TileFbm(fx, fy, 5, 5, 75, 3);
+    const float patches = TileFbm(fx, fy, 11, 11, 75, 2);
     const float level = std::clamp(0.5f + 0.4f * swell + (ripple - 0.5f) * 0.6f, 0.0f, 1.0f);
     const float top = std::pow(level, 4.0f);
     Colour c = Mix(trough, body, std::min(1.0f, level * 1.6f));
     c = Mix(c, crest, top * 0.8f);
-    c = c * (0.85f + 0.3f * patches);
+    c = c * (0.9f + 0.2f * patches);
     // Broken white where the highest crests meet bright ripples.
     const float lace = TileFbm(fx, fy, 24, 24, 74, 2);
     const float white = SmoothStep(0.8f, 1.0f, top + (ripple - 0.5f) * 0.6f) * SmoothStep(0.45f, 0.7f, lace);
@@ -108,6 +144,7 @@ Image SeaPicture() {
         for (int ch = 0; ch < 3; ++ch) p[ch] += (240 - p[ch]) * a;
       }
   }
+  FlattenLargeScale(img, kSize / 16, 0.9f);
   return img;
 }
 
