@@ -48,14 +48,26 @@ void Veil(Device& device, MapSize size, std::uint32_t colour, float opacity) {
   device.SetRenderState(RenderState::ZEnable, 0);
   device.SetRenderState(RenderState::ZWriteEnable, 0);
   device.SetRenderState(RenderState::CullMode, d3d::kCullNone);
+  // The stages as the quad needs them, and back as they were: a material
+  // drawn next may set only part of them.
+  struct Stage {
+    std::uint32_t stage;
+    TextureStageState state;
+    std::uint32_t value, saved = 0;
+  };
+  Stage stages[] = {{0, TextureStageState::ColorArg1, d3d::kTaDiffuse},
+                    {0, TextureStageState::ColorOp, d3d::kTopSelectArg1},
+                    {0, TextureStageState::AlphaArg1, d3d::kTaDiffuse},
+                    {0, TextureStageState::AlphaOp, d3d::kTopSelectArg1},
+                    {1, TextureStageState::ColorOp, d3d::kTopDisable},
+                    {1, TextureStageState::AlphaOp, d3d::kTopDisable}};
+  for (Stage& s : stages) {
+    if (Failed(device.GetTextureStageState(s.stage, s.state, s.saved))) s.saved = s.value;
+    device.SetTextureStageState(s.stage, s.state, s.value);
+  }
   device.SetTexture(0, nullptr);
-  device.SetTextureStageState(0, TextureStageState::ColorArg1, d3d::kTaDiffuse);
-  device.SetTextureStageState(0, TextureStageState::ColorOp, d3d::kTopSelectArg1);
-  device.SetTextureStageState(0, TextureStageState::AlphaArg1, d3d::kTaDiffuse);
-  device.SetTextureStageState(0, TextureStageState::AlphaOp, d3d::kTopSelectArg1);
-  device.SetTextureStageState(1, TextureStageState::ColorOp, d3d::kTopDisable);
-  device.SetTextureStageState(1, TextureStageState::AlphaOp, d3d::kTopDisable);
   device.DrawPrimitive(PrimitiveType::TriangleStrip, kScreenFvf, quad, 4);
+  for (const Stage& s : stages) device.SetTextureStageState(s.stage, s.state, s.saved);
 }
 
 }  // namespace

@@ -154,7 +154,7 @@ class EnvWater final : public FramePass, public SeaSurface {
   // The light cycle's alpha (200 by day to 251 at night).
   void SetAlpha(std::uint8_t alpha) { alpha_ = alpha; }
   // How light it is, 0 (night) to 1 (day): the mirror darkens with it.
-  void SetDaylight(float daylight) { daylight_ = std::clamp(daylight, 0.0f, 1.0f); }
+  void SetDaylight(float daylight) { daylight_ = daylight > 0.0f ? std::min(daylight, 1.0f) : 0.0f; }
 
   float phase() const { return static_cast<float>(phase_); }
   std::uint8_t alpha() const { return alpha_; }

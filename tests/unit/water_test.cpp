@@ -409,6 +409,7 @@ TEST_F(WaterTest, ReflectionDrawsTheMirroredSceneWithoutTheDeckPartsAndRestoresT
   // with it (alpha 0.7), so that the sea's doubling cannot outshine the ship.
   water->SetDaylight(0.0f);
   device.SetRenderState(RenderState::ZEnable, d3d::kZbTrue);
+  device.SetTextureStageState(0, TextureStageState::ColorOp, d3d::kTopModulate);
   device.log.clear();
   device.draws.clear();
   water->RenderReflection(device);
@@ -422,6 +423,7 @@ TEST_F(WaterTest, ReflectionDrawsTheMirroredSceneWithoutTheDeckPartsAndRestoresT
   EXPECT_EQ(veil.renderStates.at(RenderState::DestBlend), d3d::kBlendInvSrcAlpha);
   EXPECT_EQ(veil.renderStates.at(RenderState::ZEnable), 0u);
   EXPECT_EQ(device.State(RenderState::ZEnable), d3d::kZbTrue) << "restored";
+  EXPECT_EQ(device.StageState(0, TextureStageState::ColorOp), d3d::kTopModulate) << "restored";
   EXPECT_EQ(device.Calls("SetRenderTarget").back(), "SetRenderTarget(backbuffer)");
 }
 
