@@ -159,11 +159,13 @@ Image GreySmoke() {
   return Radial(128, [](double u, double v) {
     double r = std::hypot(u, v);
     double n = Fbm(u * 1.6 + 3, v * 1.6 + 7, 179, 5);
-    double rr = r + (n - 0.5) * 0.4;
-    // Dense in the body (its brightness is its opacity), thinning smoothly outwards.
-    double body = std::exp(-rr * rr * 1.9) * SmoothStep(1.0, 0.45, r);
+    double rr = r + (n - 0.5) * 0.3;
+    // Dense in the body (its brightness is its opacity), thinning smoothly
+    // outwards, and no wider than the muzzle flash it is born over can show
+    // around.
+    double body = std::exp(-rr * rr * 3.6) * SmoothStep(0.95, 0.4, r);
     double billows = Fbm(u * 4 + 11, v * 4 + 5, 1790, 3);
-    double b = std::min(0.86, body * (0.55 + 0.6 * n) * (0.8 + 0.4 * billows));
+    double b = std::min(0.86, body * (0.7 + 0.6 * n) * (0.8 + 0.4 * billows));
     return Tint{b * 0.96, b * 0.96, b * 1.0};
   });
 }
