@@ -26,6 +26,14 @@ bool ReadPixel(Device& device, float x, float y, std::uint32_t& pixel) {
   return true;
 }
 
+// 1 from a tenth of `extent` inside either edge inwards, falling to 0 at the
+// edge and staying 0 beyond it; `at` is measured from the near edge.
+float FlareEdgeFade(float at, float extent) {
+  const float band = extent * 0.1f;
+  if (band <= 0.0f) return 0.0f;
+  return std::clamp(std::min(at, extent - at) / band, 0.0f, 1.0f);
+}
+
 }  // namespace
 
 Glow::Glow(std::unique_ptr<AlphaKeyedLayer> layer, float size, const Matrix& world, std::uint32_t fadeTime,
@@ -226,13 +234,19 @@ void LensFlare::Draw(Device& device, const SceneNode& camera, std::uint32_t now,
   if (sun.intensity <= 0 || !sun.inFront()) return;
   DeviceViewport viewport;
   device.GetViewport(viewport);
-  const float centreX = static_cast<float>(viewport.x) + static_cast<float>(viewport.width) * 0.5f;
-  const float centreY = static_cast<float>(viewport.y) + static_cast<float>(viewport.height) * 0.5f;
+  const float left = static_cast<float>(viewport.x), top = static_cast<float>(viewport.y);
+  const float width = static_cast<float>(viewport.width), height = static_cast<float>(viewport.height);
+  // A flare is thrown by a sun in view: none while its centre lies off the
+  // screen, and it fades out across the screen's outer tenth on the way there.
+  const float edge = std::min(FlareEdgeFade(sun.screenX() - left, width), FlareEdgeFade(sun.screenY() - top, height));
+  const auto alpha = static_cast<std::int32_t>(static_cast<float>(std::clamp(sun.intensity, 0, 255)) * edge);
+  if (alpha <= 0) return;
+  const float centreX = left + width * 0.5f, centreY = top + height * 0.5f;
   const float mirrorX = 2.0f * centreX - sun.screenX(), mirrorY = 2.0f * centreY - sun.screenY();
   for (FlareSprite& flare : sprites_) {
     flare.sprite->matrix.m[12] = Mix(sun.screenX(), mirrorX, flare.t);
     flare.sprite->matrix.m[13] = Mix(sun.screenY(), mirrorY, flare.t);
-    flare.sprite->alpha = static_cast<std::uint8_t>(std::clamp(sun.intensity, 0, 255));
+    flare.sprite->alpha = static_cast<std::uint8_t>(alpha);
     flare.sprite->DrawOnScreen(device);
   }
 }

@@ -106,7 +106,8 @@ class LensFlare {
   // A flare sprite of `size` pixels at t on the line from the sun (0)
   // through the screen centre to its mirror point (1); returns its index.
   std::size_t Add(const Picture& picture, std::uint32_t size, float t);
-  // The sun's glow, then the flare sprites as bright as it.
+  // The sun's glow, then the flare sprites as bright as it while the sun is on
+  // the screen, fading out near its edges.
   void Draw(Device& device, const SceneNode& camera, std::uint32_t now, RandomSource& random);
 
   GlowSet& sunGlow() { return glows_; }

@@ -49,6 +49,7 @@ void LightCycle::Run(FrameContext& frame) {
               Mix(kNightAmbient.blue, kDayAmbient.blue, t_)};
   if (onWaterAlpha) onWaterAlpha(static_cast<std::uint8_t>(Mix(251.0f, 200.0f, t_)));
   if (onSunGlowMaximum) onSunGlowMaximum(static_cast<std::int32_t>(t_ * 127.5f + 0.5f));
+  if (onDaylight) onDaylight(t_);
   frame.device.SetRenderState(RenderState::Ambient, 0xFF000000u | Channel(ambient_.red) << 16 |
                                                         Channel(ambient_.green) << 8 | Channel(ambient_.blue));
 }

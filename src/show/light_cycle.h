@@ -21,6 +21,8 @@ class LightCycle final : public FramePass {
   // day) and the sun glow's maximum intensity (0 to 128). Unset: nobody.
   std::function<void(std::uint8_t)> onWaterAlpha;
   std::function<void(std::int32_t)> onSunGlowMaximum;
+  // The daylight itself (0 night to 1 day), for the water's mirror.
+  std::function<void(float)> onDaylight;
 
   std::string_view Name() const override { return "light cycle"; }
   // One step when EnableLighting is on; the delays are read every step.

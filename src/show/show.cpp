@@ -142,10 +142,12 @@ void Show::Stop() { ambientSounds_.StopThenRelease(); }
 void Show::MakeWater(Device& device) {
   shipMotion_.Reset();
   lightCycle_.onWaterAlpha = nullptr;
+  lightCycle_.onDaylight = nullptr;
   EnvWater* water = water_.Set(MakeEnvWater(scene_, device, platform_.textures, platform_.settings,
                                             lightmapsEnabled_, platform_.clock.now(), platform_.fatal));
   if (!water) return;
   lightCycle_.onWaterAlpha = [water](std::uint8_t alpha) { water->SetAlpha(alpha); };
+  lightCycle_.onDaylight = [water](float daylight) { water->SetDaylight(daylight); };
   shipMotion_.Make(scene_, *water, ambientSounds_[contract::AmbientSound::CreakHigh],
                    ambientSounds_[contract::AmbientSound::CreakLow]);
 }

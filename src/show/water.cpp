@@ -212,11 +212,13 @@ MixedTextureQuad::MixedTextureQuad(TextureRef source, TextureRef target, std::ui
     : source_(std::move(source)), target_(std::move(target)), lastUpdate_(now) {
   viewport_ = {0, 0, width, height, 0.0f, 1.0f};
   const float w = static_cast<float>(width), h = static_cast<float>(height);
-  // The second copy repeats twice across the target and runs the other way.
+  // The second copy runs the other way, turned and a little over twice as
+  // fine, so that its features never line up with the first's; whole
+  // repeats along both edges keep the target seamless.
   vertices_[0] = {0, 0, 0, 1.0f, 0x00FFFFFF, 0, 0, 0, 0, 0};
-  vertices_[1] = {w, 0, 0, 1.0f, 0x00FFFFFF, 0, 1, 0, -2, 0};
-  vertices_[2] = {w, h, 0, 1.0f, 0x00FFFFFF, 0, 1, 1, -2, -2};
-  vertices_[3] = {0, h, 0, 1.0f, 0x00FFFFFF, 0, 0, 1, 0, -2};
+  vertices_[1] = {w, 0, 0, 1.0f, 0x00FFFFFF, 0, 1, 0, -2, -1};
+  vertices_[2] = {w, h, 0, 1.0f, 0x00FFFFFF, 0, 1, 1, -1, -3};
+  vertices_[3] = {0, h, 0, 1.0f, 0x00FFFFFF, 0, 0, 1, 1, -2};
 }
 
 void MixedTextureQuad::Update(Device& device, std::uint32_t now, const FatalSink& fatal) {

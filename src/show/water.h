@@ -7,6 +7,7 @@
 // before the rest of the scene, so the ship's hull covers them.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -155,9 +156,12 @@ class EnvWater final : public FramePass, public SeaSurface {
   void WaveHeight(std::span<Vector3> points) const override;
   // The light cycle's alpha (200 by day to 251 at night).
   void SetAlpha(std::uint8_t alpha) { alpha_ = alpha; }
+  // How light it is, 0 (night) to 1 (day): the mirror darkens with it.
+  void SetDaylight(float daylight) { daylight_ = daylight > 0.0f ? std::min(daylight, 1.0f) : 0.0f; }
 
   float phase() const { return static_cast<float>(phase_); }
   std::uint8_t alpha() const { return alpha_; }
+  float daylight() const { return daylight_; }
   bool environmentWater() const { return environmentWater_; }
   MapSize environmentMapSize() const { return mapSize_; }
   const MixedTextureQuad* mixedTexture() const { return mixed_.get(); }
@@ -192,6 +196,7 @@ class EnvWater final : public FramePass, public SeaSurface {
   double phase_ = 0.0;
   std::uint32_t lastUpdate_;
   std::uint8_t alpha_ = kDayWaterAlpha;
+  float daylight_ = 1.0f;
   std::optional<std::uint8_t> pushedAlpha_;
   DeviceMatrix foamTexture_ = DeviceMatrix::Identity();
   std::optional<std::uint32_t> lastFoamDraw_;

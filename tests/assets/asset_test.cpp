@@ -97,6 +97,14 @@ TEST(Resources, EveryPictureDecodesAndLooksItsPart) {
     EXPECT_LE(edge, 8.0) << "black is transparent";
     EXPECT_GT(total / (d.width * d.height), 6.0);
     EXPECT_TRUE(!bright.count(entry.number) || d.luma(d.width / 2, d.height / 2) > 200) << "a bright core";
+    if (entry.number == resource::kGreySmokePicture) {
+      // The blended smoke's brightness is its opacity: a thick body, more than
+      // half opaque over a tenth of the square (6% before, 15% now).
+      int thick = 0;
+      for (int y = 0; y < d.height; ++y)
+        for (int x = 0; x < d.width; ++x) thick += d.luma(x, y) > 127;
+      EXPECT_GT(thick, d.width * d.height / 10);
+    }
   }
 }
 

@@ -216,6 +216,20 @@ TEST(ShipPictures, SeaAndFoamTileTheSkyShowsTheSunFireCellsFadeAndPortsArePainte
     EXPECT_LT(across, inside * 2.5 + 256 * 2);
     EXPECT_LT(acrossRows, insideRows * 2.5 + 256 * 2);
   }
+  // Seen from above, brightness changes as wide as a quarter tile show each
+  // repeat as a patch: the quarters of the sea's tile keep close to one level.
+  {
+    const Image sea = world::SeaPicture();
+    double low = 255, high = 0;
+    for (int by = 0; by < 256; by += 64)
+      for (int bx = 0; bx < 256; bx += 64) {
+        double sum = 0;
+        for (int y = by; y < by + 64; ++y)
+          for (int x = bx; x < bx + 64; ++x) sum += Lum(sea, x, y);
+        low = std::min(low, sum / 4096), high = std::max(high, sum / 4096);
+      }
+    EXPECT_LT(high - low, 6.0) << low << ".." << high;  // 13.4 before the sea was flattened, 4.5 after
+  }
   // The sun's glare outshines the mirrored and the opposite azimuth.
   const Image sky = world::SkyPicture();
   ASSERT_EQ(std::pair(sky.width, sky.height), std::pair(512, 256));

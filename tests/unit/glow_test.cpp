@@ -200,6 +200,31 @@ TEST_F(GlowTest, TheFlareLiesOnTheLineThroughTheCentreGoesWithTheHiddenSunAndNev
   EXPECT_TRUE(DrawUntil(behind, clock.now() + 20).empty()) << "not mirrored onto the screen";
 }
 
+TEST_F(GlowTest, TheFlareNeedsTheSunOnTheScreenAndFadesAcrossItsOuterTenth) {
+  SeeEverything();
+  const auto flareDraws = [this](float x, float y) {
+    LensFlare flare(pictures, 1024, clock.now(), Matrix::translation(x, y, 0.5f), {"", 168}, 600, 1000);
+    flare.Add({"", 169}, 40, 0.5f);
+    flare.Add({"", 173}, 60, 0.72f);
+    std::size_t sprites = 0;
+    for (const RecordingDevice::Draw& draw : DrawUntil(flare, clock.now() + 20))
+      sprites += draw.type != PrimitiveType::PointList;
+    return sprites - 1;  // less the sun's own glow
+  };
+  // Right of the screen (x 704 of 640), below it (y 504 of 480), and off a
+  // corner: the glow's edge may show, the flare not.
+  for (const auto& [x, y] : {std::pair{1.2f, 0.0f}, {0.0f, -1.1f}, {-1.05f, 1.05f}})
+    EXPECT_EQ(flareDraws(x, y), 0u) << x << ", " << y;
+  // 16 pixels inside the right edge of a 64-pixel band: a quarter as bright.
+  EXPECT_EQ(flareDraws(0.95f, 0.0f), 2u);
+  EXPECT_EQ(device.State(RenderState::TextureFactor), 63u << 24);
+  // 12 pixels inside the top edge of a 48-pixel band.
+  EXPECT_EQ(flareDraws(0.0f, 0.95f), 2u);
+  EXPECT_EQ(device.State(RenderState::TextureFactor), 63u << 24);
+  EXPECT_EQ(flareDraws(0.7f, -0.7f), 2u);
+  EXPECT_EQ(device.StageState(0, TextureStageState::AlphaOp), d3d::kTopSelectArg1) << "full inside the band";
+}
+
 TEST_F(GlowTest, SetMaximumIntensityKeepsAGlowBelowItsMaximumInProportion) {
   Glow& glow = *set.glow(set.Add({"", 168}, 600, Matrix::Identity(), 1000));
   set.SetMaximumIntensity(0, 128);

@@ -408,7 +408,7 @@ TEST_F(WaterTest, ReflectionDrawsTheMirroredSceneWithoutTheDeckPartsAndRestoresT
   ASSERT_EQ(device.draws.size(), 1u);
   EXPECT_EQ(device.draws[0].target, "envmap");
   EXPECT_EQ(device.draws[0].view, ToDevice(ReflectedView(*CameraView(camera->world()))));
-  EXPECT_EQ(device.Calls("Clear"), (std::vector<std::string>{"Clear(3, FF000000, 1, 0)"}));
+  EXPECT_EQ(device.Calls("Clear"), (std::vector<std::string>{"Clear(3, FF50646E, 1, 0)"}));
   EXPECT_EQ(device.Calls("SetRenderTarget"),
             (std::vector<std::string>{"SetRenderTarget(envmap)", "SetRenderTarget(backbuffer)"}));
   // The map's viewport is set once its target is in use (a device checks it against the target).
@@ -422,7 +422,28 @@ TEST_F(WaterTest, ReflectionDrawsTheMirroredSceneWithoutTheDeckPartsAndRestoresT
   EXPECT_TRUE(fatal.empty());
   water->RenderReflection(device);
   EXPECT_EQ(water->hiddenInReflection().size(), 2u);
-  EXPECT_EQ(device.draws.size(), 2u);
+  EXPECT_EQ(device.draws.size(), 2u) << "by day the mirrored image is left as drawn";
+
+  // At night the map is cleared to a dark sky and the mirrored ship veiled
+  // with it (alpha 0.7), so that the sea's doubling cannot outshine the ship.
+  water->SetDaylight(0.0f);
+  device.SetRenderState(RenderState::ZEnable, d3d::kZbTrue);
+  device.SetTextureStageState(0, TextureStageState::ColorOp, d3d::kTopModulate);
+  device.log.clear();
+  device.draws.clear();
+  water->RenderReflection(device);
+  EXPECT_EQ(device.Calls("Clear"), (std::vector<std::string>{"Clear(3, FF0A1A1C, 1, 0)"}));
+  ASSERT_EQ(device.draws.size(), 2u);
+  const testing::RecordingDevice::Draw& veil = device.draws[1];
+  ASSERT_EQ((std::pair{veil.type, veil.vertexCount}), (std::pair{PrimitiveType::TriangleStrip, 4u}));
+  std::uint32_t colour = 0;
+  std::memcpy(&colour, veil.vertices.data() + 4 * sizeof(float), sizeof colour);
+  EXPECT_EQ(colour, 0xB30A1A1Cu);
+  EXPECT_EQ(veil.renderStates.at(RenderState::DestBlend), d3d::kBlendInvSrcAlpha);
+  EXPECT_EQ(veil.renderStates.at(RenderState::ZEnable), 0u);
+  EXPECT_EQ(device.State(RenderState::ZEnable), d3d::kZbTrue) << "restored";
+  EXPECT_EQ(device.StageState(0, TextureStageState::ColorOp), d3d::kTopModulate) << "restored";
+  EXPECT_EQ(device.Calls("SetRenderTarget").back(), "SetRenderTarget(backbuffer)");
 }
 
 // The sea in the show: the ship moved before the clear, the sea with its
@@ -489,6 +510,7 @@ TEST_F(ShowWaterTest, TheLightCycleDarkensTheWater) {
   clock.advance(30000);
   Frame();  // half way to night
   EXPECT_EQ(show.water()->alpha(), 225);
+  EXPECT_EQ(show.water()->daylight(), 0.5f) << "the mirror follows the light";
 }
 
 TEST_F(ShowWaterTest, AShowWithoutASeaHasNeitherWaterNorMotion) {

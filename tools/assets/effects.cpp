@@ -141,13 +141,16 @@ Image LanternGlow(int n) {
   });
 }
 
+// The smoke puffs are soft all through, without a hard outline, and fill
+// most of their square: a few of them side by side run together into a bank.
 Image HotSmoke() {
   return Radial(64, [](double u, double v) {
     double r = std::hypot(u, v);
-    double n = Fbm(u * 2.5 + 10, v * 2.5 + 10, 178, 4);
-    double shape = 1 - SmoothStep(0.35, 0.95, r + (n - 0.5) * 0.5);
+    double n = Fbm(u * 1.8 + 10, v * 1.8 + 10, 178, 4);
+    double rr = r + (n - 0.5) * 0.35;
+    double body = std::exp(-rr * rr * 1.8) * SmoothStep(1.0, 0.65, r);
     double heat = std::exp(-r * r * 4);
-    double b = shape * (0.55 + 0.45 * n);
+    double b = body * (0.6 + 0.6 * n);
     return Tint{b * 1.0, b * (0.55 + 0.4 * heat), b * (0.2 + 0.45 * heat * heat)};
   });
 }
@@ -155,9 +158,14 @@ Image HotSmoke() {
 Image GreySmoke() {
   return Radial(128, [](double u, double v) {
     double r = std::hypot(u, v);
-    double n = Fbm(u * 2 + 3, v * 2 + 7, 179, 5);
-    double edge = 1 - SmoothStep(0.2, 1.0, r + (n - 0.5) * 0.45);
-    double b = edge * (0.45 + 0.35 * n) * 0.85;
+    double n = Fbm(u * 1.6 + 3, v * 1.6 + 7, 179, 5);
+    double rr = r + (n - 0.5) * 0.3;
+    // Dense in the body (its brightness is its opacity), thinning smoothly
+    // outwards, and no wider than the muzzle flash it is born over can show
+    // around.
+    double body = std::exp(-rr * rr * 3.6) * SmoothStep(0.95, 0.4, r);
+    double billows = Fbm(u * 4 + 11, v * 4 + 5, 1790, 3);
+    double b = std::min(0.86, body * (0.7 + 0.6 * n) * (0.8 + 0.4 * billows));
     return Tint{b * 0.96, b * 0.96, b * 1.0};
   });
 }

@@ -60,6 +60,20 @@ void AuthorWorld(SceneAuthor& scene) {
   scene.material("world_sky", sky);
   scene.object("world_sky", SceneAuthor::kRoot, identity, {world::SkyMesh().build("world_sky")});
 
+  // ---- haze over the far sea, lit as the sky is so that both keep one
+  // colour by day and by night. Its node lies far below the scene and its
+  // ring that far above it, so that it is the farthest of the blended
+  // objects and drawn before, never over, the sails.
+  scene.image("world_haze.jpg", world::HazePicture(), 90);
+  scene.image("world_haze_alfa.jpg", world::HazeAlphaPicture(), 95);
+  ArchiveMaterial haze = sky;
+  haze.layers = {Layer(1, {"world_haze.jpg"}), Layer(4, {"world_haze_alfa.jpg"})};
+  scene.material("world_haze", haze);
+  constexpr float kHazeDepth = 30000;
+  MeshBuilder hazeRing = world::HazeMesh();
+  for (Vertex& v : hazeRing.vertices()) v.p.z += kHazeDepth;
+  scene.object("world_haze", SceneAuthor::kRoot, Translate({0, 0, -kHazeDepth}), {hazeRing.build("world_haze")});
+
   // ---- sun and lights.
   const Vector3 sun = layout::kSunDirection * layout::kSunDistance;
   const std::string sunName(contract::kSun);

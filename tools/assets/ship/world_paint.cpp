@@ -40,6 +40,51 @@ float TileFbm(double fx, double fy, int cellsX, int cellsY, std::uint32_t seed, 
 // Periodic distance on a tile of side 1.
 float WrapDelta(float d) { return d - std::round(d); }
 
+// What the show's daylight ambient makes of the sky's and the haze's
+// material (its ambient is set in AuthorWorld): paint colours are divided by
+// it to look as meant.
+const Colour kSkyLight{0.87f * 1.0f, 0.7f * 1.2f, 0.7f * 1.25f};
+// The haze where the far sea meets the sky: both end in it.
+const Colour kHaze{164, 182, 192};
+
+Colour UnderSkyLight(Colour c) { return {c.r / kSkyLight.r, c.g / kSkyLight.g, c.b / kSkyLight.b}; }
+
+// Takes most of the brightness changes wider than about a quarter of the
+// tile out of a tiling picture: seen from above, those are what shows each
+// repeat as a patch. A wrapped box blur, run twice, gives the local level.
+void FlattenLargeScale(Image& img, int radius, float strength) {
+  const int w = img.width, h = img.height;
+  std::vector<float> level(static_cast<std::size_t>(w) * h), pass(level.size());
+  double mean = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const float* p = img.at(x, y);
+      mean += level[y * w + x] = (p[0] + p[1] + p[2]) / 3;
+    }
+  mean /= static_cast<double>(level.size());
+  const float span = static_cast<float>(2 * radius + 1);
+  for (int round = 0; round < 2; ++round) {
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        float sum = 0;
+        for (int k = -radius; k <= radius; ++k) sum += level[y * w + (x + k + w) % w];
+        pass[y * w + x] = sum / span;
+      }
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        float sum = 0;
+        for (int k = -radius; k <= radius; ++k) sum += pass[((y + k + h) % h) * w + x];
+        level[y * w + x] = sum / span;
+      }
+  }
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const float gain = std::pow(static_cast<float>(mean) / std::max(1.0f, level[y * w + x]), strength);
+      float* p = img.at(x, y);
+      for (int ch = 0; ch < 3; ++ch) p[ch] *= gain;
+    }
+}
+
 }  // namespace
 
 Image SeaPicture() {
@@ -66,12 +111,12 @@ Image SeaPicture() {
     const float swell = std::clamp(static_cast<float>(h / (0.55 * ampSum)), -1.0f, 1.0f);
     // Ripples ride on the swell, stretched along the crests.
     const float ripple = TileFbm(fx, fy, 24, 8, 72, 3);
-    const float patches = TileFbm(fx, fy, 5, 5, 75, 3);
+    const float patches = TileFbm(fx, fy, 11, 11, 75, 2);
     const float level = std::clamp(0.5f + 0.4f * swell + (ripple - 0.5f) * 0.6f, 0.0f, 1.0f);
     const float top = std::pow(level, 4.0f);
     Colour c = Mix(trough, body, std::min(1.0f, level * 1.6f));
     c = Mix(c, crest, top * 0.8f);
-    c = c * (0.85f + 0.3f * patches);
+    c = c * (0.9f + 0.2f * patches);
     // Broken white where the highest crests meet bright ripples.
     const float lace = TileFbm(fx, fy, 24, 24, 74, 2);
     const float white = SmoothStep(0.8f, 1.0f, top + (ripple - 0.5f) * 0.6f) * SmoothStep(0.45f, 0.7f, lace);
@@ -99,6 +144,7 @@ Image SeaPicture() {
         for (int ch = 0; ch < 3; ++ch) p[ch] += (240 - p[ch]) * a;
       }
   }
+  FlattenLargeScale(img, kSize / 16, 0.9f);
   return img;
 }
 
@@ -137,10 +183,7 @@ Image FoamAlphaPicture() {
 
 Image SkyPicture() {
   constexpr int kWidth = 512, kHeight = 256;
-  // What the show's daylight ambient makes of the sky's material (its ambient
-  // is set in AuthorWorld): paint colours divided by it to look as meant.
-  const Colour light{0.87f * 1.0f, 0.7f * 1.2f, 0.7f * 1.25f};
-  const Colour zenith{58, 104, 176}, horizon{178, 194, 206}, below{86, 112, 124}, seaEdge{44, 80, 92};
+  const Colour zenith{58, 104, 176}, horizon{178, 194, 206};
   const Colour cloudLit{250, 248, 242}, cloudShade{150, 160, 176};
   const Vector3 sun = layout::kSunDirection;
   return Paint(kWidth, kHeight, [&](int x, int y) {
@@ -160,10 +203,12 @@ Image SkyPicture() {
       const float lit = std::clamp(0.55f + (n - nSun) * 6, 0.0f, 1.0f);
       const Colour cloud = Mix(cloudShade, cloudLit, lit);
       c = Mix(c, Mix(cloud, horizon, haze * 0.6f), cover * 0.92f);
+      // The lowest sky thickens into the haze that hides the sea's far edge.
+      c = Mix(kHaze, c, SmoothStep(0.0f, 0.07f, el));
     } else {
-      // Below the horizon the dome shows behind the sea's far edge.
-      c = Mix(below, seaEdge, SmoothStep(0.0f, 0.05f, -el));
-      c = Mix(horizon, c, SmoothStep(0.0f, 0.012f, -el));
+      // Below the horizon the dome shows behind the sea's far edge, which
+      // the haze ring has already turned to this colour.
+      c = kHaze;
     }
     // The sun, its glare and the brighter sky around it.
     const float angle = std::acos(std::clamp(Dot(d, sun), -1.0f, 1.0f));
@@ -173,7 +218,20 @@ Image SkyPicture() {
     // Fine grain so that large smooth areas do not band.
     const float grain = static_cast<float>(ValueNoise(x * 0.9, y * 0.9, 63, 0)) - 0.5f;
     c = c + Colour{grain, grain, grain} * 3.0f;
-    return Colour{c.r / light.r, c.g / light.g, c.b / light.b};
+    return UnderSkyLight(c);
+  });
+}
+
+Image HazePicture() {
+  return Paint(64, 64, [](int, int) { return UnderSkyLight(kHaze); });
+}
+
+float HazeOpacity(float distance) { return SmoothStep(kHazeInner, kSeaRadius, distance); }
+
+Image HazeAlphaPicture() {
+  return Paint(64, kHazeRows, [](int, int y) {
+    const float a = 255 * HazeOpacity(kHazeInner + (kSeaRadius - kHazeInner) * y / (kHazeRows - 1.0f));
+    return Colour{a, a, a};
   });
 }
 

@@ -43,6 +43,16 @@ MeshBuilder FoamMesh();
 // to the zenith; faces inwards.
 MeshBuilder SkyMesh();
 
+// The haze over the far sea: a flat ring just above the highest wave, from
+// kHazeInner out to the sea's edge, growing denser outwards; v runs from
+// its inner edge (0) to the horizon (1), u around it.
+constexpr float kHazeInner = 2200;
+constexpr float kHazeHeight = 4;
+// Rows of the haze's opacity picture: v stays within their centres, so that
+// filtering never wraps the horizon's opacity onto the inner edge.
+constexpr int kHazeRows = 64;
+MeshBuilder HazeMesh();
+
 // Distance from the hull's waterline outline in the plane z = 0: negative
 // inside the hull.
 float HullDistance(float x, float y);
@@ -56,6 +66,11 @@ Image SeaPicture();        // 256 x 256, tiles
 Image FoamPicture();       // 256 x 256, tiles
 Image FoamAlphaPicture();  // 128 x 128: across the band, along the ship
 Image SkyPicture();        // 512 x 256: azimuth across, elevation down from the zenith
+Image HazePicture();       // 64 x 64: the horizon's haze, the colour the sky has there
+Image HazeAlphaPicture();  // 64 x kHazeRows: the haze's opacity from the ring's inner edge (top) out
+// The haze's opacity at a distance from the centre: 0 inside kHazeInner,
+// at its most at the sea's edge.
+float HazeOpacity(float distance);
 
 // The sky picture's vertical coordinate (from the top) for an elevation (radians) and back.
 float SkyV(float elevation);

@@ -59,18 +59,27 @@ void Facing(MeshBuilder& m, std::uint16_t a, std::uint16_t b, std::uint16_t c, V
 }
 
 // Texture coordinates of the sea: the tile near the ship, stretched slowly
-// further out so the far sea does not shimmer with tiny repeats.
+// further out so the far sea does not shimmer with tiny repeats. The tiles
+// are turned off the ship's axes and bent by a slow warp of a quarter tile
+// or so, so that seen from above their repeats do not line up in rows.
 void SeaUv(Vector3 p, float& u, float& v) {
-  const float r = std::sqrt(p.x * p.x + p.y * p.y);
+  constexpr float kTurn = 0.41f;  // radians
+  constexpr float k2Pi = 2 * kPi;
+  const float c = std::cos(kTurn), s = std::sin(kTurn);
+  const float x = c * p.x - s * p.y + 34 * std::sin(k2Pi * p.y / 1130 + 0.7f) +
+                  17 * std::sin(k2Pi * (p.x + p.y) / 710 + 2.1f);
+  const float y = s * p.x + c * p.y + 34 * std::sin(k2Pi * p.x / 970 + 1.9f) +
+                  17 * std::sin(k2Pi * (p.x - p.y) / 790 + 0.4f);
+  const float r = std::sqrt(x * x + y * y);
   constexpr float kNear = 600, kStretch = 0.12f;
   if (r <= kNear) {
-    u = p.x / kSeaTile;
-    v = -p.y / kSeaTile;
+    u = x / kSeaTile;
+    v = -y / kSeaTile;
     return;
   }
   const float g = kNear / kSeaTile + std::log(1 + kStretch * (r - kNear) / kSeaTile) / kStretch;
-  u = p.x / r * g;
-  v = -p.y / r * g;
+  u = x / r * g;
+  v = -y / r * g;
 }
 
 std::uint16_t SeaVertex(MeshBuilder& m, Vector3 p) {
@@ -246,6 +255,29 @@ MeshBuilder FoamMesh() {
       const float size = std::max(lines.xs[i + 1] - lines.xs[i], lines.ys[j + 1] - lines.ys[j]);
       if (d < -1.5f * size || d > FoamWidth(cx) + size) continue;
       m.quad(vertex(i, j), vertex(i + 1, j), vertex(i + 1, j + 1), vertex(i, j + 1));
+    }
+  return m;
+}
+
+MeshBuilder HazeMesh() {
+  constexpr int kSlices = 128, kRings = 12;
+  MeshBuilder m;
+  for (int k = 0; k <= kRings; ++k) {
+    const float v = static_cast<float>(k) / kRings;
+    // Rings closer together outwards, where the opacity changes fastest on screen.
+    const float r = kHazeInner + (kSeaRadius - kHazeInner) * std::sqrt(v);
+    for (int i = 0; i <= kSlices; ++i) {
+      const float az = static_cast<float>(i) / kSlices * 2 * kPi;
+      const float across = (r - kHazeInner) / (kSeaRadius - kHazeInner);
+      m.add({r * std::cos(az), r * std::sin(az), kHazeHeight}, {0, 0, 1}, static_cast<float>(i) / kSlices,
+            TextureV((0.5f + across * (kHazeRows - 1)) / kHazeRows));
+    }
+  }
+  auto at = [](int i, int k) { return static_cast<std::uint16_t>(k * (kSlices + 1) + i); };
+  for (int k = 0; k < kRings; ++k)
+    for (int i = 0; i < kSlices; ++i) {
+      Facing(m, at(i, k), at(i + 1, k), at(i + 1, k + 1), {0, 0, 1});
+      Facing(m, at(i, k), at(i + 1, k + 1), at(i, k + 1), {0, 0, 1});
     }
   return m;
 }
