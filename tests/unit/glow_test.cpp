@@ -203,7 +203,7 @@ TEST_F(GlowTest, TheFlareLiesOnTheLineThroughTheCentreGoesWithTheHiddenSunAndNev
 TEST_F(GlowTest, TheFlareNeedsTheSunOnTheScreenAndFadesAcrossItsOuterTenth) {
   SeeEverything();
   const auto flareDraws = [this](float x, float y) {
-    LensFlare flare(pictures, 1024, clock.now(), Matrix::translation(x, y, 0.5f), {"", 168}, 600, 1000);
+    LensFlare flare(pictures, 1024, clock.now(), Matrix::Translation(x, y, 0.5f), {"", 168}, 600, 1000);
     flare.Add({"", 169}, 40, 0.5f);
     flare.Add({"", 173}, 60, 0.72f);
     std::size_t sprites = 0;
