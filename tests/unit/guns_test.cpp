@@ -166,11 +166,6 @@ TEST_F(GunsTest, TheShotStartsFireFlashSmokeAndSoundAndAVolleySkipsOnlyTheGunsSt
     gun.Update(t0 + t);
     EXPECT_EQ(std::pair(gun.flashOn(), gun.firing()), std::pair(flash, firing)) << t;
   }
-  // Smoke leaves the muzzle outwards: starboard guns blow towards +y.
-  gun.smoke().Update(t0 + 300, random);
-  gun.smoke().Update(t0 + 400, random);
-  ASSERT_EQ(gun.smoke().particles().size(), 10u);
-  EXPECT_GT(gun.smoke().particles()[0].position.y, muzzle.y);
 
   Guns::FireVolley(guns().side(0), clock.now(), random);  // offsets 0, -400, -800, -1200
   clock.advance(2550);
@@ -181,6 +176,21 @@ TEST_F(GunsTest, TheShotStartsFireFlashSmokeAndSoundAndAVolleySkipsOnlyTheGunsSt
   int fired = 0;
   for (std::size_t i = 0; i < 4; ++i) fired += guns().side(0)[i]->fireTime() != shots[i];
   EXPECT_EQ(fired, 1) << "the first to fire is free again; the others are still in their shots";
+}
+
+// Smoke leaves the muzzle outwards: the first side's last gun towards -y, the other side's first towards +y.
+TEST_F(GunsTest, EachSideBlowsItsSmokeOutOfItsOwnPorts) {
+  for (const auto& [index, out] : {std::pair{4, -1.0f}, {5, 1.0f}}) {
+    Gun& gun = guns().gun(index);
+    const std::uint32_t t0 = clock.now();
+    ASSERT_TRUE(gun.Fire(-200, t0));
+    gun.Update(t0 + 201);
+    gun.smoke().Update(t0 + 300, random);
+    gun.smoke().Update(t0 + 400, random);
+    ASSERT_EQ(gun.smoke().particles().size(), 10u);
+    const float muzzle = show.scene().FindNode(std::string(contract::kGunMuzzles[index - 1]))->position().y;
+    EXPECT_GT((gun.smoke().particles()[0].position.y - muzzle) * out, 0.0f) << index;
+  }
 }
 
 TEST_F(GunsTest, WithFiringOffTheScheduleStopsButAShotUnderWayFinishes) {
