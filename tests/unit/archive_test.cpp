@@ -280,7 +280,9 @@ TEST(ArchiveRobustnessTest, ParentLoopsDeepChainsAndKeysOrFramesOutOfOrderAreRef
   EXPECT_FALSE(loads([](SceneArchiveWriter& w) { w.AddCamera("self", NodeUnder("self"), Matrix::Identity()); }));
   EXPECT_FALSE(loads([](SceneArchiveWriter& w) {
     ArchiveNode node = NodeUnder("Scene Root");
-    node.keys = {TransformKey{100, Matrix::Identity()}, TransformKey{50, Matrix::Identity()}};
+    // Each key against the one before it, not only the first.
+    node.keys = {TransformKey{0, Matrix::Identity()}, TransformKey{100, Matrix::Identity()},
+                 TransformKey{50, Matrix::Identity()}};
     w.AddGeometry("k", node, {});
   }));
   EXPECT_FALSE(loads([](SceneArchiveWriter& w) {

@@ -192,6 +192,7 @@ TEST(JpegDecoderTest, ImpossibleOrUnsupportedHeadersAreRefusedBeforeDecoding) {
   const std::tuple<const char*, std::vector<std::uint8_t>, JpegResult> cases[] = {
       {"empty", {}, JpegResult::NotJpeg},
       {"start only", {0xFF, 0xD8}, JpegResult::Truncated},
+      {"second start of image", {0xFF, 0xD8, 0xFF, 0xD8}, JpegResult::BadHeader},
       {"zero width", WithFrame(Sof(0, 8, 1)), JpegResult::BadHeader},
       {"height from DNL", WithFrame(Sof(8, 0, 1)), JpegResult::Unsupported},
       {"too large", WithFrame(Sof(65535, 65535, 1)), JpegResult::TooLarge},
