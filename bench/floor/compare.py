@@ -59,7 +59,7 @@ def main():
     os.environ.setdefault("BRISANE_SCR", os.path.join(build, "Brisane.scr"))
     os.environ.setdefault("BRISANE_DRIVERS", os.path.join(build, "tests", "win"))
     sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "win"))
-    from winenv import SETTINGS_KEY, clear_settings, device_table, reg, set_setting
+    from winenv import device_table, set_setting, settings_kept
 
     def show_program(build):
         # Older builds measured the show with the display test driver.
@@ -69,13 +69,9 @@ def main():
     shows = [("show", show_program(build))]
     if before:
         shows.insert(0, ("before", show_program(before)))
-    key = "HKCU\\" + SETTINGS_KEY
-    saved = os.path.join(tempfile.mkdtemp(), "settings.reg")
-    had_settings = reg("export", key, "Z:" + saved.replace("/", "\\"), "/y")[0] == 0
     results = {"floor": []}
     results.update({name: [] for name, _ in shows})
-    try:
-        clear_settings()
+    with settings_kept():
         info, devices = device_table(desktop=False)
         modes = devices[int(info["current"])]["modes"]
         set_setting("UseDesktopRes", "2: 0")
@@ -84,10 +80,6 @@ def main():
             results["floor"].append(run(os.path.join(build, "floor.exe"), triangles, seconds))
             for name, program in shows:
                 results[name].append(run(*program, seconds))
-    finally:
-        clear_settings()
-        if had_settings:
-            reg("import", "Z:" + saved.replace("/", "\\"))
     for name, runs in results.items():
         if any(("fps" not in r) or (name != "floor" and r.get("scene") != "1") for r in runs):
             print(f"compare: a run of {name} failed: {runs}")

@@ -43,7 +43,8 @@ def main():
     os.environ.setdefault("BRISANE_SCR", os.path.join(build, "Brisane.scr"))
     os.environ.setdefault("BRISANE_DRIVERS", os.path.join(build, "tests", "win"))
     sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "win"))
-    from winenv import SETTINGS_KEY, clear_settings, fields, reg
+    from winenv import fields, reg, settings_kept
+    from compare import median
 
     # Mesa would hold each of Wine's presents to Xvfb's emulated refresh; a
     # blit to a window on Windows waits for nothing, which is what is measured.
@@ -56,9 +57,6 @@ def main():
             out.seek(0)
             return fields(out.read())
 
-    key = "HKCU\\" + SETTINGS_KEY
-    saved = os.path.join(tempfile.mkdtemp(), "settings.reg")
-    had_settings = reg("export", key, "Z:" + saved.replace("/", "\\"), "/y")[0] == 0
     direct3d = "HKCU\\Software\\Wine\\Direct3D"
     command_thread = reg("query", direct3d, "/v", "csmt")
     reg("add", direct3d, "/v", "csmt", "/t", "REG_DWORD", "/d", "0", "/f")
@@ -66,14 +64,11 @@ def main():
              "scene paced": []}
     runs = {name: [] for name in kinds}
     try:
-        clear_settings()  # the desktop's resolution, blitted
-        for _ in range(rounds):
-            for name, extra in kinds.items():
-                runs[name].append(show(*extra))
+        with settings_kept():  # the desktop's resolution, blitted
+            for _ in range(rounds):
+                for name, extra in kinds.items():
+                    runs[name].append(show(*extra))
     finally:
-        clear_settings()
-        if had_settings:
-            reg("import", "Z:" + saved.replace("/", "\\"))
         was = [line.split()[-1] for line in command_thread[1].splitlines() if "csmt" in line]
         if command_thread[0] == 0 and was:
             reg("add", direct3d, "/v", "csmt", "/t", "REG_DWORD", "/d", str(int(was[0], 16)), "/f")
@@ -83,7 +78,6 @@ def main():
         if any(r.get("scene") != "1" or "cpu_s" not in r for r in results):
             print(f"pacing: a {name} run failed: {results}")
             return 1
-    median = lambda values: sorted(values)[len(values) // 2]
     fps = {name: median([float(r["fps"]) for r in results]) for name, results in runs.items()}
     cpu = {name: median([float(r["cpu_s"]) * 60 / seconds for r in results]) for name, results in runs.items()}
     hz = int(runs["bare paced"][0]["paced_hz"])

@@ -1,5 +1,6 @@
 """Running the Windows build under Wine (inside ./run test: DISPLAY, WINEPREFIX
 and a persistent wineserver) and driving it from the X side."""
+import contextlib
 import os
 import re
 import subprocess
@@ -158,6 +159,20 @@ def reg(*args):
 
 def clear_settings():
     reg("delete", "HKCU\\" + SETTINGS_KEY, "/f")
+
+
+@contextlib.contextmanager
+def settings_kept():
+    """No stored settings while it runs, and what was stored put back after."""
+    saved = os.path.join(tempfile.mkdtemp(), "settings.reg")
+    had_settings = reg("export", "HKCU\\" + SETTINGS_KEY, windows_path(saved), "/y")[0] == 0
+    try:
+        clear_settings()
+        yield
+    finally:
+        clear_settings()
+        if had_settings:
+            reg("import", windows_path(saved))
 
 
 def set_setting(name, text):

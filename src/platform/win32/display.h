@@ -51,7 +51,7 @@ class Display final : public GammaTarget {
   // Flip in full screen, blit to the window at desktop resolution; the blit
   // waits for its turn at the display's refresh rate.
   HRESULT Present();
-  // Blits as fast as frames come (the benchmark's reference); on by default.
+  // Off, blits go out as fast as frames come (the benchmark's reference); on by default.
   void SetBlitPacing(bool on) { blitPacing_ = on; }
   // The rate blits are paced to; 0 when presents are flips (or nothing is up).
   std::uint32_t pacedHz() const { return pacer_ ? pacer_->hz() : 0; }
