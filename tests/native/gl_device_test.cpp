@@ -367,6 +367,32 @@ TEST_F(GlDeviceTest, TextureTransformsTakeTwoFloatSetsAsUV10AndDivideWhenProject
             (std::array<std::uint32_t, 2>{0xFFFF0000u, 0xFFFF0000u}));
 }
 
+TEST_F(GlDeviceTest, GeneratedCoordinatesAreCameraSpaceNormalsAndReflections) {
+  // A small quad straight ahead at z = 1, blown up to the screen, so the eye
+  // vector is (0, 0, 1) wherever it is drawn; its normal leans to +x.
+  auto texture = Texture(2, 1, {0x00FF0000u, 0x0000FF00u});
+  device->SetTexture(0, texture.get());
+  Stage(0, d3d::kTopSelectArg1, d3d::kTaTexture);
+  device->SetRenderState(RenderState::Lighting, 0);
+  DeviceMatrix projection = DeviceMatrix::Identity();
+  projection.m[0][0] = projection.m[1][1] = 100.0f;
+  projection.m[2][2] = 0.5f;
+  device->SetTransform(TransformState::Projection, projection);
+  const float e = 0.01f;
+  const LitVertex quad[4] = {{-e, e, 1, 0.375f, 0, -1}, {e, e, 1, 0.375f, 0, -1}, {-e, -e, 1, 0.375f, 0, -1},
+                             {e, -e, 1, 0.375f, 0, -1}};
+  const auto draw = [&](std::uint32_t generation) {
+    device->SetTextureStageState(0, Tss::TexCoordIndex, generation);
+    device->DrawPrimitive(PrimitiveType::TriangleStrip, kLitFvf, quad, 4);
+    return Pixel(8, 8);
+  };
+  // The normal itself: u = 0.375, the left texel.
+  EXPECT_EQ(draw(d3d::kTciCameraSpaceNormal), 0xFFFF0000u);
+  // R = E - 2 (N.E) N with E the unit vector from the eye: u = 0.75 (a
+  // reflection taken with the eye behind, or y up, would land elsewhere).
+  EXPECT_EQ(draw(d3d::kTciCameraSpaceReflectionVector), 0xFF00FF00u);
+}
+
 // ---- vertex buffers, textures from pictures, results
 
 TEST_F(GlDeviceTest, VertexBuffersFollowTheirWritesAndIndexFromTheirStart) {

@@ -28,7 +28,9 @@ class GlDevice final : public Device {
   const std::string& failure() const;
   // Call after drawing with GL of one's own between BeginScene and EndScene
   // (text over the frame): the next draw sets every GL state it relies on
-  // again. BeginScene does so by itself.
+  // again. BeginScene does so by itself. Within a scene the clip origin is
+  // the top-left and clip depth 0..1 (glClipControl); EndScene puts GL's
+  // defaults back and unbinds its program, vertex array and samplers.
   void InvalidateState();
 
   HResult SetTransform(TransformState state, const DeviceMatrix& matrix) override;
