@@ -43,8 +43,10 @@ bool IsTarget(SurfaceKind kind) { return kind == SurfaceKind::TargetWithDepth ||
 std::shared_ptr<GlSurface> GlSurface::Create(std::uint32_t width, std::uint32_t height, SurfaceKind kind) {
   if (width == 0 || height == 0 || width > kSizeCaps.max_width || height > kSizeCaps.max_height) return nullptr;
   std::shared_ptr<GlSurface> s(new GlSurface(width, height, kind));
-  while (glGetError() != GL_NO_ERROR) {
-  }  // only this creation's errors count below
+  // Only this creation's errors count below (bounded: a lost context may
+  // keep reporting).
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+  }
   GLint previous = 0;
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
   glGenTextures(1, &s->texture_);
