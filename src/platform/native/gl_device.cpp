@@ -380,8 +380,6 @@ struct GlDevice::State {
   gl::ShaderState block;
 
   GLuint targetFramebuffer() const { return target ? target->framebuffer() : backBuffer; }
-  std::uint32_t targetWidth() const { return target ? target->width() : backWidth; }
-  std::uint32_t targetHeight() const { return target ? target->height() : backHeight; }
   bool targetHasDepth() const { return target ? target->hasDepth() : backHasDepth; }
   std::uint32_t rs(RenderState s) const { return renderStates[static_cast<std::uint32_t>(s)]; }
   std::uint32_t ts(std::uint32_t stage, TextureStageState s) const {
