@@ -153,18 +153,31 @@ class NativeShowTests(unittest.TestCase):
         code, _, err = self.finished(p)
         self.assertEqual(code, 0, err)
 
-    def test_a_window_ends_after_its_seconds_and_on_a_signal(self):
-        timed = self.start("--window", "320x240", "--seconds", "2", "--figures")
-        stopped = self.start("--window", "320x240")
-        code, out, err = self.finished(timed, 120)
+    def test_inside_another_window_input_is_its_owners_and_the_show_ends_after_its_seconds(self):
+        # xev makes a plain X window and says its id, as a screensaver host would hand one over.
+        owner = subprocess.Popen(["xev", "-geometry", "320x240+10+10"], stdout=subprocess.PIPE, text=True)
+        self.processes.append(owner)
+        window_id = re.match(r"Outer window is (0x[0-9a-f]+)", owner.stdout.readline()).group(1)
+        inside = self.start("--window-id", window_id, "--seconds", "4", "--figures")
+        windowed = self.start("--window", "320x240")
+        deadline = time.monotonic() + 120
+        while colours(screenshot("inside_window.png"), "320x240+10+10") < 500 and time.monotonic() < deadline:
+            self.assertIsNone(inside.poll(), "ended before it was drawn")
+            time.sleep(0.5)
+        xdotool("mousemove", "100", "100")
+        xdotool("key", "a")
+        xdotool("mousemove", "200", "150")
+        self.assertIsNone(inside.poll(), "keys and the mouse are the owner's")
+
+        code, out, err = self.finished(inside, 120)
         self.assertEqual(code, 0, err)
         frames, seconds = int(FIGURES.search(out).group(2)), float(FIGURES.search(out).group(3))
-        self.assertGreaterEqual(seconds, 2.0)
-        self.assertLess(seconds, 4.0)
+        self.assertGreaterEqual(seconds, 4.0)
+        self.assertLess(seconds, 6.0)
         self.assertGreater(frames, 2)
-        self.assertIsNone(stopped.poll(), "a window runs until it is ended")
-        stopped.send_signal(signal.SIGTERM)
-        code, _, err = self.finished(stopped)
+        self.assertIsNone(windowed.poll(), "a window runs until it is ended")
+        windowed.send_signal(signal.SIGTERM)
+        code, _, err = self.finished(windowed)
         self.assertEqual(code, 0, err)
 
     def test_bad_options_are_refused_with_the_usage(self):

@@ -310,22 +310,25 @@ int RunNative(const NativeOptions& options) {
     file.Read(warnings);
     for (const std::string& warning : warnings) std::fprintf(stderr, "brisane: %s\n", warning.c_str());
 
-    SdlVideo video;
-    SDL_DisplayMode desktop = {};
-    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) desktop = {SDL_PIXELFORMAT_RGB888, 1024, 768, 0, nullptr};
     Node settings;
     const FatalSink fatal = [](const std::string& message) { throw FatalRun(message); };
-    LoadFileSettings(settings, file,
-                     {static_cast<std::uint32_t>(desktop.w), static_cast<std::uint32_t>(desktop.h), 32,
-                      static_cast<std::uint32_t>(desktop.refresh_rate)},
-                     fatal);
     if (options.save) {
+      // No display needed: the display settings kept for Windows mean nothing here.
+      LoadFileSettings(settings, file, {1024, 768, 32, 60}, fatal);
       SaveSettings(settings, *file.CurrentUser());
       std::string error;
       if (!file.Save(error)) throw FatalRun("the settings were not saved: " + error);
       std::printf("%s\n", file.path().c_str());
       return 0;
     }
+
+    SdlVideo video;
+    SDL_DisplayMode desktop = {};
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) desktop = {SDL_PIXELFORMAT_RGB888, 1024, 768, 0, nullptr};
+    LoadFileSettings(settings, file,
+                     {static_cast<std::uint32_t>(desktop.w), static_cast<std::uint32_t>(desktop.h), 32,
+                      static_cast<std::uint32_t>(desktop.refresh_rate)},
+                     fatal);
 
     const bool fullScreen = options.mode == NativeOptions::Mode::FullScreen;
     const bool ownInput = options.mode != NativeOptions::Mode::Embedded;
