@@ -176,8 +176,9 @@ WindowPtr MakeShowWindow(const NativeOptions& options) {
 // silent, as on Windows when no device starts.
 std::unique_ptr<AudioDevice> OpenSound(Node& settings) {
   if (settings.Get(key::DisableSound).AsInt() != 0) return nullptr;
+  // THE SOUND DEVICE OPENS HERE, once the OpenAL backend is in the tree:
+  // std::unique_ptr<AudioDevice> audio = OpenAlAudio::Open();
   std::unique_ptr<AudioDevice> audio;
-  // The sound device opens here.
   if (audio) return audio;
   // Silent for this run only; the settings file is never written from here.
   settings.Get(key::DisableSound) = Value(std::int32_t{1});
