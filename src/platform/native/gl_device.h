@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/device.h"
 #include "platform/textures.h"
@@ -22,6 +23,13 @@ class GlDevice final : public Device {
   // Where a null render target draws: the display's back buffer, a
   // framebuffer whose row 0 is the picture's top row, as on Windows.
   void SetBackBuffer(std::uint32_t framebuffer, std::uint32_t width, std::uint32_t height);
+  // Empty when the context took the device; else why it cannot draw (every
+  // draw then fails).
+  const std::string& failure() const;
+  // Call after drawing with GL of one's own between BeginScene and EndScene
+  // (text over the frame): the next draw sets every GL state it relies on
+  // again. BeginScene does so by itself.
+  void InvalidateState();
 
   HResult SetTransform(TransformState state, const DeviceMatrix& matrix) override;
   HResult GetTransform(TransformState state, DeviceMatrix& matrix) override;

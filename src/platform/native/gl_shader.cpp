@@ -1,0 +1,271 @@
+#include "platform/native/gl_shader.h"
+
+namespace brisane::gl {
+
+namespace {
+
+// The state block, shared by both stages. row_major: the matrices arrive as
+// the device holds them and are applied to row vectors, v * M.
+constexpr const char* kBlock = R"(
+struct ShaderLight {
+  vec4 diffuse, specular, ambient;
+  vec4 position;     // camera space; w: 1 point, 2 spot, 3 directional
+  vec4 direction;    // camera space, unit length
+  vec4 attenuation;  // a0, a1, a2, range
+  vec4 spot;         // cos(theta / 2), cos(phi / 2), falloff
+};
+layout(std140, row_major) uniform DeviceState {
+  mat4 worldView;
+  mat4 projection;
+  mat4 normalMatrix;
+  mat4 textureMatrix[4];
+  vec4 viewport;
+  vec4 depthRange;
+  ivec4 format;
+  ivec4 lighting;
+  ivec4 sources;
+  ivec4 misc;
+  vec4 ambient;
+  vec4 materialDiffuse, materialAmbient, materialSpecular, materialEmissive;
+  vec4 materialPower;
+  vec4 textureFactor;
+  ivec4 stageColour[4];
+  ivec4 stageAlpha[4];
+  ivec4 stageCoord[4];
+  ShaderLight lights[8];
+};
+)";
+
+constexpr const char* kVertexBody = R"(
+layout(location = 0) in vec4 aPosition;  // x, y, z (w 1) or screen x, y, z, rhw
+layout(location = 1) in vec3 aNormal;
+layout(location = 2) in vec4 aDiffuse;   // ARGB dwords, read through GL_BGRA
+layout(location = 3) in vec4 aSpecular;
+layout(location = 4) in vec2 aTex0;
+layout(location = 5) in vec2 aTex1;
+layout(location = 6) in vec2 aTex2;
+layout(location = 7) in vec2 aTex3;
+
+SHADE out vec4 vDiffuse;
+SHADE out vec4 vSpecular;
+out vec4 vTex[4];
+
+const float kCentreShift = 63.0 / 128.0;
+
+// A material colour or one of the vertex colours (the *MaterialSource
+// states, already resolved against ColorVertex and the vertex format).
+vec4 Source(int source, vec4 material, vec4 diffuse, vec4 specular) {
+  if (source == 1) return diffuse;
+  if (source == 2) return specular;
+  return material;
+}
+
+// Direct3D 7 lighting in camera space. The normal is used as transformed:
+// only NormalizeNormals makes it unit length.
+void Light(vec3 P, vec3 N, inout vec4 diffuse, inout vec4 specular) {
+  vec4 md = Source(sources.x, materialDiffuse, diffuse, specular);
+  vec4 ma = Source(sources.y, materialAmbient, diffuse, specular);
+  vec4 ms = Source(sources.z, materialSpecular, diffuse, specular);
+  vec4 me = Source(sources.w, materialEmissive, diffuse, specular);
+  vec3 sumAmbient = ambient.rgb, sumDiffuse = vec3(0.0), sumSpecular = vec3(0.0);
+  // The viewer: at the eye with LocalViewer, else infinitely far down -z.
+  vec3 toViewer = lighting.w != 0 ? normalize(-P) : vec3(0.0, 0.0, -1.0);
+  for (int i = 0; i < lighting.y; ++i) {
+    vec3 L;
+    float factor = 1.0;
+    int type = int(lights[i].position.w);
+    if (type == 3) {
+      L = -lights[i].direction.xyz;  // directional: no attenuation, no range
+    } else {
+      vec3 d = lights[i].position.xyz - P;
+      float dist = length(d);
+      if (dist > lights[i].attenuation.w) continue;  // beyond range the light adds nothing
+      L = dist > 0.0 ? d / dist : vec3(0.0);
+      vec3 a = lights[i].attenuation.xyz;
+      float denominator = a.x + a.y * dist + a.z * dist * dist;
+      factor = denominator > 0.0 ? 1.0 / denominator : 1.0;
+      if (type == 2) {
+        // Spot: full inside theta, none outside phi, falloff between.
+        float rho = dot(-L, lights[i].direction.xyz);
+        vec3 s = lights[i].spot.xyz;
+        if (rho <= s.y) continue;
+        if (rho <= s.x) factor *= pow((rho - s.y) / (s.x - s.y), s.z);
+      }
+    }
+    sumAmbient += lights[i].ambient.rgb * factor;
+    float nl = dot(N, L);
+    if (nl > 0.0) {
+      sumDiffuse += lights[i].diffuse.rgb * nl * factor;
+      if (misc.x != 0) {
+        float nh = dot(N, normalize(L + toViewer));
+        if (nh > 0.0) sumSpecular += lights[i].specular.rgb * pow(nh, materialPower.x) * factor;
+      }
+    }
+  }
+  diffuse = clamp(vec4(me.rgb + ma.rgb * sumAmbient + md.rgb * sumDiffuse, md.a), 0.0, 1.0);
+  specular = misc.x != 0 ? clamp(vec4(ms.rgb * sumSpecular, ms.a), 0.0, 1.0) : vec4(0.0);
+}
+
+void main() {
+  vec4 diffuse = format.y != 0 ? aDiffuse : vec4(1.0);  // white without a colour
+  vec4 specular = format.z != 0 ? aSpecular : vec4(0.0);
+  vec2 sets[4] = vec2[4](aTex0, aTex1, aTex2, aTex3);
+  vec3 eye = vec3(0.0), normal = vec3(0.0);
+  if (format.w != 0) {
+    // Screen pixels with rhw. Direct3D's pixel centres lie on integers,
+    // OpenGL's on halves: the vertex moves right and down by a shade under
+    // half a pixel, so that an edge through pixel centres never ties and
+    // Direct3D's top-left rule decides (the top and left rows are in).
+    float w = aPosition.w > 0.0 ? 1.0 / aPosition.w : 1.0;
+    vec2 p = (aPosition.xy + kCentreShift - viewport.xy) / viewport.zw;
+    float span = depthRange.y - depthRange.x;
+    float z = span != 0.0 ? (aPosition.z - depthRange.x) / span : 0.0;
+    gl_Position = vec4(p.x * 2.0 - 1.0, 1.0 - p.y * 2.0, z, 1.0) * w;
+  } else {
+    vec4 e = vec4(aPosition.xyz, 1.0) * worldView;
+    eye = e.xyz;
+    vec4 clip = e * projection;
+    clip.x += clip.w * 2.0 * kCentreShift / viewport.z;  // the same shift, in clip space
+    clip.y -= clip.w * 2.0 * kCentreShift / viewport.w;
+    gl_Position = clip;
+    if (format.x != 0) normal = (vec4(aNormal, 0.0) * normalMatrix).xyz;
+    if (lighting.z != 0 && dot(normal, normal) > 0.0) normal = normalize(normal);
+    if (lighting.x != 0) Light(eye, normal, diffuse, specular);
+  }
+  vDiffuse = diffuse;
+  vSpecular = specular;
+  for (int s = 0; s < 4; ++s) {
+    ivec4 c = stageCoord[s];
+    vec4 t;
+    if (c.y == 0 || format.w != 0) {
+      // A two-float set enters a texture transform as (u, v, 1, 0).
+      t = vec4(c.x >= 0 ? sets[c.x] : vec2(0.0), 1.0, 0.0);
+    } else if (c.y == 1) {
+      t = vec4(normal, 1.0);
+    } else if (c.y == 2) {
+      t = vec4(eye, 1.0);
+    } else {
+      t = vec4(reflect(normalize(eye), normal), 1.0);
+    }
+    if (c.z != 0 && format.w == 0) t = t * textureMatrix[s];
+    vTex[s] = t;
+  }
+}
+)";
+
+constexpr const char* kFragmentBody = R"(
+SHADE in vec4 vDiffuse;
+SHADE in vec4 vSpecular;
+in vec4 vTex[4];
+uniform sampler2D uTexture0;
+uniform sampler2D uTexture1;
+uniform sampler2D uTexture2;
+uniform sampler2D uTexture3;
+out vec4 fragColour;
+
+// The stage's coordinates: the transform's count of them, divided by the
+// last one when projected.
+vec2 Coordinates(int s) {
+  ivec4 c = stageCoord[s];
+  vec4 t = vTex[s];
+  if (c.z == 1) return vec2(t.x, 0.0);
+  if (c.z >= 2 && c.w != 0) return t.xy / t[c.z - 1];
+  return t.xy;
+}
+
+// An argument: the source, then complement, then alpha replicated.
+vec4 Arg(int arg, vec4 current, vec4 texel) {
+  int which = arg & 15;
+  vec4 v = vec4(0.0);
+  if (which == 0) v = vDiffuse;
+  else if (which == 1) v = current;
+  else if (which == 2) v = texel;
+  else if (which == 3) v = textureFactor;
+  else if (which == 4) v = vSpecular;
+  if ((arg & 16) != 0) v = 1.0 - v;
+  if ((arg & 32) != 0) v = vec4(v.a);
+  return v;
+}
+
+vec4 Op(int op, vec4 a, vec4 b, vec4 current, vec4 texel) {
+  vec4 r;
+  if (op == 2) r = a;
+  else if (op == 3) r = b;
+  else if (op == 4) r = a * b;
+  else if (op == 5) r = 2.0 * a * b;
+  else if (op == 6) r = 4.0 * a * b;
+  else if (op == 7) r = a + b;
+  else if (op == 8) r = a + b - 0.5;
+  else if (op == 9) r = 2.0 * (a + b - 0.5);
+  else if (op == 10) r = a - b;
+  else if (op == 11) r = a + b - a * b;
+  else if (op == 12) r = mix(b, a, vDiffuse.a);
+  else if (op == 13) r = mix(b, a, texel.a);
+  else if (op == 14) r = mix(b, a, textureFactor.a);
+  else if (op == 15) r = a + b * (1.0 - texel.a);
+  else if (op == 16) r = mix(b, a, current.a);
+  else r = current;  // operations the program never sets pass the stage through
+  return clamp(r, 0.0, 1.0);
+}
+
+bool ReadsTexture(int op, int a, int b) {
+  return ((a & 15) == 2 && op != 3) || ((b & 15) == 2 && op != 2);
+}
+
+bool AlphaPasses(int func, float alpha, float ref) {
+  float a = floor(alpha * 255.0 + 0.5);
+  if (func == 1) return false;
+  if (func == 2) return a < ref;
+  if (func == 3) return a == ref;
+  if (func == 4) return a <= ref;
+  if (func == 5) return a > ref;
+  if (func == 6) return a != ref;
+  if (func == 7) return a >= ref;
+  return true;
+}
+
+void main() {
+  vec4 texels[4] = vec4[4](vec4(0.0, 0.0, 0.0, 1.0), vec4(0.0, 0.0, 0.0, 1.0), vec4(0.0, 0.0, 0.0, 1.0),
+                           vec4(0.0, 0.0, 0.0, 1.0));
+  if (stageColour[0].x != 1 && stageColour[0].w != 0) texels[0] = texture(uTexture0, Coordinates(0));
+  if (stageColour[1].x != 1 && stageColour[1].w != 0) texels[1] = texture(uTexture1, Coordinates(1));
+  if (stageColour[2].x != 1 && stageColour[2].w != 0) texels[2] = texture(uTexture2, Coordinates(2));
+  if (stageColour[3].x != 1 && stageColour[3].w != 0) texels[3] = texture(uTexture3, Coordinates(3));
+
+  vec4 current = vDiffuse;  // stage 0's current is the diffuse colour
+  for (int s = 0; s < 4; ++s) {
+    ivec4 c = stageColour[s];
+    if (c.x == 1) break;  // a disabled colour operation ends the chain
+    ivec4 a = stageAlpha[s];
+    int colourOp = c.x, colour1 = c.y, colour2 = c.z;
+    int alphaOp = a.x, alpha1 = a.y, alpha2 = a.z;
+    // Alpha disabled under a live colour operation carries current alpha.
+    if (alphaOp == 1) { alphaOp = 2; alpha1 = 1; }
+    // A stage without a texture that reads one passes current through.
+    if (c.w == 0 && ReadsTexture(colourOp, colour1, colour2)) { colourOp = 2; colour1 = 1; }
+    if (c.w == 0 && ReadsTexture(alphaOp, alpha1, alpha2)) { alphaOp = 2; alpha1 = 1; }
+    vec4 t = texels[s];
+    vec3 rgb = Op(colourOp, Arg(colour1, current, t), Arg(colour2, current, t), current, t).rgb;
+    float alpha = Op(alphaOp, Arg(alpha1, current, t), Arg(alpha2, current, t), current, t).a;
+    current = vec4(rgb, alpha);
+  }
+  if (misc.x != 0) current.rgb = min(current.rgb + vSpecular.rgb, 1.0);  // specular added after the stages
+  if (misc.y != 0 && !AlphaPasses(misc.y, current.a, float(misc.z))) discard;
+  fragColour = current;
+}
+)";
+
+std::string Source(const char* body, bool flat) {
+  std::string s = "#version 330 core\n";
+  s += flat ? "#define SHADE flat\n" : "#define SHADE smooth\n";
+  s += kBlock;
+  s += body;
+  return s;
+}
+
+}  // namespace
+
+std::string VertexShaderSource(bool flat) { return Source(kVertexBody, flat); }
+std::string FragmentShaderSource(bool flat) { return Source(kFragmentBody, flat); }
+
+}  // namespace brisane::gl
