@@ -89,6 +89,7 @@ class DisplayTest : public ::testing::Test {
 TEST_F(DisplayTest, PresentsThePictureUprightThroughTheRamp) {
   ASSERT_NE(display->device(), nullptr);
   FillRows();
+  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);  // as the device leaves it
   ASSERT_EQ(display->Present(kWidth, kHeight), kOk);
   std::vector<std::uint32_t> pixels = WindowPixels();
   for (int row = 0; row < kHeight; ++row)
@@ -127,6 +128,7 @@ TEST_F(DisplayTest, PresentAndTextGiveTheContextBackAsTheyFoundIt) {
   glDepthMask(GL_FALSE);
   glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_FALSE);
   glViewport(1, 2, 3, 4);
+  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
 
   BitmapText text(*display);
   text.MakeFont(8);
@@ -155,6 +157,8 @@ TEST_F(DisplayTest, PresentAndTextGiveTheContextBackAsTheyFoundIt) {
   EXPECT_EQ(static_cast<GLuint>(value), texture);
   glGetIntegerv(GL_CURRENT_PROGRAM, &value);
   EXPECT_EQ(value, 0);
+  glGetIntegerv(GL_CLIP_ORIGIN, &value);
+  EXPECT_EQ(value, GL_UPPER_LEFT);
   glDeleteFramebuffers(1, &framebuffer);
   glDeleteTextures(1, &texture);
 }
@@ -163,10 +167,11 @@ TEST_F(DisplayTest, PresentAndTextGiveTheContextBackAsTheyFoundIt) {
 // asked (row 0 the top), in its colour, over what was there.
 TEST_F(DisplayTest, TextIsDrawnIntoTheBackBufferAtItsPlace) {
   FillRows();
+  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);  // as the device leaves it
   BitmapText text(*display);
   text.MakeFont(0);  // one pixel a font pixel
-  // '1' has its stem in column 2 of the top row, and nothing in column 0.
-  ASSERT_TRUE(text.Draw(1, 0, "1", 0x00FF00));
+  // 'F': a full top row, then only its left column, its middle bar in row 3.
+  ASSERT_TRUE(text.Draw(1, 0, "F", 0x00FF00));
   std::vector<std::uint8_t> rgba(kWidth * kHeight * 4);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, display->backBuffer());
   glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
@@ -174,9 +179,10 @@ TEST_F(DisplayTest, TextIsDrawnIntoTheBackBufferAtItsPlace) {
     const std::uint8_t* p = &rgba[static_cast<std::size_t>((row * kWidth + x) * 4)];
     return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
   };
-  EXPECT_EQ(at(3, 0), 0x00FF00u);  // x 1 + column 2, the top row
-  EXPECT_EQ(at(3, 3), 0x00FF00u);
-  EXPECT_EQ(at(1, 0), RowColour(0));  // column 0 of the glyph is empty
+  EXPECT_EQ(at(5, 0), 0x00FF00u);  // x 1 + column 4, the top row
+  EXPECT_EQ(at(5, 1), RowColour(1));
+  EXPECT_EQ(at(1, 2), 0x00FF00u);
+  EXPECT_EQ(at(5, 3), RowColour(3));
   EXPECT_EQ(at(0, 1), RowColour(1));  // left of the text
 }
 

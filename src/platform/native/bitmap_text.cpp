@@ -147,6 +147,7 @@ bool BitmapText::Draw(std::int32_t x, std::int32_t y, std::string_view text, std
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)), vertices.data(),
                GL_STREAM_DRAW);
   glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size() / 4));
+  display_.DrewOwnGl();
   return true;
 }
 

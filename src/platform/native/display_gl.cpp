@@ -29,6 +29,12 @@ DisplayGlState::DisplayGlState() {
     switches_[i] = glIsEnabled(kSwitches[i]);
     glDisable(kSwitches[i]);
   }
+  clipControl_ = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
+  if (clipControl_) {
+    glGetIntegerv(GL_CLIP_ORIGIN, &clipOrigin_);
+    glGetIntegerv(GL_CLIP_DEPTH_MODE, &clipDepth_);
+    glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+  }
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
@@ -40,6 +46,7 @@ DisplayGlState::~DisplayGlState() {
   for (std::size_t i = 0; i < std::size(kSwitches); ++i) {
     if (switches_[i]) glEnable(kSwitches[i]);
   }
+  if (clipControl_) glClipControl(static_cast<GLenum>(clipOrigin_), static_cast<GLenum>(clipDepth_));
   glDepthMask(depthMask_);
   glColorMask(colorMask_[0], colorMask_[1], colorMask_[2], colorMask_[3]);
   // Core profiles keep one mode for both faces.

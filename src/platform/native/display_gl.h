@@ -13,7 +13,8 @@ class DisplayGlState {
  public:
   // Saves the bindings and switches that drawing a textured triangle on
   // texture units 0 and 1 touches, and sets them plain: no blending, depth,
-  // stencil, culling, scissor or offset, filled polygons, every colour written.
+  // stencil, culling, scissor or offset, filled polygons, every colour
+  // written, and OpenGL's own clip origin (the device keeps Direct3D's).
   DisplayGlState();
   ~DisplayGlState();
   DisplayGlState(const DisplayGlState&) = delete;
@@ -25,6 +26,8 @@ class DisplayGlState {
   GLint unpackAlignment_ = 4, unpackRowLength_ = 0;
   GLint viewport_[4] = {};
   GLint polygonMode_[2] = {};
+  bool clipControl_ = false;
+  GLint clipOrigin_ = GL_LOWER_LEFT, clipDepth_ = GL_NEGATIVE_ONE_TO_ONE;
   GLboolean colorMask_[4] = {};
   GLboolean depthMask_ = GL_TRUE;
   static constexpr GLenum kSwitches[] = {GL_BLEND, GL_DEPTH_TEST, GL_STENCIL_TEST, GL_CULL_FACE, GL_SCISSOR_TEST,

@@ -159,6 +159,10 @@ bool GlDisplay::Init(std::uint32_t width, std::uint32_t height, std::string& err
   }
 
   s.device = std::make_unique<GlDevice>();
+  if (!s.device->failure().empty()) {
+    error = "the device cannot draw: " + s.device->failure();
+    return false;
+  }
   s.device->SetBackBuffer(s.framebuffer, width, height);
   // As the Windows display starts its device: the whole picture, depth on.
   DeviceViewport viewport;
@@ -179,6 +183,10 @@ void GlDisplay::SetGamma(double value, GammaCurve curve) { state_->gamma.SetGamm
 const GammaRamp& GlDisplay::ramp() const { return state_->ramp; }
 
 std::uint32_t GlDisplay::backBuffer() const { return state_->framebuffer; }
+
+void GlDisplay::DrewOwnGl() {
+  if (state_->device) state_->device->InvalidateState();
+}
 
 HResult GlDisplay::Present(std::uint32_t windowWidth, std::uint32_t windowHeight) {
   State& s = *state_;

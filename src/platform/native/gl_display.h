@@ -42,6 +42,8 @@ class GlDisplay final : public GammaTarget {
   const GammaRamp& ramp() const;
   // The back buffer's framebuffer object, for drawing over a finished frame.
   std::uint32_t backBuffer() const;
+  // After such drawing: the device sets its GL state again at its next draw.
+  void DrewOwnGl();
 
  private:
   struct State;

@@ -416,9 +416,12 @@ int RunNative(const NativeOptions& options) {
             break;
           case SDL_MOUSEMOTION:
             if (ownInput) {
-              int left = 0, top = 0;
-              if (SDL_Window* over = SDL_GetWindowFromID(event.motion.windowID)) SDL_GetWindowPosition(over, &left, &top);
-              running = !input.MouseMoved(left + event.motion.x, top + event.motion.y);
+              // Where the pointer really is on the desktop: one reference for
+              // every window, and none of the positions SDL makes up as a
+              // window appears or the pointer leaves it.
+              int x = 0, y = 0;
+              SDL_GetGlobalMouseState(&x, &y);
+              running = !input.MouseMoved(x, y);
             }
             break;
           default:
