@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "platform/native/bitmap_text.h"
 #include "platform/native/native_app.h"
 
 namespace brisane {
@@ -68,24 +67,6 @@ TEST(InputRules, EndTheShowAsTheWindowsRunDoes) {
   EXPECT_FALSE(still.MouseMoved(0, 0));
   EXPECT_FALSE(still.MouseMoved(500, 500));
   EXPECT_TRUE(still.KeyDown(false, false, false));
-}
-
-// Every character the frame-rate text can hold has a glyph, and no two
-// glyphs look alike (a digit drawn as another would misreport the rate).
-TEST(BitmapFont, HasEveryCharacterOfTheFrameRateText) {
-  const std::string characters = "FPS: 0123456789.";
-  for (char c : characters) {
-    if (c == ' ') continue;
-    const Glyph* glyph = FindGlyph(c);
-    ASSERT_NE(glyph, nullptr) << c;
-    for (char other : characters) {
-      if (other == c || other == ' ') continue;
-      EXPECT_NE(std::string(reinterpret_cast<const char*>(glyph->rows), 7),
-                std::string(reinterpret_cast<const char*>(FindGlyph(other)->rows), 7))
-          << c << " and " << other;
-    }
-  }
-  EXPECT_EQ(FindGlyph('#'), nullptr);
 }
 
 }  // namespace
