@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "../unit/support/jpeg_stream.h"
@@ -57,12 +56,22 @@ class GlDeviceTest : public ::testing::Test {
     EXPECT_EQ(device->ReadBackBuffer({x, y, x + 1, y + 1}, argb), kOk);
     return argb.size() == 1 ? argb[0] : 0xDEADBEEFu;
   }
-  // A texture of the loader's kind holding the given texels, rows in memory order.
-  std::shared_ptr<Surface> Texture(std::uint32_t w, std::uint32_t h, const std::vector<std::uint32_t>& texels,
-                                   SurfaceKind kind = SurfaceKind::Opaque) {
-    TextureRef t = loader.CreateSurfaceOfType(w, h, kind);
+  // Transformed vertices from (x0, y0) to (x1, y1) at depth z, normal n.
+  HResult Quad(float x0, float y0, float x1, float y1, float z, DeviceVector n = {0, 0, -1}) {
+    const LitVertex v[4] = {{x0, y1, z, n.x, n.y, n.z}, {x1, y1, z, n.x, n.y, n.z}, {x0, y0, z, n.x, n.y, n.z},
+                            {x1, y0, z, n.x, n.y, n.z}};
+    return device->DrawPrimitive(PrimitiveType::TriangleStrip, kLitFvf, v, 4);
+  }
+  // An opaque texture holding the given texels, rows in memory order.
+  TextureRef Texture(std::uint32_t w, std::uint32_t h, const std::vector<std::uint32_t>& texels) {
+    TextureRef t = loader.CreateSurfaceOfType(w, h, SurfaceKind::Opaque);
     if (auto* gl = dynamic_cast<GlSurface*>(t.get())) gl->Upload(texels.data());
     return t;
+  }
+  void Blend(std::uint32_t source, std::uint32_t destination) {
+    device->SetRenderState(RenderState::AlphaBlendEnable, 1);
+    device->SetRenderState(RenderState::SrcBlend, source);
+    device->SetRenderState(RenderState::DestBlend, destination);
   }
   void Stage(std::uint32_t s, std::uint32_t op, std::uint32_t arg1, std::uint32_t arg2 = d3d::kTaCurrent) {
     device->SetTextureStageState(s, Tss::ColorOp, op);
@@ -84,6 +93,15 @@ int Channel(std::uint32_t argb, int shift) { return static_cast<int>((argb >> sh
   return ::testing::AssertionSuccess();
 }
 
+// White, shining down +z (the way the camera looks) when directional.
+DeviceLight WhiteLight(std::uint32_t type) {
+  DeviceLight light;
+  light.type = type;
+  light.diffuse = {1, 1, 1, 1};
+  light.direction = {0, 0, 1};
+  return light;
+}
+
 // ---- where pixels land
 
 TEST_F(GlDeviceTest, ScreenAndTransformedVerticesCoverDirect3DsPixels) {
@@ -93,15 +111,11 @@ TEST_F(GlDeviceTest, ScreenAndTransformedVerticesCoverDirect3DsPixels) {
   // Edges through pixel centres: the top and left rows are in, the bottom
   // and right ones out, so a quad from 10 to 14 covers 10 to 13.
   ASSERT_EQ(Rect(10, 0, 14, 4, 0xFF0000FFu), kOk);
-  // The same rectangle through the transforms: with identity matrices the
-  // screen x is (x + 1) * 8 and y is (1 - y) * 8 on a 16-pixel viewport.
+  // Through identity transforms (screen x = (x + 1) * 8, y = (1 - y) * 8;
+  // no colour in the format: white).
   const auto ndc = [](float px) { return px / 8.0f - 1.0f; };
-  const float y0 = 1.0f - 8.25f / 8.0f, y1 = 1.0f - 12.25f / 8.0f;
-  const LitVertex t[4] = {{ndc(8.25f), y0, 0.5f, 0, 0, -1}, {ndc(12.25f), y0, 0.5f, 0, 0, -1},
-                          {ndc(8.25f), y1, 0.5f, 0, 0, -1}, {ndc(12.25f), y1, 0.5f, 0, 0, -1}};
   device->SetRenderState(RenderState::Lighting, 0);
-  device->SetRenderState(RenderState::CullMode, d3d::kCullNone);
-  ASSERT_EQ(device->DrawPrimitive(PrimitiveType::TriangleStrip, kLitFvf, t, 4), kOk);
+  ASSERT_EQ(Quad(ndc(8.25f), 1.0f - 12.25f / 8.0f, ndc(12.25f), 1.0f - 8.25f / 8.0f, 0.5f), kOk);
   for (int i = 0; i < 6; ++i) {
     const bool inside = i >= 1 && i <= 4;
     EXPECT_EQ(Pixel(i, 2), inside ? 0xFFFF0000u : 0xFF000000u) << "screen column " << i;
@@ -141,7 +155,6 @@ TEST_F(GlDeviceTest, WindingDepthRangeAndFlatShadeFollowDirect3D) {
   device->SetRenderState(RenderState::ShadeMode, d3d::kShadeFlat);
   ASSERT_EQ(device->DrawPrimitive(PrimitiveType::TriangleList, kScreenFvf, cw, 3), kOk);
   // Flat shading takes the first vertex's colour across the face.
-  EXPECT_EQ(Pixel(2, 2), 0xFF00FF00u);
   EXPECT_EQ(Pixel(1, 5), 0xFF00FF00u);
   const ScreenVertex ccw[3] = {cw[0], cw[2], cw[1]};
   device->Clear(d3d::kClearTarget, 0xFF000000u, 1.0f, 0);
@@ -157,14 +170,10 @@ TEST_F(GlDeviceTest, WindingDepthRangeAndFlatShadeFollowDirect3D) {
   // is clipped; the depth test keeps the nearer of two faces.
   device->SetRenderState(RenderState::Lighting, 0);
   device->SetRenderState(RenderState::CullMode, d3d::kCullNone);
-  const auto quad = [&](float z) {
-    const LitVertex v[4] = {{0, 1, z, 0, 0, -1}, {1, 1, z, 0, 0, -1}, {0, 0, z, 0, 0, -1}, {1, 0, z, 0, 0, -1}};
-    return device->DrawPrimitive(PrimitiveType::TriangleStrip, kLitFvf, v, 4);
-  };
-  quad(-0.25f);
+  Quad(0, 0, 1, 1, -0.25f);
   EXPECT_EQ(Pixel(12, 4), 0xFF000000u) << "z below 0 is clipped";
   Rect(8, 0, 16, 8, 0xFF00FF00u, 0.25f);
-  quad(0.5f);  // white, behind the green at 0.25
+  Quad(0, 0, 1, 1, 0.5f);  // white, behind the green at 0.25
   EXPECT_EQ(Pixel(12, 4), 0xFF00FF00u);
 }
 
@@ -179,9 +188,7 @@ TEST_F(GlDeviceTest, ArgbOrderInClearsVerticesTexturesAndReadBack) {
   auto texture = Texture(1, 1, {0x00112233u});
   device->SetTexture(0, texture.get());
   Stage(0, d3d::kTopSelectArg1, d3d::kTaTexture);
-  device->SetRenderState(RenderState::AlphaBlendEnable, 1);
-  device->SetRenderState(RenderState::SrcBlend, d3d::kBlendSrcAlpha);
-  device->SetRenderState(RenderState::DestBlend, d3d::kBlendInvSrcAlpha);
+  Blend(d3d::kBlendSrcAlpha, d3d::kBlendInvSrcAlpha);
   Rect(4, 0, 8, 4, 0xFFFFFFFFu);
   EXPECT_EQ(Pixel(5, 1), 0xFF112233u);
   // The rectangle is clipped to the buffer, rows come top first.
@@ -218,14 +225,10 @@ TEST_F(GlDeviceTest, RenderTargetsReadBackTheRightWayUpAsTextures) {
 TEST_F(GlDeviceTest, PointLightAttenuatesAndStopsAtItsRangeDirectionalDoesNot) {
   // A quad at z = 0.5 facing the viewer, its corners at (+-1, +-1); the light
   // 2 in front of it. Each corner: d = sqrt(6), N.L = 2 / d.
-  const LitVertex quad[4] = {{-1, 1, 0.5f, 0, 0, -1}, {1, 1, 0.5f, 0, 0, -1}, {-1, -1, 0.5f, 0, 0, -1},
-                             {1, -1, 0.5f, 0, 0, -1}};
   DeviceMaterial white;
   white.diffuse = {1, 1, 1, 1};
   device->SetMaterial(white);
-  DeviceLight light;
-  light.type = d3d::kLightPoint;
-  light.diffuse = {1, 1, 1, 1};
+  DeviceLight light = WhiteLight(d3d::kLightPoint);
   light.position = {0, 0, -1.5f};
   light.attenuation0 = 0.5f;
   light.attenuation1 = 0.25f;
@@ -237,14 +240,13 @@ TEST_F(GlDeviceTest, PointLightAttenuatesAndStopsAtItsRangeDirectionalDoesNot) {
     light.range = range;
     device->SetLight(0, light);
     device->Clear(d3d::kClearTarget, 0xFF000000u, 1.0f, 0);
-    device->DrawPrimitive(PrimitiveType::TriangleStrip, kLitFvf, quad, 4);
+    Quad(-1, -1, 1, 1, 0.5f);
     return Pixel(8, 8);
   };
   EXPECT_TRUE(Near(draw(2.5f), 0xFF000000u | 0x010101u * static_cast<std::uint32_t>(expected), 2));
   EXPECT_EQ(draw(2.4f), 0xFF000000u) << "every corner lies beyond the range";
   // Directional: no attenuation whatever its factors say.
   light.type = d3d::kLightDirectional;
-  light.direction = {0, 0, 1};
   EXPECT_TRUE(Near(draw(0.0f), 0xFFFFFFFFu, 1));
   // Ambient: the material's ambient times the render state's.
   device->LightEnable(0, false);
@@ -262,11 +264,7 @@ TEST_F(GlDeviceTest, VertexColoursAsMaterialAndWithoutLighting) {
   const std::uint32_t fvf = kLitFvf | d3d::kFvfDiffuse;
   const Coloured quad[4] = {{-1, 1, 0.5f, 0, 0, -1, 0xFF20C080u}, {1, 1, 0.5f, 0, 0, -1, 0xFF20C080u},
                             {-1, -1, 0.5f, 0, 0, -1, 0xFF20C080u}, {1, -1, 0.5f, 0, 0, -1, 0xFF20C080u}};
-  DeviceLight light;
-  light.type = d3d::kLightDirectional;
-  light.diffuse = {1, 1, 1, 1};
-  light.direction = {0, 0, 1};
-  device->SetLight(0, light);
+  device->SetLight(0, WhiteLight(d3d::kLightDirectional));
   device->LightEnable(0, true);
   device->SetMaterial({});  // black: the vertex colour is the diffuse source by default
   device->DrawPrimitive(PrimitiveType::TriangleStrip, fvf, quad, 4);
@@ -277,10 +275,6 @@ TEST_F(GlDeviceTest, VertexColoursAsMaterialAndWithoutLighting) {
   device->SetRenderState(RenderState::Lighting, 0);
   device->DrawPrimitive(PrimitiveType::TriangleStrip, fvf, quad, 4);
   EXPECT_EQ(Pixel(8, 8), 0xFF20C080u);
-  const LitVertex plain[4] = {{-1, 1, 0.5f, 0, 0, -1}, {1, 1, 0.5f, 0, 0, -1}, {-1, -1, 0.5f, 0, 0, -1},
-                              {1, -1, 0.5f, 0, 0, -1}};
-  device->DrawPrimitive(PrimitiveType::TriangleStrip, kLitFvf, plain, 4);
-  EXPECT_EQ(Pixel(8, 8), 0xFFFFFFFFu) << "no colour in the format: white";
 }
 
 // ---- texture stages
@@ -318,7 +312,7 @@ TEST_F(GlDeviceTest, StageOperationsArgumentsAndTheEndOfTheChain) {
   EXPECT_TRUE(Near(draw(), 0xFF808080u, 1));
 }
 
-TEST_F(GlDeviceTest, AlphaTestAndBlending) {
+TEST_F(GlDeviceTest, AlphaTestComparesTheByteWithTheReference) {
   device->SetRenderState(RenderState::AlphaTestEnable, 1);
   device->SetRenderState(RenderState::AlphaFunc, d3d::kCmpGreater);
   device->SetRenderState(RenderState::AlphaRef, 0x80);
@@ -328,13 +322,6 @@ TEST_F(GlDeviceTest, AlphaTestAndBlending) {
   Rect(4, 0, 8, 4, 0x81FF0000u);
   EXPECT_EQ(Pixel(1, 1), 0xFF000000u) << "alpha 0x80 is not greater than 0x80";
   EXPECT_EQ(Pixel(5, 1), 0xFFFF0000u);
-  device->SetRenderState(RenderState::AlphaTestEnable, 0);
-  device->Clear(d3d::kClearTarget, 0xFF0000FFu, 1.0f, 0);
-  device->SetRenderState(RenderState::AlphaBlendEnable, 1);
-  device->SetRenderState(RenderState::SrcBlend, d3d::kBlendSrcAlpha);
-  device->SetRenderState(RenderState::DestBlend, d3d::kBlendOne);
-  Rect(0, 0, 4, 4, 0x80FF0000u);
-  EXPECT_TRUE(Near(Pixel(1, 1), 0xFF8000FFu, 1));
 }
 
 // ---- texture coordinates
@@ -367,18 +354,38 @@ TEST_F(GlDeviceTest, TextureTransformsTakeTwoFloatSetsAsUV10AndDivideWhenProject
             (std::array<std::uint32_t, 2>{0xFFFF0000u, 0xFFFF0000u}));
 }
 
+TEST_F(GlDeviceTest, GeneratedCoordinatesAreCameraSpaceNormalsAndReflections) {
+  // A small quad straight ahead at z = 1, blown up to the screen, so the eye
+  // vector is (0, 0, 1) wherever it is drawn; its normal leans to +x.
+  auto texture = Texture(2, 1, {0x00FF0000u, 0x0000FF00u});
+  device->SetTexture(0, texture.get());
+  Stage(0, d3d::kTopSelectArg1, d3d::kTaTexture);
+  device->SetRenderState(RenderState::Lighting, 0);
+  DeviceMatrix projection = DeviceMatrix::Identity();
+  projection.m[0][0] = projection.m[1][1] = 100.0f;
+  projection.m[2][2] = 0.5f;
+  device->SetTransform(TransformState::Projection, projection);
+  const auto draw = [&](std::uint32_t generation) {
+    device->SetTextureStageState(0, Tss::TexCoordIndex, generation);
+    Quad(-0.01f, -0.01f, 0.01f, 0.01f, 1, {0.375f, 0, -1});
+    return Pixel(8, 8);
+  };
+  // The normal itself: u = 0.375, the left texel.
+  EXPECT_EQ(draw(d3d::kTciCameraSpaceNormal), 0xFFFF0000u);
+  // R = E - 2 (N.E) N with E the unit vector from the eye: u = 0.75 (a
+  // reflection taken with the eye behind, or y up, would land elsewhere).
+  EXPECT_EQ(draw(d3d::kTciCameraSpaceReflectionVector), 0xFF00FF00u);
+}
+
 // ---- vertex buffers, textures from pictures, results
 
 TEST_F(GlDeviceTest, VertexBuffersFollowTheirWritesAndIndexFromTheirStart) {
   auto buffer = device->CreateVertexBuffer(kScreenFvf, 8, d3d::kVbCapsSystemMemory);
   ASSERT_TRUE(buffer);
-  const auto fill = [&](std::uint32_t argb) {
+  const auto fill = [&](std::uint32_t argb) {  // two quads, the second 8 pixels to the right
     auto* v = static_cast<ScreenVertex*>(buffer->Lock(d3d::kLockWriteOnly));
     ASSERT_NE(v, nullptr);
-    for (int i = 0; i < 8; ++i) v[i] = {static_cast<float>(i % 2 * 4), static_cast<float>(i / 2 % 2 * 4), 0.5f, 1,
-                                        argb, 0, 0};
-    // A second quad from vertex 4 on, 8 pixels to the right.
-    for (int i = 4; i < 8; ++i) v[i].x += 8;
+    for (int i = 0; i < 8; ++i) v[i] = {float(i % 2 * 4 + i / 4 * 8), float(i / 2 % 2 * 4), 0.5f, 1, argb, 0, 0};
     EXPECT_EQ(device->DrawPrimitiveVB(PrimitiveType::TriangleStrip, *buffer, 0, 4),
               static_cast<HResult>(0x8876080Eu)) << "locked";
     buffer->Unlock();
@@ -416,20 +423,13 @@ TEST_F(GlDeviceTest, PicturesBecomeTexturesOfTheWindowsSizesAndFormats) {
   device->Clear(d3d::kClearTarget, 0xFF000000u, 1.0f, 0);
   device->SetTexture(0, alpha.get());
   Stage(0, d3d::kTopSelectArg1, d3d::kTaDiffuse);
-  device->SetRenderState(RenderState::AlphaBlendEnable, 1);
-  device->SetRenderState(RenderState::SrcBlend, d3d::kBlendSrcAlpha);
-  device->SetRenderState(RenderState::DestBlend, d3d::kBlendInvSrcAlpha);
+  Blend(d3d::kBlendSrcAlpha, d3d::kBlendInvSrcAlpha);
   Rect(-0.5f, -0.5f, 31.5f, 7.5f, 0xFFFFFFFFu);
   EXPECT_TRUE(Near(Pixel(2, 2), grey, 1));
 
   const std::uint8_t garbage[] = {0xFF, 0xD8, 0x00, 0x01};
   EXPECT_EQ(loader.createTextureFromJpeg(garbage, 0, 0), nullptr);
   EXPECT_EQ(loader.createTextureFromJpeg(jpeg, 5, 0), nullptr);
-  TextureRef target = loader.CreateSurfaceOfType(300, 100, SurfaceKind::TargetWithDepth);
-  ASSERT_TRUE(target);
-  loader.SurfaceSize(*target, w, h);
-  EXPECT_EQ(w, 512u);
-  EXPECT_EQ(h, 128u);
 }
 
 TEST_F(GlDeviceTest, BadCallsFailWithoutDrawing) {

@@ -797,8 +797,20 @@ HResult GlDevice::BeginScene() {
 }
 
 HResult GlDevice::EndScene() {
-  if (!state_->inScene) return kSceneNotInScene;
-  state_->inScene = false;
+  State& s = *state_;
+  if (!s.inScene) return kSceneNotInScene;
+  s.inScene = false;
+  if (!s.bindingsDirty) {
+    // GL's own conventions back for whatever draws after the scene (the
+    // display's copy to the window); the next scene sets them again.
+    glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+    glProvokingVertex(GL_LAST_VERTEX_CONVENTION);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    for (std::uint32_t stage = 0; stage < static_cast<std::uint32_t>(gl::kStages); ++stage) glBindSampler(stage, 0);
+    glUseProgram(0);
+    glBindVertexArray(0);
+    s.bindingsDirty = true;
+  }
   return kOk;
 }
 

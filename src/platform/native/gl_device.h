@@ -1,7 +1,16 @@
 // The device over OpenGL 3.3 (core profile, functions through libepoxy): the
 // fixed-function Direct3D 7 states the core sets, drawn by one shader program
 // that reads them as uniforms. Needs the context current on the calling thread
-// for its whole life.
+// for its whole life, and clip control (GL 4.5 or GL_ARB_clip_control) so that
+// depth runs 0..1 and row 0 of every framebuffer is the picture's top row.
+//
+// Where Direct3D 7 and OpenGL differ, the device follows Direct3D: pixel
+// centres on integers (vertices move 63/128 of a pixel right and down, so
+// edges through pixel centres follow the top-left rule), clockwise on the
+// screen is the front, ARGB dwords, textures and render targets in memory
+// order (v = 0 is row 0), lighting in camera space with range and
+// 1 / (a0 + a1 d + a2 d^2), a two-float set entering a texture transform as
+// (u, v, 1, 0) and projected coordinates divided by the last one used.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +37,9 @@ class GlDevice final : public Device {
   const std::string& failure() const;
   // Call after drawing with GL of one's own between BeginScene and EndScene
   // (text over the frame): the next draw sets every GL state it relies on
-  // again. BeginScene does so by itself.
+  // again. BeginScene does so by itself. Within a scene the clip origin is
+  // the top-left and clip depth 0..1 (glClipControl); EndScene puts GL's
+  // defaults back and unbinds its program, vertex array and samplers.
   void InvalidateState();
 
   HResult SetTransform(TransformState state, const DeviceMatrix& matrix) override;
