@@ -38,6 +38,12 @@ class GlDisplay final : public GammaTarget {
   HResult Present(std::uint32_t windowWidth, std::uint32_t windowHeight);
   std::uint32_t width() const;
   std::uint32_t height() const;
+  // The ramp the next Present applies (the identity until the show sets one).
+  const GammaRamp& ramp() const;
+  // The back buffer's framebuffer object, for drawing over a finished frame.
+  std::uint32_t backBuffer() const;
+  // After such drawing: the device sets its GL state again at its next draw.
+  void DrewOwnGl();
 
  private:
   struct State;

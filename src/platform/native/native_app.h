@@ -1,0 +1,59 @@
+// The native program: its command line, and the run that owns the SDL
+// window, the GL display, the sound device and the show for as long as the
+// show lasts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace brisane {
+
+struct NativeOptions {
+  enum class Mode { FullScreen, Window, Embedded };
+  Mode mode = Mode::FullScreen;
+  std::uint32_t width = 0, height = 0;  // Window
+  std::uint64_t windowId = 0;           // Embedded: an X window of another program
+  double seconds = 0;                   // of frames, then the run ends; 0: until input
+  bool figures = false;                 // one line of start-up and frame figures on exit
+  bool save = false;                    // write the settings file and end
+  bool help = false;
+};
+
+// Every option may be spelt with one dash or two. False with the reason.
+bool ParseNativeOptions(const std::vector<std::string>& arguments, NativeOptions& options, std::string& error);
+const char* NativeUsage();
+
+// The show's milliseconds: a monotonic clock, wrapping at 2^32 like the
+// Windows timer, so only differences mean anything.
+class SteadyClock final : public Clock {
+ public:
+  std::uint32_t now() const override;
+};
+
+// The input rules of the full-screen run: any key but Alt and F10 (which do
+// nothing there on Windows either) and any mouse button end it; so does the
+// mouse moving away from where it was first seen, unless the settings say
+// mouse movement does not end the show.
+class InputRules {
+ public:
+  explicit InputRules(bool endOnMouseMove) : endOnMouseMove_(endOnMouseMove) {}
+  // True when the event ends the show. Positions are the desktop's, so
+  // movement over every window is measured from one reference.
+  bool KeyDown(bool altKey, bool altHeld, bool f10);
+  bool MouseButton() { return true; }
+  bool MouseMoved(std::int32_t x, std::int32_t y);
+
+ private:
+  bool endOnMouseMove_;
+  bool referenceSet_ = false;
+  std::int32_t x_ = 0, y_ = 0;
+};
+
+// Runs the show; the process's exit code (0 when input, the time limit or a
+// signal ended it; 1 after a fatal error, said on stderr).
+int RunNative(const NativeOptions& options);
+
+}  // namespace brisane

@@ -1,0 +1,181 @@
+#include "platform/native/gl_display.h"
+
+#include <SDL.h>
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/native/bitmap_text.h"
+
+namespace brisane {
+namespace {
+
+// A hidden window of the picture's size with a GL 3.3 core context: the
+// display presents into its framebuffer, where the test reads it back.
+class DisplayTest : public ::testing::Test {
+ protected:
+  static constexpr int kWidth = 8, kHeight = 4;
+
+  void SetUp() override {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display: " << SDL_GetError();
+    video_ = true;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    window_ = SDL_CreateWindow("display test", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window_, nullptr) << SDL_GetError();
+    context_ = SDL_GL_CreateContext(window_);
+    ASSERT_NE(context_, nullptr) << SDL_GetError();
+    display = std::make_unique<GlDisplay>();
+    std::string error;
+    ASSERT_TRUE(display->Init(kWidth, kHeight, error)) << error;
+  }
+  void TearDown() override {
+    display.reset();  // its GL objects go while the context lives
+    if (context_) SDL_GL_DeleteContext(context_);
+    if (window_) SDL_DestroyWindow(window_);
+    if (video_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+
+  // Each row of the back buffer one colour: row r is (r * 60 + 10, 200 - r * 40, 128).
+  static std::uint32_t RowColour(int row) {
+    return (static_cast<std::uint32_t>(row * 60 + 10) << 16) | (static_cast<std::uint32_t>(200 - row * 40) << 8) | 128u;
+  }
+  void FillRows() {
+    glBindFramebuffer(GL_FRAMEBUFFER, display->backBuffer());
+    glEnable(GL_SCISSOR_TEST);
+    for (int row = 0; row < kHeight; ++row) {
+      const std::uint32_t c = RowColour(row);
+      glScissor(0, row, kWidth, 1);
+      glClearColor(static_cast<float>(c >> 16) / 255.0f, static_cast<float>((c >> 8) & 0xFF) / 255.0f,
+                   static_cast<float>(c & 0xFF) / 255.0f, 1.0f);
+      glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  }
+  // The window's pixels as 0xRRGGBB, top row first.
+  std::vector<std::uint32_t> WindowPixels() {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    std::vector<std::uint8_t> rgba(kWidth * kHeight * 4);
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    std::vector<std::uint32_t> pixels;
+    for (int y = kHeight - 1; y >= 0; --y)
+      for (int x = 0; x < kWidth; ++x) {
+        const std::uint8_t* p = &rgba[static_cast<std::size_t>((y * kWidth + x) * 4)];
+        pixels.push_back((std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2]);
+      }
+    return pixels;
+  }
+  static std::uint32_t ThroughRamp(std::uint32_t rgb, const GammaRamp& ramp) {
+    return (std::uint32_t{static_cast<std::uint8_t>(ramp.red[(rgb >> 16) & 0xFF] >> 8)} << 16) |
+           (std::uint32_t{static_cast<std::uint8_t>(ramp.green[(rgb >> 8) & 0xFF] >> 8)} << 8) |
+           static_cast<std::uint8_t>(ramp.blue[rgb & 0xFF] >> 8);
+  }
+
+  std::unique_ptr<GlDisplay> display;
+  bool video_ = false;
+  SDL_Window* window_ = nullptr;
+  SDL_GLContext context_ = nullptr;
+};
+
+// Row 0 of the back buffer is the picture's top; every channel goes through
+// the ramp's entry for its value (high byte), as a display's hardware would.
+TEST_F(DisplayTest, PresentsThePictureUprightThroughTheRamp) {
+  ASSERT_NE(display->device(), nullptr);
+  FillRows();
+  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);  // as the device leaves it
+  ASSERT_EQ(display->Present(kWidth, kHeight), kOk);
+  std::vector<std::uint32_t> pixels = WindowPixels();
+  for (int row = 0; row < kHeight; ++row)
+    EXPECT_EQ(pixels[static_cast<std::size_t>(row * kWidth + 3)], RowColour(row)) << "row " << row;
+
+  display->SetGamma(0.5, GammaCurve::Power);
+  const GammaRamp darker = ComputeRamp(IdentityRamp(), 0.5, GammaCurve::Power);
+  EXPECT_EQ(display->ramp(), darker);
+  ASSERT_EQ(display->Present(kWidth, kHeight), kOk);
+  pixels = WindowPixels();
+  for (int row = 0; row < kHeight; ++row)
+    EXPECT_EQ(pixels[static_cast<std::size_t>(row * kWidth)], ThroughRamp(RowColour(row), darker)) << "row " << row;
+  EXPECT_NE(ThroughRamp(RowColour(1), darker), RowColour(1));
+
+  // A fade's end: black, and back from the identity (the ramp never drifts).
+  display->SetGamma(0.0, GammaCurve::Brightness);
+  display->Present(kWidth, kHeight);
+  EXPECT_EQ(WindowPixels()[5], 0u);
+  display->SetGamma(1.0, GammaCurve::Brightness);
+  display->Present(kWidth, kHeight);
+  EXPECT_EQ(WindowPixels()[kWidth * 2], RowColour(2));
+}
+
+// The device keeps its GL state in the context: presenting and the text
+// must leave it as they found it.
+TEST_F(DisplayTest, PresentAndTextGiveTheContextBackAsTheyFoundIt) {
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glBindFramebuffer(GL_FRAMEBUFFER, display->backBuffer());
+  glEnable(GL_BLEND);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);
+  glDepthMask(GL_FALSE);
+  glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_FALSE);
+  glViewport(1, 2, 3, 4);
+  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+
+  BitmapText text(*display);
+  text.MakeFont(8);
+  EXPECT_TRUE(text.Draw(0, 0, "FPS: 8", 0xFFFF00));
+  EXPECT_EQ(display->Present(kWidth, kHeight), kOk);
+
+  GLint value = 0, viewport[4] = {};
+  GLboolean mask[4] = {}, depthMask = GL_TRUE;
+  EXPECT_TRUE(glIsEnabled(GL_BLEND) && glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_CULL_FACE));
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+  glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+  EXPECT_EQ(depthMask, GL_FALSE);
+  EXPECT_EQ(mask[1], GL_FALSE);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[3], 4);
+  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &value);
+  EXPECT_EQ(static_cast<GLuint>(value), display->backBuffer());
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);  // of unit 1, still the active one
+  EXPECT_EQ(static_cast<GLuint>(value), texture);
+  glGetIntegerv(GL_CURRENT_PROGRAM, &value);
+  EXPECT_EQ(value, 0);
+  glGetIntegerv(GL_CLIP_ORIGIN, &value);
+  EXPECT_EQ(value, GL_UPPER_LEFT);
+  glDeleteTextures(1, &texture);
+}
+
+// The text lands in the back buffer with its top-left corner where it was
+// asked (row 0 the top), in its colour, over what was there.
+TEST_F(DisplayTest, TextIsDrawnIntoTheBackBufferAtItsPlace) {
+  FillRows();
+  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);  // as the device leaves it
+  BitmapText text(*display);
+  text.MakeFont(0);  // one pixel a font pixel
+  // 'F': a full top row, then only its left column, its middle bar in row 3.
+  ASSERT_TRUE(text.Draw(1, 0, "F", 0x00FF00));
+  std::vector<std::uint8_t> rgba(kWidth * kHeight * 4);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, display->backBuffer());
+  glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  const auto at = [&](int x, int row) {
+    const std::uint8_t* p = &rgba[static_cast<std::size_t>((row * kWidth + x) * 4)];
+    return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+  };
+  EXPECT_EQ(at(5, 0), 0x00FF00u);  // x 1 + column 4, the top row
+  EXPECT_EQ(at(5, 1), RowColour(1));
+  EXPECT_EQ(at(1, 2), 0x00FF00u);
+  EXPECT_EQ(at(5, 3), RowColour(3));
+  EXPECT_EQ(at(0, 1), RowColour(1));  // left of the text
+}
+
+}  // namespace
+}  // namespace brisane

@@ -1,0 +1,218 @@
+#include "platform/native/settings_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "platform/native/embedded_resources.h"
+#include "resources/resource_numbers.h"
+#include "settings/settings.h"
+#include "settings/settings_keys.h"
+
+namespace brisane {
+namespace {
+
+namespace fs = std::filesystem;
+
+const DisplayMode kDesktop{1280, 720, 24, 60};
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("brisane_settings_" + std::to_string(getpid()) + "_" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    path = dir / "brisane" / "brisane.conf";
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  void WriteFile(const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  std::string ReadFile() const {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // The settings a run gets from the file, as the program loads them.
+  std::unique_ptr<Node> Load(bool expectReadable = true) {
+    SettingsFile file(path);
+    warnings.clear();
+    EXPECT_EQ(file.Read(warnings), expectReadable);
+    auto root = std::make_unique<Node>();
+    EXPECT_EQ(LoadFileSettings(*root, file, kDesktop, [](const std::string& m) { ADD_FAILURE() << m; }), kOk);
+    return root;
+  }
+  static std::int32_t Default(std::string_view key) { return FindSetting(key)->defaultValue; }
+
+  fs::path dir, path;
+  std::vector<std::string> warnings;
+};
+
+TEST(SettingsFilePath, FollowsTheBaseDirectoryRules) {
+  EXPECT_EQ(SettingsFilePath("/x/conf", "/home/u"), fs::path("/x/conf/brisane/brisane.conf"));
+  // Unset, empty or relative: the home's .config instead.
+  for (const char* xdg : {static_cast<const char*>(nullptr), "", "conf", "./conf"})
+    EXPECT_EQ(SettingsFilePath(xdg, "/home/u"), fs::path("/home/u/.config/brisane/brisane.conf")) << (xdg ? xdg : "unset");
+  EXPECT_EQ(SettingsFilePath(nullptr, nullptr), fs::path());
+  EXPECT_EQ(SettingsFilePath("rel", "also-rel"), fs::path());
+}
+
+// With no file the defaults, and the one GL device applies two textures at once.
+TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndWritesNothing) {
+  std::unique_ptr<Node> root = Load();
+  EXPECT_EQ(root->Get(key::SwitchPeriod).AsInt(), Default(key::SwitchPeriod));
+  EXPECT_EQ(root->Get(key::EnableLightmaps).AsInt(), 1);
+  EXPECT_EQ(root->Get(key::EnableEnvWater).AsInt(), 1);
+  EXPECT_TRUE(warnings.empty());
+  EXPECT_FALSE(fs::exists(dir));
+}
+
+TEST_F(SettingsFileTest, SavedSettingsComeBackAndTheFileReadsAsItWasWritten) {
+  std::unique_ptr<Node> saved = Load();
+  saved->Get(key::SwitchPeriod) = Value(std::int32_t{-7});
+  saved->Get(key::ShowFPS) = Value(std::int32_t{1});
+  saved->Get(key::FlagPath) = Value("/home/u/flags/my flag=1.jpg");
+  saved->Get("Extra/Inner") = Value(0.5f);  // a sub-key becomes a section
+  {
+    SettingsFile file(path);
+    ASSERT_TRUE(file.Read(warnings));
+    SaveSettings(*saved, *file.CurrentUser());
+    std::string error;
+    ASSERT_TRUE(file.Save(error)) << error;
+  }
+  const std::string text = ReadFile();
+  EXPECT_NE(text.find("\nSwitchPeriod=2: -7\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\n[Extra]\nInner=1: 0.500000\n"), std::string::npos) << text;
+  EXPECT_FALSE(fs::exists(path.string() + ".new"));
+
+  std::unique_ptr<Node> loaded = Load();
+  EXPECT_TRUE(warnings.empty());
+  EXPECT_EQ(loaded->Get(key::SwitchPeriod).AsInt(), -7);
+  EXPECT_EQ(loaded->Get(key::ShowFPS).AsInt(), 1);
+  EXPECT_EQ(loaded->Get(key::FlagPath).AsString(), "/home/u/flags/my flag=1.jpg");
+  EXPECT_EQ(loaded->Get("Extra/Inner").AsFloat(), 0.5f);
+  EXPECT_EQ(ReadFile(), text);  // reading never rewrites
+}
+
+// Each line stands alone: what cannot be read takes its default, the
+// neighbours keep their values, and the file stays as the user left it.
+TEST_F(SettingsFileTest, UnreadableLinesLoseOnlyThemselves) {
+  const std::string text =
+      "# comment\r\n"
+      "  ShowFPS =  2: 1\r\n"
+      "garbage without equals\n"
+      "=2: 5\n"
+      "SwitchPeriod=2: twelve\n"
+      "ChangeDelay=7: 3\n"
+      "FiringPeriod=3: text where a number belongs\n"
+      "LightDelay=2: 9\n"
+      "[broken\n"
+      "MasterVolume=2: 1\n"
+      "[]\n"
+      "showfps=2: 1\n"
+      "DisableSound=2: 1\n"
+      "RandomView=2: 0";  // no line break at the end
+  WriteFile(text);
+  std::unique_ptr<Node> root = Load();
+  EXPECT_EQ(root->Get(key::ShowFPS).AsInt(), 1);
+  EXPECT_EQ(root->Get(key::LightDelay).AsInt(), 9);
+  EXPECT_EQ(root->Get(key::DisableSound).AsInt(), 1);
+  EXPECT_EQ(root->Get(key::RandomView).AsInt(), 0);
+  EXPECT_EQ(root->Get(key::SwitchPeriod).AsInt(), Default(key::SwitchPeriod));
+  EXPECT_EQ(root->Get(key::ChangeDelay).AsInt(), Default(key::ChangeDelay));
+  EXPECT_EQ(root->Get(key::FiringPeriod).AsInt(), Default(key::FiringPeriod));  // wrong type: default
+  // Under a damaged heading nothing is taken, not even into another key.
+  EXPECT_EQ(root->Get(key::MasterVolume).AsInt(), Default(key::MasterVolume));
+  EXPECT_EQ(warnings.size(), 3u);  // no '=', no name, the heading
+  EXPECT_EQ(ReadFile(), text);
+}
+
+TEST_F(SettingsFileTest, AFileThatCannotBeReadGivesTheDefaultsAndIsLeftAlone) {
+  // Binary junk: no line reads, every setting its default.
+  std::string junk(4096, '\0');
+  for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>((i * 131 + 7) & 0xFF);
+  WriteFile(junk);
+  std::unique_ptr<Node> root = Load();
+  EXPECT_EQ(root->Get(key::SwitchPeriod).AsInt(), Default(key::SwitchPeriod));
+  EXPECT_EQ(ReadFile(), junk);
+
+  // Too large to be settings: not read at all.
+  WriteFile(std::string(kMaxSettingsFileBytes, '\n') + "ShowFPS=2: 1\n");
+  root = Load(false);
+  EXPECT_EQ(root->Get(key::ShowFPS).AsInt(), Default(key::ShowFPS));
+  ASSERT_EQ(warnings.size(), 1u);
+
+  // A folder where the file belongs.
+  fs::remove(path);
+  fs::create_directories(path);
+  root = Load(false);
+  EXPECT_EQ(root->Get(key::ShowFPS).AsInt(), Default(key::ShowFPS));
+  EXPECT_TRUE(fs::is_directory(path));
+}
+
+TEST_F(SettingsFileTest, AFailedSaveKeepsTheOldFile) {
+  WriteFile("ShowFPS=2: 1\n");
+  SettingsFile file(path);
+  ASSERT_TRUE(file.Read(warnings));
+  file.CurrentUser()->CreateForWrite(SettingsKeyPath(), false)->SetText("ShowFPS", "2: 0");
+  fs::create_directories(path.string() + ".new/blocker");  // the temporary file cannot be made
+  std::string error;
+  EXPECT_FALSE(file.Save(error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(ReadFile(), "ShowFPS=2: 1\n");
+
+  SettingsFile nowhere{fs::path()};
+  EXPECT_FALSE(nowhere.Save(error));
+}
+
+// Values the line form cannot give back are left out rather than written
+// into a line that would read as something else.
+TEST(SettingsFileFormat, LeavesOutWhatWouldNotReadBack) {
+  MemorySettingsStore store;
+  store.SetText("Top", "Good", "2: 1");
+  store.SetText("Top", "Two\nLines", "2: 1");
+  store.SetText("Top", "Path", "3: a\nFake=2: 9");
+  store.SetText("Top", "A=B", "2: 1");
+  store.SetText("Top", "[Section]", "2: 1");
+  store.Make("Top\\Bad]Key");
+  const std::string text = SettingsFile::Format(*store.Find("Top"));
+  MemorySettingsStore back;
+  std::vector<std::string> warnings;
+  SettingsFile::Parse(text, back, "Top", warnings);
+  EXPECT_TRUE(warnings.empty()) << text;
+  ASSERT_NE(back.Find("Top"), nullptr);
+  EXPECT_EQ(back.Find("Top")->values, (std::vector<std::pair<std::string, std::string>>{{"Good", "2: 1"}}));
+  EXPECT_TRUE(back.Find("Top")->subKeys.empty());
+}
+
+TEST(EmbeddedResources, CarryEveryListedResourceWhole) {
+  EmbeddedResources resources;
+  EXPECT_EQ(EmbeddedResources::Count(), resource::kAll.size());
+  for (const resource::Entry& entry : resource::kAll) {
+    const std::string_view type = entry.kind == resource::Kind::Scene  ? "SSSFILE"
+                                  : entry.kind == resource::Kind::Wav  ? "WAVFILE"
+                                  : entry.kind == resource::Kind::Icon ? "ICON"
+                                                                        : "JPEGFILE";
+    const auto bytes = resources.find(entry.number, type);
+    ASSERT_TRUE(bytes) << entry.number;
+    ASSERT_GT(bytes->size(), 4u) << entry.number;
+    // Each file's own signature at its start: the right bytes under the number.
+    const std::string_view head(reinterpret_cast<const char*>(bytes->data()), 4);
+    if (type == "JPEGFILE") {
+      EXPECT_EQ(head.substr(0, 2), "\xFF\xD8") << entry.number;
+    } else if (type == "WAVFILE") {
+      EXPECT_EQ(head, "RIFF") << entry.number;
+    }
+  }
+  EXPECT_TRUE(resources.find(resource::kSceneResource, "sssfile"));  // types match without case
+  EXPECT_FALSE(resources.find(resource::kSceneResource, "JPEGFILE"));
+  EXPECT_FALSE(resources.find(1, "JPEGFILE"));
+}
+
+}  // namespace
+}  // namespace brisane

@@ -1,0 +1,199 @@
+"""The native program under the test's X display, no Wine: each launch checks
+what it can and ends the show one of the ways a user does."""
+import os
+import re
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PROGRAM = os.environ.get("BRISANE_NATIVE") or os.path.join(HERE, "../../build/native/src/platform/native/brisane")
+OUT = os.path.join(HERE, "../../out/native")
+FIGURES = re.compile(r"^first_frame_ms=(\d+) frames=(\d+) seconds=([\d.]+)$", re.M)
+
+# Only the still camera beside the ship, so the picture holds still but for
+# the sea, the rigging and the sky's light.
+STILL_CAMERA = "".join(f"Camera{i}=2: {int(i == 4)}\n" for i in range(1, 8))
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool", *args], check=True)
+
+
+def screenshot(name):
+    os.makedirs(OUT, exist_ok=True)
+    path = os.path.abspath(os.path.join(OUT, name))
+    subprocess.run(["import", "-window", "root", path], check=True)
+    return path
+
+
+def rgb(path, crop=None):
+    """The pixels of a picture, or of a WxH+X+Y part of it, as (r, g, b) triples."""
+    raw = subprocess.run(["convert", path] + (["-crop", crop, "+repage"] if crop else []) + ["-depth", "8", "rgb:-"],
+                         stdout=subprocess.PIPE, check=True).stdout
+    return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
+
+
+def colours(path, crop=None):
+    return len(set(rgb(path, crop)))
+
+
+def mean_colour(path, crop=None):
+    pixels = rgb(path, crop)
+    return tuple(sum(channel) / len(pixels) for channel in zip(*pixels))
+
+
+def difference(a, b, crop=None):
+    """Mean absolute difference of two pictures (or of the same part of both), 0 to 255."""
+    pa, pb = rgb(a, crop), rgb(b, crop)
+    return sum(abs(x - y) for p, q in zip(pa, pb) for x, y in zip(p, q)) / (3 * len(pa))
+
+
+def ends_within(process, seconds):
+    """The exit code, or None if the process is still running then."""
+    try:
+        return process.wait(timeout=seconds)
+    except subprocess.TimeoutExpired:
+        return None
+
+
+class NativeShowTests(unittest.TestCase):
+    def setUp(self):
+        self.config = tempfile.TemporaryDirectory(prefix="brisane_native_")
+        self.settings_path = os.path.join(self.config.name, "brisane", "brisane.conf")
+        self.processes = []
+        xdotool("mousemove", "5", "5")
+
+    def tearDown(self):
+        for p in self.processes:
+            if p.poll() is None:
+                p.kill()
+            p.communicate()
+        self.config.cleanup()
+
+    def write_settings(self, data):
+        os.makedirs(os.path.dirname(self.settings_path), exist_ok=True)
+        with open(self.settings_path, "wb") as f:
+            f.write(data)
+
+    def start(self, *args):
+        env = dict(os.environ, XDG_CONFIG_HOME=self.config.name)
+        p = subprocess.Popen([PROGRAM, *args], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.processes.append(p)
+        return p
+
+    def shot_when_drawn(self, process, name, timeout=120):
+        """A screenshot once the frame holds the scene (many colours)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            self.assertIsNone(process.poll(), "the show ended before it was drawn")
+            path = screenshot(name)
+            if colours(path) > 2000 or time.monotonic() > deadline:
+                return path
+            time.sleep(0.5)
+
+    def finished(self, process, seconds=10):
+        """Exit code, standard output and standard error once the process has ended."""
+        out, err = process.communicate(timeout=seconds)
+        return process.returncode, out, err
+
+    def test_a_damaged_settings_file_still_shows_the_ship_and_a_key_ends_it(self):
+        damaged = (b"# edited by hand\nShowFPS=2: 1\n" + STILL_CAMERA.encode() +
+                   b"SwitchPeriod=2: oops\n\x00\xff\xfe binary junk\n[unclosed\nGammaControl=2: 0\n")
+        self.write_settings(damaged)
+        p = self.start()
+        first = self.shot_when_drawn(p, "show_first.png")
+        time.sleep(1.5)
+        later = screenshot("show_later.png")
+
+        self.assertGreater(colours(later), 2000, "the scene, not a cleared frame")
+        self.assertGreater(sum(mean_colour(later)) / 3, 30, "not black")
+        self.assertGreater(difference(first, later, "1024x150+0+618"), 1.5, "the sea moves")
+        self.assertLess(difference(first, later, "300x150+724+0"), 1.0, "a still camera")
+        # The still camera sees the ship side on: pale sails above the yellow
+        # band of the hull (6900 such pixels measured there, none in the sea).
+        sails = rgb(later, "150x80+280+250")
+        self.assertGreater(sum(1 for r, g, b in sails if min(r, g, b) > 150), len(sails) * 0.6, "the sails")
+        hull = rgb(later, "460x120+220+440")
+        self.assertGreater(sum(1 for r, g, b in hull if r > 150 and g > 110 and b < 110 and r > b + 60), 2000,
+                           "the hull's yellow band")
+        pixels = rgb(later)
+        yellow = [i for i, (r, g, b) in enumerate(pixels) if r > 200 and g > 200 and b < 90]
+        self.assertGreater(len(yellow), 40, "the yellow frame-rate text")
+        self.assertTrue(all(i % 1024 < 200 and 10 <= i // 1024 < 60 for i in yellow), "only where the text is")
+
+        xdotool("key", "F10")
+        xdotool("key", "alt+x")
+        self.assertIsNone(ends_within(p, 1.5), "F10 and Alt combinations end nothing")
+        xdotool("key", "a")
+        code, _, err = self.finished(p)
+        self.assertEqual(code, 0, err)
+        self.assertIn("line 12: damaged section heading", err, "the user is told what was skipped")
+        with open(self.settings_path, "rb") as f:
+            self.assertEqual(f.read(), damaged, "the file is left as it was")
+
+    def test_a_mouse_move_ends_it_and_the_figures_are_printed(self):
+        p = self.start("--figures")
+        self.shot_when_drawn(p, "show_default.png")
+        xdotool("mousemove", "300", "300")
+        time.sleep(0.3)
+        xdotool("mousemove_relative", "1", "0")
+        code, out, err = self.finished(p)
+        self.assertEqual(code, 0, err)
+        figures = FIGURES.search(out)
+        self.assertTrue(figures, out)
+        self.assertGreater(int(figures.group(1)), 0)
+        self.assertGreater(int(figures.group(2)), 0)
+        self.assertFalse(os.path.exists(os.path.dirname(self.settings_path)), "nothing written without --save")
+
+    def test_with_mouse_moves_turned_off_only_a_click_ends_it(self):
+        self.write_settings(b"DisableOnMouseActivate=2: 1\nDisableSound=2: 1\n")
+        p = self.start()
+        self.shot_when_drawn(p, "show_mouse_off.png")
+        for x in (200, 210, 420, 600):
+            xdotool("mousemove", str(x), "300")
+            time.sleep(0.2)
+        self.assertIsNone(ends_within(p, 1.0), "mouse moves ignored as the user said")
+        xdotool("click", "1")
+        code, _, err = self.finished(p)
+        self.assertEqual(code, 0, err)
+
+    def test_inside_another_window_input_is_its_owners_and_the_show_ends_after_its_seconds(self):
+        # xev makes a plain X window and says its id, as a screensaver host would hand one over.
+        owner = subprocess.Popen(["xev", "-geometry", "320x240+10+10"], stdout=subprocess.PIPE, text=True)
+        self.processes.append(owner)
+        window_id = re.match(r"Outer window is (0x[0-9a-f]+)", owner.stdout.readline()).group(1)
+        inside = self.start("--window-id", window_id, "--seconds", "4", "--figures")
+        windowed = self.start("--window", "320x240")
+        deadline = time.monotonic() + 120
+        while colours(screenshot("inside_window.png"), "320x240+10+10") < 500 and time.monotonic() < deadline:
+            self.assertIsNone(inside.poll(), "ended before it was drawn")
+            time.sleep(0.5)
+        self.assertIsNone(windowed.poll(), "a window runs until it is ended")
+        windowed.send_signal(signal.SIGTERM)
+        code, _, err = self.finished(windowed)
+        self.assertEqual(code, 0, err)
+
+        xdotool("mousemove", "100", "100")
+        xdotool("click", "1")
+        xdotool("key", "a")
+        xdotool("mousemove", "200", "150")
+        self.assertIsNone(inside.poll(), "keys and the mouse are the owner's")
+        code, out, err = self.finished(inside, 120)
+        self.assertEqual(code, 0, err)
+        frames, seconds = int(FIGURES.search(out).group(2)), float(FIGURES.search(out).group(3))
+        self.assertGreaterEqual(seconds, 4.0)
+        self.assertLess(seconds, 6.0)
+        self.assertGreater(frames, 2)
+
+    def test_bad_options_are_refused_with_the_usage(self):
+        code, _, err = self.finished(self.start("--window", "big"))
+        self.assertEqual(code, 2)
+        self.assertIn("--window wants WIDTHxHEIGHT", err)
+        self.assertIn("usage: brisane", err)
+
+
+if __name__ == "__main__":
+    unittest.main()
