@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <system_error>
 
 #include "settings/settings_keys.h"
@@ -55,7 +56,12 @@ constexpr std::array kRanged = {
 // Every key this file names is in the table.
 const SettingSpec& Spec(std::string_view key) { return *FindSetting(key); }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '"');
+  quoted.append(text);
+  quoted += '"';
+  return quoted;
+}
 
 std::string Format(const char* format, double value) {
   char text[48] = {};
@@ -130,7 +136,7 @@ constexpr std::string_view kWindowIdAccepts = "an X window id, decimal or 0x hex
 std::string WindowSizeAccepts() {
   return "WIDTHxHEIGHT, 1 to " + std::to_string(kMaxWindowSide) + " pixels each";
 }
-std::string SecondsAccepts() { return "1 to " + std::to_string(kMaxSeconds) + " seconds"; }
+std::string SecondsAccepts() { return "more than 0, up to " + std::to_string(kMaxSeconds) + " seconds"; }
 
 std::string Rejected(std::string_view option, std::string_view value, Number why, std::string_view accepts) {
   return std::string(option) + ": " + Quoted(value) +
@@ -170,7 +176,7 @@ class Parser {
         return "unexpected argument " + Quoted(arg) + "; --help lists the options";
 
       std::string error;
-      if (name == "help") {
+      if (name == "help" || name == "h") {
         options_.help = true;
         return {};
       } else if (name == "root") {
@@ -192,11 +198,16 @@ class Parser {
           return std::string(arg) + ": " + Quoted(value) + " is not a window; it takes " + std::string(kWindowIdAccepts);
         windowIdGiven = true;
       } else if (name == "seconds") {
-        std::int64_t seconds = 0;
-        if (!Whole(arg, 1, kMaxSeconds, SecondsAccepts(), seconds, error)) return error;
-        options_.seconds = static_cast<std::int32_t>(seconds);
+        std::string_view value;
+        if (!TakeValue(arg, SecondsAccepts(), value, error)) return error;
+        Number parsed = ParseDecimal(value, options_.seconds);
+        if (parsed == Number::Ok && !(options_.seconds > 0.0 && options_.seconds <= kMaxSeconds))
+          parsed = Number::OutOfRange;
+        if (parsed != Number::Ok) return Rejected(arg, value, parsed, SecondsAccepts());
       } else if (name == "figures") {
         options_.figures = true;
+      } else if (name == "save") {
+        options_.save = true;
       } else if (!Setting(arg, name, error)) {
         if (error.empty()) error = "unknown option " + Quoted(arg) + "; --help lists the options";
         return error;
@@ -361,8 +372,12 @@ class Parser {
         error = std::string(option) + " needs a value: the path of a JPEG picture";
         return true;
       }
+      // The setting holds a full path: one saved from here must name the
+      // same file when the show starts from another folder.
+      std::error_code failed;
+      const std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(path), failed);
+      Set(key::FlagPath, failed ? std::string(path) : full.string());
       // The picture is the custom entry of the flag list.
-      Set(key::FlagPath, std::string(path));
       Set(key::FlagNum, kCustomFlag);
       return true;
     }
@@ -409,9 +424,10 @@ std::string HackUsage(std::string_view program) {
   AddLine(text, "-window-id ID", "in the existing window ID (decimal or 0x hex); without it,");
   AddLine(text, "", "in $XSCREENSAVER_WINDOW when it is set and -window is not given");
   text += "\nRun:\n";
-  AddLine(text, "-seconds N", "end after N seconds, 1 to " + std::to_string(kMaxSeconds) + " [until ended]");
+  AddLine(text, "-seconds N", "end after N seconds, " + SecondsAccepts() + " [until ended]");
   AddLine(text, "-figures", "print the start-up time and the frame rate at the end");
-  AddLine(text, "-help", "this text");
+  AddLine(text, "-save", "write the settings file, with the settings below, and end");
+  AddLine(text, "-help, -h", "this text");
 
   text += "\nSettings for this run, over the settings file [defaults]:\n";
   for (const Switch& s : kSwitches) {

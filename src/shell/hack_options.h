@@ -30,8 +30,9 @@ struct HackOptions {
   std::uint32_t windowId = 0;  // Window only
   std::int32_t width = 0;      // OwnWindow: the size asked for; 0 = the program's own choice
   std::int32_t height = 0;
-  std::int32_t seconds = 0;    // 0 = until ended
-  bool figures = false;
+  double seconds = 0.0;        // 0 = until ended
+  bool figures = false;        // start-up and frame figures on exit
+  bool save = false;           // write the settings file, overrides applied, and end
   bool help = false;
   // In command-line order, so a later option wins; -fps is the ShowFPS override.
   std::vector<HackOverride> overrides;

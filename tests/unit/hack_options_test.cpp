@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -84,8 +85,15 @@ TEST(HackOptionsTest, CameraListsFlagFilesAndLaterOptionsWin) {
   ASSERT_TRUE(parsed.ok()) << parsed.error;
   Node settings;
   ApplyHackOverrides(settings, parsed.options);
-  EXPECT_EQ(settings.Get(key::FlagPath).AsString(), "/home/me/my flag.jpg");
+  EXPECT_EQ(std::filesystem::path(settings.Get(key::FlagPath).AsString()),
+            std::filesystem::absolute("/home/me/my flag.jpg"));
   EXPECT_EQ(settings.Get(key::FlagNum).AsInt(), kCustomFlag);
+  // A relative path is kept as the full path it names now.
+  parsed = Parse({"--flag-file", "flags/mine.jpg"});
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  ApplyHackOverrides(settings, parsed.options);
+  EXPECT_EQ(std::filesystem::path(settings.Get(key::FlagPath).AsString()),
+            std::filesystem::current_path() / "flags" / "mine.jpg");
   EXPECT_EQ(After({"--flag-file", "a.jpg", "--flag", "9"}, key::FlagNum), 9);
 }
 
@@ -110,13 +118,14 @@ TEST(HackOptionsTest, WhereToDrawFollowsTheOptionsThenTheDaemonsWindow) {
     EXPECT_EQ(parsed.options.windowId, c.window);
   }
 
-  HackParseResult parsed = Parse({"--window", "800X600", "--seconds", "5", "-figures"});
+  HackParseResult parsed = Parse({"--window", "800X600", "--seconds", "2.5", "-figures", "--save"});
   ASSERT_TRUE(parsed.ok()) << parsed.error;
   EXPECT_EQ(parsed.options.target, HackTarget::OwnWindow);
   EXPECT_EQ(parsed.options.width, 800);
   EXPECT_EQ(parsed.options.height, 600);
-  EXPECT_EQ(parsed.options.seconds, 5);
+  EXPECT_EQ(parsed.options.seconds, 2.5);
   EXPECT_TRUE(parsed.options.figures);
+  EXPECT_TRUE(parsed.options.save);
   // A bare -window leaves the next option alone.
   EXPECT_EQ(After({"-window", "-fps"}, key::ShowFPS), 1);
   EXPECT_TRUE(Parse({"-fps", "--help", "--no-such-option"}).options.help);
@@ -154,7 +163,7 @@ TEST(HackOptionsTest, BadValuesGiveOneLineNamingTheOptionAndWhatItTakes) {
            Case{{"--window-id", "0x"}, nullptr, R"(--window-id: "0x" is not a window; it takes an X window id, decimal or 0x hex)"},
            Case{{"--root"}, "junk", R"(XSCREENSAVER_WINDOW: "junk" is not a window; it takes an X window id, decimal or 0x hex)"},
            Case{{"--window", "800x0"}, nullptr, R"(--window: "800x0" is not a size; it takes WIDTHxHEIGHT, 1 to 16384 pixels each)"},
-           Case{{"--seconds", "-5"}, nullptr, R"(--seconds: "-5" is out of range; it takes 1 to 86400 seconds)"},
+           Case{{"--seconds", "0"}, nullptr, R"(--seconds: "0" is out of range; it takes more than 0, up to 86400 seconds)"},
            Case{{"--lighting=1"}, nullptr, R"(unknown option "--lighting=1"; --help lists the options)"},
            Case{{"---fps"}, nullptr, R"(unknown option "---fps"; --help lists the options)"},
            Case{{"fps"}, nullptr, R"(unexpected argument "fps"; --help lists the options)"},
@@ -200,7 +209,7 @@ TEST(HackOptionsTest, HelpListsEveryOptionWithTheTablesRangeAndDefault) {
   EXPECT_NE(HelpLine(help, "--firing-period").find(
                 "[" + std::to_string(FiringPeriodMinutes(FindSetting(key::FiringPeriod)->defaultValue)) + "]"),
             std::string::npos);
-  for (const char* option : {"-window [WxH]", "-root", "-window-id ID", "-seconds N", "-figures", "-help", "--lighting",
+  for (const char* option : {"-window [WxH]", "-root", "-window-id ID", "-seconds N", "-figures", "-save", "-help", "--lighting",
                              "--firing,", "--mirror", "--lightmaps", "--flares", "--fps", "--cameras LIST",
                              "--camera N", "--volume DB", "--flag-file PATH"})
     EXPECT_FALSE(HelpLine(help, option).empty()) << option;
