@@ -52,7 +52,7 @@ class PackageTest(unittest.TestCase):
 
     def test_depends_on_the_libraries_the_program_links(self):
         depends = run("dpkg-deb", "--field", self.deb, "Depends").stdout
-        for library in ("libc6", "libsdl2-2.0-0", "libopenal1", "libepoxy0", "libstdc++6"):
+        for library in ("libc6", "libsdl2-2.0-0", "libopenal1", "libepoxy0", "libgl1", "libstdc++6"):
             self.assertRegex(depends, r"(^|, )" + re.escape(library) + r"( \(|,|$)", depends)
 
     def test_packaged_command_runs(self):
