@@ -82,7 +82,12 @@ Number ParseWhole(std::string_view text, std::int64_t& out) {
 }
 
 // Plain decimal notation ("1.25", "-12", ".5"); no exponents, infinities or NaN.
-Number ParseDecimal(std::string_view text, double& out) {
+// A decimal comma is read as a point: a settings program running in such a
+// locale may print its sliders' values that way.
+Number ParseDecimal(std::string_view given, double& out) {
+  std::string text(given);
+  if (text.find('.') == std::string::npos && text.find(',') == text.rfind(',') && text.find(',') != std::string::npos)
+    text[text.find(',')] = '.';
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, out, std::chars_format::fixed);
   if (ec == std::errc::result_out_of_range && ptr == end) return Number::OutOfRange;

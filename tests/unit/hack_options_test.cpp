@@ -52,7 +52,7 @@ TEST(HackOptionsTest, EachOptionReachesItsKeyWithOneOrTwoDashes) {
       {{"--flares"}, key::EnableLensFlares, 1},           {{"--no-flares"}, key::EnableLensFlares, 0},
       {{"--fps"}, key::ShowFPS, 1},                       {{"--no-fps"}, key::ShowFPS, 0},
       {{"--gamma", "1.25"}, key::GammaControl, 75},       {{"--gamma", "0.5"}, key::GammaControl, 0},
-      {{"--gamma", "1.15"}, key::GammaControl, 65},       {{"--gamma", "1.5"}, key::GammaControl, 100},
+      {{"--gamma", "1,15"}, key::GammaControl, 65},       {{"--gamma", "1.5"}, key::GammaControl, 100},
       {{"--camera", "3"}, key::Camera3, 1},               {{"--no-camera", "7"}, key::Camera7, 0},
   };
   for (const OptionCase& c : cases) {
@@ -149,6 +149,7 @@ TEST(HackOptionsTest, BadValuesGiveOneLineNamingTheOptionAndWhatItTakes) {
            Case{{"--gamma", "1e9"}, nullptr, R"(--gamma: "1e9" is not a number; it takes 0.50 to 1.50)"},
            Case{{"--gamma", "nan"}, nullptr, R"(--gamma: "nan" is not a number; it takes 0.50 to 1.50)"},
            Case{{"--volume", "1"}, nullptr, R"(--volume: "1" is out of range; it takes -50 to 0 dB)"},
+           Case{{"--volume", "-1,2,5"}, nullptr, R"(--volume: "-1,2,5" is not a number; it takes -50 to 0 dB)"},
            Case{{"--firing-period", "7"}, nullptr,
                 R"(--firing-period: "7" is out of range; it takes 1, 5, 10, 15, 30 or 60 minutes)"},
            Case{{"--cameras", "1,,2"}, nullptr,
