@@ -1,0 +1,61 @@
+// The command line of the desktop program, run by hand or by a screensaver
+// daemon as one of its display modes: where to draw, how long, and settings
+// that override the stored ones for this run only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/node.h"
+
+namespace brisane {
+
+enum class HackTarget : std::uint8_t {
+  FullScreen,  // nothing asked for: the show on every monitor, as on Windows
+  OwnWindow,   // -window [WxH]
+  Root,        // -root without a daemon's window
+  Window,      // an existing window: -window-id, or the daemon's through the environment
+};
+
+// One setting set for this run, over what the settings file holds.
+struct HackOverride {
+  std::string_view key;  // a key of SettingSpecs()
+  Value value;
+};
+
+struct HackOptions {
+  HackTarget target = HackTarget::FullScreen;
+  std::uint32_t windowId = 0;  // Window only
+  std::int32_t width = 0;      // OwnWindow: the size asked for; 0 = the program's own choice
+  std::int32_t height = 0;
+  double seconds = 0.0;        // 0 = until ended
+  bool figures = false;        // start-up and frame figures on exit
+  bool save = false;           // write the settings file, overrides applied, and end
+  bool help = false;
+  // In command-line order, so a later option wins; -fps is the ShowFPS override.
+  std::vector<HackOverride> overrides;
+};
+
+struct HackParseResult {
+  HackOptions options;
+  std::string error;  // one line naming the option and what it accepts; empty when parsed
+  bool ok() const { return error.empty(); }
+};
+
+// argv[0] is the program and is skipped. windowEnv is the value of
+// XSCREENSAVER_WINDOW (null or empty when unset): the window to draw into
+// unless -window-id names one or the program was asked for a window of its own.
+// Every option is accepted with one dash and with two.
+HackParseResult ParseHackOptions(int argc, const char* const* argv, const char* windowEnv);
+
+// Puts the overrides into the settings tree (the settings are cells directly
+// under its root), after the stored settings were loaded into it.
+void ApplyHackOverrides(Node& settings, const HackOptions& options);
+
+// The --help text: every option with its range and its default, the defaults
+// taken from SettingSpecs().
+std::string HackUsage(std::string_view program);
+
+}  // namespace brisane
