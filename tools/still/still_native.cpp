@@ -2,6 +2,7 @@
 // still_show.h): still_native ASSETS_DIR OUTDIR [--size WxH] --shot ...
 // Writes OUTDIR/NAME.ppm per shot; exit codes as still_win's.
 #include <SDL.h>
+#include <epoxy/gl.h>
 
 #include <cstdio>
 #include <memory>
@@ -32,8 +33,11 @@ int Run(const still::Options& options, const ResourceSource& resources) {
     std::fprintf(stderr, "still: %s\n", error.c_str());
     return 5;
   }
+  // As the program asks for it: anisotropic filtering where GL has it.
+  const bool anisotropic = epoxy_gl_version() >= 46 || epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
+                           epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic");
   error = still::TakeStills(*display.device(), display.textures(), resources, options.width, options.height,
-                            kStillAnisotropic, options.shots, [] { return kOk; },
+                            anisotropic, options.shots, [] { return kOk; },
                             [&](const still::Shot& shot, const still::Picture& picture) {
                               return still::WritePpm(options.outDir + "/" + shot.name + ".ppm", picture);
                             });
