@@ -79,10 +79,10 @@ def main():
     floor = os.path.join(native_build, "bench", "native", "floor_gl")
     size = f"{WIDTH}x{HEIGHT}"
 
-    results = {"wine": [], "floor_gl": []}
     have_native = os.access(native, os.X_OK)
-    if have_native:
-        results["native"] = []
+    results = {"native": [], "wine": [], "floor_gl": []}
+    if not have_native:
+        del results["native"]
     with tempfile.TemporaryDirectory() as config, compare.show_mode(win64, WIDTH, HEIGHT):
         # No settings file: the defaults, as the Wine show runs with none stored.
         env = dict(os.environ, XDG_CONFIG_HOME=config)
