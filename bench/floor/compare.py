@@ -15,10 +15,12 @@ Prints figures only. Needs an X display of 1024x768 and a Wine prefix
 (WINEPREFIX) with its wineserver running; the prefix's stored settings are
 put back.
 """
+import contextlib
 import os
 import subprocess
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINE = "/usr/lib/wine/wine64"
@@ -29,15 +31,70 @@ def fields(text):
 
 
 def run(program, *args, timeout=300):
+    """The program's figures, with its peak resident memory as the system saw
+    it from outside (rss_peak_mb), the same way for every program measured."""
     with tempfile.TemporaryFile(mode="w+") as out:
-        subprocess.run([WINE, program, *map(str, args)], stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
+        process = subprocess.Popen([WINE, program, *map(str, args)], stdout=out, stderr=subprocess.DEVNULL)
+        try:
+            _, _, usage = wait4(process, timeout)
+        finally:
+            if process.returncode is None:
+                process.kill()
+                process.wait()
         out.seek(0)
-        return fields(out.read())
+        result = fields(out.read())
+        result["rss_peak_mb"] = f"{usage.ru_maxrss / 1024:.1f}"
+        return result
+
+
+def wait4(process, timeout):
+    """os.wait4 on a Popen, within timeout seconds: (pid, status, rusage)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        pid, status, usage = os.wait4(process.pid, os.WNOHANG)
+        if pid:
+            process.returncode = os.waitstatus_to_exitcode(status)
+            return pid, status, usage
+        if time.monotonic() > deadline:
+            raise subprocess.TimeoutExpired(process.args, timeout)
+        time.sleep(0.02)
 
 
 def median(values):
     values = sorted(values)
     return values[len(values) // 2]
+
+
+def show_program(build):
+    # Older builds measured the show with the display test driver.
+    own = os.path.join(build, "show_figures.exe")
+    return [own] if os.path.exists(own) else [os.path.join(build, "tests", "win", "display_driver.exe"), "figures"]
+
+
+@contextlib.contextmanager
+def show_mode(build, width=1024, height=768):
+    """The prefix's stored settings cleared but for the show's mode, full
+    screen at width x height, while it runs; what was stored is put back."""
+    os.environ.setdefault("BRISANE_SCR", os.path.join(build, "Brisane.scr"))
+    os.environ.setdefault("BRISANE_DRIVERS", os.path.join(build, "tests", "win"))
+    sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "win"))
+    from winenv import device_table, set_setting, settings_kept
+
+    with settings_kept():
+        info, devices = device_table(desktop=False)
+        modes = devices[int(info["current"])]["modes"]
+        set_setting("UseDesktopRes", "2: 0")
+        set_setting("ModeNum", f"2: {modes.index((width, height, 32))}")
+        yield
+
+
+def run_show(build, seconds):
+    """One run of the build's show under Wine (inside show_mode): its figures."""
+    return run(*show_program(build), seconds)
+
+
+def show_ran(result):
+    return "fps" in result and result.get("scene") == "1"
 
 
 def main():
@@ -56,32 +113,18 @@ def main():
     triangles = int(args[2]) if len(args) > 2 else 128000
     before = os.path.abspath(options["--before"]) if "--before" in options else None
     rounds = max(1, int(options.get("--rounds", 1)))
-    os.environ.setdefault("BRISANE_SCR", os.path.join(build, "Brisane.scr"))
-    os.environ.setdefault("BRISANE_DRIVERS", os.path.join(build, "tests", "win"))
-    sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "win"))
-    from winenv import device_table, set_setting, settings_kept
-
-    def show_program(build):
-        # Older builds measured the show with the display test driver.
-        own = os.path.join(build, "show_figures.exe")
-        return [own] if os.path.exists(own) else [os.path.join(build, "tests", "win", "display_driver.exe"), "figures"]
-
-    shows = [("show", show_program(build))]
+    shows = [("show", build)]
     if before:
-        shows.insert(0, ("before", show_program(before)))
+        shows.insert(0, ("before", before))
     results = {"floor": []}
     results.update({name: [] for name, _ in shows})
-    with settings_kept():
-        info, devices = device_table(desktop=False)
-        modes = devices[int(info["current"])]["modes"]
-        set_setting("UseDesktopRes", "2: 0")
-        set_setting("ModeNum", f"2: {modes.index((1024, 768, 32))}")
+    with show_mode(build):
         for _ in range(rounds):
             results["floor"].append(run(os.path.join(build, "floor.exe"), triangles, seconds))
-            for name, program in shows:
-                results[name].append(run(*program, seconds))
+            for name, show_build in shows:
+                results[name].append(run_show(show_build, seconds))
     for name, runs in results.items():
-        if any(("fps" not in r) or (name != "floor" and r.get("scene") != "1") for r in runs):
+        if any(("fps" not in r) or (name != "floor" and not show_ran(r)) for r in runs):
             print(f"compare: a run of {name} failed: {runs}")
             return 1
     figure = lambda name, key: median([float(r[key]) for r in results[name]])
