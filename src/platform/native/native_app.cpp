@@ -23,6 +23,7 @@
 #include "platform/native/bitmap_text.h"
 #include "platform/native/embedded_resources.h"
 #include "platform/native/gl_display.h"
+#include "platform/native/openal_audio.h"
 #include "platform/native/settings_file.h"
 #include "platform/random.h"
 #include "render/frame_pacer.h"
@@ -176,10 +177,7 @@ WindowPtr MakeShowWindow(const NativeOptions& options) {
 // silent, as on Windows when no device starts.
 std::unique_ptr<AudioDevice> OpenSound(Node& settings) {
   if (settings.Get(key::DisableSound).AsInt() != 0) return nullptr;
-  // THE SOUND DEVICE OPENS HERE, once the OpenAL backend is in the tree:
-  // std::unique_ptr<AudioDevice> audio = OpenAlAudio::Open();
-  std::unique_ptr<AudioDevice> audio;
-  if (audio) return audio;
+  if (std::unique_ptr<AudioDevice> audio = OpenAlAudio::Open()) return audio;
   // Silent for this run only; the settings file is never written from here.
   settings.Get(key::DisableSound) = Value(std::int32_t{1});
   return nullptr;
