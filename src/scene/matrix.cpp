@@ -35,6 +35,23 @@ std::optional<Matrix> Inverse(const Matrix& matrix) {
   return r;
 }
 
+std::optional<Matrix> CameraLookingAt(const Vector3& eye, const Vector3& target) {
+  const Vector3 ahead = target - eye;
+  if (!(Length(ahead) > 1e-6f)) return std::nullopt;
+  const Vector3 forward = Normalize(ahead);
+  const Vector3 side = Cross(forward, {0, 0, 1});
+  const Vector3 right = Length(side) > 1e-6f ? Normalize(side) : Vector3{1, 0, 0};
+  const Vector3 up = Cross(right, forward);
+  Matrix m = Matrix::Identity();
+  const Vector3 rows[4] = {right, up, -forward, eye};
+  for (std::size_t r = 0; r < 4; ++r) {
+    m(r, 0) = rows[r].x;
+    m(r, 1) = rows[r].y;
+    m(r, 2) = rows[r].z;
+  }
+  return m;
+}
+
 Matrix AxisRotation(const Vector3& axis, float angle) {
   const float length = std::sqrt(axis.x * axis.x + axis.y * axis.y + axis.z * axis.z);
   if (!(length > 0.0f)) return Matrix::Identity();

@@ -91,6 +91,11 @@ inline Vector3 TransformDirection(const Vector3& d, const Matrix& m) {
           d.x * m(0, 2) + d.y * m(1, 2) + d.z * m(2, 2)};
 }
 
+// A camera's world matrix at eye looking at target, the world's z up: local
+// -z forward, +y up (straight up or down, local x is the world's x). None
+// when the two points coincide.
+std::optional<Matrix> CameraLookingAt(const Vector3& eye, const Vector3& target);
+
 // Rotation by angle (radians) about the direction of axis, which is
 // normalised first; the identity for a zero axis.
 Matrix AxisRotation(const Vector3& axis, float angle);

@@ -16,6 +16,7 @@
 
 #include "platform/native/openal_audio.h"
 #include "sound/wave_file.h"
+#include "wave_capture.h"
 
 namespace brisane {
 namespace {
@@ -25,31 +26,10 @@ constexpr std::uint32_t kRate = 44100;
 // Whole periods in 4400 samples, so a looping buffer has no seam.
 constexpr double kLow = 441, kMid = 882, kHigh = 1764, kUpper = 2646, kTop = 3528;
 
-// Set before the first OpenAL call of the process: the library reads its
-// configuration once. Every device of this program writes the same file.
-struct WaveWriterConfig {
-  WaveWriterConfig() {
-    dir = fs::temp_directory_path() / ("brisane-openal-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    output = dir / "mix.wav";
-    std::ofstream(dir / "alsoft.conf") << "channels = stereo\nsample-type = float32\nfrequency = 44100\n"
-                                          "stereo-mode = speakers\nhrtf = false\noutput-limiter = false\n"
-                                          "dither = false\nperiod_size = 256\n[wave]\nfile = "
-                                       << output.string() << "\n";
-    setenv("ALSOFT_DRIVERS", "wave", 1);
-    setenv("ALSOFT_CONF", (dir / "alsoft.conf").c_str(), 1);
-  }
-  ~WaveWriterConfig() {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-  }
-  fs::path dir, output;
-};
-const WaveWriterConfig config;
+// Before the first OpenAL call of the program.
+[[maybe_unused]] const WaveWriterConfig& configured = CaptureConfig();
 
-struct Mix {
-  std::vector<float> left, right;
-  double start = 0, end = 0;  // seconds: the first sound heard, the end of the file
+struct Mix : Capture {
   // Amplitude of the tone at frequency in [from, to) seconds of one channel.
   static double Level(const std::vector<float>& channel, double frequency, double from, double to) {
     const auto begin = static_cast<std::size_t>(from * kRate), end = static_cast<std::size_t>(to * kRate);
@@ -69,27 +49,7 @@ struct Mix {
   double Both(double f) const { return std::hypot(Left(f), Right(f)); }
 };
 
-// The device's file once it is closed.
-Mix ReadMix() {
-  std::ifstream file(config.output, std::ios::binary);
-  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
-  WaveFile wave;
-  Mix mix;
-  if (Failed(wave.Open(bytes)) || wave.format()->channels != 2 || wave.format()->bitsPerSample != 32) return mix;
-  std::vector<float> samples(wave.dataSize() / sizeof(float));
-  std::uint32_t read = 0;
-  wave.Read(wave.dataSize(), reinterpret_cast<std::uint8_t*>(samples.data()), read);
-  std::size_t quiet = 0;  // frames before the first sound
-  while (2 * quiet + 1 < samples.size() && std::abs(samples[2 * quiet]) + std::abs(samples[2 * quiet + 1]) < 1e-3)
-    ++quiet;
-  mix.start = static_cast<double>(quiet) / kRate;
-  for (std::size_t i = 0; i + 1 < samples.size(); i += 2) {
-    mix.left.push_back(samples[i]);
-    mix.right.push_back(samples[i + 1]);
-  }
-  mix.end = static_cast<double>(mix.left.size()) / kRate;
-  return mix;
-}
+Mix ReadMix() { return {ReadCapture()}; }
 
 // A tone at a quarter of full scale; of two channels, only the left has it.
 std::unique_ptr<SoundBuffer> Tone(AudioDevice& audio, double frequency, std::uint32_t samples = 4400,

@@ -112,30 +112,6 @@ std::string WindowsPath(std::string path) {
   return path;
 }
 
-Vector3 Sub(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-std::optional<Vector3> Normalized(Vector3 v) {
-  const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-  if (!(length > 1e-6f)) return std::nullopt;
-  return Vector3{v.x / length, v.y / length, v.z / length};
-}
-
-// A camera's world matrix: it looks along its local -z with local +y up.
-std::optional<Matrix> LookAt(const Look& look) {
-  const auto forward = Normalized(Sub(look.target, look.eye));
-  if (!forward) return std::nullopt;
-  auto right = Normalized(Cross(*forward, {0, 0, 1}));
-  if (!right) right = Vector3{1, 0, 0};  // straight up or down
-  const Vector3 up = Cross(*right, *forward);
-  Matrix m = Matrix::Identity();
-  const Vector3 rows[4] = {*right, up, {-forward->x, -forward->y, -forward->z}, look.eye};
-  for (std::size_t r = 0; r < 4; ++r) {
-    m(r, 0) = rows[r].x;
-    m(r, 1) = rows[r].y;
-    m(r, 2) = rows[r].z;
-  }
-  return m;
-}
-
 // Perspective in view units (the view scales scene units by 0.01): near 5
 // scene units, far 20000, so the whole sky fits.
 Matrix Perspective(float verticalFov, float aspect) {
@@ -220,7 +196,7 @@ class Viewer {
   }
 
   bool RenderLook(const Look& look, const std::string& name) {
-    const auto world = LookAt(look);
+    const auto world = CameraLookingAt(look.eye, look.target);
     if (!world) return false;
     Camera free("scene_view look", clock_);
     free.SetLocal(*world);

@@ -64,20 +64,8 @@ void SaveWithAndWithout(App& app, const std::string& name, std::initializer_list
 }
 
 
-// Looking from eye at target (local -z forward, +y up).
-Matrix LookAt(const Vector3& eye, const Vector3& target) {
-  const float fl = Distance(target, eye), rl = std::hypot(target.x - eye.x, target.y - eye.y);
-  const Vector3 f{(target.x - eye.x) / fl, (target.y - eye.y) / fl, (target.z - eye.z) / fl};
-  const Vector3 r{f.y / rl * fl, -f.x / rl * fl, 0};  // forward x (0, 0, 1)
-  const Vector3 u{r.y * f.z - r.z * f.y, r.z * f.x - r.x * f.z, r.x * f.y - r.y * f.x};
-  const Vector3 rows[4] = {r, u, {-f.x, -f.y, -f.z}, eye};
-  Matrix m = Matrix::Identity();
-  for (std::size_t i = 0; i < 4; ++i) m(i, 0) = rows[i].x, m(i, 1) = rows[i].y, m(i, 2) = rows[i].z;
-  return m;
-}
-
 // Abeam of the four guns of a side (0 port, guns 1-4; 1 starboard), a little above the deck.
-Matrix Abeam(int side) { return LookAt({-65, side ? 430.0f : -430.0f, 120}, {-65, 0, 50}); }
+Matrix Abeam(int side) { return *CameraLookingAt({-65, side ? 430.0f : -430.0f, 120}, {-65, 0, 50}); }
 
 void Volley(App& app) {
   Guns& guns = *app.show()->show.guns();
@@ -163,7 +151,7 @@ int main(int argc, char** argv) {
   const Vector3 eye{420, 520, 70}, s = sunNode->position();
   const Vector3 d{s.x - eye.x, s.y - eye.y, s.z - eye.z};
   const float h = std::hypot(d.x, d.y), lift = std::tan(std::atan2(d.z, h) - 0.26f);
-  camera->SetLocal(LookAt(eye, {eye.x + d.x / h * 1000, eye.y + d.y / h * 1000, eye.z + lift * 1000}));
+  camera->SetLocal(*CameraLookingAt(eye, {eye.x + d.x / h * 1000, eye.y + d.y / h * 1000, eye.z + lift * 1000}));
   Glows(app, "sun", 4000);
 
   // The light cycle run through its change to night: the next frame holds the night.
@@ -177,7 +165,7 @@ int main(int argc, char** argv) {
   }
   std::printf("daylight=%.3f\n", show.lightCycle().daylight());
   // Astern, close enough for the lanterns' glows at their full size.
-  camera->SetLocal(LookAt({640, 180, 190}, {262, 0, 110}));
+  camera->SetLocal(*CameraLookingAt({640, 180, 190}, {262, 0, 110}));
   Glows(app, "night", 3000);
   WriteSaved(argc > 1 ? argv[1] : ".");
   std::fflush(stdout);
