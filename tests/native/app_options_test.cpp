@@ -5,50 +5,28 @@
 namespace brisane {
 namespace {
 
-NativeOptions Parse(std::vector<std::string> arguments, bool ok = true) {
-  NativeOptions options;
-  std::string error;
-  EXPECT_EQ(ParseNativeOptions(arguments, options, error), ok) << error;
-  if (!ok) {
-    EXPECT_FALSE(error.empty());
-  }
-  return options;
-}
-
-TEST(NativeOptions, TakeEitherSpellingAndTheirValues) {
-  EXPECT_EQ(Parse({}).mode, NativeOptions::Mode::FullScreen);
-  NativeOptions window = Parse({"--window", "640x480", "-seconds", "2.5", "--figures"});
+// The daemon's ways of naming where to draw reach the run.
+TEST(NativeOptions, FollowTheCommandLinesTarget) {
+  const auto run = [](std::vector<const char*> args, const char* env = nullptr) {
+    args.insert(args.begin(), "brisane");
+    const HackParseResult parsed = ParseHackOptions(static_cast<int>(args.size()), args.data(), env);
+    EXPECT_TRUE(parsed.ok()) << parsed.error;
+    return ToNativeOptions(parsed.options);
+  };
+  EXPECT_EQ(run({}).mode, NativeOptions::Mode::FullScreen);
+  const NativeOptions window = run({"--window", "640x480", "-seconds", "2.5", "--no-sound"});
   EXPECT_EQ(window.mode, NativeOptions::Mode::Window);
   EXPECT_EQ(window.width, 640u);
   EXPECT_EQ(window.height, 480u);
   EXPECT_EQ(window.seconds, 2.5);
-  EXPECT_TRUE(window.figures);
-  EXPECT_FALSE(window.save);
-  NativeOptions embedded = Parse({"-window-id", "0x2a00007"});
+  ASSERT_EQ(window.overrides.size(), 1u);
+  const NativeOptions own = run({"-window"});
+  EXPECT_EQ(own.mode, NativeOptions::Mode::Window);
+  EXPECT_GT(own.width * own.height, 0u);
+  const NativeOptions embedded = run({"--root"}, "0x2a00007");
   EXPECT_EQ(embedded.mode, NativeOptions::Mode::Embedded);
   EXPECT_EQ(embedded.windowId, 0x2a00007u);
-  EXPECT_EQ(Parse({"--window-id", "123"}).windowId, 123u);
-}
-
-TEST(NativeOptions, RefuseWhatCannotBeMeant) {
-  for (const std::vector<std::string>& bad :
-       std::vector<std::vector<std::string>>{{"--window"},
-                                             {"--window", "640"},
-                                             {"--window", "0x480"},
-                                             {"--window", "640x480x"},
-                                             {"--window", "99999x10"},
-                                             {"--window-id", "0"},
-                                             {"--window-id", "-5"},
-                                             {"--window-id", "12ab"},
-                                             {"--seconds", "0"},
-                                             {"--seconds", "-1"},
-                                             {"--seconds", "nan"},
-                                             {"--seconds", "5s"},
-                                             {"--fast"},
-                                             {"window"}}) {
-    SCOPED_TRACE(bad[0] + (bad.size() > 1 ? " " + bad[1] : ""));
-    Parse(bad, false);
-  }
+  EXPECT_EQ(run({"-root"}).mode, NativeOptions::Mode::Root);
 }
 
 TEST(InputRules, EndTheShowAsTheWindowsRunDoes) {

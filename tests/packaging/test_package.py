@@ -61,7 +61,7 @@ class PackageTest(unittest.TestCase):
         self.assertEqual(extracted.returncode, 0, extracted.stderr)
         shown = run(os.path.join(root, "usr/bin/brisane"), "--help")
         self.assertEqual(shown.returncode, 0, shown.stderr)
-        self.assertIn("--window", shown.stdout)
+        self.assertIn("-window-id ID", shown.stdout)
         refused = run(os.path.join(root, "usr/bin/brisane"), "--no-such-option")
         self.assertEqual(refused.returncode, 2, refused.stdout + refused.stderr)
 

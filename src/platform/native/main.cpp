@@ -1,21 +1,21 @@
-// Process entry of the native show.
+// Process entry of the native show: by hand, or as a screensaver daemon's
+// display mode (its window through -window-id or XSCREENSAVER_WINDOW).
 #include <cstdio>
+#include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "platform/native/native_app.h"
+#include "shell/hack_options.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
-  brisane::NativeOptions options;
-  std::string error;
-  if (!brisane::ParseNativeOptions(arguments, options, error)) {
-    std::fprintf(stderr, "brisane: %s\n%s", error.c_str(), brisane::NativeUsage());
+  const brisane::HackParseResult parsed = brisane::ParseHackOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"));
+  if (!parsed.ok()) {
+    std::fprintf(stderr, "brisane: %s\n", parsed.error.c_str());
     return 2;
   }
-  if (options.help) {
-    std::fputs(brisane::NativeUsage(), stdout);
+  if (parsed.options.help) {
+    std::fputs(brisane::HackUsage("brisane").c_str(), stdout);
     return 0;
   }
-  return brisane::RunNative(options);
+  return brisane::RunNative(brisane::ToNativeOptions(parsed.options));
 }

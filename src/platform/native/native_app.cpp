@@ -25,6 +25,7 @@
 #include "platform/native/gl_display.h"
 #include "platform/native/openal_audio.h"
 #include "platform/native/settings_file.h"
+#include "platform/native/x11_root.h"
 #include "platform/random.h"
 #include "render/frame_pacer.h"
 #include "settings/settings.h"
@@ -53,16 +54,6 @@ void InstallStopSignals() {
 struct FatalRun : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
-
-bool ParseSize(const std::string& text, std::uint32_t& width, std::uint32_t& height) {
-  unsigned w = 0, h = 0;
-  char extra = 0;
-  if (std::sscanf(text.c_str(), "%ux%u%c", &w, &h, &extra) != 2) return false;
-  if (w == 0 || h == 0 || w > 16384 || h > 16384) return false;
-  width = w;
-  height = h;
-  return true;
-}
 
 // Seconds from the process's start (as the kernel counts it, in clock
 // ticks) to now: start-up includes loading the libraries.
@@ -156,6 +147,13 @@ WindowPtr MakeShowWindow(const NativeOptions& options) {
     case NativeOptions::Mode::Embedded:
       window = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(options.windowId)));
       break;
+    case NativeOptions::Mode::Root: {
+      // The screen's own root window, as a screensaver daemon's hack draws on it.
+      const std::uint64_t root = ScreenRootWindow();
+      if (!root) throw FatalRun("no X display to draw on");
+      window = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(root)));
+      break;
+    }
     case NativeOptions::Mode::Window:
       window = SDL_CreateWindow(kProgramName, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                 static_cast<int>(options.width), static_cast<int>(options.height), SDL_WINDOW_OPENGL);
@@ -219,67 +217,23 @@ class Pacing {
 
 }  // namespace
 
-bool ParseNativeOptions(const std::vector<std::string>& arguments, NativeOptions& options, std::string& error) {
-  options = NativeOptions();
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string name = arguments[i];
-    if (name.rfind("--", 0) == 0) name.erase(0, 1);
-    const bool hasValue = i + 1 < arguments.size();
-    const std::string value = hasValue ? arguments[i + 1] : std::string();
-    if (name == "-help" || name == "-h") {
-      options.help = true;
-    } else if (name == "-figures") {
-      options.figures = true;
-    } else if (name == "-save") {
-      options.save = true;
-    } else if (name == "-window" || name == "-window-id" || name == "-seconds") {
-      if (!hasValue) {
-        error = arguments[i] + " needs a value";
-        return false;
-      }
-      ++i;
-      if (name == "-window") {
-        if (!ParseSize(value, options.width, options.height)) {
-          error = "--window wants WIDTHxHEIGHT (1 to 16384 each), not \"" + value + "\"";
-          return false;
-        }
-        options.mode = NativeOptions::Mode::Window;
-      } else if (name == "-window-id") {
-        char* end = nullptr;
-        errno = 0;
-        const unsigned long long id = std::strtoull(value.c_str(), &end, 0);
-        if (value.empty() || *end || errno || id == 0 || value[0] == '-') {
-          error = "--window-id wants an X window id (decimal or 0x hex), not \"" + value + "\"";
-          return false;
-        }
-        options.windowId = id;
-        options.mode = NativeOptions::Mode::Embedded;
-      } else {
-        char* end = nullptr;
-        const double seconds = std::strtod(value.c_str(), &end);
-        if (value.empty() || *end || !std::isfinite(seconds) || seconds <= 0) {
-          error = "--seconds wants a number of seconds above 0, not \"" + value + "\"";
-          return false;
-        }
-        options.seconds = seconds;
-      }
-    } else {
-      error = "unknown option \"" + arguments[i] + "\"";
-      return false;
-    }
+NativeOptions ToNativeOptions(const HackOptions& hack) {
+  NativeOptions options;
+  switch (hack.target) {
+    case HackTarget::FullScreen: options.mode = NativeOptions::Mode::FullScreen; break;
+    case HackTarget::OwnWindow: options.mode = NativeOptions::Mode::Window; break;
+    case HackTarget::Root: options.mode = NativeOptions::Mode::Root; break;
+    case HackTarget::Window: options.mode = NativeOptions::Mode::Embedded; break;
   }
-  return true;
-}
-
-const char* NativeUsage() {
-  return "usage: brisane [--window WxH | --window-id ID] [--seconds N] [--figures] [--save]\n"
-         "  full screen on the primary display unless --window (a window) or --window-id (into\n"
-         "  an existing X window, whose owner handles the input); a key, a click or moving the\n"
-         "  mouse ends the show.\n"
-         "  --seconds N  end after N seconds of frames\n"
-         "  --figures    print first_frame_ms=F frames=N seconds=S on exit\n"
-         "  --save       write the settings file (every setting, for editing) and end\n"
-         "Settings: $XDG_CONFIG_HOME/brisane/brisane.conf (else ~/.config/brisane/brisane.conf).\n";
+  // A window of the program's own choosing when no size was asked for.
+  options.width = hack.width > 0 ? static_cast<std::uint32_t>(hack.width) : 800u;
+  options.height = hack.height > 0 ? static_cast<std::uint32_t>(hack.height) : 600u;
+  options.windowId = hack.windowId;
+  options.seconds = hack.seconds;
+  options.figures = hack.figures;
+  options.save = hack.save;
+  options.overrides = hack.overrides;
+  return options;
 }
 
 std::uint32_t SteadyClock::now() const {
@@ -314,6 +268,7 @@ int RunNative(const NativeOptions& options) {
     if (options.save) {
       // No display needed: the display settings kept for Windows mean nothing here.
       LoadFileSettings(settings, file, {1024, 768, 32, 60}, fatal);
+      ApplyHackOverrides(settings, {.overrides = options.overrides});
       SaveSettings(settings, *file.CurrentUser());
       std::string error;
       if (!file.Save(error)) throw FatalRun("the settings were not saved: " + error);
@@ -328,9 +283,11 @@ int RunNative(const NativeOptions& options) {
                      {static_cast<std::uint32_t>(desktop.w), static_cast<std::uint32_t>(desktop.h), 32,
                       static_cast<std::uint32_t>(desktop.refresh_rate)},
                      fatal);
+    ApplyHackOverrides(settings, {.overrides = options.overrides});
 
     const bool fullScreen = options.mode == NativeOptions::Mode::FullScreen;
-    const bool ownInput = options.mode != NativeOptions::Mode::Embedded;
+    // Drawn into another program's window or the root, the input is the daemon's.
+    const bool ownInput = options.mode == NativeOptions::Mode::FullScreen || options.mode == NativeOptions::Mode::Window;
     std::vector<WindowPtr> covers;
     if (fullScreen) covers = CoverOtherDisplays();
     WindowPtr window = MakeShowWindow(options);

@@ -8,23 +8,23 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "shell/hack_options.h"
 
 namespace brisane {
 
 struct NativeOptions {
-  enum class Mode { FullScreen, Window, Embedded };
+  enum class Mode { FullScreen, Window, Embedded, Root };
   Mode mode = Mode::FullScreen;
   std::uint32_t width = 0, height = 0;  // Window
   std::uint64_t windowId = 0;           // Embedded: an X window of another program
   double seconds = 0;                   // of frames, then the run ends; 0: until input
   bool figures = false;                 // one line of start-up and frame figures on exit
   bool save = false;                    // write the settings file and end
-  bool help = false;
+  std::vector<HackOverride> overrides;  // over the settings file, for this run (and --save)
 };
 
-// Every option may be spelt with one dash or two. False with the reason.
-bool ParseNativeOptions(const std::vector<std::string>& arguments, NativeOptions& options, std::string& error);
-const char* NativeUsage();
+// The run the command line asks for.
+NativeOptions ToNativeOptions(const HackOptions& hack);
 
 // The show's milliseconds: a monotonic clock, wrapping at 2^32 like the
 // Windows timer, so only differences mean anything.
