@@ -1,0 +1,140 @@
+"""The native program as a screensaver daemon's display mode: the real daemon
+starts it when the screen blanks and it ends at once when the screen comes
+back; drawn into a small window it shows the whole scene; a stop in the
+middle of its start ends it cleanly. Each on an X server of its own, without
+access control, as the daemon runs as an ordinary user (it launches no hack
+as root)."""
+import os
+import pwd
+import subprocess
+import tempfile
+import time
+import unittest
+
+BRISANE = os.environ.get("BRISANE_NATIVE", "")
+OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "out", "hack")
+NOBODY = pwd.getpwnam("nobody")
+
+
+class Xvfb:
+    def __enter__(self):
+        for number in range(140, 200):
+            if not os.path.exists(f"/tmp/.X{number}-lock"):
+                break
+        self.display = f":{number}"
+        self.server = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "640x480x24", "-nolisten", "tcp", "-ac"],
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if subprocess.run(["xdpyinfo", "-display", self.display], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0:
+                return self
+            time.sleep(0.1)
+        raise RuntimeError("Xvfb did not start")
+
+    def __exit__(self, *exc):
+        self.server.terminate()
+        self.server.wait()
+
+    def shot(self, name, window="root"):
+        """Saves the window's picture under out/hack and gives its number of colours."""
+        path = os.path.join(OUT, name + ".png")
+        subprocess.run(["import", "-display", self.display, "-window", window, path], stderr=subprocess.DEVNULL)
+        p = subprocess.run(["identify", "-format", "%k", path], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                           text=True)
+        return int(p.stdout or 0), path
+
+
+def hacks():
+    """Process ids of the program running anywhere."""
+    p = subprocess.run(["pgrep", "-f", "^" + BRISANE], stdout=subprocess.PIPE, text=True)
+    return p.stdout.split()
+
+
+def wait_for(condition, seconds, step=0.05):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        if condition():
+            return True
+        time.sleep(step)
+    return condition()
+
+
+class HackTests(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        os.makedirs(OUT, exist_ok=True)
+
+    def test_the_daemon_starts_it_on_blanking_and_it_ends_at_once_on_unblanking(self):
+        with Xvfb() as x, tempfile.TemporaryDirectory() as home:
+            os.chmod(home, 0o755)
+            with open(os.path.join(home, ".xscreensaver"), "w") as f:
+                f.write(f"mode: one\nselected: 0\ntimeout: 1:00:00\nlock: False\nfade: False\nunfade: False\n"
+                        f"splash: False\nprograms: \"Brisane\" {BRISANE} --root \\n\n")
+            for path in (home, os.path.join(home, ".xscreensaver")):
+                os.chown(path, NOBODY.pw_uid, NOBODY.pw_gid)
+            as_user = ["runuser", "-u", "nobody", "--", "env", f"HOME={home}", f"DISPLAY={x.display}"]
+            daemon = subprocess.Popen(as_user + ["xscreensaver", "-no-splash"], stdout=subprocess.DEVNULL,
+                                      stderr=subprocess.DEVNULL)
+            try:
+                command = lambda *a: subprocess.run(as_user + ["xscreensaver-command", *a], stdout=subprocess.DEVNULL,
+                                                    stderr=subprocess.DEVNULL).returncode == 0
+                self.assertTrue(wait_for(lambda: command("-time"), 20, 0.2), "the daemon did not come up")
+                started = time.monotonic()
+                self.assertTrue(command("-activate"))
+                self.assertTrue(wait_for(lambda: x.shot("daemon")[0] > 2000, 90, 0.2), "no ship on the blanked screen")
+                print(f"from -activate to the ship on the screen: {time.monotonic() - started:.2f} s")
+                self.assertTrue(hacks(), "the ship drawn, but by no process of the program")
+                self.assertTrue(command("-deactivate"))
+                self.assertTrue(wait_for(lambda: not hacks(), 1.0), "the program outlived the blanking by a second")
+            finally:
+                daemon.terminate()
+                daemon.wait()
+                for pid in hacks():
+                    subprocess.run(["kill", "-9", pid])
+
+    def test_a_small_window_given_by_id_shows_the_whole_scene(self):
+        with Xvfb() as x:
+            # A window of another program, as the settings program's preview is.
+            owner = subprocess.Popen(["xev", "-display", x.display, "-geometry", "320x240+0+0"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                window_id = None
+                for _ in range(50):
+                    p = subprocess.run(["xdotool", "search", "--name", "Event Tester"], stdout=subprocess.PIPE,
+                                       text=True, env=dict(os.environ, DISPLAY=x.display))
+                    if p.stdout.split():
+                        window_id = p.stdout.split()[0]
+                        break
+                    time.sleep(0.1)
+                self.assertTrue(window_id)
+                hack = subprocess.Popen([BRISANE, "-seconds", "8"], env=dict(os.environ, DISPLAY=x.display,
+                                        XSCREENSAVER_WINDOW=window_id), stderr=subprocess.PIPE, text=True)
+                self.assertTrue(wait_for(lambda: x.shot("preview", window_id)[0] > 1500, 60, 0.3), "nothing drawn")
+                time.sleep(1)
+                _, path = x.shot("preview", window_id)
+                # Sky above, sea below and the sails between: the whole scene, not a corner of it.
+                rows = subprocess.run(["convert", path, "-resize", "1x3!", "-depth", "8", "txt:-"],
+                                      stdout=subprocess.PIPE, text=True).stdout.splitlines()[1:]
+                sky, middle, sea = [tuple(int(v) for v in r.split("(")[1].split(")")[0].split(",")[:3]) for r in rows]
+                self.assertGreater(sky[2], sky[0] + 30, f"sky {sky}")
+                self.assertGreater(sea[2], sea[0] + 30, f"sea {sea}")
+                self.assertGreater(sum(middle), sum(sea), f"sails {middle} over the sea {sea}")
+                self.assertEqual(hack.wait(timeout=60), 0, hack.stderr.read())
+            finally:
+                owner.kill()
+                owner.wait()
+
+    def test_a_stop_in_the_middle_of_the_start_ends_it_cleanly(self):
+        with Xvfb() as x:
+            for delay in (0.05, 0.3, 1.0):
+                hack = subprocess.Popen([BRISANE, "-window", "320x240"], env=dict(os.environ, DISPLAY=x.display),
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+                time.sleep(delay)
+                hack.terminate()
+                started = time.monotonic()
+                self.assertEqual(hack.wait(timeout=30), 0, hack.stderr.read())
+                print(f"stopped {delay:.2f} s into the start: gone {time.monotonic() - started:.2f} s later")
+
+
+if __name__ == "__main__":
+    unittest.main()
