@@ -63,7 +63,8 @@ vec4 Source(int source, vec4 material, vec4 diffuse, vec4 specular) {
   return material;
 }
 
-// One light's share.
+// One light's share. N.L counts up to 1: a normal longer than unit (a
+// world matrix that scales, NormalizeNormals off) brightens no further.
 void AddLight(int i, int type, vec3 P, vec3 N, vec3 toViewer, inout vec3 sumAmbient, inout vec3 sumDiffuse,
               inout vec3 sumSpecular) {
   vec3 L;
@@ -89,7 +90,7 @@ void AddLight(int i, int type, vec3 P, vec3 N, vec3 toViewer, inout vec3 sumAmbi
   sumAmbient += lights[i].ambient.rgb * factor;
   float nl = dot(N, L);
   if (nl > 0.0) {
-    sumDiffuse += lights[i].diffuse.rgb * nl * factor;
+    sumDiffuse += lights[i].diffuse.rgb * min(nl, 1.0) * factor;
     if (kSpecular != 0) {
       float nh = dot(N, normalize(L + toViewer));
       if (nh > 0.0) sumSpecular += lights[i].specular.rgb * pow(nh, materialPower.x) * factor;
