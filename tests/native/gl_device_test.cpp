@@ -256,6 +256,22 @@ TEST_F(GlDeviceTest, PointLightAttenuatesAndStopsAtItsRangeDirectionalDoesNot) {
   EXPECT_TRUE(Near(draw(0.0f), 0xFF40FF40u, 1));
 }
 
+TEST_F(GlDeviceTest, ANormalLongerThanUnitLightsNoMoreThanOneFacingTheLight) {
+  // Without NormalizeNormals a scaled normal stays long, but N.L counts at
+  // most 1: half-grey material under a white light facing it stays half.
+  DeviceMaterial grey;
+  grey.diffuse = {0.5f, 0.5f, 0.5f, 1};
+  device->SetMaterial(grey);
+  device->SetLight(0, WhiteLight(d3d::kLightDirectional));
+  device->LightEnable(0, true);
+  device->SetRenderState(RenderState::NormalizeNormals, 0);
+  Quad(-1, -1, 1, 1, 0.5f, {0, 0, -2});
+  EXPECT_TRUE(Near(Pixel(8, 8), 0xFF808080u, 1));
+  // Shorter than unit it still dims.
+  Quad(-1, -1, 1, 1, 0.5f, {0, 0, -0.5f});
+  EXPECT_TRUE(Near(Pixel(8, 8), 0xFF404040u, 1));
+}
+
 TEST_F(GlDeviceTest, VertexColoursAsMaterialAndWithoutLighting) {
   struct Coloured {
     float x, y, z, nx, ny, nz;

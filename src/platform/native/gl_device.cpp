@@ -176,9 +176,9 @@ GLuint Compile(GLenum type, const std::string& source, std::string& error) {
   return 0;
 }
 
-GLuint Link(bool flat, std::string& error) {
-  const GLuint vs = Compile(GL_VERTEX_SHADER, gl::VertexShaderSource(flat), error);
-  const GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, gl::FragmentShaderSource(flat), error) : 0;
+GLuint Link(const gl::ShaderKey& key, std::string& error) {
+  const GLuint vs = Compile(GL_VERTEX_SHADER, gl::VertexShaderSource(key), error);
+  const GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, gl::FragmentShaderSource(key), error) : 0;
   if (!fs) {
     if (vs) glDeleteShader(vs);
     return 0;
@@ -356,7 +356,9 @@ int TransformSlot(TransformState state) {
 
 struct GlDevice::State {
   std::string failure;
-  GLuint programs[2] = {};  // Gouraud, flat
+  // One program per combination of control-flow states, made when first drawn with.
+  std::map<gl::ShaderKey, GLuint> programs;
+  GLuint program = 0;  // in use; 0 after other GL code ran
   GLuint uniformBuffer = 0, streamVertices = 0, streamIndices = 0;
   std::map<std::uint32_t, GLuint> streamArrays;  // one vertex array per format
   float maxAnisotropy = 1.0f;
@@ -388,6 +390,7 @@ struct GlDevice::State {
 
   void BuildBlock(const Layout& layout);
   void ApplyPipeline();
+  GLuint ProgramFor(const gl::ShaderKey& key);
   void ApplySampler(std::uint32_t stage);
   void BindTarget();
   HResult Prepare(const Layout& layout);
@@ -493,7 +496,16 @@ void GlDevice::State::ApplyPipeline() {
   }
   const std::uint32_t fill = rs(RenderState::FillMode);
   glPolygonMode(GL_FRONT_AND_BACK, fill == d3d::kFillPoint ? GL_POINT : fill == d3d::kFillWireframe ? GL_LINE : GL_FILL);
-  glUseProgram(programs[rs(RenderState::ShadeMode) == d3d::kShadeFlat ? 1 : 0]);
+}
+
+GLuint GlDevice::State::ProgramFor(const gl::ShaderKey& key) {
+  auto [it, added] = programs.try_emplace(key, 0);
+  if (added) {
+    // A failure stays cached as 0: drawing with these states fails, others go on.
+    std::string error;
+    it->second = Link(key, error);
+  }
+  return it->second;
 }
 
 void GlDevice::State::ApplySampler(std::uint32_t s) {
@@ -543,11 +555,14 @@ HResult GlDevice::State::Prepare(const Layout& layout) {
     }
     pipelineDirty = targetDirty = true;
     bindingsDirty = false;
+    program = 0;
   }
   if (targetDirty) BindTarget();
+  bool programDirty = program == 0;
   if (pipelineDirty) {
     ApplyPipeline();
     pipelineDirty = false;
+    programDirty = true;  // the shade mode
   }
   for (std::uint32_t s = 0; s < static_cast<std::uint32_t>(gl::kStages); ++s)
     if (stages[s].samplerDirty) ApplySampler(s);
@@ -558,6 +573,16 @@ HResult GlDevice::State::Prepare(const Layout& layout) {
   if (blockDirty) {
     BuildBlock(layout);
     blockDirty = false;
+    programDirty = true;
+  }
+  if (programDirty) {
+    const GLuint wanted = ProgramFor(gl::KeyOf(block, rs(RenderState::ShadeMode) == d3d::kShadeFlat));
+    if (!wanted) {
+      program = 0;  // chosen again at the next draw
+      return kEFail;
+    }
+    if (wanted != program) glUseProgram(wanted);
+    program = wanted;
   }
   return kOk;
 }
@@ -576,10 +601,11 @@ GlDevice::GlDevice() : state_(std::make_unique<State>()) {
     s.failure = "OpenGL lacks clip control (4.5 or GL_ARB_clip_control)";
     return;
   }
-  for (int flat = 0; flat < 2; ++flat) {
-    s.programs[flat] = Link(flat != 0, s.failure);
-    if (!s.programs[flat]) return;
-  }
+  // One program made now, so that a GL that cannot take the source fails here.
+  const gl::ShaderKey first;
+  const GLuint program = Link(first, s.failure);
+  if (!program) return;
+  s.programs.emplace(first, program);
   if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
       epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic"))
     glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &s.maxAnisotropy);
@@ -599,7 +625,7 @@ GlDevice::~GlDevice() {
     if (stage.sampler) glDeleteSamplers(1, &stage.sampler);
   const GLuint buffers[3] = {s.uniformBuffer, s.streamVertices, s.streamIndices};
   glDeleteBuffers(3, buffers);
-  for (GLuint program : s.programs)
+  for (const auto& [key, program] : s.programs)
     if (program) glDeleteProgram(program);
 }
 

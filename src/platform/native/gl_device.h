@@ -8,9 +8,10 @@
 // centres on integers (vertices move 63/128 of a pixel right and down, so
 // edges through pixel centres follow the top-left rule), clockwise on the
 // screen is the front, ARGB dwords, textures and render targets in memory
-// order (v = 0 is row 0), lighting in camera space with range and
-// 1 / (a0 + a1 d + a2 d^2), a two-float set entering a texture transform as
-// (u, v, 1, 0) and projected coordinates divided by the last one used.
+// order (v = 0 is row 0), lighting in camera space with range,
+// 1 / (a0 + a1 d + a2 d^2) and N.L at most 1, a two-float set entering a
+// texture transform as (u, v, 1, 0) and projected coordinates divided by the
+// last one used.
 #pragma once
 
 #include <cstdint>

@@ -1,11 +1,14 @@
 #include "platform/native/gl_shader.h"
 
+#include <algorithm>
+
 namespace brisane::gl {
 
 namespace {
 
 // The state block, shared by both stages. row_major: the matrices arrive as
-// the device holds them and are applied to row vectors, v * M.
+// the device holds them and are applied to row vectors, v * M. The integer
+// states come as the constants before it; their slots here keep the layout.
 constexpr const char* kBlock = R"(
 struct ShaderLight {
   vec4 diffuse, specular, ambient;
@@ -21,17 +24,17 @@ layout(std140, row_major) uniform DeviceState {
   mat4 textureMatrix[4];
   vec4 viewport;
   vec4 depthRange;
-  ivec4 format;
-  ivec4 lighting;
-  ivec4 sources;
-  ivec4 misc;
+  ivec4 formatSlot;
+  ivec4 lightingSlot;
+  ivec4 sourcesSlot;
+  ivec4 misc;  // z: alpha reference
   vec4 ambient;
   vec4 materialDiffuse, materialAmbient, materialSpecular, materialEmissive;
   vec4 materialPower;
   vec4 textureFactor;
-  ivec4 stageColour[4];
-  ivec4 stageAlpha[4];
-  ivec4 stageCoord[4];
+  ivec4 stageColourSlot[4];
+  ivec4 stageAlphaSlot[4];
+  ivec4 stageCoordSlot[4];
   ShaderLight lights[8];
 };
 )";
@@ -60,8 +63,44 @@ vec4 Source(int source, vec4 material, vec4 diffuse, vec4 specular) {
   return material;
 }
 
+// One light's share. N.L counts up to 1: a normal longer than unit (a
+// world matrix that scales, NormalizeNormals off) brightens no further.
+void AddLight(int i, int type, vec3 P, vec3 N, vec3 toViewer, inout vec3 sumAmbient, inout vec3 sumDiffuse,
+              inout vec3 sumSpecular) {
+  vec3 L;
+  float factor = 1.0;
+  if (type == 3) {
+    L = -lights[i].direction.xyz;  // directional: no attenuation, no range
+  } else {
+    vec3 d = lights[i].position.xyz - P;
+    float dist = length(d);
+    if (dist > lights[i].attenuation.w) return;  // beyond range the light adds nothing
+    L = dist > 0.0 ? d / dist : vec3(0.0);
+    vec3 a = lights[i].attenuation.xyz;
+    float denominator = a.x + a.y * dist + a.z * dist * dist;
+    factor = denominator > 0.0 ? 1.0 / denominator : 1.0;
+    if (type == 2) {
+      // Spot: full inside theta, none outside phi, falloff between.
+      float rho = dot(-L, lights[i].direction.xyz);
+      vec3 s = lights[i].spot.xyz;
+      if (rho <= s.y) return;
+      if (rho <= s.x) factor *= pow((rho - s.y) / (s.x - s.y), s.z);
+    }
+  }
+  sumAmbient += lights[i].ambient.rgb * factor;
+  float nl = dot(N, L);
+  if (nl > 0.0) {
+    sumDiffuse += lights[i].diffuse.rgb * min(nl, 1.0) * factor;
+    if (kSpecular != 0) {
+      float nh = dot(N, normalize(L + toViewer));
+      if (nh > 0.0) sumSpecular += lights[i].specular.rgb * pow(nh, materialPower.x) * factor;
+    }
+  }
+}
+
 // Direct3D 7 lighting in camera space. The normal is used as transformed:
-// only NormalizeNormals makes it unit length.
+// only NormalizeNormals makes it unit length. One call per enabled light,
+// each with its type as a constant.
 void Light(vec3 P, vec3 N, inout vec4 diffuse, inout vec4 specular) {
   vec4 md = Source(sources.x, materialDiffuse, diffuse, specular);
   vec4 ma = Source(sources.y, materialAmbient, diffuse, specular);
@@ -70,40 +109,34 @@ void Light(vec3 P, vec3 N, inout vec4 diffuse, inout vec4 specular) {
   vec3 sumAmbient = ambient.rgb, sumDiffuse = vec3(0.0), sumSpecular = vec3(0.0);
   // The viewer: at the eye with LocalViewer, else infinitely far down -z.
   vec3 toViewer = lighting.w != 0 ? normalize(-P) : vec3(0.0, 0.0, -1.0);
-  for (int i = 0; i < lighting.y; ++i) {
-    vec3 L;
-    float factor = 1.0;
-    int type = int(lights[i].position.w);
-    if (type == 3) {
-      L = -lights[i].direction.xyz;  // directional: no attenuation, no range
-    } else {
-      vec3 d = lights[i].position.xyz - P;
-      float dist = length(d);
-      if (dist > lights[i].attenuation.w) continue;  // beyond range the light adds nothing
-      L = dist > 0.0 ? d / dist : vec3(0.0);
-      vec3 a = lights[i].attenuation.xyz;
-      float denominator = a.x + a.y * dist + a.z * dist * dist;
-      factor = denominator > 0.0 ? 1.0 / denominator : 1.0;
-      if (type == 2) {
-        // Spot: full inside theta, none outside phi, falloff between.
-        float rho = dot(-L, lights[i].direction.xyz);
-        vec3 s = lights[i].spot.xyz;
-        if (rho <= s.y) continue;
-        if (rho <= s.x) factor *= pow((rho - s.y) / (s.x - s.y), s.z);
-      }
-    }
-    sumAmbient += lights[i].ambient.rgb * factor;
-    float nl = dot(N, L);
-    if (nl > 0.0) {
-      sumDiffuse += lights[i].diffuse.rgb * nl * factor;
-      if (misc.x != 0) {
-        float nh = dot(N, normalize(L + toViewer));
-        if (nh > 0.0) sumSpecular += lights[i].specular.rgb * pow(nh, materialPower.x) * factor;
-      }
-    }
-  }
+  if (lighting.y > 0) AddLight(0, lightTypes[0], P, N, toViewer, sumAmbient, sumDiffuse, sumSpecular);
+  if (lighting.y > 1) AddLight(1, lightTypes[1], P, N, toViewer, sumAmbient, sumDiffuse, sumSpecular);
+  if (lighting.y > 2) AddLight(2, lightTypes[2], P, N, toViewer, sumAmbient, sumDiffuse, sumSpecular);
+  if (lighting.y > 3) AddLight(3, lightTypes[3], P, N, toViewer, sumAmbient, sumDiffuse, sumSpecular);
+  if (lighting.y > 4) AddLight(4, lightTypes[4], P, N, toViewer, sumAmbient, sumDiffuse, sumSpecular);
+  if (lighting.y > 5) AddLight(5, lightTypes[5], P, N, toViewer, sumAmbient, sumDiffuse, sumSpecular);
+  if (lighting.y > 6) AddLight(6, lightTypes[6], P, N, toViewer, sumAmbient, sumDiffuse, sumSpecular);
+  if (lighting.y > 7) AddLight(7, lightTypes[7], P, N, toViewer, sumAmbient, sumDiffuse, sumSpecular);
   diffuse = clamp(vec4(me.rgb + ma.rgb * sumAmbient + md.rgb * sumDiffuse, md.a), 0.0, 1.0);
-  specular = misc.x != 0 ? clamp(vec4(ms.rgb * sumSpecular, ms.a), 0.0, 1.0) : vec4(0.0);
+  specular = kSpecular != 0 ? clamp(vec4(ms.rgb * sumSpecular, ms.a), 0.0, 1.0) : vec4(0.0);
+}
+
+// A stage's coordinates before the fragment stage divides or drops any.
+vec4 StageCoordinates(int s, vec2 sets[4], vec3 eye, vec3 normal) {
+  ivec4 c = stageCoord[s];
+  vec4 t;
+  if (c.y == 0 || format.w != 0) {
+    // A two-float set enters a texture transform as (u, v, 1, 0).
+    t = vec4(c.x >= 0 ? sets[c.x] : vec2(0.0), 1.0, 0.0);
+  } else if (c.y == 1) {
+    t = vec4(normal, 1.0);
+  } else if (c.y == 2) {
+    t = vec4(eye, 1.0);
+  } else {
+    t = vec4(reflect(normalize(eye), normal), 1.0);
+  }
+  if (c.z != 0 && format.w == 0) t = t * textureMatrix[s];
+  return t;
 }
 
 void main() {
@@ -134,22 +167,10 @@ void main() {
   }
   vDiffuse = diffuse;
   vSpecular = specular;
-  for (int s = 0; s < 4; ++s) {
-    ivec4 c = stageCoord[s];
-    vec4 t;
-    if (c.y == 0 || format.w != 0) {
-      // A two-float set enters a texture transform as (u, v, 1, 0).
-      t = vec4(c.x >= 0 ? sets[c.x] : vec2(0.0), 1.0, 0.0);
-    } else if (c.y == 1) {
-      t = vec4(normal, 1.0);
-    } else if (c.y == 2) {
-      t = vec4(eye, 1.0);
-    } else {
-      t = vec4(reflect(normalize(eye), normal), 1.0);
-    }
-    if (c.z != 0 && format.w == 0) t = t * textureMatrix[s];
-    vTex[s] = t;
-  }
+  vTex[0] = StageCoordinates(0, sets, eye, normal);
+  vTex[1] = StageCoordinates(1, sets, eye, normal);
+  vTex[2] = StageCoordinates(2, sets, eye, normal);
+  vTex[3] = StageCoordinates(3, sets, eye, normal);
 }
 )";
 
@@ -224,40 +245,75 @@ bool AlphaPasses(int func, float alpha, float ref) {
   return true;
 }
 
+// One stage of the chain over current, t its texel.
+vec4 StageOutput(int s, vec4 current, vec4 t) {
+  ivec4 c = stageColour[s];
+  ivec4 a = stageAlpha[s];
+  int colourOp = c.x, colour1 = c.y, colour2 = c.z;
+  int alphaOp = a.x, alpha1 = a.y, alpha2 = a.z;
+  // Alpha disabled under a live colour operation carries current alpha.
+  if (alphaOp == 1) { alphaOp = 2; alpha1 = 1; }
+  // A stage without a texture that reads one passes current through.
+  if (c.w == 0 && ReadsTexture(colourOp, colour1, colour2)) { colourOp = 2; colour1 = 1; }
+  if (c.w == 0 && ReadsTexture(alphaOp, alpha1, alpha2)) { alphaOp = 2; alpha1 = 1; }
+  vec3 rgb = Op(colourOp, Arg(colour1, current, t), Arg(colour2, current, t), current, t).rgb;
+  float alpha = Op(alphaOp, Arg(alpha1, current, t), Arg(alpha2, current, t), current, t).a;
+  return vec4(rgb, alpha);
+}
+
 void main() {
   vec4 texels[4] = vec4[4](vec4(0.0, 0.0, 0.0, 1.0), vec4(0.0, 0.0, 0.0, 1.0), vec4(0.0, 0.0, 0.0, 1.0),
                            vec4(0.0, 0.0, 0.0, 1.0));
-  if (stageColour[0].x != 1 && stageColour[0].w != 0) texels[0] = texture(uTexture0, Coordinates(0));
-  if (stageColour[1].x != 1 && stageColour[1].w != 0) texels[1] = texture(uTexture1, Coordinates(1));
-  if (stageColour[2].x != 1 && stageColour[2].w != 0) texels[2] = texture(uTexture2, Coordinates(2));
-  if (stageColour[3].x != 1 && stageColour[3].w != 0) texels[3] = texture(uTexture3, Coordinates(3));
+  if (kStageCount > 0 && stageColour[0].w != 0) texels[0] = texture(uTexture0, Coordinates(0));
+  if (kStageCount > 1 && stageColour[1].w != 0) texels[1] = texture(uTexture1, Coordinates(1));
+  if (kStageCount > 2 && stageColour[2].w != 0) texels[2] = texture(uTexture2, Coordinates(2));
+  if (kStageCount > 3 && stageColour[3].w != 0) texels[3] = texture(uTexture3, Coordinates(3));
 
   vec4 current = vDiffuse;  // stage 0's current is the diffuse colour
-  for (int s = 0; s < 4; ++s) {
-    ivec4 c = stageColour[s];
-    if (c.x == 1) break;  // a disabled colour operation ends the chain
-    ivec4 a = stageAlpha[s];
-    int colourOp = c.x, colour1 = c.y, colour2 = c.z;
-    int alphaOp = a.x, alpha1 = a.y, alpha2 = a.z;
-    // Alpha disabled under a live colour operation carries current alpha.
-    if (alphaOp == 1) { alphaOp = 2; alpha1 = 1; }
-    // A stage without a texture that reads one passes current through.
-    if (c.w == 0 && ReadsTexture(colourOp, colour1, colour2)) { colourOp = 2; colour1 = 1; }
-    if (c.w == 0 && ReadsTexture(alphaOp, alpha1, alpha2)) { alphaOp = 2; alpha1 = 1; }
-    vec4 t = texels[s];
-    vec3 rgb = Op(colourOp, Arg(colour1, current, t), Arg(colour2, current, t), current, t).rgb;
-    float alpha = Op(alphaOp, Arg(alpha1, current, t), Arg(alpha2, current, t), current, t).a;
-    current = vec4(rgb, alpha);
-  }
-  if (misc.x != 0) current.rgb = min(current.rgb + vSpecular.rgb, 1.0);  // specular added after the stages
-  if (misc.y != 0 && !AlphaPasses(misc.y, current.a, float(misc.z))) discard;
+  // A disabled colour operation ends the chain: kStageCount stages run.
+  if (kStageCount > 0) current = StageOutput(0, current, texels[0]);
+  if (kStageCount > 1) current = StageOutput(1, current, texels[1]);
+  if (kStageCount > 2) current = StageOutput(2, current, texels[2]);
+  if (kStageCount > 3) current = StageOutput(3, current, texels[3]);
+  if (kSpecular != 0) current.rgb = min(current.rgb + vSpecular.rgb, 1.0);  // specular added after the stages
+  if (kAlphaFunc != 0 && !AlphaPasses(kAlphaFunc, current.a, float(misc.z))) discard;
   fragColour = current;
 }
 )";
 
-std::string Source(const char* body, bool flat) {
+std::string Glsl(const IVec4& v) {
+  return "ivec4(" + std::to_string(v.x) + ", " + std::to_string(v.y) + ", " + std::to_string(v.z) + ", " +
+         std::to_string(v.w) + ")";
+}
+
+template <typename T, std::size_t N>
+std::string GlslArray(const char* type, const char* name, const std::array<T, N>& values) {
+  std::string s = std::string("const ") + type + " " + name + "[" + std::to_string(N) + "] = " + type + "[" +
+                  std::to_string(N) + "](";
+  for (std::size_t i = 0; i < N; ++i) {
+    if constexpr (std::is_same_v<T, IVec4>)
+      s += Glsl(values[i]);
+    else
+      s += std::to_string(values[i]);
+    s += i + 1 < N ? ", " : ");\n";
+  }
+  return s;
+}
+
+// The key's states as constants ahead of the shared source.
+std::string Source(const char* body, const ShaderKey& key) {
   std::string s = "#version 330 core\n";
-  s += flat ? "#define SHADE flat\n" : "#define SHADE smooth\n";
+  s += key.flat ? "#define SHADE flat\n" : "#define SHADE smooth\n";
+  s += "const ivec4 format = " + Glsl(key.format) + ";  // normal, diffuse, specular, pre-transformed\n";
+  s += "const ivec4 lighting = " + Glsl(key.lighting) + ";  // on, light count, normalize, local viewer\n";
+  s += "const ivec4 sources = " + Glsl(key.sources) + ";  // diffuse, ambient, specular, emissive\n";
+  s += "const int kSpecular = " + std::to_string(key.specular) + ";\n";
+  s += "const int kAlphaFunc = " + std::to_string(key.alphaFunc) + ";  // 0: no alpha test\n";
+  s += "const int kStageCount = " + std::to_string(key.stages) + ";\n";
+  s += GlslArray("int", "lightTypes", key.lightTypes);
+  s += GlslArray("ivec4", "stageColour", key.stageColour);  // op, arg1, arg2, texture bound
+  s += GlslArray("ivec4", "stageAlpha", key.stageAlpha);    // op, arg1, arg2
+  s += GlslArray("ivec4", "stageCoord", key.stageCoord);    // set, generation, transform count, projected
   s += kBlock;
   s += body;
   return s;
@@ -265,7 +321,32 @@ std::string Source(const char* body, bool flat) {
 
 }  // namespace
 
-std::string VertexShaderSource(bool flat) { return Source(kVertexBody, flat); }
-std::string FragmentShaderSource(bool flat) { return Source(kFragmentBody, flat); }
+ShaderKey KeyOf(const ShaderState& state, bool flat) {
+  ShaderKey k;
+  k.flat = flat;
+  k.format = state.format;
+  k.specular = state.misc.x;
+  k.alphaFunc = state.misc.y;
+  if (state.lighting.x != 0) {
+    k.lighting = state.lighting;
+    k.lighting.y = std::clamp(state.lighting.y, 0, kLights);
+    k.sources = state.sources;
+    for (int i = 0; i < k.lighting.y; ++i)
+      k.lightTypes[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(state.lights[i].position.w);
+  }
+  while (k.stages < kStages && state.stageColour[k.stages].x != 1) ++k.stages;
+  for (int s = 0; s < k.stages; ++s) {
+    const auto i = static_cast<std::size_t>(s);
+    k.stageColour[i] = state.stageColour[s];
+    k.stageAlpha[i] = state.stageAlpha[s];
+    k.stageAlpha[i].w = 0;
+    // Only a stage that samples reads its coordinates.
+    if (state.stageColour[s].w != 0) k.stageCoord[i] = state.stageCoord[s];
+  }
+  return k;
+}
+
+std::string VertexShaderSource(const ShaderKey& key) { return Source(kVertexBody, key); }
+std::string FragmentShaderSource(const ShaderKey& key) { return Source(kFragmentBody, key); }
 
 }  // namespace brisane::gl

@@ -1,8 +1,14 @@
-// The shader program that stands in for Direct3D 7's fixed-function pipeline,
-// and the block of device state it reads. The C++ struct mirrors the GLSL
+// The shader programs that stand in for Direct3D 7's fixed-function pipeline,
+// and the block of device state they read. The C++ struct mirrors the GLSL
 // block under std140 rules: only 16-byte members, so no padding differs.
+// The states that steer control flow (operations, sources, light types,
+// formats) are compiled into each program as constants, one program per
+// combination, so that the compiler drops every branch not taken; the
+// block's integer members mirror them for the key and are not read.
 #pragma once
 
+#include <array>
+#include <compare>
 #include <cstdint>
 #include <string>
 
@@ -16,6 +22,7 @@ struct Vec4 {
 };
 struct IVec4 {
   std::int32_t x = 0, y = 0, z = 0, w = 0;
+  auto operator<=>(const IVec4&) const = default;
 };
 // Row-major, row vectors, as the device's matrices (the block is row_major).
 struct Mat4 {
@@ -51,9 +58,26 @@ struct ShaderState {
   ShaderLight lights[kLights];
 };
 
-// The program's source; flat: colours of the first vertex across the face.
-std::string VertexShaderSource(bool flat);
-std::string FragmentShaderSource(bool flat);
+// What one program is specialised for: the block's integer states (the alpha
+// reference aside, which stays a value), the enabled lights' types and the
+// shade mode. Equal keys give the same program.
+struct ShaderKey {
+  bool flat = false;  // colours of the first vertex across the face
+  IVec4 format, lighting, sources;
+  std::int32_t specular = 0, alphaFunc = 0;
+  std::int32_t stages = 0;  // stages before the first disabled one
+  std::array<std::int32_t, kLights> lightTypes{};
+  std::array<IVec4, kStages> stageColour{}, stageAlpha{}, stageCoord{};
+  auto operator<=>(const ShaderKey&) const = default;
+};
+
+// The key of a block: unused parts (lights when unlit, stages past the
+// chain's end, coordinates of stages that sample nothing) set to zero so
+// that states with the same picture share one program.
+ShaderKey KeyOf(const ShaderState& state, bool flat);
+
+std::string VertexShaderSource(const ShaderKey& key);
+std::string FragmentShaderSource(const ShaderKey& key);
 
 // Binding points and texture units the program uses.
 inline constexpr std::uint32_t kStateBinding = 0;
