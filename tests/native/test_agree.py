@@ -11,9 +11,10 @@ WINE = "/usr/lib/wine/wine64"
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "out", "agree")
 SIZE = "640x480"
 # Three cameras by day (near, abeam, far), two by night; the sea's mirror in each.
-SHOTS = ["day_camera01:Camera01:3000", "day_camera04:Camera04:3000", "day_camera07:Camera07:3000",
-         "night_camera01:Camera01:3000:night", "night_camera04:Camera04:3000:night"]
-MIN_PSNR = 30.0
+SHOTS = ["day_camera01:Camera01:1500", "day_camera04:Camera04:1500", "day_camera07:Camera07:1500",
+         "night_camera01:Camera01:1500:night", "night_camera04:Camera04:1500:night"]
+# Measured 41.9 to 44.9 dB; the night lighting fault gave 26 dB.
+MIN_PSNR = 38.0
 
 
 def stills(command, folder):
