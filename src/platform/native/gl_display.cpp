@@ -37,6 +37,17 @@ void main() {
 
 }  // namespace
 
+namespace {
+
+bool KeepsColours(const GammaRamp& ramp) {
+  for (std::size_t i = 0; i < 256; ++i)
+    for (const auto* channel : {&ramp.red, &ramp.green, &ramp.blue})
+      if (((*channel)[i] * 255u + 32767u) / 65535u != i) return false;
+  return true;
+}
+
+}  // namespace
+
 struct GlDisplay::State {
   // The ramp of the desktop as far as the show knows it: the identity, since
   // the picture is mapped here and the display's own ramp is never read or set.
@@ -51,6 +62,7 @@ struct GlDisplay::State {
       bool SetRamp(const GammaRamp& ramp) override {
         state_.ramp = ramp;
         state_.rampChanged = true;
+        state_.rampKeepsColours = KeepsColours(ramp);
         return true;
       }
 
@@ -85,6 +97,9 @@ struct GlDisplay::State {
   GLint pictureUniform = -1, rampUniform = -1, windowSizeUniform = -1;
   GammaRamp ramp = IdentityRamp();
   bool rampChanged = true;
+  // The ramp changes no 8-bit colour: the frame is copied as it is, which
+  // costs a software rasteriser far less than a look-up per pixel.
+  bool rampKeepsColours = true;
   Gamma gamma;
   RampSource rampSource{*this};
   GlTextureLoader textures;
@@ -192,6 +207,15 @@ HResult GlDisplay::Present(std::uint32_t windowWidth, std::uint32_t windowHeight
   State& s = *state_;
   if (!s.program || windowWidth == 0 || windowHeight == 0) return kEFail;
   DisplayGlState scope;
+  if (s.rampKeepsColours) {
+    // Rows flipped on the way: the back buffer's row 0 is the picture's top.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, s.framebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(0, 0, static_cast<GLint>(s.width), static_cast<GLint>(s.height), 0,
+                      static_cast<GLint>(windowHeight), static_cast<GLint>(windowWidth), 0, GL_COLOR_BUFFER_BIT,
+                      s.width == windowWidth && s.height == windowHeight ? GL_NEAREST : GL_LINEAR);
+    return kOk;
+  }
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_2D, s.rampTexture);
   if (s.rampChanged) {
