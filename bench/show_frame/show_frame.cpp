@@ -26,6 +26,7 @@
 #include "settings/settings_keys.h"
 #include "show/show.h"
 #include "support/null_device.h"
+#include "tools/still/still_show.h"
 
 namespace brisane::bench {
 namespace {
@@ -63,26 +64,6 @@ class DecodingLoader final : public TextureLoader {
   }
   int decoded = 0;
 };
-
-// Every generated resource, under the numbers and types the program's
-// resource script gives them.
-bool LoadAssets(const std::filesystem::path& folder, MemoryResourceSource& resources) {
-  static const std::map<std::string, std::string> kTypes = {
-      {"scene_", "SSSFILE"}, {"jpeg_", "JPEGFILE"}, {"wav_", "WAVFILE"}};
-  int found = 0;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    const std::string name = entry.path().stem().string();
-    for (const auto& [prefix, type] : kTypes) {
-      if (name.rfind(prefix, 0) != 0) continue;
-      std::ifstream in(entry.path(), std::ios::binary);
-      std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      resources.add(static_cast<std::uint16_t>(std::stoi(name.substr(prefix.size()))), type, std::move(bytes));
-      ++found;
-    }
-  }
-  return found > 0;
-}
 
 // Runs one pass and adds up the time it took.
 class TimedPass final : public FramePass {
@@ -132,7 +113,7 @@ int main(int argc, char** argv) {
   }
   const int frames = argc > 2 ? std::max(1, std::atoi(argv[2])) : 6000;
   MemoryResourceSource resources;
-  if (!LoadAssets(argv[1], resources)) {
+  if (!still::LoadAssetFolder(argv[1], resources)) {
     std::fprintf(stderr, "show_frame: no generated resources in %s\n", argv[1]);
     return 1;
   }
