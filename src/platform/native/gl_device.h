@@ -1,6 +1,7 @@
 // The device over OpenGL 3.3 (core profile, functions through libepoxy): the
-// fixed-function Direct3D 7 states the core sets, drawn by one shader program
-// that reads them as uniforms. Needs the context current on the calling thread
+// fixed-function Direct3D 7 states the core sets, drawn by one shader source
+// compiled once for each combination of the states that steer it (those as
+// constants, the values as uniforms). Needs the context current on the calling thread
 // for its whole life, and clip control (GL 4.5 or GL_ARB_clip_control) so that
 // depth runs 0..1 and row 0 of every framebuffer is the picture's top row.
 //
