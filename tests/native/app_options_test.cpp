@@ -5,28 +5,25 @@
 namespace brisane {
 namespace {
 
-// The daemon's ways of naming where to draw reach the run.
+// Each target of the command line becomes its run (parsing is the shell's test's).
 TEST(NativeOptions, FollowTheCommandLinesTarget) {
-  const auto run = [](std::vector<const char*> args, const char* env = nullptr) {
-    args.insert(args.begin(), "brisane");
-    const HackParseResult parsed = ParseHackOptions(static_cast<int>(args.size()), args.data(), env);
-    EXPECT_TRUE(parsed.ok()) << parsed.error;
-    return ToNativeOptions(parsed.options);
-  };
-  EXPECT_EQ(run({}).mode, NativeOptions::Mode::FullScreen);
-  const NativeOptions window = run({"--window", "640x480", "-seconds", "2.5", "--no-sound"});
-  EXPECT_EQ(window.mode, NativeOptions::Mode::Window);
-  EXPECT_EQ(window.width, 640u);
-  EXPECT_EQ(window.height, 480u);
-  EXPECT_EQ(window.seconds, 2.5);
-  ASSERT_EQ(window.overrides.size(), 1u);
-  const NativeOptions own = run({"-window"});
-  EXPECT_EQ(own.mode, NativeOptions::Mode::Window);
-  EXPECT_GT(own.width * own.height, 0u);
-  const NativeOptions embedded = run({"--root"}, "0x2a00007");
-  EXPECT_EQ(embedded.mode, NativeOptions::Mode::Embedded);
-  EXPECT_EQ(embedded.windowId, 0x2a00007u);
-  EXPECT_EQ(run({"-root"}).mode, NativeOptions::Mode::Root);
+  using Mode = NativeOptions::Mode;
+  HackOptions hack;
+  for (const auto& [target, mode] : {std::pair{HackTarget::FullScreen, Mode::FullScreen},
+                                     std::pair{HackTarget::Window, Mode::Embedded}, std::pair{HackTarget::Root, Mode::Root},
+                                     std::pair{HackTarget::OwnWindow, Mode::Window}}) {
+    hack.target = target;
+    EXPECT_EQ(ToNativeOptions(hack).mode, mode);
+  }
+  const NativeOptions own = ToNativeOptions(hack);
+  EXPECT_GT(own.width * own.height, 0u) << "a window of some size when none was asked";
+  hack.windowId = 0x2a00007u, hack.width = 640, hack.height = 480, hack.seconds = 2.5;
+  hack.overrides.push_back({});
+  const NativeOptions run = ToNativeOptions(hack);
+  EXPECT_EQ(run.windowId, 0x2a00007u);
+  EXPECT_EQ(std::pair(run.width, run.height), std::pair(640u, 480u));
+  EXPECT_EQ(run.seconds, 2.5);
+  EXPECT_EQ(run.overrides.size(), 1u);
 }
 
 TEST(InputRules, EndTheShowAsTheWindowsRunDoes) {

@@ -222,7 +222,39 @@ TEST_F(GlDeviceTest, RenderTargetsReadBackTheRightWayUpAsTextures) {
 
 // ---- lighting
 
-TEST_F(GlDeviceTest, PointLightAttenuatesAndStopsAtItsRangeDirectionalDoesNot) {
+TEST_F(GlDeviceTest, LightsNormalsAndVertexColoursFollowDirect3D) {
+  // Without NormalizeNormals a scaled normal stays long, but N.L counts at
+  // most 1: half-grey material under a white light facing it stays half.
+  DeviceMaterial grey;
+  grey.diffuse = {0.5f, 0.5f, 0.5f, 1};
+  device->SetMaterial(grey);
+  device->SetLight(0, WhiteLight(d3d::kLightDirectional));
+  device->LightEnable(0, true);
+  device->SetRenderState(RenderState::NormalizeNormals, 0);
+  Quad(-1, -1, 1, 1, 0.5f, {0, 0, -2});
+  EXPECT_TRUE(Near(Pixel(8, 8), 0xFF808080u, 1));
+  Quad(-1, -1, 1, 1, 0.5f, {0, 0, -0.5f});  // shorter than unit it still dims
+  EXPECT_TRUE(Near(Pixel(8, 8), 0xFF404040u, 1));
+
+  // The vertex colour is the diffuse source by default, over a black material.
+  struct Coloured {
+    float x, y, z, nx, ny, nz;
+    std::uint32_t diffuse;
+  };
+  const std::uint32_t fvf = kLitFvf | d3d::kFvfDiffuse;
+  const Coloured quad[4] = {{-1, 1, 0.5f, 0, 0, -1, 0xFF20C080u}, {1, 1, 0.5f, 0, 0, -1, 0xFF20C080u},
+                            {-1, -1, 0.5f, 0, 0, -1, 0xFF20C080u}, {1, -1, 0.5f, 0, 0, -1, 0xFF20C080u}};
+  device->SetMaterial({});
+  device->DrawPrimitive(PrimitiveType::TriangleStrip, fvf, quad, 4);
+  EXPECT_TRUE(Near(Pixel(8, 8), 0xFF20C080u, 1));
+  device->SetRenderState(RenderState::ColorVertex, 0);
+  device->DrawPrimitive(PrimitiveType::TriangleStrip, fvf, quad, 4);
+  EXPECT_EQ(Pixel(8, 8), 0xFF000000u) << "ColorVertex off: the black material";
+  device->SetRenderState(RenderState::Lighting, 0);
+  device->DrawPrimitive(PrimitiveType::TriangleStrip, fvf, quad, 4);
+  EXPECT_EQ(Pixel(8, 8), 0xFF20C080u) << "unlit: the vertex colour";
+  device->SetRenderState(RenderState::Lighting, 1);
+
   // A quad at z = 0.5 facing the viewer, its corners at (+-1, +-1); the light
   // 2 in front of it. Each corner: d = sqrt(6), N.L = 2 / d.
   DeviceMaterial white;
@@ -256,46 +288,9 @@ TEST_F(GlDeviceTest, PointLightAttenuatesAndStopsAtItsRangeDirectionalDoesNot) {
   EXPECT_TRUE(Near(draw(0.0f), 0xFF40FF40u, 1));
 }
 
-TEST_F(GlDeviceTest, ANormalLongerThanUnitLightsNoMoreThanOneFacingTheLight) {
-  // Without NormalizeNormals a scaled normal stays long, but N.L counts at
-  // most 1: half-grey material under a white light facing it stays half.
-  DeviceMaterial grey;
-  grey.diffuse = {0.5f, 0.5f, 0.5f, 1};
-  device->SetMaterial(grey);
-  device->SetLight(0, WhiteLight(d3d::kLightDirectional));
-  device->LightEnable(0, true);
-  device->SetRenderState(RenderState::NormalizeNormals, 0);
-  Quad(-1, -1, 1, 1, 0.5f, {0, 0, -2});
-  EXPECT_TRUE(Near(Pixel(8, 8), 0xFF808080u, 1));
-  // Shorter than unit it still dims.
-  Quad(-1, -1, 1, 1, 0.5f, {0, 0, -0.5f});
-  EXPECT_TRUE(Near(Pixel(8, 8), 0xFF404040u, 1));
-}
-
-TEST_F(GlDeviceTest, VertexColoursAsMaterialAndWithoutLighting) {
-  struct Coloured {
-    float x, y, z, nx, ny, nz;
-    std::uint32_t diffuse;
-  };
-  const std::uint32_t fvf = kLitFvf | d3d::kFvfDiffuse;
-  const Coloured quad[4] = {{-1, 1, 0.5f, 0, 0, -1, 0xFF20C080u}, {1, 1, 0.5f, 0, 0, -1, 0xFF20C080u},
-                            {-1, -1, 0.5f, 0, 0, -1, 0xFF20C080u}, {1, -1, 0.5f, 0, 0, -1, 0xFF20C080u}};
-  device->SetLight(0, WhiteLight(d3d::kLightDirectional));
-  device->LightEnable(0, true);
-  device->SetMaterial({});  // black: the vertex colour is the diffuse source by default
-  device->DrawPrimitive(PrimitiveType::TriangleStrip, fvf, quad, 4);
-  EXPECT_TRUE(Near(Pixel(8, 8), 0xFF20C080u, 1));
-  device->SetRenderState(RenderState::ColorVertex, 0);
-  device->DrawPrimitive(PrimitiveType::TriangleStrip, fvf, quad, 4);
-  EXPECT_EQ(Pixel(8, 8), 0xFF000000u) << "ColorVertex off: the black material";
-  device->SetRenderState(RenderState::Lighting, 0);
-  device->DrawPrimitive(PrimitiveType::TriangleStrip, fvf, quad, 4);
-  EXPECT_EQ(Pixel(8, 8), 0xFF20C080u);
-}
-
 // ---- texture stages
 
-TEST_F(GlDeviceTest, StageOperationsArgumentsAndTheEndOfTheChain) {
+TEST_F(GlDeviceTest, StageOperationsArgumentsTheEndOfTheChainAndTheAlphaTest) {
   auto a = Texture(1, 1, {0x00804020u});
   auto b = Texture(1, 1, {0x0000FF00u});
   device->SetTexture(0, a.get());
@@ -326,18 +321,17 @@ TEST_F(GlDeviceTest, StageOperationsArgumentsAndTheEndOfTheChain) {
   device->SetTexture(0, nullptr);
   Stage(0, d3d::kTopModulate, d3d::kTaTexture, d3d::kTaDiffuse);
   EXPECT_TRUE(Near(draw(), 0xFF808080u, 1));
-}
 
-TEST_F(GlDeviceTest, AlphaTestComparesTheByteWithTheReference) {
+  // The alpha test compares the byte with the reference.
   device->SetRenderState(RenderState::AlphaTestEnable, 1);
   device->SetRenderState(RenderState::AlphaFunc, d3d::kCmpGreater);
   device->SetRenderState(RenderState::AlphaRef, 0x80);
   Stage(0, d3d::kTopSelectArg1, d3d::kTaDiffuse);
   device->SetTextureStageState(0, Tss::AlphaArg1, d3d::kTaDiffuse);
-  Rect(0, 0, 4, 4, 0x80FF0000u);
-  Rect(4, 0, 8, 4, 0x81FF0000u);
-  EXPECT_EQ(Pixel(1, 1), 0xFF000000u) << "alpha 0x80 is not greater than 0x80";
-  EXPECT_EQ(Pixel(5, 1), 0xFFFF0000u);
+  Rect(4, 0, 8, 4, 0x80FF0000u);
+  Rect(8, 0, 12, 4, 0x81FF0000u);
+  EXPECT_EQ(Pixel(5, 1), 0xFF000000u) << "alpha 0x80 is not greater than 0x80";
+  EXPECT_EQ(Pixel(9, 1), 0xFFFF0000u);
 }
 
 // ---- texture coordinates

@@ -1,44 +1,28 @@
 #include "platform/native/gl_display.h"
 
-#include <SDL.h>
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "gl_test_context.h"
 #include "platform/native/bitmap_text.h"
 
 namespace brisane {
 namespace {
 
-// A hidden window of the picture's size with a GL 3.3 core context: the
-// display presents into its framebuffer, where the test reads it back.
+// The display presents into the test window's framebuffer, where the test
+// reads it back.
 class DisplayTest : public ::testing::Test {
  protected:
   static constexpr int kWidth = 8, kHeight = 4;
 
   void SetUp() override {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display: " << SDL_GetError();
-    video_ = true;
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    window_ = SDL_CreateWindow("display test", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window_, nullptr) << SDL_GetError();
-    context_ = SDL_GL_CreateContext(window_);
-    ASSERT_NE(context_, nullptr) << SDL_GetError();
-    display = std::make_unique<GlDisplay>();
+    if (!context.ok()) GTEST_SKIP() << "no GL context: " << context.error();
     std::string error;
-    ASSERT_TRUE(display->Init(kWidth, kHeight, error)) << error;
-  }
-  void TearDown() override {
-    display.reset();  // its GL objects go while the context lives
-    if (context_) SDL_GL_DeleteContext(context_);
-    if (window_) SDL_DestroyWindow(window_);
-    if (video_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    ASSERT_TRUE(display.Init(kWidth, kHeight, error)) << error;
   }
 
   // Each row of the back buffer one colour: row r is (r * 60 + 10, 200 - r * 40, 128).
@@ -46,7 +30,7 @@ class DisplayTest : public ::testing::Test {
     return (static_cast<std::uint32_t>(row * 60 + 10) << 16) | (static_cast<std::uint32_t>(200 - row * 40) << 8) | 128u;
   }
   void FillRows() {
-    glBindFramebuffer(GL_FRAMEBUFFER, display->backBuffer());
+    glBindFramebuffer(GL_FRAMEBUFFER, display.backBuffer());
     glEnable(GL_SCISSOR_TEST);
     for (int row = 0; row < kHeight; ++row) {
       const std::uint32_t c = RowColour(row);
@@ -58,19 +42,20 @@ class DisplayTest : public ::testing::Test {
     glDisable(GL_SCISSOR_TEST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
   }
-  // The window's pixels as 0xRRGGBB, top row first.
-  std::vector<std::uint32_t> WindowPixels() {
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glReadBuffer(GL_BACK);
+  // A framebuffer's pixels as 0xRRGGBB, in GL's row order (bottom first).
+  static std::vector<std::uint32_t> Pixels(GLuint framebuffer) {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    if (framebuffer == 0) glReadBuffer(GL_BACK);
     std::vector<std::uint8_t> rgba(kWidth * kHeight * 4);
     glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     std::vector<std::uint32_t> pixels;
-    for (int y = kHeight - 1; y >= 0; --y)
-      for (int x = 0; x < kWidth; ++x) {
-        const std::uint8_t* p = &rgba[static_cast<std::size_t>((y * kWidth + x) * 4)];
-        pixels.push_back((std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2]);
-      }
+    for (std::size_t i = 0; i < rgba.size(); i += 4)
+      pixels.push_back((std::uint32_t{rgba[i]} << 16) | (std::uint32_t{rgba[i + 1]} << 8) | rgba[i + 2]);
     return pixels;
+  }
+  // The window's pixel at (x, row), row 0 the top.
+  static std::uint32_t Shown(int x, int row) {
+    return Pixels(0)[static_cast<std::size_t>((kHeight - 1 - row) * kWidth + x)];
   }
   static std::uint32_t ThroughRamp(std::uint32_t rgb, const GammaRamp& ramp) {
     return (std::uint32_t{static_cast<std::uint8_t>(ramp.red[(rgb >> 16) & 0xFF] >> 8)} << 16) |
@@ -78,39 +63,33 @@ class DisplayTest : public ::testing::Test {
            static_cast<std::uint8_t>(ramp.blue[rgb & 0xFF] >> 8);
   }
 
-  std::unique_ptr<GlDisplay> display;
-  bool video_ = false;
-  SDL_Window* window_ = nullptr;
-  SDL_GLContext context_ = nullptr;
+  testing::GlTestContext context{kWidth, kHeight};
+  GlDisplay display;  // after the context: its GL objects go while the context lives
 };
 
 // Row 0 of the back buffer is the picture's top; every channel goes through
 // the ramp's entry for its value (high byte), as a display's hardware would.
 TEST_F(DisplayTest, PresentsThePictureUprightThroughTheRamp) {
-  ASSERT_NE(display->device(), nullptr);
+  ASSERT_NE(display.device(), nullptr);
   FillRows();
   glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);  // as the device leaves it
-  ASSERT_EQ(display->Present(kWidth, kHeight), kOk);
-  std::vector<std::uint32_t> pixels = WindowPixels();
-  for (int row = 0; row < kHeight; ++row)
-    EXPECT_EQ(pixels[static_cast<std::size_t>(row * kWidth + 3)], RowColour(row)) << "row " << row;
+  ASSERT_EQ(display.Present(kWidth, kHeight), kOk);
+  for (int row = 0; row < kHeight; ++row) EXPECT_EQ(Shown(3, row), RowColour(row)) << "row " << row;
 
-  display->SetGamma(0.5, GammaCurve::Power);
+  display.SetGamma(0.5, GammaCurve::Power);
   const GammaRamp darker = ComputeRamp(IdentityRamp(), 0.5, GammaCurve::Power);
-  EXPECT_EQ(display->ramp(), darker);
-  ASSERT_EQ(display->Present(kWidth, kHeight), kOk);
-  pixels = WindowPixels();
-  for (int row = 0; row < kHeight; ++row)
-    EXPECT_EQ(pixels[static_cast<std::size_t>(row * kWidth)], ThroughRamp(RowColour(row), darker)) << "row " << row;
+  EXPECT_EQ(display.ramp(), darker);
+  ASSERT_EQ(display.Present(kWidth, kHeight), kOk);
+  for (int row = 0; row < kHeight; ++row) EXPECT_EQ(Shown(0, row), ThroughRamp(RowColour(row), darker)) << "row " << row;
   EXPECT_NE(ThroughRamp(RowColour(1), darker), RowColour(1));
 
   // A fade's end: black, and back from the identity (the ramp never drifts).
-  display->SetGamma(0.0, GammaCurve::Brightness);
-  display->Present(kWidth, kHeight);
-  EXPECT_EQ(WindowPixels()[5], 0u);
-  display->SetGamma(1.0, GammaCurve::Brightness);
-  display->Present(kWidth, kHeight);
-  EXPECT_EQ(WindowPixels()[kWidth * 2], RowColour(2));
+  display.SetGamma(0.0, GammaCurve::Brightness);
+  display.Present(kWidth, kHeight);
+  EXPECT_EQ(Shown(5, 0), 0u);
+  display.SetGamma(1.0, GammaCurve::Brightness);
+  display.Present(kWidth, kHeight);
+  EXPECT_EQ(Shown(0, 2), RowColour(2));
 }
 
 // The device keeps its GL state in the context: presenting and the text
@@ -120,7 +99,7 @@ TEST_F(DisplayTest, PresentAndTextGiveTheContextBackAsTheyFoundIt) {
   glGenTextures(1, &texture);
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_2D, texture);
-  glBindFramebuffer(GL_FRAMEBUFFER, display->backBuffer());
+  glBindFramebuffer(GL_FRAMEBUFFER, display.backBuffer());
   glEnable(GL_BLEND);
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_CULL_FACE);
@@ -129,10 +108,10 @@ TEST_F(DisplayTest, PresentAndTextGiveTheContextBackAsTheyFoundIt) {
   glViewport(1, 2, 3, 4);
   glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
 
-  BitmapText text(*display);
+  BitmapText text(display);
   text.MakeFont(8);
   EXPECT_TRUE(text.Draw(0, 0, "FPS: 8", 0xFFFF00));
-  EXPECT_EQ(display->Present(kWidth, kHeight), kOk);
+  EXPECT_EQ(display.Present(kWidth, kHeight), kOk);
 
   GLint value = 0, viewport[4] = {};
   GLboolean mask[4] = {}, depthMask = GL_TRUE;
@@ -144,7 +123,7 @@ TEST_F(DisplayTest, PresentAndTextGiveTheContextBackAsTheyFoundIt) {
   glGetIntegerv(GL_VIEWPORT, viewport);
   EXPECT_EQ(viewport[3], 4);
   glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &value);
-  EXPECT_EQ(static_cast<GLuint>(value), display->backBuffer());
+  EXPECT_EQ(static_cast<GLuint>(value), display.backBuffer());
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);  // of unit 1, still the active one
   EXPECT_EQ(static_cast<GLuint>(value), texture);
   glGetIntegerv(GL_CURRENT_PROGRAM, &value);
@@ -159,17 +138,12 @@ TEST_F(DisplayTest, PresentAndTextGiveTheContextBackAsTheyFoundIt) {
 TEST_F(DisplayTest, TextIsDrawnIntoTheBackBufferAtItsPlace) {
   FillRows();
   glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);  // as the device leaves it
-  BitmapText text(*display);
+  BitmapText text(display);
   text.MakeFont(0);  // one pixel a font pixel
   // 'F': a full top row, then only its left column, its middle bar in row 3.
   ASSERT_TRUE(text.Draw(1, 0, "F", 0x00FF00));
-  std::vector<std::uint8_t> rgba(kWidth * kHeight * 4);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, display->backBuffer());
-  glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-  const auto at = [&](int x, int row) {
-    const std::uint8_t* p = &rgba[static_cast<std::size_t>((row * kWidth + x) * 4)];
-    return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
-  };
+  const std::vector<std::uint32_t> pixels = Pixels(display.backBuffer());  // row 0 the top here
+  const auto at = [&](int x, int row) { return pixels[static_cast<std::size_t>(row * kWidth + x)]; };
   EXPECT_EQ(at(5, 0), 0x00FF00u);  // x 1 + column 4, the top row
   EXPECT_EQ(at(5, 1), RowColour(1));
   EXPECT_EQ(at(1, 2), 0x00FF00u);

@@ -1,6 +1,6 @@
-// A hidden SDL2 window with an OpenGL 3.3 core context, current while the
-// object lives, and a back buffer framebuffer (colour and depth) of the
-// given size for a device to draw into. ok() is false, with the reason in
+// A hidden SDL2 window of the given size with an OpenGL 3.3 core context,
+// current while the object lives, and a back buffer framebuffer (colour and
+// depth) of that size for a device to draw into. ok() is false, with the reason in
 // error(), where the machine has no display or no such context.
 #pragma once
 
@@ -14,7 +14,7 @@ namespace brisane::testing {
 
 class GlTestContext {
  public:
-  GlTestContext(std::uint32_t width, std::uint32_t height) : width_(width), height_(height) {
+  GlTestContext(std::uint32_t width, std::uint32_t height) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       error_ = SDL_GetError();
       return;
@@ -23,7 +23,8 @@ class GlTestContext {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    window_ = SDL_CreateWindow("gl test", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    window_ = SDL_CreateWindow("gl test", 0, 0, static_cast<int>(width), static_cast<int>(height),
+                               SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window_ || !(context_ = SDL_GL_CreateContext(window_))) {
       error_ = SDL_GetError();
       return;
@@ -55,11 +56,8 @@ class GlTestContext {
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
   std::uint32_t framebuffer() const { return framebuffer_; }
-  std::uint32_t width() const { return width_; }
-  std::uint32_t height() const { return height_; }
 
  private:
-  std::uint32_t width_, height_;
   std::string error_;
   bool video_ = false;
   SDL_Window* window_ = nullptr;

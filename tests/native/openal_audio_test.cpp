@@ -4,52 +4,22 @@
 // file holds a level and the levels it is measured against.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <chrono>
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <numbers>
 #include <thread>
 
 #include "platform/native/openal_audio.h"
-#include "sound/wave_file.h"
 #include "wave_capture.h"
 
 namespace brisane {
 namespace {
 
-namespace fs = std::filesystem;
-constexpr std::uint32_t kRate = 44100;
-// Whole periods in 4400 samples, so a looping buffer has no seam.
+constexpr std::uint32_t kRate = kCaptureRate;
+// Multiples of 441 Hz: whole periods in 4400 samples, so a looping buffer has no seam.
 constexpr double kLow = 441, kMid = 882, kHigh = 1764, kUpper = 2646, kTop = 3528;
 
 // Before the first OpenAL call of the program.
 [[maybe_unused]] const WaveWriterConfig& configured = CaptureConfig();
-
-struct Mix : Capture {
-  // Amplitude of the tone at frequency in [from, to) seconds of one channel.
-  static double Level(const std::vector<float>& channel, double frequency, double from, double to) {
-    const auto begin = static_cast<std::size_t>(from * kRate), end = static_cast<std::size_t>(to * kRate);
-    if (end > channel.size() || begin >= end) return NAN;  // fails every comparison
-    double re = 0, im = 0;
-    for (std::size_t i = begin; i < end; ++i) {
-      const double phase = 2 * std::numbers::pi * frequency * static_cast<double>(i) / kRate;
-      re += channel[i] * std::cos(phase);
-      im += channel[i] * std::sin(phase);
-    }
-    return 2 * std::hypot(re, im) / static_cast<double>(end - begin);
-  }
-  // Once every tone of a capture plays: the first starts a little before the last.
-  double Left(double f) const { return Level(left, f, start + 0.05, start + 0.25); }
-  double Right(double f) const { return Level(right, f, start + 0.05, start + 0.25); }
-  // Both channels' power together.
-  double Both(double f) const { return std::hypot(Left(f), Right(f)); }
-};
-
-Mix ReadMix() { return {ReadCapture()}; }
 
 // A tone at a quarter of full scale; of two channels, only the left has it.
 std::unique_ptr<SoundBuffer> Tone(AudioDevice& audio, double frequency, std::uint32_t samples = 4400,
@@ -106,7 +76,7 @@ TEST(OpenAlAudio, LevelsVolumesAndChannels) {
   Listen();
   audio.reset();  // before its buffers: the context outlives them
   full.reset(), half.reset(), silent.reset(), centred.reset(), leftOnly.reset();
-  const Mix mix = ReadMix();
+  const Capture mix = ReadCapture();
   EXPECT_NEAR(mix.Right(kLow), 0.25, 0.0125);
   EXPECT_LT(mix.Left(kLow), 0.005);
   EXPECT_NEAR(mix.Right(kMid) / mix.Right(kLow), 0.501, 0.03);  // -6 dB, from 8-bit samples
@@ -117,18 +87,18 @@ TEST(OpenAlAudio, LevelsVolumesAndChannels) {
   EXPECT_LT(mix.Right(kUpper), 0.005);
 }
 
-TEST(OpenAlAudio, RightIsPositiveXAheadIsPositiveZ) {
+TEST(OpenAlAudio, DirectSoundsAxesConesAndDistanceLaw) {
   auto audio = OpenAlAudio::Open();
   ASSERT_TRUE(audio);
-  // Facing DirectSound's +x with y up, -z is on the right.
+  // At (10, 0, 10) facing DirectSound's +x with y up: -z is on the right.
   ListenerParameters listener;
   audio->GetListener(listener);
+  listener.position = {10, 0, 10};
   listener.front = {1, 0, 0};
   ASSERT_EQ(audio->SetListener(listener), kOk);
-  auto right = At(*audio, kLow, {0, 0, -5}), left = At(*audio, kMid, {0, 0, 5});
+  auto right = At(*audio, kLow, {10, 0, 5}), left = At(*audio, kMid, {10, 0, 15});
   // Two tones there, one cone pointing back at the listener and one away.
-  auto facing = At(*audio, kHigh, {0, 0, -5});
-  auto away = At(*audio, kUpper, {0, 0, -5});
+  auto facing = At(*audio, kHigh, {10, 0, 5}), away = At(*audio, kUpper, {10, 0, 5});
   SoundParameters p;
   facing->GetParameters(p);
   p.insideConeAngle = 60;
@@ -138,31 +108,19 @@ TEST(OpenAlAudio, RightIsPositiveXAheadIsPositiveZ) {
   facing->SetParameters(p, false);
   p.coneOrientation = {0, 0, -1};
   away->SetParameters(p, false);
+  // Ahead: at the minimum distance 3, twice it, nearer than it, beyond the maximum.
+  auto atMin = At(*audio, kTop, {13, 0, 10}, 3, 100), twice = At(*audio, 1323, {16, 0, 10}, 3, 100);
+  auto close = At(*audio, 2205, {11, 0, 10}, 3, 100), beyond = At(*audio, 3087, {210, 0, 10}, 3, 100);
   Listen();
   audio.reset();
-  right.reset(), left.reset(), facing.reset(), away.reset();
-  const Mix mix = ReadMix();
+  right.reset(), left.reset(), facing.reset(), away.reset(), atMin.reset(), twice.reset(), close.reset(), beyond.reset();
+  const Capture mix = ReadCapture();
   EXPECT_GT(mix.Right(kLow), 2 * mix.Left(kLow));
   EXPECT_GT(mix.Left(kMid), 2 * mix.Right(kMid));
   EXPECT_NEAR(mix.Both(kUpper) / mix.Both(kHigh), 0.501, 0.03);
-}
-
-TEST(OpenAlAudio, MinimumDistanceLawAndSilenceBeyondTheMaximum) {
-  auto audio = OpenAlAudio::Open();
-  ASSERT_TRUE(audio);
-  ListenerParameters listener;
-  audio->GetListener(listener);
-  listener.position = {10, 0, 10};
-  ASSERT_EQ(audio->SetListener(listener), kOk);
-  auto atMin = At(*audio, kLow, {10, 0, 13}, 3, 100), twice = At(*audio, kMid, {10, 0, 16}, 3, 100);
-  auto close = At(*audio, kHigh, {10, 0, 11}, 3, 100), beyond = At(*audio, kUpper, {10, 0, 210}, 3, 100);
-  Listen();
-  audio.reset();
-  atMin.reset(), twice.reset(), close.reset(), beyond.reset();
-  const Mix mix = ReadMix();
-  EXPECT_NEAR(mix.Both(kMid) / mix.Both(kLow), 0.5, 0.03);
-  EXPECT_NEAR(mix.Both(kHigh) / mix.Both(kLow), 1.0, 0.05);  // nearer than the minimum: no louder
-  EXPECT_LT(mix.Both(kUpper), 0.001);
+  EXPECT_NEAR(mix.Both(1323) / mix.Both(kTop), 0.5, 0.03);
+  EXPECT_NEAR(mix.Both(2205) / mix.Both(kTop), 1.0, 0.05);  // nearer than the minimum: no louder
+  EXPECT_LT(mix.Both(3087), 0.001);
 }
 
 TEST(OpenAlAudio, LoopingKeepsPlayingOnceEndsStopSilencesAndKeepsThePosition) {
@@ -194,14 +152,14 @@ TEST(OpenAlAudio, LoopingKeepsPlayingOnceEndsStopSilencesAndKeepsThePosition) {
   EXPECT_FALSE(playing);
   audio.reset();
   looping.reset(), once.reset(), stopped.reset(), resumed.reset();
-  const Mix mix = ReadMix();
+  const Capture mix = ReadCapture();
   const double start = mix.start, end = mix.end;
   ASSERT_GT(end - start, 0.4);
-  EXPECT_GT(Mix::Level(mix.left, kLow, end - 0.1, end - 0.02), 0.05);
-  EXPECT_GT(Mix::Level(mix.left, kMid, start, start + 0.04), 0.05);
-  EXPECT_LT(Mix::Level(mix.left, kMid, end - 0.25, end - 0.02), 0.002);
-  EXPECT_GT(Mix::Level(mix.left, kHigh, start + 0.05, start + 0.15), 0.05);
-  EXPECT_LT(Mix::Level(mix.left, kHigh, end - 0.2, end - 0.02), 0.002);
+  EXPECT_GT(Capture::Level(mix.left, kLow, end - 0.1, end - 0.02), 0.05);
+  EXPECT_GT(Capture::Level(mix.left, kMid, start, start + 0.04), 0.05);
+  EXPECT_LT(Capture::Level(mix.left, kMid, end - 0.25, end - 0.02), 0.002);
+  EXPECT_GT(Capture::Level(mix.left, kHigh, start + 0.05, start + 0.15), 0.05);
+  EXPECT_LT(Capture::Level(mix.left, kHigh, end - 0.2, end - 0.02), 0.002);
 }
 
 TEST(OpenAlAudio, BadInputIsRefusedAndLeavesTheSettings) {

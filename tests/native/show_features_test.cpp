@@ -16,7 +16,6 @@
 #include "platform/native/openal_audio.h"
 #include "settings/settings_keys.h"
 #include "show/show.h"
-#include "sound/wave_file.h"
 #include "wave_capture.h"
 
 namespace brisane {
@@ -119,9 +118,9 @@ TEST_F(NativeShowTest, AVolleyIsSeenAndHeard) {
   show.reset();
   audio.reset();  // the capture is complete once the device is closed
   const Capture mix = ReadCapture();
-  ASSERT_GT(mix.seconds(), shotAt + 0.5);
+  ASSERT_GT(mix.end, shotAt + 0.5);
   // The loops play from the start, quietly here; the shots are far louder than anything before them.
-  const double before = mix.Peak(0.2, shotAt - 0.1), after = mix.Peak(shotAt - 0.1, mix.seconds());
+  const double before = mix.Peak(0.2, shotAt - 0.1), after = mix.Peak(shotAt - 0.1, mix.end);
   EXPECT_GT(before, 1e-5) << "the ship's loops";
   EXPECT_GT(after, 20 * before) << "the shots";
 }

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,6 @@ inline const WaveWriterConfig& CaptureConfig() {
 struct Capture {
   std::vector<float> left, right;
   double start = 0, end = 0;  // seconds: the first sound heard, the end of the file
-  double seconds() const { return end; }
   // The largest sample of either channel in [from, to) seconds; -1 outside the file.
   double Peak(double from, double to) const {
     const auto begin = static_cast<std::size_t>(std::max(0.0, from) * kCaptureRate);
@@ -59,6 +59,22 @@ struct Capture {
     for (std::size_t i = begin; i < stop; ++i) peak = std::max({peak, double(std::abs(left[i])), double(std::abs(right[i]))});
     return peak;
   }
+  // Amplitude of the tone at frequency in [from, to) seconds of one channel; NaN outside the file.
+  static double Level(const std::vector<float>& channel, double frequency, double from, double to) {
+    const auto begin = static_cast<std::size_t>(from * kCaptureRate), stop = static_cast<std::size_t>(to * kCaptureRate);
+    if (stop > channel.size() || begin >= stop) return NAN;  // fails every comparison
+    double re = 0, im = 0;
+    for (std::size_t i = begin; i < stop; ++i) {
+      const double phase = 2 * std::numbers::pi * frequency * static_cast<double>(i) / kCaptureRate;
+      re += channel[i] * std::cos(phase);
+      im += channel[i] * std::sin(phase);
+    }
+    return 2 * std::hypot(re, im) / static_cast<double>(stop - begin);
+  }
+  // Once every tone of a capture plays: the first starts a little before the last.
+  double Left(double f) const { return Level(left, f, start + 0.05, start + 0.25); }
+  double Right(double f) const { return Level(right, f, start + 0.05, start + 0.25); }
+  double Both(double f) const { return std::hypot(Left(f), Right(f)); }
 };
 
 // The file of the devices closed so far; empty when it is not a stereo float capture.

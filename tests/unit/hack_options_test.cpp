@@ -187,7 +187,7 @@ std::string HelpLine(const std::string& help, const std::string& option) {
   return help.substr(at + 1, end - at - 1);
 }
 
-TEST(HackOptionsTest, HelpListsEveryOptionWithTheTablesRangeAndDefault) {
+TEST(HackOptionsTest, HelpGivesTheTablesRangesAndDefaults) {
   const std::string help = HackUsage("brisane");
   const auto range = [](std::string_view key) {
     const SettingSpec& spec = *FindSetting(key);
@@ -210,10 +210,6 @@ TEST(HackOptionsTest, HelpListsEveryOptionWithTheTablesRangeAndDefault) {
   EXPECT_NE(HelpLine(help, "--firing-period").find(
                 "[" + std::to_string(FiringPeriodMinutes(FindSetting(key::FiringPeriod)->defaultValue)) + "]"),
             std::string::npos);
-  for (const char* option : {"-window [WxH]", "-root", "-window-id ID", "-seconds N", "-figures", "-save", "-help", "--lighting",
-                             "--firing,", "--mirror", "--lightmaps", "--flares", "--fps", "--cameras LIST",
-                             "--camera N", "--volume DB", "--flag-file PATH"})
-    EXPECT_FALSE(HelpLine(help, option).empty()) << option;
   EXPECT_NE(help.find("26 United States"), std::string::npos);
 }
 
