@@ -15,7 +15,10 @@ PREVIOUS = "C:\\windows\\system32\\scrnsave.scr"
 
 def value(key, name):
     """reg.exe's print of the value's data, or None."""
-    code, out = reg("query", key, "/v", name)
+    for _ in range(3):  # Wine now and then hands back a run's output empty
+        code, out = reg("query", key, "/v", name)
+        if out.strip():
+            break
     for line in out.splitlines() if code == 0 else []:
         parts = line.strip().split(None, 2)
         if len(parts) >= 2 and parts[0].lower() == name.lower() and parts[1].startswith("REG_"):
