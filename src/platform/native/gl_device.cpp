@@ -465,7 +465,9 @@ void GlDevice::State::BuildBlock(const Layout& l) {
                        countUsed <= 4 ? static_cast<int>(countUsed) : 0, (flags & d3d::kTtffProjected) != 0};
   }
   glBindBuffer(GL_UNIFORM_BUFFER, uniformBuffer);
-  glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof block, &block);
+  // Fresh storage each time: rewriting storage that queued draws still read
+  // would make the driver finish those draws first.
+  glBufferData(GL_UNIFORM_BUFFER, sizeof block, &block, GL_DYNAMIC_DRAW);
 }
 
 void GlDevice::State::ApplyPipeline() {
