@@ -284,6 +284,28 @@ inline std::uint32_t DefaultRenderState(RenderState state) {
   }
 }
 
+// What a device starts with in each texture stage: stage 0 modulates the
+// texture with the diffuse colour, the others are off; coordinates from the
+// set of the stage's own number.
+inline std::uint32_t DefaultTextureStageState(std::uint32_t stage, TextureStageState state) {
+  switch (state) {
+    case TextureStageState::ColorOp: return stage == 0 ? d3d::kTopModulate : d3d::kTopDisable;
+    case TextureStageState::AlphaOp: return stage == 0 ? d3d::kTopSelectArg1 : d3d::kTopDisable;
+    case TextureStageState::ColorArg1:
+    case TextureStageState::AlphaArg1: return d3d::kTaTexture;
+    case TextureStageState::ColorArg2:
+    case TextureStageState::AlphaArg2: return d3d::kTaCurrent;
+    case TextureStageState::TexCoordIndex: return stage;
+    case TextureStageState::AddressU:
+    case TextureStageState::AddressV: return d3d::kAddressWrap;
+    case TextureStageState::MagFilter:
+    case TextureStageState::MinFilter: return d3d::kFilterPoint;
+    case TextureStageState::MipFilter: return d3d::kMipNone;
+    case TextureStageState::MaxAnisotropy: return 1;
+    default: return 0;
+  }
+}
+
 // Saves render states on construction and puts them back, last first, on
 // destruction. A state the device cannot report comes back as its default:
 // zero is no valid blend or culling.

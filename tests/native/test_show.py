@@ -5,9 +5,12 @@ import re
 import subprocess
 import tempfile
 import time
+import sys
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "win"))
+from winenv import colours, difference, mean_colour, rgb, xdotool  # noqa: E402  the pictures' helpers
 PROGRAM = os.environ.get("BRISANE_NATIVE") or os.path.join(HERE, "../../build/native/src/platform/native/brisane")
 OUT = os.path.join(HERE, "../../out/native")
 FIGURES = re.compile(r"^first_frame_ms=(\d+) frames=(\d+) seconds=([\d.]+)$", re.M)
@@ -17,37 +20,11 @@ FIGURES = re.compile(r"^first_frame_ms=(\d+) frames=(\d+) seconds=([\d.]+)$", re
 STILL_CAMERA = "".join(f"Camera{i}=2: {int(i == 4)}\n" for i in range(1, 8))
 
 
-def xdotool(*args):
-    subprocess.run(["xdotool", *args], check=True)
-
-
 def screenshot(name):
     os.makedirs(OUT, exist_ok=True)
     path = os.path.abspath(os.path.join(OUT, name))
     subprocess.run(["import", "-window", "root", path], check=True)
     return path
-
-
-def rgb(path, crop=None):
-    """The pixels of a picture, or of a WxH+X+Y part of it, as (r, g, b) triples."""
-    raw = subprocess.run(["convert", path] + (["-crop", crop, "+repage"] if crop else []) + ["-depth", "8", "rgb:-"],
-                         stdout=subprocess.PIPE, check=True).stdout
-    return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
-
-
-def colours(path, crop=None):
-    return len(set(rgb(path, crop)))
-
-
-def mean_colour(path, crop=None):
-    pixels = rgb(path, crop)
-    return tuple(sum(channel) / len(pixels) for channel in zip(*pixels))
-
-
-def difference(a, b, crop=None):
-    """Mean absolute difference of two pictures (or of the same part of both), 0 to 255."""
-    pa, pb = rgb(a, crop), rgb(b, crop)
-    return sum(abs(x - y) for p, q in zip(pa, pb) for x, y in zip(p, q)) / (3 * len(pa))
 
 
 def ends_within(process, seconds):

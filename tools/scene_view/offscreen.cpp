@@ -22,6 +22,22 @@ HRESULT CALLBACK DeepestDepth(LPDDPIXELFORMAT format, LPVOID context) {
 
 }  // namespace
 
+HWND MakeToolWindow(const char* className) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = className;
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, className, className, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+std::string WindowsPath(std::string path) {
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
 std::string BringUp(HWND window, DWORD width, DWORD height, Offscreen& o) {
   if (FAILED(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(o.directDraw.Put()), IID_IDirectDraw7, nullptr)))
     return "DirectDrawCreateEx";

@@ -21,6 +21,12 @@ struct Offscreen {
   bool anisotropic = false;
 };
 
+// A hidden window of the class name for a tool's display; null when none can be made.
+HWND MakeToolWindow(const char* className);
+
+// Unix paths as Windows file names: "/a/b" is "Z:\a\b".
+std::string WindowsPath(std::string path);
+
 // Brings it up at width x height for the window; the step that failed, empty on success.
 std::string BringUp(HWND window, DWORD width, DWORD height, Offscreen& o);
 

@@ -104,14 +104,6 @@ std::optional<Options> Parse(int argc, char** argv) {
   return o;
 }
 
-// Unix paths as Windows file names: "/a/b" is "Z:\a\b".
-std::string WindowsPath(std::string path) {
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
 // Perspective in view units (the view scales scene units by 0.01): near 5
 // scene units, far 20000, so the whole sky fits.
 Matrix Perspective(float verticalFov, float aspect) {
@@ -246,13 +238,7 @@ class Viewer {
 };
 
 int Run(const Options& options) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "SceneViewWindow";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, wc.lpszClassName, "scene view", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                wc.hInstance, nullptr);
+  HWND window = MakeToolWindow("SceneViewWindow");
 
   Offscreen display;
   const std::string failed = BringUp(window, options.width, options.height, display);

@@ -15,18 +15,6 @@
 
 using namespace brisane;
 
-namespace {
-
-// Unix paths as Windows file names: "/a/b" is "Z:\a\b".
-std::string WindowsPath(std::string path) {
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   const auto options = still::ParseArguments(argc, argv);
   if (!options) {
@@ -38,13 +26,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "still: no generated resources in %s\n", options->assets.c_str());
     return 3;
   }
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "StillWindow";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, wc.lpszClassName, "still", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                wc.hInstance, nullptr);
+  HWND window = MakeToolWindow("StillWindow");
   Offscreen display;
   if (const std::string failed = BringUp(window, options->width, options->height, display); !failed.empty()) {
     std::fprintf(stderr, "still: display bring-up failed at %s\n", failed.c_str());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/native/display_gl.h"
+#include "platform/native/gl_shader.h"
 
 namespace brisane {
 
@@ -76,7 +77,7 @@ bool BitmapText::Prepare() {
   if (program_) return true;
   if (failed_) return false;
   std::string error;
-  program_ = LinkDisplayProgram(kVertexSource, kFragmentSource, error);
+  program_ = gl::LinkProgram(kVertexSource, kFragmentSource, error);
   if (!program_) {
     std::fprintf(stderr, "brisane: the frame-rate text's shader does not build: %s\n", error.c_str());
     failed_ = true;

@@ -68,47 +68,4 @@ DisplayGlState::~DisplayGlState() {
   glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(readFramebuffer_));
 }
 
-namespace {
-
-GLuint Compile(GLenum kind, const char* source, std::string& error) {
-  const GLuint shader = glCreateShader(kind);
-  glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
-  GLint ok = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (ok) return shader;
-  char log[1024] = {};
-  glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-  error = log;
-  glDeleteShader(shader);
-  return 0;
-}
-
-}  // namespace
-
-GLuint LinkDisplayProgram(const char* vertexSource, const char* fragmentSource, std::string& error) {
-  const GLuint vertex = Compile(GL_VERTEX_SHADER, vertexSource, error);
-  if (!vertex) return 0;
-  const GLuint fragment = Compile(GL_FRAGMENT_SHADER, fragmentSource, error);
-  if (!fragment) {
-    glDeleteShader(vertex);
-    return 0;
-  }
-  const GLuint program = glCreateProgram();
-  glAttachShader(program, vertex);
-  glAttachShader(program, fragment);
-  glLinkProgram(program);
-  // The program keeps what it needs; the shaders go with it.
-  glDeleteShader(vertex);
-  glDeleteShader(fragment);
-  GLint ok = GL_FALSE;
-  glGetProgramiv(program, GL_LINK_STATUS, &ok);
-  if (ok) return program;
-  char log[1024] = {};
-  glGetProgramInfoLog(program, sizeof log, nullptr, log);
-  error = log;
-  glDeleteProgram(program);
-  return 0;
-}
-
 }  // namespace brisane

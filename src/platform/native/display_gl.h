@@ -35,7 +35,4 @@ class DisplayGlState {
   GLboolean switches_[sizeof kSwitches / sizeof kSwitches[0]] = {};
 };
 
-// A linked program of the two sources; 0 with the compiler's words in error.
-GLuint LinkDisplayProgram(const char* vertexSource, const char* fragmentSource, std::string& error);
-
 }  // namespace brisane

@@ -161,43 +161,9 @@ DeviceVector Transform(const DeviceVector& v, float w, const DeviceMatrix& m) {
 
 float Length(const DeviceVector& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 
-GLuint Compile(GLenum type, const std::string& source, std::string& error) {
-  const GLuint shader = glCreateShader(type);
-  const char* text = source.c_str();
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  GLint ok = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (ok) return shader;
-  char log[1024] = {};
-  glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-  error = std::string("shader: ") + log;
-  glDeleteShader(shader);
-  return 0;
-}
-
 GLuint Link(const gl::ShaderKey& key, std::string& error) {
-  const GLuint vs = Compile(GL_VERTEX_SHADER, gl::VertexShaderSource(key), error);
-  const GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, gl::FragmentShaderSource(key), error) : 0;
-  if (!fs) {
-    if (vs) glDeleteShader(vs);
-    return 0;
-  }
-  const GLuint program = glCreateProgram();
-  glAttachShader(program, vs);
-  glAttachShader(program, fs);
-  glLinkProgram(program);
-  glDeleteShader(vs);
-  glDeleteShader(fs);
-  GLint ok = GL_FALSE;
-  glGetProgramiv(program, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char log[1024] = {};
-    glGetProgramInfoLog(program, sizeof log, nullptr, log);
-    error = std::string("program: ") + log;
-    glDeleteProgram(program);
-    return 0;
-  }
+  const GLuint program = gl::LinkProgram(gl::VertexShaderSource(key), gl::FragmentShaderSource(key), error);
+  if (!program) return 0;
   const GLuint block = glGetUniformBlockIndex(program, gl::kStateBlockName);
   if (block != GL_INVALID_INDEX) glUniformBlockBinding(program, block, gl::kStateBinding);
   glUseProgram(program);
@@ -291,22 +257,7 @@ struct Stage {
 };
 
 std::uint32_t DefaultStageState(std::uint32_t stage, std::uint32_t state) {
-  switch (static_cast<TextureStageState>(state)) {
-    case TextureStageState::ColorOp: return stage == 0 ? d3d::kTopModulate : d3d::kTopDisable;
-    case TextureStageState::AlphaOp: return stage == 0 ? d3d::kTopSelectArg1 : d3d::kTopDisable;
-    case TextureStageState::ColorArg1:
-    case TextureStageState::AlphaArg1: return d3d::kTaTexture;
-    case TextureStageState::ColorArg2:
-    case TextureStageState::AlphaArg2: return d3d::kTaCurrent;
-    case TextureStageState::TexCoordIndex: return stage;
-    case TextureStageState::AddressU:
-    case TextureStageState::AddressV: return d3d::kAddressWrap;
-    case TextureStageState::MagFilter:
-    case TextureStageState::MinFilter: return d3d::kFilterPoint;
-    case TextureStageState::MipFilter: return d3d::kMipNone;
-    case TextureStageState::MaxAnisotropy: return 1;
-    default: return state == kAddress ? d3d::kAddressWrap : 0;
-  }
+  return state == kAddress ? d3d::kAddressWrap : DefaultTextureStageState(stage, static_cast<TextureStageState>(state));
 }
 
 // Direct3D 7's render state defaults where they are not zero.

@@ -3,6 +3,7 @@
 #include <epoxy/gl.h>
 
 #include "platform/native/display_gl.h"
+#include "platform/native/gl_shader.h"
 
 namespace brisane {
 
@@ -163,7 +164,7 @@ bool GlDisplay::Init(std::uint32_t width, std::uint32_t height, std::string& err
     s.rampChanged = true;
 
     glGenVertexArrays(1, &s.vertexArray);
-    s.program = LinkDisplayProgram(kVertexSource, kFragmentSource, error);
+    s.program = gl::LinkProgram(kVertexSource, kFragmentSource, error);
     if (!s.program) {
       error = "the display's shader does not build: " + error;
       return false;

@@ -1,5 +1,7 @@
 #include "platform/native/gl_shader.h"
 
+#include <epoxy/gl.h>
+
 #include <algorithm>
 
 namespace brisane::gl {
@@ -348,5 +350,48 @@ ShaderKey KeyOf(const ShaderState& state, bool flat) {
 
 std::string VertexShaderSource(const ShaderKey& key) { return Source(kVertexBody, key); }
 std::string FragmentShaderSource(const ShaderKey& key) { return Source(kFragmentBody, key); }
+
+namespace {
+
+GLuint Compile(GLenum type, const std::string& source, std::string& error) {
+  const GLuint shader = glCreateShader(type);
+  const char* text = source.c_str();
+  glShaderSource(shader, 1, &text, nullptr);
+  glCompileShader(shader);
+  GLint ok = GL_FALSE;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (ok) return shader;
+  char log[1024] = {};
+  glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+  error = std::string("shader: ") + log;
+  glDeleteShader(shader);
+  return 0;
+}
+
+}  // namespace
+
+std::uint32_t LinkProgram(const std::string& vertexSource, const std::string& fragmentSource, std::string& error) {
+  const GLuint vs = Compile(GL_VERTEX_SHADER, vertexSource, error);
+  const GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, fragmentSource, error) : 0;
+  if (!fs) {
+    if (vs) glDeleteShader(vs);
+    return 0;
+  }
+  const GLuint program = glCreateProgram();
+  glAttachShader(program, vs);
+  glAttachShader(program, fs);
+  glLinkProgram(program);
+  // The program keeps what it needs; the shaders go with it.
+  glDeleteShader(vs);
+  glDeleteShader(fs);
+  GLint ok = GL_FALSE;
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  if (ok) return program;
+  char log[1024] = {};
+  glGetProgramInfoLog(program, sizeof log, nullptr, log);
+  error = std::string("program: ") + log;
+  glDeleteProgram(program);
+  return 0;
+}
 
 }  // namespace brisane::gl

@@ -79,6 +79,10 @@ ShaderKey KeyOf(const ShaderState& state, bool flat);
 std::string VertexShaderSource(const ShaderKey& key);
 std::string FragmentShaderSource(const ShaderKey& key);
 
+// A linked program of the two sources (the context current); 0 with the
+// compiler's or the linker's words in error.
+std::uint32_t LinkProgram(const std::string& vertexSource, const std::string& fragmentSource, std::string& error);
+
 // Binding points and texture units the program uses.
 inline constexpr std::uint32_t kStateBinding = 0;
 inline constexpr const char* kStateBlockName = "DeviceState";

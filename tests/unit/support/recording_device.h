@@ -80,7 +80,7 @@ class RecordingDevice : public Device {
   std::uint32_t StageState(std::uint32_t stage, TextureStageState state) const {
     auto it = stageStates.find({stage, state});
     if (it != stageStates.end()) return it->second;
-    return DefaultStageState(stage, state);
+    return DefaultTextureStageState(stage, state);
   }
   std::uint32_t State(RenderState state) const {
     auto it = renderStates.find(state);
@@ -227,23 +227,6 @@ class RecordingDevice : public Device {
   template <typename E>
   static std::string Num(E e) {
     return std::to_string(static_cast<std::uint32_t>(e));
-  }
-  static std::uint32_t DefaultStageState(std::uint32_t stage, TextureStageState state) {
-    switch (state) {
-      case TextureStageState::ColorOp: return stage == 0 ? d3d::kTopModulate : d3d::kTopDisable;
-      case TextureStageState::AlphaOp: return stage == 0 ? d3d::kTopSelectArg1 : d3d::kTopDisable;
-      case TextureStageState::ColorArg1:
-      case TextureStageState::AlphaArg1: return d3d::kTaTexture;
-      case TextureStageState::ColorArg2:
-      case TextureStageState::AlphaArg2: return d3d::kTaCurrent;
-      case TextureStageState::TexCoordIndex: return stage;
-      case TextureStageState::AddressU:
-      case TextureStageState::AddressV: return d3d::kAddressWrap;
-      case TextureStageState::MagFilter:
-      case TextureStageState::MinFilter: return d3d::kFilterPoint;
-      case TextureStageState::MipFilter: return d3d::kMipNone;
-      default: return 0;
-    }
   }
   DeviceMatrix Transform(TransformState state) const {
     auto it = transforms.find(state);
