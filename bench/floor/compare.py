@@ -97,6 +97,22 @@ def show_ran(result):
     return "fps" in result and result.get("scene") == "1"
 
 
+def take_rounds(args, default):
+    """The value of --rounds N (at least 1), taken out of args; default without it."""
+    if "--rounds" not in args:
+        return default
+    i = args.index("--rounds")
+    rounds = max(1, int(args[i + 1]))
+    del args[i:i + 2]
+    return rounds
+
+
+def print_load():
+    """The machine's load beside the figures, which it skews."""
+    with open("/proc/loadavg", encoding="ascii") as load:
+        print(f"machine load average: {load.read().split()[0]} on {os.cpu_count()} CPUs")
+
+
 def main():
     args = [a for a in sys.argv[1:]]
     options = {}
@@ -143,8 +159,7 @@ def main():
         print(f"{'':7s} first frame ratio {ratio('first_frame_s'):.2f} (target at most 1.2); "
               f"frames/s ratio {ratio('fps'):.2f} (at least 1.0); "
               f"peak memory ratio {ratio('peak_memory_mb'):.2f} (at most 1.1)")
-    with open("/proc/loadavg", encoding="ascii") as load:
-        print(f"machine load average: {load.read().split()[0]} on {os.cpu_count()} CPUs")
+    print_load()
     return 0
 
 

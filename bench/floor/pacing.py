@@ -23,6 +23,8 @@ import subprocess
 import sys
 import tempfile
 
+import compare  # the rounds option and the load line, as the show's figures have them
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINE = "/usr/lib/wine/wine64"
 DESKTOP = "/desktop=brisane-pacing,640x480"
@@ -30,11 +32,7 @@ DESKTOP = "/desktop=brisane-pacing,640x480"
 
 def main():
     args = sys.argv[1:]
-    rounds = 3
-    if "--rounds" in args:
-        i = args.index("--rounds")
-        rounds = max(1, int(args[i + 1]))
-        del args[i:i + 2]
+    rounds = compare.take_rounds(args, 3)
     if not args:
         print(__doc__)
         return 2
@@ -92,8 +90,7 @@ def main():
               + (" (target 0.95 to 1.05)" if fps[unpaced] > hz * 1.05 else " (slower than the display)")
               + f"; paced against unpaced: frames {fps[paced] / fps[unpaced]:.2f}, "
               f"processor time {cpu[paced] / cpu[unpaced]:.2f}")
-    with open("/proc/loadavg", encoding="ascii") as load:
-        print(f"machine load average: {load.read().split()[0]} on {os.cpu_count()} CPUs")
+    compare.print_load()
     return 0
 
 

@@ -64,11 +64,7 @@ def ran(result):
 
 def main():
     args = sys.argv[1:]
-    rounds = 1
-    if "--rounds" in args:
-        i = args.index("--rounds")
-        rounds = max(1, int(args[i + 1]))
-        del args[i:i + 2]
+    rounds = compare.take_rounds(args, 1)
     if len(args) < 2:
         print(__doc__)
         return 2
@@ -123,8 +119,7 @@ def main():
 
     ratios("wine", 0.5, 1.5, 0.6)
     ratios("floor_gl", 1.2, 0.9)
-    with open("/proc/loadavg", encoding="ascii") as load:
-        print(f"machine load average: {load.read().split()[0]} on {os.cpu_count()} CPUs")
+    compare.print_load()
     return 0
 
 
