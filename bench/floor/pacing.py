@@ -3,7 +3,7 @@
 paced to the display's refresh rate, against the same build blitting as
 fast as it can, in one Wine run.
 
-    bench/floor/pacing.py WIN64_BUILD [SECONDS] [--rounds N]
+    python3 -m bench.floor.pacing WIN64_BUILD [SECONDS] [--rounds N]
 
 Runs show_figures.exe inside a 640x480 Wine virtual desktop, alternating
 paced and unpaced runs of SECONDS (20 unless told) of two kinds: the show's
@@ -23,26 +23,19 @@ import subprocess
 import sys
 import tempfile
 
-import compare  # the rounds option and the load line, as the show's figures have them
+from bench import benchlib
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-WINE = "/usr/lib/wine/wine64"
 DESKTOP = "/desktop=brisane-pacing,640x480"
 
 
 def main():
-    args = sys.argv[1:]
-    rounds = compare.take_rounds(args, 3)
-    if not args:
-        print(__doc__)
-        return 2
-    build = os.path.abspath(args[0])
-    seconds = float(args[1]) if len(args) > 1 else 20.0
-    os.environ.setdefault("BRISANE_SCR", os.path.join(build, "Brisane.scr"))
-    os.environ.setdefault("BRISANE_DRIVERS", os.path.join(build, "tests", "win"))
-    sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "win"))
-    from winenv import fields, reg, settings_kept
-    from compare import median
+    p = benchlib.parser(__doc__, rounds=3)
+    p.add_argument("build")
+    p.add_argument("seconds", nargs="?", type=float, default=20.0)
+    a = p.parse_args()
+    build, seconds, rounds = os.path.abspath(a.build), a.seconds, a.rounds
+    winenv = benchlib.wine_tests(build)
+    reg, median = winenv.reg, benchlib.median
 
     # Mesa would hold each of Wine's presents to Xvfb's emulated refresh; a
     # blit to a window on Windows waits for nothing, which is what is measured.
@@ -50,10 +43,10 @@ def main():
 
     def show(*extra):
         with tempfile.TemporaryFile(mode="w+") as out:
-            subprocess.run([WINE, "explorer", DESKTOP, os.path.join(build, "show_figures.exe"), str(seconds), *extra],
+            subprocess.run([benchlib.WINE, "explorer", DESKTOP, os.path.join(build, "show_figures.exe"), str(seconds), *extra],
                            stdout=out, stderr=subprocess.DEVNULL, timeout=seconds + 300, env=env)
             out.seek(0)
-            return fields(out.read())
+            return benchlib.fields(out.read())
 
     direct3d = "HKCU\\Software\\Wine\\Direct3D"
     command_thread = reg("query", direct3d, "/v", "csmt")
@@ -62,7 +55,7 @@ def main():
              "scene paced": []}
     runs = {name: [] for name in kinds}
     try:
-        with settings_kept():  # the desktop's resolution, blitted
+        with winenv.settings_kept():  # the desktop's resolution, blitted
             for _ in range(rounds):
                 for name, extra in kinds.items():
                     runs[name].append(show(*extra))
@@ -90,7 +83,7 @@ def main():
               + (" (target 0.95 to 1.05)" if fps[unpaced] > hz * 1.05 else " (slower than the display)")
               + f"; paced against unpaced: frames {fps[paced] / fps[unpaced]:.2f}, "
               f"processor time {cpu[paced] / cpu[unpaced]:.2f}")
-    compare.print_load()
+    benchlib.print_load()
     return 0
 
 

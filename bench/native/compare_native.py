@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """The native show against the Wine show and against a bare OpenGL program.
 
-    bench/native/compare_native.py WIN64_BUILD NATIVE_BUILD [SECONDS] [TRIANGLES] [--rounds N]
+    python3 -m bench.native.compare_native WIN64_BUILD NATIVE_BUILD [SECONDS] [TRIANGLES] [--rounds N]
 
 Runs, in rounds that alternate them, at the same 1024x768: the Windows show
-under Wine (full screen, as bench/floor/compare.py runs it), the native
+under Wine (full screen, as bench.floor.compare runs it), the native
 program (brisane --window 1024x768 --seconds S --figures, default settings)
 and floor_gl (TRIANGLES lit, textured triangles a frame, 128000 unless told,
 what the show draws a frame). Peak memory is each process's peak resident
@@ -17,44 +17,24 @@ native against the floor (first frame at most 1.2, frames a second at least
 put back, and the native program's settings file is not touched.
 """
 import os
-import subprocess
 import sys
 import tempfile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "floor"))
-import compare  # noqa: E402  the Wine show's measurement
+from bench import benchlib
 
 WIDTH, HEIGHT = 1024, 768
 
 
-def figures(text):
-    """key=value words from anywhere in the output."""
-    return dict(word.split("=", 1) for word in text.split() if "=" in word)
-
-
-def run_native(program, *args, env=None, timeout=300):
-    """A native program's figures, with first_frame_s, fps and rss_peak_mb
-    made from what it printed and from wait4."""
-    with tempfile.TemporaryFile(mode="w+") as out:
-        process = subprocess.Popen([program, *map(str, args)], stdout=out, stderr=subprocess.DEVNULL, env=env)
-        try:
-            _, _, usage = compare.wait4(process, timeout)
-        finally:
-            if process.returncode is None:
-                process.kill()
-                process.wait()
-        out.seek(0)
-        result = figures(out.read())
-    result["exit"] = str(process.returncode)
+def run_native(program, *args, env=None):
+    """A native program's figures, with first_frame_s and fps made from what
+    it printed (frames after the first over the time from the first to the last)."""
+    result = benchlib.measure([program, *args], env=env)
     try:
         frames, seconds = int(result["frames"]), float(result["seconds"])
         result["first_frame_s"] = f"{float(result['first_frame_ms']) / 1000:.3f}"
-        # Frames after the first over the time from the first to the last.
         result["fps"] = f"{(frames - 1) / seconds:.2f}" if frames > 1 and seconds > 0 else "0"
     except (KeyError, ValueError):
         result.pop("fps", None)
-    result["rss_peak_mb"] = f"{usage.ru_maxrss / 1024:.1f}"
     return result
 
 
@@ -63,14 +43,14 @@ def ran(result):
 
 
 def main():
-    args = sys.argv[1:]
-    rounds = compare.take_rounds(args, 1)
-    if len(args) < 2:
-        print(__doc__)
-        return 2
-    win64, native_build = map(os.path.abspath, args[:2])
-    seconds = float(args[2]) if len(args) > 2 else 10.0
-    triangles = int(args[3]) if len(args) > 3 else 128000
+    p = benchlib.parser(__doc__, rounds=1)
+    p.add_argument("win64")
+    p.add_argument("native_build")
+    p.add_argument("seconds", nargs="?", type=float, default=10.0)
+    p.add_argument("triangles", nargs="?", type=int, default=128000)
+    a = p.parse_args()
+    win64, native_build = os.path.abspath(a.win64), os.path.abspath(a.native_build)
+    seconds, triangles, rounds = a.seconds, a.triangles, a.rounds
     native = os.path.join(native_build, "src", "platform", "native", "brisane")
     floor = os.path.join(native_build, "bench", "native", "floor_gl")
     size = f"{WIDTH}x{HEIGHT}"
@@ -79,25 +59,25 @@ def main():
     results = {"native": [], "wine": [], "floor_gl": []}
     if not have_native:
         del results["native"]
-    with tempfile.TemporaryDirectory() as config, compare.show_mode(win64, WIDTH, HEIGHT):
+    with tempfile.TemporaryDirectory() as config, benchlib.show_mode(win64, WIDTH, HEIGHT):
         # No settings file: the defaults, as the Wine show runs with none stored.
         env = dict(os.environ, XDG_CONFIG_HOME=config)
         for _ in range(rounds):
-            results["wine"].append(compare.run_show(win64, seconds))
+            results["wine"].append(benchlib.run_show(win64, seconds))
             if have_native:
                 results["native"].append(run_native(native, "--window", size, "--seconds", seconds, "--figures",
                                                     env=env))
             results["floor_gl"].append(run_native(floor, size, triangles, seconds))
 
     failed = [name for name, runs in results.items()
-              if any(not (compare.show_ran(r) if name == "wine" else ran(r)) for r in runs)]
+              if any(not (benchlib.show_ran(r) if name == "wine" else ran(r)) for r in runs)]
     for name in failed:
         print(f"compare_native: a run of {name} failed: {results[name]}")
     if failed:
         return 1
 
     def figure(name, key):
-        return compare.median([float(r[key]) for r in results[name]])
+        return benchlib.median([float(r[key]) for r in results[name]])
 
     medians = f" (medians of {rounds} rounds)" if rounds > 1 else ""
     print(f"native figures at {size}, {triangles} triangles a frame for the floor{medians}:")
@@ -119,7 +99,7 @@ def main():
 
     ratios("wine", 0.5, 1.5, 0.6)
     ratios("floor_gl", 1.2, 0.9)
-    compare.print_load()
+    benchlib.print_load()
     return 0
 
 

@@ -9,6 +9,12 @@
 #include <xmmintrin.h>
 #endif
 
+// The sea comes out bit for bit the same in every build only when scalar
+// maths rounds as the SIMD lanes do: x87's wider registers would not.
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+#error "32-bit x86 builds need -msse2 -mfpmath=sse (cmake/mingw-i686.cmake)"
+#endif
+
 #include "scene/material.h"
 #include "scene/vertex_format.h"
 #include "scene/view.h"

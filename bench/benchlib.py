@@ -1,0 +1,103 @@
+"""What the benches share: their command lines, rounds and medians, a program
+measured from outside, the machine's load line, and the Windows show run
+under Wine. The benches run as modules from the checkout's root
+(python3 -m bench.floor.compare ...)."""
+import argparse
+import contextlib
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+WINE = "/usr/lib/wine/wine64"
+
+
+def parser(doc, rounds):
+    """A command line with the benches' --rounds N (at least 1; ROUNDS unless told)."""
+    p = argparse.ArgumentParser(description=doc, formatter_class=argparse.RawDescriptionHelpFormatter)
+
+    def at_least_one(text):
+        return max(1, int(text))
+    p.add_argument("--rounds", type=at_least_one, default=rounds, help=f"alternating rounds ({rounds} unless told)")
+    return p
+
+
+def median(values):
+    values = sorted(values)
+    return values[len(values) // 2]
+
+
+def fields(text):
+    """key=value words from anywhere in a program's output."""
+    return dict(word.split("=", 1) for word in text.split() if "=" in word)
+
+
+def wait4(process, timeout):
+    """os.wait4 on a Popen, within timeout seconds: its resource usage."""
+    deadline = time.monotonic() + timeout
+    while True:
+        pid, status, usage = os.wait4(process.pid, os.WNOHANG)
+        if pid:
+            process.returncode = os.waitstatus_to_exitcode(status)
+            return usage
+        if time.monotonic() > deadline:
+            raise subprocess.TimeoutExpired(process.args, timeout)
+        time.sleep(0.02)
+
+
+def measure(command, timeout=300, env=None):
+    """A program run to its end: its key=value figures, with its exit code
+    (exit) and its peak resident memory as the system saw it from outside
+    (rss_peak_mb), the same way for every program measured."""
+    with tempfile.TemporaryFile(mode="w+") as out:
+        process = subprocess.Popen([*map(str, command)], stdout=out, stderr=subprocess.DEVNULL, env=env)
+        try:
+            usage = wait4(process, timeout)
+        finally:
+            if process.returncode is None:
+                process.kill()
+                process.wait()
+        out.seek(0)
+        result = fields(out.read())
+    result["exit"] = str(process.returncode)
+    result["rss_peak_mb"] = f"{usage.ru_maxrss / 1024:.1f}"
+    return result
+
+
+def print_load():
+    """The machine's load beside the figures, which it skews."""
+    with open("/proc/loadavg", encoding="ascii") as load:
+        print(f"machine load average: {load.read().split()[0]} on {os.cpu_count()} CPUs")
+
+
+def wine_tests(build):
+    """The Wine tests' helpers (tests/win/winenv.py), pointed at a win64 build."""
+    os.environ.setdefault("BRISANE_SCR", os.path.join(build, "Brisane.scr"))
+    os.environ.setdefault("BRISANE_DRIVERS", os.path.join(build, "tests", "win"))
+    sys.path.insert(0, os.path.join(ROOT, "tests", "win"))
+    import winenv
+    return winenv
+
+
+@contextlib.contextmanager
+def show_mode(build, width=1024, height=768):
+    """The prefix's stored settings cleared but for the show's mode, full
+    screen at width x height, while it runs; what was stored is put back."""
+    winenv = wine_tests(build)
+    with winenv.settings_kept():
+        info, devices = winenv.device_table(desktop=False)
+        modes = devices[int(info["current"])]["modes"]
+        winenv.set_setting("UseDesktopRes", "2: 0")
+        winenv.set_setting("ModeNum", f"2: {modes.index((width, height, 32))}")
+        yield
+
+
+def run_show(build, seconds):
+    """One run of the build's show under Wine (inside show_mode): its figures."""
+    return measure([WINE, os.path.join(build, "show_figures.exe"), seconds])
+
+
+def show_ran(result):
+    return "fps" in result and result.get("scene") == "1"
