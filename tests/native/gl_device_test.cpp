@@ -7,7 +7,6 @@
 #include <cmath>
 #include <vector>
 
-#include "../unit/support/jpeg_stream.h"
 #include "gl_test_context.h"
 #include "platform/native/gl_device.h"
 #include "platform/native/gl_surface.h"
@@ -387,7 +386,7 @@ TEST_F(GlDeviceTest, GeneratedCoordinatesAreCameraSpaceNormalsAndReflections) {
   EXPECT_EQ(draw(d3d::kTciCameraSpaceReflectionVector), 0xFF00FF00u);
 }
 
-// ---- vertex buffers, textures from pictures, results
+// ---- vertex buffers and results
 
 TEST_F(GlDeviceTest, VertexBuffersFollowTheirWritesAndIndexFromTheirStart) {
   auto buffer = device->CreateVertexBuffer(kScreenFvf, 8, d3d::kVbCapsSystemMemory);
@@ -412,34 +411,6 @@ TEST_F(GlDeviceTest, VertexBuffersFollowTheirWritesAndIndexFromTheirStart) {
   const std::uint16_t beyond[3] = {0, 1, 4};
   EXPECT_EQ(device->DrawIndexedPrimitiveVB(PrimitiveType::TriangleList, *buffer, 4, 4, beyond, 3), kInvalidArgument);
   EXPECT_EQ(device->DrawIndexedPrimitiveVB(PrimitiveType::TriangleList, *buffer, 6, 4, indices, 3), kInvalidArgument);
-}
-
-TEST_F(GlDeviceTest, PicturesBecomeTexturesOfTheWindowsSizesAndFormats) {
-  const std::vector<std::uint8_t> jpeg = testing::DcPicture(24, 8);
-  TextureRef colour = loader.createTextureFromJpeg(jpeg, 0, 0);
-  TextureRef alpha = loader.createTextureFromJpeg(jpeg, 1, 0);
-  ASSERT_TRUE(colour && alpha);
-  std::uint32_t w = 0, h = 0;
-  loader.SurfaceSize(*colour, w, h);
-  EXPECT_EQ(w, 32u) << "powers of two, as Wine's device asks";
-  EXPECT_EQ(h, 8u);
-  // The grey picture as colour, and as alpha over black: the same level.
-  device->SetTexture(0, colour.get());
-  Stage(0, d3d::kTopSelectArg1, d3d::kTaTexture);
-  Rect(-0.5f, -0.5f, 31.5f, 7.5f, 0xFFFFFFFFu);
-  const std::uint32_t grey = Pixel(2, 2);
-  EXPECT_EQ(Channel(grey, 0), Channel(grey, 16));
-  EXPECT_GT(Channel(grey, 0), 0);
-  device->Clear(d3d::kClearTarget, 0xFF000000u, 1.0f, 0);
-  device->SetTexture(0, alpha.get());
-  Stage(0, d3d::kTopSelectArg1, d3d::kTaDiffuse);
-  Blend(d3d::kBlendSrcAlpha, d3d::kBlendInvSrcAlpha);
-  Rect(-0.5f, -0.5f, 31.5f, 7.5f, 0xFFFFFFFFu);
-  EXPECT_TRUE(Near(Pixel(2, 2), grey, 1));
-
-  const std::uint8_t garbage[] = {0xFF, 0xD8, 0x00, 0x01};
-  EXPECT_EQ(loader.createTextureFromJpeg(garbage, 0, 0), nullptr);
-  EXPECT_EQ(loader.createTextureFromJpeg(jpeg, 5, 0), nullptr);
 }
 
 TEST_F(GlDeviceTest, BadCallsFailWithoutDrawing) {

@@ -8,8 +8,6 @@
 #include <iterator>
 #include <memory>
 
-#include "platform/native/embedded_resources.h"
-#include "resources/resource_numbers.h"
 #include "settings/settings.h"
 #include "settings/settings_keys.h"
 
@@ -188,30 +186,6 @@ TEST(SettingsFileFormat, LeavesOutWhatWouldNotReadBack) {
   ASSERT_NE(back.Find("Top"), nullptr);
   EXPECT_EQ(back.Find("Top")->values, (std::vector<std::pair<std::string, std::string>>{{"Good", "2: 1"}}));
   EXPECT_TRUE(back.Find("Top")->subKeys.empty());
-}
-
-TEST(EmbeddedResources, CarryEveryListedResourceWhole) {
-  EmbeddedResources resources;
-  EXPECT_EQ(EmbeddedResources::Count(), resource::kAll.size());
-  for (const resource::Entry& entry : resource::kAll) {
-    const std::string_view type = entry.kind == resource::Kind::Scene  ? "SSSFILE"
-                                  : entry.kind == resource::Kind::Wav  ? "WAVFILE"
-                                  : entry.kind == resource::Kind::Icon ? "ICON"
-                                                                        : "JPEGFILE";
-    const auto bytes = resources.find(entry.number, type);
-    ASSERT_TRUE(bytes) << entry.number;
-    ASSERT_GT(bytes->size(), 4u) << entry.number;
-    // Each file's own signature at its start: the right bytes under the number.
-    const std::string_view head(reinterpret_cast<const char*>(bytes->data()), 4);
-    if (type == "JPEGFILE") {
-      EXPECT_EQ(head.substr(0, 2), "\xFF\xD8") << entry.number;
-    } else if (type == "WAVFILE") {
-      EXPECT_EQ(head, "RIFF") << entry.number;
-    }
-  }
-  EXPECT_TRUE(resources.find(resource::kSceneResource, "sssfile"));  // types match without case
-  EXPECT_FALSE(resources.find(resource::kSceneResource, "JPEGFILE"));
-  EXPECT_FALSE(resources.find(1, "JPEGFILE"));
 }
 
 }  // namespace
