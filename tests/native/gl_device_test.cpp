@@ -101,8 +101,6 @@ DeviceLight WhiteLight(std::uint32_t type) {
   return light;
 }
 
-// ---- where pixels land
-
 TEST_F(GlDeviceTest, ScreenAndTransformedVerticesCoverDirect3DsPixels) {
   // Direct3D samples pixel centres at integers: a rectangle from 0.25 to
   // 4.25 covers pixels 1 to 4 (OpenGL's half-pixel centres would give 0 to 3).
@@ -176,8 +174,6 @@ TEST_F(GlDeviceTest, WindingDepthRangeAndFlatShadeFollowDirect3D) {
   EXPECT_EQ(Pixel(12, 4), 0xFF00FF00u);
 }
 
-// ---- colours and read-back
-
 TEST_F(GlDeviceTest, ArgbOrderInClearsVerticesTexturesAndReadBack) {
   device->Clear(d3d::kClearTarget, 0x80123456u, 1.0f, 0);
   EXPECT_EQ(Pixel(0, 0), 0xFF123456u) << "read back with alpha 0xFF";
@@ -218,8 +214,6 @@ TEST_F(GlDeviceTest, RenderTargetsReadBackTheRightWayUpAsTextures) {
   EXPECT_EQ(Pixel(3, 1), 0xFFFF0000u);
   EXPECT_EQ(Pixel(3, 6), 0xFF0000FFu);
 }
-
-// ---- lighting
 
 TEST_F(GlDeviceTest, LightsNormalsAndVertexColoursFollowDirect3D) {
   // Without NormalizeNormals a scaled normal stays long, but N.L counts at
@@ -287,8 +281,6 @@ TEST_F(GlDeviceTest, LightsNormalsAndVertexColoursFollowDirect3D) {
   EXPECT_TRUE(Near(draw(0.0f), 0xFF40FF40u, 1));
 }
 
-// ---- texture stages
-
 TEST_F(GlDeviceTest, StageOperationsArgumentsTheEndOfTheChainAndTheAlphaTest) {
   auto a = Texture(1, 1, {0x00804020u});
   auto b = Texture(1, 1, {0x0000FF00u});
@@ -332,8 +324,6 @@ TEST_F(GlDeviceTest, StageOperationsArgumentsTheEndOfTheChainAndTheAlphaTest) {
   EXPECT_EQ(Pixel(5, 1), 0xFF000000u) << "alpha 0x80 is not greater than 0x80";
   EXPECT_EQ(Pixel(9, 1), 0xFFFF0000u);
 }
-
-// ---- texture coordinates
 
 TEST_F(GlDeviceTest, TextureTransformsTakeTwoFloatSetsAsUV10AndDivideWhenProjected) {
   // Left texel red, right green; point filtering.
@@ -385,8 +375,6 @@ TEST_F(GlDeviceTest, GeneratedCoordinatesAreCameraSpaceNormalsAndReflections) {
   // reflection taken with the eye behind, or y up, would land elsewhere).
   EXPECT_EQ(draw(d3d::kTciCameraSpaceReflectionVector), 0xFF00FF00u);
 }
-
-// ---- vertex buffers and results
 
 TEST_F(GlDeviceTest, VertexBuffersFollowTheirWritesAndIndexFromTheirStart) {
   auto buffer = device->CreateVertexBuffer(kScreenFvf, 8, d3d::kVbCapsSystemMemory);
