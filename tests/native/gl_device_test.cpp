@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "../unit/support/jpeg_stream.h"
 #include "gl_test_context.h"
 #include "platform/native/gl_device.h"
 #include "platform/native/gl_surface.h"
@@ -399,6 +400,30 @@ TEST_F(GlDeviceTest, VertexBuffersFollowTheirWritesAndIndexFromTheirStart) {
   const std::uint16_t beyond[3] = {0, 1, 4};
   EXPECT_EQ(device->DrawIndexedPrimitiveVB(PrimitiveType::TriangleList, *buffer, 4, 4, beyond, 3), kInvalidArgument);
   EXPECT_EQ(device->DrawIndexedPrimitiveVB(PrimitiveType::TriangleList, *buffer, 6, 4, indices, 3), kInvalidArgument);
+}
+
+// Kind 1 takes the picture's brightness as alpha: over black with white
+// vertices it shows the same level as the picture taken as colour.
+TEST_F(GlDeviceTest, PicturesBecomeTexturesOfTheirKind) {
+  const std::vector<std::uint8_t> jpeg = testing::DcPicture(24, 8);
+  TextureRef colour = loader.createTextureFromJpeg(jpeg, 0, 0), alpha = loader.createTextureFromJpeg(jpeg, 1, 0);
+  ASSERT_TRUE(colour && alpha);
+  std::uint32_t w = 0, h = 0;
+  loader.SurfaceSize(*colour, w, h);
+  EXPECT_EQ(std::pair(w, h), std::pair(32u, 8u)) << "powers of two";
+  device->SetTexture(0, colour.get());
+  Stage(0, d3d::kTopSelectArg1, d3d::kTaTexture);
+  Rect(-0.5f, -0.5f, 31.5f, 7.5f, 0xFFFFFFFFu);
+  const std::uint32_t grey = Pixel(2, 2);
+  EXPECT_TRUE(Channel(grey, 0) == Channel(grey, 16) && Channel(grey, 0) > 0 && Channel(grey, 0) < 255) << std::hex << grey;
+  device->Clear(d3d::kClearTarget, 0xFF000000u, 1.0f, 0);
+  device->SetTexture(0, alpha.get());
+  Stage(0, d3d::kTopSelectArg1, d3d::kTaDiffuse);
+  Blend(d3d::kBlendSrcAlpha, d3d::kBlendInvSrcAlpha);
+  Rect(-0.5f, -0.5f, 31.5f, 7.5f, 0xFFFFFFFFu);
+  EXPECT_TRUE(Near(Pixel(2, 2), grey, 1));
+  const std::uint8_t garbage[] = {0xFF, 0xD8, 0x00, 0x01};
+  EXPECT_FALSE(loader.createTextureFromJpeg(garbage, 0, 0) || loader.createTextureFromJpeg(jpeg, 5, 0));
 }
 
 TEST_F(GlDeviceTest, BadCallsFailWithoutDrawing) {

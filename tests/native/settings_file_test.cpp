@@ -8,6 +8,8 @@
 #include <iterator>
 #include <memory>
 
+#include "platform/native/embedded_resources.h"
+#include "resources/resource_numbers.h"
 #include "settings/settings.h"
 #include "settings/settings_keys.h"
 
@@ -186,6 +188,25 @@ TEST(SettingsFileFormat, LeavesOutWhatWouldNotReadBack) {
   ASSERT_NE(back.Find("Top"), nullptr);
   EXPECT_EQ(back.Find("Top")->values, (std::vector<std::pair<std::string, std::string>>{{"Good", "2: 1"}}));
   EXPECT_TRUE(back.Find("Top")->subKeys.empty());
+}
+
+// Every listed resource under its number and Windows type name (any case),
+// its own signature at its start.
+TEST(EmbeddedResources, CarryEveryListedResourceWhole) {
+  EmbeddedResources resources;
+  EXPECT_EQ(EmbeddedResources::Count(), resource::kAll.size());
+  for (const resource::Entry& entry : resource::kAll) {
+    const bool wav = entry.kind == resource::Kind::Wav, jpeg = entry.kind == resource::Kind::Jpeg || entry.kind == resource::Kind::Flag;
+    const auto bytes = resources.find(entry.number, entry.kind == resource::Kind::Scene ? "SSSFILE"
+                                                    : wav                                ? "WAVFILE"
+                                                    : jpeg                               ? "JPEGFILE"
+                                                                                         : "ICON");
+    ASSERT_TRUE(bytes && bytes->size() > 4) << entry.number;
+    const std::string_view head(reinterpret_cast<const char*>(bytes->data()), 4);
+    EXPECT_TRUE(wav ? head == "RIFF" : !jpeg || head.starts_with("\xFF\xD8")) << entry.number;
+  }
+  EXPECT_TRUE(resources.find(resource::kSceneResource, "sssfile"));
+  EXPECT_FALSE(resources.find(resource::kSceneResource, "JPEGFILE") || resources.find(1, "JPEGFILE"));
 }
 
 }  // namespace
