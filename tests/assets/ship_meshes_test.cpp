@@ -91,9 +91,10 @@ using Key3 = std::tuple<float, float, float>;
 Vector3 Corner(const MeshBuilder& m, std::size_t t, int k) { return m.vertices()[m.indices()[3 * t + (k % 3)]].p; }
 Key3 KeyOf(Vector3 p) { return {p.x, p.y, p.z}; }
 
-// Facing up, every inner edge shared by exactly two triangles (no cracks the
-// waves would open), open edges only on the horizon; the foam made of the
-// sea's own triangles and streaming aft.
+// Flat at sea level (the show adds the waves' heights) and facing up; every
+// inner edge shared by exactly two triangles (no cracks the waves would
+// open), open edges only on the horizon; the foam made of the sea's own
+// triangles and streaming aft.
 TEST(ShipWorldSea, GridIsClosedFacesUpAndCarriesTheFoam) {
   const MeshBuilder sea = world::SeaMesh();
   std::map<std::pair<std::uint16_t, std::uint16_t>, int> edges;
@@ -109,6 +110,7 @@ TEST(ShipWorldSea, GridIsClosedFacesUpAndCarriesTheFoam) {
     for (std::uint16_t v : {edge.first, edge.second})
       ASSERT_TRUE(count == 2 || std::fabs(std::hypot(sea.vertices()[v].p.x, sea.vertices()[v].p.y) - world::kSeaRadius) < 1);
   }
+  for (const Vertex& v : sea.vertices()) ASSERT_TRUE(v.p.z == 0 && v.n.z == 1);
   // The show gives both meshes the wave height of each vertex: only the very
   // triangles of the sea, corners in the same order, get the same depth.
   const MeshBuilder foam = world::FoamMesh();

@@ -18,7 +18,8 @@ TEST(NativeOptions, FollowTheCommandLinesTarget) {
   }
 }
 
-// A program test moves the mouse far; the reference and the one-pixel rule are pinned here.
+// The program tests move the mouse far: the first position as the reference
+// and the one-pixel rule are pinned here.
 TEST(InputRules, EndTheShowAsTheWindowsRunDoes) {
   InputRules rules(true);
   EXPECT_TRUE(rules.KeyDown(false, false, false));
