@@ -71,20 +71,18 @@ TEST(HackOptionsTest, CameraListsFlagFilesAndLaterOptionsWin) {
   EXPECT_EQ(After({"--cameras", "1", "--camera", "2"}, key::Camera2), 1);
   EXPECT_EQ(After({"--camera-delay", "9", "-camera-delay", "40"}, key::SwitchPeriod), 40);
 
-  // A picture file is the custom flag; a later --flag still picks a stock one.
-  HackParseResult parsed = Parse({"--flag-file", "/home/me/my flag.jpg"});
-  ASSERT_TRUE(parsed.ok()) << parsed.error;
-  Node settings;
-  ApplyHackOverrides(settings, parsed.options);
-  EXPECT_EQ(std::filesystem::path(settings.Get(key::FlagPath).AsString()),
-            std::filesystem::absolute("/home/me/my flag.jpg"));
-  EXPECT_EQ(settings.Get(key::FlagNum).AsInt(), kCustomFlag);
-  // A relative path is kept as the full path it names now.
-  parsed = Parse({"--flag-file", "flags/mine.jpg"});
-  ASSERT_TRUE(parsed.ok()) << parsed.error;
-  ApplyHackOverrides(settings, parsed.options);
-  EXPECT_EQ(std::filesystem::path(settings.Get(key::FlagPath).AsString()),
-            std::filesystem::current_path() / "flags" / "mine.jpg");
+  // A picture file is the custom flag, kept as the full path it names now; a
+  // later --flag still picks a stock one.
+  const auto flagPath = [](const std::string& file) {
+    const HackParseResult parsed = Parse({"--flag-file", file});
+    EXPECT_TRUE(parsed.ok()) << parsed.error;
+    Node settings;
+    ApplyHackOverrides(settings, parsed.options);
+    EXPECT_EQ(settings.Get(key::FlagNum).AsInt(), kCustomFlag);
+    return std::filesystem::path(settings.Get(key::FlagPath).AsString());
+  };
+  EXPECT_EQ(flagPath("/home/me/my flag.jpg"), std::filesystem::absolute("/home/me/my flag.jpg"));
+  EXPECT_EQ(flagPath("flags/mine.jpg"), std::filesystem::current_path() / "flags" / "mine.jpg");
   EXPECT_EQ(After({"--flag-file", "a.jpg", "--flag", "9"}, key::FlagNum), 9);
 }
 
