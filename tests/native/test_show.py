@@ -88,13 +88,6 @@ class NativeShowTests(unittest.TestCase):
         self.assertGreater(sum(mean_colour(later)) / 3, 30, "not black")
         self.assertGreater(difference(first, later, "1024x150+0+618"), 1.5, "the sea moves")
         self.assertLess(difference(first, later, "300x150+724+0"), 1.0, "a still camera")
-        # The still camera sees the ship side on: pale sails above the yellow
-        # band of the hull (6900 such pixels measured there, none in the sea).
-        sails = rgb(later, "150x80+280+250")
-        self.assertGreater(sum(1 for r, g, b in sails if min(r, g, b) > 150), len(sails) * 0.6, "the sails")
-        hull = rgb(later, "460x120+220+440")
-        self.assertGreater(sum(1 for r, g, b in hull if r > 150 and g > 110 and b < 110 and r > b + 60), 2000,
-                           "the hull's yellow band")
         pixels = rgb(later)
         yellow = [i for i, (r, g, b) in enumerate(pixels) if r > 200 and g > 200 and b < 90]
         self.assertGreater(len(yellow), 40, "the yellow frame-rate text")
