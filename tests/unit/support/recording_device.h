@@ -99,66 +99,44 @@ class RecordingDevice : public Device {
   }
 
   HResult SetTransform(TransformState state, const DeviceMatrix& matrix) override {
-    transforms[state] = matrix;
-    return Record("SetTransform(" + Num(state) + ")");
+    return transforms[state] = matrix, Record("SetTransform(" + Num(state) + ")");
   }
   HResult GetTransform(TransformState state, DeviceMatrix& matrix) override {
-    matrix = Transform(state);
-    return Record("GetTransform(" + Num(state) + ")");
+    return matrix = Transform(state), Record("GetTransform(" + Num(state) + ")");
   }
   HResult SetRenderState(RenderState state, std::uint32_t value) override {
-    renderStates[state] = value;
-    return Record("SetRenderState(" + Num(state) + ", " + std::to_string(value) + ")");
+    return renderStates[state] = value, Record("SetRenderState(" + Num(state) + ", " + std::to_string(value) + ")");
   }
   HResult GetRenderState(RenderState state, std::uint32_t& value) override {
-    value = State(state);
-    return Record("GetRenderState(" + Num(state) + ")");
+    return value = State(state), Record("GetRenderState(" + Num(state) + ")");
   }
   HResult SetTextureStageState(std::uint32_t stage, TextureStageState state, std::uint32_t value) override {
     if (stage >= 8) return Record("SetTextureStageState(bad stage)", true);
     stageStates[{stage, state}] = value;
-    return Record("SetTextureStageState(" + std::to_string(stage) + ", " + Num(state) + ", " +
-                  std::to_string(value) + ")");
+    return Record("SetTextureStageState(" + std::to_string(stage) + ", " + Num(state) + ", " + std::to_string(value) + ")");
   }
   HResult GetTextureStageState(std::uint32_t stage, TextureStageState state, std::uint32_t& value) override {
     if (stage >= 8) return Record("GetTextureStageState(bad stage)", true);
-    value = StageState(stage, state);
-    return Record("GetTextureStageState(" + std::to_string(stage) + ", " + Num(state) + ")");
+    return value = StageState(stage, state), Record("GetTextureStageState(" + std::to_string(stage) + ", " + Num(state) + ")");
   }
   HResult SetTexture(std::uint32_t stage, Surface* texture) override {
     if (stage >= 8) return Record("SetTexture(bad stage)", true);
-    textures[stage] = texture;
-    return Record("SetTexture(" + std::to_string(stage) + ", " + SurfaceName(texture) + ")");
+    return textures[stage] = texture, Record("SetTexture(" + std::to_string(stage) + ", " + SurfaceName(texture) + ")");
   }
-  HResult SetMaterial(const DeviceMaterial& m) override {
-    material = m;
-    return Record("SetMaterial");
-  }
-  HResult GetMaterial(DeviceMaterial& m) override {
-    m = material;
-    return Record("GetMaterial");
-  }
+  HResult SetMaterial(const DeviceMaterial& m) override { return material = m, Record("SetMaterial"); }
+  HResult GetMaterial(DeviceMaterial& m) override { return m = material, Record("GetMaterial"); }
   HResult SetLight(std::uint32_t index, const DeviceLight& light) override {
-    lights[index] = light;
-    return Record("SetLight(" + std::to_string(index) + ")");
+    return lights[index] = light, Record("SetLight(" + std::to_string(index) + ")");
   }
   HResult LightEnable(std::uint32_t index, bool enable) override {
-    lightsEnabled[index] = enable;
-    return Record("LightEnable(" + std::to_string(index) + ", " + (enable ? "1" : "0") + ")");
+    return lightsEnabled[index] = enable, Record("LightEnable(" + std::to_string(index) + ", " + (enable ? "1" : "0") + ")");
   }
   HResult GetLightEnable(std::uint32_t index, bool& enabled) override {
-    auto it = lightsEnabled.find(index);
-    enabled = it != lightsEnabled.end() && it->second;
-    return Record("GetLightEnable(" + std::to_string(index) + ")");
+    const auto it = lightsEnabled.find(index);
+    return enabled = it != lightsEnabled.end() && it->second, Record("GetLightEnable(" + std::to_string(index) + ")");
   }
-  HResult SetViewport(const DeviceViewport& v) override {
-    viewport = v;
-    return Record("SetViewport");
-  }
-  HResult GetViewport(DeviceViewport& v) override {
-    v = viewport;
-    return Record("GetViewport");
-  }
+  HResult SetViewport(const DeviceViewport& v) override { return viewport = v, Record("SetViewport"); }
+  HResult GetViewport(DeviceViewport& v) override { return v = viewport, Record("GetViewport"); }
   HResult SetRenderTarget(Surface* target) override {
     renderTarget = target;
     return Record("SetRenderTarget(" + (target ? SurfaceName(target) : std::string("backbuffer")) + ")");
