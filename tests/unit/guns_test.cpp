@@ -219,7 +219,7 @@ TEST_F(GunsTest, TheGunsArePassesUntilDestroyedAndDecodeTheirPicturesOnce) {
   Set(key::EnableLensFlares, 0);
   Show dark{{clock, random, resources, &loader, settings}};
   dark.Setup(device, {});
-  EXPECT_TRUE(dark.lights()->lanterns().empty() && !dark.lights()->flare()) << "the empty set";
+  EXPECT_TRUE(dark.lights()->lanterns().size() == 0 && !dark.lights()->flare()) << "the empty set";
 }
 
 }  // namespace

@@ -30,6 +30,12 @@ std::vector<std::unique_ptr<Mesh>> OneMesh(std::uint32_t fvf, std::uint8_t seed)
   return meshes;
 }
 
+std::vector<std::string> Names(const std::vector<SceneNode*>& nodes) {
+  std::vector<std::string> names;
+  for (const SceneNode* node : nodes) names.push_back(node->name());
+  return names;
+}
+
 class SceneGraphTest : public ::testing::Test {
  protected:
   ManualClock clock{500};
@@ -74,11 +80,8 @@ TEST_F(SceneGraphTest, TransparencyComesFromTheFirstMeshMaterial) {
   w.AddGeometry("n", NodeUnder("x"), OneFrame({QuadMesh("")}));
   w.AddGeometry("m", NodeUnder("x"), {});
   ASSERT_TRUE(h.Load(w.Finish()));
-  std::vector<std::string> transparent, opaque;
-  for (auto* n : h.scene->transparentList()) transparent.push_back(n->name());
-  for (auto* n : h.scene->opaqueList()) opaque.push_back(n->name());
-  EXPECT_EQ(transparent, (std::vector<std::string>{"k", "o"}));
-  EXPECT_EQ(opaque, (std::vector<std::string>{"m", "n", "p"}));
+  EXPECT_EQ(Names(h.scene->transparentList()), (std::vector<std::string>{"k", "o"}));
+  EXPECT_EQ(Names(h.scene->opaqueList()), (std::vector<std::string>{"m", "n", "p"}));
 }
 
 TEST_F(SampleShipTest, SetVisibleReachesEveryGeometryObjectOfTheSubtree) {
@@ -219,20 +222,14 @@ TEST(VertexFormatTest, SizesOfKnownFormatsAndNoneForOthers) {
   EXPECT_THROW(Mesh(kFvfOneTexture, std::vector<std::uint8_t>(64), {0, 1, 2}), SceneDataError);
 }
 
-std::vector<std::string> ChildNames(const SceneNode& node) {
-  std::vector<std::string> names;
-  for (const SceneNode* child : node.children()) names.push_back(child->name());
-  return names;
-}
-
 TEST_F(SceneLoadTest, BuildsTheSampleShip) {
   ASSERT_TRUE(Load(testing::SampleArchive()));
   EXPECT_EQ(scene->nodes().size(), 8u);
   // The root is not in the name map; a failed lookup adds nothing.
   EXPECT_TRUE(!scene->FindNode(kSceneRootName) && !scene->FindNode("nothing") && !scene->nodes().count("nothing"));
   // Children in byte order of their names; parents that are no node put a node under the root.
-  EXPECT_EQ(ChildNames(scene->root()), (std::vector<std::string>{"Camera01", "Sun", "hull"}));
-  EXPECT_EQ(ChildNames(*scene->FindNode("mast")), (std::vector<std::string>{"Camera02", "sail"}));
+  EXPECT_EQ(Names(scene->root().children()), (std::vector<std::string>{"Camera01", "Sun", "hull"}));
+  EXPECT_EQ(Names(scene->FindNode("mast")->children()), (std::vector<std::string>{"Camera02", "sail"}));
   auto* hull = Find<GeometryObject>(*scene, "hull");
   ASSERT_EQ(hull->activeMeshes().size(), 2u);
   EXPECT_EQ(hull->local(), Matrix::Translation(0, 1, 0));  // the first key

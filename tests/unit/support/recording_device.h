@@ -153,23 +153,18 @@ class RecordingDevice : public Device {
   }
   HResult EndScene() override {
     const bool outside = !inScene;
-    inScene = false;
-    return Record("EndScene", outside);
+    return inScene = false, Record("EndScene", outside);
   }
   HResult DrawPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices, std::uint32_t count) override {
     if (!vertices) return Record("DrawPrimitive(null)", true);
-    const HResult result = RecordDraw("DrawPrimitive", type, fvf, count, nullptr, 0);
-    KeepVertices(vertices, fvf, count);
-    return result;
+    return RecordDraw("DrawPrimitive", type, fvf, count, nullptr, 0, vertices);
   }
   HResult DrawIndexedPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices, std::uint32_t count,
                                const std::uint16_t* indices, std::uint32_t indexCount) override {
     if (!vertices || !indices) return Record("DrawIndexedPrimitive(null)", true);
     for (std::uint32_t i = 0; i < indexCount; ++i)
       if (indices[i] >= count) return Record("DrawIndexedPrimitive(index out of range)", true);
-    const HResult result = RecordDraw("DrawIndexedPrimitive", type, fvf, count, indices, indexCount);
-    KeepVertices(vertices, fvf, count);
-    return result;
+    return RecordDraw("DrawIndexedPrimitive", type, fvf, count, indices, indexCount, vertices);
   }
   std::unique_ptr<VertexBuffer> CreateVertexBuffer(std::uint32_t fvf, std::uint32_t count,
                                                    std::uint32_t caps) override {
@@ -203,20 +198,13 @@ class RecordingDevice : public Device {
 
  private:
   template <typename E>
-  static std::string Num(E e) {
-    return std::to_string(static_cast<std::uint32_t>(e));
-  }
+  static std::string Num(E e) { return std::to_string(static_cast<std::uint32_t>(e)); }
   DeviceMatrix Transform(TransformState state) const {
     auto it = transforms.find(state);
     return it == transforms.end() ? DeviceMatrix::Identity() : it->second;
   }
   static bool VertexRangeOk(const VertexBuffer& buffer, std::uint32_t start, std::uint32_t count) {
     return start <= buffer.Count() && count <= buffer.Count() - start;
-  }
-  void KeepVertices(const void* vertices, std::uint32_t fvf, std::uint32_t count) {
-    if (!inScene || draws.empty()) return;
-    const auto* bytes = static_cast<const std::uint8_t*>(vertices);
-    draws.back().vertices.assign(bytes, bytes + static_cast<std::size_t>(VertexSize(fvf)) * count);
   }
   HResult Record(std::string entry, bool misuse = false) {
     const std::string name = entry.substr(0, entry.find('('));
@@ -225,12 +213,15 @@ class RecordingDevice : public Device {
     auto it = failing.find(name);
     return it == failing.end() ? kOk : it->second;
   }
+  // Client-memory vertices are kept with the draw.
   HResult RecordDraw(const char* name, PrimitiveType type, std::uint32_t fvf, std::uint32_t count,
-                     const std::uint16_t* indices, std::uint32_t indexCount) {
+                     const std::uint16_t* indices, std::uint32_t indexCount, const void* vertices = nullptr) {
     if (!inScene) return Record(std::string(name) + "(outside scene)", true);
     Draw draw{type, fvf, count, {}, Transform(TransformState::World), Transform(TransformState::View),
               SurfaceName(renderTarget), renderStates, {}, {}};
     if (indices) draw.indices.assign(indices, indices + indexCount);
+    if (const auto* bytes = static_cast<const std::uint8_t*>(vertices))
+      draw.vertices.assign(bytes, bytes + static_cast<std::size_t>(VertexSize(fvf)) * count);
     for (Surface* t : textures) draw.textures.push_back(SurfaceName(t));
     draws.push_back(std::move(draw));
     return Record(std::string(name) + "(" + Num(type) + ", " + std::to_string(count) + ", " +
