@@ -139,6 +139,7 @@ TEST(WaveFileTest, PcmIsStoredWithoutExtraBytesOtherTagsKeepTheirs) {
   EXPECT_TRUE(noCount.format()->extra.empty()) << "a 16-byte chunk has no count to read";
   WaveBytes overlong = FmtBody(2, 1, 22050, 4);
   Put16(overlong, 40);  // more extra bytes than the chunk holds
+  overlong[12] = 1;     // with a block alignment, so that only the count is wrong
   WaveFile lying;
   EXPECT_EQ(lying.Open(WithFmt(overlong)), kEFail);
 }
