@@ -185,12 +185,8 @@ using testing::SceneHarness;
 
 // A geometry record assembled field by field, so each field can be wrong.
 struct RawMesh {
-  std::uint32_t fvf = kFvfOneTexture;
-  std::uint16_t vertexCount = 3;
-  std::uint32_t vertexBytes = 96;
-  std::uint16_t indexCount = 3;
-  std::uint32_t indexBytes = 6;
-  std::vector<std::uint16_t> indices{0, 1, 2};
+  std::uint32_t fvf = kFvfOneTexture; std::uint16_t vertexCount = 3; std::uint32_t vertexBytes = 96;
+  std::uint16_t indexCount = 3; std::uint32_t indexBytes = 6; std::vector<std::uint16_t> indices{0, 1, 2};
 };
 
 std::vector<std::uint8_t> RawGeometry(const RawMesh& mesh, std::uint16_t keyCount = 1) {

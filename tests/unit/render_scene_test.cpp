@@ -54,9 +54,7 @@ class MaterialStagesTest : public ::testing::Test {
 // Each over a device an earlier material left with three stages on: the
 // picture, colour, coordinate set per stage, and the chain ended after.
 TEST_F(MaterialStagesTest, EachLayerCombinationTakesItsStagesAndEndsTheChain) {
-  struct Expected {
-    std::uint32_t layer, colorArg1, colorOp, texCoords;
-  };
+  struct Expected { std::uint32_t layer, colorArg1, colorOp, texCoords; };
   const std::pair<const char*, std::vector<Expected>> cases[] = {
       {"DiffuseLightmap",
        {{LayerKind::Diffuse, d3d::kTaTexture, d3d::kTopModulate, 0}, {LayerKind::Lightmap, d3d::kTaTexture, d3d::kTopModulate2X, 1}}},

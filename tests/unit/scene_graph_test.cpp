@@ -406,13 +406,11 @@ class TransformAnimationTest : public ::testing::Test {
 
 // Poses along a window of the keys; the local pose starts at x = -7.
 TEST_F(TransformAnimationTest, WindowsLoopsOffsetsAndSpeedsGiveTheirPoses) {
+  // Poses are (ms after the start, x); animating -1 is not checked.
   const struct {
-    std::uint32_t from, to;
-    std::int32_t offset;
-    float speed;
-    std::int32_t loops;
-    std::vector<std::pair<std::uint32_t, float>> poses;  // ms after the start, x
-    int animating;                                        // -1: not checked
+    std::uint32_t from, to; std::int32_t offset; float speed; std::int32_t loops;
+    std::vector<std::pair<std::uint32_t, float>> poses;
+    int animating;
   } cases[] = {
       {0, 100, 0, 1.0f, -1, {{25, 2.5f}, {199, 9.9f}, {310, 1.0f}}, 1},  // an endless loop
       {0, 100, 0, 0.5f, -1, {{50, 2.5f}, {250, 2.5f}}, -1},

@@ -528,10 +528,7 @@ TEST_F(ShipMotionTest, HeightsPitchRollAndHeaveTheShipFromItsLoadedPose) {
   const Matrix loaded = Matrix::Translation(5, -3, 1);
   Load(Matrix::Identity(), loaded);
   const double along = std::hypot(400.0, 52.0);
-  struct Case {
-    float h1, h2, h3;
-    double pitch, roll, heave;
-  };
+  struct Case { float h1, h2, h3; double pitch, roll, heave; };
   for (const Case& c : {Case{0, 0, 0, 0, 0, -2}, Case{1, 0, 0, -std::atan2(1.0, along), 0, 0.5 - 2},
                         Case{0, 2, 0, std::atan2(2.0, along), std::atan2(2.0, 104.0), 0.5 - 2},
                         Case{-3, 1, 2.5f, std::atan2(4.0, along), -std::atan2(1.5, 104.0), -1.5 + 0.875 - 2},
@@ -561,9 +558,7 @@ TEST_F(ShipMotionTest, EachCreakPlaysOnceOnTheWayOutAndReArmsOnlyBackInside) {
                                                {-2.8f, 2, 0},  {-2.81f, 2, 1}, {-2.8f, 2, 1}, {-3.0f, 2, 2}};
   for (const auto& [bow, highPlays, lowPlays] : steps) {
     Ride(bow, 0, 0);
-    EXPECT_EQ(high.plays, highPlays) << bow;
-    EXPECT_EQ(low.plays, lowPlays) << bow;
-    EXPECT_FALSE(high.looping || low.looping);
+    EXPECT_EQ(std::tuple(high.plays, low.plays, high.looping || low.looping), std::tuple(highPlays, lowPlays, false)) << bow;
     high.playing = low.playing = false;  // a creak is over long before the ship swings back
   }
 }
@@ -572,8 +567,7 @@ TEST_F(ShipMotionTest, AShipWithoutItsPointsStaysAsLoaded) {
   Load(Matrix::Identity(), Matrix::Identity(), testing::SampleArchive());
   sea.heights[0] = 3;
   motion->RockShip();
-  EXPECT_TRUE(motion->highArmed());
-  EXPECT_EQ(scene->FindNode("hull")->local(), Matrix::Translation(0, 1, 0));
+  EXPECT_TRUE(motion->highArmed() && scene->FindNode("hull")->local() == Matrix::Translation(0, 1, 0));
 }
 
 }  // namespace
