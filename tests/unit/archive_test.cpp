@@ -31,8 +31,7 @@ TEST(StorageBlockTest, TypedReadsAreLittleEndianAndAdvanceAndStringsAreCounted) 
   EXPECT_EQ(block.ReadU32(), 0xA1B2C3D4u);
   EXPECT_EQ(block.ReadFloat(), -2.5f);
   const Matrix back = block.ReadMatrix();
-  EXPECT_EQ(back, m);
-  EXPECT_EQ(back(3, 0), 12.5f);  // the first four floats are the first row
+  EXPECT_EQ(std::tuple(back, back(3, 0)), std::tuple(m, 12.5f));  // the first four floats are the first row
   EXPECT_EQ(block.ReadString(), "abc");
   EXPECT_EQ(block.ReadString(), "\xFFx");
   EXPECT_EQ(block.position(), block.bytes().size());
@@ -84,8 +83,7 @@ TEST_P(BothSourcesTest, LengthPrefixedAndSizedReadsAndRefusedRanges) {
   block.Load(*storage, 3, 0);
   EXPECT_EQ(block.ReadU16(), 0x6568);  // "he"
   block.Load(*storage, 3, 0);
-  EXPECT_TRUE(block.loaded());
-  EXPECT_EQ(block.ReadU16(), 0x6C6C);  // "ll": a reload keeps the position
+  EXPECT_TRUE(block.loaded() && block.ReadU16() == 0x6C6C);  // "ll": a reload keeps the position
   EXPECT_EQ(storage->Read(block, 3, 0), 5u);
   EXPECT_EQ(block.bytes(), (Raw{'h', 'e', 'l', 'l', 'o'}));
   EXPECT_EQ(storage->Read(block, 3, 6), 6u);  // a sized read skips no prefix
@@ -145,40 +143,29 @@ TEST_F(ArchiveReaderTest, KeysComeInByteOrderAndBlocksHoldTheLastPayloadWritten)
   EXPECT_EQ(archive.GetBlock("alpha", "GO")->bytes(), Bytes("g-payload"));
   EXPECT_EQ(archive.GetBlock("ALPHA", "M"), nullptr);
   archive.Close();
-  EXPECT_TRUE(archive.keys().empty());
-  EXPECT_EQ(archive.GetBlock("alpha", "GO"), nullptr);
+  EXPECT_TRUE(archive.keys().empty() && !archive.GetBlock("alpha", "GO"));
 }
 
 TEST_F(ArchiveReaderTest, ARepeatedPairKeepsItsFirstPlaceAndTheLastOffset) {
   ByteWriter dir;
   dir.WriteU16(3);
   const std::uint32_t directoryBytes = 2 + 3 * (2 + 1 + 2 + 3 + 8), records = 4 + directoryBytes;
-  for (const auto& [name, offset] : {std::pair{"a", 0u}, std::pair{"b", 7u}, std::pair{"a", 14u}}) {
-    dir.WriteString(name);
-    dir.WriteString("BMP");
-    dir.WriteU32(records + offset);
-    dir.WriteU32(0);
-  }
+  for (const auto& [name, offset] : {std::pair{"a", 0u}, std::pair{"b", 7u}, std::pair{"a", 14u}})
+    dir.WriteString(name), dir.WriteString("BMP"), dir.WriteU32(records + offset), dir.WriteU32(0);
   ByteWriter file;
   file.WriteU32(directoryBytes);
   file.WriteBytes(dir.data());
-  for (const char* payload : {"old", "bee", "new"}) {
-    file.WriteU32(3);
-    file.WriteBytes(Bytes(payload));
-  }
+  for (const char* payload : {"old", "bee", "new"}) file.WriteU32(3), file.WriteBytes(Bytes(payload));
   ASSERT_TRUE(Open(file.Take()));
   EXPECT_EQ(archive.keys(), (std::vector<ArchiveKey>{{"a", "BMP"}, {"b", "BMP"}}));
   EXPECT_EQ(archive.GetBlock("a", "BMP")->bytes(), Bytes("new"));
 }
 
 TEST_F(ArchiveReaderTest, DamagedDirectoriesDoNotOpenAndBadRecordsThrowWhenFetched) {
-  EXPECT_FALSE(archive.OpenResource(resources, 147));
-  EXPECT_FALSE(archive.OpenFile(""));
-  EXPECT_FALSE(Open({}));
+  EXPECT_FALSE(archive.OpenResource(resources, 147) || archive.OpenFile("") || Open({}));
   for (const auto& [length, count] : {std::pair{40u, 1}, std::pair{2u, 5}}) {  // past the file, past the directory
     ByteWriter bad;
-    bad.WriteU32(length);
-    bad.WriteU16(static_cast<std::uint16_t>(count));
+    bad.WriteU32(length), bad.WriteU16(static_cast<std::uint16_t>(count));
     EXPECT_FALSE(Open(bad.Take()));
   }
   SceneArchiveWriter w;
@@ -198,29 +185,18 @@ using testing::SceneHarness;
 
 // A geometry record assembled field by field, so each field can be wrong.
 struct RawMesh {
-  std::uint32_t fvf = kFvfOneTexture;
-  std::uint16_t vertexCount = 3;
-  std::uint32_t vertexBytes = 96;
-  std::uint16_t indexCount = 3;
-  std::uint32_t indexBytes = 6;
-  std::vector<std::uint16_t> indices{0, 1, 2};
+  std::uint32_t fvf = kFvfOneTexture; std::uint16_t vertexCount = 3; std::uint32_t vertexBytes = 96;
+  std::uint16_t indexCount = 3; std::uint32_t indexBytes = 6; std::vector<std::uint16_t> indices{0, 1, 2};
 };
 
 std::vector<std::uint8_t> RawGeometry(const RawMesh& mesh, std::uint16_t keyCount = 1) {
   ByteWriter out;
   out.WriteString("Scene Root");
-  out.WriteU16(keyCount);
-  out.WriteU32(0);
-  out.WriteMatrix(Matrix::Identity());
-  out.WriteU16(1);  // frames
-  out.WriteU32(0);
-  out.WriteU16(1);  // meshes
-  out.WriteU32(mesh.fvf);
-  out.WriteU16(mesh.vertexCount);
-  out.WriteU32(mesh.vertexBytes);
+  out.WriteU16(keyCount), out.WriteU32(0), out.WriteMatrix(Matrix::Identity());
+  out.WriteU16(1), out.WriteU32(0), out.WriteU16(1);  // one frame at 0 of one mesh
+  out.WriteU32(mesh.fvf), out.WriteU16(mesh.vertexCount), out.WriteU32(mesh.vertexBytes);
   out.WriteBytes(std::vector<std::uint8_t>(96, 0));
-  out.WriteU16(mesh.indexCount);
-  out.WriteU32(mesh.indexBytes);
+  out.WriteU16(mesh.indexCount), out.WriteU32(mesh.indexBytes);
   for (auto index : mesh.indices) out.WriteU16(index);
   out.WriteString("");
   return out.Take();

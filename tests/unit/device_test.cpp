@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -31,43 +32,35 @@ TEST(DeviceTableTest, ModesSortByWidthHeightAndDepthAndOnlyRenderableOnesAreKept
   EXPECT_EQ(table.devices[0].modes, (std::vector<DisplayMode>{Mode(640, 480, 16), Mode(800, 600, 16), Mode(1024, 768, 16)}));
   // Never eight bits. The default is the deepest 640x480, the desktop mode
   // matches exactly or is 0.
-  EXPECT_EQ(table.devices[1].modes.size(), 6u);
-  EXPECT_EQ(table.devices[1].defaultModeIndex, 1u);
-  EXPECT_EQ(table.devices[1].desktopModeIndex, 5u);
-  EXPECT_EQ(table.devices[0].desktopModeIndex, 0u);
+  EXPECT_EQ(std::tuple(table.devices[1].modes.size(), table.devices[1].defaultModeIndex, table.devices[1].desktopModeIndex,
+                       table.devices[0].desktopModeIndex),
+            std::tuple(std::size_t{6}, 1u, 5u, 0u));
   DriverRecord large = PrimaryDriver();
   large.modes = {Mode(800, 600, 32), Mode(1024, 768, 32)};
   ASSERT_TRUE(AddDevice(table, large, HardwareDevice("dev", 3), kDesktop));
-  EXPECT_EQ(table.devices[2].selectedMode, DisplayMode{});  // no 640x480 mode
-  EXPECT_EQ(table.devices[2].desktopModeIndex, 1u);
+  EXPECT_EQ(std::tuple(table.devices[2].selectedMode, table.devices[2].desktopModeIndex), std::tuple(DisplayMode{}, 1u));  // no 640x480
 }
 
-TEST(DeviceTableTest, SoftwareDevicesAndDevicesWithoutModesAreCountedButNotKept) {
+TEST(DeviceTableTest, SoftwareDevicesAndDevicesWithoutModesAreCountedButNotKeptAndSecondariesAreNotWindowed) {
   DeviceTable table;
   DeviceDescription software = HardwareDevice("ramp", 1);
   software.devCaps = 0;
   EXPECT_FALSE(AddDevice(table, PrimaryDriver(), software, kDesktop));
   EXPECT_FALSE(AddDevice(table, PrimaryDriver(), HardwareDevice("no depth", 2, 8, 0), kDesktop));
-  EXPECT_EQ(table.NumDevices(), 0u);
-  EXPECT_EQ(table.numEnumerated, 2u);
+  EXPECT_EQ(std::tuple(table.NumDevices(), table.numEnumerated), std::tuple(0u, 2u));
   // At most twenty are kept.
   for (int i = 0; i < 25; ++i) AddDevice(table, PrimaryDriver(), HardwareDevice("dev", 1), kDesktop);
-  EXPECT_EQ(table.NumDevices(), kMaxDevices);
-  EXPECT_EQ(table.numEnumerated, 27u);
-}
-
-TEST(DeviceTableTest, SecondaryDriversNameTheirDevicesAndCannotRenderWindowed) {
+  EXPECT_EQ(std::tuple(table.NumDevices(), table.numEnumerated), std::tuple(kMaxDevices, 27u));
+  // A secondary driver names its devices and cannot render windowed.
   DriverRecord secondary = PrimaryDriver();
   secondary.primary = false;
   secondary.driverGuid = testing::GuidOf(9);
   secondary.description = "A secondary adapter with a rather long description text";
-  DeviceTable table;
-  ASSERT_TRUE(AddDevice(table, secondary, HardwareDevice("Direct3D HAL", 1), kDesktop));
-  ASSERT_TRUE(AddDevice(table, PrimaryDriver(), HardwareDevice("Direct3D HAL", 2), kDesktop));
-  EXPECT_EQ(table.devices[0].name, secondary.description.substr(0, 38));
-  EXPECT_EQ(table.devices[0].driverGuid, testing::GuidOf(9));
-  EXPECT_FALSE(table.devices[0].windowedCapable);
-  EXPECT_TRUE(table.devices[1].windowedCapable);
+  DeviceTable two;
+  ASSERT_TRUE(AddDevice(two, secondary, HardwareDevice("Direct3D HAL", 1), kDesktop));
+  ASSERT_TRUE(AddDevice(two, PrimaryDriver(), HardwareDevice("Direct3D HAL", 2), kDesktop));
+  EXPECT_EQ(std::tuple(two.devices[0].name, two.devices[0].driverGuid), std::tuple(secondary.description.substr(0, 38), testing::GuidOf(9)));
+  EXPECT_EQ(std::tuple(two.devices[0].windowedCapable, two.devices[1].windowedCapable), std::tuple(false, true));
 }
 
 TEST(SelectDefaultDeviceTest, PrefersTheLastTnLHalThenTheLastWindowedDevice) {
@@ -99,12 +92,8 @@ struct Frame {
   RecordingDevice device;
   HResult presentResult = kOk;
   FrameStatus operator()() {
-    return DrawFrame(
-        device, 0x00123456u, [](Device& d) { d.SetRenderState(RenderState::Lighting, 1); },
-        [this] {
-          device.log.push_back("Present");
-          return presentResult;
-        });
+    return DrawFrame(device, 0x00123456u, [](Device& d) { d.SetRenderState(RenderState::Lighting, 1); },
+                     [this] { return device.log.push_back("Present"), presentResult; });
   }
 };
 
@@ -155,21 +144,17 @@ TEST(StateFilter, OnlyChangesReachTheDeviceAndWhatIsUncertainIsAskedAgain) {
 
 TEST(GammaCurvesTest, CurvesBrightenAboveOneAndStayWithinSixteenBits) {
   EXPECT_NEAR(PowerCurve(32768, 1.5), 41300, 50);
-  EXPECT_EQ(PowerCurve(65535, 1.5), 65535);
-  EXPECT_EQ(PowerCurve(40000, 0.0), 0);
-  EXPECT_EQ(BrightnessCurve(40000, 0.5), 20000);
-  EXPECT_EQ(BrightnessCurve(60000, 1.5), 65535);  // held at white, not wrapped round to dark
-  EXPECT_EQ(BrightnessCurve(60000, -1.0), 0);
+  // Brightness is held at white, not wrapped round to dark.
+  EXPECT_EQ((std::array{PowerCurve(65535, 1.5), PowerCurve(40000, 0.0), BrightnessCurve(40000, 0.5), BrightnessCurve(60000, 1.5),
+                        BrightnessCurve(60000, -1.0)}),
+            (std::array<decltype(PowerCurve(0, 0)), 5>{65535, 0, 20000, 65535, 0}));
   // Ramps keep their first two entries, and only rising ones count.
   GammaRamp saved = IdentityRamp();
   saved.red[1] = 7;
   const GammaRamp black = ComputeRamp(saved, 0.0, GammaCurve::Brightness);
-  EXPECT_EQ(black.red[1], 7);
-  EXPECT_EQ(black.red[2] | black.green[255], 0);
-  EXPECT_TRUE(RampRises(IdentityRamp()));
-  EXPECT_FALSE(RampRises(GammaRamp{}));
+  EXPECT_EQ(std::tuple(black.red[1], black.red[2] | black.green[255]), std::tuple(7, 0));
   saved.green[100] = 0;
-  EXPECT_FALSE(RampRises(saved));
+  EXPECT_EQ((std::array{RampRises(IdentityRamp()), RampRises(GammaRamp{}), RampRises(saved)}), (std::array{true, false, false}));
 }
 
 // A gamma control over a ramp held in memory.
@@ -195,7 +180,7 @@ struct FakeDisplay : GammaSource {
   std::vector<GammaRamp> sets;
 };
 
-TEST(GammaTest, EveryRampIsBuiltFromTheRampReadAtTheFirstCall) {
+TEST(GammaTest, EveryRampIsBuiltFromTheRampReadAtTheFirstCallAndADegenerateOneIsIdentity) {
   FakeDisplay display;
   display.current.red[200] = 51400;  // a calibrated, still rising ramp
   const GammaRamp original = display.current;
@@ -203,34 +188,31 @@ TEST(GammaTest, EveryRampIsBuiltFromTheRampReadAtTheFirstCall) {
   gamma.Restore(display);  // nothing to restore before a change
   gamma.SetGamma(display, 0.5, GammaCurve::Brightness);
   gamma.SetGamma(display, 0.25, GammaCurve::Brightness);
-  EXPECT_EQ(display.gets, 1);
-  ASSERT_EQ(display.sets.size(), 2u);
+  ASSERT_EQ(std::tuple(display.gets, display.sets.size()), std::tuple(1, 2u));
   EXPECT_EQ(display.sets[1], ComputeRamp(original, 0.25, GammaCurve::Brightness));
   gamma.Restore(display);
   EXPECT_EQ(display.current, original);
-}
-
-// A zero ramp is what Wine reports on a bare X server: taken as identity,
-// so the screen is left visible, not black.
-TEST(GammaTest, ADegenerateSavedRampIsTakenAsIdentityAndNoControlMeansNoCalls) {
+  // A zero ramp is what Wine reports on a bare X server: taken as identity,
+  // so the screen is left visible, not black.
   for (bool getWorks : {true, false}) {
-    FakeDisplay display;
-    display.current = GammaRamp{};
-    display.getWorks = getWorks;
-    Gamma gamma;
-    gamma.SetGamma(display, 1.0, GammaCurve::Power);
-    gamma.Restore(display);
-    EXPECT_EQ(display.sets, std::vector<GammaRamp>(2, IdentityRamp()));
+    FakeDisplay zero;
+    zero.current = GammaRamp{};
+    zero.getWorks = getWorks;
+    Gamma fresh;
+    fresh.SetGamma(zero, 1.0, GammaCurve::Power);
+    fresh.Restore(zero);
+    EXPECT_EQ(zero.sets, std::vector<GammaRamp>(2, IdentityRamp()));
   }
-  FakeDisplay display;
-  display.supported = false;
-  Gamma gamma;
-  gamma.SetGamma(display, 0.0, GammaCurve::Brightness);
-  gamma.Restore(display);
-  EXPECT_EQ(display.gets, 0);
-  display.supported = true;
-  gamma.SetGamma(display, 0.0, GammaCurve::Brightness);
-  EXPECT_EQ(display.sets.size(), 1u);
+  // No control means no calls, until there is one.
+  FakeDisplay none;
+  none.supported = false;
+  Gamma later;
+  later.SetGamma(none, 0.0, GammaCurve::Brightness);
+  later.Restore(none);
+  EXPECT_EQ(none.gets, 0);
+  none.supported = true;
+  later.SetGamma(none, 0.0, GammaCurve::Brightness);
+  EXPECT_EQ(none.sets.size(), 1u);
 }
 
 // A producer that takes costUs a frame and sleeps in whole milliseconds,
@@ -249,7 +231,7 @@ int PacedFrames(FramePacer& pacer, std::int64_t costUs, int seconds, std::int64_
   return frames;
 }
 
-TEST(FramePacerTest, FastFramesKeepToTheRefreshRateAndUnreportedRatesMeanSixty) {
+TEST(FramePacerTest, FastFramesKeepToTheRefreshRateUnreportedRatesMeanSixtyAndALateFrameRestartsTheSchedule) {
   for (std::uint32_t reported : {0u, 1u, 5000u}) EXPECT_EQ(FramePacer(reported).hz(), 60u) << reported;
   for (std::uint32_t hz : {60u, 75u, 144u}) {
     FramePacer pacer(hz);
@@ -261,9 +243,8 @@ TEST(FramePacerTest, FastFramesKeepToTheRefreshRateAndUnreportedRatesMeanSixty) 
   EXPECT_NEAR(PacedFrames(busy, 2000, 10, 25000), 600, 2);
   FramePacer slow(60);
   EXPECT_NEAR(PacedFrames(slow, 30000, 3), 100, 1) << "frames slower than the display are never held back";
-}
 
-TEST(FramePacerTest, ALateFrameStartsTheScheduleAgainWithoutABurst) {
+  // A late frame starts the schedule again without a burst.
   FramePacer pacer(50);
   EXPECT_EQ(pacer.WaitBeforePresent(7), 0) << "the first frame goes at once";
   pacer.Presented(1000);

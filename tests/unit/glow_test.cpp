@@ -46,9 +46,7 @@ class GlowTest : public ::testing::Test {
   }
   Glow& Lantern() {
     const std::size_t i = set.Add({"", 176}, 75, Matrix::Translation(0, 0, 0.5f), 500);
-    set.SetFlickerSizeFactor(i, 0.0f);
-    set.SetMaximumDistance(i, 1200.0f);
-    return *set.glow(i);
+    return set.SetFlickerSizeFactor(i, 0.0f), set.SetMaximumDistance(i, 1200.0f), *set.glow(i);
   }
   // Draws every 20 ms until `until`; the draws of the last frame.
   template <typename Drawn>
@@ -97,7 +95,7 @@ TEST_F(GlowTest, ALanternBehindTheHullFadesOutWithinHalfASecondAndBackInWhenSeen
     set.SetPosition(0, Matrix::Translation(at.x, at.y, at.z));
     const std::size_t tested = ReadBacks();
     DrawUntil(set, clock.now() + 600);
-    EXPECT_EQ(std::pair(ReadBacks(), glow.intensity), std::pair(tested, 255)) << at.x;
+    EXPECT_EQ(std::tuple(ReadBacks(), glow.intensity), std::tuple(tested, 255)) << at.x;
   }
 }
 
@@ -130,8 +128,8 @@ TEST_F(GlowTest, ASeenLanternStaysSeenOnASixteenBitBackBuffer) {
   };
   Glow& glow = Lantern();
   DrawUntil(set, 1000);
-  EXPECT_EQ(ReadBacks(), 16u) << "a test every 120 ms at 20 ms frames";
-  EXPECT_EQ(glow.intensity, 255) << "a change of a few levels would vanish in 16 bits";
+  // A test every 120 ms at 20 ms frames; a change of a few levels would vanish in 16 bits.
+  EXPECT_EQ(std::tuple(ReadBacks(), glow.intensity), std::tuple(16u, 255));
 }
 
 // The sun at night: no glow covers the point, so the presented frame shows
@@ -153,8 +151,7 @@ TEST_F(GlowTest, TheTestPointLeavesNoDotInThePresentedFrame) {
     DrawUntil(set, at);
     EXPECT_EQ(pixel(320, 240), sea) << at;
   }
-  EXPECT_EQ(ReadBacks(), 6u) << "three tests, each read before and after";
-  EXPECT_EQ(glow.intensity, 0);
+  EXPECT_EQ(std::tuple(ReadBacks(), glow.intensity), std::tuple(6u, 0)) << "three tests, each read before and after";
 }
 
 TEST_F(GlowTest, ALanternShrinksBetween600And1200UnitsAndIsNotDrawnBeyond) {
@@ -215,26 +212,23 @@ TEST_F(GlowTest, TheFlareNeedsTheSunOnTheScreenAndFadesAcrossItsOuterTenth) {
   // corner: the glow's edge may show, the flare not.
   for (const auto& [x, y] : {std::pair{1.2f, 0.0f}, {0.0f, -1.1f}, {-1.05f, 1.05f}})
     EXPECT_EQ(flareDraws(x, y), 0u) << x << ", " << y;
-  // 16 pixels inside the right edge of a 64-pixel band: a quarter as bright.
-  EXPECT_EQ(flareDraws(0.95f, 0.0f), 2u);
-  EXPECT_EQ(device.State(RenderState::TextureFactor), 63u << 24);
-  // 12 pixels inside the top edge of a 48-pixel band.
-  EXPECT_EQ(flareDraws(0.0f, 0.95f), 2u);
-  EXPECT_EQ(device.State(RenderState::TextureFactor), 63u << 24);
+  // 16 pixels inside the right edge of a 64-pixel band, 12 inside the top of a 48-pixel one: a quarter as bright.
+  for (const auto& [x, y] : {std::pair{0.95f, 0.0f}, {0.0f, 0.95f}}) {
+    EXPECT_EQ(flareDraws(x, y), 2u) << x;
+    EXPECT_EQ(device.State(RenderState::TextureFactor), 63u << 24) << x;
+  }
   EXPECT_EQ(flareDraws(0.7f, -0.7f), 2u);
   EXPECT_EQ(device.StageState(0, TextureStageState::AlphaOp), d3d::kTopSelectArg1) << "full inside the band";
 }
 
 TEST_F(GlowTest, SetMaximumIntensityKeepsAGlowBelowItsMaximumInProportion) {
   Glow& glow = *set.glow(set.Add({"", 168}, 600, Matrix::Identity(), 1000));
-  set.SetMaximumIntensity(0, 128);
-  EXPECT_EQ(glow.intensity, 128) << "at its maximum, it follows";
-  glow.intensity = 100;
-  set.SetMaximumIntensity(0, 64);
-  EXPECT_EQ(glow.intensity, 50) << "in proportion";
-  set.SetMaximumIntensity(0, 0);
-  set.SetMaximumIntensity(0, 90);
-  EXPECT_EQ(glow.intensity, 90) << "from 0 of 0 it is at its maximum";
+  // At its maximum it follows; below, in proportion; from 0 of 0 it is at its maximum.
+  for (const auto& [before, maximum, after] : {std::tuple{255, 128, 128}, {100, 64, 50}, {50, 0, 0}, {0, 90, 90}}) {
+    glow.intensity = before;
+    set.SetMaximumIntensity(0, maximum);
+    EXPECT_EQ(glow.intensity, after) << before << " " << maximum;
+  }
   set.SetMaximumIntensity(0, 400);
   set.SetMaximumIntensity(7, 10);  // no such glow
   EXPECT_EQ(glow.maximumIntensity, 255);

@@ -28,9 +28,7 @@ SceneArchiveWriter ShipWithGuns() {
   const auto add = [&](std::string_view name, const ArchiveNode& node, std::vector<ArchiveFrame> frames = {}) {
     w.AddGeometry(std::string(name), node, std::move(frames));
   };
-  ArchiveMaterial fire;
-  fire.layers = {Layer(6, {"Gunfire.jpg"})};
-  w.AddMaterial("Fire", fire);
+  w.AddMaterial("Fire", Layered({Layer(6, {"Gunfire.jpg"})}));
   w.AddImage("Gunfire.jpg", Bytes("Gunfire.jpg"));
   for (std::size_t i = 0; i < 8; ++i) {
     const float side = i < 4 ? -1.0f : 1.0f, x = -140.0f + 50.0f * static_cast<float>(i % 4);
@@ -52,9 +50,7 @@ class GunsTest : public ::testing::Test {
   GunsTest() {
     resources.add(147, kSceneResourceType, ShipWithGuns().Finish());
     for (std::uint16_t id = 168; id <= 180; ++id) resources.add(id, "JPEGFILE", Bytes("picture"));
-    Set(key::EnableFiring, 1);
-    Set(key::FiringPeriod, 0);
-    Set(key::EnableLensFlares, 1);
+    Set(key::EnableFiring, 1), Set(key::FiringPeriod, 0), Set(key::EnableLensFlares, 1);
     show.Setup(device, {});
     show.MakeGuns(contract::kGunShotSound);
   }
@@ -69,10 +65,7 @@ class GunsTest : public ::testing::Test {
   void UpdateAll(std::uint32_t now) {
     for (int i = 1; i <= 8; ++i) guns().gun(i).Update(now);
   }
-  void NextVolley() {
-    clock.advance(4000);
-    UpdateAll(clock.now());
-  }
+  void NextVolley() { clock.advance(4000), UpdateAll(clock.now()); }
 
   ManualClock clock{5000};
   ScriptedRandom random{{16384}};
@@ -96,15 +89,13 @@ TEST_F(GunsTest, FiringPeriodZeroOpensAt50FiresAt60ClosesAt70AndOpensAgainAt110)
       events.emplace_back(t - start, closed ? "close" : "open");
       // The gun runs out 499 ms after its port opens; the port closes 800 ms after the gun runs in.
       const std::int32_t lag = static_cast<std::int32_t>(port.animation().animStart - gun.animation().animStart);
-      EXPECT_EQ(lag, closed ? 800 : -499);
-      EXPECT_EQ(std::pair(port.animation().speed, gun.animation().speed), std::pair(0.3f, 0.5f));
+      EXPECT_EQ(std::tuple(lag, port.animation().speed, gun.animation().speed), std::tuple(closed ? 800 : -499, 0.3f, 0.5f));
     }
     if (guns().gun(1).firing() && !fired) events.emplace_back(t - start, "volley");
     fired = guns().gun(1).firing();
   }
-  const std::vector<std::pair<std::uint32_t, std::string>> expected = {
-      {50001, "open"}, {60001, "volley"}, {70002, "close"}, {110002, "open"}, {120002, "volley"}};
-  EXPECT_EQ(events, expected);
+  EXPECT_EQ(events, (std::vector<std::pair<std::uint32_t, std::string>>{
+                        {50001, "open"}, {60001, "volley"}, {70002, "close"}, {110002, "open"}, {120002, "volley"}}));
   EXPECT_EQ(guns().period(), 60000u);
 }
 
@@ -155,7 +146,7 @@ TEST_F(GunsTest, TheShotStartsFireFlashSmokeAndSoundAndAVolleySkipsOnlyTheGunsSt
   gun.Update(t0 + 201);
   EXPECT_FALSE(gun.shotPending());
   for (SmokeEmitter* puff : {&gun.smoke(), &gun.smokeTrail()})
-    EXPECT_EQ(std::pair(puff->pendingCount(), puff->maximumCount()), std::pair(10u, 10u));
+    EXPECT_EQ(std::tuple(puff->pendingCount(), puff->maximumCount()), std::tuple(10u, 10u));
   EXPECT_EQ(gun.smoke().startTime(), t0 + 201);
   const auto node = [&](std::string_view name) { return show.scene().FindNode(std::string(name)); };
   EXPECT_TRUE(static_cast<GeometryObject*>(node(contract::kGunFires1[5]))->geometryAnimation().animating);
@@ -164,7 +155,7 @@ TEST_F(GunsTest, TheShotStartsFireFlashSmokeAndSoundAndAVolleySkipsOnlyTheGunsSt
   for (const auto& [t, flash, firing] : {std::tuple{201u, true, true}, {360u, true, true}, {361u, false, true},
                                          {2700u, false, true}, {2701u, false, false}}) {
     gun.Update(t0 + t);
-    EXPECT_EQ(std::pair(gun.flashOn(), gun.firing()), std::pair(flash, firing)) << t;
+    EXPECT_EQ(std::tuple(gun.flashOn(), gun.firing()), std::tuple(flash, firing)) << t;
   }
 
   Guns::FireVolley(guns().side(0), clock.now(), random);  // offsets 0, -400, -800, -1200
@@ -201,8 +192,7 @@ TEST_F(GunsTest, WithFiringOffTheScheduleStopsButAShotUnderWayFinishes) {
   Frames(400, 50);
   EXPECT_FALSE(gun.shotPending()) << "the updates run regardless";
   Frames(73000, 1000);
-  EXPECT_FALSE(gun.firing() || guns().gun(1).firing());
-  EXPECT_TRUE(guns().portsClosed()) << "no schedule while firing is off";
+  EXPECT_TRUE(!gun.firing() && !guns().gun(1).firing() && guns().portsClosed()) << "no schedule while firing is off";
   // On again more than a period after the schedule began: the volley comes at once, the ports close ten seconds on.
   Set(key::EnableFiring, 1);
   Frames(1000, 1000);
@@ -218,12 +208,10 @@ TEST_F(GunsTest, TheGunsArePassesUntilDestroyedAndDecodeTheirPicturesOnce) {
   };
   for (const char* pass : {"guns", "gun effects", "firing schedule", "lantern glows", "sun flare"})
     EXPECT_EQ(count(pass), 1) << pass;
-  EXPECT_EQ(show.lights()->lanterns().size(), 2u);
-  EXPECT_EQ(show.lights()->flare()->flareCount(), 7u);
+  EXPECT_EQ(std::tuple(show.lights()->lanterns().size(), show.lights()->flare()->flareCount()), std::tuple(2u, 7u));
   const int before = loader.calls;
   show.MakeGuns(0);
-  EXPECT_EQ(loader.calls - before, 3) << "the eight guns decode their three pictures once";
-  EXPECT_EQ(count("guns"), 1) << "made again, not twice";
+  EXPECT_EQ(std::tuple(loader.calls - before, count("guns")), std::tuple(3, 1)) << "three pictures decoded once; made again, not twice";
   show.DestroyGuns();
   EXPECT_EQ(count("gun effects"), 0);
   Frames(100, 50);
@@ -231,8 +219,7 @@ TEST_F(GunsTest, TheGunsArePassesUntilDestroyedAndDecodeTheirPicturesOnce) {
   Set(key::EnableLensFlares, 0);
   Show dark{{clock, random, resources, &loader, settings}};
   dark.Setup(device, {});
-  EXPECT_EQ(dark.lights()->lanterns().size(), 0u) << "the empty set";
-  EXPECT_EQ(dark.lights()->flare(), nullptr);
+  EXPECT_TRUE(dark.lights()->lanterns().size() == 0 && !dark.lights()->flare()) << "the empty set";
 }
 
 }  // namespace

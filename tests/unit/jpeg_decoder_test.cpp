@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <tuple>
 #include <vector>
@@ -21,14 +22,8 @@ int Flat(int dc) { return std::clamp(128 + ((dc + 4) >> 3), 0, 255); }
 // A 13 x 10 picture: 2 x 2 blocks with the given DC values, in raster order.
 std::vector<std::uint8_t> FourBlocks(const int (&dc)[4]) {
   Stream s;
-  s.Tables();
-  s.Frame(13, 10);
-  s.Scan();
-  int pred = 0;
-  for (int v : dc) {
-    s.Block(v - pred);
-    pred = v;
-  }
+  s.Tables(), s.Frame(13, 10), s.Scan();
+  for (int i = 0; i < 4; ++i) s.Block(dc[i] - (i ? dc[i - 1] : 0));
   s.End();
   return s.bytes;
 }
@@ -36,8 +31,7 @@ std::vector<std::uint8_t> FourBlocks(const int (&dc)[4]) {
 // A stream with the given frame header and one scan of all its components.
 std::vector<std::uint8_t> WithFrame(std::vector<std::uint8_t> sof, int marker = 0xC0) {
   Stream s;
-  s.Tables();
-  s.Segment(marker, sof);
+  s.Tables(), s.Segment(marker, sof);
   std::vector<std::uint8_t> sos = {sof[5]};
   for (std::uint8_t i = 1; i <= sof[5]; ++i) sos.insert(sos.end(), {i, 0x00});
   sos.insert(sos.end(), {0, 63, 0});
@@ -80,25 +74,19 @@ Picture Decode(const std::vector<std::uint8_t>& bytes) {
 
 TEST(JpegDecoderTest, DamagedScanKeepsWhatCouldBeRead) {
   Stream s;
-  s.Tables();
-  s.Frame(13, 10);
-  s.Restarts(1);
-  s.Scan();
+  s.Tables(), s.Frame(13, 10), s.Restarts(1), s.Scan();
   s.Block(300), s.Restart(0), s.Block(-200);
   s.Flush();  // RST1 lost
   s.Block(100), s.Restart(2), s.Block(900), s.End();
   const Picture lost = Decode(s.bytes);
   EXPECT_EQ(lost.decode, JpegResult::CorruptData);
-  EXPECT_EQ(lost.At(0, 0), Flat(300));
-  EXPECT_EQ(lost.At(8, 0), Flat(-200));
-  EXPECT_EQ(lost.At(0, 8), 128);  // only the lost interval: zeros after the reset
-  EXPECT_EQ(lost.At(8, 8), Flat(900));
+  // Only the lost interval: zeros after the reset.
+  EXPECT_EQ((std::array{lost.At(0, 0), lost.At(8, 0), lost.At(0, 8), lost.At(8, 8)}), (std::array{Flat(300), Flat(-200), 128, Flat(900)}));
   const int dc[4] = {300, -200, 100, 900};
   std::vector<std::uint8_t> cut = FourBlocks(dc);
   cut.resize(cut.size() - 4);  // the last block and the end marker
   const Picture truncated = Decode(cut);
-  EXPECT_EQ(truncated.decode, JpegResult::CorruptData);
-  EXPECT_EQ(truncated.At(8, 0), Flat(-200));
+  EXPECT_EQ(std::tuple(truncated.decode, truncated.At(8, 0)), std::tuple(JpegResult::CorruptData, Flat(-200)));
 }
 
 TEST(JpegDecoderTest, FillBytesStrayBytesAndUnknownSegmentsAreSkipped) {
@@ -106,17 +94,13 @@ TEST(JpegDecoderTest, FillBytesStrayBytesAndUnknownSegmentsAreSkipped) {
   s.Segment(0xE1, {'E', 'x', 'i', 'f', 0, 0, 1, 2, 3});
   s.bytes.push_back(0x12);  // garbage between segments
   s.Segment(0xFE, {'h', 'i'});
-  s.Tables();
-  s.Frame(8, 8);
+  s.Tables(), s.Frame(8, 8);
   s.bytes.insert(s.bytes.end(), {0xFF, 0xFF});  // fill before a marker
-  s.Scan();
-  s.Block(-800);
-  s.Flush();
+  s.Scan(), s.Block(-800), s.Flush();
   s.bytes.insert(s.bytes.end(), {0xFF, 0xFF, 0xFF});
   s.Marker(0xD9);
   const Picture p = Decode(s.bytes);
-  EXPECT_EQ(p.decode, JpegResult::Ok);
-  EXPECT_EQ(p.At(7, 7), Flat(-800));
+  EXPECT_EQ(std::tuple(p.decode, p.At(7, 7)), std::tuple(JpegResult::Ok, Flat(-800)));
 }
 
 TEST(JpegDecoderTest, LayoutsOnRequestAndCallsOutOfOrderOrLayoutsThatDoNotFitAreRefused) {
@@ -125,14 +109,12 @@ TEST(JpegDecoderTest, LayoutsOnRequestAndCallsOutOfOrderOrLayoutsThatDoNotFitAre
   JpegDecoder decoder;
   std::vector<std::uint8_t> buffer(520, 0x77);
   JpegOutput out;
-  out.pixels = buffer.data();
-  out.size = buffer.size();
+  out.pixels = buffer.data(), out.size = buffer.size();
   EXPECT_EQ(decoder.Decode(out), JpegResult::NoParameters);
   ASSERT_EQ(decoder.ReadParameters(bytes.data(), bytes.size()), JpegResult::Ok);
   EXPECT_EQ(decoder.Layout(3).width, 0);
   JpegOutput good = decoder.Layout();
-  good.pixels = buffer.data();
-  good.size = buffer.size();
+  good.pixels = buffer.data(), good.size = buffer.size();
   void (*const breaks[])(JpegOutput&) = {
       [](JpegOutput& o) { o.size = o.Bytes() - 1; }, [](JpegOutput& o) { o.width = 12; },
       [](JpegOutput& o) { o.channels = 4; },         [](JpegOutput& o) { o.pixels = nullptr; },
@@ -144,15 +126,9 @@ TEST(JpegDecoderTest, LayoutsOnRequestAndCallsOutOfOrderOrLayoutsThatDoNotFitAre
   }
   EXPECT_EQ(buffer, std::vector<std::uint8_t>(520, 0x77));
   JpegOutput rgba = good;  // top-down red, green, blue, alpha
-  rgba.height = 10;
-  rgba.order = JpegColourOrder::Rgba;
-  rgba.channels = 4;
-  rgba.padding = 0;
+  rgba.height = 10, rgba.order = JpegColourOrder::Rgba, rgba.channels = 4, rgba.padding = 0;
   ASSERT_EQ(decoder.Decode(rgba), JpegResult::Ok);
-  EXPECT_EQ(rgba.Stride(), 52u);
-  EXPECT_EQ(buffer[0], Flat(80));
-  EXPECT_EQ(buffer[519], 255);
-  EXPECT_EQ(buffer[518], Flat(320));
+  EXPECT_EQ(std::tuple(rgba.Stride(), buffer[0], buffer[518], buffer[519]), std::tuple(52u, Flat(80), Flat(320), 255));
   // Decoding again gives the same picture; after Release nothing is left.
   ASSERT_EQ(decoder.Decode(good), JpegResult::Ok);
   const std::vector<std::uint8_t> first = buffer;
@@ -220,10 +196,7 @@ TEST(JpegDecoderTest, BadFirstScanHeaderIsRefusedWithoutWriting) {
     Stream s;
     s.Tables();
     if (dc_symbol_16) s.Segment(0xC4, {0x01, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16});
-    s.Frame(8, 8);
-    s.Segment(0xDA, sos);
-    s.Block(0);
-    s.End();
+    s.Frame(8, 8), s.Segment(0xDA, sos), s.Block(0), s.End();
     const Picture p = Decode(s.bytes);
     EXPECT_EQ(p.decode, JpegResult::BadHeader) << name;
     EXPECT_EQ(p.pixels, std::vector<std::uint8_t>(p.pixels.size(), 0xEE)) << name;
@@ -238,21 +211,12 @@ TEST(JpegDecoderTest, EndlessScansAreCutShort) {
         std::tuple{0, 8, JpegResult::CorruptData, 128},  // the last scan was not read
         std::tuple{499, 0, JpegResult::Ok, Flat(800)}, std::tuple{500, 0, JpegResult::CorruptData, Flat(80)}}) {
     Stream s;
-    s.Tables();
-    s.Frame(8, 8, 0xC2);
-    for (int i = 0; i < good_scans; ++i) {
-      s.Segment(0xDA, {1, 1, 0x00, 0, 0, 0});
-      s.Dc(80);
-      s.Flush();
-    }
+    s.Tables(), s.Frame(8, 8, 0xC2);
+    for (int i = 0; i < good_scans; ++i) s.Segment(0xDA, {1, 1, 0x00, 0, 0, 0}), s.Dc(80), s.Flush();
     for (int i = 0; i < empty_scans; ++i) s.Segment(0xDA, {1, 1, 0x00, 0, 0, 0});
-    s.Segment(0xDA, {1, 1, 0x00, 0, 0, 0});
-    s.Dc(800);
-    s.End();
+    s.Segment(0xDA, {1, 1, 0x00, 0, 0, 0}), s.Dc(800), s.End();
     const Picture p = Decode(s.bytes);
-    SCOPED_TRACE(good_scans + empty_scans);
-    EXPECT_EQ(p.decode, result);
-    EXPECT_EQ(p.At(0, 0), value);
+    EXPECT_EQ(std::tuple(p.decode, p.At(0, 0)), std::tuple(result, value)) << good_scans + empty_scans;
   }
 }
 

@@ -54,9 +54,7 @@ class MaterialStagesTest : public ::testing::Test {
 // Each over a device an earlier material left with three stages on: the
 // picture, colour, coordinate set per stage, and the chain ended after.
 TEST_F(MaterialStagesTest, EachLayerCombinationTakesItsStagesAndEndsTheChain) {
-  struct Expected {
-    std::uint32_t layer, colorArg1, colorOp, texCoords;
-  };
+  struct Expected { std::uint32_t layer, colorArg1, colorOp, texCoords; };
   const std::pair<const char*, std::vector<Expected>> cases[] = {
       {"DiffuseLightmap",
        {{LayerKind::Diffuse, d3d::kTaTexture, d3d::kTopModulate, 0}, {LayerKind::Lightmap, d3d::kTaTexture, d3d::kTopModulate2X, 1}}},
@@ -74,12 +72,11 @@ TEST_F(MaterialStagesTest, EachLayerCombinationTakesItsStagesAndEndsTheChain) {
     EXPECT_EQ(used.material.diffuse, (DeviceColor{0.25f, 0.5f, 0.75f, 1.0f}));
     for (std::uint32_t s = 0; s < stages.size(); ++s) {
       EXPECT_EQ(used.textures[s], frame(name, stages[s].layer)) << s;
-      EXPECT_EQ(used.StageState(s, TSS::ColorArg1), stages[s].colorArg1) << s;
-      EXPECT_EQ(used.StageState(s, TSS::ColorOp), stages[s].colorOp) << s;
-      EXPECT_EQ(used.StageState(s, TSS::TexCoordIndex), stages[s].texCoords) << s;
+      EXPECT_EQ(std::tuple(used.StageState(s, TSS::ColorArg1), used.StageState(s, TSS::ColorOp), used.StageState(s, TSS::TexCoordIndex)),
+                std::tuple(stages[s].colorArg1, stages[s].colorOp, stages[s].texCoords)) << s;
     }
-    EXPECT_EQ(used.StageState(static_cast<std::uint32_t>(stages.size()), TSS::ColorOp), d3d::kTopDisable);
-    EXPECT_EQ(used.StageState(static_cast<std::uint32_t>(stages.size()), TSS::AlphaOp), d3d::kTopDisable);
+    const auto end = static_cast<std::uint32_t>(stages.size());
+    EXPECT_EQ(std::tuple(used.StageState(end, TSS::ColorOp), used.StageState(end, TSS::AlphaOp)), std::tuple(d3d::kTopDisable, d3d::kTopDisable));
   }
 }
 
@@ -93,24 +90,20 @@ TEST_F(MaterialStagesTest, AlphaComesFromTheLayerThatOwnsItAndCullingFromTheSide
   };
   alpha("Plain", LayerKind::Diffuse) = 128;
   material("Plain").Apply(device);
-  EXPECT_EQ(device.State(RenderState::TextureFactor), 0x80000000u);
-  EXPECT_EQ(Stage(0, TSS::AlphaArg1), d3d::kTaTFactor);
-  EXPECT_EQ(Stage(0, TSS::AlphaOp), d3d::kTopSelectArg1);
-  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullNone);
+  EXPECT_EQ(std::tuple(device.State(RenderState::TextureFactor), Stage(0, TSS::AlphaArg1), Stage(0, TSS::AlphaOp),
+                       device.State(RenderState::CullMode)),
+            std::tuple(0x80000000u, d3d::kTaTFactor, d3d::kTopSelectArg1, d3d::kCullNone));
   device.log.clear();
   material("Plain").Apply(device);
   material("KeyedDiffuse").Apply(device);
   EXPECT_TRUE(device.Calls("SetRenderState(22").empty());
-  EXPECT_EQ(Stage(0, TSS::AlphaArg1), d3d::kTaTexture);
-  EXPECT_EQ(Stage(0, TSS::AlphaOp), d3d::kTopSelectArg1);
+  EXPECT_EQ(std::tuple(Stage(0, TSS::AlphaArg1), Stage(0, TSS::AlphaOp)), std::tuple(d3d::kTaTexture, d3d::kTopSelectArg1));
   alpha("KeyedDiffuse", LayerKind::AlphaKeyed) = 64;
   material("KeyedDiffuse").Apply(device);
-  EXPECT_EQ(device.State(RenderState::TextureFactor), 64u << 24);
-  EXPECT_EQ(Stage(0, TSS::AlphaArg2), d3d::kTaTFactor);
-  EXPECT_EQ(Stage(0, TSS::AlphaOp), d3d::kTopModulate);
+  EXPECT_EQ(std::tuple(device.State(RenderState::TextureFactor), Stage(0, TSS::AlphaArg2), Stage(0, TSS::AlphaOp)),
+            std::tuple(64u << 24, d3d::kTaTFactor, d3d::kTopModulate));
   material("Opacity").Apply(device);
-  EXPECT_EQ(Stage(1, TSS::AlphaArg1), d3d::kTaTexture);
-  EXPECT_EQ(Stage(1, TSS::AlphaOp), d3d::kTopModulate);
+  EXPECT_EQ(std::tuple(Stage(1, TSS::AlphaArg1), Stage(1, TSS::AlphaOp)), std::tuple(d3d::kTaTexture, d3d::kTopModulate));
   device.SetTextureStageState(0, TSS::AlphaOp, d3d::kTopAdd);
   material("Reflection").Apply(device);
   EXPECT_EQ(Stage(0, TSS::AlphaOp), d3d::kTopAdd);
@@ -123,15 +116,13 @@ TEST_F(MaterialStagesTest, ALayerWithoutPictureUnbindsItsStageAndTheChainStillEn
   device.SetTexture(0, frame("DiffuseLightmap", LayerKind::Diffuse));
   device.SetTextureStageState(2, TSS::ColorOp, d3d::kTopModulate);
   material("Broken").Apply(device);
-  EXPECT_EQ(device.textures[0], nullptr);
-  EXPECT_EQ(device.textures[1], frame("Broken", LayerKind::Lightmap));
-  EXPECT_EQ(Stage(2, TSS::ColorOp), d3d::kTopDisable);
+  EXPECT_EQ(std::tuple(device.textures[0], device.textures[1], Stage(2, TSS::ColorOp)),
+            std::tuple(nullptr, frame("Broken", LayerKind::Lightmap), d3d::kTopDisable));
   material("Opacity").Apply(device);
   device.SetTexture(2, frame("Opacity", LayerKind::Opacity));
   material("BrokenLight").Apply(device);
-  EXPECT_EQ(device.textures[0], frame("BrokenLight", LayerKind::Diffuse));
-  EXPECT_EQ(device.textures[1], nullptr);
-  EXPECT_EQ(device.textures[2], nullptr);
+  EXPECT_EQ((std::array{device.textures[0], device.textures[1], device.textures[2]}),
+            (std::array<Surface*, 3>{frame("BrokenLight", LayerKind::Diffuse), nullptr, nullptr}));
 }
 
 // Glass along the axes around a camera at the origin, and a wooden deck
@@ -140,12 +131,8 @@ class SceneRenderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SceneArchiveWriter w;
-    ArchiveMaterial glass, wood;
-    glass.layers = {Layer(1, {"g.jpg"}), Layer(4, {"g.jpg"})};
-    wood.twoSided = 1;  // leaves no culling in force before the blended objects
-    wood.layers = {Layer(1, {"g.jpg"})};
-    w.AddMaterial("Glass", glass);
-    w.AddMaterial("Wood", wood);
+    w.AddMaterial("Glass", testing::Layered({Layer(1, {"g.jpg"}), Layer(4, {"g.jpg"})}));
+    w.AddMaterial("Wood", testing::Layered({Layer(1, {"g.jpg"})}, 1));  // leaves no culling in force before the blended objects
     w.AddImage("g.jpg", Bytes("g"));
     for (const auto& [name, x, y] : {std::tuple{"near", 10, 0}, {"far", -30, 0}, {"middle", 0, 20}})
       w.AddGeometry(name, NodeUnder("Scene Root", Matrix::Translation(x, y, 0)), OneFrame({QuadMesh("Glass")}));
@@ -175,21 +162,19 @@ TEST_F(SceneRenderTest, TransparentObjectsFarthestFirstBackFacesThenFrontWithSta
   for (std::size_t i = 0; i < 6; ++i) {
     const auto& draw = device.draws[i + 1];
     EXPECT_EQ(draw.world.m[3][0] + draw.world.m[3][1], expected[i]) << i;
-    EXPECT_EQ(draw.renderStates.at(RenderState::CullMode), i % 2 == 0 ? d3d::kCullCW : d3d::kCullCCW) << i;
-    EXPECT_EQ(draw.renderStates.at(RenderState::ZWriteEnable), 0u);
-    EXPECT_EQ(draw.renderStates.at(RenderState::AlphaBlendEnable), 1u);
-    EXPECT_EQ(draw.renderStates.at(RenderState::SrcBlend), d3d::kBlendSrcAlpha);
-    EXPECT_EQ(draw.renderStates.at(RenderState::DestBlend), d3d::kBlendInvSrcAlpha);
+    const auto state = [&](RenderState s) { return draw.renderStates.at(s); };
+    EXPECT_EQ(std::tuple(state(RenderState::CullMode), state(RenderState::ZWriteEnable), state(RenderState::AlphaBlendEnable),
+                         state(RenderState::SrcBlend), state(RenderState::DestBlend)),
+              std::tuple(i % 2 == 0 ? d3d::kCullCW : d3d::kCullCCW, 0u, 1u, d3d::kBlendSrcAlpha, d3d::kBlendInvSrcAlpha)) << i;
   }
-  EXPECT_EQ(device.State(RenderState::ZWriteEnable), 1u);
-  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullNone);  // as the opaque objects left it
-  EXPECT_EQ(device.State(RenderState::AlphaBlendEnable), 0u);
-  EXPECT_EQ(device.State(RenderState::SrcBlend), d3d::kBlendOne);
+  // Culling as the opaque objects left it.
+  EXPECT_EQ(std::tuple(device.State(RenderState::ZWriteEnable), device.State(RenderState::CullMode),
+                       device.State(RenderState::AlphaBlendEnable), device.State(RenderState::SrcBlend)),
+            std::tuple(1u, d3d::kCullNone, 0u, d3d::kBlendOne));
   // Zero is no valid blend or culling: what cannot be read comes back as the default.
   device.failing["GetRenderState"] = kEFail;
   scene().Render(device);
-  EXPECT_EQ(device.State(RenderState::DestBlend), d3d::kBlendZero);
-  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullCCW);
+  EXPECT_EQ(std::tuple(device.State(RenderState::DestBlend), device.State(RenderState::CullMode)), std::tuple(d3d::kBlendZero, d3d::kCullCCW));
 }
 
 TEST_F(SceneRenderTest, ExcludedLightIsOffWhileTheObjectDrawsAndHiddenObjectsDrawNothing) {
@@ -202,8 +187,7 @@ TEST_F(SceneRenderTest, ExcludedLightIsOffWhileTheObjectDrawsAndHiddenObjectsDra
   const auto off = find("LightEnable(0, 0)", find("LightEnable(0, 1)", 0));
   const auto draw = find("DrawIndexedPrimitive", off), back = find("LightEnable(0, 1)", off);
   ASSERT_LT(back, std::ssize(log));
-  EXPECT_LT(off, draw);
-  EXPECT_LT(draw, back);
+  EXPECT_TRUE(off < draw && draw < back);
   EXPECT_EQ(find("LightEnable(0, 0)", back), std::ssize(log));  // transparent objects do not exclude it
   EXPECT_TRUE(device.lightsEnabled[0]);
   device.draws.clear();
@@ -242,8 +226,7 @@ TEST(CameraViewTest, NegatedThirdRowInvertedAndScaled) {
 TEST(FixedRenderStatesTest, FilteringFollowsTheDeviceAndAmbientLevelsStayInTheirChannel) {
   RecordingDevice device, plain;
   SetFixedRenderStates(device, true, {2.0f, -1.0f, 0.5f});
-  EXPECT_EQ(device.StageState(1, TSS::MinFilter), 3u);  // anisotropic
-  EXPECT_EQ(device.StageState(1, TSS::MagFilter), 5u);
+  EXPECT_EQ(std::tuple(device.StageState(1, TSS::MinFilter), device.StageState(1, TSS::MagFilter)), std::tuple(3u, 5u));  // anisotropic
   EXPECT_EQ(device.State(RenderState::Ambient), 0xFFFF007Fu);  // levels outside 0..1 do not spill
   SetFixedRenderStates(device, true, {std::nanf(""), 1.0f, 0.0f});
   EXPECT_EQ(device.State(RenderState::Ambient), 0xFF00FF00u);

@@ -27,9 +27,8 @@ using namespace std::string_literals;
 TEST(RegistryTextFormat, WritesTagColonBlankValueAndSkipsWhatIsNotWritten) {
   EXPECT_EQ(FormatRegistryText(Value(std::int32_t{21})), "2: 21");
   EXPECT_EQ(FormatRegistryText(Value(-1.25f)), "1: -1.250000");
-  EXPECT_EQ(FormatRegistryText(Value()), std::nullopt);
-  EXPECT_EQ(FormatRegistryText(Value("")), std::nullopt);  // an empty text never replaces a stored one
-  EXPECT_EQ(FormatRegistryText(Value(std::make_unique<Node>())), std::nullopt);
+  // An empty text never replaces a stored one.
+  for (const Value& v : {Value(), Value(""), Value(std::make_unique<Node>())}) EXPECT_EQ(FormatRegistryText(v), std::nullopt);
   const std::string big = *FormatRegistryText(Value(std::numeric_limits<float>::max()));
   EXPECT_EQ(big.size(), 3u + 39u + 7u);  // written whole
   // What is written reads back.
@@ -72,12 +71,9 @@ std::vector<std::string> Keys(const Node& node) {
 
 // Accessors never convert between types; assigning replaces the type.
 TEST(NodeTest, GetCreatesCellsAndChildNodesOnTheWayAndHasNeverCreates) {
-  EXPECT_EQ(Value(std::int32_t{7}).AsFloat(), 0.0f);
-  EXPECT_EQ(Value(0.5f).AsInt(), 0);
-  EXPECT_EQ(Value("7").AsInt(), 0);
+  EXPECT_EQ(std::tuple(Value(std::int32_t{7}).AsFloat(), Value(0.5f).AsInt(), Value("7").AsInt()), std::tuple(0.0f, 0, 0));
   Node node;
-  EXPECT_FALSE(node.Has("x/y", ValueType::None));
-  EXPECT_TRUE(node.empty());
+  EXPECT_TRUE(!node.Has("x/y", ValueType::None) && node.empty());
   Value& cell = node.Get("X");
   EXPECT_EQ(&node.Get("X"), &cell);
   cell = Value("text");
@@ -87,8 +83,7 @@ TEST(NodeTest, GetCreatesCellsAndChildNodesOnTheWayAndHasNeverCreates) {
   EXPECT_EQ(node.Get("a").AsNode()->Get("c/d").AsString(), "deep");
   // Only the first slash splits: a//b is a, then the empty key, then b.
   node.Get("a//b") = Value(std::int32_t{1});
-  EXPECT_TRUE(node.Get("a").AsNode()->Has("", ValueType::Node));
-  EXPECT_FALSE(node.Has("a/b", ValueType::Int));
+  EXPECT_TRUE(node.Get("a").AsNode()->Has("", ValueType::Node) && !node.Has("a/b", ValueType::Int));
   // A path through a value throws, and the failed lookup changes nothing.
   EXPECT_THROW(node.Get("X/b"), Node::KeyNotFound);
   EXPECT_EQ(node.Get("X").AsInt(), 5);
@@ -134,8 +129,7 @@ TEST_F(PersistenceTest, SaveWritesOneTextPerCellInKeyOrderAndChildNodesAsSubKeys
   tree.Get("Unset");  // an empty cell is never written
   tree.Get("Group/Deeper/Name") = Value("n");
   ASSERT_TRUE(SaveSettings(tree, *root) == 0);
-  EXPECT_EQ(store.Find(kKey)->values.begin()->first, "Gamma");
-  EXPECT_EQ(store.Find(kKey)->values.size(), 2u);
+  EXPECT_EQ(std::tuple(store.Find(kKey)->values.begin()->first, store.Find(kKey)->values.size()), std::tuple("Gamma", 2u));
   EXPECT_EQ(*store.Text(kKey + "\\Group\\Deeper", "Name"), "3: n");
   Node back;
   ASSERT_TRUE(LoadStoredSettings(back, *root));
@@ -150,12 +144,10 @@ TEST_F(PersistenceTest, LoadAssignsOverDefaultsAndKeepsWhatIsAbsent) {
   for (const char* key : {"SwitchPeriod", "ShowFPS", "EnableFiring", "Untouched"})
     tree.Get(key) = Value(std::int32_t{3});
   ASSERT_TRUE(tree.Load(*root, kKey));
-  EXPECT_EQ(tree.Get("SwitchPeriod").AsInt(), 16);
-  EXPECT_EQ(tree.Get("ShowFPS").AsInt(), 3);  // an unknown tag keeps the default
-  EXPECT_TRUE(tree.Has("EnableFiring", ValueType::String));  // whatever its type
-  EXPECT_EQ(tree.Get("Untouched").AsInt(), 3);
-  EXPECT_TRUE(tree.Load(*root, kKey + "\\Absent"));
-  EXPECT_EQ(store.Find(kKey + "\\Absent"), nullptr);
+  // An unknown tag keeps the default; a stored value replaces one of any type.
+  EXPECT_EQ(std::tuple(tree.Get("SwitchPeriod").AsInt(), tree.Get("ShowFPS").AsInt(), tree.Get("Untouched").AsInt()), std::tuple(16, 3, 3));
+  EXPECT_TRUE(tree.Has("EnableFiring", ValueType::String));
+  EXPECT_TRUE(tree.Load(*root, kKey + "\\Absent") && !store.Find(kKey + "\\Absent"));
 }
 
 TEST_F(PersistenceTest, ItemsBeyondTheReadLimitsAreSkippedAndNamesAreKeysNotPaths) {
@@ -171,8 +163,7 @@ TEST_F(PersistenceTest, ItemsBeyondTheReadLimitsAreSkippedAndNamesAreKeysNotPath
   tree.Get("Huge") = Value("default");
   tree.Get("Count") = Value(std::int32_t{5});
   ASSERT_TRUE(tree.Load(*root, kKey));
-  EXPECT_EQ(tree.Get("Huge").AsString(), "default");
-  EXPECT_EQ(tree.Get("Fine").AsInt(), 4);
+  EXPECT_EQ(std::tuple(tree.Get("Huge").AsString(), tree.Get("Fine").AsInt()), std::tuple("default", 4));
   EXPECT_TRUE(tree.Has("Count", ValueType::Node));  // a stored sub-key replaces a value of its name
   EXPECT_EQ(Keys(tree), (std::vector<std::string>{"Count", "Count/x", "Fine", "Huge"}));
 }
@@ -185,8 +176,7 @@ TEST_F(PersistenceTest, AKeyThatRefusesWritingFailsTheSaveWhereItStands) {
   tree.Get("B/x") = Value(std::int32_t{2});
   tree.Get("C") = Value(std::int32_t{3});
   EXPECT_FALSE(tree.Save(*root, kKey));
-  EXPECT_EQ(*store.Text(kKey, "A"), "2: 1");
-  EXPECT_EQ(store.Text(kKey, "C"), nullptr);
+  EXPECT_TRUE(*store.Text(kKey, "A") == "2: 1" && !store.Text(kKey, "C"));
 }
 
 using testing::Mode;
@@ -210,8 +200,7 @@ class LoadSettingsTest : public ::testing::Test {
 
 TEST_F(LoadSettingsTest, AnEmptyRegistryGivesEveryDefault) {
   ASSERT_EQ(Load(), kOk);
-  EXPECT_EQ(Int("DeviceNum"), 1);
-  EXPECT_EQ(Int("ModeNum"), 5);  // 1024x768x32, the desktop
+  EXPECT_EQ(std::tuple(Int("DeviceNum"), Int("ModeNum")), std::tuple(1, 5));  // 1024x768x32, the desktop
   for (const SettingSpec& spec : SettingSpecs()) {
     EXPECT_EQ(FindSetting(spec.key), &spec) << spec.key;  // declared once
     if (spec.type == ValueType::Int && spec.deviceDefault == DeviceDefault::None) {
@@ -219,8 +208,7 @@ TEST_F(LoadSettingsTest, AnEmptyRegistryGivesEveryDefault) {
       EXPECT_TRUE(spec.minimum <= spec.defaultValue && spec.defaultValue <= spec.maximum) << spec.key;
     }
   }
-  EXPECT_EQ(root.size(), SettingSpecs().size() - 1);  // all but the flag path
-  EXPECT_EQ(fatal, "");
+  EXPECT_EQ(std::tuple(root.size(), fatal), std::tuple(SettingSpecs().size() - 1, ""));  // all but the flag path
 }
 
 TEST_F(LoadSettingsTest, StoredValuesReplaceTheDefaultsAndDefaultsReplaceOldMemory) {
@@ -232,12 +220,9 @@ TEST_F(LoadSettingsTest, StoredValuesReplaceTheDefaultsAndDefaultsReplaceOldMemo
   Store("ModeNum", "2: 2");
   Store("UseDesktopRes", "2: 0");
   ASSERT_EQ(Load(), kOk);
-  EXPECT_TRUE(root.Has("FlagPath", ValueType::String));
-  EXPECT_EQ(Int("SwitchPeriod"), 200);
-  EXPECT_EQ(Int("LightDelay"), FindSetting(key::LightDelay)->defaultValue);
-  EXPECT_EQ(table.current, 2u);
-  EXPECT_EQ(table.Current().selectedMode, Mode(800, 600, 16));
-  EXPECT_EQ(Int("ModeNum"), 2);
+  EXPECT_EQ(root.Get("FlagPath").AsString(), "C:\\flags\\mine.jpg");
+  EXPECT_EQ(std::tuple(Int("SwitchPeriod"), Int("LightDelay"), Int("ModeNum")), std::tuple(200, FindSetting(key::LightDelay)->defaultValue, 2));
+  EXPECT_EQ(std::tuple(table.current, table.Current().selectedMode), std::tuple(2u, Mode(800, 600, 16)));
 }
 
 // A device that is gone resets device, mode, desktop flag and lightmaps; a
@@ -254,10 +239,8 @@ TEST_F(LoadSettingsTest, AStoredDeviceOrModeThatIsGoneFallsBack) {
     Store("UseDesktopRes", "2: 0");
     Store("EnableLightmaps", "2: 0");
     ASSERT_EQ(Load(), kOk);
-    EXPECT_EQ(table.current, static_cast<std::uint32_t>(row.deviceNum));
-    EXPECT_EQ(Int("ModeNum"), 5);
-    EXPECT_EQ(Int("UseDesktopRes"), row.reset);
-    EXPECT_EQ(Int("EnableLightmaps"), row.reset);
+    EXPECT_EQ(std::tuple(table.current, Int("ModeNum"), Int("UseDesktopRes"), Int("EnableLightmaps")),
+              std::tuple(static_cast<std::uint32_t>(row.deviceNum), 5, row.reset, row.reset));
     EXPECT_TRUE(row.reset || table.Current().selectedMode == Mode(1024, 768, 32));
   }
   // Memory only: the registry keeps what the user stored.
@@ -274,8 +257,7 @@ TEST_F(LoadSettingsTest, OneTextureDevicesTurnLightmapsAndWaterReflectionOff) {
       if (device) Store(key, "2: 1");
     if (device) Store("DeviceNum", device);
     ASSERT_EQ(Load(), kOk);
-    EXPECT_EQ(Int("EnableLightmaps"), 0);
-    EXPECT_EQ(Int("EnableEnvWater"), 0);
+    EXPECT_EQ(std::tuple(Int("EnableLightmaps"), Int("EnableEnvWater")), std::tuple(0, 0));
   }
 }
 
@@ -285,8 +267,7 @@ TEST_F(LoadSettingsTest, WithoutAUsableDeviceNothingIsTouched) {
   Store("ShowFPS", "2: 0");
   EXPECT_EQ(Load(), kEFail);
   EXPECT_NE(fatal, "");
-  EXPECT_EQ(root.size(), 1u);
-  EXPECT_EQ(Int("ShowFPS"), 1);
+  EXPECT_EQ(std::tuple(root.size(), Int("ShowFPS")), std::tuple(1u, 1));
 }
 
 TEST(SettingDialogTest, EachControlEditsOneSettingAndListsCoverTheirRange) {
@@ -299,17 +280,14 @@ TEST(SettingDialogTest, EachControlEditsOneSettingAndListsCoverTheirRange) {
     EXPECT_TRUE(!check || (spec.minimum == 0 && spec.maximum == 1)) << spec.key;
   }
   EXPECT_EQ(controls.size(), SettingSpecs().size() - 1);  // all but the file path
-  EXPECT_EQ(static_cast<std::int32_t>(FlagNames().size()) - 1, FindSetting(key::FlagNum)->maximum);
-  EXPECT_EQ(static_cast<std::int32_t>(FiringPeriodNames().size()) - 1, FindSetting(key::FiringPeriod)->maximum);
+  EXPECT_EQ(std::tuple(static_cast<std::int32_t>(FlagNames().size()) - 1, static_cast<std::int32_t>(FiringPeriodNames().size()) - 1),
+            std::tuple(FindSetting(key::FlagNum)->maximum, FindSetting(key::FiringPeriod)->maximum));
   for (std::int32_t i = -1; i <= static_cast<std::int32_t>(FiringPeriodNames().size()); ++i) {
     const bool listed = i >= 0 && i < static_cast<std::int32_t>(FiringPeriodNames().size());
     // What the list shows is what the guns wait; an unknown entry is one minute.
     EXPECT_EQ(listed ? FiringPeriodNames()[static_cast<std::size_t>(i)] : "1 min.",
               std::to_string(FiringPeriodMinutes(i)) + " min.") << i;
   }
-}
-
-TEST(SettingDialogTest, LabelsShowTheFormattedValue) {
   EXPECT_EQ(FormatSettingLabel(*FindSetting(key::GammaControl), 75), "Gamma control: 1.25");
   EXPECT_EQ(FormatSettingLabel(*FindSetting(key::MasterVolume), -2500), "");
 }

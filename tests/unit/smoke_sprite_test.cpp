@@ -63,8 +63,7 @@ TEST_F(EffectsTest, ABurstNeverGrowsThePoolPastItsMaximumAndParticlesDieAtTheirL
             (std::array<std::size_t, 3>{3, 12, 18}));
   smoke.SetMaximumCount(100000);
   EXPECT_EQ(smoke.maximumCount(), SmokeEmitter::kMostParticles) << "16-bit indices";
-  EXPECT_EQ(smoke.indices().back(), smoke.vertices().size() - 3);
-  EXPECT_EQ(smoke.indices()[6 * 5 + 3], 4 * 5 + 3);
+  EXPECT_EQ(std::tuple(smoke.indices().back(), smoke.indices()[6 * 5 + 3]), std::tuple(smoke.vertices().size() - 3, 4 * 5 + 3));
 }
 
 // Velocity takes the acceleration, then position the velocity, in each update's step (0.25 s here, twice).
@@ -76,8 +75,7 @@ TEST_F(EffectsTest, AnEmittingEmitterStartsABurstWheneverNothingIsPendingAndPart
   ASSERT_EQ(smoke.particles().size(), 6u);
   const SmokeParticle& first = smoke.particles().front();
   EXPECT_NEAR(first.velocity.y, 30.0f, 0.01f);
-  EXPECT_NEAR(first.position.y, 20.0f + 16.25f + 7.5f, 0.01f);
-  EXPECT_NEAR(first.position.z, 30.0f - 0.375f - 0.75f, 0.01f);
+  EXPECT_LT(Distance(first.position, {first.position.x, 20.0f + 16.25f + 7.5f, 30.0f - 0.375f - 0.75f}), 0.01f);
 }
 
 TEST_F(EffectsTest, SmokeGrowsAndShrinksOrFadesOutAndLeavesTheStatesAsTheyWere) {
@@ -98,7 +96,7 @@ TEST_F(EffectsTest, SmokeGrowsAndShrinksOrFadesOutAndLeavesTheStatesAsTheyWere) 
   EXPECT_EQ(device.draws[0].vertexCount, 24u);
   for (const auto& [state, during, after] : {std::tuple{RenderState::DestBlend, d3d::kBlendOne, d3d::kBlendZero},
                                              {RenderState::ZWriteEnable, 0u, 1u}, {RenderState::TexturePerspective, 0u, 1u}})
-    EXPECT_EQ(std::pair(At(0, state), device.State(state)), std::pair(during, after)) << "and then as they were";
+    EXPECT_EQ(std::tuple(At(0, state), device.State(state)), std::tuple(during, after)) << "and then as they were";
   EXPECT_NEAR(quadSide(1300), 4.0f, 0.01f) << "full size at its growth time";
   EXPECT_NEAR(quadSide(1450), 2.0f, 0.05f) << "half way through the rest of its life";
 
@@ -113,15 +111,14 @@ TEST_F(EffectsTest, SmokeGrowsAndShrinksOrFadesOutAndLeavesTheStatesAsTheyWere) 
   trail.Update(2500, random);
   trail.Draw(device, 2500);
   ASSERT_EQ(device.draws.size(), 10u) << "one draw a particle";
-  EXPECT_EQ(At(0, RenderState::DestBlend), d3d::kBlendInvSrcAlpha);
-  EXPECT_EQ(device.State(RenderState::TextureFactor), 127u << 24) << "half the fade time left";
+  EXPECT_EQ(std::tuple(At(0, RenderState::DestBlend), device.State(RenderState::TextureFactor)),
+            std::tuple(d3d::kBlendInvSrcAlpha, 127u << 24)) << "half the fade time left";
 }
 
 TEST_F(EffectsTest, TheFlashIsABillboardFacingTheCameraOnlyWhileEnabled) {
   Sprite flash(pictures, {"", 180}, 30, Matrix::Translation(5, 6, 7));
   Sprite bare(pictures, {"", 999}, 30, Matrix::Identity());
-  flash.zEnable = 1;
-  flash.enabled = false;
+  flash.zEnable = 1, flash.enabled = false;
   flash.DrawBillboard(device);
   bare.DrawBillboard(device);  // no picture, no quad
   bare.DrawOnScreen(device);

@@ -90,67 +90,40 @@ TEST(TextureFillTest, StretchedPictureRepeatsNearestRowsBottomRowFirst) {
     for (std::uint32_t x : {0u, 127u}) EXPECT_EQ(s.Texel(x, y), red << 16 | x << 8 | 7) << x << "," << y;
 }
 
-TEST(TextureFillTest, ColourIsNarrowedIntoEachChannel) {
-  Image image(1, 1);
-  image.Set(0, 0, 255, 128, 8);
-  Surface s565(1, 1, kRgb565);
-  ASSERT_TRUE(FillColour(s565.surface, image.View()));
-  EXPECT_EQ(s565.Texel(0, 0), 0xF800u | 32u << 5 | 1u);
-  Surface s8888(1, 1, kArgb8888);
-  ASSERT_TRUE(FillColour(s8888.surface, image.View()));
-  EXPECT_EQ(s8888.Texel(0, 0), 0x00FF8008u);  // alpha bits stay 0
-}
-
-TEST(TextureFillTest, ThresholdMakesTexelsFullyTransparentOrOpaque) {
+// Each fill over a row of four pixels, in 32 and 16 bits: channels narrowed
+// into their bits, the threshold against the average (not any one channel),
+// alpha from luminance's top bits, replacing or added to the colour.
+TEST(TextureFillTest, ColourAlphaAndThresholdGoIntoEachFormatsOwnBits) {
   Image image(4, 1);
-  image.Set(0, 0, 9, 9, 9);
-  image.Set(1, 0, 10, 10, 10);
-  image.Set(2, 0, 8, 9, 11);
-  image.Set(3, 0, 200, 100, 30);
-  Surface on(4, 1, kArgb8888);
-  ASSERT_TRUE(FillColourAndAlpha(on.surface, image.View(), 1));
-  EXPECT_EQ(on.Texel(0, 0), 0x00090909u);
-  EXPECT_EQ(on.Texel(1, 0), 0xFF0A0A0Au);
-  EXPECT_EQ(on.Texel(2, 0) >> 24, 0u);  // the average, not any one channel
-  Surface off(4, 1, kArgb8888);
-  ASSERT_TRUE(FillColourAndAlpha(off.surface, image.View(), 0));
-  EXPECT_EQ(off.Texel(3, 0) >> 24, 110u);  // the average itself
-  // 16-bit alpha fills its own bits and no others.
-  Surface s1555(4, 1, kArgb1555);
-  ASSERT_TRUE(FillColourAndAlpha(s1555.surface, image.View(), 1));
-  EXPECT_EQ(s1555.Texel(3, 0), 0x8000u | 25u << 10 | 12u << 5 | 3u);
-  Surface s4444(4, 1, kArgb4444);
-  ASSERT_TRUE(FillColourAndAlpha(s4444.surface, image.View(), 0));
-  EXPECT_EQ(s4444.Texel(3, 0), 6u << 12 | 12u << 8 | 6u << 4 | 1u);  // alpha: the narrowed average
-}
-
-TEST(TextureFillTest, AlphaFromLuminanceReplacesOrAdds) {
-  Image image(2, 1);
-  image.Set(1, 0, 30, 60, 90);  // average 60
-  Surface s(2, 1, kArgb8888);
-  ASSERT_TRUE(FillColour(s.surface, image.View()));
-  ASSERT_TRUE(FillAlphaFromLuminance(s.surface, image.View(), false));
-  EXPECT_EQ(s.Texel(1, 0), 0x3C1E3C5Au);  // colour kept, alpha added
-  ASSERT_TRUE(FillAlphaFromLuminance(s.surface, image.View(), true));
-  EXPECT_EQ(s.Texel(1, 0), 0x3C000000u);
-  // 16-bit alpha gets the top bits of the luminance, not its low ones.
-  Surface s4444(2, 1, kArgb4444);
-  ASSERT_TRUE(FillAlphaFromLuminance(s4444.surface, image.View(), true));
-  EXPECT_EQ(s4444.Texel(1, 0), 3u << 12);
-}
-
-TEST(TextureFillTest, TexelsPastThePictureDataAreZeroOrOpaqueAlpha) {
-  Image image(4, 4);
-  std::fill(image.pixels.begin(), image.pixels.end(), std::uint8_t{100});
+  for (const auto& [x, r, g, b] : {std::tuple{0, 9, 9, 9}, {1, 10, 10, 10}, {2, 8, 9, 11}, {3, 200, 100, 30}}) image.Set(x, 0, r, g, b);
+  enum Fill { Colour, Threshold1, Threshold0, LuminanceAdded, LuminanceOnly };
+  const std::tuple<Fill, TexturePixelFormat, std::uint32_t, std::uint32_t> cases[] = {
+      {Colour, kRgb565, 3, 25u << 11 | 25u << 5 | 3u},         {Colour, kArgb8888, 3, 0x00C8641Eu},  // alpha bits stay 0
+      {Threshold1, kArgb8888, 0, 0x00090909u},                  {Threshold1, kArgb8888, 1, 0xFF0A0A0Au},
+      {Threshold1, kArgb8888, 2, 0x0008090Bu},                  {Threshold0, kArgb8888, 3, 0x6EC8641Eu},  // the average itself
+      {Threshold1, kArgb1555, 3, 0x8000u | 25u << 10 | 12u << 5 | 3u},
+      {Threshold0, kArgb4444, 3, 6u << 12 | 12u << 8 | 6u << 4 | 1u},  // alpha: the narrowed average
+      {LuminanceAdded, kArgb8888, 3, 0x6EC8641Eu},              {LuminanceOnly, kArgb8888, 3, 0x6E000000u},
+      {LuminanceOnly, kArgb4444, 3, 6u << 12}};
+  for (const auto& [fill, format, x, texel] : cases) {
+    Surface s(4, 1, format);
+    bool ok = false;
+    switch (fill) {
+      case Colour: ok = FillColour(s.surface, image.View()); break;
+      case Threshold1: ok = FillColourAndAlpha(s.surface, image.View(), 1); break;
+      case Threshold0: ok = FillColourAndAlpha(s.surface, image.View(), 0); break;
+      case LuminanceAdded: ok = FillColour(s.surface, image.View()) && FillAlphaFromLuminance(s.surface, image.View(), false); break;
+      case LuminanceOnly: ok = FillAlphaFromLuminance(s.surface, image.View(), true); break;
+    }
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(s.Texel(x, 0), texel) << fill << " " << format.rgb_bit_count << " bits, texel " << x;
+  }
+  // Texels past the picture's data are zero, or opaque in an alpha-only fill.
   TextureImage cut = image.View();
-  cut.size = image.stride * 2 + 5;  // two rows and a pixel and a bit
-  Surface colour(4, 4, kArgb8888);
-  ASSERT_TRUE(FillColourAndAlpha(colour.surface, cut, 1));
-  EXPECT_EQ(colour.Texel(0, 2), 0xFF646464u);
-  EXPECT_EQ(colour.Texel(1, 2), 0u);
-  Surface alpha(4, 4, kArgb8888);
-  ASSERT_TRUE(FillAlphaFromLuminance(alpha.surface, cut, true));
-  EXPECT_EQ(alpha.Texel(3, 3), 0xFF000000u);
+  cut.size = 5;  // a pixel and a bit
+  Surface colour(4, 1, kArgb8888), alpha(4, 1, kArgb8888);
+  ASSERT_TRUE(FillColourAndAlpha(colour.surface, cut, 1) && FillAlphaFromLuminance(alpha.surface, cut, true));
+  EXPECT_EQ(std::tuple(colour.Texel(0, 0), colour.Texel(1, 0), alpha.Texel(3, 0)), std::tuple(0x00090909u, 0u, 0xFF000000u));
 }
 
 TEST(TextureFillTest, OtherDepthsAreLeftAloneAndRowPitchIsHonoured) {

@@ -74,18 +74,15 @@ class Stream {
 };
 
 // A w x h picture of DC-only blocks whose values step along each row: cheap
-// to write and to decode at any size, yet not flat. progressive gives one DC
-// scan and no AC scans.
-inline std::vector<std::uint8_t> DcPicture(int w, int h, bool progressive = false) {
+// to write and to decode at any size, yet not flat.
+inline std::vector<std::uint8_t> DcPicture(int w, int h) {
   Stream s;
-  s.Tables();
-  s.Frame(w, h, progressive ? 0xC2 : 0xC0);
-  progressive ? s.Segment(0xDA, {1, 1, 0x00, 0, 0, 0}) : s.Scan();
+  s.Tables(), s.Frame(w, h), s.Scan();
   int pred = 0;
   for (int by = 0; by < (h + 7) / 8; ++by)
     for (int bx = 0; bx < (w + 7) / 8; ++bx) {
       const int dc = ((bx + by) % 16) * 64 - 512;
-      progressive ? s.Dc(dc - pred) : s.Block(dc - pred);
+      s.Block(dc - pred);
       pred = dc;
     }
   s.End();

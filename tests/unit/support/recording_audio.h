@@ -24,15 +24,10 @@ class RecordingBuffer : public SoundBuffer {
   }
   HResult Play(bool loop) override {
     if (lost) return Log("Play", kSoundBufferLost);
-    playing = true;
-    looping = loop;
-    ++plays;
+    playing = true, looping = loop, ++plays;
     return Log(loop ? "Play(loop)" : "Play(once)");
   }
-  HResult Stop() override {
-    playing = false;
-    return Log("Stop");
-  }
+  HResult Stop() override { return playing = false, Log("Stop"); }
   HResult IsPlaying(bool& answer) override { return answer = playing, kOk; }
   HResult SetPlayPosition(std::uint32_t offset) override { return position = offset, Log("SetPlayPosition"); }
   HResult SetVolume(std::int32_t level) override { return volume = level, Log("SetVolume"); }
@@ -46,14 +41,10 @@ class RecordingBuffer : public SoundBuffer {
   }
   HResult GetParameters(SoundParameters& parameters) override { return parameters = params, kOk; }
   HResult SetParameters(const SoundParameters& parameters, bool deferred) override {
-    params = parameters;
-    wasDeferred = deferred;
-    return Log("SetParameters");
+    return params = parameters, wasDeferred = deferred, Log("SetParameters");
   }
   HResult SetConeAngles(std::uint32_t inside, std::uint32_t outside) override {
-    params.insideConeAngle = inside;
-    params.outsideConeAngle = outside;
-    return Log("SetConeAngles");
+    return params.insideConeAngle = inside, params.outsideConeAngle = outside, Log("SetConeAngles");
   }
   WaveFormat format;
   std::uint32_t size;
@@ -82,14 +73,10 @@ class RecordingAudio : public AudioDevice {
   }
   HResult GetListener(ListenerParameters& parameters) override { return parameters = listener, kOk; }
   HResult SetListener(const ListenerParameters& parameters) override {
-    listener = parameters;
-    log.push_back("SetListener");
-    return kOk;
+    return listener = parameters, log.push_back("SetListener"), kOk;
   }
   HResult SetDistanceFactor(float metresPerUnit) override {
-    listener.distanceFactor = metresPerUnit;
-    log.push_back("SetDistanceFactor");
-    return kOk;
+    return listener.distanceFactor = metresPerUnit, log.push_back("SetDistanceFactor"), kOk;
   }
   void Sleep(std::uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
   std::vector<RecordingBuffer*> created;  // by creation order; null once released

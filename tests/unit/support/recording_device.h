@@ -99,66 +99,44 @@ class RecordingDevice : public Device {
   }
 
   HResult SetTransform(TransformState state, const DeviceMatrix& matrix) override {
-    transforms[state] = matrix;
-    return Record("SetTransform(" + Num(state) + ")");
+    return transforms[state] = matrix, Record("SetTransform(" + Num(state) + ")");
   }
   HResult GetTransform(TransformState state, DeviceMatrix& matrix) override {
-    matrix = Transform(state);
-    return Record("GetTransform(" + Num(state) + ")");
+    return matrix = Transform(state), Record("GetTransform(" + Num(state) + ")");
   }
   HResult SetRenderState(RenderState state, std::uint32_t value) override {
-    renderStates[state] = value;
-    return Record("SetRenderState(" + Num(state) + ", " + std::to_string(value) + ")");
+    return renderStates[state] = value, Record("SetRenderState(" + Num(state) + ", " + std::to_string(value) + ")");
   }
   HResult GetRenderState(RenderState state, std::uint32_t& value) override {
-    value = State(state);
-    return Record("GetRenderState(" + Num(state) + ")");
+    return value = State(state), Record("GetRenderState(" + Num(state) + ")");
   }
   HResult SetTextureStageState(std::uint32_t stage, TextureStageState state, std::uint32_t value) override {
     if (stage >= 8) return Record("SetTextureStageState(bad stage)", true);
     stageStates[{stage, state}] = value;
-    return Record("SetTextureStageState(" + std::to_string(stage) + ", " + Num(state) + ", " +
-                  std::to_string(value) + ")");
+    return Record("SetTextureStageState(" + std::to_string(stage) + ", " + Num(state) + ", " + std::to_string(value) + ")");
   }
   HResult GetTextureStageState(std::uint32_t stage, TextureStageState state, std::uint32_t& value) override {
     if (stage >= 8) return Record("GetTextureStageState(bad stage)", true);
-    value = StageState(stage, state);
-    return Record("GetTextureStageState(" + std::to_string(stage) + ", " + Num(state) + ")");
+    return value = StageState(stage, state), Record("GetTextureStageState(" + std::to_string(stage) + ", " + Num(state) + ")");
   }
   HResult SetTexture(std::uint32_t stage, Surface* texture) override {
     if (stage >= 8) return Record("SetTexture(bad stage)", true);
-    textures[stage] = texture;
-    return Record("SetTexture(" + std::to_string(stage) + ", " + SurfaceName(texture) + ")");
+    return textures[stage] = texture, Record("SetTexture(" + std::to_string(stage) + ", " + SurfaceName(texture) + ")");
   }
-  HResult SetMaterial(const DeviceMaterial& m) override {
-    material = m;
-    return Record("SetMaterial");
-  }
-  HResult GetMaterial(DeviceMaterial& m) override {
-    m = material;
-    return Record("GetMaterial");
-  }
+  HResult SetMaterial(const DeviceMaterial& m) override { return material = m, Record("SetMaterial"); }
+  HResult GetMaterial(DeviceMaterial& m) override { return m = material, Record("GetMaterial"); }
   HResult SetLight(std::uint32_t index, const DeviceLight& light) override {
-    lights[index] = light;
-    return Record("SetLight(" + std::to_string(index) + ")");
+    return lights[index] = light, Record("SetLight(" + std::to_string(index) + ")");
   }
   HResult LightEnable(std::uint32_t index, bool enable) override {
-    lightsEnabled[index] = enable;
-    return Record("LightEnable(" + std::to_string(index) + ", " + (enable ? "1" : "0") + ")");
+    return lightsEnabled[index] = enable, Record("LightEnable(" + std::to_string(index) + ", " + (enable ? "1" : "0") + ")");
   }
   HResult GetLightEnable(std::uint32_t index, bool& enabled) override {
-    auto it = lightsEnabled.find(index);
-    enabled = it != lightsEnabled.end() && it->second;
-    return Record("GetLightEnable(" + std::to_string(index) + ")");
+    const auto it = lightsEnabled.find(index);
+    return enabled = it != lightsEnabled.end() && it->second, Record("GetLightEnable(" + std::to_string(index) + ")");
   }
-  HResult SetViewport(const DeviceViewport& v) override {
-    viewport = v;
-    return Record("SetViewport");
-  }
-  HResult GetViewport(DeviceViewport& v) override {
-    v = viewport;
-    return Record("GetViewport");
-  }
+  HResult SetViewport(const DeviceViewport& v) override { return viewport = v, Record("SetViewport"); }
+  HResult GetViewport(DeviceViewport& v) override { return v = viewport, Record("GetViewport"); }
   HResult SetRenderTarget(Surface* target) override {
     renderTarget = target;
     return Record("SetRenderTarget(" + (target ? SurfaceName(target) : std::string("backbuffer")) + ")");
@@ -175,23 +153,18 @@ class RecordingDevice : public Device {
   }
   HResult EndScene() override {
     const bool outside = !inScene;
-    inScene = false;
-    return Record("EndScene", outside);
+    return inScene = false, Record("EndScene", outside);
   }
   HResult DrawPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices, std::uint32_t count) override {
     if (!vertices) return Record("DrawPrimitive(null)", true);
-    const HResult result = RecordDraw("DrawPrimitive", type, fvf, count, nullptr, 0);
-    KeepVertices(vertices, fvf, count);
-    return result;
+    return RecordDraw("DrawPrimitive", type, fvf, count, nullptr, 0, vertices);
   }
   HResult DrawIndexedPrimitive(PrimitiveType type, std::uint32_t fvf, const void* vertices, std::uint32_t count,
                                const std::uint16_t* indices, std::uint32_t indexCount) override {
     if (!vertices || !indices) return Record("DrawIndexedPrimitive(null)", true);
     for (std::uint32_t i = 0; i < indexCount; ++i)
       if (indices[i] >= count) return Record("DrawIndexedPrimitive(index out of range)", true);
-    const HResult result = RecordDraw("DrawIndexedPrimitive", type, fvf, count, indices, indexCount);
-    KeepVertices(vertices, fvf, count);
-    return result;
+    return RecordDraw("DrawIndexedPrimitive", type, fvf, count, indices, indexCount, vertices);
   }
   std::unique_ptr<VertexBuffer> CreateVertexBuffer(std::uint32_t fvf, std::uint32_t count,
                                                    std::uint32_t caps) override {
@@ -225,20 +198,13 @@ class RecordingDevice : public Device {
 
  private:
   template <typename E>
-  static std::string Num(E e) {
-    return std::to_string(static_cast<std::uint32_t>(e));
-  }
+  static std::string Num(E e) { return std::to_string(static_cast<std::uint32_t>(e)); }
   DeviceMatrix Transform(TransformState state) const {
     auto it = transforms.find(state);
     return it == transforms.end() ? DeviceMatrix::Identity() : it->second;
   }
   static bool VertexRangeOk(const VertexBuffer& buffer, std::uint32_t start, std::uint32_t count) {
     return start <= buffer.Count() && count <= buffer.Count() - start;
-  }
-  void KeepVertices(const void* vertices, std::uint32_t fvf, std::uint32_t count) {
-    if (!inScene || draws.empty()) return;
-    const auto* bytes = static_cast<const std::uint8_t*>(vertices);
-    draws.back().vertices.assign(bytes, bytes + static_cast<std::size_t>(VertexSize(fvf)) * count);
   }
   HResult Record(std::string entry, bool misuse = false) {
     const std::string name = entry.substr(0, entry.find('('));
@@ -247,12 +213,15 @@ class RecordingDevice : public Device {
     auto it = failing.find(name);
     return it == failing.end() ? kOk : it->second;
   }
+  // Client-memory vertices are kept with the draw.
   HResult RecordDraw(const char* name, PrimitiveType type, std::uint32_t fvf, std::uint32_t count,
-                     const std::uint16_t* indices, std::uint32_t indexCount) {
+                     const std::uint16_t* indices, std::uint32_t indexCount, const void* vertices = nullptr) {
     if (!inScene) return Record(std::string(name) + "(outside scene)", true);
     Draw draw{type, fvf, count, {}, Transform(TransformState::World), Transform(TransformState::View),
               SurfaceName(renderTarget), renderStates, {}, {}};
     if (indices) draw.indices.assign(indices, indices + indexCount);
+    if (const auto* bytes = static_cast<const std::uint8_t*>(vertices))
+      draw.vertices.assign(bytes, bytes + static_cast<std::size_t>(VertexSize(fvf)) * count);
     for (Surface* t : textures) draw.textures.push_back(SurfaceName(t));
     draws.push_back(std::move(draw));
     return Record(std::string(name) + "(" + Num(type) + ", " + std::to_string(count) + ", " +

@@ -53,19 +53,11 @@ inline std::vector<std::uint8_t> Vertices(std::uint32_t fvf, std::size_t vertexC
 }
 
 inline ArchiveMesh QuadMesh(const std::string& material, std::uint32_t fvf = kFvfOneTexture, std::uint8_t seed = 0) {
-  ArchiveMesh mesh;
-  mesh.fvf = fvf;
-  mesh.vertices = Vertices(fvf, 4, seed);
-  mesh.indices = {0, 1, 2, 2, 1, 3};
-  mesh.material = material;
-  return mesh;
+  return {.fvf = fvf, .vertices = Vertices(fvf, 4, seed), .indices = {0, 1, 2, 2, 1, 3}, .material = material};
 }
 
 inline ArchiveNode NodeUnder(const std::string& parent, Matrix local = Matrix::Identity()) {
-  ArchiveNode node;
-  node.parentName = parent;
-  node.keys = {TransformKey{0, local}};
-  return node;
+  return {.parentName = parent, .keys = {TransformKey{0, local}}};
 }
 
 inline std::vector<ArchiveFrame> OneFrame(std::vector<ArchiveMesh> meshes) {
@@ -73,11 +65,11 @@ inline std::vector<ArchiveFrame> OneFrame(std::vector<ArchiveMesh> meshes) {
 }
 
 inline ArchiveLayer Layer(std::uint16_t kind, std::vector<std::string> frames, std::uint16_t texCoordIndex = 0) {
-  ArchiveLayer layer;
-  layer.kind = kind;
-  layer.texCoordIndex = texCoordIndex;
-  layer.frames = std::move(frames);
-  return layer;
+  return {.kind = kind, .texCoordIndex = texCoordIndex, .frames = std::move(frames)};
+}
+
+inline ArchiveMaterial Layered(std::vector<ArchiveLayer> layers, std::uint16_t twoSided = 0) {
+  return {.description = {}, .twoSided = twoSided, .layers = std::move(layers)};
 }
 
 // A small ship: a hull with a lightmapped material, a mast below it with a
@@ -85,17 +77,11 @@ inline ArchiveLayer Layer(std::uint16_t kind, std::vector<std::string> frames, s
 // two lights, one of which excludes the hull.
 inline SceneArchiveWriter SampleWriter() {
   SceneArchiveWriter w;
-  ArchiveMaterial hull;
+  ArchiveMaterial hull = Layered({Layer(1, {"Board.jpg"}), Layer(5, {"Board_lm.jpg"}, 1)});
   hull.description.diffuse = {0.5f, 0.4f, 0.3f, 1.0f};
-  hull.layers = {Layer(1, {"Board.jpg"}), Layer(5, {"Board_lm.jpg"}, 1)};
   w.AddMaterial("Hull", hull);
-  ArchiveMaterial sail;
-  sail.twoSided = 1;
-  sail.layers = {Layer(1, {"Sail.jpg"})};
-  w.AddMaterial("Sail", sail);
-  ArchiveMaterial lantern;
-  lantern.layers = {Layer(1, {"Lantern.jpg"}), Layer(4, {"Lantern_alfa.jpg"})};
-  w.AddMaterial("Lantern", lantern);
+  w.AddMaterial("Sail", Layered({Layer(1, {"Sail.jpg"})}, 1));
+  w.AddMaterial("Lantern", Layered({Layer(1, {"Lantern.jpg"}), Layer(4, {"Lantern_alfa.jpg"})}));
   for (const char* image : {"Board.jpg", "Board_lm.jpg", "Sail.jpg", "Lantern.jpg", "Lantern_alfa.jpg"})
     w.AddImage(image, Bytes(image));
   w.AddGeometry("hull", NodeUnder("Scene Root", Matrix::Translation(0, 1, 0)),

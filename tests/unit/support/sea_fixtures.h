@@ -21,9 +21,7 @@ namespace brisane::testing {
 // Vertices of a flat grid in z = 0 with normals up, every vertex's texture
 // pairs set to (9, 9) so a rewrite shows.
 inline ArchiveMesh GridMesh(const std::string& material, float x0, float x1, float y0, float y1, float step) {
-  ArchiveMesh mesh;
-  mesh.fvf = kFvfTwoTextures;
-  mesh.material = material;
+  ArchiveMesh mesh{.fvf = kFvfTwoTextures, .vertices = {}, .indices = {}, .material = material};
   const int columns = static_cast<int>(std::lround((x1 - x0) / step)) + 1,
             rows = static_cast<int>(std::lround((y1 - y0) / step)) + 1;
   for (int r = 0; r < rows; ++r)
@@ -65,15 +63,9 @@ inline constexpr Vector3 kSeaPoints[3] = {{-225, 0, 0}, {175, -52, 0}, {175, 52,
 
 inline SceneArchiveWriter SeaWriter(Matrix waterLocal = Matrix::Identity(), Matrix shipLocal = Matrix::Identity()) {
   SceneArchiveWriter w;
-  ArchiveMaterial sea;
-  sea.layers = {Layer(1, {"Sea.jpg"})};
-  w.AddMaterial(std::string(contract::kWaterMaterials[0]), sea);
-  ArchiveMaterial foam;
-  foam.layers = {Layer(1, {"Foam.jpg"}), Layer(4, {"Foam_alfa.jpg"}, 1)};
-  w.AddMaterial(std::string(contract::kWaterMaterials[1]), foam);
-  ArchiveMaterial wood;
-  wood.layers = {Layer(1, {"Wood.jpg"})};
-  w.AddMaterial("Wood", wood);
+  w.AddMaterial(std::string(contract::kWaterMaterials[0]), Layered({Layer(1, {"Sea.jpg"})}));
+  w.AddMaterial(std::string(contract::kWaterMaterials[1]), Layered({Layer(1, {"Foam.jpg"}), Layer(4, {"Foam_alfa.jpg"}, 1)}));
+  w.AddMaterial("Wood", Layered({Layer(1, {"Wood.jpg"})}));
   for (const char* image : {"Sea.jpg", "Foam.jpg", "Foam_alfa.jpg", "Wood.jpg"}) w.AddImage(image, Bytes(image));
   w.AddGeometry(std::string(contract::kWater[0]), NodeUnder("Scene Root", waterLocal),
                 OneFrame({GridMesh(std::string(contract::kWaterMaterials[0]), -300, 300, -150, 150, 50)}));

@@ -10,14 +10,8 @@ namespace brisane::testing {
 
 using WaveBytes = std::vector<std::uint8_t>;
 
-inline void Put16(WaveBytes& b, std::uint32_t v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-inline void Put32(WaveBytes& b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
+inline void Put16(WaveBytes& b, std::uint32_t v) { b.insert(b.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}); }
+inline void Put32(WaveBytes& b, std::uint32_t v) { Put16(b, v & 0xFFFF), Put16(b, v >> 16); }
 
 // A chunk: id, size (the body's length unless told), body, and the pad
 // byte after an odd body.
@@ -32,12 +26,7 @@ inline WaveBytes Chunk(const std::string& id, const WaveBytes& body, bool pad = 
 inline WaveBytes FmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
   WaveBytes b;
   const std::uint16_t block = static_cast<std::uint16_t>(channels * (bits / 8));
-  Put16(b, tag);
-  Put16(b, channels);
-  Put32(b, rate);
-  Put32(b, rate * block);
-  Put16(b, block);
-  Put16(b, bits);
+  Put16(b, tag), Put16(b, channels), Put32(b, rate), Put32(b, rate * block), Put16(b, block), Put16(b, bits);
   return b;
 }
 
