@@ -2,6 +2,8 @@
 
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <dlfcn.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -285,9 +287,26 @@ class OpenAlBuffer final : public SoundBuffer {
   SoundParameters params_;
 };
 
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// With no sound card, OpenAL Soft and the ALSA library it probes each print
+// their failures on stderr, though the show just goes on silently, as on
+// Windows. Both are quietened, unless the user asked for OpenAL's log.
+void QuietenFailedProbes() {
+  setenv("ALSOFT_LOGLEVEL", "0", 0);
+  // Left loaded on purpose: OpenAL's own dlopen gets this same library, with
+  // the handler set.
+  if (void* alsa = dlopen("libasound.so.2", RTLD_LAZY)) {
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler"))) set(IgnoreAlsaError);
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<OpenAlAudio> OpenAlAudio::Open() {
+  QuietenFailedProbes();
   ALCdevice* device = alcOpenDevice(nullptr);
   if (!device) return nullptr;
   ALCcontext* context = alcCreateContext(device, nullptr);
