@@ -1,14 +1,14 @@
 """The settings tree in the real registry, written and read back by the program's code."""
-from winenv import HARNESS, SETTINGS_KEY, WineCase, driver, reg, run, unescape
+from winenv import HARNESS, SETTINGS_KEY, WineCase, reg, run, unescape
 
-SETTINGS_DRIVER = driver("settings_driver")
 REG_SZ = 1
 
 
 class RegistryTests(WineCase):
     def test_the_saved_tree_is_stored_as_exact_texts_and_loads_back(self):
-        self.assertEqual(run(SETTINGS_DRIVER, "load"), (0, "ShowFPS\t2\t0\n"), "no key: nothing loads, and that is fine")
-        self.assertEqual(run(SETTINGS_DRIVER, "save")[0], 0)
+        self.assertEqual(run(HARNESS, "settings", "load"), (0, "ShowFPS\t2\t0\n"),
+                         "no key: nothing loads, and that is fine")
+        self.assertEqual(run(HARNESS, "settings", "save")[0], 0)
         code, out = run(HARNESS, "regdump", SETTINGS_KEY)
         self.assertEqual(code, 0)
         stored = [line[len("value="):].split("|", 3) for line in out.splitlines() if line.startswith("value=")]
@@ -25,7 +25,7 @@ class RegistryTests(WineCase):
         code, out = reg("query", "HKCU\\" + SETTINGS_KEY + "\\Group")
         self.assertRegex(out, r"Inner\s+REG_SZ\s+2: 4", "a child node is a sub-key")
 
-        code, out = run(SETTINGS_DRIVER, "load")
+        code, out = run(HARNESS, "settings", "load")
         self.assertEqual(code, 0)
         cells = {path: (int(tag), value) for path, tag, value in (line.split("\t", 2) for line in out.splitlines())}
         self.assertEqual(cells, {"SwitchPeriod": (2, "21"), "DeviceNum": (2, "0"), "MasterVolume": (2, "-2500"),

@@ -11,16 +11,10 @@ import unittest
 
 WINE = "/usr/lib/wine/wine64"
 SCR = os.environ.get("BRISANE_SCR", "")
-DRIVERS = os.environ.get("BRISANE_DRIVERS", "")
+ASSETS = os.environ.get("BRISANE_ASSETS", "")  # where the build took the generated files from
+HARNESS, DISPLAY_DRIVER = (os.path.join(os.environ.get("BRISANE_DRIVERS", ""), name + ".exe")
+                           for name in ("harness", "display_driver"))
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "out")
-
-
-def driver(name):
-    return os.path.join(DRIVERS, name + ".exe")
-
-
-HARNESS = driver("harness")
-DISPLAY_DRIVER = driver("display_driver")
 SETTINGS_KEY = r"Control Panel\Desktop\ScreenSaver.Brisane 3D Screensaver"
 SHOW_TITLE = "Brisane 3D Screensaver"
 SHOW_WINDOW = "^" + SHOW_TITLE + "$"
@@ -115,6 +109,19 @@ def difference(a, b, crop=None):
     return sum(abs(x - y) for p, q in zip(pa, pb) for x, y in zip(p, q)) / (3 * len(pa))
 
 
+def regdump():
+    """Whether the settings key exists, and name -> (type, text without the system's terminator), as stored."""
+    code, out = run(HARNESS, "regdump", SETTINGS_KEY)
+    if code != 0:
+        raise AssertionError(f"regdump failed with {code}: {out}")
+    values = {}
+    for line in out.splitlines():
+        if line.startswith("value="):
+            name, kind, _, text = line[len("value="):].split("|", 3)
+            values[unescape(name)] = (int(kind), unescape(text).removesuffix("\0"))
+    return "open=1" in out.splitlines(), values
+
+
 def device_table(desktop=False):
     """display_driver list: its fields, and per device its modes and default and desktop mode indices."""
     code, info = finish(DISPLAY_DRIVER, "list", desktop=desktop)
@@ -190,10 +197,21 @@ def still_camera():
     set_settings(**{f"Camera{i}": int(i == 4) for i in range(1, 8)})
 
 
+def reg_value(key, name):
+    """reg.exe's print of the value's data, or None."""
+    for _ in range(3):  # Wine now and then hands back a run's output empty
+        code, out = reg("query", key, "/v", name)
+        if out.strip():
+            break
+    for line in out.splitlines() if code == 0 else []:
+        parts = line.strip().split(None, 2)
+        if len(parts) >= 2 and parts[0].lower() == name.lower() and parts[1].startswith("REG_"):
+            return parts[2] if len(parts) == 3 else ""
+    return None
+
+
 def stored(name):
-    """reg.exe's print of a stored setting, or None."""
-    code, out = reg("query", "HKCU\\" + SETTINGS_KEY, "/v", name)
-    return out if code == 0 else None
+    return reg_value("HKCU\\" + SETTINGS_KEY, name)
 
 
 def ends_within(process, seconds):

@@ -1,4 +1,4 @@
-// dialog_driver TITLE STEP...: works another process's dialog with the
+// harness dialog TITLE STEP...: works another process's dialog with the
 // messages its controls would send, and reports what they show. Steps:
 //   dump:NAME            every control of the dialog, as NAME.ID.FIELD=... lines
 //   click:ID             BM_CLICK, sent
@@ -9,7 +9,6 @@
 //   dialog:TITLE         work another dialog from here on (waits for it)
 //   count:TITLE:MS       waits MS, then prints how many windows carry TITLE
 #include <windows.h>
-
 #include <commctrl.h>
 
 #include <cstdio>
@@ -103,11 +102,8 @@ std::vector<std::string> Split(const std::string& s) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: dialog_driver TITLE STEP...\n");
-    return 2;
-  }
+int DialogDriver(int argc, char** argv) {
+  if (argc < 2) return 2;
   HWND dialog = WaitForWindow("#32770", argv[1], 20000);
   std::printf("found=%d\n", dialog ? 1 : 0);
   std::fflush(stdout);

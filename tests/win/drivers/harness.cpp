@@ -1,6 +1,8 @@
-// Runs beside the screensaver under Wine and prints key=value lines: its
-// windows, its preview (and, with the program's resources carried here, the
-// preview code's own pixels), activation taken, boxes answered, the registry.
+// The one Windows program of the tests: runs beside the screensaver under
+// Wine and prints key=value lines: its windows, its preview (and, with the
+// program's resources carried here, the preview code's own pixels),
+// activation taken, boxes answered, the registry; and, from the files beside
+// it, its dialogs worked, the monitors, the settings through the program's code.
 #include <windows.h>
 
 #include <cstdio>
@@ -228,6 +230,9 @@ int main(int argc, char** argv) {
   if (command == "answer" && argc > 2)
     return Answer(argv[2], std::strtoul(arg(3, "10000"), nullptr, 10), std::atoi(arg(4, "1")));
   if (command == "regdump" && argc > 2) return RegDump(argv[2]);
-  std::fprintf(stderr, "usage: harness inspect|preview|activate|answer|regdump ...\n");
+  if (command == "dialog") return DialogDriver(argc - 1, argv + 1);
+  if (command == "monitors") return MonitorDriver(argc - 1, argv + 1);
+  if (command == "settings") return SettingsDriver(argc - 1, argv + 1);
+  std::fprintf(stderr, "usage: harness inspect|preview|activate|answer|regdump|dialog|monitors|settings ...\n");
   return 2;
 }

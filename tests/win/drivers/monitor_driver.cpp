@@ -1,12 +1,12 @@
-// monitor_driver                   monitor=left,top,right,bottom,primary per monitor
+// harness monitors                 monitor=left,top,right,bottom,primary per monitor
 //   window TITLE TIMEOUT_MS         that window's DPI awareness (0 unaware, 1 system, 2 per monitor), dpi, rect
 //   cover TIMEOUT_MS [X,Y...]       the show's cover of another monitor (rect, exstyle, class cursor),
 //                                   then a mouse move posted to it at each point
-#include <windows.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+
+#include "driver_support.h"
 
 namespace {
 
@@ -37,9 +37,7 @@ int WindowAwareness(HWND window, UINT* dpi) {
 }
 
 int Window(const char* title, DWORD timeout) {
-  const DWORD start = GetTickCount();
-  HWND window = nullptr;
-  while (!(window = FindWindowA(nullptr, title)) && GetTickCount() - start < timeout) Sleep(50);
+  HWND window = WaitForWindow(nullptr, title, timeout);
   if (!window) {
     std::printf("found=0\n");
     return 0;
@@ -54,9 +52,7 @@ int Window(const char* title, DWORD timeout) {
 }
 
 int Cover(DWORD timeout, int count, char** points) {
-  const DWORD start = GetTickCount();
-  HWND cover = nullptr;
-  while (!(cover = FindWindowA("BrisaneMonitorCover", nullptr)) && GetTickCount() - start < timeout) Sleep(50);
+  HWND cover = WaitForWindow("BrisaneMonitorCover", nullptr, timeout);
   if (!cover) {
     std::printf("found=0\n");
     return 0;
@@ -77,7 +73,7 @@ int Cover(DWORD timeout, int count, char** points) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int MonitorDriver(int argc, char** argv) {
   if (argc >= 3 && std::string_view(argv[1]) == "cover") {
     return Cover(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)), argc - 3, argv + 3);
   }

@@ -1,4 +1,4 @@
-// Stores and restores the settings tree through the program's own code.
+// harness settings save|load: the settings tree stored and restored by the program's own code.
 //   save  - a tree like the dialog writes, plus a child node and a long path
 //   load  - prints what the stored settings load as: path<TAB>tag<TAB>value
 #include <cstdio>
@@ -6,6 +6,8 @@
 
 #include "platform/win32/registry_store.h"
 #include "settings/node.h"
+
+#include "driver_support.h"
 
 using namespace brisane;
 static Node SettingsRoot;  // one tree for the process, as WinMain keeps it
@@ -27,7 +29,7 @@ void Print(const Node& node, const std::string& prefix) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int SettingsDriver(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "save") {
     SettingsRoot.Get("SwitchPeriod") = Value(std::int32_t{21});
@@ -45,6 +47,5 @@ int main(int argc, char** argv) {
     Print(SettingsRoot, "");
     return 0;
   }
-  std::fprintf(stderr, "usage: settings_driver save|load\n");
   return 2;
 }
