@@ -2,14 +2,14 @@
 import os
 import subprocess
 
-from winenv import ASSETS, SCR, SHOW_WINDOW, WineCase, ends_within, harness, x_windows
+from winenv import ASSETS, HARNESS, SCR, SHOW_WINDOW, WineCase, ends_within, finish, x_windows
 
 WS_POPUP, WS_CHILD = 0x80000000, 0x40000000
 
 
 class PreviewTests(WineCase):
     def test_preview_is_a_child_of_the_host_and_paints_the_picture_from_the_top_left(self):
-        info = harness("preview", SCR, "320", "240", "152", "112")
+        info = finish(HARNESS, "preview", SCR, "320", "240", "152", "112")[1]
         self.assertEqual((info["found"], info["child.class"]), ("1", "WindowsScreenSaverClass"))
         self.assertEqual(info["child.getparent"], info["host"])
         self.assertEqual(int(info["child.style"], 16) & (WS_CHILD | WS_POPUP), WS_CHILD)

@@ -27,33 +27,25 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def run(program, *args, timeout=60):
-    """(exit code, stdout) of a Windows program run to its end."""
-    p = subprocess.run([WINE, program, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                       timeout=timeout)
-    return p.returncode, p.stdout
-
-
-def finish(program, *args, desktop=False, timeout=90):
-    """(exit code, key=value lines) of a program run to its end, in a virtual
+def run(program, *args, desktop=False, timeout=90):
+    """(exit code, output) of a Windows program run to its end, in a virtual
     desktop (where modes can change) if asked. Output goes through a file: a
     desktop's own process may inherit and hold a pipe."""
     line = [WINE, "explorer", DESKTOP, program, *args] if desktop else [WINE, program, *args]
     with tempfile.TemporaryFile(mode="w+") as out:
         p = subprocess.run(line, stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
         out.seek(0)
-        return p.returncode, fields(out.read())
+        return p.returncode, out.read()
+
+
+def finish(program, *args, **kwargs):
+    """(exit code, key=value lines) of a program run to its end."""
+    code, out = run(program, *args, **kwargs)
+    return code, fields(out)
 
 
 def fields(text):
     return dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
-
-
-def harness(*args, timeout=60):
-    code, out = run(HARNESS, *args, timeout=timeout)
-    if code != 0:
-        raise AssertionError(f"harness {args} failed with {code}: {out}")
-    return fields(out)
 
 
 def unescape(text):
@@ -190,11 +182,6 @@ def set_setting(name, text):
 def set_settings(**values):
     for name, value in values.items():
         set_setting(name, f"2: {value}")
-
-
-def still_camera():
-    """Only the still camera beside the ship: the tour holds."""
-    set_settings(**{f"Camera{i}": int(i == 4) for i in range(1, 8)})
 
 
 def reg_value(key, name):

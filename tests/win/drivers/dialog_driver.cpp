@@ -73,12 +73,9 @@ BOOL CALLBACK DumpControl(HWND control, LPARAM lParam) {
 }
 
 void Dump(HWND dialog, const std::string& name) {
-  char title[256] = {};
-  GetWindowTextA(dialog, title, sizeof title);
   RECT client = {};
   GetClientRect(dialog, &client);
-  std::printf("%s.title=%s\n%s.client=%ld,%ld\n", name.c_str(), Escape(title).c_str(), name.c_str(), client.right,
-              client.bottom);
+  std::printf("%s.client=%ld,%ld\n", name.c_str(), client.right, client.bottom);
   DumpContext ctx{dialog, name};
   EnumChildWindows(dialog, DumpControl, reinterpret_cast<LPARAM>(&ctx));
 }

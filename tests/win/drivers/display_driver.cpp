@@ -46,7 +46,6 @@ int List() {
     std::printf("device.%u.tnlhal=%d\ndevice.%u.modes=%s\ndevice.%u.default=%u\ndevice.%u.desktop=%u\n", i,
                 d.IsTnLHal() ? 1 : 0, i, modes.c_str(), i, d.defaultModeIndex, i, d.desktopModeIndex);
   }
-  std::printf("setting.UseDesktopRes=%d\n", static_cast<int>(SettingsRoot.Get("UseDesktopRes").AsInt()));
   return 0;
 }
 

@@ -1,6 +1,6 @@
-// Shared by the drivers: the harness's commands in files of their own, pumping this thread's
-// messages and printing texts on one output line (the tests' unescape reads
-// them back).
+// Shared by the drivers: the harness's commands kept in files of their own,
+// pumping this thread's messages and printing texts on one output line (the
+// tests' unescape reads them back).
 #pragma once
 
 #include <windows.h>
@@ -11,7 +11,6 @@
 // Each takes the harness's arguments from its command word on.
 int DialogDriver(int argc, char** argv);
 int MonitorDriver(int argc, char** argv);
-int SettingsDriver(int argc, char** argv);
 
 // Dispatches this thread's messages for that many milliseconds.
 inline void Pump(DWORD milliseconds) {

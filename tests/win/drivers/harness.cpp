@@ -2,7 +2,7 @@
 // Wine and prints key=value lines: its windows, its preview (and, with the
 // program's resources carried here, the preview code's own pixels),
 // activation taken, boxes answered, the registry; and, from the files beside
-// it, its dialogs worked, the monitors, the settings through the program's code.
+// it, its dialogs worked and the monitors.
 #include <windows.h>
 
 #include <cstdio>
@@ -232,7 +232,6 @@ int main(int argc, char** argv) {
   if (command == "regdump" && argc > 2) return RegDump(argv[2]);
   if (command == "dialog") return DialogDriver(argc - 1, argv + 1);
   if (command == "monitors") return MonitorDriver(argc - 1, argv + 1);
-  if (command == "settings") return SettingsDriver(argc - 1, argv + 1);
-  std::fprintf(stderr, "usage: harness inspect|preview|activate|answer|regdump|dialog|monitors|settings ...\n");
+  std::fprintf(stderr, "usage: harness inspect|preview|activate|answer|regdump|dialog|monitors ...\n");
   return 2;
 }

@@ -10,14 +10,13 @@
 
 namespace {
 
-BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM count) {
+BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
   MONITORINFO info = {};
   info.cbSize = sizeof info;
   if (!GetMonitorInfoA(monitor, &info)) return TRUE;
   const RECT& r = info.rcMonitor;
   std::printf("monitor=%ld,%ld,%ld,%ld,%d\n", r.left, r.top, r.right, r.bottom,
               (info.dwFlags & MONITORINFOF_PRIMARY) ? 1 : 0);
-  ++*reinterpret_cast<int*>(count);
   return TRUE;
 }
 
@@ -74,14 +73,9 @@ int Cover(DWORD timeout, int count, char** points) {
 }  // namespace
 
 int MonitorDriver(int argc, char** argv) {
-  if (argc >= 3 && std::string_view(argv[1]) == "cover") {
+  if (argc >= 3 && std::string_view(argv[1]) == "cover")
     return Cover(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)), argc - 3, argv + 3);
-  }
-  if (argc == 4 && std::string_view(argv[1]) == "window") {
+  if (argc == 4 && std::string_view(argv[1]) == "window")
     return Window(argv[2], static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
-  }
-  int count = 0;
-  EnumDisplayMonitors(nullptr, nullptr, PrintMonitor, reinterpret_cast<LPARAM>(&count));
-  std::printf("count=%d\nscreen=%d,%d\n", count, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  return 0;
+  return EnumDisplayMonitors(nullptr, nullptr, PrintMonitor, 0) ? 0 : 1;
 }
