@@ -44,7 +44,8 @@ class ShowTests(WineCase):
     def test_the_show_covers_the_screen_draws_and_sounds_and_a_key_ends_it(self):
         # Only the still camera beside the ship, so the view holds; the frame rate shown; a custom flag.
         set_settings(ShowFPS=1, FlagNum=1, EnableEnvWater=1, **{f"Camera{i}": int(i == 4) for i in range(1, 8)})
-        flag = os.path.join(self.folder.name, "flag.jpg")
+        flag = os.path.join(self.folder.name, "f" * 200, "flag.jpg")  # a stored path longer than 200 bytes
+        os.mkdir(os.path.dirname(flag))
         magick = ["convert", "-size", "96x64", "xc:magenta", flag]
         self.assertEqual(os.spawnvp(os.P_WAIT, magick[0], magick), 0)
         set_setting("FlagPath", "3: Z:" + flag.replace("/", "\\"))
