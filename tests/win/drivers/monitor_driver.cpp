@@ -1,5 +1,4 @@
 // harness monitors                 monitor=left,top,right,bottom,primary per monitor
-//   window TITLE TIMEOUT_MS         that window's DPI awareness (0 unaware, 1 system, 2 per monitor), dpi, rect
 //   cover TIMEOUT_MS [X,Y...]       the show's cover of another monitor (rect, exstyle, class cursor),
 //                                   then a mouse move posted to it at each point
 #include <cstdio>
@@ -18,36 +17,6 @@ BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
   std::printf("monitor=%ld,%ld,%ld,%ld,%d\n", r.left, r.top, r.right, r.bottom,
               (info.dwFlags & MONITORINFOF_PRIMARY) ? 1 : 0);
   return TRUE;
-}
-
-// Through the loader: the 32-bit import libraries may lack these.
-int WindowAwareness(HWND window, UINT* dpi) {
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  using ContextOf = void*(WINAPI*)(HWND);
-  using AwarenessOf = int(WINAPI*)(void*);
-  using DpiOf = UINT(WINAPI*)(HWND);
-  auto contextOf = reinterpret_cast<ContextOf>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
-  auto awarenessOf = reinterpret_cast<AwarenessOf>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
-  auto dpiOf = reinterpret_cast<DpiOf>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
-  *dpi = dpiOf ? dpiOf(window) : 0;
-  return contextOf && awarenessOf ? awarenessOf(contextOf(window)) : -1;
-}
-
-int Window(const char* title, DWORD timeout) {
-  HWND window = WaitForWindow(nullptr, title, timeout);
-  if (!window) {
-    std::printf("found=0\n");
-    return 0;
-  }
-  UINT dpi = 0;
-  const int awareness = WindowAwareness(window, &dpi);
-  RECT r = {};
-  GetWindowRect(window, &r);
-  std::printf("found=1\nawareness=%d\ndpi=%u\nrect=%ld,%ld,%ld,%ld\n", awareness, dpi, r.left, r.top, r.right,
-              r.bottom);
-  return 0;
 }
 
 int Cover(DWORD timeout, int count, char** points) {
@@ -75,7 +44,5 @@ int Cover(DWORD timeout, int count, char** points) {
 int MonitorDriver(int argc, char** argv) {
   if (argc >= 3 && std::string_view(argv[1]) == "cover")
     return Cover(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)), argc - 3, argv + 3);
-  if (argc == 4 && std::string_view(argv[1]) == "window")
-    return Window(argv[2], static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
   return EnumDisplayMonitors(nullptr, nullptr, PrintMonitor, 0) ? 0 : 1;
 }
