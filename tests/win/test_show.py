@@ -4,8 +4,8 @@ import os
 import tempfile
 import time
 
-from winenv import (HARNESS, SHOW_TITLE, WineCase, audio_driver, difference, ends_within, finish, mean_colour, rgb,
-                    screenshot, set_setting, set_settings, sound_tap, stored, xdotool)
+from winenv import (HARNESS, SHOW_TITLE, WineCase, audio_driver, difference, ends_within, fields, finish, mean_colour,
+                    rgb, screenshot, set_setting, set_settings, sound_tap, stored, xdotool)
 
 SILENCE = 0.002  # RMS under this (about -54 dBFS) counts as silence
 WS_POPUP, WS_CHILD, WS_VISIBLE, WS_EX_TOPMOST = 0x80000000, 0x40000000, 0x10000000, 0x8
@@ -87,6 +87,11 @@ class ShowTests(WineCase):
             if window:
                 self.assertGreater(max(window), SILENCE * 5, f"the two loops never stop: silence at {second} s")
         self.assertIsNone(stored("DisableSound"), "nothing written")
+
+    def test_the_sound_device_plays_a_sound_once_or_in_a_loop_as_asked(self):
+        p = self.launch(HARNESS, "sound", env=self.env)  # as a shot, then as the ship's loops
+        info = fields(p.communicate(timeout=60)[0])
+        self.assertEqual((p.returncode, info.get("once"), info.get("loop")), (0, "1,0", "1,1"), "playing then, later")
 
     def test_sound_off_opens_no_device_and_losing_activation_ends_the_show(self):
         set_settings(DisableSound=1, DisableOnMouseActivate=1)
