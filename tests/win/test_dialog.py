@@ -1,35 +1,22 @@
 """The configuration dialog (no switch, or /c), worked through its controls
 with the messages they send, then read back from the registry byte for byte."""
-from winenv import (CONFIG_TITLE, SCR, SETTINGS_KEY, WineCase, device_table, driver, ends_within, fields, run,
-                    screenshot, set_setting, unescape, x_windows)
+from winenv import (CONFIG_TITLE, HARNESS, SCR, WineCase, device_table, ends_within, fields, regdump, run, screenshot,
+                    set_setting, x_windows)
 
 CAMERA_TITLE = "Camera selection"
 CAMERA_BOXES = [1038, 1039, 1041, 1042, 1044, 1043, 1040]  # in setting order
 
 
 def drive(title, *steps):
-    code, out = run(driver("dialog_driver"), title, *steps)
+    code, out = run(HARNESS, "dialog", title, *steps)
     info = fields(out)
     if code != 0 or info.get("found") != "1":
-        raise AssertionError(f"dialog_driver {steps} failed with {code}: {out}")
+        raise AssertionError(f"harness dialog {steps} failed with {code}: {out}")
     return info
 
 
-def stored():
-    """Whether the key exists, and name -> (type, text) without the system's terminator."""
-    code, out = run(driver("harness"), "regdump", SETTINGS_KEY)
-    if code != 0:
-        raise AssertionError(f"regdump failed with {code}: {out}")
-    values = {}
-    for line in out.splitlines():
-        if line.startswith("value="):
-            name, kind, _, text = line[len("value="):].split("|", 3)
-            values[unescape(name)] = (int(kind), unescape(text).removesuffix("\0"))
-    return "open=1" in out.splitlines(), values
-
-
 def texts():
-    return {name: text for name, (_, text) in stored()[1].items()}
+    return {name: text for name, (_, text) in regdump()[1].items()}
 
 
 class DialogTests(WineCase):
@@ -42,11 +29,15 @@ class DialogTests(WineCase):
                            ("GammaControl", "2: 75"), ("SwitchPeriod", "2: 30"), ("FlagNum", "2: 19"),
                            ("FiringPeriod", "2: 4"), ("DisableOnMouseActivate", "2: 1"), ("FlagPath", "3: C:\\f.jpg")]:
             set_setting(name, text)
-        before = stored()
+        before = regdump()
         p = self.launch(SCR)
         d = drive(CONFIG_TITLE, "dump:a")
         screenshot("config_dialog_96dpi.png", x_windows("^" + CONFIG_TITLE + "$")[-1])
         self.assertEqual(x_windows("^Brisane 3D Screensaver$"), [], "no show behind the dialog")
+        width, height = (int(v) for v in d["a.client"].split(","))
+        for key in (k for k in d if k.endswith(".rect")):  # every control inside the dialog
+            x, y, w, h = (int(v) for v in d[key].split(","))
+            self.assertTrue(0 <= x < x + w <= width and 0 <= y < y + h <= height, f"{key} {d[key]} in {width}x{height}")
         # Whole entries across processes, in the program's order.
         flags = [d[f"a.1002.item.{i}"] for i in range(int(d["a.1002.count"]))]
         self.assertEqual((len(flags), flags[:3], flags[-1]),
@@ -70,11 +61,13 @@ class DialogTests(WineCase):
               "select:1001:0", "select:1000:1", "select:1002:5", "select:1003:2", "pos:1043:10",
               "pos:1041:60", "pos:1033:-3000", "click:2")
         self.assertEqual(ends_within(p, 10), 0)
-        self.assertEqual(stored(), before, "Cancel stores nothing")
+        self.assertEqual(regdump(), before, "Cancel stores nothing")
 
     def test_every_control_reaches_its_setting_and_ok_keeps_the_rest(self):
         set_setting("Camera3", "2: 0x0")
         set_setting("Unknown", "7: 5")
+        flag = "3: C:\\" + "f" * 300 + "\\flag.jpg"  # a long path stored again whole
+        set_setting("FlagPath", flag)
         p = self.launch(SCR, "/c")
         d = drive(CONFIG_TITLE, "click:1022", "click:1023", "click:1024", "click:1025", "click:1026",
                   "click:1021", "click:1039", "click:1044", "click:1047", "click:1012",
@@ -85,13 +78,14 @@ class DialogTests(WineCase):
         # Sound, lighting and firing off grey out theirs; an own mode opens the mode list.
         self.assertEqual([d[f"b.{c}.enabled"] for c in (1033, 1050, 1003, 1001)], ["0", "0", "0", "1"])
         self.finish(p, 1)
-        _, values = stored()
+        _, values = regdump()
+        # Camera3 read as a number and written in decimal; the others left alone.
         expected = {"DisableSound": "2: 1", "DisableOnMouseActivate": "2: 1", "EnableLightmaps": "2: 0",
                     "EnableEnvWater": "2: 0", "EnableLensFlares": "2: 0", "ShowFPS": "2: 1", "RandomView": "2: 1",
                     "EnableLighting": "2: 0", "EnableFiring": "2: 0", "UseDesktopRes": "2: 0", "FlagNum": "2: 24",
                     "FiringPeriod": "2: 5", "GammaControl": "2: 75", "LightDelay": "2: 10", "ChangeDelay": "2: 20",
                     "SwitchPeriod": "2: 45", "MasterVolume": "2: -2500",
-                    "Camera3": "2: 0", "Unknown": "7: 5"}  # read as a number and written in decimal; left alone
+                    "Camera3": "2: 0", "Unknown": "7: 5", "FlagPath": flag}
         self.assertEqual({name: values.get(name, (1, None))[1] for name in expected}, expected)
         self.assertTrue(all(kind == 1 for kind, _ in values.values()), "all REG_SZ")
 

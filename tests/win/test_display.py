@@ -16,29 +16,23 @@ def full_screen_800x600():
 
 
 class DisplayTests(WineCase):
-    def assert_sky_over_sea(self, top, bottom, where):
-        # The first camera by day: a blue sky above a blue-green sea.
-        self.assertGreater(top[2], top[0] + 15, f"a sky-blue top in {where}: {top}")
-        self.assertGreater(bottom[2], bottom[0] + 15, f"a sea-blue bottom in {where}: {bottom}")
-        self.assertGreater(bottom[1], bottom[0] + 15, f"a sea-green bottom in {where}: {bottom}")
-
     def test_full_screen_mode_from_the_registry_and_the_desktop_mode_back(self):
         full_screen_800x600()
-        code, info = finish(DISPLAY_DRIVER, "frames", "4", desktop=True)
-        self.assertEqual((code, info["scene"], info["readback"]), (0, "1", "0"))
-        self.assertEqual((info["desktopres"], info["mode"], info["screen"]), ("0", "800x600x32", "0,0,800,600"))
-        self.assertGreater(int(info["distinct"]), 1000, "the back buffer holds the scene")
-        self.assert_sky_over_sea(*(tuple(map(int, info[k].split(","))) for k in ("top", "bottom")), "the back buffer")
+        code, info = finish(DISPLAY_DRIVER, "frames", "2", desktop=True)
+        self.assertEqual([code] + [info.get(k) for k in ("scene", "desktopres", "mode", "screen")],
+                         [0, "1", "0", "800x600x32", "0,0,800,600"])
         self.assertGreater(min(int(info["frames"]), int(info["clear.frames"])), 0)
         self.assertEqual(info["cleanup"], "0", "nothing else holds the device or DirectDraw")
         # The program itself, through the driver's "run", which reports the exit code.
         out = tempfile.TemporaryFile(mode="w+")
         self.addCleanup(out.close)
-        p = subprocess.Popen([WINE, "explorer", DESKTOP, DISPLAY_DRIVER, "run", windows_path(SCR), "/s"], stdout=out,
-                             stderr=subprocess.DEVNULL)
+        p = subprocess.Popen([WINE, "explorer", DESKTOP, DISPLAY_DRIVER, "run", windows_path(SCR), "/s"],
+                             stdout=out, stderr=subprocess.DEVNULL)
         self.processes.append(p)
         shot = self.shot_when_drawn("show_800x600.png")
-        self.assert_sky_over_sea(mean_colour(shot, "800x60+0+0"), mean_colour(shot, "800x60+0+540"), shot)
+        # The first camera by day: a blue sky above a blue-green sea.
+        (r, _, b), (sr, sg, sb) = mean_colour(shot, "800x60+0+0"), mean_colour(shot, "800x60+0+540")
+        self.assertTrue(b > r + 15 and sb > sr + 15 and sg > sr + 15, (r, b, sr, sg, sb))
         self.assertLess(colours(shot, "224x768+800+0"), 10, "the frame is 800x600, not the desktop's 1024x768")
         xdotool("key", "a")
         self.assertEqual(ends_within(p, 15), 0)

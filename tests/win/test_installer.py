@@ -4,26 +4,13 @@ import filecmp
 import os
 import time
 
-from winenv import SCR, SETTINGS_KEY, WineCase, reg, run, set_setting
+from winenv import SCR, SETTINGS_KEY, WineCase, reg, reg_value as value, run, set_setting
 
 ARCH = "amd64" if os.path.basename(os.path.dirname(SCR)) != "win32" else "x86"
 SETUP = os.path.join(os.path.dirname(SCR), f"Brisane-Setup-{ARCH}.exe")
 DESKTOP = "HKCU\\Control Panel\\Desktop"
 UNINSTALL = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brisane3DScreensaver"
 PREVIOUS = "C:\\windows\\system32\\scrnsave.scr"
-
-
-def value(key, name):
-    """reg.exe's print of the value's data, or None."""
-    for _ in range(3):  # Wine now and then hands back a run's output empty
-        code, out = reg("query", key, "/v", name)
-        if out.strip():
-            break
-    for line in out.splitlines() if code == 0 else []:
-        parts = line.strip().split(None, 2)
-        if len(parts) >= 2 and parts[0].lower() == name.lower() and parts[1].startswith("REG_"):
-            return parts[2] if len(parts) == 3 else ""
-    return None
 
 
 def set_value(key, name, data):

@@ -10,7 +10,7 @@ import tempfile
 import time
 import unittest
 
-from winenv import OUT, SCR, WINE, driver, ends_within, fields
+from winenv import HARNESS, OUT, SCR, WINE, ends_within, fields
 
 ROOT_COLOUR = (255, 0, 255)
 PRIMARY = (0, 0, 1024, 768)        # x, y, width, height
@@ -93,7 +93,7 @@ class TwoMonitors(unittest.TestCase):
         # The first program may still see the monitors the prefix last knew.
         deadline = time.monotonic() + 30
         while True:
-            out = subprocess.run([WINE, driver("monitor_driver")], env=self.env, capture_output=True, text=True,
+            out = subprocess.run([WINE, HARNESS, "monitors"], env=self.env, capture_output=True, text=True,
                                  timeout=60).stdout
             if [line for line in out.splitlines() if line.startswith("monitor=")] == [
                     "monitor=0,0,1024,768,1", "monitor=1024,0,1824,600,0"]:
@@ -120,7 +120,7 @@ class TwoMonitors(unittest.TestCase):
         return sorted(found)
 
     def cover(self, *points):
-        out = subprocess.run([WINE, driver("monitor_driver"), "cover", "5000", *points], env=self.env,
+        out = subprocess.run([WINE, HARNESS, "monitors", "cover", "5000", *points], env=self.env,
                              capture_output=True, text=True, timeout=60).stdout
         return fields(out)
 

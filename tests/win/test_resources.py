@@ -1,82 +1,73 @@
-"""The generated pictures, sounds and icon, read back from the built program file."""
+"""The generated scene, pictures, sounds and icon, read back from the built program file's resource tree."""
 import os
 import re
 import struct
 import unittest
 
-from winenv import SCR, driver, run
+from winenv import ASSETS, SCR
 
-RESOURCE_DRIVER = driver("resource_driver")
-
+RT_ICON, RT_GROUP_ICON = 3, 14
 with open(os.path.join(os.path.dirname(__file__), "..", "..", "resources", "resource_list.inc"), encoding="utf-8") as f:
     LISTED = re.findall(r"^BRISANE_([A-Z]+)\((\d+)", f.read(), re.M)
-JPEGS = [int(n) for kind, n in LISTED if kind in ("JPEG", "FLAG")]
-WAVS = [int(n) for kind, n in LISTED if kind == "WAV"]
-
-
-def assets_dir():
-    """Where the build took the generated files from."""
-    build = os.path.dirname(os.path.abspath(SCR))
-    try:
-        with open(os.path.join(build, "CMakeCache.txt"), encoding="utf-8") as cache:
-            for line in cache:
-                m = re.match(r"BRISANE_ASSETS_DIR:\w+=(.*)", line.strip())
-                if m:
-                    return m.group(1)
-    except OSError:
-        pass
-    return os.path.join(os.path.dirname(build), "assets")
-
-
-def fnv1a(data):
-    h = 0xcbf29ce484222325
-    for b in data:
-        h = ((h ^ b) * 0x100000001b3) & 0xFFFFFFFFFFFFFFFF
-    return f"{h:016x}"
+FILES = {"SCENE": ("SSSFILE", "scene_{}.sss"), "JPEG": ("JPEGFILE", "jpeg_{}.jpg"),
+         "FLAG": ("JPEGFILE", "jpeg_{}.jpg"), "WAV": ("WAVFILE", "wav_{}.wav")}
 
 
 def read(name):
-    with open(os.path.join(assets_dir(), name), "rb") as f:
+    with open(os.path.join(ASSETS, name), "rb") as f:
         return f.read()
 
 
-def lines(out, key):
-    return [line[len(key) + 1:].split("|") for line in out.splitlines() if line.startswith(key + "=")]
+def resources(path):
+    """{(type, number): bytes} of a program file's resources; a type is its name or its number."""
+    with open(path, "rb") as f:
+        pe = f.read()
+    head = struct.unpack_from("<I", pe, 0x3C)[0]
+    sections, optional_size = struct.unpack_from("<H", pe, head + 6)[0], struct.unpack_from("<H", pe, head + 20)[0]
+    optional = head + 24
+    directories = optional + (96 if struct.unpack_from("<H", pe, optional)[0] == 0x10B else 112)
+    table = [struct.unpack_from("<8xIIII", pe, optional + optional_size + 40 * i) for i in range(sections)]
+
+    def offset(rva):
+        return next(raw + rva - va for size, va, raw_size, raw in table if va <= rva < va + max(size, raw_size))
+    root = offset(struct.unpack_from("<I", pe, directories + 2 * 8)[0])
+
+    def entries(at):
+        named, numbered = struct.unpack_from("<HH", pe, at + 12)
+        for i in range(named + numbered):
+            name, target = struct.unpack_from("<II", pe, at + 16 + 8 * i)
+            if name & 0x80000000:
+                text = root + (name & 0x7FFFFFFF)
+                name = pe[text + 2:text + 2 + 2 * struct.unpack_from("<H", pe, text)[0]].decode("utf-16-le")
+            yield name, root + (target & 0x7FFFFFFF)
+    found = {}
+    for kind, numbers in entries(root):
+        for number, languages in entries(numbers):
+            for _, leaf in entries(languages):
+                rva, size = struct.unpack_from("<II", pe, leaf)
+                found[kind, number] = pe[offset(rva):offset(rva) + size]
+    return found
 
 
 class ResourceTests(unittest.TestCase):
-    def query(self, *args):
-        code, out = run(RESOURCE_DRIVER, SCR, *args)
-        self.assertEqual(code, 0, out)
-        self.assertNotIn("error=", out)
-        return out
+    @classmethod
+    def setUpClass(cls):
+        cls.found = resources(SCR)
 
-    def test_every_picture_and_sound_is_embedded_byte_for_byte(self):
-        for type_name, ids, pattern in (("JPEGFILE", JPEGS, "jpeg_{}.jpg"), ("WAVFILE", WAVS, "wav_{}.wav")):
-            out = self.query(type_name, *map(str, ids))
-            found = {int(i): (int(size), digest) for _, i, size, digest in lines(out, "res")}
-            self.assertEqual((lines(out, "missing"), sorted(found)), ([], sorted(ids)))
-            for i in ids:
-                data = read(pattern.format(i))
-                self.assertEqual(found[i], (len(data), fnv1a(data)), f"{type_name} {i}")
+    def test_every_listed_file_is_embedded_byte_for_byte_under_its_type_and_number_and_nothing_else(self):
+        expected = {(FILES[kind][0], int(n)): FILES[kind][1].format(n) for kind, n in LISTED if kind != "ICON"}
+        named = {key: data for key, data in self.found.items() if isinstance(key[0], str)}
+        self.assertEqual(sorted(named), sorted(expected))
+        for key, name in expected.items():
+            data = read(name)
+            self.assertTrue(named[key] == data, f"{key}: {len(named[key])} bytes, not the {len(data)} of {name}")
 
-    def test_resources_are_found_by_number_and_type_only(self):
-        out = self.query("JPEGFILE", "151", "1125", "99")
-        self.assertEqual(sorted(int(i) for _, i in lines(out, "missing")), [99, 151, 1125])
-        out = self.query("WAVFILE", "150")
-        self.assertEqual(lines(out, "missing"), [["WAVFILE", "150"]])
-
-    def test_icon_has_four_sizes_from_the_generated_file(self):
-        out = self.query("icon", "100")
-        self.assertIn("loaded=1", out, "the system makes an icon from it")
-        images = lines(out, "icon")
-        ico = read("icon_100.ico")
-        count = struct.unpack_from("<H", ico, 4)[0]
-        expected = set()
-        for k in range(count):
-            w, h, _, _, _, bits, size, offset = struct.unpack_from("<BBBBHHII", ico, 6 + 16 * k)
-            body = ico[offset:offset + size]
-            expected.add((w or 256, h or 256, bits, len(body), fnv1a(body)))
-        got = {(int(w), int(h), int(b), int(s), d) for w, h, b, s, d in images}
-        self.assertEqual(got, expected)
-        self.assertEqual({w for w, *_ in got}, {16, 32, 48, 256})
+    def test_icon_group_holds_the_generated_files_four_images(self):
+        ico, group = read("icon_100.ico"), self.found[RT_GROUP_ICON, 100]
+        files = [struct.unpack_from("<BBBBHHII", ico, 6 + 16 * k) for k in range(struct.unpack_from("<H", ico, 4)[0])]
+        images = [struct.unpack_from("<BBBBHHIH", group, 6 + 14 * k)
+                  for k in range(struct.unpack_from("<H", group, 4)[0])]
+        self.assertEqual([e[:7] for e in images], [e[:7] for e in files], "width, height, colours, planes, bits, size")
+        for image, (*_, size, at) in zip(images, files):
+            self.assertTrue(self.found[RT_ICON, image[7]] == ico[at:at + size], image)
+        self.assertEqual(sorted(e[0] or 256 for e in images), [16, 32, 48, 256])

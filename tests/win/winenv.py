@@ -11,16 +11,10 @@ import unittest
 
 WINE = "/usr/lib/wine/wine64"
 SCR = os.environ.get("BRISANE_SCR", "")
-DRIVERS = os.environ.get("BRISANE_DRIVERS", "")
+ASSETS = os.environ.get("BRISANE_ASSETS", "")  # where the build took the generated files from
+HARNESS, DISPLAY_DRIVER = (os.path.join(os.environ.get("BRISANE_DRIVERS", ""), name + ".exe")
+                           for name in ("harness", "display_driver"))
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "out")
-
-
-def driver(name):
-    return os.path.join(DRIVERS, name + ".exe")
-
-
-HARNESS = driver("harness")
-DISPLAY_DRIVER = driver("display_driver")
 SETTINGS_KEY = r"Control Panel\Desktop\ScreenSaver.Brisane 3D Screensaver"
 SHOW_TITLE = "Brisane 3D Screensaver"
 SHOW_WINDOW = "^" + SHOW_TITLE + "$"
@@ -33,33 +27,25 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def run(program, *args, timeout=60):
-    """(exit code, stdout) of a Windows program run to its end."""
-    p = subprocess.run([WINE, program, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                       timeout=timeout)
-    return p.returncode, p.stdout
-
-
-def finish(program, *args, desktop=False, timeout=90):
-    """(exit code, key=value lines) of a program run to its end, in a virtual
+def run(program, *args, desktop=False, timeout=90):
+    """(exit code, output) of a Windows program run to its end, in a virtual
     desktop (where modes can change) if asked. Output goes through a file: a
     desktop's own process may inherit and hold a pipe."""
     line = [WINE, "explorer", DESKTOP, program, *args] if desktop else [WINE, program, *args]
     with tempfile.TemporaryFile(mode="w+") as out:
         p = subprocess.run(line, stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
         out.seek(0)
-        return p.returncode, fields(out.read())
+        return p.returncode, out.read()
+
+
+def finish(program, *args, **kwargs):
+    """(exit code, key=value lines) of a program run to its end."""
+    code, out = run(program, *args, **kwargs)
+    return code, fields(out)
 
 
 def fields(text):
     return dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
-
-
-def harness(*args, timeout=60):
-    code, out = run(HARNESS, *args, timeout=timeout)
-    if code != 0:
-        raise AssertionError(f"harness {args} failed with {code}: {out}")
-    return fields(out)
 
 
 def unescape(text):
@@ -113,6 +99,19 @@ def difference(a, b, crop=None):
     """Mean absolute difference of two pictures (or of the same part of both), 0 to 255."""
     pa, pb = rgb(a, crop), rgb(b, crop)
     return sum(abs(x - y) for p, q in zip(pa, pb) for x, y in zip(p, q)) / (3 * len(pa))
+
+
+def regdump():
+    """Whether the settings key exists, and name -> (type, text without the system's terminator), as stored."""
+    code, out = run(HARNESS, "regdump", SETTINGS_KEY)
+    if code != 0:
+        raise AssertionError(f"regdump failed with {code}: {out}")
+    values = {}
+    for line in out.splitlines():
+        if line.startswith("value="):
+            name, kind, _, text = line[len("value="):].split("|", 3)
+            values[unescape(name)] = (int(kind), unescape(text).removesuffix("\0"))
+    return "open=1" in out.splitlines(), values
 
 
 def device_table(desktop=False):
@@ -185,15 +184,21 @@ def set_settings(**values):
         set_setting(name, f"2: {value}")
 
 
-def still_camera():
-    """Only the still camera beside the ship: the tour holds."""
-    set_settings(**{f"Camera{i}": int(i == 4) for i in range(1, 8)})
+def reg_value(key, name):
+    """reg.exe's print of the value's data, or None."""
+    for _ in range(3):  # Wine now and then hands back a run's output empty
+        code, out = reg("query", key, "/v", name)
+        if out.strip():
+            break
+    for line in out.splitlines() if code == 0 else []:
+        parts = line.strip().split(None, 2)
+        if len(parts) >= 2 and parts[0].lower() == name.lower() and parts[1].startswith("REG_"):
+            return parts[2] if len(parts) == 3 else ""
+    return None
 
 
 def stored(name):
-    """reg.exe's print of a stored setting, or None."""
-    code, out = reg("query", "HKCU\\" + SETTINGS_KEY, "/v", name)
-    return out if code == 0 else None
+    return reg_value("HKCU\\" + SETTINGS_KEY, name)
 
 
 def ends_within(process, seconds):

@@ -1,4 +1,4 @@
-// dialog_driver TITLE STEP...: works another process's dialog with the
+// harness dialog TITLE STEP...: works another process's dialog with the
 // messages its controls would send, and reports what they show. Steps:
 //   dump:NAME            every control of the dialog, as NAME.ID.FIELD=... lines
 //   click:ID             BM_CLICK, sent
@@ -9,7 +9,6 @@
 //   dialog:TITLE         work another dialog from here on (waits for it)
 //   count:TITLE:MS       waits MS, then prints how many windows carry TITLE
 #include <windows.h>
-
 #include <commctrl.h>
 
 #include <cstdio>
@@ -74,12 +73,9 @@ BOOL CALLBACK DumpControl(HWND control, LPARAM lParam) {
 }
 
 void Dump(HWND dialog, const std::string& name) {
-  char title[256] = {};
-  GetWindowTextA(dialog, title, sizeof title);
   RECT client = {};
   GetClientRect(dialog, &client);
-  std::printf("%s.title=%s\n%s.client=%ld,%ld\n", name.c_str(), Escape(title).c_str(), name.c_str(), client.right,
-              client.bottom);
+  std::printf("%s.client=%ld,%ld\n", name.c_str(), client.right, client.bottom);
   DumpContext ctx{dialog, name};
   EnumChildWindows(dialog, DumpControl, reinterpret_cast<LPARAM>(&ctx));
 }
@@ -103,11 +99,8 @@ std::vector<std::string> Split(const std::string& s) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: dialog_driver TITLE STEP...\n");
-    return 2;
-  }
+int DialogDriver(int argc, char** argv) {
+  if (argc < 2) return 2;
   HWND dialog = WaitForWindow("#32770", argv[1], 20000);
   std::printf("found=%d\n", dialog ? 1 : 0);
   std::fflush(stdout);

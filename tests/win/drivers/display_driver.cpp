@@ -2,7 +2,7 @@
 // how fast frames go, and what a forced bring-up failure does.
 //   list             the device table and the loaded device settings
 //   frames SECONDS   the show's own window and frames: frame rates with the scene and
-//                    without it (the reference), the back buffer's colours
+//                    without it (the reference), then its cleanup
 //   run PROGRAM ARGS  runs it and prints its exit code
 //   eightbit         a mode the display takes but 3D cannot use (fatal after the change)
 //   lost             the mode changed to 640 x 480 by someone else under a
@@ -11,12 +11,9 @@
 //   refused          the show's window refused at its creation (exit code 1)
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <set>
 #include <string>
-#include <vector>
 
 #include "platform/win32/app.h"
 #include "platform/win32/fatal_error.h"
@@ -49,7 +46,6 @@ int List() {
     std::printf("device.%u.tnlhal=%d\ndevice.%u.modes=%s\ndevice.%u.default=%u\ndevice.%u.desktop=%u\n", i,
                 d.IsTnLHal() ? 1 : 0, i, modes.c_str(), i, d.defaultModeIndex, i, d.desktopModeIndex);
   }
-  std::printf("setting.UseDesktopRes=%d\n", static_cast<int>(SettingsRoot.Get("UseDesktopRes").AsInt()));
   return 0;
 }
 
@@ -77,24 +73,9 @@ double DrawFrames(App& app, double seconds, const char* prefix) {
   }
 }
 
-// The mean colour of a band of rows, as R,G,B.
-std::string MeanColour(const std::vector<std::uint32_t>& pixels, LONG width, LONG top, LONG bottom) {
-  double sum[3] = {};
-  for (LONG y = top; y < bottom; ++y)
-    for (LONG x = 0; x < width; ++x) {
-      const std::uint32_t p = pixels[static_cast<std::size_t>(y * width + x)];
-      sum[0] += (p >> 16) & 0xFF;
-      sum[1] += (p >> 8) & 0xFF;
-      sum[2] += p & 0xFF;
-    }
-  const double n = double(width) * double(bottom - top);
-  char text[64];
-  std::snprintf(text, sizeof text, "%d,%d,%d", int(sum[0] / n), int(sum[1] / n), int(sum[2] / n));
-  return text;
-}
-
 // The show's frames, then the bare frame (clear and present) in the same
-// process and mode as the reference rate; and what the back buffer held.
+// process and mode as the reference rate (for bench/floor/show_fps.py); then
+// whether the cleanup left any reference to the device or DirectDraw.
 int Frames(double seconds) {
   App app(GetModuleHandleA(nullptr), SettingsRoot);
   LARGE_INTEGER frequency, start, now;
@@ -111,16 +92,6 @@ int Frames(double seconds) {
   const RECT& screen = display.screenRect();
   std::printf("desktopres=%d\nscreen=%ld,%ld,%ld,%ld\nmode=%s\n", device.desktopResolution ? 1 : 0, screen.left,
               screen.top, screen.right, screen.bottom, ModeText(device.selectedMode).c_str());
-  std::printf("screenscale=%.4f\n", app.show() ? app.show()->show.screenScale() : 0.0f);
-  std::vector<std::uint32_t> pixels;
-  const LONG width = display.viewportRect().right, height = display.viewportRect().bottom;
-  const HResult read = display.device() ? display.device()->ReadBackBuffer({0, 0, width, height}, pixels) : E_FAIL;
-  std::printf("readback=%ld\n", static_cast<long>(read));
-  if (SUCCEEDED(read) && pixels.size() == static_cast<std::size_t>(width * height)) {
-    std::printf("distinct=%zu\n", std::set<std::uint32_t>(pixels.begin(), pixels.end()).size());
-    std::printf("top=%s\nbottom=%s\n", MeanColour(pixels, width, 0, height / 10).c_str(),
-                MeanColour(pixels, width, height - height / 10, height).c_str());
-  }
 
   app.DropShow();  // the same frames without the scene
   const double clearRate = DrawFrames(app, seconds, "clear.");

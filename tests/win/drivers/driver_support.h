@@ -1,11 +1,16 @@
-// Shared by the test drivers: pumping this thread's messages and printing
-// texts on one output line (the tests' unescape reads them back).
+// Shared by the drivers: the harness's commands kept in files of their own,
+// pumping this thread's messages and printing texts on one output line (the
+// tests' unescape reads them back).
 #pragma once
 
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+
+// Each takes the harness's arguments from its command word on.
+int DialogDriver(int argc, char** argv);
+int MonitorDriver(int argc, char** argv);
 
 // Dispatches this thread's messages for that many milliseconds.
 inline void Pump(DWORD milliseconds) {

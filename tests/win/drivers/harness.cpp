@@ -1,15 +1,19 @@
-// Runs beside the screensaver under Wine and prints key=value lines: its
-// windows, its preview (and, with the program's resources carried here, the
-// preview code's own pixels), activation taken, boxes answered, the registry.
+// The one Windows program of the tests: runs beside the screensaver under
+// Wine and prints key=value lines: its windows, its preview (and, with the
+// program's resources carried here, the preview code's own pixels), its
+// sound device, activation taken, boxes answered, the registry; and, from the files beside
+// it, its dialogs worked and the monitors.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "driver_support.h"
 #include "platform/win32/app.h"
+#include "platform/win32/direct_sound.h"
 #include "settings/node.h"
 
 namespace {
@@ -167,6 +171,31 @@ int Activate(DWORD milliseconds) {
   return 0;
 }
 
+// sound: the program's sound device plays a 0.2 s tone once, then in a loop:
+// whether each is playing at once and 0.6 s later.
+int Sound() {
+  HWND window = MakeTopWindow("Brisane sound", 100, 100);
+  brisane::DirectSoundDevice device;
+  if (FAILED(device.Init(window))) return 3;
+  const brisane::WaveFormat format{1, 1, 22050, 44100, 2, 16, {}};
+  std::vector<std::uint8_t> tone(8820);  // a square wave, 16-bit mono
+  for (std::size_t i = 1; i < tone.size(); i += 2) tone[i] = i % 100 < 50 ? 0x40 : 0xC0;
+  for (const bool looping : {false, true}) {
+    brisane::HResult result = 0;
+    const auto buffer = device.CreateBuffer(format, static_cast<std::uint32_t>(tone.size()), result);
+    bool atOnce = false, later = false;
+    if (buffer && SUCCEEDED(buffer->Fill(tone)) && SUCCEEDED(buffer->Play(looping))) {
+      buffer->IsPlaying(atOnce);
+      Sleep(600);
+      buffer->IsPlaying(later);
+    }
+    std::printf("%s=%d,%d\n", looping ? "loop" : "once", atOnce ? 1 : 0, later ? 1 : 0);
+  }
+  std::fflush(stdout);
+  DestroyWindow(window);
+  return 0;
+}
+
 // answer TITLE TIMEOUT_MS BUTTON_ID: reads a message box or dialog and presses a button.
 int Answer(const char* title, DWORD timeout, int button) {
   HWND box = WaitForWindow("#32770", title, timeout);
@@ -224,10 +253,13 @@ int main(int argc, char** argv) {
   if (command == "preview" && argc > 2)
     return Preview(argv[2], std::atoi(arg(3, "320")), std::atoi(arg(4, "240")), std::atoi(arg(5, "152")),
                    std::atoi(arg(6, "112")));
+  if (command == "sound") return Sound();
   if (command == "activate") return Activate(std::strtoul(arg(2, "1000"), nullptr, 10));
   if (command == "answer" && argc > 2)
     return Answer(argv[2], std::strtoul(arg(3, "10000"), nullptr, 10), std::atoi(arg(4, "1")));
   if (command == "regdump" && argc > 2) return RegDump(argv[2]);
-  std::fprintf(stderr, "usage: harness inspect|preview|activate|answer|regdump ...\n");
+  if (command == "dialog") return DialogDriver(argc - 1, argv + 1);
+  if (command == "monitors") return MonitorDriver(argc - 1, argv + 1);
+  std::fprintf(stderr, "usage: harness inspect|preview|sound|activate|answer|regdump|dialog|monitors ...\n");
   return 2;
 }

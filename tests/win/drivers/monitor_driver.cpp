@@ -1,62 +1,26 @@
-// monitor_driver                   monitor=left,top,right,bottom,primary per monitor
-//   window TITLE TIMEOUT_MS         that window's DPI awareness (0 unaware, 1 system, 2 per monitor), dpi, rect
+// harness monitors                 monitor=left,top,right,bottom,primary per monitor
 //   cover TIMEOUT_MS [X,Y...]       the show's cover of another monitor (rect, exstyle, class cursor),
 //                                   then a mouse move posted to it at each point
-#include <windows.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
+#include "driver_support.h"
+
 namespace {
 
-BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM count) {
+BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
   MONITORINFO info = {};
   info.cbSize = sizeof info;
   if (!GetMonitorInfoA(monitor, &info)) return TRUE;
   const RECT& r = info.rcMonitor;
   std::printf("monitor=%ld,%ld,%ld,%ld,%d\n", r.left, r.top, r.right, r.bottom,
               (info.dwFlags & MONITORINFOF_PRIMARY) ? 1 : 0);
-  ++*reinterpret_cast<int*>(count);
   return TRUE;
 }
 
-// Through the loader: the 32-bit import libraries may lack these.
-int WindowAwareness(HWND window, UINT* dpi) {
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  using ContextOf = void*(WINAPI*)(HWND);
-  using AwarenessOf = int(WINAPI*)(void*);
-  using DpiOf = UINT(WINAPI*)(HWND);
-  auto contextOf = reinterpret_cast<ContextOf>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
-  auto awarenessOf = reinterpret_cast<AwarenessOf>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
-  auto dpiOf = reinterpret_cast<DpiOf>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
-  *dpi = dpiOf ? dpiOf(window) : 0;
-  return contextOf && awarenessOf ? awarenessOf(contextOf(window)) : -1;
-}
-
-int Window(const char* title, DWORD timeout) {
-  const DWORD start = GetTickCount();
-  HWND window = nullptr;
-  while (!(window = FindWindowA(nullptr, title)) && GetTickCount() - start < timeout) Sleep(50);
-  if (!window) {
-    std::printf("found=0\n");
-    return 0;
-  }
-  UINT dpi = 0;
-  const int awareness = WindowAwareness(window, &dpi);
-  RECT r = {};
-  GetWindowRect(window, &r);
-  std::printf("found=1\nawareness=%d\ndpi=%u\nrect=%ld,%ld,%ld,%ld\n", awareness, dpi, r.left, r.top, r.right,
-              r.bottom);
-  return 0;
-}
-
 int Cover(DWORD timeout, int count, char** points) {
-  const DWORD start = GetTickCount();
-  HWND cover = nullptr;
-  while (!(cover = FindWindowA("BrisaneMonitorCover", nullptr)) && GetTickCount() - start < timeout) Sleep(50);
+  HWND cover = WaitForWindow("BrisaneMonitorCover", nullptr, timeout);
   if (!cover) {
     std::printf("found=0\n");
     return 0;
@@ -77,15 +41,8 @@ int Cover(DWORD timeout, int count, char** points) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc >= 3 && std::string_view(argv[1]) == "cover") {
+int MonitorDriver(int argc, char** argv) {
+  if (argc >= 3 && std::string_view(argv[1]) == "cover")
     return Cover(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)), argc - 3, argv + 3);
-  }
-  if (argc == 4 && std::string_view(argv[1]) == "window") {
-    return Window(argv[2], static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
-  }
-  int count = 0;
-  EnumDisplayMonitors(nullptr, nullptr, PrintMonitor, reinterpret_cast<LPARAM>(&count));
-  std::printf("count=%d\nscreen=%d,%d\n", count, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  return 0;
+  return EnumDisplayMonitors(nullptr, nullptr, PrintMonitor, 0) ? 0 : 1;
 }
