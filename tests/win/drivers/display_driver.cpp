@@ -74,7 +74,7 @@ double DrawFrames(App& app, double seconds, const char* prefix) {
 }
 
 // The show's frames, then the bare frame (clear and present) in the same
-// process and mode as the reference rate (for bench/floor/show_fps.py); then
+// process and mode as the reference rate; then
 // whether the cleanup left any reference to the device or DirectDraw.
 int Frames(double seconds) {
   App app(GetModuleHandleA(nullptr), SettingsRoot);
