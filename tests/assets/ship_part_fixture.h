@@ -1,5 +1,5 @@
-// Shared by the ship tests: which way stored triangles face, and one part of
-// the ship scene authored alone and loaded by the program's own loader.
+// Shared by the ship tests: one part of the ship scene authored alone and
+// loaded by the program's own loader, and what its meshes show.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -22,28 +21,6 @@
 #include "ship/parts.h"
 
 namespace brisane::assets::ship::fixtures {
-
-// Triangles are stored clockwise from the front: the front normal of stored
-// triangle k, its length twice the triangle's area.
-inline Vector3 StoredNormal(const MeshBuilder& m, std::size_t k) {
-  const auto& v = m.vertices();
-  const auto& i = m.indices();
-  const Vector3 a = v[i[3 * k]].p;
-  return Cross(v[i[3 * k + 2]].p - a, v[i[3 * k + 1]].p - a);
-}
-
-// Every triangle with an area faces `out` (at its middle), its normals agreeing.
-inline void ExpectFrontsOut(const MeshBuilder& m, const std::function<Vector3(Vector3)>& out) {
-  ASSERT_GT(m.triangleCount(), 0u);
-  const auto& v = m.vertices();
-  const auto& i = m.indices();
-  for (std::size_t k = 0; k < m.triangleCount(); ++k) {
-    const Vector3 n = StoredNormal(m, k);
-    if (Length(n) < 1e-6f) continue;  // a pole or a seam closed to a point
-    EXPECT_GT(Dot(n, out((v[i[3 * k]].p + v[i[3 * k + 1]].p + v[i[3 * k + 2]].p) / 3)), 0) << k;
-    EXPECT_GT(Dot(n, v[i[3 * k]].n), 0) << k;
-  }
-}
 
 inline Vector3 VertexAt(const Mesh& mesh, std::size_t i) {
   float f[3];

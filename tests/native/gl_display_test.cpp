@@ -5,10 +5,8 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "gl_test_context.h"
-#include "platform/native/bitmap_text.h"
 
 namespace brisane {
 namespace {
@@ -83,47 +81,6 @@ TEST_F(DisplayTest, PresentsThePictureUprightThroughTheRamp) {
   display.SetGamma(1.0, GammaCurve::Brightness);
   display.Present(kWidth, kHeight);
   EXPECT_EQ(Shown(0, 2), RowColour(2));
-}
-
-// The device keeps its GL state in the context: presenting and the text
-// must leave it as they found it.
-TEST_F(DisplayTest, PresentAndTextGiveTheContextBackAsTheyFoundIt) {
-  GLuint texture = 0;
-  glGenTextures(1, &texture);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glBindFramebuffer(GL_FRAMEBUFFER, display.backBuffer());
-  glEnable(GL_BLEND);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_CULL_FACE);
-  glDepthMask(GL_FALSE);
-  glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_FALSE);
-  glViewport(1, 2, 3, 4);
-  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
-
-  BitmapText text(display);
-  text.MakeFont(8);
-  EXPECT_TRUE(text.Draw(0, 0, "FPS: 8", 0xFFFF00));
-  EXPECT_EQ(display.Present(kWidth, kHeight), kOk);
-
-  GLint value = 0, viewport[4] = {};
-  GLboolean mask[4] = {}, depthMask = GL_TRUE;
-  EXPECT_TRUE(glIsEnabled(GL_BLEND) && glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_CULL_FACE));
-  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
-  glGetBooleanv(GL_COLOR_WRITEMASK, mask);
-  EXPECT_EQ(depthMask, GL_FALSE);
-  EXPECT_EQ(mask[1], GL_FALSE);
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[3], 4);
-  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &value);
-  EXPECT_EQ(static_cast<GLuint>(value), display.backBuffer());
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);  // of unit 1, still the active one
-  EXPECT_EQ(static_cast<GLuint>(value), texture);
-  glGetIntegerv(GL_CURRENT_PROGRAM, &value);
-  EXPECT_EQ(value, 0);
-  glGetIntegerv(GL_CLIP_ORIGIN, &value);
-  EXPECT_EQ(value, GL_UPPER_LEFT);
-  glDeleteTextures(1, &texture);
 }
 
 }  // namespace

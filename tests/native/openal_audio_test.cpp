@@ -40,20 +40,17 @@ std::unique_ptr<SoundBuffer> Tone(AudioDevice& audio, double frequency, std::uin
 }
 
 // A looping tone at a place, in DirectSound's coordinates.
-std::unique_ptr<SoundBuffer> At(AudioDevice& audio, double frequency, AudioVector position,
-                                float minDistance = 1, float maxDistance = 1e9f) {
+std::unique_ptr<SoundBuffer> At(AudioDevice& audio, double frequency, AudioVector position) {
   auto buffer = Tone(audio, frequency);
   SoundParameters p;
   buffer->GetParameters(p);
   p.position = position;
-  p.minDistance = minDistance;
-  p.maxDistance = maxDistance;
   EXPECT_EQ(buffer->SetParameters(p, false), kOk);
   EXPECT_EQ(buffer->Play(true), kOk);
   return buffer;
 }
 
-void Listen(int milliseconds = 400) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+void Listen() { std::this_thread::sleep_for(std::chrono::milliseconds(400)); }
 
 TEST(OpenAlAudio, LevelsVolumesAndChannels) {
   auto audio = OpenAlAudio::Open();
@@ -87,7 +84,7 @@ TEST(OpenAlAudio, LevelsVolumesAndChannels) {
   EXPECT_LT(mix.Right(kUpper), 0.005);
 }
 
-TEST(OpenAlAudio, DirectSoundsAxesConesAndDistanceLaw) {
+TEST(OpenAlAudio, DirectSoundsAxes) {
   auto audio = OpenAlAudio::Open();
   ASSERT_TRUE(audio);
   // At (10, 0, 10) facing DirectSound's +x with y up: -z is on the right.
@@ -97,66 +94,12 @@ TEST(OpenAlAudio, DirectSoundsAxesConesAndDistanceLaw) {
   listener.front = {1, 0, 0};
   ASSERT_EQ(audio->SetListener(listener), kOk);
   auto right = At(*audio, kLow, {10, 0, 5}), left = At(*audio, kMid, {10, 0, 15});
-  // Two tones there, one cone pointing back at the listener and one away.
-  auto facing = At(*audio, kHigh, {10, 0, 5}), away = At(*audio, kUpper, {10, 0, 5});
-  SoundParameters p;
-  facing->GetParameters(p);
-  p.insideConeAngle = 60;
-  p.outsideConeAngle = 120;
-  p.coneOutsideVolume = -600;
-  p.coneOrientation = {0, 0, 1};
-  facing->SetParameters(p, false);
-  p.coneOrientation = {0, 0, -1};
-  away->SetParameters(p, false);
-  // Ahead: at the minimum distance 3, twice it, nearer than it, beyond the maximum.
-  auto atMin = At(*audio, kTop, {13, 0, 10}, 3, 100), twice = At(*audio, 1323, {16, 0, 10}, 3, 100);
-  auto close = At(*audio, 2205, {11, 0, 10}, 3, 100), beyond = At(*audio, 3087, {210, 0, 10}, 3, 100);
   Listen();
   audio.reset();
-  right.reset(), left.reset(), facing.reset(), away.reset(), atMin.reset(), twice.reset(), close.reset(), beyond.reset();
+  right.reset(), left.reset();
   const Capture mix = ReadCapture();
   EXPECT_GT(mix.Right(kLow), 2 * mix.Left(kLow));
   EXPECT_GT(mix.Left(kMid), 2 * mix.Right(kMid));
-  EXPECT_NEAR(mix.Both(kUpper) / mix.Both(kHigh), 0.501, 0.03);
-  EXPECT_NEAR(mix.Both(1323) / mix.Both(kTop), 0.5, 0.03);
-  EXPECT_NEAR(mix.Both(2205) / mix.Both(kTop), 1.0, 0.05);  // nearer than the minimum: no louder
-  EXPECT_LT(mix.Both(3087), 0.001);
-}
-
-TEST(OpenAlAudio, LoopingKeepsPlayingOnceEndsStopSilencesAndKeepsThePosition) {
-  auto audio = OpenAlAudio::Open();
-  ASSERT_TRUE(audio);
-  auto looping = Tone(*audio, kLow, 2200), once = Tone(*audio, kMid, 2200), stopped = Tone(*audio, kHigh);
-  auto resumed = Tone(*audio, kUpper, 26400);  // 0.6 s
-  const auto playing = [](SoundBuffer& b) {
-    bool now = false;
-    b.IsPlaying(now);
-    return now;
-  };
-  looping->Play(true);
-  once->Play(false);
-  stopped->Play(true);
-  resumed->Play(false);
-  Listen(200);
-  EXPECT_EQ(stopped->Stop(), kOk);
-  EXPECT_EQ(resumed->Stop(), kOk);
-  EXPECT_FALSE(playing(*stopped));
-  resumed->Play(false);  // 0.4 s left, unless it started over
-  resumed->Play(false);  // already playing: goes on
-  Listen(300);
-  EXPECT_TRUE(playing(*looping) && !playing(*once) && playing(*resumed));
-  Listen(200);
-  EXPECT_FALSE(playing(*resumed));
-  audio.reset();
-  looping.reset(), once.reset(), stopped.reset(), resumed.reset();
-  const Capture mix = ReadCapture();
-  const double start = mix.start, end = mix.end;
-  ASSERT_GT(end - start, 0.4);
-  EXPECT_GT(Capture::Level(mix.left, kLow, end - 0.1, end - 0.02), 0.05);
-  EXPECT_GT(Capture::Level(mix.left, kMid, start, start + 0.04), 0.05);
-  EXPECT_LT(Capture::Level(mix.left, kMid, end - 0.25, end - 0.02), 0.002);
-  EXPECT_GT(Capture::Level(mix.left, kHigh, start + 0.05, start + 0.15), 0.05);
-  EXPECT_LT(Capture::Level(mix.left, kHigh, end - 0.2, end - 0.02), 0.002);
 }
 
 TEST(OpenAlAudio, BadInputIsRefusedAndLeavesTheSettings) {
