@@ -14,14 +14,6 @@ namespace {
 
 using namespace testing;
 
-struct RecordingOverlay : TextOverlay {
-  bool Draw(std::int32_t x, std::int32_t y, std::string_view text, std::uint32_t rgb) override {
-    texts.push_back(std::string(text) + " @" + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(rgb));
-    return true;
-  }
-  std::vector<std::string> texts;
-};
-
 class ShowLogicTest : public ::testing::Test {
  protected:
   // A camera with a path over 0..toTime (a still camera without one).
@@ -169,28 +161,6 @@ TEST_F(ShowLogicTest, DayDuskNightDawnAMinuteEachUntilLightingIsTurnedOff) {
   runTo(300);
   EXPECT_EQ(std::tuple(cycle.holding(), cycle.daylight(), waterAlpha, sunGlow, device.State(RenderState::Ambient)),
             std::tuple(true, 1.0f, 200, 128, 0xFFDDB2B2u));
-}
-
-TEST_F(ShowLogicTest, FrameRateShowsZeroForTheFirstSecondThenTheRateOnceASecond) {
-  RecordingOverlay overlay;
-  FrameRateText text(&overlay, 0.75f);
-  const auto frameAt = [&](std::uint32_t now) {
-    FrameContext frame{device, now, settings, random};
-    text.Run(frame);
-  };
-  frameAt(1000);
-  EXPECT_TRUE(overlay.texts.empty()) << "ShowFPS off";
-  settings.Get(key::ShowFPS) = Value(std::int32_t{1});
-  for (std::uint32_t t = 2000; t <= 3000; t += 10) frameAt(t);
-  ASSERT_EQ(overlay.texts.size(), 101u);
-  // At 10,22: 30 scaled by 576 / 768; yellow.
-  EXPECT_EQ(overlay.texts.back(), "FPS: 0.00 @10,22 16776960");
-  frameAt(3010);
-  EXPECT_EQ(overlay.texts.back().substr(0, 11), "FPS: 100.00") << "101 frames in 1010 ms";
-  for (std::uint32_t t = 3030; t <= 4010; t += 20) frameAt(t);
-  EXPECT_EQ(overlay.texts.back().substr(0, 11), "FPS: 100.00") << "unchanged within the second";
-  frameAt(4030);
-  EXPECT_EQ(overlay.texts.back().substr(0, 10), "FPS: 50.00");
 }
 
 TEST_F(ShowLogicTest, NoCameraChosenMeansCamera01AndAStillCameraIsNotFlown) {
