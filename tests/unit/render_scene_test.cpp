@@ -223,16 +223,5 @@ TEST(CameraViewTest, NegatedThirdRowInvertedAndScaled) {
   EXPECT_FALSE(Inverse(m));
 }
 
-TEST(FixedRenderStatesTest, FilteringFollowsTheDeviceAndAmbientLevelsStayInTheirChannel) {
-  RecordingDevice device, plain;
-  SetFixedRenderStates(device, true, {2.0f, -1.0f, 0.5f});
-  EXPECT_EQ(std::tuple(device.StageState(1, TSS::MinFilter), device.StageState(1, TSS::MagFilter)), std::tuple(3u, 5u));  // anisotropic
-  EXPECT_EQ(device.State(RenderState::Ambient), 0xFFFF007Fu);  // levels outside 0..1 do not spill
-  SetFixedRenderStates(device, true, {std::nanf(""), 1.0f, 0.0f});
-  EXPECT_EQ(device.State(RenderState::Ambient), 0xFF00FF00u);
-  SetFixedRenderStates(plain, false, {});
-  EXPECT_EQ(plain.StageState(1, TSS::MagFilter), d3d::kFilterLinear);
-}
-
 }  // namespace
 }  // namespace brisane

@@ -104,20 +104,6 @@ TEST_F(ShowLogicTest, ASingleCameraIsRefreshedJustBeforeItsPathEnds) {
   EXPECT_FLOAT_EQ(only.camera->animation().speed, 0.1f);
 }
 
-TEST_F(ShowLogicTest, RandomViewWithTwoCamerasAlwaysGoesToTheOther) {
-  settings.Get(key::SwitchPeriod) = Value(std::int32_t{5});
-  settings.Get(key::RandomView) = Value(std::int32_t{1});
-  // Draws for index 0 and for index 1 alike.
-  random = ScriptedRandom({0, 16000, 30000, 32767, 100, 31000});
-  Make({Entry("Camera01", 0, 0, 1.0f), Entry("Camera02", 0, 0, 1.0f)});
-  std::vector<std::size_t> order;
-  for (int i = 0; i < 8; ++i) {
-    Run(5001, 1);
-    order.push_back(*director->current());
-  }
-  for (std::size_t i = 1; i < order.size(); ++i) EXPECT_NE(order[i], order[i - 1]) << i;
-}
-
 TEST_F(ShowLogicTest, FadesRiseToTheCeilingOnTheCurveOfItsLevel) {
   settings.Get(key::SwitchPeriod) = Value(std::int32_t{5});
   for (float ceiling : {1.5f, 0.5f}) {
