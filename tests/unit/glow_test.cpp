@@ -27,25 +27,18 @@ std::uint32_t As565(std::uint32_t argb) {
 }
 
 // Identity view and projection over a 640 x 480 viewport: a light at world
-// (x, y, z) shows at ((x + 1) x 320, (1 - y) x 240) with depth z. The back
-// buffer starts as one where drawing changes nothing: the test point is hidden.
+// (x, y, z) shows at ((x + 1) x 320, (1 - y) x 240) with depth z.
 class GlowTest : public ::testing::Test {
  protected:
   GlowTest() {
     for (std::uint16_t id = 168; id <= 177; ++id) resources.add(id, "JPEGFILE", testing::Bytes("glow"));
     camera.Update(Matrix::Identity());
     device.BeginScene();
-    Hide();
   }
-  void Hide() { device.backBuffer = [](std::int32_t, std::int32_t) { return 0xFF203040u; }; }
   void SeeEverything() {
     device.backBuffer = [this](std::int32_t, std::int32_t) {
       return 0xFF000000u | static_cast<std::uint32_t>(device.draws.size());
     };
-  }
-  Glow& Lantern() {
-    const std::size_t i = set.Add({"", 176}, 75, Matrix::Translation(0, 0, 0.5f), 500);
-    return set.SetFlickerSizeFactor(i, 0.0f), set.SetMaximumDistance(i, 1200.0f), *set.glow(i);
   }
   // Draws every 20 ms until `until`; the draws of the last frame.
   template <typename Drawn>
@@ -74,11 +67,11 @@ TEST_F(GlowTest, ASeenLanternStaysSeenOnASixteenBitBackBuffer) {
     const bool point = !device.draws.empty() && device.draws.back().type == PrimitiveType::PointList;
     return As565(point ? Vertices(device.draws.back())[0].diffuse : 0x00424242u);
   };
-  Glow& glow = Lantern();
+  Glow& glow = *set.glow(set.Add({"", 176}, 75, Matrix::Translation(0, 0, 0.5f), 500));
   DrawUntil(set, 1000);
   // A test every 120 ms at 20 ms frames; a change of a few levels would vanish in 16 bits.
   EXPECT_EQ(std::tuple(ReadBacks(), glow.intensity), std::tuple(16u, 255));
-  Hide();  // behind the hull: the point changes nothing
+  device.backBuffer = [](std::int32_t, std::int32_t) { return 0xFF203040u; };  // behind the hull: nothing changes
   DrawUntil(set, 1600);
   EXPECT_EQ(glow.intensity, 0);
 }
