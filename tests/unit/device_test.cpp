@@ -14,10 +14,7 @@
 namespace brisane {
 namespace {
 
-using testing::HardwareDevice;
-using testing::Mode;
-using testing::PrimaryDriver;
-using testing::TnLHalDevice;
+using namespace testing;
 
 const DisplayMode kDesktop = Mode(1024, 768, 32);
 
@@ -85,7 +82,6 @@ TEST(SelectDefaultDeviceTest, PrefersTheLastTnLHalThenTheLastWindowedDevice) {
   EXPECT_EQ(reports, 1);
 }
 
-using testing::RecordingDevice;
 
 struct Frame {
   RecordingDevice device;

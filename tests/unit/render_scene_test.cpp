@@ -11,12 +11,7 @@
 namespace brisane {
 namespace {
 
-using testing::Bytes;
-using testing::Layer;
-using testing::NodeUnder;
-using testing::OneFrame;
-using testing::QuadMesh;
-using testing::RecordingDevice;
+using namespace testing;
 using TSS = TextureStageState;
 
 // Materials of every layer combination the renderer tells apart.

@@ -14,15 +14,7 @@
 namespace brisane {
 namespace {
 
-using testing::AsFake;
-using testing::Bytes;
-using testing::Find;
-using testing::Layer;
-using testing::Layered;
-using testing::NodeUnder;
-using testing::OneFrame;
-using testing::QuadMesh;
-using testing::SceneHarness;
+using namespace testing;
 
 std::vector<std::unique_ptr<Mesh>> OneMesh(std::uint32_t fvf, std::uint8_t seed) {
   std::vector<std::unique_ptr<Mesh>> meshes;
