@@ -162,7 +162,7 @@ struct FakeDisplay : GammaSource {
 
 TEST(GammaTest, EveryRampIsBuiltFromTheRampReadAtTheFirstCallAndADegenerateOneIsIdentity) {
   FakeDisplay display;
-  display.current.red[200] = 51400;  // a calibrated, still rising ramp
+  display.current.red[200] = 51500;  // a calibrated ramp, still rising, not the identity
   const GammaRamp original = display.current;
   Gamma gamma;
   gamma.Restore(display);  // nothing to restore before a change
