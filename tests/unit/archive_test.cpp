@@ -99,7 +99,7 @@ TEST_P(BothSourcesTest, LengthPrefixedAndSizedReadsAndRefusedRanges) {
 INSTANTIATE_TEST_SUITE_P(Sources, BothSourcesTest, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "File" : "Resource"; });
 
-using testing::Bytes;
+using namespace testing;
 
 TEST(ArchiveWriterTest, RefusesContentTheReaderWouldReject) {
   for (void (*damage)(ArchiveMesh&) : {+[](ArchiveMesh& m) { m.vertices.pop_back(); },
@@ -179,10 +179,6 @@ TEST_F(ArchiveReaderTest, DamagedDirectoriesDoNotOpenAndBadRecordsThrowWhenFetch
 // Damaged archives must load as false and leave nothing behind. Random
 // damage and truncation are the fuzz target's; these are the contradictions
 // it would take long to find.
-using testing::NodeUnder;
-using testing::QuadMesh;
-using testing::SceneHarness;
-
 // A geometry record assembled field by field, so each field can be wrong.
 struct RawMesh {
   std::uint32_t fvf = kFvfOneTexture; std::uint16_t vertexCount = 3; std::uint32_t vertexBytes = 96;

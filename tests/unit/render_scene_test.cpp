@@ -11,12 +11,7 @@
 namespace brisane {
 namespace {
 
-using testing::Bytes;
-using testing::Layer;
-using testing::NodeUnder;
-using testing::OneFrame;
-using testing::QuadMesh;
-using testing::RecordingDevice;
+using namespace testing;
 using TSS = TextureStageState;
 
 // Materials of every layer combination the renderer tells apart.
@@ -221,17 +216,6 @@ TEST(CameraViewTest, NegatedThirdRowInvertedAndScaled) {
   for (std::size_t i = 0; i < 16; ++i) EXPECT_NEAR(product.m[i], Matrix::Identity().m[i], 1e-6f) << i;
   m.m[5] = std::nanf("");
   EXPECT_FALSE(Inverse(m));
-}
-
-TEST(FixedRenderStatesTest, FilteringFollowsTheDeviceAndAmbientLevelsStayInTheirChannel) {
-  RecordingDevice device, plain;
-  SetFixedRenderStates(device, true, {2.0f, -1.0f, 0.5f});
-  EXPECT_EQ(std::tuple(device.StageState(1, TSS::MinFilter), device.StageState(1, TSS::MagFilter)), std::tuple(3u, 5u));  // anisotropic
-  EXPECT_EQ(device.State(RenderState::Ambient), 0xFFFF007Fu);  // levels outside 0..1 do not spill
-  SetFixedRenderStates(device, true, {std::nanf(""), 1.0f, 0.0f});
-  EXPECT_EQ(device.State(RenderState::Ambient), 0xFF00FF00u);
-  SetFixedRenderStates(plain, false, {});
-  EXPECT_EQ(plain.StageState(1, TSS::MagFilter), d3d::kFilterLinear);
 }
 
 }  // namespace

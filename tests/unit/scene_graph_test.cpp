@@ -14,15 +14,7 @@
 namespace brisane {
 namespace {
 
-using testing::AsFake;
-using testing::Bytes;
-using testing::Find;
-using testing::Layer;
-using testing::Layered;
-using testing::NodeUnder;
-using testing::OneFrame;
-using testing::QuadMesh;
-using testing::SceneHarness;
+using namespace testing;
 
 std::vector<std::unique_ptr<Mesh>> OneMesh(std::uint32_t fvf, std::uint8_t seed) {
   std::vector<std::unique_ptr<Mesh>> meshes;
@@ -508,26 +500,6 @@ TEST_F(GeometryAnimationTest, TheNearestFrameIsShownATieGoesLaterLoopsEndOnTheWi
   EXPECT_EQ((std::array{child.geometryAnimation().animating, still.geometryAnimation().animating,
                         behindLight.geometryAnimation().animating}),
             (std::array{true, false, false}));
-}
-
-TEST(LayerCyclingTest, SixteenFramesAtTenPerSecondAcrossTheClocksWrap) {
-  ManualClock clock(123456);
-  auto layer = MakeTextureLayer(LayerKind::Lightmap, clock);
-  for (int i = 0; i < 16; ++i) layer->AddFrame(nullptr);
-  EXPECT_EQ(layer->currentFrame(), 0u);
-  layer->Start(10);
-  const auto at = [&](std::uint32_t ms) {
-    clock.set(123456 + ms);
-    return layer->currentFrame();
-  };
-  // 0.001 in single precision is a hair above: 300 ms is frame 3.
-  EXPECT_EQ((std::array{at(299), at(300), at(1599), at(1600)}), (std::array<std::uint16_t, 4>{2, 3, 15, 0}));
-  layer->Start(0);
-  EXPECT_EQ(at(1700), 0u);
-  clock.set(0xFFFFFF00u);
-  layer->Start(20);
-  clock.set(0x00000100u);  // 512 ms later at 20 a second
-  EXPECT_EQ(layer->currentFrame(), 10u);
 }
 
 }  // namespace

@@ -14,14 +14,6 @@ namespace {
 
 using namespace testing;
 
-struct RecordingOverlay : TextOverlay {
-  bool Draw(std::int32_t x, std::int32_t y, std::string_view text, std::uint32_t rgb) override {
-    texts.push_back(std::string(text) + " @" + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(rgb));
-    return true;
-  }
-  std::vector<std::string> texts;
-};
-
 class ShowLogicTest : public ::testing::Test {
  protected:
   // A camera with a path over 0..toTime (a still camera without one).
@@ -112,20 +104,6 @@ TEST_F(ShowLogicTest, ASingleCameraIsRefreshedJustBeforeItsPathEnds) {
   EXPECT_FLOAT_EQ(only.camera->animation().speed, 0.1f);
 }
 
-TEST_F(ShowLogicTest, RandomViewWithTwoCamerasAlwaysGoesToTheOther) {
-  settings.Get(key::SwitchPeriod) = Value(std::int32_t{5});
-  settings.Get(key::RandomView) = Value(std::int32_t{1});
-  // Draws for index 0 and for index 1 alike.
-  random = ScriptedRandom({0, 16000, 30000, 32767, 100, 31000});
-  Make({Entry("Camera01", 0, 0, 1.0f), Entry("Camera02", 0, 0, 1.0f)});
-  std::vector<std::size_t> order;
-  for (int i = 0; i < 8; ++i) {
-    Run(5001, 1);
-    order.push_back(*director->current());
-  }
-  for (std::size_t i = 1; i < order.size(); ++i) EXPECT_NE(order[i], order[i - 1]) << i;
-}
-
 TEST_F(ShowLogicTest, FadesRiseToTheCeilingOnTheCurveOfItsLevel) {
   settings.Get(key::SwitchPeriod) = Value(std::int32_t{5});
   for (float ceiling : {1.5f, 0.5f}) {
@@ -169,28 +147,6 @@ TEST_F(ShowLogicTest, DayDuskNightDawnAMinuteEachUntilLightingIsTurnedOff) {
   runTo(300);
   EXPECT_EQ(std::tuple(cycle.holding(), cycle.daylight(), waterAlpha, sunGlow, device.State(RenderState::Ambient)),
             std::tuple(true, 1.0f, 200, 128, 0xFFDDB2B2u));
-}
-
-TEST_F(ShowLogicTest, FrameRateShowsZeroForTheFirstSecondThenTheRateOnceASecond) {
-  RecordingOverlay overlay;
-  FrameRateText text(&overlay, 0.75f);
-  const auto frameAt = [&](std::uint32_t now) {
-    FrameContext frame{device, now, settings, random};
-    text.Run(frame);
-  };
-  frameAt(1000);
-  EXPECT_TRUE(overlay.texts.empty()) << "ShowFPS off";
-  settings.Get(key::ShowFPS) = Value(std::int32_t{1});
-  for (std::uint32_t t = 2000; t <= 3000; t += 10) frameAt(t);
-  ASSERT_EQ(overlay.texts.size(), 101u);
-  // At 10,22: 30 scaled by 576 / 768; yellow.
-  EXPECT_EQ(overlay.texts.back(), "FPS: 0.00 @10,22 16776960");
-  frameAt(3010);
-  EXPECT_EQ(overlay.texts.back().substr(0, 11), "FPS: 100.00") << "101 frames in 1010 ms";
-  for (std::uint32_t t = 3030; t <= 4010; t += 20) frameAt(t);
-  EXPECT_EQ(overlay.texts.back().substr(0, 11), "FPS: 100.00") << "unchanged within the second";
-  frameAt(4030);
-  EXPECT_EQ(overlay.texts.back().substr(0, 10), "FPS: 50.00");
 }
 
 TEST_F(ShowLogicTest, NoCameraChosenMeansCamera01AndAStillCameraIsNotFlown) {

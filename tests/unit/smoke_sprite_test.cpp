@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "render/smoke.h"
-#include "render/sprite.h"
 #include "support/recording_device.h"
 #include "support/scene_fixtures.h"
 #include "support/scripted_random.h"
@@ -66,18 +65,6 @@ TEST_F(EffectsTest, ABurstNeverGrowsThePoolPastItsMaximumAndParticlesDieAtTheirL
   EXPECT_EQ(std::tuple(smoke.indices().back(), smoke.indices()[6 * 5 + 3]), std::tuple(smoke.vertices().size() - 3, 4 * 5 + 3));
 }
 
-// Velocity takes the acceleration, then position the velocity, in each update's step (0.25 s here, twice).
-TEST_F(EffectsTest, AnEmittingEmitterStartsABurstWheneverNothingIsPendingAndParticlesMoveStepByStep) {
-  hot.burstMean = 2;
-  hot.lifeMean = 10.0f;
-  OpenEmitter smoke(pictures, hot);
-  for (std::uint32_t now : {1000, 1250, 1500}) smoke.Update(now, random);
-  ASSERT_EQ(smoke.particles().size(), 6u);
-  const SmokeParticle& first = smoke.particles().front();
-  EXPECT_NEAR(first.velocity.y, 30.0f, 0.01f);
-  EXPECT_LT(Distance(first.position, {first.position.x, 20.0f + 16.25f + 7.5f, 30.0f - 0.375f - 0.75f}), 0.01f);
-}
-
 TEST_F(EffectsTest, SmokeGrowsAndShrinksOrFadesOutAndLeavesTheStatesAsTheyWere) {
   OpenEmitter smoke(pictures, hot);
   smoke.SetEmitting(false);
@@ -113,23 +100,6 @@ TEST_F(EffectsTest, SmokeGrowsAndShrinksOrFadesOutAndLeavesTheStatesAsTheyWere) 
   ASSERT_EQ(device.draws.size(), 10u) << "one draw a particle";
   EXPECT_EQ(std::tuple(At(0, RenderState::DestBlend), device.State(RenderState::TextureFactor)),
             std::tuple(d3d::kBlendInvSrcAlpha, 127u << 24)) << "half the fade time left";
-}
-
-TEST_F(EffectsTest, TheFlashIsABillboardFacingTheCameraOnlyWhileEnabled) {
-  Sprite flash(pictures, {"", 180}, 30, Matrix::Translation(5, 6, 7));
-  Sprite bare(pictures, {"", 999}, 30, Matrix::Identity());
-  flash.zEnable = 1, flash.enabled = false;
-  flash.DrawBillboard(device);
-  bare.DrawBillboard(device);  // no picture, no quad
-  bare.DrawOnScreen(device);
-  EXPECT_TRUE(device.draws.empty());
-  flash.enabled = true;
-  device.SetRenderState(RenderState::CullMode, d3d::kCullCCW);
-  flash.DrawBillboard(device);
-  ASSERT_EQ(device.draws.size(), 1u);
-  EXPECT_EQ((std::array{At(0, RenderState::CullMode), At(0, RenderState::ZEnable), At(0, RenderState::DestBlend)}),
-            (std::array{d3d::kCullNone, 1u, d3d::kBlendOne}));
-  EXPECT_EQ(device.State(RenderState::CullMode), d3d::kCullCCW);
 }
 
 }  // namespace

@@ -72,18 +72,6 @@ TEST_F(Sound3DTest, AnEmptySoundAnswersFailureAndTouchesNothing) {
   EXPECT_FALSE(missing.loaded() || refused.loaded());
 }
 
-TEST(ListenerTest, FrontAndTopComeFromTheViewTimesProjection) {
-  // Looking along world +x with +z up: front is the third column negated, top the second, unit length.
-  const DeviceMatrix view{{{0, 0, 0.01f, 0}, {-0.01f, 0, 0, 0}, {0, 0.01f, 0, 0}, {0, 0, 0, 1}}};
-  const DeviceMatrix projection{{{1.5f, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 1.01f, 1}, {0, 0, -0.1f, 0}}};
-  AudioVector front, top;
-  ListenerOrientation(view, projection, front, top);
-  EXPECT_NEAR(front.x, -1.0f, 1e-6f);
-  EXPECT_NEAR(top.z, 1.0f, 1e-6f);
-  ListenerOrientation(DeviceMatrix{}, projection, front, top);
-  EXPECT_NEAR(front.x, -1.0f, 1e-6f) << "a degenerate transform keeps the last, not NaN";
-}
-
 WaveBytes WithFmt(const WaveBytes& fmt) { return Riff({Chunk("fmt ", fmt), Chunk("data", Ramp(8))}); }
 
 WaveBytes Patched(WaveBytes bytes, std::initializer_list<std::size_t> at, std::uint8_t value) {

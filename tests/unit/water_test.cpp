@@ -67,13 +67,6 @@ TEST(Wave, GridHeightsEqualThePointwiseWaveToTheBitFrameAfterFrame) {
     }
 }
 
-TEST(Wave, EnvironmentMapSizeStepsAtTheViewportsBoundaries) {
-  const std::pair<std::uint32_t, std::uint32_t> widths[] = {{639, 256}, {640, 512}, {1024, 512}, {1025, 1024}};
-  const std::pair<std::uint32_t, std::uint32_t> heights[] = {{399, 128}, {400, 256}, {599, 256}, {600, 512}};
-  for (const auto& [w, mapW] : widths)
-    for (const auto& [h, mapH] : heights) EXPECT_EQ(EnvironmentMapSize(w, h), (MapSize{mapW, mapH})) << w << "x" << h;
-}
-
 // Every case is exact, including a camera with no world x in its right axis (a
 // zero pivot); the show's cameras do not roll.
 TEST(ReflectedView, SeesTheSceneMirroredInTheSeaFromTheMirroredEye) {
