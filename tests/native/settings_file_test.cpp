@@ -132,6 +132,15 @@ TEST_F(SettingsFileTest, UnreadableLinesLoseOnlyThemselves) {
   EXPECT_EQ(ReadFile(), text);
 }
 
+// As saved by a Windows editor: a byte-order mark and CRLF line ends.
+TEST_F(SettingsFileTest, AByteOrderMarkIsNotPartOfTheFirstName) {
+  WriteFile("\xEF\xBB\xBFShowFPS=2: 1\r\nLightDelay=2: 9\r\n");
+  std::unique_ptr<Node> root = Load();
+  EXPECT_EQ(root->Get(key::ShowFPS).AsInt(), 1);
+  EXPECT_EQ(root->Get(key::LightDelay).AsInt(), 9);
+  EXPECT_TRUE(warnings.empty());
+}
+
 TEST_F(SettingsFileTest, AFileThatCannotBeReadGivesTheDefaultsAndIsLeftAlone) {
   // Binary junk: no line reads, every setting its default.
   std::string junk(4096, '\0');

@@ -120,6 +120,9 @@ void SettingsFile::Parse(std::string_view text, MemorySettingsStore& store, std:
   std::string section = top;
   bool sectionValid = true;
   std::size_t lineNumber = 0;
+  // Editors on Windows start a UTF-8 file with a byte-order mark; it is not
+  // part of the first line's name.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   while (!text.empty()) {
     ++lineNumber;
     const std::size_t end = text.find('\n');
