@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/native/embedded_resources.h"
+#include "platform/native/native_app.h"
 #include "resources/resource_numbers.h"
 #include "settings/settings.h"
 #include "settings/settings_keys.h"
@@ -130,6 +131,20 @@ TEST_F(SettingsFileTest, UnreadableLinesLoseOnlyThemselves) {
   EXPECT_EQ(root->Get(key::MasterVolume).AsInt(), Default(key::MasterVolume));
   EXPECT_EQ(warnings.size(), 3u);  // no '=', no name, the heading
   EXPECT_EQ(ReadFile(), text);
+}
+
+// --save over a file it could not read (here, over the size limit) would put
+// the defaults in its place.
+TEST_F(SettingsFileTest, SaveLeavesAFileItCouldNotReadAndFails) {
+  const std::string text = "SwitchPeriod=2: 40\n" + std::string(2 << 20, '#');
+  WriteFile(text);
+  const char* was = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = was ? was : "";
+  setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+  const int code = RunNative({.save = true, .overrides = {{key::ShowFPS, Value(std::int32_t{1})}}});
+  was ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(code, 1);
+  EXPECT_TRUE(ReadFile() == text);
 }
 
 // As saved by a Windows editor: a byte-order mark and CRLF line ends.

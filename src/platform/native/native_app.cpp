@@ -260,12 +260,15 @@ int RunNative(const NativeOptions& options) {
   try {
     SettingsFile file(DefaultSettingsFilePath());
     std::vector<std::string> warnings;
-    file.Read(warnings);
+    const bool readable = file.Read(warnings);
     for (const std::string& warning : warnings) std::fprintf(stderr, "brisane: %s\n", warning.c_str());
 
     Node settings;
     const FatalSink fatal = [](const std::string& message) { throw FatalRun(message); };
     if (options.save) {
+      // Saving over a file that is there but could not be read would lose
+      // every setting in it.
+      if (!readable) throw FatalRun("the settings were not saved: " + file.path().string() + " is left as it is");
       // No display needed: the display settings kept for Windows mean nothing here.
       LoadFileSettings(settings, file, {1024, 768, 32, 60}, fatal);
       ApplyHackOverrides(settings, {.overrides = options.overrides});
