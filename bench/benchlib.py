@@ -52,7 +52,7 @@ def measure(command, timeout=300, env=None):
     (exit) and its peak resident memory as the system saw it from outside
     (rss_peak_mb), the same way for every program measured."""
     with tempfile.TemporaryFile(mode="w+") as out:
-        process = subprocess.Popen([*map(str, command)], stdout=out, stderr=subprocess.DEVNULL, env=env)
+        process = subprocess.Popen([str(part) for part in command], stdout=out, stderr=subprocess.DEVNULL, env=env)
         try:
             usage = wait4(process, timeout)
         finally:
