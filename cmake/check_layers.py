@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The core's folders form a fixed order: a folder may include itself and the
 folders before it, never one after it. platform/ (the interfaces) comes first
-and includes nothing of the core; platform/win32 is the Windows layer above
+and includes nothing of the core; win32 is the Windows layer above
 everything and is not checked.
 
     check_layers.py SRC_DIR LAYER...    exit 1 and list every back-edge
@@ -15,10 +15,14 @@ import tempfile
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([A-Za-z0-9_]+)/')
 
 
+def ranks(layers):
+    return {name: i for i, group in enumerate(layers) for name in group.split(",")}
+
+
 def back_edges(src, layers):
-    rank = {name: i for i, name in enumerate(layers)}
+    rank = ranks(layers)
     found = []
-    for layer in layers:
+    for layer in rank:
         folder = os.path.join(src, layer)
         if not os.path.isdir(folder):
             continue
@@ -29,14 +33,15 @@ def back_edges(src, layers):
             with open(path, encoding="utf-8", errors="replace") as f:
                 for number, line in enumerate(f, 1):
                     m = INCLUDE.match(line)
-                    if m and m.group(1) in rank and rank[m.group(1)] > rank[layer]:
-                        found.append(f"{layer}/{name}:{number}: includes {m.group(1)}/, which comes after {layer}/")
+                    other = m.group(1) if m else None
+                    if other in rank and other != layer and rank[other] >= rank[layer]:
+                        found.append(f"{layer}/{name}:{number}: includes {other}/, which is not below {layer}/")
     return found
 
 
 def self_test(layers):
     with tempfile.TemporaryDirectory() as src:
-        low, high = layers[1], layers[-1]
+        low, high = layers[1], layers[-1].split(",")[0]
         os.makedirs(os.path.join(src, low))
         os.makedirs(os.path.join(src, high))
         with open(os.path.join(src, high, "fine.h"), "w") as f:
@@ -49,6 +54,14 @@ def self_test(layers):
         if len(back_edges(src, layers)) != 1:
             print("self-test: the planted back-edge was not reported")
             return 1
+        peers = layers[-1].split(",")
+        if len(peers) > 1:
+            os.makedirs(os.path.join(src, peers[1]))
+            with open(os.path.join(src, peers[1], "peer.h"), "w") as f:
+                f.write(f'#include "{peers[0]}/fine.h"\n')
+            if len(back_edges(src, layers)) != 2:
+                print("self-test: a backend including another was not reported")
+                return 1
     print("self-test: the planted back-edge is caught")
     return 0
 

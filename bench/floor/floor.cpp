@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/win32/com_ptr.h"
+#include "win32/com_ptr.h"
 #include "bench/floor/process_clock.h"
 
 using brisane::ComPtr;

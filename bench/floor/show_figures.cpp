@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/win32/app.h"
+#include "win32/app.h"
 #include "settings/node.h"
 #include "bench/floor/process_clock.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/native/native_app.h"
+#include "native/native_app.h"
 
 namespace brisane {
 namespace {

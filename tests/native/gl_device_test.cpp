@@ -8,8 +8,8 @@
 
 #include "../unit/support/jpeg_stream.h"
 #include "gl_test_context.h"
-#include "platform/native/gl_device.h"
-#include "platform/native/gl_surface.h"
+#include "native/gl_device.h"
+#include "native/gl_surface.h"
 
 namespace brisane {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/native/gl_display.h"
+#include "native/gl_display.h"
 
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include <numbers>
 #include <thread>
 
-#include "platform/native/openal_audio.h"
+#include "native/openal_audio.h"
 #include "wave_capture.h"
 
 namespace brisane {

@@ -1,4 +1,4 @@
-#include "platform/native/settings_file.h"
+#include "native/settings_file.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,8 +8,8 @@
 #include <iterator>
 #include <memory>
 
-#include "platform/native/embedded_resources.h"
-#include "platform/native/native_app.h"
+#include "native/embedded_resources.h"
+#include "native/native_app.h"
 #include "resources/resource_numbers.h"
 #include "settings/settings.h"
 #include "settings/settings_keys.h"
@@ -177,6 +177,32 @@ TEST_F(SettingsFileTest, AFileThatCannotBeReadGivesTheDefaultsAndIsLeftAlone) {
   root = Load(false);
   EXPECT_EQ(root->Get(key::ShowFPS).AsInt(), Default(key::ShowFPS));
   EXPECT_TRUE(fs::is_directory(path));
+}
+
+// A save changes values only: the user's comments, lines it could not read,
+// a damaged section, the layout, line ends and byte-order mark stay; new
+// values join their section; the file keeps its mode and stays behind its link.
+TEST_F(SettingsFileTest, ASaveKeepsWhatItDoesNotOwn) {
+  fs::create_directories(path.parent_path());
+  fs::create_symlink("real.conf", path);
+  WriteFile("\xEF\xBB\xBF# my notes\r\nShowFPS=2: 1\r\nMyOwn=hello\r\ngarbage line\r\n[broken\r\n"
+            "MasterVolume=2: 1\r\n[Extra]\r\nInner =  1: 0.25\r\n# tail");
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  SettingsFile file(path);
+  ASSERT_TRUE(file.Read(warnings));
+  std::unique_ptr<SettingsKey> user = file.CurrentUser();
+  user->CreateForWrite(SettingsKeyPath(), false)->SetText("ShowFPS", "2: 0");
+  user->CreateForWrite(SettingsKeyPath(), false)->SetText("SwitchPeriod", "2: -7");
+  user->CreateForWrite(std::string(SettingsKeyPath()) + "\\Extra", false)->SetText("Inner", "1: 0.5");
+  user->CreateForWrite(std::string(SettingsKeyPath()) + "\\Other", false)->SetText("New", "2: 3");
+  std::string error;
+  ASSERT_TRUE(file.Save(error)) << error;
+  EXPECT_EQ(ReadFile(),
+            "\xEF\xBB\xBF# my notes\r\nShowFPS=2: 0\r\nMyOwn=hello\r\nSwitchPeriod=2: -7\r\ngarbage line\r\n"
+            "[broken\r\nMasterVolume=2: 1\r\n[Extra]\r\nInner =  1: 0.5\r\n# tail\r\n\r\n[Other]\r\nNew=2: 3\r\n");
+  EXPECT_TRUE(fs::is_symlink(path));
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_FALSE(fs::exists(dir / "brisane" / "real.conf.new"));
 }
 
 TEST_F(SettingsFileTest, AFailedSaveKeepsTheOldFile) {

@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "gl_test_context.h"
-#include "platform/native/embedded_resources.h"
-#include "platform/native/gl_display.h"
-#include "platform/native/openal_audio.h"
+#include "native/embedded_resources.h"
+#include "native/gl_display.h"
+#include "native/openal_audio.h"
 #include "settings/settings_keys.h"
 #include "show/show.h"
 #include "wave_capture.h"

@@ -10,7 +10,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "win"))
 from winenv import colours, difference, mean_colour, rgb, xdotool  # noqa: E402  the pictures' helpers
-PROGRAM = os.environ.get("BRISANE_NATIVE") or os.path.join(HERE, "../../build/native/src/platform/native/brisane")
+PROGRAM = os.environ.get("BRISANE_NATIVE") or os.path.join(HERE, "../../build/native/src/native/brisane")
 OUT = os.path.join(HERE, "../../out/native")
 
 # Only the still camera beside the ship, so the picture holds still but for

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "platform/win32/com_ptr.h"
+#include "win32/com_ptr.h"
 
 namespace brisane {
 

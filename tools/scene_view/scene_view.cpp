@@ -34,10 +34,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/com_ptr.h"
+#include "win32/com_ptr.h"
 #include "tools/scene_view/offscreen.h"
-#include "platform/win32/d3d7_device.h"
-#include "platform/win32/texture_surface.h"
+#include "win32/d3d7_device.h"
+#include "win32/texture_surface.h"
 #include "render/device_frame.h"
 #include "render/scene_renderer.h"
 #include "scene/scene.h"

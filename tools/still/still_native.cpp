@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/native/gl_display.h"
+#include "native/gl_display.h"
 #include "tools/still/still_show.h"
 
 using namespace brisane;

@@ -7,8 +7,8 @@
 
 #include <cstdio>
 
-#include "platform/win32/d3d7_device.h"
-#include "platform/win32/texture_surface.h"
+#include "win32/d3d7_device.h"
+#include "win32/texture_surface.h"
 #include "render/state_filter.h"
 #include "tools/scene_view/offscreen.h"
 #include "tools/still/still_show.h"

@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/win32/app.h"
-#include "platform/win32/fatal_error.h"
+#include "win32/app.h"
+#include "win32/fatal_error.h"
 #include "settings/node.h"
 
 #include "driver_support.h"

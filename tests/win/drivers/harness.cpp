@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "driver_support.h"
-#include "platform/win32/app.h"
-#include "platform/win32/direct_sound.h"
+#include "win32/app.h"
+#include "win32/direct_sound.h"
 #include "settings/node.h"
 
 namespace {

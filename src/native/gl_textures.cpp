@@ -1,0 +1,154 @@
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "native/gl_device.h"
+#include "native/gl_surface.h"
+#include "render/texture_fill.h"
+#include "render/texture_format.h"
+
+namespace brisane {
+
+namespace {
+
+// What the Windows program's device reports under Wine on this machine, so
+// that sizes and texels come out as they do there: powers of two, any
+// proportions, up to 16384 a side.
+constexpr TextureSizeCaps kSizeCaps{true, false, 16384, 16384};
+
+// The RGB formats Wine enumerates for a Direct3D 7 device (its FourCC,
+// palette and bump formats are dropped by the chooser anyway), in its order.
+std::vector<TexturePixelFormat> EnumeratedFormats() {
+  return {
+      {kPixelRgb, 0, 16, 0x7C00, 0x03E0, 0x001F, 0},                                         // X1R5G5B5
+      {kPixelRgb | kPixelAlphaPixels, 0, 16, 0x7C00, 0x03E0, 0x001F, 0x8000},                // A1R5G5B5
+      {kPixelRgb | kPixelAlphaPixels, 0, 16, 0x0F00, 0x00F0, 0x000F, 0xF000},                // A4R4G4B4
+      {kPixelRgb, 0, 16, 0xF800, 0x07E0, 0x001F, 0},                                         // R5G6B5
+      {kPixelRgb, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0},                                         // X8R8G8B8
+      {kPixelRgb | kPixelAlphaPixels, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u},           // A8R8G8B8
+      {kPixelRgb, 0, 8, 0xE0, 0x1C, 0x03, 0},                                                // R3G3B2
+  };
+}
+
+// The two formats the core's chooser picks with a 32-bit desktop.
+TexturePixelFormat FormatFor(bool alpha) {
+  return ChooseTextureFormat(UsableTextureFormats(EnumeratedFormats()), alpha, 32);
+}
+
+bool IsTarget(SurfaceKind kind) { return kind == SurfaceKind::TargetWithDepth || kind == SurfaceKind::Target; }
+
+}  // namespace
+
+std::shared_ptr<GlSurface> GlSurface::Create(std::uint32_t width, std::uint32_t height, SurfaceKind kind) {
+  if (width == 0 || height == 0 || width > kSizeCaps.max_width || height > kSizeCaps.max_height) return nullptr;
+  std::shared_ptr<GlSurface> s(new GlSurface(width, height, kind));
+  // Only this creation's errors count below (bounded: a lost context may
+  // keep reporting).
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+  GLint previous = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+  glGenTextures(1, &s->texture_);
+  glBindTexture(GL_TEXTURE_2D, s->texture_);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);  // no mip levels, as on Windows
+  // Formats without alpha read alpha 1, as Direct3D reads an X8R8G8B8 texel.
+  glTexImage2D(GL_TEXTURE_2D, 0, s->hasAlpha() ? GL_RGBA8 : GL_RGB8, static_cast<GLsizei>(width),
+               static_cast<GLsizei>(height), 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+  if (glGetError() != GL_NO_ERROR) return nullptr;
+  if (!IsTarget(kind)) return s;
+
+  GLint drawn = 0, read = 0;
+  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
+  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+  glGenFramebuffers(1, &s->framebuffer_);
+  glBindFramebuffer(GL_FRAMEBUFFER, s->framebuffer_);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s->texture_, 0);
+  if (kind == SurfaceKind::TargetWithDepth) {
+    glGenRenderbuffers(1, &s->depth_);
+    glBindRenderbuffer(GL_RENDERBUFFER, s->depth_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, static_cast<GLsizei>(width),
+                          static_cast<GLsizei>(height));
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, s->depth_);
+  }
+  const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  if (complete) {
+    // A new target starts black rather than with whatever memory held.
+    GLboolean mask[4];
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColorMask(mask[0], mask[1], mask[2], mask[3]);
+    if (scissor) glEnable(GL_SCISSOR_TEST);
+  }
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(drawn));
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
+  return complete ? s : nullptr;
+}
+
+GlSurface::~GlSurface() {
+  if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
+  if (depth_) glDeleteRenderbuffers(1, &depth_);
+  if (texture_) glDeleteTextures(1, &texture_);
+}
+
+void GlSurface::Upload(const std::uint32_t* texels) {
+  GLint previous = 0, alignment = 4;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glBindTexture(GL_TEXTURE_2D, texture_);
+  // 0xAARRGGBB words: blue, green, red, alpha in little-endian memory.
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), GL_BGRA,
+                  GL_UNSIGNED_INT_8_8_8_8_REV, texels);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
+
+TextureRef GlTextureLoader::createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t loadKind,
+                                                  std::uint16_t threshold) {
+  if (loadKind > 4 || bytes.empty()) return nullptr;
+  const TextureSize largest = MaxTextureSize(kSizeCaps);
+  DecodedPicture picture;
+  if (!DecodePicture(bytes.data(), bytes.size(), picture, std::min(largest.width, kMaxDecodedSide),
+                     std::min(largest.height, kMaxDecodedSide)))
+    return nullptr;
+  const auto kind = static_cast<SurfaceKind>(loadKind);
+  const TextureSize size = TextureSizeFor(static_cast<std::uint32_t>(picture.width),
+                                          static_cast<std::uint32_t>(picture.height), kSizeCaps);
+  std::shared_ptr<GlSurface> surface = GlSurface::Create(size.width, size.height, kind);
+  if (!surface) return nullptr;
+  std::vector<std::uint32_t> texels(std::size_t{size.width} * size.height, 0u);
+  TextureSurface target;
+  target.bits = texels.data();
+  target.width = size.width;
+  target.height = size.height;
+  target.pitch = std::size_t{size.width} * 4;
+  target.format = FormatFor(surface->hasAlpha());
+  const TextureImage image = picture.View();
+  switch (loadKind) {
+    case 1: FillAlphaFromLuminance(target, image, true); break;
+    case 3: FillColourAndAlpha(target, image, threshold); break;
+    default: FillColour(target, image); break;
+  }
+  surface->Upload(texels.data());
+  return surface;
+}
+
+TextureRef GlTextureLoader::CreateSurfaceOfType(std::uint32_t width, std::uint32_t height, SurfaceKind kind) {
+  if (static_cast<int>(kind) < 0 || static_cast<int>(kind) > static_cast<int>(SurfaceKind::Target)) return nullptr;
+  const TextureSize size = TextureSizeFor(width, height, kSizeCaps);
+  return GlSurface::Create(size.width, size.height, kind);
+}
+
+void GlTextureLoader::SurfaceSize(const Surface& surface, std::uint32_t& width, std::uint32_t& height) const {
+  const auto* gl = dynamic_cast<const GlSurface*>(&surface);
+  width = gl ? gl->width() : 0;
+  height = gl ? gl->height() : 0;
+}
+
+}  // namespace brisane

@@ -1,0 +1,100 @@
+// The application: one object that owns everything the program keeps while
+// it runs (the run mode, the window's state, the display and the show) and
+// drives the window. The window procedure reaches it through the window.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "win32/direct_sound.h"
+#include "win32/display.h"
+#include "win32/other_monitors.h"
+#include "win32/overlay_text.h"
+#include "win32/show_host.h"
+#include "settings/node.h"
+
+namespace brisane {
+
+struct ShellState {
+  HINSTANCE instance = nullptr;
+  HWND mainWindow = nullptr;
+  bool preview = false;
+  HWND parentWindow = nullptr;
+  bool active = true;  // while set, the loop polls and draws frames
+};
+
+struct WindowState {
+  HBITMAP previewPicture = nullptr;
+  bool mouseReferenceSet = false;
+  short mouseX = 0;
+  short mouseY = 0;
+  bool fatal = false;  // a fatal report is up: nothing may close the window under it
+};
+
+class App {
+ public:
+  // settings: the tree the whole run reads; it outlives the app.
+  App(HINSTANCE instance, Node& settings);
+  ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  // The application object of this process, if one is alive: the fatal
+  // report gives its display back to the desktop.
+  static App* Current();
+
+  // Sets the preview flag and parent window, or runs the configuration
+  // dialog and ends the process.
+  void ApplyCommandLine(const char* text);
+  // Registers the window class and creates the screensaver window for the
+  // run mode; reports failure through FatalError.
+  HRESULT InitWindow();
+  // Runs until WM_QUIT; returns its wParam.
+  int RunMessageLoop();
+  // One frame of the show; called whenever the message queue is empty.
+  void RenderFrame();
+  // After the display is up: the show over the program's resources, started
+  // with the hooks (none: silent, and no overlay font). E_FAIL without a
+  // display.
+  HRESULT SetupShow(const ShowStartHooks& hooks = {});
+  // The show, then the display objects.
+  HRESULT CleanupDisplay();
+  // A fatal report is about to be shown: no frame and no input may end the
+  // window (and the report's message loop with it); the display goes back
+  // to the desktop.
+  void PrepareForFatalReport();
+
+  ShellState& shell() { return shell_; }
+  Display& display() { return display_; }
+  ShowHost* show() { return show_.get(); }
+  // Drops the show (its textures with it) but keeps the display.
+  void DropShow() { show_.reset(); }
+  Node& settings() { return settings_; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT CreatePreview(HWND window);
+  void PaintPreview(HWND window);
+  LRESULT StartShow(HWND window);
+  // The sound device, unless sound is off; a device that cannot start turns
+  // sound off for this run only. Null: the show is silent.
+  AudioDevice* OpenSound(HWND window);
+  void StopShow();
+  // The show's sounds, the display objects, then the sound device.
+  void TakeDownShow();
+  void TestMouseMove(HWND window, LPARAM lParam);
+
+  ShellState shell_;
+  WindowState window_;
+  Node& settings_;
+  Display display_;
+  // Outlives the show, whose sounds hold its buffers.
+  DirectSoundDevice sound_;
+  BackBufferText overlay_{display_};
+  std::unique_ptr<ShowHost> show_;
+  OtherMonitors otherMonitors_;  // black covers beside the full-screen show
+};
+
+}  // namespace brisane
