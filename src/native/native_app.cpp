@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -25,7 +27,7 @@
 #include "native/gl_display.h"
 #include "native/openal_audio.h"
 #include "native/settings_file.h"
-#include "native/x11_root.h"
+#include "native/x11_window.h"
 #include "platform/random.h"
 #include "render/frame_pacer.h"
 #include "settings/settings.h"
@@ -110,6 +112,13 @@ struct GlContext {
   SDL_GLContext context;
 };
 
+void PaintBlack(SDL_Window* window) {
+  if (SDL_Surface* surface = SDL_GetWindowSurface(window)) {
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    SDL_UpdateWindowSurface(window);
+  }
+}
+
 // Black windows over every display but the first (SDL lists the primary
 // first), so no desktop shows beside the show. They never take the focus
 // from the show; input over them is the show's input.
@@ -123,17 +132,14 @@ std::vector<WindowPtr> CoverOtherDisplays() {
     WindowPtr cover(SDL_CreateWindow("", bounds.x, bounds.y, bounds.w, bounds.h,
                                      SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SKIP_TASKBAR));
     if (!cover) continue;  // that display stays uncovered
-    if (SDL_Surface* surface = SDL_GetWindowSurface(cover.get())) {
-      SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-      SDL_UpdateWindowSurface(cover.get());
-    }
+    PaintBlack(cover.get());
     covers.push_back(std::move(cover));
   }
   SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "0");
   return covers;
 }
 
-WindowPtr MakeShowWindow(const NativeOptions& options) {
+WindowPtr MakeShowWindow(const NativeOptions& options, std::uint64_t foreign) {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -145,15 +151,9 @@ WindowPtr MakeShowWindow(const NativeOptions& options) {
   SDL_Window* window = nullptr;
   switch (options.mode) {
     case NativeOptions::Mode::Embedded:
-      window = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(options.windowId)));
+    case NativeOptions::Mode::Root:
+      window = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(foreign)));
       break;
-    case NativeOptions::Mode::Root: {
-      // The screen's own root window, as a screensaver daemon's hack draws on it.
-      const std::uint64_t root = ScreenRootWindow();
-      if (!root) throw FatalRun("no X display to draw on");
-      window = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(root)));
-      break;
-    }
     case NativeOptions::Mode::Window:
       window = SDL_CreateWindow(kProgramName, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                 static_cast<int>(options.width), static_cast<int>(options.height), SDL_WINDOW_OPENGL);
@@ -171,14 +171,34 @@ WindowPtr MakeShowWindow(const NativeOptions& options) {
   return WindowPtr(window);
 }
 
-// Sound for the show, unless it is off in the settings; null leaves it
-// silent, as on Windows when no device starts.
-std::unique_ptr<AudioDevice> OpenSound(Node& settings) {
-  if (settings.Get(key::DisableSound).AsInt() != 0) return nullptr;
-  if (std::unique_ptr<AudioDevice> audio = OpenAlAudio::Open()) return audio;
-  // Silent for this run only; the settings file is never written from here.
-  settings.Get(key::DisableSound) = Value(std::int32_t{1});
-  return nullptr;
+// Whether the path names a regular file, asked on a thread of its own: a
+// file on a network mount that stopped answering would hang the asker, and
+// anything but a regular file (a pipe, a device) could block the read.
+bool IsRegularFileSoon(const std::string& path) {
+  auto answer = std::make_shared<std::promise<bool>>();
+  std::future<bool> future = answer->get_future();
+  std::thread([path, answer] {
+    struct stat status = {};
+    answer->set_value(::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode));
+  }).detach();
+  return future.wait_for(std::chrono::seconds(2)) == std::future_status::ready && future.get();
+}
+
+// The settings of this run: the file's over the defaults, then the command
+// line's; a flag picture that is not a regular file is left out before any
+// window is up.
+void LoadRunSettings(Node& settings, const NativeOptions& options, SettingsFile& file, DisplayMode desktop,
+                     const FatalSink& fatal) {
+  LoadFileSettings(settings, file, desktop, fatal);
+  ApplyHackOverrides(settings, {.overrides = options.overrides});
+  if (settings.Has(key::FlagPath, ValueType::String)) {
+    const std::string path = settings.Get(key::FlagPath).AsString();
+    if (!path.empty() && !IsRegularFileSoon(path)) {
+      std::fprintf(stderr, "brisane: %s: not a file that can be read at once; the ship flies its own flag\n",
+                   path.c_str());
+      settings.Get(key::FlagPath) = Value(std::string());
+    }
+  }
 }
 
 // Vertical sync that is asked for may still not wait (a virtual X server
@@ -242,105 +262,205 @@ std::uint32_t SteadyClock::now() const {
   return static_cast<std::uint32_t>(ms.count());
 }
 
-bool InputRules::KeyDown(bool altKey, bool altHeld, bool f10) { return !(altKey || altHeld || f10); }
+namespace {
 
-bool InputRules::MouseMoved(std::int32_t x, std::int32_t y) {
-  if (!endOnMouseMove_) return false;
-  if (!referenceSet_) {
-    referenceSet_ = true;
-    x_ = x;
-    y_ = y;
+// What is sized to the picture: the display's back buffer, the text drawn
+// over it and the show drawn into it. Made again when the picture's size
+// changes; the sound device outlives it, as the show's sounds hold its buffers.
+struct Stage {
+  GlDisplay display;
+  std::unique_ptr<BitmapText> overlay;
+  std::unique_ptr<Show> show;
+
+  Stage() = default;
+  Stage(const Stage&) = delete;
+  Stage& operator=(const Stage&) = delete;
+  // As on Windows: the show's sounds stop, the guns go with the display
+  // objects, then the rest of the show, and the display.
+  ~Stage() {
+    if (!show) return;
+    show->Stop();
+    show->DestroyGuns();
+    show.reset();
+  }
+};
+
+struct PictureSize {
+  std::uint32_t width = 0, height = 0;
+  bool operator==(const PictureSize&) const = default;
+};
+
+// The surface the show draws on: its window (its own, or another program's
+// watched over X), the black covers of the other displays and the context.
+class ShowSurface {
+ public:
+  explicit ShowSurface(const NativeOptions& options) : options_(options) {
+    std::uint64_t foreign = 0;
+    if (options.mode == NativeOptions::Mode::Embedded || options.mode == NativeOptions::Mode::Root) {
+      watch_.emplace();
+      foreign = options.mode == NativeOptions::Mode::Root ? ScreenRootWindow() : options.windowId;
+      if (!foreign) throw FatalRun("no X display to draw on");
+      char id[32];
+      std::snprintf(id, sizeof id, "0x%llx", static_cast<unsigned long long>(foreign));
+      if (!(foreignRect_ = watch_->Geometry(foreign)))
+        throw FatalRun(std::string("no X window ") + id + " to draw on (--window-id or $XSCREENSAVER_WINDOW)");
+      foreign_ = foreign;
+    }
+    if (fullScreen()) covers_ = CoverOtherDisplays();
+    window_ = MakeShowWindow(options, foreign);
+    context_ = std::make_unique<GlContext>(window_.get());
+    if (SDL_GL_MakeCurrent(window_.get(), context_->context) != 0)
+      throw FatalRun(std::string("the GL context cannot be made current: ") + SDL_GetError());
+    if (ownInput()) SDL_ShowCursor(SDL_DISABLE);
+    if (fullScreen()) SDL_RaiseWindow(window_.get());
+  }
+
+  bool fullScreen() const { return options_.mode == NativeOptions::Mode::FullScreen; }
+  // Drawn into another program's window or the root, the input is the daemon's.
+  bool ownInput() const { return !foreign_; }
+  SDL_Window* window() const { return window_.get(); }
+  bool IsCover(std::uint32_t windowId) const {
+    for (const WindowPtr& cover : covers_)
+      if (SDL_GetWindowID(cover.get()) == windowId) {
+        PaintBlack(cover.get());
+        return true;
+      }
     return false;
   }
-  return x != x_ || y != y_;
+
+  // Where this run stands among a daemon's runs, one a monitor.
+  ScreenPlace Place() const {
+    if (!foreignRect_) return {};
+    std::vector<ScreenRect> monitors;
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+      SDL_Rect bounds;
+      if (SDL_GetDisplayBounds(i, &bounds) == 0) monitors.push_back({bounds.x, bounds.y, bounds.w, bounds.h});
+    }
+    return PlaceAmong(*foreignRect_, monitors);
+  }
+
+  // The size the picture has now; nothing once another program's window is
+  // gone. SDL knows its own windows' sizes; another's is asked of X a few
+  // times a second.
+  std::optional<PictureSize> Size() {
+    if (foreign_) {
+      const std::int64_t now = MonotonicMicroseconds();
+      if (now - lastAsked_ >= 250000) {
+        lastAsked_ = now;
+        foreignRect_ = watch_->Geometry(foreign_);
+      }
+      if (!foreignRect_) return std::nullopt;
+      return PictureSize{static_cast<std::uint32_t>(foreignRect_->width),
+                         static_cast<std::uint32_t>(foreignRect_->height)};
+    }
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(window_.get(), &width, &height);
+    return PictureSize{static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+  }
+
+ private:
+  const NativeOptions& options_;
+  std::optional<XWindowWatch> watch_;
+  std::uint64_t foreign_ = 0;
+  std::optional<ScreenRect> foreignRect_;
+  std::int64_t lastAsked_ = 0;
+  std::vector<WindowPtr> covers_;
+  WindowPtr window_;
+  std::unique_ptr<GlContext> context_;
+};
+
+int SaveOnly(const NativeOptions& options, SettingsFile& file, bool readable, const FatalSink& fatal) {
+  // Saving over a file that is there but could not be read would lose
+  // every setting in it.
+  if (!readable) throw FatalRun("the settings were not saved: " + file.path().string() + " is left as it is");
+  // No display needed: the display settings kept for Windows mean nothing here.
+  Node settings;
+  LoadFileSettings(settings, file, {1024, 768, 32, 60}, fatal);
+  ApplyHackOverrides(settings, {.overrides = options.overrides});
+  SaveSettings(settings, *file.CurrentUser());
+  std::string error;
+  if (!file.Save(error)) throw FatalRun("the settings were not saved: " + error);
+  std::printf("%s\n", file.path().c_str());
+  return 0;
 }
+
+}  // namespace
 
 int RunNative(const NativeOptions& options) {
   InstallStopSignals();
   try {
+    // Settings.
     SettingsFile file(DefaultSettingsFilePath());
     std::vector<std::string> warnings;
     const bool readable = file.Read(warnings);
     for (const std::string& warning : warnings) std::fprintf(stderr, "brisane: %s\n", warning.c_str());
-
-    Node settings;
     const FatalSink fatal = [](const std::string& message) { throw FatalRun(message); };
-    if (options.save) {
-      // Saving over a file that is there but could not be read would lose
-      // every setting in it.
-      if (!readable) throw FatalRun("the settings were not saved: " + file.path().string() + " is left as it is");
-      // No display needed: the display settings kept for Windows mean nothing here.
-      LoadFileSettings(settings, file, {1024, 768, 32, 60}, fatal);
-      ApplyHackOverrides(settings, {.overrides = options.overrides});
-      SaveSettings(settings, *file.CurrentUser());
-      std::string error;
-      if (!file.Save(error)) throw FatalRun("the settings were not saved: " + error);
-      std::printf("%s\n", file.path().c_str());
-      return 0;
-    }
+    if (options.save) return SaveOnly(options, file, readable, fatal);
 
     SdlVideo video;
     SDL_DisplayMode desktop = {};
     if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) desktop = {SDL_PIXELFORMAT_RGB888, 1024, 768, 0, nullptr};
-    LoadFileSettings(settings, file,
-                     {static_cast<std::uint32_t>(desktop.w), static_cast<std::uint32_t>(desktop.h), 32,
-                      static_cast<std::uint32_t>(desktop.refresh_rate)},
-                     fatal);
-    ApplyHackOverrides(settings, {.overrides = options.overrides});
+    Node settings;
+    LoadRunSettings(settings, options, file,
+                    {static_cast<std::uint32_t>(desktop.w), static_cast<std::uint32_t>(desktop.h), 32,
+                     static_cast<std::uint32_t>(desktop.refresh_rate)},
+                    fatal);
 
-    const bool fullScreen = options.mode == NativeOptions::Mode::FullScreen;
-    // Drawn into another program's window or the root, the input is the daemon's.
-    const bool ownInput = options.mode == NativeOptions::Mode::FullScreen || options.mode == NativeOptions::Mode::Window;
-    std::vector<WindowPtr> covers;
-    if (fullScreen) covers = CoverOtherDisplays();
-    WindowPtr window = MakeShowWindow(options);
-    GlContext context(window.get());
-    if (SDL_GL_MakeCurrent(window.get(), context.context) != 0)
-      throw FatalRun(std::string("the GL context cannot be made current: ") + SDL_GetError());
-    if (ownInput) SDL_ShowCursor(SDL_DISABLE);
-    if (fullScreen) SDL_RaiseWindow(window.get());
+    // Surface: window, context, covers.
+    ShowSurface surface(options);
+    const ScreenPlace place = surface.Place();
+    if (!place.plays()) settings.Get(key::DisableSound) = Value(std::int32_t{1});
     Pacing pacing(SDL_GL_SetSwapInterval(1) == 0, static_cast<std::uint32_t>(desktop.refresh_rate));
 
-    int pictureWidth = 0, pictureHeight = 0;
-    SDL_GL_GetDrawableSize(window.get(), &pictureWidth, &pictureHeight);
-    // Released after the show, whose sounds hold its buffers.
-    std::unique_ptr<AudioDevice> audio;
-    GlDisplay display;
-    std::string error;
-    if (!display.Init(static_cast<std::uint32_t>(pictureWidth), static_cast<std::uint32_t>(pictureHeight), error))
-      throw FatalRun(error);
-    BitmapText overlay(display);
+    // Show: built for a picture size, built again when the size holds another
+    // for a moment (a window being dragged larger is scaled meanwhile).
     SteadyClock clock;
     LcgRandom random;
     EmbeddedResources resources;
-    auto show = std::make_unique<Show>(
-        ShowPlatform{clock, random, resources, &display.textures(), settings, &display, &overlay, nullptr, fatal});
+    std::unique_ptr<AudioDevice> audio;
+    bool silenceSaid = false;
+    const auto build = [&](PictureSize size) {
+      auto stage = std::make_unique<Stage>();
+      std::string error;
+      if (!stage->display.Init(size.width, size.height, error)) throw FatalRun(error);
+      stage->overlay = std::make_unique<BitmapText>(stage->display);
+      stage->show = std::make_unique<Show>(ShowPlatform{clock, random, resources, &stage->display.textures(), settings,
+                                                        &stage->display, stage->overlay.get(), nullptr, fatal});
+      ShowSettings showSettings;
+      showSettings.screenWidth = stage->display.width();
+      showSettings.screenHeight = stage->display.height();
+      showSettings.firstCamera = place.index;
+      showSettings.anisotropic = epoxy_gl_version() >= 46 ||
+                                 epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
+                                 epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic");
+      const ShowStartHooks hooks{[&]() -> AudioDevice* {
+                                   return OpenShowSound(settings, [&]() -> AudioDevice* {
+                                     if (!audio) audio = OpenAlAudio::Open();
+                                     if (!audio && !silenceSaid)
+                                       std::fprintf(stderr, "brisane: no sound device: the show runs silent\n");
+                                     silenceSaid = true;
+                                     return audio.get();
+                                   });
+                                 },
+                                 [&](int height) { stage->overlay->MakeFont(height); }};
+      if (!stage->show->Start(*stage->display.device(), showSettings, hooks))
+        std::fprintf(stderr, "brisane: the ship's scene could not be loaded\n");
+      return stage;
+    };
+    std::optional<PictureSize> size = surface.Size();
+    if (!size) throw FatalRun("the window to draw on is gone");
+    PictureSize built = *size;
+    std::unique_ptr<Stage> stage = build(built);
+    std::int64_t sizeChangedUs = 0;
 
-    ShowSettings showSettings;
-    showSettings.screenWidth = display.width();
-    showSettings.screenHeight = display.height();
-    showSettings.anisotropic = epoxy_gl_version() >= 46 || epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
-                               epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic");
-    const ShowStartHooks hooks{[&]() -> AudioDevice* {
-                                 audio = OpenSound(settings);
-                                 return audio.get();
-                               },
-                               [&](int height) { overlay.MakeFont(height); }};
-    if (!show->Start(*display.device(), showSettings, hooks))
-      std::fprintf(stderr, "brisane: the ship's scene could not be loaded\n");
-
-    InputRules input(settings.Get(key::DisableOnMouseActivate).AsInt() == 0);
     std::optional<double> firstFrame;
     std::int64_t firstFrameUs = 0, lastFrameUs = 0;
     std::uint64_t frames = 0;
     const auto present = [&]() -> HResult {
-      int windowWidth = 0, windowHeight = 0;
-      SDL_GL_GetDrawableSize(window.get(), &windowWidth, &windowHeight);
-      const HResult result =
-          display.Present(static_cast<std::uint32_t>(windowWidth), static_cast<std::uint32_t>(windowHeight));
+      const HResult result = stage->display.Present(size->width, size->height);
       if (Failed(result)) return result;
       pacing.BeforeSwap();
-      SDL_GL_SwapWindow(window.get());
+      SDL_GL_SwapWindow(surface.window());
       pacing.AfterSwap();
       lastFrameUs = MonotonicMicroseconds();
       if (!firstFrame) {
@@ -351,53 +471,77 @@ int RunNative(const NativeOptions& options) {
       return kOk;
     };
 
+    // The event rule.
+    InputRules input(settings.Get(key::DisableOnMouseActivate).AsInt() == 0);
+    const std::uint32_t showWindow = SDL_GetWindowID(surface.window());
+    bool hadFocus = false;
+    const auto handle = [&](const SDL_Event& event) {
+      switch (event.type) {
+        case SDL_QUIT:
+          return false;
+        case SDL_WINDOWEVENT:
+          if (event.window.event == SDL_WINDOWEVENT_EXPOSED && surface.IsCover(event.window.windowID)) return true;
+          if (event.window.windowID != showWindow) return true;
+          if (event.window.event == SDL_WINDOWEVENT_CLOSE) return false;
+          if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) hadFocus = true;
+          // Full screen, another program taking the keyboard ends the show,
+          // once it had it (a cover of ours taking it does not).
+          if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && surface.fullScreen() && hadFocus) {
+            SDL_PumpEvents();
+            return SDL_GetKeyboardFocus() != nullptr;
+          }
+          return true;
+        case SDL_KEYDOWN: {
+          if (!surface.ownInput() || event.key.repeat) return true;
+          const SDL_Keycode key = event.key.keysym.sym;
+          return !input.KeyDown(key == SDLK_LALT || key == SDLK_RALT, (event.key.keysym.mod & KMOD_ALT) != 0,
+                                key == SDLK_F10);
+        }
+        case SDL_MOUSEBUTTONDOWN:
+          return !(surface.ownInput() && input.MouseButton());
+        case SDL_MOUSEMOTION: {
+          if (!surface.ownInput()) return true;
+          // Where the pointer really is on the desktop: one reference for
+          // every window, and none of the positions SDL makes up as a
+          // window appears or the pointer leaves it.
+          int x = 0, y = 0;
+          SDL_GetGlobalMouseState(&x, &y);
+          return !input.MouseMoved(x, y);
+        }
+        default:
+          return true;
+      }
+    };
+
     bool running = true;
     while (running && !g_stopRequested) {
       SDL_Event event;
-      while (running && SDL_PollEvent(&event)) {
-        switch (event.type) {
-          case SDL_QUIT:
-            running = false;
-            break;
-          case SDL_WINDOWEVENT:
-            if (event.window.event == SDL_WINDOWEVENT_CLOSE) running = false;
-            break;
-          case SDL_KEYDOWN:
-            if (ownInput && !event.key.repeat) {
-              const SDL_Keycode key = event.key.keysym.sym;
-              running = !input.KeyDown(key == SDLK_LALT || key == SDLK_RALT, (event.key.keysym.mod & KMOD_ALT) != 0,
-                                       key == SDLK_F10);
-            }
-            break;
-          case SDL_MOUSEBUTTONDOWN:
-            if (ownInput) running = !input.MouseButton();
-            break;
-          case SDL_MOUSEMOTION:
-            if (ownInput) {
-              // Where the pointer really is on the desktop: one reference for
-              // every window, and none of the positions SDL makes up as a
-              // window appears or the pointer leaves it.
-              int x = 0, y = 0;
-              SDL_GetGlobalMouseState(&x, &y);
-              running = !input.MouseMoved(x, y);
-            }
-            break;
-          default:
-            break;
-        }
-      }
+      while (running && SDL_PollEvent(&event)) running = handle(event);
       if (!running || g_stopRequested) break;
-      if (show->Frame(*display.device(), present) == FrameStatus::DisplayLost) break;
+      size = surface.Size();
+      if (!size) break;  // the daemon took its window away: nothing to draw on
+      if (*size != built && size->width > 0 && size->height > 0) {
+        const std::int64_t now = MonotonicMicroseconds();
+        if (!sizeChangedUs) sizeChangedUs = now;
+        if (now - sizeChangedUs >= 300000) {
+          stage.reset();
+          built = *size;
+          stage = build(built);
+          sizeChangedUs = 0;
+        }
+      } else {
+        sizeChangedUs = 0;
+      }
+      if (stage->show->Frame(*stage->display.device(), present) == FrameStatus::DisplayLost) break;
       if (options.seconds > 0 && firstFrame &&
           static_cast<double>(lastFrameUs - firstFrameUs) >= options.seconds * 1e6)
         break;
     }
 
-    // As on Windows: the show's sounds stop, the guns go with the display
-    // objects, then the rest of the show, the display, and the sound device.
-    show->Stop();
-    show->DestroyGuns();
-    show.reset();
+    // The show goes before the sound device, then the surface.
+    stage.reset();
+    audio.reset();
+    // Figures.
     if (options.figures) {
       std::printf("first_frame_ms=%.0f frames=%llu seconds=%.3f\n", firstFrame ? *firstFrame * 1000.0 : 0.0,
                   static_cast<unsigned long long>(frames), static_cast<double>(lastFrameUs - firstFrameUs) * 1e-6);

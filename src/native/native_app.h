@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "shell/hack_options.h"
+#include "shell/host_rules.h"
 
 namespace brisane {
 
@@ -31,25 +32,6 @@ NativeOptions ToNativeOptions(const HackOptions& hack);
 class SteadyClock final : public Clock {
  public:
   std::uint32_t now() const override;
-};
-
-// The input rules of the full-screen run: any key but Alt and F10 (which do
-// nothing there on Windows either) and any mouse button end it; so does the
-// mouse moving away from where it was first seen, unless the settings say
-// mouse movement does not end the show.
-class InputRules {
- public:
-  explicit InputRules(bool endOnMouseMove) : endOnMouseMove_(endOnMouseMove) {}
-  // True when the event ends the show. Positions are the desktop's, so
-  // movement over every window is measured from one reference.
-  bool KeyDown(bool altKey, bool altHeld, bool f10);
-  bool MouseButton() { return true; }
-  bool MouseMoved(std::int32_t x, std::int32_t y);
-
- private:
-  bool endOnMouseMove_;
-  bool referenceSet_ = false;
-  std::int32_t x_ = 0, y_ = 0;
 };
 
 // Runs the show; the process's exit code (0 when input, the time limit or a

@@ -1,5 +1,7 @@
 #include "show/show.h"
 
+#include <algorithm>
+
 #include "settings/settings_keys.h"
 #include "show/flag.h"
 
@@ -96,6 +98,9 @@ bool Show::Setup(Device& device, const ShowSettings& settings) {
 
   std::vector<CameraEntry> cameras = MakeCameraList(scene_, platform_.settings);
   if (!cameras.empty()) {
+    // The tour in the same order, begun further along.
+    std::rotate(cameras.begin(), cameras.begin() + static_cast<std::ptrdiff_t>(settings.firstCamera % cameras.size()),
+                cameras.end());
     const CameraEntry& first = cameras.front();
     scene_.SetCurrentCamera(first.camera);
     if (first.toTime > 0) first.camera->StartAnimation(first.fromTime, first.toTime, 0, first.speed, -1);

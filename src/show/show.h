@@ -80,6 +80,9 @@ struct ShowSettings {
   // A scene file tried before the resource; empty: the resource only.
   std::string scenePath;
   std::uint32_t screenWidth = 1024;  // of the picture actually shown; sizes the glows
+  // The tour begins this many cameras along its list: each screen of a set
+  // shows its own view of the same tour.
+  std::uint32_t firstCamera = 0;
 };
 
 // What the host brings up while the show starts, each at its place in the

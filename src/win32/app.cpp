@@ -238,12 +238,7 @@ LRESULT App::StartShow(HWND window) {
 }
 
 AudioDevice* App::OpenSound(HWND window) {
-  if (settings_.Get(key::DisableSound).AsInt() != 0) return nullptr;  // no device at all
-  if (SUCCEEDED(sound_.Init(window))) return &sound_;
-  // Silent for this run only: the tree is never written back from here,
-  // so the registry keeps the user's choice.
-  settings_.Get(key::DisableSound) = Value(std::int32_t{1});
-  return nullptr;
+  return OpenShowSound(settings_, [&]() -> AudioDevice* { return SUCCEEDED(sound_.Init(window)) ? &sound_ : nullptr; });
 }
 
 void App::StopShow() {
@@ -257,15 +252,8 @@ void App::StopShow() {
 // Any movement after the first mouse message ends the show.
 void App::TestMouseMove(HWND window, LPARAM lParam) {
   if (settings_.Get(key::DisableOnMouseActivate).AsInt() != 0) return;
-  const short x = static_cast<short>(LOWORD(lParam));
-  const short y = static_cast<short>(HIWORD(lParam));
-  if (!window_.mouseReferenceSet) {
-    window_.mouseReferenceSet = true;
-    window_.mouseX = x;
-    window_.mouseY = y;
-    return;
-  }
-  if (x != window_.mouseX || y != window_.mouseY) SendMessageA(window, WM_CLOSE, 0, 0);
+  if (window_.mouse.MouseMoved(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))))
+    SendMessageA(window, WM_CLOSE, 0, 0);
 }
 
 LRESULT App::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

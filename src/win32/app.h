@@ -13,6 +13,7 @@
 #include "win32/overlay_text.h"
 #include "win32/show_host.h"
 #include "settings/node.h"
+#include "shell/host_rules.h"
 
 namespace brisane {
 
@@ -26,9 +27,7 @@ struct ShellState {
 
 struct WindowState {
   HBITMAP previewPicture = nullptr;
-  bool mouseReferenceSet = false;
-  short mouseX = 0;
-  short mouseY = 0;
+  InputRules mouse{true};  // moves after the first one end the show
   bool fatal = false;  // a fatal report is up: nothing may close the window under it
 };
 

@@ -6,6 +6,8 @@
 
 #include "shell/command_line.h"
 #include "shell/fatal_report.h"
+#include "shell/host_rules.h"
+#include "settings/settings_keys.h"
 
 namespace brisane {
 namespace {
@@ -23,6 +25,50 @@ TEST(CommandLineTest, EachLineGivesItsModeAndOnlyAPreviewAWindow) {
     EXPECT_EQ(line.mode, mode) << '"' << text << '"';
     EXPECT_EQ(line.parentWindow, std::uintptr_t{window}) << '"' << text << '"';
   }
+}
+
+// The program tests move the mouse far: the first position as the reference
+// and the one-pixel rule are pinned here.
+TEST(HostRules, InputEndsTheShowAsOnWindows) {
+  InputRules rules(true);
+  EXPECT_TRUE(rules.KeyDown(false, false, false));
+  EXPECT_FALSE(rules.KeyDown(true, false, false) || rules.KeyDown(false, true, false) || rules.KeyDown(false, false, true));
+  EXPECT_TRUE(rules.MouseButton());
+  EXPECT_FALSE(rules.MouseMoved(100, 200));  // the first position is the reference
+  EXPECT_FALSE(rules.MouseMoved(100, 200));
+  EXPECT_TRUE(rules.MouseMoved(101, 200));  // one pixel is enough
+  EXPECT_TRUE(rules.MouseMoved(100, 199));
+  InputRules still(false);  // mouse movement turned off in the settings
+  EXPECT_FALSE(still.MouseMoved(0, 0) || still.MouseMoved(500, 500));
+}
+
+// A daemon's runs, one a monitor: each finds the monitor holding its window;
+// one over several monitors (the whole screen) is the first.
+TEST(HostRules, EachRunFindsItsMonitorAndOnlyTheFirstPlays) {
+  const ScreenRect monitors[] = {{1920, 0, 1280, 1024}, {0, 0, 1920, 1080}, {-1024, 0, 1024, 768}};
+  const auto at = [&](ScreenRect window) { return PlaceAmong(window, monitors).index; };
+  EXPECT_EQ(at({0, 0, 1920, 1080}), 1u);
+  EXPECT_EQ(at({1920, 0, 1280, 1024}), 0u);
+  EXPECT_EQ(at({-1024, 0, 1024, 768}), 2u);
+  EXPECT_EQ(at({0, 0, 1921, 1080}), 0u);  // one pixel over the edge: not within
+  EXPECT_EQ(at({-1024, 0, 4224, 1080}), 0u);
+  EXPECT_TRUE(PlaceAmong({1920, 0, 1280, 1024}, monitors).plays());
+  EXPECT_FALSE(PlaceAmong({0, 0, 1920, 1080}, monitors).plays());
+}
+
+// Sound off opens nothing; a device that does not start silences this run
+// in the tree only.
+TEST(HostRules, SoundOffOrAFailedDeviceIsSilence) {
+  Node settings;
+  int opened = 0;
+  const auto none = [&]() -> AudioDevice* { return ++opened, nullptr; };
+  settings.Get(key::DisableSound) = Value(std::int32_t{1});
+  EXPECT_EQ(OpenShowSound(settings, none), nullptr);
+  EXPECT_EQ(opened, 0);
+  settings.Get(key::DisableSound) = Value(std::int32_t{0});
+  EXPECT_EQ(OpenShowSound(settings, none), nullptr);
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(settings.Get(key::DisableSound).AsInt(), 1);
 }
 
 std::string Format(const char* format, ...) {

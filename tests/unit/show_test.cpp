@@ -57,6 +57,20 @@ TEST_F(ShowTest, LoadsTheSceneResourceAndFliesTheFirstCamera) {
   EXPECT_EQ(device.renderStates.at(RenderState::Ambient), 0xFFDDB2B2u) << "the day's 0.87, 0.7, 0.7";
 }
 
+// Each screen of a set begins its own view of the same tour, in the same
+// order; past the list's end the count wraps.
+TEST_F(ShowTest, TheTourBeginsAsManyCamerasAlongAsAsked) {
+  AddScene(SampleWriter());
+  for (int i : {0, 1}) settings.Get(contract::kCameras[i].setting) = Value(std::int32_t{1});
+  ShowSettings along{600, false, ""};
+  along.firstCamera = 3;
+  ASSERT_TRUE(show.Setup(device, along));
+  EXPECT_EQ(Current()->name(), "Camera02");
+  const std::vector<CameraEntry>& tour = show.director()->cameras();
+  ASSERT_EQ(tour.size(), 2u);
+  EXPECT_EQ(tour[1].camera->name(), "Camera01");
+}
+
 TEST_F(ShowTest, TheUsersGammaIsSetOnlyWhenItIsNotTheMiddleAndFadesRiseToIt) {
   AddScene(SampleWriter());
   for (const auto& [control, expected] : {std::pair{50, 1.0f}, std::pair{100, 1.5f}, std::pair{0, 0.5f}}) {
