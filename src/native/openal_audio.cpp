@@ -2,6 +2,7 @@
 
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <AL/alext.h>
 #include <dlfcn.h>
 #include <stdlib.h>
 
@@ -12,6 +13,7 @@
 #include <limits>
 #include <new>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace brisane {
@@ -25,6 +27,13 @@ constexpr std::uint32_t kRateMin = 100, kRateMax = 200000;
 constexpr std::uint32_t kModeNormal = 0, kModeHeadRelative = 1, kModeDisabled = 2;
 constexpr float kRolloffMax = 10.0f, kDopplerMax = 10.0f;
 constexpr float kSpeedOfSound = 343.3f;  // metres a second
+
+// How often the device is asked whether it still plays (a headset pulled
+// out), and how often a new one is looked for while there is none: opening
+// probes the system, too slow for every frame.
+using Clock = std::chrono::steady_clock;
+constexpr Clock::duration kCheckEvery = std::chrono::milliseconds(250);
+constexpr Clock::duration kReopenEvery = std::chrono::seconds(1);
 
 // DirectSound's axes are left-handed, +z ahead of a listener at rest; OpenAL's
 // are right-handed, -z ahead. Mirroring z maps one onto the other: x (right)
@@ -81,28 +90,95 @@ HResult AlResult() {
 
 class OpenAlBuffer;
 
+// The default playback device with a context on it, or nulls.
+std::pair<ALCdevice*, ALCcontext*> OpenDefaultDevice() {
+  ALCdevice* device = alcOpenDevice(nullptr);
+  if (!device) return {};
+  ALCcontext* context = alcCreateContext(device, nullptr);
+  if (!context) {
+    alcCloseDevice(device);
+    return {};
+  }
+  return {device, context};
+}
+
+// Whether the device can say it went away.
+bool ReportsDisconnect(ALCdevice* device) { return alcIsExtensionPresent(device, "ALC_EXT_disconnect") == ALC_TRUE; }
+
+void CloseDevice(ALCdevice* device, ALCcontext* context) {
+  if (alcGetCurrentContext() == context) alcMakeContextCurrent(nullptr);
+  alcDestroyContext(context);
+  alcCloseDevice(device);
+}
+
 }  // namespace
 
 struct OpenAlAudio::Context {
-  Context(ALCdevice* d, ALCcontext* c) : device(d), context(c) {}
-  ~Context() {
-    if (alcGetCurrentContext() == context) alcMakeContextCurrent(nullptr);
-    alcDestroyContext(context);
-    alcCloseDevice(device);
-  }
+  Context(ALCdevice* d, ALCcontext* c) : device(d), context(c), watchable_(ReportsDisconnect(d)) {}
+  ~Context() { CloseDevice(device, context); }
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;
 
   // The current context is the process's; another device may have taken it.
-  void Bind() const {
+  // Every call comes through here, so here the device is watched too.
+  void Bind() {
+    const Clock::time_point now = Clock::now();
+    if (now >= nextCheck_) {
+      nextCheck_ = now + kCheckEvery;
+      CheckDevice(now);
+    }
     if (alcGetCurrentContext() != context) alcMakeContextCurrent(context);
     alGetError();  // what failed before is not ours to report
+  }
+
+  // Makes the context current with DirectSound's law: inverse distance
+  // between the minimum and maximum.
+  bool Start() {
+    if (!alcMakeContextCurrent(context)) return false;
+    alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
+    return true;
+  }
+
+  // The listener record on the current context, without the buffers' share.
+  void ApplyListener() {
+    const ListenerParameters& p = listener;
+    const AlVector position = ToAl(p.position), velocity = ToAl(p.velocity);
+    const AlVector front = ToAl(p.front), top = ToAl(p.top);
+    const ALfloat orientation[6] = {front.v[0], front.v[1], front.v[2], top.v[0], top.v[1], top.v[2]};
+    alListenerfv(AL_POSITION, position.v);
+    alListenerfv(AL_VELOCITY, velocity.v);
+    alListenerfv(AL_ORIENTATION, orientation);
+    alDopplerFactor(p.dopplerFactor);
+    const float speed = kSpeedOfSound / p.distanceFactor;
+    alSpeedOfSound(std::isfinite(speed) ? speed : std::numeric_limits<float>::max());
   }
 
   ALCdevice* device;
   ALCcontext* context;
   ListenerParameters listener;
-  std::vector<OpenAlBuffer*> buffers;  // live, for the listener-wide changes
+  std::vector<OpenAlBuffer*> buffers;  // live, for the listener-wide changes and a new device
+
+ private:
+  // A device that went away (unplugged) stops every source and never comes
+  // back: the sounds move to whatever device the system plays on now. With
+  // none, the show stays silent on the dead one and looks again later.
+  void CheckDevice(Clock::time_point now) {
+    if (!lost_) {
+      if (!watchable_) return;
+      ALCint connected = ALC_TRUE;
+      alcGetIntegerv(device, ALC_CONNECTED, 1, &connected);
+      if (connected) return;
+      lost_ = true;
+    }
+    if (now < nextReopen_) return;
+    nextReopen_ = now + kReopenEvery;
+    if (MoveToNewDevice()) lost_ = false;
+  }
+
+  bool MoveToNewDevice();
+
+  bool watchable_, lost_ = false;
+  Clock::time_point nextCheck_ = Clock::now() + kCheckEvery, nextReopen_{};
 };
 
 namespace {
@@ -139,6 +215,7 @@ class OpenAlBuffer final : public SoundBuffer {
     return Apply3D();
   }
 
+  // The bytes are kept for a new device.
   HResult Fill(std::span<const std::uint8_t> bytes) override {
     std::vector<std::uint8_t> data;
     try {
@@ -147,6 +224,7 @@ class OpenAlBuffer final : public SoundBuffer {
       return kOutOfMemory;
     }
     if (!bytes.empty()) std::memcpy(data.data(), bytes.data(), std::min<std::size_t>(bytes.size(), size_));
+    bytes_ = std::move(data);
     context_->Bind();
     // OpenAL refuses new data for a buffer a source holds: let go of it for
     // the upload and go on where it was.
@@ -155,7 +233,7 @@ class OpenAlBuffer final : public SoundBuffer {
     alGetSourcei(source_, AL_BYTE_OFFSET, &offset);
     alSourceStop(source_);
     alSourcei(source_, AL_BUFFER, 0);
-    alBufferData(buffer_, format_, data.data(), static_cast<ALsizei>(data.size()), rate_);
+    alBufferData(buffer_, format_, bytes_.data(), static_cast<ALsizei>(bytes_.size()), rate_);
     alSourcei(source_, AL_BUFFER, static_cast<ALint>(buffer_));
     if (state == AL_PLAYING || state == AL_PAUSED) {
       alSourcei(source_, AL_BYTE_OFFSET, offset);
@@ -165,6 +243,7 @@ class OpenAlBuffer final : public SoundBuffer {
   }
 
   HResult Play(bool looping) override {
+    looping_ = looping;
     context_->Bind();
     alSourcei(source_, AL_LOOPING, looping ? AL_TRUE : AL_FALSE);
     // OpenAL would start a playing source over; DirectSound only takes the
@@ -175,6 +254,7 @@ class OpenAlBuffer final : public SoundBuffer {
 
   // A pause: DirectSound's stop keeps the position for the next play.
   HResult Stop() override {
+    looping_ = false;
     context_->Bind();
     if (State() == AL_PLAYING) alSourcePause(source_);
     return AlResult();
@@ -201,6 +281,8 @@ class OpenAlBuffer final : public SoundBuffer {
     return AlResult();
   }
 
+  // It follows its device onto a new one by itself, with its bytes, so the
+  // caller never has to restore it.
   HResult IsLost(bool& lost) override {
     lost = false;
     return kOk;
@@ -233,6 +315,30 @@ class OpenAlBuffer final : public SoundBuffer {
   void ListenerChanged() {
     alSourcef(source_, AL_ROLLOFF_FACTOR, context_->listener.rolloffFactor);
     ApplyGain();
+  }
+
+  // Lets go of the names on the old device (its context is current).
+  void Drop() {
+    alSourceStop(source_);
+    alSourcei(source_, AL_BUFFER, 0);
+    alDeleteSources(1, &source_);
+    alDeleteBuffers(1, &buffer_);
+    source_ = buffer_ = 0;
+  }
+
+  // The same sound on the new device (its context is current). A loop goes
+  // on from its start; a single play cut off is not heard again, as it may
+  // have ended long before.
+  void Rebuild() {
+    alGenSources(1, &source_);
+    if (alGetError() != AL_NO_ERROR) source_ = 0;  // out of voices: calls fail from now on
+    alGenBuffers(1, &buffer_);
+    if (alGetError() != AL_NO_ERROR) buffer_ = 0;
+    alBufferData(buffer_, format_, bytes_.data(), static_cast<ALsizei>(bytes_.size()), rate_);
+    alSourcei(source_, AL_BUFFER, static_cast<ALint>(buffer_));
+    Apply3D();
+    alSourcei(source_, AL_LOOPING, looping_ ? AL_TRUE : AL_FALSE);
+    if (looping_) alSourcePlay(source_);
   }
 
  private:
@@ -285,7 +391,30 @@ class OpenAlBuffer final : public SoundBuffer {
   std::uint32_t size_;  // whole blocks only
   std::int32_t volume_ = 0;
   SoundParameters params_;
+  std::vector<std::uint8_t> bytes_;  // size_ of them once filled
+  bool looping_ = false;             // played looping and not stopped since
 };
+
+}  // namespace
+
+bool OpenAlAudio::Context::MoveToNewDevice() {
+  const auto [newDevice, newContext] = OpenDefaultDevice();
+  if (!newDevice) return false;
+  if (alcGetCurrentContext() != context) alcMakeContextCurrent(context);
+  for (OpenAlBuffer* buffer : buffers) buffer->Drop();
+  CloseDevice(device, context);
+  device = newDevice;
+  context = newContext;
+  watchable_ = ReportsDisconnect(device);
+  // Even if it cannot be made current, the new device is the one kept: the
+  // dead one is gone already and calls simply fail.
+  Start();
+  ApplyListener();
+  for (OpenAlBuffer* buffer : buffers) buffer->Rebuild();
+  return true;
+}
+
+namespace {
 
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
@@ -307,17 +436,10 @@ void QuietenFailedProbes() {
 
 std::unique_ptr<OpenAlAudio> OpenAlAudio::Open() {
   QuietenFailedProbes();
-  ALCdevice* device = alcOpenDevice(nullptr);
+  const auto [device, context] = OpenDefaultDevice();
   if (!device) return nullptr;
-  ALCcontext* context = alcCreateContext(device, nullptr);
-  if (!context) {
-    alcCloseDevice(device);
-    return nullptr;
-  }
   auto shared = std::make_shared<Context>(device, context);
-  if (!alcMakeContextCurrent(context)) return nullptr;
-  // DirectSound's law: inverse distance between the minimum and maximum.
-  alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
+  if (!shared->Start()) return nullptr;
   auto audio = std::unique_ptr<OpenAlAudio>(new OpenAlAudio(std::move(shared)));
   if (Failed(audio->SetListener(audio->context_->listener))) return nullptr;
   return audio;
@@ -376,16 +498,9 @@ HResult OpenAlAudio::SetListener(const ListenerParameters& p) {
     return kInvalidArgument;
   context_->listener = p;
   context_->Bind();
-  const AlVector position = ToAl(p.position), velocity = ToAl(p.velocity);
-  const AlVector front = ToAl(p.front), top = ToAl(p.top);
-  const ALfloat orientation[6] = {front.v[0], front.v[1], front.v[2], top.v[0], top.v[1], top.v[2]};
-  alListenerfv(AL_POSITION, position.v);
-  alListenerfv(AL_VELOCITY, velocity.v);
-  alListenerfv(AL_ORIENTATION, orientation);
-  alDopplerFactor(p.dopplerFactor);
-  const HResult result = SetDistanceFactor(p.distanceFactor);
+  context_->ApplyListener();
   for (OpenAlBuffer* buffer : context_->buffers) buffer->ListenerChanged();
-  return Failed(result) ? result : AlResult();
+  return AlResult();
 }
 
 // Scene units only matter to Doppler here: the speed of sound in units a

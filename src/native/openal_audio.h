@@ -3,7 +3,9 @@
 // keeps the meaning of the DirectSound calls the core makes: volumes in
 // hundredths of a decibel, DirectSound's distance law (inverse, clamped at the
 // minimum and maximum distance, muted beyond the maximum), cones in degrees
-// and its left-handed axes (see ToAl in the source for the axis rule).
+// and its left-handed axes (see ToAl in the source for the axis rule). When
+// the device goes away (a headset unplugged), the sounds move on by
+// themselves to the device the system plays on then, or wait for one.
 #pragma once
 
 #include <memory>

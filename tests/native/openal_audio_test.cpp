@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <numbers>
 #include <thread>
 
@@ -140,6 +141,65 @@ TEST(OpenAlAudio, BadInputIsRefusedAndLeavesTheSettings) {
   EXPECT_EQ(audio->SetDistanceFactor(0), kInvalidArgument);
   audio->GetListener(after);
   EXPECT_EQ(after, listener);
+}
+
+bool PlayingWithin(SoundBuffer& sound, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (bool playing = false; std::chrono::steady_clock::now() < end;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (sound.IsPlaying(playing) == kOk && playing) return true;
+  }
+  return false;
+}
+
+// The file writer's device fails for good once its file cannot take more, as
+// a device unplugged does: it says it is disconnected and stops every source.
+// Then a folder in the file's place means no device can be opened, and at
+// last a plain file is the next device.
+TEST(OpenAlAudio, SoundsGoOnOnTheNextDeviceAfterTheirsWentAway) {
+  namespace fs = std::filesystem;
+  const fs::path& file = CaptureConfig().output;
+  struct PlainFileAfter {
+    const fs::path& file;
+    ~PlainFileAfter() {
+      if (fs::is_directory(file)) fs::remove(file);
+    }
+  } restore{file};
+  fs::remove(file);
+  fs::create_symlink("/dev/full", file);
+  auto audio = OpenAlAudio::Open();
+  ASSERT_TRUE(audio);
+  fs::remove(file);
+  fs::create_directory(file);
+
+  ListenerParameters listener;
+  audio->GetListener(listener);
+  listener.position = {10, 0, 10};
+  listener.front = {1, 0, 0};
+  ASSERT_EQ(audio->SetListener(listener), kOk);
+  auto loop = At(*audio, kLow, {10, 0, 9});  // on the right, at the minimum distance
+  EXPECT_EQ(loop->SetVolume(-600), kOk);
+  SoundParameters centred;
+  centred.mode = 2;
+  auto cutOff = Tone(*audio, kMid), later = Tone(*audio, kHigh, kRate);
+  for (auto* b : {cutOff.get(), later.get()}) EXPECT_EQ(b->SetParameters(centred, false), kOk);
+  EXPECT_EQ(cutOff->Play(false), kOk);
+  EXPECT_FALSE(PlayingWithin(*loop, std::chrono::milliseconds(300)));  // silent while there is no device
+
+  fs::remove(file);
+  EXPECT_TRUE(PlayingWithin(*loop, std::chrono::milliseconds(3000)));
+  bool playing = true;
+  EXPECT_EQ(cutOff->IsPlaying(playing), kOk);
+  EXPECT_FALSE(playing);
+  EXPECT_EQ(later->Play(false), kOk);
+  Listen();
+  audio.reset();
+  loop.reset(), cutOff.reset(), later.reset();
+  const Capture mix = ReadCapture();
+  EXPECT_NEAR(mix.Right(kLow), 0.125, 0.01);
+  EXPECT_LT(mix.Left(kLow), 0.01);
+  EXPECT_LT(mix.Both(kMid), 0.001);
+  EXPECT_GT(mix.Both(kHigh), 0.1);
 }
 
 TEST(OpenAlAudioDeathTest, NoDeviceIsNoAudio) {
