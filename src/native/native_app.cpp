@@ -232,6 +232,7 @@ NativeOptions ToNativeOptions(const HackOptions& hack) {
   options.seconds = hack.seconds;
   options.figures = hack.figures;
   options.save = hack.save;
+  options.noSettingsFile = hack.noSettingsFile;
   options.overrides = hack.overrides;
   return options;
 }
@@ -255,23 +256,31 @@ bool InputRules::MouseMoved(std::int32_t x, std::int32_t y) {
   return x != x_ || y != y_;
 }
 
+bool LoadRunSettings(Node& settings, SettingsFile& file, const NativeOptions& options, DisplayMode desktop,
+                     const FatalSink& fatal) {
+  bool readable = true;
+  if (!options.noSettingsFile) {
+    std::vector<std::string> warnings;
+    readable = file.Read(warnings);
+    for (const std::string& warning : warnings) std::fprintf(stderr, "brisane: %s\n", warning.c_str());
+  }
+  LoadFileSettings(settings, file, desktop, fatal);
+  ApplyHackOverrides(settings, {.overrides = options.overrides});
+  return readable;
+}
+
 int RunNative(const NativeOptions& options) {
   InstallStopSignals();
   try {
     SettingsFile file(DefaultSettingsFilePath());
-    std::vector<std::string> warnings;
-    const bool readable = file.Read(warnings);
-    for (const std::string& warning : warnings) std::fprintf(stderr, "brisane: %s\n", warning.c_str());
-
     Node settings;
     const FatalSink fatal = [](const std::string& message) { throw FatalRun(message); };
     if (options.save) {
       // Saving over a file that is there but could not be read would lose
-      // every setting in it.
-      if (!readable) throw FatalRun("the settings were not saved: " + file.path().string() + " is left as it is");
+      // every setting in it, and one that was never read would get the defaults.
       // No display needed: the display settings kept for Windows mean nothing here.
-      LoadFileSettings(settings, file, {1024, 768, 32, 60}, fatal);
-      ApplyHackOverrides(settings, {.overrides = options.overrides});
+      if (options.noSettingsFile || !LoadRunSettings(settings, file, options, {1024, 768, 32, 60}, fatal))
+        throw FatalRun("the settings were not saved: " + file.path().string() + " is left as it is");
       SaveSettings(settings, *file.CurrentUser());
       std::string error;
       if (!file.Save(error)) throw FatalRun("the settings were not saved: " + error);
@@ -282,11 +291,10 @@ int RunNative(const NativeOptions& options) {
     SdlVideo video;
     SDL_DisplayMode desktop = {};
     if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) desktop = {SDL_PIXELFORMAT_RGB888, 1024, 768, 0, nullptr};
-    LoadFileSettings(settings, file,
-                     {static_cast<std::uint32_t>(desktop.w), static_cast<std::uint32_t>(desktop.h), 32,
-                      static_cast<std::uint32_t>(desktop.refresh_rate)},
-                     fatal);
-    ApplyHackOverrides(settings, {.overrides = options.overrides});
+    LoadRunSettings(settings, file, options,
+                    {static_cast<std::uint32_t>(desktop.w), static_cast<std::uint32_t>(desktop.h), 32,
+                     static_cast<std::uint32_t>(desktop.refresh_rate)},
+                    fatal);
 
     const bool fullScreen = options.mode == NativeOptions::Mode::FullScreen;
     // Drawn into another program's window or the root, the input is the daemon's.
