@@ -184,21 +184,14 @@ bool IsRegularFileSoon(const std::string& path) {
   return future.wait_for(std::chrono::seconds(2)) == std::future_status::ready && future.get();
 }
 
-// The settings of this run: the file's over the defaults, then the command
-// line's; a flag picture that is not a regular file is left out before any
-// window is up.
-void LoadRunSettings(Node& settings, const NativeOptions& options, SettingsFile& file, DisplayMode desktop,
-                     const FatalSink& fatal) {
-  LoadFileSettings(settings, file, desktop, fatal);
-  ApplyHackOverrides(settings, {.overrides = options.overrides});
-  if (settings.Has(key::FlagPath, ValueType::String)) {
-    const std::string path = settings.Get(key::FlagPath).AsString();
-    if (!path.empty() && !IsRegularFileSoon(path)) {
-      std::fprintf(stderr, "brisane: %s: not a file that can be read at once; the ship flies its own flag\n",
-                   path.c_str());
-      settings.Get(key::FlagPath) = Value(std::string());
-    }
-  }
+// A flag picture that is not a regular file is left out of this run before
+// any window is up.
+void PassOverABlockingFlag(Node& settings) {
+  if (!settings.Has(key::FlagPath, ValueType::String)) return;
+  const std::string path = settings.Get(key::FlagPath).AsString();
+  if (path.empty() || IsRegularFileSoon(path)) return;
+  std::fprintf(stderr, "brisane: %s: not a file that can be read at once; the ship flies its own flag\n", path.c_str());
+  settings.Get(key::FlagPath) = Value(std::string());
 }
 
 // Vertical sync that is asked for may still not wait (a virtual X server
@@ -252,6 +245,7 @@ NativeOptions ToNativeOptions(const HackOptions& hack) {
   options.seconds = hack.seconds;
   options.figures = hack.figures;
   options.save = hack.save;
+  options.noSettingsFile = hack.noSettingsFile;
   options.overrides = hack.overrides;
   return options;
 }
@@ -369,14 +363,13 @@ class ShowSurface {
   std::unique_ptr<GlContext> context_;
 };
 
-int SaveOnly(const NativeOptions& options, SettingsFile& file, bool readable, const FatalSink& fatal) {
+int SaveOnly(const NativeOptions& options, SettingsFile& file, const FatalSink& fatal) {
   // Saving over a file that is there but could not be read would lose
-  // every setting in it.
-  if (!readable) throw FatalRun("the settings were not saved: " + file.path().string() + " is left as it is");
+  // every setting in it, and one that was never read would get the defaults.
   // No display needed: the display settings kept for Windows mean nothing here.
   Node settings;
-  LoadFileSettings(settings, file, {1024, 768, 32, 60}, fatal);
-  ApplyHackOverrides(settings, {.overrides = options.overrides});
+  if (options.noSettingsFile || !LoadRunSettings(settings, file, options, {1024, 768, 32, 60}, fatal))
+    throw FatalRun("the settings were not saved: " + file.path().string() + " is left as it is");
   SaveSettings(settings, *file.CurrentUser());
   std::string error;
   if (!file.Save(error)) throw FatalRun("the settings were not saved: " + error);
@@ -386,25 +379,36 @@ int SaveOnly(const NativeOptions& options, SettingsFile& file, bool readable, co
 
 }  // namespace
 
+bool LoadRunSettings(Node& settings, SettingsFile& file, const NativeOptions& options, DisplayMode desktop,
+                     const FatalSink& fatal) {
+  bool readable = true;
+  if (!options.noSettingsFile) {
+    std::vector<std::string> warnings;
+    readable = file.Read(warnings);
+    for (const std::string& warning : warnings) std::fprintf(stderr, "brisane: %s\n", warning.c_str());
+  }
+  LoadFileSettings(settings, file, desktop, fatal);
+  ApplyHackOverrides(settings, {.overrides = options.overrides});
+  return readable;
+}
+
 int RunNative(const NativeOptions& options) {
   InstallStopSignals();
   try {
     // Settings.
     SettingsFile file(DefaultSettingsFilePath());
-    std::vector<std::string> warnings;
-    const bool readable = file.Read(warnings);
-    for (const std::string& warning : warnings) std::fprintf(stderr, "brisane: %s\n", warning.c_str());
     const FatalSink fatal = [](const std::string& message) { throw FatalRun(message); };
-    if (options.save) return SaveOnly(options, file, readable, fatal);
+    if (options.save) return SaveOnly(options, file, fatal);
 
     SdlVideo video;
     SDL_DisplayMode desktop = {};
     if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) desktop = {SDL_PIXELFORMAT_RGB888, 1024, 768, 0, nullptr};
     Node settings;
-    LoadRunSettings(settings, options, file,
+    LoadRunSettings(settings, file, options,
                     {static_cast<std::uint32_t>(desktop.w), static_cast<std::uint32_t>(desktop.h), 32,
                      static_cast<std::uint32_t>(desktop.refresh_rate)},
                     fatal);
+    PassOverABlockingFlag(settings);
 
     // Surface: window, context, covers.
     ShowSurface surface(options);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "native/settings_file.h"
 #include "platform/clock.h"
 #include "shell/hack_options.h"
 #include "shell/host_rules.h"
@@ -21,11 +22,19 @@ struct NativeOptions {
   double seconds = 0;                   // of frames, then the run ends; 0: until input
   bool figures = false;                 // one line of start-up and frame figures on exit
   bool save = false;                    // write the settings file and end
+  bool noSettingsFile = false;          // the file is not read: defaults, then the overrides
   std::vector<HackOverride> overrides;  // over the settings file, for this run (and --save)
 };
 
 // The run the command line asks for.
 NativeOptions ToNativeOptions(const HackOptions& hack);
+
+// The settings a run starts from: the defaults, the file's values over them
+// (the file is not read when options.noSettingsFile), then the command
+// line's. The lines of the file it skips are said on stderr. False when the
+// file is there but could not be read.
+bool LoadRunSettings(Node& settings, SettingsFile& file, const NativeOptions& options, DisplayMode desktop,
+                     const FatalSink& fatal);
 
 // The show's milliseconds: a monotonic clock, wrapping at 2^32 like the
 // Windows timer, so only differences mean anything.

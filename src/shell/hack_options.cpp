@@ -213,6 +213,8 @@ class Parser {
         options_.figures = true;
       } else if (name == "save") {
         options_.save = true;
+      } else if (name == "no-settings-file") {
+        options_.noSettingsFile = true;
       } else if (!Setting(arg, name, error)) {
         if (error.empty()) error = "unknown option " + Quoted(arg) + "; --help lists the options";
         return error;
@@ -220,6 +222,10 @@ class Parser {
         return error;
       }
     }
+
+    // Saving from a run that never read the file would put the defaults over it.
+    if (options_.save && options_.noSettingsFile)
+      return "--save and --no-settings-file cannot go together: the settings file would get the defaults";
 
     if (windowIdGiven) {
       options_.target = HackTarget::Window;
@@ -370,7 +376,7 @@ class Parser {
         Set(kCameraKeys[static_cast<std::size_t>(camera - 1)], std::int32_t{name == "camera"});
       return true;
     }
-    if (name == "flag-file") {
+    if (name == "flag-file" || name == "flag-picture") {
       std::string_view path;
       if (!TakeValue(option, "the path of a JPEG picture", path, error)) return true;
       if (path.empty()) {
@@ -382,8 +388,9 @@ class Parser {
       std::error_code failed;
       const std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(path), failed);
       Set(key::FlagPath, failed ? std::string(path) : full.string());
-      // The picture is the custom entry of the flag list.
-      Set(key::FlagNum, kCustomFlag);
+      // The picture is the custom entry of the flag list; --flag-picture only
+      // names it, so the settings page's flag menu alone chooses the flag.
+      if (name == "flag-file") Set(key::FlagNum, kCustomFlag);
       return true;
     }
     return false;
@@ -432,6 +439,8 @@ std::string HackUsage(std::string_view program) {
   AddLine(text, "-seconds N", "end after N seconds, " + SecondsAccepts() + " [until ended]");
   AddLine(text, "-figures", "print the start-up time and the frame rate at the end");
   AddLine(text, "-save", "write the settings file, with the settings below, and end");
+  AddLine(text, "-no-settings-file", "leave the settings file unread: the defaults, then the settings");
+  AddLine(text, "", "below (as the screensaver's settings page runs it); not with -save");
   AddLine(text, "-help, -h", "this text");
 
   text += "\nSettings for this run, over the settings file [defaults]:\n";
@@ -461,6 +470,7 @@ std::string HackUsage(std::string_view program) {
   AddLine(text, "--volume DB", "volume of the ambient sounds, " + VolumeRange() + " [" +
                                    Decibels(Spec(key::MasterVolume).defaultValue) + "]");
   AddLine(text, "--flag-file PATH", "fly a JPEG picture: --flag " + std::to_string(kCustomFlag) + " with that picture");
+  AddLine(text, "--flag-picture PATH", "the picture --flag " + std::to_string(kCustomFlag) + " flies, choosing no flag");
 
   text += "\nFlags:";
   const auto names = FlagNames();

@@ -33,6 +33,7 @@ struct HackOptions {
   double seconds = 0.0;        // 0 = until ended
   bool figures = false;        // start-up and frame figures on exit
   bool save = false;           // write the settings file, overrides applied, and end
+  bool noSettingsFile = false; // the file is not read: the defaults, then the overrides
   bool help = false;
   // In command-line order, so a later option wins; -fps is the ShowFPS override.
   std::vector<HackOverride> overrides;

@@ -5,8 +5,9 @@
 namespace brisane {
 namespace {
 
-// Each target of the command line becomes its run (parsing is the shell's
-// test's); no program test draws on the root window itself.
+// Each target of the command line becomes its run, and the settings file
+// stays unread when it says so (parsing is the shell's test's); no program
+// test draws on the root window itself.
 TEST(NativeOptions, FollowTheCommandLinesTarget) {
   using Mode = NativeOptions::Mode;
   HackOptions hack;
@@ -16,6 +17,8 @@ TEST(NativeOptions, FollowTheCommandLinesTarget) {
     hack.target = target;
     EXPECT_EQ(ToNativeOptions(hack).mode, mode);
   }
+  hack.noSettingsFile = true;
+  EXPECT_TRUE(ToNativeOptions(hack).noSettingsFile);
 }
 
 }  // namespace

@@ -148,6 +148,23 @@ TEST_F(SettingsFileTest, SaveLeavesAFileItCouldNotReadAndFails) {
 }
 
 // As saved by a Windows editor: a byte-order mark and CRLF line ends.
+// Run from the daemon's settings page the file is left unread: the defaults,
+// then the command line, whatever the file holds.
+TEST_F(SettingsFileTest, ARunWithoutTheFileTakesTheDefaultsThenTheCommandLine) {
+  WriteFile("ShowFPS=2: 1\nSwitchPeriod=2: 40\nLightDelay=2: 9\n");
+  NativeOptions options;
+  options.overrides = {{key::SwitchPeriod, Value(std::int32_t{30})}};
+  for (const bool noFile : {false, true}) {
+    options.noSettingsFile = noFile;
+    SettingsFile file(path);
+    Node settings;
+    EXPECT_TRUE(LoadRunSettings(settings, file, options, kDesktop, [](const std::string& m) { ADD_FAILURE() << m; }));
+    EXPECT_EQ(settings.Get(key::ShowFPS).AsInt(), noFile ? Default(key::ShowFPS) : 1) << noFile;
+    EXPECT_EQ(settings.Get(key::LightDelay).AsInt(), noFile ? Default(key::LightDelay) : 9) << noFile;
+    EXPECT_EQ(settings.Get(key::SwitchPeriod).AsInt(), 30) << noFile;
+  }
+}
+
 TEST_F(SettingsFileTest, AByteOrderMarkIsNotPartOfTheFirstName) {
   WriteFile("\xEF\xBB\xBFShowFPS=2: 1\r\nLightDelay=2: 9\r\n");
   std::unique_ptr<Node> root = Load();

@@ -74,7 +74,7 @@ class HackTests(unittest.TestCase):
             os.chmod(home, 0o755)
             with open(os.path.join(home, ".xscreensaver"), "w") as f:
                 f.write(f"mode: one\nselected: 0\ntimeout: 1:00:00\nlock: False\nfade: False\nunfade: False\n"
-                        f"splash: False\nprograms: \"Brisane\" {BRISANE} --root \\n\n")
+                        f"splash: False\nprograms: \"Brisane\" {BRISANE} --root --no-settings-file \\n\n")
             for path in (home, os.path.join(home, ".xscreensaver")):
                 os.chown(path, NOBODY.pw_uid, NOBODY.pw_gid)
             as_user = ["runuser", "-u", "nobody", "--", "env", f"HOME={home}", f"DISPLAY={x.display}"]

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -33,6 +34,8 @@ TEST(HackPagesTest, EveryControlOfTheSettingsPageGivesAnArgumentTheProgramTakes)
   // The page uses no entities, so values are taken as written.
   static const std::regex tag(R"(<(\w+)\s([^>]*)>)"), attribute(R"(([\w-]+)\s*=\s*"([^"]*)\")");
   int checked = 0;
+  std::string commands;
+  std::set<std::int32_t> flags;
   for (auto t = std::sregex_iterator(page.begin(), page.end(), tag); t != std::sregex_iterator(); ++t) {
     std::map<std::string, std::string> at;
     const std::string body = (*t)[2];
@@ -43,7 +46,14 @@ TEST(HackPagesTest, EveryControlOfTheSettingsPageGivesAnArgumentTheProgramTakes)
       const std::string& arg = at[name];
       ++checked;
       if ((*t)[1] != "number") {
-        EXPECT_TRUE(ParseArgument(arg, "/home/me/flag.jpg").ok()) << arg;
+        const HackParseResult parsed = ParseArgument(arg, "/home/me/flag.jpg");
+        EXPECT_TRUE(parsed.ok()) << arg;
+        if ((*t)[1] == "command") commands += " " + arg;
+        for (const HackOverride& set : parsed.options.overrides) {
+          if (set.key != key::FlagNum) continue;
+          EXPECT_EQ((*t)[1], "option") << arg << ": only the flag menu chooses the flag";
+          flags.insert(set.value.AsInt());
+        }
         continue;
       }
       for (const auto& [value, end] : {std::pair{"low", &SettingSpec::minimum}, std::pair{"high", &SettingSpec::maximum},
@@ -58,6 +68,13 @@ TEST(HackPagesTest, EveryControlOfTheSettingsPageGivesAnArgumentTheProgramTakes)
     }
   }
   EXPECT_GT(checked, 20);
+  // The menu holds every flag but its default, the own picture among them; the
+  // daemon's run is the page's settings over the defaults, not over the file.
+  std::set<std::int32_t> every;
+  for (std::int32_t i = 1; i < static_cast<std::int32_t>(FlagNames().size()); ++i) every.insert(i);
+  EXPECT_EQ(flags, every);
+  const HackParseResult run = ParseArgument(commands, "");
+  EXPECT_TRUE(run.ok() && run.options.noSettingsFile && run.options.target == HackTarget::Root) << commands;
 }
 
 }  // namespace

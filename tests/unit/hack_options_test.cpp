@@ -84,6 +84,10 @@ TEST(HackOptionsTest, CameraListsFlagFilesAndLaterOptionsWin) {
   EXPECT_EQ(flagPath("/home/me/my flag.jpg"), std::filesystem::absolute("/home/me/my flag.jpg"));
   EXPECT_EQ(flagPath("flags/mine.jpg"), std::filesystem::current_path() / "flags" / "mine.jpg");
   EXPECT_EQ(After({"--flag-file", "a.jpg", "--flag", "9"}, key::FlagNum), 9);
+  // The page's picture control names the picture and leaves the flag to the menu.
+  EXPECT_EQ(After({"--flag", "9", "--flag-picture", "/a.jpg"}, key::FlagNum), 9);
+  const std::vector<HackOverride> picture = Parse({"-flag-picture", "/a.jpg"}).options.overrides;
+  EXPECT_TRUE(picture.size() == 1 && picture[0].key == key::FlagPath && picture[0].value.AsString() != "");
 }
 
 TEST(HackOptionsTest, WhereToDrawFollowsTheOptionsThenTheDaemonsWindow) {
@@ -110,8 +114,9 @@ TEST(HackOptionsTest, WhereToDrawFollowsTheOptionsThenTheDaemonsWindow) {
   HackParseResult parsed = Parse({"--window", "800X600", "--seconds", "2.5", "-figures", "--save"});
   ASSERT_TRUE(parsed.ok()) << parsed.error;
   const HackOptions& o = parsed.options;
-  EXPECT_EQ(std::tuple(o.target, o.width, o.height, o.seconds, o.figures, o.save),
-            std::tuple(HackTarget::OwnWindow, 800, 600, 2.5, true, true));
+  EXPECT_EQ(std::tuple(o.target, o.width, o.height, o.seconds, o.figures, o.save, o.noSettingsFile),
+            std::tuple(HackTarget::OwnWindow, 800, 600, 2.5, true, true, false));
+  EXPECT_TRUE(Parse({"-root", "-no-settings-file"}).options.noSettingsFile);
   // A bare -window leaves the next option alone.
   EXPECT_EQ(After({"-window", "-fps"}, key::ShowFPS), 1);
   EXPECT_TRUE(Parse({"-fps", "--help", "--no-such-option"}).options.help);
@@ -144,6 +149,8 @@ TEST(HackOptionsTest, BadValuesGiveOneLineNamingTheOptionAndWhatItTakes) {
       {{"--seconds", "0"}, R"(--seconds: "0" is out of range; it takes more than 0, up to 86400 seconds)"},
       {{"--lighting=1"}, R"(unknown option "--lighting=1")" + help},
       {{"---fps"}, R"(unknown option "---fps")" + help},
+      {{"--no-settings-file", "-camera-delay", "9", "-save"},
+       "--save and --no-settings-file cannot go together: the settings file would get the defaults"},
       {{"fps"}, R"(unexpected argument "fps")" + help},
       // Options before the bad one are not half applied.
       {{"--no-sound", "--volume", "x"}, R"(--volume: "x" is not a number; it takes -50 to 0 dB)"},
