@@ -323,10 +323,12 @@ class ShowSurface {
   }
 
   // Where this run stands among a daemon's runs, one a monitor.
-  ScreenPlace Place() const {
+  ScreenPlace Place() {
     if (!foreignRect_) return {};
-    std::vector<ScreenRect> monitors;
-    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+    // SDL lists RandR's outputs only; a daemon counts Xinerama's heads.
+    std::vector<ScreenRect> monitors = watch_->Monitors();
+    const int displays = monitors.empty() ? SDL_GetNumVideoDisplays() : 0;
+    for (int i = 0; i < displays; ++i) {
       SDL_Rect bounds;
       if (SDL_GetDisplayBounds(i, &bounds) == 0) monitors.push_back({bounds.x, bounds.y, bounds.w, bounds.h});
     }

@@ -1,6 +1,7 @@
 #include "native/x11_window.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/Xinerama.h>
 
 #include <atomic>
 
@@ -48,6 +49,17 @@ std::optional<ScreenRect> XWindowWatch::Geometry(std::uint64_t window) {
   XSync(display, False);
   if (g_xErrors != before) return std::nullopt;
   return ScreenRect{x, y, attributes.width, attributes.height};
+}
+
+std::vector<ScreenRect> XWindowWatch::Monitors() {
+  std::vector<ScreenRect> monitors;
+  Display* display = impl_->display;
+  if (!display || !XineramaIsActive(display)) return monitors;
+  int count = 0;
+  const std::unique_ptr<XineramaScreenInfo, int (*)(void*)> heads(XineramaQueryScreens(display, &count), XFree);
+  for (int i = 0; heads && i < count; ++i)
+    monitors.push_back({heads.get()[i].x_org, heads.get()[i].y_org, heads.get()[i].width, heads.get()[i].height});
+  return monitors;
 }
 
 }  // namespace brisane

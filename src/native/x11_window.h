@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "shell/host_rules.h"
 
@@ -28,6 +29,10 @@ class XWindowWatch {
   // Where the window is on its screen and its size; nothing when it does not
   // exist (never did, or is gone) or no display opens.
   std::optional<ScreenRect> Geometry(std::uint64_t window);
+  // The monitors as a screensaver daemon sees them: Xinerama's heads (which
+  // servers with RandR fill from their outputs, the primary first); empty
+  // when X lists none.
+  std::vector<ScreenRect> Monitors();
 
  private:
   struct Impl;
