@@ -59,10 +59,18 @@ class Xvfb:
         return int(p.stdout or 0)
 
 
-def hacks():
-    """Process ids of the program running anywhere."""
+def hacks(display):
+    """Process ids of the program drawing on display, or one of its screens
+    (other tests run it on theirs)."""
     p = subprocess.run(["pgrep", "-f", "^" + BRISANE], stdout=subprocess.PIPE, text=True)
-    return p.stdout.split()
+    def on_display(pid):
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                return any(v == f"DISPLAY={display}".encode() or v.startswith(f"DISPLAY={display}.".encode())
+                           for v in f.read().split(b"\0"))
+        except OSError:
+            return False
+    return [pid for pid in p.stdout.split() if on_display(pid)]
 
 
 def wait_for(condition, seconds, step=0.05):
@@ -103,14 +111,15 @@ class HackTests(unittest.TestCase):
                 self.assertTrue(wait_for(lambda: all(x.colours(name, h) > 2000 for h in halves), 90, 0.2),
                                 "no ship on every blanked monitor")
                 print(f"from -activate to the ship on the screen: {time.monotonic() - started:.2f} s")
-                self.assertEqual(len(hacks()), monitors, "a run of the program a monitor")
+                self.assertEqual(len(hacks(x.display)), monitors, "a run of the program a monitor")
                 blanked()
                 self.assertTrue(command("-deactivate"))
-                self.assertTrue(wait_for(lambda: not hacks(), 1.0), "the program outlived the blanking by a second")
+                self.assertTrue(wait_for(lambda: not hacks(x.display), 1.0),
+                                "the program outlived the blanking by a second")
             finally:
                 daemon.terminate()
                 daemon.wait()
-                for pid in hacks():
+                for pid in hacks(x.display):
                     subprocess.run(["kill", "-9", pid])
             said.seek(0)
             return said.read()
@@ -137,7 +146,7 @@ class HackTests(unittest.TestCase):
         print("the skies moved by", moved)
         self.assertEqual(said.count("no sound device"), 1, "only one run opens sound: " + said)
         self.assertGreater(moved[0], 0.12, "a flying camera on the first monitor")
-        self.assertLess(moved[1], 0.1, "the still camera on the second")
+        self.assertLess(moved[1], moved[0] / 2, "the still camera on the second (only its clouds move)")
 
     def test_a_stop_in_the_middle_of_the_start_ends_it_cleanly(self):
         with Xvfb() as x:
