@@ -50,35 +50,6 @@ bool KeepsColours(const GammaRamp& ramp) {
 }  // namespace
 
 struct GlDisplay::State {
-  // The ramp of the desktop as far as the show knows it: the identity, since
-  // the picture is mapped here and the display's own ramp is never read or set.
-  class RampSource final : public GammaSource {
-    class Control final : public GammaControl {
-     public:
-      explicit Control(State& state) : state_(state) {}
-      bool GetRamp(GammaRamp& ramp) override {
-        ramp = IdentityRamp();
-        return true;
-      }
-      bool SetRamp(const GammaRamp& ramp) override {
-        state_.ramp = ramp;
-        state_.rampChanged = true;
-        state_.rampKeepsColours = KeepsColours(ramp);
-        return true;
-      }
-
-     private:
-      State& state_;
-    };
-
-   public:
-    explicit RampSource(State& state) : state_(state) {}
-    std::unique_ptr<GammaControl> OpenGammaControl() override { return std::make_unique<Control>(state_); }
-
-   private:
-    State& state_;
-  };
-
   ~State() {
     // The device and everything of it first: its objects live in the context.
     filter.reset();
@@ -101,8 +72,6 @@ struct GlDisplay::State {
   // The ramp changes no 8-bit colour: the frame is copied as it is, which
   // costs a software rasteriser far less than a look-up per pixel.
   bool rampKeepsColours = true;
-  Gamma gamma;
-  RampSource rampSource{*this};
   GlTextureLoader textures;
   std::unique_ptr<GlDevice> device;
   std::unique_ptr<StateFilter> filter;
@@ -194,7 +163,14 @@ Device* GlDisplay::device() const { return state_->filter.get(); }
 
 GlTextureLoader& GlDisplay::textures() { return state_->textures; }
 
-void GlDisplay::SetGamma(double value, GammaCurve curve) { state_->gamma.SetGamma(state_->rampSource, value, curve); }
+void GlDisplay::SetGamma(double value, GammaCurve curve) {
+  // The picture is mapped here and the desktop's own ramp is never read or
+  // set, so every ramp is built from the identity.
+  State& s = *state_;
+  s.ramp = ComputeRamp(IdentityRamp(), value, curve);
+  s.rampChanged = true;
+  s.rampKeepsColours = KeepsColours(s.ramp);
+}
 
 const GammaRamp& GlDisplay::ramp() const { return state_->ramp; }
 

@@ -12,28 +12,16 @@ namespace brisane {
 
 namespace {
 
-// What the Windows program's device reports under Wine on this machine, so
+// The textures' own rules, the ones the Windows program meets under Wine, so
 // that sizes and texels come out as they do there: powers of two, any
 // proportions, up to 16384 a side.
 constexpr TextureSizeCaps kSizeCaps{true, false, 16384, 16384};
 
-// The RGB formats Wine enumerates for a Direct3D 7 device (its FourCC,
-// palette and bump formats are dropped by the chooser anyway), in its order.
-std::vector<TexturePixelFormat> EnumeratedFormats() {
-  return {
-      {kPixelRgb, 0, 16, 0x7C00, 0x03E0, 0x001F, 0},                                         // X1R5G5B5
-      {kPixelRgb | kPixelAlphaPixels, 0, 16, 0x7C00, 0x03E0, 0x001F, 0x8000},                // A1R5G5B5
-      {kPixelRgb | kPixelAlphaPixels, 0, 16, 0x0F00, 0x00F0, 0x000F, 0xF000},                // A4R4G4B4
-      {kPixelRgb, 0, 16, 0xF800, 0x07E0, 0x001F, 0},                                         // R5G6B5
-      {kPixelRgb, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0},                                         // X8R8G8B8
-      {kPixelRgb | kPixelAlphaPixels, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u},           // A8R8G8B8
-      {kPixelRgb, 0, 8, 0xE0, 0x1C, 0x03, 0},                                                // R3G3B2
-  };
-}
-
-// The two formats the core's chooser picks with a 32-bit desktop.
+// Every texture holds 32-bit texels, blue in the low byte (GL_BGRA), with or
+// without alpha; in the core's terms X8R8G8B8 and A8R8G8B8.
 TexturePixelFormat FormatFor(bool alpha) {
-  return ChooseTextureFormat(UsableTextureFormats(EnumeratedFormats()), alpha, 32);
+  return alpha ? TexturePixelFormat{kPixelRgb | kPixelAlphaPixels, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u}
+               : TexturePixelFormat{kPixelRgb, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0};
 }
 
 bool IsTarget(SurfaceKind kind) { return kind == SurfaceKind::TargetWithDepth || kind == SurfaceKind::Target; }

@@ -5,17 +5,16 @@
 #include <string>
 
 #include "native/native_app.h"
-#include "shell/hack_options.h"
 
 int main(int argc, char** argv) {
-  const brisane::HackParseResult parsed = brisane::ParseHackOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"));
+  const brisane::OptionsParseResult parsed = brisane::ParseNativeOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"));
   if (!parsed.ok()) {
     std::fprintf(stderr, "brisane: %s\n", parsed.error.c_str());
     return 2;
   }
   if (parsed.options.help) {
-    std::fputs(brisane::HackUsage("brisane").c_str(), stdout);
+    std::fputs(brisane::NativeUsage("brisane").c_str(), stdout);
     return 0;
   }
-  return brisane::RunNative(brisane::ToNativeOptions(parsed.options));
+  return brisane::RunNative(parsed.options);
 }

@@ -149,16 +149,18 @@ WindowPtr MakeShowWindow(const NativeOptions& options, std::uint64_t foreign) {
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
   SDL_Window* window = nullptr;
-  switch (options.mode) {
-    case NativeOptions::Mode::Embedded:
-    case NativeOptions::Mode::Root:
+  switch (options.target) {
+    case RunTarget::ForeignWindow:
+    case RunTarget::Root:
       window = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(foreign)));
       break;
-    case NativeOptions::Mode::Window:
+    case RunTarget::OwnWindow:
+      // A window of the program's own choosing when no size was asked for.
       window = SDL_CreateWindow(kProgramName, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                static_cast<int>(options.width), static_cast<int>(options.height), SDL_WINDOW_OPENGL);
+                                options.width > 0 ? options.width : 800, options.height > 0 ? options.height : 600,
+                                SDL_WINDOW_OPENGL);
       break;
-    case NativeOptions::Mode::FullScreen: {
+    case RunTarget::FullScreen: {
       SDL_Rect bounds = {0, 0, 1024, 768};
       SDL_GetDisplayBounds(0, &bounds);
       window = SDL_CreateWindow(kProgramName, SDL_WINDOWPOS_UNDEFINED_DISPLAY(0), SDL_WINDOWPOS_UNDEFINED_DISPLAY(0),
@@ -230,26 +232,6 @@ class Pacing {
 
 }  // namespace
 
-NativeOptions ToNativeOptions(const HackOptions& hack) {
-  NativeOptions options;
-  switch (hack.target) {
-    case HackTarget::FullScreen: options.mode = NativeOptions::Mode::FullScreen; break;
-    case HackTarget::OwnWindow: options.mode = NativeOptions::Mode::Window; break;
-    case HackTarget::Root: options.mode = NativeOptions::Mode::Root; break;
-    case HackTarget::Window: options.mode = NativeOptions::Mode::Embedded; break;
-  }
-  // A window of the program's own choosing when no size was asked for.
-  options.width = hack.width > 0 ? static_cast<std::uint32_t>(hack.width) : 800u;
-  options.height = hack.height > 0 ? static_cast<std::uint32_t>(hack.height) : 600u;
-  options.windowId = hack.windowId;
-  options.seconds = hack.seconds;
-  options.figures = hack.figures;
-  options.save = hack.save;
-  options.noSettingsFile = hack.noSettingsFile;
-  options.overrides = hack.overrides;
-  return options;
-}
-
 std::uint32_t SteadyClock::now() const {
   const auto ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
@@ -290,10 +272,10 @@ class ShowSurface {
  public:
   explicit ShowSurface(const NativeOptions& options) : options_(options) {
     std::uint64_t foreign = 0;
-    if (options.mode == NativeOptions::Mode::Embedded || options.mode == NativeOptions::Mode::Root) {
+    if (options.target == RunTarget::ForeignWindow || options.target == RunTarget::Root) {
       watch_.emplace();
-      foreign = options.mode == NativeOptions::Mode::Root ? ScreenRootWindow() : options.windowId;
-      if (!foreign) throw FatalRun("no X display to draw on");
+      foreign = options.target == RunTarget::Root ? ScreenRootWindow() : options.windowId;
+      if (!foreign || !watch_->connected()) throw FatalRun("no X display to draw on");
       char id[32];
       std::snprintf(id, sizeof id, "0x%llx", static_cast<unsigned long long>(foreign));
       if (!(foreignRect_ = watch_->Geometry(foreign)))
@@ -309,7 +291,7 @@ class ShowSurface {
     if (fullScreen()) SDL_RaiseWindow(window_.get());
   }
 
-  bool fullScreen() const { return options_.mode == NativeOptions::Mode::FullScreen; }
+  bool fullScreen() const { return options_.target == RunTarget::FullScreen; }
   // Drawn into another program's window or the root, the input is the daemon's.
   bool ownInput() const { return !foreign_; }
   SDL_Window* window() const { return window_.get(); }
@@ -365,12 +347,12 @@ class ShowSurface {
   std::unique_ptr<GlContext> context_;
 };
 
-int SaveOnly(const NativeOptions& options, SettingsFile& file, const FatalSink& fatal) {
+int SaveOnly(const NativeOptions& options, SettingsFile& file) {
   // Saving over a file that is there but could not be read would lose
   // every setting in it, and one that was never read would get the defaults.
   // No display needed: the display settings kept for Windows mean nothing here.
   Node settings;
-  if (options.noSettingsFile || !LoadRunSettings(settings, file, options, {1024, 768, 32, 60}, fatal))
+  if (options.noSettingsFile || !LoadRunSettings(settings, file, options))
     throw FatalRun("the settings were not saved: " + file.path().string() + " is left as it is");
   SaveSettings(settings, *file.CurrentUser());
   std::string error;
@@ -381,16 +363,15 @@ int SaveOnly(const NativeOptions& options, SettingsFile& file, const FatalSink& 
 
 }  // namespace
 
-bool LoadRunSettings(Node& settings, SettingsFile& file, const NativeOptions& options, DisplayMode desktop,
-                     const FatalSink& fatal) {
+bool LoadRunSettings(Node& settings, SettingsFile& file, const NativeOptions& options) {
   bool readable = true;
   if (!options.noSettingsFile) {
     std::vector<std::string> warnings;
     readable = file.Read(warnings);
     for (const std::string& warning : warnings) std::fprintf(stderr, "brisane: %s\n", warning.c_str());
   }
-  LoadFileSettings(settings, file, desktop, fatal);
-  ApplyHackOverrides(settings, {.overrides = options.overrides});
+  LoadFileSettings(settings, file);
+  ApplyOverrides(settings, options);
   return readable;
 }
 
@@ -400,17 +381,14 @@ int RunNative(const NativeOptions& options) {
     // Settings.
     SettingsFile file(DefaultSettingsFilePath());
     const FatalSink fatal = [](const std::string& message) { throw FatalRun(message); };
-    if (options.save) return SaveOnly(options, file, fatal);
+    if (options.save) return SaveOnly(options, file);
+    Node settings;
+    LoadRunSettings(settings, file, options);
+    PassOverABlockingFlag(settings);
 
     SdlVideo video;
     SDL_DisplayMode desktop = {};
     if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) desktop = {SDL_PIXELFORMAT_RGB888, 1024, 768, 0, nullptr};
-    Node settings;
-    LoadRunSettings(settings, file, options,
-                    {static_cast<std::uint32_t>(desktop.w), static_cast<std::uint32_t>(desktop.h), 32,
-                     static_cast<std::uint32_t>(desktop.refresh_rate)},
-                    fatal);
-    PassOverABlockingFlag(settings);
 
     // Surface: window, context, covers.
     ShowSurface surface(options);

@@ -1,4 +1,4 @@
-#include "shell/hack_options.h"
+#include "native/options.h"
 
 #include <array>
 #include <charconv>
@@ -96,7 +96,8 @@ Number ParseDecimal(std::string_view given, double& out) {
 }
 
 // X window ids are 32-bit and never 0.
-bool ParseWindowId(std::string_view text, std::uint32_t& out) {
+// X window ids are 32 bits on the wire.
+bool ParseWindowId(std::string_view text, std::uint64_t& out) {
   int base = 10;
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     text.remove_prefix(2);
@@ -106,7 +107,7 @@ bool ParseWindowId(std::string_view text, std::uint32_t& out) {
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value, base);
   if (ec != std::errc() || ptr != end || text.empty() || value == 0 || value > 0xffffffffu) return false;
-  out = static_cast<std::uint32_t>(value);
+  out = value;
   return true;
 }
 
@@ -164,7 +165,7 @@ bool ParseWindowSize(std::string_view text, std::int32_t& width, std::int32_t& h
 
 class Parser {
  public:
-  Parser(int argc, const char* const* argv, HackOptions& options) : argc_(argc), argv_(argv), options_(options) {}
+  Parser(int argc, const char* const* argv, NativeOptions& options) : argc_(argc), argv_(argv), options_(options) {}
 
   std::string Run(const char* windowEnv) {
     bool windowIdGiven = false;
@@ -228,16 +229,16 @@ class Parser {
       return "--save and --no-settings-file cannot go together: the settings file would get the defaults";
 
     if (windowIdGiven) {
-      options_.target = HackTarget::Window;
+      options_.target = RunTarget::ForeignWindow;
     } else if (ownWindow) {
-      options_.target = HackTarget::OwnWindow;
+      options_.target = RunTarget::OwnWindow;
     } else if (windowEnv && *windowEnv) {
       if (!ParseWindowId(windowEnv, options_.windowId))
         return "XSCREENSAVER_WINDOW: " + Quoted(windowEnv) + " is not a window; it takes " +
                std::string(kWindowIdAccepts);
-      options_.target = HackTarget::Window;
+      options_.target = RunTarget::ForeignWindow;
     } else if (root) {
-      options_.target = HackTarget::Root;
+      options_.target = RunTarget::Root;
     }
     return {};
   }
@@ -398,7 +399,7 @@ class Parser {
 
   int argc_;
   const char* const* argv_;
-  HackOptions& options_;
+  NativeOptions& options_;
   int index_ = 1;
 };
 
@@ -413,20 +414,20 @@ std::string OnOff(bool on) { return on ? "[on]" : "[off]"; }
 
 }  // namespace
 
-HackParseResult ParseHackOptions(int argc, const char* const* argv, const char* windowEnv) {
-  HackParseResult result;
+OptionsParseResult ParseNativeOptions(int argc, const char* const* argv, const char* windowEnv) {
+  OptionsParseResult result;
   if (argc < 1 || !argv) return result;
   Parser parser(argc, argv, result.options);
   result.error = parser.Run(windowEnv);
-  if (!result.ok()) result.options = HackOptions{};
+  if (!result.ok()) result.options = NativeOptions{};
   return result;
 }
 
-void ApplyHackOverrides(Node& settings, const HackOptions& options) {
-  for (const HackOverride& o : options.overrides) settings.Get(o.key) = o.value;
+void ApplyOverrides(Node& settings, const NativeOptions& options) {
+  for (const SettingOverride& o : options.overrides) settings.Get(o.key) = o.value;
 }
 
-std::string HackUsage(std::string_view program) {
+std::string NativeUsage(std::string_view program) {
   std::string text = "Usage: " + std::string(program) + " [OPTION]...\n";
   text +=
       "The ship at sea: full screen on every monitor unless told where to draw.\n"

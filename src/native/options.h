@@ -1,4 +1,4 @@
-// The command line of the desktop program, run by hand or by a screensaver
+// The command line of the native program, run by hand or by a screensaver
 // daemon as one of its display modes: where to draw, how long, and settings
 // that override the stored ones for this run only.
 #pragma once
@@ -12,22 +12,22 @@
 
 namespace brisane {
 
-enum class HackTarget : std::uint8_t {
-  FullScreen,  // nothing asked for: the show on every monitor, as on Windows
-  OwnWindow,   // -window [WxH]
-  Root,        // -root without a daemon's window
-  Window,      // an existing window: -window-id, or the daemon's through the environment
+enum class RunTarget : std::uint8_t {
+  FullScreen,     // nothing asked for: the show on every monitor, as on Windows
+  OwnWindow,      // -window [WxH]
+  Root,           // -root without a daemon's window
+  ForeignWindow,  // another program's window: -window-id, or the daemon's through the environment
 };
 
 // One setting set for this run, over what the settings file holds.
-struct HackOverride {
+struct SettingOverride {
   std::string_view key;  // a key of SettingSpecs()
   Value value;
 };
 
-struct HackOptions {
-  HackTarget target = HackTarget::FullScreen;
-  std::uint32_t windowId = 0;  // Window only
+struct NativeOptions {
+  RunTarget target = RunTarget::FullScreen;
+  std::uint64_t windowId = 0;  // ForeignWindow only: an X window id
   std::int32_t width = 0;      // OwnWindow: the size asked for; 0 = the program's own choice
   std::int32_t height = 0;
   double seconds = 0.0;        // 0 = until ended
@@ -36,11 +36,11 @@ struct HackOptions {
   bool noSettingsFile = false; // the file is not read: the defaults, then the overrides
   bool help = false;
   // In command-line order, so a later option wins; -fps is the ShowFPS override.
-  std::vector<HackOverride> overrides;
+  std::vector<SettingOverride> overrides;
 };
 
-struct HackParseResult {
-  HackOptions options;
+struct OptionsParseResult {
+  NativeOptions options;
   std::string error;  // one line naming the option and what it accepts; empty when parsed
   bool ok() const { return error.empty(); }
 };
@@ -49,14 +49,14 @@ struct HackParseResult {
 // XSCREENSAVER_WINDOW (null or empty when unset): the window to draw into
 // unless -window-id names one or the program was asked for a window of its own.
 // Every option is accepted with one dash and with two.
-HackParseResult ParseHackOptions(int argc, const char* const* argv, const char* windowEnv);
+OptionsParseResult ParseNativeOptions(int argc, const char* const* argv, const char* windowEnv);
 
 // Puts the overrides into the settings tree (the settings are cells directly
 // under its root), after the stored settings were loaded into it.
-void ApplyHackOverrides(Node& settings, const HackOptions& options);
+void ApplyOverrides(Node& settings, const NativeOptions& options);
 
 // The --help text: every option with its range and its default, the defaults
 // taken from SettingSpecs().
-std::string HackUsage(std::string_view program);
+std::string NativeUsage(std::string_view program);
 
 }  // namespace brisane

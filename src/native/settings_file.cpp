@@ -365,21 +365,10 @@ bool SettingsFile::Save(std::string& error) {
   return ReplaceFile(target, text, error);
 }
 
-HResult LoadFileSettings(Node& root, SettingsFile& file, DisplayMode desktop, const FatalSink& fatal) {
-  desktop.bitCount = 32;  // what the back buffer holds, whatever X says
-  DeviceTable table;
-  DriverRecord driver;
-  driver.description = "OpenGL";
-  driver.halCaps2 = kCaps2CanRenderWindowed;
-  driver.modes = {desktop};
-  DeviceDescription device;
-  device.name = "OpenGL";
-  device.devCaps = kDevCapsHwRasterization;
-  device.renderBitDepths = kDepthBit32 | kDepthBit24 | kDepthBit16;
-  device.maxSimultaneousTextures = 2;
-  AddDevice(table, driver, device, desktop);
-  const std::unique_ptr<SettingsKey> user = file.CurrentUser();
-  return LoadSettings(root, *user, table, fatal);
+void LoadFileSettings(Node& root, SettingsFile& file) {
+  // The one display is the program's GL context, which always applies two
+  // textures at once; the display settings kept for Windows mean nothing here.
+  LoadSettings(root, *file.CurrentUser(), DisplayDefaults{});
 }
 
 }  // namespace brisane

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "platform/settings_store.h"
-#include "render/device_table.h"
 #include "settings/node.h"
 #include "settings/memory_store.h"
 
@@ -64,9 +63,7 @@ class SettingsFile {
 };
 
 // The tree for a run, through the same loader as on Windows: defaults, then
-// the file's values over them. The one device is the program's GL context at
-// the desktop's mode, able to apply two textures at once, so the display
-// settings stored for Windows fall back to the desktop and change nothing.
-HResult LoadFileSettings(Node& root, SettingsFile& file, DisplayMode desktop, const FatalSink& fatal);
+// the file's values over them.
+void LoadFileSettings(Node& root, SettingsFile& file);
 
 }  // namespace brisane

@@ -36,6 +36,8 @@ XWindowWatch::~XWindowWatch() {
   XSetErrorHandler(impl_->previous);
 }
 
+bool XWindowWatch::connected() const { return impl_->display != nullptr; }
+
 std::optional<ScreenRect> XWindowWatch::Geometry(std::uint64_t window) {
   Display* display = impl_->display;
   if (!display || !window) return std::nullopt;

@@ -26,6 +26,7 @@ class XWindowWatch {
   XWindowWatch(const XWindowWatch&) = delete;
   XWindowWatch& operator=(const XWindowWatch&) = delete;
 
+  bool connected() const;
   // Where the window is on its screen and its size; nothing when it does not
   // exist (never did, or is gone) or no display opens.
   std::optional<ScreenRect> Geometry(std::uint64_t window);

@@ -11,41 +11,46 @@ std::int32_t MultiTextureDefault(const DeviceInfo& device) {
   return device.description.maxSimultaneousTextures >= 2 ? 1 : 0;
 }
 
-std::int32_t DefaultValue(const SettingSpec& spec, const DeviceTable& table) {
+DisplayDefaults DefaultsOf(const DeviceTable& table) {
+  return {table.current, table.Current().desktopModeIndex, MultiTextureDefault(table.Current()) != 0};
+}
+
+std::int32_t DefaultValue(const SettingSpec& spec, const DisplayDefaults& display) {
   switch (spec.deviceDefault) {
     case DeviceDefault::DefaultDevice:
-      return static_cast<std::int32_t>(table.current);
+      return static_cast<std::int32_t>(display.device);
     case DeviceDefault::DesktopMode:
-      return static_cast<std::int32_t>(table.Current().desktopModeIndex);
+      return static_cast<std::int32_t>(display.desktopMode);
     case DeviceDefault::MultiTexture:
-      return MultiTextureDefault(table.Current());
+      return display.multiTexture ? 1 : 0;
     case DeviceDefault::None:
       break;
   }
   return spec.defaultValue;
 }
 
-void PutDefaults(Node& root, const DeviceTable& table) {
+void PutDefaults(Node& root, const DisplayDefaults& display) {
   for (const SettingSpec& spec : SettingSpecs())
-    if (spec.type == ValueType::Int) root.Get(spec.key) = Value(DefaultValue(spec, table));
+    if (spec.type == ValueType::Int) root.Get(spec.key) = Value(DefaultValue(spec, display));
   // The flag path has no default: it stays absent until the user picks one.
 }
 
 // A stored value of the wrong type (hand-edited, or written by something
 // else) would read as 0 everywhere; the default serves the user better.
-void RepairTypes(Node& root, const DeviceTable& table) {
+void RepairTypes(Node& root, const DisplayDefaults& display) {
   for (const SettingSpec& spec : SettingSpecs())
-    if (spec.type == ValueType::Int && !root.Has(spec.key, ValueType::Int)) root.Get(spec.key) = Value(DefaultValue(spec, table));
+    if (spec.type == ValueType::Int && !root.Has(spec.key, ValueType::Int))
+      root.Get(spec.key) = Value(DefaultValue(spec, display));
 }
 
 }  // namespace
 
 HResult LoadSettings(Node& root, SettingsKey& currentUser, DeviceTable& table, const FatalSink& fatal) {
   if (Failed(SelectDefaultDevice(table, fatal))) return kEFail;
-  PutDefaults(root, table);
+  PutDefaults(root, DefaultsOf(table));
 
   if (!root.Load(currentUser, SettingsKeyPath())) return kOk;
-  RepairTypes(root, table);
+  RepairTypes(root, DefaultsOf(table));
 
   const std::int32_t deviceNum = root.Get(key::DeviceNum).AsInt();
   if (static_cast<std::uint32_t>(deviceNum) >= table.NumDevices()) {
@@ -77,6 +82,11 @@ HResult LoadSettings(Node& root, SettingsKey& currentUser, DeviceTable& table, c
     root.Get(key::EnableEnvWater) = Value(std::int32_t{0});
   }
   return kOk;
+}
+
+void LoadSettings(Node& root, SettingsKey& currentUser, const DisplayDefaults& display) {
+  PutDefaults(root, display);
+  if (root.Load(currentUser, SettingsKeyPath())) RepairTypes(root, display);
 }
 
 }  // namespace brisane

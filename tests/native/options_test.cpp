@@ -7,31 +7,31 @@
 #include <vector>
 
 #include "settings/settings_keys.h"
-#include "shell/hack_options.h"
+#include "native/options.h"
 
 namespace brisane {
 namespace {
 
-HackParseResult Parse(const std::vector<std::string>& args, const char* windowEnv = nullptr) {
+OptionsParseResult Parse(const std::vector<std::string>& args, const char* windowEnv = nullptr) {
   std::vector<const char*> argv = {"brisane"};
   for (const std::string& a : args) argv.push_back(a.c_str());
-  return ParseHackOptions(static_cast<int>(argv.size()), argv.data(), windowEnv);
+  return ParseNativeOptions(static_cast<int>(argv.size()), argv.data(), windowEnv);
 }
 
 // The settings tree after the options, over one where every setting holds a
 // value no option writes, so an override that misses its key shows.
 std::int32_t After(const std::vector<std::string>& args, std::string_view key) {
-  const HackParseResult parsed = Parse(args);
+  const OptionsParseResult parsed = Parse(args);
   EXPECT_TRUE(parsed.ok()) << parsed.error;
   Node settings;
   for (const SettingSpec& spec : SettingSpecs()) settings.Get(spec.key) = std::int32_t{-7};
-  ApplyHackOverrides(settings, parsed.options);
+  ApplyOverrides(settings, parsed.options);
   EXPECT_EQ(settings.Get(key).Type(), ValueType::Int) << key;
   return settings.Get(key).AsInt();
 }
 
 // The daemon passes "--root" where its file says "-root": both spellings of each.
-TEST(HackOptionsTest, EachOptionReachesItsKeyWithOneOrTwoDashes) {
+TEST(NativeOptionsTest, EachOptionReachesItsKeyWithOneOrTwoDashes) {
   const struct {
     std::vector<std::string> args;  // with two dashes
     std::string_view key;
@@ -62,7 +62,7 @@ TEST(HackOptionsTest, EachOptionReachesItsKeyWithOneOrTwoDashes) {
     }
 }
 
-TEST(HackOptionsTest, CameraListsFlagFilesAndLaterOptionsWin) {
+TEST(NativeOptionsTest, CameraListsFlagFilesAndLaterOptionsWin) {
   const std::string_view cameras[] = {key::Camera1, key::Camera2, key::Camera3, key::Camera4,
                                       key::Camera5, key::Camera6, key::Camera7};
   for (int i = 0; i < 7; ++i) EXPECT_EQ(After({"--cameras", "1,2,4"}, cameras[i]), i == 0 || i == 1 || i == 3) << i;
@@ -74,10 +74,10 @@ TEST(HackOptionsTest, CameraListsFlagFilesAndLaterOptionsWin) {
   // A picture file is the custom flag, kept as the full path it names now; a
   // later --flag still picks a stock one.
   const auto flagPath = [](const std::string& file) {
-    const HackParseResult parsed = Parse({"--flag-file", file});
+    const OptionsParseResult parsed = Parse({"--flag-file", file});
     EXPECT_TRUE(parsed.ok()) << parsed.error;
     Node settings;
-    ApplyHackOverrides(settings, parsed.options);
+    ApplyOverrides(settings, parsed.options);
     EXPECT_EQ(settings.Get(key::FlagNum).AsInt(), kCustomFlag);
     return std::filesystem::path(settings.Get(key::FlagPath).AsString());
   };
@@ -86,43 +86,43 @@ TEST(HackOptionsTest, CameraListsFlagFilesAndLaterOptionsWin) {
   EXPECT_EQ(After({"--flag-file", "a.jpg", "--flag", "9"}, key::FlagNum), 9);
   // The page's picture control names the picture and leaves the flag to the menu.
   EXPECT_EQ(After({"--flag", "9", "--flag-picture", "/a.jpg"}, key::FlagNum), 9);
-  const std::vector<HackOverride> picture = Parse({"-flag-picture", "/a.jpg"}).options.overrides;
+  const std::vector<SettingOverride> picture = Parse({"-flag-picture", "/a.jpg"}).options.overrides;
   EXPECT_TRUE(picture.size() == 1 && picture[0].key == key::FlagPath && picture[0].value.AsString() != "");
 }
 
-TEST(HackOptionsTest, WhereToDrawFollowsTheOptionsThenTheDaemonsWindow) {
+TEST(NativeOptionsTest, WhereToDrawFollowsTheOptionsThenTheDaemonsWindow) {
   struct Case {
     std::vector<std::string> args;
     const char* env;
-    HackTarget target;
+    RunTarget target;
     std::uint32_t window;
   };
-  for (const Case& c : {Case{{}, nullptr, HackTarget::FullScreen, 0}, Case{{}, "", HackTarget::FullScreen, 0},
-                        Case{{"--root"}, nullptr, HackTarget::Root, 0},
-                        Case{{"--root"}, "0x2A00007", HackTarget::Window, 0x2A00007},
-                        Case{{}, "123", HackTarget::Window, 123},
-                        Case{{"-window-id", "0x1a2B"}, "77", HackTarget::Window, 0x1a2b},
-                        Case{{"--window-id", "4294967295", "-window"}, nullptr, HackTarget::Window, 4294967295u},
-                        Case{{"-window"}, "77", HackTarget::OwnWindow, 0},
-                        Case{{"-window", "-root"}, nullptr, HackTarget::Root, 0}}) {
-    const HackParseResult parsed = Parse(c.args, c.env);
+  for (const Case& c : {Case{{}, nullptr, RunTarget::FullScreen, 0}, Case{{}, "", RunTarget::FullScreen, 0},
+                        Case{{"--root"}, nullptr, RunTarget::Root, 0},
+                        Case{{"--root"}, "0x2A00007", RunTarget::ForeignWindow, 0x2A00007},
+                        Case{{}, "123", RunTarget::ForeignWindow, 123},
+                        Case{{"-window-id", "0x1a2B"}, "77", RunTarget::ForeignWindow, 0x1a2b},
+                        Case{{"--window-id", "4294967295", "-window"}, nullptr, RunTarget::ForeignWindow, 4294967295u},
+                        Case{{"-window"}, "77", RunTarget::OwnWindow, 0},
+                        Case{{"-window", "-root"}, nullptr, RunTarget::Root, 0}}) {
+    const OptionsParseResult parsed = Parse(c.args, c.env);
     ASSERT_TRUE(parsed.ok()) << parsed.error;
     EXPECT_EQ(parsed.options.target, c.target) << (c.env ? c.env : "no env");
     EXPECT_EQ(parsed.options.windowId, c.window);
   }
 
-  HackParseResult parsed = Parse({"--window", "800X600", "--seconds", "2.5", "-figures", "--save"});
+  OptionsParseResult parsed = Parse({"--window", "800X600", "--seconds", "2.5", "-figures", "--save"});
   ASSERT_TRUE(parsed.ok()) << parsed.error;
-  const HackOptions& o = parsed.options;
+  const NativeOptions& o = parsed.options;
   EXPECT_EQ(std::tuple(o.target, o.width, o.height, o.seconds, o.figures, o.save, o.noSettingsFile),
-            std::tuple(HackTarget::OwnWindow, 800, 600, 2.5, true, true, false));
+            std::tuple(RunTarget::OwnWindow, 800, 600, 2.5, true, true, false));
   EXPECT_TRUE(Parse({"-root", "-no-settings-file"}).options.noSettingsFile);
   // A bare -window leaves the next option alone.
   EXPECT_EQ(After({"-window", "-fps"}, key::ShowFPS), 1);
   EXPECT_TRUE(Parse({"-fps", "--help", "--no-such-option"}).options.help);
 }
 
-TEST(HackOptionsTest, BadValuesGiveOneLineNamingTheOptionAndWhatItTakes) {
+TEST(NativeOptionsTest, BadValuesGiveOneLineNamingTheOptionAndWhatItTakes) {
   const std::string id = " is not a window; it takes an X window id, decimal or 0x hex",
                     cams = "; it takes camera numbers from 1 to 7, separated by commas", help = "; --help lists the options";
   const std::pair<std::vector<std::string>, std::string> cases[] = {
@@ -156,18 +156,18 @@ TEST(HackOptionsTest, BadValuesGiveOneLineNamingTheOptionAndWhatItTakes) {
       {{"--no-sound", "--volume", "x"}, R"(--volume: "x" is not a number; it takes -50 to 0 dB)"},
   };
   for (const auto& [args, message] : cases) {
-    const HackParseResult parsed = Parse(args);
+    const OptionsParseResult parsed = Parse(args);
     EXPECT_EQ(parsed.error, message);
     EXPECT_TRUE(parsed.options.overrides.empty()) << message;
   }
-  const HackParseResult fromDaemon = Parse({"--root"}, "junk");
+  const OptionsParseResult fromDaemon = Parse({"--root"}, "junk");
   EXPECT_EQ(fromDaemon.error, R"(XSCREENSAVER_WINDOW: "junk")" + id);
 }
 
 // Each option's line of the help (with the indented ones after it: a long
 // name wraps) gives the range and default of the table it reads.
-TEST(HackOptionsTest, HelpGivesTheTablesRangesAndDefaults) {
-  const std::string help = HackUsage("brisane");
+TEST(NativeOptionsTest, HelpGivesTheTablesRangesAndDefaults) {
+  const std::string help = NativeUsage("brisane");
   const auto line = [&](const std::string& option) {
     std::size_t at = help.find("\n  " + option), end = at;
     if (at == std::string::npos) return std::string();

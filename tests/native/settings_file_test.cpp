@@ -19,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const DisplayMode kDesktop{1280, 720, 24, 60};
 
 class SettingsFileTest : public ::testing::Test {
  protected:
@@ -45,7 +44,7 @@ class SettingsFileTest : public ::testing::Test {
     warnings.clear();
     EXPECT_EQ(file.Read(warnings), expectReadable);
     auto root = std::make_unique<Node>();
-    EXPECT_EQ(LoadFileSettings(*root, file, kDesktop, [](const std::string& m) { ADD_FAILURE() << m; }), kOk);
+    LoadFileSettings(*root, file);
     return root;
   }
   static std::int32_t Default(std::string_view key) { return FindSetting(key)->defaultValue; }
@@ -158,7 +157,7 @@ TEST_F(SettingsFileTest, ARunWithoutTheFileTakesTheDefaultsThenTheCommandLine) {
     options.noSettingsFile = noFile;
     SettingsFile file(path);
     Node settings;
-    EXPECT_TRUE(LoadRunSettings(settings, file, options, kDesktop, [](const std::string& m) { ADD_FAILURE() << m; }));
+    EXPECT_TRUE(LoadRunSettings(settings, file, options));
     EXPECT_EQ(settings.Get(key::ShowFPS).AsInt(), noFile ? Default(key::ShowFPS) : 1) << noFile;
     EXPECT_EQ(settings.Get(key::LightDelay).AsInt(), noFile ? Default(key::LightDelay) : 9) << noFile;
     EXPECT_EQ(settings.Get(key::SwitchPeriod).AsInt(), 30) << noFile;

@@ -10,19 +10,19 @@
 #include <vector>
 
 #include "settings/settings_keys.h"
-#include "shell/hack_options.h"
+#include "native/options.h"
 
 namespace brisane {
 namespace {
 
 // The daemon splits a control's command at blanks and puts the value for "%".
-HackParseResult ParseArgument(const std::string& arg, const std::string& value) {
+OptionsParseResult ParseArgument(const std::string& arg, const std::string& value) {
   std::vector<std::string> words = {"brisane"};
   std::istringstream in(std::regex_replace(arg, std::regex("%"), value));
   for (std::string word; in >> word;) words.push_back(word);
   std::vector<const char*> argv;
   for (const std::string& w : words) argv.push_back(w.c_str());
-  return ParseHackOptions(static_cast<int>(argv.size()), argv.data(), nullptr);
+  return ParseNativeOptions(static_cast<int>(argv.size()), argv.data(), nullptr);
 }
 
 // Every control of the settings page hands the program an argument it takes;
@@ -46,10 +46,10 @@ TEST(HackPagesTest, EveryControlOfTheSettingsPageGivesAnArgumentTheProgramTakes)
       const std::string& arg = at[name];
       ++checked;
       if ((*t)[1] != "number") {
-        const HackParseResult parsed = ParseArgument(arg, "/home/me/flag.jpg");
+        const OptionsParseResult parsed = ParseArgument(arg, "/home/me/flag.jpg");
         EXPECT_TRUE(parsed.ok()) << arg;
         if ((*t)[1] == "command") commands += " " + arg;
-        for (const HackOverride& set : parsed.options.overrides) {
+        for (const SettingOverride& set : parsed.options.overrides) {
           if (set.key != key::FlagNum) continue;
           EXPECT_EQ((*t)[1], "option") << arg << ": only the flag menu chooses the flag";
           flags.insert(set.value.AsInt());
@@ -58,9 +58,9 @@ TEST(HackPagesTest, EveryControlOfTheSettingsPageGivesAnArgumentTheProgramTakes)
       }
       for (const auto& [value, end] : {std::pair{"low", &SettingSpec::minimum}, std::pair{"high", &SettingSpec::maximum},
                                        std::pair{"default", &SettingSpec::defaultValue}}) {
-        const HackParseResult parsed = ParseArgument(arg, at[value]);
+        const OptionsParseResult parsed = ParseArgument(arg, at[value]);
         ASSERT_TRUE(parsed.ok() && !parsed.options.overrides.empty()) << arg << " " << at[value] << ": " << parsed.error;
-        const HackOverride& set = parsed.options.overrides.back();
+        const SettingOverride& set = parsed.options.overrides.back();
         const SettingSpec* spec = FindSetting(set.key);
         ASSERT_NE(spec, nullptr) << arg;
         EXPECT_EQ(set.value.AsInt(), spec->*end) << arg << " at its " << value;
@@ -73,8 +73,8 @@ TEST(HackPagesTest, EveryControlOfTheSettingsPageGivesAnArgumentTheProgramTakes)
   std::set<std::int32_t> every;
   for (std::int32_t i = 1; i < static_cast<std::int32_t>(FlagNames().size()); ++i) every.insert(i);
   EXPECT_EQ(flags, every);
-  const HackParseResult run = ParseArgument(commands, "");
-  EXPECT_TRUE(run.ok() && run.options.noSettingsFile && run.options.target == HackTarget::Root) << commands;
+  const OptionsParseResult run = ParseArgument(commands, "");
+  EXPECT_TRUE(run.ok() && run.options.noSettingsFile && run.options.target == RunTarget::Root) << commands;
 }
 
 }  // namespace
