@@ -198,10 +198,17 @@ void PassOverABlockingFlag(Node& settings) {
 
 // Vertical sync that is asked for may still not wait (a virtual X server
 // has no refresh to wait for): when the first frames come much faster than
-// the refresh, the frames are paced by the clock instead.
+// the refresh, the frames are paced by the clock instead. A cap below the
+// display's rate (maxFps, 0 for none) is always kept by the clock.
 class Pacing {
  public:
-  Pacing(bool syncAsked, std::uint32_t refreshHz) : pacer_(refreshHz), clock_(!syncAsked) {}
+  Pacing(bool syncAsked, std::uint32_t refreshHz, std::uint32_t maxFps)
+      : pacer_(refreshHz), clock_(!syncAsked) {
+    if (maxFps > 0 && maxFps < pacer_.hz()) {
+      pacer_ = FramePacer::Capped(maxFps);
+      clock_ = true;
+    }
+  }
 
   void BeforeSwap() {
     if (!clock_) return;
@@ -273,17 +280,17 @@ class ShowSurface {
   explicit ShowSurface(const NativeOptions& options) : options_(options) {
     std::uint64_t foreign = 0;
     if (options.target == RunTarget::ForeignWindow || options.target == RunTarget::Root) {
-      watch_.emplace();
       foreign = options.target == RunTarget::Root ? ScreenRootWindow() : options.windowId;
-      if (!foreign || !watch_->connected()) throw FatalRun("no X display to draw on");
+      if (!foreign || !watch_.connected()) throw FatalRun("no X display to draw on");
       char id[32];
       std::snprintf(id, sizeof id, "0x%llx", static_cast<unsigned long long>(foreign));
-      if (!(foreignRect_ = watch_->Geometry(foreign)))
+      if (!(foreignRect_ = watch_.Geometry(foreign)))
         throw FatalRun(std::string("no X window ") + id + " to draw on (--window-id or $XSCREENSAVER_WINDOW)");
       foreign_ = foreign;
     }
     if (fullScreen()) covers_ = CoverOtherDisplays();
     window_ = MakeShowWindow(options, foreign);
+    watch_.Follow(foreign ? foreign : XWindowOf(window_.get()));
     context_ = std::make_unique<GlContext>(window_.get());
     if (SDL_GL_MakeCurrent(window_.get(), context_->context) != 0)
       throw FatalRun(std::string("the GL context cannot be made current: ") + SDL_GetError());
@@ -304,11 +311,15 @@ class ShowSurface {
     return false;
   }
 
+  // Whether anybody can see the picture: its window mapped, not wholly
+  // covered, the display powered on.
+  bool Seen() { return watch_.Seen(); }
+
   // Where this run stands among a daemon's runs, one a monitor.
   ScreenPlace Place() {
     if (!foreignRect_) return {};
     // SDL lists RandR's outputs only; a daemon counts Xinerama's heads.
-    std::vector<ScreenRect> monitors = watch_->Monitors();
+    std::vector<ScreenRect> monitors = watch_.Monitors();
     const int displays = monitors.empty() ? SDL_GetNumVideoDisplays() : 0;
     for (int i = 0; i < displays; ++i) {
       SDL_Rect bounds;
@@ -322,10 +333,11 @@ class ShowSurface {
   // times a second.
   std::optional<PictureSize> Size() {
     if (foreign_) {
+      if (watch_.Gone()) return std::nullopt;
       const std::int64_t now = MonotonicMicroseconds();
       if (now - lastAsked_ >= 250000) {
         lastAsked_ = now;
-        foreignRect_ = watch_->Geometry(foreign_);
+        foreignRect_ = watch_.Geometry(foreign_);
       }
       if (!foreignRect_) return std::nullopt;
       return PictureSize{static_cast<std::uint32_t>(foreignRect_->width),
@@ -338,7 +350,7 @@ class ShowSurface {
 
  private:
   const NativeOptions& options_;
-  std::optional<XWindowWatch> watch_;
+  XWindowWatch watch_;
   std::uint64_t foreign_ = 0;
   std::optional<ScreenRect> foreignRect_;
   std::int64_t lastAsked_ = 0;
@@ -371,6 +383,8 @@ bool LoadRunSettings(Node& settings, SettingsFile& file, const NativeOptions& op
     for (const std::string& warning : warnings) std::fprintf(stderr, "brisane: %s\n", warning.c_str());
   }
   LoadFileSettings(settings, file);
+  // The file keeps the program's own setting too, so --save writes it.
+  settings.Get(kMaxFrameRateKey) = Value(MaxFrameRate(settings));
   ApplyOverrides(settings, options);
   return readable;
 }
@@ -394,14 +408,15 @@ int RunNative(const NativeOptions& options) {
     ShowSurface surface(options);
     const ScreenPlace place = surface.Place();
     if (!place.plays()) settings.Get(key::DisableSound) = Value(std::int32_t{1});
-    Pacing pacing(SDL_GL_SetSwapInterval(1) == 0, static_cast<std::uint32_t>(desktop.refresh_rate));
+    Pacing pacing(SDL_GL_SetSwapInterval(1) == 0, static_cast<std::uint32_t>(desktop.refresh_rate),
+                  static_cast<std::uint32_t>(MaxFrameRate(settings)));
 
     // Show: built for a picture size, built again when the size holds another
     // for a moment (a window being dragged larger is scaled meanwhile).
     SteadyClock clock;
     LcgRandom random;
     EmbeddedResources resources;
-    std::unique_ptr<AudioDevice> audio;
+    std::unique_ptr<OpenAlAudio> audio;
     bool silenceSaid = false;
     const auto build = [&](PictureSize size) {
       auto stage = std::make_unique<Stage>();
@@ -497,13 +512,29 @@ int RunNative(const NativeOptions& options) {
       }
     };
 
+    // While nobody can see it the show rests: no frames, its sounds paused,
+    // a look a few times a second; seen again, it goes on where the clock says.
+    bool resting = false;
+    const auto rest = [&](bool now) {
+      if (now == resting) return;
+      resting = now;
+      if (audio) audio->Pause(now);
+    };
     bool running = true;
     while (running && !g_stopRequested) {
       SDL_Event event;
       while (running && SDL_PollEvent(&event)) running = handle(event);
       if (!running || g_stopRequested) break;
+      if (options.seconds > 0 && firstFrame &&
+          static_cast<double>(MonotonicMicroseconds() - firstFrameUs) >= options.seconds * 1e6)
+        break;
       size = surface.Size();
       if (!size) break;  // the daemon took its window away: nothing to draw on
+      rest(!surface.Seen());
+      if (resting) {
+        if (SDL_WaitEventTimeout(&event, 250)) running = handle(event);
+        continue;
+      }
       if (*size != built && size->width > 0 && size->height > 0) {
         const std::int64_t now = MonotonicMicroseconds();
         if (!sizeChangedUs) sizeChangedUs = now;
@@ -517,9 +548,6 @@ int RunNative(const NativeOptions& options) {
         sizeChangedUs = 0;
       }
       if (stage->show->Frame(*stage->display.device(), present) == FrameStatus::DisplayLost) break;
-      if (options.seconds > 0 && firstFrame &&
-          static_cast<double>(lastFrameUs - firstFrameUs) >= options.seconds * 1e6)
-        break;
     }
 
     // The show goes before the sound device, then the surface.

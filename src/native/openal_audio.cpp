@@ -153,8 +153,21 @@ struct OpenAlAudio::Context {
     alSpeedOfSound(std::isfinite(speed) ? speed : std::numeric_limits<float>::max());
   }
 
+  // The device stops mixing where it can (a software mixer costs processor
+  // time even for silence); the listener's gain silences it everywhere.
+  void ApplyPause() {
+    if (alcGetCurrentContext() != context) alcMakeContextCurrent(context);
+    alListenerf(AL_GAIN, paused ? 0.0f : 1.0f);
+    if (!alcIsExtensionPresent(device, "ALC_SOFT_pause_device")) return;
+    using DeviceCall = void(ALC_APIENTRY*)(ALCdevice*);
+    if (auto call = reinterpret_cast<DeviceCall>(
+            alcGetProcAddress(device, paused ? "alcDevicePauseSOFT" : "alcDeviceResumeSOFT")))
+      call(device);
+  }
+
   ALCdevice* device;
   ALCcontext* context;
+  bool paused = false;
   ListenerParameters listener;
   std::vector<OpenAlBuffer*> buffers;  // live, for the listener-wide changes and a new device
 
@@ -411,7 +424,14 @@ bool OpenAlAudio::Context::MoveToNewDevice() {
   Start();
   ApplyListener();
   for (OpenAlBuffer* buffer : buffers) buffer->Rebuild();
+  if (paused) ApplyPause();
   return true;
+}
+
+void OpenAlAudio::Pause(bool paused) {
+  if (context_->paused == paused) return;
+  context_->paused = paused;
+  context_->ApplyPause();
 }
 
 namespace {

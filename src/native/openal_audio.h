@@ -35,6 +35,9 @@ class OpenAlAudio final : public AudioDevice {
   HResult SetDistanceFactor(float metresPerUnit) override;
   // Nothing ever holds the device away from us, so nothing waits on this.
   void Sleep(std::uint32_t milliseconds) override;
+  // Silences every sound where it is, and lets the device stop mixing, while
+  // nobody can see the show; false resumes them.
+  void Pause(bool paused);
 
   // Shared by the device and its buffers, so the context outlives every
   // source and buffer made on it whatever order their owners go in.

@@ -1,5 +1,6 @@
 #include "native/options.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -161,6 +162,10 @@ bool ParseWindowSize(std::string_view text, std::int32_t& width, std::int32_t& h
   width = static_cast<std::int32_t>(w);
   height = static_cast<std::int32_t>(h);
   return true;
+}
+
+std::string MaxFpsAccepts() {
+  return "0 (the display's rate) to " + std::to_string(kHighestMaxFrameRate) + " frames a second";
 }
 
 class Parser {
@@ -377,6 +382,21 @@ class Parser {
         Set(kCameraKeys[static_cast<std::size_t>(camera - 1)], std::int32_t{name == "camera"});
       return true;
     }
+    if (name == "max-fps") {
+      std::int64_t fps = 0;
+      if (Whole(option, 0, kHighestMaxFrameRate, MaxFpsAccepts(), fps, error))
+        Set(kMaxFrameRateKey, static_cast<std::int32_t>(fps));
+      return true;
+    }
+    if (name == "delay") {
+      // The daemons' convention: microseconds between frames, 0 for none.
+      std::int64_t delay = 0;
+      if (Whole(option, 0, 1000000, "0 to 1000000 microseconds", delay, error))
+        Set(kMaxFrameRateKey, static_cast<std::int32_t>(delay == 0 ? 0 : std::clamp<std::int64_t>(
+                                                                            (1000000 + delay / 2) / delay, 1,
+                                                                            kHighestMaxFrameRate)));
+      return true;
+    }
     if (name == "flag-file" || name == "flag-picture") {
       std::string_view path;
       if (!TakeValue(option, "the path of a JPEG picture", path, error)) return true;
@@ -421,6 +441,12 @@ OptionsParseResult ParseNativeOptions(int argc, const char* const* argv, const c
   result.error = parser.Run(windowEnv);
   if (!result.ok()) result.options = NativeOptions{};
   return result;
+}
+
+std::int32_t MaxFrameRate(Node& settings) {
+  if (!settings.Has(kMaxFrameRateKey, ValueType::Int)) return kDefaultMaxFrameRate;
+  const std::int32_t fps = settings.Get(kMaxFrameRateKey).AsInt();
+  return fps >= 0 && fps <= kHighestMaxFrameRate ? fps : kDefaultMaxFrameRate;
 }
 
 void ApplyOverrides(Node& settings, const NativeOptions& options) {
@@ -470,6 +496,10 @@ std::string NativeUsage(std::string_view program) {
                                  Format("%.2f", GammaLevel(Spec(key::GammaControl).defaultValue)) + "]");
   AddLine(text, "--volume DB", "volume of the ambient sounds, " + VolumeRange() + " [" +
                                    Decibels(Spec(key::MasterVolume).defaultValue) + "]");
+  AddLine(text, "--max-fps N", "frames a second at most, " + MaxFpsAccepts() + " [" +
+                                  std::to_string(kDefaultMaxFrameRate) + "]");
+  AddLine(text, "--delay USECS", "the same as a pause between frames (0 for none), as the");
+  AddLine(text, "", "screensaver's settings page gives it");
   AddLine(text, "--flag-file PATH", "fly a JPEG picture: --flag " + std::to_string(kCustomFlag) + " with that picture");
   AddLine(text, "--flag-picture PATH", "the picture --flag " + std::to_string(kCustomFlag) + " flies, choosing no flag");
 

@@ -25,6 +25,16 @@ struct SettingOverride {
   Value value;
 };
 
+// The native program's own setting, kept in its settings file beside the
+// shared ones: frames a second at most, 0 for the display's own rate.
+inline constexpr std::string_view kMaxFrameRateKey = "MaxFrameRate";
+inline constexpr std::int32_t kDefaultMaxFrameRate = 30;
+inline constexpr std::int32_t kHighestMaxFrameRate = 1000;
+
+// The frame-rate cap the settings hold: the default when the value is
+// missing, not a whole number or out of range.
+std::int32_t MaxFrameRate(Node& settings);
+
 struct NativeOptions {
   RunTarget target = RunTarget::FullScreen;
   std::uint64_t windowId = 0;  // ForeignWindow only: an X window id

@@ -1,9 +1,12 @@
 #include "native/x11_window.h"
 
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xinerama.h>
+#include <X11/extensions/dpms.h>
 
 #include <atomic>
+#include <chrono>
 
 namespace brisane {
 
@@ -24,9 +27,32 @@ std::uint64_t ScreenRootWindow() {
   return x ? RootWindow(x.get(), DefaultScreen(x.get())) : 0;
 }
 
+std::uint64_t XWindowOf(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
+  return info.info.x11.window;
+}
+
 struct XWindowWatch::Impl {
   Display* display = XOpenDisplay(nullptr);
   XErrorHandler previous = XSetErrorHandler(CountError);
+  ::Window followed = 0;
+  bool mapped = true, covered = false, powerOff = false, gone = false;
+
+  void TakeEvents() {
+    while (XPending(display)) {
+      XEvent event;
+      XNextEvent(display, &event);
+      if (event.xany.window != followed) continue;
+      if (event.type == MapNotify) mapped = true;
+      if (event.type == UnmapNotify) mapped = false;
+      if (event.type == DestroyNotify) gone = true;
+      if (event.type == VisibilityNotify) covered = event.xvisibility.state == VisibilityFullyObscured;
+    }
+  }
+  bool dpms = false;
+  std::chrono::steady_clock::time_point nextPowerCheck{};
 };
 
 XWindowWatch::XWindowWatch() : impl_(std::make_unique<Impl>()) {}
@@ -51,6 +77,38 @@ std::optional<ScreenRect> XWindowWatch::Geometry(std::uint64_t window) {
   XSync(display, False);
   if (g_xErrors != before) return std::nullopt;
   return ScreenRect{x, y, attributes.width, attributes.height};
+}
+
+void XWindowWatch::Follow(std::uint64_t window) {
+  Impl& x = *impl_;
+  if (!x.display || !window) return;
+  x.followed = static_cast<::Window>(window);
+  XSelectInput(x.display, x.followed, VisibilityChangeMask | StructureNotifyMask);
+  XWindowAttributes attributes = {};
+  if (XGetWindowAttributes(x.display, x.followed, &attributes)) x.mapped = attributes.map_state == IsViewable;
+  int event = 0, error = 0;
+  x.dpms = DPMSQueryExtension(x.display, &event, &error) && DPMSCapable(x.display);
+}
+
+bool XWindowWatch::Seen() {
+  Impl& x = *impl_;
+  if (!x.display || !x.followed) return true;
+  x.TakeEvents();
+  const auto now = std::chrono::steady_clock::now();
+  if (x.dpms && now >= x.nextPowerCheck) {
+    x.nextPowerCheck = now + std::chrono::milliseconds(250);
+    CARD16 level = DPMSModeOn;
+    BOOL enabled = False;
+    x.powerOff = DPMSInfo(x.display, &level, &enabled) && enabled && level != DPMSModeOn;
+  }
+  return x.mapped && !x.covered && !x.powerOff && !x.gone;
+}
+
+bool XWindowWatch::Gone() {
+  Impl& x = *impl_;
+  if (!x.display || !x.followed) return false;
+  x.TakeEvents();
+  return x.gone;
 }
 
 std::vector<ScreenRect> XWindowWatch::Monitors() {

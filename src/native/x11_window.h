@@ -9,10 +9,14 @@
 
 #include "shell/host_rules.h"
 
+struct SDL_Window;
+
 namespace brisane {
 
 // The default screen's root window of $DISPLAY; 0 when no display opens.
 std::uint64_t ScreenRootWindow();
+// The X window of an SDL window; 0 when it has none (another video driver).
+std::uint64_t XWindowOf(SDL_Window* window);
 
 // Watches a window of another program (or the root) over a connection of its
 // own: SDL follows neither the size nor the end of a window it did not make.
@@ -30,6 +34,16 @@ class XWindowWatch {
   // Where the window is on its screen and its size; nothing when it does not
   // exist (never did, or is gone) or no display opens.
   std::optional<ScreenRect> Geometry(std::uint64_t window);
+  // Starts following whether the window can be seen: mapped, not wholly
+  // covered, and the display not powered off.
+  void Follow(std::uint64_t window);
+  // Whether the followed window can be seen, after the events so far (the
+  // display's power is asked at most a few times a second). True when
+  // nothing is followed or X cannot say.
+  bool Seen();
+  // Whether the followed window was destroyed, after the events so far.
+  bool Gone();
+
   // The monitors as a screensaver daemon sees them: Xinerama's heads (which
   // servers with RandR fill from their outputs, the primary first); empty
   // when X lists none.

@@ -1,5 +1,7 @@
 #include "render/frame_pacer.h"
 
+#include <algorithm>
+
 namespace brisane {
 
 namespace {
@@ -12,6 +14,12 @@ constexpr std::uint32_t kHighestHz = 1000;
 
 FramePacer::FramePacer(std::uint32_t refreshHz)
     : hz_(refreshHz >= kLowestHz && refreshHz <= kHighestHz ? refreshHz : kFallbackHz) {}
+
+FramePacer FramePacer::Capped(std::uint32_t fps) {
+  FramePacer pacer(kFallbackHz);
+  pacer.hz_ = std::clamp(fps, 1u, kHighestHz);
+  return pacer;
+}
 
 std::int64_t FramePacer::WaitBeforePresent(std::int64_t nowUs) const {
   if (!started_) return 0;

@@ -14,6 +14,9 @@ class FramePacer {
   // refreshHz as the display reports it; 0 and 1 (the hardware's default)
   // or a rate no display has mean it did not say: 60 Hz then.
   explicit FramePacer(std::uint32_t refreshHz);
+  // A rate a user chose rather than a display reported: 1 to 1000 frames a
+  // second, kept as asked within that.
+  static FramePacer Capped(std::uint32_t fps);
 
   std::uint32_t hz() const { return hz_; }
   // Microseconds to wait from nowUs before the next frame is presented; 0

@@ -29,29 +29,24 @@ def screenshot(name):
 class XWindow:
     """A plain X window of another program, as a daemon or a dialog gives one."""
     def __init__(self, width, height):
-        self.x = x = ctypes.CDLL("libX11.so.6")
-        x.XOpenDisplay.restype = ctypes.c_void_p
-        x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x.XDefaultRootWindow.restype = ctypes.c_ulong
-        x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        x.XCreateSimpleWindow.restype = ctypes.c_ulong
-        x.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
-        for name in ("XMapWindow", "XDestroyWindow"):
-            getattr(x, name).argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-        x.XResizeWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_uint, ctypes.c_uint]
-        x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-        self.display = x.XOpenDisplay(None)
-        self.id = x.XCreateSimpleWindow(self.display, x.XDefaultRootWindow(self.display), 0, 0, width, height, 0, 0, 0)
-        x.XMapWindow(self.display, self.id)
-        x.XSync(self.display, 0)
+        self.x = ctypes.CDLL("libX11.so.6")
+        self.x.XOpenDisplay.restype = ctypes.c_void_p
+        self.x.XDefaultRootWindow.restype = self.x.XCreateSimpleWindow.restype = ctypes.c_ulong
+        self.display = ctypes.c_void_p(self.x.XOpenDisplay(None))
+        root = ctypes.c_ulong(self.x.XDefaultRootWindow(self.display))
+        self.id = self.x.XCreateSimpleWindow(self.display, root, 0, 0, width, height, 0, ctypes.c_ulong(0),
+                                             ctypes.c_ulong(0))
+        self.call("XMapWindow")
 
-    def resize(self, width, height):
-        self.x.XResizeWindow(self.display, self.id, width, height)
+    def call(self, name, *args):
+        getattr(self.x, name)(self.display, ctypes.c_ulong(self.id), *args)
         self.x.XSync(self.display, 0)
 
-    def destroy(self):
-        self.x.XDestroyWindow(self.display, self.id)
-        self.x.XSync(self.display, 0)
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def ends_within(process, seconds):
@@ -150,11 +145,11 @@ class NativeShowTests(unittest.TestCase):
         window = XWindow(320, 240)
         p = self.start("--window-id", str(window.id))
         self.shot_when_drawn(p, "embedded_small.png")
-        window.resize(640, 480)
+        window.call("XResizeWindow", 640, 480)
         time.sleep(3)
         grown = screenshot("embedded_grown.png")
         self.assertGreater(colours(grown, "320x240+320+0"), 1000, "the picture fills the grown window")
-        window.destroy()
+        window.call("XDestroyWindow")
         code, _, err = self.finished(p, 5)
         self.assertEqual(code, 0, err)
         self.assertNotIn("X Error", err)
@@ -165,6 +160,29 @@ class NativeShowTests(unittest.TestCase):
         code, _, err = self.finished(self.start("--window", "320x240", "--seconds", "1", "--flag-file", fifo), 60)
         self.assertEqual(code, 0, err)
         self.assertIn("flag.jpg: not a file that can be read at once; the ship flies its own flag", err)
+
+    def test_unseen_it_rests_and_seen_again_it_draws_at_the_rate_asked(self):
+        p = self.start("--window", "320x240", "--max-fps", "10", "--figures")
+        self.shot_when_drawn(p, "rest_before.png")
+        shown = subprocess.check_output(["xdotool", "search", "--name", "^Brisane 3D Screensaver$"], text=True).split()[0]
+        for hide, show, seconds in ((["windowunmap", shown], ["windowmap", shown], 10), (None, None, 4)):
+            cover = None
+            if hide:
+                xdotool(*hide)
+            else:
+                cover = XWindow(1024, 768)  # over the whole screen
+            time.sleep(0.5)
+            before = cpu_seconds(p.pid)
+            time.sleep(seconds)
+            self.assertLess(cpu_seconds(p.pid) - before, 0.01 * seconds, "resting, unmapped or covered")
+            xdotool(*show) if show else cover.call("XDestroyWindow")
+        time.sleep(1)
+        shots = [screenshot(f"rest_after_{i}.png") for i in range(2) if not time.sleep(1)]
+        self.assertGreater(difference(*shots, "320x240+352+264"), 0.5, "drawing again")
+        p.terminate()
+        self.assertEqual(ends_within(p, 1), 0)
+        frames, seconds = (float(f.split("=")[1]) for f in p.stdout.read().split()[1:])
+        self.assertLessEqual(frames, 10 * seconds + 2, "at most the 10 frames a second asked for")
 
     def test_full_screen_ends_when_another_window_takes_the_keyboard(self):
         p = self.start()
