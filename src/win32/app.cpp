@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #include "win32/config_dialog.h"
 #include "win32/fatal_error.h"
@@ -98,7 +100,7 @@ int App::RunMessageLoop() {
   PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
   while (msg.message != WM_QUIT) {
     bool got;
-    if (shell_.active) {
+    if (shell_.active && !shell_.displayOff) {
       got = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) != 0;
     } else {
       const BOOL r = GetMessageA(&msg, nullptr, 0, 0);
@@ -109,7 +111,7 @@ int App::RunMessageLoop() {
       if (msg.message == WM_QUIT) break;
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
-    } else if (shell_.active) {
+    } else if (shell_.active && !shell_.displayOff) {
       if (shell_.preview) {
         WaitMessage();  // the preview only repaints its picture
       } else {
@@ -229,6 +231,7 @@ LRESULT App::StartShow(HWND window) {
     return -1;
   }
   if (FAILED(display_.LoadSettings(settings_))) return -1;
+  displayState_.Register(window);
   if (FAILED(display_.InitDirectDraw(window, settings_.Get(key::UseDesktopRes).AsInt() != 0))) return -1;
   if (FAILED(display_.InitDirect3D())) return -1;
   const ShowStartHooks hooks{[this, window] { return OpenSound(window); },
@@ -247,6 +250,50 @@ void App::StopShow() {
   overlay_.FreeFont();
   TakeDownShow();
   PostQuitMessage(0);
+}
+
+namespace {
+
+// GUID_CONSOLE_DISPLAY_STATE; its reports carry one DWORD.
+constexpr GUID kConsoleDisplayState = {0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}};
+constexpr WPARAM kPowerSettingChange = 0x8013;  // PBT_POWERSETTINGCHANGE
+constexpr DWORD kNotifyWindowHandle = 0;         // DEVICE_NOTIFY_WINDOW_HANDLE
+
+// POWERBROADCAST_SETTING with its one DWORD of data.
+struct DisplayStateReport {
+  GUID setting;
+  DWORD length;
+  DWORD state;
+};
+
+// Found at run time: older systems have neither call.
+template <typename Call>
+Call User32Call(const char* name) {
+  return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+}  // namespace
+
+void DisplayStateNotification::Register(HWND window) {
+  using RegisterCall = void*(WINAPI*)(HANDLE, const GUID*, DWORD);
+  if (handle_) return;
+  if (auto call = User32Call<RegisterCall>("RegisterPowerSettingNotification"))
+    handle_ = call(window, &kConsoleDisplayState, kNotifyWindowHandle);
+}
+
+DisplayStateNotification::~DisplayStateNotification() {
+  using UnregisterCall = BOOL(WINAPI*)(void*);
+  if (!handle_) return;
+  if (auto call = User32Call<UnregisterCall>("UnregisterPowerSettingNotification")) call(handle_);
+}
+
+bool DisplayStateNotification::StateOf(WPARAM wParam, LPARAM lParam, DWORD& state) {
+  if (wParam != kPowerSettingChange || !lParam) return false;
+  DisplayStateReport report;
+  std::memcpy(&report, reinterpret_cast<const void*>(lParam), offsetof(DisplayStateReport, state));
+  if (!IsEqualGUID(report.setting, kConsoleDisplayState) || report.length < sizeof(DWORD)) return false;
+  std::memcpy(&state, reinterpret_cast<const char*>(lParam) + offsetof(DisplayStateReport, state), sizeof state);
+  return true;
 }
 
 // Any movement after the first mouse message ends the show.
@@ -288,6 +335,17 @@ LRESULT App::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       break;
     case WM_SYSKEYDOWN:
       return 0;  // Alt and F10 combinations do nothing
+    case WM_POWERBROADCAST: {
+      DWORD state = 1;
+      if (!preview && DisplayStateNotification::StateOf(wParam, lParam, state)) {
+        shell_.displayOff = state == 0;
+        // The report is sent, not posted: a loop asleep in GetMessage would
+        // sleep on after it without a message of its own.
+        if (!shell_.displayOff) PostMessageA(window, WM_NULL, 0, 0);
+        return TRUE;
+      }
+      break;
+    }
     case WM_ACTIVATEAPP:
       if (wParam == FALSE) SendMessageA(window, WM_CLOSE, 0, 0);
       break;

@@ -23,6 +23,25 @@ struct ShellState {
   bool preview = false;
   HWND parentWindow = nullptr;
   bool active = true;  // while set, the loop polls and draws frames
+  // The system said the display is off: no frames until it is back on.
+  bool displayOff = false;
+};
+
+// The system's word on the console display (on, off, dimmed), asked for
+// while the show's window lives; nothing on systems that cannot give it.
+class DisplayStateNotification {
+ public:
+  DisplayStateNotification() = default;
+  ~DisplayStateNotification();
+  DisplayStateNotification(const DisplayStateNotification&) = delete;
+  DisplayStateNotification& operator=(const DisplayStateNotification&) = delete;
+  void Register(HWND window);
+  // The display's state from a WM_POWERBROADCAST, when it is that report:
+  // 0 off, 1 on, 2 dimmed.
+  static bool StateOf(WPARAM wParam, LPARAM lParam, DWORD& state);
+
+ private:
+  void* handle_ = nullptr;
 };
 
 struct WindowState {
@@ -94,6 +113,7 @@ class App {
   BackBufferText overlay_{display_};
   std::unique_ptr<ShowHost> show_;
   OtherMonitors otherMonitors_;  // black covers beside the full-screen show
+  DisplayStateNotification displayState_;
 };
 
 }  // namespace brisane

@@ -4,8 +4,9 @@ import subprocess
 import tempfile
 import time
 
-from winenv import (DESKTOP, DISPLAY_DRIVER, HARNESS, SCR, WINE, WineCase, colours, device_table, ends_within,
-                    fields, finish, mean_colour, set_settings, wait_for_x_window, windows_path, x_windows, xdotool)
+from winenv import (DESKTOP, DISPLAY_DRIVER, HARNESS, SCR, WINE, WineCase, colours, device_table, difference,
+                    ends_within, fields, finish, mean_colour, screenshot, set_settings, wait_for_x_window, windows_path,
+                    x_windows, xdotool)
 
 DISPLAY_DRIVER_WIN = windows_path(DISPLAY_DRIVER)
 
@@ -39,6 +40,20 @@ class DisplayTests(WineCase):
         out.seek(0)
         self.assertEqual(fields(out.read()).get("exit"), "0", "a key ends the full-screen show with 0")
         self.assertEqual(finish(HARNESS, "inspect", "1000")[1]["screen"], "1024,768", "the desktop's mode is back")
+
+    def test_the_display_off_stops_the_frames_until_it_is_back(self):
+        p = self.launch(DISPLAY_DRIVER, "displayoff", stdin=subprocess.PIPE)
+        self.shot_when_drawn("display_on.png")
+        moved = {}
+        for state in ("off", "on"):
+            p.stdin.write(state + "\n")
+            p.stdin.flush()
+            self.assertEqual(p.stdout.readline().strip(), "state=" + state)
+            moved[state] = difference(*(screenshot(f"display_{state}_{i}.png") for i in range(2) if not time.sleep(1)))
+        p.stdin.close()
+        self.assertEqual(ends_within(p, 15), 0)
+        self.assertLess(moved["off"], 0.05, "the picture holds: no frames while the display is off")
+        self.assertGreater(moved["on"], 0.5, "frames again once it is back")
 
     def test_a_mode_change_under_the_full_screen_show_ends_it_cleanly(self):
         # Someone else (the secure desktop, a remote session) takes the display.

@@ -9,10 +9,13 @@
 //                    running show, which must end by itself
 //   fatalframe       a fatal error raised by a pass of the third frame (exit code 1)
 //   refused          the show's window refused at its creation (exit code 1)
+//   displayoff       a running show given the system's display-off and display-on
+//                    reports, one a line of standard input ("off", "on")
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "win32/app.h"
@@ -236,6 +239,29 @@ int Refused() {
 }
 
 // A virtual desktop's launcher does not pass the exit code on: print it.
+// Each line of standard input, "off" or "on", reported to the show as a
+// system reports the console display's state; its end closes the show.
+DWORD WINAPI ReportDisplayStates(LPVOID window) {
+  char line[16];
+  while (std::fgets(line, sizeof line, stdin)) {
+    const DWORD state = std::strncmp(line, "off", 3) == 0 ? 0 : 1;
+    struct { GUID setting; DWORD length, state; } setting = {
+        {0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}}, sizeof(DWORD), state};
+    SendMessageA(static_cast<HWND>(window), WM_POWERBROADCAST, 0x8013, reinterpret_cast<LPARAM>(&setting));
+    std::printf("state=%s\n", state ? "on" : "off");
+    std::fflush(stdout);
+  }
+  PostMessageA(static_cast<HWND>(window), WM_CLOSE, 0, 0);
+  return 0;
+}
+
+int DisplayOff() {
+  App app(GetModuleHandleA(nullptr), SettingsRoot);
+  if (FAILED(app.InitWindow())) return 1;
+  CloseHandle(CreateThread(nullptr, 0, ReportDisplayStates, app.shell().mainWindow, 0, nullptr));
+  return app.RunMessageLoop();
+}
+
 int Run(int argc, char** argv) {
   std::string line;
   for (int i = 2; i < argc; ++i) line += std::string(i > 2 ? " " : "") + "\"" + argv[i] + "\"";
@@ -263,6 +289,7 @@ int main(int argc, char** argv) {
   if (command == "lost") return Lost();
   if (command == "fatalframe") return FatalFrame();
   if (command == "refused") return Refused();
+  if (command == "displayoff") return DisplayOff();
   if (command == "run" && argc > 2) return Run(argc, argv);
   std::fprintf(stderr,
                "usage: display_driver list|frames SECONDS|eightbit|lost|fatalframe|refused|run PROGRAM ARGS\n");
