@@ -43,6 +43,20 @@ class XWindow:
         self.x.XSync(self.display, 0)
 
 
+def screen_saver_on():
+    """Whether the X server's own screen saver is on (idle for the time xset gave it)."""
+    class Info(ctypes.Structure):
+        _fields_ = [("window", ctypes.c_ulong), ("state", ctypes.c_int), ("kind", ctypes.c_int)] + \
+                   [(name, ctypes.c_ulong) for name in ("til_or_since", "idle", "event_mask")]
+    x, xss = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXss.so.1")
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    x.XDefaultRootWindow.restype = ctypes.c_ulong
+    display, info = ctypes.c_void_p(x.XOpenDisplay(None)), Info()
+    xss.XScreenSaverQueryInfo(display, ctypes.c_ulong(x.XDefaultRootWindow(display)), ctypes.byref(info))
+    x.XCloseDisplay(display)
+    return info.state == 1
+
+
 def cpu_seconds(pid):
     with open(f"/proc/{pid}/stat") as f:
         fields = f.read().rsplit(")", 1)[1].split()
@@ -179,6 +193,10 @@ class NativeShowTests(unittest.TestCase):
         time.sleep(1)
         shots = [screenshot(f"rest_after_{i}.png") for i in range(2) if not time.sleep(1)]
         self.assertGreater(difference(*shots, "320x240+352+264"), 0.5, "drawing again")
+        subprocess.run(["xset", "s", "1", "0"], check=True)
+        self.addCleanup(subprocess.run, ["xset", "s", "off"])
+        time.sleep(2)
+        self.assertTrue(screen_saver_on(), "drawing, it does not hold the display awake")
         p.terminate()
         self.assertEqual(ends_within(p, 1), 0)
         frames, seconds = (float(f.split("=")[1]) for f in p.stdout.read().split()[1:])
