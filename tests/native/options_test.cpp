@@ -53,6 +53,8 @@ TEST(NativeOptionsTest, EachOptionReachesItsKeyWithOneOrTwoDashes) {
       {{"--gamma", "1.25"}, key::GammaControl, 75},       {{"--gamma", "0.5"}, key::GammaControl, 0},
       {{"--gamma", "1,15"}, key::GammaControl, 65},       {{"--gamma", "1.5"}, key::GammaControl, 100},
       {{"--camera", "3"}, key::Camera3, 1},               {{"--no-camera", "7"}, key::Camera7, 0},
+      {{"--max-fps", "0"}, kMaxFrameRateKey, 0},          {{"--delay", "16667"}, kMaxFrameRateKey, 60},  // rounded
+      {{"--delay", "0"}, kMaxFrameRateKey, 0},            {{"--delay", "1000000"}, kMaxFrameRateKey, 1},
   };
   for (const auto& c : cases)
     for (const bool oneDash : {false, true}) {
@@ -147,6 +149,7 @@ TEST(NativeOptionsTest, BadValuesGiveOneLineNamingTheOptionAndWhatItTakes) {
       {{"--window-id", "0x"}, R"(--window-id: "0x")" + id},
       {{"--window", "800x0"}, R"(--window: "800x0" is not a size; it takes WIDTHxHEIGHT, 1 to 16384 pixels each)"},
       {{"--seconds", "0"}, R"(--seconds: "0" is out of range; it takes more than 0, up to 86400 seconds)"},
+      {{"--max-fps", "1001"}, R"(--max-fps: "1001" is out of range; it takes 0 (the display's rate) to 1000 frames a second)"},
       {{"--lighting=1"}, R"(unknown option "--lighting=1")" + help},
       {{"---fps"}, R"(unknown option "---fps")" + help},
       {{"--no-settings-file", "-camera-delay", "9", "-save"},
