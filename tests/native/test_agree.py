@@ -38,6 +38,9 @@ class AgreeTests(unittest.TestCase):
         os.makedirs(OUT, exist_ok=True)
         with tempfile.TemporaryDirectory() as win, tempfile.TemporaryDirectory() as native:
             code, text = stills([WINE, os.environ["BRISANE_STILL_WIN"]], "Z:" + win.replace("/", "\\"))
+            if code == 5:  # Wine could not make the off-screen surfaces this once (seen on a loaded machine)
+                print(text.strip(), "- once more")
+                code, text = stills([WINE, os.environ["BRISANE_STILL_WIN"]], "Z:" + win.replace("/", "\\"))
             self.assertEqual(code, 0, text)
             code, text = stills([os.environ["BRISANE_STILL_NATIVE"]], native)
             self.assertEqual(code, 0, text)
