@@ -302,7 +302,8 @@ class ShowSurface {
   // Drawn into another program's window or the root, the input is the daemon's.
   bool ownInput() const { return !foreign_; }
   SDL_Window* window() const { return window_.get(); }
-  bool IsCover(std::uint32_t windowId) const {
+  // Paints the window black again if it is one of the covers; whether it was.
+  bool RepaintIfCover(std::uint32_t windowId) const {
     for (const WindowPtr& cover : covers_)
       if (SDL_GetWindowID(cover.get()) == windowId) {
         PaintBlack(cover.get());
@@ -479,7 +480,8 @@ int RunNative(const NativeOptions& options) {
         case SDL_QUIT:
           return false;
         case SDL_WINDOWEVENT:
-          if (event.window.event == SDL_WINDOWEVENT_EXPOSED && surface.IsCover(event.window.windowID)) return true;
+          if (event.window.event == SDL_WINDOWEVENT_EXPOSED && surface.RepaintIfCover(event.window.windowID))
+            return true;
           if (event.window.windowID != showWindow) return true;
           if (event.window.event == SDL_WINDOWEVENT_CLOSE) return false;
           if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) hadFocus = true;

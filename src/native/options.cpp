@@ -391,10 +391,10 @@ class Parser {
     if (name == "delay") {
       // The daemons' convention: microseconds between frames, 0 for none.
       std::int64_t delay = 0;
-      if (Whole(option, 0, 1000000, "0 to 1000000 microseconds", delay, error))
-        Set(kMaxFrameRateKey, static_cast<std::int32_t>(delay == 0 ? 0 : std::clamp<std::int64_t>(
-                                                                            (1000000 + delay / 2) / delay, 1,
-                                                                            kHighestMaxFrameRate)));
+      if (!Whole(option, 0, 1000000, "0 to 1000000 microseconds", delay, error)) return true;
+      const std::int64_t fps =
+          delay == 0 ? 0 : std::clamp<std::int64_t>((1000000 + delay / 2) / delay, 1, kHighestMaxFrameRate);
+      Set(kMaxFrameRateKey, static_cast<std::int32_t>(fps));
       return true;
     }
     if (name == "flag-file" || name == "flag-picture") {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -66,6 +67,42 @@ void FormatKey(const MemorySettingsStore::KeyData& key, const std::string& path,
   }
 }
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// One line of the file as both the reader and the rewriter see it.
+struct FileLine {
+  std::string_view whole;    // with its line end
+  std::string_view body;     // without it
+  std::string_view trimmed;  // without blanks around it
+
+  bool Ignored() const { return trimmed.empty() || trimmed[0] == '#' || trimmed[0] == ';'; }
+  bool Heading() const { return trimmed[0] == '['; }
+  // A heading's key below top; nothing for a damaged heading, whose lines
+  // are put nowhere: guessing their key could move values between keys.
+  std::optional<std::string> Section(const std::string& top) const {
+    if (trimmed.back() != ']' || trimmed.find(']') != trimmed.size() - 1) return std::nullopt;
+    const std::string_view path = Trim(trimmed.substr(1, trimmed.size() - 2));
+    return path.empty() ? top : top + "\\" + std::string(path);
+  }
+  std::size_t Equals() const { return body.find('='); }
+  // The name before '='; empty when there is none.
+  std::string_view Name() const {
+    return Equals() == std::string_view::npos ? std::string_view() : Trim(body.substr(0, Equals()));
+  }
+};
+
+FileLine TakeLine(std::string_view& text) {
+  const std::size_t end = text.find('\n');
+  FileLine line;
+  line.whole = text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
+  text.remove_prefix(line.whole.size());
+  line.body = line.whole;
+  if (line.body.ends_with('\n')) line.body.remove_suffix(1);
+  if (line.body.ends_with('\r')) line.body.remove_suffix(1);
+  line.trimmed = Trim(line.body);
+  return line;
+}
+
 std::string Lower(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -82,55 +119,45 @@ class Merger {
   Merger(MemorySettingsStore& store, std::string top) : store_(store), top_(std::move(top)) {}
 
   std::string Run(std::string_view text) {
-    if (text.starts_with("\xEF\xBB\xBF")) {
-      out_ += text.substr(0, 3);
-      text.remove_prefix(3);
+    if (text.starts_with(kByteOrderMark)) {
+      out_ += kByteOrderMark;
+      text.remove_prefix(kByteOrderMark.size());
     }
     const std::size_t firstEnd = text.find('\n');
     if (firstEnd != std::string_view::npos && firstEnd > 0 && text[firstEnd - 1] == '\r') eol_ = "\r\n";
-    std::string section = top_;
-    bool valid = true, leading = true;
+    std::optional<std::string> section = top_;
+    bool leading = true;
     while (!text.empty()) {
-      const std::size_t end = text.find('\n');
-      std::string_view line = text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
-      text.remove_prefix(line.size());
-      std::string_view body = line;
-      if (body.ends_with('\n')) body.remove_suffix(1);
-      if (body.ends_with('\r')) body.remove_suffix(1);
-      const std::string_view ending = line.substr(body.size());
-      const std::string_view trimmed = Trim(body);
-      if (trimmed.empty() || trimmed[0] == '#' || trimmed[0] == ';') {
-        out_ += line;
+      const FileLine line = TakeLine(text);
+      if (line.Ignored()) {
+        out_ += line.whole;
         if (leading) insertAt_ = out_.size();  // new top values go below the opening comments
         continue;
       }
       leading = false;
-      if (trimmed[0] == '[') {
-        if (valid) CloseSection(section);
-        valid = trimmed.back() == ']' && trimmed.find(']') == trimmed.size() - 1;
-        if (valid) {
-          const std::string_view path = Trim(trimmed.substr(1, trimmed.size() - 2));
-          section = path.empty() ? top_ : top_ + "\\" + std::string(path);
-        }
-        out_ += line;
+      if (line.Heading()) {
+        if (section) CloseSection(*section);
+        section = line.Section(top_);
+        out_ += line.whole;
         insertAt_ = out_.size();
         continue;
       }
-      const std::size_t equals = body.find('=');
-      const std::string_view name = equals == std::string_view::npos ? std::string_view() : Trim(body.substr(0, equals));
-      const std::string* data = valid && !name.empty() ? store_.Text(section, name) : nullptr;
+      const std::string_view name = line.Name();
+      const std::string* data = section && !name.empty() ? store_.Text(*section, name) : nullptr;
       if (!data || HasLineBreak(*data)) {
-        out_ += line;
+        out_ += line.whole;
         continue;
       }
-      const std::string_view value = body.substr(equals + 1);
-      out_ += body.substr(0, equals + 1 + (value.size() - TrimStart(value).size()));
+      // The tree's value, the line's name and layout kept.
+      const std::string_view value = line.body.substr(line.Equals() + 1);
+      out_ += line.body.substr(0, line.Equals() + 1 + (value.size() - TrimStart(value).size()));
       out_ += *data;
+      const std::string_view ending = line.whole.substr(line.body.size());
       out_ += ending.empty() ? eol_ : std::string(ending);
-      written_.insert(Id(section, name));
+      written_.insert(Id(*section, name));
       insertAt_ = out_.size();
     }
-    if (valid) CloseSection(section);
+    if (section) CloseSection(*section);
     if (const MemorySettingsStore::KeyData* key = store_.Find(top_)) AppendNew(*key, std::string());
     return out_;
   }
@@ -299,43 +326,29 @@ bool SettingsFile::Read(std::vector<std::string>& warnings) {
 void SettingsFile::Parse(std::string_view text, MemorySettingsStore& store, std::string_view topPath,
                          std::vector<std::string>& warnings) {
   const std::string top(topPath);
-  std::string section = top;
-  bool sectionValid = true;
+  std::optional<std::string> section = top;
   std::size_t lineNumber = 0;
   // Editors on Windows start a UTF-8 file with a byte-order mark; it is not
   // part of the first line's name.
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   while (!text.empty()) {
     ++lineNumber;
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-
-    const std::string_view trimmed = Trim(line);
-    if (trimmed.empty() || trimmed[0] == '#' || trimmed[0] == ';') continue;
+    const FileLine line = TakeLine(text);
+    if (line.Ignored()) continue;
     const std::string where = "line " + std::to_string(lineNumber) + ": ";
-    if (trimmed[0] == '[') {
-      // Lines under a damaged heading are not put anywhere: guessing their
-      // key could move values between keys.
-      sectionValid = trimmed.back() == ']' && trimmed.find(']') == trimmed.size() - 1;
-      if (!sectionValid) {
-        warnings.push_back(where + "damaged section heading; its lines are skipped");
-        continue;
-      }
-      const std::string_view path = Trim(trimmed.substr(1, trimmed.size() - 2));
-      section = path.empty() ? top : top + "\\" + std::string(path);
+    if (line.Heading()) {
+      section = line.Section(top);
+      if (!section) warnings.push_back(where + "damaged section heading; its lines are skipped");
       continue;
     }
-    if (!sectionValid) continue;
-    const std::size_t equals = line.find('=');
-    const std::string_view name = equals == std::string_view::npos ? std::string_view() : Trim(line.substr(0, equals));
+    if (!section) continue;
+    const std::string_view name = line.Name();
     if (name.empty()) {
       warnings.push_back(where + "not Name=value; skipped");
       continue;
     }
     // The value as the registry would hold it; blanks after '=' are layout.
-    store.SetText(section, name, TrimStart(line.substr(equals + 1)));
+    store.SetText(*section, name, TrimStart(line.body.substr(line.Equals() + 1)));
   }
 }
 

@@ -39,6 +39,8 @@ struct XWindowWatch::Impl {
   XErrorHandler previous = XSetErrorHandler(CountError);
   ::Window followed = 0;
   bool mapped = true, covered = false, powerOff = false, gone = false;
+  bool dpms = false;
+  std::chrono::steady_clock::time_point nextPowerCheck{};
 
   void TakeEvents() {
     while (XPending(display)) {
@@ -51,8 +53,6 @@ struct XWindowWatch::Impl {
       if (event.type == VisibilityNotify) covered = event.xvisibility.state == VisibilityFullyObscured;
     }
   }
-  bool dpms = false;
-  std::chrono::steady_clock::time_point nextPowerCheck{};
 };
 
 XWindowWatch::XWindowWatch() : impl_(std::make_unique<Impl>()) {}

@@ -47,10 +47,11 @@ void RepairTypes(Node& root, const DisplayDefaults& display) {
 
 HResult LoadSettings(Node& root, SettingsKey& currentUser, DeviceTable& table, const FatalSink& fatal) {
   if (Failed(SelectDefaultDevice(table, fatal))) return kEFail;
-  PutDefaults(root, DefaultsOf(table));
+  const DisplayDefaults defaults = DefaultsOf(table);
+  PutDefaults(root, defaults);
 
   if (!root.Load(currentUser, SettingsKeyPath())) return kOk;
-  RepairTypes(root, DefaultsOf(table));
+  RepairTypes(root, defaults);
 
   const std::int32_t deviceNum = root.Get(key::DeviceNum).AsInt();
   if (static_cast<std::uint32_t>(deviceNum) >= table.NumDevices()) {
