@@ -27,6 +27,7 @@
 #include "native/gl_display.h"
 #include "native/openal_audio.h"
 #include "native/settings_file.h"
+#include "native/wayland_session.h"
 #include "native/x11_window.h"
 #include "platform/random.h"
 #include "render/frame_pacer.h"
@@ -83,7 +84,15 @@ std::int64_t MonotonicMicroseconds() {
 }
 
 struct SdlVideo {
-  SdlVideo() {
+  explicit SdlVideo(const NativeOptions& options) {
+    const bool xWindow = options.target == RunTarget::ForeignWindow || options.target == RunTarget::Root;
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const DriverChoice choice = ChooseVideoDriver(xWindow, std::getenv("SDL_VIDEODRIVER"), wayland,
+                                                  std::getenv("DISPLAY"),
+                                                  !xWindow && wayland && *wayland ? ProbeWayland() : WaylandOffer{});
+    if (!choice.error.empty()) throw FatalRun(choice.error);
+    if (!choice.note.empty()) std::fprintf(stderr, "brisane: %s\n", choice.note.c_str());
+    if (!choice.driver.empty()) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, choice.driver.c_str(), SDL_HINT_OVERRIDE);
     // Signals are the program's own (it ends cleanly on them).
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // A foreign window must take a GL context.
@@ -139,6 +148,15 @@ std::vector<WindowPtr> CoverOtherDisplays() {
   return covers;
 }
 
+// The display a full-screen show takes: the one asked for, else the first.
+int ShowDisplay(const NativeOptions& options) {
+  if (options.monitor <= 0) return 0;
+  if (options.monitor > SDL_GetNumVideoDisplays())
+    throw FatalRun("--monitor " + std::to_string(options.monitor) + ": there are " +
+                   std::to_string(SDL_GetNumVideoDisplays()) + " monitors");
+  return options.monitor - 1;
+}
+
 WindowPtr MakeShowWindow(const NativeOptions& options, std::uint64_t foreign) {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
@@ -156,16 +174,19 @@ WindowPtr MakeShowWindow(const NativeOptions& options, std::uint64_t foreign) {
       break;
     case RunTarget::OwnWindow:
       // A window of the program's own choosing when no size was asked for.
+      // Its size is the desktop's; the picture has the output's pixels.
       window = SDL_CreateWindow(kProgramName, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                 options.width > 0 ? options.width : 800, options.height > 0 ? options.height : 600,
-                                SDL_WINDOW_OPENGL);
+                                SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI);
       break;
     case RunTarget::FullScreen: {
+      const int display = ShowDisplay(options);
       SDL_Rect bounds = {0, 0, 1024, 768};
-      SDL_GetDisplayBounds(0, &bounds);
-      window = SDL_CreateWindow(kProgramName, SDL_WINDOWPOS_UNDEFINED_DISPLAY(0), SDL_WINDOWPOS_UNDEFINED_DISPLAY(0),
-                                bounds.w, bounds.h,
-                                SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+      SDL_GetDisplayBounds(display, &bounds);
+      window = SDL_CreateWindow(kProgramName, SDL_WINDOWPOS_UNDEFINED_DISPLAY(display),
+                                SDL_WINDOWPOS_UNDEFINED_DISPLAY(display), bounds.w, bounds.h,
+                                SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS |
+                                    SDL_WINDOW_ALLOW_HIGHDPI);
       break;
     }
   }
@@ -288,9 +309,11 @@ class ShowSurface {
         throw FatalRun(std::string("no X window ") + id + " to draw on (--window-id or $XSCREENSAVER_WINDOW)");
       foreign_ = foreign;
     }
-    if (fullScreen()) covers_ = CoverOtherDisplays();
+    // A run on one monitor of several leaves the others to their own runs.
+    if (fullScreen() && options.monitor == 0) covers_ = CoverOtherDisplays();
     window_ = MakeShowWindow(options, foreign);
     watch_.Follow(foreign ? foreign : XWindowOf(window_.get()));
+    frames_ = std::make_unique<WaylandFrameWatch>(window_.get());
     context_ = std::make_unique<GlContext>(window_.get());
     if (SDL_GL_MakeCurrent(window_.get(), context_->context) != 0)
       throw FatalRun(std::string("the GL context cannot be made current: ") + SDL_GetError());
@@ -314,10 +337,12 @@ class ShowSurface {
 
   // Whether anybody can see the picture: its window mapped, not wholly
   // covered, the display powered on.
-  bool Seen() { return watch_.Seen(); }
+  bool Seen() { return watch_.Seen() && frames_->Seen(MonotonicMicroseconds()); }
+  void BeforeSwap() { frames_->BeforeSwap(MonotonicMicroseconds()); }
 
   // Where this run stands among a daemon's runs, one a monitor.
   ScreenPlace Place() {
+    if (options_.monitor > 0) return {static_cast<std::uint32_t>(options_.monitor - 1)};
     if (!foreignRect_) return {};
     // SDL lists RandR's outputs only; a daemon counts Xinerama's heads.
     std::vector<ScreenRect> monitors = watch_.Monitors();
@@ -357,6 +382,7 @@ class ShowSurface {
   std::int64_t lastAsked_ = 0;
   std::vector<WindowPtr> covers_;
   WindowPtr window_;
+  std::unique_ptr<WaylandFrameWatch> frames_;
   std::unique_ptr<GlContext> context_;
 };
 
@@ -401,7 +427,7 @@ int RunNative(const NativeOptions& options) {
     LoadRunSettings(settings, file, options);
     PassOverABlockingFlag(settings);
 
-    SdlVideo video;
+    SdlVideo video(options);
     SDL_DisplayMode desktop = {};
     if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) desktop = {SDL_PIXELFORMAT_RGB888, 1024, 768, 0, nullptr};
 
@@ -460,6 +486,7 @@ int RunNative(const NativeOptions& options) {
       const HResult result = stage->display.Present(size->width, size->height);
       if (Failed(result)) return result;
       pacing.BeforeSwap();
+      surface.BeforeSwap();
       SDL_GL_SwapWindow(surface.window());
       pacing.AfterSwap();
       lastFrameUs = MonotonicMicroseconds();

@@ -164,6 +164,9 @@ bool ParseWindowSize(std::string_view text, std::int32_t& width, std::int32_t& h
   return true;
 }
 
+std::string IdleAccepts() { return "1 to " + std::to_string(kMaxIdleSeconds) + " seconds"; }
+constexpr std::int32_t kMaxMonitors = 64;
+
 std::string MaxFpsAccepts() {
   return "0 (the display's rate) to " + std::to_string(kHighestMaxFrameRate) + " frames a second";
 }
@@ -176,6 +179,7 @@ class Parser {
     bool windowIdGiven = false;
     bool ownWindow = false;
     bool root = false;
+    std::string_view placed;  // the last option that says where or how long one show draws
     for (index_ = 1; index_ < argc_; ++index_) {
       const std::string_view arg = Arg(index_);
       std::string_view name = arg;
@@ -190,10 +194,24 @@ class Parser {
       if (name == "help" || name == "h") {
         options_.help = true;
         return {};
+      } else if (name == "idle" || name == "install-idle" || name == "remove-idle") {
+        options_.idle = name == "idle" ? IdleAction::Watch
+                                       : (name == "install-idle" ? IdleAction::Install : IdleAction::Remove);
+      } else if (name == "idle-after") {
+        std::int64_t seconds = 0;
+        if (!Whole(arg, 1, kMaxIdleSeconds, IdleAccepts(), seconds, error)) return error;
+        options_.idleSeconds = static_cast<std::int32_t>(seconds);
+      } else if (name == "monitor") {
+        std::int64_t monitor = 0;
+        if (!Whole(arg, 1, kMaxMonitors, "1 to " + std::to_string(kMaxMonitors), monitor, error)) return error;
+        options_.monitor = static_cast<std::int32_t>(monitor);
+        placed = arg;
       } else if (name == "root") {
+        placed = arg;
         root = true;
         ownWindow = false;
       } else if (name == "window") {
+        placed = arg;
         ownWindow = true;
         root = false;
         // "-window" alone is the daemon's own-window mode; a size may follow.
@@ -208,7 +226,9 @@ class Parser {
         if (!ParseWindowId(value, options_.windowId))
           return std::string(arg) + ": " + Quoted(value) + " is not a window; it takes " + std::string(kWindowIdAccepts);
         windowIdGiven = true;
+        placed = arg;
       } else if (name == "seconds") {
+        placed = arg;
         std::string_view value;
         if (!TakeValue(arg, SecondsAccepts(), value, error)) return error;
         Number parsed = ParseDecimal(value, options_.seconds);
@@ -219,15 +239,29 @@ class Parser {
         options_.figures = true;
       } else if (name == "save") {
         options_.save = true;
+        placed = arg;
       } else if (name == "no-settings-file") {
         options_.noSettingsFile = true;
-      } else if (!Setting(arg, name, error)) {
-        if (error.empty()) error = "unknown option " + Quoted(arg) + "; --help lists the options";
-        return error;
-      } else if (!error.empty()) {
-        return error;
+        options_.showArguments.emplace_back(arg);
+      } else {
+        const int first = index_;
+        if (!Setting(arg, name, error)) {
+          if (error.empty()) error = "unknown option " + Quoted(arg) + "; --help lists the options";
+          return error;
+        }
+        if (!error.empty()) return error;
+        for (int i = first; i <= index_; ++i) options_.showArguments.emplace_back(Arg(i));
       }
     }
+
+    // The watch starts each show full screen, one a monitor, until input.
+    if (options_.idle != IdleAction::None) {
+      if (!placed.empty())
+        return std::string(placed) + " cannot go with --idle, --install-idle or --remove-idle, which start the "
+               "show full screen on every monitor";
+      return {};
+    }
+    options_.showArguments.clear();
 
     // Saving from a run that never read the file would put the defaults over it.
     if (options_.save && options_.noSettingsFile)
@@ -462,6 +496,15 @@ std::string NativeUsage(std::string_view program) {
   AddLine(text, "-root", "on the root window, or in $XSCREENSAVER_WINDOW when it is set");
   AddLine(text, "-window-id ID", "in the existing window ID (decimal or 0x hex); without it,");
   AddLine(text, "", "in $XSCREENSAVER_WINDOW when it is set and -window is not given");
+  AddLine(text, "-monitor N", "full screen on monitor N alone (from 1), as one run of one a monitor");
+  text += "\nOn idle (Wayland desktops, or any that tells when it goes idle):\n";
+  AddLine(text, "-idle", "stay in the session; when it has been idle a while, the show on");
+  AddLine(text, "", "every monitor until the first key, click or pointer move");
+  AddLine(text, "-idle-after N", "idle time before the show, " + IdleAccepts() + " [" +
+                                     std::to_string(kDefaultIdleSeconds) + "]");
+  AddLine(text, "-install-idle", "start -idle with the session from now on (its autostart entry,");
+  AddLine(text, "", "with -idle-after and the settings below), and end");
+  AddLine(text, "-remove-idle", "remove that entry, and end");
   text += "\nRun:\n";
   AddLine(text, "-seconds N", "end after N seconds, " + SecondsAccepts() + " [until ended]");
   AddLine(text, "-figures", "print the start-up time and the frame rate at the end");

@@ -35,8 +35,16 @@ inline constexpr std::int32_t kHighestMaxFrameRate = 1000;
 // missing, not a whole number or out of range.
 std::int32_t MaxFrameRate(Node& settings);
 
+// The idle watch: the show started on every monitor when the session has
+// been left alone for a while (--idle), and the session's autostart entry
+// that runs the watch.
+enum class IdleAction : std::uint8_t { None, Watch, Install, Remove };
+inline constexpr std::int32_t kDefaultIdleSeconds = 600;
+inline constexpr std::int32_t kMaxIdleSeconds = 86400;
+
 struct NativeOptions {
   RunTarget target = RunTarget::FullScreen;
+  std::int32_t monitor = 0;    // FullScreen: this monitor alone (from 1), as one run of several; 0 = all
   std::uint64_t windowId = 0;  // ForeignWindow only: an X window id
   std::int32_t width = 0;      // OwnWindow: the size asked for; 0 = the program's own choice
   std::int32_t height = 0;
@@ -45,6 +53,10 @@ struct NativeOptions {
   bool save = false;           // write the settings file, overrides applied, and end
   bool noSettingsFile = false; // the file is not read: the defaults, then the overrides
   bool help = false;
+  IdleAction idle = IdleAction::None;
+  std::int32_t idleSeconds = kDefaultIdleSeconds;
+  // The settings options as given, which the watch passes on to each show.
+  std::vector<std::string> showArguments{};
   // In command-line order, so a later option wins; -fps is the ShowFPS override.
   std::vector<SettingOverride> overrides;
 };
