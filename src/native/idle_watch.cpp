@@ -374,8 +374,10 @@ int RunIdleWatch(const NativeOptions& options, const std::string& program) {
 
   const std::uint32_t ms = static_cast<std::uint32_t>(options.idleSeconds) * 1000u;
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  // A compositor with no outputs has nothing to show on either.
   const int monitors = wayland && *wayland ? ProbeWayland().outputs : 0;
-  std::unique_ptr<IdleSource> source = WaylandIdle::Open(ms);
+  std::unique_ptr<IdleSource> source;
+  if (monitors > 0) source = WaylandIdle::Open(ms);
   if (!source) source = GnomeIdle::Open(ms);
   if (!source) source = ScreenSaverIdle::Open(ms);
   if (!source) {

@@ -584,8 +584,9 @@ int RunNative(const NativeOptions& options) {
     audio.reset();
     // Figures.
     if (options.figures) {
-      std::printf("first_frame_ms=%.0f frames=%llu seconds=%.3f\n", firstFrame ? *firstFrame * 1000.0 : 0.0,
-                  static_cast<unsigned long long>(frames), static_cast<double>(lastFrameUs - firstFrameUs) * 1e-6);
+      std::printf("first_frame_ms=%.0f frames=%llu seconds=%.3f size=%ux%u\n", firstFrame ? *firstFrame * 1000.0 : 0.0,
+                  static_cast<unsigned long long>(frames), static_cast<double>(lastFrameUs - firstFrameUs) * 1e-6,
+                  built.width, built.height);
       std::fflush(stdout);
     }
     return 0;
