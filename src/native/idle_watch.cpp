@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,8 +23,6 @@
 #include "kde-idle-client-protocol.h"
 #include "native/settings_file.h"
 #include "native/wayland_session.h"
-
-extern char** environ;
 
 namespace brisane {
 
@@ -287,19 +285,23 @@ class Shows {
       std::vector<char*> argv;
       for (std::string& word : words) argv.push_back(word.data());
       argv.push_back(nullptr);
-      // The show ends on the signals the watch holds back for itself.
-      posix_spawnattr_t attributes;
-      posix_spawnattr_init(&attributes);
-      sigset_t none;
-      sigemptyset(&none);
-      posix_spawnattr_setsigmask(&attributes, &none);
-      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-      pid_t pid = 0;
-      if (posix_spawn(&pid, program_.c_str(), nullptr, &attributes, argv.data(), environ) == 0)
+      const pid_t watch = getpid();
+      const pid_t pid = fork();
+      if (pid == 0) {
+        // The show goes with its watch, however the watch ends, and takes
+        // the signals the watch holds back for itself.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != watch) _exit(0);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        execv(program_.c_str(), argv.data());
+        _exit(127);
+      }
+      if (pid > 0)
         pids_.push_back(pid);
       else
         std::fprintf(stderr, "brisane: the show could not be started: %s\n", std::strerror(errno));
-      posix_spawnattr_destroy(&attributes);
     }
   }
 

@@ -251,6 +251,9 @@ class Parser {
         }
         if (!error.empty()) return error;
         for (int i = first; i <= index_; ++i) options_.showArguments.emplace_back(Arg(i));
+        // A show may start from another folder (the session's autostart).
+        if (name == "flag-file" || name == "flag-picture")
+          options_.showArguments.back() = options_.overrides.back().value.AsString();
       }
     }
 

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "settings/settings_keys.h"
+#include "native/idle_watch.h"
 #include "native/options.h"
+#include "native/wayland_session.h"
 
 namespace brisane {
 namespace {
@@ -193,6 +195,69 @@ TEST(NativeOptionsTest, HelpGivesTheTablesRangesAndDefaults) {
   const std::int32_t period = FiringPeriodMinutes(spec(key::FiringPeriod).defaultValue);
   EXPECT_NE(line("--firing-period").find("[" + std::to_string(period) + "]"), std::string::npos);
   EXPECT_NE(help.find("26 United States"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace brisane
+
+namespace brisane {
+namespace {
+
+// The watch passes the settings options on to each show as given, values
+// that begin with a dash included, and keeps its own and the run options back.
+TEST(NativeOptionsTest, TheIdleWatchTakesSettingsOptionsForItsShowsAndNoPlaceToDraw) {
+  OptionsParseResult parsed = Parse({"-no-sound", "--install-idle", "--volume", "-12", "--idle-after", "90",
+                                     "--flag-picture", "my flag$.jpg"});
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  const NativeOptions& o = parsed.options;
+  EXPECT_EQ(std::tuple(o.idle, o.idleSeconds), std::tuple(IdleAction::Install, 90));
+  const std::string flag = std::filesystem::absolute("my flag$.jpg").string();
+  EXPECT_EQ(o.showArguments, (std::vector<std::string>{"-no-sound", "--volume", "-12", "--flag-picture", flag}));
+  EXPECT_EQ(IdleAutostartEntry("/opt/a b/brisane", o),
+            "[Desktop Entry]\nType=Application\nName=Brisane 3D Screensaver\n"
+            "Comment=The ship at sea when the session has been idle a while\n"
+            "Exec=\"/opt/a b/brisane\" --idle --idle-after 90 -no-sound --volume -12 --flag-picture \"" +
+                std::filesystem::absolute("my flag\\\\$.jpg").string() +
+                "\"\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n");
+  // A plain run passes nothing on.
+  EXPECT_TRUE(Parse({"--no-sound"}).options.showArguments.empty());
+  EXPECT_EQ(Parse({"--idle"}).options.idleSeconds, kDefaultIdleSeconds);
+  EXPECT_EQ(Parse({"--monitor", "2"}).options.monitor, 2);
+
+  for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--idle", "--window"}, "--window cannot go with --idle, --install-idle or --remove-idle, which start the "
+                                    "show full screen on every monitor"},
+           {{"--monitor", "1", "--remove-idle"}, "--monitor cannot go with --idle, --install-idle or --remove-idle, "
+                                                 "which start the show full screen on every monitor"},
+           {{"--idle", "--idle-after", "0"}, R"(--idle-after: "0" is out of range; it takes 1 to 86400 seconds)"},
+           {{"--monitor", "65"}, R"(--monitor: "65" is out of range; it takes 1 to 64)"}})
+    EXPECT_EQ(Parse(args).error, message);
+}
+
+// On a Wayland session the compositor is drawn to, unless it has no seat
+// (SDL would crash) or the window is an X one.
+TEST(NativeOptionsTest, TheVideoDriverIsTheCompositorsWhenItCanBeUsed) {
+  const WaylandOffer seat{true, true, 1}, noSeat{true, false, 1}, none{};
+  const struct {
+    bool xWindow;
+    const char *asked, *wayland, *display;
+    WaylandOffer offer;
+    std::string driver;
+    bool error;
+  } cases[] = {
+      {false, nullptr, "wayland-0", ":0", seat, "wayland", false},
+      {true, nullptr, "wayland-0", ":0", seat, "x11", false},
+      {false, "x11", "wayland-0", ":0", seat, "", false},
+      {false, nullptr, nullptr, ":0", none, "", false},
+      {false, nullptr, "wayland-0", ":0", none, "", false},
+      {false, nullptr, "wayland-0", ":0", noSeat, "x11", false},
+      {false, "wayland", "wayland-0", "", noSeat, "", true},
+  };
+  for (const auto& c : cases) {
+    const DriverChoice choice = ChooseVideoDriver(c.xWindow, c.asked, c.wayland, c.display, c.offer);
+    EXPECT_EQ(std::tuple(choice.driver, choice.error.empty()), std::tuple(c.driver, !c.error))
+        << c.xWindow << " " << (c.asked ? c.asked : "-") << " " << c.offer.connected << c.offer.seat;
+  }
 }
 
 }  // namespace
