@@ -108,7 +108,7 @@ class Session:
     def key(self):
         # The virtual keyboard must be there a moment before its key: the
         # seat had none, and the show asks for it only once it appears.
-        return self.run("wtype", "-s", "1000", "a")
+        return self.run("wtype", "-s", "2500", "a")
 
 
 class WaylandTests(unittest.TestCase):
