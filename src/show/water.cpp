@@ -217,15 +217,17 @@ inline void Turn(__m128 round, __m128 sine, __m128 cosine, __m128& outSine, __m1
 #endif
 
 // Past this size scale * base keeps its own sine and cosine; the offset,
-// under 900 in size, then leaves it by at most half (so the subtraction is
+// under 1200 in size, then leaves it by at most half (so the subtraction is
 // exact). Below it the offset is taken from zero.
-constexpr float kOwnReference = 2048.0f;
+constexpr float kOwnReference = 4096.0f;
 // Bases beyond this are taken the exact way: the offset would grow with
 // their rounding step.
-constexpr float kLargestBase = 4294967296.0f;  // 2^32
+constexpr float kLargestBase = 8589934592.0f;  // 2^33
+// And references beyond this: their quarter turns would not count exactly.
+constexpr float kLargestReference = 4294967296.0f;  // 2^32
 
 // sin(scale * (base + drift)) from the reference's sine and cosine: the
-// offset from the reference (exact, under 2^12 in size), less its whole
+// offset from the reference (exact, under 2^13 in size), less its whole
 // quarter turns in three parts of pi / 2 (the first two short enough that
 // their products with the count are exact), then two polynomials (errors
 // under 1e-8 on a quarter turn) and the angle sum.
@@ -257,6 +259,40 @@ V OffsetSine(V base, V drift, V scale, V reference, V sine, V cosine) {
   return Add(Mul(turnedSine, cosR), Mul(turnedCosine, sinR));
 }
 
+// The sine and cosine of a float angle under 2^32 in size, from this file's
+// own double arithmetic rather than the library's (which differs between
+// builds), so that the references are the same everywhere: whole quarter
+// turns taken off with pi / 2 in four parts, the first three short enough
+// that their products with the count are exact, then the usual polynomials
+// on a quarter turn (errors near 1e-16).
+void OwnSineCosine(float angle, float& sine, float& cosine) {
+  const double a = angle;
+  const double magic = 0x1.8p52;
+  const double turns = (a * 0x1.45f306dc9c883p-1 + magic) - magic;
+  const double r = (((a - turns * 0x1.921fbp+0) - turns * 0x1.5110bp-22) - turns * 0x1.18469p-44) -
+                   turns * 0x1.13198a2e03707p-65;
+  const double z = r * r;
+  const double s =
+      r + r * z *
+              (-1.66666666666666324348e-01 +
+               z * (8.33333333332248946124e-03 +
+                    z * (-1.98412698298579493134e-04 +
+                         z * (2.75573137070700676789e-06 + z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)))));
+  const double c =
+      1.0 - 0.5 * z +
+      z * z *
+          (4.16666666666666019037e-02 +
+           z * (-1.38888888888741095749e-03 +
+                z * (2.48015872894767294178e-05 +
+                     z * (-2.75573143513906633035e-07 + z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11)))));
+  switch (static_cast<std::int64_t>(turns) & 3) {
+    case 0: sine = static_cast<float>(s), cosine = static_cast<float>(c); break;
+    case 1: sine = static_cast<float>(c), cosine = static_cast<float>(-s); break;
+    case 2: sine = static_cast<float>(-s), cosine = static_cast<float>(-c); break;
+    default: sine = static_cast<float>(-c), cosine = static_cast<float>(s); break;
+  }
+}
+
 }  // namespace
 
 WaveSines::WaveSines(const std::vector<float>& bases, float scale) : scale_(scale), size_(bases.size()) {
@@ -266,7 +302,7 @@ WaveSines::WaveSines(const std::vector<float>& bases, float scale) : scale_(scal
   cosine_.assign(size_, 1.0f);
   values_.assign(size_, 0.0f);
   for (std::size_t i = 0; i < size_; ++i) {
-    if (!(std::fabs(bases[i]) < kLargestBase)) {  // NaN too
+    if (!(std::fabs(bases[i]) < kLargestBase && std::fabs(scale * bases[i]) < kLargestReference)) {  // NaN too
       exactBase_.push_back(bases[i]);
       exactPlace_.push_back(static_cast<std::uint32_t>(i));
       continue;
@@ -275,8 +311,7 @@ WaveSines::WaveSines(const std::vector<float>& bases, float scale) : scale_(scal
     const float reference = scale * bases[i];
     if (std::fabs(reference) < kOwnReference) continue;
     reference_[i] = reference;
-    sine_[i] = static_cast<float>(std::sin(static_cast<double>(reference)));
-    cosine_[i] = static_cast<float>(std::cos(static_cast<double>(reference)));
+    OwnSineCosine(reference, sine_[i], cosine_[i]);
   }
 }
 

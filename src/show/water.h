@@ -43,7 +43,7 @@ inline constexpr double kWavePeriod = 500.0 * 3.14159265358979323846;
 // processor can, in the same operations and order as one at a time, so
 // every build gets the same sea. Within 2.5e-7 of the exact sine while
 // |drift| <= kFastDrift; beyond it, or for a base too large (or NaN), the
-// exact sine.
+// exact sine. For scales up to 0.5.
 class WaveSines {
  public:
   static constexpr float kFastDrift = 2048.0f;

@@ -46,16 +46,16 @@ TEST(Wave, MatchesADoublePrecisionEvaluationWithinSinglePrecisionRounding) {
 }
 
 // Bases from zero through where scale * base takes its own reference
-// (2048) and out to the largest taken the fast way (2^32), past it, negative
+// (4096) and out to the largest taken the fast way (2^33), past it, negative
 // ones, and damaged ones; drifts of both signs up to the fast path's end,
 // frames apart and where the rounded sum moves a whole step. The bound is
 // the float sine's own error and the roundings of the angle sum: a sine or
 // cosine swapped, a sign or a quarter turn wrong gives errors near 1.
 TEST(Wave, SinesStayWithinTheirBoundOfTheExactSineOfTheRoundedArgument) {
-  std::vector<float> bases = {0.0f, -0.0f, 1e-20f, 0.3f, -2.7f, 4653.9f, 4654.6f, 4655.0f, -4654.6f, 6000.5f,
-                              9.87e6f, -3.3e7f, 2.8739e9f, 4.2949670e9f, 4.2949673e9f, -4.2949673e9f, 9e13f,
+  std::vector<float> bases = {0.0f, -0.0f, 1e-20f, 0.3f, -2.7f, 9309.0f, 9309.1f, 9309.3f, -9309.1f, 12000.5f,
+                              9.87e6f, -3.3e7f, 2.8739e9f, 5.76e9f, 8.5899340e9f, 8.5899346e9f, -8.5899346e9f, 9e13f,
                               std::numeric_limits<float>::infinity(), std::nanf("")};
-  for (float b = 0.5f; std::fabs(b) < 4.3e9f; b = b * -1.37f + 11.0f) bases.push_back(b);
+  for (float b = 0.5f; std::fabs(b) < 8.6e9f; b = b * -1.37f + 11.0f) bases.push_back(b);
   for (float scale : {0.44f, 0.08f}) {
     WaveSines sines(bases, scale);
     ASSERT_EQ(sines.size(), bases.size());
@@ -67,7 +67,7 @@ TEST(Wave, SinesStayWithinTheirBoundOfTheExactSineOfTheRoundedArgument) {
           const float exact = std::sin(scale * (bases[i] + d));
           if (std::isnan(exact))
             ASSERT_TRUE(std::isnan(values[i])) << bases[i];
-          else if (std::fabs(d) > WaveSines::kFastDrift || !(std::fabs(bases[i]) < 4294967296.0f))
+          else if (std::fabs(d) > WaveSines::kFastDrift || !(std::fabs(bases[i]) < 8589934592.0f))
             ASSERT_EQ(values[i], exact) << bases[i] << " drift " << d;  // the exact way
           else
             ASSERT_NEAR(values[i], exact, 2.5e-7f) << bases[i] << " drift " << d << " scale " << scale;
