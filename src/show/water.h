@@ -38,10 +38,10 @@ inline constexpr double kWavePeriod = 500.0 * 3.14159265358979323846;
 // as written, frame after frame. The sum and product are rounded exactly as
 // WaveHeight rounds them; the sine of that float argument is then its
 // angle's offset from the fixed scale * base, whose sine and cosine are kept
-// once: the offset stays within a few hundred radians, where a short
-// reduction and two small polynomials suffice. Four at a time where the
-// processor can, in the same operations and order as one at a time, so
-// every build gets the same sea. Within 2.5e-7 of the exact sine while
+// once (from this program's own arithmetic, not the library's): the offset
+// stays within a few thousand radians, where a short reduction and two small
+// polynomials suffice. Four at a time where the processor can, in the same
+// operations and order as one at a time, so every build gets the same sea. Within 2.5e-7 of the exact sine while
 // |drift| <= kFastDrift; beyond it, or for a base too large (or NaN), the
 // exact sine. For scales up to 0.5.
 class WaveSines {
