@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
   std::printf("mirrored frame / plain frame: %8.3f\n", mirrored.frame / plain.frame);
 
   // The heights alone: every vertex through the wave function against the
-  // grid that shares rows, columns and unchanged sines, over the same phases.
+  // grid that shares rows and columns and takes its sines from WaveSines, over
+  // the same phases.
   std::vector<float> plane;
   {
     ManualClock clock{1000};

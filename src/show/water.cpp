@@ -6,7 +6,7 @@
 #include <limits>
 
 #if defined(__SSE2__)
-#include <xmmintrin.h>
+#include <emmintrin.h>
 #endif
 
 // The sea comes out bit for bit the same in every build only when scalar
@@ -167,40 +167,193 @@ void Distinct(const std::vector<float>& plane, std::size_t offset, std::vector<f
 
 }  // namespace
 
-// Each term below must stay as written: WaveGrid repeats them operation for
-// operation, and a test holds the two equal to the bit.
+// Each term below must stay as written: WaveSines rounds the arguments of
+// the sines operation for operation as here, and a test holds WaveGrid to it.
 float WaveHeight(float x, float y, float phase) {
   return 1.5f * (std::sin(0.08f * (x + phase)) + std::sin(0.08f * (y + phase))) +
          0.4f * std::sin(0.44f * (90.0f * x * y + 0.7f * phase));
 }
 
+namespace {
+
+// One lane, or four: the same kernel runs on both, so each lane rounds as
+// the scalar path does.
+inline float Splat(float v, float) { return v; }
+inline float Add(float a, float b) { return a + b; }
+inline float Sub(float a, float b) { return a - b; }
+inline float Mul(float a, float b) { return a * b; }
+inline std::uint32_t Bits(float v) {
+  std::uint32_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return b;
+}
+inline float FromBits(std::uint32_t b) {
+  float v;
+  std::memcpy(&v, &b, sizeof v);
+  return v;
+}
+// The sine and cosine of angle + quarter * pi / 2, where the low two bits of
+// the integer in round's mantissa are the quarter turns.
+inline void Turn(float round, float sine, float cosine, float& outSine, float& outCosine) {
+  const std::uint32_t quarter = Bits(round);
+  const std::uint32_t swap = 0u - (quarter & 1u), sign = (quarter & 2u) << 30;
+  outSine = FromBits(((Bits(sine) & ~swap) | (Bits(cosine) & swap)) ^ sign);
+  outCosine = FromBits(((Bits(cosine) & ~swap) | ((Bits(sine) ^ 0x80000000u) & swap)) ^ sign);
+}
+
+#if defined(__SSE2__)
+inline __m128 Splat(float v, __m128) { return _mm_set1_ps(v); }
+inline __m128 Add(__m128 a, __m128 b) { return _mm_add_ps(a, b); }
+inline __m128 Sub(__m128 a, __m128 b) { return _mm_sub_ps(a, b); }
+inline __m128 Mul(__m128 a, __m128 b) { return _mm_mul_ps(a, b); }
+inline void Turn(__m128 round, __m128 sine, __m128 cosine, __m128& outSine, __m128& outCosine) {
+  const __m128i quarter = _mm_castps_si128(round);
+  const __m128 swap = _mm_castsi128_ps(_mm_sub_epi32(_mm_setzero_si128(), _mm_and_si128(quarter, _mm_set1_epi32(1))));
+  const __m128 sign = _mm_castsi128_ps(_mm_slli_epi32(_mm_and_si128(quarter, _mm_set1_epi32(2)), 30));
+  const __m128 negativeSine = _mm_xor_ps(sine, _mm_set1_ps(-0.0f));
+  outSine = _mm_xor_ps(_mm_or_ps(_mm_andnot_ps(swap, sine), _mm_and_ps(swap, cosine)), sign);
+  outCosine = _mm_xor_ps(_mm_or_ps(_mm_andnot_ps(swap, cosine), _mm_and_ps(swap, negativeSine)), sign);
+}
+#endif
+
+// Past this size scale * base keeps its own sine and cosine; the offset,
+// under 1200 in size, then leaves it by at most half (so the subtraction is
+// exact). Below it the offset is taken from zero.
+constexpr float kOwnReference = 4096.0f;
+// Bases beyond this are taken the exact way: the offset would grow with
+// their rounding step.
+constexpr float kLargestBase = 8589934592.0f;  // 2^33
+// And references beyond this: their quarter turns would not count exactly.
+constexpr float kLargestReference = 4294967296.0f;  // 2^32
+
+// sin(scale * (base + drift)) from the reference's sine and cosine: the
+// offset from the reference (exact, under 2^13 in size), less its whole
+// quarter turns in three parts of pi / 2 (the first two short enough that
+// their products with the count are exact), then two polynomials (errors
+// under 1e-8 on a quarter turn) and the angle sum.
+template <typename V>
+V OffsetSine(V base, V drift, V scale, V reference, V sine, V cosine) {
+  const V argument = Mul(scale, Add(base, drift));
+  const V offset = Sub(argument, reference);
+  const V magic = Splat(12582912.0f, base);  // 1.5 * 2^23: adding it rounds to a whole number
+  const V round = Add(Mul(offset, Splat(0.636619747f, base)), magic);
+  const V turns = Sub(round, magic);
+  const V r = Sub(Sub(Sub(offset, Mul(turns, Splat(1.5703125f, base))), Mul(turns, Splat(4.83751297e-4f, base))),
+                  Mul(turns, Splat(7.54978995e-8f, base)));
+  const V z = Mul(r, r);
+  const V sinR = Add(Mul(Mul(Add(Mul(Add(Mul(Splat(-1.9515295891e-4f, base), z), Splat(8.3321608736e-3f, base)), z),
+                                 Splat(-1.6666654611e-1f, base)),
+                             z),
+                         r),
+                     r);
+  const V cosR = Add(Sub(Mul(Mul(Add(Mul(Add(Mul(Splat(2.443315711809948e-5f, base), z),
+                                             Splat(-1.388731625493765e-3f, base)),
+                                         z),
+                                     Splat(4.166664568298827e-2f, base)),
+                                 z),
+                             z),
+                         Mul(Splat(0.5f, base), z)),
+                     Splat(1.0f, base));
+  V turnedSine, turnedCosine;
+  Turn(round, sine, cosine, turnedSine, turnedCosine);
+  return Add(Mul(turnedSine, cosR), Mul(turnedCosine, sinR));
+}
+
+// The sine and cosine of a float angle under 2^32 in size, from this file's
+// own double arithmetic rather than the library's (which differs between
+// builds), so that the references are the same everywhere: whole quarter
+// turns taken off with pi / 2 in four parts, the first three short enough
+// that their products with the count are exact, then the usual polynomials
+// on a quarter turn (errors near 1e-16).
+void OwnSineCosine(float angle, float& sine, float& cosine) {
+  const double a = angle;
+  const double magic = 0x1.8p52;
+  const double turns = (a * 0x1.45f306dc9c883p-1 + magic) - magic;
+  const double r = (((a - turns * 0x1.921fbp+0) - turns * 0x1.5110bp-22) - turns * 0x1.18469p-44) -
+                   turns * 0x1.13198a2e03707p-65;
+  const double z = r * r;
+  const double s =
+      r + r * z *
+              (-1.66666666666666324348e-01 +
+               z * (8.33333333332248946124e-03 +
+                    z * (-1.98412698298579493134e-04 +
+                         z * (2.75573137070700676789e-06 + z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)))));
+  const double c =
+      1.0 - 0.5 * z +
+      z * z *
+          (4.16666666666666019037e-02 +
+           z * (-1.38888888888741095749e-03 +
+                z * (2.48015872894767294178e-05 +
+                     z * (-2.75573143513906633035e-07 + z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11)))));
+  switch (static_cast<std::int64_t>(turns) & 3) {
+    case 0: sine = static_cast<float>(s), cosine = static_cast<float>(c); break;
+    case 1: sine = static_cast<float>(c), cosine = static_cast<float>(-s); break;
+    case 2: sine = static_cast<float>(-s), cosine = static_cast<float>(-c); break;
+    default: sine = static_cast<float>(-c), cosine = static_cast<float>(s); break;
+  }
+}
+
+}  // namespace
+
+WaveSines::WaveSines(const std::vector<float>& bases, float scale) : scale_(scale), size_(bases.size()) {
+  base_.assign(size_, 0.0f);
+  reference_.assign(size_, 0.0f);
+  sine_.assign(size_, 0.0f);
+  cosine_.assign(size_, 1.0f);
+  values_.assign(size_, 0.0f);
+  for (std::size_t i = 0; i < size_; ++i) {
+    if (!(std::fabs(bases[i]) < kLargestBase && std::fabs(scale * bases[i]) < kLargestReference)) {  // NaN too
+      exactBase_.push_back(bases[i]);
+      exactPlace_.push_back(static_cast<std::uint32_t>(i));
+      continue;
+    }
+    base_[i] = bases[i];
+    const float reference = scale * bases[i];
+    if (std::fabs(reference) < kOwnReference) continue;
+    reference_[i] = reference;
+    OwnSineCosine(reference, sine_[i], cosine_[i]);
+  }
+}
+
+const float* WaveSines::Update(float drift) {
+  if (!(std::fabs(drift) <= kFastDrift)) {
+    for (std::size_t i = 0; i < size_; ++i) values_[i] = std::sin(scale_ * (base_[i] + drift));
+  } else {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 drifts = _mm_set1_ps(drift), scales = _mm_set1_ps(scale_);
+    for (; i + 4 <= size_; i += 4)
+      _mm_storeu_ps(values_.data() + i,
+                    OffsetSine(_mm_loadu_ps(base_.data() + i), drifts, scales, _mm_loadu_ps(reference_.data() + i),
+                               _mm_loadu_ps(sine_.data() + i), _mm_loadu_ps(cosine_.data() + i)));
+#endif
+    for (; i < size_; ++i) values_[i] = OffsetSine(base_[i], drift, scale_, reference_[i], sine_[i], cosine_[i]);
+  }
+  for (std::size_t k = 0; k < exactPlace_.size(); ++k)
+    values_[exactPlace_[k]] = std::sin(scale_ * (exactBase_[k] + drift));
+  return values_.data();
+}
+
 WaveGrid::WaveGrid(std::vector<float> plane) : plane_(std::move(plane)) {
   plane_.resize(plane_.size() / 2 * 2);
-  Distinct(plane_, 0, columns_, column_);
-  Distinct(plane_, 1, rows_, row_);
-  columnSine_.resize(columns_.size());
-  rowSine_.resize(rows_.size());
+  std::vector<float> columns, rows;
+  Distinct(plane_, 0, columns, column_);
+  Distinct(plane_, 1, rows, row_);
+  columns_ = WaveSines(columns, 0.08f);
+  rows_ = WaveSines(rows, 0.08f);
   const std::size_t count = plane_.size() / 2;
-  cross_.resize(count);
-  for (std::size_t i = 0; i < count; ++i) cross_[i] = 90.0f * x(i) * y(i);
-  // NaN never equals an argument, so the first frame computes every sine.
-  shortArgument_.assign(count, std::numeric_limits<float>::quiet_NaN());
-  shortSine_.assign(count, 0.0f);
+  std::vector<float> cross(count);
+  for (std::size_t i = 0; i < count; ++i) cross[i] = 90.0f * x(i) * y(i);
+  short_ = WaveSines(cross, 0.44f);
   heights_.assign(count, 0.0f);
 }
 
 const std::vector<float>& WaveGrid::Heights(float phase) {
-  for (std::size_t k = 0; k < columns_.size(); ++k) columnSine_[k] = std::sin(0.08f * (columns_[k] + phase));
-  for (std::size_t k = 0; k < rows_.size(); ++k) rowSine_[k] = std::sin(0.08f * (rows_[k] + phase));
-  const float drift = 0.7f * phase;
-  for (std::size_t i = 0; i < heights_.size(); ++i) {
-    const float argument = 0.44f * (cross_[i] + drift);
-    if (argument != shortArgument_[i]) {
-      shortArgument_[i] = argument;
-      shortSine_[i] = std::sin(argument);
-    }
-    heights_[i] = 1.5f * (columnSine_[column_[i]] + rowSine_[row_[i]]) + 0.4f * shortSine_[i];
-  }
+  const float* column = columns_.Update(phase);
+  const float* row = rows_.Update(phase);
+  const float* shortWave = short_.Update(0.7f * phase);
+  for (std::size_t i = 0; i < heights_.size(); ++i)
+    heights_[i] = 1.5f * (column[column_[i]] + row[row_[i]]) + 0.4f * shortWave[i];
   return heights_;
 }
 

@@ -34,20 +34,49 @@ inline constexpr float kWaveRate = 12.0f;
 // waves (2 pi / 0.08), 77 of the short one (2 pi / 0.308).
 inline constexpr double kWavePeriod = 500.0 * 3.14159265358979323846;
 
-// The heights of a fixed set of points, frame after frame, each equal to
-// WaveHeight's (to the bit wherever floats are rounded to single precision
-// at every step, as on x86-64) at a fraction of its cost: the sea's vertices
-// share a few rows and columns, so the two long waves are evaluated once a
-// distinct x or y; and far from the origin the short wave's argument is so
-// large that the phase moves it only every few frames, so its sine is kept
-// until the argument changes.
+// sin(scale * (base + drift)) for a fixed set of bases, rounded at each step
+// as written, frame after frame. The sum and product are rounded exactly as
+// WaveHeight rounds them; the sine of that float argument is then its
+// angle's offset from the fixed scale * base, whose sine and cosine are kept
+// once (from this program's own arithmetic, not the library's): the offset
+// stays within a few thousand radians, where a short reduction and two small
+// polynomials suffice. Four at a time where the processor can, in the same
+// operations and order as one at a time, so every build gets the same sea. Within 2.5e-7 of the exact sine while
+// |drift| <= kFastDrift; beyond it, or for a base too large (or NaN), the
+// exact sine. For scales up to 0.5.
+class WaveSines {
+ public:
+  static constexpr float kFastDrift = 2048.0f;
+
+  WaveSines() = default;
+  WaveSines(const std::vector<float>& bases, float scale);
+  std::size_t size() const { return size_; }
+  // Every base's sine at the drift; valid until the next call.
+  const float* Update(float drift);
+
+ private:
+  float scale_ = 1.0f;
+  std::size_t size_ = 0;
+  // The reference is scale * base, or 0 where that is small (the offset
+  // must be exact), with its sine and cosine; a base taken the exact way
+  // stands at 0 here.
+  std::vector<float> base_, reference_, sine_, cosine_, values_;
+  std::vector<float> exactBase_;            // bases taken the exact way
+  std::vector<std::uint32_t> exactPlace_;  // and their places
+};
+
+// The heights of a fixed set of points, frame after frame, each within 1e-6
+// of WaveHeight's (and equal to it to the bit once |phase| > kFastDrift / 0.7,
+// where every sine is the exact one): the sea's vertices share a few rows
+// and columns, so the two long waves are evaluated once a distinct x or y,
+// and every sine comes from WaveSines.
 class WaveGrid {
  public:
   WaveGrid() = default;
   // Points as (x, y) pairs.
   explicit WaveGrid(std::vector<float> plane);
 
-  std::size_t size() const { return cross_.size(); }
+  std::size_t size() const { return column_.size(); }
   float x(std::size_t i) const { return plane_[2 * i]; }
   float y(std::size_t i) const { return plane_[2 * i + 1]; }
   const float* plane() const { return plane_.data(); }
@@ -56,11 +85,8 @@ class WaveGrid {
 
  private:
   std::vector<float> plane_;
-  std::vector<float> columns_, rows_;          // the distinct x and y
-  std::vector<std::uint32_t> column_, row_;    // each point's entries there
-  std::vector<float> columnSine_, rowSine_;
-  std::vector<float> cross_;                   // 90 x y of each point
-  std::vector<float> shortArgument_, shortSine_;
+  std::vector<std::uint32_t> column_, row_;  // each point's distinct x and y
+  WaveSines columns_, rows_, short_;        // the short wave's bases: 90 x y
   std::vector<float> heights_;
 };
 // The foam's picture drifts this many texture units a second along v.
