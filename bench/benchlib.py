@@ -82,14 +82,17 @@ def measure(command, timeout=300, env=None):
 
 
 def rotated(items, round_index):
-    """The programs of one round: the list rotated by the round's number,
-    and run backwards on odd rounds, so no program always runs straight
-    after the same other (a Wine show's leftovers, a warm cache) and the
-    order itself favours no one."""
+    """The programs of one round. Each round another program goes first and
+    the rest follow in the list's order, backwards on odd rounds: in as many
+    rounds as there are programs each goes first once, and for three, what
+    follows the first listed (a Wine show, whose leftovers linger a while)
+    is another program, or nothing, each round. No order then favours one."""
     items = list(items)
-    shift = round_index % len(items) if items else 0
-    order = items[shift:] + items[:shift]
-    return order[::-1] if round_index % 2 else order
+    if not items:
+        return items
+    lead = (-round_index) % len(items)
+    rest = items[:lead] + items[lead + 1:]
+    return [items[lead]] + (rest[::-1] if round_index % 2 else rest)
 
 
 def record(**figures):

@@ -63,7 +63,7 @@ def main():
     size = f"{WIDTH}x{HEIGHT}"
 
     have_native = os.access(native, os.X_OK)
-    results = {"native": [], "wine": [], "floor_gl": []}
+    results = {"wine": [], "native": [], "floor_gl": []}
     if not have_native:
         del results["native"]
     with tempfile.TemporaryDirectory() as config, benchlib.show_mode(win64, WIDTH, HEIGHT):
