@@ -51,7 +51,7 @@ def wait4(process, timeout):
 def machine_busy_s():
     """Processor seconds the whole machine has spent working since boot."""
     with open("/proc/stat", encoding="ascii") as stat:
-        ticks = [int(t) for t in stat.readline().split()[1:]]
+        ticks = [int(t) for t in stat.readline().split()[1:9]]  # guest time is in user's already
     return (sum(ticks) - ticks[3] - ticks[4]) / os.sysconf("SC_CLK_TCK")  # less idle and iowait
 
 
