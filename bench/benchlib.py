@@ -1,6 +1,7 @@
 """What the benches share: their command lines, rounds and medians, a program
-measured from outside, the machine's load line, and the Windows show run
-under Wine. The benches run as modules from the checkout's root
+measured from outside, the machine's load line, the Windows show run under
+Wine, and the figures a bench hands to the run's closing table
+(BRISANE_BENCH_FIGURES). The benches run as modules from the checkout's root
 (python3 -m bench.floor.compare ...)."""
 import argparse
 import contextlib
@@ -47,11 +48,21 @@ def wait4(process, timeout):
         time.sleep(0.02)
 
 
+def machine_busy_s():
+    """Processor seconds the whole machine has spent working since boot."""
+    with open("/proc/stat", encoding="ascii") as stat:
+        ticks = [int(t) for t in stat.readline().split()[1:9]]  # guest time is in user's already
+    return (sum(ticks) - ticks[3] - ticks[4]) / os.sysconf("SC_CLK_TCK")  # less idle and iowait
+
+
 def measure(command, timeout=300, env=None):
     """A program run to its end: its key=value figures, with its exit code
-    (exit) and its peak resident memory as the system saw it from outside
-    (rss_peak_mb), the same way for every program measured."""
+    (exit), its peak resident memory as the system saw it from outside
+    (rss_peak_mb), the processor seconds it used (cpu_s), and how many
+    processors everything else on the machine kept busy meanwhile
+    (others_cores): the same way for every program measured."""
     with tempfile.TemporaryFile(mode="w+") as out:
+        busy, start = machine_busy_s(), time.monotonic()
         process = subprocess.Popen([str(part) for part in command], stdout=out, stderr=subprocess.DEVNULL, env=env)
         try:
             usage = wait4(process, timeout)
@@ -59,17 +70,56 @@ def measure(command, timeout=300, env=None):
             if process.returncode is None:
                 process.kill()
                 process.wait()
+        busy, elapsed = machine_busy_s() - busy, time.monotonic() - start
         out.seek(0)
         result = fields(out.read())
+    cpu = usage.ru_utime + usage.ru_stime
     result["exit"] = str(process.returncode)
     result["rss_peak_mb"] = f"{usage.ru_maxrss / 1024:.1f}"
+    result.setdefault("cpu_s", f"{cpu:.3f}")
+    result["others_cores"] = f"{max(0.0, busy - cpu) / elapsed:.2f}" if elapsed > 0 else "0"
     return result
 
 
-def print_load():
-    """The machine's load beside the figures, which it skews."""
+def rotated(items, round_index):
+    """The programs of one round. Each round another program goes first and
+    the rest follow in the list's order, backwards on odd rounds: in as many
+    rounds as there are programs each goes first once, and for three, what
+    follows the first listed (a Wine show, whose leftovers linger a while)
+    is another program, or nothing, each round. No order then favours one."""
+    items = list(items)
+    if not items:
+        return items
+    lead = (-round_index) % len(items)
+    rest = items[:lead] + items[lead + 1:]
+    return [items[lead]] + (rest[::-1] if round_index % 2 else rest)
+
+
+def record(**figures):
+    """key=value figures for the run's closing table, appended to the file
+    BRISANE_BENCH_FIGURES names (nothing when it names none)."""
+    path = os.environ.get("BRISANE_BENCH_FIGURES")
+    if not path:
+        return
+    with open(path, "a", encoding="utf-8") as out:
+        for key, value in figures.items():
+            out.write(f"{key}={value}\n")
+
+
+def load_average():
     with open("/proc/loadavg", encoding="ascii") as load:
-        print(f"machine load average: {load.read().split()[0]} on {os.cpu_count()} CPUs")
+        return float(load.read().split()[0])
+
+
+def print_load(runs=()):
+    """The machine's load beside the figures, which it skews, and (given the
+    measured runs) how many processors other work kept busy during them."""
+    line = f"machine load average: {load_average():.2f} on {os.cpu_count()} CPUs"
+    others = [float(r["others_cores"]) for r in runs if "others_cores" in r]
+    if others:
+        line += (f"; other work during the runs: median {median(others):.2f}, "
+                 f"most {max(others):.2f} processors busy")
+    print(line)
 
 
 def wine_tests(build):
