@@ -21,7 +21,7 @@ constexpr std::array<std::uint8_t, 80> kNatural = {
     6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31,
     39, 46, 53, 60, 61, 54, 47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
-constexpr int kFastBits = 9;
+constexpr int kFastBits = 12;
 constexpr int kMaxScans = 500;
 constexpr int kMaxStarvedScans = 8;
 
@@ -129,6 +129,21 @@ struct BitReader {
       starved = true;
       fake = count;
     }
+    // Whole bytes up to eight at a time while none of them is 0xFF (stuffing
+    // or a marker): most entropy data.
+    if (marker == 0 && !hit_end && end - p >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, sizeof w);
+      if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+      const std::uint64_t inv = ~w;
+      if (((inv - 0x0101010101010101u) & ~inv & 0x8080808080808080u) == 0) {
+        const int bytes = (64 - count) >> 3;
+        acc |= (w >> (64 - 8 * bytes)) << (64 - count - 8 * bytes);
+        p += bytes;
+        count += 8 * bytes;
+        return;
+      }
+    }
     while (count <= 56) {
       std::uint32_t byte = 0;
       if (marker == 0 && !hit_end) {
@@ -171,21 +186,25 @@ struct BitReader {
   }
   // One Huffman symbol; the caller has made sure of 16 bits. A code the table
   // does not hold marks the data corrupt and reads as 0.
-  int Decode(const Huffman& h, bool& corrupt) {
+  int Decode(const Huffman& h, bool& corrupt) { return DecodeSymbol(acc, count, h, corrupt); }
+  static int DecodeSymbol(std::uint64_t& acc, int& count, const Huffman& h, bool& corrupt) {
     const std::uint16_t f = h.fast[acc >> (64 - kFastBits)];
     if (f) {
-      Skip(f >> 8);
+      acc <<= f >> 8;
+      count -= f >> 8;
       return f & 0xFF;
     }
     const std::int32_t code16 = static_cast<std::int32_t>(acc >> 48);
     for (int len = kFastBits + 1; len <= 16; ++len) {
       const std::int32_t code = code16 >> (16 - len);
       if (code <= h.maxcode[len]) {
-        Skip(len);
+        acc <<= len;
+        count -= len;
         return h.values[(h.valoffset[len] + code) & 0xFF];
       }
     }
-    Skip(16);
+    acc <<= 16;
+    count -= 16;
     corrupt = true;
     return 0;
   }
@@ -241,6 +260,7 @@ struct JpegDecoder::State {
 
   // Output.
   JpegOutput out;
+  bool vector = true;  // SSE2 forms where built for them
   std::vector<std::vector<std::uint8_t>> upsampled;
 
   void ResetHeaders() {
@@ -594,58 +614,99 @@ JpegResult JpegDecoder::State::Allocate() {
 }
 
 void JpegDecoder::State::DecodeBlockSequential(Component& c, std::int16_t* block) {
-  BitReader b = br;  // a local copy stays in registers
+  // The accumulator lives in locals so that it stays in registers; the
+  // reader sees it again only to refill.
+  std::uint64_t acc = br.acc;
+  int count = br.count;
+  auto ensure = [&] {
+    if (count < 32) {
+      br.acc = acc;
+      br.count = count;
+      br.Fill();
+      acc = br.acc;
+      count = br.count;
+    }
+  };
+  auto bits = [&](int n) {  // n in 1..16
+    const int v = static_cast<int>(acc >> (64 - n));
+    acc <<= n;
+    count -= n;
+    return v;
+  };
   const Huffman& hd = dc[c.dc_table];
   const Huffman& ha = ac[c.ac_table];
-  auto decode = [&](const Huffman& h) { return b.Decode(h, corrupt); };
-  b.Ensure();
-  const int s = decode(hd);
-  const int diff = s ? Extend(b.Bits(s), s) : 0;
+  ensure();
+  const int s = BitReader::DecodeSymbol(acc, count, hd, corrupt);
+  const int diff = s ? Extend(bits(s), s) : 0;
   c.pred = static_cast<int>(static_cast<unsigned>(c.pred) + static_cast<unsigned>(diff));
   block[0] = static_cast<std::int16_t>(c.pred);
   for (int k = 1; k < 64;) {
-    b.Ensure();
-    const std::int32_t fa = ha.fast_ac[b.acc >> (64 - kFastBits)];
+    ensure();
+    const std::int32_t fa = ha.fast_ac[acc >> (64 - kFastBits)];
     if (fa) {
-      b.Skip(fa & 0xFF);
+      acc <<= fa & 0xFF;
+      count -= fa & 0xFF;
       k += (fa >> 8) & 0xFF;
-      block[kNatural[k]] = static_cast<std::int16_t>(fa >> 16);
+      block[kNatural[static_cast<std::size_t>(k)]] = static_cast<std::int16_t>(fa >> 16);
       ++k;
       continue;
     }
-    const int rs = decode(ha);
+    const int rs = BitReader::DecodeSymbol(acc, count, ha, corrupt);
     const int run = rs >> 4, size = rs & 15;
     if (size) {
       k += run;
-      block[kNatural[k]] = static_cast<std::int16_t>(Extend(b.Bits(size), size));
+      block[kNatural[static_cast<std::size_t>(k)]] = static_cast<std::int16_t>(Extend(bits(size), size));
       ++k;
     } else {
       if (run != 15) break;
       k += 16;
     }
   }
-  br = b;
+  br.acc = acc;
+  br.count = count;
 }
 
 void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* block) {
-  BitReader& b = br;
+  // As in DecodeBlockSequential, the accumulator is kept in locals.
+  std::uint64_t acc = br.acc;
+  int count = br.count;
+  auto ensure = [&] {
+    if (count < 32) {
+      br.acc = acc;
+      br.count = count;
+      br.Fill();
+      acc = br.acc;
+      count = br.count;
+    }
+  };
+  auto bits = [&](int n) {  // n in 1..16
+    const int v = static_cast<int>(acc >> (64 - n));
+    acc <<= n;
+    count -= n;
+    return v;
+  };
   auto decode = [&](const Huffman& h) {
-    b.Ensure();
-    return b.Decode(h, corrupt);
+    ensure();
+    return BitReader::DecodeSymbol(acc, count, h, corrupt);
   };
   auto shifted = [&](int v) { return static_cast<std::int16_t>(static_cast<unsigned>(v) << al); };
+  auto done = [&] {
+    br.acc = acc;
+    br.count = count;
+  };
 
   if (ss == 0) {  // DC scans
     if (ah == 0) {
       const int s = decode(dc[c.dc_table]);
-      b.Ensure();
-      const int diff = s ? Extend(b.Bits(s), s) : 0;
+      ensure();
+      const int diff = s ? Extend(bits(s), s) : 0;
       c.pred = static_cast<int>(static_cast<unsigned>(c.pred) + static_cast<unsigned>(diff));
       block[0] = shifted(c.pred);
     } else {
-      b.Ensure();
-      if (b.Bits(1)) block[0] = static_cast<std::int16_t>(block[0] | (1 << al));
+      ensure();
+      if (bits(1)) block[0] = static_cast<std::int16_t>(block[0] | (1 << al));
     }
+    done();
     return;
   }
   const Huffman& h = ac[c.ac_table];
@@ -655,30 +716,41 @@ void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* bloc
       return;
     }
     for (int k = ss; k <= se; ++k) {
-      const int rs = decode(h);
+      ensure();
+      // Short run/size pairs with their magnitude bits in one look-up.
+      const std::int32_t fa = h.fast_ac[acc >> (64 - kFastBits)];
+      if (fa) {
+        acc <<= fa & 0xFF;
+        count -= fa & 0xFF;
+        k += (fa >> 8) & 0xFF;
+        block[kNatural[static_cast<std::size_t>(k)]] = shifted(fa >> 16);
+        continue;
+      }
+      const int rs = BitReader::DecodeSymbol(acc, count, h, corrupt);
       const int run = rs >> 4, size = rs & 15;
       if (size) {
         k += run;
-        b.Ensure();
-        block[kNatural[k]] = shifted(Extend(b.Bits(size), size));
+        ensure();
+        block[kNatural[static_cast<std::size_t>(k)]] = shifted(Extend(bits(size), size));
       } else if (run == 15) {
         k += 15;
       } else {
         eobrun = 1 << run;
-        b.Ensure();
-        if (run) eobrun += b.Bits(run);
+        ensure();
+        if (run) eobrun += bits(run);
         --eobrun;
         break;
       }
     }
+    done();
     return;
   }
   // Refinement of an AC band: one more bit of every coefficient already
   // non-zero, and new coefficients of magnitude 1.
   const int p1 = 1 << al, m1 = -1 * (1 << al);
   auto refine = [&](std::int16_t& coef) {
-    b.Ensure();
-    if (b.Bits(1) && (coef & p1) == 0) coef = static_cast<std::int16_t>(coef >= 0 ? coef + p1 : coef + m1);
+    ensure();
+    if (bits(1) && (coef & p1) == 0) coef = static_cast<std::int16_t>(coef >= 0 ? coef + p1 : coef + m1);
   };
   int k = ss;
   if (eobrun == 0) {
@@ -687,16 +759,16 @@ void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* bloc
       int run = rs >> 4;
       int value = 0;
       if (rs & 15) {
-        b.Ensure();
-        value = b.Bits(1) ? p1 : m1;
+        ensure();
+        value = bits(1) ? p1 : m1;
       } else if (run != 15) {
         eobrun = 1 << run;
-        b.Ensure();
-        if (run) eobrun += b.Bits(run);
+        ensure();
+        if (run) eobrun += bits(run);
         break;
       }
       do {
-        std::int16_t& coef = block[kNatural[k]];
+        std::int16_t& coef = block[kNatural[static_cast<std::size_t>(k)]];
         if (coef != 0) {
           refine(coef);
         } else {
@@ -704,16 +776,17 @@ void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* bloc
         }
         ++k;
       } while (k <= se);
-      if (value) block[kNatural[k]] = static_cast<std::int16_t>(value);
+      if (value) block[kNatural[static_cast<std::size_t>(k)]] = static_cast<std::int16_t>(value);
     }
   }
   if (eobrun > 0) {
     for (; k <= se; ++k) {
-      std::int16_t& coef = block[kNatural[k]];
+      std::int16_t& coef = block[kNatural[static_cast<std::size_t>(k)]];
       if (coef != 0) refine(coef);
     }
     --eobrun;
   }
+  done();
 }
 
 void JpegDecoder::State::DecodeStoredBlock(Component& c, std::int16_t* stored) {
@@ -767,7 +840,7 @@ void JpegDecoder::State::DecodeStoredBlock(Component& c, std::int16_t* stored) {
 void JpegDecoder::State::Transform(Component& c, const std::int16_t* block, int row, int col) {
   std::uint8_t* out = c.Row(row * c.n) + static_cast<std::size_t>(col) * static_cast<std::size_t>(c.n);
   if (c.n == 8) {
-    InverseDct(block, c.quant.data(), out, static_cast<std::size_t>(c.plane_w));
+    (vector ? InverseDct : InverseDctScalar)(block, c.quant.data(), out, static_cast<std::size_t>(c.plane_w));
   } else {
     InverseDctReduced(block, c.quant.data(), c.n, out, static_cast<std::size_t>(c.plane_w));
   }
@@ -973,7 +1046,7 @@ void JpegDecoder::State::EmitRow(int y) {
     }
     const bool fancy_h = fancy && c.width > 2;
     if (rh == 2 && rv == 1 && fancy_h) {
-      UpsampleRowH2V1(plane_row(y), c.width, buf);
+      UpsampleRowH2V1(plane_row(y), c.width, buf, vector);
     } else if (rh == 1 && rv == 2 && fancy) {
       const int cy = y / 2;
       const bool upper = (y & 1) == 0;
@@ -981,7 +1054,7 @@ void JpegDecoder::State::EmitRow(int y) {
     } else if (rh == 2 && rv == 2 && fancy_h) {
       const int cy = y / 2;
       const bool upper = (y & 1) == 0;
-      UpsampleRowH2V2(plane_row(cy), plane_row(upper ? cy - 1 : cy + 1), c.width, buf);
+      UpsampleRowH2V2(plane_row(cy), plane_row(upper ? cy - 1 : cy + 1), c.width, buf, vector);
     } else {
       ReplicateRow(plane_row(y / rv), c.width, rh, buf);
     }
@@ -989,7 +1062,7 @@ void JpegDecoder::State::EmitRow(int y) {
   }
   const int out_row = out.height < 0 ? out_h - 1 - y : y;
   ConvertRow(space, rows, out_w, out.order == JpegColourOrder::Rgba,
-             out.pixels + static_cast<std::size_t>(out_row) * out.Stride());
+             out.pixels + static_cast<std::size_t>(out_row) * out.Stride(), vector);
 }
 
 JpegDecoder::JpegDecoder() : state_(std::make_unique<State>()) {}
@@ -1066,7 +1139,7 @@ JpegOutput JpegDecoder::Layout(int scale) const {
   return o;
 }
 
-JpegResult JpegDecoder::Decode(const JpegOutput& output) {
+JpegResult JpegDecoder::Decode(const JpegOutput& output, JpegArithmetic arithmetic) {
   State& s = *state_;
   if (!s.have_parameters) return JpegResult::NoParameters;
   const int expected_channels = output.order == JpegColourOrder::Rgba ? 4 : 3;
@@ -1085,6 +1158,7 @@ JpegResult JpegDecoder::Decode(const JpegOutput& output) {
   if (s.ReadHeaders() != JpegResult::Ok) return JpegResult::BadHeader;
   s.ApplyScale(output.scale);
   s.out = output;
+  s.vector = arithmetic != JpegArithmetic::Portable;
   s.rows_emitted = 0;
   s.buffered = false;
   JpegResult r = s.RunScans();
