@@ -10,6 +10,10 @@
 #include "image/jpeg_idct.h"
 #include "image/jpeg_pixels.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace brisane {
 
 namespace {
@@ -21,7 +25,7 @@ constexpr std::array<std::uint8_t, 80> kNatural = {
     6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31,
     39, 46, 53, 60, 61, 54, 47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
-constexpr int kFastBits = 12;
+constexpr int kFastBits = 11;
 constexpr int kMaxScans = 500;
 constexpr int kMaxStarvedScans = 8;
 
@@ -124,26 +128,40 @@ struct BitReader {
   int fake = 0;           // zero bits at the tail of acc that no data stands behind
   bool starved = false;   // some of those zero bits were decoded
 
+  // Whole bytes, up to eight at once, when none of them is 0xFF (stuffing or
+  // a marker) and no zero bits were fed: most entropy data. False when the
+  // byte-wise way must do it.
+  [[gnu::always_inline]] static bool FastFill(const std::uint8_t*& p, const std::uint8_t* end, std::uint64_t& acc,
+                                              int& count) {
+    if (end - p < 8) return false;
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+    const std::uint64_t inv = ~w;
+    if (((inv - 0x0101010101010101u) & ~inv & 0x8080808080808080u) != 0) return false;
+    const int bytes = (64 - count) >> 3;
+    acc |= (w >> (64 - 8 * bytes)) << (64 - count - 8 * bytes);
+    p += bytes;
+    count += 8 * bytes;
+    return true;
+  }
+  // Refill in the caller's own accumulator: the usual case inline, the rest
+  // through Fill.
+  [[gnu::always_inline]] void Refill(std::uint64_t& a, int& n) {
+    if (marker == 0 && !hit_end && fake == 0 && FastFill(p, end, a, n)) return;
+    acc = a;
+    count = n;
+    Fill();
+    a = acc;
+    n = count;
+  }
+
   void Fill() {
     if (fake > count) {
       starved = true;
       fake = count;
     }
-    // Whole bytes up to eight at a time while none of them is 0xFF (stuffing
-    // or a marker): most entropy data.
-    if (marker == 0 && !hit_end && end - p >= 8) {
-      std::uint64_t w;
-      std::memcpy(&w, p, sizeof w);
-      if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
-      const std::uint64_t inv = ~w;
-      if (((inv - 0x0101010101010101u) & ~inv & 0x8080808080808080u) == 0) {
-        const int bytes = (64 - count) >> 3;
-        acc |= (w >> (64 - 8 * bytes)) << (64 - count - 8 * bytes);
-        p += bytes;
-        count += 8 * bytes;
-        return;
-      }
-    }
+    if (marker == 0 && !hit_end && FastFill(p, end, acc, count)) return;
     while (count <= 56) {
       std::uint32_t byte = 0;
       if (marker == 0 && !hit_end) {
@@ -218,7 +236,24 @@ struct BitReader {
   }
 };
 
+// Zeroes the 64 coefficients of a block: plain vector stores, where the
+// compiler's own memset of this size is a slow string instruction.
+inline void ClearBlock(std::int16_t* block) {
+#if defined(__SSE2__)
+  for (int i = 0; i < 64; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + i), _mm_setzero_si128());
+#else
+  std::memset(block, 0, 64 * sizeof(std::int16_t));
+#endif
+}
+
 inline int Extend(int v, int n) { return v < (1 << (n - 1)) ? v + 1 - (1 << n) : v; }
+
+// The same without branches (the sign of a difference is anybody's guess),
+// and for n = 0 too: 0 then.
+inline int ExtendAny(int v, int n) {
+  const int negative = (((v << 1) >> n) & 1) - 1;  // -1 when the top bit is clear
+  return v + (negative & (1 - (1 << n)));
+}
 
 bool ValidScale(int scale) { return scale == 1 || scale == 2 || scale == 4 || scale == 8; }
 
@@ -619,13 +654,7 @@ void JpegDecoder::State::DecodeBlockSequential(Component& c, std::int16_t* block
   std::uint64_t acc = br.acc;
   int count = br.count;
   auto ensure = [&] {
-    if (count < 32) {
-      br.acc = acc;
-      br.count = count;
-      br.Fill();
-      acc = br.acc;
-      count = br.count;
-    }
+    if (count < 32) br.Refill(acc, count);
   };
   auto bits = [&](int n) {  // n in 1..16
     const int v = static_cast<int>(acc >> (64 - n));
@@ -636,13 +665,18 @@ void JpegDecoder::State::DecodeBlockSequential(Component& c, std::int16_t* block
   const Huffman& hd = dc[c.dc_table];
   const Huffman& ha = ac[c.ac_table];
   ensure();
-  const int s = BitReader::DecodeSymbol(acc, count, hd, corrupt);
-  const int diff = s ? Extend(bits(s), s) : 0;
+  const int s = BitReader::DecodeSymbol(acc, count, hd, corrupt);  // at most 15
+  const int diff = ExtendAny(static_cast<int>((acc >> 1) >> (63 - s)), s);
+  acc <<= s;
+  count -= s;
   c.pred = static_cast<int>(static_cast<unsigned>(c.pred) + static_cast<unsigned>(diff));
   block[0] = static_cast<std::int16_t>(c.pred);
+  // The table through a plain pointer: a simpler address in the loop's
+  // critical chain (look-up, shift, look-up).
+  const std::int32_t* const fast_ac = ha.fast_ac;
   for (int k = 1; k < 64;) {
     ensure();
-    const std::int32_t fa = ha.fast_ac[acc >> (64 - kFastBits)];
+    const std::int32_t fa = fast_ac[acc >> (64 - kFastBits)];
     if (fa) {
       acc <<= fa & 0xFF;
       count -= fa & 0xFF;
@@ -671,13 +705,7 @@ void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* bloc
   std::uint64_t acc = br.acc;
   int count = br.count;
   auto ensure = [&] {
-    if (count < 32) {
-      br.acc = acc;
-      br.count = count;
-      br.Fill();
-      acc = br.acc;
-      count = br.count;
-    }
+    if (count < 32) br.Refill(acc, count);
   };
   auto bits = [&](int n) {  // n in 1..16
     const int v = static_cast<int>(acc >> (64 - n));
@@ -794,7 +822,7 @@ void JpegDecoder::State::DecodeStoredBlock(Component& c, std::int16_t* stored) {
     if (progressive) {
       DecodeBlockProgressive(c, stored);
     } else {
-      std::memset(stored, 0, 64 * sizeof(std::int16_t));
+      ClearBlock(stored);
       DecodeBlockSequential(c, stored);
     }
     return;
@@ -939,7 +967,7 @@ JpegResult JpegDecoder::State::DecodeScan() {
                   static_cast<std::size_t>(row) * static_cast<std::size_t>(c.grid_w) + static_cast<std::size_t>(col);
               DecodeStoredBlock(c, c.coefs.data() + index * static_cast<std::size_t>(c.coef_stride));
             } else {
-              std::memset(block, 0, sizeof block);
+              ClearBlock(block);
               DecodeBlockSequential(c, block);
               Transform(c, block, row, col);
             }
@@ -1174,7 +1202,7 @@ JpegResult JpegDecoder::Decode(const JpegOutput& output, JpegArithmetic arithmet
                 static_cast<std::size_t>(row) * static_cast<std::size_t>(c.grid_w) + static_cast<std::size_t>(col);
             const std::int16_t* stored = c.coefs.data() + index * static_cast<std::size_t>(c.coef_stride);
             if (c.Packed()) {
-              std::memset(block, 0, sizeof block);
+              ClearBlock(block);
               for (int i = 0; i < c.kept; ++i) block[c.kept_natural[static_cast<std::size_t>(i)]] = stored[i];
               stored = block;
             }

@@ -128,13 +128,8 @@ inline __m128i DescalePack(Wide v, int n) {
 // The same pass as Idct8 across eight lanes at once; results descaled by n
 // and saturated to 16 bits.
 [[gnu::always_inline]] inline void Idct8x8(const __m128i* in, __m128i* out, int n) {
-  const Wide tmp3 = Pair(in[2], in[6], kF0541 + kF0765, kF0541);
-  const Wide tmp2 = Pair(in[2], in[6], kF0541, kF0541 - kF1847);
-  const __m128i round = _mm_set1_epi32(1 << (n - 1));
-  const Wide tmp0 = Pair(in[0], in[4], 1 << kConstBits, 1 << kConstBits) + Wide{round, round};
-  const Wide tmp1 = Pair(in[0], in[4], 1 << kConstBits, -(1 << kConstBits)) + Wide{round, round};
-  const Wide tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3, tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
-
+  // Odd part first, then the even terms one pair at a time: in this order
+  // fewer values are alive at once, and fewer spill.
   const __m128i z3 = _mm_add_epi16(in[7], in[3]);
   const __m128i z4 = _mm_add_epi16(in[5], in[1]);
   const Wide y3 = Pair(z3, z4, kF1175 - kF1961, kF1175);
@@ -144,14 +139,23 @@ inline __m128i DescalePack(Wide v, int n) {
   const Wide a1 = Pair(in[5], in[3], kF2053 - kF2562, -kF2562) + y4;
   const Wide a2 = Pair(in[5], in[3], -kF2562, kF3072 - kF2562) + y3;
 
+  const __m128i round = _mm_set1_epi32(1 << (n - 1));
+  const Wide tmp0 = Pair(in[0], in[4], 1 << kConstBits, 1 << kConstBits) + Wide{round, round};
+  const Wide tmp3 = Pair(in[2], in[6], kF0541 + kF0765, kF0541);
+  const Wide tmp10 = tmp0 + tmp3;
   out[0] = DescalePack(tmp10 + a3, n);
   out[7] = DescalePack(tmp10 - a3, n);
-  out[1] = DescalePack(tmp11 + a2, n);
-  out[6] = DescalePack(tmp11 - a2, n);
-  out[2] = DescalePack(tmp12 + a1, n);
-  out[5] = DescalePack(tmp12 - a1, n);
+  const Wide tmp13 = tmp0 - tmp3;
   out[3] = DescalePack(tmp13 + a0, n);
   out[4] = DescalePack(tmp13 - a0, n);
+  const Wide tmp1 = Pair(in[0], in[4], 1 << kConstBits, -(1 << kConstBits)) + Wide{round, round};
+  const Wide tmp2 = Pair(in[2], in[6], kF0541, kF0541 - kF1847);
+  const Wide tmp11 = tmp1 + tmp2;
+  out[1] = DescalePack(tmp11 + a2, n);
+  out[6] = DescalePack(tmp11 - a2, n);
+  const Wide tmp12 = tmp1 - tmp2;
+  out[2] = DescalePack(tmp12 + a1, n);
+  out[5] = DescalePack(tmp12 - a1, n);
 }
 
 [[gnu::always_inline]] inline void Transpose8x8(const __m128i* in, __m128i* out) {
@@ -182,9 +186,18 @@ void InverseDctSse2(const std::int16_t* coef, const std::uint16_t* quant, std::u
     const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(quant + k * 8));
     rows[k] = _mm_mullo_epi16(c, q);
   }
+  const __m128i zero = _mm_setzero_si128();
   const __m128i ac_rows = _mm_or_si128(_mm_or_si128(_mm_or_si128(rows[1], rows[2]), _mm_or_si128(rows[3], rows[4])),
                                        _mm_or_si128(_mm_or_si128(rows[5], rows[6]), rows[7]));
-  if (_mm_movemask_epi8(_mm_cmpeq_epi8(ac_rows, _mm_setzero_si128())) == 0xFFFF) {
+  if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(ac_rows, _mm_srli_si128(rows[0], 2)), zero)) == 0xFFFF) {
+    // The DC term alone (common in flat areas): both passes give one value,
+    // worked out as they would.
+    const int dc = std::clamp(static_cast<std::int16_t>(_mm_cvtsi128_si32(rows[0])) * 4, -32768, 32767);
+    const __m128i v = _mm_set1_epi8(static_cast<char>(std::clamp(((dc + 16) >> 5) + 128, 0, 255)));
+    for (int r = 0; r < 8; ++r) _mm_storel_epi64(reinterpret_cast<__m128i*>(out + static_cast<std::size_t>(r) * stride), v);
+    return;
+  }
+  if (_mm_movemask_epi8(_mm_cmpeq_epi8(ac_rows, zero)) == 0xFFFF) {
     // Only the first row of coefficients: every column pass gives its input
     // times 4 (saturated) to all eight outputs, and so does Idct8x8.
     const __m128i twice = _mm_adds_epi16(rows[0], rows[0]);

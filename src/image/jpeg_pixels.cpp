@@ -121,7 +121,7 @@ inline std::uint8_t Ink(int value, int k) { return static_cast<std::uint8_t>((va
 // ((2 * cr * 26345 >> 16) + 1) >> 1, a pmulhw. Blue likewise with
 // kCbB = 2 * 65536 - 14942. Green: -kCrG = -65536 + 18734, the rest by
 // pmaddwd.
-inline void YccToRgb8(__m128i y, __m128i cb, __m128i cr, __m128i& r, __m128i& g, __m128i& b) {
+[[gnu::always_inline]] inline void YccToRgb8(__m128i y, __m128i cb, __m128i cr, __m128i& r, __m128i& g, __m128i& b) {
   static_assert(kCrR == 65536 + 26345 && kCbB == 2 * 65536 - 14942 && kCrG == 65536 - 18734);
   const __m128i one = _mm_set1_epi16(1);
   const __m128i cr2 = _mm_add_epi16(cr, cr), cb2 = _mm_add_epi16(cb, cb);
@@ -141,7 +141,7 @@ inline void YccToRgb8(__m128i y, __m128i cb, __m128i cr, __m128i& r, __m128i& g,
 
 // Sixteen pixels to 48 bytes of blue-green-red at out, and up to 2 bytes
 // after them written with junk.
-inline void YccToBgr16(const std::uint8_t* yp, const std::uint8_t* cbp, const std::uint8_t* crp, std::uint8_t* out) {
+[[gnu::always_inline]] inline void YccToBgr16(const std::uint8_t* yp, const std::uint8_t* cbp, const std::uint8_t* crp, std::uint8_t* out) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i c128 = _mm_set1_epi16(128);
   const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(yp));
@@ -155,19 +155,20 @@ inline void YccToBgr16(const std::uint8_t* yp, const std::uint8_t* cbp, const st
   const __m128i bb = _mm_packus_epi16(b0, b1), gg = _mm_packus_epi16(g0, g1), rr = _mm_packus_epi16(r0, r1);
   const __m128i bg_lo = _mm_unpacklo_epi8(bb, gg), bg_hi = _mm_unpackhi_epi8(bb, gg);
   const __m128i r_lo = _mm_unpacklo_epi8(rr, zero), r_hi = _mm_unpackhi_epi8(rr, zero);
-  const __m128i px[4] = {_mm_unpacklo_epi16(bg_lo, r_lo), _mm_unpackhi_epi16(bg_lo, r_lo),
-                         _mm_unpacklo_epi16(bg_hi, r_hi), _mm_unpackhi_epi16(bg_hi, r_hi)};
   // Blue-green-red-zero words to 3-byte pixels: two pixels per 64-bit lane,
   // stored 6 bytes apart; the 2 spare bytes of each store are overwritten by
   // the next one.
   const __m128i low = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
   const __m128i high = _mm_set_epi32(0xFFFF, static_cast<int>(0xFF000000u), 0xFFFF, static_cast<int>(0xFF000000u));
-  for (int k = 0; k < 4; ++k) {
-    const __m128i q = _mm_or_si128(_mm_and_si128(px[k], low), _mm_and_si128(_mm_srli_epi64(px[k], 8), high));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), q);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 6), _mm_srli_si128(q, 8));
-    out += 12;
-  }
+  auto store4 = [&](__m128i px, std::uint8_t* at) {
+    const __m128i q = _mm_or_si128(_mm_and_si128(px, low), _mm_and_si128(_mm_srli_epi64(px, 8), high));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(at), q);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(at + 6), _mm_srli_si128(q, 8));
+  };
+  store4(_mm_unpacklo_epi16(bg_lo, r_lo), out);
+  store4(_mm_unpackhi_epi16(bg_lo, r_lo), out + 12);
+  store4(_mm_unpacklo_epi16(bg_hi, r_hi), out + 24);
+  store4(_mm_unpackhi_epi16(bg_hi, r_hi), out + 36);
 }
 #endif
 
