@@ -236,6 +236,39 @@ struct BitReader {
   }
 };
 
+// For each row of a block and each pattern of non-zero coefficients in it,
+// the same coefficients as zigzag positions (bit k: position k).
+constexpr auto kRowZigzag = [] {
+  std::array<int, 64> zigzag{};  // natural position -> zigzag position
+  for (int k = 0; k < 64; ++k) zigzag[kNatural[static_cast<std::size_t>(k)]] = k;
+  std::array<std::array<std::uint64_t, 256>, 8> t{};
+  for (std::size_t r = 0; r < 8; ++r) {
+    for (std::size_t bits = 0; bits < 256; ++bits) {
+      for (std::size_t c = 0; c < 8; ++c) {
+        if (bits >> c & 1) t[r][bits] |= std::uint64_t{1} << zigzag[r * 8 + c];
+      }
+    }
+  }
+  return t;
+}();
+
+// The non-zero coefficients of a block as zigzag positions.
+inline std::uint64_t NonZeroZigzag(const std::int16_t* block) {
+  std::uint64_t mask = 0;
+  for (int r = 0; r < 8; ++r) {
+    unsigned bits = 0;
+#if defined(__SSE2__)
+    const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * r));
+    const __m128i zero16 = _mm_cmpeq_epi16(row, _mm_setzero_si128());
+    bits = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(zero16, zero16))) & 0xFF;
+#else
+    for (int c = 0; c < 8; ++c) bits |= static_cast<unsigned>(block[8 * r + c] != 0) << c;
+#endif
+    mask |= kRowZigzag[static_cast<std::size_t>(r)][bits];
+  }
+  return mask;
+}
+
 // Zeroes the 64 coefficients of a block: plain vector stores, where the
 // compiler's own memset of this size is a slow string instruction.
 inline void ClearBlock(std::int16_t* block) {
@@ -808,9 +841,13 @@ void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* bloc
     }
   }
   if (eobrun > 0) {
-    for (; k <= se; ++k) {
-      std::int16_t& coef = block[kNatural[static_cast<std::size_t>(k)]];
-      if (coef != 0) refine(coef);
+    // Only the non-zero coefficients take a bit: straight to each of them.
+    if (k <= se) {
+      std::uint64_t pending = NonZeroZigzag(block) & (~std::uint64_t{0} << k) & (~std::uint64_t{0} >> (63 - se));
+      while (pending != 0) {
+        refine(block[kNatural[static_cast<std::size_t>(std::countr_zero(pending))]]);
+        pending &= pending - 1;
+      }
     }
     --eobrun;
   }
