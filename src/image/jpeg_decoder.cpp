@@ -105,8 +105,11 @@ struct Component {
   int dc_table = 0, ac_table = 0;
   int pred = 0;
 
+  int ring_mask = -1;                      // ring_rows - 1 where that is a power of two
   std::uint8_t* Row(int r) {
-    return plane.data() + static_cast<std::size_t>(r % ring_rows) * static_cast<std::size_t>(plane_w);
+    // A mask rather than a division where it can (once a block).
+    const int at = ring_mask >= 0 ? r & ring_mask : r % ring_rows;
+    return plane.data() + static_cast<std::size_t>(at) * static_cast<std::size_t>(plane_w);
   }
   bool Packed() const { return n != 8; }
 };
@@ -273,7 +276,19 @@ inline std::uint64_t NonZeroZigzag(const std::int16_t* block) {
 // compiler's own memset of this size is a slow string instruction.
 inline void ClearBlock(std::int16_t* block) {
 #if defined(__SSE2__)
-  for (int i = 0; i < 64; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + i), _mm_setzero_si128());
+  __m128i zero = _mm_setzero_si128();
+#if defined(__GNUC__)
+  __asm__("" : "+x"(zero));  // an opaque zero: the stores stay stores
+#endif
+  __m128i* const at = reinterpret_cast<__m128i*>(block);
+  _mm_storeu_si128(at, zero);
+  _mm_storeu_si128(at + 1, zero);
+  _mm_storeu_si128(at + 2, zero);
+  _mm_storeu_si128(at + 3, zero);
+  _mm_storeu_si128(at + 4, zero);
+  _mm_storeu_si128(at + 5, zero);
+  _mm_storeu_si128(at + 6, zero);
+  _mm_storeu_si128(at + 7, zero);
 #else
   std::memset(block, 0, 64 * sizeof(std::int16_t));
 #endif
@@ -450,6 +465,7 @@ void JpegDecoder::State::ApplyScale(int scale) {
     c.plane_w = g.plane_w;
     c.plane_h = g.plane_h;
     c.ring_rows = g.ring_rows;
+    c.ring_mask = std::has_single_bit(static_cast<unsigned>(g.ring_rows)) ? g.ring_rows - 1 : -1;
     c.rh = g.rh;
     c.rv = g.rv;
     c.kept = g.kept;
