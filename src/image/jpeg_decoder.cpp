@@ -39,11 +39,14 @@ struct Huffman {
   bool dc_safe = true;  // every symbol <= 15, as a DC table needs
 
   // Canonical codes from the counts per length; false for an impossible table.
-  bool Build(const std::uint8_t* counts, const std::uint8_t* symbols, int total) {
+  // Only AC tables (ac) fill fast_ac. Each look-up run is filled at once: a
+  // picture's tables are built twice (parameters, then decode), and small
+  // pictures must not pay much for the lookahead.
+  bool Build(const std::uint8_t* counts, const std::uint8_t* symbols, int total, bool ac) {
     std::memset(values, 0, sizeof values);
     std::memcpy(values, symbols, static_cast<std::size_t>(total));
     std::memset(fast, 0, sizeof fast);
-    std::memset(fast_ac, 0, sizeof fast_ac);
+    if (ac) std::memset(fast_ac, 0, sizeof fast_ac);
     dc_safe = true;
     for (int i = 0; i < total; ++i) dc_safe = dc_safe && values[i] <= 15;
     std::int32_t code = 0;
@@ -52,27 +55,24 @@ struct Huffman {
       valoffset[len] = k - code;
       for (int i = 0; i < counts[len - 1]; ++i, ++k, ++code) {
         if (code + 1 >= (std::int32_t{1} << len)) return false;  // too many codes; all-ones is reserved
-        if (len <= kFastBits) {
-          const int shift = kFastBits - len;
-          for (int j = 0; j < (1 << shift); ++j) {
-            fast[(code << shift) | j] = static_cast<std::uint16_t>(len << 8 | values[k]);
-          }
+        if (len > kFastBits) continue;
+        const int shift = kFastBits - len, first = code << shift;
+        std::fill(fast + first, fast + first + (1 << shift), static_cast<std::uint16_t>(len << 8 | values[k]));
+        // Run/size pairs whose magnitude bits also fit in the lookahead.
+        const int run = values[k] >> 4, size = values[k] & 15;
+        if (!ac || size == 0 || size > shift) continue;
+        const int rest = shift - size;
+        for (int m = 0; m < (1 << size); ++m) {
+          const int v = m < (1 << (size - 1)) ? m + 1 - (1 << size) : m;
+          const std::int32_t entry = static_cast<std::int32_t>(
+              static_cast<std::uint32_t>(v) << 16 | static_cast<std::uint32_t>(run) << 8 | static_cast<std::uint32_t>(len + size));
+          std::fill(fast_ac + first + (m << rest), fast_ac + first + ((m + 1) << rest), entry);
         }
       }
       maxcode[len] = counts[len - 1] ? code - 1 : -1;
       code <<= 1;
     }
     maxcode[17] = 0x7FFFFFFF;
-    // Run/size pairs whose magnitude bits also fit in the lookahead.
-    for (int i = 0; i < (1 << kFastBits); ++i) {
-      if (!fast[i]) continue;
-      const int len = fast[i] >> 8, rs = fast[i] & 0xFF, run = rs >> 4, size = rs & 15;
-      if (size == 0 || len + size > kFastBits) continue;
-      int v = (i >> (kFastBits - len - size)) & ((1 << size) - 1);
-      if (v < (1 << (size - 1))) v += 1 - (1 << size);
-      fast_ac[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) << 16 | static_cast<std::uint32_t>(run) << 8 |
-                                             static_cast<std::uint32_t>(len + size));
-    }
     defined = true;
     return true;
   }
@@ -547,7 +547,7 @@ JpegResult JpegDecoder::State::ReadSegment(int marker, int length) {
         for (int i = 0; i < 16; ++i) total += counts[i] = static_cast<std::uint8_t>(U8());
         if (total > 256 || end - pos < static_cast<std::size_t>(total)) return JpegResult::BadHeader;
         Huffman& h = tc == 0 ? dc[th] : ac[th];
-        if (!h.Build(counts, data + pos, total)) return JpegResult::BadHeader;
+        if (!h.Build(counts, data + pos, total, tc == 1)) return JpegResult::BadHeader;
         pos += static_cast<std::size_t>(total);
       }
       return JpegResult::Ok;
