@@ -164,7 +164,6 @@ struct BitReader {
       starved = true;
       fake = count;
     }
-    if (marker == 0 && !hit_end && FastFill(p, end, acc, count)) return;
     while (count <= 56) {
       std::uint32_t byte = 0;
       if (marker == 0 && !hit_end) {
@@ -192,22 +191,8 @@ struct BitReader {
       count += 8;
     }
   }
-  void Ensure() {
-    if (count < 32) Fill();
-  }
-  void Skip(int n) {
-    acc <<= n;
-    count -= n;
-  }
-  int Bits(int n) {  // n in 0..16
-    if (n == 0) return 0;
-    const int v = static_cast<int>(acc >> (64 - n));
-    Skip(n);
-    return v;
-  }
-  // One Huffman symbol; the caller has made sure of 16 bits. A code the table
-  // does not hold marks the data corrupt and reads as 0.
-  int Decode(const Huffman& h, bool& corrupt) { return DecodeSymbol(acc, count, h, corrupt); }
+  // One Huffman symbol from the caller's accumulator, which holds at least 16
+  // bits. A code the table does not hold marks the data corrupt and reads as 0.
   static int DecodeSymbol(std::uint64_t& acc, int& count, const Huffman& h, bool& corrupt) {
     const std::uint16_t f = h.fast[acc >> (64 - kFastBits)];
     if (f) {
