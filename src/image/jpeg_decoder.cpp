@@ -10,6 +10,10 @@
 #include "image/jpeg_idct.h"
 #include "image/jpeg_pixels.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace brisane {
 
 namespace {
@@ -21,7 +25,7 @@ constexpr std::array<std::uint8_t, 80> kNatural = {
     6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31,
     39, 46, 53, 60, 61, 54, 47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
-constexpr int kFastBits = 9;
+constexpr int kFastBits = 11;
 constexpr int kMaxScans = 500;
 constexpr int kMaxStarvedScans = 8;
 
@@ -35,11 +39,14 @@ struct Huffman {
   bool dc_safe = true;  // every symbol <= 15, as a DC table needs
 
   // Canonical codes from the counts per length; false for an impossible table.
-  bool Build(const std::uint8_t* counts, const std::uint8_t* symbols, int total) {
+  // Only AC tables (ac) fill fast_ac. Each look-up run is filled at once: a
+  // picture's tables are built twice (parameters, then decode), and small
+  // pictures must not pay much for the lookahead.
+  bool Build(const std::uint8_t* counts, const std::uint8_t* symbols, int total, bool ac) {
     std::memset(values, 0, sizeof values);
     std::memcpy(values, symbols, static_cast<std::size_t>(total));
     std::memset(fast, 0, sizeof fast);
-    std::memset(fast_ac, 0, sizeof fast_ac);
+    if (ac) std::memset(fast_ac, 0, sizeof fast_ac);
     dc_safe = true;
     for (int i = 0; i < total; ++i) dc_safe = dc_safe && values[i] <= 15;
     std::int32_t code = 0;
@@ -48,27 +55,24 @@ struct Huffman {
       valoffset[len] = k - code;
       for (int i = 0; i < counts[len - 1]; ++i, ++k, ++code) {
         if (code + 1 >= (std::int32_t{1} << len)) return false;  // too many codes; all-ones is reserved
-        if (len <= kFastBits) {
-          const int shift = kFastBits - len;
-          for (int j = 0; j < (1 << shift); ++j) {
-            fast[(code << shift) | j] = static_cast<std::uint16_t>(len << 8 | values[k]);
-          }
+        if (len > kFastBits) continue;
+        const int shift = kFastBits - len, first = code << shift;
+        std::fill(fast + first, fast + first + (1 << shift), static_cast<std::uint16_t>(len << 8 | values[k]));
+        // Run/size pairs whose magnitude bits also fit in the lookahead.
+        const int run = values[k] >> 4, size = values[k] & 15;
+        if (!ac || size == 0 || size > shift) continue;
+        const int rest = shift - size;
+        for (int m = 0; m < (1 << size); ++m) {
+          const int v = m < (1 << (size - 1)) ? m + 1 - (1 << size) : m;
+          const std::int32_t entry = static_cast<std::int32_t>(
+              static_cast<std::uint32_t>(v) << 16 | static_cast<std::uint32_t>(run) << 8 | static_cast<std::uint32_t>(len + size));
+          std::fill(fast_ac + first + (m << rest), fast_ac + first + ((m + 1) << rest), entry);
         }
       }
       maxcode[len] = counts[len - 1] ? code - 1 : -1;
       code <<= 1;
     }
     maxcode[17] = 0x7FFFFFFF;
-    // Run/size pairs whose magnitude bits also fit in the lookahead.
-    for (int i = 0; i < (1 << kFastBits); ++i) {
-      if (!fast[i]) continue;
-      const int len = fast[i] >> 8, rs = fast[i] & 0xFF, run = rs >> 4, size = rs & 15;
-      if (size == 0 || len + size > kFastBits) continue;
-      int v = (i >> (kFastBits - len - size)) & ((1 << size) - 1);
-      if (v < (1 << (size - 1))) v += 1 - (1 << size);
-      fast_ac[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) << 16 | static_cast<std::uint32_t>(run) << 8 |
-                                             static_cast<std::uint32_t>(len + size));
-    }
     defined = true;
     return true;
   }
@@ -101,8 +105,11 @@ struct Component {
   int dc_table = 0, ac_table = 0;
   int pred = 0;
 
+  int ring_mask = -1;                      // ring_rows - 1 where that is a power of two
   std::uint8_t* Row(int r) {
-    return plane.data() + static_cast<std::size_t>(r % ring_rows) * static_cast<std::size_t>(plane_w);
+    // A mask rather than a division where it can (once a block).
+    const int at = ring_mask >= 0 ? r & ring_mask : r % ring_rows;
+    return plane.data() + static_cast<std::size_t>(at) * static_cast<std::size_t>(plane_w);
   }
   bool Packed() const { return n != 8; }
 };
@@ -124,7 +131,36 @@ struct BitReader {
   int fake = 0;           // zero bits at the tail of acc that no data stands behind
   bool starved = false;   // some of those zero bits were decoded
 
-  void Fill() {
+  // Whole bytes, up to eight at once, when none of them is 0xFF (stuffing or
+  // a marker) and no zero bits were fed: most entropy data. False when the
+  // byte-wise way must do it.
+  [[gnu::always_inline]] static bool FastFill(const std::uint8_t*& p, const std::uint8_t* end, std::uint64_t& acc,
+                                              int& count) {
+    if (end - p < 8) return false;
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+    const std::uint64_t inv = ~w;
+    if (((inv - 0x0101010101010101u) & ~inv & 0x8080808080808080u) != 0) return false;
+    const int bytes = (64 - count) >> 3;
+    acc |= (w >> (64 - 8 * bytes)) << (64 - count - 8 * bytes);
+    p += bytes;
+    count += 8 * bytes;
+    return true;
+  }
+  // Refill in the caller's own accumulator: the usual case inline, the rest
+  // through Fill.
+  [[gnu::always_inline]] void Refill(std::uint64_t& a, int& n) {
+    if (marker == 0 && !hit_end && fake == 0 && FastFill(p, end, a, n)) return;
+    acc = a;
+    count = n;
+    Fill();
+    a = acc;
+    n = count;
+  }
+
+  // The byte-wise way, kept out of line: the block loops stay small.
+  [[gnu::noinline]] void Fill() {
     if (fake > count) {
       starved = true;
       fake = count;
@@ -156,36 +192,26 @@ struct BitReader {
       count += 8;
     }
   }
-  void Ensure() {
-    if (count < 32) Fill();
-  }
-  void Skip(int n) {
-    acc <<= n;
-    count -= n;
-  }
-  int Bits(int n) {  // n in 0..16
-    if (n == 0) return 0;
-    const int v = static_cast<int>(acc >> (64 - n));
-    Skip(n);
-    return v;
-  }
-  // One Huffman symbol; the caller has made sure of 16 bits. A code the table
-  // does not hold marks the data corrupt and reads as 0.
-  int Decode(const Huffman& h, bool& corrupt) {
+  // One Huffman symbol from the caller's accumulator, which holds at least 16
+  // bits. A code the table does not hold marks the data corrupt and reads as 0.
+  static int DecodeSymbol(std::uint64_t& acc, int& count, const Huffman& h, bool& corrupt) {
     const std::uint16_t f = h.fast[acc >> (64 - kFastBits)];
     if (f) {
-      Skip(f >> 8);
+      acc <<= f >> 8;
+      count -= f >> 8;
       return f & 0xFF;
     }
     const std::int32_t code16 = static_cast<std::int32_t>(acc >> 48);
     for (int len = kFastBits + 1; len <= 16; ++len) {
       const std::int32_t code = code16 >> (16 - len);
       if (code <= h.maxcode[len]) {
-        Skip(len);
+        acc <<= len;
+        count -= len;
         return h.values[(h.valoffset[len] + code) & 0xFF];
       }
     }
-    Skip(16);
+    acc <<= 16;
+    count -= 16;
     corrupt = true;
     return 0;
   }
@@ -199,7 +225,69 @@ struct BitReader {
   }
 };
 
+// For each row of a block and each pattern of non-zero coefficients in it,
+// the same coefficients as zigzag positions (bit k: position k).
+constexpr auto kRowZigzag = [] {
+  std::array<int, 64> zigzag{};  // natural position -> zigzag position
+  for (int k = 0; k < 64; ++k) zigzag[kNatural[static_cast<std::size_t>(k)]] = k;
+  std::array<std::array<std::uint64_t, 256>, 8> t{};
+  for (std::size_t r = 0; r < 8; ++r) {
+    for (std::size_t bits = 0; bits < 256; ++bits) {
+      for (std::size_t c = 0; c < 8; ++c) {
+        if (bits >> c & 1) t[r][bits] |= std::uint64_t{1} << zigzag[r * 8 + c];
+      }
+    }
+  }
+  return t;
+}();
+
+// The non-zero coefficients of a block as zigzag positions.
+inline std::uint64_t NonZeroZigzag(const std::int16_t* block) {
+  std::uint64_t mask = 0;
+  for (int r = 0; r < 8; ++r) {
+    unsigned bits = 0;
+#if defined(__SSE2__)
+    const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * r));
+    const __m128i zero16 = _mm_cmpeq_epi16(row, _mm_setzero_si128());
+    bits = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(zero16, zero16))) & 0xFF;
+#else
+    for (int c = 0; c < 8; ++c) bits |= static_cast<unsigned>(block[8 * r + c] != 0) << c;
+#endif
+    mask |= kRowZigzag[static_cast<std::size_t>(r)][bits];
+  }
+  return mask;
+}
+
+// Zeroes the 64 coefficients of a block: plain vector stores, where the
+// compiler's own memset of this size is a slow string instruction.
+inline void ClearBlock(std::int16_t* block) {
+#if defined(__SSE2__)
+  __m128i zero = _mm_setzero_si128();
+#if defined(__GNUC__)
+  __asm__("" : "+x"(zero));  // an opaque zero: the stores stay stores
+#endif
+  __m128i* const at = reinterpret_cast<__m128i*>(block);
+  _mm_storeu_si128(at, zero);
+  _mm_storeu_si128(at + 1, zero);
+  _mm_storeu_si128(at + 2, zero);
+  _mm_storeu_si128(at + 3, zero);
+  _mm_storeu_si128(at + 4, zero);
+  _mm_storeu_si128(at + 5, zero);
+  _mm_storeu_si128(at + 6, zero);
+  _mm_storeu_si128(at + 7, zero);
+#else
+  std::memset(block, 0, 64 * sizeof(std::int16_t));
+#endif
+}
+
 inline int Extend(int v, int n) { return v < (1 << (n - 1)) ? v + 1 - (1 << n) : v; }
+
+// The same without branches (the sign of a difference is anybody's guess),
+// and for n = 0 too: 0 then.
+inline int ExtendAny(int v, int n) {
+  const int negative = (((v << 1) >> n) & 1) - 1;  // -1 when the top bit is clear
+  return v + (negative & (1 - (1 << n)));
+}
 
 bool ValidScale(int scale) { return scale == 1 || scale == 2 || scale == 4 || scale == 8; }
 
@@ -241,6 +329,7 @@ struct JpegDecoder::State {
 
   // Output.
   JpegOutput out;
+  bool vector = true;  // SSE2 forms where built for them
   std::vector<std::vector<std::uint8_t>> upsampled;
 
   void ResetHeaders() {
@@ -362,6 +451,7 @@ void JpegDecoder::State::ApplyScale(int scale) {
     c.plane_w = g.plane_w;
     c.plane_h = g.plane_h;
     c.ring_rows = g.ring_rows;
+    c.ring_mask = std::has_single_bit(static_cast<unsigned>(g.ring_rows)) ? g.ring_rows - 1 : -1;
     c.rh = g.rh;
     c.rv = g.rv;
     c.kept = g.kept;
@@ -443,7 +533,7 @@ JpegResult JpegDecoder::State::ReadSegment(int marker, int length) {
         for (int i = 0; i < 16; ++i) total += counts[i] = static_cast<std::uint8_t>(U8());
         if (total > 256 || end - pos < static_cast<std::size_t>(total)) return JpegResult::BadHeader;
         Huffman& h = tc == 0 ? dc[th] : ac[th];
-        if (!h.Build(counts, data + pos, total)) return JpegResult::BadHeader;
+        if (!h.Build(counts, data + pos, total, tc == 1)) return JpegResult::BadHeader;
         pos += static_cast<std::size_t>(total);
       }
       return JpegResult::Ok;
@@ -594,58 +684,92 @@ JpegResult JpegDecoder::State::Allocate() {
 }
 
 void JpegDecoder::State::DecodeBlockSequential(Component& c, std::int16_t* block) {
-  BitReader b = br;  // a local copy stays in registers
+  // The accumulator lives in locals so that it stays in registers; the
+  // reader sees it again only to refill.
+  std::uint64_t acc = br.acc;
+  int count = br.count;
+  auto ensure = [&] {
+    if (count < 32) br.Refill(acc, count);
+  };
+  auto bits = [&](int n) {  // n in 1..16
+    const int v = static_cast<int>(acc >> (64 - n));
+    acc <<= n;
+    count -= n;
+    return v;
+  };
   const Huffman& hd = dc[c.dc_table];
   const Huffman& ha = ac[c.ac_table];
-  auto decode = [&](const Huffman& h) { return b.Decode(h, corrupt); };
-  b.Ensure();
-  const int s = decode(hd);
-  const int diff = s ? Extend(b.Bits(s), s) : 0;
+  ensure();
+  const int s = BitReader::DecodeSymbol(acc, count, hd, corrupt);  // at most 15
+  const int diff = ExtendAny(static_cast<int>((acc >> 1) >> (63 - s)), s);
+  acc <<= s;
+  count -= s;
   c.pred = static_cast<int>(static_cast<unsigned>(c.pred) + static_cast<unsigned>(diff));
   block[0] = static_cast<std::int16_t>(c.pred);
+  // The table through a plain pointer: a simpler address in the loop's
+  // critical chain (look-up, shift, look-up).
+  const std::int32_t* const fast_ac = ha.fast_ac;
   for (int k = 1; k < 64;) {
-    b.Ensure();
-    const std::int32_t fa = ha.fast_ac[b.acc >> (64 - kFastBits)];
+    ensure();
+    const std::int32_t fa = fast_ac[acc >> (64 - kFastBits)];
     if (fa) {
-      b.Skip(fa & 0xFF);
+      acc <<= fa & 0xFF;
+      count -= fa & 0xFF;
       k += (fa >> 8) & 0xFF;
-      block[kNatural[k]] = static_cast<std::int16_t>(fa >> 16);
+      block[kNatural[static_cast<std::size_t>(k)]] = static_cast<std::int16_t>(fa >> 16);
       ++k;
       continue;
     }
-    const int rs = decode(ha);
+    const int rs = BitReader::DecodeSymbol(acc, count, ha, corrupt);
     const int run = rs >> 4, size = rs & 15;
     if (size) {
       k += run;
-      block[kNatural[k]] = static_cast<std::int16_t>(Extend(b.Bits(size), size));
+      block[kNatural[static_cast<std::size_t>(k)]] = static_cast<std::int16_t>(Extend(bits(size), size));
       ++k;
     } else {
       if (run != 15) break;
       k += 16;
     }
   }
-  br = b;
+  br.acc = acc;
+  br.count = count;
 }
 
 void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* block) {
-  BitReader& b = br;
+  // As in DecodeBlockSequential, the accumulator is kept in locals.
+  std::uint64_t acc = br.acc;
+  int count = br.count;
+  auto ensure = [&] {
+    if (count < 32) br.Refill(acc, count);
+  };
+  auto bits = [&](int n) {  // n in 1..16
+    const int v = static_cast<int>(acc >> (64 - n));
+    acc <<= n;
+    count -= n;
+    return v;
+  };
   auto decode = [&](const Huffman& h) {
-    b.Ensure();
-    return b.Decode(h, corrupt);
+    ensure();
+    return BitReader::DecodeSymbol(acc, count, h, corrupt);
   };
   auto shifted = [&](int v) { return static_cast<std::int16_t>(static_cast<unsigned>(v) << al); };
+  auto done = [&] {
+    br.acc = acc;
+    br.count = count;
+  };
 
   if (ss == 0) {  // DC scans
     if (ah == 0) {
       const int s = decode(dc[c.dc_table]);
-      b.Ensure();
-      const int diff = s ? Extend(b.Bits(s), s) : 0;
+      ensure();
+      const int diff = s ? Extend(bits(s), s) : 0;
       c.pred = static_cast<int>(static_cast<unsigned>(c.pred) + static_cast<unsigned>(diff));
       block[0] = shifted(c.pred);
     } else {
-      b.Ensure();
-      if (b.Bits(1)) block[0] = static_cast<std::int16_t>(block[0] | (1 << al));
+      ensure();
+      if (bits(1)) block[0] = static_cast<std::int16_t>(block[0] | (1 << al));
     }
+    done();
     return;
   }
   const Huffman& h = ac[c.ac_table];
@@ -655,30 +779,41 @@ void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* bloc
       return;
     }
     for (int k = ss; k <= se; ++k) {
-      const int rs = decode(h);
+      ensure();
+      // Short run/size pairs with their magnitude bits in one look-up.
+      const std::int32_t fa = h.fast_ac[acc >> (64 - kFastBits)];
+      if (fa) {
+        acc <<= fa & 0xFF;
+        count -= fa & 0xFF;
+        k += (fa >> 8) & 0xFF;
+        block[kNatural[static_cast<std::size_t>(k)]] = shifted(fa >> 16);
+        continue;
+      }
+      const int rs = BitReader::DecodeSymbol(acc, count, h, corrupt);
       const int run = rs >> 4, size = rs & 15;
       if (size) {
         k += run;
-        b.Ensure();
-        block[kNatural[k]] = shifted(Extend(b.Bits(size), size));
+        ensure();
+        block[kNatural[static_cast<std::size_t>(k)]] = shifted(Extend(bits(size), size));
       } else if (run == 15) {
         k += 15;
       } else {
         eobrun = 1 << run;
-        b.Ensure();
-        if (run) eobrun += b.Bits(run);
+        ensure();
+        if (run) eobrun += bits(run);
         --eobrun;
         break;
       }
     }
+    done();
     return;
   }
   // Refinement of an AC band: one more bit of every coefficient already
   // non-zero, and new coefficients of magnitude 1.
   const int p1 = 1 << al, m1 = -1 * (1 << al);
   auto refine = [&](std::int16_t& coef) {
-    b.Ensure();
-    if (b.Bits(1) && (coef & p1) == 0) coef = static_cast<std::int16_t>(coef >= 0 ? coef + p1 : coef + m1);
+    ensure();
+    if (bits(1) && (coef & p1) == 0) coef = static_cast<std::int16_t>(coef >= 0 ? coef + p1 : coef + m1);
   };
   int k = ss;
   if (eobrun == 0) {
@@ -687,16 +822,16 @@ void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* bloc
       int run = rs >> 4;
       int value = 0;
       if (rs & 15) {
-        b.Ensure();
-        value = b.Bits(1) ? p1 : m1;
+        ensure();
+        value = bits(1) ? p1 : m1;
       } else if (run != 15) {
         eobrun = 1 << run;
-        b.Ensure();
-        if (run) eobrun += b.Bits(run);
+        ensure();
+        if (run) eobrun += bits(run);
         break;
       }
       do {
-        std::int16_t& coef = block[kNatural[k]];
+        std::int16_t& coef = block[kNatural[static_cast<std::size_t>(k)]];
         if (coef != 0) {
           refine(coef);
         } else {
@@ -704,16 +839,21 @@ void JpegDecoder::State::DecodeBlockProgressive(Component& c, std::int16_t* bloc
         }
         ++k;
       } while (k <= se);
-      if (value) block[kNatural[k]] = static_cast<std::int16_t>(value);
+      if (value) block[kNatural[static_cast<std::size_t>(k)]] = static_cast<std::int16_t>(value);
     }
   }
   if (eobrun > 0) {
-    for (; k <= se; ++k) {
-      std::int16_t& coef = block[kNatural[k]];
-      if (coef != 0) refine(coef);
+    // Only the non-zero coefficients take a bit: straight to each of them.
+    if (k <= se) {
+      std::uint64_t pending = NonZeroZigzag(block) & (~std::uint64_t{0} << k) & (~std::uint64_t{0} >> (63 - se));
+      while (pending != 0) {
+        refine(block[kNatural[static_cast<std::size_t>(std::countr_zero(pending))]]);
+        pending &= pending - 1;
+      }
     }
     --eobrun;
   }
+  done();
 }
 
 void JpegDecoder::State::DecodeStoredBlock(Component& c, std::int16_t* stored) {
@@ -721,7 +861,7 @@ void JpegDecoder::State::DecodeStoredBlock(Component& c, std::int16_t* stored) {
     if (progressive) {
       DecodeBlockProgressive(c, stored);
     } else {
-      std::memset(stored, 0, 64 * sizeof(std::int16_t));
+      ClearBlock(stored);
       DecodeBlockSequential(c, stored);
     }
     return;
@@ -767,7 +907,7 @@ void JpegDecoder::State::DecodeStoredBlock(Component& c, std::int16_t* stored) {
 void JpegDecoder::State::Transform(Component& c, const std::int16_t* block, int row, int col) {
   std::uint8_t* out = c.Row(row * c.n) + static_cast<std::size_t>(col) * static_cast<std::size_t>(c.n);
   if (c.n == 8) {
-    InverseDct(block, c.quant.data(), out, static_cast<std::size_t>(c.plane_w));
+    (vector ? InverseDct : InverseDctScalar)(block, c.quant.data(), out, static_cast<std::size_t>(c.plane_w));
   } else {
     InverseDctReduced(block, c.quant.data(), c.n, out, static_cast<std::size_t>(c.plane_w));
   }
@@ -866,7 +1006,7 @@ JpegResult JpegDecoder::State::DecodeScan() {
                   static_cast<std::size_t>(row) * static_cast<std::size_t>(c.grid_w) + static_cast<std::size_t>(col);
               DecodeStoredBlock(c, c.coefs.data() + index * static_cast<std::size_t>(c.coef_stride));
             } else {
-              std::memset(block, 0, sizeof block);
+              ClearBlock(block);
               DecodeBlockSequential(c, block);
               Transform(c, block, row, col);
             }
@@ -973,7 +1113,7 @@ void JpegDecoder::State::EmitRow(int y) {
     }
     const bool fancy_h = fancy && c.width > 2;
     if (rh == 2 && rv == 1 && fancy_h) {
-      UpsampleRowH2V1(plane_row(y), c.width, buf);
+      UpsampleRowH2V1(plane_row(y), c.width, buf, vector);
     } else if (rh == 1 && rv == 2 && fancy) {
       const int cy = y / 2;
       const bool upper = (y & 1) == 0;
@@ -981,7 +1121,7 @@ void JpegDecoder::State::EmitRow(int y) {
     } else if (rh == 2 && rv == 2 && fancy_h) {
       const int cy = y / 2;
       const bool upper = (y & 1) == 0;
-      UpsampleRowH2V2(plane_row(cy), plane_row(upper ? cy - 1 : cy + 1), c.width, buf);
+      UpsampleRowH2V2(plane_row(cy), plane_row(upper ? cy - 1 : cy + 1), c.width, buf, vector);
     } else {
       ReplicateRow(plane_row(y / rv), c.width, rh, buf);
     }
@@ -989,7 +1129,7 @@ void JpegDecoder::State::EmitRow(int y) {
   }
   const int out_row = out.height < 0 ? out_h - 1 - y : y;
   ConvertRow(space, rows, out_w, out.order == JpegColourOrder::Rgba,
-             out.pixels + static_cast<std::size_t>(out_row) * out.Stride());
+             out.pixels + static_cast<std::size_t>(out_row) * out.Stride(), vector);
 }
 
 JpegDecoder::JpegDecoder() : state_(std::make_unique<State>()) {}
@@ -1066,7 +1206,7 @@ JpegOutput JpegDecoder::Layout(int scale) const {
   return o;
 }
 
-JpegResult JpegDecoder::Decode(const JpegOutput& output) {
+JpegResult JpegDecoder::Decode(const JpegOutput& output, JpegArithmetic arithmetic) {
   State& s = *state_;
   if (!s.have_parameters) return JpegResult::NoParameters;
   const int expected_channels = output.order == JpegColourOrder::Rgba ? 4 : 3;
@@ -1085,6 +1225,7 @@ JpegResult JpegDecoder::Decode(const JpegOutput& output) {
   if (s.ReadHeaders() != JpegResult::Ok) return JpegResult::BadHeader;
   s.ApplyScale(output.scale);
   s.out = output;
+  s.vector = arithmetic != JpegArithmetic::Portable;
   s.rows_emitted = 0;
   s.buffered = false;
   JpegResult r = s.RunScans();
@@ -1100,7 +1241,7 @@ JpegResult JpegDecoder::Decode(const JpegOutput& output) {
                 static_cast<std::size_t>(row) * static_cast<std::size_t>(c.grid_w) + static_cast<std::size_t>(col);
             const std::int16_t* stored = c.coefs.data() + index * static_cast<std::size_t>(c.coef_stride);
             if (c.Packed()) {
-              std::memset(block, 0, sizeof block);
+              ClearBlock(block);
               for (int i = 0; i < c.kept; ++i) block[c.kept_natural[static_cast<std::size_t>(i)]] = stored[i];
               stored = block;
             }

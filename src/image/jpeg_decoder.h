@@ -81,6 +81,11 @@ struct JpegOutput {
   std::size_t Bytes() const { return Stride() * static_cast<std::size_t>(height < 0 ? -height : height); }
 };
 
+// The arithmetic a decode uses: the SSE2 forms where the build targets SSE2,
+// or the portable forms alone. Both give the same bytes; Portable is there
+// so that tests can hold the two side by side.
+enum class JpegArithmetic : int { Fastest = 0, Portable = 1 };
+
 class JpegDecoder {
  public:
   JpegDecoder();
@@ -113,7 +118,7 @@ class JpegDecoder {
   // Decodes the whole picture at the layout's scale. The padding bytes are
   // never written. Ok and CorruptData both leave every pixel of the buffer
   // written; other results leave the buffer as it was.
-  JpegResult Decode(const JpegOutput& output);
+  JpegResult Decode(const JpegOutput& output, JpegArithmetic arithmetic = JpegArithmetic::Fastest);
 
   // Frees the tables and working memory; the object may be used again.
   void Release();

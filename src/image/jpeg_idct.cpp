@@ -119,20 +119,17 @@ inline Wide Pair(__m128i a, __m128i b, std::int32_t ca, std::int32_t cb) {
   return {_mm_madd_epi16(_mm_unpacklo_epi16(a, b), c), _mm_madd_epi16(_mm_unpackhi_epi16(a, b), c)};
 }
 
+// The rounding term is already in (added to the even part, which every
+// output takes once).
 inline __m128i DescalePack(Wide v, int n) {
-  const __m128i round = _mm_set1_epi32(1 << (n - 1));
-  return _mm_packs_epi32(_mm_srai_epi32(_mm_add_epi32(v.lo, round), n), _mm_srai_epi32(_mm_add_epi32(v.hi, round), n));
+  return _mm_packs_epi32(_mm_srai_epi32(v.lo, n), _mm_srai_epi32(v.hi, n));
 }
 
 // The same pass as Idct8 across eight lanes at once; results descaled by n
 // and saturated to 16 bits.
-inline void Idct8x8(const __m128i* in, __m128i* out, int n) {
-  const Wide tmp3 = Pair(in[2], in[6], kF0541 + kF0765, kF0541);
-  const Wide tmp2 = Pair(in[2], in[6], kF0541, kF0541 - kF1847);
-  const Wide tmp0 = Pair(in[0], in[4], 1 << kConstBits, 1 << kConstBits);
-  const Wide tmp1 = Pair(in[0], in[4], 1 << kConstBits, -(1 << kConstBits));
-  const Wide tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3, tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
-
+[[gnu::always_inline]] inline void Idct8x8(const __m128i* in, __m128i* out, int n) {
+  // Odd part first, then the even terms one pair at a time: in this order
+  // fewer values are alive at once, and fewer spill.
   const __m128i z3 = _mm_add_epi16(in[7], in[3]);
   const __m128i z4 = _mm_add_epi16(in[5], in[1]);
   const Wide y3 = Pair(z3, z4, kF1175 - kF1961, kF1175);
@@ -142,17 +139,26 @@ inline void Idct8x8(const __m128i* in, __m128i* out, int n) {
   const Wide a1 = Pair(in[5], in[3], kF2053 - kF2562, -kF2562) + y4;
   const Wide a2 = Pair(in[5], in[3], -kF2562, kF3072 - kF2562) + y3;
 
+  const __m128i round = _mm_set1_epi32(1 << (n - 1));
+  const Wide tmp0 = Pair(in[0], in[4], 1 << kConstBits, 1 << kConstBits) + Wide{round, round};
+  const Wide tmp3 = Pair(in[2], in[6], kF0541 + kF0765, kF0541);
+  const Wide tmp10 = tmp0 + tmp3;
   out[0] = DescalePack(tmp10 + a3, n);
   out[7] = DescalePack(tmp10 - a3, n);
-  out[1] = DescalePack(tmp11 + a2, n);
-  out[6] = DescalePack(tmp11 - a2, n);
-  out[2] = DescalePack(tmp12 + a1, n);
-  out[5] = DescalePack(tmp12 - a1, n);
+  const Wide tmp13 = tmp0 - tmp3;
   out[3] = DescalePack(tmp13 + a0, n);
   out[4] = DescalePack(tmp13 - a0, n);
+  const Wide tmp1 = Pair(in[0], in[4], 1 << kConstBits, -(1 << kConstBits)) + Wide{round, round};
+  const Wide tmp2 = Pair(in[2], in[6], kF0541, kF0541 - kF1847);
+  const Wide tmp11 = tmp1 + tmp2;
+  out[1] = DescalePack(tmp11 + a2, n);
+  out[6] = DescalePack(tmp11 - a2, n);
+  const Wide tmp12 = tmp1 - tmp2;
+  out[2] = DescalePack(tmp12 + a1, n);
+  out[5] = DescalePack(tmp12 - a1, n);
 }
 
-inline void Transpose8x8(const __m128i* in, __m128i* out) {
+[[gnu::always_inline]] inline void Transpose8x8(const __m128i* in, __m128i* out) {
   const __m128i a0 = _mm_unpacklo_epi16(in[0], in[1]), a1 = _mm_unpackhi_epi16(in[0], in[1]);
   const __m128i a2 = _mm_unpacklo_epi16(in[2], in[3]), a3 = _mm_unpackhi_epi16(in[2], in[3]);
   const __m128i a4 = _mm_unpacklo_epi16(in[4], in[5]), a5 = _mm_unpackhi_epi16(in[4], in[5]);
@@ -180,16 +186,45 @@ void InverseDctSse2(const std::int16_t* coef, const std::uint16_t* quant, std::u
     const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(quant + k * 8));
     rows[k] = _mm_mullo_epi16(c, q);
   }
-  Idct8x8(rows, work, kConstBits - kPass1Bits);  // columns
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i ac_rows = _mm_or_si128(_mm_or_si128(_mm_or_si128(rows[1], rows[2]), _mm_or_si128(rows[3], rows[4])),
+                                       _mm_or_si128(_mm_or_si128(rows[5], rows[6]), rows[7]));
+  if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(ac_rows, _mm_srli_si128(rows[0], 2)), zero)) == 0xFFFF) {
+    // The DC term alone (common in flat areas): both passes give one value,
+    // worked out as they would.
+    const int dc = std::clamp(static_cast<std::int16_t>(_mm_cvtsi128_si32(rows[0])) * 4, -32768, 32767);
+    const __m128i v = _mm_set1_epi8(static_cast<char>(std::clamp(((dc + 16) >> 5) + 128, 0, 255)));
+    for (int r = 0; r < 8; ++r) _mm_storel_epi64(reinterpret_cast<__m128i*>(out + static_cast<std::size_t>(r) * stride), v);
+    return;
+  }
+  if (_mm_movemask_epi8(_mm_cmpeq_epi8(ac_rows, zero)) == 0xFFFF) {
+    // Only the first row of coefficients: every column pass gives its input
+    // times 4 (saturated) to all eight outputs, and so does Idct8x8.
+    const __m128i twice = _mm_adds_epi16(rows[0], rows[0]);
+    const __m128i dc4 = _mm_adds_epi16(twice, twice);
+    for (int k = 0; k < 8; ++k) work[k] = dc4;
+  } else {
+    Idct8x8(rows, work, kConstBits - kPass1Bits);  // columns
+  }
   Transpose8x8(work, cols);
-  Idct8x8(cols, work, kConstBits + kPass1Bits + 3);  // rows, as lanes
-  Transpose8x8(work, rows);
-  const __m128i centre = _mm_set1_epi16(128);
-  for (int r = 0; r < 8; r += 2) {
-    const __m128i bytes = _mm_packus_epi16(_mm_adds_epi16(rows[r], centre), _mm_adds_epi16(rows[r + 1], centre));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + static_cast<std::size_t>(r) * stride), bytes);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + static_cast<std::size_t>(r + 1) * stride),
-                     _mm_srli_si128(bytes, 8));
+  Idct8x8(cols, work, kConstBits + kPass1Bits + 3);  // rows, as lanes: work[k] holds output column k
+  // To bytes with the level shift (a signed saturation then +128 is the
+  // clamp to 0..255), then an 8x8 byte transpose into rows.
+  const __m128i centre = _mm_set1_epi8(static_cast<char>(0x80));
+  const __m128i p0 = _mm_xor_si128(_mm_packs_epi16(work[0], work[1]), centre);
+  const __m128i p1 = _mm_xor_si128(_mm_packs_epi16(work[2], work[3]), centre);
+  const __m128i p2 = _mm_xor_si128(_mm_packs_epi16(work[4], work[5]), centre);
+  const __m128i p3 = _mm_xor_si128(_mm_packs_epi16(work[6], work[7]), centre);
+  const __m128i u0 = _mm_unpacklo_epi8(p0, p1), u1 = _mm_unpackhi_epi8(p0, p1);
+  const __m128i u2 = _mm_unpacklo_epi8(p2, p3), u3 = _mm_unpackhi_epi8(p2, p3);
+  const __m128i v0 = _mm_unpacklo_epi8(u0, u1), v1 = _mm_unpackhi_epi8(u0, u1);  // columns 0-3 of rows 0-3, 4-7
+  const __m128i v2 = _mm_unpacklo_epi8(u2, u3), v3 = _mm_unpackhi_epi8(u2, u3);  // columns 4-7
+  const __m128i pairs[4] = {_mm_unpacklo_epi32(v0, v2), _mm_unpackhi_epi32(v0, v2), _mm_unpacklo_epi32(v1, v3),
+                            _mm_unpackhi_epi32(v1, v3)};
+  for (int r = 0; r < 4; ++r) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + static_cast<std::size_t>(2 * r) * stride), pairs[r]);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + static_cast<std::size_t>(2 * r + 1) * stride),
+                     _mm_srli_si128(pairs[r], 8));
   }
 }
 

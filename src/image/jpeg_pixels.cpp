@@ -15,12 +15,14 @@ namespace {
 // out[2i+1] = (3 s[i] + s[i+1] + odd_bias) >> shift for i in [0, n); s[-1]
 // and s[n] hold the neighbours (the edge sample itself at the row's ends,
 // which gives the reference's special cases there).
-void Interpolate(const std::int16_t* s, int n, int even_bias, int odd_bias, int shift, std::uint8_t* out) {
+void Interpolate(const std::int16_t* s, int n, int even_bias, int odd_bias, int shift, std::uint8_t* out,
+                 [[maybe_unused]] bool vector) {
   int i = 0;
 #if defined(__SSE2__)
+  const int vector_end = vector ? n : 0;
   const __m128i eb = _mm_set1_epi16(static_cast<short>(even_bias));
   const __m128i ob = _mm_set1_epi16(static_cast<short>(odd_bias));
-  for (; i + 8 <= n; i += 8) {
+  for (; i + 8 <= vector_end; i += 8) {
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
     const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i - 1));
     const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 1));
@@ -42,18 +44,19 @@ constexpr int kChunk = 256;
 
 }  // namespace
 
-void UpsampleRowH2V1(const std::uint8_t* in, int in_width, std::uint8_t* out) {
+void UpsampleRowH2V1(const std::uint8_t* in, int in_width, std::uint8_t* out, bool vector) {
   std::int16_t s[kChunk + 2];
   for (int start = 0; start < in_width; start += kChunk) {
     const int n = std::min(kChunk, in_width - start);
     s[0] = in[std::max(start - 1, 0)];
     for (int k = 0; k < n; ++k) s[k + 1] = in[start + k];
     s[n + 1] = in[std::min(start + n, in_width - 1)];
-    Interpolate(s + 1, n, 1, 2, 2, out + 2 * start);
+    Interpolate(s + 1, n, 1, 2, 2, out + 2 * start, vector);
   }
 }
 
-void UpsampleRowH2V2(const std::uint8_t* near, const std::uint8_t* far, int in_width, std::uint8_t* out) {
+void UpsampleRowH2V2(const std::uint8_t* near, const std::uint8_t* far, int in_width, std::uint8_t* out,
+                     bool vector) {
   // Vertical sums first (3:1), then the same horizontal step in sixteenths.
   std::int16_t s[kChunk + 2];
   auto sum = [&](int i) { return static_cast<std::int16_t>(near[i] * 3 + far[i]); };
@@ -63,7 +66,7 @@ void UpsampleRowH2V2(const std::uint8_t* near, const std::uint8_t* far, int in_w
     int k = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    for (; k + 8 <= n; k += 8) {
+    for (; vector && k + 8 <= n; k += 8) {
       const __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(near + start + k)), zero);
       const __m128i f = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(far + start + k)), zero);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(s + k + 1), _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(a, a), a), f));
@@ -71,7 +74,7 @@ void UpsampleRowH2V2(const std::uint8_t* near, const std::uint8_t* far, int in_w
 #endif
     for (; k < n; ++k) s[k + 1] = sum(start + k);
     s[n + 1] = sum(std::min(start + n, in_width - 1));
-    Interpolate(s + 1, n, 8, 7, 4, out + 2 * start);
+    Interpolate(s + 1, n, 8, 7, 4, out + 2 * start, vector);
   }
 }
 
@@ -112,50 +115,67 @@ inline void YccToRgb(int y, int cb, int cr, int& r, int& g, int& b) {
 inline std::uint8_t Ink(int value, int k) { return static_cast<std::uint8_t>((value * k + 127) / 255); }
 
 #if defined(__SSE2__)
-// Eight pixels of YCbCr to blue-green-red words, the same arithmetic as
-// YccToRgb: the products are split into 16-bit halves for pmaddwd.
-inline void YccToRgb8(const std::uint8_t* yp, const std::uint8_t* cbp, const std::uint8_t* crp, __m128i& r,
-                      __m128i& g, __m128i& b) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i c128 = _mm_set1_epi16(128);
-  const __m128i y = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(yp)), zero);
-  const __m128i cb = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cbp)), zero), c128);
-  const __m128i cr = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(crp)), zero), c128);
-  // v * c + kHalf with c = m * 65536 + rem: pmaddwd takes rem and the rounding
-  // (2 * 16384, as kHalf does not fit a signed word), a shift adds the rest.
-  auto full = [&](__m128i v, int rem, int shift) {
-    const __m128i k = _mm_set_epi16(16384, static_cast<short>(rem), 16384, static_cast<short>(rem), 16384,
-                                    static_cast<short>(rem), 16384, static_cast<short>(rem));
-    const __m128i two = _mm_set1_epi16(2);
-    __m128i lo = _mm_madd_epi16(_mm_unpacklo_epi16(v, two), k);
-    __m128i hi = _mm_madd_epi16(_mm_unpackhi_epi16(v, two), k);
-    lo = _mm_add_epi32(lo, _mm_slli_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16), shift));
-    hi = _mm_add_epi32(hi, _mm_slli_epi32(_mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16), shift));
-    return _mm_packs_epi32(_mm_srai_epi32(lo, 16), _mm_srai_epi32(hi, 16));
-  };
-  static_assert(kCrR == 65536 + 26345 && kCbB == 2 * 65536 - 14942);
-  const __m128i rterm = full(cr, 26345, 16);
-  const __m128i bterm = full(cb, -14942, 17);
-  // Green: -kCbG * cb - kCrG * cr + kHalf; both factors fit in a signed word
-  // once split: -kCrG = -46802 = -65536 + 18734.
-  const __m128i kg = _mm_set_epi16(static_cast<short>(18734), static_cast<short>(-kCbG), static_cast<short>(18734),
-                                   static_cast<short>(-kCbG), static_cast<short>(18734), static_cast<short>(-kCbG),
-                                   static_cast<short>(18734), static_cast<short>(-kCbG));
+// Eight pixels of YCbCr (chroma less 128) to red, green and blue words, the
+// same arithmetic as YccToRgb. Red: kCrR = 65536 + 26345, so the term is
+// cr + ((26345 * cr + kHalf) >> 16), and that shift is exactly
+// ((2 * cr * 26345 >> 16) + 1) >> 1, a pmulhw. Blue likewise with
+// kCbB = 2 * 65536 - 14942. Green: -kCrG = -65536 + 18734, the rest by
+// pmaddwd.
+[[gnu::always_inline]] inline void YccToRgb8(__m128i y, __m128i cb, __m128i cr, __m128i& r, __m128i& g, __m128i& b) {
+  static_assert(kCrR == 65536 + 26345 && kCbB == 2 * 65536 - 14942 && kCrG == 65536 - 18734);
+  const __m128i one = _mm_set1_epi16(1);
+  const __m128i cr2 = _mm_add_epi16(cr, cr), cb2 = _mm_add_epi16(cb, cb);
+  const __m128i rterm =
+      _mm_add_epi16(cr, _mm_srai_epi16(_mm_add_epi16(_mm_mulhi_epi16(cr2, _mm_set1_epi16(26345)), one), 1));
+  const __m128i bterm =
+      _mm_add_epi16(cb2, _mm_srai_epi16(_mm_add_epi16(_mm_mulhi_epi16(cb2, _mm_set1_epi16(-14942)), one), 1));
+  const __m128i kg = _mm_set_epi16(18734, -kCbG, 18734, -kCbG, 18734, -kCbG, 18734, -kCbG);
   const __m128i half = _mm_set1_epi32(kHalf);
-  __m128i glo = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cb, cr), kg), half);
-  __m128i ghi = _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cb, cr), kg), half);
-  glo = _mm_sub_epi32(glo, _mm_slli_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(cr, cr), 16), 16));
-  ghi = _mm_sub_epi32(ghi, _mm_slli_epi32(_mm_srai_epi32(_mm_unpackhi_epi16(cr, cr), 16), 16));
-  const __m128i gterm = _mm_packs_epi32(_mm_srai_epi32(glo, 16), _mm_srai_epi32(ghi, 16));
+  const __m128i glo = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cb, cr), kg), half), 16);
+  const __m128i ghi = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cb, cr), kg), half), 16);
+  const __m128i gterm = _mm_sub_epi16(_mm_packs_epi32(glo, ghi), cr);
   r = _mm_add_epi16(y, rterm);
   g = _mm_add_epi16(y, gterm);
   b = _mm_add_epi16(y, bterm);
+}
+
+// Sixteen pixels to 48 bytes of blue-green-red at out, and up to 2 bytes
+// after them written with junk.
+[[gnu::always_inline]] inline void YccToBgr16(const std::uint8_t* yp, const std::uint8_t* cbp, const std::uint8_t* crp, std::uint8_t* out) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i c128 = _mm_set1_epi16(128);
+  const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(yp));
+  const __m128i cb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cbp));
+  const __m128i cr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(crp));
+  __m128i r0, g0, b0, r1, g1, b1;
+  YccToRgb8(_mm_unpacklo_epi8(y, zero), _mm_sub_epi16(_mm_unpacklo_epi8(cb, zero), c128),
+            _mm_sub_epi16(_mm_unpacklo_epi8(cr, zero), c128), r0, g0, b0);
+  YccToRgb8(_mm_unpackhi_epi8(y, zero), _mm_sub_epi16(_mm_unpackhi_epi8(cb, zero), c128),
+            _mm_sub_epi16(_mm_unpackhi_epi8(cr, zero), c128), r1, g1, b1);
+  const __m128i bb = _mm_packus_epi16(b0, b1), gg = _mm_packus_epi16(g0, g1), rr = _mm_packus_epi16(r0, r1);
+  const __m128i bg_lo = _mm_unpacklo_epi8(bb, gg), bg_hi = _mm_unpackhi_epi8(bb, gg);
+  const __m128i r_lo = _mm_unpacklo_epi8(rr, zero), r_hi = _mm_unpackhi_epi8(rr, zero);
+  // Blue-green-red-zero words to 3-byte pixels: two pixels per 64-bit lane,
+  // stored 6 bytes apart; the 2 spare bytes of each store are overwritten by
+  // the next one.
+  const __m128i low = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
+  const __m128i high = _mm_set_epi32(0xFFFF, static_cast<int>(0xFF000000u), 0xFFFF, static_cast<int>(0xFF000000u));
+  auto store4 = [&](__m128i px, std::uint8_t* at) {
+    const __m128i q = _mm_or_si128(_mm_and_si128(px, low), _mm_and_si128(_mm_srli_epi64(px, 8), high));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(at), q);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(at + 6), _mm_srli_si128(q, 8));
+  };
+  store4(_mm_unpacklo_epi16(bg_lo, r_lo), out);
+  store4(_mm_unpackhi_epi16(bg_lo, r_lo), out + 12);
+  store4(_mm_unpacklo_epi16(bg_hi, r_hi), out + 24);
+  store4(_mm_unpackhi_epi16(bg_hi, r_hi), out + 36);
 }
 #endif
 
 }  // namespace
 
-void ConvertRow(JpegColourSpace space, const std::uint8_t* const* rows, int width, bool rgba, std::uint8_t* out) {
+void ConvertRow(JpegColourSpace space, const std::uint8_t* const* rows, int width, bool rgba, std::uint8_t* out,
+                [[maybe_unused]] bool vector) {
   const int step = rgba ? 4 : 3;
   const int ri = rgba ? 0 : 2, bi = rgba ? 2 : 0;
   switch (space) {
@@ -171,31 +191,15 @@ void ConvertRow(JpegColourSpace space, const std::uint8_t* const* rows, int widt
       const std::uint8_t *y = rows[0], *cb = rows[1], *cr = rows[2];
       int i = 0;
 #if defined(__SSE2__)
-      if (!rgba) {
-        // Sixteen pixels a round, while at least one pixel follows them (the
-        // stores run 2 bytes over); the tail goes the scalar way.
-        for (; i + 16 < width; i += 16) {
-          __m128i r0, g0, b0, r1, g1, b1;
-          YccToRgb8(y + i, cb + i, cr + i, r0, g0, b0);
-          YccToRgb8(y + i + 8, cb + i + 8, cr + i + 8, r1, g1, b1);
-          const __m128i zero = _mm_setzero_si128();
-          const __m128i bb = _mm_packus_epi16(b0, b1), gg = _mm_packus_epi16(g0, g1), rr = _mm_packus_epi16(r0, r1);
-          const __m128i bg_lo = _mm_unpacklo_epi8(bb, gg), bg_hi = _mm_unpackhi_epi8(bb, gg);
-          const __m128i r_lo = _mm_unpacklo_epi8(rr, zero), r_hi = _mm_unpackhi_epi8(rr, zero);
-          const __m128i px[4] = {_mm_unpacklo_epi16(bg_lo, r_lo), _mm_unpackhi_epi16(bg_lo, r_lo),
-                                 _mm_unpacklo_epi16(bg_hi, r_hi), _mm_unpackhi_epi16(bg_hi, r_hi)};
-          // Blue-green-red-zero words to 3-byte pixels: two pixels per 64-bit
-          // lane, stored 6 bytes apart; the 2 spare bytes of each store are
-          // overwritten by the next one (or by the pixels after this round).
-          const __m128i low = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
-          const __m128i high = _mm_set_epi32(0xFFFF, static_cast<int>(0xFF000000u), 0xFFFF, static_cast<int>(0xFF000000u));
-          for (int k = 0; k < 4; ++k) {
-            const __m128i q = _mm_or_si128(_mm_and_si128(px[k], low), _mm_and_si128(_mm_srli_epi64(px[k], 8), high));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), q);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 6), _mm_srli_si128(q, 8));
-            out += 12;
-          }
-        }
+      if (!rgba && vector && width >= 16) {
+        // Sixteen pixels a round while at least one pixel follows them (the
+        // stores run 2 bytes over); the last 16 go through a scratch copy.
+        for (; i + 16 < width; i += 16, out += 48) YccToBgr16(y + i, cb + i, cr + i, out);
+        alignas(16) std::uint8_t last[48 + 2];
+        const int from = width - 16;
+        YccToBgr16(y + from, cb + from, cr + from, last);
+        std::memcpy(out, last + 3 * (i - from), static_cast<std::size_t>(3 * (width - i)));
+        return;
       }
 #endif
       for (; i < width; ++i, out += step) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "image/jpeg_decoder.h"
+#include "image/jpeg_pixels.h"
 #include "render/texture_fill.h"
 
 namespace brisane {
@@ -202,6 +203,51 @@ TEST_P(ConformanceTest, MatchesTheReferenceDecoder) {
 
 INSTANTIATE_TEST_SUITE_P(Pictures, ConformanceTest,
                          ::testing::Combine(::testing::ValuesIn(ConformanceSpecs()), ::testing::Values(1, 2, 4, 8)));
+
+// The SSE2 forms against the portable ones, byte for byte: every picture
+// above (all samplings, progression, restarts, sizes that are not whole
+// MCUs) at full size and 1/2; colour conversion for every chroma pair and
+// row widths round the vector steps, with guard bytes after the row.
+TEST(VectorArithmeticTest, GivesThePortableBytes) {
+  for (const PictureSpec& spec : ConformanceSpecs()) {
+    const std::vector<std::uint8_t> jpeg = Encode(spec);
+    for (int scale : {1, 2}) {
+      std::vector<std::uint8_t> out[2];
+      for (int i = 0; i < 2; ++i) {
+        JpegDecoder decoder;
+        ASSERT_EQ(decoder.ReadParameters(jpeg.data(), jpeg.size()), JpegResult::Ok);
+        JpegOutput layout = decoder.Layout(scale);
+        out[i].assign(layout.Bytes(), 0);
+        layout.pixels = out[i].data();
+        layout.size = out[i].size();
+        ASSERT_EQ(decoder.Decode(layout, i ? JpegArithmetic::Portable : JpegArithmetic::Fastest), JpegResult::Ok);
+      }
+      ASSERT_TRUE(out[0] == out[1]) << spec.width << "x" << spec.height << " q" << spec.quality << " 1/" << scale;
+    }
+  }
+  constexpr int kPairs = 65536 + 13;
+  std::vector<std::uint8_t> y(kPairs), cb(kPairs), cr(kPairs);
+  for (int i = 0; i < kPairs; ++i) {
+    cb[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+    cr[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i >> 8);
+    y[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 37 + (i >> 8));
+  }
+  const std::uint8_t* rows[3] = {y.data(), cb.data(), cr.data()};
+  for (int width : {kPairs, 1, 2, 15, 16, 17, 31, 32, 33, 48, 49}) {
+    std::vector<std::uint8_t> out[2];
+    for (int i = 0; i < 2; ++i) {
+      out[i].assign(static_cast<std::size_t>(width) * 3 + 16, kSentinel);
+      ConvertRow(JpegColourSpace::YCbCr, rows, width, false, out[i].data(), i == 0);
+    }
+    ASSERT_TRUE(out[0] == out[1]) << "colour, width " << width;
+    if (width > 256) continue;
+    for (int i = 0; i < 2; ++i) {
+      out[i].assign(static_cast<std::size_t>(width) * 2 + 16, kSentinel);
+      UpsampleRowH2V2(y.data(), cr.data(), width, out[i].data(), i == 0);
+    }
+    ASSERT_TRUE(out[0] == out[1]) << "doubling, width " << width;
+  }
+}
 
 }  // namespace
 }  // namespace brisane
