@@ -90,11 +90,9 @@ class Session:
 
     def shot(self, name, output=None):
         """The output's pixels (all outputs without one), saved under out/wayland."""
-        inside = os.path.join(self.home, name + ".png")
-        self.run("grim", *(["-o", output] if output else []), inside)
         os.makedirs(OUT, exist_ok=True)
         path = os.path.join(OUT, name + ".png")
-        shutil.copyfile(inside, path)
+        self.run("grim", *(["-o", output] if output else []), path)
         return path
 
     def drawn(self, name, output=None, seconds=60):
@@ -106,8 +104,8 @@ class Session:
         return found[0] if wait_for(scene, seconds, 0.5) else None
 
     def key(self):
-        # The virtual keyboard must be there a moment before its key: the
-        # seat had none, and the show asks for it only once it appears.
+        # The virtual keyboard must be there a while before its key: the seat
+        # had none, and a show busy drawing asks for it only once it sees it.
         return self.run("wtype", "-s", "2500", "a")
 
 
