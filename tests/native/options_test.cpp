@@ -221,8 +221,6 @@ TEST(NativeOptionsTest, TheIdleWatchTakesSettingsOptionsForItsShowsAndNoPlaceToD
                 "\"\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n");
   // A plain run passes nothing on.
   EXPECT_TRUE(Parse({"--no-sound"}).options.showArguments.empty());
-  EXPECT_EQ(Parse({"--idle"}).options.idleSeconds, kDefaultIdleSeconds);
-  EXPECT_EQ(Parse({"--monitor", "2"}).options.monitor, 2);
 
   for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{"--idle", "--window"}, "--window cannot go with --idle, --install-idle or --remove-idle, which start the "

@@ -27,13 +27,9 @@ class SummaryTest(unittest.TestCase):
                    "wine_first_frame_s": "1.21", "d3d_floor_first_frame_s": "1.0",
                    "wine_peak_memory_mb": "116", "d3d_floor_peak_memory_mb": "100"}
         rows = table(at_edge)
-        verdict = {name: row[-1] for name, row in rows.items()}
-        self.assertEqual(verdict["native frames a second"], "met")
-        self.assertEqual(verdict["native first frame (s)"], "met")
-        self.assertEqual(verdict["native peak memory (MB)"], "met")
-        self.assertEqual(verdict["Windows program frames a second"], "not met")
-        self.assertEqual(verdict["Windows program first frame (s)"], "not met")
-        self.assertEqual(verdict["Windows program peak memory (MB)"], "not met")
+        verdicts = [rows[f"{who} {what}"][-1] for who in ("native", "Windows program")
+                    for what in ("frames a second", "first frame (s)", "peak memory (MB)")]
+        self.assertEqual(verdicts, ["met"] * 3 + ["not met"] * 3)
         self.assertEqual(rows["native frames a second"][3], "0.80")
         # The reference is the floor, not the other way round.
         self.assertEqual(rows["native frames a second"][2], "10.00 floor_gl")
