@@ -1,7 +1,6 @@
 #include "native/idle_watch.h"
 
 #include <dbus/dbus.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -376,10 +375,11 @@ int RunIdleWatch(const NativeOptions& options, const std::string& program) {
 
   const std::uint32_t ms = static_cast<std::uint32_t>(options.idleSeconds) * 1000u;
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  // A compositor with no outputs has nothing to show on either.
-  const int monitors = wayland && *wayland ? ProbeWayland().outputs : 0;
+  // The outputs are counted again each time: a laptop docks, a monitor is
+  // plugged in. A compositor with no outputs has nothing to show on either.
+  const auto monitors = [wayland] { return wayland && *wayland ? ProbeWayland().outputs : 0; };
   std::unique_ptr<IdleSource> source;
-  if (monitors > 0) source = WaylandIdle::Open(ms);
+  if (monitors() > 0) source = WaylandIdle::Open(ms);
   if (!source) source = GnomeIdle::Open(ms);
   if (!source) source = ScreenSaverIdle::Open(ms);
   if (!source) {
@@ -420,7 +420,7 @@ int RunIdleWatch(const NativeOptions& options, const std::string& program) {
     if (!watching || !ask) continue;
     switch (source->Take()) {
       case Touch::Idle:
-        if (!shows.running()) shows.Start(monitors);
+        if (!shows.running()) shows.Start(monitors());
         break;
       case Touch::Active:
         shows.End();
