@@ -81,6 +81,37 @@ def measure(command, timeout=300, env=None):
     return result
 
 
+# Mesa's Gallium drivers (llvmpipe among them) count their own work when
+# asked through GALLIUM_HUD, and write each counter's value a frame, once a
+# second, to a file of its name: pixels that passed the depth test, fragment
+# shader invocations (llvmpipe's cost follows these: it shades whole 4x4
+# blocks, so small triangles cost more than the pixels they cover) and
+# triangles.
+GALLIUM_COUNTERS = ("samples_passed", "ps_invocations", "primitives_generated")
+
+
+def gallium_work(command, env=None, timeout=300):
+    """The drawing work a frame of one run of a program that prints
+    key=value figures, by the GL driver's own counters: the median of each
+    counter's readings after the first (which holds the start), or {} when
+    the driver keeps no such counters (not a Gallium driver)."""
+    with tempfile.TemporaryDirectory() as dump:
+        hud = dict(env if env is not None else os.environ, GALLIUM_HUD_VISIBLE="false", GALLIUM_HUD_PERIOD="1",
+                   GALLIUM_HUD_DUMP_DIR=dump, GALLIUM_HUD=",".join(c.replace("_", "-") for c in GALLIUM_COUNTERS))
+        measure(command, timeout=timeout, env=hud)
+        work = {}
+        for counter in GALLIUM_COUNTERS:
+            try:
+                with open(os.path.join(dump, counter), encoding="ascii") as readings:
+                    values = [float(v) for v in readings.read().split()][1:]
+            except (OSError, ValueError):
+                return {}
+            if not values:
+                return {}
+            work[counter] = median(values)
+        return work
+
+
 def rotated(items, round_index):
     """The programs of one round. Each round another program goes first and
     the rest follow in the list's order, backwards on odd rounds: in as many

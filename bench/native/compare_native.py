@@ -15,7 +15,9 @@ Wine (first frame at most 0.5, frames a second at least 1.5, peak memory at
 most 0.6) and native against the floor (first frame at most 1.2, frames a
 second at least 0.8, peak memory at most 1.15), with the processor time each
 native program spent a frame, which other work on the machine skews far
-less than the frame rate. The native figures go to the run's closing table
+less than the frame rate, and (one more run each, untimed) the work a frame
+each native program gave the renderer by the Gallium driver's own counters: pixels
+that passed the depth test, fragment shader runs and triangles. The native figures go to the run's closing table
 (BRISANE_BENCH_FIGURES). Prints figures only. Needs an X display of
 1024x768, a Wine prefix (WINEPREFIX) with its wineserver running; the
 prefix's stored settings are put back, and the native program's settings
@@ -49,6 +51,20 @@ def ran(result):
     return result.get("exit") == "0" and float(result.get("fps", 0)) > 0
 
 
+def print_work(work):
+    """What each program made the renderer do a frame, and the native
+    program's work against the floor's, which its processor time follows."""
+    if not work or not all(work.values()):
+        print("  work a frame: the GL driver keeps no counters (not a Gallium driver)")
+        return
+    labels = {"samples_passed": "pixels drawn", "ps_invocations": "shader runs", "primitives_generated": "triangles"}
+    print("  work a frame, by the GL driver's own counters (one more run each):")
+    print(f"  {'':19s}" + "".join(f"{label:>14s}" for label in labels.values()))
+    for name, counts in work.items():
+        print(f"  {name + ':':19s}" + "".join(f"{counts[c]:14.0f}" for c in labels))
+    print(f"  {'native / floor_gl:':19s}" + "".join(f"{work['native'][c] / work['floor_gl'][c]:14.2f}" for c in labels))
+
+
 def main():
     p = benchlib.parser(__doc__, rounds=1)
     p.add_argument("win64")
@@ -75,6 +91,10 @@ def main():
         for round_index in range(rounds):
             for name in benchlib.rotated(results, round_index):
                 results[name].append(programs[name]())
+    # One more run of each native program with the driver counting its work,
+    # not timed. (Wine's GL ends without writing the counts out.)
+    work = {"native": benchlib.gallium_work([native, "--window", size, "--seconds", seconds, "--figures"], env=env),
+            "floor_gl": benchlib.gallium_work([floor, size, triangles, seconds], env=env)} if have_native else {}
 
     failed = [name for name, runs in results.items()
               if any(not (benchlib.show_ran(r) if name == "wine" else ran(r)) for r in runs)]
@@ -105,6 +125,7 @@ def main():
             line += f", peak memory {ratio('rss_peak_mb'):.2f} (at most {memory_most})"
         print(line)
 
+    print_work(work)
     ratios("wine", 0.5, 1.5, 0.6)
     ratios("floor_gl", 1.2, 0.8, 1.15)
     print(f"  native / floor_gl: processor time a frame {figure('native', 'cpu_ms_frame') / figure('floor_gl', 'cpu_ms_frame'):.2f}")

@@ -75,5 +75,24 @@ class RoundsTest(unittest.TestCase):
                          [["floor", "show"], ["show", "floor"], ["floor", "show"]])
         self.assertEqual(benchlib.rotated([], 1), [])
 
+class GalliumWorkTest(unittest.TestCase):
+    """A stand-in driver writes each counter's readings where the bench asks."""
+
+    def work(self, readings):
+        script = ("import os\n"
+                  f"for name, values in {readings!r}.items():\n"
+                  "    open(os.path.join(os.environ['GALLIUM_HUD_DUMP_DIR'], name), 'w').write(values)\n"
+                  "print('frames=1')\n")
+        return benchlib.gallium_work([sys.executable, "-c", script])
+
+    def test_the_first_reading_holds_the_start_and_is_left_out(self):
+        full = {"samples_passed": "900\n10\n30\n20\n", "ps_invocations": "5\n40\n", "primitives_generated": "7\n3\n3\n"}
+        self.assertEqual(self.work(full), {"samples_passed": 20.0, "ps_invocations": 40.0, "primitives_generated": 3.0})
+
+    def test_a_driver_without_counters_gives_nothing(self):
+        self.assertEqual(self.work({"samples_passed": "1\n2\n"}), {})
+        self.assertEqual(self.work({"samples_passed": "1\n", "ps_invocations": "1\n", "primitives_generated": "1\n"}), {})
+
+
 if __name__ == "__main__":
     unittest.main()
