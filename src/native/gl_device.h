@@ -18,9 +18,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/device.h"
 #include "platform/textures.h"
+#include "render/picture_prefetch.h"
 
 namespace brisane {
 
@@ -84,8 +86,13 @@ class GlTextureLoader final : public TextureLoader {
  public:
   TextureRef createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t loadKind,
                                    std::uint16_t threshold) override;
+  void ExpectPictures(std::vector<std::span<const std::uint8_t>> pictures) override;
   TextureRef CreateSurfaceOfType(std::uint32_t width, std::uint32_t height, SurfaceKind kind) override;
   void SurfaceSize(const Surface& surface, std::uint32_t& width, std::uint32_t& height) const override;
+
+ private:
+  std::unique_ptr<PicturePrefetch> prefetch_;
+  std::vector<std::uint32_t> texels_;  // the last picture's, kept for the next
 };
 
 }  // namespace brisane

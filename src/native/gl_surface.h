@@ -14,7 +14,9 @@ class GlSurface final : public Surface, public std::enable_shared_from_this<GlSu
  public:
   // Null when GL cannot make the texture or a complete framebuffer over it.
   // Needs the context current, as the destructor does.
-  static std::shared_ptr<GlSurface> Create(std::uint32_t width, std::uint32_t height, SurfaceKind kind);
+  // texels: the first contents as Upload takes them; none leaves them to GL.
+  static std::shared_ptr<GlSurface> Create(std::uint32_t width, std::uint32_t height, SurfaceKind kind,
+                                           const std::uint32_t* texels = nullptr);
   ~GlSurface() override;
   GlSurface(const GlSurface&) = delete;
   GlSurface& operator=(const GlSurface&) = delete;

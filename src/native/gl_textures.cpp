@@ -1,6 +1,7 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "native/gl_device.h"
@@ -28,7 +29,8 @@ bool IsTarget(SurfaceKind kind) { return kind == SurfaceKind::TargetWithDepth ||
 
 }  // namespace
 
-std::shared_ptr<GlSurface> GlSurface::Create(std::uint32_t width, std::uint32_t height, SurfaceKind kind) {
+std::shared_ptr<GlSurface> GlSurface::Create(std::uint32_t width, std::uint32_t height, SurfaceKind kind,
+                                             const std::uint32_t* texels) {
   if (width == 0 || height == 0 || width > kSizeCaps.max_width || height > kSizeCaps.max_height) return nullptr;
   std::shared_ptr<GlSurface> s(new GlSurface(width, height, kind));
   // Only this creation's errors count below (bounded: a lost context may
@@ -41,8 +43,12 @@ std::shared_ptr<GlSurface> GlSurface::Create(std::uint32_t width, std::uint32_t 
   glBindTexture(GL_TEXTURE_2D, s->texture_);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);  // no mip levels, as on Windows
   // Formats without alpha read alpha 1, as Direct3D reads an X8R8G8B8 texel.
+  GLint alignment = 4;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glTexImage2D(GL_TEXTURE_2D, 0, s->hasAlpha() ? GL_RGBA8 : GL_RGB8, static_cast<GLsizei>(width),
-               static_cast<GLsizei>(height), 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+               static_cast<GLsizei>(height), 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, texels);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
   if (glGetError() != GL_NO_ERROR) return nullptr;
   if (!IsTarget(kind)) return s;
@@ -61,7 +67,7 @@ std::shared_ptr<GlSurface> GlSurface::Create(std::uint32_t width, std::uint32_t 
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, s->depth_);
   }
   const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-  if (complete) {
+  if (complete && !texels) {
     // A new target starts black rather than with whatever memory held.
     GLboolean mask[4];
     glGetBooleanv(GL_COLOR_WRITEMASK, mask);
@@ -100,31 +106,42 @@ void GlSurface::Upload(const std::uint32_t* texels) {
 TextureRef GlTextureLoader::createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t loadKind,
                                                   std::uint16_t threshold) {
   if (loadKind > 4 || bytes.empty()) return nullptr;
-  const TextureSize largest = MaxTextureSize(kSizeCaps);
+  const TextureSize largest = DecodedSides(kSizeCaps);
   DecodedPicture picture;
-  if (!DecodePicture(bytes.data(), bytes.size(), picture, std::min(largest.width, kMaxDecodedSide),
-                     std::min(largest.height, kMaxDecodedSide)))
-    return nullptr;
+  const bool decoded = prefetch_ ? prefetch_->Take(bytes, picture)
+                                 : DecodePicture(bytes.data(), bytes.size(), picture, largest.width, largest.height);
+  if (!decoded) return nullptr;
   const auto kind = static_cast<SurfaceKind>(loadKind);
   const TextureSize size = TextureSizeFor(static_cast<std::uint32_t>(picture.width),
                                           static_cast<std::uint32_t>(picture.height), kSizeCaps);
-  std::shared_ptr<GlSurface> surface = GlSurface::Create(size.width, size.height, kind);
-  if (!surface) return nullptr;
-  std::vector<std::uint32_t> texels(std::size_t{size.width} * size.height, 0u);
+  // One buffer for every picture: each fill writes all its texels, so none
+  // needs clearing, and no fresh memory is touched a picture.
+  const std::size_t count = std::size_t{size.width} * size.height;
+  if (texels_.size() < count) texels_.resize(count);
   TextureSurface target;
-  target.bits = texels.data();
+  target.bits = texels_.data();
   target.width = size.width;
   target.height = size.height;
   target.pitch = std::size_t{size.width} * 4;
-  target.format = FormatFor(surface->hasAlpha());
+  target.format = FormatFor(kind == SurfaceKind::Alpha || kind == SurfaceKind::Keyed);
   const TextureImage image = picture.View();
+  bool filled = false;
   switch (loadKind) {
-    case 1: FillAlphaFromLuminance(target, image, true); break;
-    case 3: FillColourAndAlpha(target, image, threshold); break;
-    default: FillColour(target, image); break;
+    case 1: filled = FillAlphaFromLuminance(target, image, true); break;
+    case 3: filled = FillColourAndAlpha(target, image, threshold); break;
+    default: filled = FillColour(target, image); break;
   }
-  surface->Upload(texels.data());
-  return surface;
+  if (!filled) std::fill_n(texels_.begin(), count, 0u);
+  return GlSurface::Create(size.width, size.height, kind, texels_.data());
+}
+
+void GlTextureLoader::ExpectPictures(std::vector<std::span<const std::uint8_t>> pictures) {
+  prefetch_.reset();
+  if (pictures.empty()) return;
+  const TextureSize largest = DecodedSides(kSizeCaps);
+  // A few pictures ahead: the scene asks for them nearly in the archive's order.
+  prefetch_ = std::make_unique<PicturePrefetch>(std::move(pictures), largest.width, largest.height,
+                                                std::size_t{4} << 20);
 }
 
 TextureRef GlTextureLoader::CreateSurfaceOfType(std::uint32_t width, std::uint32_t height, SurfaceKind kind) {

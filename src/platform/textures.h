@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "platform/device.h"
 
@@ -33,6 +34,10 @@ class TextureLoader {
   // is the alpha switch of kind 3. Null when the bytes do not decode.
   virtual TextureRef createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t loadKind,
                                            std::uint16_t threshold) = 0;
+  // The pictures about to be asked for, in about that order, their bytes
+  // valid until the next call: a loader may decode them ahead, on another
+  // thread, while the scene loads. An empty list ends that.
+  virtual void ExpectPictures(std::vector<std::span<const std::uint8_t>> /*pictures*/) {}
   // An empty surface of the kind, width x height after the device's size
   // rules (SurfaceSize tells the size it got). Null when the device caps
   // cannot be read; a failed creation is the platform's fatal error. Loaders

@@ -25,6 +25,11 @@ TextureSize MaxTextureSize(const TextureSizeCaps& caps) {
   return {caps.max_width ? caps.max_width : 256, caps.max_height ? caps.max_height : 256};
 }
 
+TextureSize DecodedSides(const TextureSizeCaps& caps) {
+  const TextureSize largest = MaxTextureSize(caps);
+  return {std::min(largest.width, kMaxDecodedSide), std::min(largest.height, kMaxDecodedSide)};
+}
+
 TextureSize TextureSizeFor(std::uint32_t width, std::uint32_t height, const TextureSizeCaps& caps) {
   TextureSize s{std::max<std::uint32_t>(width, 1), std::max<std::uint32_t>(height, 1)};
   if (caps.power_of_two) {

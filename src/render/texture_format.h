@@ -58,6 +58,9 @@ TextureSize MaxTextureSize(const TextureSizeCaps& caps);
 // the flag needs no more than this to look sharp at the masthead.
 inline constexpr std::uint32_t kMaxDecodedSide = 2048;
 
+// The largest sides a picture is decoded at for these caps.
+TextureSize DecodedSides(const TextureSizeCaps& caps);
+
 // The surface size for a picture of width x height: raised to powers of two
 // when required, limited to the maxima, made square when required. A square
 // never exceeds either maximum: its side is cut to the smaller one.

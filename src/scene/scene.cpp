@@ -109,6 +109,32 @@ class Staging : public SceneResources {
   std::map<TextureCacheKey, TextureRef> textures_;
 };
 
+// Tells the loader every picture of the archive, as long as it lives.
+class ExpectedPictures {
+ public:
+  ExpectedPictures(TextureLoader* loader, SceneArchive& archive) : loader_(loader) {
+    if (!loader_) return;
+    std::vector<std::span<const std::uint8_t>> pictures;
+    for (const ArchiveKey& key : archive.keys()) {
+      if (key.type != kRecordImage) continue;
+      try {
+        if (const StorageBlock* block = archive.GetBlock(key.name, key.type)) pictures.emplace_back(block->bytes());
+      } catch (const std::exception&) {
+        // Unreadable here, so also where it is used, which reports it.
+      }
+    }
+    loader_->ExpectPictures(std::move(pictures));
+  }
+  ~ExpectedPictures() {
+    if (loader_) loader_->ExpectPictures({});
+  }
+  ExpectedPictures(const ExpectedPictures&) = delete;
+  ExpectedPictures& operator=(const ExpectedPictures&) = delete;
+
+ private:
+  TextureLoader* loader_;
+};
+
 void CheckDepth(const std::map<std::string, std::unique_ptr<SceneNode>>& built) {
   for (const auto& [name, node] : built) {
     std::size_t depth = 0;
@@ -127,6 +153,9 @@ bool Scene::Load(const std::string& path, std::uint16_t resourceId) {
     return false;
   }
 
+  // The loader may decode the archive's pictures ahead while the records
+  // that use them are read; it stops before the archive closes.
+  ExpectedPictures expected(textureLoader_, archive);
   try {
     Staging staging(*this);
     std::map<std::string, std::unique_ptr<SceneNode>> built;

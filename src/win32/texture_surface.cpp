@@ -147,6 +147,15 @@ void TextureFactory::SurfaceSize(const Surface& surface, std::uint32_t& width, s
   height = desc.dwHeight;
 }
 
+void TextureFactory::ExpectPictures(std::vector<std::span<const std::uint8_t>> pictures) {
+  prefetch_.reset();
+  TextureSizeCaps sizeCaps;
+  if (pictures.empty() || !ReadSizeCaps(sizeCaps)) return;
+  prefetchLargest_ = DecodedSides(sizeCaps);
+  prefetch_ = std::make_unique<PicturePrefetch>(std::move(pictures), prefetchLargest_.width, prefetchLargest_.height,
+                                                std::size_t{4} << 20);
+}
+
 TextureRef TextureFactory::createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t loadKind,
                                                  std::uint16_t threshold) {
   if (loadKind > 4) return nullptr;
@@ -154,11 +163,12 @@ TextureRef TextureFactory::createTextureFromJpeg(std::span<const std::uint8_t> b
   if (!ReadSizeCaps(sizeCaps)) return nullptr;
   // Decoding no larger than the surface can be keeps a camera's picture
   // cheap; the size rules then apply to what came out.
-  const TextureSize largest = MaxTextureSize(sizeCaps);
+  const TextureSize largest = DecodedSides(sizeCaps);
   DecodedPicture picture;
-  if (!DecodePicture(bytes.data(), bytes.size(), picture, std::min(largest.width, kMaxDecodedSide),
-                     std::min(largest.height, kMaxDecodedSide)))
-    return nullptr;
+  const bool decoded = prefetch_ && prefetchLargest_ == largest
+                           ? prefetch_->Take(bytes, picture)
+                           : DecodePicture(bytes.data(), bytes.size(), picture, largest.width, largest.height);
+  if (!decoded) return nullptr;
   ComPtr<IDirectDrawSurface7> surface;
   if (FAILED(CreateSurfaceOfType(surface, static_cast<DWORD>(picture.width), static_cast<DWORD>(picture.height),
                                  static_cast<SurfaceKind>(loadKind))))

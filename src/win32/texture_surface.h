@@ -5,10 +5,12 @@
 #include <ddraw.h>
 #include <d3d.h>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "win32/com_ptr.h"
+#include "render/picture_prefetch.h"
 #include "render/texture_format.h"
 #include "platform/textures.h"
 
@@ -31,6 +33,9 @@ class TextureFactory : public TextureLoader {
   // 1/8). Null when the picture does not decode or the caps cannot be read.
   TextureRef createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t loadKind,
                                    std::uint16_t threshold) override;
+  // Decodes the pictures ahead at the sizes the caps allow now; a picture
+  // asked for under other caps is decoded then.
+  void ExpectPictures(std::vector<std::span<const std::uint8_t>> pictures) override;
   TextureRef CreateSurfaceOfType(std::uint32_t width, std::uint32_t height, SurfaceKind kind) override;
   void SurfaceSize(const Surface& surface, std::uint32_t& width, std::uint32_t& height) const override;
 
@@ -49,6 +54,8 @@ class TextureFactory : public TextureLoader {
   bool formatsChosen_ = false;
   TexturePixelFormat alphaFormat_;
   TexturePixelFormat opaqueFormat_;
+  std::unique_ptr<PicturePrefetch> prefetch_;
+  TextureSize prefetchLargest_;  // the decoded sides the prefetch was made for
 };
 
 TexturePixelFormat FromDirectDraw(const DDPIXELFORMAT& format);

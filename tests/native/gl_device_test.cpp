@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 #include <vector>
 
 #include "../unit/support/jpeg_stream.h"
@@ -348,6 +349,36 @@ TEST_F(GlDeviceTest, VertexBuffersFollowTheirWritesAndIndexFromTheirStart) {
   const std::uint16_t beyond[3] = {0, 1, 4};
   EXPECT_EQ(device->DrawIndexedPrimitiveVB(PrimitiveType::TriangleList, *buffer, 4, 4, beyond, 3), kInvalidArgument);
   EXPECT_EQ(device->DrawIndexedPrimitiveVB(PrimitiveType::TriangleList, *buffer, 6, 4, indices, 3), kInvalidArgument);
+}
+
+TEST_F(GlDeviceTest, PicturesDecodedAheadMakeTheTexturesDecodedOnTheSpotDo) {
+  const std::vector<std::uint8_t> wide = testing::DcPicture(32, 16), square = testing::DcPicture(16, 16);
+  GlTextureLoader ahead;
+  ahead.ExpectPictures({wide, square});
+  // The wider picture first in every kind: the next one's texels go where its were.
+  std::vector<std::pair<TextureRef, TextureRef>> pairs;
+  for (std::uint32_t kind = 0; kind <= 4; ++kind)
+    for (const auto* picture : {&wide, &square})
+      pairs.emplace_back(ahead.createTextureFromJpeg(*picture, kind, 1), loader.createTextureFromJpeg(*picture, kind, 1));
+  ahead.ExpectPictures({});
+  const auto drawn = [&](const TextureRef& texture, std::uint32_t argument) {
+    device->SetTexture(0, texture.get());
+    Stage(0, d3d::kTopSelectArg1, argument);
+    Rect(-0.5f, -0.5f, 15.5f, 15.5f, 0xFFFFFFFFu);
+    std::vector<std::uint32_t> argb;
+    EXPECT_EQ(device->ReadBackBuffer({0, 0, 16, 16}, argb), kOk);
+    return argb;
+  };
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_TRUE(pairs[i].first && pairs[i].second);
+    const std::uint32_t kind = static_cast<std::uint32_t>(i / 2);
+    // Kind 1 holds its picture in alpha alone.
+    const std::uint32_t argument = d3d::kTaTexture | (kind == 1 ? d3d::kTaAlphaReplicate : 0u);
+    const std::vector<std::uint32_t> got = drawn(pairs[i].first, argument);
+    EXPECT_EQ(got, drawn(pairs[i].second, argument));
+    EXPECT_GE(std::set<std::uint32_t>(got.begin(), got.end()).size(), 3u) << "the picture, not one colour";
+  }
 }
 
 TEST_F(GlDeviceTest, BadCallsFailWithoutDrawing) {
