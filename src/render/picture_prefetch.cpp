@@ -1,5 +1,6 @@
 #include "render/picture_prefetch.h"
 
+#include <system_error>
 #include <utility>
 
 namespace brisane {
@@ -13,7 +14,12 @@ PicturePrefetch::PicturePrefetch(std::vector<std::span<const std::uint8_t>> pict
     if (bytes.empty() || !index_.emplace(bytes.data(), slots_.size()).second) continue;
     slots_.emplace_back().bytes = bytes;
   }
-  if (!slots_.empty()) thread_ = std::thread([this] { Run(); });
+  if (slots_.empty()) return;
+  try {
+    thread_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: every picture is then decoded when asked for.
+  }
 }
 
 PicturePrefetch::~PicturePrefetch() {
