@@ -14,16 +14,13 @@ class GlSurface final : public Surface, public std::enable_shared_from_this<GlSu
  public:
   // Null when GL cannot make the texture or a complete framebuffer over it.
   // Needs the context current, as the destructor does.
-  // texels: the first contents as Upload takes them; none leaves them to GL.
+  // texels: the first contents, width x height 32-bit 0xAARRGGBB values,
+  // rows in memory order; none leaves them to GL.
   static std::shared_ptr<GlSurface> Create(std::uint32_t width, std::uint32_t height, SurfaceKind kind,
                                            const std::uint32_t* texels = nullptr);
   ~GlSurface() override;
   GlSurface(const GlSurface&) = delete;
   GlSurface& operator=(const GlSurface&) = delete;
-
-  // Replaces every texel: width x height 32-bit 0xAARRGGBB values, rows
-  // in memory order.
-  void Upload(const std::uint32_t* texels);
 
   std::uint32_t texture() const { return texture_; }
   std::uint32_t framebuffer() const { return framebuffer_; }  // 0 for plain textures

@@ -90,19 +90,6 @@ GlSurface::~GlSurface() {
   if (texture_) glDeleteTextures(1, &texture_);
 }
 
-void GlSurface::Upload(const std::uint32_t* texels) {
-  GLint previous = 0, alignment = 4;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
-  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glBindTexture(GL_TEXTURE_2D, texture_);
-  // 0xAARRGGBB words: blue, green, red, alpha in little-endian memory.
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), GL_BGRA,
-                  GL_UNSIGNED_INT_8_8_8_8_REV, texels);
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
-  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-}
-
 TextureRef GlTextureLoader::createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t loadKind,
                                                   std::uint16_t threshold) {
   if (loadKind > 4 || bytes.empty()) return nullptr;

@@ -64,9 +64,7 @@ class GlDeviceTest : public ::testing::Test {
   }
   // An opaque texture holding the given texels, rows in memory order.
   TextureRef Texture(std::uint32_t w, std::uint32_t h, const std::vector<std::uint32_t>& texels) {
-    TextureRef t = loader.CreateSurfaceOfType(w, h, SurfaceKind::Opaque);
-    if (auto* gl = dynamic_cast<GlSurface*>(t.get())) gl->Upload(texels.data());
-    return t;
+    return GlSurface::Create(w, h, SurfaceKind::Opaque, texels.data());
   }
   void Blend(std::uint32_t source, std::uint32_t destination) {
     device->SetRenderState(RenderState::AlphaBlendEnable, 1);
