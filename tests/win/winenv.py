@@ -27,15 +27,26 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+# What Wine's start.exe prints when, on a busy machine, it fails to create
+# the process (about one start in 700 here): the program never ran, so running
+# it again is safe. A missing program says "File not found" instead.
+NOT_STARTED = "ShellExecuteEx failed: Internal error"
+
+
 def run(program, *args, desktop=False, timeout=90):
     """(exit code, output) of a Windows program run to its end, in a virtual
     desktop (where modes can change) if asked. Output goes through a file: a
     desktop's own process may inherit and hold a pipe."""
     line = [WINE, "explorer", DESKTOP, program, *args] if desktop else [WINE, program, *args]
-    with tempfile.TemporaryFile(mode="w+") as out:
-        p = subprocess.run(line, stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
-        out.seek(0)
-        return p.returncode, out.read()
+    for attempt in range(3):
+        with tempfile.TemporaryFile(mode="w+") as out:
+            code = subprocess.run(line, stdout=out, stderr=subprocess.DEVNULL, timeout=timeout).returncode
+            out.seek(0)
+            text = out.read()
+        if code == 0 or NOT_STARTED not in text:
+            break
+        time.sleep(0.5 * (attempt + 1))
+    return code, text
 
 
 def finish(program, *args, **kwargs):
