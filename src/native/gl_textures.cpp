@@ -126,9 +126,7 @@ void GlTextureLoader::ExpectPictures(std::vector<std::span<const std::uint8_t>> 
   prefetch_.reset();
   if (pictures.empty()) return;
   const TextureSize largest = DecodedSides(kSizeCaps);
-  // A few pictures ahead: the scene asks for them nearly in the archive's order.
-  prefetch_ = std::make_unique<PicturePrefetch>(std::move(pictures), largest.width, largest.height,
-                                                std::size_t{4} << 20);
+  prefetch_ = std::make_unique<PicturePrefetch>(std::move(pictures), largest.width, largest.height);
 }
 
 TextureRef GlTextureLoader::CreateSurfaceOfType(std::uint32_t width, std::uint32_t height, SurfaceKind kind) {

@@ -18,11 +18,14 @@ namespace brisane {
 
 class PicturePrefetch {
  public:
+  // A few pictures: a scene asks for them nearly in the archive's order.
+  static constexpr std::size_t kAheadBytes = std::size_t{4} << 20;
+
   // pictures: JPEG bytes in about the order they will be asked for, valid
   // until this is destroyed. The thread stays at most aheadBytes of decoded
   // pixels ahead of what was taken.
   PicturePrefetch(std::vector<std::span<const std::uint8_t>> pictures, std::uint32_t maxWidth,
-                  std::uint32_t maxHeight, std::size_t aheadBytes);
+                  std::uint32_t maxHeight, std::size_t aheadBytes = kAheadBytes);
   ~PicturePrefetch();  // stops the thread; pictures not taken are dropped
   PicturePrefetch(const PicturePrefetch&) = delete;
   PicturePrefetch& operator=(const PicturePrefetch&) = delete;

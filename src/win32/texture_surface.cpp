@@ -152,8 +152,7 @@ void TextureFactory::ExpectPictures(std::vector<std::span<const std::uint8_t>> p
   TextureSizeCaps sizeCaps;
   if (pictures.empty() || !ReadSizeCaps(sizeCaps)) return;
   prefetchLargest_ = DecodedSides(sizeCaps);
-  prefetch_ = std::make_unique<PicturePrefetch>(std::move(pictures), prefetchLargest_.width, prefetchLargest_.height,
-                                                std::size_t{4} << 20);
+  prefetch_ = std::make_unique<PicturePrefetch>(std::move(pictures), prefetchLargest_.width, prefetchLargest_.height);
 }
 
 TextureRef TextureFactory::createTextureFromJpeg(std::span<const std::uint8_t> bytes, std::uint32_t loadKind,

@@ -41,8 +41,9 @@ std::vector<std::span<const std::uint8_t>> Spans(const std::vector<JpegBytes>& p
 
 TEST(PicturePrefetchTest, EachPictureComesOutAsDecodedHereInAnyOrder) {
   // 256 wide is over the largest side: decoded at a quarter, by both threads alike.
-  const std::vector<JpegBytes> pictures = {Flat(16, 16, 40),  Flat(256, 16, -200), Flat(24, 8, 100),
-                                       Flat(32, 32, 7, true), JpegBytes{0xFF, 0xD8, 0xFF, 0xC0}, Flat(8, 8, -64)};
+  const std::vector<JpegBytes> pictures = {
+      Flat(16, 16, 40), Flat(256, 16, -200), Flat(24, 8, 100), Flat(32, 32, 7, true), {0xFF, 0xD8, 0xFF, 0xC0},
+      Flat(8, 8, -64)};
   const JpegBytes elsewhere = Flat(8, 16, 300);
   PicturePrefetch prefetch(Spans(pictures), kMax, kMax, std::size_t{1} << 20);
   // Time for the thread to decode them all first, so that what is checked is
